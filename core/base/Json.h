@@ -1,0 +1,222 @@
+// Strict JSON reading and writing of model records on nlohmann-json.
+//
+// Records provide `Json toJson() const` and `static T fromJson(const Json&, const JsonPath&)`.
+// Reading rules: a required key fails on absence and on null; an optional key reads
+// missing or null as absent; types are exact; integers must be whole and fit 64 bits;
+// unknown keys are ignored. A failed read throws JsonDecodeError naming the key path.
+// Decimals that are not finite are written as the strings "NaN", "Infinity", "-Infinity"
+// and read back from them.
+#pragma once
+
+#include "base/Date.h"
+#include "base/List.h"
+#include "base/TextMap.h"
+#include "base/Uuid.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rig {
+
+using Json = nlohmann::json;
+
+class JsonDecodeError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+class JsonEncodeError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Where a value sits in the document, for error messages ("report.sources[2].name").
+// Nodes live on the stack of the reading calls; a child refers to its parent.
+class JsonPath {
+public:
+    JsonPath() = default;
+    JsonPath key(std::string_view k) const { return JsonPath(this, k, 0, Kind::Key); }
+    JsonPath index(std::size_t i) const { return JsonPath(this, {}, i, Kind::Index); }
+    std::string str() const;
+
+private:
+    enum class Kind { Root, Key, Index };
+    JsonPath(const JsonPath* parent, std::string_view k, std::size_t i, Kind kind)
+        : parent_(parent), key_(k), index_(i), kind_(kind) {}
+    const JsonPath* parent_ = nullptr;
+    std::string_view key_;
+    std::size_t index_ = 0;
+    Kind kind_ = Kind::Root;
+};
+
+[[noreturn]] void throwJsonTypeError(const JsonPath& path, std::string_view expected);
+
+template <class T>
+struct JsonCodec; // read(const Json&, const JsonPath&) -> T; write(const T&) -> Json
+
+template <class T>
+concept JsonRecord = requires(const T& t, const Json& j, const JsonPath& p) {
+    { t.toJson() } -> std::convertible_to<Json>;
+    { T::fromJson(j, p) } -> std::convertible_to<T>;
+};
+
+template <class T>
+T readJson(const Json& j, const JsonPath& path) {
+    if constexpr (JsonRecord<T>) {
+        if (!j.is_object()) throwJsonTypeError(path, "an object");
+        return T::fromJson(j, path);
+    } else {
+        return JsonCodec<T>::read(j, path);
+    }
+}
+
+template <class T>
+Json writeJson(const T& value) {
+    if constexpr (JsonRecord<T>) {
+        return value.toJson();
+    } else {
+        return JsonCodec<T>::write(value);
+    }
+}
+
+template <>
+struct JsonCodec<std::string> {
+    static std::string read(const Json& j, const JsonPath& p);
+    static Json write(const std::string& v) { return Json(v); }
+};
+template <>
+struct JsonCodec<bool> {
+    static bool read(const Json& j, const JsonPath& p);
+    static Json write(bool v) { return Json(v); }
+};
+template <>
+struct JsonCodec<std::int64_t> {
+    static std::int64_t read(const Json& j, const JsonPath& p);
+    static Json write(std::int64_t v) { return Json(v); }
+};
+template <>
+struct JsonCodec<double> {
+    static double read(const Json& j, const JsonPath& p);
+    static Json write(double v);
+};
+template <>
+struct JsonCodec<Date> {
+    static Date read(const Json& j, const JsonPath& p);
+    static Json write(Date v) { return Json(formatISODate(v)); }
+};
+template <>
+struct JsonCodec<Uuid> {
+    static Uuid read(const Json& j, const JsonPath& p);
+    static Json write(const Uuid& v) { return Json(v.str()); }
+};
+template <class T>
+struct JsonCodec<std::vector<T>> {
+    static std::vector<T> read(const Json& j, const JsonPath& p) {
+        if (!j.is_array()) throwJsonTypeError(p, "an array");
+        std::vector<T> out;
+        out.reserve(j.size());
+        for (std::size_t i = 0; i < j.size(); ++i) out.push_back(readJson<T>(j[i], p.index(i)));
+        return out;
+    }
+    static Json write(const std::vector<T>& v) {
+        Json out = Json::array();
+        for (const T& e : v) out.push_back(writeJson(e));
+        return out;
+    }
+};
+template <class T>
+struct JsonCodec<List<T>> {
+    static List<T> read(const Json& j, const JsonPath& p) {
+        return List<T>(JsonCodec<std::vector<T>>::read(j, p));
+    }
+    static Json write(const List<T>& v) { return JsonCodec<std::vector<T>>::write(v.vec()); }
+};
+template <class V>
+struct JsonCodec<TextMap<V>> {
+    static TextMap<V> read(const Json& j, const JsonPath& p) {
+        if (!j.is_object()) throwJsonTypeError(p, "an object");
+        TextMap<V> out;
+        auto& m = out.edit();
+        for (auto it = j.begin(); it != j.end(); ++it) {
+            m.insert_or_assign(it.key(), readJson<V>(it.value(), p.key(it.key())));
+        }
+        return out;
+    }
+    static Json write(const TextMap<V>& v) {
+        Json out = Json::object();
+        for (const auto& [k, e] : v) out[k] = writeJson(e);
+        return out;
+    }
+};
+template <>
+struct JsonCodec<TextSet> {
+    static TextSet read(const Json& j, const JsonPath& p);
+    static Json write(const TextSet& v);
+};
+
+// Reads the members of one JSON object.
+class JsonObjectReader {
+public:
+    // Throws when `j` is not an object.
+    JsonObjectReader(const Json& j, const JsonPath& path);
+
+    template <class T>
+    T req(std::string_view key) const {
+        const Json* v = member(key);
+        if (v == nullptr || v->is_null()) missing(key);
+        return readJson<T>(*v, path_.key(key));
+    }
+    template <class T>
+    std::optional<T> opt(std::string_view key) const {
+        const Json* v = member(key);
+        if (v == nullptr || v->is_null()) return std::nullopt;
+        return readJson<T>(*v, path_.key(key));
+    }
+    const JsonPath& path() const { return path_; }
+
+private:
+    const Json* member(std::string_view key) const;
+    [[noreturn]] void missing(std::string_view key) const;
+    const Json& j_;
+    JsonPath path_;
+};
+
+// Builds one JSON object; optional fields are left out when absent.
+class JsonObjectWriter {
+public:
+    template <class T>
+    JsonObjectWriter& put(const char* key, const T& value) {
+        obj_[key] = writeJson(value);
+        return *this;
+    }
+    template <class T>
+    JsonObjectWriter& opt(const char* key, const std::optional<T>& value) {
+        if (value) obj_[key] = writeJson(*value);
+        return *this;
+    }
+    Json take() { return std::move(obj_); }
+
+private:
+    Json obj_ = Json::object();
+};
+
+// Parses JSON text; a syntax error throws JsonDecodeError with the line and column.
+Json parseJsonText(std::string_view text);
+// Indented text with sorted keys (nlohmann objects are sorted); invalid UTF-8 replaced.
+std::string dumpJsonPretty(const Json& j);
+// Compact text without blanks, sorted keys.
+std::string dumpJsonCompact(const Json& j);
+
+// Reads a whole record from JSON text; throws JsonDecodeError.
+template <class T>
+T decodeJsonText(std::string_view text) {
+    Json j = parseJsonText(text);
+    return readJson<T>(j, JsonPath());
+}
+
+} // namespace rig

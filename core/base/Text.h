@@ -1,0 +1,78 @@
+// Unicode text helpers. Model texts are UTF-8 std::string values; they compare by
+// canonical equivalence (NFC) and order by the code points of their NFC form.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace rig {
+
+// --- Normalisation, equality, ordering, hashing ---------------------------------
+
+// NFC form of a UTF-8 text (invalid bytes become U+FFFD).
+std::string nfc(std::string_view text);
+// NFD form of a UTF-8 text.
+std::string nfd(std::string_view text);
+// True when the two texts are canonically equivalent.
+bool textEqual(std::string_view a, std::string_view b);
+// <0, 0, >0 by the code points of the NFC forms.
+int textCompare(std::string_view a, std::string_view b);
+// Hash of the NFC form: canonically equivalent texts hash alike.
+std::size_t textHash(std::string_view text);
+
+// Ordering for std::map / std::set keyed by model texts (transparent).
+struct TextLess {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const { return textCompare(a, b) < 0; }
+};
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return textHash(s); }
+};
+struct TextEqualTo {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const { return textEqual(a, b); }
+};
+
+// When `text` begins with `prefix` (canonically), the rest after it; else none.
+// The rest is taken from the NFC form when the bytes differ.
+std::optional<std::string> dropPrefix(std::string_view text, std::string_view prefix);
+bool startsWithText(std::string_view text, std::string_view prefix);
+
+// --- White space --------------------------------------------------------------------
+
+// The import's white space: tab and Unicode space separators (Zs). Line breaks are not.
+bool isImportWhite(char32_t c);
+// Trims the import's white space from both ends.
+std::string trimWhite(std::string_view text);
+
+// --- Case ---------------------------------------------------------------------------
+
+// Full case mapping with the root locale's rules ("ß" -> "SS").
+std::string toUpper(std::string_view text);
+std::string toLower(std::string_view text);
+// Full, locale-independent case folding.
+std::string foldCase(std::string_view text);
+// Case-insensitive containment by full case folding (also canonical).
+bool containsIgnoringCase(std::string_view haystack, std::string_view needle);
+
+// Canonical decomposition with the combining marks (Mn) removed, recomposed.
+std::string removeDiacritics(std::string_view text);
+
+// --- Encodings ----------------------------------------------------------------------
+
+bool isValidUtf8(std::string_view bytes);
+// Decodes UTF-8, replacing every ill-formed sequence by U+FFFD.
+std::string decodeUtf8Lossy(std::string_view bytes);
+// Each byte is the code point of the same value.
+std::string decodeLatin1(std::string_view bytes);
+// Appends one code point as UTF-8 (surrogates and out-of-range values become U+FFFD).
+void appendUtf8(std::string& out, char32_t c);
+// Decodes the code point at `pos` (lossy: U+FFFD for an ill-formed sequence) and advances `pos`.
+char32_t nextCodePoint(std::string_view text, std::size_t& pos);
+// Number of code points.
+std::size_t codePointCount(std::string_view text);
+
+} // namespace rig
