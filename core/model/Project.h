@@ -1,0 +1,93 @@
+// The project document: everything kept about one show.
+#pragma once
+
+#include "base/Date.h"
+#include "base/Json.h"
+#include "base/List.h"
+#include "base/TextMap.h"
+#include "model/Drawing.h"
+#include "model/Extras.h"
+#include "model/Report.h"
+#include "model/Share.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace rig {
+
+struct DXFSource;  // import/DXFReader.h
+struct Issue;      // analysis/Issues.h
+struct IssueGroup; // analysis/Issues.h
+
+struct Project {
+    std::int64_t formatVersion = 1;
+    std::string name;
+    std::optional<std::string> author;
+    Report report;
+    std::string reportFile;
+    std::optional<Date> reportImportedAt;
+    List<InventoryItem> inventory;
+    std::string inventoryFile;
+    std::string dxfFile;
+    TextMap<DXFInfo> dxf;
+    TextMap<SourceExtra> extras;
+    DeltaSpec delta;
+    std::optional<ShareInfo> share;
+    List<ImportRecord> history;
+    std::optional<TextSet> hiddenSources;
+    std::optional<double> riggingHeight;
+    std::optional<TextMap<double>> groupRiggingHeights;
+
+    friend bool operator==(const Project& a, const Project& b);
+    Json toJson() const;
+    static Project fromJson(const Json& j, const JsonPath& path);
+
+    // --- Project file text ---------------------------------------------------------
+    // The project file: pretty-printed, keys sorted at every level.
+    std::string fileText() const;
+    // The recovery copy: the same encoding, compact.
+    std::string recoveryText() const;
+    // Reads either text; throws JsonDecodeError saying what is wrong and where.
+    static Project fromText(std::string_view text);
+
+    // --- Project operations ----------------------------------------------------------
+    // Group path without "ALL" entries, joined with " › ".
+    static std::string groupLabel(const Source& source);
+    // Deepest group prefix with an entry, else the project-wide height.
+    std::optional<double> riggingHeightFor(const Source& source) const;
+    PointExtra extra(std::string_view sourceID, std::string_view role) const;
+    void setExtra(std::string_view sourceID, std::string_view role, const PointExtra& value);
+    bool isHidden(std::string_view sourceID) const;
+    void setHidden(const std::vector<std::string>& sourceIDs, bool hidden);
+    std::vector<std::string> visibleSourceIDs() const;
+    bool isEmpty() const { return report.sources.empty(); }
+
+    // --- Merges (import/) --------------------------------------------------------------
+    // Replaces the report, keeps the user's settings, returns the change list.
+    std::vector<std::string> importReport(const Report& newReport, const std::string& file, Date date);
+    // What changed between two states of one source; empty when nothing did.
+    static std::vector<std::string> diff(const Source& oldSource, const Source& newSource);
+    // Sets Pickup::fromDXF from the stored DXF pickup positions.
+    void matchDXFPickups();
+    void importInventory(const List<InventoryItem>& items, const std::string& file);
+    void importDXF(const std::vector<DXFSource>& sources, const std::string& file);
+
+    // --- Analysis (analysis/) ------------------------------------------------------------
+    struct DeltaPoints {
+        XYZ left;
+        XYZ right;
+    };
+    std::optional<DeltaPoints> deltaPoints(const Source& source, const Pickup& pickup) const;
+    std::vector<Issue> issues() const;
+    std::vector<IssueGroup> groupedIssues() const;
+};
+
+// The library's number text: whole numbers without decimals, others "%.2f" with
+// trailing zeros removed.
+std::string fmt(double value);
+
+} // namespace rig
