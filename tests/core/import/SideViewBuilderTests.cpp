@@ -34,8 +34,10 @@ void expectAxis(Axis a, double dx, double dy) {
 } // namespace
 
 TEST(PlanAxis, FromRearToFrontWhateverTheAzimuth) {
-    expectAxis(SideViewBuilder::planAxis(sourceWith({pickup("Front", 0, 0), pickup("Rear", 0, -2)}, 45)), 0, 1);
-    expectAxis(SideViewBuilder::planAxis(sourceWith({pickup("Rear", 1, 1), pickup("Front", 4, 5)})), 0.6, 0.8);
+    expectAxis(SideViewBuilder::planAxis(sourceWith({pickup("Front", 0, 0), pickup("Rear", 0, -2)}, 45)), 0,
+               1);
+    expectAxis(SideViewBuilder::planAxis(sourceWith({pickup("Rear", 1, 1), pickup("Front", 4, 5)})), 0.6,
+               0.8);
 }
 
 TEST(PlanAxis, FirstRearOrPullbackInListOrder) {
@@ -50,14 +52,19 @@ TEST(PlanAxis, FirstRearOrPullbackInListOrder) {
 
 TEST(PlanAxis, AzimuthDecidesWhenPickupsAreUnusable) {
     // 5 cm apart or closer.
-    expectAxis(SideViewBuilder::planAxis(sourceWith({pickup("Front", 0, 0.05), pickup("Rear", 0, 0)}, 90)), 1, 0);
+    expectAxis(SideViewBuilder::planAxis(sourceWith({pickup("Front", 0, 0.05), pickup("Rear", 0, 0)}, 90)), 1,
+               0);
     // Only vertical distance.
-    expectAxis(SideViewBuilder::planAxis(sourceWith({pickup("Front", 0, 0, 3), pickup("Rear", 0, 0, 0)}, 180)), 0,
-               -1);
+    expectAxis(
+        SideViewBuilder::planAxis(sourceWith({pickup("Front", 0, 0, 3), pickup("Rear", 0, 0, 0)}, 180)), 0,
+        -1);
     // Not-a-number on either side.
-    expectAxis(SideViewBuilder::planAxis(sourceWith({pickup("Front", kNaN, 0), pickup("Rear", 0, -2)}, 90)), 1, 0);
-    expectAxis(SideViewBuilder::planAxis(sourceWith({pickup("Front", 0, 0), pickup("Rear", kNaN, -2)}, 90)), 1, 0);
-    expectAxis(SideViewBuilder::planAxis(sourceWith({pickup("Front", 0, 0), pickup("Rear", 0, kNaN)}, 90)), 1, 0);
+    expectAxis(SideViewBuilder::planAxis(sourceWith({pickup("Front", kNaN, 0), pickup("Rear", 0, -2)}, 90)),
+               1, 0);
+    expectAxis(SideViewBuilder::planAxis(sourceWith({pickup("Front", 0, 0), pickup("Rear", kNaN, -2)}, 90)),
+               1, 0);
+    expectAxis(SideViewBuilder::planAxis(sourceWith({pickup("Front", 0, 0), pickup("Rear", 0, kNaN)}, 90)), 1,
+               0);
     // A lone front pickup.
     expectAxis(SideViewBuilder::planAxis(sourceWith({pickup("Front", 0, 0)}, 90)), 1, 0);
     // No azimuth either.
