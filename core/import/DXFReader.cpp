@@ -53,12 +53,15 @@ private:
     bool done_ = false;
 };
 
-bool plainEnd(unsigned char c) { return c < 0x80 && c != ' ' && c != '\t'; }
+bool plainEnd(unsigned char c) {
+    return c < 0x80 && c != ' ' && c != '\t';
+}
 
 // The line without blanks and tabs at its ends, as a view into the same text.
 std::string_view trimmed(std::string_view line) {
     if (line.empty()) return line;
-    if (plainEnd(static_cast<unsigned char>(line.front())) && plainEnd(static_cast<unsigned char>(line.back())))
+    if (plainEnd(static_cast<unsigned char>(line.front())) &&
+        plainEnd(static_cast<unsigned char>(line.back())))
         return line;
     const std::string t = trimWhite(line);
     if (t.empty()) return line.substr(0, 0);
@@ -195,11 +198,12 @@ private:
             if (!blockEntry_) blockEntry_ = &blocks_[*block_];
             if (e.type == "LINE") {
                 const bool pickup = endsWith(value(8, e.codes).value_or(""), "PickupPoints");
-                blockEntry_->shapes.push_back(
-                    Shape{pickup ? Shape::pickupLine : Shape::line, {point(e.codes, 10), point(e.codes, 11)}});
+                blockEntry_->shapes.push_back(Shape{pickup ? Shape::pickupLine : Shape::line,
+                                                    {point(e.codes, 10), point(e.codes, 11)}});
             } else if (e.type == "3DFACE") {
-                blockEntry_->shapes.push_back(Shape{
-                    Shape::face, {point(e.codes, 10), point(e.codes, 11), point(e.codes, 12), point(e.codes, 13)}});
+                blockEntry_->shapes.push_back(
+                    Shape{Shape::face,
+                          {point(e.codes, 10), point(e.codes, 11), point(e.codes, 12), point(e.codes, 13)}});
             }
         }
     }
@@ -223,7 +227,8 @@ private:
             PickupSet pickups(src.pickups);
             for (const Shape& shape : block->second.shapes) {
                 if (shape.kind == Shape::face) {
-                    const XYZ q[4] = {place(shape.q[0]), place(shape.q[1]), place(shape.q[2]), place(shape.q[3])};
+                    const XYZ q[4] = {place(shape.q[0]), place(shape.q[1]), place(shape.q[2]),
+                                      place(shape.q[3])};
                     for (int i = 0; i < 4; ++i) {
                         const XYZ& a = q[i];
                         const XYZ& b = q[(i + 1) % 4];
@@ -260,7 +265,9 @@ private:
     std::vector<Insert> inserts_;
 };
 
-std::vector<DXFSource> parseValid(std::string_view text) { return Reader().run(text); }
+std::vector<DXFSource> parseValid(std::string_view text) {
+    return Reader().run(text);
+}
 
 } // namespace
 

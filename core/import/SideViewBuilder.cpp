@@ -250,7 +250,8 @@ std::optional<SideView> sideView(const Source& source, const DXFSource& dxf) {
     for (const auto& h : hulls) areas.push_back(area2(h) / 2);
     std::vector<std::size_t> order(hulls.size());
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return areas[a] > areas[b]; });
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return areas[a] > areas[b]; });
     std::vector<std::vector<Point>> sorted;
     sorted.reserve(hulls.size());
     for (std::size_t i : order) sorted.push_back(std::move(hulls[i]));
@@ -324,7 +325,8 @@ std::optional<TopView> topView(const DXFSource& dxf) {
     auto& corners = view.hull.edit();
     corners.reserve(h.size());
     for (const Point& p : h) {
-        corners.push_back({mm(static_cast<double>(p[0]) / 100 - cx), mm(static_cast<double>(p[1]) / 100 - cy)});
+        corners.push_back(
+            {mm(static_cast<double>(p[0]) / 100 - cx), mm(static_cast<double>(p[1]) / 100 - cy)});
     }
     return view;
 }
