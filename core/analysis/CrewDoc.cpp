@@ -242,8 +242,6 @@ std::vector<std::vector<double>> plain(const std::vector<std::vector<StrictDecim
     return out;
 }
 
-double reqDecimal(const JsonObjectReader& o, std::string_view key) { return o.req<StrictDecimal>(key).value; }
-
 std::optional<double> optDecimal(const JsonObjectReader& o, std::string_view key) {
     auto d = o.opt<StrictDecimal>(key);
     if (!d) return std::nullopt;

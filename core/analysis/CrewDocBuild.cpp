@@ -1,6 +1,6 @@
 #include "analysis/BottomFace.h"
 #include "analysis/CrewDoc.h"
-#include "analysis/DeltaPoints.h"
+#include "analysis/PlanGeometry.h"
 #include "import/SideViewBuilder.h"
 #include "model/Project.h"
 

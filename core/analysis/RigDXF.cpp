@@ -1,6 +1,6 @@
 #include "analysis/RigDXF.h"
 
-#include "analysis/DeltaPoints.h"
+#include "analysis/PlanGeometry.h"
 #include "base/Number.h"
 #include "base/Text.h"
 #include "model/Project.h"

@@ -1,5 +1,5 @@
 // Plan geometry along a source's plan axis: the footprint rectangle around its pickups.
-// The K1-DELTA hang points are Project::deltaPoints (model/Project.h).
+// The K1-DELTA hang points are Project::deltaPoints (model/Project.h, DeltaPoints.cpp).
 #pragma once
 
 #include "model/Drawing.h"
