@@ -57,8 +57,8 @@ std::optional<Date> parseISODate(std::string_view s) {
     using namespace std::chrono;
     int y, mo, d, h, mi, se;
     if (!digits(s, 0, 4, y) || s.size() < 20 || s[4] != '-' || !digits(s, 5, 2, mo) || s[7] != '-' ||
-        !digits(s, 8, 2, d) || s[10] != 'T' || !digits(s, 11, 2, h) || s[13] != ':' || !digits(s, 14, 2, mi) ||
-        s[16] != ':' || !digits(s, 17, 2, se)) {
+        !digits(s, 8, 2, d) || s[10] != 'T' || !digits(s, 11, 2, h) || s[13] != ':' ||
+        !digits(s, 14, 2, mi) || s[16] != ':' || !digits(s, 17, 2, se)) {
         return std::nullopt;
     }
     year_month_day ymd{year(y), month(static_cast<unsigned>(mo)), day(static_cast<unsigned>(d))};
@@ -78,6 +78,8 @@ std::optional<Date> parseISODate(std::string_view s) {
     return t;
 }
 
-Date nowSeconds() { return std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()); }
+Date nowSeconds() {
+    return std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+}
 
 } // namespace rig

@@ -10,7 +10,9 @@
 namespace rig {
 
 namespace {
-[[noreturn]] void throwErrno() { throw std::system_error(errno, std::generic_category()); }
+[[noreturn]] void throwErrno() {
+    throw std::system_error(errno, std::generic_category());
+}
 
 struct Fd {
     int fd;
@@ -73,6 +75,8 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view byt
     }
 }
 
-std::string fileNameOf(const std::filesystem::path& path) { return path.filename().string(); }
+std::string fileNameOf(const std::filesystem::path& path) {
+    return path.filename().string();
+}
 
 } // namespace rig

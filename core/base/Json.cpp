@@ -54,7 +54,8 @@ std::int64_t JsonCodec<std::int64_t>::read(const Json& j, const JsonPath& p) {
     } else if (j.is_number_float()) {
         double d = j.get<double>();
         // 2^63 itself is out of range; every whole double below it converts exactly.
-        if (std::isfinite(d) && d == std::trunc(d) && d >= -9223372036854775808.0 && d < 9223372036854775808.0) {
+        if (std::isfinite(d) && d == std::trunc(d) && d >= -9223372036854775808.0 &&
+            d < 9223372036854775808.0) {
             return static_cast<std::int64_t>(d);
         }
     }
@@ -125,7 +126,8 @@ Json parseJsonText(std::string_view text) {
     } catch (const Json::parse_error& e) {
         std::string msg = e.what();
         // Drop the library's "[json.exception.parse_error.101] " tag.
-        if (auto pos = msg.find("] "); pos != std::string::npos && msg.rfind("[json.", 0) == 0) msg = msg.substr(pos + 2);
+        if (auto pos = msg.find("] "); pos != std::string::npos && msg.rfind("[json.", 0) == 0)
+            msg = msg.substr(pos + 2);
         throw JsonDecodeError("The file is not valid JSON: " + msg);
     }
 }
@@ -134,6 +136,8 @@ std::string dumpJsonPretty(const Json& j) {
     return j.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
-std::string dumpJsonCompact(const Json& j) { return j.dump(-1, ' ', false, Json::error_handler_t::replace); }
+std::string dumpJsonCompact(const Json& j) {
+    return j.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
 
 } // namespace rig

@@ -100,7 +100,8 @@ std::optional<std::string> dropPrefix(std::string_view text, std::string_view pr
             return std::string(text.substr(prefix.size()));
         }
         char32_t next = nextCodePoint(text, pos);
-        if (u_getCombiningClass(static_cast<UChar32>(next)) == 0) return std::string(text.substr(prefix.size()));
+        if (u_getCombiningClass(static_cast<UChar32>(next)) == 0)
+            return std::string(text.substr(prefix.size()));
     }
     if (isAscii(text) && isAscii(prefix)) return std::nullopt;
     std::string nt = nfc(text), np = nfc(prefix);
@@ -114,7 +115,9 @@ std::optional<std::string> dropPrefix(std::string_view text, std::string_view pr
     return rest;
 }
 
-bool startsWithText(std::string_view text, std::string_view prefix) { return dropPrefix(text, prefix).has_value(); }
+bool startsWithText(std::string_view text, std::string_view prefix) {
+    return dropPrefix(text, prefix).has_value();
+}
 
 bool isImportWhite(char32_t c) {
     return c == U'\t' || u_charType(static_cast<UChar32>(c)) == U_SPACE_SEPARATOR;
@@ -131,7 +134,8 @@ std::string trimWhite(std::string_view text) {
     // Scan from the back: find the start of the last code point each time.
     while (end > begin) {
         std::size_t start = end - 1;
-        while (start > begin && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80 && end - start < 4) --start;
+        while (start > begin && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80 && end - start < 4)
+            --start;
         std::size_t pos = start;
         char32_t c = nextCodePoint(text, pos);
         if (pos != end) { // not one well-formed code point: keep the bytes

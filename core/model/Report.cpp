@@ -13,7 +13,9 @@ double XYZ::distance(const XYZ& to) const {
     return std::sqrt(dx * dx + dy * dy + dz * dz);
 }
 
-Json XYZ::toJson() const { return JsonObjectWriter().put("x", x).put("y", y).put("z", z).take(); }
+Json XYZ::toJson() const {
+    return JsonObjectWriter().put("x", x).put("y", y).put("z", z).take();
+}
 
 XYZ XYZ::fromJson(const Json& j, const JsonPath& path) {
     JsonObjectReader o(j, path);
@@ -84,9 +86,12 @@ Enclosure Enclosure::fromJson(const Json& j, const JsonPath& path) {
 
 std::string_view ReportWarning::levelText(Level level) {
     switch (level) {
-    case Level::error: return "error";
-    case Level::warning: return "warning";
-    case Level::caution: return "caution";
+    case Level::error:
+        return "error";
+    case Level::warning:
+        return "warning";
+    case Level::caution:
+        return "caution";
     }
     return "warning";
 }
@@ -124,16 +129,19 @@ std::string Source::id() const {
     return out;
 }
 
-bool Source::isFlown() const { return configuration.find("flown") != std::string::npos; }
+bool Source::isFlown() const {
+    return configuration.find("flown") != std::string::npos;
+}
 
 bool operator==(const Source& a, const Source& b) {
     return eq(a.name, b.name) && a.groups == b.groups && eq(a.configuration, b.configuration) &&
            eq(a.bumper, b.bumper) && a.motorCount == b.motorCount && a.pickups == b.pickups &&
            eq(a.position, b.position) && eq(a.site, b.site) && eq(a.azimuth, b.azimuth) &&
-           eq(a.dimensions, b.dimensions) && eq(a.bottomElevation, b.bottomElevation) && eq(a.topSite, b.topSite) &&
-           eq(a.bottomSite, b.bottomSite) && eq(a.totalWeight, b.totalWeight) &&
-           eq(a.enclosureWeight, b.enclosureWeight) && a.enclosures == b.enclosures && a.hasAngles == b.hasAngles &&
-           a.warnings == b.warnings && eq(a.delay, b.delay) && eq(a.gain, b.gain);
+           eq(a.dimensions, b.dimensions) && eq(a.bottomElevation, b.bottomElevation) &&
+           eq(a.topSite, b.topSite) && eq(a.bottomSite, b.bottomSite) && eq(a.totalWeight, b.totalWeight) &&
+           eq(a.enclosureWeight, b.enclosureWeight) && a.enclosures == b.enclosures &&
+           a.hasAngles == b.hasAngles && a.warnings == b.warnings && eq(a.delay, b.delay) &&
+           eq(a.gain, b.gain);
 }
 
 Json Source::toJson() const {
@@ -215,7 +223,9 @@ ReportInfo ReportInfo::fromJson(const Json& j, const JsonPath& path) {
     return r;
 }
 
-Json Report::toJson() const { return JsonObjectWriter().put("info", info).put("sources", sources).take(); }
+Json Report::toJson() const {
+    return JsonObjectWriter().put("info", info).put("sources", sources).take();
+}
 
 Report Report::fromJson(const Json& j, const JsonPath& path) {
     JsonObjectReader o(j, path);

@@ -18,13 +18,25 @@ DXFWriter& DXFWriter::pair(std::int64_t code, double value) {
     return pair(code, std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
 }
 
-DXFWriter& DXFWriter::beginSection(std::string_view name) { return pair(0, "SECTION").pair(2, name); }
-DXFWriter& DXFWriter::endSection() { return pair(0, "ENDSEC"); }
+DXFWriter& DXFWriter::beginSection(std::string_view name) {
+    return pair(0, "SECTION").pair(2, name);
+}
+DXFWriter& DXFWriter::endSection() {
+    return pair(0, "ENDSEC");
+}
 
 DXFWriter& DXFWriter::beginBlock(std::string_view name) {
-    return pair(0, "BLOCK").pair(8, "0").pair(2, name).pair(70, "0").pair(10, 0.0).pair(20, 0.0).pair(30, 0.0);
+    return pair(0, "BLOCK")
+        .pair(8, "0")
+        .pair(2, name)
+        .pair(70, "0")
+        .pair(10, 0.0)
+        .pair(20, 0.0)
+        .pair(30, 0.0);
 }
-DXFWriter& DXFWriter::endBlock() { return pair(0, "ENDBLK").pair(8, "0"); }
+DXFWriter& DXFWriter::endBlock() {
+    return pair(0, "ENDBLK").pair(8, "0");
+}
 
 DXFWriter& DXFWriter::line(const XYZ& a, const XYZ& b, std::string_view layer) {
     pair(0, "LINE").pair(8, layer);
@@ -32,7 +44,8 @@ DXFWriter& DXFWriter::line(const XYZ& a, const XYZ& b, std::string_view layer) {
     return pair(11, b.x).pair(21, b.y).pair(31, b.z);
 }
 
-DXFWriter& DXFWriter::face(const XYZ& q0, const XYZ& q1, const XYZ& q2, const XYZ& q3, std::string_view layer) {
+DXFWriter& DXFWriter::face(const XYZ& q0, const XYZ& q1, const XYZ& q2, const XYZ& q3,
+                           std::string_view layer) {
     pair(0, "3DFACE").pair(8, layer);
     pair(10, q0.x).pair(20, q0.y).pair(30, q0.z);
     pair(11, q1.x).pair(21, q1.y).pair(31, q1.z);

@@ -43,7 +43,9 @@ struct Rec {
     std::string name;
     std::optional<double> load;
     std::int64_t count = 0;
-    Json toJson() const { return JsonObjectWriter().put("name", name).opt("load", load).put("count", count).take(); }
+    Json toJson() const {
+        return JsonObjectWriter().put("name", name).opt("load", load).put("count", count).take();
+    }
     static Rec fromJson(const Json& j, const JsonPath& p) {
         JsonObjectReader o(j, p);
         Rec r;
@@ -65,7 +67,8 @@ std::string decodeError(std::string_view text) {
 } // namespace
 
 TEST(Json, RequiredOptionalAndUnknownKeys) {
-    auto l = decodeJsonText<List<Rec>>(R"([{"name":"a","count":1,"extra":[1,2]},{"name":"b","load":null,"count":2}])");
+    auto l = decodeJsonText<List<Rec>>(
+        R"([{"name":"a","count":1,"extra":[1,2]},{"name":"b","load":null,"count":2}])");
     ASSERT_EQ(l.size(), 2u);
     EXPECT_FALSE(l[0].load);
     EXPECT_FALSE(l[1].load);

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <cstdlib>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 using namespace rig;
@@ -25,10 +25,14 @@ TEST(Number, DecimalConversionAcceptsWhatStrtodReadsWhole) {
 }
 
 TEST(Number, DecimalConversionRefusesEverythingElse) {
-    for (const char* bad : {"", " 5", "5 ", "5,0", "1,5", "12 kg", "\t1", "\n1", "-", ".", "1.2.3", "abc", "e5"}) {
+    for (const char* bad :
+         {"", " 5", "5 ", "5,0", "1,5", "12 kg", "\t1", "\n1", "-", ".", "1.2.3", "abc", "e5"}) {
         EXPECT_FALSE(parseDecimal(bad).has_value()) << '"' << bad << '"';
     }
-    EXPECT_FALSE(parseDecimal(std::string_view("1\0" "2", 3)).has_value());
+    EXPECT_FALSE(parseDecimal(std::string_view("1\0"
+                                               "2",
+                                               3))
+                     .has_value());
     EXPECT_FALSE(parseDecimal(std::string_view("\0", 1)).has_value());
 }
 
@@ -72,8 +76,8 @@ TEST(Number, ConversionsIgnoreADecimalCommaLocale) {
     }
     // Build one from the system's locale sources when none is installed.
     test::TempDir dir;
-    if (found == nullptr && std::system(("localedef -i de_DE -f UTF-8 " + (dir.path() / "de_DE.UTF-8").string() +
-                                         " >/dev/null 2>&1")
+    if (found == nullptr && std::system(("localedef -i de_DE -f UTF-8 " +
+                                         (dir.path() / "de_DE.UTF-8").string() + " >/dev/null 2>&1")
                                             .c_str()) == 0) {
         ::setenv("LOCPATH", dir.path().c_str(), 1);
         if (std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr) found = "de_DE.UTF-8";

@@ -12,7 +12,8 @@ TEST(FirstMatch, WholeMatchThenTrimmedGroups) {
     auto m = firstMatch(R"(^(-?\s?[\d.]+))", "- 12.5 °");
     ASSERT_TRUE(m);
     EXPECT_EQ(*m, (std::vector<std::string>{"- 12.5", "- 12.5"}));
-    auto t = firstMatch(R"(\):\s*([-\d.]+);\s*([-\d.]+);\s*([-\d.]+))", "Position (X; Y; Z, m): 1.5; -; 0.25");
+    auto t =
+        firstMatch(R"(\):\s*([-\d.]+);\s*([-\d.]+);\s*([-\d.]+))", "Position (X; Y; Z, m): 1.5; -; 0.25");
     ASSERT_TRUE(t);
     EXPECT_EQ(*t, (std::vector<std::string>{"): 1.5; -; 0.25", "1.5", "-", "0.25"}));
 }
@@ -56,9 +57,9 @@ TEST(Date, WritesAndReadsIsoToTheSecond) {
     EXPECT_EQ(d->time_since_epoch().count(), 1741944413);
     EXPECT_EQ(parseISODate("2025-03-14T10:26:53+01:00"), d);
     EXPECT_EQ(formatISODate(Date{}), "1970-01-01T00:00:00Z");
-    for (const char* bad : {"2025-03-14", "2025-03-14T09:26:53", "2025-03-14T09:26:53.5Z", "2025-02-30T00:00:00Z",
-                            "2025-03-14 09:26:53Z", "2025-13-01T00:00:00Z", "2025-03-14T24:00:00Z", "x",
-                            "2025-03-14T09:26:53z", "+2025-03-14T09:26:53Z"}) {
+    for (const char* bad : {"2025-03-14", "2025-03-14T09:26:53", "2025-03-14T09:26:53.5Z",
+                            "2025-02-30T00:00:00Z", "2025-03-14 09:26:53Z", "2025-13-01T00:00:00Z",
+                            "2025-03-14T24:00:00Z", "x", "2025-03-14T09:26:53z", "+2025-03-14T09:26:53Z"}) {
         EXPECT_FALSE(parseISODate(bad)) << bad;
     }
 }

@@ -10,8 +10,8 @@
 using namespace rig;
 
 namespace {
-const std::string composed = "\xC3\xA9";      // é
-const std::string decomposed = "e\xCC\x81";   // e + U+0301
+const std::string composed = "\xC3\xA9";    // é
+const std::string decomposed = "e\xCC\x81"; // e + U+0301
 } // namespace
 
 TEST(Text, CanonicalEquivalenceDecidesEqualityOrderAndHash) {
@@ -69,20 +69,24 @@ TEST(Text, MapCopiesShareUntilChanged) {
 TEST(Text, TrimRemovesTabAndSpaceSeparatorsOnly) {
     EXPECT_EQ(trimWhite(" \t a b \t "), "a b");
     EXPECT_EQ(trimWhite("\xC2\xA0x\xE2\x80\x83"), "x"); // no-break space, em space
-    EXPECT_EQ(trimWhite("\nx\r\n"), "\nx\r\n");             // line breaks stay
+    EXPECT_EQ(trimWhite("\nx\r\n"), "\nx\r\n");         // line breaks stay
     EXPECT_EQ(trimWhite(" \n "), "\n");
     EXPECT_EQ(trimWhite("   "), "");
     EXPECT_EQ(trimWhite(""), "");
-    EXPECT_EQ(trimWhite("x\xE3\x80\x80"), "x");  // ideographic space
-    EXPECT_EQ(trimWhite("x\xC3"), "x\xC3");      // a broken tail is kept, not crashed on
+    EXPECT_EQ(trimWhite("x\xE3\x80\x80"), "x"); // ideographic space
+    EXPECT_EQ(trimWhite("x\xC3"), "x\xC3");     // a broken tail is kept, not crashed on
 }
 
 TEST(Text, CaseMappingAndFoldingAreLocaleIndependent) {
-    EXPECT_EQ(toUpper("stra\xC3\x9F" "e"), "STRASSE");
+    EXPECT_EQ(toUpper("stra\xC3\x9F"
+                      "e"),
+              "STRASSE");
     EXPECT_EQ(toLower("\xC3\x89T\xC3\x89"), "\xC3\xA9t\xC3\xA9");
     EXPECT_EQ(toLower("I"), "i"); // not the dotless i of a Turkish locale
     EXPECT_TRUE(containsIgnoringCase("THIS IS IMPOSSIBLE TO RIG", "impossible"));
-    EXPECT_TRUE(containsIgnoringCase("Gro\xC3\x9F" "e Last", "GROSSE"));
+    EXPECT_TRUE(containsIgnoringCase("Gro\xC3\x9F"
+                                     "e Last",
+                                     "GROSSE"));
     EXPECT_TRUE(containsIgnoringCase("CAF" + std::string("\xC3\x89"), "caf" + decomposed));
     EXPECT_FALSE(containsIgnoringCase("possible", "impossible"));
     EXPECT_TRUE(containsIgnoringCase("anything", ""));
@@ -97,11 +101,15 @@ TEST(Text, DiacriticsRemoval) {
 TEST(Text, Utf8ValidationAndLossyDecoding) {
     EXPECT_TRUE(isValidUtf8("plain"));
     EXPECT_TRUE(isValidUtf8(composed + "\xF0\x9F\x98\x80"));
-    EXPECT_FALSE(isValidUtf8("a\xFF" "b"));
-    EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));  // encoded surrogate
-    EXPECT_FALSE(isValidUtf8("\xC0\xAF"));      // overlong
-    EXPECT_FALSE(isValidUtf8("\xE2\x82"));      // truncated
-    EXPECT_EQ(decodeUtf8Lossy("a\xFF" "b"), "a\xEF\xBF\xBD" "b");
+    EXPECT_FALSE(isValidUtf8("a\xFF"
+                             "b"));
+    EXPECT_FALSE(isValidUtf8("\xED\xA0\x80")); // encoded surrogate
+    EXPECT_FALSE(isValidUtf8("\xC0\xAF"));     // overlong
+    EXPECT_FALSE(isValidUtf8("\xE2\x82"));     // truncated
+    EXPECT_EQ(decodeUtf8Lossy("a\xFF"
+                              "b"),
+              "a\xEF\xBF\xBD"
+              "b");
     EXPECT_EQ(decodeUtf8Lossy("\xE2\x82"), "\xEF\xBF\xBD");
     EXPECT_TRUE(isValidUtf8(decodeUtf8Lossy("\xC0\xAF\xF5\x80")));
     EXPECT_EQ(decodeLatin1("caf\xE9"), "caf\xC3\xA9");

@@ -35,8 +35,12 @@ TEST(Source, IdentifierAndFlownFlag) {
     EXPECT_EQ(Source("Sub", {"ALL"}).id(), "ALL/Sub");
     EXPECT_EQ(Source("a/b", {"", "G"}).id(), "/G/a/b");
     Source s("x", {});
-    for (auto [conf, flown] : std::vector<std::pair<std::string, bool>>{
-             {"K2 flown", true}, {"unflownish", true}, {"Flown", false}, {"FLOWN", false}, {"", false}, {"stacked", false}}) {
+    for (auto [conf, flown] : std::vector<std::pair<std::string, bool>>{{"K2 flown", true},
+                                                                        {"unflownish", true},
+                                                                        {"Flown", false},
+                                                                        {"FLOWN", false},
+                                                                        {"", false},
+                                                                        {"stacked", false}}) {
         s.configuration = conf;
         EXPECT_EQ(s.isFlown(), flown) << conf;
     }
@@ -47,8 +51,8 @@ TEST(Source, DefaultSourceWritesOnlyTheRequiredKeysAndReadsBack) {
     Json j = s.toJson();
     std::vector<std::string> keys;
     for (auto it = j.begin(); it != j.end(); ++it) keys.push_back(it.key());
-    EXPECT_EQ(keys, (std::vector<std::string>{"configuration", "enclosures", "groups", "hasAngles", "name", "pickups",
-                                              "warnings"}));
+    EXPECT_EQ(keys, (std::vector<std::string>{"configuration", "enclosures", "groups", "hasAngles", "name",
+                                              "pickups", "warnings"}));
     EXPECT_EQ(j["configuration"], "");
     EXPECT_EQ(j["hasAngles"], false);
     EXPECT_EQ(roundTrip(s), s);
@@ -56,7 +60,8 @@ TEST(Source, DefaultSourceWritesOnlyTheRequiredKeysAndReadsBack) {
 
 TEST(Source, RequiredKeysWithDefaultsStillRequired) {
     EXPECT_TRUE(reads<Source>(minimalSource()));
-    for (const char* key : {"configuration", "hasAngles", "pickups", "enclosures", "warnings", "name", "groups"}) {
+    for (const char* key :
+         {"configuration", "hasAngles", "pickups", "enclosures", "warnings", "name", "groups"}) {
         EXPECT_FALSE(reads<Source>(minimalSource(key))) << key;
     }
     Json j = parseJsonText(minimalSource());
@@ -71,7 +76,8 @@ TEST(Source, FullRoundTripAndFieldSensitiveEquality) {
     s.configuration = "K2 flown";
     s.bumper = "K2-BUMP";
     s.motorCount = 2;
-    s.pickups = {Pickup{"Front", "3", XYZ(1, 2, 12.5), 812.5, true}, Pickup{"Rear", "", XYZ(1, 1.5, 12.5), {}, false}};
+    s.pickups = {Pickup{"Front", "3", XYZ(1, 2, 12.5), 812.5, true},
+                 Pickup{"Rear", "", XYZ(1, 1.5, 12.5), {}, false}};
     s.position = XYZ(1, 2, 3);
     s.site = -3.5;
     s.azimuth = 12;
@@ -81,7 +87,8 @@ TEST(Source, FullRoundTripAndFieldSensitiveEquality) {
     s.bottomSite = -20;
     s.totalWeight = 1234.5;
     s.enclosureWeight = 1100;
-    s.enclosures = {Enclosure{1, "K2", 0.0, -1.0, 12.0, 11.6, std::string("Panflex 70")}, Enclosure{2, "K2", {}, {}, {}, {}, {}}};
+    s.enclosures = {Enclosure{1, "K2", 0.0, -1.0, 12.0, 11.6, std::string("Panflex 70")},
+                    Enclosure{2, "K2", {}, {}, {}, {}, {}}};
     s.hasAngles = true;
     s.warnings = {ReportWarning{ReportWarning::Level::caution, "Check the bumper"}};
     s.delay = 2.4;
@@ -113,7 +120,8 @@ TEST(Source, NotANumberInsideAListEqualsAnUnchangedCopy) {
 
 TEST(Pickup, RequiredFlagAndNullLoad) {
     EXPECT_FALSE(reads<Pickup>(R"({"role":"Front","hole":"","position":{"x":0,"y":0,"z":0}})"));
-    auto p = decodeJsonText<Pickup>(R"({"role":"Front","hole":"","position":{"x":0,"y":0,"z":0},"load":null,"fromDXF":false})");
+    auto p = decodeJsonText<Pickup>(
+        R"({"role":"Front","hole":"","position":{"x":0,"y":0,"z":0},"load":null,"fromDXF":false})");
     EXPECT_FALSE(p.load);
     EXPECT_FALSE(reads<Pickup>(R"({"role":"Front","hole":"","position":{"x":0,"y":0},"fromDXF":false})"));
 }
@@ -126,8 +134,10 @@ TEST(ReportInfo, UnitsRequiredAlthoughDefaulted) {
     EXPECT_EQ(roundTrip(info), info);
     j.erase("distanceUnit");
     EXPECT_FALSE(reads<ReportInfo>(j.dump()));
-    EXPECT_TRUE(reads<Report>(R"({"info":{"version":"","date":"","fileName":"","distanceUnit":"m","weightUnit":"kg"},"sources":[]})"));
-    EXPECT_FALSE(reads<Report>(R"({"info":{"version":"","date":"","fileName":"","distanceUnit":"m","weightUnit":"kg"}})"));
+    EXPECT_TRUE(reads<Report>(
+        R"({"info":{"version":"","date":"","fileName":"","distanceUnit":"m","weightUnit":"kg"},"sources":[]})"));
+    EXPECT_FALSE(reads<Report>(
+        R"({"info":{"version":"","date":"","fileName":"","distanceUnit":"m","weightUnit":"kg"}})"));
 }
 
 TEST(ReportWarning, LevelTextIsExact) {
@@ -158,7 +168,8 @@ TEST(InventoryItem, OptionalChannelsAndIntegerQuantity) {
     EXPECT_EQ(roundTrip(i), i);
     i.ampChannels.reset();
     EXPECT_FALSE(i.toJson().contains("ampChannels"));
-    EXPECT_FALSE(reads<InventoryItem>(R"({"category":"E","quantity":1.5,"family":"","product":"","description":""})"));
+    EXPECT_FALSE(
+        reads<InventoryItem>(R"({"category":"E","quantity":1.5,"family":"","product":"","description":""})"));
 }
 
 TEST(RigError, MessagesNameTheFileUnchanged) {
