@@ -168,7 +168,8 @@ OJson encodeSrc(const CrewDoc::Src& s, const JsonPath& path) {
 
     JsonPath pointsPath = path.key("points");
     OJson points = OJson::array();
-    for (std::size_t i = 0; i < s.points.size(); ++i) points.push_back(encodePoint(s.points[i], pointsPath.index(i)));
+    for (std::size_t i = 0; i < s.points.size(); ++i)
+        points.push_back(encodePoint(s.points[i], pointsPath.index(i)));
     o.value("points", std::move(points)).flag("hasAngles", s.hasAngles);
 
     JsonPath encPath = path.key("enc");
@@ -383,6 +384,8 @@ std::string CrewDoc::encode() const {
     return encodeDoc(*this).dump(-1, ' ', false, OJson::error_handler_t::replace);
 }
 
-CrewDoc CrewDoc::decode(std::string_view text) { return decodeJsonText<CrewDoc>(text); }
+CrewDoc CrewDoc::decode(std::string_view text) {
+    return decodeJsonText<CrewDoc>(text);
+}
 
 } // namespace rig

@@ -52,7 +52,7 @@ struct CrewDoc {
 
     struct Side {
         std::string p;
-        std::vector<std::int64_t> box;               // min u, min v, width, height
+        std::vector<std::int64_t> box;              // min u, min v, width, height
         std::vector<std::vector<std::int64_t>> pts; // [u, v] each
 
         static Side fromJson(const Json& j, const JsonPath& path);

@@ -29,7 +29,8 @@ bool allFinite(const std::vector<double>& v) {
     return true;
 }
 
-CrewDoc::Point buildPoint(const Project& project, const Source& source, const std::string& id, const Pickup& p) {
+CrewDoc::Point buildPoint(const Project& project, const Source& source, const std::string& id,
+                          const Pickup& p) {
     CrewDoc::Point point;
     point.role = p.role;
     point.hole = p.hole;
@@ -52,7 +53,8 @@ CrewDoc::Point buildPoint(const Project& project, const Source& source, const st
 std::vector<CrewDoc::Warn> negativeLoadWarnings(const Source& source) {
     std::vector<CrewDoc::Warn> out;
     for (const Pickup& p : source.pickups) {
-        if (p.load && *p.load < 0) out.push_back({"error", p.role + " load is negative (" + fmt(*p.load) + " kg)."});
+        if (p.load && *p.load < 0)
+            out.push_back({"error", p.role + " load is negative (" + fmt(*p.load) + " kg)."});
     }
     return out;
 }
@@ -60,7 +62,8 @@ std::vector<CrewDoc::Warn> negativeLoadWarnings(const Source& source) {
 std::optional<CrewDoc::Side> buildSide(const SideView& view) {
     std::int64_t width = 0, height = 0;
     // Bounds come from the project file; absurd ones must not overflow.
-    if (__builtin_sub_overflow(view.maxU, view.minU, &width) || __builtin_sub_overflow(view.maxV, view.minV, &height)) {
+    if (__builtin_sub_overflow(view.maxU, view.minU, &width) ||
+        __builtin_sub_overflow(view.maxV, view.minV, &height)) {
         return std::nullopt;
     }
     CrewDoc::Side side;
@@ -70,8 +73,8 @@ std::optional<CrewDoc::Side> buildSide(const SideView& view) {
     return side;
 }
 
-std::optional<CrewDoc::Plan> buildPlan(const Project& project, const Source& source, const std::string& id, double ux,
-                                       double uy) {
+std::optional<CrewDoc::Plan> buildPlan(const Project& project, const Source& source, const std::string& id,
+                                       double ux, double uy) {
     CrewDoc::Plan plan;
     const DXFInfo* info = project.dxf.get(id);
     std::optional<TopView> footprint;
@@ -98,7 +101,8 @@ std::optional<CrewDoc::Plan> buildPlan(const Project& project, const Source& sou
     return plan;
 }
 
-CrewDoc::Src buildSource(const Project& project, const Source& source, const TextMap<List<std::string>>& changes) {
+CrewDoc::Src buildSource(const Project& project, const Source& source,
+                         const TextMap<List<std::string>>& changes) {
     CrewDoc::Src src;
     src.id = source.id();
     src.name = source.name;

@@ -28,13 +28,17 @@ std::optional<Issue::Level> Issue::levelFromRaw(int raw) {
     return static_cast<Level>(raw);
 }
 
-std::string Issue::id() const { return sourceID.value_or("") + "|" + text; }
+std::string Issue::id() const {
+    return sourceID.value_or("") + "|" + text;
+}
 
 bool operator==(const Issue& a, const Issue& b) {
     return a.level == b.level && eq(a.sourceID, b.sourceID) && eq(a.text, b.text);
 }
 
-std::string IssueGroup::id() const { return intText(static_cast<int>(level)) + "|" + text; }
+std::string IssueGroup::id() const {
+    return intText(static_cast<int>(level)) + "|" + text;
+}
 
 bool operator==(const IssueGroup& a, const IssueGroup& b) {
     if (a.level != b.level || !eq(a.text, b.text) || a.sources.size() != b.sources.size()) return false;
@@ -68,14 +72,16 @@ std::string modelKey(std::string_view text) {
 
 void sourceChecks(const Project& project, const Source& source, std::vector<Issue>& out) {
     const std::string id = source.id();
-    auto add = [&](Issue::Level level, std::string text) { out.push_back(Issue{level, id, std::move(text)}); };
+    auto add = [&](Issue::Level level, std::string text) {
+        out.push_back(Issue{level, id, std::move(text)});
+    };
 
     for (const ReportWarning& w : source.warnings) add(issueLevel(w.level), w.text);
 
     for (const Pickup& p : source.pickups) {
         if (p.load && *p.load < 0) {
-            add(Issue::Level::error,
-                p.role + " load is negative (" + fmt(*p.load) + " kg) \u2013 the array tips away from this point.");
+            add(Issue::Level::error, p.role + " load is negative (" + fmt(*p.load) +
+                                         " kg) \u2013 the array tips away from this point.");
         }
     }
 
@@ -111,7 +117,8 @@ void sourceChecks(const Project& project, const Source& source, std::vector<Issu
     for (const Pickup& p : source.pickups) {
         if (std::isfinite(p.position.x) && !p.fromDXF) {
             add(Issue::Level::check,
-                p.role + " point differs from the DXF by more than 5 cm \u2013 is the DXF from the same version?");
+                p.role +
+                    " point differs from the DXF by more than 5 cm \u2013 is the DXF from the same version?");
         }
     }
 }
@@ -154,8 +161,9 @@ void inventoryChecks(const Project& project, std::vector<Issue>& out) {
     }
     for (const InventoryItem& row : project.inventory) {
         if (containsIgnoringCase(row.description, "no product information")) {
-            out.push_back(Issue{Issue::Level::info, std::nullopt,
-                                row.product + ": Soundvision has no product information (custom or unknown model)."});
+            out.push_back(
+                Issue{Issue::Level::info, std::nullopt,
+                      row.product + ": Soundvision has no product information (custom or unknown model)."});
         }
     }
 }
@@ -166,7 +174,8 @@ std::vector<Issue> Project::issues() const {
     std::vector<Issue> out;
     for (const Source& s : report.sources) sourceChecks(*this, s, out);
     inventoryChecks(*this, out);
-    std::stable_sort(out.begin(), out.end(), [](const Issue& a, const Issue& b) { return a.level > b.level; });
+    std::stable_sort(out.begin(), out.end(),
+                     [](const Issue& a, const Issue& b) { return a.level > b.level; });
     return out;
 }
 
@@ -186,7 +195,8 @@ std::vector<IssueGroup> Project::groupedIssues() const {
             auto found = names.find(*issue.sourceID);
             if (found != names.end()) name = found->second;
         }
-        auto [it, isNew] = groupIndex.try_emplace(IssueGroup{issue.level, issue.text, {}}.id(), groups.size());
+        auto [it, isNew] =
+            groupIndex.try_emplace(IssueGroup{issue.level, issue.text, {}}.id(), groups.size());
         if (isNew) groups.push_back(IssueGroup{issue.level, issue.text, {}});
         if (name) groups[it->second].sources.push_back(*name);
     }

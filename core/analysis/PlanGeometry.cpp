@@ -8,7 +8,9 @@
 
 namespace rig {
 
-double roundHundredth(double value) { return std::round(value * 100) / 100; }
+double roundHundredth(double value) {
+    return std::round(value * 100) / 100;
+}
 
 std::optional<TopView> pickupFootprint(const Source& source) {
     auto [ax, ay] = SideViewBuilder::planAxis(source);

@@ -61,7 +61,8 @@ RigDXF::Options RigDXF::Options::fromJson(const Json& j, const JsonPath& path) {
     options.drops = o.req<bool>("drops");
     std::string raw = o.req<std::string>("footprints");
     auto footprints = footprintsFromRaw(raw);
-    if (!footprints) throw JsonDecodeError(path.key("footprints").str() + ": unknown footprint mode \"" + raw + "\"");
+    if (!footprints)
+        throw JsonDecodeError(path.key("footprints").str() + ": unknown footprint mode \"" + raw + "\"");
     options.footprints = *footprints;
     // A plain JSON number only; the project file's "NaN" strings are not accepted here.
     auto height = j.find("footprintHeight");
@@ -209,7 +210,9 @@ private:
     std::string out_;
 };
 
-bool finite(const XYZ& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+bool finite(const XYZ& p) {
+    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
 
 class Writer {
 public:
@@ -334,7 +337,8 @@ private:
         const double zc = H ? *H : z;
         PointExtra extra = project_.extra(id, p.role);
         double sideLoad = 0;
-        if (p.load) sideLoad = *p.load / 2 + (extra.motor ? extra.motor->weight : 0) + DeltaSpec::plateWeight / 2;
+        if (p.load)
+            sideLoad = *p.load / 2 + (extra.motor ? extra.motor->weight : 0) + DeltaSpec::plateWeight / 2;
         const char* motorText = extra.motor ? "" : " (no motor)";
 
         for (auto [side, letter] : {std::pair{&dp.left, "L"}, std::pair{&dp.right, "R"}}) {

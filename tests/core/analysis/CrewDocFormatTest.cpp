@@ -50,7 +50,9 @@ CrewDoc sampleDoc() {
     return d;
 }
 
-Json parsed(const CrewDoc& d) { return parseJsonText(d.encode()); }
+Json parsed(const CrewDoc& d) {
+    return parseJsonText(d.encode());
+}
 
 } // namespace
 
@@ -61,8 +63,8 @@ TEST(CrewDocFormat, OptionalKeysLeftOutEmptyListsWritten) {
     Json j = parsed(d);
 
     for (const char* key : {"author", "link", "qr"}) EXPECT_FALSE(j.contains(key)) << key;
-    for (const char* key : {"v", "name", "updated", "report", "svVersion", "distUnit", "weightUnit", "sources",
-                            "inventory", "delta"}) {
+    for (const char* key : {"v", "name", "updated", "report", "svVersion", "distUnit", "weightUnit",
+                            "sources", "inventory", "delta"}) {
         EXPECT_TRUE(j.contains(key)) << key;
     }
     EXPECT_EQ(j["v"], 1);
