@@ -5,6 +5,8 @@
 #include "base/Text.h"
 #include "model/RigError.h"
 
+// qpdf 11 API without the PointerHolder compatibility layer.
+#define POINTERHOLDER_TRANSITION 4
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFLogger.hh>
@@ -229,15 +231,43 @@ private:
     std::size_t limit_;
 };
 
+bool hasFilter(QPDFObjectHandle& stream) {
+    QPDFObjectHandle filter = stream.getDict().getKey("/Filter");
+    return !(filter.isNull() || (filter.isArray() && filter.getArrayNItems() == 0));
+}
+
+// The page's content streams decoded one after the other into `sink`, a line break between
+// them. Each stream goes straight into the bounded sink, so nothing is buffered whole.
+void pipeContent(QPDFPageObjectHelper& page, Pipeline& sink) {
+    QPDFObjectHandle contents = page.getObjectHandle().getKey("/Contents");
+    std::vector<QPDFObjectHandle> streams;
+    if (contents.isStream()) {
+        streams.push_back(contents);
+    } else if (contents.isArray()) {
+        const int n = contents.getArrayNItems();
+        for (int i = 0; i < n; ++i) {
+            QPDFObjectHandle item = contents.getArrayItem(i);
+            if (item.isStream()) streams.push_back(item);
+        }
+    }
+    for (std::size_t i = 0; i < streams.size(); ++i) {
+        if (i > 0) sink.writeCStr("\n");
+        bool filtered = false;
+        if (!streams[i].pipeStreamData(&sink, &filtered, 0, qpdf_dl_specialized, true) ||
+            (!filtered && hasFilter(streams[i])))
+            throw std::runtime_error("content stream does not decode");
+    }
+}
+
 void scanPage(QPDF& pdf, QPDFPageObjectHelper& page, std::int64_t number, std::vector<PDFTextItem>& out) {
     std::string content;
     BoundedSink sink(content, PDFText::maxPageContentBytes);
-    page.pipeContents(&sink);
+    pipeContent(page, sink);
+    if (content.empty()) return;
 
     PageState state;
     PageScanner scanner(state);
-    QPDFObjectHandle stream = pdf.newStream(content);
-    QPDFObjectHandle::parseContentStream(stream, &scanner);
+    QPDFObjectHandle::parseContentStream(pdf.newStream(content), &scanner);
 
     if (state.raw.empty()) return;
     out.reserve(out.size() + state.raw.size());

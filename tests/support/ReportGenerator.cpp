@@ -121,11 +121,16 @@ public:
             blocks_.push_back(std::move(b));
         }
 
+        // Heading numbers count siblings: "1." nests under the group above, "n." follows the
+        // group numbered n - 1 at its level. These paths never let a deeper group carry the
+        // number that the next sibling looks for.
         const std::vector<std::vector<std::string>> paths = {
             {"ALL", "Main", "Left"}, {"ALL", "Main", "Right"}, {"ALL", "Subs"},
-            {"ALL", "Fills", "Front ↔ fills"}, {"ALL", "Delays"}, {"ALL", "Main", "Centre"},
+            {"ALL", "Fills", "Front ↔ fills"}, {"ALL", "Delays"},
         };
         std::vector<std::string> current;
+        std::vector<std::size_t> nodes = {0}; // root, then one node per open heading
+        std::vector<int> children = {0};      // headings emitted under each node
         int pathIndex = -1;
         int leftInPath = 0;
         for (int i = 0; i < o_.sources; ++i) {
@@ -134,12 +139,20 @@ public:
                     pathIndex = (pathIndex + 1) % static_cast<int>(paths.size());
                     const auto& next = paths[static_cast<std::size_t>(pathIndex)];
                     std::size_t same = 0;
-                    while (same < current.size() && same < next.size() && current[same] == next[same]) ++same;
-                    if (same == next.size()) same = next.size() - 1; // repeat the last heading
+                    // The first path element repeats ("ALL" stays open); below it a group
+                    // that comes back is a new heading.
+                    if (!current.empty() && current[0] == next[0]) same = 1;
+                    if (current.size() > 1 && next.size() > 1 && current[1] == next[1])
+                        same = 2;
+                    nodes.resize(same + 1);
                     Block b;
                     b.keepTogether = true;
-                    for (std::size_t d = same; d < next.size(); ++d)
-                        b.rows.push_back(text(itos(static_cast<long long>(d) + 1) + ". Group: " + next[d]));
+                    for (std::size_t d = same; d < next.size(); ++d) {
+                        const int number = ++children[nodes.back()];
+                        b.rows.push_back(text(itos(number) + ". Group: " + next[d]));
+                        nodes.push_back(children.size());
+                        children.push_back(0);
+                    }
                     blocks_.push_back(std::move(b));
                     current = next;
                     leftInPath = 1 + rng_.below(4);
@@ -241,7 +254,7 @@ private:
         if (rng_.chance(90)) s.position = triple("Position", -30, 30);
         if (rng_.chance(80)) s.dimensions = triple("Spatial dimensions", 0, 6);
 
-        auto number = [&](const std::string& label, std::optional<double>& field, double lo, double hi,
+        auto labelledNumber = [&](const std::string& label, std::optional<double>& field, double lo, double hi,
                           const std::string& unit) {
             if (!rng_.chance(85)) return;
             std::string v = fixed(rng_.hundredths(lo, hi), 2);
@@ -250,15 +263,15 @@ private:
             body.rows.push_back(labelled(label, v + unit));
             field = value;
         };
-        number("Site:", s.site, -20, 20, " °");
-        number("Top site:", s.topSite, -20, 20, " °");
-        number("Bottom site:", s.bottomSite, -40, 10, " °");
-        number("Azimuth:", s.azimuth, -180, 180, " °");
-        number("Bottom elevation:", s.bottomElevation, 0, 20, " m");
-        number("Total weight (Enclosures + Frames):", s.totalWeight, 50, 2500, " kg");
-        number("Total enclosure weight:", s.enclosureWeight, 40, 2000, " kg");
-        number("Delay:", s.delay, 0, 80, " ms");
-        number("Gain:", s.gain, -12, 6, " dB");
+        labelledNumber("Site:", s.site, -20, 20, " °");
+        labelledNumber("Top site:", s.topSite, -20, 20, " °");
+        labelledNumber("Bottom site:", s.bottomSite, -40, 10, " °");
+        labelledNumber("Azimuth:", s.azimuth, -180, 180, " °");
+        labelledNumber("Bottom elevation:", s.bottomElevation, 0, 20, " m");
+        labelledNumber("Total weight (Enclosures + Frames):", s.totalWeight, 50, 2500, " kg");
+        labelledNumber("Total enclosure weight:", s.enclosureWeight, 40, 2000, " kg");
+        labelledNumber("Delay:", s.delay, 0, 80, " ms");
+        labelledNumber("Gain:", s.gain, -12, 6, " dB");
         body.keepTogether = false;
         blocks_.push_back(std::move(body));
 
@@ -290,7 +303,7 @@ private:
         b.rows.push_back(header);
         s.hasAngles = flown;
 
-        const int rows = 1 + rng_.below(12);
+        const int rows = 1 + rng_.below(7);
         const std::string type = rng_.pick(std::vector<std::string>{"K2", "KARA II", "KS28", "A15 Wide"});
         for (int i = 1; i <= rows; ++i) {
             Enclosure e;
@@ -428,6 +441,7 @@ private:
         double x = 0;
         double y = 0;
         double leading = 0;
+        double matrixScale = 1;
     };
 
     Enc encodingFor(const std::string& t) {
@@ -441,7 +455,7 @@ private:
     void show(Content& c, Pen& pen, double x, double y, const std::string& t) {
         if (!pen.inBT) {
             c.bt().font(9);
-            pen = Pen{true, 0, 0, pen.leading};
+            pen = Pen{true, 0, 0, pen.leading, 1};
         }
         const Enc enc = encodingFor(t);
         const bool down = pen.leading != 0 && x == pen.x && pen.y - pen.leading == y;
@@ -461,8 +475,10 @@ private:
             c.tD(x - pen.x, y - pen.y);
             pen.leading = -(y - pen.y);
         } else {
-            // The matrix scale is not applied to the origin.
+            // The matrix scale is not applied to the origin; the font size makes up for it.
             const double scale = rng_.chance(50) ? 1 : 9;
+            if (scale != pen.matrixScale) c.font(9 / scale);
+            pen.matrixScale = scale;
             c.tm(scale, 0, 0, scale, x, y);
         }
         pen.x = x;

@@ -2,6 +2,8 @@
 
 #include "base/Text.h"
 
+// qpdf 11 API without the PointerHolder compatibility layer.
+#define POINTERHOLDER_TRANSITION 4
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -9,7 +11,6 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <charconv>
-#include <cstdlib>
 #include <fstream>
 #include <stdexcept>
 #include <system_error>
@@ -235,19 +236,6 @@ void TestPDF::write(const std::filesystem::path& path) const {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(data.data(), static_cast<std::streamsize>(data.size()));
     if (!out) throw std::runtime_error("cannot write " + path.string());
-}
-
-// --- PDFScratchDir ---------------------------------------------------------------------
-
-PDFScratchDir::PDFScratchDir() {
-    std::string templ = (std::filesystem::temp_directory_path() / "rigpdf-XXXXXX").string();
-    if (!mkdtemp(templ.data())) throw std::system_error(errno, std::generic_category(), "mkdtemp");
-    path_ = templ;
-}
-
-PDFScratchDir::~PDFScratchDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
 }
 
 } // namespace rig::test

@@ -99,18 +99,4 @@ private:
     std::string userPassword_;
 };
 
-// A fresh folder under the system's temporary folder, removed with the object.
-class PDFScratchDir {
-public:
-    PDFScratchDir();
-    ~PDFScratchDir();
-    PDFScratchDir(const PDFScratchDir&) = delete;
-    PDFScratchDir& operator=(const PDFScratchDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(std::string_view name) const { return path_ / std::filesystem::path(name); }
-
-private:
-    std::filesystem::path path_;
-};
-
 } // namespace rig::test
