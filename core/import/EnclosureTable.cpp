@@ -9,7 +9,9 @@ namespace rig {
 
 namespace {
 
-bool startsWith(std::string_view text, std::string_view prefix) { return startsWithText(text, prefix); }
+bool startsWith(std::string_view text, std::string_view prefix) {
+    return startsWithText(text, prefix);
+}
 
 } // namespace
 
@@ -40,12 +42,18 @@ std::optional<Enclosure> ReportParser::enclosure(const std::vector<PDFTextItem>&
         if (!(best < 2.0)) continue; // also when the distance is not a number
 
         const std::string& name = nearest->name;
-        if (name == "Type") e.type = std::move(value);
-        else if (startsWith(name, "Angle")) e.angle = parseDecimal(value);
-        else if (startsWith(name, "Site")) e.site = parseDecimal(value);
-        else if (startsWith(name, "Top Z")) e.topZ = parseDecimal(value);
-        else if (startsWith(name, "Bottom Z")) e.bottomZ = parseDecimal(value);
-        else if (name == "Panflex") e.panflex = std::move(value);
+        if (name == "Type")
+            e.type = std::move(value);
+        else if (startsWith(name, "Angle"))
+            e.angle = parseDecimal(value);
+        else if (startsWith(name, "Site"))
+            e.site = parseDecimal(value);
+        else if (startsWith(name, "Top Z"))
+            e.topZ = parseDecimal(value);
+        else if (startsWith(name, "Bottom Z"))
+            e.bottomZ = parseDecimal(value);
+        else if (name == "Panflex")
+            e.panflex = std::move(value);
     }
     return e;
 }

@@ -38,7 +38,8 @@ PDFRect PDFRect::standardized(double x, double y, double width, double height) {
 namespace {
 
 // PDFDocEncoding where it differs from Latin-1; 0 marks a byte without a character.
-constexpr char32_t kDocLow[8] = {0x02D8, 0x02C7, 0x02C6, 0x02D9, 0x02DD, 0x02DB, 0x02DA, 0x02DC}; // 0x18..0x1F
+constexpr char32_t kDocLow[8] = {0x02D8, 0x02C7, 0x02C6, 0x02D9,
+                                 0x02DD, 0x02DB, 0x02DA, 0x02DC}; // 0x18..0x1F
 constexpr char32_t kDocHigh[33] = {
     // 0x80..0xA0
     0x2022, 0x2020, 0x2021, 0x2026, 0x2014, 0x2013, 0x0192, 0x2044, 0x2039, 0x203A, 0x2212,
@@ -52,12 +53,17 @@ std::string decodePDFDoc(std::string_view bytes) {
     for (char ch : bytes) {
         auto b = static_cast<unsigned char>(ch);
         char32_t c = b;
-        if (b >= 0x18 && b <= 0x1F) c = kDocLow[b - 0x18];
-        else if (b >= 0x80 && b <= 0xA0) c = kDocHigh[b - 0x80];
-        else if (b == 0x7F || b == 0xAD) c = 0;
+        if (b >= 0x18 && b <= 0x1F)
+            c = kDocLow[b - 0x18];
+        else if (b >= 0x80 && b <= 0xA0)
+            c = kDocHigh[b - 0x80];
+        else if (b == 0x7F || b == 0xAD)
+            c = 0;
         if (c == 0 && b != 0) c = 0xFFFD;
-        if (c < 0x80) out.push_back(static_cast<char>(c));
-        else appendUtf8(out, c);
+        if (c < 0x80)
+            out.push_back(static_cast<char>(c));
+        else
+            appendUtf8(out, c);
     }
     return out;
 }
@@ -82,8 +88,10 @@ std::string decodeUTF16BE(std::string_view bytes) {
             }
         }
         if (u >= 0xD800 && u <= 0xDFFF) u = 0xFFFD;
-        if (u < 0x80) out.push_back(static_cast<char>(u));
-        else appendUtf8(out, u);
+        if (u < 0x80)
+            out.push_back(static_cast<char>(u));
+        else
+            appendUtf8(out, u);
     }
     if (bytes.size() % 2 != 0) appendUtf8(out, 0xFFFD);
     return out;
@@ -219,7 +227,8 @@ private:
 // would otherwise take all memory before a single operator is seen).
 class BoundedSink : public Pipeline {
 public:
-    BoundedSink(std::string& out, std::size_t limit) : Pipeline("page content", nullptr), out_(out), limit_(limit) {}
+    BoundedSink(std::string& out, std::size_t limit)
+        : Pipeline("page content", nullptr), out_(out), limit_(limit) {}
     void write(unsigned char const* data, size_t len) override {
         if (len > limit_ - out_.size()) throw std::length_error("page content too large");
         out_.append(reinterpret_cast<const char*>(data), len);
@@ -348,7 +357,8 @@ std::vector<PDFTextItem> PDFText::items(const std::filesystem::path& path) {
 
 std::vector<PDFTextItem> PDFText::itemsFromMemory(std::string_view bytes, const std::string& name) {
     // qpdf reads straight from the caller's buffer, which outlives the document.
-    return readDocument(name, [&](QPDF& pdf) { pdf.processMemoryFile(name.c_str(), bytes.data(), bytes.size()); });
+    return readDocument(name,
+                        [&](QPDF& pdf) { pdf.processMemoryFile(name.c_str(), bytes.data(), bytes.size()); });
 }
 
 } // namespace rig

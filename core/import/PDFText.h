@@ -1,3 +1,4 @@
+// Kept to C++17: the file that includes qpdf's headers is built as C++17 under clang.
 // Positioned text of a PDF: every shown string with the text line origin it was shown at
 // and, inside a table, the cell rectangle around it.
 #pragma once
@@ -27,9 +28,13 @@ struct PDFRect {
     double maxX() const { return x + width; }
     double maxY() const { return y + height; }
     // Left and bottom edges are inside, right and top edges outside.
-    bool contains(double px, double py) const { return minX() <= px && px < maxX() && minY() <= py && py < maxY(); }
+    bool contains(double px, double py) const {
+        return minX() <= px && px < maxX() && minY() <= py && py < maxY();
+    }
 
-    friend bool operator==(const PDFRect&, const PDFRect&) = default;
+    friend bool operator==(const PDFRect& a, const PDFRect& b) {
+        return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
+    }
 };
 
 struct PDFTextItem {

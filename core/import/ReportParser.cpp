@@ -57,7 +57,9 @@ std::optional<std::string> restAfter(std::string_view text, std::string_view lab
     return dropPrefix(text, label);
 }
 
-bool startsWith(std::string_view text, std::string_view label) { return restAfter(text, label).has_value(); }
+bool startsWith(std::string_view text, std::string_view label) {
+    return restAfter(text, label).has_value();
+}
 
 std::optional<std::string> valueAfter(std::string_view text, std::string_view label) {
     auto rest = restAfter(text, label);
@@ -65,7 +67,9 @@ std::optional<std::string> valueAfter(std::string_view text, std::string_view la
     return trimWhite(*rest);
 }
 
-bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+bool contains(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
 
 struct GroupEntry {
     std::int64_t number;
@@ -140,11 +144,16 @@ private:
         // 5. Report header, outside sources.
         if (!open_) {
             inWarnings_ = false;
-            if (auto v = valueAfter(t, "Version:")) info_.version = std::move(*v);
-            else if (auto v = valueAfter(t, "Date:")) info_.date = std::move(*v);
-            else if (auto v = valueAfter(t, "File name:")) info_.fileName = std::move(*v);
-            else if (auto v = valueAfter(t, "Distance unit:")) info_.distanceUnit = std::move(*v);
-            else if (auto v = valueAfter(t, "Weight unit:")) info_.weightUnit = std::move(*v);
+            if (auto v = valueAfter(t, "Version:"))
+                info_.version = std::move(*v);
+            else if (auto v = valueAfter(t, "Date:"))
+                info_.date = std::move(*v);
+            else if (auto v = valueAfter(t, "File name:"))
+                info_.fileName = std::move(*v);
+            else if (auto v = valueAfter(t, "Distance unit:"))
+                info_.distanceUnit = std::move(*v);
+            else if (auto v = valueAfter(t, "Weight unit:"))
+                info_.weightUnit = std::move(*v);
             return;
         }
         // 6. Source lines.
@@ -375,7 +384,9 @@ std::optional<XYZ> ReportParser::xyz(std::string_view label, std::string_view li
                parseDecimal((*m)[3]).value_or(nan));
 }
 
-Report ReportParser::parse(const std::vector<PDFTextItem>& items) { return Parse().run(items); }
+Report ReportParser::parse(const std::vector<PDFTextItem>& items) {
+    return Parse().run(items);
+}
 
 Report ReportParser::parse(const std::filesystem::path& path) {
     Report report = parse(PDFText::items(path));

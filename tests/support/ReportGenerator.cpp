@@ -90,7 +90,7 @@ struct Column {
     const char* name;
 };
 const std::vector<Column> kColumns = {
-    {40, 30, "#"},          {70, 80, "Type"},         {150, 60, "Angle (°)"}, {210, 55, "Site (°)"},
+    {40, 30, "#"},          {70, 80, "Type"},          {150, 60, "Angle (°)"}, {210, 55, "Site (°)"},
     {265, 65, "Top Z (m)"}, {330, 75, "Bottom Z (m)"}, {405, 60, "Panflex"},
 };
 
@@ -125,7 +125,7 @@ public:
         // group numbered n - 1 at its level. These paths never let a deeper group carry the
         // number that the next sibling looks for.
         const std::vector<std::vector<std::string>> paths = {
-            {"ALL", "Main", "Left"}, {"ALL", "Main", "Right"}, {"ALL", "Subs"},
+            {"ALL", "Main", "Left"},           {"ALL", "Main", "Right"}, {"ALL", "Subs"},
             {"ALL", "Fills", "Front ↔ fills"}, {"ALL", "Delays"},
         };
         std::vector<std::string> current;
@@ -142,8 +142,7 @@ public:
                     // The first path element repeats ("ALL" stays open); below it a group
                     // that comes back is a new heading.
                     if (!current.empty() && current[0] == next[0]) same = 1;
-                    if (current.size() > 1 && next.size() > 1 && current[1] == next[1])
-                        same = 2;
+                    if (current.size() > 1 && next.size() > 1 && current[1] == next[1]) same = 2;
                     nodes.resize(same + 1);
                     Block b;
                     b.keepTogether = true;
@@ -191,17 +190,15 @@ private:
     }
 
     void source(int number, const std::vector<std::string>& groups) {
-        static const std::vector<std::string> names = {"Main L", "Sub Côté", "Front fill", "Délai ↔ tour",
-                                                        "Out → 3", "Stage Œil", "KARA «centre»"};
+        static const std::vector<std::string> names = {"Main L",  "Sub Côté",  "Front fill",   "Délai ↔ tour",
+                                                       "Out → 3", "Stage Œil", "KARA «centre»"};
         Source s(rng_.pick(names) + " " + itos(number), List<std::string>(groups));
 
         Block head;
-        head.rows.push_back(rng_.chance(30) ? Row{false,
-                                                  {Seg{kLeft, itos(number) + ". Source:"},
-                                                   Seg{kLeft + 70, " " + s.name}},
-                                                  {},
-                                                  14}
-                                            : text(itos(number) + ". Source: " + s.name));
+        head.rows.push_back(
+            rng_.chance(30)
+                ? Row{false, {Seg{kLeft, itos(number) + ". Source:"}, Seg{kLeft + 70, " " + s.name}}, {}, 14}
+                : text(itos(number) + ". Source: " + s.name));
 
         static const std::vector<std::string> configs = {"Flown", "flown array", "Ground stacked",
                                                          "flown (pullback)", ""};
@@ -210,8 +207,9 @@ private:
         const bool flown = s.configuration.find("flown") != std::string::npos;
 
         if (rng_.chance(80)) {
-            s.bumper = rng_.chance(90) ? rng_.pick(std::vector<std::string>{"K2-BUMP", "KARA-MINIBU", "KS28-BUMP"})
-                                       : std::string();
+            s.bumper = rng_.chance(90)
+                           ? rng_.pick(std::vector<std::string>{"K2-BUMP", "KARA-MINIBU", "KS28-BUMP"})
+                           : std::string();
             head.rows.push_back(labelled("Bumper:", *s.bumper));
         }
         if (rng_.chance(85)) {
@@ -254,8 +252,8 @@ private:
         if (rng_.chance(90)) s.position = triple("Position", -30, 30);
         if (rng_.chance(80)) s.dimensions = triple("Spatial dimensions", 0, 6);
 
-        auto labelledNumber = [&](const std::string& label, std::optional<double>& field, double lo, double hi,
-                          const std::string& unit) {
+        auto labelledNumber = [&](const std::string& label, std::optional<double>& field, double lo,
+                                  double hi, const std::string& unit) {
             if (!rng_.chance(85)) return;
             std::string v = fixed(rng_.hundredths(lo, hi), 2);
             double value = readBack(v);
@@ -510,8 +508,10 @@ private:
         for (const Cell& cell : row.cells) {
             const double y0 = baseline - 4;
             const double h = row.height;
-            if (style == CellStyle::negative) c.re(cell.x + cell.w, y0 + h, -cell.w, -h);
-            else c.re(cell.x, y0, cell.w, h);
+            if (style == CellStyle::negative)
+                c.re(cell.x + cell.w, y0 + h, -cell.w, -h);
+            else
+                c.re(cell.x, y0, cell.w, h);
         }
         // The row's frame is too wide to be a cell.
         c.re(kLeft, baseline - 4, 425, row.height);
@@ -562,6 +562,8 @@ private:
 
 } // namespace
 
-GeneratedReport generateReport(const ReportGeneratorOptions& options) { return Generator(options).run(); }
+GeneratedReport generateReport(const ReportGeneratorOptions& options) {
+    return Generator(options).run();
+}
 
 } // namespace rig::test

@@ -86,23 +86,37 @@ Content& Content::raw(std::string_view ops) {
     return *this;
 }
 
-Content& Content::font(double size) { return raw("/F1 " + num(size) + " Tf"); }
+Content& Content::font(double size) {
+    return raw("/F1 " + num(size) + " Tf");
+}
 
 Content& Content::tm(double a, double b, double c, double d, double e, double f) {
     return raw(num(a) + " " + num(b) + " " + num(c) + " " + num(d) + " " + num(e) + " " + num(f) + " Tm");
 }
-Content& Content::td(double tx, double ty) { return raw(num(tx) + " " + num(ty) + " Td"); }
-Content& Content::tD(double tx, double ty) { return raw(num(tx) + " " + num(ty) + " TD"); }
-Content& Content::tl(double leading) { return raw(num(leading) + " TL"); }
-Content& Content::tj(std::string_view text, Enc enc) { return raw(string(text, enc) + " Tj"); }
-Content& Content::quote(std::string_view text, Enc enc) { return raw(string(text, enc) + " '"); }
+Content& Content::td(double tx, double ty) {
+    return raw(num(tx) + " " + num(ty) + " Td");
+}
+Content& Content::tD(double tx, double ty) {
+    return raw(num(tx) + " " + num(ty) + " TD");
+}
+Content& Content::tl(double leading) {
+    return raw(num(leading) + " TL");
+}
+Content& Content::tj(std::string_view text, Enc enc) {
+    return raw(string(text, enc) + " Tj");
+}
+Content& Content::quote(std::string_view text, Enc enc) {
+    return raw(string(text, enc) + " '");
+}
 
 Content& Content::tjArray(const std::vector<TJPart>& parts, Enc enc) {
     std::string op = "[";
     for (const TJPart& p : parts) {
         if (op.size() > 1) op += ' ';
-        if (const auto* s = std::get_if<std::string>(&p)) op += string(*s, enc);
-        else op += num(std::get<double>(p));
+        if (const auto* s = std::get_if<std::string>(&p))
+            op += string(*s, enc);
+        else
+            op += num(std::get<double>(p));
     }
     return raw(op + "] TJ");
 }
@@ -209,8 +223,10 @@ std::string TestPDF::bytes() const {
                 }
                 array.appendItem(stream);
             }
-            if (array.getArrayNItems() == 1) p.replaceKey("/Contents", array.getArrayItem(0));
-            else p.replaceKey("/Contents", array);
+            if (array.getArrayNItems() == 1)
+                p.replaceKey("/Contents", array.getArrayItem(0));
+            else
+                p.replaceKey("/Contents", array);
         }
         doc.addPage(QPDFPageObjectHelper(p), false);
     }

@@ -14,7 +14,9 @@ using rig::test::TestStream;
 
 namespace {
 
-std::vector<PDFTextItem> read(const TestPDF& pdf) { return PDFText::itemsFromMemory(pdf.bytes(), "test.pdf"); }
+std::vector<PDFTextItem> read(const TestPDF& pdf) {
+    return PDFText::itemsFromMemory(pdf.bytes(), "test.pdf");
+}
 
 std::vector<PDFTextItem> readPage(std::string_view ops) {
     Content c;
@@ -82,10 +84,12 @@ TEST(PDFTextOperators, MissingOrWrongOperandsFollowTheTable) {
     // Tm and re count what is missing or not a number as 0; Td, TD and TL change nothing.
     auto items = readPage("BT 5 Tm (a) Tj (x) 3 Tm (b) Tj 10 20 Td (n) 4 Td (c) Tj (n) 4 TD T* (d) Tj "
                           "(n) TL T* (e) Tj ET");
-    EXPECT_EQ(shown(items), (std::vector<Shown>{{1, 0, 5, "a"}, {1, 0, 3, "b"}, {1, 10, 23, "c"},
-                                                {1, 10, 23, "d"}, {1, 10, 23, "e"}}));
+    EXPECT_EQ(shown(items),
+              (std::vector<Shown>{
+                  {1, 0, 5, "a"}, {1, 0, 3, "b"}, {1, 10, 23, "c"}, {1, 10, 23, "d"}, {1, 10, 23, "e"}}));
     // The topmost operands count when there are more than needed.
-    EXPECT_EQ(shown(readPage("1 2 3 4 5 6 7 8 9 10 11 12 Tm (a) Tj")), (std::vector<Shown>{{1, 11, 12, "a"}}));
+    EXPECT_EQ(shown(readPage("1 2 3 4 5 6 7 8 9 10 11 12 Tm (a) Tj")),
+              (std::vector<Shown>{{1, 11, 12, "a"}}));
 }
 
 TEST(PDFTextOperators, ShowOperatorsWithoutAStringAddNothing) {
@@ -108,7 +112,8 @@ TEST(PDFTextOperators, TJJoinsStringsAndSkipsEverythingElse) {
 }
 
 TEST(PDFTextOperators, InlineImagesAndUnknownOperatorsAreSkipped) {
-    auto items = readPage("q BI /W 2 /H 1 /BPC 8 /CS /G ID \x01\x02 EI Q BT 1 2 Td (after) Tj ET 0 0 m 5 5 l S");
+    auto items =
+        readPage("q BI /W 2 /H 1 /BPC 8 /CS /G ID \x01\x02 EI Q BT 1 2 Td (after) Tj ET 0 0 m 5 5 l S");
     EXPECT_EQ(shown(items), (std::vector<Shown>{{1, 1, 2, "after"}}));
 }
 
@@ -116,33 +121,59 @@ TEST(PDFTextOperators, InlineImagesAndUnknownOperatorsAreSkipped) {
 
 TEST(PDFTextStrings, UTF16IsDecidedByBytesZeroAndTwo) {
     using namespace std::string_literals;
-    EXPECT_EQ(PDFText::decodeString("\x00" "A\x00" "B"s), "AB");
-    EXPECT_EQ(PDFText::decodeString("A\x00" "B\x00"s), "A\x00" "B\x00"s);       // not UTF-16
-    EXPECT_EQ(PDFText::decodeString("\x00" "A\x00"s), "\x00" "A\x00"s);         // odd length
-    EXPECT_EQ(PDFText::decodeString("\x00"s), "\x00"s);                         // one byte
-    EXPECT_EQ(PDFText::decodeString("\x4E\x2D\x00\x41"s), "\u4E2D" "A");       // byte 2 is zero
-    EXPECT_EQ(PDFText::decodeString("\x4E\x2D"s), "N-");                         // two bytes, byte 0 set
+    EXPECT_EQ(PDFText::decodeString("\x00"
+                                    "A\x00"
+                                    "B"s),
+              "AB");
+    EXPECT_EQ(PDFText::decodeString("A\x00"
+                                    "B\x00"s),
+              "A\x00"
+              "B\x00"s); // not UTF-16
+    EXPECT_EQ(PDFText::decodeString("\x00"
+                                    "A\x00"s),
+              "\x00"
+              "A\x00"s);                                // odd length
+    EXPECT_EQ(PDFText::decodeString("\x00"s), "\x00"s); // one byte
+    EXPECT_EQ(PDFText::decodeString("\x4E\x2D\x00\x41"s), "\u4E2D"
+                                                          "A"); // byte 2 is zero
+    EXPECT_EQ(PDFText::decodeString("\x4E\x2D"s), "N-");        // two bytes, byte 0 set
     EXPECT_EQ(PDFText::decodeString(""), "");
 }
 
 TEST(PDFTextStrings, NoByteOrderMarkIsRemovedOnTheUTF16Road) {
     using namespace std::string_literals;
-    EXPECT_EQ(PDFText::decodeString("\xFE\xFF\x00\x41"s), "\uFEFF" "A");
+    EXPECT_EQ(PDFText::decodeString("\xFE\xFF\x00\x41"s), "\uFEFF"
+                                                          "A");
     // With byte 2 not zero the text-string rules read the mark.
     EXPECT_EQ(PDFText::decodeString("\xFE\xFF\x4E\x2D"s), "\u4E2D");
 }
 
 TEST(PDFTextStrings, UnpairedSurrogatesBecomeReplacementCharacters) {
     using namespace std::string_literals;
-    EXPECT_EQ(PDFText::decodeString("\x00" "A\xD8\x3D\xDE\x00"s), "A\U0001F600");
-    EXPECT_EQ(PDFText::decodeString("\x00" "A\xD8\x3D\x00" "B"s), "A\uFFFD" "B");
-    EXPECT_EQ(PDFText::decodeString("\x00" "A\xDC\x00"s), "A\uFFFD");
-    EXPECT_EQ(PDFText::decodeString("\x00" "A\xD8\x3D"s), "A\uFFFD");
+    EXPECT_EQ(PDFText::decodeString("\x00"
+                                    "A\xD8\x3D\xDE\x00"s),
+              "A\U0001F600");
+    EXPECT_EQ(PDFText::decodeString("\x00"
+                                    "A\xD8\x3D\x00"
+                                    "B"s),
+              "A\uFFFD"
+              "B");
+    EXPECT_EQ(PDFText::decodeString("\x00"
+                                    "A\xDC\x00"s),
+              "A\uFFFD");
+    EXPECT_EQ(PDFText::decodeString("\x00"
+                                    "A\xD8\x3D"s),
+              "A\uFFFD");
 }
 
 TEST(PDFTextStrings, PDFDocEncodingOtherwise) {
     EXPECT_EQ(PDFText::decodeString("\x80\x84\x85\xA0\xE9\x18\x9E"), "•—–€é˘ž");
-    EXPECT_EQ(PDFText::decodeString("a\x7F" "b\x9F" "c\xAD"), "a\uFFFD" "b\uFFFD" "c\uFFFD");
+    EXPECT_EQ(PDFText::decodeString("a\x7F"
+                                    "b\x9F"
+                                    "c\xAD"),
+              "a\uFFFD"
+              "b\uFFFD"
+              "c\uFFFD");
 }
 
 TEST(PDFTextStrings, BothEncodingsThroughAFile) {
@@ -217,7 +248,8 @@ TEST(PDFTextDocument, FilesThatAreNoPDFAreUnreadable) {
     auto text = dir.write("notes on the rig.txt", "Version: 3\n1. Source: L1\n");
     EXPECT_EQ(errorKind([&] { PDFText::items(text); }, &message), RigError::Kind::unreadable);
     EXPECT_EQ(message, "Cannot read notes on the rig.txt.");
-    EXPECT_EQ(errorKind([&] { PDFText::items(dir.path() / "Plan été.pdf"); }, &message), RigError::Kind::unreadable);
+    EXPECT_EQ(errorKind([&] { PDFText::items(dir.path() / "Plan été.pdf"); }, &message),
+              RigError::Kind::unreadable);
     EXPECT_EQ(message, "Cannot read Plan été.pdf.");
     EXPECT_EQ(errorKind([&] { PDFText::items(dir.path()); }), RigError::Kind::unreadable);
     EXPECT_EQ(errorKind([&] { PDFText::items(dir.write("empty.pdf", "")); }), RigError::Kind::unreadable);
@@ -231,7 +263,9 @@ TEST(PDFTextDocument, ReadsFromAFileLikeFromMemory) {
     EXPECT_EQ(shown(PDFText::items(path)), (std::vector<Shown>{{1, 1, 2, "x"}}));
 }
 
-TEST(PDFTextDocument, NoPagesGiveNoItems) { EXPECT_TRUE(read(TestPDF()).empty()); }
+TEST(PDFTextDocument, NoPagesGiveNoItems) {
+    EXPECT_TRUE(read(TestPDF()).empty());
+}
 
 TEST(PDFTextDocument, EncryptionWithAPasswordIsUnreadable) {
     Content c;
@@ -259,14 +293,15 @@ TEST(PDFTextDocument, DamagedPagesAreSkippedAndTheOthersKept) {
 
 TEST(PDFTextDocument, AbsurdOperandsNeverBreakTheScan) {
     std::string deep(20000, '[');
-    auto items = readPage("BT 99999999999999999999999999 0 Td (a) Tj "
-                          "1e400 .5 Td -.5 --3 Td "
-                          "0 10000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-                          "00000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-                          "00000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-                          "000000000000000000000000000000000000000000000000000000000000000000000000000000.0 Td "
-                          "(b) Tj T* (c) Tj " +
-                          deep + " TJ (d) Tj ET 1 2 3 re");
+    auto items =
+        readPage("BT 99999999999999999999999999 0 Td (a) Tj "
+                 "1e400 .5 Td -.5 --3 Td "
+                 "0 10000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+                 "00000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+                 "00000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+                 "000000000000000000000000000000000000000000000000000000000000000000000000000000.0 Td "
+                 "(b) Tj T* (c) Tj " +
+                 deep + " TJ (d) Tj ET 1 2 3 re");
     // Whatever qpdf makes of them, the scan ends and the page yields text or nothing.
     EXPECT_LE(items.size(), 4u);
 }

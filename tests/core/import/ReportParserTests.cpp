@@ -43,9 +43,13 @@ private:
     double y_ = 800;
 };
 
-std::vector<std::string> groupsOf(const Source& s) { return s.groups.vec(); }
+std::vector<std::string> groupsOf(const Source& s) {
+    return s.groups.vec();
+}
 
-std::vector<ReportWarning> warningsOf(const Report& r, std::size_t i = 0) { return r.sources.at(i).warnings.vec(); }
+std::vector<ReportWarning> warningsOf(const Report& r, std::size_t i = 0) {
+    return r.sources.at(i).warnings.vec();
+}
 
 Report parseLines(std::initializer_list<std::string> lines) {
     Page p;
@@ -58,8 +62,8 @@ Report parseLines(std::initializer_list<std::string> lines) {
 // --- Headings and groups ---------------------------------------------------------------
 
 TEST(ReportParserGroups, HeadingNumbersCountSiblings) {
-    Report r = parseLines({"1. Group: A", "1. Group: B", "1. Source: S1", "2. Source: S2", "2. Group: C",
-                           "3. Source: S3"});
+    Report r = parseLines(
+        {"1. Group: A", "1. Group: B", "1. Source: S1", "2. Source: S2", "2. Group: C", "3. Source: S3"});
     ASSERT_EQ(r.sources.size(), 3u);
     EXPECT_EQ(groupsOf(r.sources[0]), (std::vector<std::string>{"A", "B"}));
     EXPECT_EQ(groupsOf(r.sources[1]), (std::vector<std::string>{"A", "B"}));
@@ -77,8 +81,8 @@ TEST(ReportParserGroups, HeadingNumbersCountSiblings) {
 }
 
 TEST(ReportParserGroups, SourcesAndTheirNames) {
-    Report r = parseLines({"1. Source: Lonely", "1. Group:  Main  ", "2.Source:L 1 ", "Source: no number",
-                           "3. Source: L 1"});
+    Report r = parseLines(
+        {"1. Source: Lonely", "1. Group:  Main  ", "2.Source:L 1 ", "Source: no number", "3. Source: L 1"});
     ASSERT_EQ(r.sources.size(), 3u);
     EXPECT_TRUE(r.sources[0].groups.empty());
     EXPECT_EQ(r.sources[1].name, "L 1");
@@ -212,27 +216,28 @@ TEST(ReportParserWarnings, LevelWordsContinuationsAndImpossible) {
     Report r = parseLines({"1. Source: L", "Mechanical warnings:", "  WARNING", "  Load exceeds the limit",
                            "  of the bumper", "  Caution", "  Check the angle.", "  next part", "  danger",
                            "  Rigging is", "  ImPossible here", "Delay: 1"});
-    EXPECT_EQ(warningsOf(r), (std::vector<ReportWarning>{{L::warning, "Load exceeds the limit. of the bumper"},
-                                                         {L::caution, "Check the angle. next part"},
-                                                         {L::error, "Rigging is. ImPossible here"}}));
+    EXPECT_EQ(warningsOf(r),
+              (std::vector<ReportWarning>{{L::warning, "Load exceeds the limit. of the bumper"},
+                                          {L::caution, "Check the angle. next part"},
+                                          {L::error, "Rigging is. ImPossible here"}}));
     EXPECT_EQ(r.sources[0].delay, 1);
 }
 
 TEST(ReportParserWarnings, PendingLevelCarriesOverAndFoldsWithoutLocale) {
     Report r = parseLines({"1. Source: L", "Mechanical warnings:", "  First without word", "  CAUTION", "  A",
                            "  ERROR", "  B", "  More about B", "x"});
-    EXPECT_EQ(warningsOf(r), (std::vector<ReportWarning>{{L::warning, "First without word"},
-                                                         {L::caution, "A"},
-                                                         {L::error, "B. More about B"}}));
+    EXPECT_EQ(warningsOf(r),
+              (std::vector<ReportWarning>{
+                  {L::warning, "First without word"}, {L::caution, "A"}, {L::error, "B. More about B"}}));
     // The upper-case word is found whatever the user's language (no Turkish dotless i).
     r = parseLines({"1. Source: L", "Mechanical warnings:", "  CAUTION", "  IMPOSSIBLE TO RIG", "x"});
     EXPECT_EQ(warningsOf(r), (std::vector<ReportWarning>{{L::error, "IMPOSSIBLE TO RIG"}}));
 }
 
 TEST(ReportParserWarnings, DuplicatesGoOnlyWhenTheSectionEndsAtAPlainLine) {
-    const std::vector<std::string> block = {"1. Source: L", "Mechanical warnings:", "  CAUTION",
-                                            "  Check.",     "  CAUTION",            "  Check.",
-                                            "  WARNING",    "  Check."};
+    const std::vector<std::string> block = {
+        "1. Source: L", "Mechanical warnings:", "  CAUTION", "  Check.", "  CAUTION", "  Check.", "  WARNING",
+        "  Check."};
     Page ended;
     for (const auto& l : block) ended.line(l);
     ended.line("Delay: 2");
@@ -251,14 +256,14 @@ TEST(ReportParserWarnings, DuplicatesGoOnlyWhenTheSectionEndsAtAPlainLine) {
     EXPECT_EQ(t.sources[0].enclosures.size(), 1u);
 
     // Canonically equal texts are duplicates too.
-    Report c = parseLines({"1. Source: L", "Mechanical warnings:", "  Caf\u00E9", "  WARNING", "  Cafe\u0301",
-                           "end"});
+    Report c = parseLines(
+        {"1. Source: L", "Mechanical warnings:", "  Caf\u00E9", "  WARNING", "  Cafe\u0301", "end"});
     EXPECT_EQ(warningsOf(c).size(), 1u);
 }
 
 TEST(ReportParserWarnings, SectionHoldsOnlyIndentedLines) {
-    Report r = parseLines({"1. Source: L", "Mechanical warnings:", "  1. Group: X", "  2. Source: Y", " Site: 3",
-                           "  stray", "Mechanical warnings:", "\t  tab first"});
+    Report r = parseLines({"1. Source: L", "Mechanical warnings:", "  1. Group: X", "  2. Source: Y",
+                           " Site: 3", "  stray", "Mechanical warnings:", "\t  tab first"});
     ASSERT_EQ(r.sources.size(), 1u);
     EXPECT_EQ(warningsOf(r), (std::vector<ReportWarning>{{L::warning, "1. Group: X. 2. Source: Y"}}));
     EXPECT_EQ(r.sources[0].site, 3); // the section ended there, the line went on to the labels
@@ -269,9 +274,21 @@ TEST(ReportParserWarnings, SectionHoldsOnlyIndentedLines) {
 TEST(ReportParserTable, CellsGoToColumnsByPosition) {
     Page p;
     p.line("1. Source: L");
-    p.cells({{40, "#"}, {100, "Type"}, {160, "Angle (°)"}, {220, "Site"}, {280, "Top Z (m)"}, {340, "Bottom Z"},
-             {400, "Panflex"}, {460, "Notes"}});
-    p.cells({{40, "#1"}, {100, "K2"}, {160, "-2.5"}, {221.9, "-3"}, {282, "9"}, {340, "8.5"}, {400, " "},
+    p.cells({{40, "#"},
+             {100, "Type"},
+             {160, "Angle (°)"},
+             {220, "Site"},
+             {280, "Top Z (m)"},
+             {340, "Bottom Z"},
+             {400, "Panflex"},
+             {460, "Notes"}});
+    p.cells({{40, "#1"},
+             {100, "K2"},
+             {160, "-2.5"},
+             {221.9, "-3"},
+             {282, "9"},
+             {340, "8.5"},
+             {400, " "},
              {460, "x"}});
     p.cells({{40, "#2"}, {161, "2,5"}, {400, "110/70"}});
     p.cells({{40, " #3 "}, {130, "between"}});
@@ -291,7 +308,8 @@ TEST(ReportParserTable, CellsGoToColumnsByPosition) {
 
 TEST(ReportParserTable, TiesGoToTheEarlierColumn) {
     std::vector<ReportParser::TableColumn> cols = {{"Angle", 10}, {"Site", 12}};
-    std::vector<PDFTextItem> cells = {{1, 0, 0, "#1", PDFRect{0, 0, 5, 5}}, {1, 0, 0, "4", PDFRect{11, 0, 5, 5}}};
+    std::vector<PDFTextItem> cells = {{1, 0, 0, "#1", PDFRect{0, 0, 5, 5}},
+                                      {1, 0, 0, "4", PDFRect{11, 0, 5, 5}}};
     auto e = ReportParser::enclosure(cells, cols);
     ASSERT_TRUE(e);
     EXPECT_EQ(e->angle, 4);
