@@ -18,6 +18,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <set>
 #include <stdexcept>
 #include <utility>
 
@@ -286,6 +287,26 @@ void scanPage(QPDF& pdf, QPDFPageObjectHelper& page, std::int64_t number, std::v
     }
 }
 
+// qpdf walks the page tree recursively; a tree nested deeper than any real document would
+// exhaust the stack, so it is measured first without recursion.
+bool pageTreeIsShallow(QPDF& pdf) {
+    constexpr int maxDepth = 256;
+    std::vector<std::pair<QPDFObjectHandle, int>> todo = {{pdf.getRoot().getKey("/Pages"), 0}};
+    std::set<QPDFObjGen> seen;
+    while (!todo.empty()) {
+        auto [node, depth] = todo.back();
+        todo.pop_back();
+        if (depth > maxDepth) return false;
+        if (node.isIndirect() && !seen.insert(node.getObjGen()).second) continue;
+        if (!node.isDictionary()) continue;
+        QPDFObjectHandle kids = node.getKey("/Kids");
+        if (!kids.isArray()) continue;
+        const int n = kids.getArrayNItems();
+        for (int i = 0; i < n; ++i) todo.emplace_back(kids.getArrayItem(i), depth + 1);
+    }
+    return true;
+}
+
 std::vector<PDFTextItem> readDocument(const std::string& name, const std::function<void(QPDF&)>& open) {
     QPDF pdf;
     // The library prints nothing: qpdf's warnings and messages go nowhere.
@@ -304,6 +325,7 @@ std::vector<PDFTextItem> readDocument(const std::string& name, const std::functi
 
     std::vector<QPDFPageObjectHelper> pages;
     try {
+        if (!pageTreeIsShallow(pdf)) return {};
         pages = QPDFPageDocumentHelper(pdf).getAllPages();
     } catch (const std::exception&) {
         return {}; // a page tree that cannot be walked has no pages to offer
