@@ -293,6 +293,31 @@ TEST(PDFTextDocument, DamagedPagesAreSkippedAndTheOthersKept) {
     EXPECT_EQ(items[1].page, 6);
 }
 
+TEST(PDFTextDocument, FilterChainsDecodeUpToAReasonableLength) {
+    auto hexEncoded = [](std::string data, int times, std::string& filter) {
+        filter = "[";
+        for (int i = 0; i < times; ++i) {
+            std::string hex;
+            for (unsigned char c : data) {
+                hex.push_back("0123456789ABCDEF"[c >> 4]);
+                hex.push_back("0123456789ABCDEF"[c & 15]);
+            }
+            data = hex + ">";
+            filter += " /ASCIIHexDecode";
+        }
+        filter += " ]";
+        return data;
+    };
+    std::string two, nine;
+    std::string data2 = hexEncoded("BT (two) Tj ET", 2, two);
+    std::string data9 = hexEncoded("BT (nine) Tj ET", 9, nine);
+    auto items = read(TestPDF()
+                          .addPage(std::vector<TestStream>{{data2, two}})
+                          .addPage(std::vector<TestStream>{{data9, nine}}));
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].text, "two");
+}
+
 TEST(PDFTextDocument, AbsurdOperandsNeverBreakTheScan) {
     const std::string huge = "1" + std::string(320, '0') + ".5";
     Content reals;
