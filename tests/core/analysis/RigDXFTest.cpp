@@ -19,7 +19,7 @@ namespace {
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // What an independent DXF library sees in a file.
-struct Seen : DL_CreationAdapter {
+struct Seen {
     struct Line {
         std::string layer;
         double x1, y1, z1, x2, y2, z2;
@@ -34,15 +34,6 @@ struct Seen : DL_CreationAdapter {
     std::vector<std::pair<std::string, DL_CircleData>> circles;
     std::vector<Text> texts;
 
-    void addLayer(const DL_LayerData& d) override { layers[d.name] = getAttributes().getColor(); }
-    void addLine(const DL_LineData& d) override {
-        lines.push_back({getAttributes().getLayer(), d.x1, d.y1, d.z1, d.x2, d.y2, d.z2});
-    }
-    void addCircle(const DL_CircleData& d) override { circles.emplace_back(getAttributes().getLayer(), d); }
-    void addText(const DL_TextData& d) override {
-        texts.push_back({getAttributes().getLayer(), d.ipx, d.ipy, d.ipz, d.height, d.text});
-    }
-
     std::size_t linesOn(const std::string& layer) const {
         return std::count_if(lines.begin(), lines.end(), [&](const Line& l) { return l.layer == layer; });
     }
@@ -55,12 +46,32 @@ struct Seen : DL_CreationAdapter {
     }
 };
 
+// The library's adapter owns raw pointers and must not be copied: it only fills a Seen.
+class Collector : public DL_CreationAdapter {
+public:
+    explicit Collector(Seen& seen) : seen_(seen) {}
+    void addLayer(const DL_LayerData& d) override { seen_.layers[d.name] = getAttributes().getColor(); }
+    void addLine(const DL_LineData& d) override {
+        seen_.lines.push_back({getAttributes().getLayer(), d.x1, d.y1, d.z1, d.x2, d.y2, d.z2});
+    }
+    void addCircle(const DL_CircleData& d) override {
+        seen_.circles.emplace_back(getAttributes().getLayer(), d);
+    }
+    void addText(const DL_TextData& d) override {
+        seen_.texts.push_back({getAttributes().getLayer(), d.ipx, d.ipy, d.ipz, d.height, d.text});
+    }
+
+private:
+    Seen& seen_;
+};
+
 // Reads the file with the independent library; every file the writer makes must pass.
 Seen read(const std::string& dxf) {
     Seen seen;
+    Collector collector(seen);
     std::istringstream in(dxf);
     DL_Dxf reader;
-    EXPECT_TRUE(reader.in(in, &seen));
+    EXPECT_TRUE(reader.in(in, &collector));
     return seen;
 }
 
