@@ -77,7 +77,7 @@ Source flownArray(std::string name, std::vector<std::string> groups, int enclosu
         std::string role = i == 0 ? "Front" : i == 1 ? "Rear" : indexed("Point ", i + 1);
         double along = i == 0 ? 0.25 : -0.35 - 0.1 * (i - 1);
         std::string hole = i == 0 ? "A3" : i == 1 ? "C7" : indexed("B", i);
-        pickups.push_back(testPickup(std::move(role), XYZ(x + along, y, trim + 0.1),
+        pickups.push_back(testPickup(std::move(role), XYZ(round3(x + along), y, round3(trim + 0.1)),
                                      round3(total / pickupCount), std::move(hole)));
     }
 

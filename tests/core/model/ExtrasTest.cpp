@@ -99,7 +99,9 @@ TEST(DeltaSpec, ReaderDoesNotApplyTheInitialiserDefault) {
     EXPECT_FALSE(d.weight);
     EXPECT_EQ(d.spacingValue(), 0.8);
     EXPECT_EQ(d.weightValue(), 9.5);
-    EXPECT_NE(d, DeltaSpec{.name = "Plate"});
+    DeltaSpec initialised;
+    initialised.name = "Plate";
+    EXPECT_NE(d, initialised);
     // Written again it still has no spacing.
     EXPECT_FALSE(d.toJson().contains("spacing"));
 
