@@ -10,11 +10,12 @@
 
 namespace rig {
 
-inline bool eq(const std::string& a, const std::string& b) { return textEqual(a, b); }
+inline bool eq(const std::string& a, const std::string& b) {
+    return textEqual(a, b);
+}
 
 template <class T>
-    requires(!std::is_same_v<T, std::string>)
-bool eq(const T& a, const T& b) {
+requires(!std::is_same_v<T, std::string>) bool eq(const T& a, const T& b) {
     return a == b;
 }
 

@@ -36,22 +36,15 @@ public:
 };
 
 // Where a value sits in the document, for error messages ("report.sources[2].name").
-// Nodes live on the stack of the reading calls; a child refers to its parent.
 class JsonPath {
 public:
     JsonPath() = default;
-    JsonPath key(std::string_view k) const { return JsonPath(this, k, 0, Kind::Key); }
-    JsonPath index(std::size_t i) const { return JsonPath(this, {}, i, Kind::Index); }
-    std::string str() const;
+    JsonPath key(std::string_view k) const;
+    JsonPath index(std::size_t i) const;
+    const std::string& str() const { return text_; }
 
 private:
-    enum class Kind { Root, Key, Index };
-    JsonPath(const JsonPath* parent, std::string_view k, std::size_t i, Kind kind)
-        : parent_(parent), key_(k), index_(i), kind_(kind) {}
-    const JsonPath* parent_ = nullptr;
-    std::string_view key_;
-    std::size_t index_ = 0;
-    Kind kind_ = Kind::Root;
+    std::string text_;
 };
 
 [[noreturn]] void throwJsonTypeError(const JsonPath& path, std::string_view expected);

@@ -91,7 +91,8 @@ struct Source {
     std::optional<double> gain;
 
     Source() = default;
-    Source(std::string name_, List<std::string> groups_) : name(std::move(name_)), groups(std::move(groups_)) {}
+    Source(std::string name_, List<std::string> groups_)
+        : name(std::move(name_)), groups(std::move(groups_)) {}
 
     // The group path followed by the name, joined with "/"; nothing escaped.
     std::string id() const;
@@ -119,7 +120,9 @@ struct Report {
     ReportInfo info;
     List<Source> sources;
 
-    friend bool operator==(const Report& a, const Report& b) { return a.info == b.info && a.sources == b.sources; }
+    friend bool operator==(const Report& a, const Report& b) {
+        return a.info == b.info && a.sources == b.sources;
+    }
     Json toJson() const;
     static Report fromJson(const Json& j, const JsonPath& path);
 };

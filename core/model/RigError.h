@@ -15,7 +15,8 @@ public:
         return RigError(Kind::unreadable, fileName, "Cannot read " + fileName + ".");
     }
     static RigError notSoundvision(const std::string& fileName) {
-        return RigError(Kind::notSoundvision, fileName, fileName + " does not look like a Soundvision report.");
+        return RigError(Kind::notSoundvision, fileName,
+                        fileName + " does not look like a Soundvision report.");
     }
 
     Kind kind() const { return kind_; }

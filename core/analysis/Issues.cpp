@@ -1,0 +1,206 @@
+#include "analysis/Issues.h"
+
+#include "base/Equal.h"
+#include "base/TextMap.h"
+#include "model/Project.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+
+namespace rig {
+
+namespace {
+
+std::string intText(std::int64_t v) {
+    char buf[24];
+    auto res = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, res.ptr);
+}
+
+} // namespace
+
+std::optional<Issue::Level> Issue::levelFromRaw(int raw) {
+    if (raw < 0 || raw > 4) return std::nullopt;
+    return static_cast<Level>(raw);
+}
+
+std::string Issue::id() const {
+    return sourceID.value_or("") + "|" + text;
+}
+
+bool operator==(const Issue& a, const Issue& b) {
+    return a.level == b.level && eq(a.sourceID, b.sourceID) && eq(a.text, b.text);
+}
+
+std::string IssueGroup::id() const {
+    return intText(static_cast<int>(level)) + "|" + text;
+}
+
+bool operator==(const IssueGroup& a, const IssueGroup& b) {
+    if (a.level != b.level || !eq(a.text, b.text) || a.sources.size() != b.sources.size()) return false;
+    for (std::size_t i = 0; i < a.sources.size(); ++i) {
+        if (!eq(a.sources[i], b.sources[i])) return false;
+    }
+    return true;
+}
+
+namespace {
+
+Issue::Level issueLevel(ReportWarning::Level level) {
+    switch (level) {
+    case ReportWarning::Level::error:
+        return Issue::Level::error;
+    case ReportWarning::Level::warning:
+        return Issue::Level::warning;
+    case ReportWarning::Level::caution:
+        break;
+    }
+    return Issue::Level::note;
+}
+
+// Upper case without blanks, and without one trailing "_C".
+std::string modelKey(std::string_view text) {
+    std::string key = toUpper(text);
+    std::erase(key, ' ');
+    if (key.ends_with("_C")) key.resize(key.size() - 2);
+    return key;
+}
+
+void sourceChecks(const Project& project, const Source& source, std::vector<Issue>& out) {
+    const std::string id = source.id();
+    auto add = [&](Issue::Level level, std::string text) {
+        out.push_back(Issue{level, id, std::move(text)});
+    };
+
+    for (const ReportWarning& w : source.warnings) add(issueLevel(w.level), w.text);
+
+    for (const Pickup& p : source.pickups) {
+        if (p.load && *p.load < 0) {
+            add(Issue::Level::error, p.role + " load is negative (" + fmt(*p.load) +
+                                         " kg) \u2013 the array tips away from this point.");
+        }
+    }
+
+    if (source.totalWeight) {
+        bool anyLoad = false;
+        double sum = 0;
+        for (const Pickup& p : source.pickups) {
+            if (p.load) {
+                anyLoad = true;
+                sum += *p.load;
+            }
+        }
+        if (anyLoad && std::abs(sum - *source.totalWeight) > 1.0) {
+            add(Issue::Level::check, "Point loads add up to " + fmt(sum) + " kg but total weight is " +
+                                         fmt(*source.totalWeight) + " kg.");
+        }
+    }
+
+    if (source.isFlown() && source.enclosures.empty()) {
+        add(Issue::Level::check, "No enclosure table read for this source.");
+    }
+
+    if (project.dxf.empty()) return;
+    const DXFInfo* info = project.dxf.get(id);
+    if (info == nullptr) {
+        add(Issue::Level::check, "Not found in the DXF \u2013 no drawing, coordinates from the report (cm).");
+        return;
+    }
+    if (!info->top) {
+        add(Issue::Level::check,
+            "Import the DXF again to get the speaker shape on the map (project from an older Rig version).");
+    }
+    for (const Pickup& p : source.pickups) {
+        if (std::isfinite(p.position.x) && !p.fromDXF) {
+            add(Issue::Level::check,
+                p.role +
+                    " point differs from the DXF by more than 5 cm \u2013 is the DXF from the same version?");
+        }
+    }
+}
+
+void inventoryChecks(const Project& project, std::vector<Issue>& out) {
+    if (project.inventory.empty()) return;
+
+    // Keyed by canonical text and iterated in code-point order.
+    TextMap<std::int64_t> reportCounts;
+    auto& counts = reportCounts.edit();
+    for (const Source& s : project.report.sources) {
+        for (const Enclosure& e : s.enclosures) ++counts[modelKey(e.type)];
+    }
+
+    struct Model {
+        std::int64_t quantity;
+        std::string product;
+    };
+    TextMap<Model> inventoryModels;
+    for (const InventoryItem& row : project.inventory) {
+        if (textEqual(row.category, "Enclosure")) {
+            inventoryModels.set(modelKey(row.product), Model{row.quantity, row.product});
+        }
+    }
+
+    for (const auto& [key, model] : inventoryModels) {
+        const std::int64_t* count = reportCounts.get(key);
+        std::int64_t reported = count ? *count : 0;
+        if (reported != model.quantity) {
+            out.push_back(Issue{Issue::Level::warning, std::nullopt,
+                                model.product + ": inventory " + intText(model.quantity) + ", report " +
+                                    intText(reported) + "."});
+        }
+    }
+    for (const auto& [key, count] : reportCounts) {
+        if (!inventoryModels.contains(key)) {
+            out.push_back(Issue{Issue::Level::warning, std::nullopt,
+                                key + ": " + intText(count) + " in the report, missing from the inventory."});
+        }
+    }
+    for (const InventoryItem& row : project.inventory) {
+        if (containsIgnoringCase(row.description, "no product information")) {
+            out.push_back(
+                Issue{Issue::Level::info, std::nullopt,
+                      row.product + ": Soundvision has no product information (custom or unknown model)."});
+        }
+    }
+}
+
+} // namespace
+
+std::vector<Issue> Project::issues() const {
+    std::vector<Issue> out;
+    for (const Source& s : report.sources) sourceChecks(*this, s, out);
+    inventoryChecks(*this, out);
+    std::stable_sort(out.begin(), out.end(),
+                     [](const Issue& a, const Issue& b) { return a.level > b.level; });
+    return out;
+}
+
+std::vector<IssueGroup> Project::groupedIssues() const {
+    std::vector<Issue> all = issues();
+    if (all.empty()) return {};
+
+    // The first source under each identifier names it.
+    std::unordered_map<std::string, const std::string*, TextHash, TextEqualTo> names;
+    for (const Source& s : report.sources) names.try_emplace(s.id(), &s.name);
+
+    std::vector<IssueGroup> groups;
+    std::unordered_map<std::string, std::size_t, TextHash, TextEqualTo> groupIndex; // by IssueGroup::id
+    for (const Issue& issue : all) {
+        const std::string* name = nullptr;
+        if (issue.sourceID) {
+            auto found = names.find(*issue.sourceID);
+            if (found != names.end()) name = found->second;
+        }
+        auto [it, isNew] =
+            groupIndex.try_emplace(IssueGroup{issue.level, issue.text, {}}.id(), groups.size());
+        if (isNew) groups.push_back(IssueGroup{issue.level, issue.text, {}});
+        if (name) groups[it->second].sources.push_back(*name);
+    }
+    return groups;
+}
+
+} // namespace rig

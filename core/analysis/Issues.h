@@ -1,0 +1,34 @@
+// Results of the project checks (Project::issues, Project::groupedIssues).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace rig {
+
+struct Issue {
+    enum class Level { info = 0, note = 1, check = 2, warning = 3, error = 4 };
+    // None outside 0 to 4.
+    static std::optional<Level> levelFromRaw(int raw);
+
+    Level level = Level::info;
+    std::optional<std::string> sourceID; // none for project-wide results
+    std::string text;
+
+    // The source identifier (empty when none), "|" and the text.
+    std::string id() const;
+    friend bool operator==(const Issue& a, const Issue& b);
+};
+
+struct IssueGroup {
+    Issue::Level level = Issue::Level::info;
+    std::string text;
+    std::vector<std::string> sources; // source names, in the order of the merged results
+
+    // The level's raw value, "|" and the text.
+    std::string id() const;
+    friend bool operator==(const IssueGroup& a, const IssueGroup& b);
+};
+
+} // namespace rig

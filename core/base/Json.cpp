@@ -1,0 +1,143 @@
+#include "base/Json.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace rig {
+
+JsonPath JsonPath::key(std::string_view k) const {
+    JsonPath p;
+    p.text_.reserve(text_.size() + k.size() + 1);
+    p.text_ = text_;
+    if (!p.text_.empty()) p.text_ += '.';
+    p.text_ += k;
+    return p;
+}
+
+JsonPath JsonPath::index(std::size_t i) const {
+    char buf[24];
+    auto res = std::to_chars(buf, buf + sizeof buf, i);
+    JsonPath p;
+    p.text_ = text_ + "[" + std::string(buf, res.ptr) + "]";
+    return p;
+}
+
+namespace {
+std::string where(const JsonPath& path) {
+    std::string p = path.str();
+    return p.empty() ? "the document" : "\"" + p + "\"";
+}
+} // namespace
+
+void throwJsonTypeError(const JsonPath& path, std::string_view expected) {
+    throw JsonDecodeError("Expected " + std::string(expected) + " at " + where(path) + ".");
+}
+
+std::string JsonCodec<std::string>::read(const Json& j, const JsonPath& p) {
+    if (!j.is_string()) throwJsonTypeError(p, "a text");
+    return j.get_ref<const std::string&>();
+}
+
+bool JsonCodec<bool>::read(const Json& j, const JsonPath& p) {
+    if (!j.is_boolean()) throwJsonTypeError(p, "true or false");
+    return j.get<bool>();
+}
+
+std::int64_t JsonCodec<std::int64_t>::read(const Json& j, const JsonPath& p) {
+    if (j.is_number_integer() && !j.is_number_unsigned()) return j.get<std::int64_t>();
+    if (j.is_number_unsigned()) {
+        auto u = j.get<std::uint64_t>();
+        if (u <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+            return static_cast<std::int64_t>(u);
+        }
+    } else if (j.is_number_float()) {
+        double d = j.get<double>();
+        // 2^63 itself is out of range; every whole double below it converts exactly.
+        if (std::isfinite(d) && d == std::trunc(d) && d >= -9223372036854775808.0 &&
+            d < 9223372036854775808.0) {
+            return static_cast<std::int64_t>(d);
+        }
+    }
+    throwJsonTypeError(p, "a whole number within 64 bits");
+}
+
+double JsonCodec<double>::read(const Json& j, const JsonPath& p) {
+    if (j.is_number()) return j.get<double>();
+    if (j.is_string()) {
+        const auto& s = j.get_ref<const std::string&>();
+        if (s == "NaN") return std::numeric_limits<double>::quiet_NaN();
+        if (s == "Infinity") return std::numeric_limits<double>::infinity();
+        if (s == "-Infinity") return -std::numeric_limits<double>::infinity();
+    }
+    throwJsonTypeError(p, "a number");
+}
+
+Json JsonCodec<double>::write(double v) {
+    if (std::isnan(v)) return Json("NaN");
+    if (std::isinf(v)) return Json(v < 0 ? "-Infinity" : "Infinity");
+    return Json(v);
+}
+
+Date JsonCodec<Date>::read(const Json& j, const JsonPath& p) {
+    if (j.is_string()) {
+        if (auto d = parseISODate(j.get_ref<const std::string&>())) return *d;
+    }
+    throwJsonTypeError(p, "an ISO-8601 date such as \"2025-03-14T09:26:53Z\"");
+}
+
+Uuid JsonCodec<Uuid>::read(const Json& j, const JsonPath& p) {
+    if (j.is_string()) {
+        if (auto u = Uuid::parse(j.get_ref<const std::string&>())) return *u;
+    }
+    throwJsonTypeError(p, "a UUID");
+}
+
+TextSet JsonCodec<TextSet>::read(const Json& j, const JsonPath& p) {
+    if (!j.is_array()) throwJsonTypeError(p, "an array");
+    TextSet out;
+    auto& s = out.edit();
+    for (std::size_t i = 0; i < j.size(); ++i) s.insert(JsonCodec<std::string>::read(j[i], p.index(i)));
+    return out;
+}
+
+Json JsonCodec<TextSet>::write(const TextSet& v) {
+    Json out = Json::array();
+    for (const auto& s : v) out.push_back(s);
+    return out;
+}
+
+JsonObjectReader::JsonObjectReader(const Json& j, const JsonPath& path) : j_(j), path_(path) {
+    if (!j.is_object()) throwJsonTypeError(path, "an object");
+}
+
+const Json* JsonObjectReader::member(std::string_view key) const {
+    auto it = j_.find(key);
+    return it == j_.end() ? nullptr : &*it;
+}
+
+void JsonObjectReader::missing(std::string_view key) const {
+    throw JsonDecodeError("Missing value for " + where(path_.key(key)) + ".");
+}
+
+Json parseJsonText(std::string_view text) {
+    try {
+        return Json::parse(text.begin(), text.end());
+    } catch (const Json::parse_error& e) {
+        std::string msg = e.what();
+        // Drop the library's "[json.exception.parse_error.101] " tag.
+        if (auto pos = msg.find("] "); pos != std::string::npos && msg.rfind("[json.", 0) == 0)
+            msg = msg.substr(pos + 2);
+        throw JsonDecodeError("The file is not valid JSON: " + msg);
+    }
+}
+
+std::string dumpJsonPretty(const Json& j) {
+    return j.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+std::string dumpJsonCompact(const Json& j) {
+    return j.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+} // namespace rig

@@ -1,0 +1,267 @@
+#include "base/Text.h"
+
+#include <unicode/locid.h>
+#include <unicode/normalizer2.h>
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+#include <unicode/utf8.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+
+namespace rig {
+
+namespace {
+
+icu::UnicodeString fromUtf8(std::string_view s) {
+    return icu::UnicodeString::fromUTF8(icu::StringPiece(s.data(), static_cast<int32_t>(s.size())));
+}
+
+std::string toUtf8(const icu::UnicodeString& u) {
+    std::string out;
+    u.toUTF8String(out);
+    return out;
+}
+
+bool isAscii(std::string_view s) {
+    for (unsigned char c : s) {
+        if (c >= 0x80) return false;
+    }
+    return true;
+}
+
+const icu::Normalizer2& nfcNormalizer() {
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* n = icu::Normalizer2::getNFCInstance(status);
+    return *n; // the data is built into libicudata; failure here means a broken ICU install
+}
+
+const icu::Normalizer2& nfdNormalizer() {
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* n = icu::Normalizer2::getNFDInstance(status);
+    return *n;
+}
+
+std::string normalize(const icu::Normalizer2& n, std::string_view text) {
+    UErrorCode status = U_ZERO_ERROR;
+    icu::UnicodeString u = fromUtf8(text);
+    icu::UnicodeString out = n.normalize(u, status);
+    if (U_FAILURE(status)) return toUtf8(u);
+    return toUtf8(out);
+}
+
+// Texts whose bytes can be compared as they are: valid UTF-8 already in NFC.
+bool isPlainNFC(std::string_view s) {
+    if (isAscii(s)) return true;
+    if (!isValidUtf8(s)) return false;
+    UErrorCode status = U_ZERO_ERROR;
+    icu::UnicodeString u = fromUtf8(s);
+    bool yes = nfcNormalizer().isNormalized(u, status);
+    return U_SUCCESS(status) && yes;
+}
+
+} // namespace
+
+std::string nfc(std::string_view text) {
+    if (isAscii(text)) return std::string(text);
+    return normalize(nfcNormalizer(), text);
+}
+
+std::string nfd(std::string_view text) {
+    if (isAscii(text)) return std::string(text);
+    return normalize(nfdNormalizer(), text);
+}
+
+bool textEqual(std::string_view a, std::string_view b) {
+    if (a == b) return true;
+    if (isAscii(a) && isAscii(b)) return false;
+    return nfc(a) == nfc(b);
+}
+
+int textCompare(std::string_view a, std::string_view b) {
+    // UTF-8 byte order is code-point order.
+    if (isPlainNFC(a) && isPlainNFC(b)) return a.compare(b) < 0 ? -1 : (a == b ? 0 : 1);
+    std::string na = nfc(a), nb = nfc(b);
+    return na.compare(nb) < 0 ? -1 : (na == nb ? 0 : 1);
+}
+
+std::size_t textHash(std::string_view text) {
+    if (isAscii(text)) return std::hash<std::string_view>{}(text);
+    std::string n = nfc(text);
+    return std::hash<std::string_view>{}(n);
+}
+
+std::optional<std::string> dropPrefix(std::string_view text, std::string_view prefix) {
+    if (text.substr(0, prefix.size()) == prefix) {
+        // A combining mark right after the prefix would change its last character.
+        std::size_t pos = prefix.size();
+        if (pos >= text.size() || isAscii(text.substr(pos, 1)) || prefix.empty()) {
+            return std::string(text.substr(prefix.size()));
+        }
+        char32_t next = nextCodePoint(text, pos);
+        if (u_getCombiningClass(static_cast<UChar32>(next)) == 0)
+            return std::string(text.substr(prefix.size()));
+    }
+    if (isAscii(text) && isAscii(prefix)) return std::nullopt;
+    std::string nt = nfc(text), np = nfc(prefix);
+    if (nt.compare(0, np.size(), np) != 0) return std::nullopt;
+    std::string rest = nt.substr(np.size());
+    if (!rest.empty() && !np.empty()) {
+        std::size_t pos = 0;
+        char32_t next = nextCodePoint(rest, pos);
+        if (u_getCombiningClass(static_cast<UChar32>(next)) != 0) return std::nullopt;
+    }
+    return rest;
+}
+
+bool startsWithText(std::string_view text, std::string_view prefix) {
+    return dropPrefix(text, prefix).has_value();
+}
+
+bool isImportWhite(char32_t c) {
+    return c == U'\t' || u_charType(static_cast<UChar32>(c)) == U_SPACE_SEPARATOR;
+}
+
+std::string trimWhite(std::string_view text) {
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end) {
+        std::size_t pos = begin;
+        if (!isImportWhite(nextCodePoint(text, pos))) break;
+        begin = pos;
+    }
+    // Scan from the back: find the start of the last code point each time.
+    while (end > begin) {
+        std::size_t start = end - 1;
+        while (start > begin && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80 && end - start < 4)
+            --start;
+        std::size_t pos = start;
+        char32_t c = nextCodePoint(text, pos);
+        if (pos != end) { // not one well-formed code point: keep the bytes
+            break;
+        }
+        if (!isImportWhite(c)) break;
+        end = start;
+    }
+    return std::string(text.substr(begin, end - begin));
+}
+
+std::string toUpper(std::string_view text) {
+    icu::UnicodeString u = fromUtf8(text);
+    u.toUpper(icu::Locale::getRoot());
+    return toUtf8(u);
+}
+
+std::string toLower(std::string_view text) {
+    icu::UnicodeString u = fromUtf8(text);
+    u.toLower(icu::Locale::getRoot());
+    return toUtf8(u);
+}
+
+std::string foldCase(std::string_view text) {
+    icu::UnicodeString u = fromUtf8(text);
+    u.foldCase(U_FOLD_CASE_DEFAULT);
+    return toUtf8(u);
+}
+
+bool containsIgnoringCase(std::string_view haystack, std::string_view needle) {
+    if (needle.empty()) return true;
+    std::string h = nfc(foldCase(nfd(haystack)));
+    std::string n = nfc(foldCase(nfd(needle)));
+    return h.find(n) != std::string::npos;
+}
+
+std::string removeDiacritics(std::string_view text) {
+    icu::UnicodeString u = fromUtf8(nfd(text));
+    icu::UnicodeString out;
+    for (int32_t i = 0; i < u.length();) {
+        UChar32 c = u.char32At(i);
+        i += U16_LENGTH(c);
+        if (u_charType(c) != U_NON_SPACING_MARK) out.append(c);
+    }
+    return nfc(toUtf8(out));
+}
+
+namespace {
+
+// Decodes one code point at `pos` (windowed so offsets fit ICU's 32-bit macros).
+// A negative result marks an ill-formed sequence; `pos` then skips its maximal subpart.
+int32_t decodeAt(std::string_view text, std::size_t& pos) {
+    unsigned char lead = static_cast<unsigned char>(text[pos]);
+    if (lead < 0x80) {
+        ++pos;
+        return lead;
+    }
+    std::size_t window = std::min<std::size_t>(4, text.size() - pos);
+    const auto* s = reinterpret_cast<const uint8_t*>(text.data() + pos);
+    int32_t i = 0;
+    UChar32 c;
+    U8_NEXT(s, i, static_cast<int32_t>(window), c);
+    pos += static_cast<std::size_t>(i);
+    return c;
+}
+
+} // namespace
+
+bool isValidUtf8(std::string_view bytes) {
+    for (std::size_t pos = 0; pos < bytes.size();) {
+        if (decodeAt(bytes, pos) < 0) return false;
+    }
+    return true;
+}
+
+char32_t nextCodePoint(std::string_view text, std::size_t& pos) {
+    int32_t c = decodeAt(text, pos);
+    return c < 0 ? char32_t(0xFFFD) : static_cast<char32_t>(c);
+}
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+std::string decodeUtf8Lossy(std::string_view bytes) {
+    if (isAscii(bytes)) return std::string(bytes);
+    std::string out;
+    out.reserve(bytes.size());
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        std::size_t start = pos;
+        if (decodeAt(bytes, pos) >= 0) {
+            out.append(bytes.substr(start, pos - start));
+        } else {
+            appendUtf8(out, 0xFFFD);
+        }
+    }
+    return out;
+}
+
+std::string decodeLatin1(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 8);
+    for (unsigned char b : bytes) appendUtf8(out, b);
+    return out;
+}
+
+std::size_t codePointCount(std::string_view text) {
+    std::size_t n = 0;
+    for (std::size_t pos = 0; pos < text.size(); ++n) nextCodePoint(text, pos);
+    return n;
+}
+
+} // namespace rig

@@ -1,0 +1,58 @@
+// The outlines of an array drawn from its DXF segments (side view and plan), and the
+// horizontal direction in which an array points.
+#pragma once
+
+#include "import/DXFReader.h"
+#include "model/Drawing.h"
+#include "model/Report.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace rig::SideViewBuilder {
+
+// A unit vector in the horizontal plane.
+struct Axis {
+    double dx = 0;
+    double dy = 1;
+};
+
+// Vertex key: metres x 10 000, rounded half away from zero (a 0.1 mm grid).
+struct K {
+    std::int64_t x = 0;
+    std::int64_t y = 0;
+    std::int64_t z = 0;
+    friend bool operator==(const K&, const K&) = default;
+};
+struct KHash {
+    std::size_t operator()(const K& k) const noexcept;
+};
+
+using Point = std::array<std::int64_t, 2>;
+using Segment = std::pair<XYZ, XYZ>;
+
+// From the rear ("Rear" or "Pullback") to the "Front" pickup when they are more than
+// 5 cm apart in plan, else from the azimuth (0 when there is none).
+Axis planAxis(const Source& source);
+
+// The key of a point, or none when a coordinate cannot be made a 64-bit integer.
+std::optional<K> key(const XYZ& p);
+
+// Connected sets of segments; each body lists its vertices in order of first appearance.
+// Segments with an end that has no key are left out.
+std::vector<std::vector<XYZ>> bodies(const std::vector<Segment>& segments);
+
+// Convex hull (monotone chain): counter-clockwise from the smallest point, without
+// repeated or collinear points. Fewer than 3 points come back sorted.
+std::vector<Point> hull(std::vector<Point> points);
+
+// Side outline in whole centimetres along the plan axis of the report source.
+std::optional<SideView> sideView(const Source& source, const DXFSource& dxf);
+// Plan outline in metres around the mean of its corners.
+std::optional<TopView> topView(const DXFSource& dxf);
+
+} // namespace rig::SideViewBuilder
