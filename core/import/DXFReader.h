@@ -38,6 +38,12 @@ struct Entity {
 std::vector<DXFSource> parse(const std::filesystem::path& path);
 // The sources of a DXF text, sorted by index; what cannot be used is skipped.
 std::vector<DXFSource> parse(std::string_view text);
+inline std::vector<DXFSource> parse(const std::string& text) {
+    return parse(std::string_view(text));
+}
+inline std::vector<DXFSource> parse(const char* text) {
+    return parse(std::string_view(text));
+}
 
 // The value of the first pair with `code`, or none.
 std::optional<std::string_view> value(std::int64_t code, const Codes& codes);

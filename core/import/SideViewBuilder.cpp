@@ -1,12 +1,123 @@
 #include "import/SideViewBuilder.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <numeric>
+#include <unordered_map>
 
 namespace rig::SideViewBuilder {
 
 namespace {
 
 constexpr double pi = 3.141592653589793;
+
+// Rounds half away from zero to a 64-bit integer. None when the value is not finite or
+// its magnitude exceeds `limit`, so the conversion is always defined.
+std::optional<std::int64_t> roundedInt(double v, double limit) {
+    const double r = std::round(v);
+    if (!(std::fabs(r) <= limit)) return std::nullopt;
+    return static_cast<std::int64_t>(r);
+}
+
+// Vertex keys use nearly the full 64-bit range; they are only compared and hashed.
+constexpr double keyLimit = 9.2e18;
+// Whole centimetres stay below 2^60 so that differences fit 64 bits and cross products
+// fit 128 bits.
+constexpr double cmLimit = 1152921504606846976.0;
+
+using Wide = __int128;
+
+Wide cross(const Point& o, const Point& a, const Point& b) {
+    return Wide(a[0] - o[0]) * Wide(b[1] - o[1]) - Wide(a[1] - o[1]) * Wide(b[0] - o[0]);
+}
+
+Wide area2(const std::vector<Point>& h) {
+    Wide sum = 0;
+    for (std::size_t i = 0; i < h.size(); ++i) {
+        const Point& a = h[i];
+        const Point& b = h[(i + 1) % h.size()];
+        sum += Wide(a[0]) * Wide(b[1]) - Wide(b[0]) * Wide(a[1]);
+    }
+    return sum < 0 ? -sum : sum;
+}
+
+// Inside or on the border of the counter-clockwise hull `outer`.
+bool inside(const std::vector<Point>& outer, const Point& p) {
+    for (std::size_t i = 0; i < outer.size(); ++i) {
+        if (cross(outer[i], outer[(i + 1) % outer.size()], p) < 0) return false;
+    }
+    return true;
+}
+
+void appendInt(std::string& out, std::int64_t v) {
+    char buf[24];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, r.ptr);
+}
+
+struct Box {
+    std::int64_t minU, maxU, minV, maxV;
+    bool contains(const Box& o) const {
+        return minU <= o.minU && maxU >= o.maxU && minV <= o.minV && maxV >= o.maxV;
+    }
+};
+
+Box boxOf(const std::vector<Point>& pts) {
+    Box b{pts[0][0], pts[0][0], pts[0][1], pts[0][1]};
+    for (const Point& p : pts) {
+        b.minU = std::min(b.minU, p[0]);
+        b.maxU = std::max(b.maxU, p[0]);
+        b.minV = std::min(b.minV, p[1]);
+        b.maxV = std::max(b.maxV, p[1]);
+    }
+    return b;
+}
+
+// Keeps the hulls (largest first) that do not lie inside an already kept one. A coarse
+// grid over the kept hulls' boxes keeps this near-linear for drawings with many bodies.
+std::vector<std::size_t> acceptHulls(const std::vector<std::vector<Point>>& hulls) {
+    std::vector<Box> boxes;
+    boxes.reserve(hulls.size());
+    for (const auto& h : hulls) boxes.push_back(boxOf(h));
+    Box all = boxes.front();
+    for (const Box& b : boxes) {
+        all.minU = std::min(all.minU, b.minU);
+        all.maxU = std::max(all.maxU, b.maxU);
+        all.minV = std::min(all.minV, b.minV);
+        all.maxV = std::max(all.maxV, b.maxV);
+    }
+    const int n = static_cast<int>(std::min<std::size_t>(
+        64, static_cast<std::size_t>(std::ceil(std::sqrt(static_cast<double>(hulls.size()))))));
+    const double spanU = static_cast<double>(all.maxU - all.minU) + 1;
+    const double spanV = static_cast<double>(all.maxV - all.minV) + 1;
+    auto cellU = [&](std::int64_t u) {
+        return std::clamp(static_cast<int>(static_cast<double>(u - all.minU) / spanU * n), 0, n - 1);
+    };
+    auto cellV = [&](std::int64_t v) {
+        return std::clamp(static_cast<int>(static_cast<double>(v - all.minV) / spanV * n), 0, n - 1);
+    };
+    std::vector<std::vector<std::size_t>> grid(static_cast<std::size_t>(n) * n);
+
+    std::vector<std::size_t> accepted;
+    for (std::size_t i = 0; i < hulls.size(); ++i) {
+        const auto& h = hulls[i];
+        // Every kept hull containing h holds h's first point, so only that cell matters.
+        const auto& candidates = grid[static_cast<std::size_t>(cellU(h[0][0])) * n + cellV(h[0][1])];
+        bool contained = std::any_of(candidates.begin(), candidates.end(), [&](std::size_t a) {
+            if (!boxes[a].contains(boxes[i])) return false;
+            return std::all_of(h.begin(), h.end(), [&](const Point& p) { return inside(hulls[a], p); });
+        });
+        if (contained) continue;
+        accepted.push_back(i);
+        for (int cu = cellU(boxes[i].minU); cu <= cellU(boxes[i].maxU); ++cu) {
+            for (int cv = cellV(boxes[i].minV); cv <= cellV(boxes[i].maxV); ++cv) {
+                grid[static_cast<std::size_t>(cu) * n + cv].push_back(i);
+            }
+        }
+    }
+    return accepted;
+}
 
 } // namespace
 
@@ -28,6 +139,196 @@ Axis planAxis(const Source& source) {
     double a = source.azimuth.value_or(0);
     if (!std::isfinite(a)) a = 0;
     return {std::sin(a * pi / 180), std::cos(a * pi / 180)};
+}
+
+} // namespace rig::SideViewBuilder
+
+namespace rig::SideViewBuilder {
+
+std::size_t KHash::operator()(const K& k) const noexcept {
+    std::size_t seed = std::hash<std::int64_t>()(k.x);
+    hashCombine(seed, std::hash<std::int64_t>()(k.y));
+    hashCombine(seed, std::hash<std::int64_t>()(k.z));
+    return seed;
+}
+
+std::optional<K> key(const XYZ& p) {
+    auto x = roundedInt(p.x * 10000, keyLimit);
+    auto y = roundedInt(p.y * 10000, keyLimit);
+    auto z = roundedInt(p.z * 10000, keyLimit);
+    if (!x || !y || !z) return std::nullopt;
+    return K{*x, *y, *z};
+}
+
+std::vector<std::vector<XYZ>> bodies(const std::vector<Segment>& segments) {
+    std::unordered_map<K, std::size_t, KHash> numbers;
+    std::vector<XYZ> vertices;
+    std::vector<std::size_t> parent;
+    auto vertex = [&](const XYZ& p, const K& k) {
+        auto [it, added] = numbers.try_emplace(k, vertices.size());
+        if (added) {
+            vertices.push_back(p);
+            parent.push_back(it->second);
+        }
+        return it->second;
+    };
+    auto find = [&](std::size_t v) {
+        std::size_t root = v;
+        while (parent[root] != root) root = parent[root];
+        while (parent[v] != root) v = std::exchange(parent[v], root);
+        return root;
+    };
+    for (const auto& [a, b] : segments) {
+        const auto ka = key(a);
+        const auto kb = key(b);
+        if (!ka || !kb) continue;
+        const std::size_t va = vertex(a, *ka);
+        const std::size_t vb = vertex(b, *kb);
+        const std::size_t ra = find(va);
+        const std::size_t rb = find(vb);
+        if (ra != rb) parent[ra] = rb;
+    }
+    // Bodies in order of their first vertex.
+    std::vector<std::vector<XYZ>> result;
+    std::unordered_map<std::size_t, std::size_t> bodyOfRoot;
+    for (std::size_t v = 0; v < vertices.size(); ++v) {
+        auto [it, added] = bodyOfRoot.try_emplace(find(v), result.size());
+        if (added) result.emplace_back();
+        result[it->second].push_back(vertices[v]);
+    }
+    return result;
+}
+
+std::vector<Point> hull(std::vector<Point> points) {
+    std::sort(points.begin(), points.end());
+    if (points.size() < 3) return points;
+    std::vector<Point> lower;
+    for (const Point& p : points) {
+        while (lower.size() >= 2 && cross(lower[lower.size() - 2], lower.back(), p) <= 0) lower.pop_back();
+        lower.push_back(p);
+    }
+    std::vector<Point> upper;
+    for (auto it = points.rbegin(); it != points.rend(); ++it) {
+        while (upper.size() >= 2 && cross(upper[upper.size() - 2], upper.back(), *it) <= 0) upper.pop_back();
+        upper.push_back(*it);
+    }
+    lower.pop_back();
+    upper.pop_back();
+    lower.insert(lower.end(), upper.begin(), upper.end());
+    return lower;
+}
+
+std::optional<SideView> sideView(const Source& source, const DXFSource& dxf) {
+    if (dxf.segments.empty()) return std::nullopt;
+    const Axis axis = planAxis(source);
+    const double x0 = dxf.insert.x;
+    const double y0 = dxf.insert.y;
+    // Points that cannot be placed in whole centimetres are left out.
+    auto project = [&](const XYZ& p) -> std::optional<Point> {
+        auto u = roundedInt(((p.x - x0) * axis.dx + (p.y - y0) * axis.dy) * 100, cmLimit);
+        auto v = roundedInt(p.z * -100, cmLimit);
+        if (!u || !v) return std::nullopt;
+        return Point{*u, *v};
+    };
+
+    std::vector<std::vector<Point>> hulls;
+    for (const auto& body : bodies(dxf.segments)) {
+        std::vector<Point> pts;
+        pts.reserve(body.size());
+        for (const XYZ& p : body) {
+            if (auto q = project(p)) pts.push_back(*q);
+        }
+        std::sort(pts.begin(), pts.end());
+        pts.erase(std::unique(pts.begin(), pts.end()), pts.end());
+        auto h = hull(std::move(pts));
+        if (h.size() >= 3) hulls.push_back(std::move(h));
+    }
+    if (hulls.empty()) return std::nullopt;
+
+    std::vector<Wide> areas;
+    areas.reserve(hulls.size());
+    for (const auto& h : hulls) areas.push_back(area2(h) / 2);
+    std::vector<std::size_t> order(hulls.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return areas[a] > areas[b]; });
+    std::vector<std::vector<Point>> sorted;
+    sorted.reserve(hulls.size());
+    for (std::size_t i : order) sorted.push_back(std::move(hulls[i]));
+
+    SideView view;
+    bool first = true;
+    auto extend = [&](const Point& p) {
+        if (first) {
+            view.minU = view.maxU = p[0];
+            view.minV = view.maxV = p[1];
+            first = false;
+            return;
+        }
+        view.minU = std::min(view.minU, p[0]);
+        view.maxU = std::max(view.maxU, p[0]);
+        view.minV = std::min(view.minV, p[1]);
+        view.maxV = std::max(view.maxV, p[1]);
+    };
+    for (std::size_t i : acceptHulls(sorted)) {
+        const auto& h = sorted[i];
+        for (std::size_t k = 0; k < h.size(); ++k) {
+            view.path += k == 0 ? 'M' : 'L';
+            appendInt(view.path, h[k][0]);
+            view.path += ' ';
+            appendInt(view.path, h[k][1]);
+            extend(h[k]);
+        }
+        view.path += 'Z';
+    }
+    for (const Pickup& p : source.pickups) {
+        if (!std::isfinite(p.position.x)) continue;
+        if (auto q = project(p.position)) {
+            view.points.push_back({(*q)[0], (*q)[1]});
+            extend(*q);
+        }
+    }
+    return view;
+}
+
+std::optional<TopView> topView(const DXFSource& dxf) {
+    std::vector<Point> pts;
+    pts.reserve(dxf.segments.size() * 2);
+    auto add = [&](const XYZ& p) {
+        auto x = roundedInt(p.x * 100, cmLimit);
+        auto y = roundedInt(p.y * 100, cmLimit);
+        if (x && y) pts.push_back({*x, *y});
+    };
+    for (const auto& [a, b] : dxf.segments) {
+        add(a);
+        add(b);
+    }
+    std::sort(pts.begin(), pts.end());
+    pts.erase(std::unique(pts.begin(), pts.end()), pts.end());
+    const auto h = hull(std::move(pts));
+    if (h.size() < 3) return std::nullopt;
+
+    Wide sumX = 0;
+    Wide sumY = 0;
+    for (const Point& p : h) {
+        sumX += p[0];
+        sumY += p[1];
+    }
+    const double n = static_cast<double>(h.size());
+    const double cx = static_cast<double>(sumX) / n / 100;
+    const double cy = static_cast<double>(sumY) / n / 100;
+    // "+ 0.0" writes a rounded negative zero as 0.
+    auto mm = [](double v) { return std::round(v * 1000) / 1000 + 0.0; };
+    TopView view;
+    view.cx = mm(cx);
+    view.cy = mm(cy);
+    auto& corners = view.hull.edit();
+    corners.reserve(h.size());
+    for (const Point& p : h) {
+        corners.push_back(
+            {mm(static_cast<double>(p[0]) / 100 - cx), mm(static_cast<double>(p[1]) / 100 - cy)});
+    }
+    return view;
 }
 
 } // namespace rig::SideViewBuilder

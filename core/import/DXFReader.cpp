@@ -1,0 +1,301 @@
+#include "import/DXFReader.h"
+
+#include "base/File.h"
+#include "base/Number.h"
+#include "base/Regex.h"
+#include "base/Text.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <unordered_map>
+
+namespace rig::DXFReader {
+
+namespace {
+
+constexpr double pi = 3.141592653589793;
+
+// Splits a text into lines at LF, VT, FF, CR, NEL, LS and PS; CR LF is one break. Empty
+// lines are kept, and a break at the very end gives a last, empty line.
+class Lines {
+public:
+    explicit Lines(std::string_view text) : text_(text) {}
+
+    std::optional<std::string_view> next() {
+        if (done_) return std::nullopt;
+        const std::size_t start = pos_;
+        const std::size_t n = text_.size();
+        for (std::size_t i = start; i < n; ++i) {
+            const auto c = static_cast<unsigned char>(text_[i]);
+            std::size_t width = 0;
+            if (c >= 0x0A && c <= 0x0D) {
+                width = (c == 0x0D && i + 1 < n && text_[i + 1] == '\n') ? 2 : 1;
+            } else if (c == 0xC2 && i + 1 < n && static_cast<unsigned char>(text_[i + 1]) == 0x85) {
+                width = 2;
+            } else if (c == 0xE2 && i + 2 < n && static_cast<unsigned char>(text_[i + 1]) == 0x80 &&
+                       (static_cast<unsigned char>(text_[i + 2]) & 0xFE) == 0xA8) {
+                width = 3;
+            } else {
+                continue;
+            }
+            pos_ = i + width;
+            return text_.substr(start, i - start);
+        }
+        done_ = true;
+        return text_.substr(start);
+    }
+
+private:
+    std::string_view text_;
+    std::size_t pos_ = 0;
+    bool done_ = false;
+};
+
+bool plainEnd(unsigned char c) {
+    return c < 0x80 && c != ' ' && c != '\t';
+}
+
+// The line without blanks and tabs at its ends, as a view into the same text.
+std::string_view trimmed(std::string_view line) {
+    if (line.empty()) return line;
+    if (plainEnd(static_cast<unsigned char>(line.front())) &&
+        plainEnd(static_cast<unsigned char>(line.back())))
+        return line;
+    const std::string t = trimWhite(line);
+    if (t.empty()) return line.substr(0, 0);
+    // Only white space is removed at the ends, so the rest is found where it starts.
+    return line.substr(line.find(t), t.size());
+}
+
+bool endsWith(std::string_view s, std::string_view suffix) {
+    return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
+}
+
+// Block geometry, converted to numbers once when the entity is stored.
+struct Shape {
+    enum Kind : unsigned char { line, pickupLine, face };
+    Kind kind;
+    std::array<XYZ, 4> q;
+};
+
+struct Block {
+    std::vector<Shape> shapes;
+};
+
+struct Insert {
+    std::optional<std::string> name;
+    XYZ at;
+    double rotation = 0;
+};
+
+XYZ point(const Codes& codes, std::int64_t xCode) {
+    return XYZ(number(xCode, codes), number(xCode + 10, codes), number(xCode + 20, codes));
+}
+
+// Pickup midpoints closer than 2 mm to an earlier one are dropped. A grid of 4 mm cells
+// keeps this linear however many markers a block holds.
+class PickupSet {
+public:
+    explicit PickupSet(std::vector<XYZ>& out) : out_(out) {}
+
+    void add(const XYZ& m) {
+        const bool finite = std::isfinite(m.x) && std::isfinite(m.y) && std::isfinite(m.z);
+        if (!finite) {
+            // Its distance to anything is not a number or infinite: never a duplicate.
+            out_.push_back(m);
+            return;
+        }
+        const Cell c = cellOf(m);
+        for (double dx = -1; dx <= 1; ++dx) {
+            for (double dy = -1; dy <= 1; ++dy) {
+                for (double dz = -1; dz <= 1; ++dz) {
+                    auto it = cells_.find(Cell{c.x + dx + 0.0, c.y + dy + 0.0, c.z + dz + 0.0});
+                    if (it == cells_.end()) continue;
+                    for (std::size_t i : it->second) {
+                        if (out_[i].distance(m) < 0.002) return;
+                    }
+                }
+            }
+        }
+        cells_[c].push_back(out_.size());
+        out_.push_back(m);
+    }
+
+private:
+    struct Cell {
+        double x, y, z;
+        bool operator==(const Cell&) const = default;
+    };
+    struct CellHash {
+        std::size_t operator()(const Cell& c) const noexcept {
+            std::size_t h = std::hash<double>()(c.x);
+            h = h * 1000003u ^ std::hash<double>()(c.y);
+            return h * 1000003u ^ std::hash<double>()(c.z);
+        }
+    };
+    static double cell(double v) {
+        // Beyond 1e300 neighbouring values are far more than 2 mm apart: the value is its own
+        // cell. "+ 0.0" turns a negative zero into zero so that equal cells hash alike.
+        if (std::fabs(v) >= 1e300) return v;
+        return std::floor(v / 0.004) + 0.0;
+    }
+    static Cell cellOf(const XYZ& p) { return Cell{cell(p.x), cell(p.y), cell(p.z)}; }
+
+    std::vector<XYZ>& out_;
+    std::unordered_map<Cell, std::vector<std::size_t>, CellHash> cells_;
+};
+
+class Reader {
+public:
+    std::vector<DXFSource> run(std::string_view text) {
+        Lines lines(text);
+        while (auto codeLine = lines.next()) {
+            // An odd line count leaves the last code with an empty value.
+            const std::string_view value = trimmed(lines.next().value_or(std::string_view()));
+            const std::int64_t code = parseInteger(trimmed(*codeLine)).value_or(-1);
+            handle(code, value);
+        }
+        close();
+        return resolve();
+    }
+
+private:
+    void handle(std::int64_t code, std::string_view value) {
+        if (code == 0) {
+            close();
+            if (value != "SECTION") {
+                open_ = true;
+                entity_.type = value;
+                entity_.codes.clear();
+            }
+        } else if (!open_) {
+            if (code == 2) section_ = value;
+        } else {
+            entity_.codes.emplace_back(code, value);
+        }
+    }
+
+    void close() {
+        if (!open_) return;
+        open_ = false;
+        const Entity& e = entity_;
+        if (e.type == "BLOCK") {
+            const auto name = value(2, e.codes);
+            block_ = name ? std::optional<std::string>(*name) : std::nullopt;
+            blockEntry_ = nullptr;
+        } else if (e.type == "ENDBLK") {
+            block_.reset();
+            blockEntry_ = nullptr;
+        } else if (e.type == "INSERT") {
+            Insert in;
+            if (auto name = value(2, e.codes)) in.name = std::string(*name);
+            in.at = point(e.codes, 10);
+            in.rotation = number(50, e.codes);
+            inserts_.push_back(std::move(in));
+        } else if (section_ == "BLOCKS" && block_) {
+            if (!blockEntry_) blockEntry_ = &blocks_[*block_];
+            if (e.type == "LINE") {
+                const bool pickup = endsWith(value(8, e.codes).value_or(""), "PickupPoints");
+                blockEntry_->shapes.push_back(Shape{pickup ? Shape::pickupLine : Shape::line,
+                                                    {point(e.codes, 10), point(e.codes, 11)}});
+            } else if (e.type == "3DFACE") {
+                blockEntry_->shapes.push_back(
+                    Shape{Shape::face,
+                          {point(e.codes, 10), point(e.codes, 11), point(e.codes, 12), point(e.codes, 13)}});
+            }
+        }
+    }
+
+    std::vector<DXFSource> resolve() {
+        std::vector<DXFSource> result;
+        for (const Insert& in : inserts_) {
+            if (!in.name || *in.name == "L_Acoustics_FullSystem") continue;
+            const auto match = firstMatch(R"(^(\d+)_(.+)$)", *in.name);
+            if (!match) continue;
+            const auto block = blocks_.find(*in.name);
+            if (block == blocks_.end()) continue;
+
+            const double s = std::sin(in.rotation * pi / 180);
+            const double c = std::cos(in.rotation * pi / 180);
+            auto place = [&](const XYZ& p) {
+                return XYZ(in.at.x + p.x * c - p.y * s, in.at.y + p.x * s + p.y * c, in.at.z + p.z);
+            };
+
+            DXFSource src;
+            PickupSet pickups(src.pickups);
+            for (const Shape& shape : block->second.shapes) {
+                if (shape.kind == Shape::face) {
+                    const XYZ q[4] = {place(shape.q[0]), place(shape.q[1]), place(shape.q[2]),
+                                      place(shape.q[3])};
+                    for (int i = 0; i < 4; ++i) {
+                        const XYZ& a = q[i];
+                        const XYZ& b = q[(i + 1) % 4];
+                        if (!(a.x == b.x && a.y == b.y && a.z == b.z)) src.segments.emplace_back(a, b);
+                    }
+                    continue;
+                }
+                const XYZ a = place(shape.q[0]);
+                const XYZ b = place(shape.q[1]);
+                if (shape.kind == Shape::line) {
+                    src.segments.emplace_back(a, b);
+                } else {
+                    pickups.add(XYZ((a.x + b.x) * 0.5, (a.y + b.y) * 0.5, (a.z + b.z) * 0.5));
+                }
+            }
+            src.index = parseInteger((*match)[1]).value_or(static_cast<std::int64_t>(result.size()));
+            src.name = (*match)[2];
+            std::replace(src.name.begin(), src.name.end(), '_', ' ');
+            src.insert = in.at;
+            src.rotation = in.rotation;
+            result.push_back(std::move(src));
+        }
+        std::stable_sort(result.begin(), result.end(),
+                         [](const DXFSource& a, const DXFSource& b) { return a.index < b.index; });
+        return result;
+    }
+
+    bool open_ = false;
+    Entity entity_;
+    std::string_view section_;
+    std::optional<std::string> block_;
+    Block* blockEntry_ = nullptr;
+    std::unordered_map<std::string, Block, TextHash, TextEqualTo> blocks_;
+    std::vector<Insert> inserts_;
+};
+
+std::vector<DXFSource> parseValid(std::string_view text) {
+    return Reader().run(text);
+}
+
+} // namespace
+
+std::optional<std::string_view> value(std::int64_t code, const Codes& codes) {
+    for (const auto& [c, v] : codes) {
+        if (c == code) return v;
+    }
+    return std::nullopt;
+}
+
+double number(std::int64_t code, const Codes& codes) {
+    const auto v = value(code, codes);
+    if (!v) return 0;
+    return parseDecimal(*v).value_or(0);
+}
+
+std::vector<DXFSource> parse(std::string_view text) {
+    if (isValidUtf8(text)) return parseValid(text);
+    return parseValid(decodeUtf8Lossy(text));
+}
+
+std::vector<DXFSource> parse(const std::filesystem::path& path) {
+    std::string bytes = readFile(path);
+    if (isValidUtf8(bytes)) return parseValid(bytes);
+    // Every byte sequence is ISO Latin-1; the raw bytes are not needed any more.
+    const std::string text = decodeLatin1(bytes);
+    std::string().swap(bytes);
+    return parseValid(text);
+}
+
+} // namespace rig::DXFReader

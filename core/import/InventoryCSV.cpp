@@ -1,0 +1,113 @@
+#include "import/InventoryCSV.h"
+
+#include "base/File.h"
+#include "base/Number.h"
+#include "base/Text.h"
+
+#include <optional>
+#include <vector>
+
+namespace rig::InventoryCSV {
+
+namespace {
+
+constexpr std::string_view bom = "\xEF\xBB\xBF";
+
+// Byte length of the line break at `i`, or 0: each of U+000A..U+000D, U+0085, U+2028 and
+// U+2029 breaks on its own, so CR LF leaves an empty line between them.
+std::size_t breakAt(std::string_view t, std::size_t i) {
+    const auto c = static_cast<unsigned char>(t[i]);
+    if (c >= 0x0A && c <= 0x0D) return 1;
+    if (c == 0xC2 && i + 1 < t.size() && static_cast<unsigned char>(t[i + 1]) == 0x85) return 2;
+    if (c == 0xE2 && i + 2 < t.size() && static_cast<unsigned char>(t[i + 1]) == 0x80 &&
+        (static_cast<unsigned char>(t[i + 2]) & 0xFE) == 0xA8)
+        return 3;
+    return 0;
+}
+
+// Removes byte-order marks, CR and spaces at both ends; tabs stay.
+std::string_view trimPiece(std::string_view s) {
+    for (;;) {
+        if (s.starts_with(bom)) {
+            s.remove_prefix(bom.size());
+        } else if (!s.empty() && (s.front() == ' ' || s.front() == '\r')) {
+            s.remove_prefix(1);
+        } else {
+            break;
+        }
+    }
+    for (;;) {
+        if (s.ends_with(bom)) {
+            s.remove_suffix(bom.size());
+        } else if (!s.empty() && (s.back() == ' ' || s.back() == '\r')) {
+            s.remove_suffix(1);
+        } else {
+            break;
+        }
+    }
+    return s;
+}
+
+std::vector<std::string_view> splitFields(std::string_view line) {
+    std::vector<std::string_view> fields;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t semi = line.find(';', start);
+        if (semi == std::string_view::npos) {
+            fields.push_back(line.substr(start));
+            return fields;
+        }
+        fields.push_back(line.substr(start, semi - start));
+        start = semi + 1;
+    }
+}
+
+void addRow(std::string_view piece, bool first, std::vector<InventoryItem>& rows) {
+    const std::string_view line = trimPiece(piece);
+    if (line.empty()) return;
+    if (first && toLower(line).starts_with("category")) return;
+    const auto fields = splitFields(line);
+    if (fields.size() < 4) return;
+    const auto quantity = parseInteger(trimWhite(fields[1]));
+    if (!quantity) return;
+    InventoryItem item;
+    item.category = trimWhite(fields[0]);
+    item.quantity = *quantity;
+    item.family = trimWhite(fields[2]);
+    item.product = trimWhite(fields[3]);
+    if (fields.size() >= 5) item.description = trimWhite(fields[4]);
+    if (fields.size() >= 6) item.ampChannels = parseInteger(trimWhite(fields[5]));
+    rows.push_back(std::move(item));
+}
+
+List<InventoryItem> parseValid(std::string_view text) {
+    std::vector<InventoryItem> rows;
+    std::size_t start = 0;
+    bool first = true;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t width = breakAt(text, i);
+        if (width == 0) {
+            ++i;
+            continue;
+        }
+        addRow(text.substr(start, i - start), first, rows);
+        first = false;
+        i += width;
+        start = i;
+    }
+    addRow(text.substr(start), first, rows);
+    return List<InventoryItem>(std::move(rows));
+}
+
+} // namespace
+
+List<InventoryItem> parse(std::string_view text) {
+    if (isValidUtf8(text)) return parseValid(text);
+    return parseValid(decodeUtf8Lossy(text));
+}
+
+List<InventoryItem> parse(const std::filesystem::path& path) {
+    return parse(std::string_view(readFile(path)));
+}
+
+} // namespace rig::InventoryCSV

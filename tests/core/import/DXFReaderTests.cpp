@@ -1,0 +1,329 @@
+#include "import/DXFReader.h"
+#include "import/SideViewBuilder.h"
+
+#include "support/TempDir.h"
+#include "support/TestDXF.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <system_error>
+
+using namespace rig;
+using test::DXFWriter;
+
+namespace {
+
+void expectNear(const XYZ& a, const XYZ& b) {
+    EXPECT_NEAR(a.x, b.x, 1e-9);
+    EXPECT_NEAR(a.y, b.y, 1e-9);
+    EXPECT_NEAR(a.z, b.z, 1e-9);
+}
+
+// Two arrays as Soundvision writes them: a box with two pickup markers, turned by 90°, and
+// a triangle of plain lines. `sub` names the second block's array.
+std::string twoSources(const std::string& eol, const std::string& sub = "Sub") {
+    DXFWriter w(eol);
+    w.beginSection("HEADER").pair(9, "$ACADVER").pair(1, "AC1009").endSection();
+    w.beginSection("BLOCKS");
+    w.beginBlock("1_Main_L");
+    test::box(w, XYZ(-0.5, -0.3, -1), XYZ(0.5, 0.3, 0));
+    test::pickupMarker(w, XYZ(0, 0.2, 0.05), "Main_PickupPoints");
+    test::pickupMarker(w, XYZ(0, -0.2, 0.05), "Main_PickupPoints");
+    w.endBlock();
+    w.beginBlock("2_" + sub);
+    w.line(XYZ(0, 0, 0), XYZ(1, 0, 0)).line(XYZ(1, 0, 0), XYZ(0, 0, 1)).line(XYZ(0, 0, 1), XYZ(0, 0, 0));
+    w.endBlock();
+    w.beginBlock("L_Acoustics_FullSystem");
+    w.insert("2_" + sub, XYZ(-4, 0, 1));
+    w.endBlock();
+    w.endSection();
+    w.beginSection("ENTITIES");
+    w.insert("1_Main_L", XYZ(10, 5, 8), 90.0);
+    w.insert("L_Acoustics_FullSystem", XYZ(0, 0, 0));
+    w.line(XYZ(0, 0, 0), XYZ(1, 1, 1), "Main_PickupPoints");
+    w.endSection();
+    return w.finish();
+}
+
+Source reportSource() {
+    Source s("Main L", {"ALL", "Main"});
+    Pickup front;
+    front.role = "Front";
+    front.position = XYZ(10.2, 5, 8.05);
+    Pickup rear;
+    rear.role = "Rear";
+    rear.position = XYZ(9.8, 5, 8.05);
+    s.pickups = {front, rear};
+    return s;
+}
+
+void expectTwoSources(const std::vector<DXFSource>& r, const std::string& sub = "Sub") {
+    ASSERT_EQ(r.size(), 2u);
+    EXPECT_EQ(r[0].index, 1);
+    EXPECT_EQ(r[0].name, "Main L");
+    expectNear(r[0].insert, XYZ(10, 5, 8));
+    EXPECT_EQ(r[0].rotation, 90);
+    ASSERT_EQ(r[0].pickups.size(), 2u);
+    expectNear(r[0].pickups[0], XYZ(9.8, 5, 8.05));
+    expectNear(r[0].pickups[1], XYZ(10.2, 5, 8.05));
+    EXPECT_EQ(r[0].segments.size(), 24u);
+
+    EXPECT_EQ(r[1].index, 2);
+    EXPECT_EQ(r[1].name, sub);
+    expectNear(r[1].insert, XYZ(-4, 0, 1));
+    EXPECT_TRUE(r[1].pickups.empty());
+    ASSERT_EQ(r[1].segments.size(), 3u);
+    expectNear(r[1].segments[1].first, XYZ(-3, 0, 1));
+    expectNear(r[1].segments[1].second, XYZ(-4, 0, 2));
+
+    const auto side = SideViewBuilder::sideView(reportSource(), r[0]);
+    ASSERT_TRUE(side);
+    EXPECT_EQ(side->path, "M-30 -800L30 -800L30 -700L-30 -700Z");
+    EXPECT_EQ(side->points, (List<std::vector<std::int64_t>>{{20, -805}, {-20, -805}}));
+    EXPECT_EQ(std::vector<std::int64_t>({side->minU, side->maxU, side->minV, side->maxV}),
+              std::vector<std::int64_t>({-30, 30, -805, -700}));
+
+    const auto top = SideViewBuilder::topView(r[0]);
+    ASSERT_TRUE(top);
+    EXPECT_EQ(top->cx, 10);
+    EXPECT_EQ(top->cy, 5);
+    EXPECT_EQ(top->hull, (List<std::vector<double>>{{-0.3, -0.5}, {0.3, -0.5}, {0.3, 0.5}, {-0.3, 0.5}}));
+    // The triangle stands in a vertical plane: a side outline but no plan.
+    EXPECT_FALSE(SideViewBuilder::topView(r[1]));
+}
+
+std::vector<DXFSource> parseLines(std::initializer_list<std::string_view> lines) {
+    std::string text;
+    for (auto l : lines) text.append(l).append("\n");
+    return DXFReader::parse(text);
+}
+
+// A block with one LINE inserted at the origin, written line by line.
+std::vector<DXFSource> oneLine(std::string_view blockName, std::string_view insertName) {
+    return parseLines({"0", "SECTION", "2",  "BLOCKS", "0",  "BLOCK",    "2", blockName,
+                       "0", "LINE",    "10", "1",      "11", "2",        "0", "ENDBLK",
+                       "0", "ENDSEC",  "0",  "INSERT", "2",  insertName, "0", "EOF"});
+}
+
+} // namespace
+
+TEST(DXFReader, TwoSourcesWithEveryLineEnd) {
+    test::TempDir dir;
+    for (const std::string eol : {"\n", "\r\n", "\r"}) {
+        const std::string text = twoSources(eol);
+        expectTwoSources(DXFReader::parse(text));
+        expectTwoSources(DXFReader::parse(dir.write("arrays.dxf", text)));
+    }
+}
+
+TEST(DXFReader, Latin1File) {
+    test::TempDir dir;
+    std::string text = twoSources("\r\n", "Sub_B\xFChne");
+    expectTwoSources(DXFReader::parse(dir.write("latin1.dxf", text)), "Sub B\u00FChne");
+    EXPECT_THROW(DXFReader::parse(dir.path() / "missing.dxf"), std::system_error);
+}
+
+TEST(DXFReader, PairsAndLines) {
+    EXPECT_TRUE(DXFReader::parse("").empty());
+    EXPECT_TRUE(DXFReader::parse("just some text\nwith lines").empty());
+    // Blanks around codes and values, an empty value that keeps the pairs in step, and the
+    // other line breaks.
+    const auto r = parseLines({"0",
+                               "SECTION",
+                               "  2",
+                               "BLOCKS\t",
+                               "0",
+                               "BLOCK",
+                               "2",
+                               " 5_A ",
+                               "0",
+                               "LINE",
+                               "8",
+                               "",
+                               "10\u00A0",
+                               " 1.5",
+                               "21",
+                               "2\u2028"
+                               "0",
+                               "ENDBLK\u0085"
+                               "0",
+                               "INSERT",
+                               "2",
+                               "5_A"});
+    ASSERT_EQ(r.size(), 1u);
+    EXPECT_EQ(r[0].name, "A");
+    ASSERT_EQ(r[0].segments.size(), 1u);
+    expectNear(r[0].segments[0].first, XYZ(1.5, 0, 0));
+    expectNear(r[0].segments[0].second, XYZ(0, 2, 0));
+    // An odd line count: the last code gets an empty value (rotation absent counts as 0).
+    const auto odd =
+        DXFReader::parse(std::string("0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n2\n3_B\n0\nLINE\n10\n1\n") +
+                         "0\nENDBLK\n0\nINSERT\n2\n3_B\n50");
+    ASSERT_EQ(odd.size(), 1u);
+    EXPECT_EQ(odd[0].rotation, 0);
+}
+
+TEST(DXFReader, ValueAndNumberTakeTheFirstPair) {
+    const DXFReader::Codes codes = {{10, "1.5"}, {10, "2"}, {20, "x"}, {30, "1e3"}, {40, " 1"}, {-1, "7"}};
+    EXPECT_EQ(DXFReader::value(10, codes), "1.5");
+    EXPECT_FALSE(DXFReader::value(11, codes));
+    EXPECT_EQ(DXFReader::number(10, codes), 1.5);
+    EXPECT_EQ(DXFReader::number(20, codes), 0);
+    EXPECT_EQ(DXFReader::number(30, codes), 1000);
+    EXPECT_EQ(DXFReader::number(40, codes), 0);
+    EXPECT_EQ(DXFReader::number(50, codes), 0);
+    EXPECT_TRUE(std::isnan(DXFReader::number(1, DXFReader::Codes{{1, "nan"}})));
+}
+
+TEST(DXFReader, BlockNames) {
+    auto r = oneLine("12_Main_L", "12_Main_L");
+    ASSERT_EQ(r.size(), 1u);
+    EXPECT_EQ(r[0].index, 12);
+    EXPECT_EQ(r[0].name, "Main L");
+    r = oneLine("007_Sub", "007_Sub");
+    ASSERT_EQ(r.size(), 1u);
+    EXPECT_EQ(r[0].index, 7);
+    for (const char* bad : {"Main_1", "12Main", "_Main", "12_", "L_Acoustics_FullSystem"})
+        EXPECT_TRUE(oneLine(bad, bad).empty()) << bad;
+    // An insert of a block that was never defined.
+    EXPECT_TRUE(oneLine("1_A", "1_B").empty());
+    // An index too large for 64 bits, or in other digits, becomes the count so far.
+    r = oneLine("99999999999999999999_Big", "99999999999999999999_Big");
+    ASSERT_EQ(r.size(), 1u);
+    EXPECT_EQ(r[0].index, 0);
+    r = oneLine("\u0663_Arabic", "\u0663_Arabic");
+    ASSERT_EQ(r.size(), 1u);
+    EXPECT_EQ(r[0].index, 0);
+    EXPECT_EQ(r[0].name, "Arabic");
+}
+
+TEST(DXFReader, InsertsAndBlocks) {
+    DXFWriter w;
+    w.beginSection("BLOCKS");
+    w.beginBlock("3_C").line(XYZ(1, 0, 0), XYZ(2, 0, 0)).endBlock();
+    w.line(XYZ(5, 5, 5), XYZ(6, 6, 6)); // between blocks: dropped
+    w.beginBlock("1_A").pair(0, "CIRCLE").pair(10, 1.0).endBlock();
+    w.beginBlock("2_Empty").endBlock();
+    w.beginBlock("").line(XYZ(0, 0, 0), XYZ(1, 0, 0)).endBlock();
+    w.pair(0, "BLOCK").pair(8, "0").line(XYZ(0, 0, 0), XYZ(1, 0, 0)).endBlock(); // no name
+    w.beginBlock("Whole").insert("3_C", XYZ(0, 0, 7), 90.0).endBlock();
+    w.endSection();
+    w.beginSection("ENTITIES");
+    w.insert("3_C", XYZ(10, 0, 0));
+    w.insert("2_Empty", XYZ(0, 0, 0));
+    w.insert("1_A", XYZ(0, 0, 0));
+    w.insert("3_C", XYZ(20, 0, 0));
+    w.insert("_0", XYZ(0, 0, 0));
+    w.pair(0, "INSERT").pair(10, 1.0);
+    w.endSection();
+    const auto r = DXFReader::parse(w.finish());
+    // Sorted by index; equal indexes keep their insert order (the one inside the block first).
+    ASSERT_EQ(r.size(), 4u);
+    EXPECT_EQ(r[0].index, 1);
+    EXPECT_TRUE(r[0].segments.empty());
+    EXPECT_TRUE(r[0].pickups.empty());
+    EXPECT_EQ(r[1].index, 3);
+    EXPECT_EQ(r[2].index, 3);
+    EXPECT_EQ(r[3].index, 3);
+    ASSERT_EQ(r[1].segments.size(), 1u);
+    // Rotation 90 turns the block's (1, 0, 0) to (0, 1, 0), around the insert's own point.
+    expectNear(r[1].segments[0].first, XYZ(0, 1, 7));
+    expectNear(r[2].segments[0].first, XYZ(11, 0, 0));
+    expectNear(r[3].segments[0].second, XYZ(22, 0, 0));
+}
+
+TEST(DXFReader, PickupsAndFaces) {
+    DXFWriter w;
+    w.beginSection("BLOCKS").beginBlock("4_P");
+    test::pickupMarker(w, XYZ(0, 0, 0), "PickupPoints");
+    test::pickupMarker(w, XYZ(0.001, 0, 0), "X_PickupPoints");  // 1 mm: dropped
+    test::pickupMarker(w, XYZ(0.003, 0, 0), "X_PickupPoints");  // 3 mm: kept
+    test::pickupMarker(w, XYZ(0.0045, 0, 0), "X_PickupPoints"); // 1.5 mm from the last
+    test::pickupMarker(w, XYZ(1, 0, 0), "pickuppoints");        // not a pickup layer
+    const XYZ a(0, 0, 0), b(1, 0, 0), c(1, 1, 0);
+    w.face(a, a, a, a);
+    w.face(a, b, c, c);
+    w.endBlock().endSection();
+    w.insert("4_P", XYZ(0, 0, 0));
+    const auto r = DXFReader::parse(w.finish());
+    ASSERT_EQ(r.size(), 1u);
+    ASSERT_EQ(r[0].pickups.size(), 2u);
+    expectNear(r[0].pickups[1], XYZ(0.003, 0, 0));
+    ASSERT_EQ(r[0].segments.size(), 4u); // the odd line, then the triangle's three edges
+    expectNear(r[0].segments[3].first, c);
+    expectNear(r[0].segments[3].second, a);
+}
+
+TEST(DXFReader, ManyPickupMarkersStayLinear) {
+    DXFWriter w;
+    w.beginSection("BLOCKS").beginBlock("1_Grid");
+    for (int i = 0; i < 200; ++i) {
+        for (int j = 0; j < 100; ++j) test::pickupMarker(w, XYZ(i * 0.0015, j * 0.0025, 0), "PickupPoints");
+    }
+    w.endBlock().endSection().insert("1_Grid", XYZ(0, 0, 0));
+    const auto r = DXFReader::parse(w.finish());
+    ASSERT_EQ(r.size(), 1u);
+    // Along x every other marker is within 2 mm of a kept one.
+    EXPECT_EQ(r[0].pickups.size(), 100u * 100u);
+}
+
+TEST(DXFReader, DamagedInputIsReadLeniently) {
+    const std::string full = twoSources("\n");
+    // Truncated anywhere: never more than the whole file gives, never a crash.
+    for (std::size_t n = 0; n < full.size(); n += 7) {
+        auto r = DXFReader::parse(std::string_view(full).substr(0, n));
+        EXPECT_LE(r.size(), 2u);
+        for (const auto& s : r) {
+            SideViewBuilder::sideView(reportSource(), s);
+            SideViewBuilder::topView(s);
+        }
+    }
+    // Codes that are no numbers, absurd coordinates and invalid UTF-8.
+    const auto r = parseLines({"0",
+                               "SECTION",
+                               "2",
+                               "BLOCKS",
+                               "0",
+                               "BLOCK",
+                               "2",
+                               "1_\xFF",
+                               "x",
+                               "y",
+                               "0",
+                               "LINE",
+                               "10",
+                               "nan",
+                               "20",
+                               "1e308",
+                               "30",
+                               "-inf",
+                               "11",
+                               "1e400",
+                               "0",
+                               "3DFACE",
+                               "10",
+                               "1e308",
+                               "11",
+                               "-1e308",
+                               "12",
+                               "1e300",
+                               "13",
+                               "0x1p1023",
+                               "99999999999999999999",
+                               "1",
+                               "0",
+                               "ENDBLK",
+                               "0",
+                               "INSERT",
+                               "2",
+                               "1_\xFF",
+                               "10",
+                               "1e308",
+                               "50",
+                               "1e308"});
+    ASSERT_EQ(r.size(), 1u);
+    EXPECT_EQ(r[0].name, "\uFFFD");
+    EXPECT_FALSE(SideViewBuilder::sideView(reportSource(), r[0]));
+    EXPECT_FALSE(SideViewBuilder::topView(r[0]));
+}
