@@ -169,6 +169,7 @@ TEST(CrewDocFormat, DecoderIsStrict) {
     EXPECT_THROW(CrewDoc::decode(badSide.dump()), JsonDecodeError);
 
     EXPECT_THROW(CrewDoc::decode("[]"), JsonDecodeError);
+    EXPECT_THROW(CrewDoc::decode("{\"v\":4e444}"), JsonDecodeError); // beyond a double
     EXPECT_THROW(CrewDoc::decode("{\"v\":1,"), JsonDecodeError);
 }
 

@@ -1,0 +1,397 @@
+#include "import/ReportParser.h"
+
+#include "base/File.h"
+#include "base/Number.h"
+#include "base/Regex.h"
+#include "base/Text.h"
+#include "model/RigError.h"
+
+#include <cmath>
+#include <limits>
+#include <unordered_set>
+#include <utility>
+
+namespace rig {
+
+namespace {
+
+constexpr double kLineTolerance = 1.0;
+
+// Reading order. Not a strict weak ordering when y values chain across the tolerance, so it
+// only ever goes to the merge sort below.
+bool readsBefore(const PDFTextItem& a, const PDFTextItem& b) {
+    if (a.page != b.page) return a.page < b.page;
+    if (std::fabs(a.y - b.y) > kLineTolerance) return a.y > b.y;
+    return a.x < b.x;
+}
+
+// Stable bottom-up merge sort of indices. Every access is bounded by the run limits alone,
+// whatever the comparison answers, so an inconsistent comparison can only change the order.
+template <class Before>
+void stableMergeSort(std::vector<std::size_t>& v, Before before) {
+    const std::size_t n = v.size();
+    std::vector<std::size_t> buf(n);
+    for (std::size_t width = 1; width < n; width *= 2) {
+        for (std::size_t lo = 0; lo < n; lo += 2 * width) {
+            const std::size_t mid = std::min(lo + width, n);
+            const std::size_t hi = std::min(lo + 2 * width, n);
+            std::size_t i = lo, j = mid, k = lo;
+            while (i < mid && j < hi) buf[k++] = before(v[j], v[i]) ? v[j++] : v[i++];
+            while (i < mid) buf[k++] = v[i++];
+            while (j < hi) buf[k++] = v[j++];
+        }
+        v.swap(buf);
+        if (width > n / 2) break;
+    }
+}
+
+// The rest of `text` after `label` (canonical prefix match), untrimmed; none when `text`
+// does not begin with it. Labels are ASCII, so plain bytes decide unless a non-ASCII
+// character sits where the label ends or differs.
+std::optional<std::string> restAfter(std::string_view text, std::string_view label) {
+    std::size_t k = 0;
+    while (k < label.size() && k < text.size() && text[k] == label[k]) ++k;
+    const bool asciiAt = k >= text.size() || static_cast<unsigned char>(text[k]) < 0x80;
+    if (k == label.size() && asciiAt) return std::string(text.substr(k));
+    if (asciiAt) return std::nullopt;
+    return dropPrefix(text, label);
+}
+
+bool startsWith(std::string_view text, std::string_view label) {
+    return restAfter(text, label).has_value();
+}
+
+std::optional<std::string> valueAfter(std::string_view text, std::string_view label) {
+    auto rest = restAfter(text, label);
+    if (!rest) return std::nullopt;
+    return trimWhite(*rest);
+}
+
+bool contains(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
+
+struct GroupEntry {
+    std::int64_t number;
+    std::string name;
+};
+
+class Parse {
+public:
+    Report run(const std::vector<PDFTextItem>& items) {
+        for (const ReportParser::Line& line : ReportParser::lines(items)) handle(line);
+        closeSource();
+        Report report;
+        report.info = info_;
+        report.sources = List<Source>(std::move(sources_));
+        return report;
+    }
+
+private:
+    void handle(const ReportParser::Line& line) {
+        // 1. Enclosure table line.
+        if (open_) {
+            std::vector<PDFTextItem> cells;
+            for (const PDFTextItem& item : line.items) {
+                if (item.cell) cells.push_back(item);
+            }
+            if (!cells.empty()) {
+                inWarnings_ = false;
+                ReportParser::tableLine(cells, columns_, *open_);
+                return;
+            }
+        }
+
+        const std::string r = line.text();
+        // 2. Warnings section.
+        if (inWarnings_) {
+            if (r.starts_with("  ")) {
+                warningLine(trimWhite(r));
+                return;
+            }
+            inWarnings_ = false;
+            if (open_) removeDuplicateWarnings(*open_);
+        }
+
+        const std::string t = trimWhite(r);
+        // 3. Group heading.
+        if (contains(t, "Group:")) {
+            if (auto m = firstMatch(R"(^(\d+)\.\s*Group:\s*(.+)$)", t)) {
+                closeSource();
+                pushGroup(parseInteger((*m)[1]).value_or(1), (*m)[2]);
+                columns_.clear();
+                inWarnings_ = false;
+                return;
+            }
+        }
+        // 4. Source heading.
+        if (contains(t, "Source:")) {
+            if (auto m = firstMatch(R"(^\d+\.\s*Source:\s*(.+)$)", t)) {
+                closeSource();
+                if (!groupNamesValid_) {
+                    std::vector<std::string> names;
+                    names.reserve(groups_.size());
+                    for (const GroupEntry& g : groups_) names.push_back(g.name);
+                    groupNames_ = List<std::string>(std::move(names));
+                    groupNamesValid_ = true;
+                }
+                open_.emplace((*m)[1], groupNames_);
+                columns_.clear();
+                inWarnings_ = false;
+                return;
+            }
+        }
+        // 5. Report header, outside sources.
+        if (!open_) {
+            inWarnings_ = false;
+            if (auto v = valueAfter(t, "Version:"))
+                info_.version = std::move(*v);
+            else if (auto v = valueAfter(t, "Date:"))
+                info_.date = std::move(*v);
+            else if (auto v = valueAfter(t, "File name:"))
+                info_.fileName = std::move(*v);
+            else if (auto v = valueAfter(t, "Distance unit:"))
+                info_.distanceUnit = std::move(*v);
+            else if (auto v = valueAfter(t, "Weight unit:"))
+                info_.weightUnit = std::move(*v);
+            return;
+        }
+        // 6. Source lines.
+        sourceLine(t, *open_);
+    }
+
+    void sourceLine(const std::string& t, Source& s) {
+        if (t == "Mechanical warnings:") {
+            inWarnings_ = true;
+            pendingLevel_ = ReportWarning::Level::warning;
+            expectNewWarning_ = true;
+            warningIndex_ = 0;
+            return;
+        }
+        inWarnings_ = false;
+        if (auto v = valueAfter(t, "Configuration:")) {
+            s.configuration = std::move(*v);
+            return;
+        }
+        if (auto v = valueAfter(t, "Bumper:")) {
+            s.bumper = std::move(*v);
+            return;
+        }
+        if (auto v = valueAfter(t, "# motors:")) {
+            s.motorCount = parseInteger(*v);
+            return;
+        }
+        if (contains(t, " pickup position (")) {
+            static constexpr std::string_view pickup =
+                R"(^(.+?) pickup position \(X; ?Y; ?Z, \w+\):\s*(\S+)\s*\(([-\d.]+);\s*([-\d.]+);\s*([-\d.]+)\))";
+            if (auto m = firstMatch(pickup, t)) {
+                Pickup p;
+                p.role = (*m)[1];
+                p.hole = (*m)[2];
+                p.position = XYZ(decimalOrNaN((*m)[3]), decimalOrNaN((*m)[4]), decimalOrNaN((*m)[5]));
+                s.pickups.push_back(std::move(p));
+                return;
+            }
+        }
+        if (contains(t, " motor load:")) {
+            if (auto m = firstMatch(R"(^(.+?) motor load:\s*([-\d.]+))", t)) {
+                motorLoad(s, (*m)[1], decimalOrNaN((*m)[2]));
+                return;
+            }
+        }
+        if (auto p = ReportParser::xyz("Position", t)) {
+            s.position = *p;
+            return;
+        }
+        if (auto d = ReportParser::xyz("Spatial dimensions", t)) {
+            s.dimensions = *d;
+            return;
+        }
+        struct Labelled {
+            std::string_view label;
+            std::optional<double> Source::*field;
+        };
+        static const Labelled numbers[] = {
+            {"Top site:", &Source::topSite},
+            {"Bottom site:", &Source::bottomSite},
+            {"Site:", &Source::site},
+            {"Azimuth:", &Source::azimuth},
+            {"Bottom elevation:", &Source::bottomElevation},
+            {"Total weight (Enclosures + Frames):", &Source::totalWeight},
+            {"Total enclosure weight:", &Source::enclosureWeight},
+            {"Delay:", &Source::delay},
+            {"Gain:", &Source::gain},
+        };
+        for (const Labelled& l : numbers) {
+            if (auto v = ReportParser::number(l.label, t)) {
+                s.*(l.field) = *v;
+                return;
+            }
+        }
+    }
+
+    static double decimalOrNaN(const std::string& text) {
+        return parseDecimal(text).value_or(std::numeric_limits<double>::quiet_NaN());
+    }
+
+    static void motorLoad(Source& s, const std::string& role, double load) {
+        for (std::size_t i = 0; i < s.pickups.size(); ++i) {
+            if (textEqual(s.pickups[i].role, role)) {
+                s.pickups.mut(i).load = load;
+                return;
+            }
+        }
+        Pickup p;
+        p.role = role;
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        p.position = XYZ(nan, nan, nan);
+        p.load = load;
+        s.pickups.push_back(std::move(p));
+    }
+
+    void warningLine(const std::string& t) {
+        const std::string u = toUpper(t);
+        if (u == "CAUTION" || u == "WARNING" || u == "DANGER" || u == "ERROR") {
+            pendingLevel_ = u == "CAUTION"   ? ReportWarning::Level::caution
+                            : u == "WARNING" ? ReportWarning::Level::warning
+                                             : ReportWarning::Level::error;
+            expectNewWarning_ = true;
+            warningIndex_ = 0;
+            return;
+        }
+        if (expectNewWarning_ || !open_ || warningIndex_ >= open_->warnings.size()) {
+            if (open_) {
+                open_->warnings.push_back(ReportWarning{pendingLevel_, t});
+                warningIndex_ = open_->warnings.size() - 1;
+            } else {
+                warningIndex_ = 0;
+            }
+        } else {
+            std::string& text = open_->warnings.mut(warningIndex_).text;
+            text += text.ends_with('.') ? " " : ". ";
+            text += t;
+        }
+        // The level words are English: fold case without the user's locale.
+        if (open_ && containsIgnoringCase(t, "impossible"))
+            open_->warnings.mut(warningIndex_).level = ReportWarning::Level::error;
+        expectNewWarning_ = false;
+    }
+
+    static void removeDuplicateWarnings(Source& s) {
+        if (s.warnings.size() < 2) return;
+        // Keyed by level and canonical text, so equal warnings meet whatever their bytes.
+        std::unordered_set<std::string> seen;
+        std::vector<ReportWarning> kept;
+        for (const ReportWarning& w : s.warnings) {
+            std::string key(ReportWarning::levelText(w.level));
+            key += '\n';
+            key += nfc(w.text);
+            if (seen.insert(std::move(key)).second) kept.push_back(w);
+        }
+        if (kept.size() != s.warnings.size()) s.warnings = List<ReportWarning>(std::move(kept));
+    }
+
+    void pushGroup(std::int64_t n, std::string name) {
+        groupNamesValid_ = false;
+        if (n != 1) {
+            for (std::size_t i = groups_.size(); i-- > 0;) {
+                // Headings carry digits only, so n >= 0 and n - 1 cannot overflow.
+                if (groups_[i].number == n - 1) {
+                    groups_.resize(i);
+                    break;
+                }
+            }
+        }
+        groups_.push_back(GroupEntry{n, std::move(name)});
+    }
+
+    void closeSource() {
+        if (!open_) return;
+        sources_.push_back(std::move(*open_));
+        open_.reset();
+    }
+
+    ReportInfo info_;
+    std::vector<Source> sources_;
+    std::optional<Source> open_;
+    std::vector<GroupEntry> groups_;
+    List<std::string> groupNames_;
+    bool groupNamesValid_ = true;
+    std::vector<ReportParser::TableColumn> columns_;
+    bool inWarnings_ = false;
+    ReportWarning::Level pendingLevel_ = ReportWarning::Level::warning;
+    bool expectNewWarning_ = true;
+    std::size_t warningIndex_ = 0;
+};
+
+} // namespace
+
+std::string ReportParser::Line::text() const {
+    std::string out;
+    for (const PDFTextItem& item : items) out += item.text;
+    return out;
+}
+
+std::vector<ReportParser::Line> ReportParser::lines(const std::vector<PDFTextItem>& items) {
+    std::vector<std::size_t> order;
+    order.reserve(items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (!items[i].text.empty()) order.push_back(i);
+    }
+    stableMergeSort(order, [&](std::size_t a, std::size_t b) { return readsBefore(items[a], items[b]); });
+
+    std::vector<Line> lines;
+    for (std::size_t i : order) {
+        const PDFTextItem& item = items[i];
+        if (!lines.empty()) {
+            const PDFTextItem& last = lines.back().items.back();
+            if (last.page == item.page && std::fabs(last.y - item.y) <= kLineTolerance) {
+                lines.back().items.push_back(item);
+                continue;
+            }
+        }
+        lines.push_back(Line{{item}});
+    }
+
+    std::vector<Line> kept;
+    kept.reserve(lines.size());
+    for (Line& line : lines) {
+        const std::string text = line.text();
+        if (text.starts_with("Page ") && contains(text, " of ")) continue;
+        kept.push_back(std::move(line));
+    }
+    return kept;
+}
+
+std::optional<double> ReportParser::number(std::string_view label, std::string_view line) {
+    auto rest = valueAfter(line, label);
+    if (!rest) return std::nullopt;
+    auto m = firstMatch(R"(^(-?\s?[\d.]+))", *rest);
+    if (!m) return std::nullopt;
+    std::string digits;
+    for (char c : (*m)[1]) {
+        if (c != ' ') digits.push_back(c);
+    }
+    return parseDecimal(digits);
+}
+
+std::optional<XYZ> ReportParser::xyz(std::string_view label, std::string_view line) {
+    if (!startsWith(line, label)) return std::nullopt;
+    auto m = firstMatch(R"(\):\s*([-\d.]+);\s*([-\d.]+);\s*([-\d.]+))", line);
+    if (!m) return std::nullopt;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    return XYZ(parseDecimal((*m)[1]).value_or(nan), parseDecimal((*m)[2]).value_or(nan),
+               parseDecimal((*m)[3]).value_or(nan));
+}
+
+Report ReportParser::parse(const std::vector<PDFTextItem>& items) {
+    return Parse().run(items);
+}
+
+Report ReportParser::parse(const std::filesystem::path& path) {
+    Report report = parse(PDFText::items(path));
+    if (report.sources.empty()) throw RigError::notSoundvision(fileNameOf(path));
+    return report;
+}
+
+} // namespace rig
