@@ -87,7 +87,12 @@ const char* const speakersLayer = "RIG_SPEAKERS";
 
 // Diacritics removed; every character outside printable ASCII (control characters too,
 // which would break the code/value line pairs) becomes "?".
+bool isPrintableASCII(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+}
+
 std::string sanitiseText(std::string_view text) {
+    if (isPrintableASCII(text)) return std::string(text); // nothing to remove or replace
     std::string base = removeDiacritics(text);
     std::string out;
     out.reserve(base.size());
