@@ -1,5 +1,8 @@
 #include "analysis/CrewDoc.h"
 
+#include "base/Text.h"
+
+#include <charconv>
 #include <cmath>
 #include <type_traits>
 
@@ -38,193 +41,318 @@ struct JsonCodec<T> {
 
 namespace {
 
-using OJson = nlohmann::ordered_json;
-
 // ---- Encoding ------------------------------------------------------------------------
 
-[[noreturn]] void notFinite(const JsonPath& path) {
-    throw JsonEncodeError("The crew document holds a number that is not finite at " + path.str() + ".");
-}
+// Where a value sits, formatted only when a number cannot be written.
+struct Where {
+    const Where* parent = nullptr;
+    std::string_view key;
+    std::size_t index = 0;
+    bool isIndex = false;
 
-OJson number(double v, const JsonPath& path) {
-    if (!std::isfinite(v)) notFinite(path);
-    return OJson(v);
-}
-
-OJson numbers(const std::vector<double>& v, const JsonPath& path) {
-    OJson out = OJson::array();
-    for (std::size_t i = 0; i < v.size(); ++i) out.push_back(number(v[i], path.index(i)));
-    return out;
-}
-
-OJson numberLists(const std::vector<std::vector<double>>& v, const JsonPath& path) {
-    OJson out = OJson::array();
-    for (std::size_t i = 0; i < v.size(); ++i) out.push_back(numbers(v[i], path.index(i)));
-    return out;
-}
-
-OJson integers(const std::vector<std::int64_t>& v) {
-    OJson out = OJson::array();
-    for (std::int64_t n : v) out.push_back(n);
-    return out;
-}
-
-OJson texts(const std::vector<std::string>& v) {
-    OJson out = OJson::array();
-    for (const std::string& s : v) out.push_back(s);
-    return out;
-}
-
-// One object in field order; optional fields left out when absent.
-class Obj {
-public:
-    explicit Obj(const JsonPath& path) : path_(path) {}
-
-    Obj& text(const char* key, const std::string& v) {
-        j_.emplace(key, v);
-        return *this;
+    Where child(std::string_view k) const { return Where{this, k, 0, false}; }
+    Where at(std::size_t i) const { return Where{this, {}, i, true}; }
+    std::string str() const {
+        if (parent == nullptr) return {};
+        std::string out = parent->str();
+        if (isIndex) {
+            char buf[24];
+            auto res = std::to_chars(buf, buf + sizeof buf, index);
+            out += '[';
+            out.append(buf, res.ptr);
+            out += ']';
+        } else {
+            if (!out.empty()) out += '.';
+            out += key;
+        }
+        return out;
     }
-    Obj& text(const char* key, const std::optional<std::string>& v) {
-        if (v) j_.emplace(key, *v);
-        return *this;
-    }
-    Obj& integer(const char* key, std::int64_t v) {
-        j_.emplace(key, v);
-        return *this;
-    }
-    Obj& integer(const char* key, const std::optional<std::int64_t>& v) {
-        if (v) j_.emplace(key, *v);
-        return *this;
-    }
-    Obj& flag(const char* key, bool v) {
-        j_.emplace(key, v);
-        return *this;
-    }
-    Obj& decimal(const char* key, double v) {
-        j_.emplace(key, number(v, path_.key(key)));
-        return *this;
-    }
-    Obj& decimal(const char* key, const std::optional<double>& v) {
-        if (v) decimal(key, *v);
-        return *this;
-    }
-    Obj& decimals(const char* key, const std::vector<double>& v) {
-        j_.emplace(key, numbers(v, path_.key(key)));
-        return *this;
-    }
-    Obj& decimals(const char* key, const std::optional<std::vector<double>>& v) {
-        if (v) decimals(key, *v);
-        return *this;
-    }
-    Obj& value(const char* key, OJson v) {
-        j_.emplace(key, std::move(v));
-        return *this;
-    }
-    const JsonPath& path() const { return path_; }
-    OJson take() { return std::move(j_); }
-
-private:
-    const JsonPath& path_;
-    OJson j_ = OJson::object();
 };
 
-OJson encodePoint(const CrewDoc::Point& p, const JsonPath& path) {
-    Obj o(path);
+// Compact JSON text written straight into one string, in the order the calls come.
+class Out {
+public:
+    Out() { s_.reserve(1 << 16); }
+
+    void raw(char c) { s_ += c; }
+    void raw(std::string_view v) { s_.append(v); }
+
+    void text(std::string_view v) {
+        if (!isValidUtf8(v)) {
+            // Model texts are valid after import; replace rather than fail if one is not.
+            text(decodeUtf8Lossy(v));
+            return;
+        }
+        s_ += '"';
+        for (char c : v) {
+            switch (c) {
+            case '"':
+                s_ += "\\\"";
+                break;
+            case '\\':
+                s_ += "\\\\";
+                break;
+            case '\b':
+                s_ += "\\b";
+                break;
+            case '\f':
+                s_ += "\\f";
+                break;
+            case '\n':
+                s_ += "\\n";
+                break;
+            case '\r':
+                s_ += "\\r";
+                break;
+            case '\t':
+                s_ += "\\t";
+                break;
+            default:
+                if (static_cast<unsigned char>(c) < 0x20) {
+                    static const char hex[] = "0123456789abcdef";
+                    s_ += "\\u00";
+                    s_ += hex[(c >> 4) & 0xF];
+                    s_ += hex[c & 0xF];
+                } else {
+                    s_ += c;
+                }
+            }
+        }
+        s_ += '"';
+    }
+
+    void integer(std::int64_t v) {
+        char buf[24];
+        auto res = std::to_chars(buf, buf + sizeof buf, v);
+        s_.append(buf, res.ptr);
+    }
+
+    // Shortest text that reads back to the same double; JSON has no form for the others.
+    void number(double v, const Where& where) {
+        if (!std::isfinite(v)) {
+            throw JsonEncodeError("The crew document holds a number that is not finite at " + where.str() +
+                                  ".");
+        }
+        char buf[32];
+        auto res = std::to_chars(buf, buf + sizeof buf, v);
+        s_.append(buf, res.ptr);
+    }
+
+    std::string take() { return std::move(s_); }
+
+private:
+    std::string s_;
+};
+
+void numbers(Out& out, const std::vector<double>& v, const Where& where) {
+    out.raw('[');
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        if (i > 0) out.raw(',');
+        out.number(v[i], where.at(i));
+    }
+    out.raw(']');
+}
+
+void numberLists(Out& out, const std::vector<std::vector<double>>& v, const Where& where) {
+    out.raw('[');
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        if (i > 0) out.raw(',');
+        numbers(out, v[i], where.at(i));
+    }
+    out.raw(']');
+}
+
+void integers(Out& out, const std::vector<std::int64_t>& v) {
+    out.raw('[');
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        if (i > 0) out.raw(',');
+        out.integer(v[i]);
+    }
+    out.raw(']');
+}
+
+void texts(Out& out, const std::vector<std::string>& v) {
+    out.raw('[');
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        if (i > 0) out.raw(',');
+        out.text(v[i]);
+    }
+    out.raw(']');
+}
+
+// One object, its fields in call order; optional fields left out when absent.
+class Obj {
+public:
+    Obj(Out& out, const Where& where) : out_(out), where_(where) { out_.raw('{'); }
+    void end() { out_.raw('}'); }
+
+    // Starts a member whose value the caller writes next.
+    Out& key(std::string_view k) {
+        if (!first_) out_.raw(',');
+        first_ = false;
+        out_.raw('"');
+        out_.raw(k);
+        out_.raw("\":");
+        return out_;
+    }
+
+    Obj& text(std::string_view k, const std::string& v) {
+        key(k).text(v);
+        return *this;
+    }
+    Obj& text(std::string_view k, const std::optional<std::string>& v) {
+        if (v) key(k).text(*v);
+        return *this;
+    }
+    Obj& integer(std::string_view k, std::int64_t v) {
+        key(k).integer(v);
+        return *this;
+    }
+    Obj& integer(std::string_view k, const std::optional<std::int64_t>& v) {
+        if (v) key(k).integer(*v);
+        return *this;
+    }
+    Obj& flag(std::string_view k, bool v) {
+        key(k).raw(v ? "true" : "false");
+        return *this;
+    }
+    Obj& decimal(std::string_view k, double v) {
+        key(k).number(v, where_.child(k));
+        return *this;
+    }
+    Obj& decimal(std::string_view k, const std::optional<double>& v) {
+        if (v) decimal(k, *v);
+        return *this;
+    }
+    Obj& decimals(std::string_view k, const std::vector<double>& v) {
+        numbers(key(k), v, where_.child(k));
+        return *this;
+    }
+    Obj& decimals(std::string_view k, const std::optional<std::vector<double>>& v) {
+        if (v) decimals(k, *v);
+        return *this;
+    }
+
+private:
+    Out& out_;
+    const Where& where_;
+    bool first_ = true;
+};
+
+void encodePoint(Out& out, const CrewDoc::Point& p, const Where& where) {
+    Obj o(out, where);
     o.text("role", p.role).text("hole", p.hole).decimals("xyz", p.xyz).decimal("load", p.load);
     o.flag("delta", p.delta).text("motor", p.motor).decimal("motorKg", p.motorKg);
-    if (p.dm) o.value("dm", numberLists(*p.dm, path.key("dm")));
-    return o.take();
+    if (p.dm) numberLists(o.key("dm"), *p.dm, where.child("dm"));
+    o.end();
 }
 
-OJson encodeEnc(const CrewDoc::Enc& e, const JsonPath& path) {
-    Obj o(path);
+void encodeEnc(Out& out, const CrewDoc::Enc& e, const Where& where) {
+    Obj o(out, where);
     o.integer("n", e.n).text("t", e.t).decimal("a", e.a).decimal("s", e.s);
     o.decimal("top", e.top).decimal("bot", e.bot).text("pf", e.pf);
-    return o.take();
+    o.end();
 }
 
-OJson encodeSide(const CrewDoc::Side& s) {
-    OJson pts = OJson::array();
-    for (const auto& p : s.pts) pts.push_back(integers(p));
-    OJson o = OJson::object();
-    o.emplace("p", s.p);
-    o.emplace("box", integers(s.box));
-    o.emplace("pts", std::move(pts));
-    return o;
-}
-
-OJson encodePlan(const CrewDoc::Plan& p, const JsonPath& path) {
-    Obj o(path);
-    o.decimals("c", p.c).value("hull", numberLists(p.hull, path.key("hull"))).decimals("dir", p.dir);
-    return o.take();
-}
-
-OJson encodeSrc(const CrewDoc::Src& s, const JsonPath& path) {
-    Obj o(path);
-    o.text("id", s.id).text("name", s.name).value("group", texts(s.group)).text("config", s.config);
-    o.text("bumper", s.bumper).integer("motors", s.motors).decimal("site", s.site).decimal("az", s.az);
-    o.decimals("pos", s.pos).decimal("bottom", s.bottom).decimals("botFace", s.botFace);
-    o.decimal("weight", s.weight).decimal("encWeight", s.encWeight);
-
-    JsonPath pointsPath = path.key("points");
-    OJson points = OJson::array();
-    for (std::size_t i = 0; i < s.points.size(); ++i)
-        points.push_back(encodePoint(s.points[i], pointsPath.index(i)));
-    o.value("points", std::move(points)).flag("hasAngles", s.hasAngles);
-
-    JsonPath encPath = path.key("enc");
-    OJson enc = OJson::array();
-    for (std::size_t i = 0; i < s.enc.size(); ++i) enc.push_back(encodeEnc(s.enc[i], encPath.index(i)));
-    o.value("enc", std::move(enc));
-
-    OJson warn = OJson::array();
-    for (const auto& w : s.warn) {
-        OJson wo = OJson::object();
-        wo.emplace("l", w.l);
-        wo.emplace("t", w.t);
-        warn.push_back(std::move(wo));
+void encodeSide(Out& out, const CrewDoc::Side& s, const Where& where) {
+    Obj o(out, where);
+    o.text("p", s.p);
+    integers(o.key("box"), s.box);
+    o.key("pts").raw('[');
+    for (std::size_t i = 0; i < s.pts.size(); ++i) {
+        if (i > 0) out.raw(',');
+        integers(out, s.pts[i]);
     }
-    o.value("warn", std::move(warn));
-
-    if (s.side) o.value("side", encodeSide(*s.side));
-    if (s.plan) o.value("plan", encodePlan(*s.plan, path.key("plan")));
-    o.decimal("rigH", s.rigH);
-    if (s.changed) o.value("changed", texts(*s.changed));
-    return o.take();
+    out.raw(']');
+    o.end();
 }
 
-OJson encodeDoc(const CrewDoc& d) {
-    JsonPath root;
-    Obj o(root);
+void encodePlan(Out& out, const CrewDoc::Plan& p, const Where& where) {
+    Obj o(out, where);
+    o.decimals("c", p.c);
+    numberLists(o.key("hull"), p.hull, where.child("hull"));
+    o.decimals("dir", p.dir);
+    o.end();
+}
+
+void encodeSrc(Out& out, const CrewDoc::Src& s, const Where& where) {
+    Obj o(out, where);
+    o.text("id", s.id).text("name", s.name);
+    texts(o.key("group"), s.group);
+    o.text("config", s.config).text("bumper", s.bumper).integer("motors", s.motors);
+    o.decimal("site", s.site).decimal("az", s.az).decimals("pos", s.pos).decimal("bottom", s.bottom);
+    o.decimals("botFace", s.botFace).decimal("weight", s.weight).decimal("encWeight", s.encWeight);
+
+    Where pointsWhere = where.child("points");
+    o.key("points").raw('[');
+    for (std::size_t i = 0; i < s.points.size(); ++i) {
+        if (i > 0) out.raw(',');
+        encodePoint(out, s.points[i], pointsWhere.at(i));
+    }
+    out.raw(']');
+    o.flag("hasAngles", s.hasAngles);
+
+    Where encWhere = where.child("enc");
+    o.key("enc").raw('[');
+    for (std::size_t i = 0; i < s.enc.size(); ++i) {
+        if (i > 0) out.raw(',');
+        encodeEnc(out, s.enc[i], encWhere.at(i));
+    }
+    out.raw(']');
+
+    Where warnWhere = where.child("warn");
+    o.key("warn").raw('[');
+    for (std::size_t i = 0; i < s.warn.size(); ++i) {
+        if (i > 0) out.raw(',');
+        Obj w(out, warnWhere);
+        w.text("l", s.warn[i].l).text("t", s.warn[i].t);
+        w.end();
+    }
+    out.raw(']');
+
+    if (s.side) encodeSide(o.key("side"), *s.side, where.child("side"));
+    if (s.plan) encodePlan(o.key("plan"), *s.plan, where.child("plan"));
+    o.decimal("rigH", s.rigH);
+    if (s.changed) texts(o.key("changed"), *s.changed);
+    o.end();
+}
+
+std::string encodeDoc(const CrewDoc& d) {
+    Out out;
+    Where root;
+    Obj o(out, root);
     o.integer("v", d.v).text("name", d.name).text("author", d.author).text("updated", d.updated);
     o.text("report", d.report).text("svVersion", d.svVersion).text("distUnit", d.distUnit);
     o.text("weightUnit", d.weightUnit);
 
-    JsonPath sourcesPath = root.key("sources");
-    OJson sources = OJson::array();
+    Where sourcesWhere = root.child("sources");
+    o.key("sources").raw('[');
     for (std::size_t i = 0; i < d.sources.size(); ++i) {
-        sources.push_back(encodeSrc(d.sources[i], sourcesPath.index(i)));
+        if (i > 0) out.raw(',');
+        encodeSrc(out, d.sources[i], sourcesWhere.at(i));
     }
-    o.value("sources", std::move(sources));
+    out.raw(']');
 
-    OJson inventory = OJson::array();
-    for (const auto& row : d.inventory) {
-        OJson io = OJson::object();
-        io.emplace("cat", row.cat);
-        io.emplace("q", row.q);
-        io.emplace("n", row.n);
-        if (row.ch) io.emplace("ch", *row.ch);
-        inventory.push_back(std::move(io));
+    Where inventoryWhere = root.child("inventory");
+    o.key("inventory").raw('[');
+    for (std::size_t i = 0; i < d.inventory.size(); ++i) {
+        if (i > 0) out.raw(',');
+        const CrewDoc::Inv& row = d.inventory[i];
+        Obj io(out, inventoryWhere);
+        io.text("cat", row.cat).integer("q", row.q).text("n", row.n).integer("ch", row.ch);
+        io.end();
     }
-    o.value("inventory", std::move(inventory));
+    out.raw(']');
 
-    JsonPath deltaPath = root.key("delta");
-    Obj delta(deltaPath);
+    Where deltaWhere = root.child("delta");
+    o.key("delta");
+    Obj delta(out, deltaWhere);
     delta.text("name", d.delta.name).decimal("spacing", d.delta.spacing).decimal("weight", d.delta.weight);
-    o.value("delta", delta.take());
+    delta.end();
 
     o.text("link", d.link).text("qr", d.qr);
-    return o.take();
+    o.end();
+    return out.take();
 }
 
 // ---- Decoding ------------------------------------------------------------------------
@@ -380,8 +508,7 @@ CrewDoc CrewDoc::fromJson(const Json& j, const JsonPath& path) {
 }
 
 std::string CrewDoc::encode() const {
-    // Model texts are valid UTF-8 after import; replace rather than fail if one is not.
-    return encodeDoc(*this).dump(-1, ' ', false, OJson::error_handler_t::replace);
+    return encodeDoc(*this);
 }
 
 CrewDoc CrewDoc::decode(std::string_view text) {

@@ -87,7 +87,12 @@ const char* const speakersLayer = "RIG_SPEAKERS";
 
 // Diacritics removed; every character outside printable ASCII (control characters too,
 // which would break the code/value line pairs) becomes "?".
+bool isPrintableASCII(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+}
+
 std::string sanitiseText(std::string_view text) {
+    if (isPrintableASCII(text)) return std::string(text); // nothing to remove or replace
     std::string base = removeDiacritics(text);
     std::string out;
     out.reserve(base.size());
@@ -217,10 +222,10 @@ bool finite(const XYZ& p) {
 class Writer {
 public:
     Writer(const Project& project, const RigDXF::Options& options) : project_(project), options_(options) {
-        if (options.labels) addLayer(labelsLayer);
-        if (options.delta) addLayer(deltaLayer);
-        if (options.drops) addLayer(dropsLayer);
-        if (options.footprints != Footprints::off) addLayer(speakersLayer);
+        if (options.labels) layers_.emplace(labelsLayer, 7);
+        if (options.delta) layers_.emplace(deltaLayer, 3);
+        if (options.drops) layers_.emplace(dropsLayer, 4);
+        if (options.footprints != Footprints::off) layers_.emplace(speakersLayer, 8);
     }
 
     void source(const Source& s) {
@@ -232,7 +237,7 @@ public:
         if (drawn.empty()) return;
 
         std::string layer = groupLayerName(s);
-        addLayer(layer);
+        addGroupLayer(layer);
         std::optional<double> H = project_.riggingHeightFor(s);
         if (H && !std::isfinite(*H)) H.reset();
         std::string id = s.id();
@@ -283,7 +288,9 @@ public:
     }
 
 private:
-    void addLayer(const std::string& name) {
+    // A group layer takes the palette entry at the number of layers so far (the fixed ones
+    // included); one already in the table keeps its colour.
+    void addGroupLayer(const std::string& name) {
         if (layers_.contains(name)) return;
         int colour = palette[layers_.size() % 10];
         layers_.emplace(name, colour);

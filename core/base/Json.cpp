@@ -123,7 +123,7 @@ void JsonObjectReader::missing(std::string_view key) const {
 Json parseJsonText(std::string_view text) {
     try {
         return Json::parse(text.begin(), text.end());
-    } catch (const Json::parse_error& e) {
+    } catch (const Json::exception& e) { // syntax errors, and numbers beyond a double (406)
         std::string msg = e.what();
         // Drop the library's "[json.exception.parse_error.101] " tag.
         if (auto pos = msg.find("] "); pos != std::string::npos && msg.rfind("[json.", 0) == 0)

@@ -169,6 +169,7 @@ TEST(CrewDocFormat, DecoderIsStrict) {
     EXPECT_THROW(CrewDoc::decode(badSide.dump()), JsonDecodeError);
 
     EXPECT_THROW(CrewDoc::decode("[]"), JsonDecodeError);
+    EXPECT_THROW(CrewDoc::decode("{\"v\":4e444}"), JsonDecodeError); // beyond a double
     EXPECT_THROW(CrewDoc::decode("{\"v\":1,"), JsonDecodeError);
 }
 
@@ -193,4 +194,24 @@ TEST(CrewDocFormat, DecoderIgnoresUnknownKeysAndNullOptionals) {
     // A whole number reads as a decimal too.
     j["sources"][0]["site"] = 3;
     EXPECT_EQ(CrewDoc::decode(j.dump()).sources[0].site, 3.0);
+}
+
+TEST(CrewDocFormat, TextsAreEscapedAndNumbersReadBack) {
+    CrewDoc d = sampleDoc();
+    d.name = "Quote \" back\\slash\nline\ttab\x01 bell\x7f é →";
+    d.author = std::string("bad \xff byte");
+    d.sources[0].az = 0.1 + 0.2;
+    d.sources[0].site = -0.0;
+    d.sources[0].weight = 1e21;
+    d.sources[0].rigH = 5e-324;
+    std::string text = d.encode();
+    EXPECT_NE(text.find("\\u0001"), std::string::npos);
+
+    CrewDoc r = CrewDoc::decode(text);
+    EXPECT_EQ(r.name, d.name);
+    EXPECT_EQ(r.author, "bad \xEF\xBF\xBD byte"); // U+FFFD
+    EXPECT_EQ(r.sources[0].az, 0.1 + 0.2);
+    EXPECT_EQ(r.sources[0].site, 0.0);
+    EXPECT_EQ(r.sources[0].weight, 1e21);
+    EXPECT_EQ(r.sources[0].rigH, 5e-324);
 }

@@ -1,5 +1,6 @@
 #include "analysis/BottomFace.h"
 #include "analysis/PlanGeometry.h"
+#include "model/Project.h"
 
 #include <gtest/gtest.h>
 
@@ -115,4 +116,32 @@ TEST(RoundHundredth, HalvesAwayFromZero) {
     EXPECT_EQ(roundHundredth(0.125), 0.13);
     EXPECT_EQ(roundHundredth(-0.125), -0.13);
     EXPECT_EQ(roundHundredth(1.234), 1.23);
+}
+
+TEST(DeltaPoints, AcrossThePlanAxisRoundedToTheCentimetre) {
+    Project p;
+    p.delta.spacing.reset();
+    Source s("Main L", {"ALL", "Main"});
+    s.azimuth = 90; // axis (1, 0)
+    s.pickups = {pickup("Hook", 1.234, 5.678, 9.0), pickup("Odd", kNaN, 1, 1)};
+    EXPECT_EQ(p.deltaPoints(s, s.pickups[0]), std::nullopt) << "no extras at all";
+
+    p.setExtra(s.id(), "Hook", PointExtra{std::nullopt, true});
+    p.setExtra(s.id(), "Odd", PointExtra{std::nullopt, true});
+    auto dp = p.deltaPoints(s, s.pickups[0]);
+    ASSERT_TRUE(dp);
+    EXPECT_EQ(dp->left, XYZ(1.23, 6.08, 9.0));
+    EXPECT_EQ(dp->right, XYZ(1.23, 5.28, 9.0));
+    EXPECT_EQ(p.deltaPoints(s, s.pickups[1]), std::nullopt) << "unreadable X";
+
+    s.azimuth.reset(); // axis (0, 1)
+    dp = p.deltaPoints(s, s.pickups[0]);
+    ASSERT_TRUE(dp);
+    EXPECT_EQ(dp->left, XYZ(0.83, 5.68, 9.0));
+    EXPECT_EQ(dp->right, XYZ(1.63, 5.68, 9.0));
+
+    p.delta.spacing = 1.2;
+    EXPECT_EQ(p.deltaPoints(s, s.pickups[0])->left.x, 0.63);
+    p.setExtra(s.id(), "Hook", PointExtra{Motor{Uuid::random(), "D8", 50}, false});
+    EXPECT_EQ(p.deltaPoints(s, s.pickups[0]), std::nullopt) << "a motor alone is no Delta point";
 }

@@ -1,0 +1,423 @@
+#include "analysis/RigDXF.h"
+#include "model/Project.h"
+
+#include <dl_creationadapter.h>
+#include <dl_dxf.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <map>
+#include <sstream>
+
+using namespace rig;
+using Footprints = RigDXF::Options::Footprints;
+
+namespace {
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// What an independent DXF library sees in a file.
+struct Seen {
+    struct Line {
+        std::string layer;
+        double x1, y1, z1, x2, y2, z2;
+    };
+    struct Text {
+        std::string layer;
+        double x, y, z, height;
+        std::string text;
+    };
+    std::map<std::string, int> layers;
+    std::vector<Line> lines;
+    std::vector<std::pair<std::string, DL_CircleData>> circles;
+    std::vector<Text> texts;
+
+    std::size_t linesOn(const std::string& layer) const {
+        return std::count_if(lines.begin(), lines.end(), [&](const Line& l) { return l.layer == layer; });
+    }
+    std::vector<std::string> textsOn(const std::string& layer) const {
+        std::vector<std::string> out;
+        for (const auto& t : texts) {
+            if (t.layer == layer) out.push_back(t.text);
+        }
+        return out;
+    }
+};
+
+// The library's adapter owns raw pointers and must not be copied: it only fills a Seen.
+class Collector : public DL_CreationAdapter {
+public:
+    explicit Collector(Seen& seen) : seen_(seen) {}
+    void addLayer(const DL_LayerData& d) override { seen_.layers[d.name] = getAttributes().getColor(); }
+    void addLine(const DL_LineData& d) override {
+        seen_.lines.push_back({getAttributes().getLayer(), d.x1, d.y1, d.z1, d.x2, d.y2, d.z2});
+    }
+    void addCircle(const DL_CircleData& d) override {
+        seen_.circles.emplace_back(getAttributes().getLayer(), d);
+    }
+    void addText(const DL_TextData& d) override {
+        seen_.texts.push_back({getAttributes().getLayer(), d.ipx, d.ipy, d.ipz, d.height, d.text});
+    }
+
+private:
+    Seen& seen_;
+};
+
+// Reads the file with the independent library; every file the writer makes must pass.
+Seen read(const std::string& dxf) {
+    Seen seen;
+    Collector collector(seen);
+    std::istringstream in(dxf);
+    DL_Dxf reader;
+    EXPECT_TRUE(reader.in(in, &collector));
+    return seen;
+}
+
+// Every line is a group code followed by a value; returns the number of pairs.
+std::size_t checkPairs(const std::string& dxf) {
+    EXPECT_FALSE(dxf.empty());
+    EXPECT_EQ(dxf.back(), '\n');
+    EXPECT_EQ(dxf.find('\r'), std::string::npos);
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < dxf.size()) {
+        std::size_t end = dxf.find('\n', start);
+        lines.push_back(dxf.substr(start, end - start));
+        start = end + 1;
+    }
+    EXPECT_EQ(lines.size() % 2, 0u);
+    for (std::size_t i = 0; i < lines.size(); i += 2) {
+        EXPECT_TRUE(!lines[i].empty() && std::all_of(lines[i].begin(), lines[i].end(), ::isdigit))
+            << "line " << i << ": " << lines[i];
+    }
+    EXPECT_EQ(lines[lines.size() - 1], "EOF");
+    return lines.size() / 2;
+}
+
+Pickup pickup(const char* role, XYZ at, std::optional<double> load, const char* hole = "") {
+    Pickup p;
+    p.role = role;
+    p.hole = hole;
+    p.position = at;
+    p.load = load;
+    return p;
+}
+
+Project oneSource(Source s) {
+    Project p;
+    p.report.sources = {std::move(s)};
+    return p;
+}
+
+Source mainL(std::vector<Pickup> pickups) {
+    Source s("Main L", {"ALL", "Main"});
+    s.pickups = List<Pickup>(std::move(pickups));
+    return s;
+}
+
+RigDXF::Options allOff() {
+    RigDXF::Options o;
+    o.labels = false;
+    o.delta = false;
+    o.drops = false;
+    o.footprints = Footprints::off;
+    return o;
+}
+
+const char* const kWorkedExample =
+    "999\n"
+    "Quorvane Rig - rigging points (m, Soundvision origin) - prepared by Creme\n"
+    "0\nSECTION\n2\nHEADER\n9\n$ACADVER\n1\nAC1009\n0\nENDSEC\n"
+    "0\nSECTION\n2\nTABLES\n0\nTABLE\n2\nLAYER\n70\n2\n"
+    "0\nLAYER\n2\nRIG_LABELS\n70\n0\n62\n7\n6\nCONTINUOUS\n"
+    "0\nLAYER\n2\nRIG_MAIN\n70\n0\n62\n5\n6\nCONTINUOUS\n"
+    "0\nENDTAB\n0\nENDSEC\n0\nSECTION\n2\nENTITIES\n"
+    "0\nLINE\n8\nRIG_MAIN\n10\n0.8500\n20\n2.0000\n30\n8.0000\n"
+    "11\n1.1500\n21\n2.0000\n31\n8.0000\n"
+    "0\nLINE\n8\nRIG_MAIN\n10\n1.0000\n20\n1.8500\n30\n8.0000\n"
+    "11\n1.0000\n21\n2.1500\n31\n8.0000\n"
+    "0\nLINE\n8\nRIG_MAIN\n10\n1.0000\n20\n2.0000\n30\n7.8500\n"
+    "11\n1.0000\n21\n2.0000\n31\n8.1500\n"
+    "0\nCIRCLE\n8\nRIG_MAIN\n10\n1.0000\n20\n2.0000\n30\n8.0000\n40\n0.1000\n"
+    "0\nTEXT\n8\nRIG_LABELS\n10\n1.1500\n20\n2.1500\n30\n8.0000\n40\n0.1200\n"
+    "1\nS1 Front 100 kg\n"
+    "0\nENDSEC\n0\nEOF\n";
+
+} // namespace
+
+TEST(RigDXF, WorkedExampleByteForByte) {
+    Source s("S1", {"ALL", "Main"});
+    s.pickups = {pickup("Front", XYZ(1, 2, 8), 100)};
+    Project p = oneSource(s);
+    p.author = "Crème";
+    RigDXF::Options o = allOff();
+    o.labels = true;
+
+    std::string dxf = RigDXF::make(p, o);
+    EXPECT_EQ(dxf, kWorkedExample);
+    checkPairs(dxf);
+    Seen seen = read(dxf);
+    EXPECT_EQ(seen.layers, (std::map<std::string, int>{{"RIG_LABELS", 7}, {"RIG_MAIN", 5}}));
+    EXPECT_EQ(seen.lines.size(), 3u);
+    EXPECT_EQ(seen.circles.size(), 1u);
+    EXPECT_EQ(seen.textsOn("RIG_LABELS"), std::vector<std::string>{"S1 Front 100 kg"});
+}
+
+TEST(RigDXF, NoDrawnPointGivesFixedLayersAndEmptyEntities) {
+    Source unreadable = mainL({pickup("Front", XYZ(kNaN, 0, 0), 1), pickup("Rear", XYZ(0, kNaN, 0), 1),
+                               pickup("Mid", XYZ(0, 0, kNaN), 1)});
+    Project p = oneSource(unreadable);
+    p.author = "日本";
+
+    std::string dxf = RigDXF::make(p, RigDXF::Options());
+    EXPECT_EQ(dxf.rfind("999\nQuorvane Rig - rigging points (m, Soundvision origin)\n0\n", 0), 0u);
+    EXPECT_NE(dxf.find("2\nENTITIES\n0\nENDSEC\n0\nEOF\n"), std::string::npos);
+    EXPECT_EQ(dxf.find("nan"), std::string::npos);
+    checkPairs(dxf);
+    Seen seen = read(dxf);
+    EXPECT_EQ(seen.layers,
+              (std::map<std::string, int>{{"RIG_DELTA", 3}, {"RIG_LABELS", 7}, {"RIG_SPEAKERS", 8}}));
+    EXPECT_TRUE(seen.lines.empty());
+
+    p.report.sources = {};
+    dxf = RigDXF::make(p, allOff());
+    EXPECT_NE(dxf.find("2\nLAYER\n70\n0\n0\nENDTAB\n"), std::string::npos);
+    checkPairs(dxf);
+}
+
+TEST(RigDXF, GroupLayersAndPalette) {
+    Project p;
+    Source a("A", {"ALL", "Main"});
+    Source b("B", {"Main"});
+    Source c("C", {});
+    Source d("D", {"ALL"});
+    Source e("E", {"Delta"});
+    Source f("F", {"ALL", "Scène", "L-R"});
+    Source g("G", {"Other"});
+    for (Source* s : {&a, &b, &c, &d, &e, &f, &g}) s->pickups = {pickup("Front", XYZ(0, 0, 5), 1)};
+    p.report.sources = {a, b, c, d, e, f, g};
+
+    Seen seen = read(RigDXF::make(p, RigDXF::Options()));
+    // Three fixed layers, then the groups in the order met: palette positions 3, 4, ...
+    EXPECT_EQ(seen.layers, (std::map<std::string, int>{{"RIG_DELTA", 3},
+                                                       {"RIG_LABELS", 7},
+                                                       {"RIG_SPEAKERS", 8},
+                                                       {"RIG_MAIN", 6},
+                                                       {"RIG_POINTS", 2},
+                                                       {"RIG_SCÈNE_L_R", 30},
+                                                       {"RIG_OTHER", 140}}));
+    EXPECT_EQ(seen.circles.size(), 7u);
+    EXPECT_EQ(seen.circles[4].first, "RIG_DELTA");
+
+    std::string dxf = RigDXF::make(p, allOff());
+    EXPECT_NE(dxf.find("2\nRIG_MAIN\n70\n0\n62\n1\n"), std::string::npos);
+    // Sorted by code point: "RIG_S..." with a non-ASCII letter after all ASCII names.
+    EXPECT_LT(dxf.find("RIG_OTHER"), dxf.find("RIG_POINTS"));
+    EXPECT_LT(dxf.find("2\nRIG_POINTS"), dxf.find("2\nRIG_SCÈNE_L_R"));
+}
+
+TEST(RigDXF, RiggingHeightDropsAndLabels) {
+    Project p =
+        oneSource(mainL({pickup("Front", XYZ(1, 2, 8.2), 412.5, "3"), pickup("Rear", XYZ(1, 1, 8.2), {})}));
+    p.riggingHeight = 12.0;
+    RigDXF::Options o;
+    o.drops = true;
+    o.footprints = Footprints::off;
+
+    std::string dxf = RigDXF::make(p, o);
+    checkPairs(dxf);
+    Seen seen = read(dxf);
+    EXPECT_EQ(seen.textsOn("RIG_LABELS"), (std::vector<std::string>{"Main L Front #3 412.5 kg (hook Z 8.20)",
+                                                                    "Main L Rear (hook Z 8.20)"}));
+    EXPECT_EQ(seen.textsOn("RIG_DROPS"), (std::vector<std::string>{"Drop 3.80 m", "Drop 3.80 m"}));
+    EXPECT_EQ(seen.linesOn("RIG_DROPS"), 6u);
+    EXPECT_EQ(seen.linesOn("RIG_MAIN"), 6u);
+    for (const auto& [layer, circle] : seen.circles) EXPECT_EQ(circle.cz, 12.0);
+    const Seen::Line& drop = seen.lines[3];
+    EXPECT_EQ(drop.layer, "RIG_DROPS");
+    EXPECT_EQ(drop.z1, 12.0);
+    EXPECT_EQ(drop.z2, 8.2);
+    const Seen::Text& dropText = seen.texts[0];
+    EXPECT_EQ(dropText.z, 10.1);
+    EXPECT_EQ(dropText.x, 1.1);
+    EXPECT_EQ(dropText.height, 0.1);
+
+    // Without a rigging height: no hook note, marker at the hook, no drop even with drops on.
+    p.riggingHeight.reset();
+    seen = read(RigDXF::make(p, o));
+    EXPECT_EQ(seen.textsOn("RIG_LABELS"),
+              (std::vector<std::string>{"Main L Front #3 412.5 kg", "Main L Rear"}));
+    EXPECT_TRUE(seen.textsOn("RIG_DROPS").empty());
+    EXPECT_EQ(seen.circles[0].second.cz, 8.2);
+
+    // A stored rigging height that is not a number counts as none.
+    p.riggingHeight = kNaN;
+    dxf = RigDXF::make(p, o);
+    EXPECT_EQ(dxf.find("nan"), std::string::npos);
+    EXPECT_EQ(read(dxf).textsOn("RIG_LABELS")[1], "Main L Rear");
+}
+
+TEST(RigDXF, DeltaPointsWithMotorsAndPlate) {
+    Project p = oneSource(
+        mainL({pickup("Front", XYZ(1.234, 5.678, 9), 522), pickup("Rear", XYZ(1.234, 3.678, 9), {})}));
+    p.setExtra("ALL/Main/Main L", "Front", PointExtra{std::nullopt, true});
+    p.setExtra("ALL/Main/Main L", "Rear", PointExtra{Motor{Uuid::random(), "D8", 50}, true});
+    RigDXF::Options o;
+    o.footprints = Footprints::off;
+
+    std::string dxf = RigDXF::make(p, o);
+    checkPairs(dxf);
+    Seen seen = read(dxf);
+    EXPECT_EQ(seen.textsOn("RIG_LABELS"),
+              (std::vector<std::string>{"Main L Front K1-DELTA L 265.75 kg (no motor)",
+                                        "Main L Front K1-DELTA R 265.75 kg (no motor)",
+                                        "Main L Rear K1-DELTA L", "Main L Rear K1-DELTA R"}));
+    ASSERT_EQ(seen.circles.size(), 4u);
+    // Axis (0, 1) from rear to front: left is -x.
+    EXPECT_DOUBLE_EQ(seen.circles[0].second.cx, 0.83);
+    EXPECT_DOUBLE_EQ(seen.circles[1].second.cx, 1.63);
+    EXPECT_DOUBLE_EQ(seen.circles[0].second.cy, 5.68);
+    ASSERT_EQ(seen.linesOn("RIG_DELTA"), 2u);
+    const Seen::Line& plate = seen.lines[6];
+    EXPECT_EQ(plate.layer, "RIG_DELTA");
+    EXPECT_DOUBLE_EQ(plate.x1, 0.83);
+    EXPECT_DOUBLE_EQ(plate.x2, 1.63);
+    EXPECT_EQ(plate.z1, 9.0);
+
+    // The motor's weight joins the side load; the plate sits at the rigging height.
+    p.report.sources.mut(0).pickups.mut(1).load = 100;
+    p.riggingHeight = 14;
+    seen = read(RigDXF::make(p, o));
+    EXPECT_EQ(seen.textsOn("RIG_LABELS")[2], "Main L Rear K1-DELTA L 104.75 kg (hook Z 9.00)");
+    EXPECT_EQ(seen.lines[6].z1, 14.0);
+    o.drops = true;
+    seen = read(RigDXF::make(p, o));
+    ASSERT_EQ(seen.linesOn("RIG_DELTA"), 2u);
+    for (const auto& l : seen.lines) {
+        if (l.layer == "RIG_DELTA") {
+            EXPECT_EQ(l.z1, 9.0);
+        }
+    }
+
+    // With Delta drawing off, each pickup is one ordinary point.
+    o.delta = false;
+    seen = read(RigDXF::make(p, o));
+    EXPECT_EQ(seen.circles.size(), 2u);
+    EXPECT_EQ(seen.textsOn("RIG_LABELS")[0], "Main L Front 522 kg (hook Z 9.00)");
+    EXPECT_EQ(seen.layers.count("RIG_DELTA"), 0u);
+}
+
+TEST(RigDXF, FootprintHeights) {
+    Source s = mainL({pickup("Front", XYZ(0, 1, 8), 1), pickup("Rear", XYZ(0, 0, 7.5), 1)});
+    Project p = oneSource(s);
+    RigDXF::Options o = allOff();
+
+    auto outlineZ = [&](Footprints f, double height = 0) {
+        o.footprints = f;
+        o.footprintHeight = height;
+        std::string dxf = RigDXF::make(p, o);
+        checkPairs(dxf);
+        Seen seen = read(dxf);
+        std::vector<double> zs;
+        for (const auto& l : seen.lines) {
+            if (l.layer == "RIG_SPEAKERS") zs.push_back(l.z1);
+        }
+        return zs;
+    };
+    // The pickup footprint: four corners, a closed outline.
+    EXPECT_EQ(outlineZ(Footprints::hook), std::vector<double>(4, 8.0));
+    EXPECT_EQ(outlineZ(Footprints::floor), std::vector<double>(4, 0.0));
+    EXPECT_EQ(outlineZ(Footprints::height, 2.5), std::vector<double>(4, 2.5));
+    EXPECT_EQ(outlineZ(Footprints::rigging), std::vector<double>(4, 8.0));
+    p.groupRiggingHeights = TextMap<double>{{"Main", 11.0}};
+    EXPECT_EQ(outlineZ(Footprints::rigging), std::vector<double>(4, 11.0));
+    EXPECT_TRUE(outlineZ(Footprints::off).empty());
+
+    // The DXF plan outline wins over the pickup footprint; short entries are skipped.
+    TopView top;
+    top.cx = 10;
+    top.cy = 5;
+    top.hull = {{-1, -0.5}, {1, -0.5}, {1}, {1, 0.5}, {-1, 0.5}};
+    p.dxf.set("ALL/Main/Main L", DXFInfo{{}, std::nullopt, top});
+    o.footprints = Footprints::floor;
+    Seen seen = read(RigDXF::make(p, o));
+    std::vector<Seen::Line> outline;
+    for (const auto& l : seen.lines) {
+        if (l.layer == "RIG_SPEAKERS") outline.push_back(l);
+    }
+    ASSERT_EQ(outline.size(), 4u);
+    EXPECT_EQ(outline[0].x1, 9);
+    EXPECT_EQ(outline[0].y1, 4.5);
+    EXPECT_EQ(outline[3].x2, 9);
+    EXPECT_EQ(outline[3].y2, 4.5);
+
+    // An outline that cannot be placed is left out.
+    o.footprints = Footprints::height;
+    o.footprintHeight = kNaN;
+    std::string dxf = RigDXF::make(p, o);
+    EXPECT_EQ(dxf.find("nan"), std::string::npos);
+    EXPECT_EQ(read(dxf).linesOn("RIG_SPEAKERS"), 0u);
+}
+
+TEST(RigDXF, TextsAreSanitisedToSafeASCII) {
+    Project p = oneSource(
+        mainL({pickup("Façade\nL", XYZ(0, 0, 5), 1, "2\r\n0"), pickup("Straße", XYZ(1, 0, 5), {})}));
+    p.report.sources.mut(0).name = "Scène";
+    p.author = "Zoë\n0\nEOF";
+    p.delta.name = "K1\nDELTA";
+
+    std::string dxf = RigDXF::make(p, RigDXF::Options());
+    std::size_t pairs = checkPairs(dxf);
+    EXPECT_GT(pairs, 20u);
+    EXPECT_EQ(
+        dxf.rfind("999\nQuorvane Rig - rigging points (m, Soundvision origin) - prepared by Zoe0EOF\n", 0),
+        0u);
+    Seen seen = read(dxf);
+    EXPECT_EQ(seen.textsOn("RIG_LABELS"),
+              (std::vector<std::string>{"Scene Facade?L #2??0 1 kg", "Scene Stra?e"}));
+
+    p.setExtra("ALL/Main/Scène", "Straße", PointExtra{std::nullopt, true});
+    dxf = RigDXF::make(p, RigDXF::Options());
+    checkPairs(dxf);
+    EXPECT_EQ(read(dxf).textsOn("RIG_LABELS")[1], "Scene Stra?e K1?DELTA L");
+}
+
+TEST(RigDXFOptions, JsonFormWithAllFiveKeys) {
+    RigDXF::Options o;
+    EXPECT_EQ(o.toJson(), Json::parse(R"({"labels":true,"delta":true,"drops":false,"footprints":"hook",
+                                           "footprintHeight":0})"));
+    o.footprints = Footprints::height;
+    o.footprintHeight = 2.5;
+    o.drops = true;
+    EXPECT_EQ(decodeJsonText<RigDXF::Options>(o.toJson().dump()), o);
+
+    for (Footprints f : RigDXF::Options::allFootprints) {
+        EXPECT_EQ(RigDXF::Options::footprintsFromRaw(RigDXF::Options::rawValue(f)), f);
+    }
+    EXPECT_EQ(RigDXF::Options::footprintsFromRaw("Hook"), std::nullopt);
+
+    Json good = o.toJson();
+    for (const char* key : {"labels", "delta", "drops", "footprints", "footprintHeight"}) {
+        Json missing = good;
+        missing.erase(key);
+        EXPECT_THROW(decodeJsonText<RigDXF::Options>(missing.dump()), JsonDecodeError) << key;
+        Json null = good;
+        null[key] = nullptr;
+        EXPECT_THROW(decodeJsonText<RigDXF::Options>(null.dump()), JsonDecodeError) << key;
+    }
+    Json badMode = good;
+    badMode["footprints"] = "ceiling";
+    EXPECT_THROW(decodeJsonText<RigDXF::Options>(badMode.dump()), JsonDecodeError);
+    Json badHeight = good;
+    badHeight["footprintHeight"] = "NaN";
+    EXPECT_THROW(decodeJsonText<RigDXF::Options>(badHeight.dump()), JsonDecodeError);
+    Json badFlag = good;
+    badFlag["labels"] = 1;
+    EXPECT_THROW(decodeJsonText<RigDXF::Options>(badFlag.dump()), JsonDecodeError);
+
+    o.footprintHeight = kNaN;
+    EXPECT_THROW((void)o.toJson(), JsonEncodeError);
+    EXPECT_NE(RigDXF::Options(), o);
+}

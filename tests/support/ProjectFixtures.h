@@ -1,0 +1,51 @@
+// Builders of realistic model values for tests and benchmarks. Everything is
+// deterministic: the same call gives an equal value (motor identifiers included).
+#pragma once
+
+#include "base/Date.h"
+#include "model/Project.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace rig::fixtures {
+
+// 2025-03-14T09:26:53Z plus `offsetSeconds`.
+Date testDate(long offsetSeconds = 0);
+
+// A motor with an identifier derived from `seed` (same seed, same identifier).
+Motor testMotor(std::string name = "D8+ 1000 kg", double weight = 58, unsigned seed = 1);
+
+Pickup testPickup(std::string role, XYZ position, std::optional<double> load = std::nullopt,
+                  std::string hole = "");
+
+// A flown line-source array: "Flown" configuration, bumper, two motors, "Front" and
+// "Rear" pickups with loads that add up to the total weight, `enclosureCount` cabinets
+// hanging downwards with angles, sites and heights, position, site and azimuth.
+// Extra pickups beyond two are named "Point 3", "Point 4", ...
+Source flownArray(std::string name, std::vector<std::string> groups, int enclosureCount = 12,
+                  int pickupCount = 2, std::string enclosureType = "K2");
+
+// A ground-stacked source: no pickups, enclosures without angles.
+Source groundStack(std::string name, std::vector<std::string> groups, int enclosureCount = 2,
+                   std::string enclosureType = "KS28");
+
+// A report with a filled header and the given sources.
+Report testReport(std::vector<Source> sources);
+
+// A project holding the report, as after a first report import (file, date, history).
+Project projectWith(std::vector<Source> sources);
+
+// A project with every one of its fields set: report with a flown array, a ground stack
+// and a sub-group array; inventory; DXF data with side and plan views; extras with a
+// motor and a Delta point; Delta settings; share state with fingerprints, changes and
+// hidden sources; history; hidden sources; rigging heights global and per group.
+Project fullProject();
+
+// A large project for benchmarks: `sourceCount` flown arrays spread over groups, each
+// with `pickupCount` pickups, `enclosureCount` enclosures, DXF data, extras on every
+// pickup, and a share state fingerprinting every source.
+Project largeProject(int sourceCount, int pickupCount = 4, int enclosureCount = 16);
+
+} // namespace rig::fixtures
