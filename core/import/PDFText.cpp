@@ -98,21 +98,6 @@ std::string decodeUTF16BE(std::string_view bytes) {
     return out;
 }
 
-struct RawString {
-    double x;
-    double y;
-    std::string text;
-};
-
-// The scan state of one page; nothing carries over to the next page.
-struct PageState {
-    double lineX = 0;
-    double lineY = 0;
-    double leading = 0;
-    std::vector<PDFRect> rects;
-    std::vector<RawString> raw;
-};
-
 // The operands given to the next operator, last on top. No handler takes more than six, so
 // only the topmost few are kept: a stream of millions of stray operands costs no memory.
 class Operands {
@@ -149,7 +134,7 @@ std::optional<double> numberOf(QPDFObjectHandle& h) {
 
 class PageScanner : public QPDFObjectHandle::ParserCallbacks {
 public:
-    explicit PageScanner(PageState& state) : s_(state) {}
+    explicit PageScanner(PDFText::State& state) : s_(state) {}
 
     void handleObject(QPDFObjectHandle obj) override {
         if (obj.isOperator()) {
@@ -169,7 +154,9 @@ private:
     }
     double popNumberOrZero() { return popNumber().value_or(0.0); }
 
-    void show(std::string text) { s_.raw.push_back(RawString{s_.lineX, s_.lineY, std::move(text)}); }
+    void show(std::string text) {
+        s_.raw.push_back(PDFText::State::Shown{s_.lineX, s_.lineY, std::move(text)});
+    }
 
     void showString() {
         auto h = operands_.pop();
@@ -220,7 +207,7 @@ private:
         }
     }
 
-    PageState& s_;
+    PDFText::State& s_;
     Operands operands_;
 };
 
@@ -281,15 +268,16 @@ void scanPage(QPDF& pdf, QPDFPageObjectHelper& page, std::int64_t number, std::v
     pipeContent(page, sink);
     if (content.empty()) return;
 
-    PageState state;
+    PDFText::State state;
+    state.page = number;
     PageScanner scanner(state);
     QPDFObjectHandle::parseContentStream(pdf.newStream(content), &scanner);
 
     if (state.raw.empty()) return;
     out.reserve(out.size() + state.raw.size());
-    for (RawString& r : state.raw) {
+    for (PDFText::State::Shown& r : state.raw) {
         auto cell = PDFText::cellFor(r.x, r.y, state.rects);
-        out.push_back(PDFTextItem{number, r.x, r.y, std::move(r.text), cell});
+        out.push_back(PDFTextItem{state.page, r.x, r.y, std::move(r.text), cell});
     }
 }
 

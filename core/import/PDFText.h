@@ -47,6 +47,21 @@ struct PDFTextItem {
 
 class PDFText {
 public:
+    // The scan state of one page; a fresh one for every page (origin and leading start at 0).
+    struct State {
+        struct Shown {
+            double x;
+            double y;
+            std::string text;
+        };
+        std::int64_t page = 0;
+        double lineX = 0;
+        double lineY = 0;
+        double leading = 0;
+        std::vector<PDFRect> rects; // every "re" of the page, standardised, in drawing order
+        std::vector<Shown> raw;     // every shown string at the line origin of that moment
+    };
+
     // The strings of every page, page 1 first, each page in content-stream order.
     // Throws RigError::unreadable(file name) when the file does not open as a PDF.
     static std::vector<PDFTextItem> items(const std::filesystem::path& path);
