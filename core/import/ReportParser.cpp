@@ -6,6 +6,7 @@
 #include "base/Text.h"
 #include "model/RigError.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <unordered_set>
