@@ -18,6 +18,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <set>
 #include <stdexcept>
 #include <utility>
 
@@ -240,10 +241,14 @@ private:
     std::size_t limit_;
 };
 
-bool hasFilter(QPDFObjectHandle& stream) {
+int filterCount(QPDFObjectHandle& stream) {
     QPDFObjectHandle filter = stream.getDict().getKey("/Filter");
-    return !(filter.isNull() || (filter.isArray() && filter.getArrayNItems() == 0));
+    if (filter.isArray()) return filter.getArrayNItems();
+    return filter.isNull() ? 0 : 1;
 }
+
+// Real streams use one or two filters; qpdf builds a decoder with its own buffers for each.
+constexpr int maxFilters = 8;
 
 // The page's content streams decoded one after the other into `sink`, a line break between
 // them. Each stream goes straight into the bounded sink, so nothing is buffered whole.
@@ -261,9 +266,11 @@ void pipeContent(QPDFPageObjectHelper& page, Pipeline& sink) {
     }
     for (std::size_t i = 0; i < streams.size(); ++i) {
         if (i > 0) sink.writeCStr("\n");
+        const int filters = filterCount(streams[i]);
         bool filtered = false;
-        if (!streams[i].pipeStreamData(&sink, &filtered, 0, qpdf_dl_specialized, true) ||
-            (!filtered && hasFilter(streams[i])))
+        if (filters > maxFilters ||
+            !streams[i].pipeStreamData(&sink, &filtered, 0, qpdf_dl_specialized, true) ||
+            (!filtered && filters > 0))
             throw std::runtime_error("content stream does not decode");
     }
 }
@@ -286,6 +293,26 @@ void scanPage(QPDF& pdf, QPDFPageObjectHelper& page, std::int64_t number, std::v
     }
 }
 
+// qpdf walks the page tree recursively; a tree nested deeper than any real document would
+// exhaust the stack, so it is measured first without recursion.
+bool pageTreeIsShallow(QPDF& pdf) {
+    constexpr int maxDepth = 256;
+    std::vector<std::pair<QPDFObjectHandle, int>> todo = {{pdf.getRoot().getKey("/Pages"), 0}};
+    std::set<QPDFObjGen> seen;
+    while (!todo.empty()) {
+        auto [node, depth] = todo.back();
+        todo.pop_back();
+        if (depth > maxDepth) return false;
+        if (node.isIndirect() && !seen.insert(node.getObjGen()).second) continue;
+        if (!node.isDictionary()) continue;
+        QPDFObjectHandle kids = node.getKey("/Kids");
+        if (!kids.isArray()) continue;
+        const int n = kids.getArrayNItems();
+        for (int i = 0; i < n; ++i) todo.emplace_back(kids.getArrayItem(i), depth + 1);
+    }
+    return true;
+}
+
 std::vector<PDFTextItem> readDocument(const std::string& name, const std::function<void(QPDF&)>& open) {
     QPDF pdf;
     // The library prints nothing: qpdf's warnings and messages go nowhere.
@@ -304,6 +331,7 @@ std::vector<PDFTextItem> readDocument(const std::string& name, const std::functi
 
     std::vector<QPDFPageObjectHelper> pages;
     try {
+        if (!pageTreeIsShallow(pdf)) return {};
         pages = QPDFPageDocumentHelper(pdf).getAllPages();
     } catch (const std::exception&) {
         return {}; // a page tree that cannot be walked has no pages to offer

@@ -41,7 +41,6 @@ void stableMergeSort(std::vector<std::size_t>& v, Before before) {
             while (j < hi) buf[k++] = v[j++];
         }
         v.swap(buf);
-        if (width > n / 2) break;
     }
 }
 

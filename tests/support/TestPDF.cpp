@@ -218,7 +218,7 @@ std::string TestPDF::bytes() const {
                     stream = pdf.newStream(s.data);
                 } else {
                     stream = pdf.newStream();
-                    stream.replaceStreamData(s.data, QPDFObjectHandle::newName(s.rawFilter),
+                    stream.replaceStreamData(s.data, QPDFObjectHandle::parse(s.rawFilter),
                                              QPDFObjectHandle::newNull());
                 }
                 array.appendItem(stream);

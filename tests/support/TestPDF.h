@@ -59,8 +59,9 @@ private:
 // One content stream as stored in the file.
 struct TestStream {
     std::string data;
-    // When set, `data` is written unchanged under this filter (for example "/FlateDecode"
-    // with bytes that do not inflate), so tests can damage a stream on purpose.
+    // When set, `data` is written unchanged under this /Filter value (for example
+    // "/FlateDecode" with bytes that do not inflate, or an array of names), so tests can
+    // encode or damage a stream by hand.
     std::string rawFilter;
 };
 

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace rig;
 using rig::test::Content;
 using rig::test::Enc;
@@ -291,19 +293,83 @@ TEST(PDFTextDocument, DamagedPagesAreSkippedAndTheOthersKept) {
     EXPECT_EQ(items[1].page, 6);
 }
 
+TEST(PDFTextDocument, FilterChainsDecodeUpToAReasonableLength) {
+    auto hexEncoded = [](std::string data, int times, std::string& filter) {
+        filter = "[";
+        for (int i = 0; i < times; ++i) {
+            std::string hex;
+            for (unsigned char c : data) {
+                hex.push_back("0123456789ABCDEF"[c >> 4]);
+                hex.push_back("0123456789ABCDEF"[c & 15]);
+            }
+            data = hex + ">";
+            filter += " /ASCIIHexDecode";
+        }
+        filter += " ]";
+        return data;
+    };
+    std::string two, nine;
+    std::string data2 = hexEncoded("BT (two) Tj ET", 2, two);
+    std::string data9 = hexEncoded("BT (nine) Tj ET", 9, nine);
+    auto items = read(TestPDF()
+                          .addPage(std::vector<TestStream>{{data2, two}})
+                          .addPage(std::vector<TestStream>{{data9, nine}}));
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].text, "two");
+}
+
 TEST(PDFTextDocument, AbsurdOperandsNeverBreakTheScan) {
-    std::string deep(20000, '[');
-    auto items =
-        readPage("BT 99999999999999999999999999 0 Td (a) Tj "
-                 "1e400 .5 Td -.5 --3 Td "
-                 "0 10000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-                 "00000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-                 "00000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-                 "000000000000000000000000000000000000000000000000000000000000000000000000000000.0 Td "
-                 "(b) Tj T* (c) Tj " +
-                 deep + " TJ (d) Tj ET 1 2 3 re");
-    // Whatever qpdf makes of them, the scan ends and the page yields text or nothing.
-    EXPECT_LE(items.size(), 4u);
+    const std::string huge = "1" + std::string(320, '0') + ".5";
+    Content reals;
+    // Reals beyond the double range read as infinite, as strtod reads them.
+    reals.raw("BT " + huge + " -" + huge + " Td (far) Tj -" + huge + " TL T* (nan) Tj ET " + huge + " 1 -" +
+              huge + " 5 re");
+    Content nested;
+    nested.raw("BT " + std::string(20000, '[') + " TJ (after) Tj ET");
+    Content overflow; // an integer beyond 64 bits stops qpdf's parser: that page is lost
+    overflow.raw("BT (before) Tj 99999999999999999999999999 0 Td (after) Tj ET");
+    Content good;
+    good.bt().tj("good").et();
+    auto items = read(TestPDF().addPage(reals).addPage(nested).addPage(overflow).addPage(good));
+    ASSERT_GE(items.size(), 3u);
+    EXPECT_EQ(items[0].text, "far");
+    EXPECT_TRUE(std::isinf(items[0].x) && items[0].x > 0);
+    EXPECT_EQ(items[1].text, "nan");
+    EXPECT_TRUE(std::isnan(items[1].y)); // -inf minus -inf
+    EXPECT_EQ(items[0].cell, std::nullopt);
+    EXPECT_EQ(items.back().text, "good");
+    EXPECT_EQ(items.back().page, 4);
+}
+
+// A page under `depth` nested page-tree nodes, written by hand with its cross-reference table.
+std::string nestedPageTree(int depth) {
+    std::string out = "%PDF-1.4\n";
+    std::vector<std::size_t> offsets;
+    auto obj = [&](const std::string& body) {
+        offsets.push_back(out.size());
+        out += std::to_string(offsets.size()) + " 0 obj\n" + body + "\nendobj\n";
+    };
+    obj("<< /Type /Catalog /Pages 2 0 R >>");
+    for (int i = 0; i < depth; ++i)
+        obj("<< /Type /Pages /Kids [" + std::to_string(offsets.size() + 2) + " 0 R] /Count 1 >>");
+    const std::size_t page = offsets.size() + 1;
+    obj("<< /Type /Page /MediaBox [0 0 10 10] /Contents " + std::to_string(page + 1) + " 0 R >>");
+    obj("<< /Length 15 >>\nstream\nBT (deep) Tj ET\nendstream");
+    const std::size_t xref = out.size();
+    out += "xref\n0 " + std::to_string(offsets.size() + 1) + "\n0000000000 65535 f \n";
+    for (std::size_t o : offsets) {
+        std::string n = std::to_string(o);
+        out += std::string(10 - n.size(), '0') + n + " 00000 n \n";
+    }
+    out += "trailer\n<< /Size " + std::to_string(offsets.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+           std::to_string(xref) + "\n%%EOF\n";
+    return out;
+}
+
+TEST(PDFTextDocument, AbsurdlyDeepPageTreesHaveNoPages) {
+    EXPECT_EQ(PDFText::itemsFromMemory(nestedPageTree(40), "n.pdf").size(), 1u);
+    // Deep enough to overflow a recursive walk, had the depth not been checked first.
+    EXPECT_TRUE(PDFText::itemsFromMemory(nestedPageTree(100000), "n.pdf").empty());
 }
 
 TEST(PDFTextDocument, TruncatedFilesFailCleanlyOrGiveWhatSurvives) {

@@ -187,6 +187,27 @@ TEST(ReportParserLabels, PickupsAndMotorLoads) {
     EXPECT_FALSE(p[4].fromDXF);
 }
 
+TEST(ReportParserLabels, FirstMatchingCheckTakesTheLine) {
+    Report r = parseLines({
+        "1. Source: L",
+        "Configuration: Position (X; Y; Z, m): 1; 2; 3",
+        "Position pickup position (X; Y; Z, m): A (4; 5; 6)",
+        "Position motor load: 7",
+        "Total enclosure weight: 8",
+        "Site: Top site: 9",
+    });
+    const Source& s = r.sources.at(0);
+    EXPECT_EQ(s.configuration, "Position (X; Y; Z, m): 1; 2; 3");
+    EXPECT_EQ(s.position, std::nullopt);
+    ASSERT_EQ(s.pickups.size(), 1u);
+    EXPECT_EQ(s.pickups[0].position, XYZ(4, 5, 6));
+    EXPECT_EQ(s.pickups[0].load, 7);
+    EXPECT_EQ(s.enclosureWeight, 8);
+    EXPECT_EQ(s.totalWeight, std::nullopt);
+    EXPECT_EQ(s.site, std::nullopt); // labels match at the start only
+    EXPECT_EQ(s.topSite, std::nullopt);
+}
+
 TEST(ReportParserLabels, LabelledNumbers) {
     EXPECT_EQ(ReportParser::number("Site:", "Site:-3"), -3);
     EXPECT_EQ(ReportParser::number("Site:", "Site: abc"), std::nullopt);
