@@ -204,3 +204,23 @@ TEST(SideViewBuilder, TopView) {
     EXPECT_FALSE(
         SideViewBuilder::topView(dxfWith({{XYZ(0, 0, 0), XYZ(0, 0, 5)}, {XYZ(0, 0, 0), XYZ(1, 1, 0)}})));
 }
+
+TEST(SideViewBuilder, ManyBodiesInsideAndOutsideALargeOne) {
+    // A 20 x 20 field of small cabinets; the large body covers the left half of them exactly
+    // up to its border, and one long thin body crosses the whole field.
+    std::vector<Seg> segs;
+    for (int i = 0; i < 20; ++i) {
+        for (int j = 0; j < 20; ++j) {
+            append(segs, boxEdges(XYZ(0, i * 1.0, j * 1.0), XYZ(0.5, i * 1.0 + 0.5, j * 1.0 + 0.5)));
+        }
+    }
+    append(segs, boxEdges(XYZ(0, 0, 0), XYZ(1, 9.5, 19.5)));
+    append(segs, boxEdges(XYZ(0, -1, 9.6), XYZ(1, 30, 9.7)));
+    const auto view = SideViewBuilder::sideView(sourceWith({}), dxfWith(segs));
+    ASSERT_TRUE(view);
+    std::size_t subpaths = 0;
+    for (char c : view->path) subpaths += c == 'M';
+    // The large body, the crossing one and the 200 cabinets outside the large body.
+    EXPECT_EQ(subpaths, 2u + 200u);
+    EXPECT_TRUE(view->path.starts_with("M0 -1950L950 -1950L950 0L0 0Z"));
+}

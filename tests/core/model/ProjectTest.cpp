@@ -162,7 +162,8 @@ TEST(ProjectFile, ErrorsSayWhatAndWhere) {
         EXPECT_NE(what.find("sources"), std::string::npos) << what;
     }
 
-    for (const char* text : {"", "{", "[]", "null", "{\"formatVersion\":1,}", "\xFF\xFE"}) {
+    for (const char* text :
+         {"", "{", "[]", "null", "{\"formatVersion\":1,}", "\xFF\xFE", "{\"formatVersion\":1e999}"}) {
         EXPECT_THROW(Project::fromText(text), JsonDecodeError) << text;
     }
 }
