@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
@@ -136,6 +137,7 @@ private:
                     groupNamesValid_ = true;
                 }
                 open_.emplace((*m)[1], groupNames_);
+                pickupByRole_.clear();
                 columns_.clear();
                 inWarnings_ = false;
                 return;
@@ -189,7 +191,7 @@ private:
                 p.role = (*m)[1];
                 p.hole = (*m)[2];
                 p.position = XYZ(decimalOrNaN((*m)[3]), decimalOrNaN((*m)[4]), decimalOrNaN((*m)[5]));
-                s.pickups.push_back(std::move(p));
+                addPickup(s, std::move(p));
                 return;
             }
         }
@@ -234,19 +236,25 @@ private:
         return parseDecimal(text).value_or(std::numeric_limits<double>::quiet_NaN());
     }
 
-    static void motorLoad(Source& s, const std::string& role, double load) {
-        for (std::size_t i = 0; i < s.pickups.size(); ++i) {
-            if (textEqual(s.pickups[i].role, role)) {
-                s.pickups.mut(i).load = load;
-                return;
-            }
+    // Pickups are found by role through a table of first positions, so a source with many
+    // points still takes linear time.
+    void addPickup(Source& s, Pickup p) {
+        pickupByRole_.emplace(nfc(p.role), s.pickups.size());
+        s.pickups.push_back(std::move(p));
+    }
+
+    void motorLoad(Source& s, const std::string& role, double load) {
+        auto found = pickupByRole_.find(nfc(role));
+        if (found != pickupByRole_.end()) {
+            s.pickups.mut(found->second).load = load;
+            return;
         }
         Pickup p;
         p.role = role;
         const double nan = std::numeric_limits<double>::quiet_NaN();
         p.position = XYZ(nan, nan, nan);
         p.load = load;
-        s.pickups.push_back(std::move(p));
+        addPickup(s, std::move(p));
     }
 
     void warningLine(const std::string& t) {
@@ -314,6 +322,7 @@ private:
     ReportInfo info_;
     std::vector<Source> sources_;
     std::optional<Source> open_;
+    std::unordered_map<std::string, std::size_t> pickupByRole_; // role (NFC) -> first pickup
     std::vector<GroupEntry> groups_;
     List<std::string> groupNames_;
     bool groupNamesValid_ = true;

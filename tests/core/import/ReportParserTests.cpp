@@ -187,6 +187,16 @@ TEST(ReportParserLabels, PickupsAndMotorLoads) {
     EXPECT_FALSE(p[4].fromDXF);
 }
 
+TEST(ReportParserLabels, MotorLoadsFindTheirRoleCanonically) {
+    Report r = parseLines({"1. Source: L", "Fa\u00E7ade pickup position (X; Y; Z, m): A (1; 2; 3)",
+                           "Fac\u0327ade motor load: 40", "2. Source: M", "Fa\u00E7ade motor load: 50"});
+    ASSERT_EQ(r.sources.at(0).pickups.size(), 1u);
+    EXPECT_EQ(r.sources[0].pickups[0].load, 40);
+    // Roles of an earlier source are not found.
+    ASSERT_EQ(r.sources.at(1).pickups.size(), 1u);
+    EXPECT_TRUE(std::isnan(r.sources[1].pickups[0].position.x));
+}
+
 TEST(ReportParserLabels, FirstMatchingCheckTakesTheLine) {
     Report r = parseLines({
         "1. Source: L",
