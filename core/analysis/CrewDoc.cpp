@@ -1,8 +1,5 @@
 #include "analysis/CrewDoc.h"
 
-#include "base/Text.h"
-
-#include <charconv>
 #include <cmath>
 #include <type_traits>
 
@@ -42,317 +39,117 @@ struct JsonCodec<T> {
 namespace {
 
 // ---- Encoding ------------------------------------------------------------------------
+// Each record hands its fields over in the order of its table.
 
-// Where a value sits, formatted only when a number cannot be written.
-struct Where {
-    const Where* parent = nullptr;
-    std::string_view key;
-    std::size_t index = 0;
-    bool isIndex = false;
-
-    Where child(std::string_view k) const { return Where{this, k, 0, false}; }
-    Where at(std::size_t i) const { return Where{this, {}, i, true}; }
-    std::string str() const {
-        if (parent == nullptr) return {};
-        std::string out = parent->str();
-        if (isIndex) {
-            char buf[24];
-            auto res = std::to_chars(buf, buf + sizeof buf, index);
-            out += '[';
-            out.append(buf, res.ptr);
-            out += ']';
-        } else {
-            if (!out.empty()) out += '.';
-            out += key;
-        }
-        return out;
-    }
-};
-
-// Compact JSON text written straight into one string, in the order the calls come.
-class Out {
-public:
-    Out() { s_.reserve(1 << 16); }
-
-    void raw(char c) { s_ += c; }
-    void raw(std::string_view v) { s_.append(v); }
-
-    void text(std::string_view v) {
-        if (!isValidUtf8(v)) {
-            // Model texts are valid after import; replace rather than fail if one is not.
-            text(decodeUtf8Lossy(v));
-            return;
-        }
-        s_ += '"';
-        for (char c : v) {
-            switch (c) {
-            case '"':
-                s_ += "\\\"";
-                break;
-            case '\\':
-                s_ += "\\\\";
-                break;
-            case '\b':
-                s_ += "\\b";
-                break;
-            case '\f':
-                s_ += "\\f";
-                break;
-            case '\n':
-                s_ += "\\n";
-                break;
-            case '\r':
-                s_ += "\\r";
-                break;
-            case '\t':
-                s_ += "\\t";
-                break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    static const char hex[] = "0123456789abcdef";
-                    s_ += "\\u00";
-                    s_ += hex[(c >> 4) & 0xF];
-                    s_ += hex[c & 0xF];
-                } else {
-                    s_ += c;
-                }
-            }
-        }
-        s_ += '"';
-    }
-
-    void integer(std::int64_t v) {
-        char buf[24];
-        auto res = std::to_chars(buf, buf + sizeof buf, v);
-        s_.append(buf, res.ptr);
-    }
-
-    // Shortest text that reads back to the same double; JSON has no form for the others.
-    void number(double v, const Where& where) {
-        if (!std::isfinite(v)) {
-            throw JsonEncodeError("The crew document holds a number that is not finite at " + where.str() +
-                                  ".");
-        }
-        char buf[32];
-        auto res = std::to_chars(buf, buf + sizeof buf, v);
-        s_.append(buf, res.ptr);
-    }
-
-    std::string take() { return std::move(s_); }
-
-private:
-    std::string s_;
-};
-
-void numbers(Out& out, const std::vector<double>& v, const Where& where) {
-    out.raw('[');
-    for (std::size_t i = 0; i < v.size(); ++i) {
-        if (i > 0) out.raw(',');
-        out.number(v[i], where.at(i));
-    }
-    out.raw(']');
+// Whole decimals are written without a fraction ("52", not "52.0"), as the page has always
+// received them; readers take both as the same number. Negative zero and anything beyond
+// 2^53 stay decimals, and so does a value that is not finite (for the dump to refuse).
+OrderedJson dec(double v) {
+    bool whole = v == std::trunc(v) && std::fabs(v) < 9007199254740992.0 && !(v == 0 && std::signbit(v));
+    return whole ? OrderedJson(static_cast<std::int64_t>(v)) : OrderedJson(v);
 }
 
-void numberLists(Out& out, const std::vector<std::vector<double>>& v, const Where& where) {
-    out.raw('[');
-    for (std::size_t i = 0; i < v.size(); ++i) {
-        if (i > 0) out.raw(',');
-        numbers(out, v[i], where.at(i));
-    }
-    out.raw(']');
+OrderedJson dec(const std::vector<double>& v) {
+    OrderedJson out = OrderedJson::array();
+    auto& a = out.get_ref<OrderedJson::array_t&>();
+    a.reserve(v.size());
+    for (double d : v) a.push_back(dec(d));
+    return out;
 }
 
-void integers(Out& out, const std::vector<std::int64_t>& v) {
-    out.raw('[');
-    for (std::size_t i = 0; i < v.size(); ++i) {
-        if (i > 0) out.raw(',');
-        out.integer(v[i]);
-    }
-    out.raw(']');
+OrderedJson dec(const std::vector<std::vector<double>>& v) {
+    OrderedJson out = OrderedJson::array();
+    auto& a = out.get_ref<OrderedJson::array_t&>();
+    a.reserve(v.size());
+    for (const auto& e : v) a.push_back(dec(e));
+    return out;
 }
 
-void texts(Out& out, const std::vector<std::string>& v) {
-    out.raw('[');
-    for (std::size_t i = 0; i < v.size(); ++i) {
-        if (i > 0) out.raw(',');
-        out.text(v[i]);
-    }
-    out.raw(']');
+template <class T>
+std::optional<OrderedJson> dec(const std::optional<T>& v) {
+    if (!v) return std::nullopt;
+    return dec(*v);
 }
 
-// One object, its fields in call order; optional fields left out when absent.
-class Obj {
-public:
-    Obj(Out& out, const Where& where) : out_(out), where_(where) { out_.raw('{'); }
-    void end() { out_.raw('}'); }
-
-    // Starts a member whose value the caller writes next.
-    Out& key(std::string_view k) {
-        if (!first_) out_.raw(',');
-        first_ = false;
-        out_.raw('"');
-        out_.raw(k);
-        out_.raw("\":");
-        return out_;
-    }
-
-    Obj& text(std::string_view k, const std::string& v) {
-        key(k).text(v);
-        return *this;
-    }
-    Obj& text(std::string_view k, const std::optional<std::string>& v) {
-        if (v) key(k).text(*v);
-        return *this;
-    }
-    Obj& integer(std::string_view k, std::int64_t v) {
-        key(k).integer(v);
-        return *this;
-    }
-    Obj& integer(std::string_view k, const std::optional<std::int64_t>& v) {
-        if (v) key(k).integer(*v);
-        return *this;
-    }
-    Obj& flag(std::string_view k, bool v) {
-        key(k).raw(v ? "true" : "false");
-        return *this;
-    }
-    Obj& decimal(std::string_view k, double v) {
-        key(k).number(v, where_.child(k));
-        return *this;
-    }
-    Obj& decimal(std::string_view k, const std::optional<double>& v) {
-        if (v) decimal(k, *v);
-        return *this;
-    }
-    Obj& decimals(std::string_view k, const std::vector<double>& v) {
-        numbers(key(k), v, where_.child(k));
-        return *this;
-    }
-    Obj& decimals(std::string_view k, const std::optional<std::vector<double>>& v) {
-        if (v) decimals(k, *v);
-        return *this;
-    }
-
-private:
-    Out& out_;
-    const Where& where_;
-    bool first_ = true;
-};
-
-void encodePoint(Out& out, const CrewDoc::Point& p, const Where& where) {
-    Obj o(out, where);
-    o.text("role", p.role).text("hole", p.hole).decimals("xyz", p.xyz).decimal("load", p.load);
-    o.flag("delta", p.delta).text("motor", p.motor).decimal("motorKg", p.motorKg);
-    if (p.dm) numberLists(o.key("dm"), *p.dm, where.child("dm"));
-    o.end();
+template <class T>
+OrderedJson list(const std::vector<T>& v, OrderedJson (*encode)(const T&)) {
+    OrderedJson out = OrderedJson::array();
+    out.get_ref<OrderedJson::array_t&>().reserve(v.size());
+    for (const T& e : v) out.push_back(encode(e));
+    return out;
 }
 
-void encodeEnc(Out& out, const CrewDoc::Enc& e, const Where& where) {
-    Obj o(out, where);
-    o.integer("n", e.n).text("t", e.t).decimal("a", e.a).decimal("s", e.s);
-    o.decimal("top", e.top).decimal("bot", e.bot).text("pf", e.pf);
-    o.end();
+OrderedJson encodePoint(const CrewDoc::Point& p) {
+    return OrderedJsonWriter(8)
+        .put("role", p.role)
+        .put("hole", p.hole)
+        .opt("xyz", dec(p.xyz))
+        .opt("load", dec(p.load))
+        .put("delta", p.delta)
+        .opt("motor", p.motor)
+        .opt("motorKg", dec(p.motorKg))
+        .opt("dm", dec(p.dm))
+        .take();
 }
 
-void encodeSide(Out& out, const CrewDoc::Side& s, const Where& where) {
-    Obj o(out, where);
-    o.text("p", s.p);
-    integers(o.key("box"), s.box);
-    o.key("pts").raw('[');
-    for (std::size_t i = 0; i < s.pts.size(); ++i) {
-        if (i > 0) out.raw(',');
-        integers(out, s.pts[i]);
-    }
-    out.raw(']');
-    o.end();
+OrderedJson encodeEnc(const CrewDoc::Enc& e) {
+    return OrderedJsonWriter(7)
+        .put("n", e.n)
+        .put("t", e.t)
+        .opt("a", dec(e.a))
+        .opt("s", dec(e.s))
+        .opt("top", dec(e.top))
+        .opt("bot", dec(e.bot))
+        .opt("pf", e.pf)
+        .take();
 }
 
-void encodePlan(Out& out, const CrewDoc::Plan& p, const Where& where) {
-    Obj o(out, where);
-    o.decimals("c", p.c);
-    numberLists(o.key("hull"), p.hull, where.child("hull"));
-    o.decimals("dir", p.dir);
-    o.end();
+OrderedJson encodeWarn(const CrewDoc::Warn& w) {
+    return OrderedJsonWriter(2).put("l", w.l).put("t", w.t).take();
 }
 
-void encodeSrc(Out& out, const CrewDoc::Src& s, const Where& where) {
-    Obj o(out, where);
-    o.text("id", s.id).text("name", s.name);
-    texts(o.key("group"), s.group);
-    o.text("config", s.config).text("bumper", s.bumper).integer("motors", s.motors);
-    o.decimal("site", s.site).decimal("az", s.az).decimals("pos", s.pos).decimal("bottom", s.bottom);
-    o.decimals("botFace", s.botFace).decimal("weight", s.weight).decimal("encWeight", s.encWeight);
-
-    Where pointsWhere = where.child("points");
-    o.key("points").raw('[');
-    for (std::size_t i = 0; i < s.points.size(); ++i) {
-        if (i > 0) out.raw(',');
-        encodePoint(out, s.points[i], pointsWhere.at(i));
-    }
-    out.raw(']');
-    o.flag("hasAngles", s.hasAngles);
-
-    Where encWhere = where.child("enc");
-    o.key("enc").raw('[');
-    for (std::size_t i = 0; i < s.enc.size(); ++i) {
-        if (i > 0) out.raw(',');
-        encodeEnc(out, s.enc[i], encWhere.at(i));
-    }
-    out.raw(']');
-
-    Where warnWhere = where.child("warn");
-    o.key("warn").raw('[');
-    for (std::size_t i = 0; i < s.warn.size(); ++i) {
-        if (i > 0) out.raw(',');
-        Obj w(out, warnWhere);
-        w.text("l", s.warn[i].l).text("t", s.warn[i].t);
-        w.end();
-    }
-    out.raw(']');
-
-    if (s.side) encodeSide(o.key("side"), *s.side, where.child("side"));
-    if (s.plan) encodePlan(o.key("plan"), *s.plan, where.child("plan"));
-    o.decimal("rigH", s.rigH);
-    if (s.changed) texts(o.key("changed"), *s.changed);
-    o.end();
+OrderedJson encodeSide(const CrewDoc::Side& s) {
+    return OrderedJsonWriter(3).put("p", s.p).put("box", s.box).put("pts", s.pts).take();
 }
 
-std::string encodeDoc(const CrewDoc& d) {
-    Out out;
-    Where root;
-    Obj o(out, root);
-    o.integer("v", d.v).text("name", d.name).text("author", d.author).text("updated", d.updated);
-    o.text("report", d.report).text("svVersion", d.svVersion).text("distUnit", d.distUnit);
-    o.text("weightUnit", d.weightUnit);
+OrderedJson encodePlan(const CrewDoc::Plan& p) {
+    return OrderedJsonWriter(3).put("c", dec(p.c)).put("hull", dec(p.hull)).put("dir", dec(p.dir)).take();
+}
 
-    Where sourcesWhere = root.child("sources");
-    o.key("sources").raw('[');
-    for (std::size_t i = 0; i < d.sources.size(); ++i) {
-        if (i > 0) out.raw(',');
-        encodeSrc(out, d.sources[i], sourcesWhere.at(i));
-    }
-    out.raw(']');
+OrderedJson encodeSrc(const CrewDoc::Src& s) {
+    OrderedJsonWriter w(21);
+    w.put("id", s.id).put("name", s.name).put("group", s.group).put("config", s.config);
+    w.opt("bumper", s.bumper).opt("motors", s.motors).opt("site", dec(s.site)).opt("az", dec(s.az));
+    w.opt("pos", dec(s.pos)).opt("bottom", dec(s.bottom)).opt("botFace", dec(s.botFace));
+    w.opt("weight", dec(s.weight)).opt("encWeight", dec(s.encWeight));
+    w.put("points", list(s.points, encodePoint)).put("hasAngles", s.hasAngles);
+    w.put("enc", list(s.enc, encodeEnc)).put("warn", list(s.warn, encodeWarn));
+    if (s.side) w.put("side", encodeSide(*s.side));
+    if (s.plan) w.put("plan", encodePlan(*s.plan));
+    w.opt("rigH", dec(s.rigH)).opt("changed", s.changed);
+    return w.take();
+}
 
-    Where inventoryWhere = root.child("inventory");
-    o.key("inventory").raw('[');
-    for (std::size_t i = 0; i < d.inventory.size(); ++i) {
-        if (i > 0) out.raw(',');
-        const CrewDoc::Inv& row = d.inventory[i];
-        Obj io(out, inventoryWhere);
-        io.text("cat", row.cat).integer("q", row.q).text("n", row.n).integer("ch", row.ch);
-        io.end();
-    }
-    out.raw(']');
+OrderedJson encodeInv(const CrewDoc::Inv& i) {
+    return OrderedJsonWriter(4).put("cat", i.cat).put("q", i.q).put("n", i.n).opt("ch", i.ch).take();
+}
 
-    Where deltaWhere = root.child("delta");
-    o.key("delta");
-    Obj delta(out, deltaWhere);
-    delta.text("name", d.delta.name).decimal("spacing", d.delta.spacing).decimal("weight", d.delta.weight);
-    delta.end();
+OrderedJson encodeDelta(const CrewDoc::Delta& d) {
+    return OrderedJsonWriter(3)
+        .put("name", d.name)
+        .opt("spacing", dec(d.spacing))
+        .opt("weight", dec(d.weight))
+        .take();
+}
 
-    o.text("link", d.link).text("qr", d.qr);
-    o.end();
-    return out.take();
+OrderedJson encodeDoc(const CrewDoc& d) {
+    OrderedJsonWriter w(13);
+    w.put("v", d.v).put("name", d.name).opt("author", d.author).put("updated", d.updated);
+    w.put("report", d.report).put("svVersion", d.svVersion);
+    w.put("distUnit", d.distUnit).put("weightUnit", d.weightUnit);
+    w.put("sources", list(d.sources, encodeSrc)).put("inventory", list(d.inventory, encodeInv));
+    w.put("delta", encodeDelta(d.delta)).opt("link", d.link).opt("qr", d.qr);
+    return w.take();
 }
 
 // ---- Decoding ------------------------------------------------------------------------
@@ -508,7 +305,7 @@ CrewDoc CrewDoc::fromJson(const Json& j, const JsonPath& path) {
 }
 
 std::string CrewDoc::encode() const {
-    return encodeDoc(*this);
+    return dumpJsonCompactStrict(encodeDoc(*this));
 }
 
 CrewDoc CrewDoc::decode(std::string_view text) {

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace rig {
 
@@ -138,6 +139,51 @@ std::string dumpJsonPretty(const Json& j) {
 
 std::string dumpJsonCompact(const Json& j) {
     return j.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+namespace {
+
+// One step down into an object (key) or an array (index).
+struct JsonStep {
+    const std::string* key = nullptr;
+    std::size_t index = 0;
+};
+
+// Finds the first number that is not finite. The steps down to it are collected on the way
+// back up (deepest first), so nothing is allocated while the document is fine.
+bool findNonFinite(const OrderedJson& j, std::vector<JsonStep>& steps) {
+    if (j.is_number_float()) return !std::isfinite(j.get<double>());
+    if (j.is_object()) {
+        for (auto it = j.begin(); it != j.end(); ++it) {
+            if (findNonFinite(it.value(), steps)) {
+                steps.push_back({&it.key(), 0});
+                return true;
+            }
+        }
+    } else if (j.is_array()) {
+        for (std::size_t i = 0; i < j.size(); ++i) {
+            if (findNonFinite(j[i], steps)) {
+                steps.push_back({nullptr, i});
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+std::string dumpJsonCompactStrict(const OrderedJson& j) {
+    std::vector<JsonStep> steps;
+    if (findNonFinite(j, steps)) {
+        JsonPath path;
+        for (auto it = steps.rbegin(); it != steps.rend(); ++it) {
+            path = it->key != nullptr ? path.key(*it->key) : path.index(it->index);
+        }
+        throw JsonEncodeError("A number that is not finite cannot be written in JSON at " + where(path) +
+                              ".");
+    }
+    return j.dump(-1, ' ', false, OrderedJson::error_handler_t::replace);
 }
 
 } // namespace rig

@@ -20,11 +20,14 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace rig {
 
 using Json = nlohmann::json;
+// Keys kept in the order they are put in, for formats whose key order is part of the contract.
+using OrderedJson = nlohmann::ordered_json;
 
 class JsonDecodeError : public std::runtime_error {
 public:
@@ -198,12 +201,46 @@ private:
     Json obj_ = Json::object();
 };
 
+// Builds one object whose keys keep the order they are put in; optional fields are left
+// out when absent. Values go in as nlohmann converts them (texts, numbers, flags, vectors
+// of these, nested OrderedJson). Each key is put once: the writer does not look for it.
+class OrderedJsonWriter {
+public:
+    // `fields`: how many keys the object will hold at most, to allocate once.
+    explicit OrderedJsonWriter(std::size_t fields = 0) { members().reserve(fields); }
+
+    template <class T>
+    OrderedJsonWriter& put(const char* key, T&& value) {
+        members().emplace_back(key, OrderedJson(std::forward<T>(value)));
+        return *this;
+    }
+    template <class T>
+    OrderedJsonWriter& opt(const char* key, const std::optional<T>& value) {
+        if (value) put(key, *value);
+        return *this;
+    }
+    template <class T>
+    OrderedJsonWriter& opt(const char* key, std::optional<T>&& value) {
+        if (value) put(key, std::move(*value));
+        return *this;
+    }
+    OrderedJson take() { return std::move(obj_); }
+
+private:
+    OrderedJson::object_t& members() { return obj_.get_ref<OrderedJson::object_t&>(); }
+    OrderedJson obj_ = OrderedJson::object();
+};
+
 // Parses JSON text; a syntax error throws JsonDecodeError with the line and column.
 Json parseJsonText(std::string_view text);
 // Indented text with sorted keys (nlohmann objects are sorted); invalid UTF-8 replaced.
 std::string dumpJsonPretty(const Json& j);
 // Compact text without blanks, sorted keys.
 std::string dumpJsonCompact(const Json& j);
+// Compact text without blanks, keys in their stored order, invalid UTF-8 replaced. JSON
+// has no form for a number that is not finite: one throws JsonEncodeError naming its
+// place (never null, never the "NaN" strings of the decimal codec).
+std::string dumpJsonCompactStrict(const OrderedJson& j);
 
 // Reads a whole record from JSON text; throws JsonDecodeError.
 template <class T>
