@@ -52,6 +52,18 @@ Pickup testPickup(std::string role, XYZ position, std::optional<double> load, st
     return p;
 }
 
+Source testSource(std::string name, std::vector<std::string> groups, std::vector<Pickup> pickups) {
+    Source s(std::move(name), List<std::string>(std::move(groups)));
+    s.pickups = List<Pickup>(std::move(pickups));
+    return s;
+}
+
+Project projectOf(std::vector<Source> sources) {
+    Project p;
+    p.report.sources = List<Source>(std::move(sources));
+    return p;
+}
+
 Source flownArray(std::string name, std::vector<std::string> groups, int enclosureCount, int pickupCount,
                   std::string enclosureType) {
     Source s(std::move(name), List<std::string>(std::move(groups)));

@@ -5,6 +5,7 @@
 #include "base/Date.h"
 #include "model/Project.h"
 
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +20,15 @@ Motor testMotor(std::string name = "D8+ 1000 kg", double weight = 58, unsigned s
 
 Pickup testPickup(std::string role, XYZ position, std::optional<double> load = std::nullopt,
                   std::string hole = "");
+
+// What the report parser stores for a number it cannot read.
+inline const double notANumber = std::numeric_limits<double>::quiet_NaN();
+
+// A bare source: name, groups and pickups, nothing else set.
+Source testSource(std::string name, std::vector<std::string> groups, std::vector<Pickup> pickups = {});
+
+// A bare project holding only these report sources (no header, file or history).
+Project projectOf(std::vector<Source> sources);
 
 // A flown line-source array: "Flown" configuration, bumper, two motors, "Front" and
 // "Rear" pickups with loads that add up to the total weight, `enclosureCount` cabinets

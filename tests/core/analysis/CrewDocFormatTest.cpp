@@ -1,13 +1,18 @@
 #include "analysis/CrewDoc.h"
+#include "support/ProjectFixtures.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <functional>
 #include <limits>
 
 using namespace rig;
+using fixtures::notANumber;
 
 namespace {
 
+// A source with every field, then one with none of its optional fields.
 CrewDoc sampleDoc() {
     CrewDoc d;
     d.name = "CS Arena";
@@ -26,155 +31,113 @@ CrewDoc sampleDoc() {
     s.az = -12.5;
     s.pos = std::vector<double>{1, 2, 3};
     s.botFace = std::vector<double>{-2.25, -7.3};
-
-    CrewDoc::Point full;
-    full.role = "Front";
-    full.hole = "3";
-    full.xyz = std::vector<double>{1.5, 2, 9};
-    full.load = 412.5;
-    full.delta = true;
-    full.motor = "D8+ 1t";
-    full.motorKg = 52;
-    full.dm = std::vector<std::vector<double>>{{1.1, 2, 9}, {1.9, 2, 9}};
     CrewDoc::Point bare;
     bare.role = "Rear";
-    s.points = {full, bare};
+    s.points = {{"Front", "3", std::vector<double>{1.5, 2, 9}, 412.5, true, "D8+ 1t", 52,
+                 std::vector<std::vector<double>>{{1.1, 2, 9}, {1.9, 2, 9}}},
+                bare};
     s.enc = {{1, "K1", 0.0, -1.5, 9.1, 8.7, std::nullopt}};
     s.warn = {{"caution", "Check the rear link"}};
     s.side = CrewDoc::Side{"M0 0L10 0L10 10Z", {0, 0, 10, 10}, {{0, -5}}};
     s.plan = CrewDoc::Plan{{1, 2}, {{-0.3, -0.2}, {0.3, -0.2}, {0.3, 0.2}}, {0, 1}};
     s.rigH = 12;
     s.changed = std::vector<std::string>{"Site -1 → -2"};
-    d.sources = {s};
+    CrewDoc::Src fill;
+    fill.id = fill.name = "Fill";
+    d.sources = {s, fill};
     d.inventory = {{"Enclosure", 12, "K1", 3}, {"Rigging", 2, "K1-BUMP", std::nullopt}};
     return d;
 }
 
-Json parsed(const CrewDoc& d) {
-    return parseJsonText(d.encode());
-}
+// Compact, keys in table order, absent optionals left out, empty lists written as [].
+const char* const kSampleText =
+    R"({"v":1,"name":"CS Arena","updated":"2025-03-14T09:26:53Z","report":"arena.pdf","svVersion":"3.7",)"
+    R"("distUnit":"m","weightUnit":"kg","sources":[{"id":"ALL/Main/Main L","name":"Main L",)"
+    R"("group":["ALL","Main"],"config":"flown","az":-12.5,"pos":[1,2,3],"botFace":[-2.25,-7.3],)"
+    R"("points":[{"role":"Front","hole":"3","xyz":[1.5,2,9],"load":412.5,"delta":true,"motor":"D8+ 1t",)"
+    R"("motorKg":52,"dm":[[1.1,2,9],[1.9,2,9]]},{"role":"Rear","hole":"","delta":false}],"hasAngles":false,)"
+    R"("enc":[{"n":1,"t":"K1","a":0,"s":-1.5,"top":9.1,"bot":8.7}],"warn":[{"l":"caution",)"
+    R"("t":"Check the rear link"}],"side":{"p":"M0 0L10 0L10 10Z","box":[0,0,10,10],"pts":[[0,-5]]},)"
+    R"("plan":{"c":[1,2],"hull":[[-0.3,-0.2],[0.3,-0.2],[0.3,0.2]],"dir":[0,1]},"rigH":12,)"
+    R"("changed":["Site -1 → -2"]},{"id":"Fill","name":"Fill","group":[],"config":"","points":[],)"
+    R"("hasAngles":false,"enc":[],"warn":[]}],"inventory":[{"cat":"Enclosure","q":12,"n":"K1","ch":3},)"
+    R"({"cat":"Rigging","q":2,"n":"K1-BUMP"}],"delta":{"name":"K1-DELTA","spacing":0.8,"weight":9.5}})";
 
 } // namespace
 
-TEST(CrewDocFormat, OptionalKeysLeftOutEmptyListsWritten) {
-    CrewDoc d = sampleDoc();
-    d.sources[0].enc.clear();
-    d.sources[0].warn.clear();
-    Json j = parsed(d);
+TEST(CrewDocFormat, EncodesCompactTextInTableOrder) {
+    EXPECT_EQ(sampleDoc().encode(), kSampleText);
+}
 
-    for (const char* key : {"author", "link", "qr"}) EXPECT_FALSE(j.contains(key)) << key;
-    for (const char* key : {"v", "name", "updated", "report", "svVersion", "distUnit", "weightUnit",
-                            "sources", "inventory", "delta"}) {
-        EXPECT_TRUE(j.contains(key)) << key;
+TEST(CrewDocFormat, NonFiniteNumberFailsNamingItsPlace) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::pair<const char*, std::function<void(CrewDoc&)>> cases[] = {
+        {"sources[0].points[0].load", [](CrewDoc& d) { d.sources[0].points[0].load = notANumber; }},
+        {"sources[0].plan.hull[1][0]", [&](CrewDoc& d) { d.sources[0].plan->hull[1][0] = inf; }},
+        {"sources[0].points[0].dm[1][2]", [&](CrewDoc& d) { d.sources[0].points[0].dm->at(1)[2] = -inf; }},
+        {"sources[1].rigH", [](CrewDoc& d) { d.sources[1].rigH = notANumber; }},
+        {"delta.spacing", [](CrewDoc& d) { d.delta.spacing = notANumber; }},
+    };
+    for (const auto& [place, spoil] : cases) {
+        CrewDoc d = sampleDoc();
+        spoil(d);
+        try {
+            (void)d.encode();
+            ADD_FAILURE() << "encoded a non-finite " << place;
+        } catch (const JsonEncodeError& e) {
+            EXPECT_NE(std::string(e.what()).find(place), std::string::npos) << e.what();
+        }
     }
-    EXPECT_EQ(j["v"], 1);
-
-    const Json& src = j["sources"][0];
-    EXPECT_EQ(src["enc"], Json::array());
-    EXPECT_EQ(src["warn"], Json::array());
-    EXPECT_FALSE(src.contains("bumper"));
-    EXPECT_FALSE(src.contains("weight"));
-
-    Json bare = src["points"][1];
-    std::vector<std::string> keys;
-    for (auto it = bare.begin(); it != bare.end(); ++it) keys.push_back(it.key());
-    EXPECT_EQ(keys, (std::vector<std::string>{"delta", "hole", "role"}));
-    EXPECT_FALSE(j["inventory"][1].contains("ch"));
 }
 
-TEST(CrewDocFormat, CompactTextInFieldOrder) {
-    std::string text = sampleDoc().encode();
-    EXPECT_EQ(text.find(": "), std::string::npos);
-    EXPECT_EQ(text.find(", "), std::string::npos);
-    EXPECT_NE(text.find("\"name\":\"CS "), std::string::npos);
-    EXPECT_EQ(text.rfind("{\"v\":1,\"name\":\"CS Arena\",\"updated\":", 0), 0u);
-    EXPECT_NE(text.find("{\"role\":\"Rear\",\"hole\":\"\",\"delta\":false}"), std::string::npos);
-    EXPECT_NE(text.find("\"box\":[0,0,10,10]"), std::string::npos);
-    EXPECT_NE(text.find("\"changed\":[\"Site -1 → -2\"]"), std::string::npos);
-    EXPECT_EQ(text.find('\n'), std::string::npos);
-}
-
-TEST(CrewDocFormat, NonFiniteNumberFailsWithItsPlace) {
-    const double nan = std::numeric_limits<double>::quiet_NaN();
+TEST(CrewDocFormat, RoundTripKeepsEveryValueAndText) {
     CrewDoc d = sampleDoc();
-    d.sources[0].points[0].load = nan;
-    try {
-        (void)d.encode();
-        FAIL() << "encoded a NaN";
-    } catch (const JsonEncodeError& e) {
-        EXPECT_NE(std::string(e.what()).find("sources[0].points[0].load"), std::string::npos) << e.what();
-    }
-
-    d = sampleDoc();
-    d.sources[0].plan->hull[1][0] = std::numeric_limits<double>::infinity();
-    EXPECT_THROW((void)d.encode(), JsonEncodeError);
-    d = sampleDoc();
-    d.sources[0].points[0].dm->at(1)[2] = -std::numeric_limits<double>::infinity();
-    EXPECT_THROW((void)d.encode(), JsonEncodeError);
-    d = sampleDoc();
-    d.delta.spacing = nan;
-    EXPECT_THROW((void)d.encode(), JsonEncodeError);
-}
-
-TEST(CrewDocFormat, RoundTripKeepsEveryValue) {
-    CrewDoc d = sampleDoc();
+    d.name = "Quote \" back\\slash\nline\ttab\x01 bell\x7f é →";
     d.author = "Crème";
     d.link = "https://crew.example/x";
     d.qr = "data:image/png;base64,AAAA";
-    CrewDoc r = CrewDoc::decode(d.encode());
+    d.sources[0].site = -0.0;
+    d.sources[0].weight = 0.1 + 0.2;
+    d.sources[0].encWeight = 1e21;
+    d.sources[0].bottom = 5e-324;
+    std::string text = d.encode();
+    EXPECT_NE(text.find("\\u0001"), std::string::npos);
 
-    EXPECT_EQ(r.encode(), d.encode());
-    EXPECT_EQ(r.author, "Crème");
-    ASSERT_EQ(r.sources.size(), 1u);
-    const CrewDoc::Src& s = r.sources[0];
-    EXPECT_EQ(s.points[0].dm, d.sources[0].points[0].dm);
-    EXPECT_EQ(s.points[1].xyz, std::nullopt);
-    EXPECT_EQ(s.side->box, (std::vector<std::int64_t>{0, 0, 10, 10}));
-    EXPECT_EQ(s.plan->dir, (std::vector<double>{0, 1}));
-    EXPECT_EQ(s.enc[0].a, 0.0);
-    EXPECT_EQ(s.enc[0].pf, std::nullopt);
-    EXPECT_EQ(r.inventory[0].ch, 3);
-    EXPECT_EQ(r.delta.weight, 9.5);
+    CrewDoc r = CrewDoc::decode(text);
+    EXPECT_EQ(r.encode(), text);
+    EXPECT_EQ(r.name, d.name);
+    EXPECT_TRUE(std::signbit(*r.sources[0].site));
+    EXPECT_EQ(r.sources[0].weight, 0.1 + 0.2);
+    EXPECT_EQ(r.sources[0].encWeight, 1e21);
+    EXPECT_EQ(r.sources[0].bottom, 5e-324);
+
+    d.author = std::string("bad \xff byte");
+    EXPECT_EQ(CrewDoc::decode(d.encode()).author, "bad \xEF\xBF\xBD byte"); // U+FFFD
 }
 
 TEST(CrewDocFormat, DecoderIsStrict) {
-    Json j = parsed(sampleDoc());
-
-    Json noV = j;
-    noV.erase("v");
-    EXPECT_THROW(CrewDoc::decode(noV.dump()), JsonDecodeError);
-
-    Json nullName = j;
-    nullName["name"] = nullptr;
-    EXPECT_THROW(CrewDoc::decode(nullName.dump()), JsonDecodeError);
-
-    Json fractionalQ = j;
-    fractionalQ["inventory"][0]["q"] = 1.5;
-    EXPECT_THROW(CrewDoc::decode(fractionalQ.dump()), JsonDecodeError);
-
-    Json stringLoad = j;
-    stringLoad["sources"][0]["points"][0]["load"] = "NaN";
-    EXPECT_THROW(CrewDoc::decode(stringLoad.dump()), JsonDecodeError);
-
-    Json noDelta = j;
-    noDelta["sources"][0]["points"][1].erase("delta");
-    EXPECT_THROW(CrewDoc::decode(noDelta.dump()), JsonDecodeError);
-
-    Json noWarn = j;
-    noWarn["sources"][0].erase("warn");
-    EXPECT_THROW(CrewDoc::decode(noWarn.dump()), JsonDecodeError);
-
-    Json badSide = j;
-    badSide["sources"][0]["side"]["box"][0] = 0.5;
-    EXPECT_THROW(CrewDoc::decode(badSide.dump()), JsonDecodeError);
-
-    EXPECT_THROW(CrewDoc::decode("[]"), JsonDecodeError);
-    EXPECT_THROW(CrewDoc::decode("{\"v\":4e444}"), JsonDecodeError); // beyond a double
-    EXPECT_THROW(CrewDoc::decode("{\"v\":1,"), JsonDecodeError);
+    const Json good = parseJsonText(kSampleText);
+    const std::function<void(Json&)> spoils[] = {
+        [](Json& j) { j.erase("v"); },
+        [](Json& j) { j["name"] = nullptr; },
+        [](Json& j) { j["inventory"][0]["q"] = 1.5; },
+        [](Json& j) { j["sources"][0]["points"][0]["load"] = "NaN"; },
+        [](Json& j) { j["sources"][0]["points"][1].erase("delta"); },
+        [](Json& j) { j["sources"][1].erase("warn"); },
+        [](Json& j) { j["sources"][0]["side"]["box"][0] = 0.5; },
+    };
+    for (std::size_t i = 0; i < std::size(spoils); ++i) {
+        Json j = good;
+        spoils[i](j);
+        EXPECT_THROW(CrewDoc::decode(j.dump()), JsonDecodeError) << "case " << i;
+    }
+    for (const char* text : {"[]", "{\"v\":4e444}", "{\"v\":1,"}) {
+        EXPECT_THROW(CrewDoc::decode(text), JsonDecodeError) << text;
+    }
 }
 
 TEST(CrewDocFormat, DecoderIgnoresUnknownKeysAndNullOptionals) {
-    Json j = parsed(sampleDoc());
+    Json j = parseJsonText(kSampleText);
     j["extra"] = 1;
     j["sources"][0]["future"] = {1, 2};
     j["sources"][0]["points"][0]["x"] = "y";
@@ -182,36 +145,12 @@ TEST(CrewDocFormat, DecoderIgnoresUnknownKeysAndNullOptionals) {
     j["author"] = nullptr;
     j["sources"][0]["rigH"] = nullptr;
     j["inventory"][0]["ch"] = nullptr;
-    j["distUnit"] = "ft";
+    j["sources"][0]["site"] = 3; // a whole number reads as a decimal too
 
     CrewDoc r = CrewDoc::decode(j.dump());
     EXPECT_EQ(r.author, std::nullopt);
     EXPECT_EQ(r.sources[0].rigH, std::nullopt);
     EXPECT_EQ(r.inventory[0].ch, std::nullopt);
-    EXPECT_EQ(r.distUnit, "ft");
+    EXPECT_EQ(r.sources[0].site, 3.0);
     EXPECT_EQ(r.sources[0].points[0].load, 412.5);
-
-    // A whole number reads as a decimal too.
-    j["sources"][0]["site"] = 3;
-    EXPECT_EQ(CrewDoc::decode(j.dump()).sources[0].site, 3.0);
-}
-
-TEST(CrewDocFormat, TextsAreEscapedAndNumbersReadBack) {
-    CrewDoc d = sampleDoc();
-    d.name = "Quote \" back\\slash\nline\ttab\x01 bell\x7f é →";
-    d.author = std::string("bad \xff byte");
-    d.sources[0].az = 0.1 + 0.2;
-    d.sources[0].site = -0.0;
-    d.sources[0].weight = 1e21;
-    d.sources[0].rigH = 5e-324;
-    std::string text = d.encode();
-    EXPECT_NE(text.find("\\u0001"), std::string::npos);
-
-    CrewDoc r = CrewDoc::decode(text);
-    EXPECT_EQ(r.name, d.name);
-    EXPECT_EQ(r.author, "bad \xEF\xBF\xBD byte"); // U+FFFD
-    EXPECT_EQ(r.sources[0].az, 0.1 + 0.2);
-    EXPECT_EQ(r.sources[0].site, 0.0);
-    EXPECT_EQ(r.sources[0].weight, 1e21);
-    EXPECT_EQ(r.sources[0].rigH, 5e-324);
 }

@@ -1,22 +1,21 @@
 #include "analysis/RigDXF.h"
 #include "model/Project.h"
+#include "support/ProjectFixtures.h"
 
 #include <dl_creationadapter.h>
 #include <dl_dxf.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
-#include <limits>
+#include <functional>
 #include <map>
 #include <sstream>
 
 using namespace rig;
+using namespace rig::fixtures;
 using Footprints = RigDXF::Options::Footprints;
 
 namespace {
-
-const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // What an independent DXF library sees in a file.
 struct Seen {
@@ -29,6 +28,7 @@ struct Seen {
         double x, y, z, height;
         std::string text;
     };
+    std::string dxf;
     std::map<std::string, int> layers;
     std::vector<Line> lines;
     std::vector<std::pair<std::string, DL_CircleData>> circles;
@@ -65,66 +65,43 @@ private:
     Seen& seen_;
 };
 
-// Reads the file with the independent library; every file the writer makes must pass.
-Seen read(const std::string& dxf) {
-    Seen seen;
-    Collector collector(seen);
-    std::istringstream in(dxf);
-    DL_Dxf reader;
-    EXPECT_TRUE(reader.in(in, &collector));
-    return seen;
-}
-
-// Every line is a group code followed by a value; returns the number of pairs.
-std::size_t checkPairs(const std::string& dxf) {
-    EXPECT_FALSE(dxf.empty());
+// Every line is a group code followed by a value, ending in EOF.
+void checkPairs(const std::string& dxf) {
+    ASSERT_FALSE(dxf.empty());
     EXPECT_EQ(dxf.back(), '\n');
     EXPECT_EQ(dxf.find('\r'), std::string::npos);
     std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < dxf.size()) {
-        std::size_t end = dxf.find('\n', start);
+    for (std::size_t start = 0, end; start < dxf.size(); start = end + 1) {
+        end = dxf.find('\n', start);
         lines.push_back(dxf.substr(start, end - start));
-        start = end + 1;
     }
     EXPECT_EQ(lines.size() % 2, 0u);
     for (std::size_t i = 0; i < lines.size(); i += 2) {
         EXPECT_TRUE(!lines[i].empty() && std::all_of(lines[i].begin(), lines[i].end(), ::isdigit))
             << "line " << i << ": " << lines[i];
     }
-    EXPECT_EQ(lines[lines.size() - 1], "EOF");
-    return lines.size() / 2;
+    EXPECT_EQ(lines.back(), "EOF");
 }
 
-Pickup pickup(const char* role, XYZ at, std::optional<double> load, const char* hole = "") {
-    Pickup p;
-    p.role = role;
-    p.hole = hole;
-    p.position = at;
-    p.load = load;
-    return p;
-}
-
-Project oneSource(Source s) {
-    Project p;
-    p.report.sources = {std::move(s)};
-    return p;
+// Writes the file and reads it back with the independent library; every file the writer
+// makes must pass, and none may hold a "nan" value.
+Seen draw(const Project& p, const RigDXF::Options& o) {
+    Seen seen;
+    seen.dxf = RigDXF::make(p, o);
+    checkPairs(seen.dxf);
+    EXPECT_EQ(seen.dxf.find("nan\n"), std::string::npos);
+    Collector collector(seen);
+    std::istringstream in(seen.dxf);
+    DL_Dxf reader;
+    EXPECT_TRUE(reader.in(in, &collector));
+    return seen;
 }
 
 Source mainL(std::vector<Pickup> pickups) {
-    Source s("Main L", {"ALL", "Main"});
-    s.pickups = List<Pickup>(std::move(pickups));
-    return s;
+    return testSource("Main L", {"ALL", "Main"}, std::move(pickups));
 }
 
-RigDXF::Options allOff() {
-    RigDXF::Options o;
-    o.labels = false;
-    o.delta = false;
-    o.drops = false;
-    o.footprints = Footprints::off;
-    return o;
-}
+const RigDXF::Options kAllOff{false, false, false, Footprints::off};
 
 const char* const kWorkedExample =
     "999\n"
@@ -148,17 +125,13 @@ const char* const kWorkedExample =
 } // namespace
 
 TEST(RigDXF, WorkedExampleByteForByte) {
-    Source s("S1", {"ALL", "Main"});
-    s.pickups = {pickup("Front", XYZ(1, 2, 8), 100)};
-    Project p = oneSource(s);
+    Project p = projectOf({testSource("S1", {"ALL", "Main"}, {testPickup("Front", XYZ(1, 2, 8), 100)})});
     p.author = "Crème";
-    RigDXF::Options o = allOff();
+    RigDXF::Options o = kAllOff;
     o.labels = true;
 
-    std::string dxf = RigDXF::make(p, o);
-    EXPECT_EQ(dxf, kWorkedExample);
-    checkPairs(dxf);
-    Seen seen = read(dxf);
+    Seen seen = draw(p, o);
+    EXPECT_EQ(seen.dxf, kWorkedExample);
     EXPECT_EQ(seen.layers, (std::map<std::string, int>{{"RIG_LABELS", 7}, {"RIG_MAIN", 5}}));
     EXPECT_EQ(seen.lines.size(), 3u);
     EXPECT_EQ(seen.circles.size(), 1u);
@@ -166,40 +139,38 @@ TEST(RigDXF, WorkedExampleByteForByte) {
 }
 
 TEST(RigDXF, NoDrawnPointGivesFixedLayersAndEmptyEntities) {
-    Source unreadable = mainL({pickup("Front", XYZ(kNaN, 0, 0), 1), pickup("Rear", XYZ(0, kNaN, 0), 1),
-                               pickup("Mid", XYZ(0, 0, kNaN), 1)});
-    Project p = oneSource(unreadable);
+    const double nan = notANumber;
+    Project p =
+        projectOf({mainL({testPickup("Front", XYZ(nan, 0, 0), 1), testPickup("Rear", XYZ(0, nan, 0), 1),
+                          testPickup("Mid", XYZ(0, 0, nan), 1)})});
     p.author = "日本";
 
-    std::string dxf = RigDXF::make(p, RigDXF::Options());
-    EXPECT_EQ(dxf.rfind("999\nQuorvane Rig - rigging points (m, Soundvision origin)\n0\n", 0), 0u);
-    EXPECT_NE(dxf.find("2\nENTITIES\n0\nENDSEC\n0\nEOF\n"), std::string::npos);
-    EXPECT_EQ(dxf.find("nan"), std::string::npos);
-    checkPairs(dxf);
-    Seen seen = read(dxf);
+    Seen seen = draw(p, RigDXF::Options());
+    EXPECT_EQ(seen.dxf.rfind("999\nQuorvane Rig - rigging points (m, Soundvision origin)\n0\n", 0), 0u);
+    EXPECT_NE(seen.dxf.find("2\nENTITIES\n0\nENDSEC\n0\nEOF\n"), std::string::npos);
     EXPECT_EQ(seen.layers,
               (std::map<std::string, int>{{"RIG_DELTA", 3}, {"RIG_LABELS", 7}, {"RIG_SPEAKERS", 8}}));
     EXPECT_TRUE(seen.lines.empty());
 
     p.report.sources = {};
-    dxf = RigDXF::make(p, allOff());
-    EXPECT_NE(dxf.find("2\nLAYER\n70\n0\n0\nENDTAB\n"), std::string::npos);
-    checkPairs(dxf);
+    EXPECT_NE(draw(p, kAllOff).dxf.find("2\nLAYER\n70\n0\n0\nENDTAB\n"), std::string::npos);
 }
 
 TEST(RigDXF, GroupLayersAndPalette) {
-    Project p;
-    Source a("A", {"ALL", "Main"});
-    Source b("B", {"Main"});
-    Source c("C", {});
-    Source d("D", {"ALL"});
-    Source e("E", {"Delta"});
-    Source f("F", {"ALL", "Scène", "L-R"});
-    Source g("G", {"Other"});
-    for (Source* s : {&a, &b, &c, &d, &e, &f, &g}) s->pickups = {pickup("Front", XYZ(0, 0, 5), 1)};
-    p.report.sources = {a, b, c, d, e, f, g};
+    std::vector<Source> sources;
+    for (const auto& [name, groups] :
+         std::vector<std::pair<const char*, std::vector<std::string>>>{{"A", {"ALL", "Main"}},
+                                                                       {"B", {"Main"}},
+                                                                       {"C", {}},
+                                                                       {"D", {"ALL"}},
+                                                                       {"E", {"Delta"}},
+                                                                       {"F", {"ALL", "Scène", "L-R"}},
+                                                                       {"G", {"Other"}}}) {
+        sources.push_back(testSource(name, groups, {testPickup("Front", XYZ(0, 0, 5), 1)}));
+    }
+    Project p = projectOf(sources);
 
-    Seen seen = read(RigDXF::make(p, RigDXF::Options()));
+    Seen seen = draw(p, RigDXF::Options());
     // Three fixed layers, then the groups in the order met: palette positions 3, 4, ...
     EXPECT_EQ(seen.layers, (std::map<std::string, int>{{"RIG_DELTA", 3},
                                                        {"RIG_LABELS", 7},
@@ -211,7 +182,7 @@ TEST(RigDXF, GroupLayersAndPalette) {
     EXPECT_EQ(seen.circles.size(), 7u);
     EXPECT_EQ(seen.circles[4].first, "RIG_DELTA");
 
-    std::string dxf = RigDXF::make(p, allOff());
+    std::string dxf = draw(p, kAllOff).dxf;
     EXPECT_NE(dxf.find("2\nRIG_MAIN\n70\n0\n62\n1\n"), std::string::npos);
     // Sorted by code point: "RIG_S..." with a non-ASCII letter after all ASCII names.
     EXPECT_LT(dxf.find("RIG_OTHER"), dxf.find("RIG_POINTS"));
@@ -219,16 +190,12 @@ TEST(RigDXF, GroupLayersAndPalette) {
 }
 
 TEST(RigDXF, RiggingHeightDropsAndLabels) {
-    Project p =
-        oneSource(mainL({pickup("Front", XYZ(1, 2, 8.2), 412.5, "3"), pickup("Rear", XYZ(1, 1, 8.2), {})}));
+    Project p = projectOf({mainL({testPickup("Front", XYZ(1, 2, 8.2), 412.5, "3"),
+                                  testPickup("Rear", XYZ(1, 1, 8.2), std::nullopt)})});
     p.riggingHeight = 12.0;
-    RigDXF::Options o;
-    o.drops = true;
-    o.footprints = Footprints::off;
+    const RigDXF::Options o{true, true, true, Footprints::off};
 
-    std::string dxf = RigDXF::make(p, o);
-    checkPairs(dxf);
-    Seen seen = read(dxf);
+    Seen seen = draw(p, o);
     EXPECT_EQ(seen.textsOn("RIG_LABELS"), (std::vector<std::string>{"Main L Front #3 412.5 kg (hook Z 8.20)",
                                                                     "Main L Rear (hook Z 8.20)"}));
     EXPECT_EQ(seen.textsOn("RIG_DROPS"), (std::vector<std::string>{"Drop 3.80 m", "Drop 3.80 m"}));
@@ -244,32 +211,26 @@ TEST(RigDXF, RiggingHeightDropsAndLabels) {
     EXPECT_EQ(dropText.x, 1.1);
     EXPECT_EQ(dropText.height, 0.1);
 
-    // Without a rigging height: no hook note, marker at the hook, no drop even with drops on.
-    p.riggingHeight.reset();
-    seen = read(RigDXF::make(p, o));
-    EXPECT_EQ(seen.textsOn("RIG_LABELS"),
-              (std::vector<std::string>{"Main L Front #3 412.5 kg", "Main L Rear"}));
-    EXPECT_TRUE(seen.textsOn("RIG_DROPS").empty());
-    EXPECT_EQ(seen.circles[0].second.cz, 8.2);
-
-    // A stored rigging height that is not a number counts as none.
-    p.riggingHeight = kNaN;
-    dxf = RigDXF::make(p, o);
-    EXPECT_EQ(dxf.find("nan"), std::string::npos);
-    EXPECT_EQ(read(dxf).textsOn("RIG_LABELS")[1], "Main L Rear");
+    // Without a rigging height (or one that is not a number): no hook note, marker at the
+    // hook, no drop even with drops on.
+    for (std::optional<double> none : {std::optional<double>(), std::optional<double>(notANumber)}) {
+        p.riggingHeight = none;
+        seen = draw(p, o);
+        EXPECT_EQ(seen.textsOn("RIG_LABELS"),
+                  (std::vector<std::string>{"Main L Front #3 412.5 kg", "Main L Rear"}));
+        EXPECT_TRUE(seen.textsOn("RIG_DROPS").empty());
+        EXPECT_EQ(seen.circles[0].second.cz, 8.2);
+    }
 }
 
 TEST(RigDXF, DeltaPointsWithMotorsAndPlate) {
-    Project p = oneSource(
-        mainL({pickup("Front", XYZ(1.234, 5.678, 9), 522), pickup("Rear", XYZ(1.234, 3.678, 9), {})}));
+    Project p = projectOf({mainL({testPickup("Front", XYZ(1.234, 5.678, 9), 522),
+                                  testPickup("Rear", XYZ(1.234, 3.678, 9), std::nullopt)})});
     p.setExtra("ALL/Main/Main L", "Front", PointExtra{std::nullopt, true});
-    p.setExtra("ALL/Main/Main L", "Rear", PointExtra{Motor{Uuid::random(), "D8", 50}, true});
-    RigDXF::Options o;
-    o.footprints = Footprints::off;
+    p.setExtra("ALL/Main/Main L", "Rear", PointExtra{testMotor("D8", 50), true});
+    RigDXF::Options o{true, true, false, Footprints::off};
 
-    std::string dxf = RigDXF::make(p, o);
-    checkPairs(dxf);
-    Seen seen = read(dxf);
+    Seen seen = draw(p, o);
     EXPECT_EQ(seen.textsOn("RIG_LABELS"),
               (std::vector<std::string>{"Main L Front K1-DELTA L 265.75 kg (no motor)",
                                         "Main L Front K1-DELTA R 265.75 kg (no motor)",
@@ -286,14 +247,15 @@ TEST(RigDXF, DeltaPointsWithMotorsAndPlate) {
     EXPECT_DOUBLE_EQ(plate.x2, 1.63);
     EXPECT_EQ(plate.z1, 9.0);
 
-    // The motor's weight joins the side load; the plate sits at the rigging height.
+    // The motor's weight joins the side load; the plate sits at the rigging height, or at
+    // the hook when drops are drawn.
     p.report.sources.mut(0).pickups.mut(1).load = 100;
     p.riggingHeight = 14;
-    seen = read(RigDXF::make(p, o));
+    seen = draw(p, o);
     EXPECT_EQ(seen.textsOn("RIG_LABELS")[2], "Main L Rear K1-DELTA L 104.75 kg (hook Z 9.00)");
     EXPECT_EQ(seen.lines[6].z1, 14.0);
     o.drops = true;
-    seen = read(RigDXF::make(p, o));
+    seen = draw(p, o);
     ASSERT_EQ(seen.linesOn("RIG_DELTA"), 2u);
     for (const auto& l : seen.lines) {
         if (l.layer == "RIG_DELTA") {
@@ -303,121 +265,94 @@ TEST(RigDXF, DeltaPointsWithMotorsAndPlate) {
 
     // With Delta drawing off, each pickup is one ordinary point.
     o.delta = false;
-    seen = read(RigDXF::make(p, o));
+    seen = draw(p, o);
     EXPECT_EQ(seen.circles.size(), 2u);
     EXPECT_EQ(seen.textsOn("RIG_LABELS")[0], "Main L Front 522 kg (hook Z 9.00)");
     EXPECT_EQ(seen.layers.count("RIG_DELTA"), 0u);
 }
 
 TEST(RigDXF, FootprintHeights) {
-    Source s = mainL({pickup("Front", XYZ(0, 1, 8), 1), pickup("Rear", XYZ(0, 0, 7.5), 1)});
-    Project p = oneSource(s);
-    RigDXF::Options o = allOff();
-
-    auto outlineZ = [&](Footprints f, double height = 0) {
-        o.footprints = f;
-        o.footprintHeight = height;
-        std::string dxf = RigDXF::make(p, o);
-        checkPairs(dxf);
-        Seen seen = read(dxf);
-        std::vector<double> zs;
-        for (const auto& l : seen.lines) {
-            if (l.layer == "RIG_SPEAKERS") zs.push_back(l.z1);
+    Project p =
+        projectOf({mainL({testPickup("Front", XYZ(0, 1, 8), 1), testPickup("Rear", XYZ(0, 0, 7.5), 1)})});
+    auto outline = [&](Footprints f, double height = 0) {
+        std::vector<Seen::Line> lines;
+        for (const auto& l : draw(p, {false, false, false, f, height}).lines) {
+            if (l.layer == "RIG_SPEAKERS") lines.push_back(l);
         }
+        return lines;
+    };
+    auto heights = [&](Footprints f, double height = 0) {
+        std::vector<double> zs;
+        for (const auto& l : outline(f, height)) zs.push_back(l.z1);
         return zs;
     };
     // The pickup footprint: four corners, a closed outline.
-    EXPECT_EQ(outlineZ(Footprints::hook), std::vector<double>(4, 8.0));
-    EXPECT_EQ(outlineZ(Footprints::floor), std::vector<double>(4, 0.0));
-    EXPECT_EQ(outlineZ(Footprints::height, 2.5), std::vector<double>(4, 2.5));
-    EXPECT_EQ(outlineZ(Footprints::rigging), std::vector<double>(4, 8.0));
+    EXPECT_EQ(heights(Footprints::hook), std::vector<double>(4, 8.0));
+    EXPECT_EQ(heights(Footprints::floor), std::vector<double>(4, 0.0));
+    EXPECT_EQ(heights(Footprints::height, 2.5), std::vector<double>(4, 2.5));
+    EXPECT_EQ(heights(Footprints::rigging), std::vector<double>(4, 8.0));
     p.groupRiggingHeights = TextMap<double>{{"Main", 11.0}};
-    EXPECT_EQ(outlineZ(Footprints::rigging), std::vector<double>(4, 11.0));
-    EXPECT_TRUE(outlineZ(Footprints::off).empty());
+    EXPECT_EQ(heights(Footprints::rigging), std::vector<double>(4, 11.0));
+    EXPECT_TRUE(heights(Footprints::off).empty());
 
     // The DXF plan outline wins over the pickup footprint; short entries are skipped.
-    TopView top;
-    top.cx = 10;
-    top.cy = 5;
-    top.hull = {{-1, -0.5}, {1, -0.5}, {1}, {1, 0.5}, {-1, 0.5}};
-    p.dxf.set("ALL/Main/Main L", DXFInfo{{}, std::nullopt, top});
-    o.footprints = Footprints::floor;
-    Seen seen = read(RigDXF::make(p, o));
-    std::vector<Seen::Line> outline;
-    for (const auto& l : seen.lines) {
-        if (l.layer == "RIG_SPEAKERS") outline.push_back(l);
-    }
-    ASSERT_EQ(outline.size(), 4u);
-    EXPECT_EQ(outline[0].x1, 9);
-    EXPECT_EQ(outline[0].y1, 4.5);
-    EXPECT_EQ(outline[3].x2, 9);
-    EXPECT_EQ(outline[3].y2, 4.5);
+    p.dxf.set("ALL/Main/Main L",
+              DXFInfo{{}, std::nullopt, TopView{10, 5, {{-1, -0.5}, {1, -0.5}, {1}, {1, 0.5}, {-1, 0.5}}}});
+    std::vector<Seen::Line> lines = outline(Footprints::floor);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0].x1, 9);
+    EXPECT_EQ(lines[0].y1, 4.5);
+    EXPECT_EQ(lines[3].x2, 9);
+    EXPECT_EQ(lines[3].y2, 4.5);
 
     // An outline that cannot be placed is left out.
-    o.footprints = Footprints::height;
-    o.footprintHeight = kNaN;
-    std::string dxf = RigDXF::make(p, o);
-    EXPECT_EQ(dxf.find("nan"), std::string::npos);
-    EXPECT_EQ(read(dxf).linesOn("RIG_SPEAKERS"), 0u);
+    EXPECT_TRUE(outline(Footprints::height, notANumber).empty());
 }
 
 TEST(RigDXF, TextsAreSanitisedToSafeASCII) {
-    Project p = oneSource(
-        mainL({pickup("Façade\nL", XYZ(0, 0, 5), 1, "2\r\n0"), pickup("Straße", XYZ(1, 0, 5), {})}));
+    Project p = projectOf({mainL({testPickup("Façade\nL", XYZ(0, 0, 5), 1, "2\r\n0"),
+                                  testPickup("Straße", XYZ(1, 0, 5), std::nullopt)})});
     p.report.sources.mut(0).name = "Scène";
     p.author = "Zoë\n0\nEOF";
     p.delta.name = "K1\nDELTA";
 
-    std::string dxf = RigDXF::make(p, RigDXF::Options());
-    std::size_t pairs = checkPairs(dxf);
-    EXPECT_GT(pairs, 20u);
-    EXPECT_EQ(
-        dxf.rfind("999\nQuorvane Rig - rigging points (m, Soundvision origin) - prepared by Zoe0EOF\n", 0),
-        0u);
-    Seen seen = read(dxf);
+    Seen seen = draw(p, RigDXF::Options());
+    EXPECT_EQ(seen.dxf.rfind(
+                  "999\nQuorvane Rig - rigging points (m, Soundvision origin) - prepared by Zoe0EOF\n", 0),
+              0u);
     EXPECT_EQ(seen.textsOn("RIG_LABELS"),
               (std::vector<std::string>{"Scene Facade?L #2??0 1 kg", "Scene Stra?e"}));
 
     p.setExtra("ALL/Main/Scène", "Straße", PointExtra{std::nullopt, true});
-    dxf = RigDXF::make(p, RigDXF::Options());
-    checkPairs(dxf);
-    EXPECT_EQ(read(dxf).textsOn("RIG_LABELS")[1], "Scene Stra?e K1?DELTA L");
+    EXPECT_EQ(draw(p, RigDXF::Options()).textsOn("RIG_LABELS")[1], "Scene Stra?e K1?DELTA L");
 }
 
 TEST(RigDXFOptions, JsonFormWithAllFiveKeys) {
     RigDXF::Options o;
     EXPECT_EQ(o.toJson(), Json::parse(R"({"labels":true,"delta":true,"drops":false,"footprints":"hook",
                                            "footprintHeight":0})"));
-    o.footprints = Footprints::height;
-    o.footprintHeight = 2.5;
-    o.drops = true;
+    o = {true, true, true, Footprints::height, 2.5};
     EXPECT_EQ(decodeJsonText<RigDXF::Options>(o.toJson().dump()), o);
-
     for (Footprints f : RigDXF::Options::allFootprints) {
         EXPECT_EQ(RigDXF::Options::footprintsFromRaw(RigDXF::Options::rawValue(f)), f);
     }
     EXPECT_EQ(RigDXF::Options::footprintsFromRaw("Hook"), std::nullopt);
 
-    Json good = o.toJson();
+    std::vector<std::function<void(Json&)>> spoils = {
+        [](Json& j) { j["footprints"] = "ceiling"; },
+        [](Json& j) { j["footprintHeight"] = "NaN"; },
+        [](Json& j) { j["labels"] = 1; },
+    };
     for (const char* key : {"labels", "delta", "drops", "footprints", "footprintHeight"}) {
-        Json missing = good;
-        missing.erase(key);
-        EXPECT_THROW(decodeJsonText<RigDXF::Options>(missing.dump()), JsonDecodeError) << key;
-        Json null = good;
-        null[key] = nullptr;
-        EXPECT_THROW(decodeJsonText<RigDXF::Options>(null.dump()), JsonDecodeError) << key;
+        spoils.push_back([key](Json& j) { j.erase(key); });
+        spoils.push_back([key](Json& j) { j[key] = nullptr; });
     }
-    Json badMode = good;
-    badMode["footprints"] = "ceiling";
-    EXPECT_THROW(decodeJsonText<RigDXF::Options>(badMode.dump()), JsonDecodeError);
-    Json badHeight = good;
-    badHeight["footprintHeight"] = "NaN";
-    EXPECT_THROW(decodeJsonText<RigDXF::Options>(badHeight.dump()), JsonDecodeError);
-    Json badFlag = good;
-    badFlag["labels"] = 1;
-    EXPECT_THROW(decodeJsonText<RigDXF::Options>(badFlag.dump()), JsonDecodeError);
+    for (const auto& spoil : spoils) {
+        Json j = o.toJson();
+        spoil(j);
+        EXPECT_THROW(decodeJsonText<RigDXF::Options>(j.dump()), JsonDecodeError) << j.dump();
+    }
 
-    o.footprintHeight = kNaN;
+    o.footprintHeight = notANumber;
     EXPECT_THROW((void)o.toJson(), JsonEncodeError);
-    EXPECT_NE(RigDXF::Options(), o);
 }
