@@ -12,44 +12,8 @@ using fixtures::notANumber;
 
 namespace {
 
-// A source with every field, then one with none of its optional fields.
-CrewDoc sampleDoc() {
-    CrewDoc d;
-    d.name = "CS Arena";
-    d.updated = "2025-03-14T09:26:53Z";
-    d.report = "arena.pdf";
-    d.svVersion = "3.7";
-    d.distUnit = "m";
-    d.weightUnit = "kg";
-    d.delta = {"K1-DELTA", 0.8, 9.5};
-
-    CrewDoc::Src s;
-    s.id = "ALL/Main/Main L";
-    s.name = "Main L";
-    s.group = {"ALL", "Main"};
-    s.config = "flown";
-    s.az = -12.5;
-    s.pos = std::vector<double>{1, 2, 3};
-    s.botFace = std::vector<double>{-2.25, -7.3};
-    CrewDoc::Point bare;
-    bare.role = "Rear";
-    s.points = {{"Front", "3", std::vector<double>{1.5, 2, 9}, 412.5, true, "D8+ 1t", 52,
-                 std::vector<std::vector<double>>{{1.1, 2, 9}, {1.9, 2, 9}}},
-                bare};
-    s.enc = {{1, "K1", 0.0, -1.5, 9.1, 8.7, std::nullopt}};
-    s.warn = {{"caution", "Check the rear link"}};
-    s.side = CrewDoc::Side{"M0 0L10 0L10 10Z", {0, 0, 10, 10}, {{0, -5}}};
-    s.plan = CrewDoc::Plan{{1, 2}, {{-0.3, -0.2}, {0.3, -0.2}, {0.3, 0.2}}, {0, 1}};
-    s.rigH = 12;
-    s.changed = std::vector<std::string>{"Site -1 → -2"};
-    CrewDoc::Src fill;
-    fill.id = fill.name = "Fill";
-    d.sources = {s, fill};
-    d.inventory = {{"Enclosure", 12, "K1", 3}, {"Rigging", 2, "K1-BUMP", std::nullopt}};
-    return d;
-}
-
-// Compact, keys in table order, absent optionals left out, empty lists written as [].
+// A source with every field, then one with none of its optional fields: compact text, keys in
+// table order, absent optionals left out, empty lists written as [].
 const char* const kSampleText =
     R"({"v":1,"name":"CS Arena","updated":"2025-03-14T09:26:53Z","report":"arena.pdf","svVersion":"3.7",)"
     R"("distUnit":"m","weightUnit":"kg","sources":[{"id":"ALL/Main/Main L","name":"Main L",)"
@@ -63,10 +27,16 @@ const char* const kSampleText =
     R"("hasAngles":false,"enc":[],"warn":[]}],"inventory":[{"cat":"Enclosure","q":12,"n":"K1","ch":3},)"
     R"({"cat":"Rigging","q":2,"n":"K1-BUMP"}],"delta":{"name":"K1-DELTA","spacing":0.8,"weight":9.5}})";
 
+CrewDoc sampleDoc() {
+    return CrewDoc::decode(kSampleText);
+}
+
 } // namespace
 
 TEST(CrewDocFormat, EncodesCompactTextInTableOrder) {
     EXPECT_EQ(sampleDoc().encode(), kSampleText);
+    EXPECT_EQ(CrewDoc().encode(), R"({"v":1,"name":"","updated":"","report":"","svVersion":"","distUnit":"",)"
+                                  R"("weightUnit":"","sources":[],"inventory":[],"delta":{"name":""}})");
 }
 
 TEST(CrewDocFormat, NonFiniteNumberFailsNamingItsPlace) {

@@ -17,30 +17,32 @@ using Footprints = RigDXF::Options::Footprints;
 
 namespace {
 
-// What an independent DXF library sees in a file.
+// What an independent DXF library sees in a file: each entity with its layer.
 struct Seen {
-    struct Line {
-        std::string layer;
-        double x1, y1, z1, x2, y2, z2;
-    };
-    struct Text {
-        std::string layer;
-        double x, y, z, height;
-        std::string text;
-    };
     std::string dxf;
     std::map<std::string, int> layers;
-    std::vector<Line> lines;
+    std::vector<std::pair<std::string, DL_LineData>> lines;
     std::vector<std::pair<std::string, DL_CircleData>> circles;
-    std::vector<Text> texts;
+    std::vector<std::pair<std::string, DL_TextData>> texts;
 
-    std::size_t linesOn(const std::string& layer) const {
-        return std::count_if(lines.begin(), lines.end(), [&](const Line& l) { return l.layer == layer; });
+    std::vector<DL_LineData> linesOn(const std::string& layer) const {
+        std::vector<DL_LineData> out;
+        for (const auto& [l, line] : lines) {
+            if (l == layer) out.push_back(line);
+        }
+        return out;
+    }
+    // "NAME colour" per layer, in the table's order.
+    std::string layerTable() const {
+        std::string out;
+        for (const auto& [name, colour] : layers)
+            out += (out.empty() ? "" : ", ") + name + " " + testing::PrintToString(colour);
+        return out;
     }
     std::vector<std::string> textsOn(const std::string& layer) const {
         std::vector<std::string> out;
-        for (const auto& t : texts) {
-            if (t.layer == layer) out.push_back(t.text);
+        for (const auto& [l, text] : texts) {
+            if (l == layer) out.push_back(text.text);
         }
         return out;
     }
@@ -51,15 +53,11 @@ class Collector : public DL_CreationAdapter {
 public:
     explicit Collector(Seen& seen) : seen_(seen) {}
     void addLayer(const DL_LayerData& d) override { seen_.layers[d.name] = getAttributes().getColor(); }
-    void addLine(const DL_LineData& d) override {
-        seen_.lines.push_back({getAttributes().getLayer(), d.x1, d.y1, d.z1, d.x2, d.y2, d.z2});
-    }
+    void addLine(const DL_LineData& d) override { seen_.lines.emplace_back(getAttributes().getLayer(), d); }
     void addCircle(const DL_CircleData& d) override {
         seen_.circles.emplace_back(getAttributes().getLayer(), d);
     }
-    void addText(const DL_TextData& d) override {
-        seen_.texts.push_back({getAttributes().getLayer(), d.ipx, d.ipy, d.ipz, d.height, d.text});
-    }
+    void addText(const DL_TextData& d) override { seen_.texts.emplace_back(getAttributes().getLayer(), d); }
 
 private:
     Seen& seen_;
@@ -132,7 +130,7 @@ TEST(RigDXF, WorkedExampleByteForByte) {
 
     Seen seen = draw(p, o);
     EXPECT_EQ(seen.dxf, kWorkedExample);
-    EXPECT_EQ(seen.layers, (std::map<std::string, int>{{"RIG_LABELS", 7}, {"RIG_MAIN", 5}}));
+    EXPECT_EQ(seen.layerTable(), "RIG_LABELS 7, RIG_MAIN 5");
     EXPECT_EQ(seen.lines.size(), 3u);
     EXPECT_EQ(seen.circles.size(), 1u);
     EXPECT_EQ(seen.textsOn("RIG_LABELS"), std::vector<std::string>{"S1 Front 100 kg"});
@@ -148,8 +146,7 @@ TEST(RigDXF, NoDrawnPointGivesFixedLayersAndEmptyEntities) {
     Seen seen = draw(p, RigDXF::Options());
     EXPECT_EQ(seen.dxf.rfind("999\nQuorvane Rig - rigging points (m, Soundvision origin)\n0\n", 0), 0u);
     EXPECT_NE(seen.dxf.find("2\nENTITIES\n0\nENDSEC\n0\nEOF\n"), std::string::npos);
-    EXPECT_EQ(seen.layers,
-              (std::map<std::string, int>{{"RIG_DELTA", 3}, {"RIG_LABELS", 7}, {"RIG_SPEAKERS", 8}}));
+    EXPECT_EQ(seen.layerTable(), "RIG_DELTA 3, RIG_LABELS 7, RIG_SPEAKERS 8");
     EXPECT_TRUE(seen.lines.empty());
 
     p.report.sources = {};
@@ -172,21 +169,14 @@ TEST(RigDXF, GroupLayersAndPalette) {
 
     Seen seen = draw(p, RigDXF::Options());
     // Three fixed layers, then the groups in the order met: palette positions 3, 4, ...
-    EXPECT_EQ(seen.layers, (std::map<std::string, int>{{"RIG_DELTA", 3},
-                                                       {"RIG_LABELS", 7},
-                                                       {"RIG_SPEAKERS", 8},
-                                                       {"RIG_MAIN", 6},
-                                                       {"RIG_POINTS", 2},
-                                                       {"RIG_SCÈNE_L_R", 30},
-                                                       {"RIG_OTHER", 140}}));
+    // Listed by code point: a non-ASCII letter sorts after all ASCII names.
+    EXPECT_EQ(seen.layerTable(), "RIG_DELTA 3, RIG_LABELS 7, RIG_MAIN 6, RIG_OTHER 140, RIG_POINTS 2, "
+                                 "RIG_SCÈNE_L_R 30, RIG_SPEAKERS 8");
     EXPECT_EQ(seen.circles.size(), 7u);
     EXPECT_EQ(seen.circles[4].first, "RIG_DELTA");
 
-    std::string dxf = draw(p, kAllOff).dxf;
-    EXPECT_NE(dxf.find("2\nRIG_MAIN\n70\n0\n62\n1\n"), std::string::npos);
-    // Sorted by code point: "RIG_S..." with a non-ASCII letter after all ASCII names.
-    EXPECT_LT(dxf.find("RIG_OTHER"), dxf.find("RIG_POINTS"));
-    EXPECT_LT(dxf.find("2\nRIG_POINTS"), dxf.find("2\nRIG_SCÈNE_L_R"));
+    EXPECT_EQ(draw(p, kAllOff).layerTable(),
+              "RIG_DELTA 4, RIG_MAIN 1, RIG_OTHER 2, RIG_POINTS 5, RIG_SCÈNE_L_R 6");
 }
 
 TEST(RigDXF, RiggingHeightDropsAndLabels) {
@@ -199,16 +189,15 @@ TEST(RigDXF, RiggingHeightDropsAndLabels) {
     EXPECT_EQ(seen.textsOn("RIG_LABELS"), (std::vector<std::string>{"Main L Front #3 412.5 kg (hook Z 8.20)",
                                                                     "Main L Rear (hook Z 8.20)"}));
     EXPECT_EQ(seen.textsOn("RIG_DROPS"), (std::vector<std::string>{"Drop 3.80 m", "Drop 3.80 m"}));
-    EXPECT_EQ(seen.linesOn("RIG_DROPS"), 6u);
-    EXPECT_EQ(seen.linesOn("RIG_MAIN"), 6u);
+    EXPECT_EQ(seen.linesOn("RIG_DROPS").size(), 6u);
+    EXPECT_EQ(seen.linesOn("RIG_MAIN").size(), 6u);
     for (const auto& [layer, circle] : seen.circles) EXPECT_EQ(circle.cz, 12.0);
-    const Seen::Line& drop = seen.lines[3];
-    EXPECT_EQ(drop.layer, "RIG_DROPS");
-    EXPECT_EQ(drop.z1, 12.0);
-    EXPECT_EQ(drop.z2, 8.2);
-    const Seen::Text& dropText = seen.texts[0];
-    EXPECT_EQ(dropText.z, 10.1);
-    EXPECT_EQ(dropText.x, 1.1);
+    EXPECT_EQ(seen.lines[3].first, "RIG_DROPS");
+    EXPECT_EQ(seen.lines[3].second.z1, 12.0);
+    EXPECT_EQ(seen.lines[3].second.z2, 8.2);
+    const DL_TextData& dropText = seen.texts[0].second;
+    EXPECT_EQ(dropText.ipz, 10.1);
+    EXPECT_EQ(dropText.ipx, 1.1);
     EXPECT_EQ(dropText.height, 0.1);
 
     // Without a rigging height (or one that is not a number): no hook note, marker at the
@@ -240,9 +229,9 @@ TEST(RigDXF, DeltaPointsWithMotorsAndPlate) {
     EXPECT_DOUBLE_EQ(seen.circles[0].second.cx, 0.83);
     EXPECT_DOUBLE_EQ(seen.circles[1].second.cx, 1.63);
     EXPECT_DOUBLE_EQ(seen.circles[0].second.cy, 5.68);
-    ASSERT_EQ(seen.linesOn("RIG_DELTA"), 2u);
-    const Seen::Line& plate = seen.lines[6];
-    EXPECT_EQ(plate.layer, "RIG_DELTA");
+    ASSERT_EQ(seen.linesOn("RIG_DELTA").size(), 2u);
+    EXPECT_EQ(seen.lines[6].first, "RIG_DELTA");
+    const DL_LineData& plate = seen.lines[6].second;
     EXPECT_DOUBLE_EQ(plate.x1, 0.83);
     EXPECT_DOUBLE_EQ(plate.x2, 1.63);
     EXPECT_EQ(plate.z1, 9.0);
@@ -253,15 +242,12 @@ TEST(RigDXF, DeltaPointsWithMotorsAndPlate) {
     p.riggingHeight = 14;
     seen = draw(p, o);
     EXPECT_EQ(seen.textsOn("RIG_LABELS")[2], "Main L Rear K1-DELTA L 104.75 kg (hook Z 9.00)");
-    EXPECT_EQ(seen.lines[6].z1, 14.0);
+    EXPECT_EQ(seen.lines[6].second.z1, 14.0);
     o.drops = true;
     seen = draw(p, o);
-    ASSERT_EQ(seen.linesOn("RIG_DELTA"), 2u);
-    for (const auto& l : seen.lines) {
-        if (l.layer == "RIG_DELTA") {
-            EXPECT_EQ(l.z1, 9.0);
-        }
-    }
+    auto plates = seen.linesOn("RIG_DELTA");
+    ASSERT_EQ(plates.size(), 2u);
+    for (const auto& l : plates) EXPECT_EQ(l.z1, 9.0);
 
     // With Delta drawing off, each pickup is one ordinary point.
     o.delta = false;
@@ -275,11 +261,7 @@ TEST(RigDXF, FootprintHeights) {
     Project p =
         projectOf({mainL({testPickup("Front", XYZ(0, 1, 8), 1), testPickup("Rear", XYZ(0, 0, 7.5), 1)})});
     auto outline = [&](Footprints f, double height = 0) {
-        std::vector<Seen::Line> lines;
-        for (const auto& l : draw(p, {false, false, false, f, height}).lines) {
-            if (l.layer == "RIG_SPEAKERS") lines.push_back(l);
-        }
-        return lines;
+        return draw(p, {false, false, false, f, height}).linesOn("RIG_SPEAKERS");
     };
     auto heights = [&](Footprints f, double height = 0) {
         std::vector<double> zs;
@@ -298,7 +280,7 @@ TEST(RigDXF, FootprintHeights) {
     // The DXF plan outline wins over the pickup footprint; short entries are skipped.
     p.dxf.set("ALL/Main/Main L",
               DXFInfo{{}, std::nullopt, TopView{10, 5, {{-1, -0.5}, {1, -0.5}, {1}, {1, 0.5}, {-1, 0.5}}}});
-    std::vector<Seen::Line> lines = outline(Footprints::floor);
+    std::vector<DL_LineData> lines = outline(Footprints::floor);
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0].x1, 9);
     EXPECT_EQ(lines[0].y1, 4.5);
