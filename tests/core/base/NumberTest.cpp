@@ -8,32 +8,28 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <string_view>
+#include <tuple>
+#include <utility>
 
 using namespace rig;
 
-TEST(Number, DecimalConversionAcceptsWhatStrtodReadsWhole) {
-    EXPECT_EQ(parseDecimal("-0.5"), -0.5);
-    EXPECT_EQ(parseDecimal(".5"), 0.5);
-    EXPECT_EQ(parseDecimal("5."), 5.0);
-    EXPECT_EQ(parseDecimal("+2"), 2.0);
-    EXPECT_EQ(parseDecimal("1e3"), 1000.0);
-    EXPECT_EQ(parseDecimal("0x10"), 16.0);
-    EXPECT_TRUE(std::isinf(*parseDecimal("inf")));
-    EXPECT_TRUE(std::isinf(*parseDecimal("-Infinity")));
+// What strtod reads whole (overflow as infinity), and nothing else: no blanks, no
+// decimal comma, no units, no embedded NUL.
+TEST(Number, DecimalConversion) {
+    using namespace std::literals;
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::pair<std::string_view, double> accepted[] = {
+        {"-0.5", -0.5}, {".5", 0.5},  {"5.", 5.0},         {"+2", 2.0},    {"1e3", 1000},
+        {"0x10", 16.0}, {"inf", inf}, {"-Infinity", -inf}, {"1e400", inf},
+    };
+    for (auto [text, value] : accepted) EXPECT_EQ(parseDecimal(text), value) << text;
     EXPECT_TRUE(std::isnan(*parseDecimal("nan")));
-    EXPECT_TRUE(std::isinf(*parseDecimal("1e400"))); // overflow reads as infinity, like strtod
-}
-
-TEST(Number, DecimalConversionRefusesEverythingElse) {
-    for (const char* bad :
-         {"", " 5", "5 ", "5,0", "1,5", "12 kg", "\t1", "\n1", "-", ".", "1.2.3", "abc", "e5"}) {
-        EXPECT_FALSE(parseDecimal(bad).has_value()) << '"' << bad << '"';
-    }
-    EXPECT_FALSE(parseDecimal(std::string_view("1\0"
-                                               "2",
-                                               3))
-                     .has_value());
-    EXPECT_FALSE(parseDecimal(std::string_view("\0", 1)).has_value());
+    const std::string_view refused[] = {
+        "",  " 5", "5 ",    "5,0", "1,5", "12 kg",    "\t1",  "\n1",
+        "-", ".",  "1.2.3", "abc", "e5",  "1\0002"sv, "\0"sv,
+    };
+    for (std::string_view bad : refused) EXPECT_FALSE(parseDecimal(bad).has_value()) << '"' << bad << '"';
 }
 
 TEST(Number, IntegerConversion) {
@@ -49,45 +45,46 @@ TEST(Number, IntegerConversion) {
     }
 }
 
+// 0.125 is an exact tie (to even); 1.005 is stored just below 1.005.
 TEST(Number, FixedFormattingFollowsCPrintf) {
-    EXPECT_EQ(formatFixed(0.125, 2), "0.12"); // exact binary value is a tie: to even
-    EXPECT_EQ(formatFixed(0.375, 2), "0.38");
-    EXPECT_EQ(formatFixed(1.005, 2), "1.00"); // stored just below 1.005
-    EXPECT_EQ(formatFixed(2.5, 0), "2");
-    EXPECT_EQ(formatFixed(-0.0, 2), "-0.00");
-    EXPECT_EQ(formatFixed(12.3456, 4), "12.3456");
-    EXPECT_EQ(formatFixed(1e20, 2), "100000000000000000000.00");
-    EXPECT_EQ(formatFixed(std::numeric_limits<double>::infinity(), 2), "inf");
-    EXPECT_EQ(formatFixed(-std::numeric_limits<double>::infinity(), 2), "-inf");
-    EXPECT_EQ(formatFixed(std::nan(""), 2), "nan");
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::tuple<double, int, const char*> cases[] = {
+        {0.125, 2, "0.12"},       {0.375, 2, "0.38"},
+        {1.005, 2, "1.00"},       {2.5, 0, "2"},
+        {-0.0, 2, "-0.00"},       {12.3456, 4, "12.3456"},
+        {inf, 2, "inf"},          {-inf, 2, "-inf"},
+        {std::nan(""), 2, "nan"}, {1e20, 2, "100000000000000000000.00"},
+    };
+    for (auto [value, digits, text] : cases) EXPECT_EQ(formatFixed(value, digits), text) << text;
     EXPECT_EQ(formatFixed(std::numeric_limits<double>::max(), 2).size(), 309u + 3u);
     EXPECT_EQ(formatShortest(0.1), "0.1");
 }
 
 TEST(Number, ConversionsIgnoreADecimalCommaLocale) {
-    const char* candidates[] = {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8", "nl_NL.UTF-8"};
-    std::string old = std::setlocale(LC_ALL, nullptr);
-    const char* found = nullptr;
-    for (const char* c : candidates) {
-        if (std::setlocale(LC_ALL, c) != nullptr) {
-            found = c;
-            break;
+    // Whatever happens below, the process gets its locale back.
+    struct Restore {
+        std::string old = std::setlocale(LC_ALL, nullptr);
+        ~Restore() {
+            std::setlocale(LC_ALL, old.c_str());
+            ::unsetenv("LOCPATH");
         }
+    } restore;
+    bool found = false;
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8", "nl_NL.UTF-8"}) {
+        if (!found) found = std::setlocale(LC_ALL, name) != nullptr;
     }
     // Build one from the system's locale sources when none is installed.
     test::TempDir dir;
-    if (found == nullptr && std::system(("localedef -i de_DE -f UTF-8 " +
-                                         (dir.path() / "de_DE.UTF-8").string() + " >/dev/null 2>&1")
-                                            .c_str()) == 0) {
+    const std::string build =
+        "localedef -i de_DE -f UTF-8 " + (dir.path() / "de_DE.UTF-8").string() + " >/dev/null 2>&1";
+    if (!found && std::system(build.c_str()) == 0) {
         ::setenv("LOCPATH", dir.path().c_str(), 1);
-        if (std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr) found = "de_DE.UTF-8";
+        found = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
     }
-    if (found == nullptr) GTEST_SKIP() << "no locale with a decimal comma is available";
+    if (!found) GTEST_SKIP() << "no locale with a decimal comma is available";
     ASSERT_STREQ(std::localeconv()->decimal_point, ",");
     EXPECT_EQ(parseDecimal("1.5"), 1.5);
     EXPECT_FALSE(parseDecimal("1,5").has_value());
     EXPECT_EQ(formatFixed(1.5, 2), "1.50");
     EXPECT_EQ(formatShortest(2.25), "2.25");
-    std::setlocale(LC_ALL, old.c_str());
-    ::unsetenv("LOCPATH");
 }
