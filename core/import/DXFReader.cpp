@@ -73,15 +73,16 @@ bool endsWith(std::string_view s, std::string_view suffix) {
     return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
 }
 
-// Block geometry, converted to numbers once when the entity is stored.
+// Block geometry, converted to numbers once when the entity is stored. Outline shapes and
+// pickup markers are kept apart so that a spent budget of one never costs a scan of the other.
 struct Shape {
-    enum Kind : unsigned char { line, pickupLine, face };
-    Kind kind;
+    bool face;
     std::array<XYZ, 4> q;
 };
 
 struct Block {
-    std::vector<Shape> shapes;
+    std::vector<Shape> outline;
+    std::vector<std::array<XYZ, 2>> pickupLines;
 };
 
 struct Insert {
@@ -197,19 +198,21 @@ private:
         } else if (section_ == "BLOCKS" && block_) {
             if (!blockEntry_) blockEntry_ = &blocks_[*block_];
             if (e.type == "LINE") {
-                const bool pickup = endsWith(value(8, e.codes).value_or(""), "PickupPoints");
-                blockEntry_->shapes.push_back(Shape{pickup ? Shape::pickupLine : Shape::line,
-                                                    {point(e.codes, 10), point(e.codes, 11)}});
+                if (endsWith(value(8, e.codes).value_or(""), "PickupPoints"))
+                    blockEntry_->pickupLines.push_back({point(e.codes, 10), point(e.codes, 11)});
+                else
+                    blockEntry_->outline.push_back(Shape{false, {point(e.codes, 10), point(e.codes, 11)}});
             } else if (e.type == "3DFACE") {
-                blockEntry_->shapes.push_back(
-                    Shape{Shape::face,
-                          {point(e.codes, 10), point(e.codes, 11), point(e.codes, 12), point(e.codes, 13)}});
+                blockEntry_->outline.push_back(Shape{
+                    true, {point(e.codes, 10), point(e.codes, 11), point(e.codes, 12), point(e.codes, 13)}});
             }
         }
     }
 
     std::vector<DXFSource> resolve() {
         std::vector<DXFSource> result;
+        std::size_t segmentsLeft = maxSegments;
+        std::size_t pickupsLeft = maxPickups;
         for (const Insert& in : inserts_) {
             if (!in.name || *in.name == "L_Acoustics_FullSystem") continue;
             const auto match = firstMatch(R"(^(\d+)_(.+)$)", *in.name);
@@ -224,25 +227,29 @@ private:
             };
 
             DXFSource src;
-            PickupSet pickups(src.pickups);
-            for (const Shape& shape : block->second.shapes) {
-                if (shape.kind == Shape::face) {
-                    const XYZ q[4] = {place(shape.q[0]), place(shape.q[1]), place(shape.q[2]),
-                                      place(shape.q[3])};
-                    for (int i = 0; i < 4; ++i) {
-                        const XYZ& a = q[i];
-                        const XYZ& b = q[(i + 1) % 4];
-                        if (!(a.x == b.x && a.y == b.y && a.z == b.z)) src.segments.emplace_back(a, b);
-                    }
+            for (const Shape& shape : block->second.outline) {
+                if (segmentsLeft == 0) break;
+                if (!shape.face) {
+                    src.segments.emplace_back(place(shape.q[0]), place(shape.q[1]));
+                    --segmentsLeft;
                     continue;
                 }
-                const XYZ a = place(shape.q[0]);
-                const XYZ b = place(shape.q[1]);
-                if (shape.kind == Shape::line) {
-                    src.segments.emplace_back(a, b);
-                } else {
-                    pickups.add(XYZ((a.x + b.x) * 0.5, (a.y + b.y) * 0.5, (a.z + b.z) * 0.5));
+                const XYZ q[4] = {place(shape.q[0]), place(shape.q[1]), place(shape.q[2]), place(shape.q[3])};
+                // Collapsed edges use up the budget too, so a block of empty faces cannot be
+                // scanned again for every insert.
+                for (int i = 0; i < 4 && segmentsLeft > 0; ++i, --segmentsLeft) {
+                    const XYZ& a = q[i];
+                    const XYZ& b = q[(i + 1) % 4];
+                    if (!(a.x == b.x && a.y == b.y && a.z == b.z)) src.segments.emplace_back(a, b);
                 }
+            }
+            PickupSet pickups(src.pickups);
+            for (const auto& [p, q] : block->second.pickupLines) {
+                if (pickupsLeft == 0) break;
+                const XYZ a = place(p);
+                const XYZ b = place(q);
+                pickups.add(XYZ((a.x + b.x) * 0.5, (a.y + b.y) * 0.5, (a.z + b.z) * 0.5));
+                --pickupsLeft; // duplicates count as well
             }
             src.index = parseInteger((*match)[1]).value_or(static_cast<std::int64_t>(result.size()));
             src.name = (*match)[2];

@@ -27,6 +27,13 @@ namespace DXFReader {
 
 using Codes = std::vector<std::pair<std::int64_t, std::string_view>>;
 
+// Geometry read from one file at most: segments (collapsed face edges included) and pickup
+// markers (duplicates included). Past these, further geometry is skipped but the sources are
+// still read. A crafted file that inserts one huge block many times would otherwise multiply
+// its size in memory and time; real exports stay far below.
+inline constexpr std::size_t maxSegments = 2'000'000;
+inline constexpr std::size_t maxPickups = 100'000;
+
 // One entity as read, before it is interpreted. The texts point into the text being read.
 struct Entity {
     std::string_view type;

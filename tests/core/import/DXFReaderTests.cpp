@@ -327,3 +327,30 @@ TEST(DXFReader, DamagedInputIsReadLeniently) {
     EXPECT_FALSE(SideViewBuilder::sideView(reportSource(), r[0]));
     EXPECT_FALSE(SideViewBuilder::topView(r[0]));
 }
+
+TEST(DXFReader, OneHugeBlockInsertedOftenStaysBounded) {
+    // 10,000 segments and 500 pickups per insert; 250 inserts would give 2.5 million segments
+    // and 125,000 pickups.
+    DXFWriter w;
+    w.beginSection("BLOCKS").beginBlock("7_Huge");
+    for (int i = 0; i < 2500; ++i) w.face(XYZ(i, 0, 0), XYZ(i, 1, 0), XYZ(i, 1, 1), XYZ(i, 0, 1));
+    for (int i = 0; i < 500; ++i) test::pickupMarker(w, XYZ(i * 0.01, 0, 0));
+    w.endBlock().endSection();
+    for (int i = 0; i < 250; ++i) w.insert("7_Huge", XYZ(i, 0, 0));
+    const auto r = DXFReader::parse(w.finish());
+    ASSERT_EQ(r.size(), 250u);
+    std::size_t segments = 0, pickups = 0;
+    for (std::size_t i = 0; i < r.size(); ++i) {
+        EXPECT_EQ(r[i].name, "Huge");
+        EXPECT_EQ(r[i].insert, XYZ(double(i), 0, 0));
+        segments += r[i].segments.size();
+        pickups += r[i].pickups.size();
+    }
+    EXPECT_EQ(segments, DXFReader::maxSegments);
+    EXPECT_EQ(pickups, DXFReader::maxPickups);
+    // Earlier sources keep all their geometry; the cap only cuts what comes after.
+    EXPECT_EQ(r[199].segments.size(), 10000u);
+    EXPECT_TRUE(r[200].segments.empty());
+    EXPECT_EQ(r[199].pickups.size(), 500u);
+    EXPECT_TRUE(r[200].pickups.empty());
+}
