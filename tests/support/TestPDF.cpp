@@ -254,4 +254,28 @@ void TestPDF::write(const std::filesystem::path& path) const {
     if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
+std::string nestedPageTreePDF(int depth) {
+    std::string out = "%PDF-1.4\n";
+    std::vector<std::size_t> offsets;
+    auto obj = [&](const std::string& body) {
+        offsets.push_back(out.size());
+        out += std::to_string(offsets.size()) + " 0 obj\n" + body + "\nendobj\n";
+    };
+    obj("<< /Type /Catalog /Pages 2 0 R >>");
+    for (int i = 0; i < depth; ++i)
+        obj("<< /Type /Pages /Kids [" + std::to_string(offsets.size() + 2) + " 0 R] /Count 1 >>");
+    const std::size_t page = offsets.size() + 1;
+    obj("<< /Type /Page /MediaBox [0 0 10 10] /Contents " + std::to_string(page + 1) + " 0 R >>");
+    obj("<< /Length 15 >>\nstream\nBT (deep) Tj ET\nendstream");
+    const std::size_t xref = out.size();
+    out += "xref\n0 " + std::to_string(offsets.size() + 1) + "\n0000000000 65535 f \n";
+    for (std::size_t o : offsets) {
+        std::string n = std::to_string(o);
+        out += std::string(10 - n.size(), '0') + n + " 00000 n \n";
+    }
+    out += "trailer\n<< /Size " + std::to_string(offsets.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+           std::to_string(xref) + "\n%%EOF\n";
+    return out;
+}
+
 } // namespace rig::test

@@ -100,4 +100,7 @@ private:
     std::string userPassword_;
 };
 
+// A PDF written by hand whose one page ("deep") sits under `depth` nested page-tree nodes.
+std::string nestedPageTreePDF(int depth);
+
 } // namespace rig::test

@@ -1,6 +1,6 @@
 #include "import/PDFText.h"
 
-#include "model/RigError.h"
+#include "support/ImportTesting.h"
 #include "support/TempDir.h"
 #include "support/TestPDF.h"
 
@@ -9,10 +9,12 @@
 #include <cmath>
 
 using namespace rig;
+using namespace std::string_literals;
 using rig::test::Content;
 using rig::test::Enc;
 using rig::test::TestPDF;
 using rig::test::TestStream;
+using Kind = RigError::Kind;
 
 namespace {
 
@@ -20,10 +22,10 @@ std::vector<PDFTextItem> read(const TestPDF& pdf) {
     return PDFText::itemsFromMemory(pdf.bytes(), "test.pdf");
 }
 
-std::vector<PDFTextItem> readPage(std::string_view ops) {
-    Content c;
-    c.raw(ops);
-    return read(TestPDF().addPage(c));
+std::vector<PDFTextItem> readPages(const std::vector<std::string>& pages) {
+    TestPDF pdf;
+    for (const auto& ops : pages) pdf.addPage(Content().raw(ops));
+    return read(pdf);
 }
 
 struct Shown {
@@ -43,179 +45,128 @@ std::vector<Shown> shown(const std::vector<PDFTextItem>& items) {
     return out;
 }
 
-RigError::Kind errorKind(const std::function<void()>& f, std::string* message = nullptr) {
-    try {
-        f();
-    } catch (const RigError& e) {
-        if (message) *message = e.what();
-        return e.kind();
-    }
-    ADD_FAILURE() << "no RigError thrown";
-    return RigError::Kind::notSoundvision;
+Content oneString(std::string_view text) {
+    Content c;
+    c.bt().td(1, 2).tj(text).et();
+    return c;
 }
 
 } // namespace
 
-// --- Operators -------------------------------------------------------------------------
-
-TEST(PDFTextOperators, StringsShownAfterOnePositionShareIt) {
-    auto items = readPage("BT 72 700 Td (a) Tj (b) Tj [(c)] TJ ET");
-    EXPECT_EQ(shown(items), (std::vector<Shown>{{1, 72, 700, "a"}, {1, 72, 700, "b"}, {1, 72, 700, "c"}}));
+TEST(PDFText, OperatorsPlaceTheStrings) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> pages;
+        std::vector<Shown> expected;
+    };
+    const std::vector<Case> cases = {
+        {"strings after one position share it",
+         {"BT 72 700 Td (a) Tj (b) Tj [(c)] TJ ET"},
+         {{1, 72, 700, "a"}, {1, 72, 700, "b"}, {1, 72, 700, "c"}}},
+        {"leading survives BT but not the page",
+         {"BT 0 -12 TD (a) Tj ET BT T* (b) Tj (c) ' ET", "BT T* (d) Tj (e) ' 100 200 Td 7 TL T* (f) Tj ET"},
+         {{1, 0, -12, "a"},
+          {1, 0, -12, "b"},
+          {1, 0, -24, "c"},
+          {2, 0, 0, "d"},
+          {2, 0, 0, "e"},
+          {2, 100, 193, "f"}}},
+        {"Tm sets the origin without scaling later offsets",
+         {"BT 10 0 0 10 100 700 Tm 5 -2 Td (a) Tj 0.5 0 0 0.5 -3.25 .5 Tm (b) Tj ET"},
+         {{1, 105, 698, "a"}, {1, -3.25, 0.5, "b"}}},
+        // Tm and re count a missing or non-number operand as 0; Td, TD and TL then change nothing.
+        {"missing or wrong operands",
+         {"BT 5 Tm (a) Tj (x) 3 Tm (b) Tj 10 20 Td (n) 4 Td (c) Tj (n) 4 TD T* (d) Tj (n) TL T* (e) Tj ET"},
+         {{1, 0, 5, "a"}, {1, 0, 3, "b"}, {1, 10, 23, "c"}, {1, 10, 23, "d"}, {1, 10, 23, "e"}}},
+        {"the topmost operands count", {"1 2 3 4 5 6 7 8 9 10 11 12 Tm (a) Tj"}, {{1, 11, 12, "a"}}},
+        // "'" still moves down; the double-quote operator is not read at all.
+        {"show operators without a string",
+         {"BT 14 TL 0 100 Td 5 Tj 6 ' [1 2] Tj (x) TJ 1 2 (q) \" (a) Tj ET"},
+         {{1, 0, 86, "a"}}},
+        {"operands belong to the next operator only",
+         {"(stale) BT Tj 50 60 q Q Td (a) Tj 1 0 0 1 300 300 cm (b) Tj"},
+         {{1, 0, 0, "a"}, {1, 0, 0, "b"}}},
+        {"TJ joins its strings and skips everything else",
+         {"BT [(Sou) -250 (rce) 12 /Name [(in)] (!)] TJ [-120 33.5] TJ [] TJ ET"},
+         {{1, 0, 0, "Source!"}, {1, 0, 0, ""}, {1, 0, 0, ""}}},
+        {"inline images and unknown operators are skipped",
+         {"q BI /W 2 /H 1 /BPC 8 /CS /G ID \x01\x02 EI Q BT 1 2 Td (after) Tj ET 0 0 m 5 5 l S"},
+         {{1, 1, 2, "after"}}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(shown(readPages(c.pages)), c.expected) << c.what;
 }
 
-TEST(PDFTextOperators, LeadingSurvivesBTButNotThePage) {
-    Content p1;
-    p1.raw("BT 0 -12 TD (a) Tj ET BT T* (b) Tj (c) ' ET");
-    Content p2;
-    p2.raw("BT T* (d) Tj (e) ' 100 200 Td 7 TL T* (f) Tj ET");
-    auto items = read(TestPDF().addPage(p1).addPage(p2));
-    EXPECT_EQ(shown(items), (std::vector<Shown>{{1, 0, -12, "a"},
-                                                {1, 0, -12, "b"},
-                                                {1, 0, -24, "c"},
-                                                {2, 0, 0, "d"},
-                                                {2, 0, 0, "e"},
-                                                {2, 100, 193, "f"}}));
-}
+TEST(PDFText, StringDecoding) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        // UTF-16 when the length is even and byte 0 or byte 2 is zero.
+        {"\0A\0B"s, "AB"},
+        {"A\0B\0"s, "A\0B\0"s},
+        {"\0A\0"s, "\0A\0"s},
+        {"\0"s, "\0"s},
+        {"\x4E\x2D\0\x41"s, "\u4E2D"
+                            "A"},
+        {"\x4E\x2D"s, "N-"},
+        {"", ""},
+        // No byte-order mark is removed on the UTF-16 road; with byte 2 set the mark is read.
+        {"\xFE\xFF\0\x41"s, "\uFEFF"
+                            "A"},
+        {"\xFE\xFF\x4E\x2D"s, "\u4E2D"},
+        // Surrogates: a pair joins, unpaired ones become replacement characters.
+        {"\0A\xD8\x3D\xDE\0"s, "A\U0001F600"},
+        {"\0A\xD8\x3D\0B"s, "A\uFFFD"
+                            "B"},
+        {"\0A\xDC\0"s, "A\uFFFD"},
+        {"\0A\xD8\x3D"s, "A\uFFFD"},
+        // PDFDocEncoding otherwise, undefined bytes replaced.
+        {"\x80\x84\x85\xA0\xE9\x18\x9E", "•—–€é˘ž"},
+        {"a\x7F"
+         "b\x9F"
+         "c\xAD",
+         "a\uFFFD"
+         "b\uFFFD"
+         "c\uFFFD"},
+    };
+    for (const auto& [bytes, text] : cases) EXPECT_EQ(PDFText::decodeString(bytes), text) << bytes;
 
-TEST(PDFTextOperators, MatrixSetsTheOriginWithoutScalingOffsets) {
-    auto items = readPage("BT 10 0 0 10 100 700 Tm 5 -2 Td (a) Tj 0.5 0 0 0.5 -3.25 .5 Tm (b) Tj ET");
-    EXPECT_EQ(shown(items), (std::vector<Shown>{{1, 105, 698, "a"}, {1, -3.25, 0.5, "b"}}));
-}
-
-TEST(PDFTextOperators, MissingOrWrongOperandsFollowTheTable) {
-    // Tm and re count what is missing or not a number as 0; Td, TD and TL change nothing.
-    auto items = readPage("BT 5 Tm (a) Tj (x) 3 Tm (b) Tj 10 20 Td (n) 4 Td (c) Tj (n) 4 TD T* (d) Tj "
-                          "(n) TL T* (e) Tj ET");
-    EXPECT_EQ(shown(items),
-              (std::vector<Shown>{
-                  {1, 0, 5, "a"}, {1, 0, 3, "b"}, {1, 10, 23, "c"}, {1, 10, 23, "d"}, {1, 10, 23, "e"}}));
-    // The topmost operands count when there are more than needed.
-    EXPECT_EQ(shown(readPage("1 2 3 4 5 6 7 8 9 10 11 12 Tm (a) Tj")),
-              (std::vector<Shown>{{1, 11, 12, "a"}}));
-}
-
-TEST(PDFTextOperators, ShowOperatorsWithoutAStringAddNothing) {
-    // "'" still moves down; the double-quote operator is not read at all.
-    auto items = readPage("BT 14 TL 0 100 Td 5 Tj 6 ' [1 2] Tj (x) TJ 1 2 (q) \" (a) Tj ET");
-    EXPECT_EQ(shown(items), (std::vector<Shown>{{1, 0, 86, "a"}}));
-}
-
-TEST(PDFTextOperators, OperandsBelongToTheNextOperatorOnly) {
-    auto items = readPage("(stale) BT Tj 50 60 q Q Td (a) Tj 1 0 0 1 300 300 cm (b) Tj");
-    EXPECT_EQ(shown(items), (std::vector<Shown>{{1, 0, 0, "a"}, {1, 0, 0, "b"}}));
-}
-
-TEST(PDFTextOperators, TJJoinsStringsAndSkipsEverythingElse) {
-    auto items = readPage("BT [(Sou) -250 (rce) 12 /Name [(in)] (!)] TJ [-120 33.5] TJ [] TJ ET");
-    ASSERT_EQ(items.size(), 3u);
-    EXPECT_EQ(items[0].text, "Source!");
-    EXPECT_EQ(items[1].text, "");
-    EXPECT_EQ(items[2].text, "");
-}
-
-TEST(PDFTextOperators, InlineImagesAndUnknownOperatorsAreSkipped) {
-    auto items =
-        readPage("q BI /W 2 /H 1 /BPC 8 /CS /G ID \x01\x02 EI Q BT 1 2 Td (after) Tj ET 0 0 m 5 5 l S");
-    EXPECT_EQ(shown(items), (std::vector<Shown>{{1, 1, 2, "after"}}));
-}
-
-// --- Strings ---------------------------------------------------------------------------
-
-TEST(PDFTextStrings, UTF16IsDecidedByBytesZeroAndTwo) {
-    using namespace std::string_literals;
-    EXPECT_EQ(PDFText::decodeString("\x00"
-                                    "A\x00"
-                                    "B"s),
-              "AB");
-    EXPECT_EQ(PDFText::decodeString("A\x00"
-                                    "B\x00"s),
-              "A\x00"
-              "B\x00"s); // not UTF-16
-    EXPECT_EQ(PDFText::decodeString("\x00"
-                                    "A\x00"s),
-              "\x00"
-              "A\x00"s);                                // odd length
-    EXPECT_EQ(PDFText::decodeString("\x00"s), "\x00"s); // one byte
-    EXPECT_EQ(PDFText::decodeString("\x4E\x2D\x00\x41"s), "\u4E2D"
-                                                          "A"); // byte 2 is zero
-    EXPECT_EQ(PDFText::decodeString("\x4E\x2D"s), "N-");        // two bytes, byte 0 set
-    EXPECT_EQ(PDFText::decodeString(""), "");
-}
-
-TEST(PDFTextStrings, NoByteOrderMarkIsRemovedOnTheUTF16Road) {
-    using namespace std::string_literals;
-    EXPECT_EQ(PDFText::decodeString("\xFE\xFF\x00\x41"s), "\uFEFF"
-                                                          "A");
-    // With byte 2 not zero the text-string rules read the mark.
-    EXPECT_EQ(PDFText::decodeString("\xFE\xFF\x4E\x2D"s), "\u4E2D");
-}
-
-TEST(PDFTextStrings, UnpairedSurrogatesBecomeReplacementCharacters) {
-    using namespace std::string_literals;
-    EXPECT_EQ(PDFText::decodeString("\x00"
-                                    "A\xD8\x3D\xDE\x00"s),
-              "A\U0001F600");
-    EXPECT_EQ(PDFText::decodeString("\x00"
-                                    "A\xD8\x3D\x00"
-                                    "B"s),
-              "A\uFFFD"
-              "B");
-    EXPECT_EQ(PDFText::decodeString("\x00"
-                                    "A\xDC\x00"s),
-              "A\uFFFD");
-    EXPECT_EQ(PDFText::decodeString("\x00"
-                                    "A\xD8\x3D"s),
-              "A\uFFFD");
-}
-
-TEST(PDFTextStrings, PDFDocEncodingOtherwise) {
-    EXPECT_EQ(PDFText::decodeString("\x80\x84\x85\xA0\xE9\x18\x9E"), "•—–€é˘ž");
-    EXPECT_EQ(PDFText::decodeString("a\x7F"
-                                    "b\x9F"
-                                    "c\xAD"),
-              "a\uFFFD"
-              "b\uFFFD"
-              "c\uFFFD");
-}
-
-TEST(PDFTextStrings, BothEncodingsThroughAFile) {
     Content c;
     c.bt().td(10, 20).tj("Côté – 3 °", Enc::pdfDoc).tj("Délai ↔ 2", Enc::utf16).tj("(a\\b)").et();
-    auto items = read(TestPDF().addPage(c));
+    const auto items = read(TestPDF().addPage(c));
     ASSERT_EQ(items.size(), 3u);
     EXPECT_EQ(items[0].text, "Côté – 3 °");
     EXPECT_EQ(items[1].text, "Délai ↔ 2");
     EXPECT_EQ(items[2].text, "(a\\b)");
 }
 
-// --- Cells -----------------------------------------------------------------------------
-
-TEST(PDFTextCells, ProbeIsInsideOnlyLeftAndBottomEdges) {
-    const std::vector<PDFRect> r = {PDFRect{10, 20, 10, 10}};
-    // The probe point is (x + 1, y + 3).
-    EXPECT_TRUE(PDFText::cellFor(9, 17, r));   // (10, 20): corner on both inner edges
-    EXPECT_FALSE(PDFText::cellFor(19, 17, r)); // (20, 20): right edge
-    EXPECT_FALSE(PDFText::cellFor(9, 27, r));  // (10, 30): top edge
-    EXPECT_TRUE(PDFText::cellFor(18.99, 26.99, r));
-    EXPECT_FALSE(PDFText::cellFor(8.99, 20, r));
+TEST(PDFText, CellChoice) {
+    struct Case {
+        double x, y; // the probe point is (x + 1, y + 3)
+        std::vector<PDFRect> rects;
+        std::optional<PDFRect> expected;
+    };
+    const PDFRect r{10, 20, 10, 10}, outer{0, 0, 100, 20}, inner{0, 0, 40, 20};
+    const PDFRect tall{0, 0, 20, 29}, wide{0, 0, 58, 10}; // equal areas
+    const std::vector<Case> cases = {
+        {9, 17, {r}, r},   // corner on both inner edges
+        {19, 17, {r}, {}}, // right edge
+        {9, 27, {r}, {}},  // top edge
+        {18.99, 26.99, {r}, r},
+        {8.99, 20, {r}, {}},
+        // Size limits are strict.
+        {0, 0, {PDFRect{0, 0, 50, 30}}, {}},
+        {0, 0, {PDFRect{0, 0, 300, 10}}, {}},
+        {0, 0, {PDFRect{0, 0, 299.9, 29.9}}, PDFRect{0, 0, 299.9, 29.9}},
+        // The smallest area wins, the first drawn on ties.
+        {5, 2, {outer, inner}, inner},
+        {5, 2, {inner, outer}, inner},
+        {5, 2, {tall, wide}, tall},
+        {5, 2, {wide, tall}, wide},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        EXPECT_EQ(PDFText::cellFor(cases[i].x, cases[i].y, cases[i].rects), cases[i].expected)
+            << "case " << i;
 }
 
-TEST(PDFTextCells, SizeLimitsAreStrict) {
-    EXPECT_FALSE(PDFText::cellFor(0, 0, {PDFRect{0, 0, 50, 30}}));
-    EXPECT_FALSE(PDFText::cellFor(0, 0, {PDFRect{0, 0, 300, 10}}));
-    EXPECT_EQ(PDFText::cellFor(0, 0, {PDFRect{0, 0, 299.9, 29.9}}), (PDFRect{0, 0, 299.9, 29.9}));
-}
-
-TEST(PDFTextCells, SmallestAreaWinsAndTheFirstDrawnOnTies) {
-    const PDFRect outer{0, 0, 100, 20}, inner{0, 0, 40, 20}, tall{0, 0, 20, 29}, wide{0, 0, 58, 10};
-    EXPECT_EQ(PDFText::cellFor(5, 2, {outer, inner}), inner);
-    EXPECT_EQ(PDFText::cellFor(5, 2, {inner, outer}), inner);
-    // 20 x 29 = 580 = 58 x 10.
-    EXPECT_EQ(PDFText::cellFor(5, 2, {tall, wide}), tall);
-    EXPECT_EQ(PDFText::cellFor(5, 2, {wide, tall}), wide);
-}
-
-TEST(PDFTextCells, AssignedAfterThePageWithStandardisedRectangles) {
+TEST(PDFText, CellsAssignedAfterThePageWithStandardisedRectangles) {
     Content c;
     c.re(20, 20, 555, 802).stroke(); // page frame: never a cell
     c.bt().td(43, 700).tj("#1").td(100, 0).tj("K2").td(100, 0).tj("free").et();
@@ -223,7 +174,7 @@ TEST(PDFTextCells, AssignedAfterThePageWithStandardisedRectangles) {
     c.re(140, 696, 80, 16).stroke();
     Content page2;
     page2.bt().td(43, 700).tj("#2").et();
-    auto items = read(TestPDF().addPage(c).addPage(page2));
+    const auto items = read(TestPDF().addPage(c).addPage(page2));
     ASSERT_EQ(items.size(), 4u);
     EXPECT_EQ(items[0].cell, (PDFRect{40, 700, 33, 16}));
     EXPECT_EQ(items[1].cell, (PDFRect{140, 696, 80, 16}));
@@ -232,70 +183,41 @@ TEST(PDFTextCells, AssignedAfterThePageWithStandardisedRectangles) {
     EXPECT_EQ(items[0].x, 43);              // the item keeps the origin, not the probe
 }
 
-// --- Streams and documents -------------------------------------------------------------
-
-TEST(PDFTextDocument, SeveralStreamsReadAsOneInOrderCompressedOrNot) {
+TEST(PDFText, SeveralStreamsReadAsOneInOrderCompressedOrNot) {
     // The text object and even the operands of Td span the streams.
-    std::vector<TestStream> streams = {{"BT 10 20 Td (a) Tj 5", {}}, {"5 Td (b) Tj", {}}, {"(c) Tj ET", {}}};
+    const std::vector<TestStream> streams = {
+        {"BT 10 20 Td (a) Tj 5", {}}, {"5 Td (b) Tj", {}}, {"(c) Tj ET", {}}};
     for (bool compress : {false, true}) {
-        auto items = read(TestPDF().compress(compress).addPage(streams));
-        EXPECT_EQ(shown(items), (std::vector<Shown>{{1, 10, 20, "a"}, {1, 15, 25, "b"}, {1, 15, 25, "c"}}))
+        EXPECT_EQ(shown(read(TestPDF().compress(compress).addPage(streams))),
+                  (std::vector<Shown>{{1, 10, 20, "a"}, {1, 15, 25, "b"}, {1, 15, 25, "c"}}))
             << compress;
     }
 }
 
-TEST(PDFTextDocument, FilesThatAreNoPDFAreUnreadable) {
+TEST(PDFText, FilesAndDocumentsThatDoNotOpen) {
     rig::test::TempDir dir;
-    std::string message;
-    auto text = dir.write("notes on the rig.txt", "Version: 3\n1. Source: L1\n");
-    EXPECT_EQ(errorKind([&] { PDFText::items(text); }, &message), RigError::Kind::unreadable);
-    EXPECT_EQ(message, "Cannot read notes on the rig.txt.");
-    EXPECT_EQ(errorKind([&] { PDFText::items(dir.path() / "Plan été.pdf"); }, &message),
-              RigError::Kind::unreadable);
-    EXPECT_EQ(message, "Cannot read Plan été.pdf.");
-    EXPECT_EQ(errorKind([&] { PDFText::items(dir.path()); }), RigError::Kind::unreadable);
-    EXPECT_EQ(errorKind([&] { PDFText::items(dir.write("empty.pdf", "")); }), RigError::Kind::unreadable);
-}
+    test::expectRigError(
+        [&] { PDFText::items(dir.write("notes on the rig.txt", "Version: 3\n1. Source: L1\n")); },
+        Kind::unreadable, "Cannot read notes on the rig.txt.");
+    test::expectRigError([&] { PDFText::items(dir.path() / "Plan été.pdf"); }, Kind::unreadable,
+                         "Cannot read Plan été.pdf.");
+    test::expectRigError([&] { PDFText::items(dir.path()); }, Kind::unreadable);
+    test::expectRigError([&] { PDFText::items(dir.write("empty.pdf", "")); }, Kind::unreadable);
+    test::expectRigError([&] { read(TestPDF().encrypt("pw").addPage(oneString("secret"))); },
+                         Kind::unreadable);
 
-TEST(PDFTextDocument, ReadsFromAFileLikeFromMemory) {
-    rig::test::TempDir dir;
-    Content c;
-    c.bt().td(1, 2).tj("x").et();
-    auto path = dir.write("r.pdf", TestPDF().addPage(c).bytes());
-    EXPECT_EQ(shown(PDFText::items(path)), (std::vector<Shown>{{1, 1, 2, "x"}}));
-}
-
-TEST(PDFTextDocument, NoPagesGiveNoItems) {
+    // Without a user password an encrypted document opens as usual; no pages give no items.
+    EXPECT_EQ(shown(read(TestPDF().encrypt("").addPage(oneString("secret")))),
+              (std::vector<Shown>{{1, 1, 2, "secret"}}));
     EXPECT_TRUE(read(TestPDF()).empty());
+    EXPECT_EQ(shown(PDFText::items(dir.write("r.pdf", TestPDF().addPage(oneString("x")).bytes()))),
+              (std::vector<Shown>{{1, 1, 2, "x"}}));
 }
 
-TEST(PDFTextDocument, EncryptionWithAPasswordIsUnreadable) {
-    Content c;
-    c.bt().td(1, 2).tj("secret").et();
-    EXPECT_EQ(errorKind([&] { read(TestPDF().encrypt("pw").addPage(c)); }), RigError::Kind::unreadable);
-    // Without a user password the document opens as usual.
-    EXPECT_EQ(shown(read(TestPDF().encrypt("").addPage(c))), (std::vector<Shown>{{1, 1, 2, "secret"}}));
-}
-
-TEST(PDFTextDocument, DamagedPagesAreSkippedAndTheOthersKept) {
-    Content good;
-    good.bt().td(1, 2).tj("ok").et();
-    TestPDF pdf;
-    pdf.addPage(good);
-    pdf.addPage(std::vector<TestStream>{{"x\x9c garbage that does not inflate", "/FlateDecode"}});
-    pdf.addPageWithContentsObject("42");
-    pdf.addPageWithContentsObject("null");
-    pdf.addPage(std::vector<TestStream>{{"BT (lost) Tj ET", {}}, {"not deflate", "/FlateDecode"}});
-    pdf.addPage(good);
-    auto items = read(pdf);
-    ASSERT_EQ(items.size(), 2u);
-    EXPECT_EQ(items[0].page, 1);
-    EXPECT_EQ(items[1].page, 6);
-}
-
-TEST(PDFTextDocument, FilterChainsDecodeUpToAReasonableLength) {
-    auto hexEncoded = [](std::string data, int times, std::string& filter) {
-        filter = "[";
+TEST(PDFText, DamagedPagesAreSkippedAndTheOthersKept) {
+    // Filter chains decode up to a reasonable length: two hex layers are read, nine are not.
+    auto hexLayers = [](std::string data, int times) {
+        std::string filter = "[";
         for (int i = 0; i < times; ++i) {
             std::string hex;
             for (unsigned char c : data) {
@@ -305,93 +227,61 @@ TEST(PDFTextDocument, FilterChainsDecodeUpToAReasonableLength) {
             data = hex + ">";
             filter += " /ASCIIHexDecode";
         }
-        filter += " ]";
-        return data;
+        return TestStream{data, filter + " ]"};
     };
-    std::string two, nine;
-    std::string data2 = hexEncoded("BT (two) Tj ET", 2, two);
-    std::string data9 = hexEncoded("BT (nine) Tj ET", 9, nine);
-    auto items = read(TestPDF()
-                          .addPage(std::vector<TestStream>{{data2, two}})
-                          .addPage(std::vector<TestStream>{{data9, nine}}));
-    ASSERT_EQ(items.size(), 1u);
-    EXPECT_EQ(items[0].text, "two");
+    TestPDF pdf;
+    pdf.addPage(oneString("ok"));
+    pdf.addPage(std::vector<TestStream>{{"x\x9c garbage that does not inflate", "/FlateDecode"}});
+    pdf.addPageWithContentsObject("42");
+    pdf.addPageWithContentsObject("null");
+    pdf.addPage(std::vector<TestStream>{{"BT (lost) Tj ET", {}}, {"not deflate", "/FlateDecode"}});
+    pdf.addPage(std::vector<TestStream>{hexLayers("BT (two) Tj ET", 2)});
+    pdf.addPage(std::vector<TestStream>{hexLayers("BT (nine) Tj ET", 9)});
+    pdf.addPage(oneString("ok"));
+    EXPECT_EQ(shown(read(pdf)), (std::vector<Shown>{{1, 1, 2, "ok"}, {6, 0, 0, "two"}, {8, 1, 2, "ok"}}));
+
+    // Content too large once inflated.
+    std::string huge = "BT (big) Tj ET\n";
+    huge.append(PDFText::maxPageContentBytes, ' ');
+    EXPECT_EQ(
+        shown(read(
+            TestPDF().compress(true).addPage(std::vector<TestStream>{{huge, {}}}).addPage(oneString("ok")))),
+        (std::vector<Shown>{{2, 1, 2, "ok"}}));
 }
 
-TEST(PDFTextDocument, AbsurdOperandsNeverBreakTheScan) {
+TEST(PDFText, AbsurdOperandsNeverBreakTheScan) {
     const std::string huge = "1" + std::string(320, '0') + ".5";
-    Content reals;
     // Reals beyond the double range read as infinite, as strtod reads them.
-    reals.raw("BT " + huge + " -" + huge + " Td (far) Tj -" + huge + " TL T* (nan) Tj ET " + huge + " 1 -" +
-              huge + " 5 re");
-    Content nested;
-    nested.raw("BT " + std::string(20000, '[') + " TJ (after) Tj ET");
-    Content overflow; // an integer beyond 64 bits stops qpdf's parser: that page is lost
-    overflow.raw("BT (before) Tj 99999999999999999999999999 0 Td (after) Tj ET");
-    Content good;
-    good.bt().tj("good").et();
-    auto items = read(TestPDF().addPage(reals).addPage(nested).addPage(overflow).addPage(good));
+    const std::string reals = "BT " + huge + " -" + huge + " Td (far) Tj -" + huge + " TL T* (nan) Tj ET " +
+                              huge + " 1 -" + huge + " 5 re";
+    const std::string nested = "BT " + std::string(20000, '[') + " TJ (after) Tj ET";
+    // An integer beyond 64 bits stops qpdf's parser: that page is lost.
+    const std::string overflow = "BT (before) Tj 99999999999999999999999999 0 Td (after) Tj ET";
+    const auto items = readPages({reals, nested, overflow, "BT (good) Tj ET"});
     ASSERT_GE(items.size(), 3u);
     EXPECT_EQ(items[0].text, "far");
     EXPECT_TRUE(std::isinf(items[0].x) && items[0].x > 0);
+    EXPECT_EQ(items[0].cell, std::nullopt);
     EXPECT_EQ(items[1].text, "nan");
     EXPECT_TRUE(std::isnan(items[1].y)); // -inf minus -inf
-    EXPECT_EQ(items[0].cell, std::nullopt);
     EXPECT_EQ(items.back().text, "good");
     EXPECT_EQ(items.back().page, 4);
 }
 
-// A page under `depth` nested page-tree nodes, written by hand with its cross-reference table.
-std::string nestedPageTree(int depth) {
-    std::string out = "%PDF-1.4\n";
-    std::vector<std::size_t> offsets;
-    auto obj = [&](const std::string& body) {
-        offsets.push_back(out.size());
-        out += std::to_string(offsets.size()) + " 0 obj\n" + body + "\nendobj\n";
-    };
-    obj("<< /Type /Catalog /Pages 2 0 R >>");
-    for (int i = 0; i < depth; ++i)
-        obj("<< /Type /Pages /Kids [" + std::to_string(offsets.size() + 2) + " 0 R] /Count 1 >>");
-    const std::size_t page = offsets.size() + 1;
-    obj("<< /Type /Page /MediaBox [0 0 10 10] /Contents " + std::to_string(page + 1) + " 0 R >>");
-    obj("<< /Length 15 >>\nstream\nBT (deep) Tj ET\nendstream");
-    const std::size_t xref = out.size();
-    out += "xref\n0 " + std::to_string(offsets.size() + 1) + "\n0000000000 65535 f \n";
-    for (std::size_t o : offsets) {
-        std::string n = std::to_string(o);
-        out += std::string(10 - n.size(), '0') + n + " 00000 n \n";
-    }
-    out += "trailer\n<< /Size " + std::to_string(offsets.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-           std::to_string(xref) + "\n%%EOF\n";
-    return out;
-}
-
-TEST(PDFTextDocument, AbsurdlyDeepPageTreesHaveNoPages) {
-    EXPECT_EQ(PDFText::itemsFromMemory(nestedPageTree(40), "n.pdf").size(), 1u);
+TEST(PDFText, AbsurdlyDeepPageTreesHaveNoPages) {
+    EXPECT_EQ(PDFText::itemsFromMemory(test::nestedPageTreePDF(40), "n.pdf").size(), 1u);
     // Deep enough to overflow a recursive walk, had the depth not been checked first.
-    EXPECT_TRUE(PDFText::itemsFromMemory(nestedPageTree(100000), "n.pdf").empty());
+    EXPECT_TRUE(PDFText::itemsFromMemory(test::nestedPageTreePDF(100000), "n.pdf").empty());
 }
 
-TEST(PDFTextDocument, TruncatedFilesFailCleanlyOrGiveWhatSurvives) {
-    Content c;
-    c.bt().td(1, 2).tj("first").et();
-    const std::string whole = TestPDF().addPage(c).addPage(c).addPage(c).bytes();
+TEST(PDFText, TruncatedFilesFailCleanlyOrGiveWhatSurvives) {
+    const std::string whole =
+        TestPDF().addPage(oneString("a")).addPage(oneString("b")).addPage(oneString("c")).bytes();
     for (std::size_t cut = 0; cut < whole.size(); cut += 23) {
         try {
-            auto items = PDFText::itemsFromMemory(std::string_view(whole).substr(0, cut), "cut.pdf");
-            EXPECT_LE(items.size(), 3u);
+            EXPECT_LE(PDFText::itemsFromMemory(std::string_view(whole).substr(0, cut), "cut.pdf").size(), 3u);
         } catch (const RigError& e) {
-            EXPECT_EQ(e.kind(), RigError::Kind::unreadable);
+            EXPECT_EQ(e.kind(), Kind::unreadable);
         }
     }
-}
-
-TEST(PDFTextDocument, OversizedPageContentIsSkipped) {
-    std::string huge = "BT (big) Tj ET\n";
-    huge.append(PDFText::maxPageContentBytes, ' ');
-    Content good;
-    good.bt().tj("small").et();
-    auto items = read(TestPDF().compress(true).addPage(std::vector<TestStream>{{huge, {}}}).addPage(good));
-    ASSERT_EQ(items.size(), 1u);
-    EXPECT_EQ(items[0].text, "small");
 }
