@@ -1,90 +1,28 @@
 #include "import/SideViewBuilder.h"
 
+#include "support/ProjectFixtures.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
 using namespace rig;
-using SideViewBuilder::Axis;
+using fixtures::testPickup;
+using SideViewBuilder::Point;
+using Seg = SideViewBuilder::Segment;
 
 namespace {
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-Pickup pickup(const char* role, double x, double y, double z = 0) {
-    Pickup p;
-    p.role = role;
-    p.position = XYZ(x, y, z);
-    return p;
-}
+const double kInf = std::numeric_limits<double>::infinity();
 
 Source sourceWith(std::vector<Pickup> pickups, std::optional<double> azimuth = std::nullopt) {
-    Source s("Main L", {"ALL", "Main"});
-    s.pickups = List<Pickup>(std::move(pickups));
+    Source s = fixtures::testSource("Main L", {"ALL", "Main"}, std::move(pickups));
     s.azimuth = azimuth;
     return s;
 }
-
-void expectAxis(Axis a, double dx, double dy) {
-    EXPECT_NEAR(a.dx, dx, 1e-12);
-    EXPECT_NEAR(a.dy, dy, 1e-12);
-}
-
-} // namespace
-
-TEST(PlanAxis, FromRearToFrontWhateverTheAzimuth) {
-    expectAxis(SideViewBuilder::planAxis(sourceWith({pickup("Front", 0, 0), pickup("Rear", 0, -2)}, 45)), 0,
-               1);
-    expectAxis(SideViewBuilder::planAxis(sourceWith({pickup("Rear", 1, 1), pickup("Front", 4, 5)})), 0.6,
-               0.8);
-}
-
-TEST(PlanAxis, FirstRearOrPullbackInListOrder) {
-    auto s = sourceWith({pickup("Pullback", -1, 0), pickup("Rear", 0, -1), pickup("Front", 0, 0)});
-    expectAxis(SideViewBuilder::planAxis(s), 1, 0);
-    s = sourceWith({pickup("Front", 0, 0), pickup("Rear", 0, -1), pickup("Pullback", -1, 0)});
-    expectAxis(SideViewBuilder::planAxis(s), 0, 1);
-    // Roles are matched exactly.
-    s = sourceWith({pickup("front", 0, 0), pickup("Rear", 0, -1)}, 90);
-    expectAxis(SideViewBuilder::planAxis(s), 1, 0);
-}
-
-TEST(PlanAxis, AzimuthDecidesWhenPickupsAreUnusable) {
-    // 5 cm apart or closer.
-    expectAxis(SideViewBuilder::planAxis(sourceWith({pickup("Front", 0, 0.05), pickup("Rear", 0, 0)}, 90)), 1,
-               0);
-    // Only vertical distance.
-    expectAxis(
-        SideViewBuilder::planAxis(sourceWith({pickup("Front", 0, 0, 3), pickup("Rear", 0, 0, 0)}, 180)), 0,
-        -1);
-    // Not-a-number on either side.
-    expectAxis(SideViewBuilder::planAxis(sourceWith({pickup("Front", kNaN, 0), pickup("Rear", 0, -2)}, 90)),
-               1, 0);
-    expectAxis(SideViewBuilder::planAxis(sourceWith({pickup("Front", 0, 0), pickup("Rear", kNaN, -2)}, 90)),
-               1, 0);
-    expectAxis(SideViewBuilder::planAxis(sourceWith({pickup("Front", 0, 0), pickup("Rear", 0, kNaN)}, 90)), 1,
-               0);
-    // A lone front pickup.
-    expectAxis(SideViewBuilder::planAxis(sourceWith({pickup("Front", 0, 0)}, 90)), 1, 0);
-    // No azimuth either.
-    expectAxis(SideViewBuilder::planAxis(sourceWith({})), 0, 1);
-}
-
-TEST(PlanAxis, AlwaysAUnitVector) {
-    const double inf = std::numeric_limits<double>::infinity();
-    for (const Source& s : {sourceWith({}, kNaN), sourceWith({}, inf),
-                            sourceWith({pickup("Front", 0, inf), pickup("Rear", 0, 0)}, 0),
-                            sourceWith({pickup("Front", 0, 1e300), pickup("Rear", 0, -1e300)})}) {
-        const Axis a = SideViewBuilder::planAxis(s);
-        EXPECT_NEAR(std::hypot(a.dx, a.dy), 1, 1e-12);
-    }
-}
-
-namespace {
-
-using SideViewBuilder::Point;
-using Seg = SideViewBuilder::Segment;
 
 // The twelve edges of an axis-aligned box.
 std::vector<Seg> boxEdges(XYZ lo, XYZ hi) {
@@ -110,6 +48,43 @@ void append(std::vector<Seg>& to, const std::vector<Seg>& more) {
 
 } // namespace
 
+TEST(SideViewBuilder, PlanAxis) {
+    auto expectAxis = [](const Source& s, double dx, double dy, const char* what) {
+        const auto a = SideViewBuilder::planAxis(s);
+        EXPECT_NEAR(a.dx, dx, 1e-12) << what;
+        EXPECT_NEAR(a.dy, dy, 1e-12) << what;
+    };
+    // A front and a rear pickup, an azimuth, and the axis.
+    const std::vector<std::tuple<XYZ, XYZ, std::optional<double>, double, double, const char*>> pairs = {
+        {XYZ(0, 0, 0), XYZ(0, -2, 0), 45, 0, 1, "from rear to front whatever the azimuth"},
+        {XYZ(4, 5, 0), XYZ(1, 1, 0), {}, 0.6, 0.8, "from rear to front"},
+        {XYZ(0, 0.05, 0), XYZ(), 90, 1, 0, "5 cm apart: the azimuth decides"},
+        {XYZ(0, 0, 3), XYZ(), 180, 0, -1, "only vertical distance"},
+        {XYZ(kNaN, 0, 0), XYZ(0, -2, 0), 90, 1, 0, "front x NaN"},
+        {XYZ(), XYZ(kNaN, -2, 0), 90, 1, 0, "rear x NaN"},
+        {XYZ(), XYZ(0, kNaN, 0), 90, 1, 0, "rear y NaN"},
+    };
+    for (const auto& [front, rear, azimuth, dx, dy, what] : pairs)
+        expectAxis(sourceWith({testPickup("Front", front), testPickup("Rear", rear)}, azimuth), dx, dy, what);
+
+    const Pickup front = testPickup("Front", XYZ()), rear = testPickup("Rear", XYZ(0, -1, 0));
+    const Pickup pullback = testPickup("Pullback", XYZ(-1, 0, 0));
+    expectAxis(sourceWith({pullback, rear, front}), 1, 0, "the first rear or pullback in list order");
+    expectAxis(sourceWith({front, rear, pullback}), 0, 1, "the first rear or pullback in list order");
+    expectAxis(sourceWith({testPickup("front", XYZ()), rear}, 90), 1, 0, "roles match exactly");
+    expectAxis(sourceWith({front}, 90), 1, 0, "a lone front pickup");
+    expectAxis(sourceWith({}), 0, 1, "no azimuth either");
+
+    // Always a unit vector.
+    for (const Source& s :
+         {sourceWith({}, kNaN), sourceWith({}, kInf),
+          sourceWith({testPickup("Front", XYZ(0, kInf, 0)), testPickup("Rear", XYZ())}, 0),
+          sourceWith({testPickup("Front", XYZ(0, 1e300, 0)), testPickup("Rear", XYZ(0, -1e300, 0))})}) {
+        const auto a = SideViewBuilder::planAxis(s);
+        EXPECT_NEAR(std::hypot(a.dx, a.dy), 1, 1e-12);
+    }
+}
+
 TEST(SideViewBuilder, VertexKeysJoinBodies) {
     EXPECT_EQ(SideViewBuilder::key(XYZ(0.00005, -0.00005, 1.23456)), (SideViewBuilder::K{1, -1, 12346}));
     EXPECT_FALSE(SideViewBuilder::key(XYZ(kNaN, 0, 0)));
@@ -133,21 +108,24 @@ TEST(SideViewBuilder, VertexKeysJoinBodies) {
 }
 
 TEST(SideViewBuilder, Hull) {
-    EXPECT_EQ(SideViewBuilder::hull({{1, 1}, {0, 0}}), (std::vector<Point>{{0, 0}, {1, 1}}));
-    EXPECT_EQ(SideViewBuilder::hull({{2, 2}, {0, 0}, {1, 1}}), (std::vector<Point>{{0, 0}, {2, 2}}));
-    EXPECT_EQ(SideViewBuilder::hull({{3, 3}, {3, 3}, {3, 3}}), (std::vector<Point>{{3, 3}, {3, 3}}));
-    // Inner and mid-edge points go; counter-clockwise from the smallest point.
-    EXPECT_EQ(SideViewBuilder::hull({{2, 2}, {0, 2}, {1, 1}, {0, 0}, {1, 0}, {2, 0}, {0, 1}}),
-              (std::vector<Point>{{0, 0}, {2, 0}, {2, 2}, {0, 2}}));
-    // Extreme values do not overflow.
-    const std::int64_t big = std::int64_t(1) << 60;
-    EXPECT_EQ(SideViewBuilder::hull({{-big, -big}, {big, -big}, {0, 0}, {big, big}, {-big, big}}).size(), 4u);
+    const std::int64_t big = std::int64_t(1) << 60; // extreme values do not overflow
+    const std::vector<std::pair<std::vector<Point>, std::vector<Point>>> cases = {
+        {{{1, 1}, {0, 0}}, {{0, 0}, {1, 1}}},
+        {{{2, 2}, {0, 0}, {1, 1}}, {{0, 0}, {2, 2}}},
+        {{{3, 3}, {3, 3}, {3, 3}}, {{3, 3}, {3, 3}}},
+        // Inner and mid-edge points go; counter-clockwise from the smallest point.
+        {{{2, 2}, {0, 2}, {1, 1}, {0, 0}, {1, 0}, {2, 0}, {0, 1}}, {{0, 0}, {2, 0}, {2, 2}, {0, 2}}},
+        {{{-big, -big}, {big, -big}, {0, 0}, {big, big}, {-big, big}},
+         {{-big, -big}, {big, -big}, {big, big}, {-big, big}}},
+    };
+    for (const auto& [points, hull] : cases) EXPECT_EQ(SideViewBuilder::hull(points), hull);
 }
 
 TEST(SideViewBuilder, SideViewDropsContainedHullsAndKeepsPickups) {
     // Axis (0, 1): u is y, v is -z, in centimetres from the insert.
-    Source source = sourceWith({pickup("Front", 10, 21, 3.5), pickup("Rear", 10, 19, 3.5),
-                                pickup("Low", 10, 20, -9), pickup("Broken", kNaN, 20, 0)});
+    const Source source =
+        sourceWith({testPickup("Front", XYZ(10, 21, 3.5)), testPickup("Rear", XYZ(10, 19, 3.5)),
+                    testPickup("Low", XYZ(10, 20, -9)), testPickup("Broken", XYZ(kNaN, 20, 0))});
     std::vector<Seg> segs = boxEdges(XYZ(9, 19.9, 0.5), XYZ(11, 20.1, 1)); // small, inside the big one
     append(segs, boxEdges(XYZ(9, 19, 0), XYZ(11, 21, 3)));                 // big
     append(segs, boxEdges(XYZ(9, 20.5, 2.5), XYZ(11, 22, 4)));             // crosses the big one
@@ -157,10 +135,8 @@ TEST(SideViewBuilder, SideViewDropsContainedHullsAndKeepsPickups) {
     EXPECT_EQ(view->path, "M-100 -300L100 -300L100 0L-100 0Z"
                           "M50 -400L200 -400L200 -250L50 -250Z");
     EXPECT_EQ(view->points, (List<std::vector<std::int64_t>>{{100, -350}, {-100, -350}, {0, 900}}));
-    EXPECT_EQ(view->minU, -100);
-    EXPECT_EQ(view->maxU, 200);
-    EXPECT_EQ(view->minV, -400);
-    EXPECT_EQ(view->maxV, 900);
+    EXPECT_EQ(std::vector<std::int64_t>({view->minU, view->maxU, view->minV, view->maxV}),
+              std::vector<std::int64_t>({-100, 200, -400, 900}));
 
     // A hull on the border of the accepted one is dropped too.
     segs = boxEdges(XYZ(0, 0, 0), XYZ(1, 2, 2));
@@ -169,9 +145,23 @@ TEST(SideViewBuilder, SideViewDropsContainedHullsAndKeepsPickups) {
     ASSERT_TRUE(border);
     EXPECT_EQ(border->path, "M0 -200L200 -200L200 0L0 0Z");
     EXPECT_TRUE(border->points.empty());
+
+    // Many bodies: a 20 x 20 field of small cabinets, a large body covering the left half of
+    // them exactly up to its border, and one long thin body crossing the whole field.
+    segs.clear();
+    for (int i = 0; i < 20; ++i) {
+        for (int j = 0; j < 20; ++j) append(segs, boxEdges(XYZ(0, i, j), XYZ(0.5, i + 0.5, j + 0.5)));
+    }
+    append(segs, boxEdges(XYZ(0, 0, 0), XYZ(1, 9.5, 19.5)));
+    append(segs, boxEdges(XYZ(0, -1, 9.6), XYZ(1, 30, 9.7)));
+    const auto many = SideViewBuilder::sideView(sourceWith({}), dxfWith(segs));
+    ASSERT_TRUE(many);
+    // The large body, the crossing one and the 200 cabinets outside the large body.
+    EXPECT_EQ(std::count(many->path.begin(), many->path.end(), 'M'), 2 + 200);
+    EXPECT_TRUE(many->path.starts_with("M0 -1950L950 -1950L950 0L0 0Z"));
 }
 
-TEST(SideViewBuilder, NoSideViewWithoutAnArea) {
+TEST(SideViewBuilder, NoViewWithoutAnArea) {
     EXPECT_FALSE(SideViewBuilder::sideView(sourceWith({}), dxfWith({})));
     // Flat along the axis direction seen from the side: all on one line.
     EXPECT_FALSE(
@@ -181,6 +171,9 @@ TEST(SideViewBuilder, NoSideViewWithoutAnArea) {
         SideViewBuilder::sideView(sourceWith({}), dxfWith(boxEdges(XYZ(0, 0, 0), XYZ(kNaN, kNaN, kNaN)))));
     EXPECT_FALSE(SideViewBuilder::sideView(sourceWith({}),
                                            dxfWith(boxEdges(XYZ(0, 0, 0), XYZ(1, 1, 1)), XYZ(0, -1e300, 0))));
+    EXPECT_FALSE(SideViewBuilder::topView(dxfWith({})));
+    EXPECT_FALSE(
+        SideViewBuilder::topView(dxfWith({{XYZ(0, 0, 0), XYZ(0, 0, 5)}, {XYZ(0, 0, 0), XYZ(1, 1, 0)}})));
 }
 
 TEST(SideViewBuilder, TopView) {
@@ -199,28 +192,4 @@ TEST(SideViewBuilder, TopView) {
     EXPECT_EQ(tri->cx, 0.333);
     EXPECT_EQ(tri->cy, 0.333);
     EXPECT_EQ(tri->hull, (List<std::vector<double>>{{-0.333, -0.333}, {0.667, -0.333}, {-0.333, 0.667}}));
-
-    EXPECT_FALSE(SideViewBuilder::topView(dxfWith({})));
-    EXPECT_FALSE(
-        SideViewBuilder::topView(dxfWith({{XYZ(0, 0, 0), XYZ(0, 0, 5)}, {XYZ(0, 0, 0), XYZ(1, 1, 0)}})));
-}
-
-TEST(SideViewBuilder, ManyBodiesInsideAndOutsideALargeOne) {
-    // A 20 x 20 field of small cabinets; the large body covers the left half of them exactly
-    // up to its border, and one long thin body crosses the whole field.
-    std::vector<Seg> segs;
-    for (int i = 0; i < 20; ++i) {
-        for (int j = 0; j < 20; ++j) {
-            append(segs, boxEdges(XYZ(0, i * 1.0, j * 1.0), XYZ(0.5, i * 1.0 + 0.5, j * 1.0 + 0.5)));
-        }
-    }
-    append(segs, boxEdges(XYZ(0, 0, 0), XYZ(1, 9.5, 19.5)));
-    append(segs, boxEdges(XYZ(0, -1, 9.6), XYZ(1, 30, 9.7)));
-    const auto view = SideViewBuilder::sideView(sourceWith({}), dxfWith(segs));
-    ASSERT_TRUE(view);
-    std::size_t subpaths = 0;
-    for (char c : view->path) subpaths += c == 'M';
-    // The large body, the crossing one and the 200 cabinets outside the large body.
-    EXPECT_EQ(subpaths, 2u + 200u);
-    EXPECT_TRUE(view->path.starts_with("M0 -1950L950 -1950L950 0L0 0Z"));
 }
