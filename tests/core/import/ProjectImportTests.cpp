@@ -1,11 +1,13 @@
 #include "import/DXFReader.h"
 #include "model/Project.h"
 
+#include "support/ProjectFixtures.h"
 #include "support/TestDXF.h"
 
 #include <gtest/gtest.h>
 
 using namespace rig;
+using fixtures::projectOf;
 
 namespace {
 
@@ -20,18 +22,8 @@ DXFSource dxfSource(std::int64_t index, std::string name, double tag) {
 }
 
 Source reportSource(std::string name, std::string group, double pickupX = 0) {
-    Source s(std::move(name), {"ALL", std::move(group)});
-    Pickup p;
-    p.role = "Front";
-    p.position = XYZ(pickupX, 0, 0);
-    s.pickups = {p};
-    return s;
-}
-
-Project projectWith(std::vector<Source> sources) {
-    Project p;
-    p.report.sources = List<Source>(std::move(sources));
-    return p;
+    return fixtures::testSource(std::move(name), {"ALL", std::move(group)},
+                                {fixtures::testPickup("Front", XYZ(pickupX, 0, 0))});
 }
 
 // The tag of the DXF source paired with `s`, or -1.
@@ -42,58 +34,54 @@ double pairedTag(const Project& p, const Source& s) {
 
 } // namespace
 
-TEST(ImportDXF, PairsByPositionAndName) {
-    const Source l = reportSource("Main L", "Main");
-    const Source r = reportSource("Main R", "Main");
-    Project p = projectWith({l, r});
-    p.importDXF({dxfSource(0, "Main R", 10), dxfSource(0, "Main L", 20), dxfSource(1, "Main R", 30),
-                 dxfSource(1, "Main L", 40)},
-                "arrays.dxf");
-    EXPECT_EQ(p.dxfFile, "arrays.dxf");
-    EXPECT_EQ(pairedTag(p, l), 20);
-    EXPECT_EQ(pairedTag(p, r), 30);
-
-    // Report order differs from the DXF numbering: both pair by name.
-    p = projectWith({r, l});
-    p.importDXF({dxfSource(0, "Main L", 20), dxfSource(1, "Main R", 30)}, "arrays.dxf");
-    EXPECT_EQ(pairedTag(p, l), 20);
-    EXPECT_EQ(pairedTag(p, r), 30);
-}
-
-TEST(ImportDXF, NamesUnderscoresAndCase) {
-    const Source underscore = reportSource("Main_L", "Main");
-    const Source lower = reportSource("main L", "Main");
-    const Source decomposed = reportSource("Bu\u0308hne", "Main");
-    Project p = projectWith({underscore, lower, decomposed});
-    p.importDXF({dxfSource(5, "Main L", 1), dxfSource(6, "B\u00FChne", 2)}, "a.dxf");
-    EXPECT_EQ(pairedTag(p, underscore), 1);
-    EXPECT_EQ(pairedTag(p, lower), -1);
-    EXPECT_EQ(pairedTag(p, decomposed), 2);
-}
-
-TEST(ImportDXF, EachIndexTakenOnce) {
-    const Source subA = reportSource("Sub", "Left");
-    const Source subB = reportSource("Sub", "Right");
-    Project p = projectWith({subA, subB});
-    p.importDXF({dxfSource(3, "Sub", 1)}, "a.dxf");
-    EXPECT_EQ(pairedTag(p, subA), 1);
-    EXPECT_EQ(pairedTag(p, subB), -1);
-
-    // Enough sources of that name with different indexes: one each.
-    p.importDXF({dxfSource(0, "Sub", 1), dxfSource(1, "Sub", 2)}, "a.dxf");
-    EXPECT_EQ(pairedTag(p, subA), 1);
-    EXPECT_EQ(pairedTag(p, subB), 2);
-
-    // The same block inserted twice has one index: only one of them is taken.
-    p.importDXF({dxfSource(4, "Sub", 1), dxfSource(4, "Sub", 2)}, "a.dxf");
-    EXPECT_EQ(pairedTag(p, subA), 1);
-    EXPECT_EQ(pairedTag(p, subB), -1);
+TEST(ImportDXF, Pairing) {
+    struct Case {
+        const char* what;
+        std::vector<Source> report;
+        std::vector<DXFSource> dxf;
+        std::vector<double> tags; // per report source
+    };
+    const Source l = reportSource("Main L", "Main"), r = reportSource("Main R", "Main");
+    const Source subA = reportSource("Sub", "Left"), subB = reportSource("Sub", "Right");
+    const std::vector<Case> cases = {
+        {"by position and name",
+         {l, r},
+         {dxfSource(0, "Main R", 10), dxfSource(0, "Main L", 20), dxfSource(1, "Main R", 30),
+          dxfSource(1, "Main L", 40)},
+         {20, 30}},
+        {"report order differs from the numbering",
+         {r, l},
+         {dxfSource(0, "Main L", 20), dxfSource(1, "Main R", 30)},
+         {30, 20}},
+        {"underscores read as blanks, canonical but case-sensitive names",
+         {reportSource("Main_L", "Main"), reportSource("main L", "Main"),
+          reportSource("Bu\u0308hne", "Main")},
+         {dxfSource(5, "Main L", 1), dxfSource(6, "B\u00FChne", 2)},
+         {1, -1, 2}},
+        {"each index taken once", {subA, subB}, {dxfSource(3, "Sub", 1)}, {1, -1}},
+        {"one each with different indexes",
+         {subA, subB},
+         {dxfSource(0, "Sub", 1), dxfSource(1, "Sub", 2)},
+         {1, 2}},
+        {"one block inserted twice has one index",
+         {subA, subB},
+         {dxfSource(4, "Sub", 1), dxfSource(4, "Sub", 2)},
+         {1, -1}},
+    };
+    for (const Case& c : cases) {
+        Project p = projectOf(c.report);
+        p.importDXF(c.dxf, "arrays.dxf");
+        EXPECT_EQ(p.dxfFile, "arrays.dxf");
+        std::vector<double> tags;
+        for (const Source& s : c.report) tags.push_back(pairedTag(p, s));
+        EXPECT_EQ(tags, c.tags) << c.what;
+    }
 }
 
 TEST(ImportDXF, ReplacesEarlierDataAndMatchesPickups) {
     const Source l = reportSource("Main L", "Main", 1.07);
     const Source r = reportSource("Main R", "Main", 5);
-    Project p = projectWith({l, r});
+    Project p = projectOf({l, r});
     p.importDXF({dxfSource(0, "Main L", 1), dxfSource(1, "Main R", 5)}, "first.dxf");
     EXPECT_FALSE(p.report.sources[0].pickups[0].fromDXF); // 7 cm off
     EXPECT_TRUE(p.report.sources[1].pickups[0].fromDXF);
@@ -120,13 +108,12 @@ TEST(ImportDXF, StoresOutlinesFromTheDrawing) {
     test::pickupMarker(w, XYZ(0, 0, 0.05));
     w.endBlock().endSection();
     w.insert("0_Main_L", XYZ(0, 0, 10)).insert("1_Main_R", XYZ(4, 0, 10));
-    const auto sources = DXFReader::parse(w.finish());
 
     Source l = reportSource("Main L", "Main");
     l.pickups.mut(0).position = XYZ(0, 0, 10.05);
     const Source r = reportSource("Main R", "Main", 4);
-    Project p = projectWith({l, r});
-    p.importDXF(sources, "a.dxf");
+    Project p = projectOf({l, r});
+    p.importDXF(DXFReader::parse(w.finish()), "a.dxf");
     const DXFInfo* info = p.dxf.get(l.id());
     ASSERT_TRUE(info);
     ASSERT_TRUE(info->side);
@@ -140,19 +127,4 @@ TEST(ImportDXF, StoresOutlinesFromTheDrawing) {
     EXPECT_FALSE(info->side);
     EXPECT_FALSE(info->top);
     EXPECT_FALSE(p.report.sources[1].pickups[0].fromDXF); // 10.05 m above its report point
-}
-
-TEST(ImportInventory, ReplacesRowsAndFile) {
-    Project p;
-    InventoryItem row;
-    row.category = "Enclosure";
-    row.quantity = 12;
-    p.importInventory({row}, "inv.csv");
-    EXPECT_EQ(p.inventory, List<InventoryItem>{row});
-    EXPECT_EQ(p.inventoryFile, "inv.csv");
-    p.dxfFile = "keep.dxf";
-    p.importInventory({}, "empty.csv");
-    EXPECT_TRUE(p.inventory.empty());
-    EXPECT_EQ(p.inventoryFile, "empty.csv");
-    EXPECT_EQ(p.dxfFile, "keep.dxf");
 }
