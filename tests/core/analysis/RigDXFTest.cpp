@@ -205,12 +205,12 @@ TEST(RigDXF, RiggingHeightDropsAndLabels) {
 }
 
 TEST(RigDXF, UnreadableLoadsAreLeftOutOfLabels) {
-    Project p = projectOf({mainL({testPickup("Front", XYZ(1, 2, 8), notANumber),
-                                  testPickup("Rear", XYZ(1, 1, 8), notANumber)})});
+    Project p = projectOf({mainL(
+        {testPickup("Front", XYZ(1, 2, 8), notANumber), testPickup("Rear", XYZ(1, 1, 8), notANumber)})});
     p.setExtra("ALL/Main/Main L", "Rear", PointExtra{testMotor("D8", 50), true});
     Seen seen = draw(p, RigDXF::Options{true, true, false, Footprints::off});
-    EXPECT_EQ(seen.textsOn("RIG_LABELS"), (std::vector<std::string>{"Main L Front", "Main L Rear K1-DELTA L",
-                                                                    "Main L Rear K1-DELTA R"}));
+    EXPECT_EQ(seen.textsOn("RIG_LABELS"),
+              (std::vector<std::string>{"Main L Front", "Main L Rear K1-DELTA L", "Main L Rear K1-DELTA R"}));
 }
 
 TEST(RigDXF, DeltaPointsWithMotorsAndPlate) {
