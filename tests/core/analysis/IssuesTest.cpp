@@ -69,6 +69,10 @@ TEST(Issues, LoadSumAndFlownBoundaries) {
     p.report.sources.mut(0).pickups = {loaded("Front", 400), loaded("Rear", 402)};
     EXPECT_EQ(texts(p.issues()),
               std::vector<std::string>{"Point loads add up to 802 kg but total weight is 800 kg."});
+    // A load that could not be read leaves the readable ones to be checked.
+    p.report.sources.mut(0).pickups = {loaded("Front", 400), loaded("Rear", notANumber)};
+    EXPECT_EQ(texts(p.issues()),
+              std::vector<std::string>{"Point loads add up to 400 kg but total weight is 800 kg."});
 }
 
 TEST(Issues, DXFChecksOnlyWithDXFData) {
