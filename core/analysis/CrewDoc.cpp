@@ -41,9 +41,9 @@ namespace {
 // ---- Encoding ------------------------------------------------------------------------
 // Each record hands its fields over in the order of its table.
 
-// Whole decimals are written without a fraction ("52", not "52.0"), as the page has always
-// received them; readers take both as the same number. Negative zero and anything beyond
-// 2^53 stay decimals, and so does a value that is not finite (for the dump to refuse).
+// Whole decimals are written without a fraction ("52", not "52.0"): shorter, faster, and the
+// text the page has always had; readers take both as the same number. Negative zero, whole
+// values beyond 2^53 and values that are not finite (for the dump to refuse) stay decimals.
 OrderedJson dec(double v) {
     bool whole = v == std::trunc(v) && std::fabs(v) < 9007199254740992.0 && !(v == 0 && std::signbit(v));
     return whole ? OrderedJson(static_cast<std::int64_t>(v)) : OrderedJson(v);

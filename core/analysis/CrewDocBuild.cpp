@@ -69,7 +69,9 @@ std::optional<CrewDoc::Side> buildSide(const SideView& view) {
     CrewDoc::Side side;
     side.p = view.path;
     side.box = {view.minU, view.minV, width, height};
-    side.pts = view.points.vec();
+    for (const auto& point : view.points) {
+        if (point.size() == 2) side.pts.push_back(point); // the page draws [u, v] pairs only
+    }
     return side;
 }
 
@@ -95,8 +97,9 @@ std::optional<CrewDoc::Plan> buildPlan(const Project& project, const Source& sou
     }
     plan.dir = {ux, uy};
     if (!allFinite(plan.c) || !allFinite(plan.dir)) return std::nullopt;
+    // A corner that is not an [x, y] pair (only a hand-edited file holds one) cannot be drawn.
     for (const auto& corner : plan.hull) {
-        if (!allFinite(corner)) return std::nullopt;
+        if (corner.size() != 2 || !allFinite(corner)) return std::nullopt;
     }
     return plan;
 }

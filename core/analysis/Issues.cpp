@@ -89,7 +89,8 @@ void sourceChecks(const Project& project, const Source& source, std::vector<Issu
         bool anyLoad = false;
         double sum = 0;
         for (const Pickup& p : source.pickups) {
-            if (p.load) {
+            // An unreadable load counts as missing: a not-a-number sum would hide the check.
+            if (p.load && std::isfinite(*p.load)) {
                 anyLoad = true;
                 sum += *p.load;
             }

@@ -332,7 +332,8 @@ private:
         if (options_.labels) {
             std::string label = s.name + " " + p.role;
             if (!p.hole.empty()) label += " #" + p.hole;
-            if (p.load) label += " " + fmt(*p.load) + " kg";
+            // An unreadable load is left out rather than printed as "nan kg".
+            if (p.load && std::isfinite(*p.load)) label += " " + fmt(*p.load) + " kg";
             label += hookNote(z, H);
             body_.text(labelsLayer, x + 0.15, y + 0.15, zc, 0.12, label);
         }
@@ -353,7 +354,7 @@ private:
             drop(side->x, side->y, z, H);
             if (options_.labels) {
                 std::string label = s.name + " " + p.role + " " + project_.delta.name + " " + letter;
-                if (p.load) label += " " + fmt(sideLoad) + " kg" + motorText;
+                if (p.load && std::isfinite(sideLoad)) label += " " + fmt(sideLoad) + " kg" + motorText;
                 label += hookNote(z, H);
                 body_.text(labelsLayer, side->x + 0.15, side->y + 0.15, zc, 0.12, label);
             }

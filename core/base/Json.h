@@ -224,6 +224,7 @@ public:
         if (value) put(key, std::move(*value));
         return *this;
     }
+    // The finished object; the writer is spent.
     OrderedJson take() { return std::move(obj_); }
 
 private:

@@ -146,3 +146,16 @@ TEST(CrewDocBuild, NotANumberValuesAreLeftOutSoTheDocumentEncodes) {
     EXPECT_EQ(j["sources"][0]["points"][0], parseJsonText(R"({"role":"Rear","hole":"","xyz":[1,2,3],)"
                                                           R"("load":1,"delta":true,"motor":"M"})"));
 }
+
+TEST(CrewDocBuild, MisshapenOutlinesFromAHandEditedFileAreNotPassedOn) {
+    Project p = projectOf({testSource("S", {}, {testPickup("Front", XYZ(0, 0, 5), 1.0)})});
+    SideView side;
+    side.maxU = side.maxV = 10;
+    side.points = {{1, 2}, {3}, {4, 5, 6}};
+    p.dxf.set("S", DXFInfo{{}, side, TopView{0, 0, {{0, 0}, {1, 0, 2}, {1, 1}}}});
+
+    const CrewDoc::Src src = CrewDoc::build(p, {}, testDate(), false).sources[0];
+    ASSERT_TRUE(src.side);
+    EXPECT_EQ(src.side->pts, (std::vector<std::vector<std::int64_t>>{{1, 2}}));
+    EXPECT_EQ(src.plan, std::nullopt);
+}

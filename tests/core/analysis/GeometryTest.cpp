@@ -52,43 +52,33 @@ TEST(BottomFace, SiteAndFacetOfTheLastEnclosure) {
 }
 
 TEST(PickupFootprint, RectangleAlongThePlanAxis) {
-    struct Case {
-        std::optional<double> azimuth;
-        std::vector<Pickup> pickups;
-        double cx, cy;
-        std::vector<std::vector<double>> hull;
-    };
-    const Case cases[] = {
-        {std::nullopt, // axis (0, 1)
-         {testPickup("Front", XYZ(0, 0, 0))},
-         0,
-         0.15,
-         {{0.3, -0.45}, {0.3, 0.45}, {-0.3, 0.45}, {-0.3, -0.45}}},
-        {std::nullopt,
-         {testPickup("Rear", XYZ(0, 0, 0)), testPickup("Front", XYZ(0, 1, 0)),
-          testPickup("Mid", XYZ(notANumber, 50, 0))},
-         0,
-         0.5,
-         {{0.3, -0.8}, {0.3, 0.8}, {-0.3, 0.8}, {-0.3, -0.8}}},
-        {90, // turned with the axis
-         {testPickup("Hook", XYZ(10, 5, 0))},
-         10.15,
-         5,
-         {{-0.45, -0.3}, {0.45, -0.3}, {0.45, 0.3}, {-0.45, 0.3}}},
-    };
-    for (const Case& c : cases) {
-        Source s = testSource("S", {}, c.pickups);
-        s.azimuth = c.azimuth;
+    // Reaches 0.3 beyond the outer pickups across the axis and along it, and at least
+    // 0.6 along it; centre and corners (from the centre) in drawing order.
+    auto expectFootprint = [](std::optional<double> azimuth, std::vector<Pickup> pickups, double cx,
+                              double cy, std::vector<std::vector<double>> hull) {
+        Source s = testSource("S", {}, std::move(pickups));
+        s.azimuth = azimuth;
         auto f = pickupFootprint(s);
         ASSERT_TRUE(f);
-        EXPECT_NEAR(f->cx, c.cx, 1e-12);
-        EXPECT_NEAR(f->cy, c.cy, 1e-12);
+        EXPECT_NEAR(f->cx, cx, 1e-12);
+        EXPECT_NEAR(f->cy, cy, 1e-12);
         ASSERT_EQ(f->hull.size(), 4u);
         for (std::size_t k = 0; k < 4; ++k) {
-            EXPECT_NEAR(f->hull[k][0], c.hull[k][0], 1e-12) << k;
-            EXPECT_NEAR(f->hull[k][1], c.hull[k][1], 1e-12) << k;
+            EXPECT_NEAR(f->hull[k][0], hull[k][0], 1e-12) << k;
+            EXPECT_NEAR(f->hull[k][1], hull[k][1], 1e-12) << k;
         }
-    }
+    };
+    // No azimuth: axis (0, 1).
+    expectFootprint(std::nullopt, {testPickup("Front", XYZ(0, 0, 0))}, 0, 0.15,
+                    {{0.3, -0.45}, {0.3, 0.45}, {-0.3, 0.45}, {-0.3, -0.45}});
+    expectFootprint(std::nullopt,
+                    {testPickup("Rear", XYZ(0, 0, 0)), testPickup("Front", XYZ(0, 1, 0)),
+                     testPickup("Mid", XYZ(notANumber, 50, 0))},
+                    0, 0.5, {{0.3, -0.8}, {0.3, 0.8}, {-0.3, 0.8}, {-0.3, -0.8}});
+    // Azimuth 90: turned with the axis.
+    expectFootprint(90, {testPickup("Hook", XYZ(10, 5, 0))}, 10.15, 5,
+                    {{-0.45, -0.3}, {0.45, -0.3}, {0.45, 0.3}, {-0.45, 0.3}});
+
     EXPECT_EQ(pickupFootprint(testSource(
                   "S", {},
                   {testPickup("Front", XYZ(notANumber, 0, 0)), testPickup("Rear", XYZ(1, notANumber, 0))})),

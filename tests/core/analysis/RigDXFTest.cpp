@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
 #include <sstream>
+#include <utility>
 
 using namespace rig;
 using namespace rig::fixtures;
@@ -20,7 +20,7 @@ namespace {
 // What an independent DXF library sees in a file: each entity with its layer.
 struct Seen {
     std::string dxf;
-    std::map<std::string, int> layers;
+    std::vector<std::pair<std::string, int>> layers; // in the order of the layer table
     std::vector<std::pair<std::string, DL_LineData>> lines;
     std::vector<std::pair<std::string, DL_CircleData>> circles;
     std::vector<std::pair<std::string, DL_TextData>> texts;
@@ -32,7 +32,7 @@ struct Seen {
         }
         return out;
     }
-    // "NAME colour" per layer, in the table's order.
+    // "NAME colour" per layer, in the order of the layer table.
     std::string layerTable() const {
         std::string out;
         for (const auto& [name, colour] : layers)
@@ -52,7 +52,9 @@ struct Seen {
 class Collector : public DL_CreationAdapter {
 public:
     explicit Collector(Seen& seen) : seen_(seen) {}
-    void addLayer(const DL_LayerData& d) override { seen_.layers[d.name] = getAttributes().getColor(); }
+    void addLayer(const DL_LayerData& d) override {
+        seen_.layers.emplace_back(d.name, getAttributes().getColor());
+    }
     void addLine(const DL_LineData& d) override { seen_.lines.emplace_back(getAttributes().getLayer(), d); }
     void addCircle(const DL_CircleData& d) override {
         seen_.circles.emplace_back(getAttributes().getLayer(), d);
@@ -154,22 +156,15 @@ TEST(RigDXF, NoDrawnPointGivesFixedLayersAndEmptyEntities) {
 }
 
 TEST(RigDXF, GroupLayersAndPalette) {
-    std::vector<Source> sources;
-    for (const auto& [name, groups] :
-         std::vector<std::pair<const char*, std::vector<std::string>>>{{"A", {"ALL", "Main"}},
-                                                                       {"B", {"Main"}},
-                                                                       {"C", {}},
-                                                                       {"D", {"ALL"}},
-                                                                       {"E", {"Delta"}},
-                                                                       {"F", {"ALL", "Scène", "L-R"}},
-                                                                       {"G", {"Other"}}}) {
-        sources.push_back(testSource(name, groups, {testPickup("Front", XYZ(0, 0, 5), 1)}));
-    }
-    Project p = projectOf(sources);
+    const std::vector<Pickup> one = {testPickup("Front", XYZ(0, 0, 5), 1)};
+    Project p =
+        projectOf({testSource("A", {"ALL", "Main"}, one), testSource("B", {"Main"}, one),
+                   testSource("C", {}, one), testSource("D", {"ALL"}, one), testSource("E", {"Delta"}, one),
+                   testSource("F", {"ALL", "Scène", "L-R"}, one), testSource("G", {"Other"}, one)});
 
     Seen seen = draw(p, RigDXF::Options());
     // Three fixed layers, then the groups in the order met: palette positions 3, 4, ...
-    // Listed by code point: a non-ASCII letter sorts after all ASCII names.
+    // The table is sorted by code point: a non-ASCII letter after all ASCII names.
     EXPECT_EQ(seen.layerTable(), "RIG_DELTA 3, RIG_LABELS 7, RIG_MAIN 6, RIG_OTHER 140, RIG_POINTS 2, "
                                  "RIG_SCÈNE_L_R 30, RIG_SPEAKERS 8");
     EXPECT_EQ(seen.circles.size(), 7u);
@@ -207,6 +202,15 @@ TEST(RigDXF, RiggingHeightDropsAndLabels) {
         EXPECT_TRUE(seen.textsOn("RIG_DROPS").empty());
         EXPECT_EQ(seen.circles[0].second.cz, 8.2);
     }
+}
+
+TEST(RigDXF, UnreadableLoadsAreLeftOutOfLabels) {
+    Project p = projectOf({mainL(
+        {testPickup("Front", XYZ(1, 2, 8), notANumber), testPickup("Rear", XYZ(1, 1, 8), notANumber)})});
+    p.setExtra("ALL/Main/Main L", "Rear", PointExtra{testMotor("D8", 50), true});
+    Seen seen = draw(p, RigDXF::Options{true, true, false, Footprints::off});
+    EXPECT_EQ(seen.textsOn("RIG_LABELS"),
+              (std::vector<std::string>{"Main L Front", "Main L Rear K1-DELTA L", "Main L Rear K1-DELTA R"}));
 }
 
 TEST(RigDXF, DeltaPointsWithMotorsAndPlate) {
@@ -250,7 +254,7 @@ TEST(RigDXF, DeltaPointsWithMotorsAndPlate) {
     seen = draw(p, o);
     EXPECT_EQ(seen.circles.size(), 2u);
     EXPECT_EQ(seen.textsOn("RIG_LABELS")[0], "Main L Front 522 kg (hook Z 9.00)");
-    EXPECT_EQ(seen.layers.count("RIG_DELTA"), 0u);
+    EXPECT_EQ(seen.layerTable().find("RIG_DELTA"), std::string::npos);
 }
 
 TEST(RigDXF, FootprintHeights) {
