@@ -36,12 +36,6 @@ std::string twoSources(const std::string& eol, const std::string& sub = "Sub") {
     return w.finish();
 }
 
-Source reportSource() {
-    return fixtures::testSource(
-        "Main L", {"ALL", "Main"},
-        {fixtures::testPickup("Front", XYZ(10.2, 5, 8.05)), fixtures::testPickup("Rear", XYZ(9.8, 5, 8.05))});
-}
-
 void expectTwoSources(const std::vector<DXFSource>& r, const std::string& sub = "Sub") {
     ASSERT_EQ(r.size(), 2u);
     EXPECT_EQ(r[0].index, 1);
@@ -59,15 +53,6 @@ void expectTwoSources(const std::vector<DXFSource>& r, const std::string& sub = 
     ASSERT_EQ(r[1].segments.size(), 3u);
     expectNear(r[1].segments[1].first, XYZ(-3, 0, 1));
     expectNear(r[1].segments[1].second, XYZ(-4, 0, 2));
-
-    // The turned box seen along its pickups, and from above.
-    const auto side = SideViewBuilder::sideView(reportSource(), r[0]);
-    ASSERT_TRUE(side);
-    EXPECT_EQ(side->path, "M-30 -800L30 -800L30 -700L-30 -700Z");
-    EXPECT_EQ(side->points, (List<std::vector<std::int64_t>>{{20, -805}, {-20, -805}}));
-    const auto top = SideViewBuilder::topView(r[0]);
-    ASSERT_TRUE(top);
-    EXPECT_EQ(top->hull, (List<std::vector<double>>{{-0.3, -0.5}, {0.3, -0.5}, {0.3, 0.5}, {-0.3, 0.5}}));
 }
 
 // A block with one LINE inserted at the origin, written pair by pair.
@@ -151,7 +136,7 @@ TEST(DXFReader, BlockNames) {
     }
 }
 
-TEST(DXFReader, InsertsAndBlocks) {
+TEST(DXFReader, InsertsBlocksPickupsAndFaces) {
     DXFWriter w;
     w.beginSection("BLOCKS");
     w.beginBlock("3_C").line(XYZ(1, 0, 0), XYZ(2, 0, 0)).endBlock();
@@ -161,45 +146,36 @@ TEST(DXFReader, InsertsAndBlocks) {
     w.beginBlock("").line(XYZ(0, 0, 0), XYZ(1, 0, 0)).endBlock();
     w.pair(0, "BLOCK").pair(8, "0").line(XYZ(0, 0, 0), XYZ(1, 0, 0)).endBlock(); // no name
     w.beginBlock("Whole").insert("3_C", XYZ(0, 0, 7), 90.0).endBlock();
-    w.endSection().beginSection("ENTITIES");
-    w.insert("3_C", XYZ(10, 0, 0)).insert("2_Empty", XYZ(0, 0, 0)).insert("1_A", XYZ(0, 0, 0));
-    w.insert("3_C", XYZ(20, 0, 0)).insert("_0", XYZ(0, 0, 0));
-    w.pair(0, "INSERT").pair(10, 1.0);
-    w.endSection();
-    const auto r = DXFReader::parse(w.finish());
-    // Sorted by index; equal indexes keep their insert order (the one inside the block first).
-    ASSERT_EQ(r.size(), 4u);
-    EXPECT_EQ(r[0].index, 1);
-    EXPECT_TRUE(r[0].segments.empty());
-    EXPECT_TRUE(r[0].pickups.empty());
-    EXPECT_EQ(r[1].index, 3);
-    EXPECT_EQ(r[2].index, 3);
-    EXPECT_EQ(r[3].index, 3);
-    ASSERT_EQ(r[1].segments.size(), 1u);
-    // Rotation 90 turns the block's (1, 0, 0) to (0, 1, 0), around the insert's own point.
-    expectNear(r[1].segments[0].first, XYZ(0, 1, 7));
-    expectNear(r[2].segments[0].first, XYZ(11, 0, 0));
-    expectNear(r[3].segments[0].second, XYZ(22, 0, 0));
-}
-
-TEST(DXFReader, PickupsAndFaces) {
-    DXFWriter w;
-    w.beginSection("BLOCKS").beginBlock("4_P");
+    w.beginBlock("4_P");
     test::pickupMarker(w, XYZ(0, 0, 0), "PickupPoints");
     test::pickupMarker(w, XYZ(0.001, 0, 0), "X_PickupPoints");  // 1 mm: dropped
     test::pickupMarker(w, XYZ(0.003, 0, 0), "X_PickupPoints");  // 3 mm: kept
     test::pickupMarker(w, XYZ(0.0045, 0, 0), "X_PickupPoints"); // 1.5 mm from the last
     test::pickupMarker(w, XYZ(1, 0, 0), "pickuppoints");        // not a pickup layer
     const XYZ a(0, 0, 0), b(1, 0, 0), c(1, 1, 0);
-    w.face(a, a, a, a).face(a, b, c, c);
-    w.endBlock().endSection().insert("4_P", XYZ(0, 0, 0));
+    w.face(a, a, a, a).face(a, b, c, c).endBlock();
+    w.endSection().beginSection("ENTITIES");
+    w.insert("4_P", XYZ(0, 0, 0)).insert("3_C", XYZ(10, 0, 0)).insert("2_Empty", XYZ(0, 0, 0));
+    w.insert("1_A", XYZ(0, 0, 0)).insert("3_C", XYZ(20, 0, 0)).insert("_0", XYZ(0, 0, 0));
+    w.pair(0, "INSERT").pair(10, 1.0);
+    w.endSection();
     const auto r = DXFReader::parse(w.finish());
-    ASSERT_EQ(r.size(), 1u);
-    ASSERT_EQ(r[0].pickups.size(), 2u);
-    expectNear(r[0].pickups[1], XYZ(0.003, 0, 0));
-    ASSERT_EQ(r[0].segments.size(), 4u); // the odd line, then the triangle's three edges
-    expectNear(r[0].segments[3].first, c);
-    expectNear(r[0].segments[3].second, a);
+    // Sorted by index; equal indexes keep their insert order (the one inside the block first).
+    ASSERT_EQ(r.size(), 5u);
+    EXPECT_EQ(std::vector<std::int64_t>({r[0].index, r[1].index, r[2].index, r[3].index, r[4].index}),
+              std::vector<std::int64_t>({1, 3, 3, 3, 4}));
+    EXPECT_TRUE(r[0].segments.empty());
+    EXPECT_TRUE(r[0].pickups.empty());
+    ASSERT_EQ(r[1].segments.size(), 1u);
+    // Rotation 90 turns the block's (1, 0, 0) to (0, 1, 0), around the insert's own point.
+    expectNear(r[1].segments[0].first, XYZ(0, 1, 7));
+    expectNear(r[2].segments[0].first, XYZ(11, 0, 0));
+    expectNear(r[3].segments[0].second, XYZ(22, 0, 0));
+    ASSERT_EQ(r[4].pickups.size(), 2u);
+    expectNear(r[4].pickups[1], XYZ(0.003, 0, 0));
+    ASSERT_EQ(r[4].segments.size(), 4u); // the odd line, then the triangle's three edges
+    expectNear(r[4].segments[3].first, c);
+    expectNear(r[4].segments[3].second, a);
 
     // A dense grid: along x every other marker is within 2 mm of a kept one.
     DXFWriter g;
@@ -214,13 +190,15 @@ TEST(DXFReader, PickupsAndFaces) {
 }
 
 TEST(DXFReader, DamagedInputIsReadLeniently) {
+    const Source source =
+        fixtures::testSource("Main L", {}, {fixtures::testPickup("Front", XYZ(10.2, 5, 8.05))});
     const std::string full = twoSources("\n");
     // Truncated anywhere: never more than the whole file gives, never a crash.
     for (std::size_t n = 0; n < full.size(); n += 7) {
         const auto r = DXFReader::parse(std::string_view(full).substr(0, n));
         EXPECT_LE(r.size(), 2u);
         for (const auto& s : r) {
-            SideViewBuilder::sideView(reportSource(), s);
+            SideViewBuilder::sideView(source, s);
             SideViewBuilder::topView(s);
         }
     }
@@ -232,7 +210,7 @@ TEST(DXFReader, DamagedInputIsReadLeniently) {
         "0\nENDBLK\n0\nINSERT\n2\n1_\xFF\n10\n1e308\n50\n1e308\n");
     ASSERT_EQ(r.size(), 1u);
     EXPECT_EQ(r[0].name, "\uFFFD");
-    EXPECT_FALSE(SideViewBuilder::sideView(reportSource(), r[0]));
+    EXPECT_FALSE(SideViewBuilder::sideView(source, r[0]));
     EXPECT_FALSE(SideViewBuilder::topView(r[0]));
 }
 

@@ -11,7 +11,6 @@
 using namespace rig;
 using namespace std::string_literals;
 using rig::test::Content;
-using rig::test::Enc;
 using rig::test::TestPDF;
 using rig::test::TestStream;
 using Kind = RigError::Kind;
@@ -127,14 +126,6 @@ TEST(PDFText, StringDecoding) {
          "c\uFFFD"},
     };
     for (const auto& [bytes, text] : cases) EXPECT_EQ(PDFText::decodeString(bytes), text) << bytes;
-
-    Content c;
-    c.bt().td(10, 20).tj("Côté – 3 °", Enc::pdfDoc).tj("Délai ↔ 2", Enc::utf16).tj("(a\\b)").et();
-    const auto items = read(TestPDF().addPage(c));
-    ASSERT_EQ(items.size(), 3u);
-    EXPECT_EQ(items[0].text, "Côté – 3 °");
-    EXPECT_EQ(items[1].text, "Délai ↔ 2");
-    EXPECT_EQ(items[2].text, "(a\\b)");
 }
 
 TEST(PDFText, CellChoice) {
@@ -206,8 +197,6 @@ TEST(PDFText, FilesAndDocumentsThatDoNotOpen) {
     EXPECT_EQ(shown(read(TestPDF().encrypt("").addPage(oneString("secret")))),
               (std::vector<Shown>{{1, 1, 2, "secret"}}));
     EXPECT_TRUE(read(TestPDF()).empty());
-    EXPECT_EQ(shown(PDFText::items(dir.write("r.pdf", TestPDF().addPage(oneString("x")).bytes()))),
-              (std::vector<Shown>{{1, 1, 2, "x"}}));
 }
 
 TEST(PDFText, DamagedPagesAreSkippedAndTheOthersKept) {

@@ -58,6 +58,8 @@ TEST(ReportLines, Grouping) {
          {"Page 2", "page 2 of 7", " Page 1 of 2", "Page 1 of"}},
     };
     for (const Case& c : cases) EXPECT_EQ(texts(ReportParser::lines(c.items)), c.expected) << c.what;
+    // The empty string is gone from the line's items too.
+    EXPECT_EQ(ReportParser::lines({at(1, 10, 100, ""), at(1, 0, 100, "  ")}).at(0).items.size(), 1u);
 }
 
 TEST(ReportLines, ChainedAndUnorderedPositionsSortSafely) {

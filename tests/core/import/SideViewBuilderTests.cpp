@@ -88,8 +88,6 @@ TEST(SideViewBuilder, PlanAxis) {
 TEST(SideViewBuilder, VertexKeysJoinBodies) {
     EXPECT_EQ(SideViewBuilder::key(XYZ(0.00005, -0.00005, 1.23456)), (SideViewBuilder::K{1, -1, 12346}));
     EXPECT_FALSE(SideViewBuilder::key(XYZ(kNaN, 0, 0)));
-    EXPECT_FALSE(SideViewBuilder::key(XYZ(0, 1e15, 0)));
-    EXPECT_TRUE(SideViewBuilder::key(XYZ(0, 1e14, 0)));
 
     // 0.04 mm apart on the same key: one body; the first point's coordinates are kept.
     auto b = SideViewBuilder::bodies({{XYZ(0, 0, 0), XYZ(1, 0, 0)}, {XYZ(1.00004, 0, 0), XYZ(2, 0, 0)}});
