@@ -4,15 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include <limits>
-
 using namespace rig;
+using fixtures::notANumber;
 using fixtures::testPickup;
 using Lines = std::vector<std::string>;
 
 namespace {
 
-const double kNaN = std::numeric_limits<double>::quiet_NaN();
 const Date day1 = fixtures::testDate();
 const Date day2 = fixtures::testDate(86400);
 
@@ -59,13 +57,13 @@ TEST(ProjectDiff, TolerancesAndUncomparedFields) {
     b.bottomElevation = 3.996;
     b.enclosures.mut(0).angle = 2.01;
     b.pickups.mut(0).load = 250.5;
-    b.pickups.mut(1).load = kNaN;     // not a number never differs
-    a.configuration = "Flown \u00E9"; // texts compare canonically
+    b.pickups.mut(1).load = notANumber; // not a number never differs
+    a.configuration = "Flown \u00E9";   // texts compare canonically
     b.configuration = "Flown e\u0301";
     EXPECT_EQ(Project::diff(a, b), Lines{});
     b.site = 2.06;
     b.pickups.mut(0).load = 250.6;
-    b.position = XYZ(kNaN, 2, kNaN);
+    b.position = XYZ(notANumber, 2, notANumber);
     EXPECT_EQ(Project::diff(a, b), (Lines{"site 2° → 2.06°", "Front load 250 kg → 250.6 kg"}));
 
     b = mainL();
@@ -165,10 +163,11 @@ TEST(ImportReport, ChangeListOrderAndKeptSettings) {
 }
 
 TEST(MatchDXFPickups, NearestWithinFiveCentimetres) {
-    Source s = fixtures::testSource("A", {"ALL"},
-                                    {testPickup("Front", XYZ(0, 0, 0)), testPickup("Rear", XYZ(1, 0, 0)),
-                                     testPickup("Mid", XYZ(kNaN, 0, 0)), testPickup("Odd", XYZ(2, kNaN, 0)),
-                                     testPickup("Tie", XYZ(5, 0, 0))});
+    Source s =
+        fixtures::testSource("A", {"ALL"},
+                             {testPickup("Front", XYZ(0, 0, 0)), testPickup("Rear", XYZ(1, 0, 0)),
+                              testPickup("Mid", XYZ(notANumber, 0, 0)),
+                              testPickup("Odd", XYZ(2, notANumber, 0)), testPickup("Tie", XYZ(5, 0, 0))});
     s.pickups.mut(2).fromDXF = true;
     s.pickups.mut(3).fromDXF = true;
     Source without = fixtures::testSource("B", {"ALL"}, {testPickup("Front", XYZ())});
@@ -177,7 +176,8 @@ TEST(MatchDXFPickups, NearestWithinFiveCentimetres) {
     empty.pickups.mut(0).fromDXF = true;
 
     Project p = fixtures::projectOf({s, without, empty});
-    p.dxf.set(s.id(), DXFInfo{{XYZ(0.049, 0, 0), XYZ(kNaN, 0, 0), XYZ(1, 0.05, 0), XYZ(5, 0, 0.06)}, {}, {}});
+    p.dxf.set(s.id(),
+              DXFInfo{{XYZ(0.049, 0, 0), XYZ(notANumber, 0, 0), XYZ(1, 0.05, 0), XYZ(5, 0, 0.06)}, {}, {}});
     p.dxf.set(empty.id(), DXFInfo{{}, {}, {}});
     p.matchDXFPickups();
     const auto& got = p.report.sources;

@@ -9,13 +9,13 @@
 #include <limits>
 
 using namespace rig;
+using fixtures::notANumber;
 using fixtures::testPickup;
 using SideViewBuilder::Point;
 using Seg = SideViewBuilder::Segment;
 
 namespace {
 
-const double kNaN = std::numeric_limits<double>::quiet_NaN();
 const double kInf = std::numeric_limits<double>::infinity();
 
 Source sourceWith(std::vector<Pickup> pickups, std::optional<double> azimuth = std::nullopt) {
@@ -60,9 +60,9 @@ TEST(SideViewBuilder, PlanAxis) {
         {XYZ(4, 5, 0), XYZ(1, 1, 0), {}, 0.6, 0.8, "from rear to front"},
         {XYZ(0, 0.05, 0), XYZ(), 90, 1, 0, "5 cm apart: the azimuth decides"},
         {XYZ(0, 0, 3), XYZ(), 180, 0, -1, "only vertical distance"},
-        {XYZ(kNaN, 0, 0), XYZ(0, -2, 0), 90, 1, 0, "front x NaN"},
-        {XYZ(), XYZ(kNaN, -2, 0), 90, 1, 0, "rear x NaN"},
-        {XYZ(), XYZ(0, kNaN, 0), 90, 1, 0, "rear y NaN"},
+        {XYZ(notANumber, 0, 0), XYZ(0, -2, 0), 90, 1, 0, "front x NaN"},
+        {XYZ(), XYZ(notANumber, -2, 0), 90, 1, 0, "rear x NaN"},
+        {XYZ(), XYZ(0, notANumber, 0), 90, 1, 0, "rear y NaN"},
     };
     for (const auto& [front, rear, azimuth, dx, dy, what] : pairs)
         expectAxis(sourceWith({testPickup("Front", front), testPickup("Rear", rear)}, azimuth), dx, dy, what);
@@ -77,7 +77,7 @@ TEST(SideViewBuilder, PlanAxis) {
 
     // Always a unit vector.
     for (const Source& s :
-         {sourceWith({}, kNaN), sourceWith({}, kInf),
+         {sourceWith({}, notANumber), sourceWith({}, kInf),
           sourceWith({testPickup("Front", XYZ(0, kInf, 0)), testPickup("Rear", XYZ())}, 0),
           sourceWith({testPickup("Front", XYZ(0, 1e300, 0)), testPickup("Rear", XYZ(0, -1e300, 0))})}) {
         const auto a = SideViewBuilder::planAxis(s);
@@ -87,7 +87,7 @@ TEST(SideViewBuilder, PlanAxis) {
 
 TEST(SideViewBuilder, VertexKeysJoinBodies) {
     EXPECT_EQ(SideViewBuilder::key(XYZ(0.00005, -0.00005, 1.23456)), (SideViewBuilder::K{1, -1, 12346}));
-    EXPECT_FALSE(SideViewBuilder::key(XYZ(kNaN, 0, 0)));
+    EXPECT_FALSE(SideViewBuilder::key(XYZ(notANumber, 0, 0)));
 
     // 0.04 mm apart on the same key: one body; the first point's coordinates are kept.
     auto b = SideViewBuilder::bodies({{XYZ(0, 0, 0), XYZ(1, 0, 0)}, {XYZ(1.00004, 0, 0), XYZ(2, 0, 0)}});
@@ -99,7 +99,7 @@ TEST(SideViewBuilder, VertexKeysJoinBodies) {
     // Joined through a later segment; a segment with an end that has no key is left out.
     b = SideViewBuilder::bodies({{XYZ(0, 0, 0), XYZ(1, 0, 0)},
                                  {XYZ(5, 0, 0), XYZ(6, 0, 0)},
-                                 {XYZ(kNaN, 0, 0), XYZ(5, 0, 0)},
+                                 {XYZ(notANumber, 0, 0), XYZ(5, 0, 0)},
                                  {XYZ(6, 0, 0), XYZ(0, 0, 0)}});
     ASSERT_EQ(b.size(), 1u);
     EXPECT_EQ(b[0].size(), 4u);
@@ -123,7 +123,7 @@ TEST(SideViewBuilder, SideViewDropsContainedHullsAndKeepsPickups) {
     // Axis (0, 1): u is y, v is -z, in centimetres from the insert.
     const Source source =
         sourceWith({testPickup("Front", XYZ(10, 21, 3.5)), testPickup("Rear", XYZ(10, 19, 3.5)),
-                    testPickup("Low", XYZ(10, 20, -9)), testPickup("Broken", XYZ(kNaN, 20, 0))});
+                    testPickup("Low", XYZ(10, 20, -9)), testPickup("Broken", XYZ(notANumber, 20, 0))});
     std::vector<Seg> segs = boxEdges(XYZ(9, 19.9, 0.5), XYZ(11, 20.1, 1)); // small, inside the big one
     append(segs, boxEdges(XYZ(9, 19, 0), XYZ(11, 21, 3)));                 // big
     append(segs, boxEdges(XYZ(9, 20.5, 2.5), XYZ(11, 22, 4)));             // crosses the big one
@@ -165,8 +165,8 @@ TEST(SideViewBuilder, NoViewWithoutAnArea) {
     EXPECT_FALSE(
         SideViewBuilder::sideView(sourceWith({}, 90), dxfWith(boxEdges(XYZ(0, 0, 0), XYZ(0, 1, 0)))));
     // Only unplaceable points.
-    EXPECT_FALSE(
-        SideViewBuilder::sideView(sourceWith({}), dxfWith(boxEdges(XYZ(0, 0, 0), XYZ(kNaN, kNaN, kNaN)))));
+    EXPECT_FALSE(SideViewBuilder::sideView(
+        sourceWith({}), dxfWith(boxEdges(XYZ(0, 0, 0), XYZ(notANumber, notANumber, notANumber)))));
     EXPECT_FALSE(SideViewBuilder::sideView(sourceWith({}),
                                            dxfWith(boxEdges(XYZ(0, 0, 0), XYZ(1, 1, 1)), XYZ(0, -1e300, 0))));
     EXPECT_FALSE(SideViewBuilder::topView(dxfWith({})));
@@ -176,7 +176,7 @@ TEST(SideViewBuilder, NoViewWithoutAnArea) {
 
 TEST(SideViewBuilder, TopView) {
     std::vector<Seg> segs = boxEdges(XYZ(9, 4.5, 0), XYZ(11, 5.5, 1));
-    append(segs, {{XYZ(10, 5, 0), XYZ(kNaN, 5, 0)}, {XYZ(10, 5, 0), XYZ(1e300, 5, 0)}});
+    append(segs, {{XYZ(10, 5, 0), XYZ(notANumber, 5, 0)}, {XYZ(10, 5, 0), XYZ(1e300, 5, 0)}});
     const auto top = SideViewBuilder::topView(dxfWith(segs));
     ASSERT_TRUE(top);
     EXPECT_EQ(top->cx, 10);
