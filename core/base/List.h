@@ -3,11 +3,11 @@
 // itself without comparing elements (a point holding not-a-number still equals its copy).
 #pragma once
 
+#include "base/Cow.h"
 #include "base/Equal.h"
 
 #include <cstddef>
 #include <initializer_list>
-#include <memory>
 #include <vector>
 
 namespace rig {
@@ -20,30 +20,25 @@ public:
     using iterator = const_iterator; // elements change only through the mutating calls
 
     List() = default;
-    List(std::initializer_list<T> items) : data_(std::make_shared<std::vector<T>>(items)) {}
-    explicit List(std::vector<T> items) : data_(std::make_shared<std::vector<T>>(std::move(items))) {}
+    List(std::initializer_list<T> items) { data_.assign(std::vector<T>(items)); }
+    explicit List(std::vector<T> items) { data_.assign(std::move(items)); }
     template <class It>
-    List(It first, It last) : data_(std::make_shared<std::vector<T>>(first, last)) {}
+    List(It first, It last) {
+        data_.assign(std::vector<T>(first, last));
+    }
 
-    std::size_t size() const { return data_ ? data_->size() : 0; }
+    std::size_t size() const { return vec().size(); }
     bool empty() const { return size() == 0; }
-    const_iterator begin() const { return data_ ? data_->cbegin() : empty_().cbegin(); }
-    const_iterator end() const { return data_ ? data_->cend() : empty_().cend(); }
-    const T& operator[](std::size_t i) const { return (*data_)[i]; }
+    const_iterator begin() const { return vec().cbegin(); }
+    const_iterator end() const { return vec().cend(); }
+    const T& operator[](std::size_t i) const { return vec()[i]; }
     const T& at(std::size_t i) const { return vec().at(i); }
     const T& front() const { return vec().front(); }
     const T& back() const { return vec().back(); }
-    const std::vector<T>& vec() const { return data_ ? *data_ : empty_(); }
+    const std::vector<T>& vec() const { return data_.get(); }
 
     // Mutation: detaches from shared storage first.
-    std::vector<T>& edit() {
-        if (!data_) {
-            data_ = std::make_shared<std::vector<T>>();
-        } else if (data_.use_count() > 1) {
-            data_ = std::make_shared<std::vector<T>>(*data_);
-        }
-        return *data_;
-    }
+    std::vector<T>& edit() { return data_.edit(); }
     T& mut(std::size_t i) { return edit().at(i); }
     void push_back(T item) { edit().push_back(std::move(item)); }
     template <class... A>
@@ -53,10 +48,12 @@ public:
     void clear() { data_.reset(); }
 
     // True when both lists share one storage (an unchanged copy).
-    bool sharesStorageWith(const List& other) const { return data_ && data_ == other.data_; }
+    bool sharesStorageWith(const List& other) const {
+        return !data_.isNull() && data_.sameStorage(other.data_);
+    }
 
     friend bool operator==(const List& a, const List& b) {
-        if (a.data_ == b.data_) return true;
+        if (a.data_.sameStorage(b.data_)) return true;
         if (a.size() != b.size()) return false;
         for (std::size_t i = 0; i < a.size(); ++i) {
             if (!eq(a[i], b[i])) return false;
@@ -65,11 +62,7 @@ public:
     }
 
 private:
-    static const std::vector<T>& empty_() {
-        static const std::vector<T> none;
-        return none;
-    }
-    std::shared_ptr<std::vector<T>> data_;
+    CowStorage<std::vector<T>> data_;
 };
 
 } // namespace rig

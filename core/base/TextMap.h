@@ -3,11 +3,11 @@
 // without comparing values (values may hold not-a-number).
 #pragma once
 
+#include "base/Cow.h"
 #include "base/Equal.h"
 #include "base/Text.h"
 
 #include <map>
-#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -24,31 +24,23 @@ public:
     using value_type = typename Map::value_type;
 
     TextMap() = default;
-    TextMap(std::initializer_list<value_type> items) : data_(std::make_shared<Map>(items)) {}
+    TextMap(std::initializer_list<value_type> items) { data_.assign(Map(items)); }
 
-    std::size_t size() const { return data_ ? data_->size() : 0; }
+    std::size_t size() const { return map().size(); }
     bool empty() const { return size() == 0; }
     const_iterator begin() const { return map().cbegin(); }
     const_iterator end() const { return map().cend(); }
     const_iterator find(std::string_view key) const { return map().find(key); }
-    bool contains(std::string_view key) const { return data_ && data_->find(key) != data_->end(); }
+    bool contains(std::string_view key) const { return map().find(key) != map().end(); }
     // The value for `key`, or null.
     const V* get(std::string_view key) const {
-        if (!data_) return nullptr;
-        auto it = data_->find(key);
-        return it == data_->end() ? nullptr : &it->second;
+        auto it = map().find(key);
+        return it == map().end() ? nullptr : &it->second;
     }
-    const Map& map() const { return data_ ? *data_ : empty_(); }
+    const Map& map() const { return data_.get(); }
 
     // Mutation: detaches from shared storage first.
-    Map& edit() {
-        if (!data_) {
-            data_ = std::make_shared<Map>();
-        } else if (data_.use_count() > 1) {
-            data_ = std::make_shared<Map>(*data_);
-        }
-        return *data_;
-    }
+    Map& edit() { return data_.edit(); }
     // Stores `value` under `key`, replacing an entry under a canonically equal key.
     void set(std::string_view key, V value) {
         Map& m = edit();
@@ -68,7 +60,7 @@ public:
     void clear() { data_.reset(); }
 
     friend bool operator==(const TextMap& a, const TextMap& b) {
-        if (a.data_ == b.data_) return true;
+        if (a.data_.sameStorage(b.data_)) return true;
         if (a.size() != b.size()) return false;
         for (auto ia = a.begin(), ib = b.begin(); ia != a.end(); ++ia, ++ib) {
             if (!textEqual(ia->first, ib->first) || !eq(ia->second, ib->second)) return false;
@@ -77,11 +69,7 @@ public:
     }
 
 private:
-    static const Map& empty_() {
-        static const Map none;
-        return none;
-    }
-    std::shared_ptr<Map> data_;
+    CowStorage<Map> data_;
 };
 
 class TextSet {
@@ -91,23 +79,16 @@ public:
     using iterator = const_iterator;
 
     TextSet() = default;
-    TextSet(std::initializer_list<std::string> items) : data_(std::make_shared<Set>(items)) {}
+    TextSet(std::initializer_list<std::string> items) { data_.assign(Set(items)); }
 
-    std::size_t size() const { return data_ ? data_->size() : 0; }
+    std::size_t size() const { return set().size(); }
     bool empty() const { return size() == 0; }
     const_iterator begin() const { return set().cbegin(); }
     const_iterator end() const { return set().cend(); }
-    bool contains(std::string_view key) const { return data_ && data_->find(key) != data_->end(); }
-    const Set& set() const { return data_ ? *data_ : empty_(); }
+    bool contains(std::string_view key) const { return set().find(key) != set().end(); }
+    const Set& set() const { return data_.get(); }
 
-    Set& edit() {
-        if (!data_) {
-            data_ = std::make_shared<Set>();
-        } else if (data_.use_count() > 1) {
-            data_ = std::make_shared<Set>(*data_);
-        }
-        return *data_;
-    }
+    Set& edit() { return data_.edit(); }
     bool insert(std::string_view key) {
         if (contains(key)) return false;
         edit().emplace(key);
@@ -122,7 +103,7 @@ public:
     void clear() { data_.reset(); }
 
     friend bool operator==(const TextSet& a, const TextSet& b) {
-        if (a.data_ == b.data_) return true;
+        if (a.data_.sameStorage(b.data_)) return true;
         if (a.size() != b.size()) return false;
         for (auto ia = a.begin(), ib = b.begin(); ia != a.end(); ++ia, ++ib) {
             if (!textEqual(*ia, *ib)) return false;
@@ -131,11 +112,7 @@ public:
     }
 
 private:
-    static const Set& empty_() {
-        static const Set none;
-        return none;
-    }
-    std::shared_ptr<Set> data_;
+    CowStorage<Set> data_;
 };
 
 } // namespace rig
