@@ -54,8 +54,10 @@ std::int64_t JsonCodec<std::int64_t>::read(const Json& j, const JsonPath& p) {
         }
     } else if (j.is_number_float()) {
         double d = j.get<double>();
-        // 2^63 itself is out of range; every whole double below it converts exactly.
-        if (std::isfinite(d) && d == std::trunc(d) && d >= -9223372036854775808.0 &&
+        // +-2^63 are out of range: every whole double strictly between converts exactly. An
+        // integer text below the range (-9223372036854775809) arrives here rounded to -2^63,
+        // so that value in decimal form cannot be told from an overflow and is refused too.
+        if (std::isfinite(d) && d == std::trunc(d) && d > -9223372036854775808.0 &&
             d < 9223372036854775808.0) {
             return static_cast<std::int64_t>(d);
         }

@@ -80,7 +80,8 @@ TEST(Json, IntegerFieldsTakeOnlyWholeNumbersWithin64Bits) {
     EXPECT_EQ(count("-9223372036854775808"), std::numeric_limits<std::int64_t>::min());
     EXPECT_EQ(count("4.0"), 4);
     EXPECT_EQ(count("1e3"), 1000);
-    for (const char* bad : {"9223372036854775808", "18446744073709551615", "1.5", "1e19", "\"3\"", "true"}) {
+    for (const char* bad : {"9223372036854775808", "18446744073709551615", "-9223372036854775809", "1.5",
+                            "1e19", "\"3\"", "true"}) {
         EXPECT_THROW(count(bad), JsonDecodeError) << bad;
     }
 }
