@@ -76,6 +76,8 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view byt
 }
 
 std::string fileNameOf(const std::filesystem::path& path) {
+    // A trailing separator still names the last component: "/a/Show/" is "Show".
+    if (!path.has_filename() && path.has_relative_path()) return path.parent_path().filename().string();
     return path.filename().string();
 }
 

@@ -129,4 +129,5 @@ TEST(File, ReadsBytesAndPassesTheSystemReasonThrough) {
     EXPECT_EQ(readFile(dir.path() / "out.txt"), "hello");
     EXPECT_THROW(writeFileAtomically(dir.path() / "no" / "out.txt", "x"), std::system_error);
     EXPECT_EQ(fileNameOf("/a/b/Plan de feu é.pdf"), "Plan de feu é.pdf");
+    EXPECT_EQ(fileNameOf("/a/b/Show/"), "Show");
 }

@@ -188,7 +188,8 @@ TEST(PDFText, FilesAndDocumentsThatDoNotOpen) {
         Kind::unreadable, "Cannot read notes on the rig.txt.");
     test::expectRigError([&] { PDFText::items(dir.path() / "Plan été.pdf"); }, Kind::unreadable,
                          "Cannot read Plan été.pdf.");
-    test::expectRigError([&] { PDFText::items(dir.path()); }, Kind::unreadable);
+    test::expectRigError([&] { PDFText::items(dir.path() / ""); }, Kind::unreadable,
+                         "Cannot read " + dir.path().filename().string() + ".");
     test::expectRigError([&] { PDFText::items(dir.write("empty.pdf", "")); }, Kind::unreadable);
     test::expectRigError([&] { read(TestPDF().encrypt("pw").addPage(oneString("secret"))); },
                          Kind::unreadable);
