@@ -1,6 +1,8 @@
 #pragma once
 
+#include <exception>
 #include <stdexcept>
+#include <stop_token>
 #include <string>
 
 namespace rig {
@@ -29,5 +31,16 @@ private:
     Kind kind_;
     std::string fileName_;
 };
+
+// Thrown by a reader or an import whose stop token was triggered; callers that stopped the
+// work on purpose ignore it.
+struct Cancelled : std::exception {
+    const char* what() const noexcept override { return "Cancelled."; }
+};
+
+// Throws Cancelled once `stop` has been requested.
+inline void throwIfCancelled(const std::stop_token& stop) {
+    if (stop.stop_requested()) throw Cancelled();
+}
 
 } // namespace rig
