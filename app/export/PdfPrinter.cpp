@@ -126,6 +126,8 @@ void PdfPrinter::onLoaded(std::uint64_t id, bool ok) {
         return;
     }
     j->loaded = true;
+    const QString target = j->target; // a receiver may end the job
+    emit pageLoaded(target);
     checkReady(id);
 }
 
@@ -151,7 +153,10 @@ void PdfPrinter::checkReady(std::uint64_t id) {
 void PdfPrinter::print(std::uint64_t id) {
     Job* j = job(id);
     if (j == nullptr) return;
-    emit printStarted(j->target, j->checks);
+    const QString target = j->target;
+    emit printStarted(target, j->checks);
+    j = job(id); // a receiver may end the job
+    if (j == nullptr) return;
     const QPageLayout layout(QPageSize(QPageSize::A4),
                              j->landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
                              QMarginsF(28, 28, 28, 28), QPageLayout::Point);

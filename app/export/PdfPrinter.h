@@ -60,6 +60,8 @@ public:
     void cancelAll();
 
 signals:
+    // The job's page has loaded; its readiness checks start now.
+    void pageLoaded(const QString& target);
     // The page is about to be printed, after `checks` readiness checks.
     void printStarted(const QString& target, int checks);
     void jobFinished(const QString& target, bool success);

@@ -39,6 +39,7 @@ Source hang(std::string name, std::vector<std::string> groups, XYZ pos, double a
             int pickupCount, std::string type) {
     Source s =
         fixtures::flownArray(std::move(name), std::move(groups), cabinets, pickupCount, std::move(type));
+    s.configuration = "flown array";
     s.position = pos;
     s.azimuth = azimuth;
     const double ux = std::sin(azimuth * pi / 180), uy = std::cos(azimuth * pi / 180);
