@@ -157,6 +157,7 @@ void PdfPrinter::print(std::uint64_t id) {
     emit printStarted(target, j->checks);
     j = job(id); // a receiver may end the job
     if (j == nullptr) return;
+    j->timeout->start(timing_.printTimeoutMs);
     const QPageLayout layout(QPageSize(QPageSize::A4),
                              j->landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
                              QMarginsF(28, 28, 28, 28), QPageLayout::Point);

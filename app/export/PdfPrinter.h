@@ -25,10 +25,11 @@ class PdfPrinter : public QObject {
     Q_OBJECT
 public:
     struct Timing {
-        int checkIntervalMs = 200; // between readiness checks
-        int checkRetries = 25;     // checks after the first one
-        int printDelayMs = 300;    // from the last check to printing
-        int jobTimeoutMs = 60000;  // a job still running then has failed
+        int checkIntervalMs = 200;   // between readiness checks
+        int checkRetries = 25;       // checks after the first one
+        int printDelayMs = 300;      // from the last check to printing
+        int jobTimeoutMs = 60000;    // a page not printing by then has failed
+        int printTimeoutMs = 600000; // a print not written by then has failed (a large show takes a while)
     };
 
     // Failures of fire-and-forget jobs go to the store's error message; their files are

@@ -96,7 +96,7 @@ TEST_F(Printing, BothCrewPdfsAtOnceEachWithItsOwnPagesAndText) {
         << rig.text.toStdString();
     EXPECT_TRUE(
         QRegularExpression(
-            R"(Rear · K1-DELTA\s+C7\s+-13\.1\s+3\.48\s+9\.6\s+18\.5\s+8\.9\s+84\.33\s+K1-DELTA\s+D8\+ 500 kg \+ ½\s+42\.75\s+127\.08)")
+            R"(Outfill\s+Out L\s+Rear · K1-DELTA\s+left\s+C7\s+-13\.1\s+3\.48\s+9\.6\s+18\.5\s+8\.9\s+84\.33\s+K1-DELTA\s+D8\+ 500 kg \+ ½\s+plate\s+42\.75\s+127\.08)")
             .match(rig.text)
             .hasMatch());
     EXPECT_TRUE(rig.text.contains("https://crew.example.net/v/tok-5f2a9c"));
@@ -140,7 +140,7 @@ TEST_F(Printing, ADrawnPageIsPrintedAfterOneCheckAndAShortWait) {
     EXPECT_LE(printing.at(1).at(1).toInt(), 26);
     EXPECT_TRUE(readPdf(file("late.pdf")).text.contains("drawn late"));
 
-    printer.setTiming({50, 3, 100, 60000});
+    printer.setTiming({50, 3, 100, 60000, 60000});
     auto n = start(page("<p>never a card</p>"), file("never.pdf"), true);
     ASSERT_TRUE(waitFor([&] { return finished(n); }));
     EXPECT_TRUE(**n);
@@ -194,7 +194,7 @@ TEST_F(Printing, JobsThatCannotFinishEndAsFailed) {
     auto stopped = start(page("<script>\n'use strict';\nwindow.stop();\n</script><div class=rig>x</div>"),
                          file("stopped.pdf"), false);
     // A page that never gets ready within the job's time.
-    printer.setTiming({50, 100000, 300, 1500});
+    printer.setTiming({50, 100000, 300, 1500, 60000});
     auto slow = start(page("<p>no card</p>"), file("slow.pdf"), false);
     ASSERT_TRUE(waitFor([&] { return finished(stopped) && finished(slow); }, 60000));
     EXPECT_FALSE(**slow);
