@@ -1,5 +1,6 @@
 #pragma once
 
+#include <exception>
 #include <stdexcept>
 #include <string>
 
@@ -28,6 +29,12 @@ private:
         : std::runtime_error(message), kind_(kind), fileName_(std::move(fileName)) {}
     Kind kind_;
     std::string fileName_;
+};
+
+// A read stopped through its std::stop_token. The caller asked for it, so there is nothing
+// to show.
+struct Cancelled : std::exception {
+    const char* what() const noexcept override { return "Cancelled."; }
 };
 
 } // namespace rig
