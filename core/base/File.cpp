@@ -14,6 +14,11 @@ namespace {
     throw std::system_error(errno, std::generic_category());
 }
 
+// An import of several files shows this message alone, so it names the file.
+[[noreturn]] void throwReadError(int err, const std::filesystem::path& path) {
+    throw std::system_error(err, std::generic_category(), "Cannot read " + fileNameOf(path));
+}
+
 struct Fd {
     int fd;
     ~Fd() {
@@ -24,10 +29,10 @@ struct Fd {
 
 std::string readFile(const std::filesystem::path& path) {
     Fd f{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (f.fd < 0) throwErrno();
+    if (f.fd < 0) throwReadError(errno, path);
     struct stat st {};
-    if (::fstat(f.fd, &st) != 0) throwErrno();
-    if (S_ISDIR(st.st_mode)) throw std::system_error(EISDIR, std::generic_category());
+    if (::fstat(f.fd, &st) != 0) throwReadError(errno, path);
+    if (S_ISDIR(st.st_mode)) throwReadError(EISDIR, path);
     std::string out;
     if (st.st_size > 0) out.reserve(static_cast<std::size_t>(st.st_size));
     char buf[1 << 16];
@@ -35,7 +40,7 @@ std::string readFile(const std::filesystem::path& path) {
         ssize_t n = ::read(f.fd, buf, sizeof buf);
         if (n < 0) {
             if (errno == EINTR) continue;
-            throwErrno();
+            throwReadError(errno, path);
         }
         if (n == 0) break;
         out.append(buf, static_cast<std::size_t>(n));

@@ -1,5 +1,6 @@
-// Whole-file reading and writing. Failures throw std::system_error whose what() is the
-// system's reason text (for example "No such file or directory").
+// Whole-file reading and writing. Failures throw std::system_error carrying the system's
+// error code; a read failure's what() also names the file, for example
+// "Cannot read plan.csv: No such file or directory".
 #pragma once
 
 #include <filesystem>

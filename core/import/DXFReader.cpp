@@ -11,7 +11,6 @@
 #include <array>
 #include <cmath>
 #include <numbers>
-#include <system_error>
 #include <unordered_map>
 
 namespace rig::DXFReader {
@@ -199,10 +198,6 @@ void placePickups(const Block& block, const Placement& place, std::vector<XYZ>& 
     }
 }
 
-void checkStop(const std::stop_token& stop) {
-    if (stop.stop_requested()) throw Cancelled();
-}
-
 class Reader {
 public:
     explicit Reader(std::stop_token stop) : stop_(std::move(stop)) {}
@@ -222,7 +217,7 @@ public:
 private:
     void handle(std::int64_t code, std::string_view value) {
         if (code == 0) {
-            checkStop(stop_);
+            throwIfCancelled(stop_);
             close();
             if (value != "SECTION") {
                 open_ = true;
@@ -272,7 +267,7 @@ private:
         std::size_t segmentsLeft = maxSegments;
         std::size_t pickupsLeft = maxPickups;
         for (const Insert& in : inserts_) {
-            checkStop(stop_);
+            throwIfCancelled(stop_);
             if (!in.name || *in.name == "L_Acoustics_FullSystem") continue;
             const auto match = firstMatch(R"(^(\d+)_(.+)$)", *in.name);
             if (!match) continue;
@@ -334,13 +329,7 @@ std::vector<DXFSource> parseText(std::string_view text, std::stop_token stop) {
 }
 
 std::vector<DXFSource> parse(const std::filesystem::path& path, std::stop_token stop) {
-    std::string bytes;
-    try {
-        bytes = readFile(path);
-    } catch (const std::system_error& e) {
-        // Built from the code alone, so the message is the same whatever readFile wrote.
-        throw std::system_error(e.code(), "Cannot read " + fileNameOf(path));
-    }
+    std::string bytes = readFile(path);
     if (isValidUtf8(bytes)) return parseValid(bytes, std::move(stop));
     // Every byte sequence is ISO Latin-1; the raw bytes are not needed any more.
     const std::string text = decodeLatin1(bytes);

@@ -81,7 +81,7 @@ void Project::importDXF(const std::vector<DXFSource>& sources, const std::string
     TextMap<DXFInfo> paired;
     DXFPicker picker(sources);
     for (std::size_t i = 0; i < report.sources.size(); ++i) {
-        if (stop.stop_requested()) throw Cancelled();
+        throwIfCancelled(stop);
         const Source& source = report.sources[i];
         std::string name = source.name;
         std::replace(name.begin(), name.end(), '_', ' ');

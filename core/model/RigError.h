@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <stdexcept>
+#include <stop_token>
 #include <string>
 
 namespace rig {
@@ -31,10 +32,15 @@ private:
     std::string fileName_;
 };
 
-// A read stopped through its std::stop_token. The caller asked for it, so there is nothing
-// to show.
+// Thrown by a reader or an import whose stop token was triggered; callers that stopped the
+// work on purpose ignore it.
 struct Cancelled : std::exception {
     const char* what() const noexcept override { return "Cancelled."; }
 };
+
+// Throws Cancelled once `stop` has been requested.
+inline void throwIfCancelled(const std::stop_token& stop) {
+    if (stop.stop_requested()) throw Cancelled();
+}
 
 } // namespace rig

@@ -114,17 +114,23 @@ TEST(Json, TextMapsSetsAndInvalidUtf8AreWritten) {
     EXPECT_EQ(dumpJsonCompact(Json(std::string("a\xFF"))), "\"a\xEF\xBF\xBD\"");
 }
 
-TEST(File, ReadsBytesAndPassesTheSystemReasonThrough) {
+TEST(File, ReadsBytesAndNamesTheFileWithTheSystemReason) {
     test::TempDir dir;
     auto p = dir.write("data.bin", std::string("a\0b", 3));
     EXPECT_EQ(readFile(p), std::string("a\0b", 3));
-    try {
-        readFile(dir.path() / "missing.dxf");
-        FAIL();
-    } catch (const std::system_error& e) {
-        EXPECT_STREQ(e.what(), "No such file or directory");
+    const std::pair<std::filesystem::path, std::string> failures[] = {
+        {dir.path() / "missing é.dxf", "Cannot read missing é.dxf: No such file or directory"},
+        {dir.path(), "Cannot read " + fileNameOf(dir.path()) + ": Is a directory"},
+    };
+    for (const auto& [path, message] : failures) {
+        try {
+            readFile(path);
+            ADD_FAILURE() << path;
+        } catch (const std::system_error& e) {
+            EXPECT_EQ(e.what(), message);
+            EXPECT_EQ(e.code().category(), std::generic_category());
+        }
     }
-    EXPECT_THROW(readFile(dir.path()), std::system_error);
     writeFileAtomically(dir.path() / "out.txt", "hello");
     EXPECT_EQ(readFile(dir.path() / "out.txt"), "hello");
     EXPECT_THROW(writeFileAtomically(dir.path() / "no" / "out.txt", "x"), std::system_error);

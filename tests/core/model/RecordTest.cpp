@@ -189,6 +189,11 @@ TEST(RigError, MessagesNameTheFileUnchanged) {
     EXPECT_STREQ(RigError::notSoundvision("Plan de feu é.pdf").what(),
                  "Plan de feu é.pdf does not look like a Soundvision report.");
     EXPECT_EQ(RigError::notSoundvision("a").kind(), RigError::Kind::notSoundvision);
+    EXPECT_STREQ(Cancelled().what(), "Cancelled.");
+    std::stop_source stop;
+    EXPECT_NO_THROW(throwIfCancelled(stop.get_token()));
+    stop.request_stop();
+    EXPECT_THROW(throwIfCancelled(stop.get_token()), Cancelled);
 }
 
 } // namespace
