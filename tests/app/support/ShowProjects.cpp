@@ -136,7 +136,7 @@ Project generatedShow(int sources, std::uint64_t seed) {
     Project project;
     project.importReport(ReportParser::parse(std::filesystem::path(path)), "Arena show report.pdf",
                          fixtures::testDate());
-    project.importDXF(DXFReader::parse(std::string_view(loudspeakerDXF(project.report))), "Arena show.dxf");
+    project.importDXF(DXFReader::parseText(loudspeakerDXF(project.report)), "Arena show.dxf");
     return project;
 }
 
@@ -170,7 +170,7 @@ Project arenaShow() {
         ReportWarning{ReportWarning::Level::error, "Stack is taller than the stage edge."});
 
     Project project = projectWith({mainL, mainR, outL, subs});
-    project.importDXF(DXFReader::parse(std::string_view(loudspeakerDXF(project.report))), "Arena show.dxf");
+    project.importDXF(DXFReader::parseText(loudspeakerDXF(project.report)), "Arena show.dxf");
     project.setExtra(mainL.id(), "Front", PointExtra{testMotor("CM Lodestar 1t", 62, 3), true});
     project.setExtra(mainL.id(), "Rear", PointExtra{testMotor("CM Lodestar 1t", 62, 3), false});
     return project;
