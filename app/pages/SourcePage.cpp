@@ -417,12 +417,14 @@ void SourcePage::refresh() {
             r.role = role;
             r.title = label({}, Tone::primary, style::bold(style::bodyFont()));
             r.load = label({}, Tone::primary);
+            r.load->setObjectName(QStringLiteral("load:") + toQ(role));
             r.coordinates = new QWidget;
             auto* coordinates = new QVBoxLayout(r.coordinates);
             coordinates->setContentsMargins(0, 0, 0, 0);
             coordinates->setSpacing(2);
             r.position = label({}, Tone::secondary);
             r.delta = label({}, Tone::green, style::captionFont());
+            r.delta->setObjectName(QStringLiteral("deltaLine:") + toQ(role));
             coordinates->addWidget(r.position);
             coordinates->addWidget(r.delta);
             r.motor = new QPushButton;

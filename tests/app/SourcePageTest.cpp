@@ -1,6 +1,7 @@
 #include "pages/SourcePage.h"
 
 #include "pages/MotorLibrary.h"
+#include "pages/PageStyle.h"
 #include "pages/PanflexStack.h"
 #include "pages/SideViewShape.h"
 #include "shell/ProjectStore.h"
@@ -77,9 +78,13 @@ TEST(SourcePage, MotorAndDeltaEdits) {
     const Motor lodestar = testMotor("CM Lodestar 1t", 62, 3);
 
     // Delta on through the check box, as a user clicks it: one entry, then the motor label.
+    auto* deltaLine = f.page->findChild<QLabel*>("deltaLine:Front");
+    EXPECT_TRUE(deltaLine->isHidden());
     QTest::mouseClick(f.deltaBox("Front"), Qt::LeftButton);
     EXPECT_EQ(f.extra("Front"), (PointExtra{std::nullopt, true}));
     EXPECT_TRUE(f.store.isDirty());
+    EXPECT_FALSE(deltaLine->isHidden());
+    EXPECT_TRUE(deltaLine->text().startsWith("\u0394 L "));
     f.page->setMotor("Front", lodestar);
     EXPECT_EQ(f.extra("Front"), (PointExtra{lodestar, true}));
     EXPECT_EQ(f.motorButton("Front")->text(), "2 \u00D7 CM Lodestar 1t (62 kg)");
@@ -267,6 +272,10 @@ TEST(SourcePage, RefreshKeepsRowsAndFocus) {
     EXPECT_TRUE(box->isChecked());
     EXPECT_EQ(box->toolTip(), "Plate: this point hangs from two motors");
     EXPECT_EQ(motor->text(), "D8+ 1000 kg (58 kg)");
+    auto* load = f.page->findChild<style::ToneLabel*>("load:Rear");
+    EXPECT_EQ(load->text(), "-12.5 kg");
+    EXPECT_EQ(load->tone(), style::Tone::red);
+    EXPECT_EQ(f.page->findChild<style::ToneLabel*>("load:Front")->tone(), style::Tone::primary);
 
     // A new point is a new structure: the rows are made again.
     p.report.sources.edit()[0].pickups.push_back(fixtures::testPickup("Point 4", XYZ(1, 2, 3)));
