@@ -1,6 +1,7 @@
 #include "pages/DeltaFields.h"
 
 #include "model/Project.h"
+#include "pages/PageStyle.h"
 #include "shell/QtText.h"
 
 #include <QFormLayout>
@@ -26,9 +27,8 @@ DeltaFields::DeltaFields(Binding<DeltaSpec> spec, QWidget* parent) : QWidget(par
                              }},
                             QStringLiteral("0.80"), QStringLiteral("m"), 80, Decimals{0, 3}, this);
     // The product's weight, whatever the spec stores: the rigging totals use the same constant.
-    weight_ = new QLabel(toQ(fmt(spec_.get().weightValue())) + QStringLiteral(" kg"), this);
-    weight_->setTextFormat(Qt::PlainText);
-    makeSecondary(weight_);
+    weight_ = new style::ToneLabel(toQ(fmt(spec_.get().weightValue())) + QStringLiteral(" kg"),
+                                   style::Tone::secondary, this);
 
     auto* form = new QFormLayout(this);
     form->setContentsMargins(0, 0, 0, 0);

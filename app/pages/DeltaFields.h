@@ -7,9 +7,11 @@
 
 #include <QWidget>
 
-class QLabel;
-
 namespace rig::app {
+
+namespace style {
+class ToneLabel;
+}
 
 class DeltaFields : public QWidget {
     Q_OBJECT
@@ -26,13 +28,13 @@ public:
 
     BoxField* nameField() const { return name_; }
     NumField* spacingField() const { return spacing_; }
-    QLabel* weightLabel() const { return weight_; }
+    style::ToneLabel* weightLabel() const { return weight_; }
 
 private:
     Binding<DeltaSpec> spec_;
     BoxField* name_;
     NumField* spacing_;
-    QLabel* weight_;
+    style::ToneLabel* weight_;
 };
 
 } // namespace rig::app

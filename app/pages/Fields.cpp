@@ -2,12 +2,12 @@
 
 #include "base/Number.h"
 #include "base/Text.h"
+#include "pages/PageStyle.h"
 #include "shell/QtText.h"
 
 #include <QEvent>
 #include <QFocusEvent>
 #include <QHBoxLayout>
-#include <QLabel>
 
 #include <cmath>
 
@@ -28,22 +28,16 @@ bool isWindowFocus(const QWidget* widget) {
 
 } // namespace
 
-void makeSecondary(QLabel* label) {
-    label->setForegroundRole(QPalette::PlaceholderText);
-}
-
 NumField::NumField(OptionalNumberBinding value, const QString& prompt, const QString& unit, int width,
                    Decimals decimals, QWidget* parent)
     : QWidget(parent), value_(std::move(value)), decimals_(decimals), edit_(new QLineEdit(this)),
-      unit_(new QLabel(unit, this)) {
+      unit_(new style::ToneLabel(unit, style::Tone::secondary, this)) {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(6);
     edit_->setPlaceholderText(prompt);
     edit_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     edit_->setFixedWidth(width);
-    unit_->setTextFormat(Qt::PlainText);
-    makeSecondary(unit_);
     row->addWidget(edit_, 0, Qt::AlignVCenter);
     row->addWidget(unit_, 0, Qt::AlignVCenter);
     row->addStretch(1);

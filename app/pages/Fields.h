@@ -11,9 +11,11 @@
 #include <optional>
 #include <utility>
 
-class QLabel;
-
 namespace rig::app {
+
+namespace style {
+class ToneLabel;
+}
 
 // A two-way link to a value owned elsewhere: `get` reads it now, `set` writes it.
 template <class T>
@@ -44,9 +46,6 @@ struct Decimals {
     int lower = 0;
     int upper = 2;
 };
-
-// Draws a label in the secondary text colour of the current palette.
-void makeSecondary(QLabel* label);
 
 class NumField : public QWidget {
     Q_OBJECT
@@ -80,7 +79,7 @@ public:
     // True while the text field is its window's focus widget (the typed text is kept).
     bool isFocused() const;
     QLineEdit* lineEdit() const { return edit_; }
-    QLabel* unitLabel() const { return unit_; }
+    style::ToneLabel* unitLabel() const { return unit_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -93,7 +92,7 @@ private:
     OptionalNumberBinding value_;
     Decimals decimals_;
     QLineEdit* edit_;
-    QLabel* unit_;
+    style::ToneLabel* unit_;
 };
 
 class BoxField : public QLineEdit {

@@ -4,6 +4,7 @@
 #include "model/Project.h"
 #include "pages/DeltaFields.h"
 #include "pages/Fields.h"
+#include "pages/PageStyle.h"
 #include "shell/ProjectStore.h"
 #include "shell/QtText.h"
 
