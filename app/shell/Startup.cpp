@@ -1,0 +1,15 @@
+#include "shell/Startup.h"
+
+#include <QCoreApplication>
+
+namespace rig::app {
+
+void prepareApplication() {
+    // WebEngine shares OpenGL contexts with the widgets; this must precede QApplication.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QCoreApplication::setOrganizationName("QuorvaneRig");
+    QCoreApplication::setApplicationName("Quorvane Rig");
+    QCoreApplication::setApplicationVersion(RIG_VERSION);
+}
+
+} // namespace rig::app

@@ -1,0 +1,9 @@
+// What must happen before the QApplication object exists, shared by the program and its tests.
+#pragma once
+
+namespace rig::app {
+
+// Application attributes, names and URL schemes. Call once, before constructing QApplication.
+void prepareApplication();
+
+} // namespace rig::app
