@@ -9,49 +9,12 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <numbers>
 #include <unordered_map>
 
 namespace rig::DXFReader {
 
 namespace {
-
-constexpr double pi = 3.141592653589793;
-
-// Splits a text into lines at LF, VT, FF, CR, NEL, LS and PS; CR LF is one break. Empty
-// lines are kept, and a break at the very end gives a last, empty line.
-class Lines {
-public:
-    explicit Lines(std::string_view text) : text_(text) {}
-
-    std::optional<std::string_view> next() {
-        if (done_) return std::nullopt;
-        const std::size_t start = pos_;
-        const std::size_t n = text_.size();
-        for (std::size_t i = start; i < n; ++i) {
-            const auto c = static_cast<unsigned char>(text_[i]);
-            std::size_t width = 0;
-            if (c >= 0x0A && c <= 0x0D) {
-                width = (c == 0x0D && i + 1 < n && text_[i + 1] == '\n') ? 2 : 1;
-            } else if (c == 0xC2 && i + 1 < n && static_cast<unsigned char>(text_[i + 1]) == 0x85) {
-                width = 2;
-            } else if (c == 0xE2 && i + 2 < n && static_cast<unsigned char>(text_[i + 1]) == 0x80 &&
-                       (static_cast<unsigned char>(text_[i + 2]) & 0xFE) == 0xA8) {
-                width = 3;
-            } else {
-                continue;
-            }
-            pos_ = i + width;
-            return text_.substr(start, i - start);
-        }
-        done_ = true;
-        return text_.substr(start);
-    }
-
-private:
-    std::string_view text_;
-    std::size_t pos_ = 0;
-    bool done_ = false;
-};
 
 bool plainEnd(unsigned char c) {
     return c < 0x80 && c != ' ' && c != '\t';
@@ -67,10 +30,6 @@ std::string_view trimmed(std::string_view line) {
     if (t.empty()) return line.substr(0, 0);
     // Only white space is removed at the ends, so the rest is found where it starts.
     return line.substr(line.find(t), t.size());
-}
-
-bool endsWith(std::string_view s, std::string_view suffix) {
-    return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
 }
 
 // Block geometry, converted to numbers once when the entity is stored. Outline shapes and
@@ -102,8 +61,7 @@ public:
     explicit PickupSet(std::vector<XYZ>& out) : out_(out) {}
 
     void add(const XYZ& m) {
-        const bool finite = std::isfinite(m.x) && std::isfinite(m.y) && std::isfinite(m.z);
-        if (!finite) {
+        if (!m.isFinite()) {
             // Its distance to anything is not a number or infinite: never a duplicate.
             out_.push_back(m);
             return;
@@ -151,7 +109,7 @@ private:
 class Reader {
 public:
     std::vector<DXFSource> run(std::string_view text) {
-        Lines lines(text);
+        LineSplitter lines(text, true); // CR LF is one break
         while (auto codeLine = lines.next()) {
             // An odd line count leaves the last code with an empty value.
             const std::string_view value = trimmed(lines.next().value_or(std::string_view()));
@@ -198,7 +156,7 @@ private:
         } else if (section_ == "BLOCKS" && block_) {
             if (!blockEntry_) blockEntry_ = &blocks_[*block_];
             if (e.type == "LINE") {
-                if (endsWith(value(8, e.codes).value_or(""), "PickupPoints"))
+                if (value(8, e.codes).value_or("").ends_with("PickupPoints"))
                     blockEntry_->pickupLines.push_back({point(e.codes, 10), point(e.codes, 11)});
                 else
                     blockEntry_->outline.push_back(Shape{false, {point(e.codes, 10), point(e.codes, 11)}});
@@ -220,8 +178,8 @@ private:
             const auto block = blocks_.find(*in.name);
             if (block == blocks_.end()) continue;
 
-            const double s = std::sin(in.rotation * pi / 180);
-            const double c = std::cos(in.rotation * pi / 180);
+            const double s = std::sin(in.rotation * std::numbers::pi / 180);
+            const double c = std::cos(in.rotation * std::numbers::pi / 180);
             auto place = [&](const XYZ& p) {
                 return XYZ(in.at.x + p.x * c - p.y * s, in.at.y + p.x * s + p.y * c, in.at.z + p.z);
             };

@@ -1,16 +1,16 @@
 #include "import/SideViewBuilder.h"
 
+#include "base/Number.h"
+
 #include <algorithm>
-#include <charconv>
 #include <cmath>
+#include <numbers>
 #include <numeric>
 #include <unordered_map>
 
 namespace rig::SideViewBuilder {
 
 namespace {
-
-constexpr double pi = 3.141592653589793;
 
 // Rounds half away from zero to a 64-bit integer. None when the value is not finite or
 // its magnitude exceeds `limit`, so the conversion is always defined.
@@ -48,12 +48,6 @@ bool inside(const std::vector<Point>& outer, const Point& p) {
         if (cross(outer[i], outer[(i + 1) % outer.size()], p) < 0) return false;
     }
     return true;
-}
-
-void appendInt(std::string& out, std::int64_t v) {
-    char buf[24];
-    auto r = std::to_chars(buf, buf + sizeof buf, v);
-    out.append(buf, r.ptr);
 }
 
 struct Box {
@@ -128,7 +122,7 @@ Axis planAxis(const Source& source) {
         if (!front && p.role == "Front") front = &p;
         if (!rear && (p.role == "Rear" || p.role == "Pullback")) rear = &p;
     }
-    if (front && rear && std::isfinite(front->position.x) && std::isfinite(rear->position.x)) {
+    if (front && rear && front->hasPosition() && rear->hasPosition()) {
         const double ex = front->position.x - rear->position.x;
         const double ey = front->position.y - rear->position.y;
         const double d = std::sqrt(ex * ex + ey * ey);
@@ -138,7 +132,7 @@ Axis planAxis(const Source& source) {
     // An azimuth that is not a number would give no direction at all.
     double a = source.azimuth.value_or(0);
     if (!std::isfinite(a)) a = 0;
-    return {std::sin(a * pi / 180), std::cos(a * pi / 180)};
+    return {std::sin(a * std::numbers::pi / 180), std::cos(a * std::numbers::pi / 180)};
 }
 
 } // namespace rig::SideViewBuilder
@@ -274,15 +268,15 @@ std::optional<SideView> sideView(const Source& source, const DXFSource& dxf) {
         const auto& h = sorted[i];
         for (std::size_t k = 0; k < h.size(); ++k) {
             view.path += k == 0 ? 'M' : 'L';
-            appendInt(view.path, h[k][0]);
+            appendInteger(view.path, h[k][0]);
             view.path += ' ';
-            appendInt(view.path, h[k][1]);
+            appendInteger(view.path, h[k][1]);
             extend(h[k]);
         }
         view.path += 'Z';
     }
     for (const Pickup& p : source.pickups) {
-        if (!std::isfinite(p.position.x)) continue;
+        if (!p.hasPosition()) continue;
         if (auto q = project(p.position)) {
             view.points.push_back({(*q)[0], (*q)[1]});
             extend(*q);
