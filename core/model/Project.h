@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -74,7 +75,9 @@ struct Project {
     // Sets Pickup::fromDXF from the stored DXF pickup positions.
     void matchDXFPickups();
     void importInventory(const List<InventoryItem>& items, const std::string& file);
-    void importDXF(const std::vector<DXFSource>& sources, const std::string& file);
+    // Pairs the DXF sources with the report's; a requested stop throws Cancelled and leaves
+    // the project as it was.
+    void importDXF(const std::vector<DXFSource>& sources, const std::string& file, std::stop_token stop = {});
 
     // --- Analysis (analysis/) ------------------------------------------------------------
     struct DeltaPoints {
