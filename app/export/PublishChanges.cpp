@@ -52,7 +52,8 @@ ChangeMap publishChangeSummary(const Project& project) {
         }
         std::vector<std::string> texts = Project::diff(published->source, source);
         const SourceExtra* now = project.extras.get(id);
-        for (std::string& t : pointChanges(published->extra ? *published->extra : noExtra(), now ? *now : noExtra()))
+        for (std::string& t :
+             pointChanges(published->extra ? *published->extra : noExtra(), now ? *now : noExtra()))
             texts.push_back(std::move(t));
         if (!texts.empty()) result.set(id, List<std::string>(std::move(texts)));
     }

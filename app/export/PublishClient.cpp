@@ -285,8 +285,7 @@ QCoro::Task<void> sendUpload(QNetworkAccessManager* network, QNetworkRequest req
 
 // --- Client ---------------------------------------------------------------------------------------
 
-PublishClient::PublishClient(QObject* parent)
-    : QObject(parent), network_(new QNetworkAccessManager(this)) {}
+PublishClient::PublishClient(QObject* parent) : QObject(parent), network_(new QNetworkAccessManager(this)) {}
 
 PublishClient::~PublishClient() = default;
 

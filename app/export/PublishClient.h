@@ -109,8 +109,8 @@ public:
     // DELETE /api/rig/{token}.
     QCoro::Task<void> deleteServerLink(QString token, QString server, QString key);
     // PUT /api/rig/{token}/files/{name}?label=…; the body is the file.
-    QCoro::Task<void> uploadFile(QString token, QString name, QString label, QByteArray data,
-                                 QString server, QString key);
+    QCoro::Task<void> uploadFile(QString token, QString name, QString label, QByteArray data, QString server,
+                                 QString key);
 
 private:
     QNetworkAccessManager* network_;

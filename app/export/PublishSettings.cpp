@@ -28,8 +28,7 @@ const QString keyAccount = QStringLiteral("publishKey");
 
 // --- Keyring -------------------------------------------------------------------------
 
-void KeychainSecretStore::read(const QString& account,
-                               std::function<void(std::optional<QString>)> done) {
+void KeychainSecretStore::read(const QString& account, std::function<void(std::optional<QString>)> done) {
     auto* job = new QKeychain::ReadPasswordJob(keyringService);
     job->setAutoDelete(true);
     job->setInsecureFallback(false);
@@ -45,8 +44,7 @@ void KeychainSecretStore::read(const QString& account,
     job->start();
 }
 
-void KeychainSecretStore::write(const QString& account, const QString& value,
-                                std::function<void()> done) {
+void KeychainSecretStore::write(const QString& account, const QString& value, std::function<void()> done) {
     QKeychain::Job* job = nullptr;
     if (value.isEmpty()) {
         job = new QKeychain::DeletePasswordJob(keyringService);
@@ -102,8 +100,7 @@ std::optional<QString> makePublishKey(const RandomFill& fill) {
     if (!fill(bytes)) return std::nullopt;
     const QByteArray raw(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
     // Standard Base64 with "+" -> "-", "/" -> "_" and no "=": the URL-safe alphabet.
-    const QByteArray text =
-        raw.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
+    const QByteArray text = raw.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
     return QStringLiteral("qvr_") + QString::fromLatin1(text);
 }
 

@@ -103,7 +103,8 @@ TEST(PublishSettings, GeneratedKeysAreUrlSafeRandomAndKept) {
 TEST(PublishSettings, KeyFromKnownBytesUsesTheUrlSafeAlphabet) {
     // 0xfb 0xff 0xbf … encodes to "+/+/" in standard Base64.
     auto fill = [](std::span<unsigned char> out) {
-        for (std::size_t i = 0; i < out.size(); ++i) out[i] = (i % 3 == 0) ? 0xfb : (i % 3 == 1) ? 0xff : 0xbf;
+        for (std::size_t i = 0; i < out.size(); ++i)
+            out[i] = (i % 3 == 0) ? 0xfb : (i % 3 == 1) ? 0xff : 0xbf;
         return true;
     };
     EXPECT_EQ(makePublishKey(fill), "qvr_" + QString("-_").repeated(16));

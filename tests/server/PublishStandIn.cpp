@@ -77,15 +77,24 @@ QByteArray errorBody(const QString& message) {
 
 QByteArray reason(int status) {
     switch (status) {
-    case 200: return "OK";
-    case 204: return "No Content";
-    case 302: return "Found";
-    case 400: return "Bad Request";
-    case 401: return "Unauthorized";
-    case 404: return "Not Found";
-    case 413: return "Payload Too Large";
-    case 500: return "Internal Server Error";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 204:
+        return "No Content";
+    case 302:
+        return "Found";
+    case 400:
+        return "Bad Request";
+    case 401:
+        return "Unauthorized";
+    case 404:
+        return "Not Found";
+    case 413:
+        return "Payload Too Large";
+    case 500:
+        return "Internal Server Error";
+    default:
+        return "Status";
     }
 }
 
@@ -117,6 +126,10 @@ bool PublishStandIn::start(const QHostAddress& address, quint16 port) {
     connect(tcp_, &QTcpServer::newConnection, this, [this] { ++connections_; });
     bind(tcp_);
     return true;
+}
+
+void PublishStandIn::stop() {
+    if (tcp_) tcp_->close();
 }
 
 quint16 PublishStandIn::port() const {
@@ -165,7 +178,8 @@ QString PublishStandIn::addLink(const QByteArray& doc) {
 QString PublishStandIn::newToken() const {
     QByteArray bytes(16, Qt::Uninitialized);
     QRandomGenerator::system()->fillRange(reinterpret_cast<quint32*>(bytes.data()), 4);
-    return QString::fromLatin1(bytes.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
+    return QString::fromLatin1(
+        bytes.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
 }
 
 std::optional<Fault> PublishStandIn::takeFault(Route route) {
@@ -186,11 +200,21 @@ bool PublishStandIn::handleRequest(const QHttpServerRequest& request, QTcpSocket
     r.headers = request.headers();
     r.body = request.body();
     switch (request.method()) {
-    case QHttpServerRequest::Method::Get: r.method = "GET"; break;
-    case QHttpServerRequest::Method::Post: r.method = "POST"; break;
-    case QHttpServerRequest::Method::Put: r.method = "PUT"; break;
-    case QHttpServerRequest::Method::Delete: r.method = "DELETE"; break;
-    default: r.method = "OTHER"; break;
+    case QHttpServerRequest::Method::Get:
+        r.method = "GET";
+        break;
+    case QHttpServerRequest::Method::Post:
+        r.method = "POST";
+        break;
+    case QHttpServerRequest::Method::Put:
+        r.method = "PUT";
+        break;
+    case QHttpServerRequest::Method::Delete:
+        r.method = "DELETE";
+        break;
+    default:
+        r.method = "OTHER";
+        break;
     }
 
     const QList<QByteArray> parts = r.path.split('/');
@@ -224,7 +248,8 @@ void PublishStandIn::missingHandler(const QHttpServerRequest&, QTcpSocket* socke
     write(socket, {404, errorBody("Not found")});
 }
 
-void PublishStandIn::respond(QTcpSocket* socket, const RecordedRequest& request, const std::optional<Fault>& fault) {
+void PublishStandIn::respond(QTcpSocket* socket, const RecordedRequest& request,
+                             const std::optional<Fault>& fault) {
     if (fault && fault->close) {
         socket->disconnectFromHost();
         return;
@@ -258,12 +283,15 @@ PublishStandIn::Answer PublishStandIn::answer(const RecordedRequest& request) {
         if (request.header("authorization") != "Bearer " + key_.toUtf8())
             return {401, errorBody("Invalid publish key")};
         break;
-    default: break;
+    default:
+        break;
     }
 
     switch (request.route) {
-    case Route::Publish: return publish(request);
-    case Route::List: return list();
+    case Route::Publish:
+        return publish(request);
+    case Route::List:
+        return list();
     case Route::Delete: {
         const QString token = segment(3);
         for (qsizetype i = 0; i < links_.size(); ++i) {
@@ -290,14 +318,17 @@ PublishStandIn::Answer PublishStandIn::answer(const RecordedRequest& request) {
     }
     case Route::CrewPage: {
         const StoredLink* l = link(segment(2));
-        if (l == nullptr) return {404, "<!doctype html><title>Not found</title><p>This link is no longer active.", "text/html; charset=utf-8"};
+        if (l == nullptr)
+            return {404, "<!doctype html><title>Not found</title><p>This link is no longer active.",
+                    "text/html; charset=utf-8"};
         if (crewPage_) return {200, crewPage_(l->doc), "text/html; charset=utf-8"};
         return {200,
                 "<!doctype html><meta charset=\"utf-8\"><title>Crew view</title><pre>" + htmlEscaped(l->doc) +
                     "</pre>",
                 "text/html; charset=utf-8"};
     }
-    case Route::Other: break;
+    case Route::Other:
+        break;
     }
     return {404, errorBody("Not found")};
 }

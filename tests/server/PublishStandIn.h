@@ -77,6 +77,8 @@ public:
 
     // Port 0 picks a free port. False when the address cannot be bound.
     bool start(const QHostAddress& address = QHostAddress::LocalHost, quint16 port = 0);
+    // Stops listening; connections already open stay.
+    void stop();
     quint16 port() const;
     // "http://127.0.0.1:<port>"
     QString baseUrl() const;

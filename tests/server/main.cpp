@@ -17,10 +17,11 @@ int main(int argc, char** argv) {
     parser.addHelpOption();
     QCommandLineOption keyOption("key", "The publish key clients must send (default: $RIG_TEST_SERVER_KEY).",
                                  "key", qEnvironmentVariable("RIG_TEST_SERVER_KEY"));
-    QCommandLineOption hostOption("host", "Address to listen on (default 127.0.0.1).", "address", "127.0.0.1");
+    QCommandLineOption hostOption("host", "Address to listen on (default 127.0.0.1).", "address",
+                                  "127.0.0.1");
     QCommandLineOption portOption("port", "Port to listen on (default: any free port).", "port", "0");
-    QCommandLineOption baseOption("public-base", "Base of the crew links it hands out (default: its own address).",
-                                  "url");
+    QCommandLineOption baseOption("public-base",
+                                  "Base of the crew links it hands out (default: its own address).", "url");
     parser.addOptions({keyOption, hostOption, portOption, baseOption});
     parser.process(app);
 
