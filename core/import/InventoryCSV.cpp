@@ -13,18 +13,6 @@ namespace {
 
 constexpr std::string_view bom = "\xEF\xBB\xBF";
 
-// Byte length of the line break at `i`, or 0: each of U+000A..U+000D, U+0085, U+2028 and
-// U+2029 breaks on its own, so CR LF leaves an empty line between them.
-std::size_t breakAt(std::string_view t, std::size_t i) {
-    const auto c = static_cast<unsigned char>(t[i]);
-    if (c >= 0x0A && c <= 0x0D) return 1;
-    if (c == 0xC2 && i + 1 < t.size() && static_cast<unsigned char>(t[i + 1]) == 0x85) return 2;
-    if (c == 0xE2 && i + 2 < t.size() && static_cast<unsigned char>(t[i + 1]) == 0x80 &&
-        (static_cast<unsigned char>(t[i + 2]) & 0xFE) == 0xA8)
-        return 3;
-    return 0;
-}
-
 // Removes byte-order marks, CR and spaces at both ends; tabs stay.
 std::string_view trimPiece(std::string_view s) {
     for (;;) {
@@ -82,20 +70,13 @@ void addRow(std::string_view piece, bool first, std::vector<InventoryItem>& rows
 
 List<InventoryItem> parseValid(std::string_view text) {
     std::vector<InventoryItem> rows;
-    std::size_t start = 0;
+    // Every break counts on its own, so CR LF leaves an empty line between them.
+    LineSplitter lines(text, false);
     bool first = true;
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t width = breakAt(text, i);
-        if (width == 0) {
-            ++i;
-            continue;
-        }
-        addRow(text.substr(start, i - start), first, rows);
+    while (auto line = lines.next()) {
+        addRow(*line, first, rows);
         first = false;
-        i += width;
-        start = i;
     }
-    addRow(text.substr(start), first, rows);
     return List<InventoryItem>(std::move(rows));
 }
 
