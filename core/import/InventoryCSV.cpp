@@ -3,6 +3,7 @@
 #include "base/File.h"
 #include "base/Number.h"
 #include "base/Text.h"
+#include "model/RigError.h"
 
 #include <optional>
 #include <vector>
@@ -68,27 +69,29 @@ void addRow(std::string_view piece, bool first, std::vector<InventoryItem>& rows
     rows.push_back(std::move(item));
 }
 
-List<InventoryItem> parseValid(std::string_view text) {
+List<InventoryItem> parseValid(std::string_view text, const std::stop_token& stop) {
     std::vector<InventoryItem> rows;
     // Every break counts on its own, so CR LF leaves an empty line between them.
     LineSplitter lines(text, false);
-    bool first = true;
+    std::size_t count = 0;
     while (auto line = lines.next()) {
-        addRow(*line, first, rows);
-        first = false;
+        if (count % 4096 == 0) throwIfCancelled(stop);
+        addRow(*line, count == 0, rows);
+        ++count;
     }
     return List<InventoryItem>(std::move(rows));
 }
 
 } // namespace
 
-List<InventoryItem> parse(std::string_view text) {
-    if (isValidUtf8(text)) return parseValid(text);
-    return parseValid(decodeUtf8Lossy(text));
+List<InventoryItem> parseText(std::string_view text, std::stop_token stop) {
+    if (isValidUtf8(text)) return parseValid(text, stop);
+    return parseValid(decodeUtf8Lossy(text), stop);
 }
 
-List<InventoryItem> parse(const std::filesystem::path& path) {
-    return parse(std::string_view(readFile(path)));
+List<InventoryItem> parse(const std::filesystem::path& path, std::stop_token stop) {
+    throwIfCancelled(stop);
+    return parseText(readFile(path), std::move(stop));
 }
 
 } // namespace rig::InventoryCSV
