@@ -22,42 +22,6 @@ using detail::value;
 
 namespace {
 
-// Splits a text into lines at LF, VT, FF, CR, NEL, LS and PS; CR LF is one break. Empty
-// lines are kept, and a break at the very end gives a last, empty line.
-class Lines {
-public:
-    explicit Lines(std::string_view text) : text_(text) {}
-
-    std::optional<std::string_view> next() {
-        if (done_) return std::nullopt;
-        const std::size_t start = pos_;
-        const std::size_t n = text_.size();
-        for (std::size_t i = start; i < n; ++i) {
-            const auto c = static_cast<unsigned char>(text_[i]);
-            std::size_t width = 0;
-            if (c >= 0x0A && c <= 0x0D) {
-                width = (c == 0x0D && i + 1 < n && text_[i + 1] == '\n') ? 2 : 1;
-            } else if (c == 0xC2 && i + 1 < n && static_cast<unsigned char>(text_[i + 1]) == 0x85) {
-                width = 2;
-            } else if (c == 0xE2 && i + 2 < n && static_cast<unsigned char>(text_[i + 1]) == 0x80 &&
-                       (static_cast<unsigned char>(text_[i + 2]) & 0xFE) == 0xA8) {
-                width = 3;
-            } else {
-                continue;
-            }
-            pos_ = i + width;
-            return text_.substr(start, i - start);
-        }
-        done_ = true;
-        return text_.substr(start);
-    }
-
-private:
-    std::string_view text_;
-    std::size_t pos_ = 0;
-    bool done_ = false;
-};
-
 bool plainEnd(unsigned char c) {
     return c < 0x80 && c != ' ' && c != '\t';
 }
@@ -103,8 +67,7 @@ public:
     explicit PickupSet(std::vector<XYZ>& out) : out_(out) {}
 
     void add(const XYZ& m) {
-        const bool finite = std::isfinite(m.x) && std::isfinite(m.y) && std::isfinite(m.z);
-        if (!finite) {
+        if (!m.isFinite()) {
             // Its distance to anything is not a number or infinite: never a duplicate.
             out_.push_back(m);
             return;
@@ -203,7 +166,7 @@ public:
     explicit Reader(std::stop_token stop) : stop_(std::move(stop)) {}
 
     std::vector<DXFSource> run(std::string_view text) {
-        Lines lines(text);
+        LineSplitter lines(text, true); // CR LF is one break
         while (auto codeLine = lines.next()) {
             // An odd line count leaves the last code with an empty value.
             const std::string_view value = trimmed(lines.next().value_or(std::string_view()));

@@ -1,9 +1,9 @@
 #include "import/SideViewBuilder.h"
 
+#include "base/Number.h"
 #include "import/detail/SideViewBuilderDetail.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <numbers>
 #include <numeric>
@@ -49,12 +49,6 @@ bool inside(const std::vector<Point>& outer, const Point& p) {
         if (cross(outer[i], outer[(i + 1) % outer.size()], p) < 0) return false;
     }
     return true;
-}
-
-void appendInt(std::string& out, std::int64_t v) {
-    char buf[24];
-    auto r = std::to_chars(buf, buf + sizeof buf, v);
-    out.append(buf, r.ptr);
 }
 
 struct Box {
@@ -129,7 +123,7 @@ Axis planAxis(const Source& source) {
         if (!front && p.role == "Front") front = &p;
         if (!rear && (p.role == "Rear" || p.role == "Pullback")) rear = &p;
     }
-    if (front && rear && std::isfinite(front->position.x) && std::isfinite(rear->position.x)) {
+    if (front && rear && front->hasPosition() && rear->hasPosition()) {
         const double ex = front->position.x - rear->position.x;
         const double ey = front->position.y - rear->position.y;
         const double d = std::sqrt(ex * ex + ey * ey);
@@ -285,9 +279,9 @@ void extend(SideView& view, bool& first, const Point& p) {
 void appendOutline(std::string& path, const std::vector<Point>& h) {
     for (std::size_t k = 0; k < h.size(); ++k) {
         path += k == 0 ? 'M' : 'L';
-        appendInt(path, h[k][0]);
+        appendInteger(path, h[k][0]);
         path += ' ';
-        appendInt(path, h[k][1]);
+        appendInteger(path, h[k][1]);
     }
     path += 'Z';
 }
@@ -307,7 +301,7 @@ std::optional<SideView> sideView(const Source& source, const DXFSource& dxf) {
         for (const Point& p : hulls[i]) extend(view, first, p);
     }
     for (const Pickup& p : source.pickups) {
-        if (!std::isfinite(p.position.x)) continue;
+        if (!p.hasPosition()) continue;
         if (auto q = project(p.position)) {
             view.points.push_back({(*q)[0], (*q)[1]});
             extend(view, first, *q);

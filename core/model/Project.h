@@ -93,4 +93,8 @@ struct Project {
 // trailing zeros removed.
 std::string fmt(double value);
 
+// The source's group path without the report's top group "ALL" (exact, case-sensitive):
+// what group labels and group layers are made of.
+std::vector<std::string_view> groupPathWithoutAll(const Source& source);
+
 } // namespace rig
