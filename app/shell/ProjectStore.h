@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <QUrl>
 
 #include <chrono>
 #include <cstdint>
@@ -15,6 +16,10 @@
 #include <optional>
 
 namespace rig::app {
+
+class MotorLibrary;
+struct ImportReaders;
+struct ImportContext; // ProjectStoreImport.cpp
 
 class ProjectStore : public QObject {
     Q_OBJECT
@@ -110,6 +115,19 @@ public:
     std::optional<QStringList> importChanges() const { return importChanges_; }
     void setImportChanges(std::optional<QStringList> changes);
 
+    // Files dropped, chosen or opened with the program (ProjectStoreImport.cpp). The first
+    // project document among them is opened instead (after the save prompt); otherwise the
+    // files are read on a worker thread and merged into the project, unless it changed
+    // meanwhile. Ignored while an import runs. Only local files are taken.
+    void handleURLs(const QList<QUrl>& urls);
+    // The import panel, opening in the folder of the previous import.
+    void showImportPanel();
+    static constexpr const char* lastImportDirKey = "lastImportDirectory";
+    // Where an empty project takes its Delta defaults from (MotorLibrary::shared() unless set).
+    void setMotorLibrary(MotorLibrary* library);
+    // The readers imports use (the library's unless set; tests inject their own).
+    void setImportReaders(const ImportReaders& readers);
+
     // --- Messages for the window ----------------------------------------------------------
     std::optional<QString> errorMessage() const { return errorMessage_; }
     void setErrorMessage(std::optional<QString> message);
@@ -154,6 +172,7 @@ private:
     Delays delays_;
     QTimer autosaveTimer_;
     std::unique_ptr<Writer> writer_;
+    std::shared_ptr<ImportContext> import_; // created by the first import
 };
 
 } // namespace rig::app
