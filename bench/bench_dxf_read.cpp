@@ -32,7 +32,7 @@ void readWithOutlines(benchmark::State& state, int sources, int faces) {
 
 void readOnly(benchmark::State& state, int sources, int faces) {
     const std::string text = rig::test::arrayExport(sources, faces, "\n");
-    for (auto _ : state) benchmark::DoNotOptimize(rig::DXFReader::parse(text));
+    for (auto _ : state) benchmark::DoNotOptimize(rig::DXFReader::parseText(text));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(text.size()));
     state.counters["MB"] = static_cast<double>(text.size()) / 1e6;

@@ -8,7 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    const auto sources = rig::DXFReader::parse(text);
+    const auto sources = rig::DXFReader::parseText(text);
     for (const auto& s : sources) {
         // A report source whose pickups are the DXF's own, so the axis and the projected
         // points come from the input as well.

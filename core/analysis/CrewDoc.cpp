@@ -5,25 +5,6 @@
 
 namespace rig {
 
-namespace {
-
-// A decimal read strictly: only a JSON number (the project file's "NaN" strings are not
-// part of this format).
-struct StrictDecimal {
-    double value = 0;
-};
-
-} // namespace
-
-template <>
-struct JsonCodec<StrictDecimal> {
-    static StrictDecimal read(const Json& j, const JsonPath& p) {
-        if (!j.is_number()) throwJsonTypeError(p, "a number");
-        return {j.get<double>()};
-    }
-    static Json write(StrictDecimal d) { return Json(d.value); }
-};
-
 // The crew records are read through their fromJson; they are written only by encode().
 template <class T>
 concept CrewRecord =

@@ -18,7 +18,7 @@ std::optional<double> finiteOpt(const std::optional<double>& v) {
 }
 
 std::optional<std::vector<double>> finiteTriple(const XYZ& p) {
-    if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return std::nullopt;
+    if (!p.isFinite()) return std::nullopt;
     return std::vector<double>{p.x, p.y, p.z};
 }
 

@@ -9,8 +9,8 @@ namespace rig {
 
 std::optional<Project::DeltaPoints> Project::deltaPoints(const Source& source, const Pickup& pickup) const {
     if (!extra(source.id(), pickup.role).delta) return std::nullopt;
+    if (!pickup.hasPosition()) return std::nullopt;
     const XYZ& p = pickup.position;
-    if (!std::isfinite(p.x)) return std::nullopt;
     auto [ax, ay] = SideViewBuilder::planAxis(source);
     double half = delta.spacingValue() * 0.5;
     // The left-pointing normal of the axis, scaled to half the motor spacing.

@@ -1,27 +1,17 @@
 #include "analysis/Issues.h"
 
 #include "base/Equal.h"
+#include "base/Number.h"
 #include "base/TextMap.h"
 #include "model/Project.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
 
 namespace rig {
-
-namespace {
-
-std::string intText(std::int64_t v) {
-    char buf[24];
-    auto res = std::to_chars(buf, buf + sizeof buf, v);
-    return std::string(buf, res.ptr);
-}
-
-} // namespace
 
 std::optional<Issue::Level> Issue::levelFromRaw(int raw) {
     if (raw < 0 || raw > 4) return std::nullopt;
@@ -37,7 +27,7 @@ bool operator==(const Issue& a, const Issue& b) {
 }
 
 std::string IssueGroup::id() const {
-    return intText(static_cast<int>(level)) + "|" + text;
+    return integerText(static_cast<int>(level)) + "|" + text;
 }
 
 bool operator==(const IssueGroup& a, const IssueGroup& b) {
@@ -116,7 +106,7 @@ void sourceChecks(const Project& project, const Source& source, std::vector<Issu
             "Import the DXF again to get the speaker shape on the map (project from an older Rig version).");
     }
     for (const Pickup& p : source.pickups) {
-        if (std::isfinite(p.position.x) && !p.fromDXF) {
+        if (p.hasPosition() && !p.fromDXF) {
             add(Issue::Level::check,
                 p.role +
                     " point differs from the DXF by more than 5 cm \u2013 is the DXF from the same version?");
@@ -150,14 +140,15 @@ void inventoryChecks(const Project& project, std::vector<Issue>& out) {
         std::int64_t reported = count ? *count : 0;
         if (reported != model.quantity) {
             out.push_back(Issue{Issue::Level::warning, std::nullopt,
-                                model.product + ": inventory " + intText(model.quantity) + ", report " +
-                                    intText(reported) + "."});
+                                model.product + ": inventory " + integerText(model.quantity) + ", report " +
+                                    integerText(reported) + "."});
         }
     }
     for (const auto& [key, count] : reportCounts) {
         if (!inventoryModels.contains(key)) {
-            out.push_back(Issue{Issue::Level::warning, std::nullopt,
-                                key + ": " + intText(count) + " in the report, missing from the inventory."});
+            out.push_back(
+                Issue{Issue::Level::warning, std::nullopt,
+                      key + ": " + integerText(count) + " in the report, missing from the inventory."});
         }
     }
     for (const InventoryItem& row : project.inventory) {

@@ -19,7 +19,7 @@ std::optional<TopView> pickupFootprint(const Source& source) {
     for (const Pickup& pickup : source.pickups) {
         const XYZ& p = pickup.position;
         // A point with an unreadable Y cannot be placed in plan either.
-        if (!std::isfinite(p.x) || !std::isfinite(p.y)) continue;
+        if (!p.isFiniteInPlan()) continue;
         double a = p.x * ax + p.y * ay;
         double b = p.y * ax - p.x * ay;
         if (!any) {

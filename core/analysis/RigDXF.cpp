@@ -8,7 +8,6 @@
 #include <unicode/uchar.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <map>
 #include <vector>
@@ -65,10 +64,7 @@ RigDXF::Options RigDXF::Options::fromJson(const Json& j, const JsonPath& path) {
         throw JsonDecodeError(path.key("footprints").str() + ": unknown footprint mode \"" + raw + "\"");
     options.footprints = *footprints;
     // A plain JSON number only; the project file's "NaN" strings are not accepted here.
-    auto height = j.find("footprintHeight");
-    if (height == j.end() || height->is_null()) o.req<double>("footprintHeight"); // throws: missing
-    if (!height->is_number()) throwJsonTypeError(path.key("footprintHeight"), "a number");
-    options.footprintHeight = height->get<double>();
+    options.footprintHeight = o.req<StrictDecimal>("footprintHeight").value;
     return options;
 }
 
@@ -127,13 +123,11 @@ bool continuesCharacter(char32_t c) {
 }
 
 std::string groupLayerName(const Source& source) {
+    const auto groups = groupPathWithoutAll(source);
     std::string joined;
-    bool first = true;
-    for (const std::string& g : source.groups) {
-        if (g == "ALL") continue;
-        if (!first) joined += '_';
-        joined += g;
-        first = false;
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        if (i > 0) joined += '_';
+        joined += groups[i];
     }
     if (joined.empty()) joined = "POINTS";
     std::string upper = toUpper(joined);
@@ -167,19 +161,13 @@ public:
     DXFText() { out_.reserve(1 << 16); }
 
     void pair(int code, std::string_view value) {
-        char buf[16];
-        auto res = std::to_chars(buf, buf + sizeof buf, code);
-        out_.append(buf, res.ptr);
+        appendInteger(out_, code);
         out_ += '\n';
         out_.append(value);
         out_ += '\n';
     }
     void pair(int code, double value) { pair(code, formatFixed(value, 4)); }
-    void integer(int code, long long value) {
-        char buf[24];
-        auto res = std::to_chars(buf, buf + sizeof buf, value);
-        pair(code, std::string_view(buf, res.ptr - buf));
-    }
+    void integer(int code, std::int64_t value) { pair(code, integerText(value)); }
 
     void line(std::string_view layer, double x1, double y1, double z1, double x2, double y2, double z2) {
         pair(0, "LINE");
@@ -215,10 +203,6 @@ private:
     std::string out_;
 };
 
-bool finite(const XYZ& p) {
-    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
-}
-
 class Writer {
 public:
     Writer(const Project& project, const RigDXF::Options& options) : project_(project), options_(options) {
@@ -232,7 +216,7 @@ public:
         std::vector<const Pickup*> drawn;
         for (const Pickup& p : s.pickups) {
             // A point that cannot be placed would write "nan" coordinates: skip it.
-            if (finite(p.position)) drawn.push_back(&p);
+            if (p.position.isFinite()) drawn.push_back(&p);
         }
         if (drawn.empty()) return;
 
@@ -264,7 +248,7 @@ public:
         h.pair(2, "TABLES");
         h.pair(0, "TABLE");
         h.pair(2, "LAYER");
-        h.integer(70, static_cast<long long>(layers_.size()));
+        h.integer(70, static_cast<std::int64_t>(layers_.size()));
         // std::map orders UTF-8 bytes, which is code-point order.
         for (const auto& [name, colour] : layers_) {
             h.pair(0, "LAYER");
@@ -321,7 +305,7 @@ private:
         const double zc = H ? *H : z;
 
         if (options_.delta) {
-            if (auto dp = project_.deltaPoints(s, p); dp && finite(dp->left) && finite(dp->right)) {
+            if (auto dp = project_.deltaPoints(s, p); dp && dp->left.isFinite() && dp->right.isFinite()) {
                 deltaPoint(s, id, p, layer, H, *dp);
                 return;
             }

@@ -1,16 +1,15 @@
 #include "base/Date.h"
 
-#include <charconv>
+#include "base/Number.h"
 
 namespace rig {
 
 namespace {
 
-void put(std::string& out, long long value, int width) {
-    char buf[24];
-    auto res = std::to_chars(buf, buf + sizeof buf, value);
-    for (int n = static_cast<int>(res.ptr - buf); n < width; ++n) out.push_back('0');
-    out.append(buf, res.ptr);
+void put(std::string& out, long long value, std::size_t width) {
+    const std::string digits = integerText(value);
+    if (digits.size() < width) out.append(width - digits.size(), '0');
+    out += digits;
 }
 
 // Exactly `width` ASCII digits at `pos`.

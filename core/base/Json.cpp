@@ -1,6 +1,7 @@
 #include "base/Json.h"
 
-#include <charconv>
+#include "base/Number.h"
+
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -17,10 +18,8 @@ JsonPath JsonPath::key(std::string_view k) const {
 }
 
 JsonPath JsonPath::index(std::size_t i) const {
-    char buf[24];
-    auto res = std::to_chars(buf, buf + sizeof buf, i);
     JsonPath p;
-    p.text_ = text_ + "[" + std::string(buf, res.ptr) + "]";
+    p.text_ = text_ + "[" + integerText(static_cast<std::int64_t>(i)) + "]";
     return p;
 }
 
@@ -74,6 +73,11 @@ double JsonCodec<double>::read(const Json& j, const JsonPath& p) {
         if (s == "-Infinity") return -std::numeric_limits<double>::infinity();
     }
     throwJsonTypeError(p, "a number");
+}
+
+StrictDecimal JsonCodec<StrictDecimal>::read(const Json& j, const JsonPath& p) {
+    if (!j.is_number()) throwJsonTypeError(p, "a number");
+    return {j.get<double>()};
 }
 
 Json JsonCodec<double>::write(double v) {

@@ -100,6 +100,16 @@ struct JsonCodec<double> {
     static double read(const Json& j, const JsonPath& p);
     static Json write(double v);
 };
+// A decimal read strictly: a JSON number only, for formats without the project file's
+// "NaN" and "Infinity" strings.
+struct StrictDecimal {
+    double value = 0;
+};
+template <>
+struct JsonCodec<StrictDecimal> {
+    static StrictDecimal read(const Json& j, const JsonPath& p);
+    static Json write(StrictDecimal d) { return Json(d.value); }
+};
 template <>
 struct JsonCodec<Date> {
     static Date read(const Json& j, const JsonPath& p);

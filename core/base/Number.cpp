@@ -69,6 +69,18 @@ std::string formatFixed(double value, int digits) {
     return std::string(buf, res.ptr);
 }
 
+std::string integerText(std::int64_t value) {
+    std::string out;
+    appendInteger(out, value);
+    return out;
+}
+
+void appendInteger(std::string& out, std::int64_t value) {
+    char buf[24];
+    auto res = std::to_chars(buf, buf + sizeof buf, value);
+    out.append(buf, res.ptr);
+}
+
 std::string formatShortest(double value) {
     if (std::isnan(value)) return "nan";
     if (std::isinf(value)) return value < 0 ? "-inf" : "inf";

@@ -24,4 +24,8 @@ std::string formatFixed(double value, int digits);
 // Shortest text that reads back to the same double (for JSON-free text output).
 std::string formatShortest(double value);
 
+// Plain decimal digits with a leading "-" when negative.
+std::string integerText(std::int64_t value);
+void appendInteger(std::string& out, std::int64_t value);
+
 } // namespace rig

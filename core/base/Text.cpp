@@ -119,6 +119,47 @@ bool startsWithText(std::string_view text, std::string_view prefix) {
     return dropPrefix(text, prefix).has_value();
 }
 
+namespace {
+
+// Bytes that cannot begin a line break, checked before anything else: the readers spend
+// most of their time here.
+inline bool mayBeginBreak(unsigned char c) {
+    return (c >= 0x0A && c <= 0x0D) || c == 0xC2 || c == 0xE2;
+}
+
+inline std::size_t breakWidth(std::string_view t, std::size_t i) {
+    const auto c = static_cast<unsigned char>(t[i]);
+    if (c >= 0x0A && c <= 0x0D) return 1;
+    if (c == 0xC2 && i + 1 < t.size() && static_cast<unsigned char>(t[i + 1]) == 0x85) return 2;
+    if (c == 0xE2 && i + 2 < t.size() && static_cast<unsigned char>(t[i + 1]) == 0x80 &&
+        (static_cast<unsigned char>(t[i + 2]) & 0xFE) == 0xA8)
+        return 3;
+    return 0;
+}
+
+} // namespace
+
+std::size_t lineBreakAt(std::string_view text, std::size_t pos) {
+    return breakWidth(text, pos);
+}
+
+std::optional<std::string_view> LineSplitter::next() {
+    if (done_) return std::nullopt;
+    const std::size_t start = pos_;
+    const char* data = text_.data();
+    const std::size_t n = text_.size();
+    for (std::size_t i = start; i < n; ++i) {
+        if (!mayBeginBreak(static_cast<unsigned char>(data[i]))) continue;
+        std::size_t width = breakWidth(text_, i);
+        if (width == 0) continue;
+        if (crlf_ && data[i] == '\r' && i + 1 < n && data[i + 1] == '\n') width = 2;
+        pos_ = i + width;
+        return text_.substr(start, i - start);
+    }
+    done_ = true;
+    return text_.substr(start);
+}
+
 bool isImportWhite(char32_t c) {
     return c == U'\t' || u_charType(static_cast<UChar32>(c)) == U_SPACE_SEPARATOR;
 }

@@ -48,6 +48,27 @@ bool isImportWhite(char32_t c);
 // Trims the import's white space from both ends.
 std::string trimWhite(std::string_view text);
 
+// --- Lines -------------------------------------------------------------------------
+
+// Byte length of the line break that starts at `pos`, or 0. Each of U+000A to U+000D,
+// U+0085, U+2028 and U+2029 is one break.
+std::size_t lineBreakAt(std::string_view text, std::size_t pos);
+
+// The lines of a text, one at a time, split at every line break. Empty lines are kept, and
+// a break at the very end gives a last, empty line. With `crlfIsOneBreak`, CR LF is one
+// break; without, it leaves an empty line between them.
+class LineSplitter {
+public:
+    LineSplitter(std::string_view text, bool crlfIsOneBreak) : text_(text), crlf_(crlfIsOneBreak) {}
+    std::optional<std::string_view> next();
+
+private:
+    std::string_view text_;
+    bool crlf_;
+    std::size_t pos_ = 0;
+    bool done_ = false;
+};
+
 // --- Case ---------------------------------------------------------------------------
 
 // Full case mapping with the root locale's rules ("ß" -> "SS").

@@ -4,54 +4,23 @@
 #include "base/Number.h"
 #include "base/Regex.h"
 #include "base/Text.h"
+#include "import/detail/DXFReaderDetail.h"
+#include "model/RigError.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstring>
+#include <numbers>
 #include <unordered_map>
 
 namespace rig::DXFReader {
 
+using detail::Codes;
+using detail::Entity;
+using detail::number;
+using detail::value;
+
 namespace {
-
-constexpr double pi = 3.141592653589793;
-
-// Splits a text into lines at LF, VT, FF, CR, NEL, LS and PS; CR LF is one break. Empty
-// lines are kept, and a break at the very end gives a last, empty line.
-class Lines {
-public:
-    explicit Lines(std::string_view text) : text_(text) {}
-
-    std::optional<std::string_view> next() {
-        if (done_) return std::nullopt;
-        const std::size_t start = pos_;
-        const std::size_t n = text_.size();
-        for (std::size_t i = start; i < n; ++i) {
-            const auto c = static_cast<unsigned char>(text_[i]);
-            std::size_t width = 0;
-            if (c >= 0x0A && c <= 0x0D) {
-                width = (c == 0x0D && i + 1 < n && text_[i + 1] == '\n') ? 2 : 1;
-            } else if (c == 0xC2 && i + 1 < n && static_cast<unsigned char>(text_[i + 1]) == 0x85) {
-                width = 2;
-            } else if (c == 0xE2 && i + 2 < n && static_cast<unsigned char>(text_[i + 1]) == 0x80 &&
-                       (static_cast<unsigned char>(text_[i + 2]) & 0xFE) == 0xA8) {
-                width = 3;
-            } else {
-                continue;
-            }
-            pos_ = i + width;
-            return text_.substr(start, i - start);
-        }
-        done_ = true;
-        return text_.substr(start);
-    }
-
-private:
-    std::string_view text_;
-    std::size_t pos_ = 0;
-    bool done_ = false;
-};
 
 bool plainEnd(unsigned char c) {
     return c < 0x80 && c != ' ' && c != '\t';
@@ -67,10 +36,6 @@ std::string_view trimmed(std::string_view line) {
     if (t.empty()) return line.substr(0, 0);
     // Only white space is removed at the ends, so the rest is found where it starts.
     return line.substr(line.find(t), t.size());
-}
-
-bool endsWith(std::string_view s, std::string_view suffix) {
-    return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
 }
 
 // Block geometry, converted to numbers once when the entity is stored. Outline shapes and
@@ -102,8 +67,7 @@ public:
     explicit PickupSet(std::vector<XYZ>& out) : out_(out) {}
 
     void add(const XYZ& m) {
-        const bool finite = std::isfinite(m.x) && std::isfinite(m.y) && std::isfinite(m.z);
-        if (!finite) {
+        if (!m.isFinite()) {
             // Its distance to anything is not a number or infinite: never a duplicate.
             out_.push_back(m);
             return;
@@ -148,10 +112,61 @@ private:
     std::unordered_map<Cell, std::vector<std::size_t>, CellHash> cells_;
 };
 
+// A block insert placed in the world: rotated about the vertical axis, then moved.
+class Placement {
+public:
+    explicit Placement(const Insert& in)
+        : at_(in.at), s_(std::sin(in.rotation * std::numbers::pi / 180)),
+          c_(std::cos(in.rotation * std::numbers::pi / 180)) {}
+    XYZ operator()(const XYZ& p) const {
+        return XYZ(at_.x + p.x * c_ - p.y * s_, at_.y + p.x * s_ + p.y * c_, at_.z + p.z);
+    }
+
+private:
+    XYZ at_;
+    double s_;
+    double c_;
+};
+
+// The outline segments of one insert, while the file's segment budget lasts.
+void placeOutline(const Block& block, const Placement& place, std::vector<std::pair<XYZ, XYZ>>& out,
+                  std::size_t& left) {
+    for (const Shape& shape : block.outline) {
+        if (left == 0) break;
+        if (!shape.face) {
+            out.emplace_back(place(shape.q[0]), place(shape.q[1]));
+            --left;
+            continue;
+        }
+        const XYZ q[4] = {place(shape.q[0]), place(shape.q[1]), place(shape.q[2]), place(shape.q[3])};
+        // Collapsed edges use up the budget too, so a block of empty faces cannot be
+        // scanned again for every insert.
+        for (int i = 0; i < 4 && left > 0; ++i, --left) {
+            const XYZ& a = q[i];
+            const XYZ& b = q[(i + 1) % 4];
+            if (!(a.x == b.x && a.y == b.y && a.z == b.z)) out.emplace_back(a, b);
+        }
+    }
+}
+
+// The midpoints of one insert's pickup markers, while the file's marker budget lasts.
+void placePickups(const Block& block, const Placement& place, std::vector<XYZ>& out, std::size_t& left) {
+    PickupSet pickups(out);
+    for (const auto& [p, q] : block.pickupLines) {
+        if (left == 0) break;
+        const XYZ a = place(p);
+        const XYZ b = place(q);
+        pickups.add(XYZ((a.x + b.x) * 0.5, (a.y + b.y) * 0.5, (a.z + b.z) * 0.5));
+        --left; // duplicates count as well
+    }
+}
+
 class Reader {
 public:
+    explicit Reader(std::stop_token stop) : stop_(std::move(stop)) {}
+
     std::vector<DXFSource> run(std::string_view text) {
-        Lines lines(text);
+        LineSplitter lines(text, true); // CR LF is one break
         while (auto codeLine = lines.next()) {
             // An odd line count leaves the last code with an empty value.
             const std::string_view value = trimmed(lines.next().value_or(std::string_view()));
@@ -165,6 +180,7 @@ public:
 private:
     void handle(std::int64_t code, std::string_view value) {
         if (code == 0) {
+            throwIfCancelled(stop_);
             close();
             if (value != "SECTION") {
                 open_ = true;
@@ -198,7 +214,7 @@ private:
         } else if (section_ == "BLOCKS" && block_) {
             if (!blockEntry_) blockEntry_ = &blocks_[*block_];
             if (e.type == "LINE") {
-                if (endsWith(value(8, e.codes).value_or(""), "PickupPoints"))
+                if (value(8, e.codes).value_or("").ends_with("PickupPoints"))
                     blockEntry_->pickupLines.push_back({point(e.codes, 10), point(e.codes, 11)});
                 else
                     blockEntry_->outline.push_back(Shape{false, {point(e.codes, 10), point(e.codes, 11)}});
@@ -214,43 +230,17 @@ private:
         std::size_t segmentsLeft = maxSegments;
         std::size_t pickupsLeft = maxPickups;
         for (const Insert& in : inserts_) {
+            throwIfCancelled(stop_);
             if (!in.name || *in.name == "L_Acoustics_FullSystem") continue;
             const auto match = firstMatch(R"(^(\d+)_(.+)$)", *in.name);
             if (!match) continue;
             const auto block = blocks_.find(*in.name);
             if (block == blocks_.end()) continue;
 
-            const double s = std::sin(in.rotation * pi / 180);
-            const double c = std::cos(in.rotation * pi / 180);
-            auto place = [&](const XYZ& p) {
-                return XYZ(in.at.x + p.x * c - p.y * s, in.at.y + p.x * s + p.y * c, in.at.z + p.z);
-            };
-
+            const Placement place(in);
             DXFSource src;
-            for (const Shape& shape : block->second.outline) {
-                if (segmentsLeft == 0) break;
-                if (!shape.face) {
-                    src.segments.emplace_back(place(shape.q[0]), place(shape.q[1]));
-                    --segmentsLeft;
-                    continue;
-                }
-                const XYZ q[4] = {place(shape.q[0]), place(shape.q[1]), place(shape.q[2]), place(shape.q[3])};
-                // Collapsed edges use up the budget too, so a block of empty faces cannot be
-                // scanned again for every insert.
-                for (int i = 0; i < 4 && segmentsLeft > 0; ++i, --segmentsLeft) {
-                    const XYZ& a = q[i];
-                    const XYZ& b = q[(i + 1) % 4];
-                    if (!(a.x == b.x && a.y == b.y && a.z == b.z)) src.segments.emplace_back(a, b);
-                }
-            }
-            PickupSet pickups(src.pickups);
-            for (const auto& [p, q] : block->second.pickupLines) {
-                if (pickupsLeft == 0) break;
-                const XYZ a = place(p);
-                const XYZ b = place(q);
-                pickups.add(XYZ((a.x + b.x) * 0.5, (a.y + b.y) * 0.5, (a.z + b.z) * 0.5));
-                --pickupsLeft; // duplicates count as well
-            }
+            placeOutline(block->second, place, src.segments, segmentsLeft);
+            placePickups(block->second, place, src.pickups, pickupsLeft);
             src.index = parseInteger((*match)[1]).value_or(static_cast<std::int64_t>(result.size()));
             src.name = (*match)[2];
             std::replace(src.name.begin(), src.name.end(), '_', ' ');
@@ -263,6 +253,7 @@ private:
         return result;
     }
 
+    std::stop_token stop_;
     bool open_ = false;
     Entity entity_;
     std::string_view section_;
@@ -272,11 +263,13 @@ private:
     std::vector<Insert> inserts_;
 };
 
-std::vector<DXFSource> parseValid(std::string_view text) {
-    return Reader().run(text);
+std::vector<DXFSource> parseValid(std::string_view text, std::stop_token stop) {
+    return Reader(std::move(stop)).run(text);
 }
 
 } // namespace
+
+namespace detail {
 
 std::optional<std::string_view> value(std::int64_t code, const Codes& codes) {
     for (const auto& [c, v] : codes) {
@@ -291,18 +284,20 @@ double number(std::int64_t code, const Codes& codes) {
     return parseDecimal(*v).value_or(0);
 }
 
-std::vector<DXFSource> parse(std::string_view text) {
-    if (isValidUtf8(text)) return parseValid(text);
-    return parseValid(decodeUtf8Lossy(text));
+} // namespace detail
+
+std::vector<DXFSource> parseText(std::string_view text, std::stop_token stop) {
+    if (isValidUtf8(text)) return parseValid(text, std::move(stop));
+    return parseValid(decodeUtf8Lossy(text), std::move(stop));
 }
 
-std::vector<DXFSource> parse(const std::filesystem::path& path) {
+std::vector<DXFSource> parse(const std::filesystem::path& path, std::stop_token stop) {
     std::string bytes = readFile(path);
-    if (isValidUtf8(bytes)) return parseValid(bytes);
+    if (isValidUtf8(bytes)) return parseValid(bytes, std::move(stop));
     // Every byte sequence is ISO Latin-1; the raw bytes are not needed any more.
     const std::string text = decodeLatin1(bytes);
     std::string().swap(bytes);
-    return parseValid(text);
+    return parseValid(text, std::move(stop));
 }
 
 } // namespace rig::DXFReader

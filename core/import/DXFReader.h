@@ -5,7 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -25,8 +25,6 @@ struct DXFSource {
 
 namespace DXFReader {
 
-using Codes = std::vector<std::pair<std::int64_t, std::string_view>>;
-
 // Geometry read from one file at most: segments (collapsed face edges included) and pickup
 // markers (duplicates included). Past these, further geometry is skipped but the sources are
 // still read. A crafted file that inserts one huge block many times would otherwise multiply
@@ -34,28 +32,12 @@ using Codes = std::vector<std::pair<std::int64_t, std::string_view>>;
 inline constexpr std::size_t maxSegments = 2'000'000;
 inline constexpr std::size_t maxPickups = 100'000;
 
-// One entity as read, before it is interpreted. The texts point into the text being read.
-struct Entity {
-    std::string_view type;
-    Codes codes; // without the group-0 pair that opened the entity
-};
-
-// Reads and decodes the file (UTF-8, else ISO Latin-1). A failed read throws the system's
-// error unchanged.
-std::vector<DXFSource> parse(const std::filesystem::path& path);
+// Reads and decodes the file (UTF-8, else ISO Latin-1). A file that cannot be read throws
+// std::system_error with the system's error code; its message names the file, for example
+// "Cannot read arrays.dxf: No such file or directory". A requested stop throws Cancelled.
+std::vector<DXFSource> parse(const std::filesystem::path& path, std::stop_token stop = {});
 // The sources of a DXF text, sorted by index; what cannot be used is skipped.
-std::vector<DXFSource> parse(std::string_view text);
-inline std::vector<DXFSource> parse(const std::string& text) {
-    return parse(std::string_view(text));
-}
-inline std::vector<DXFSource> parse(const char* text) {
-    return parse(std::string_view(text));
-}
-
-// The value of the first pair with `code`, or none.
-std::optional<std::string_view> value(std::int64_t code, const Codes& codes);
-// The first pair with `code` as a decimal; 0 when absent or not a number.
-double number(std::int64_t code, const Codes& codes);
+std::vector<DXFSource> parseText(std::string_view text, std::stop_token stop = {});
 
 } // namespace DXFReader
 } // namespace rig

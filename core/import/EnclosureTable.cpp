@@ -7,14 +7,6 @@
 
 namespace rig {
 
-namespace {
-
-bool startsWith(std::string_view text, std::string_view prefix) {
-    return startsWithText(text, prefix);
-}
-
-} // namespace
-
 std::optional<Enclosure> ReportParser::enclosure(const std::vector<PDFTextItem>& cells,
                                                  const std::vector<TableColumn>& columns) {
     if (cells.empty()) return std::nullopt;
@@ -44,13 +36,13 @@ std::optional<Enclosure> ReportParser::enclosure(const std::vector<PDFTextItem>&
         const std::string& name = nearest->name;
         if (name == "Type")
             e.type = std::move(value);
-        else if (startsWith(name, "Angle"))
+        else if (startsWithText(name, "Angle"))
             e.angle = parseDecimal(value);
-        else if (startsWith(name, "Site"))
+        else if (startsWithText(name, "Site"))
             e.site = parseDecimal(value);
-        else if (startsWith(name, "Top Z"))
+        else if (startsWithText(name, "Top Z"))
             e.topZ = parseDecimal(value);
-        else if (startsWith(name, "Bottom Z"))
+        else if (startsWithText(name, "Bottom Z"))
             e.bottomZ = parseDecimal(value);
         else if (name == "Panflex")
             e.panflex = std::move(value);
@@ -72,7 +64,7 @@ void ReportParser::tableLine(const std::vector<PDFTextItem>& cells, std::vector<
         bool hasAngles = false;
         for (const PDFTextItem& c : cells) {
             TableColumn col{trimWhite(c.text), c.cell ? c.cell->minX() : 0.0};
-            if (startsWith(col.name, "Angle")) hasAngles = true;
+            if (startsWithText(col.name, "Angle")) hasAngles = true;
             columns.push_back(std::move(col));
         }
         source.hasAngles = hasAngles;

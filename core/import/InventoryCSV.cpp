@@ -3,6 +3,7 @@
 #include "base/File.h"
 #include "base/Number.h"
 #include "base/Text.h"
+#include "model/RigError.h"
 
 #include <optional>
 #include <vector>
@@ -12,18 +13,6 @@ namespace rig::InventoryCSV {
 namespace {
 
 constexpr std::string_view bom = "\xEF\xBB\xBF";
-
-// Byte length of the line break at `i`, or 0: each of U+000A..U+000D, U+0085, U+2028 and
-// U+2029 breaks on its own, so CR LF leaves an empty line between them.
-std::size_t breakAt(std::string_view t, std::size_t i) {
-    const auto c = static_cast<unsigned char>(t[i]);
-    if (c >= 0x0A && c <= 0x0D) return 1;
-    if (c == 0xC2 && i + 1 < t.size() && static_cast<unsigned char>(t[i + 1]) == 0x85) return 2;
-    if (c == 0xE2 && i + 2 < t.size() && static_cast<unsigned char>(t[i + 1]) == 0x80 &&
-        (static_cast<unsigned char>(t[i + 2]) & 0xFE) == 0xA8)
-        return 3;
-    return 0;
-}
 
 // Removes byte-order marks, CR and spaces at both ends; tabs stay.
 std::string_view trimPiece(std::string_view s) {
@@ -80,34 +69,29 @@ void addRow(std::string_view piece, bool first, std::vector<InventoryItem>& rows
     rows.push_back(std::move(item));
 }
 
-List<InventoryItem> parseValid(std::string_view text) {
+List<InventoryItem> parseValid(std::string_view text, const std::stop_token& stop) {
     std::vector<InventoryItem> rows;
-    std::size_t start = 0;
-    bool first = true;
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t width = breakAt(text, i);
-        if (width == 0) {
-            ++i;
-            continue;
-        }
-        addRow(text.substr(start, i - start), first, rows);
-        first = false;
-        i += width;
-        start = i;
+    // Every break counts on its own, so CR LF leaves an empty line between them.
+    LineSplitter lines(text, false);
+    std::size_t count = 0;
+    while (auto line = lines.next()) {
+        if (count % 4096 == 0) throwIfCancelled(stop);
+        addRow(*line, count == 0, rows);
+        ++count;
     }
-    addRow(text.substr(start), first, rows);
     return List<InventoryItem>(std::move(rows));
 }
 
 } // namespace
 
-List<InventoryItem> parse(std::string_view text) {
-    if (isValidUtf8(text)) return parseValid(text);
-    return parseValid(decodeUtf8Lossy(text));
+List<InventoryItem> parseText(std::string_view text, std::stop_token stop) {
+    if (isValidUtf8(text)) return parseValid(text, stop);
+    return parseValid(decodeUtf8Lossy(text), stop);
 }
 
-List<InventoryItem> parse(const std::filesystem::path& path) {
-    return parse(std::string_view(readFile(path)));
+List<InventoryItem> parse(const std::filesystem::path& path, std::stop_token stop) {
+    throwIfCancelled(stop);
+    return parseText(readFile(path), std::move(stop));
 }
 
 } // namespace rig::InventoryCSV

@@ -5,20 +5,17 @@
 #include "model/Report.h"
 
 #include <filesystem>
-#include <string>
+#include <stop_token>
 #include <string_view>
 
 namespace rig::InventoryCSV {
 
-// Reads the file (UTF-8, ill-formed bytes replaced); a failed read throws the system's error.
-List<InventoryItem> parse(const std::filesystem::path& path);
-// The rows of the text in line order; lines that make no row are skipped.
-List<InventoryItem> parse(std::string_view text);
-inline List<InventoryItem> parse(const std::string& text) {
-    return parse(std::string_view(text));
-}
-inline List<InventoryItem> parse(const char* text) {
-    return parse(std::string_view(text));
-}
+// Reads the file (UTF-8, ill-formed bytes replaced). A file that cannot be read throws
+// std::system_error with the system's error code; its message names the file, for example
+// "Cannot read inventory.csv: No such file or directory". A requested stop throws Cancelled.
+List<InventoryItem> parse(const std::filesystem::path& path, std::stop_token stop = {});
+// The rows of the text in line order; lines that make no row are skipped. The text has its
+// own name, so that a path held in a string can never be read as content.
+List<InventoryItem> parseText(std::string_view text, std::stop_token stop = {});
 
 } // namespace rig::InventoryCSV

@@ -4,51 +4,98 @@
 #include "base/Text.h"
 #include "import/DXFReader.h"
 #include "import/SideViewBuilder.h"
+#include "model/RigError.h"
 
 #include <algorithm>
-#include <set>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace rig {
+
+namespace {
+
+// The DXF sources by composed name, each list in drawing order. A report source takes the
+// first one with its name and its own position in the report, else the first one with its
+// name; a DXF index is taken once.
+class DXFPicker {
+public:
+    explicit DXFPicker(const std::vector<DXFSource>& sources) : sources_(sources) {
+        for (std::size_t k = 0; k < sources.size(); ++k) {
+            std::string name = nfc(sources[k].name);
+            atPosition_.try_emplace(PositionKey{name, sources[k].index}, k);
+            byName_[std::move(name)].ks.push_back(k);
+        }
+    }
+
+    // `name` is the report source's name, composed, "_" read as " ".
+    const DXFSource* pick(const std::string& name, std::int64_t position) {
+        const DXFSource* chosen = nullptr;
+        if (!taken_.contains(position)) {
+            auto at = atPosition_.find(PositionKey{name, position});
+            if (at != atPosition_.end()) chosen = &sources_[at->second];
+        }
+        if (!chosen) {
+            auto named = byName_.find(name);
+            if (named == byName_.end()) return nullptr;
+            Candidates& c = named->second;
+            // Sources whose index is taken stay taken: the next call starts after them.
+            while (c.next < c.ks.size() && taken_.contains(sources_[c.ks[c.next]].index)) ++c.next;
+            if (c.next == c.ks.size()) return nullptr;
+            chosen = &sources_[c.ks[c.next]];
+        }
+        taken_.insert(chosen->index);
+        return chosen;
+    }
+
+private:
+    struct Candidates {
+        std::vector<std::size_t> ks;
+        std::size_t next = 0;
+    };
+    struct PositionKey {
+        std::string name;
+        std::int64_t index;
+        bool operator==(const PositionKey&) const = default;
+    };
+    struct PositionHash {
+        std::size_t operator()(const PositionKey& k) const noexcept {
+            return std::hash<std::string>()(k.name) * 1000003u ^ std::hash<std::int64_t>()(k.index);
+        }
+    };
+
+    const std::vector<DXFSource>& sources_;
+    std::unordered_map<std::string, Candidates> byName_;
+    std::unordered_map<PositionKey, std::size_t, PositionHash> atPosition_; // the first of each
+    std::unordered_set<std::int64_t> taken_;
+};
+
+} // namespace
 
 void Project::importInventory(const List<InventoryItem>& items, const std::string& file) {
     inventory = items;
     inventoryFile = file;
 }
 
-void Project::importDXF(const std::vector<DXFSource>& sources, const std::string& file) {
-    dxfFile = file;
-    dxf.clear();
-    // Names compare canonically: compose each once.
-    std::vector<std::string> names;
-    names.reserve(sources.size());
-    for (const DXFSource& d : sources) names.push_back(nfc(d.name));
-
-    std::set<std::int64_t> taken;
+void Project::importDXF(const std::vector<DXFSource>& sources, const std::string& file,
+                        std::stop_token stop) {
+    TextMap<DXFInfo> paired;
+    DXFPicker picker(sources);
     for (std::size_t i = 0; i < report.sources.size(); ++i) {
+        throwIfCancelled(stop);
         const Source& source = report.sources[i];
-        std::string key = source.name;
-        std::replace(key.begin(), key.end(), '_', ' ');
-        key = nfc(key);
-
-        auto pick = [&](bool samePosition) -> const DXFSource* {
-            for (std::size_t k = 0; k < sources.size(); ++k) {
-                const DXFSource& d = sources[k];
-                if (samePosition && d.index != static_cast<std::int64_t>(i)) continue;
-                if (names[k] == key && !taken.contains(d.index)) return &d;
-            }
-            return nullptr;
-        };
-        const DXFSource* chosen = pick(true);
-        if (!chosen) chosen = pick(false);
+        std::string name = source.name;
+        std::replace(name.begin(), name.end(), '_', ' ');
+        const DXFSource* chosen = picker.pick(nfc(name), static_cast<std::int64_t>(i));
         if (!chosen) continue;
 
-        taken.insert(chosen->index);
         DXFInfo info;
         info.pickups = List<XYZ>(chosen->pickups);
         info.side = SideViewBuilder::sideView(source, *chosen);
         info.top = SideViewBuilder::topView(*chosen);
-        dxf.set(source.id(), std::move(info));
+        paired.set(source.id(), std::move(info));
     }
+    dxfFile = file;
+    dxf = std::move(paired);
     matchDXFPickups();
 }
 

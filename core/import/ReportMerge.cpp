@@ -1,10 +1,10 @@
 // Merging a newly read report into a project, with the list of what changed.
 #include "model/Project.h"
 
+#include "base/Number.h"
 #include "base/Text.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <map>
@@ -39,12 +39,6 @@ void compareOptional(std::vector<std::string>& out, std::string_view label, std:
         out.push_back(l + " " + fmt(*a) + std::string(unit) + std::string(arrow) + fmt(*b) +
                       std::string(unit));
     }
-}
-
-std::string integerText(std::int64_t v) {
-    char buf[24];
-    auto r = std::to_chars(buf, buf + sizeof buf, v);
-    return std::string(buf, r.ptr);
 }
 
 const Pickup* firstWithRole(const Source& s, std::string_view role) {
@@ -124,7 +118,7 @@ void Project::matchDXFPickups() {
         if (!info) continue;
         for (std::size_t j = 0; j < report.sources[i].pickups.size(); ++j) {
             const XYZ& at = report.sources[i].pickups[j].position;
-            if (!std::isfinite(at.x)) continue;
+            if (!report.sources[i].pickups[j].hasPosition()) continue;
             // Strictly nearer only: the earlier position wins a tie, and a distance that is
             // not a number never wins.
             double nearest = INFINITY;

@@ -1,16 +1,17 @@
 #include "import/SideViewBuilder.h"
 
+#include "base/Number.h"
+#include "import/detail/SideViewBuilderDetail.h"
+
 #include <algorithm>
-#include <charconv>
 #include <cmath>
+#include <numbers>
 #include <numeric>
 #include <unordered_map>
 
 namespace rig::SideViewBuilder {
 
 namespace {
-
-constexpr double pi = 3.141592653589793;
 
 // Rounds half away from zero to a 64-bit integer. None when the value is not finite or
 // its magnitude exceeds `limit`, so the conversion is always defined.
@@ -48,12 +49,6 @@ bool inside(const std::vector<Point>& outer, const Point& p) {
         if (cross(outer[i], outer[(i + 1) % outer.size()], p) < 0) return false;
     }
     return true;
-}
-
-void appendInt(std::string& out, std::int64_t v) {
-    char buf[24];
-    auto r = std::to_chars(buf, buf + sizeof buf, v);
-    out.append(buf, r.ptr);
 }
 
 struct Box {
@@ -128,7 +123,7 @@ Axis planAxis(const Source& source) {
         if (!front && p.role == "Front") front = &p;
         if (!rear && (p.role == "Rear" || p.role == "Pullback")) rear = &p;
     }
-    if (front && rear && std::isfinite(front->position.x) && std::isfinite(rear->position.x)) {
+    if (front && rear && front->hasPosition() && rear->hasPosition()) {
         const double ex = front->position.x - rear->position.x;
         const double ey = front->position.y - rear->position.y;
         const double d = std::sqrt(ex * ex + ey * ey);
@@ -138,12 +133,10 @@ Axis planAxis(const Source& source) {
     // An azimuth that is not a number would give no direction at all.
     double a = source.azimuth.value_or(0);
     if (!std::isfinite(a)) a = 0;
-    return {std::sin(a * pi / 180), std::cos(a * pi / 180)};
+    return {std::sin(a * std::numbers::pi / 180), std::cos(a * std::numbers::pi / 180)};
 }
 
-} // namespace rig::SideViewBuilder
-
-namespace rig::SideViewBuilder {
+namespace detail {
 
 std::size_t KHash::operator()(const K& k) const noexcept {
     std::size_t seed = std::hash<std::int64_t>()(k.x);
@@ -199,6 +192,8 @@ std::vector<std::vector<XYZ>> bodies(const std::vector<Segment>& segments) {
     return result;
 }
 
+} // namespace detail
+
 std::vector<Point> hull(std::vector<Point> points) {
     std::sort(points.begin(), points.end());
     if (points.size() < 3) return points;
@@ -218,21 +213,31 @@ std::vector<Point> hull(std::vector<Point> points) {
     return lower;
 }
 
-std::optional<SideView> sideView(const Source& source, const DXFSource& dxf) {
-    if (dxf.segments.empty()) return std::nullopt;
-    const Axis axis = planAxis(source);
-    const double x0 = dxf.insert.x;
-    const double y0 = dxf.insert.y;
-    // Points that cannot be placed in whole centimetres are left out.
-    auto project = [&](const XYZ& p) -> std::optional<Point> {
-        auto u = roundedInt(((p.x - x0) * axis.dx + (p.y - y0) * axis.dy) * 100, cmLimit);
+namespace {
+
+// A point's place in the side view: whole centimetres along the axis from the insert, and
+// downwards. None when it cannot be placed.
+class SideProjection {
+public:
+    SideProjection(const Axis& axis, const XYZ& insert) : axis_(axis), x0_(insert.x), y0_(insert.y) {}
+    std::optional<Point> operator()(const XYZ& p) const {
+        auto u = roundedInt(((p.x - x0_) * axis_.dx + (p.y - y0_) * axis_.dy) * 100, cmLimit);
         auto v = roundedInt(p.z * -100, cmLimit);
         if (!u || !v) return std::nullopt;
         return Point{*u, *v};
-    };
+    }
 
+private:
+    Axis axis_;
+    double x0_;
+    double y0_;
+};
+
+// The side hull of every body with an area, largest first (equal areas keep body order).
+std::vector<std::vector<Point>> bodyHullsLargestFirst(const std::vector<std::vector<XYZ>>& bodies,
+                                                      const SideProjection& project) {
     std::vector<std::vector<Point>> hulls;
-    for (const auto& body : bodies(dxf.segments)) {
+    for (const auto& body : bodies) {
         std::vector<Point> pts;
         pts.reserve(body.size());
         for (const XYZ& p : body) {
@@ -243,8 +248,6 @@ std::optional<SideView> sideView(const Source& source, const DXFSource& dxf) {
         auto h = hull(std::move(pts));
         if (h.size() >= 3) hulls.push_back(std::move(h));
     }
-    if (hulls.empty()) return std::nullopt;
-
     std::vector<Wide> areas;
     areas.reserve(hulls.size());
     for (const auto& h : hulls) areas.push_back(area2(h) / 2);
@@ -255,37 +258,53 @@ std::optional<SideView> sideView(const Source& source, const DXFSource& dxf) {
     std::vector<std::vector<Point>> sorted;
     sorted.reserve(hulls.size());
     for (std::size_t i : order) sorted.push_back(std::move(hulls[i]));
+    return sorted;
+}
+
+// Grows the view's bounds to hold `p`.
+void extend(SideView& view, bool& first, const Point& p) {
+    if (first) {
+        view.minU = view.maxU = p[0];
+        view.minV = view.maxV = p[1];
+        first = false;
+        return;
+    }
+    view.minU = std::min(view.minU, p[0]);
+    view.maxU = std::max(view.maxU, p[0]);
+    view.minV = std::min(view.minV, p[1]);
+    view.maxV = std::max(view.maxV, p[1]);
+}
+
+// "M u v L u v ... Z" for one hull.
+void appendOutline(std::string& path, const std::vector<Point>& h) {
+    for (std::size_t k = 0; k < h.size(); ++k) {
+        path += k == 0 ? 'M' : 'L';
+        appendInteger(path, h[k][0]);
+        path += ' ';
+        appendInteger(path, h[k][1]);
+    }
+    path += 'Z';
+}
+
+} // namespace
+
+std::optional<SideView> sideView(const Source& source, const DXFSource& dxf) {
+    if (dxf.segments.empty()) return std::nullopt;
+    const SideProjection project(planAxis(source), dxf.insert);
+    const auto hulls = bodyHullsLargestFirst(detail::bodies(dxf.segments), project);
+    if (hulls.empty()) return std::nullopt;
 
     SideView view;
     bool first = true;
-    auto extend = [&](const Point& p) {
-        if (first) {
-            view.minU = view.maxU = p[0];
-            view.minV = view.maxV = p[1];
-            first = false;
-            return;
-        }
-        view.minU = std::min(view.minU, p[0]);
-        view.maxU = std::max(view.maxU, p[0]);
-        view.minV = std::min(view.minV, p[1]);
-        view.maxV = std::max(view.maxV, p[1]);
-    };
-    for (std::size_t i : acceptHulls(sorted)) {
-        const auto& h = sorted[i];
-        for (std::size_t k = 0; k < h.size(); ++k) {
-            view.path += k == 0 ? 'M' : 'L';
-            appendInt(view.path, h[k][0]);
-            view.path += ' ';
-            appendInt(view.path, h[k][1]);
-            extend(h[k]);
-        }
-        view.path += 'Z';
+    for (std::size_t i : acceptHulls(hulls)) {
+        appendOutline(view.path, hulls[i]);
+        for (const Point& p : hulls[i]) extend(view, first, p);
     }
     for (const Pickup& p : source.pickups) {
-        if (!std::isfinite(p.position.x)) continue;
+        if (!p.hasPosition()) continue;
         if (auto q = project(p.position)) {
             view.points.push_back({(*q)[0], (*q)[1]});
-            extend(*q);
+            extend(view, first, *q);
         }
     }
     return view;

@@ -7,7 +7,6 @@
 #include "model/Report.h"
 
 #include <array>
-#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <utility>
@@ -21,30 +20,12 @@ struct Axis {
     double dy = 1;
 };
 
-// Vertex key: metres x 10 000, rounded half away from zero (a 0.1 mm grid).
-struct K {
-    std::int64_t x = 0;
-    std::int64_t y = 0;
-    std::int64_t z = 0;
-    friend bool operator==(const K&, const K&) = default;
-};
-struct KHash {
-    std::size_t operator()(const K& k) const noexcept;
-};
-
 using Point = std::array<std::int64_t, 2>;
 using Segment = std::pair<XYZ, XYZ>;
 
 // From the rear ("Rear" or "Pullback") to the "Front" pickup when they are more than
 // 5 cm apart in plan, else from the azimuth (0 when there is none).
 Axis planAxis(const Source& source);
-
-// The key of a point, or none when a coordinate cannot be made a 64-bit integer.
-std::optional<K> key(const XYZ& p);
-
-// Connected sets of segments; each body lists its vertices in order of first appearance.
-// Segments with an end that has no key are left out.
-std::vector<std::vector<XYZ>> bodies(const std::vector<Segment>& segments);
 
 // Convex hull (monotone chain): counter-clockwise from the smallest point, without
 // repeated or collinear points. Fewer than 3 points come back sorted.

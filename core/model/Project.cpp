@@ -3,17 +3,11 @@
 #include "base/Equal.h"
 #include "base/Number.h"
 
-#include <charconv>
 #include <cmath>
 
 namespace rig {
 
-namespace {
-
-constexpr std::string_view groupSeparator = " \u203A ";
-
-// The group path without the report's top group "ALL" (exact, case-sensitive).
-std::vector<std::string_view> filteredGroups(const Source& source) {
+std::vector<std::string_view> groupPathWithoutAll(const Source& source) {
     std::vector<std::string_view> out;
     out.reserve(source.groups.size());
     for (const std::string& g : source.groups) {
@@ -21,6 +15,10 @@ std::vector<std::string_view> filteredGroups(const Source& source) {
     }
     return out;
 }
+
+namespace {
+
+constexpr std::string_view groupSeparator = " \u203A ";
 
 std::string joinGroups(const std::vector<std::string_view>& groups, std::size_t count) {
     std::string out;
@@ -101,13 +99,13 @@ Project Project::fromText(std::string_view text) {
 }
 
 std::string Project::groupLabel(const Source& source) {
-    auto groups = filteredGroups(source);
+    auto groups = groupPathWithoutAll(source);
     return joinGroups(groups, groups.size());
 }
 
 std::optional<double> Project::riggingHeightFor(const Source& source) const {
     if (groupRiggingHeights && !groupRiggingHeights->empty()) {
-        auto groups = filteredGroups(source);
+        auto groups = groupPathWithoutAll(source);
         // Deepest group first; the empty label is never looked up.
         for (std::size_t k = groups.size(); k >= 1; --k) {
             if (const double* h = groupRiggingHeights->get(joinGroups(groups, k))) return *h;
@@ -175,9 +173,7 @@ std::string fmt(double value) {
     // [-2^63, 2^63): whole values here convert to int64 exactly.
     constexpr double int64Limit = 9223372036854775808.0;
     if (value == std::trunc(value) && value >= -int64Limit && value < int64Limit) {
-        char buf[24];
-        auto res = std::to_chars(buf, buf + sizeof buf, static_cast<std::int64_t>(value));
-        return std::string(buf, res.ptr);
+        return integerText(static_cast<std::int64_t>(value));
     }
     std::string text = formatFixed(value, 2);
     while (!text.empty() && text.back() == '0') text.pop_back();

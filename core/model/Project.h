@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -74,7 +75,9 @@ struct Project {
     // Sets Pickup::fromDXF from the stored DXF pickup positions.
     void matchDXFPickups();
     void importInventory(const List<InventoryItem>& items, const std::string& file);
-    void importDXF(const std::vector<DXFSource>& sources, const std::string& file);
+    // Pairs the DXF sources with the report's; a requested stop throws Cancelled and leaves
+    // the project as it was.
+    void importDXF(const std::vector<DXFSource>& sources, const std::string& file, std::stop_token stop = {});
 
     // --- Analysis (analysis/) ------------------------------------------------------------
     struct DeltaPoints {
@@ -89,5 +92,9 @@ struct Project {
 // The library's number text: whole numbers without decimals, others "%.2f" with
 // trailing zeros removed.
 std::string fmt(double value);
+
+// The source's group path without the report's top group "ALL" (exact, case-sensitive):
+// what group labels and group layers are made of.
+std::vector<std::string_view> groupPathWithoutAll(const Source& source);
 
 } // namespace rig

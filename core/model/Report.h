@@ -4,6 +4,7 @@
 #include "base/Json.h"
 #include "base/List.h"
 
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -21,6 +22,10 @@ struct XYZ {
     XYZ(double x_, double y_, double z_) : x(x_), y(y_), z(z_) {}
 
     double distance(const XYZ& to) const;
+    // All three coordinates are numbers: the point can be drawn or written as it is.
+    bool isFinite() const { return std::isfinite(x) && std::isfinite(y) && std::isfinite(z); }
+    // x and y are numbers: the point can be placed in plan.
+    bool isFiniteInPlan() const { return std::isfinite(x) && std::isfinite(y); }
 
     friend bool operator==(const XYZ& a, const XYZ& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
     Json toJson() const;
@@ -33,6 +38,10 @@ struct Pickup {
     XYZ position;
     std::optional<double> load;
     bool fromDXF = false;
+
+    // The report gave this point coordinates: its x is a number. A point known only from a
+    // motor load line has none; y and z are not looked at.
+    bool hasPosition() const { return std::isfinite(position.x); }
 
     friend bool operator==(const Pickup& a, const Pickup& b);
     Json toJson() const;

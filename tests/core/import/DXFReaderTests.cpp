@@ -1,5 +1,9 @@
 #include "import/DXFReader.h"
 #include "import/SideViewBuilder.h"
+#include "import/detail/DXFReaderDetail.h"
+
+#include "base/File.h"
+#include "model/RigError.h"
 
 #include "support/ImportTesting.h"
 #include "support/ProjectFixtures.h"
@@ -9,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <stop_token>
 #include <system_error>
 
 using namespace rig;
@@ -57,9 +62,9 @@ void expectTwoSources(const std::vector<DXFSource>& r, const std::string& sub = 
 
 // A block with one LINE inserted at the origin, written pair by pair.
 std::vector<DXFSource> oneLine(std::string_view blockName, std::string_view insertName) {
-    return DXFReader::parse("0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n2\n" + std::string(blockName) +
-                            "\n0\nLINE\n10\n1\n11\n2\n0\nENDBLK\n0\nENDSEC\n0\nINSERT\n2\n" +
-                            std::string(insertName) + "\n0\nEOF\n");
+    return DXFReader::parseText("0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n2\n" + std::string(blockName) +
+                                "\n0\nLINE\n10\n1\n11\n2\n0\nENDBLK\n0\nENDSEC\n0\nINSERT\n2\n" +
+                                std::string(insertName) + "\n0\nEOF\n");
 }
 
 } // namespace
@@ -68,43 +73,66 @@ TEST(DXFReader, EveryLineEndAndLatin1) {
     test::TempDir dir;
     for (const std::string eol : {"\n", "\r\n", "\r"}) {
         const std::string text = twoSources(eol);
-        expectTwoSources(DXFReader::parse(text));
+        expectTwoSources(DXFReader::parseText(text));
         expectTwoSources(DXFReader::parse(dir.write("arrays.dxf", text)));
     }
     expectTwoSources(DXFReader::parse(dir.write("latin1.dxf", twoSources("\r\n", "Sub_B\xFChne"))),
                      "Sub B\u00FChne");
-    EXPECT_THROW(DXFReader::parse(dir.path() / "missing.dxf"), std::system_error);
+    // A path held as text is still a path; a failed read names the file and keeps the reason.
+    expectTwoSources(DXFReader::parse((dir.path() / "arrays.dxf").string()));
+    for (const auto& [path, reason] : std::vector<std::pair<std::filesystem::path, std::errc>>{
+             {dir.path() / "missing.dxf", std::errc::no_such_file_or_directory},
+             {dir.path(), std::errc::is_a_directory}}) {
+        try {
+            DXFReader::parse(path.string());
+            ADD_FAILURE() << path;
+        } catch (const std::system_error& e) {
+            EXPECT_EQ(e.code(), reason);
+            EXPECT_EQ(e.what(), "Cannot read " + fileNameOf(path) + ": " + e.code().message());
+        }
+    }
+}
+
+TEST(DXFReader, AStopRequestCancelsTheRead) {
+    test::TempDir dir;
+    const auto path = dir.write("arrays.dxf", twoSources("\n"));
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_THROW(DXFReader::parse(path, stop.get_token()), Cancelled);
+    EXPECT_THROW(DXFReader::parseText(twoSources("\n"), stop.get_token()), Cancelled);
+    EXPECT_EQ(DXFReader::parse(path, std::stop_source().get_token()).size(), 2u);
 }
 
 TEST(DXFReader, PairsAndLines) {
-    EXPECT_TRUE(DXFReader::parse("").empty());
-    EXPECT_TRUE(DXFReader::parse("just some text\nwith lines").empty());
+    EXPECT_TRUE(DXFReader::parseText("").empty());
+    EXPECT_TRUE(DXFReader::parseText("just some text\nwith lines").empty());
     // Blanks around codes and values, an empty value that keeps the pairs in step, and the
     // other line breaks (LS, NEL).
     const auto r =
-        DXFReader::parse("0\nSECTION\n  2\nBLOCKS\t\n0\nBLOCK\n2\n 5_A \n0\nLINE\n8\n\n10\u00A0\n 1.5\n"
-                         "21\n2\u2028"
-                         "0\nENDBLK\u0085"
-                         "0\nINSERT\n2\n5_A\n");
+        DXFReader::parseText("0\nSECTION\n  2\nBLOCKS\t\n0\nBLOCK\n2\n 5_A \n0\nLINE\n8\n\n10\u00A0\n 1.5\n"
+                             "21\n2\u2028"
+                             "0\nENDBLK\u0085"
+                             "0\nINSERT\n2\n5_A\n");
     ASSERT_EQ(r.size(), 1u);
     EXPECT_EQ(r[0].name, "A");
     ASSERT_EQ(r[0].segments.size(), 1u);
     expectNear(r[0].segments[0].first, XYZ(1.5, 0, 0));
     expectNear(r[0].segments[0].second, XYZ(0, 2, 0));
     // An odd line count: the last code gets an empty value (rotation absent counts as 0).
-    const auto odd = DXFReader::parse("0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n2\n3_B\n0\nLINE\n10\n1\n"
-                                      "0\nENDBLK\n0\nINSERT\n2\n3_B\n50");
+    const auto odd = DXFReader::parseText("0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n2\n3_B\n0\nLINE\n10\n1\n"
+                                          "0\nENDBLK\n0\nINSERT\n2\n3_B\n50");
     ASSERT_EQ(odd.size(), 1u);
     EXPECT_EQ(odd[0].rotation, 0);
 
     // The first pair of a code counts; what is not a number is 0.
-    const DXFReader::Codes codes = {{10, "1.5"}, {10, "2"}, {20, "x"}, {30, "1e3"}, {40, " 1"}, {-1, "7"}};
-    EXPECT_EQ(DXFReader::value(10, codes), "1.5");
-    EXPECT_FALSE(DXFReader::value(11, codes));
+    const DXFReader::detail::Codes codes = {{10, "1.5"}, {10, "2"},  {20, "x"},
+                                            {30, "1e3"}, {40, " 1"}, {-1, "7"}};
+    EXPECT_EQ(DXFReader::detail::value(10, codes), "1.5");
+    EXPECT_FALSE(DXFReader::detail::value(11, codes));
     for (const auto& [code, expected] :
          std::vector<std::pair<int, double>>{{10, 1.5}, {20, 0}, {30, 1000}, {40, 0}, {50, 0}})
-        EXPECT_EQ(DXFReader::number(code, codes), expected) << code;
-    EXPECT_TRUE(std::isnan(DXFReader::number(1, DXFReader::Codes{{1, "nan"}})));
+        EXPECT_EQ(DXFReader::detail::number(code, codes), expected) << code;
+    EXPECT_TRUE(std::isnan(DXFReader::detail::number(1, DXFReader::detail::Codes{{1, "nan"}})));
 }
 
 TEST(DXFReader, BlockNames) {
@@ -159,7 +187,7 @@ TEST(DXFReader, InsertsBlocksPickupsAndFaces) {
     w.insert("1_A", XYZ(0, 0, 0)).insert("3_C", XYZ(20, 0, 0)).insert("_0", XYZ(0, 0, 0));
     w.pair(0, "INSERT").pair(10, 1.0);
     w.endSection();
-    const auto r = DXFReader::parse(w.finish());
+    const auto r = DXFReader::parseText(w.finish());
     // Sorted by index; equal indexes keep their insert order (the one inside the block first).
     ASSERT_EQ(r.size(), 5u);
     EXPECT_EQ(std::vector<std::int64_t>({r[0].index, r[1].index, r[2].index, r[3].index, r[4].index}),
@@ -184,7 +212,7 @@ TEST(DXFReader, InsertsBlocksPickupsAndFaces) {
         for (int j = 0; j < 100; ++j) test::pickupMarker(g, XYZ(i * 0.0015, j * 0.0025, 0), "PickupPoints");
     }
     g.endBlock().endSection().insert("1_Grid", XYZ(0, 0, 0));
-    const auto grid = DXFReader::parse(g.finish());
+    const auto grid = DXFReader::parseText(g.finish());
     ASSERT_EQ(grid.size(), 1u);
     EXPECT_EQ(grid[0].pickups.size(), 100u * 100u);
 }
@@ -195,7 +223,7 @@ TEST(DXFReader, DamagedInputIsReadLeniently) {
     const std::string full = twoSources("\n");
     // Truncated anywhere: never more than the whole file gives, never a crash.
     for (std::size_t n = 0; n < full.size(); n += 7) {
-        const auto r = DXFReader::parse(std::string_view(full).substr(0, n));
+        const auto r = DXFReader::parseText(std::string_view(full).substr(0, n));
         EXPECT_LE(r.size(), 2u);
         for (const auto& s : r) {
             SideViewBuilder::sideView(source, s);
@@ -203,7 +231,7 @@ TEST(DXFReader, DamagedInputIsReadLeniently) {
         }
     }
     // Codes that are no numbers, absurd coordinates and invalid UTF-8.
-    const auto r = DXFReader::parse(
+    const auto r = DXFReader::parseText(
         "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n2\n1_\xFF\nx\ny\n"
         "0\nLINE\n10\nnan\n20\n1e308\n30\n-inf\n11\n1e400\n"
         "0\n3DFACE\n10\n1e308\n11\n-1e308\n12\n1e300\n13\n0x1p1023\n99999999999999999999\n1\n"
@@ -223,7 +251,7 @@ TEST(DXFReader, OneHugeBlockInsertedOftenStaysBounded) {
     for (int i = 0; i < 500; ++i) test::pickupMarker(w, XYZ(i * 0.01, 0, 0));
     w.endBlock().endSection();
     for (int i = 0; i < 250; ++i) w.insert("7_Huge", XYZ(i, 0, 0));
-    const auto r = DXFReader::parse(w.finish());
+    const auto r = DXFReader::parseText(w.finish());
     ASSERT_EQ(r.size(), 250u);
     std::size_t segments = 0, pickups = 0;
     for (std::size_t i = 0; i < r.size(); ++i) {

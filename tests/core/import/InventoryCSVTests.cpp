@@ -1,5 +1,7 @@
 #include "import/InventoryCSV.h"
 
+#include "model/RigError.h"
+
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -23,7 +25,7 @@ InventoryItem item(std::string category, std::int64_t quantity, std::string fami
 }
 
 std::vector<InventoryItem> rows(std::string_view text) {
-    return InventoryCSV::parse(text).vec();
+    return InventoryCSV::parseText(text).vec();
 }
 
 } // namespace
@@ -80,8 +82,13 @@ TEST(InventoryCSV, LineBreaksAndTrims) {
     const auto path = dir.write("inv.csv", "\xEF\xBB\xBF"
                                            "Category;Quantity;Family;Product\r\n"
                                            "Encl\xFFsure;3;K\xC3\xA9;K2\r\n");
-    EXPECT_EQ(InventoryCSV::parse(path).vec(),
-              std::vector<InventoryItem>{item("Encl\uFFFDsure", 3, "K\u00E9", "K2")});
+    const std::vector<InventoryItem> fromFile{item("Encl\uFFFDsure", 3, "K\u00E9", "K2")};
+    EXPECT_EQ(InventoryCSV::parse(path).vec(), fromFile);
+    EXPECT_EQ(InventoryCSV::parse(path.string()).vec(), fromFile); // a path in a string is a path
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_THROW(InventoryCSV::parse(path, stop.get_token()), Cancelled);
+    EXPECT_THROW(InventoryCSV::parseText("A;1;B;C", stop.get_token()), Cancelled);
     try {
         InventoryCSV::parse(dir.path() / "missing.csv");
         ADD_FAILURE();

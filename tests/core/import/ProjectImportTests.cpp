@@ -1,10 +1,13 @@
 #include "import/DXFReader.h"
 #include "model/Project.h"
+#include "model/RigError.h"
 
 #include "support/ProjectFixtures.h"
 #include "support/TestDXF.h"
 
 #include <gtest/gtest.h>
+
+#include <stop_token>
 
 using namespace rig;
 using fixtures::projectOf;
@@ -93,6 +96,13 @@ TEST(ImportDXF, ReplacesEarlierDataAndMatchesPickups) {
     EXPECT_TRUE(p.report.sources[0].pickups[0].fromDXF);
     EXPECT_TRUE(p.report.sources[1].pickups[0].fromDXF);
 
+    // A stopped import leaves the project as it was.
+    std::stop_source stop;
+    stop.request_stop();
+    const Project before = p;
+    EXPECT_THROW(p.importDXF({dxfSource(0, "Main L", 1)}, "third.dxf", stop.get_token()), Cancelled);
+    EXPECT_EQ(p, before);
+
     Project none;
     none.importDXF({dxfSource(0, "Main L", 1)}, "lonely.dxf");
     EXPECT_EQ(none.dxfFile, "lonely.dxf");
@@ -113,7 +123,7 @@ TEST(ImportDXF, StoresOutlinesFromTheDrawing) {
     l.pickups.mut(0).position = XYZ(0, 0, 10.05);
     const Source r = reportSource("Main R", "Main", 4);
     Project p = projectOf({l, r});
-    p.importDXF(DXFReader::parse(w.finish()), "a.dxf");
+    p.importDXF(DXFReader::parseText(w.finish()), "a.dxf");
     const DXFInfo* info = p.dxf.get(l.id());
     ASSERT_TRUE(info);
     ASSERT_TRUE(info->side);

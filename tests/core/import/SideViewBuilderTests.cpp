@@ -1,4 +1,5 @@
 #include "import/SideViewBuilder.h"
+#include "import/detail/SideViewBuilderDetail.h"
 
 #include "support/ProjectFixtures.h"
 
@@ -86,21 +87,24 @@ TEST(SideViewBuilder, PlanAxis) {
 }
 
 TEST(SideViewBuilder, VertexKeysJoinBodies) {
-    EXPECT_EQ(SideViewBuilder::key(XYZ(0.00005, -0.00005, 1.23456)), (SideViewBuilder::K{1, -1, 12346}));
-    EXPECT_FALSE(SideViewBuilder::key(XYZ(notANumber, 0, 0)));
+    EXPECT_EQ(SideViewBuilder::detail::key(XYZ(0.00005, -0.00005, 1.23456)),
+              (SideViewBuilder::detail::K{1, -1, 12346}));
+    EXPECT_FALSE(SideViewBuilder::detail::key(XYZ(notANumber, 0, 0)));
 
     // 0.04 mm apart on the same key: one body; the first point's coordinates are kept.
-    auto b = SideViewBuilder::bodies({{XYZ(0, 0, 0), XYZ(1, 0, 0)}, {XYZ(1.00004, 0, 0), XYZ(2, 0, 0)}});
+    auto b =
+        SideViewBuilder::detail::bodies({{XYZ(0, 0, 0), XYZ(1, 0, 0)}, {XYZ(1.00004, 0, 0), XYZ(2, 0, 0)}});
     ASSERT_EQ(b.size(), 1u);
     EXPECT_EQ(b[0], (std::vector<XYZ>{XYZ(0, 0, 0), XYZ(1, 0, 0), XYZ(2, 0, 0)}));
     // 0.02 mm apart across a key boundary: two bodies.
-    b = SideViewBuilder::bodies({{XYZ(0, 0, 0), XYZ(1.00004, 0, 0)}, {XYZ(1.00006, 0, 0), XYZ(2, 0, 0)}});
+    b = SideViewBuilder::detail::bodies(
+        {{XYZ(0, 0, 0), XYZ(1.00004, 0, 0)}, {XYZ(1.00006, 0, 0), XYZ(2, 0, 0)}});
     EXPECT_EQ(b.size(), 2u);
     // Joined through a later segment; a segment with an end that has no key is left out.
-    b = SideViewBuilder::bodies({{XYZ(0, 0, 0), XYZ(1, 0, 0)},
-                                 {XYZ(5, 0, 0), XYZ(6, 0, 0)},
-                                 {XYZ(notANumber, 0, 0), XYZ(5, 0, 0)},
-                                 {XYZ(6, 0, 0), XYZ(0, 0, 0)}});
+    b = SideViewBuilder::detail::bodies({{XYZ(0, 0, 0), XYZ(1, 0, 0)},
+                                         {XYZ(5, 0, 0), XYZ(6, 0, 0)},
+                                         {XYZ(notANumber, 0, 0), XYZ(5, 0, 0)},
+                                         {XYZ(6, 0, 0), XYZ(0, 0, 0)}});
     ASSERT_EQ(b.size(), 1u);
     EXPECT_EQ(b[0].size(), 4u);
 }

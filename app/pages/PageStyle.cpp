@@ -1,0 +1,122 @@
+#include "pages/PageStyle.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QFontDatabase>
+
+#include <algorithm>
+
+namespace rig::app::style {
+
+bool isDark(const QPalette& palette) {
+    return palette.color(QPalette::Window).lightness() < 128;
+}
+
+QColor withAlpha(QColor color, double opacity) {
+    color.setAlphaF(float(std::clamp(color.alphaF() * opacity, 0.0, 1.0)));
+    return color;
+}
+
+QColor color(Tone tone, const QPalette& palette) {
+    const bool dark = isDark(palette);
+    // Text rather than WindowText: a label that sets its own WindowText still reads the
+    // inherited text colour here.
+    const QColor text = palette.color(QPalette::Text);
+    switch (tone) {
+    case Tone::primary:
+        return text;
+    case Tone::secondary:
+        return withAlpha(text, dark ? 0.62 : 0.6);
+    case Tone::tertiary:
+        return withAlpha(text, dark ? 0.4 : 0.38);
+    case Tone::red:
+        return dark ? QColor(255, 105, 97) : QColor(215, 0, 21);
+    case Tone::orange:
+        return dark ? QColor(255, 179, 64) : QColor(201, 52, 0);
+    case Tone::green:
+        return dark ? QColor(48, 209, 88) : QColor(36, 138, 61);
+    case Tone::yellow:
+        return dark ? QColor(255, 214, 10) : QColor(178, 80, 0);
+    case Tone::accent:
+        return palette.color(QPalette::Highlight);
+    }
+    return text;
+}
+
+namespace {
+
+QFont scaled(double factor, double minimum) {
+    QFont f = QApplication::font();
+    const double base = f.pointSizeF() > 0 ? f.pointSizeF() : 10.0;
+    f.setPointSizeF(std::max(minimum, base * factor));
+    return f;
+}
+
+} // namespace
+
+QFont bold(QFont font) {
+    font.setBold(true);
+    return font;
+}
+
+QFont bodyFont() {
+    return QApplication::font();
+}
+
+QFont largeTitleFont() {
+    return bold(scaled(2.0, 16));
+}
+
+QFont headlineFont() {
+    return bold(scaled(1.1, 9));
+}
+
+QFont calloutFont() {
+    return scaled(0.95, 8);
+}
+
+QFont captionFont() {
+    return scaled(0.88, 8);
+}
+
+QFont caption2Font() {
+    return scaled(0.85, 7.5);
+}
+
+QFont monospacedCaptionFont() {
+    QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    f.setPointSizeF(captionFont().pointSizeF());
+    return f;
+}
+
+ToneLabel::ToneLabel(const QString& text, Tone tone, QWidget* parent) : QLabel(parent), tone_(tone) {
+    // Report and project texts are never markup.
+    setTextFormat(Qt::PlainText);
+    setText(text);
+    applyTone();
+}
+
+void ToneLabel::setTone(Tone tone) {
+    if (tone == tone_) return;
+    tone_ = tone;
+    applyTone();
+}
+
+void ToneLabel::updateText(const QString& text) {
+    if (text != this->text()) setText(text);
+}
+
+void ToneLabel::changeEvent(QEvent* event) {
+    QLabel::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && !applying_) applyTone();
+}
+
+void ToneLabel::applyTone() {
+    applying_ = true;
+    QPalette p = palette();
+    p.setColor(QPalette::WindowText, color(tone_, p));
+    setPalette(p);
+    applying_ = false;
+}
+
+} // namespace rig::app::style

@@ -1,0 +1,167 @@
+#include "shell/Prompts.h"
+#include "support/FakePrompts.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace rig::app {
+namespace {
+
+// Acts on the next modal dialog once it is showing, as a user would.
+void whenModalShows(std::function<void(QWidget*)> act) {
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible()) return;
+        timer->stop();
+        timer->deleteLater();
+        act(modal);
+    });
+    timer->start();
+}
+
+std::function<void(QWidget*)> click(const QString& text) {
+    return [text](QWidget* modal) {
+        for (QAbstractButton* button : modal->findChildren<QAbstractButton*>()) {
+            if (button->text() == text && button->isVisible()) {
+                button->click();
+                return;
+            }
+        }
+        ADD_FAILURE() << "no visible button " << text.toStdString();
+        modal->close();
+    };
+}
+
+void pressEscape(QWidget* modal) {
+    QTest::keyClick(modal, Qt::Key_Escape);
+}
+
+void closeWindow(QWidget* modal) {
+    modal->close();
+}
+
+TEST(QtPrompts, SavePromptAnswersByButton) {
+    struct Case {
+        const char* name;
+        std::function<void(QWidget*)> act;
+        Prompts::SaveAnswer expected;
+    };
+    const Case cases[] = {
+        {"Save", click("Save"), Prompts::SaveAnswer::save},
+        {"Don’t Save", click(QStringLiteral("Don’t Save")), Prompts::SaveAnswer::dontSave},
+        {"Cancel", click("Cancel"), Prompts::SaveAnswer::cancel},
+        {"Escape", pressEscape, Prompts::SaveAnswer::cancel},
+        {"Return takes the default", [](QWidget* m) { QTest::keyClick(m, Qt::Key_Return); },
+         Prompts::SaveAnswer::save},
+    };
+    QtPrompts qt;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        whenModalShows(c.act);
+        EXPECT_EQ(qt.askToSaveChanges("Save changes to “A”?", "detail"), c.expected);
+    }
+}
+
+TEST(QtPrompts, RestoreOfferKeepsTheCopyUnlessDiscarded) {
+    struct Case {
+        const char* name;
+        std::function<void(QWidget*)> act;
+        Prompts::RestoreAnswer expected;
+    };
+    const Case cases[] = {
+        {"Restore", click("Restore"), Prompts::RestoreAnswer::restore},
+        {"Discard", click("Discard"), Prompts::RestoreAnswer::discard},
+        {"Escape", pressEscape, Prompts::RestoreAnswer::dismissed},
+        {"closed", closeWindow, Prompts::RestoreAnswer::dismissed},
+    };
+    QtPrompts qt;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        whenModalShows(c.act);
+        EXPECT_EQ(qt.askToRestore("Restore unsaved project “A”?", "detail"), c.expected);
+    }
+}
+
+TEST(QtPrompts, TextsFromTheProjectAreNotMarkup) {
+    QtPrompts qt;
+    QStringList texts;
+    QStringList buttons;
+    whenModalShows([&](QWidget* modal) {
+        for (QAbstractButton* button : modal->findChildren<QAbstractButton*>()) {
+            if (button->isVisible()) buttons << button->text();
+        }
+        for (QLabel* label : modal->findChildren<QLabel*>()) {
+            if (label->textFormat() == Qt::PlainText && !label->text().isEmpty()) texts << label->text();
+        }
+        pressEscape(modal);
+    });
+    qt.askToRestore("Restore unsaved project “<b>A</b>”?", "It was not saved.\nCrew link: <i>x</i>");
+    EXPECT_TRUE(texts.contains("Restore unsaved project “<b>A</b>”?")) << texts.join('|').toStdString();
+    EXPECT_TRUE(texts.contains("It was not saved.\nCrew link: <i>x</i>")) << texts.join('|').toStdString();
+    buttons.sort();
+    EXPECT_EQ(buttons, (QStringList{"Discard", "Restore"}));
+}
+
+TEST(QtPrompts, AlertClosesWithEscape) {
+    QtPrompts qt;
+    QString shown;
+    whenModalShows([&](QWidget* modal) {
+        shown = modal->windowTitle();
+        pressEscape(modal);
+    });
+    qt.showAlert("Could not save: Permission denied");
+    EXPECT_EQ(shown, "Quorvane Rig");
+}
+
+TEST(QtPrompts, ProjectPanelsOfferProjectDocuments) {
+    QTemporaryDir dir;
+    QtPrompts qt;
+
+    QStringList filters;
+    whenModalShows([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        filters = dialog->nameFilters();
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    const auto saved = qt.chooseProjectSaveFile(dir.path(), "Main Stage.qvrig");
+    EXPECT_EQ(filters, QStringList{"Quorvane Rig project (*.qvrig)"});
+    ASSERT_TRUE(saved.has_value());
+    EXPECT_EQ(*saved, QDir(dir.path()).filePath("Main Stage.qvrig"));
+
+    whenModalShows([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+    EXPECT_FALSE(qt.chooseProjectToOpen(dir.path()).has_value());
+    whenModalShows([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+    EXPECT_TRUE(qt.chooseFilesToImport(dir.path(), "Choose").isEmpty());
+}
+
+TEST(Prompts, ReplacementIsUsedUntilPutBack) {
+    Prompts* before = &prompts();
+    {
+        testing::FakePrompts fake;
+        EXPECT_EQ(&prompts(), &fake);
+        {
+            testing::FakePrompts inner;
+            EXPECT_EQ(&prompts(), &inner);
+        }
+        EXPECT_EQ(&prompts(), &fake);
+    }
+    EXPECT_EQ(&prompts(), before);
+    EXPECT_NE(dynamic_cast<QtPrompts*>(before), nullptr);
+}
+
+} // namespace
+} // namespace rig::app

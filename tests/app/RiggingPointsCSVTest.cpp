@@ -1,0 +1,208 @@
+#include "export/RiggingPointsCSV.h"
+#include "support/CsvTesting.h"
+#include "support/LocaleTesting.h"
+#include "support/ProjectFixtures.h"
+
+#include "base/Number.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+
+namespace rig::app {
+namespace {
+
+using namespace rig::fixtures;
+
+const std::string header = "Group;Source;Point;Hole;X (m);Y (m);Hook Z (m);Rigging height (m);Drop (m);"
+                           "Speaker load (kg);Delta;Motor;Motor weight (kg);Total (kg)\n";
+const double inf = std::numeric_limits<double>::infinity();
+
+// One source "S" in group Main with the given pickups.
+Project oneSource(std::vector<Pickup> pickups) {
+    return projectOf({testSource("S", {"ALL", "Main"}, std::move(pickups))});
+}
+
+Project withExtra(Project p, const std::string& role, PointExtra extra) {
+    p.setExtra(p.report.sources[0].id(), role, extra);
+    return p;
+}
+
+struct Case {
+    const char* name;
+    std::function<Project()> project;
+    std::string body; // the text after the header line
+};
+
+TEST(RiggingPointsCSV, ProjectsGiveTheirExactText) {
+    const Motor d8 = testMotor("D8", 55);
+    const Case cases[] = {
+        {"no sources", [] { return Project(); }, ""},
+        {"sources without pickups", [] { return projectOf({testSource("A", {"ALL"})}); }, ""},
+        {"groups without ALL",
+         [] {
+             return projectOf({testSource("L", {"ALL", "Main", "Left"}, {testPickup("Front", {1, 2, 3})}),
+                               testSource("Sub", {"ALL"}, {testPickup("P", {1, 2, 3})}),
+                               testSource("Lone", {}, {testPickup("P", {1, 2, 3})})});
+         },
+         "Main / Left;L;Front;;1.00;2.00;3.00;;;;;;;0.0\n"
+         ";Sub;P;;1.00;2.00;3.00;;;;;;;0.0\n"
+         ";Lone;P;;1.00;2.00;3.00;;;;;;;0.0\n"},
+        {"rigging height and drop",
+         [] {
+             Project p = oneSource({testPickup("Front", {0, 0, 7.5})});
+             p.riggingHeight = 12;
+             p.report.sources.edit().push_back(testSource("T", {}, {testPickup("Front", {0, 0, 7.5})}));
+             p.groupRiggingHeights = TextMap<double>();
+             p.groupRiggingHeights->set("Main", 14.25);
+             return p;
+         },
+         "Main;S;Front;;0.00;0.00;7.50;14.25;6.75;;;;;0.0\n"
+         ";T;Front;;0.00;0.00;7.50;12.00;4.50;;;;;0.0\n"},
+        {"no coordinates",
+         [] {
+             Project p = oneSource({testPickup("Front", {notANumber, 1, 7.5}, 300, "4")});
+             p.riggingHeight = 12;
+             return p;
+         },
+         "Main;S;Front;4;;;;12.00;;300.0;;;;300.0\n"},
+        {"load and motor",
+         [&] {
+             return withExtra(oneSource({testPickup("Front", {1, 2, 3}, 400), testPickup("Rear", {1, 2, 3})}),
+                              "Front", PointExtra{d8, false});
+         },
+         "Main;S;Front;;1.00;2.00;3.00;;;400.0;;D8;55.0;455.0\n"
+         "Main;S;Rear;;1.00;2.00;3.00;;;;;;;0.0\n"},
+        {"plate with motor",
+         [&] {
+             Project p = withExtra(oneSource({testPickup("Front", {1, 2, 7.5}, 400, "3")}), "Front",
+                                   PointExtra{d8, true});
+             p.riggingHeight = 12;
+             return p;
+         },
+         "Main;S;Front;3;1.00;2.00;7.50;12.00;4.50;400.0;K1-DELTA (see L/R);;;\n"
+         "Main;S;Front · K1-DELTA left;3;0.60;2.00;7.50;12.00;4.50;200.0;K1-DELTA;D8 + ½ plate;59.8;259.8\n"
+         "Main;S;Front · K1-DELTA right;3;1.40;2.00;7.50;12.00;4.50;200.0;K1-DELTA;D8 + ½ "
+         "plate;59.8;259.8\n"},
+        {"plate without motor or load",
+         [] {
+             Project p =
+                 withExtra(oneSource({testPickup("Front", {1, 2, 3})}), "Front", PointExtra{{}, true});
+             p.delta.name = "PLATE";
+             return p;
+         },
+         "Main;S;Front;;1.00;2.00;3.00;;;;PLATE (see L/R);;;\n"
+         "Main;S;Front · PLATE left;;0.60;2.00;3.00;;;0.0;PLATE; + ½ plate;4.8;4.8\n"
+         "Main;S;Front · PLATE right;;1.40;2.00;3.00;;;0.0;PLATE; + ½ plate;4.8;4.8\n"},
+        {"hidden sources are listed",
+         [] {
+             Project p = projectOf({testSource("A", {}, {testPickup("P", {1, 1, 1}, 10)}),
+                                    testSource("B", {}, {testPickup("P", {2, 2, 2}, 20)})});
+             p.setHidden({"A"}, true);
+             return p;
+         },
+         ";A;P;;1.00;1.00;1.00;;;10.0;;;;10.0\n"
+         ";B;P;;2.00;2.00;2.00;;;20.0;;;;20.0\n"},
+        {"rounding as C printf",
+         [] {
+             return oneSource(
+                 {testPickup("P", {-0.001, 0.125, 1.005}, 4.25), testPickup("Q", {0, 0, 0}, 4.75)});
+         },
+         "Main;S;P;;-0.00;0.12;1.00;;;4.2;;;;4.2\n"
+         "Main;S;Q;;0.00;0.00;0.00;;;4.8;;;;4.8\n"},
+        {"quoting",
+         [] {
+             return projectOf(
+                 {testSource("A;B", {"G;1"}, {testPickup("Say \"hi\"", {0, 0, 0}, {}, "a\"b;c")}),
+                  testSource("\"Q\"", {}, {testPickup("two\nlines", {0, 0, 0}, {}, "cr\rhere")})});
+         },
+         "\"G;1\";\"A;B\";Say \"hi\";\"a\"\"b;c\";0.00;0.00;0.00;;;;;;;0.0\n"
+         ";\"\"\"Q\"\"\";\"two\nlines\";\"cr\rhere\";0.00;0.00;0.00;;;;;;;0.0\n"},
+        {"values that are not finite are empty",
+         [&] {
+             Project p = oneSource({testPickup("A", {1, notANumber, inf}, notANumber),
+                                    testPickup("B", {1, 2, 3}, -inf), testPickup("C", {1, 2, 3}, 10)});
+             p.riggingHeight = notANumber;
+             Motor broken = testMotor("Odd", notANumber);
+             p = withExtra(std::move(p), "B", PointExtra{d8, false});
+             p = withExtra(std::move(p), "C", PointExtra{broken, true});
+             return p;
+         },
+         "Main;S;A;;1.00;;;;;;;;;0.0\n"
+         "Main;S;B;;1.00;2.00;3.00;;;;;D8;55.0;55.0\n"
+         "Main;S;C;;1.00;2.00;3.00;;;10.0;K1-DELTA (see L/R);;;\n"
+         "Main;S;C · K1-DELTA left;;0.60;2.00;3.00;;;5.0;K1-DELTA;Odd + ½ plate;4.8;9.8\n"
+         "Main;S;C · K1-DELTA right;;1.40;2.00;3.00;;;5.0;K1-DELTA;Odd + ½ plate;4.8;9.8\n"},
+        {"hook Z not finite on a plate",
+         [] {
+             Project p =
+                 withExtra(oneSource({testPickup("P", {1, 2, notANumber}, 8)}), "P", PointExtra{{}, true});
+             p.riggingHeight = 10;
+             return p;
+         },
+         "Main;S;P;;1.00;2.00;;10.00;;8.0;K1-DELTA (see L/R);;;\n"
+         "Main;S;P · K1-DELTA left;;0.60;2.00;;10.00;;4.0;K1-DELTA; + ½ plate;4.8;8.8\n"
+         "Main;S;P · K1-DELTA right;;1.40;2.00;;10.00;;4.0;K1-DELTA; + ½ plate;4.8;8.8\n"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(riggingPointsCSV(c.project()), header + c.body) << c.name;
+    }
+}
+
+TEST(RiggingPointsCSV, FormatNumberLeavesAbsentAndNonFiniteValuesEmpty) {
+    EXPECT_EQ(formatNumber(std::nullopt, 2), "");
+    EXPECT_EQ(formatNumber(notANumber, 2), "");
+    EXPECT_EQ(formatNumber(-inf, 1), "");
+    EXPECT_EQ(formatNumber(59.75, 1), "59.8");
+    EXPECT_EQ(formatNumber(-0.004, 2), "-0.00");
+}
+
+// A realistic project read back by an independent reader: 14 fields on every line, every
+// number column either empty or a plain decimal.
+TEST(RiggingPointsCSV, ARealProjectReadsBackAsFourteenFieldsPerLine) {
+    Project p = fullProject();
+    auto& sources = p.report.sources.edit();
+    sources.push_back(flownArray("Out;side \"L\"", {"ALL", "Delay"}, 6, 4));
+    sources.back().pickups.edit()[1].load = notANumber;
+    p.setExtra(sources.back().id(), "Front", PointExtra{testMotor("D8 \"fast\"; 1t", 58), true});
+    const std::string text = riggingPointsCSV(p);
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(text.back(), '\n');
+    EXPECT_NE(text.substr(0, 3), "\xEF\xBB\xBF");
+    EXPECT_EQ(text.find('\r'), std::string::npos);
+
+    const auto records = testing::readCsv(text);
+    ASSERT_TRUE(records.has_value());
+    std::size_t points = 0;
+    for (const Source& s : p.report.sources) points += s.pickups.size();
+    EXPECT_GT(records->size(), points + 1); // header, points and the plates' hang points
+    for (std::size_t r = 0; r < records->size(); ++r) {
+        const auto& fields = (*records)[r];
+        ASSERT_EQ(fields.size(), 14u) << "line " << r;
+        if (r == 0) continue;
+        for (std::size_t col : {4, 5, 6, 7, 8, 9, 12, 13}) {
+            const std::string& f = fields[col];
+            if (f.empty()) continue;
+            EXPECT_TRUE(parseDecimal(f).has_value() && std::isfinite(*parseDecimal(f)))
+                << "line " << r << " column " << col << ": " << f;
+            EXPECT_EQ(f.find_first_of("eE,"), std::string::npos) << f;
+        }
+        EXPECT_FALSE(fields[13].empty() && fields[10].find("(see L/R)") == std::string::npos) << "line " << r;
+    }
+    const auto& names = (*records)[records->size() - 1];
+    EXPECT_EQ(names[1], "Out;side \"L\"");
+}
+
+TEST(RiggingPointsCSV, ADecimalCommaLocaleChangesNothing) {
+    Project p = fullProject();
+    const std::string expected = riggingPointsCSV(p);
+    ASSERT_NE(expected.find("."), std::string::npos);
+    testing::DecimalCommaLocale locale;
+    if (!locale.active()) GTEST_SKIP() << "no locale with a decimal comma is available";
+    EXPECT_EQ(riggingPointsCSV(p), expected);
+}
+
+} // namespace
+} // namespace rig::app
