@@ -4,6 +4,7 @@
 #include "export/PageScheme.h"
 
 #include <QDesktopServices>
+#include <QEvent>
 #include <QVBoxLayout>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
@@ -104,10 +105,25 @@ void CrewWebView::setDocument(const CrewDoc& doc, bool split) {
     }
 }
 
+QString CrewWebView::colorScheme() const {
+    return palette().color(QPalette::Window).lightness() < 128 ? QStringLiteral("dark")
+                                                               : QStringLiteral("light");
+}
+
+void CrewWebView::applyColorScheme() {
+    if (loaded_) page_->runJavaScript("window.rigScheme && window.rigScheme('" + colorScheme() + "')");
+}
+
+void CrewWebView::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) applyColorScheme();
+}
+
 void CrewWebView::onLoadFinished(bool ok) {
     if (!ok) return;
     if (!loaded_) {
         loaded_ = true;
+        applyColorScheme();
         if (pending_) {
             const auto held = std::move(*pending_);
             pending_.reset();
@@ -118,7 +134,9 @@ void CrewWebView::onLoadFinished(bool ok) {
     }
     // The page was loaded again (reload, renderer restarted): it shows the document it was
     // built with, so bring it up to date.
-    if (page_->url() == url_) pushUpdate(page_, current_.first, current_.second);
+    if (page_->url() != url_) return;
+    applyColorScheme();
+    pushUpdate(page_, current_.first, current_.second);
 }
 
 } // namespace rig::app

@@ -57,12 +57,20 @@ public:
     // Where web links go; QDesktopServices by default.
     void setLinkOpener(LinkOpener opener);
 
+    // "dark" or "light": what the page is told to follow, from the widget's palette (WebEngine
+    // here does not see the desktop's colour scheme itself).
+    QString colorScheme() const;
+
 signals:
     // The page finished its first load.
     void loaded();
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     void onLoadFinished(bool ok);
+    void applyColorScheme();
 
     QWebEngineView* view_ = nullptr;
     CrewWebPage* page_ = nullptr;

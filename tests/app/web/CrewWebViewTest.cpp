@@ -4,6 +4,7 @@
 #include "export/PageScheme.h"
 #include "support/CrewTesting.h"
 
+#include <QPalette>
 #include <QSignalSpy>
 #include <QWebEngineView>
 
@@ -104,6 +105,22 @@ TEST(CrewWebViewWeb, WebLinksGoToTheBrowserAndThePageStays) {
     ASSERT_TRUE(waitFor([&] { return view.page()->url().fragment() == "here"; }));
     EXPECT_EQ(opened.size(), 3);
     EXPECT_EQ(view.page()->url().adjusted(QUrl::RemoveFragment), page);
+}
+
+TEST(CrewWebViewWeb, ThePageFollowsTheWindowsColourScheme) {
+    CrewWebView view(showCrewDoc(), false);
+    QPalette dark = view.palette();
+    dark.setColor(QPalette::Window, QColor(30, 30, 30));
+    view.setPalette(dark);
+    ASSERT_TRUE(waitFor([&] { return view.isLoaded(); }));
+    auto scheme = [&] { return runJs(*view.page(), "document.documentElement.dataset.scheme").toString(); };
+    EXPECT_TRUE(waitFor([&] { return scheme() == "dark"; }));
+    QPalette light = view.palette();
+    light.setColor(QPalette::Window, QColor(240, 240, 240));
+    view.setPalette(light);
+    EXPECT_TRUE(waitFor([&] { return scheme() == "light"; }));
+    EXPECT_EQ(runJs(*view.page(), "getComputedStyle(document.body).backgroundColor"),
+              QVariant("rgb(236, 238, 241)"));
 }
 
 TEST(CrewWebViewWeb, DrawsNoBackgroundOfItsOwnAndTakesNoDrops) {
