@@ -432,6 +432,24 @@ TEST_F(CrewLinkTest, ClosingTheSheetDropsItsLoad) {
     EXPECT_TRUE(kept.links().empty());
 }
 
+TEST_F(CrewLinkTest, ADeletionOutlivesTheSheet) {
+    FakePrompts prompts;
+    publish();
+    ExistingLinksSheet* sheet = openSheet();
+    ASSERT_NE(sheet, nullptr);
+    Fault slow;
+    slow.delay = std::chrono::milliseconds(400);
+    server.setFault(Route::Delete, slow);
+    prompts.answerDeletion(true);
+    sheet->rows()[0]->findChild<QToolButton*>(QStringLiteral("delete"))->click();
+    ASSERT_TRUE(waitFor([&] { return server.requests(Route::Delete).size() == 1; }));
+    const int lists = int(server.requests(Route::List).size());
+    sheet->close();
+    ASSERT_TRUE(waitFor([&] { return !store->project().share.has_value(); }));
+    QTest::qWait(100);
+    EXPECT_EQ(int(server.requests(Route::List).size()), lists); // no reload for a closed sheet
+}
+
 TEST_F(CrewLinkTest, EscapeClosesTheSheet) {
     ExistingLinksSheet* sheet = openSheet();
     ASSERT_NE(sheet, nullptr);
