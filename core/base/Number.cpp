@@ -24,6 +24,16 @@ bool isCSpace(char c) {
 } // namespace
 
 std::optional<double> parseDecimal(std::string_view text) {
+    // Plain decimals ("-12.5", ".5", "3e-2") through std::from_chars: correctly rounded like
+    // strtod, without the copy and the locale. Whatever it does not take whole (a leading
+    // "+", hex, "inf" and "nan", out of range, anything left over) goes to strtod.
+    const std::size_t digit = !text.empty() && text.front() == '-' ? 1 : 0;
+    if (digit < text.size() && ((text[digit] >= '0' && text[digit] <= '9') || text[digit] == '.')) {
+        double value = 0;
+        const char* end = text.data() + text.size();
+        const auto r = std::from_chars(text.data(), end, value, std::chars_format::general);
+        if (r.ec == std::errc() && r.ptr == end) return value;
+    }
     if (text.empty() || isCSpace(text.front()) || text.front() == '\0') return std::nullopt;
     std::string copy(text); // strtod needs a terminated string
     if (copy.find('\0') != std::string::npos) return std::nullopt;

@@ -1,6 +1,5 @@
 #include "import/DXFReader.h"
 #include "import/SideViewBuilder.h"
-#include "import/detail/DXFReaderDetail.h"
 
 #include "base/File.h"
 #include "model/RigError.h"
@@ -125,14 +124,16 @@ TEST(DXFReader, PairsAndLines) {
     EXPECT_EQ(odd[0].rotation, 0);
 
     // The first pair of a code counts; what is not a number is 0.
-    const DXFReader::detail::Codes codes = {{10, "1.5"}, {10, "2"},  {20, "x"},
-                                            {30, "1e3"}, {40, " 1"}, {-1, "7"}};
-    EXPECT_EQ(DXFReader::detail::value(10, codes), "1.5");
-    EXPECT_FALSE(DXFReader::detail::value(11, codes));
-    for (const auto& [code, expected] :
-         std::vector<std::pair<int, double>>{{10, 1.5}, {20, 0}, {30, 1000}, {40, 0}, {50, 0}})
-        EXPECT_EQ(DXFReader::detail::number(code, codes), expected) << code;
-    EXPECT_TRUE(std::isnan(DXFReader::detail::number(1, DXFReader::detail::Codes{{1, "nan"}})));
+    const auto pairs =
+        DXFReader::parseText("0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n2\n1_P\n0\nLINE\n10\n1.5\n10\n2\n"
+                             "20\nx\n30\n1e3\n11\n 1\n21\n-0x1p1\n31\nnan\n0\nENDBLK\n"
+                             "0\nINSERT\n2\n1_P\n0\nEOF\n");
+    ASSERT_EQ(pairs.size(), 1u);
+    ASSERT_EQ(pairs[0].segments.size(), 1u);
+    EXPECT_EQ(pairs[0].segments[0].first, XYZ(1.5, 0, 1000));
+    EXPECT_EQ(pairs[0].segments[0].second.x, 1);
+    EXPECT_EQ(pairs[0].segments[0].second.y, -2);
+    EXPECT_TRUE(std::isnan(pairs[0].segments[0].second.z));
 }
 
 TEST(DXFReader, BlockNames) {
