@@ -12,8 +12,11 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <memory>
 #include <numbers>
 #include <system_error>
 #include <unordered_map>
@@ -190,17 +193,23 @@ public:
         if (done_) return std::nullopt;
         std::size_t i = pos_;
         for (;;) {
-            for (; i < end_; ++i) {
+            i = nextCandidate(i);
+            if (i < end_) {
                 const auto c = static_cast<unsigned char>(data_[i]);
-                if (!kMayBreak[c]) continue;
-                if (!eof_ && end_ - i < 3 && (c == 0x0D || c >= 0xC2)) break; // needs what follows
-                std::size_t width = breakWidth(i);
-                if (width == 0) continue;
-                const std::string_view line(data_ + pos_, i - pos_);
-                pos_ = i + width;
-                return line;
-            }
-            if (eof_ && i >= end_) {
+                if (c == '\n') return take(i, 1);
+                if (kMayBreak[c]) {
+                    // CR, NEL, LS and PS need the bytes after them.
+                    if (eof_ || end_ - i >= 3 || (c != 0x0D && c < 0xC2)) {
+                        const std::size_t width = breakWidth(i);
+                        if (width > 0) return take(i, width);
+                        ++i;
+                        continue;
+                    }
+                } else {
+                    ++i;
+                    continue;
+                }
+            } else if (eof_) {
                 done_ = true;
                 return std::string_view(data_ + pos_, end_ - pos_);
             }
@@ -224,6 +233,30 @@ private:
     }();
     static constexpr std::size_t kChunk = 1 << 20;
 
+    std::string_view take(std::size_t i, std::size_t width) {
+        const std::string_view line(data_ + pos_, i - pos_);
+        pos_ = i + width;
+        return line;
+    }
+
+    // The first byte from `i` on that is a control character below 0x0E or not ASCII, eight
+    // bytes at a time; end_ when there is none.
+    std::size_t nextCandidate(std::size_t i) const {
+        constexpr std::uint64_t ones = 0x0101010101010101u, high = 0x8080808080808080u;
+        for (; i + 8 <= end_; i += 8) {
+            std::uint64_t w;
+            std::memcpy(&w, data_ + i, 8);
+            // Bytes below 0x0E (exact for the lowest one) or with the high bit set.
+            const std::uint64_t m = ((w - ones * 0x0E) & ~w & high) | (w & high);
+            if (m != 0) return i + static_cast<std::size_t>(std::countr_zero(m) / 8);
+        }
+        for (; i < end_; ++i) {
+            const auto c = static_cast<unsigned char>(data_[i]);
+            if (c < 0x0E || c >= 0x80) return i;
+        }
+        return end_;
+    }
+
     std::size_t breakWidth(std::size_t i) const {
         const auto at = [&](std::size_t k) { return k < end_ ? static_cast<unsigned char>(data_[k]) : 0u; };
         const unsigned c = at(i);
@@ -232,48 +265,70 @@ private:
         return at(i + 1) == 0x80 && (at(i + 2) & 0xFE) == 0xA8 ? 3 : 0;
     }
 
-    // Keeps the unread rest, appends the next piece of the file. False at a read failure or
-    // an ill-formed UTF-8 byte.
+    // Keeps the unread rest, appends the next piece of the file. False at an ill-formed
+    // UTF-8 byte; a failed read throws.
     bool refill() {
-        buf_.erase(0, pos_);
+        const std::size_t keep = size_ - pos_;
+        std::memmove(buf_.get(), buf_.get() + pos_, keep);
+        checked_ -= pos_;
+        size_ = keep;
         pos_ = 0;
-        raw_.resize(kChunk);
+        const std::size_t room = latin1_ ? kChunk / 2 : kChunk;
+        if (capacity_ - size_ < room * 2) grow(size_ + room * 2);
+        char* dst = buf_.get() + size_;
         ssize_t n;
         do {
-            n = ::read(fd_, raw_.data(), raw_.size());
+            n = ::read(fd_, dst, room);
         } while (n < 0 && errno == EINTR);
         if (n < 0) throw std::system_error(errno, std::generic_category(), readError_);
-        raw_.resize(static_cast<std::size_t>(n));
         if (n == 0) eof_ = true;
         if (latin1_) {
-            buf_ += decodeLatin1(raw_);
-        } else {
-            // A sequence cut at the end of the piece is checked with the next one.
-            std::string piece = std::move(carry_);
-            piece += raw_;
-            std::size_t cut = piece.size();
-            if (!eof_) {
-                std::size_t k = piece.size();
-                while (k > 0 && piece.size() - k < 3 &&
-                       (static_cast<unsigned char>(piece[k - 1]) & 0xC0) == 0x80)
-                    --k;
-                if (k > 0) {
-                    const auto lead = static_cast<unsigned char>(piece[k - 1]);
-                    const std::size_t len = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-                    if (k - 1 + len > piece.size()) cut = k - 1;
+            // In place from the back: each byte becomes one or two.
+            std::size_t out = static_cast<std::size_t>(n);
+            for (ssize_t k = 0; k < n; ++k) out += static_cast<unsigned char>(dst[k]) >> 7;
+            for (std::size_t k = static_cast<std::size_t>(n), o = out; k-- > 0;) {
+                const auto c = static_cast<unsigned char>(dst[k]);
+                if (c < 0x80) {
+                    dst[--o] = static_cast<char>(c);
+                } else {
+                    dst[--o] = static_cast<char>(0x80 | (c & 0x3F));
+                    dst[--o] = static_cast<char>(0xC0 | (c >> 6));
                 }
             }
-            carry_ = piece.substr(cut);
-            piece.resize(cut);
-            if (!isValidUtf8(piece)) {
+            size_ += out;
+            checked_ = size_;
+        } else {
+            size_ += static_cast<std::size_t>(n);
+            // A sequence cut at the end of the piece is checked with the next one.
+            std::size_t cut = size_;
+            if (!eof_) {
+                std::size_t k = size_;
+                while (k > checked_ && size_ - k < 3 &&
+                       (static_cast<unsigned char>(buf_[k - 1]) & 0xC0) == 0x80)
+                    --k;
+                if (k > checked_) {
+                    const auto lead = static_cast<unsigned char>(buf_[k - 1]);
+                    const std::size_t len = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+                    if (k - 1 + len > size_) cut = k - 1;
+                }
+            }
+            if (!isValidUtf8(std::string_view(buf_.get() + checked_, cut - checked_))) {
                 invalid_ = true;
                 return false;
             }
-            buf_ += piece;
+            checked_ = cut;
         }
-        data_ = buf_.data();
-        end_ = buf_.size();
+        data_ = buf_.get();
+        // Bytes not yet checked stay out of reach until the next piece completes them.
+        end_ = checked_;
         return true;
+    }
+
+    void grow(std::size_t capacity) {
+        std::unique_ptr<char[]> bigger(new char[capacity]);
+        if (size_ > 0) std::memcpy(bigger.get(), buf_.get(), size_);
+        buf_ = std::move(bigger);
+        capacity_ = capacity;
     }
 
     const char* data_ = nullptr;
@@ -285,9 +340,10 @@ private:
     bool latin1_ = false;
     bool invalid_ = false;
     std::string readError_;
-    std::string buf_;
-    std::string raw_;
-    std::string carry_;
+    std::unique_ptr<char[]> buf_;
+    std::size_t capacity_ = 0;
+    std::size_t size_ = 0;    // bytes in buf_
+    std::size_t checked_ = 0; // bytes of buf_ known to be well-formed
 };
 
 // Reads the pairs and keeps of each entity only what the sources need, converted to

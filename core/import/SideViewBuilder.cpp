@@ -211,19 +211,28 @@ std::vector<std::vector<XYZ>> bodiesOf(const Vertices& v) {
     std::vector<std::optional<K>> keys;
     keys.reserve(v.points.size());
     for (const XYZ& p : v.points) keys.push_back(key(p));
-    // The key number of each distinct point, once it is part of a segment with two keys.
+    // The key number of each distinct point, once it is part of a segment with two keys;
+    // key numbers by key in an open-addressing table (a vertex per key, first come).
     std::vector<std::size_t> numberOf(v.points.size(), none);
-    std::unordered_map<K, std::size_t, KHash> numbers;
+    std::size_t capacity = 16;
+    while (capacity < v.points.size() * 2) capacity <<= 1;
+    std::vector<std::size_t> table(capacity, none);
+    std::vector<K> vertexKeys;
     std::vector<XYZ> vertices;
     std::vector<std::size_t> parent;
+    const KHash hash;
     auto vertex = [&](std::uint32_t id) {
         if (numberOf[id] != none) return numberOf[id];
-        auto [it, added] = numbers.try_emplace(*keys[id], vertices.size());
-        if (added) {
+        const K& k = *keys[id];
+        std::size_t i = hash(k) & (capacity - 1);
+        while (table[i] != none && !(vertexKeys[table[i]] == k)) i = (i + 1) & (capacity - 1);
+        if (table[i] == none) {
+            table[i] = vertices.size();
+            vertexKeys.push_back(k);
             vertices.push_back(v.points[id]);
-            parent.push_back(it->second);
+            parent.push_back(table[i]);
         }
-        return numberOf[id] = it->second;
+        return numberOf[id] = table[i];
     };
     auto find = [&](std::size_t x) {
         std::size_t root = x;
@@ -242,11 +251,14 @@ std::vector<std::vector<XYZ>> bodiesOf(const Vertices& v) {
     }
     // Bodies in order of their first vertex.
     std::vector<std::vector<XYZ>> result;
-    std::unordered_map<std::size_t, std::size_t> bodyOfRoot;
+    std::vector<std::size_t> bodyOfRoot(vertices.size(), none);
     for (std::size_t x = 0; x < vertices.size(); ++x) {
-        auto [it, added] = bodyOfRoot.try_emplace(find(x), result.size());
-        if (added) result.emplace_back();
-        result[it->second].push_back(vertices[x]);
+        std::size_t& body = bodyOfRoot[find(x)];
+        if (body == none) {
+            body = result.size();
+            result.emplace_back();
+        }
+        result[body].push_back(vertices[x]);
     }
     return result;
 }
@@ -260,7 +272,7 @@ std::vector<std::vector<XYZ>> bodies(const std::vector<Segment>& segments) {
 } // namespace detail
 
 std::vector<Point> hull(std::vector<Point> points) {
-    std::sort(points.begin(), points.end());
+    if (!std::is_sorted(points.begin(), points.end())) std::sort(points.begin(), points.end());
     if (points.size() < 3) return points;
     std::vector<Point> lower;
     for (const Point& p : points) {
@@ -302,15 +314,16 @@ private:
 std::vector<std::vector<Point>> bodyHullsLargestFirst(const std::vector<std::vector<XYZ>>& bodies,
                                                       const SideProjection& project) {
     std::vector<std::vector<Point>> hulls;
+    std::vector<Point> pts;
     for (const auto& body : bodies) {
-        std::vector<Point> pts;
-        pts.reserve(body.size());
+        pts.clear();
         for (const XYZ& p : body) {
             if (auto q = project(p)) pts.push_back(*q);
         }
         std::sort(pts.begin(), pts.end());
         pts.erase(std::unique(pts.begin(), pts.end()), pts.end());
-        auto h = hull(std::move(pts));
+        if (pts.size() < 3) continue; // no hull of three points
+        auto h = hull(pts);
         if (h.size() >= 3) hulls.push_back(std::move(h));
     }
     std::vector<Wide> areas;
