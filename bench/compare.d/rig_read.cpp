@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 
 int main(int argc, char** argv) {
     if (argc != 3) {
@@ -16,13 +17,13 @@ int main(int argc, char** argv) {
     }
     try {
         if (std::strcmp(argv[1], "pdf") == 0) {
-            const rig::Report report = rig::ReportParser::parse(argv[2]);
+            const rig::Report report = rig::ReportParser::parse(std::filesystem::path(argv[2]));
             std::size_t pickups = 0;
             for (const rig::Source& s : report.sources) pickups += s.pickups.size();
             std::printf("%zu sources, %zu pickups\n", report.sources.size(), pickups);
             return 0;
         }
-        const std::vector<rig::DXFSource> sources = rig::DXFReader::parse(argv[2]);
+        const std::vector<rig::DXFSource> sources = rig::DXFReader::parse(std::filesystem::path(argv[2]));
         rig::Project project;
         auto& list = project.report.sources.edit();
         for (const rig::DXFSource& d : sources) {

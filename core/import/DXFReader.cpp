@@ -231,7 +231,7 @@ private:
         t[0xC2] = t[0xE2] = true;
         return t;
     }();
-    static constexpr std::size_t kChunk = 1 << 20;
+    static constexpr std::size_t kChunk = 1 << 18;
 
     std::string_view take(std::size_t i, std::size_t width) {
         const std::string_view line(data_ + pos_, i - pos_);

@@ -206,7 +206,13 @@ std::optional<K> key(const XYZ& p) {
 namespace {
 
 // Connected sets of segments by vertex key, as bodies() describes.
-std::vector<std::vector<XYZ>> bodiesOf(const Vertices& v) {
+// The bodies one after the other, each from its offset up to the next one's.
+struct Bodies {
+    std::vector<XYZ> points;
+    std::vector<std::size_t> starts; // one per body, then the end
+};
+
+Bodies bodiesOf(const Vertices& v) {
     constexpr std::size_t none = std::numeric_limits<std::size_t>::max();
     std::vector<std::optional<K>> keys;
     keys.reserve(v.points.size());
@@ -250,23 +256,37 @@ std::vector<std::vector<XYZ>> bodiesOf(const Vertices& v) {
         if (ra != rb) parent[ra] = rb;
     }
     // Bodies in order of their first vertex.
-    std::vector<std::vector<XYZ>> result;
+    // Bodies in order of their first vertex: count each body's vertices, then place them.
     std::vector<std::size_t> bodyOfRoot(vertices.size(), none);
+    std::vector<std::size_t> bodyOf(vertices.size());
+    Bodies result;
     for (std::size_t x = 0; x < vertices.size(); ++x) {
         std::size_t& body = bodyOfRoot[find(x)];
         if (body == none) {
-            body = result.size();
-            result.emplace_back();
+            body = result.starts.size();
+            result.starts.push_back(0);
         }
-        result[body].push_back(vertices[x]);
+        bodyOf[x] = body;
+        ++result.starts[body];
     }
+    std::size_t offset = 0;
+    for (std::size_t& start : result.starts) offset += std::exchange(start, offset);
+    result.starts.push_back(offset);
+    std::vector<std::size_t> next(result.starts.begin(), result.starts.end() - 1);
+    result.points.resize(vertices.size());
+    for (std::size_t x = 0; x < vertices.size(); ++x) result.points[next[bodyOf[x]]++] = vertices[x];
     return result;
 }
 
 } // namespace
 
 std::vector<std::vector<XYZ>> bodies(const std::vector<Segment>& segments) {
-    return bodiesOf(distinctVertices(segments));
+    const Bodies flat = bodiesOf(distinctVertices(segments));
+    std::vector<std::vector<XYZ>> result;
+    for (std::size_t b = 0; b + 1 < flat.starts.size(); ++b)
+        result.emplace_back(flat.points.begin() + static_cast<std::ptrdiff_t>(flat.starts[b]),
+                            flat.points.begin() + static_cast<std::ptrdiff_t>(flat.starts[b + 1]));
+    return result;
 }
 
 } // namespace detail
@@ -311,13 +331,14 @@ private:
 };
 
 // The side hull of every body with an area, largest first (equal areas keep body order).
-std::vector<std::vector<Point>> bodyHullsLargestFirst(const std::vector<std::vector<XYZ>>& bodies,
+std::vector<std::vector<Point>> bodyHullsLargestFirst(const detail::Bodies& bodies,
                                                       const SideProjection& project) {
     std::vector<std::vector<Point>> hulls;
     std::vector<Point> pts;
-    for (const auto& body : bodies) {
+    for (std::size_t b = 0; b + 1 < bodies.starts.size(); ++b) {
         pts.clear();
-        for (const XYZ& p : body) {
+        for (std::size_t k = bodies.starts[b]; k < bodies.starts[b + 1]; ++k) {
+            const XYZ& p = bodies.points[k];
             if (auto q = project(p)) pts.push_back(*q);
         }
         std::sort(pts.begin(), pts.end());
