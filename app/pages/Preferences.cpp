@@ -54,6 +54,9 @@ struct StartupAppearance {
     QString styleName;
     QPalette palette;
     QPalette toolTipPalette;
+    // Until light or dark is chosen the start-up look is left alone, so the application
+    // palette is never fixed and keeps following the desktop.
+    bool changed = false;
 };
 
 std::optional<StartupAppearance>& startup() {
@@ -135,6 +138,8 @@ void applyAppearance(Appearance appearance) {
     captureStartupAppearance();
     switch (appearance) {
     case Appearance::system:
+        if (!startup()->changed) break;
+        startup()->changed = false;
         useStyle(startup()->styleName);
         QApplication::setPalette(startup()->palette);
         QToolTip::setPalette(startup()->toolTipPalette);
@@ -142,6 +147,7 @@ void applyAppearance(Appearance appearance) {
     case Appearance::light:
     case Appearance::dark: {
         const QPalette palette = appearance == Appearance::light ? lightPalette() : darkPalette();
+        startup()->changed = true;
         useStyle(QStringLiteral("Fusion"));
         QApplication::setPalette(palette);
         QToolTip::setPalette(palette);
