@@ -2,6 +2,7 @@
 #include "import/SideViewBuilder.h"
 
 #include "base/File.h"
+#include "base/Text.h"
 #include "model/RigError.h"
 
 #include "support/ImportTesting.h"
@@ -77,6 +78,21 @@ TEST(DXFReader, EveryLineEndAndLatin1) {
     }
     expectTwoSources(DXFReader::parse(dir.write("latin1.dxf", twoSources("\r\n", "Sub_B\xFChne"))),
                      "Sub B\u00FChne");
+    // Files larger than the reader's pieces: every line end, and a Latin-1 byte at the end
+    // that makes the whole file Latin-1 (where an LS is no line break any more).
+    for (const std::string eol : {"\r\n", "\n", "\r", "\u2028"}) {
+        const std::string big = test::arrayExport(30, 120, eol);
+        ASSERT_GT(big.size(), 2u << 18); // more than two pieces
+        EXPECT_EQ(DXFReader::parse(dir.write("big.dxf", big)).size(), 30u);
+        const auto fromFile = DXFReader::parse(dir.write("big.dxf", big + "\xB5"));
+        const auto fromText = DXFReader::parseText(decodeLatin1(big + "\xB5"));
+        EXPECT_EQ(fromFile.size(), eol.size() == 3 ? 0u : 30u);
+        ASSERT_EQ(fromFile.size(), fromText.size());
+        for (std::size_t i = 0; i < fromFile.size(); ++i) {
+            EXPECT_EQ(fromFile[i].segments, fromText[i].segments);
+            EXPECT_EQ(fromFile[i].pickups, fromText[i].pickups);
+        }
+    }
     // A path held as text is still a path; a failed read names the file and keeps the reason.
     expectTwoSources(DXFReader::parse((dir.path() / "arrays.dxf").string()));
     for (const auto& [path, reason] : std::vector<std::pair<std::filesystem::path, std::errc>>{
