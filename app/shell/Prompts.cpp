@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 
 namespace rig::app {
@@ -99,6 +101,33 @@ void QtPrompts::showAlert(const QString& text) {
     setPlainTexts(box, QStringLiteral("Quorvane Rig"), text);
     box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     box.exec();
+}
+
+std::optional<QString> QtPrompts::chooseExportSaveFile(const ExportSave& request) {
+    QFileDialog dialog(dialogParent(), QString(), request.directory, request.nameFilter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    dialog.selectFile(request.directory.isEmpty() ? request.fileName
+                                                  : QDir(request.directory).filePath(request.fileName));
+    QPointer<QWidget> accessory = request.accessory;
+    QWidget* accessoryParent = accessory ? accessory->parentWidget() : nullptr;
+    if (accessory) {
+        // Only Qt's own dialog can hold extra controls.
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+            grid->addWidget(accessory, grid->rowCount(), 0, 1, grid->columnCount());
+        }
+        accessory->show();
+    }
+    const bool chosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+    // Give the accessory back before the dialog and its children go.
+    if (accessory) {
+        accessory->hide();
+        accessory->setParent(accessoryParent);
+    }
+    if (!chosen) return std::nullopt;
+    return dialog.selectedFiles().constFirst();
 }
 
 Prompts& prompts() {

@@ -7,6 +7,8 @@
 
 #include <optional>
 
+class QWidget;
+
 namespace rig::app {
 
 class Prompts {
@@ -39,6 +41,19 @@ public:
 
     // The program's alert: titled "Quorvane Rig", one "OK" button, `text` shown as plain text.
     virtual void showAlert(const QString& text) = 0;
+
+    // The save panel of an export, proposing `fileName` in `directory` (empty: no preference),
+    // listing files of `nameFilter` and adding `defaultSuffix` to a name typed without one.
+    // `accessory` (may be null) is shown below the file list while the panel is open and stays
+    // the caller's. Absent when cancelled.
+    struct ExportSave {
+        QString directory;
+        QString fileName;
+        QString nameFilter;
+        QString defaultSuffix;
+        QWidget* accessory = nullptr;
+    };
+    virtual std::optional<QString> chooseExportSaveFile(const ExportSave& request) = 0;
 };
 
 // The dialogs of the running program: QMessageBox and QFileDialog on the active window.
@@ -50,6 +65,7 @@ public:
     RestoreAnswer askToRestore(const QString& message, const QString& detail) override;
     QStringList chooseFilesToImport(const QString& directory, const QString& message) override;
     void showAlert(const QString& text) override;
+    std::optional<QString> chooseExportSaveFile(const ExportSave& request) override;
 };
 
 // The file-panel filter of project documents.

@@ -3,22 +3,23 @@
 #include "base/File.h"
 #include "base/Number.h"
 #include "base/Text.h"
+#include "import/detail/PDFPages.h"
+#include "import/detail/PDFTextDetail.h"
 #include "model/RigError.h"
 
 // qpdf 11 API without the PointerHolder compatibility layer.
 #define POINTERHOLDER_TRANSITION 4
-#include <qpdf/Pipeline.hh>
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFLogger.hh>
-#include <qpdf/QPDFObjectHandle.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
-#include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/Buffer.hh>
+#include <qpdf/BufferInputSource.hh>
+#include <qpdf/QPDFTokenizer.hh>
 
+#include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
 #include <exception>
-#include <functional>
 #include <memory>
-#include <set>
 #include <stdexcept>
 #include <utility>
 
@@ -35,6 +36,10 @@ PDFRect PDFRect::standardized(double x, double y, double width, double height) {
     }
     return PDFRect{x, y, width, height};
 }
+
+} // namespace rig
+
+namespace rig::PDFText {
 
 namespace {
 
@@ -98,72 +103,262 @@ std::string decodeUTF16BE(std::string_view bytes) {
     return out;
 }
 
+using detail::State;
+
+// An operand as the page scanner needs it: a number, a string's bytes, the strings directly
+// inside an array, or anything else.
+struct Operand {
+    enum class Kind : unsigned char { other, number, string, array };
+    Kind kind = Kind::other;
+    double number = 0;
+    std::string bytes;
+    std::vector<std::string> strings;
+};
+
 // The operands given to the next operator, last on top. No handler takes more than six, so
 // only the topmost few are kept: a stream of millions of stray operands costs no memory.
+// The slots are reused, so their strings keep their capacity.
 class Operands {
 public:
-    void push(QPDFObjectHandle h) {
+    // The slot for a new top operand; the oldest one goes when all are in use.
+    Operand& push() {
         if (size_ == kKeep) {
-            for (std::size_t i = 1; i < kKeep; ++i) slots_[i - 1] = std::move(slots_[i]);
+            start_ = (start_ + 1) % kKeep;
             --size_;
         }
-        slots_[size_++] = std::move(h);
+        Operand& o = slots_[(start_ + size_++) % kKeep];
+        o.kind = Operand::Kind::other;
+        return o;
     }
-    // Takes the top operand; none when the stack is empty.
-    std::optional<QPDFObjectHandle> pop() {
-        if (size_ == 0) return std::nullopt;
-        return std::move(slots_[--size_]);
+    // Takes the top operand; none when the stack is empty. Valid until the next push.
+    const Operand* pop() {
+        if (size_ == 0) return nullptr;
+        return &slots_[(start_ + --size_) % kKeep];
     }
-    void clear() {
-        for (std::size_t i = 0; i < size_; ++i) slots_[i] = QPDFObjectHandle();
-        size_ = 0;
-    }
+    void clear() { size_ = 0; }
 
 private:
     static constexpr std::size_t kKeep = 8;
-    std::array<QPDFObjectHandle, kKeep> slots_;
+    std::array<Operand, kKeep> slots_;
+    std::size_t start_ = 0;
     std::size_t size_ = 0;
 };
 
-std::optional<double> numberOf(QPDFObjectHandle& h) {
-    if (h.isInteger()) return static_cast<double>(h.getIntValue());
-    // Reals keep their source text; read it without the process locale.
-    if (h.isReal()) return parseDecimal(h.getRealValue());
-    return std::nullopt;
+// An integer as qpdf reads it (strtoll); beyond 64 bits it stops the page, as it stops qpdf.
+double integerValue(const std::string& text) {
+    std::size_t i = text.empty() || (text[0] != '-' && text[0] != '+') ? 0 : 1;
+    const std::size_t digits = text.size() - i;
+    if (digits >= 1 && digits <= 18) {
+        std::int64_t v = 0;
+        for (; i < text.size(); ++i) {
+            const char c = text[i];
+            if (c < '0' || c > '9') break;
+            v = v * 10 + (c - '0');
+        }
+        if (i == text.size()) return static_cast<double>(text[0] == '-' ? -v : v);
+    }
+    errno = 0;
+    const long long v = std::strtoll(text.c_str(), nullptr, 10);
+    if (errno == ERANGE) throw std::range_error("integer out of range");
+    return static_cast<double>(v);
 }
 
-class PageScanner : public QPDFObjectHandle::ParserCallbacks {
-public:
-    explicit PageScanner(PDFText::State& state) : s_(state) {}
+// What qpdf's content-stream parser makes of the next top-level object.
+struct Parsed {
+    enum class Kind { end, null, other, integer, real, string, array, op };
+    Kind kind = Kind::end;
+};
 
-    void handleObject(QPDFObjectHandle obj) override {
-        if (obj.isOperator()) {
-            run(obj.getOperatorValue());
+// Reads a page's content with qpdf's tokenizer and follows qpdf's content-stream parser
+// (QPDFParser in content-stream mode) object by object: the same objects in the same
+// places, including its recovery from damage (unbalanced brackets, too deep nesting, too
+// many errors in a row), but without building an object for every token.
+class PageScanner {
+public:
+    PageScanner(std::string_view content, State& state)
+        : buffer_(reinterpret_cast<unsigned char*>(const_cast<char*>(content.data())), content.size()),
+          input_(std::make_shared<BufferInputSource>("page content", &buffer_)), length_(content.size()),
+          s_(state) {
+        tokenizer_.allowEOF();
+    }
+
+    void run() {
+        while (static_cast<std::size_t>(input_->tell()) < length_) {
+            token_ = tokenizer_.readToken(input_, "content", true);
+            const Parsed::Kind kind = parseObject();
+            if (kind == Parsed::Kind::end) return;
+            if (kind != Parsed::Kind::op) {
+                pushOperand(kind);
+                continue;
+            }
+            const std::string op = token_.getValue();
+            runOperator(op);
             operands_.clear();
-        } else {
-            operands_.push(std::move(obj));
+            if (op == "ID") skipInlineImage();
         }
     }
-    void handleEOF() override {}
 
 private:
+    enum class St { top, start, array, dictionary, stop, eof };
+
+    // Parses one object starting with the token in token_. On return token_ holds the
+    // object's last token; the strings directly inside a top-level array are in strings_.
+    Parsed::Kind parseObject() {
+        stack_.assign(1, St::top);
+        strings_.clear();
+        int badCount = 0;
+        int goodCount = 0;
+        for (bool first = true;; first = false) {
+            if (!first) token_ = tokenizer_.readToken(input_, "content", true);
+            St state = stack_.back();
+            bool bad = false;
+            bool isNull = false;
+            Parsed::Kind kind = Parsed::Kind::other;
+            switch (token_.getType()) {
+            case QPDFTokenizer::tt_eof:
+                bad = true;
+                state = St::eof;
+                break;
+            case QPDFTokenizer::tt_array_close:
+                if (state == St::array) {
+                    state = St::stop;
+                } else {
+                    bad = true;
+                    isNull = true;
+                }
+                break;
+            case QPDFTokenizer::tt_dict_close:
+                if (state == St::dictionary) {
+                    state = St::stop;
+                } else {
+                    bad = true;
+                    isNull = true;
+                }
+                break;
+            case QPDFTokenizer::tt_array_open:
+            case QPDFTokenizer::tt_dict_open:
+                if (stack_.size() > 500) {
+                    bad = true;
+                    isNull = true;
+                    state = St::top;
+                } else {
+                    state = St::start;
+                    stack_.push_back(token_.getType() == QPDFTokenizer::tt_array_open ? St::array
+                                                                                      : St::dictionary);
+                }
+                break;
+            case QPDFTokenizer::tt_bool:
+            case QPDFTokenizer::tt_name:
+                break;
+            case QPDFTokenizer::tt_null:
+                isNull = true;
+                break;
+            case QPDFTokenizer::tt_integer:
+                integer_ = integerValue(token_.getValue());
+                kind = Parsed::Kind::integer;
+                break;
+            case QPDFTokenizer::tt_real:
+                kind = Parsed::Kind::real;
+                break;
+            case QPDFTokenizer::tt_string:
+                kind = Parsed::Kind::string;
+                break;
+            case QPDFTokenizer::tt_word:
+                kind = Parsed::Kind::op;
+                break;
+            default: // bad tokens, braces and anything unexpected read as null
+                bad = true;
+                isNull = true;
+                break;
+            }
+
+            if (bad) {
+                ++badCount;
+                goodCount = 0;
+            } else if (++goodCount > 3) {
+                badCount = 0;
+            }
+            if (badCount > 5) {
+                state = St::top; // qpdf gives up on the object
+                isNull = true;
+            }
+
+            switch (state) {
+            case St::eof:
+                return Parsed::Kind::end;
+            case St::array:
+            case St::dictionary:
+                // Only the strings directly inside a top-level array are ever used.
+                if (!isNull && kind == Parsed::Kind::string && stack_.size() == 2 && state == St::array)
+                    strings_.push_back(token_.getValue());
+                break;
+            case St::top:
+                return isNull ? Parsed::Kind::null : kind;
+            case St::start:
+                break;
+            case St::stop: {
+                const St closed = stack_.back();
+                stack_.pop_back();
+                if (stack_.back() == St::top)
+                    return closed == St::array ? Parsed::Kind::array : Parsed::Kind::other;
+                break;
+            }
+            }
+        }
+    }
+
+    void pushOperand(Parsed::Kind kind) {
+        Operand& o = operands_.push();
+        switch (kind) {
+        case Parsed::Kind::integer:
+            o.kind = Operand::Kind::number;
+            o.number = integer_;
+            break;
+        case Parsed::Kind::real:
+            // Reals keep their source text; read it without the process locale.
+            if (auto v = parseDecimal(token_.getValue())) {
+                o.kind = Operand::Kind::number;
+                o.number = *v;
+            }
+            break;
+        case Parsed::Kind::string:
+            o.kind = Operand::Kind::string;
+            o.bytes = token_.getValue();
+            break;
+        case Parsed::Kind::array:
+            o.kind = Operand::Kind::array;
+            o.strings.swap(strings_);
+            break;
+        default:
+            break;
+        }
+    }
+
+    // After ID: the byte that ended the operator, then the image data up to EI, which
+    // counts as one operand.
+    void skipInlineImage() {
+        char ch;
+        input_->read(&ch, 1);
+        tokenizer_.expectInlineImage(input_);
+        token_ = tokenizer_.readToken(input_, "content", true);
+        if (token_.getType() != QPDFTokenizer::tt_bad) operands_.push();
+    }
+
     std::optional<double> popNumber() {
-        auto h = operands_.pop();
-        if (!h) return std::nullopt;
-        return numberOf(*h);
+        const Operand* o = operands_.pop();
+        if (!o || o->kind != Operand::Kind::number) return std::nullopt;
+        return o->number;
     }
     double popNumberOrZero() { return popNumber().value_or(0.0); }
 
-    void show(std::string text) {
-        s_.raw.push_back(PDFText::State::Shown{s_.lineX, s_.lineY, std::move(text)});
-    }
+    void show(std::string text) { s_.raw.push_back(State::Shown{s_.lineX, s_.lineY, std::move(text)}); }
 
     void showString() {
-        auto h = operands_.pop();
-        if (h && h->isString()) show(PDFText::decodeString(h->getStringValue()));
+        const Operand* o = operands_.pop();
+        if (o && o->kind == Operand::Kind::string) show(decodeString(o->bytes));
     }
 
-    void run(const std::string& op) {
+    void runOperator(const std::string& op) {
         if (op == "Tj") {
             showString();
         } else if (op == "Td" || op == "TD") {
@@ -174,14 +369,10 @@ private:
             s_.lineY += *ty;
             if (op == "TD") s_.leading = -*ty;
         } else if (op == "TJ") {
-            auto h = operands_.pop();
-            if (!h || !h->isArray()) return;
+            const Operand* o = operands_.pop();
+            if (!o || o->kind != Operand::Kind::array) return;
             std::string joined;
-            const int n = h->getArrayNItems();
-            for (int i = 0; i < n; ++i) {
-                QPDFObjectHandle e = h->getArrayItem(i);
-                if (e.isString()) joined += PDFText::decodeString(e.getStringValue());
-            }
+            for (const std::string& bytes : o->strings) joined += decodeString(bytes);
             show(std::move(joined));
         } else if (op == "re") {
             double hgt = popNumberOrZero();
@@ -207,148 +398,175 @@ private:
         }
     }
 
-    PDFText::State& s_;
+    Buffer buffer_;
+    std::shared_ptr<InputSource> input_;
+    std::size_t length_;
+    QPDFTokenizer tokenizer_;
+    QPDFTokenizer::Token token_;
+    std::vector<St> stack_;
+    std::vector<std::string> strings_;
+    double integer_ = 0;
     Operands operands_;
+    State& s_;
 };
 
-// Collects a page's decoded content, refusing more than the limit (a compression bomb
-// would otherwise take all memory before a single operator is seen).
-class BoundedSink : public Pipeline {
+// A rectangle that can hold a probe point at all: small enough and not empty.
+bool isCandidate(const PDFRect& r) {
+    return r.height < 30 && r.width < 300 && r.minX() < r.maxX() && r.minY() < r.maxY();
+}
+
+// Stabbing queries "the candidate of least (area, drawing order) containing the point",
+// answered for all probes at once: a sweep along x with the active rectangles in a segment
+// tree over the y edges, each node holding a heap of the rectangles that cover it whole.
+// Removed rectangles leave their heaps lazily. O((R + P) log^2 R) time, O(R log R) memory.
+class CellSweep {
 public:
-    BoundedSink(std::string& out, std::size_t limit)
-        : Pipeline("page content", nullptr), out_(out), limit_(limit) {}
-    void write(unsigned char const* data, size_t len) override {
-        if (len > limit_ - out_.size()) throw std::length_error("page content too large");
-        out_.append(reinterpret_cast<const char*>(data), len);
+    CellSweep(const std::vector<PDFRect>& rects, std::vector<std::uint32_t> cand)
+        : rects_(rects), cand_(std::move(cand)) {
+        for (std::uint32_t c : cand_) {
+            ys_.push_back(rects_[c].minY());
+            ys_.push_back(rects_[c].maxY());
+            area_.push_back(rects_[c].width * rects_[c].height);
+        }
+        std::sort(ys_.begin(), ys_.end());
+        ys_.erase(std::unique(ys_.begin(), ys_.end()), ys_.end());
+        m_ = ys_.size() - 1;
+        lo_.reserve(cand_.size());
+        hi_.reserve(cand_.size());
+        std::vector<std::uint32_t> count(2 * m_, 0);
+        for (std::uint32_t c : cand_) {
+            lo_.push_back(yIndex(rects_[c].minY()));
+            hi_.push_back(yIndex(rects_[c].maxY()));
+            cover(lo_.back(), hi_.back(), [&](std::size_t node) { ++count[node]; });
+        }
+        offset_.resize(2 * m_ + 1, 0);
+        for (std::size_t v = 0; v < 2 * m_; ++v) offset_[v + 1] = offset_[v] + count[v];
+        heap_.resize(offset_.back());
+        size_.assign(2 * m_, 0);
+        dead_.assign(cand_.size(), false);
     }
-    void finish() override {}
+
+    void run(const std::vector<State::Shown>& shown, std::vector<std::optional<PDFRect>>& out) {
+        struct Event {
+            double x;
+            int type; // 0 remove, 1 insert, 2 probe: at one x, removals and insertions go first
+            std::uint32_t id;
+        };
+        std::vector<Event> events;
+        events.reserve(cand_.size() * 2 + shown.size());
+        for (std::uint32_t i = 0; i < cand_.size(); ++i) {
+            events.push_back({rects_[cand_[i]].minX(), 1, i});
+            events.push_back({rects_[cand_[i]].maxX(), 0, i});
+        }
+        for (std::uint32_t p = 0; p < shown.size(); ++p) {
+            const double px = shown[p].x + 1;
+            const double py = shown[p].y + 3;
+            if (std::isfinite(px) && std::isfinite(py)) events.push_back({px, 2, p});
+        }
+        std::sort(events.begin(), events.end(), [](const Event& a, const Event& b) {
+            if (a.x != b.x) return a.x < b.x;
+            return a.type < b.type;
+        });
+        for (const Event& e : events) {
+            if (e.type == 0) {
+                dead_[e.id] = true;
+            } else if (e.type == 1) {
+                cover(lo_[e.id], hi_[e.id], [&](std::size_t node) {
+                    std::uint32_t* h = &heap_[offset_[node]];
+                    h[size_[node]++] = e.id;
+                    std::push_heap(h, h + size_[node], after_);
+                });
+            } else if (auto best = query(shown[e.id].y + 3)) {
+                out[e.id] = rects_[cand_[*best]];
+            }
+        }
+    }
 
 private:
-    std::string& out_;
-    std::size_t limit_;
+    std::uint32_t yIndex(double y) const {
+        return static_cast<std::uint32_t>(std::lower_bound(ys_.begin(), ys_.end(), y) - ys_.begin());
+    }
+
+    // The nodes that together cover the elementary intervals [l, r) exactly once.
+    template <class F>
+    void cover(std::size_t l, std::size_t r, F&& f) const {
+        for (l += m_, r += m_; l < r; l >>= 1, r >>= 1) {
+            if (l & 1) f(l++);
+            if (r & 1) f(--r);
+        }
+    }
+
+    std::optional<std::uint32_t> query(double py) {
+        const auto it = std::upper_bound(ys_.begin(), ys_.end(), py);
+        if (it == ys_.begin() || it == ys_.end()) return std::nullopt;
+        std::optional<std::uint32_t> best;
+        for (std::size_t node = static_cast<std::size_t>(it - ys_.begin()) - 1 + m_; node >= 1; node >>= 1) {
+            std::uint32_t* h = &heap_[offset_[node]];
+            std::uint32_t& n = size_[node];
+            while (n > 0 && dead_[h[0]]) std::pop_heap(h, h + n--, after_);
+            if (n > 0 && (!best || after_(*best, h[0]))) best = h[0];
+        }
+        return best;
+    }
+
+    const std::vector<PDFRect>& rects_;
+    std::vector<std::uint32_t> cand_;
+    std::vector<double> area_;
+    std::vector<double> ys_;
+    std::size_t m_ = 0;
+    std::vector<std::uint32_t> lo_, hi_;
+    std::vector<std::size_t> offset_;
+    std::vector<std::uint32_t> heap_;
+    std::vector<std::uint32_t> size_;
+    std::vector<bool> dead_;
+    // Heap order: the least area on top, the earliest drawn on equal areas.
+    struct After {
+        const std::vector<double>* area;
+        bool operator()(std::uint32_t a, std::uint32_t b) const {
+            const double x = (*area)[a], y = (*area)[b];
+            return x > y || (x == y && a > b);
+        }
+    };
+    After after_{&area_};
 };
 
-int filterCount(QPDFObjectHandle& stream) {
-    QPDFObjectHandle filter = stream.getDict().getKey("/Filter");
-    if (filter.isArray()) return filter.getArrayNItems();
-    return filter.isNull() ? 0 : 1;
-}
-
-// Real streams use one or two filters; qpdf builds a decoder with its own buffers for each.
-constexpr int maxFilters = 8;
-
-// The page's content streams decoded one after the other into `sink`, a line break between
-// them. Each stream goes straight into the bounded sink, so nothing is buffered whole.
-void pipeContent(QPDFPageObjectHelper& page, Pipeline& sink) {
-    QPDFObjectHandle contents = page.getObjectHandle().getKey("/Contents");
-    std::vector<QPDFObjectHandle> streams;
-    if (contents.isStream()) {
-        streams.push_back(contents);
-    } else if (contents.isArray()) {
-        const int n = contents.getArrayNItems();
-        for (int i = 0; i < n; ++i) {
-            QPDFObjectHandle item = contents.getArrayItem(i);
-            if (item.isStream()) streams.push_back(item);
-        }
-    }
-    for (std::size_t i = 0; i < streams.size(); ++i) {
-        if (i > 0) sink.writeCStr("\n");
-        const int filters = filterCount(streams[i]);
-        bool filtered = false;
-        if (filters > maxFilters ||
-            !streams[i].pipeStreamData(&sink, &filtered, 0, qpdf_dl_specialized, true) ||
-            (!filtered && filters > 0))
-            throw std::runtime_error("content stream does not decode");
-    }
-}
-
-void scanPage(QPDF& pdf, QPDFPageObjectHelper& page, std::int64_t number, std::vector<PDFTextItem>& out) {
-    std::string content;
-    BoundedSink sink(content, PDFText::maxPageContentBytes);
-    pipeContent(page, sink);
-    if (content.empty()) return;
-
-    PDFText::State state;
-    state.page = number;
-    PageScanner scanner(state);
-    QPDFObjectHandle::parseContentStream(pdf.newStream(content), &scanner);
-
-    if (state.raw.empty()) return;
-    out.reserve(out.size() + state.raw.size());
-    for (PDFText::State::Shown& r : state.raw) {
-        auto cell = PDFText::cellFor(r.x, r.y, state.rects);
-        out.push_back(PDFTextItem{state.page, r.x, r.y, std::move(r.text), cell});
-    }
-}
-
-// qpdf walks the page tree recursively; a tree nested deeper than any real document would
-// exhaust the stack, so it is measured first without recursion.
-bool pageTreeIsShallow(QPDF& pdf) {
-    constexpr int maxDepth = 256;
-    std::vector<std::pair<QPDFObjectHandle, int>> todo = {{pdf.getRoot().getKey("/Pages"), 0}};
-    std::set<QPDFObjGen> seen;
-    while (!todo.empty()) {
-        auto [node, depth] = todo.back();
-        todo.pop_back();
-        if (depth > maxDepth) return false;
-        if (node.isIndirect() && !seen.insert(node.getObjGen()).second) continue;
-        if (!node.isDictionary()) continue;
-        QPDFObjectHandle kids = node.getKey("/Kids");
-        if (!kids.isArray()) continue;
-        const int n = kids.getArrayNItems();
-        for (int i = 0; i < n; ++i) todo.emplace_back(kids.getArrayItem(i), depth + 1);
-    }
-    return true;
-}
-
-std::vector<PDFTextItem> readDocument(const std::string& name, const std::function<void(QPDF&)>& open) {
-    QPDF pdf;
-    // The library prints nothing: qpdf's warnings and messages go nowhere.
-    auto logger = QPDFLogger::create();
-    logger->setInfo(logger->discard());
-    logger->setWarn(logger->discard());
-    logger->setError(logger->discard());
-    pdf.setLogger(logger);
-    pdf.setSuppressWarnings(true);
-    try {
-        open(pdf);
-        pdf.getRoot();
-    } catch (const std::exception&) {
-        throw RigError::unreadable(name);
-    }
-
-    std::vector<QPDFPageObjectHelper> pages;
-    try {
-        if (!pageTreeIsShallow(pdf)) return {};
-        pages = QPDFPageDocumentHelper(pdf).getAllPages();
-    } catch (const std::exception&) {
-        return {}; // a page tree that cannot be walked has no pages to offer
-    }
-
+std::vector<PDFTextItem> readDocument(const std::filesystem::path* file, std::string_view memory,
+                                      const std::string& name, const std::stop_token& stop) {
     std::vector<PDFTextItem> items;
-    for (std::size_t i = 0; i < pages.size(); ++i) {
-        const std::size_t before = items.size();
+    State state;
+    auto scan = [&](std::int64_t page, std::string_view content) {
+        state.page = page;
+        state.lineX = state.lineY = state.leading = 0;
+        state.rects.clear();
+        state.raw.clear();
+        std::vector<std::optional<PDFRect>> cells;
         try {
-            scanPage(pdf, pages[i], static_cast<std::int64_t>(i + 1), items);
+            detail::scanContent(content, state);
+            cells = detail::cellsFor(state.raw, state.rects);
         } catch (const std::exception&) {
-            // A damaged page is skipped whole; the other pages still count.
-            items.resize(before);
+            return; // a damaged page is skipped whole; the other pages still count
         }
-    }
+        for (std::size_t i = 0; i < state.raw.size(); ++i) {
+            State::Shown& r = state.raw[i];
+            items.push_back(PDFTextItem{page, r.x, r.y, std::move(r.text), cells[i]});
+        }
+    };
+    const detail::PageLimits limits{maxPageContentBytes, maxDocumentContentBytes};
+    if (!detail::readPages(
+            file, memory, name, limits, [&] { throwIfCancelled(stop); }, scan))
+        throw RigError::unreadable(name);
     return items;
 }
 
 } // namespace
 
-std::string PDFText::decodeString(std::string_view b) {
-    const std::size_t n = b.size();
-    if (n >= 2 && n % 2 == 0 && (b[0] == 0 || (n >= 4 && b[2] == 0))) return decodeUTF16BE(b);
-    if (n >= 2 && static_cast<unsigned char>(b[0]) == 0xFE && static_cast<unsigned char>(b[1]) == 0xFF)
-        return decodeUTF16BE(b.substr(2));
-    return decodePDFDoc(b);
+namespace detail {
+
+void scanContent(std::string_view content, State& state) {
+    PageScanner(content, state).run();
 }
 
-std::optional<PDFRect> PDFText::cellFor(double x, double y, const std::vector<PDFRect>& rects) {
+std::optional<PDFRect> cellFor(double x, double y, const std::vector<PDFRect>& rects) {
     const double px = x + 1;
     const double py = y + 3;
     const PDFRect* best = nullptr;
@@ -365,16 +583,42 @@ std::optional<PDFRect> PDFText::cellFor(double x, double y, const std::vector<PD
     return *best;
 }
 
-std::vector<PDFTextItem> PDFText::items(const std::filesystem::path& path) {
-    const std::string name = fileNameOf(path);
-    const std::string file = path.string();
-    return readDocument(name, [&](QPDF& pdf) { pdf.processFile(file.c_str()); });
+std::vector<std::optional<PDFRect>> cellsFor(const std::vector<State::Shown>& shown,
+                                             const std::vector<PDFRect>& rects) {
+    std::vector<std::optional<PDFRect>> out(shown.size());
+    std::vector<std::uint32_t> cand;
+    std::vector<PDFRect> small;
+    for (std::size_t i = 0; i < rects.size(); ++i) {
+        if (isCandidate(rects[i])) cand.push_back(static_cast<std::uint32_t>(i));
+    }
+    if (cand.empty() || shown.empty()) return out;
+    // A few rectangles: the plain rule is cheaper than any index.
+    if (cand.size() * shown.size() <= 4096) {
+        for (std::uint32_t c : cand) small.push_back(rects[c]);
+        for (std::size_t p = 0; p < shown.size(); ++p) out[p] = cellFor(shown[p].x, shown[p].y, small);
+        return out;
+    }
+    CellSweep(rects, std::move(cand)).run(shown, out);
+    return out;
 }
 
-std::vector<PDFTextItem> PDFText::itemsFromMemory(std::string_view bytes, const std::string& name) {
-    // qpdf reads straight from the caller's buffer, which outlives the document.
-    return readDocument(name,
-                        [&](QPDF& pdf) { pdf.processMemoryFile(name.c_str(), bytes.data(), bytes.size()); });
+} // namespace detail
+
+std::string decodeString(std::string_view b) {
+    const std::size_t n = b.size();
+    if (n >= 2 && n % 2 == 0 && (b[0] == 0 || (n >= 4 && b[2] == 0))) return decodeUTF16BE(b);
+    if (n >= 2 && static_cast<unsigned char>(b[0]) == 0xFE && static_cast<unsigned char>(b[1]) == 0xFF)
+        return decodeUTF16BE(b.substr(2));
+    return decodePDFDoc(b);
 }
 
-} // namespace rig
+std::vector<PDFTextItem> items(const std::filesystem::path& path, std::stop_token stop) {
+    return readDocument(&path, {}, fileNameOf(path), stop);
+}
+
+std::vector<PDFTextItem> itemsFromMemory(std::string_view bytes, const std::string& name,
+                                         std::stop_token stop) {
+    return readDocument(nullptr, bytes, name, stop);
+}
+
+} // namespace rig::PDFText

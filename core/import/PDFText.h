@@ -1,4 +1,3 @@
-// Kept to C++17: the file that includes qpdf's headers is built as C++17 under clang.
 // Positioned text of a PDF: every shown string with the text line origin it was shown at
 // and, inside a table, the cell rectangle around it.
 #pragma once
@@ -6,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,40 +45,27 @@ struct PDFTextItem {
     std::optional<PDFRect> cell;
 };
 
-class PDFText {
-public:
-    // The scan state of one page; a fresh one for every page (origin and leading start at 0).
-    struct State {
-        struct Shown {
-            double x;
-            double y;
-            std::string text;
-        };
-        std::int64_t page = 0;
-        double lineX = 0;
-        double lineY = 0;
-        double leading = 0;
-        std::vector<PDFRect> rects; // every "re" of the page, standardised, in drawing order
-        std::vector<Shown> raw;     // every shown string at the line origin of that moment
-    };
+namespace PDFText {
 
-    // The strings of every page, page 1 first, each page in content-stream order.
-    // Throws RigError::unreadable(file name) when the file does not open as a PDF.
-    static std::vector<PDFTextItem> items(const std::filesystem::path& path);
-    // The same for a PDF held in memory; `name` is used in the error.
-    static std::vector<PDFTextItem> itemsFromMemory(std::string_view bytes, const std::string& name);
+// The strings of every page, page 1 first, each page in content-stream order.
+// Throws RigError::unreadable(file name) when the file does not open as a PDF, and
+// Cancelled when `stop` is requested (checked between pages).
+std::vector<PDFTextItem> items(const std::filesystem::path& path, std::stop_token stop = {});
+// The same for a PDF held in memory; `name` is used in the error.
+std::vector<PDFTextItem> itemsFromMemory(std::string_view bytes, const std::string& name,
+                                         std::stop_token stop = {});
 
-    // The text of a string operand's bytes: UTF-16BE (no byte-order mark handling) when the
-    // length is even and byte 0 or byte 2 is zero, else a PDF text string (UTF-16BE after
-    // FE FF, otherwise PDFDocEncoding).
-    static std::string decodeString(std::string_view bytes);
+// The text of a string operand's bytes: UTF-16BE (no byte-order mark handling) when the
+// length is even and byte 0 or byte 2 is zero, else a PDF text string (UTF-16BE after
+// FE FF, otherwise PDFDocEncoding).
+std::string decodeString(std::string_view bytes);
 
-    // The smallest rectangle (under 30 high and 300 wide) containing the probe point
-    // (x + 1, y + 3); the earliest drawn on equal areas.
-    static std::optional<PDFRect> cellFor(double x, double y, const std::vector<PDFRect>& rects);
+// Content of one page larger than this (after decompression) is not scanned.
+inline constexpr std::size_t maxPageContentBytes = 16u << 20;
+// Pages after the first this many decoded bytes of a document are skipped: a small file of
+// compressed pages cannot take more time and memory than a real report ever needs.
+inline constexpr std::size_t maxDocumentContentBytes = 256u << 20;
 
-    // Content of one page larger than this (after decompression) is not scanned.
-    static constexpr std::size_t maxPageContentBytes = 16u << 20;
-};
+} // namespace PDFText
 
 } // namespace rig

@@ -3,7 +3,15 @@
 
 #include "shell/AppPaths.h"
 
+#include <QString>
 #include <QTemporaryDir>
+
+#include <ostream>
+
+// Readable QString values in test failures.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace rig::app::testing {
 

@@ -21,6 +21,8 @@ const char* kindName(FakePrompts::Kind kind) {
         return "import panel";
     case FakePrompts::Kind::alert:
         return "alert";
+    case FakePrompts::Kind::exportPanel:
+        return "export panel";
     }
     return "?";
 }
@@ -66,6 +68,13 @@ void FakePrompts::answerImport(QStringList files, std::function<void()> whileOpe
     Answer a{Kind::importPanel};
     a.files = std::move(files);
     a.whileOpen = std::move(whileOpen);
+    answers_.push_back(std::move(a));
+}
+
+void FakePrompts::answerExportSave(std::optional<QString> file, std::function<void(QWidget*)> whileOpen) {
+    Answer a{Kind::exportPanel};
+    a.file = std::move(file);
+    if (whileOpen) a.whileOpen = [this, act = std::move(whileOpen)] { act(openAccessory_); };
     answers_.push_back(std::move(a));
 }
 
@@ -128,6 +137,14 @@ QStringList FakePrompts::chooseFilesToImport(const QString& directory, const QSt
 
 void FakePrompts::showAlert(const QString& text) {
     shown_.push_back({Kind::alert, text, {}, {}, {}});
+}
+
+std::optional<QString> FakePrompts::chooseExportSaveFile(const ExportSave& request) {
+    exportSaves_.push_back(request);
+    openAccessory_ = request.accessory;
+    auto answer = take({Kind::exportPanel, {}, {}, request.directory, request.fileName});
+    openAccessory_ = nullptr;
+    return answer ? answer->file : std::nullopt;
 }
 
 } // namespace rig::app::testing

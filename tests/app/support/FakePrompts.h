@@ -16,7 +16,7 @@ namespace rig::app::testing {
 
 class FakePrompts : public Prompts {
 public:
-    enum class Kind { saveChanges, openPanel, savePanel, restoreOffer, importPanel, alert };
+    enum class Kind { saveChanges, openPanel, savePanel, restoreOffer, importPanel, alert, exportPanel };
 
     // What a prompt showed.
     struct Shown {
@@ -42,6 +42,11 @@ public:
     void answerSavePanel(std::optional<QString> file, std::function<void()> whileOpen = {});
     void answerRestore(RestoreAnswer answer, std::function<void()> whileOpen = {});
     void answerImport(QStringList files, std::function<void()> whileOpen = {});
+    // `whileOpen` receives the export panel's accessory (null without one) to act on it.
+    void answerExportSave(std::optional<QString> file,
+                          std::function<void(QWidget* accessory)> whileOpen = {});
+    // Every export panel shown, in order.
+    const std::vector<ExportSave>& exportSaves() const { return exportSaves_; }
 
     const std::vector<Shown>& shown() const { return shown_; }
     int count(Kind kind) const;
@@ -55,6 +60,7 @@ public:
     RestoreAnswer askToRestore(const QString& message, const QString& detail) override;
     QStringList chooseFilesToImport(const QString& directory, const QString& message) override;
     void showAlert(const QString& text) override;
+    std::optional<QString> chooseExportSaveFile(const ExportSave& request) override;
 
 private:
     struct Answer {
@@ -72,6 +78,8 @@ private:
     std::deque<Answer> answers_;
     std::vector<Shown> shown_;
     Prompts* previous_ = nullptr;
+    std::vector<ExportSave> exportSaves_;
+    QWidget* openAccessory_ = nullptr;
 };
 
 } // namespace rig::app::testing

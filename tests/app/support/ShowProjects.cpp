@@ -105,7 +105,15 @@ std::string loudspeakerDXF(const Report& report) {
         const double c = std::cos(-p.rotation * pi / 180), sn = std::sin(-p.rotation * pi / 180);
 
         w.beginBlock(p.block);
-        hangingCabinets(w, s);
+        if (s.isFlown() || s.configuration == "Flown" || !s.pickups.empty()) {
+            hangingCabinets(w, s);
+        } else {
+            // Ground stacks stand on the insert point.
+            const std::size_t n = std::clamp<std::size_t>(s.enclosures.size(), 1, 24);
+            for (std::size_t k = 0; k < n; ++k) {
+                test::box(w, XYZ(-0.6, -0.45, 0.55 * double(k)), XYZ(0.6, 0.45, 0.55 * double(k + 1)));
+            }
+        }
         for (const Pickup& q : s.pickups) {
             if (!finite(q.position)) continue;
             const double bx = q.position.x - p.at.x, by = q.position.y - p.at.y;

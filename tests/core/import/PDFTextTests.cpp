@@ -1,4 +1,7 @@
 #include "import/PDFText.h"
+#include "import/detail/PDFPages.h"
+#include "import/detail/PDFTextDetail.h"
+#include "model/RigError.h"
 
 #include "support/ImportTesting.h"
 #include "support/TempDir.h"
@@ -7,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
+#include <stop_token>
 
 using namespace rig;
 using namespace std::string_literals;
@@ -152,9 +157,43 @@ TEST(PDFText, CellChoice) {
         {5, 2, {tall, wide}, tall},
         {5, 2, {wide, tall}, wide},
     };
-    for (std::size_t i = 0; i < cases.size(); ++i)
-        EXPECT_EQ(PDFText::cellFor(cases[i].x, cases[i].y, cases[i].rects), cases[i].expected)
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        EXPECT_EQ(PDFText::detail::cellFor(cases[i].x, cases[i].y, cases[i].rects), cases[i].expected)
             << "case " << i;
+        EXPECT_EQ(PDFText::detail::cellsFor({{cases[i].x, cases[i].y, ""}}, cases[i].rects),
+                  std::vector<std::optional<PDFRect>>{cases[i].expected})
+            << "case " << i;
+    }
+
+    // The index gives the plain rule's answer on pages with many rectangles: nested and
+    // repeated ones, shared edges, equal areas, empty and oversized ones, probes on edges.
+    std::mt19937 random(17);
+    auto coordinate = [&](int range) { return (random() % (4 * range)) / 4.0; };
+    for (int page = 0; page < 20; ++page) {
+        std::vector<PDFRect> rects;
+        for (int i = 0; i < 400; ++i) {
+            const int kind = random() % 10;
+            if (kind == 0 && !rects.empty()) {
+                rects.push_back(rects[random() % rects.size()]);
+            } else {
+                const double w = kind == 1 ? 300 : coordinate(kind == 2 ? 2 : 40);
+                const double h = kind == 3 ? 30 : coordinate(kind == 4 ? 1 : 12);
+                rects.push_back(
+                    PDFRect::standardized(coordinate(200), coordinate(100), kind == 5 ? -w : w, h));
+            }
+        }
+        std::vector<PDFText::detail::State::Shown> shown;
+        for (int i = 0; i < 400; ++i) {
+            const PDFRect& r = rects[random() % rects.size()];
+            shown.push_back(random() % 3 == 0
+                                ? PDFText::detail::State::Shown{r.maxX() - 1, r.maxY() - 3, ""}
+                                : PDFText::detail::State::Shown{coordinate(200), coordinate(100), ""});
+        }
+        shown.push_back({std::nan(""), 1, ""});
+        const auto cells = PDFText::detail::cellsFor(shown, rects);
+        for (std::size_t i = 0; i < shown.size(); ++i)
+            ASSERT_EQ(cells[i], PDFText::detail::cellFor(shown[i].x, shown[i].y, rects)) << page << " " << i;
+    }
 }
 
 TEST(PDFText, CellsAssignedAfterThePageWithStandardisedRectangles) {
@@ -233,6 +272,32 @@ TEST(PDFText, DamagedPagesAreSkippedAndTheOthersKept) {
         shown(read(
             TestPDF().compress(true).addPage(std::vector<TestStream>{{huge, {}}}).addPage(oneString("ok")))),
         (std::vector<Shown>{{2, 1, 2, "ok"}}));
+}
+
+TEST(PDFText, DocumentBudgetAndStopRequests) {
+    TestPDF pdf;
+    for (int i = 0; i < 5; ++i) pdf.addPage(Content().raw("BT (page" + std::string(i + 1, '!') + ") Tj ET"));
+    const std::string bytes = pdf.bytes();
+    // A budget one byte short of four pages takes three; the fourth is refused and spends
+    // the rest, so the fifth is not even decoded.
+    std::vector<std::size_t> sizes;
+    auto sizesOf = [&](std::int64_t, std::string_view content) { sizes.push_back(content.size()); };
+    ASSERT_TRUE(PDFText::detail::readPages(
+        nullptr, bytes, "b.pdf", {1000, 1000}, [] {}, sizesOf));
+    ASSERT_EQ(sizes.size(), 5u);
+    std::vector<std::int64_t> pages;
+    const PDFText::detail::PageLimits limits{1000, sizes[0] + sizes[1] + sizes[2] + sizes[3] - 1};
+    int checkpoints = 0;
+    EXPECT_TRUE(PDFText::detail::readPages(
+        nullptr, bytes, "b.pdf", limits, [&] { ++checkpoints; },
+        [&](std::int64_t page, std::string_view) { pages.push_back(page); }));
+    EXPECT_EQ(checkpoints, 4);
+    EXPECT_EQ(pages, (std::vector<std::int64_t>{1, 2, 3}));
+
+    std::stop_source stop;
+    EXPECT_EQ(PDFText::itemsFromMemory(bytes, "b.pdf", stop.get_token()).size(), 5u);
+    stop.request_stop();
+    EXPECT_THROW(PDFText::itemsFromMemory(bytes, "b.pdf", stop.get_token()), Cancelled);
 }
 
 TEST(PDFText, AbsurdOperandsNeverBreakTheScan) {

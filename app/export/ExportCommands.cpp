@@ -1,0 +1,123 @@
+#include "export/ExportCommands.h"
+
+#include "analysis/RigDXF.h"
+#include "base/File.h"
+#include "export/DXFSettings.h"
+#include "export/RiggingPointsCSV.h"
+#include "shell/AppPaths.h"
+#include "shell/ProjectStore.h"
+#include "shell/Prompts.h"
+#include "shell/QtText.h"
+
+#include <QFileInfo>
+
+#include <system_error>
+
+namespace rig::app {
+
+namespace {
+
+struct KindInfo {
+    const char* suffix;
+    const char* nameFilter;
+    const char* extension;
+};
+
+KindInfo info(ExportKind kind) {
+    switch (kind) {
+    case ExportKind::riggingPointsPDF:
+        return {" – rigging points.pdf", "PDF document (*.pdf)", "pdf"};
+    case ExportKind::crewSheetsPDF:
+        return {" – crew sheets.pdf", "PDF document (*.pdf)", "pdf"};
+    case ExportKind::riggingPointsDXF:
+        return {" – rigging points.dxf", "DXF drawing (*.dxf)", "dxf"};
+    case ExportKind::riggingPointsCSV:
+        return {" – rigging points.csv", "CSV text (*.csv)", "csv"};
+    }
+    return {"", "", ""};
+}
+
+// The DXF goes out as ASCII: the first text that is not, for the message.
+std::optional<std::string> firstNonAsciiLine(std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) continue;
+        const std::size_t start = text.rfind('\n', i);
+        const std::size_t from = start == std::string_view::npos ? 0 : start + 1;
+        return std::string(text.substr(from, text.find('\n', i) - from));
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+QString proposedExportName(const Project& project, ExportKind kind) {
+    QString base = toQ(project.name);
+    base.remove('/');
+    if (base.isEmpty()) base = QStringLiteral("Rig");
+    return base + QString::fromUtf8(info(kind).suffix);
+}
+
+std::optional<QString> writeExportFile(const QString& path, std::string_view bytes) {
+    try {
+        writeFileAtomically(toPath(path), bytes);
+        return std::nullopt;
+    } catch (const std::system_error& e) {
+        return toQ(e.code().message());
+    } catch (const std::exception& e) {
+        return toQ(e.what());
+    }
+}
+
+ExportCommands::ExportCommands(ProjectStore& store, DXFSettings& dxfSettings)
+    : store_(store), dxfSettings_(dxfSettings) {}
+
+ExportCommands& ExportCommands::shared() {
+    static ExportCommands* commands = new ExportCommands(ProjectStore::shared(), DXFSettings::shared());
+    return *commands;
+}
+
+std::optional<QString> ExportCommands::choose(const Project& project, ExportKind kind, QWidget* accessory) {
+    const KindInfo k = info(kind);
+    Prompts::ExportSave request;
+    request.directory = settings().value(lastExportDirectoryKey).toString();
+    request.fileName = proposedExportName(project, kind);
+    request.nameFilter = QString::fromUtf8(k.nameFilter);
+    request.defaultSuffix = QString::fromUtf8(k.extension);
+    request.accessory = accessory;
+    const std::optional<QString> path = prompts().chooseExportSaveFile(request);
+    if (!path || path->isEmpty()) return std::nullopt;
+    // Remembered before anything is written, so a failed write still opens here next time.
+    settings().setValue(lastExportDirectoryKey, QFileInfo(*path).absolutePath());
+    settings().sync();
+    return path;
+}
+
+void ExportCommands::write(const QString& path, std::string_view bytes) {
+    if (const auto reason = writeExportFile(path, bytes)) {
+        store_.setErrorMessage(QStringLiteral("Could not save: ") + *reason);
+    }
+}
+
+void ExportCommands::exportDXF(const Project& project) {
+    DXFAccessory accessory(dxfSettings_);
+    const auto path = choose(project, ExportKind::riggingPointsDXF, &accessory);
+    if (!path) return;
+    // A height typed without Return still counts.
+    accessory.apply();
+    const std::string text = RigDXF::make(project, dxfSettings_.options());
+    if (const auto line = firstNonAsciiLine(text)) {
+        store_.setErrorMessage(
+            QStringLiteral("Could not save: The drawing cannot be written as ASCII text: “") + toQ(*line) +
+            QStringLiteral("” holds other characters."));
+        return;
+    }
+    write(*path, text);
+}
+
+void ExportCommands::exportCSV(const Project& project) {
+    const auto path = choose(project, ExportKind::riggingPointsCSV);
+    if (!path) return;
+    write(*path, riggingPointsCSV(project));
+}
+
+} // namespace rig::app

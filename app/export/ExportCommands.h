@@ -1,0 +1,55 @@
+// The four File ▸ Export commands: each asks for a file with an export save panel that opens
+// in the folder of the last export, builds its output and writes it. Failures reach the
+// store's error message. Main thread only.
+#pragma once
+
+#include "model/Project.h"
+
+#include <QString>
+
+#include <optional>
+#include <string_view>
+
+class QWidget;
+
+namespace rig::app {
+
+class DXFSettings;
+class ProjectStore;
+
+enum class ExportKind { riggingPointsPDF, crewSheetsPDF, riggingPointsDXF, riggingPointsCSV };
+
+// The settings key of the folder that held the file last chosen in any export panel.
+inline constexpr const char* lastExportDirectoryKey = "lastExportDirectory";
+
+// The project name (or "Rig" when it has none) and the kind's suffix, such as
+// "Main Stage – rigging points.pdf". A "/" in the name would name a folder and is left out.
+QString proposedExportName(const Project& project, ExportKind kind);
+
+// Writes `bytes` to `path` atomically; the reason it failed, else nothing. A file already at
+// `path` stays as it was on failure.
+std::optional<QString> writeExportFile(const QString& path, std::string_view bytes);
+
+class ExportCommands {
+public:
+    ExportCommands(ProjectStore& store, DXFSettings& dxfSettings);
+
+    // The program's commands on the shared store and DXF options.
+    static ExportCommands& shared();
+
+    // The rigging points as 3-D DXF with the kept options; the panel carries the options
+    // accessory, whose choices are kept even when the panel is cancelled.
+    void exportDXF(const Project& project);
+    // The rigging-points CSV as UTF-8.
+    void exportCSV(const Project& project);
+
+private:
+    // Runs the export panel; remembers the chosen folder. Absent when cancelled.
+    std::optional<QString> choose(const Project& project, ExportKind kind, QWidget* accessory = nullptr);
+    void write(const QString& path, std::string_view bytes);
+
+    ProjectStore& store_;
+    DXFSettings& dxfSettings_;
+};
+
+} // namespace rig::app

@@ -1,0 +1,50 @@
+#include "pages/DeltaFields.h"
+
+#include "model/Project.h"
+#include "pages/PageStyle.h"
+#include "shell/QtText.h"
+
+#include <QFormLayout>
+#include <QLabel>
+
+#include <utility>
+
+namespace rig::app {
+
+DeltaFields::DeltaFields(Binding<DeltaSpec> spec, QWidget* parent) : QWidget(parent), spec_(std::move(spec)) {
+    name_ = new BoxField({[this] { return toQ(spec_.get().name); },
+                          [this](const QString& name) {
+                              DeltaSpec changed = spec_.get();
+                              changed.name = toStd(name);
+                              spec_.set(std::move(changed));
+                          }},
+                         QStringLiteral("K1-DELTA"), 140, this);
+    spacing_ = new NumField({[this] { return spec_.get().spacing; },
+                             [this](std::optional<double> spacing) {
+                                 DeltaSpec changed = spec_.get();
+                                 changed.spacing = spacing;
+                                 spec_.set(std::move(changed));
+                             }},
+                            QStringLiteral("0.80"), QStringLiteral("m"), 80, Decimals{0, 3}, this);
+    // The product's weight, whatever the spec stores: the rigging totals use the same constant.
+    weight_ = new style::ToneLabel(toQ(fmt(spec_.get().weightValue())) + QStringLiteral(" kg"),
+                                   style::Tone::secondary, this);
+
+    auto* form = new QFormLayout(this);
+    form->setContentsMargins(0, 0, 0, 0);
+    form->addRow(QStringLiteral("Delta plate"), name_);
+    form->addRow(QStringLiteral("Motor spacing"), spacing_);
+    auto* weightTitle = new QLabel(QStringLiteral("Plate weight"), this);
+    form->addRow(weightTitle, weight_);
+    const QString help = QStringLiteral(
+        "Fixed: L-Acoustics K1-DELTA product information (9.5 kg / 21 lbs). Used in the rigging totals.");
+    weightTitle->setToolTip(help);
+    weight_->setToolTip(help);
+}
+
+void DeltaFields::refresh() {
+    name_->refresh();
+    spacing_->refresh();
+}
+
+} // namespace rig::app

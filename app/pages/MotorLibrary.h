@@ -1,0 +1,70 @@
+// The chain motors and the K1-DELTA defaults kept across projects, in "motors.json" in the
+// data folder. Main thread only.
+#pragma once
+
+#include "model/Extras.h"
+
+#include <QObject>
+#include <QString>
+
+#include <vector>
+
+namespace rig {
+struct Project;
+}
+
+namespace rig::app {
+
+class MotorLibrary : public QObject {
+    Q_OBJECT
+public:
+    // Starts with no motors and the default plate, then loads the file through the setters
+    // (which write it back in the library's own form) and runs the one-time spacing migration.
+    explicit MotorLibrary(QObject* parent = nullptr);
+    ~MotorLibrary() override;
+
+    // The process-wide library, created on first use.
+    static MotorLibrary& shared();
+
+    // Sorted by name after every addition. Setting an unequal value writes the file.
+    const std::vector<Motor>& motors() const { return motors_; }
+    void setMotors(std::vector<Motor> motors);
+
+    // The plate settings a new project starts with. Setting an unequal value writes the file.
+    const DeltaSpec& delta() const { return delta_; }
+    void setDelta(DeltaSpec delta);
+
+    // Updates the weight of the motor whose name matches the trimmed name regardless of case
+    // (keeping its id, name and place), or adds a new motor in name order. Returns the
+    // library's motor after the change.
+    Motor upsert(const QString& name, double weight);
+
+    // Adds every motor of the project's point settings whose name the library lacks exactly.
+    void importMotors(const Project& project);
+
+    // Writes the file now; failures are ignored (the in-memory values stay).
+    void save();
+
+    // "<data folder>/motors.json"; creates the folder when missing.
+    static QString filePath();
+
+    // Stable natural order of names in the user's locale ("K 2t" before "K 10t"); letter
+    // case only breaks ties.
+    static void sortByName(std::vector<Motor>& motors);
+
+signals:
+    void motorsChanged();
+    void deltaChanged();
+
+private:
+    void load();
+    // Moves an unreadable file out of the way before it would be overwritten; false when
+    // it is still in the way.
+    bool backUpUnreadableFile();
+
+    std::vector<Motor> motors_;
+    DeltaSpec delta_;
+    bool unreadableFile_ = false;
+};
+
+} // namespace rig::app

@@ -1,0 +1,589 @@
+#include "pages/SourcePage.h"
+
+#include "pages/MotorLibrary.h"
+#include "pages/PageStyle.h"
+#include "pages/PanflexStack.h"
+#include "pages/SideViewShape.h"
+#include "pages/SourceTexts.h"
+#include "shell/ProjectStore.h"
+#include "shell/QtText.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <utility>
+
+namespace rig::app {
+
+namespace {
+
+using style::Tone;
+using style::ToneLabel;
+namespace text = sourcetext;
+
+ToneLabel* label(const QString& s, Tone tone = Tone::primary, const QFont& font = style::bodyFont()) {
+    auto* l = new ToneLabel(s, tone);
+    l->setFont(font);
+    return l;
+}
+
+// Texts shown on buttons and menu items: "&" is a mnemonic marker there.
+QString buttonText(const QString& s) {
+    QString escaped = s;
+    return escaped.replace(u'&', QStringLiteral("&&"));
+}
+
+// "info.circle" and "exclamationmark.triangle.fill", drawn in the row's colour.
+class SymbolIcon : public QWidget {
+public:
+    SymbolIcon(bool triangle, Tone tone) : triangle_(triangle), tone_(tone) {
+        const int side = QFontMetrics(style::calloutFont()).height();
+        setFixedSize(side, side);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QColor c = style::color(tone_, palette());
+        const QRectF r = QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5);
+        QFont f = style::calloutFont();
+        f.setBold(true);
+        f.setPixelSize(std::max(6, int(r.height() * 0.7)));
+        p.setFont(f);
+        if (triangle_) {
+            QPainterPath path;
+            path.moveTo(r.center().x(), r.top());
+            path.lineTo(r.right(), r.bottom());
+            path.lineTo(r.left(), r.bottom());
+            path.closeSubpath();
+            p.fillPath(path, c);
+            p.setPen(palette().color(QPalette::Base));
+            p.drawText(r.adjusted(0, r.height() * 0.25, 0, 0), Qt::AlignCenter, QStringLiteral("!"));
+        } else {
+            p.setPen(QPen(c, 1.2));
+            p.drawEllipse(r);
+            p.drawText(r, Qt::AlignCenter, QStringLiteral("i"));
+        }
+    }
+
+private:
+    bool triangle_;
+    Tone tone_;
+};
+
+// One report warning: cautions plain, errors and warnings on a tinted rounded box.
+class WarningRow : public QWidget {
+public:
+    explicit WarningRow(const ReportWarning& warning) : level_(warning.level) {
+        const bool boxed = level_ != ReportWarning::Level::caution;
+        const Tone tone = level_ == ReportWarning::Level::error     ? Tone::red
+                          : level_ == ReportWarning::Level::warning ? Tone::orange
+                                                                    : Tone::secondary;
+        auto* row = new QHBoxLayout(this);
+        row->setContentsMargins(boxed ? QMargins(8, 8, 8, 8) : QMargins());
+        row->setSpacing(6);
+        auto* message = label(toQ(warning.text), tone, style::calloutFont());
+        message->setWordWrap(true);
+        message->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        row->addWidget(new SymbolIcon(boxed, tone), 0, Qt::AlignTop);
+        row->addWidget(message, 1);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        if (level_ == ReportWarning::Level::caution) return;
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        QPainterPath path;
+        path.addRoundedRect(QRectF(rect()), 8, 8);
+        const Tone tone = level_ == ReportWarning::Level::error ? Tone::red : Tone::orange;
+        p.fillPath(path, style::withAlpha(style::color(tone, palette()), 0.15));
+    }
+
+private:
+    ReportWarning::Level level_;
+};
+
+// A hairline across the enclosure grid.
+class Divider : public QWidget {
+public:
+    Divider() {
+        setFixedHeight(1);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), style::withAlpha(style::color(Tone::primary, palette()), 0.12));
+    }
+};
+
+// The side view's box: secondary colour at 6 % in a rounded rectangle.
+class SideViewBox : public QWidget {
+public:
+    SideViewBox() {
+        setFixedSize(SourcePage::sideViewWidth, SourcePage::sideViewHeight);
+        shape = new SideViewShape(this);
+        shape->setObjectName(QStringLiteral("sideView"));
+        shape->setGeometry(rect());
+    }
+    SideViewShape* shape;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        QPainterPath path;
+        path.addRoundedRect(QRectF(rect()), 10, 10);
+        p.fillPath(path, style::withAlpha(style::color(Tone::secondary, palette()), 0.06));
+    }
+};
+
+// Takes `old` out of `layout` and puts `replacement` in its place.
+void replaceWidget(QBoxLayout* layout, QWidget*& old, QWidget* replacement) {
+    if (old) {
+        const int at = layout->indexOf(old);
+        layout->insertWidget(at, replacement);
+        // Out of the page at once, deleted once control returns to the event loop (a menu
+        // of the old rows may still be running).
+        old->hide();
+        old->setParent(nullptr);
+        old->deleteLater();
+    } else {
+        layout->addWidget(replacement);
+    }
+    old = replacement;
+}
+
+QGridLayout* grid(QWidget* owner, int hSpacing, int vSpacing) {
+    auto* g = new QGridLayout(owner);
+    g->setContentsMargins(0, 0, 0, 0);
+    g->setHorizontalSpacing(hSpacing);
+    g->setVerticalSpacing(vSpacing);
+    g->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return g;
+}
+
+struct FactsShape {
+    std::vector<std::pair<QString, QString>> labels;
+    std::vector<bool> wide;
+    friend bool operator==(const FactsShape&, const FactsShape&) = default;
+};
+
+struct EnclosureShape {
+    std::vector<std::int64_t> indexes;
+    bool angles = false;
+    bool panflex = false;
+    friend bool operator==(const EnclosureShape&, const EnclosureShape&) = default;
+};
+
+} // namespace
+
+struct SourcePage::Blocks {
+    QVBoxLayout* column = nullptr;
+
+    ToneLabel* name = nullptr;
+    ToneLabel* groups = nullptr;
+    ToneLabel* configuration = nullptr;
+
+    QWidget* warnings = nullptr;
+    std::optional<List<ReportWarning>> shownWarnings;
+
+    QWidget* facts = nullptr;
+    std::optional<FactsShape> factsShape;
+    std::vector<ToneLabel*> factValues; // value and second value of every row
+
+    QWidget* pickups = nullptr;
+    QVBoxLayout* pickupsLayout = nullptr;
+    QWidget* pickupGrid = nullptr;
+    std::vector<ToneLabel*> pickupTitles;
+    std::optional<std::vector<std::string>> shownRoles;
+    struct PointRow {
+        std::string role;
+        ToneLabel* title;
+        ToneLabel* load;
+        QWidget* coordinates;
+        ToneLabel* position;
+        ToneLabel* delta;
+        QPushButton* motor;
+        QCheckBox* deltaBox;
+    };
+    std::vector<PointRow> points;
+
+    QVBoxLayout* enclosuresLayout = nullptr;
+    ToneLabel* enclosuresTitle = nullptr;
+    QWidget* enclosureGrid = nullptr;
+    std::optional<EnclosureShape> enclosureShape;
+    struct EnclosureRow {
+        std::vector<ToneLabel*> cells;
+        PanflexStack* panflex = nullptr;
+    };
+    std::vector<EnclosureRow> enclosures;
+    ToneLabel* angleNote = nullptr;
+    SideViewBox* side = nullptr;
+};
+
+SourcePage::SourcePage(ProjectStore& store, MotorLibrary& motors, const Source& source, QWidget* parent)
+    : QScrollArea(parent), store_(store), motors_(motors), sourceID_(source.id()), source_(source),
+      blocks_(std::make_unique<Blocks>()) {
+    setObjectName(QStringLiteral("sourcePage"));
+    setWidgetResizable(true);
+    setFrameShape(QFrame::NoFrame);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+
+    auto* content = new QWidget;
+    auto* outer = new QHBoxLayout(content);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* columnWidget = new QWidget;
+    columnWidget->setMaximumWidth(980);
+    outer->addWidget(columnWidget, 1);
+    outer->addStretch(0);
+    Blocks& b = *blocks_;
+    b.column = new QVBoxLayout(columnWidget);
+    b.column->setContentsMargins(24, 24, 24, 24);
+    b.column->setSpacing(16);
+
+    // 1. Header.
+    auto* header = new QWidget;
+    auto* headerLayout = new QVBoxLayout(header);
+    headerLayout->setContentsMargins(0, 0, 0, 0);
+    headerLayout->setSpacing(2);
+    auto* titleRow = new QHBoxLayout;
+    titleRow->setSpacing(8);
+    b.name = label({}, Tone::primary, style::largeTitleFont());
+    b.name->setObjectName(QStringLiteral("sourceName"));
+    b.name->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    b.groups = label({}, Tone::secondary);
+    b.groups->setObjectName(QStringLiteral("groupPath"));
+    // Both on the first baseline: bottoms aligned, the smaller text raised by the difference
+    // of the descents.
+    const int raise = QFontMetrics(b.name->font()).descent() - QFontMetrics(b.groups->font()).descent();
+    b.groups->setContentsMargins(0, 0, 0, std::max(0, raise));
+    titleRow->addWidget(b.name, 0, Qt::AlignBottom);
+    titleRow->addWidget(b.groups, 0, Qt::AlignBottom);
+    titleRow->addStretch(1);
+    headerLayout->addLayout(titleRow);
+    b.configuration = label({}, Tone::secondary);
+    b.configuration->setObjectName(QStringLiteral("configuration"));
+    headerLayout->addWidget(b.configuration);
+    b.column->addWidget(header);
+
+    // 2. Warnings (one item per warning, built in refresh), 3. facts.
+    b.warnings = new QWidget;
+    b.column->addWidget(b.warnings);
+    b.facts = new QWidget;
+    b.column->addWidget(b.facts);
+
+    // 4. Pickup points.
+    b.pickups = new QWidget;
+    b.pickups->setObjectName(QStringLiteral("pickupPoints"));
+    b.pickupsLayout = new QVBoxLayout(b.pickups);
+    b.pickupsLayout->setContentsMargins(0, 0, 0, 0);
+    b.pickupsLayout->setSpacing(8);
+    b.pickupsLayout->addWidget(label(text::pickupHeading(), Tone::primary, style::headlineFont()));
+    b.pickupGrid = new QWidget;
+    b.pickupsLayout->addWidget(b.pickupGrid);
+    auto* help = label(text::pickupHelp(), Tone::secondary, style::captionFont());
+    help->setWordWrap(true);
+    b.pickupsLayout->addWidget(help);
+    b.column->addWidget(b.pickups);
+
+    // 5. Enclosures beside the side view.
+    auto* enclosureRow = new QHBoxLayout;
+    enclosureRow->setSpacing(20);
+    auto* left = new QWidget;
+    b.enclosuresLayout = new QVBoxLayout(left);
+    b.enclosuresLayout->setContentsMargins(0, 0, 0, 0);
+    b.enclosuresLayout->setSpacing(6);
+    b.enclosuresTitle = label({}, Tone::primary, style::headlineFont());
+    b.enclosuresTitle->setObjectName(QStringLiteral("enclosuresTitle"));
+    b.enclosuresLayout->addWidget(b.enclosuresTitle);
+    b.enclosureGrid = new QWidget;
+    b.enclosuresLayout->addWidget(b.enclosureGrid);
+    b.angleNote = label(text::angleNote(), Tone::secondary, style::captionFont());
+    b.angleNote->setObjectName(QStringLiteral("angleNote"));
+    b.angleNote->setWordWrap(true);
+    b.enclosuresLayout->addWidget(b.angleNote);
+    b.enclosuresLayout->addStretch(1);
+    enclosureRow->addWidget(left, 1, Qt::AlignTop);
+    b.side = new SideViewBox;
+    b.side->setObjectName(QStringLiteral("sideViewBox"));
+    enclosureRow->addWidget(b.side, 0, Qt::AlignTop);
+    b.column->addLayout(enclosureRow);
+    b.column->addStretch(1);
+
+    setWidget(content);
+    connect(&store_, &ProjectStore::projectChanged, this, &SourcePage::refresh);
+    refresh();
+}
+
+SourcePage::~SourcePage() = default;
+
+void SourcePage::refresh() {
+    const Project& project = store_.project();
+    for (const Source& s : project.report.sources) {
+        if (s.id() == sourceID_) {
+            source_ = s;
+            break;
+        }
+    }
+    Blocks& b = *blocks_;
+    const ReportInfo& info = project.report.info;
+
+    // Header.
+    b.name->updateText(toQ(source_.name));
+    b.groups->updateText(text::groupPath(source_));
+    b.configuration->updateText(text::configurationLine(source_));
+
+    // Warnings: rebuilt only when they change.
+    if (!b.shownWarnings || !(*b.shownWarnings == source_.warnings)) {
+        auto* warnings = new QWidget;
+        warnings->setObjectName(QStringLiteral("warnings"));
+        auto* layout = new QVBoxLayout(warnings);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(16);
+        for (const ReportWarning& w : source_.warnings) layout->addWidget(new WarningRow(w));
+        warnings->setVisible(!source_.warnings.empty());
+        replaceWidget(b.column, b.warnings, warnings);
+        b.shownWarnings = source_.warnings;
+    }
+
+    // Facts: rows rebuilt when which rows there are changes, values set in place.
+    const std::vector<text::FactRow> rows = text::facts(source_, info);
+    FactsShape shape;
+    for (const auto& r : rows) {
+        shape.labels.emplace_back(r.label, r.label2);
+        shape.wide.push_back(r.wide);
+    }
+    if (b.factsShape != shape) {
+        auto* facts = new QWidget;
+        facts->setObjectName(QStringLiteral("facts"));
+        QGridLayout* g = grid(facts, 18, 6);
+        b.factValues.clear();
+        const QFont valueFont = style::bold(style::bodyFont());
+        for (int i = 0; i < int(rows.size()); ++i) {
+            const text::FactRow& r = rows[std::size_t(i)];
+            g->addWidget(label(r.label, Tone::secondary), i, 0);
+            auto* value = label({}, Tone::primary, valueFont);
+            value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+            g->addWidget(value, i, 1, 1, r.wide ? 3 : 1);
+            ToneLabel* value2 = nullptr;
+            if (!r.label2.isEmpty()) {
+                g->addWidget(label(r.label2, Tone::secondary), i, 2);
+                value2 = label({}, Tone::primary, valueFont);
+                value2->setTextInteractionFlags(Qt::TextSelectableByMouse);
+                g->addWidget(value2, i, 3);
+            }
+            b.factValues.push_back(value);
+            b.factValues.push_back(value2);
+        }
+        g->setColumnStretch(4, 1);
+        replaceWidget(b.column, b.facts, facts);
+        b.factsShape = shape;
+    }
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        b.factValues[2 * i]->updateText(rows[i].value);
+        if (ToneLabel* second = b.factValues[2 * i + 1]) second->updateText(rows[i].value2);
+    }
+
+    // Pickup points: rows rebuilt only when the roles change.
+    b.pickups->setVisible(!source_.pickups.empty());
+    std::vector<std::string> roles;
+    for (const Pickup& p : source_.pickups) roles.push_back(p.role);
+    if (b.shownRoles != roles) {
+        auto* gridWidget = new QWidget;
+        gridWidget->setObjectName(QStringLiteral("pickupGrid"));
+        QGridLayout* g = grid(gridWidget, 16, 10);
+        b.pickupTitles.clear();
+        for (int c = 0; c < 5; ++c) {
+            auto* title = label({}, Tone::secondary);
+            b.pickupTitles.push_back(title);
+            g->addWidget(title, 0, c);
+        }
+        b.points.clear();
+        int row = 1;
+        for (const std::string& role : roles) {
+            Blocks::PointRow r;
+            r.role = role;
+            r.title = label({}, Tone::primary, style::bold(style::bodyFont()));
+            r.load = label({}, Tone::primary);
+            r.load->setObjectName(QStringLiteral("load:") + toQ(role));
+            r.coordinates = new QWidget;
+            auto* coordinates = new QVBoxLayout(r.coordinates);
+            coordinates->setContentsMargins(0, 0, 0, 0);
+            coordinates->setSpacing(2);
+            r.position = label({}, Tone::secondary);
+            r.delta = label({}, Tone::green, style::captionFont());
+            r.delta->setObjectName(QStringLiteral("deltaLine:") + toQ(role));
+            coordinates->addWidget(r.position);
+            coordinates->addWidget(r.delta);
+            r.motor = new QPushButton;
+            r.motor->setObjectName(QStringLiteral("motor:") + toQ(role));
+            r.motor->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+            auto* menu = new QMenu(r.motor);
+            r.motor->setMenu(menu);
+            connect(menu, &QMenu::aboutToShow, this, [this, menu, role] {
+                menu->clear();
+                const PointExtra extra = store_.project().extra(sourceID_, role);
+                menu->addAction(text::noMotorItem(), this, [this, role] { setMotor(role, std::nullopt); });
+                if (!motors_.motors().empty()) menu->addSeparator();
+                for (const Motor& m : motors_.motors()) {
+                    menu->addAction(buttonText(text::motorMenuItem(m)), this,
+                                    [this, role, m] { setMotor(role, m); });
+                }
+                menu->addSeparator();
+                menu->addAction(text::newMotorItem(), this, [this, role] { openNewMotorSheet(role); });
+                if (extra.motor) {
+                    menu->addAction(buttonText(text::sameMotorItem(source_)), this,
+                                    [this, m = *extra.motor] { applyMotorToAllPoints(m); });
+                }
+            });
+            r.deltaBox = new QCheckBox;
+            r.deltaBox->setObjectName(QStringLiteral("delta:") + toQ(role));
+            r.deltaBox->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+            connect(r.deltaBox, &QCheckBox::clicked, this, [this, role](bool on) { setDelta(role, on); });
+            g->addWidget(r.title, row, 0);
+            g->addWidget(r.load, row, 1);
+            g->addWidget(r.coordinates, row, 2);
+            g->addWidget(r.motor, row, 3, Qt::AlignLeft);
+            g->addWidget(r.deltaBox, row, 4, Qt::AlignLeft | Qt::AlignVCenter);
+            b.points.push_back(r);
+            ++row;
+        }
+        g->setColumnStretch(5, 1);
+        replaceWidget(b.pickupsLayout, b.pickupGrid, gridWidget);
+        b.shownRoles = roles;
+    }
+    const QStringList titles = text::pickupColumnTitles(project.delta);
+    for (int c = 0; c < 5; ++c) b.pickupTitles[std::size_t(c)]->updateText(titles[c]);
+    for (std::size_t i = 0; i < b.points.size(); ++i) {
+        const Pickup& p = source_.pickups[i];
+        Blocks::PointRow& r = b.points[i];
+        const PointExtra extra = project.extra(sourceID_, r.role);
+        r.title->updateText(text::pointTitle(p));
+        r.load->updateText(text::weight(p.load, info));
+        r.load->setTone(p.load && *p.load < 0 ? Tone::red : Tone::primary);
+        r.position->updateText(text::coordinatesLine(p));
+        const auto deltaPoints = project.deltaPoints(source_, p);
+        r.delta->updateText(deltaPoints ? text::deltaLine(*deltaPoints) : QString());
+        r.delta->setVisible(deltaPoints.has_value());
+        r.coordinates->setToolTip(text::coordinatesTooltip(p));
+        const QString motorText = buttonText(text::motorLabel(extra));
+        if (r.motor->text() != motorText) r.motor->setText(motorText);
+        {
+            const QSignalBlocker blocker(r.deltaBox);
+            r.deltaBox->setChecked(extra.delta);
+        }
+        r.deltaBox->setToolTip(text::deltaTooltip(project.delta));
+    }
+
+    // Enclosures: rows rebuilt when indexes or columns change, cells set in place.
+    b.enclosuresTitle->updateText(text::enclosuresTitle(source_));
+    EnclosureShape encShape;
+    for (const Enclosure& e : source_.enclosures) encShape.indexes.push_back(e.index);
+    encShape.angles = source_.hasAngles;
+    encShape.panflex = text::showsPanflexColumn(source_);
+    if (b.enclosureShape != encShape) {
+        auto* gridWidget = new QWidget;
+        gridWidget->setObjectName(QStringLiteral("enclosureGrid"));
+        QGridLayout* g = grid(gridWidget, 14, 6);
+        const QStringList columns = text::enclosureColumnTitles(source_);
+        for (int c = 0; c < columns.size(); ++c) g->addWidget(label(columns[c], Tone::secondary), 0, c);
+        b.enclosures.clear();
+        int row = 1;
+        for (std::size_t i = 0; i < source_.enclosures.size(); ++i) {
+            g->addWidget(new Divider, row++, 0, 1, int(columns.size()));
+            Blocks::EnclosureRow r;
+            const int textCells = int(columns.size()) - (encShape.panflex ? 1 : 0);
+            for (int c = 0; c < textCells; ++c) {
+                const bool isAngle = encShape.angles && c == 2;
+                const bool isHeight = c >= textCells - 2;
+                auto* cell = label({}, isHeight ? Tone::secondary : Tone::primary,
+                                   isAngle ? style::bold(style::bodyFont()) : style::bodyFont());
+                r.cells.push_back(cell);
+                g->addWidget(cell, row, c);
+            }
+            if (encShape.panflex) {
+                r.panflex = new PanflexStack(std::nullopt, {});
+                g->addWidget(r.panflex, row, textCells, Qt::AlignLeft | Qt::AlignVCenter);
+            }
+            b.enclosures.push_back(r);
+            ++row;
+        }
+        g->setColumnStretch(int(columns.size()), 1);
+        replaceWidget(b.enclosuresLayout, b.enclosureGrid, gridWidget);
+        b.enclosureShape = encShape;
+    }
+    for (std::size_t i = 0; i < b.enclosures.size(); ++i) {
+        const Enclosure& e = source_.enclosures[i];
+        const QStringList cells = text::enclosureCells(source_, e);
+        for (std::size_t c = 0; c < b.enclosures[i].cells.size(); ++c) {
+            b.enclosures[i].cells[c]->updateText(cells[qsizetype(c)]);
+        }
+        if (PanflexStack* stack = b.enclosures[i].panflex) stack->setValue(e.panflex, e.type);
+    }
+    b.angleNote->setVisible(text::showsAngleNote(source_));
+
+    // Side view: only when the project's DXF data for the source has one.
+    const DXFInfo* dxf = project.dxf.get(sourceID_);
+    const bool hasSide = dxf && dxf->side;
+    b.side->setVisible(hasSide);
+    if (hasSide) b.side->shape->setSide(*dxf->side, sideViewLabels(source_));
+}
+
+void SourcePage::setMotor(const std::string& role, std::optional<Motor> motor) {
+    Project project = store_.project();
+    PointExtra extra = project.extra(sourceID_, role);
+    extra.motor = std::move(motor);
+    project.setExtra(sourceID_, role, extra);
+    store_.setProject(std::move(project));
+}
+
+void SourcePage::applyMotorToAllPoints(const Motor& motor) {
+    // A copy: each assignment refreshes the page, which replaces source_.
+    const List<Pickup> pickups = source_.pickups;
+    for (const Pickup& p : pickups) setMotor(p.role, motor);
+}
+
+void SourcePage::setDelta(const std::string& role, bool delta) {
+    Project project = store_.project();
+    PointExtra extra = project.extra(sourceID_, role);
+    extra.delta = delta;
+    project.setExtra(sourceID_, role, extra);
+    store_.setProject(std::move(project));
+}
+
+void SourcePage::openNewMotorSheet(const std::string& role) {
+    if (sheet_) sheet_->close();
+    newMotorFor_ = role;
+    auto* sheet = new NewMotorSheet(
+        motors_, [this, role](const Motor& motor) { setMotor(role, motor); }, this);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->setWindowModality(Qt::WindowModal);
+    connect(sheet, &QDialog::finished, this, [this, sheet] {
+        if (sheet_ != sheet) return;
+        sheet_ = nullptr;
+        newMotorFor_.reset();
+        emit newMotorItemChanged();
+    });
+    sheet_ = sheet;
+    emit newMotorItemChanged();
+    sheet->open();
+}
+
+std::optional<RoleRef> SourcePage::newMotorItem() const {
+    if (!newMotorFor_) return std::nullopt;
+    return RoleRef{*newMotorFor_};
+}
+
+} // namespace rig::app

@@ -1,0 +1,32 @@
+// Kept to C++17: PDFPages.cpp includes qpdf's document headers, built as C++17 under clang.
+// The decoded content of every page of a PDF, one page at a time.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace rig::PDFText::detail {
+
+struct PageLimits {
+    std::size_t pageBytes = 0;     // decoded content of one page, at most
+    std::size_t documentBytes = 0; // decoded content of all pages together, at most
+};
+
+// Called before each page is decoded; it may throw to stop the whole read.
+using PageCheckpoint = std::function<void()>;
+// Called with each page's decoded content (page 1 first). The view is valid during the call
+// only; what the call throws goes to the caller of readPages.
+using PageHandler = std::function<void(std::int64_t page, std::string_view content)>;
+
+// Opens the PDF from the file (when `file` is set) or from `memory`, then hands every page
+// whose content decodes within the limits to `handle`. Pages that do not decode, or that
+// would pass a limit, are skipped; once the document's budget is spent the rest are skipped
+// too. Returns false when the document does not open.
+bool readPages(const std::filesystem::path* file, std::string_view memory, const std::string& name,
+               const PageLimits& limits, const PageCheckpoint& checkpoint, const PageHandler& handle);
+
+} // namespace rig::PDFText::detail

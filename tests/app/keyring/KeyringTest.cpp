@@ -1,0 +1,102 @@
+// The publish key in a real Secret Service keyring. The ctest entries run this program
+// inside dbus-run-session with a fresh unlocked gnome-keyring (RIG_KEYRING_TEST=keyring)
+// and with no D-Bus session at all (RIG_KEYRING_TEST=none); run by hand it skips, so it
+// never touches the user's own keyring.
+#include "support/AppTesting.h"
+#include "support/Waiting.h"
+
+#include "export/PublishSettings.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <qt6keychain/keychain.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace rig::app {
+namespace {
+
+using testing::waitFor;
+
+bool runningIn(const char* place) {
+    return qEnvironmentVariable("RIG_KEYRING_TEST") == QLatin1String(place);
+}
+
+// A settings object on the system keyring, once its stored key has been read.
+std::unique_ptr<PublishSettings> loadedSettings() {
+    auto s = std::make_unique<PublishSettings>(std::make_unique<KeychainSecretStore>());
+    EXPECT_TRUE(waitFor([&] { return s->isKeyLoaded(); }, 20000));
+    return s;
+}
+
+void setAndWait(PublishSettings& s, const QString& key) {
+    s.setKey(key);
+    ASSERT_TRUE(waitFor([&] { return !s.isWritingKey(); }, 20000));
+}
+
+// What the keyring holds for the publish key, read without the settings object.
+std::optional<QByteArray> rawItem() {
+    QKeychain::ReadPasswordJob job("QuorvaneRig");
+    job.setAutoDelete(false);
+    job.setKey("publishKey");
+    QEventLoop loop;
+    QObject::connect(&job, &QKeychain::Job::finished, &loop, &QEventLoop::quit);
+    job.start();
+    loop.exec();
+    if (job.error() != QKeychain::NoError) return std::nullopt;
+    return job.binaryData();
+}
+
+TEST(Keyring, KeyIsWrittenReadBackAndCleared) {
+    if (!runningIn("keyring")) GTEST_SKIP() << "runs inside its own keyring session only";
+    ASSERT_TRUE(waitFor(
+        [] {
+            auto* bus = QDBusConnection::sessionBus().interface();
+            return bus && bus->isServiceRegistered("org.freedesktop.secrets").value();
+        },
+        20000))
+        << "no Secret Service on the session bus";
+    testing::TempAppPaths paths;
+
+    auto s = loadedSettings();
+    EXPECT_EQ(s->key(), "");
+
+    setAndWait(*s, QString::fromUtf8(" qvr_ünïcode key "));
+    EXPECT_EQ(rawItem(), QString::fromUtf8(" qvr_ünïcode key ").toUtf8()); // the key's UTF-8 bytes
+    EXPECT_EQ(loadedSettings()->key(), QString::fromUtf8(" qvr_ünïcode key "));
+
+    // Typed one character at a time: the last value is the one kept.
+    for (const char* k : {"q", "qv", "qvr", "qvr_", "qvr_final"}) s->setKey(k);
+    ASSERT_TRUE(waitFor([&] { return !s->isWritingKey(); }, 20000));
+    EXPECT_EQ(loadedSettings()->key(), "qvr_final");
+
+    ASSERT_TRUE(s->generatePublishKey());
+    const QString generated = s->key();
+    ASSERT_TRUE(waitFor([&] { return !s->isWritingKey(); }, 20000));
+    EXPECT_EQ(loadedSettings()->key(), generated);
+
+    setAndWait(*s, "");
+    EXPECT_FALSE(rawItem().has_value()); // no item left
+    EXPECT_EQ(loadedSettings()->key(), "");
+}
+
+TEST(KeyringAbsent, ReadsGiveNothingAndWritesAreLost) {
+    if (!runningIn("none")) GTEST_SKIP() << "runs without a D-Bus session only";
+    testing::TempAppPaths paths;
+    auto s = loadedSettings();
+    EXPECT_EQ(s->key(), "");
+    setAndWait(*s, "qvr_nowhere");
+    EXPECT_EQ(s->key(), "qvr_nowhere"); // the value in memory stays as assigned
+    EXPECT_EQ(loadedSettings()->key(), "");
+    // No plain-text copy anywhere in the settings.
+    EXPECT_TRUE(settings().allKeys().filter("publishKey").isEmpty());
+    EXPECT_FALSE(settings().allKeys().join(' ').contains("qvr_nowhere"));
+}
+
+} // namespace
+} // namespace rig::app

@@ -1,0 +1,61 @@
+// A document store on temporary settings, data folder and files, with scripted prompts and
+// short waits.
+#pragma once
+
+#include "shell/ProjectStore.h"
+#include "support/AppTesting.h"
+#include "support/FakePrompts.h"
+#include "support/ProjectFixtures.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+namespace rig::app::testing {
+
+// Waits of about 20 ms instead of seconds.
+inline ProjectStore::Delays shortDelays() {
+    using namespace std::chrono_literals;
+    return {20ms, 20ms, 20ms};
+}
+
+inline std::unique_ptr<ProjectStore> makeStore() {
+    auto store = std::make_unique<ProjectStore>();
+    store->setDelays(shortDelays());
+    return store;
+}
+
+// A show with one flown array: not empty, named "Arena show".
+inline Project showProject(const std::string& arrayName = "Main L") {
+    return fixtures::projectWith({fixtures::flownArray(arrayName, {"ALL", "Main"}, 4)});
+}
+
+inline QString readText(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+inline bool writeText(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+// Waits for the next autosave write to be applied.
+inline ::testing::AssertionResult autosaved(ProjectStore& store, int count = 1) {
+    QSignalSpy spy(&store, &ProjectStore::autosaveFinished);
+    while (spy.count() < count) {
+        if (!spy.wait(10000)) return ::testing::AssertionFailure() << "no autosave within 10 s";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+} // namespace rig::app::testing
