@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -283,6 +284,19 @@ TEST(SourcePage, RefreshKeepsRowsAndFocus) {
     EXPECT_NE(f.deltaBox("Point 4"), nullptr);
     EXPECT_NE(f.deltaBox("Rear"), box);
     EXPECT_TRUE(f.deltaBox("Rear")->isChecked());
+}
+
+TEST(SourcePage, OutlivesItsSourceAndClosesItsSheet) {
+    auto f = std::make_unique<PageFixture>(twoPointProject());
+    f->menuItem("Rear", "New Motor\u2026")->trigger();
+    QPointer<NewMotorSheet> sheet = f->page->newMotorSheet();
+    ASSERT_TRUE(sheet);
+    // Another document without this source: the page keeps showing the source it had.
+    f->store.setProject(Project{});
+    EXPECT_EQ(f->page->source().name, "Main L");
+    EXPECT_TRUE(f->page->findChild<QWidget*>("sideViewBox")->isHidden());
+    f->page.reset();
+    EXPECT_TRUE(sheet.isNull());
 }
 
 TEST(SourcePage, EveryImportedSourceShowsItsPage) {
