@@ -4,7 +4,9 @@
 // second run has the page hidden behind nothing (the store alone), for comparison.
 #include "export/DXFSettings.h"
 #include "export/ExportCommands.h"
+#include "export/PdfPrinter.h"
 #include "export/PublishChanges.h"
+#include "export/Reveal.h"
 #include "pages/Fields.h"
 #include "pages/MotorLibrary.h"
 #include "pages/OverviewPage.h"
@@ -21,6 +23,10 @@
 #include <memory>
 
 namespace {
+
+struct NoReveal : rig::app::Reveal {
+    void reveal(const QString&) override {}
+};
 
 using namespace rig;
 using namespace rig::app;
@@ -44,7 +50,9 @@ void BM_KeystrokeInTheName(benchmark::State& state) {
     store.setProject(publishedLargeProject());
     MotorLibrary library;
     DXFSettings dxf;
-    ExportCommands exports(store, dxf);
+    NoReveal reveal;
+    PdfPrinter printer(store, reveal);
+    ExportCommands exports(store, dxf, printer);
     std::unique_ptr<OverviewPage> page;
     if (state.range(0) == 1) {
         page = std::make_unique<OverviewPage>(store, library, exports);

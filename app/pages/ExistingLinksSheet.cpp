@@ -330,7 +330,7 @@ void ExistingLinksSheet::rebuildRows() {
         auto* trash = new QToolButton;
         trash->setObjectName(QStringLiteral("delete"));
         trash->setAutoRaise(true);
-        trash->setIcon(symbolIcon(QStringLiteral("trash"), palette()));
+        trash->setIcon(symbolIcon(QStringLiteral("trash")));
         trash->setToolTip(QStringLiteral("Delete this link \u2013 the crew can no longer open it"));
         connect(trash, &QToolButton::clicked, this, [this, link] { askToDelete(link); });
         layout->addWidget(open, 0, Qt::AlignTop);

@@ -11,6 +11,7 @@
 #include "pages/ShareRow.h"
 #include "pages/Symbols.h"
 #include "shell/DateText.h"
+#include "shell/Icons.h"
 #include "shell/ProjectStore.h"
 #include "shell/QtText.h"
 
@@ -107,12 +108,6 @@ QWidget* checkRow(const IssueGroup& group, bool dimmed) {
     column->addWidget(text);
     layout->addLayout(column, 1);
     return row;
-}
-
-// TEMPORARY until the PDF export command lands.
-template <class Commands>
-void exportPDFWith(Commands& commands, const Project& project, bool crew) {
-    if constexpr (requires { commands.exportPDF(project, crew); }) commands.exportPDF(project, crew);
 }
 
 void removeRow(QWidget* row) {
@@ -338,13 +333,13 @@ OverviewPage::OverviewPage(ProjectStore& store, MotorLibrary& motors, ExportComm
             p.exports.push_back(b);
         };
         add(QStringLiteral("Rigging points PDF\u2026"), QStringLiteral("exportRiggingPDF"),
-            [this](const Project& project) { exportPDFWith(exports_, project, false); });
+            [this](const Project& project) { exports_.exportPDF(project, false); });
         add(QStringLiteral("Rigging points CSV\u2026"), QStringLiteral("exportCSV"),
             [this](const Project& project) { exports_.exportCSV(project); });
         add(QStringLiteral("Rigging points DXF (3D)\u2026"), QStringLiteral("exportDXF"),
             [this](const Project& project) { exports_.exportDXF(project); });
         add(QStringLiteral("Crew sheets PDF\u2026"), QStringLiteral("exportCrewPDF"),
-            [this](const Project& project) { exportPDFWith(exports_, project, true); });
+            [this](const Project& project) { exports_.exportPDF(project, true); });
         layout->addStretch(1);
         section->rows()->addRow(row);
     }
@@ -424,6 +419,12 @@ void OverviewPage::setNotesExpanded(bool expanded) {
     updateNotes();
 }
 
+void OverviewPage::changeEvent(QEvent* event) {
+    QScrollArea::changeEvent(event);
+    // The notes title carries its own dimmed colour.
+    if (event->type() == QEvent::PaletteChange && notesToggle_) updateNotes();
+}
+
 void OverviewPage::updateNotes() {
     Parts& p = *parts_;
     notesToggle_->setChecked(notesExpanded_);
@@ -433,7 +434,8 @@ void OverviewPage::updateNotes() {
     pal.setColor(QPalette::ButtonText, dim);
     notesToggle_->setPalette(pal);
     notesToggle_->setIcon(
-        symbolIcon(notesExpanded_ ? QStringLiteral("chevron.down") : QStringLiteral("chevron.right"), pal));
+        tintedIcon(notesExpanded_ ? QStringLiteral("chevron.down") : QStringLiteral("chevron.right"),
+                   [](const QPalette& palette) { return style::color(Tone::secondary, palette); }));
     for (QWidget* row : p.noteRows) row->setVisible(notesExpanded_);
     p.checks->rows()->update();
 }

@@ -78,6 +78,9 @@ public:
     // "Rigging points PDF…", "Rigging points CSV…", "Rigging points DXF (3D)…", "Crew sheets PDF…".
     std::vector<QPushButton*> exportButtons() const;
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     struct Parts;
 

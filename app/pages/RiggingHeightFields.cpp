@@ -5,7 +5,6 @@
 #include "shell/ProjectStore.h"
 #include "shell/QtText.h"
 
-#include <QEvent>
 #include <QToolButton>
 
 #include <cmath>
@@ -152,14 +151,9 @@ void RiggingHeightFields::setPerGroupExpanded(bool expanded) {
 void RiggingHeightFields::updateDisclosure() {
     disclosure_->setChecked(perGroup_);
     disclosure_->setIcon(
-        symbolIcon(perGroup_ ? QStringLiteral("chevron.down") : QStringLiteral("chevron.right"), palette()));
+        symbolIcon(perGroup_ ? QStringLiteral("chevron.down") : QStringLiteral("chevron.right")));
     groups_->setVisible(perGroup_ && !groupRows_.empty());
     update();
-}
-
-void RiggingHeightFields::changeEvent(QEvent* event) {
-    form::FormRows::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange) updateDisclosure();
 }
 
 void RiggingHeightFields::rebuildGroups(const std::vector<std::string>& labels) {

@@ -63,9 +63,6 @@ public:
     // The warning text while it is shown, else empty.
     QString warningText() const;
 
-protected:
-    void changeEvent(QEvent* event) override;
-
 private:
     struct GroupRow {
         std::string label;

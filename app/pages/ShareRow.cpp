@@ -98,10 +98,12 @@ ShareRow::ShareRow(ProjectStore& store, QWidget* parent) : form::FormRows(parent
     linkColumn->addWidget(link_);
     auto* actions = new QHBoxLayout;
     share_ = button(QStringLiteral("Share\u2026"), QStringLiteral("share"));
+    share_->setIcon(symbolIcon(QStringLiteral("square.and.arrow.up")));
     auto* shareMenu = new QMenu(share_);
     shareMenu->addAction(QStringLiteral("Email\u2026"), this, [this] { shareByEmail(); });
     share_->setMenu(shareMenu);
     copyLink_ = button(QStringLiteral("Copy Link"), QStringLiteral("copyLink"));
+    copyLink_->setIcon(symbolIcon(QStringLiteral("doc.on.doc")));
     connect(copyLink_, &QPushButton::clicked, this, [this] { copyLink(); });
     actions->addWidget(share_);
     actions->addWidget(copyLink_);

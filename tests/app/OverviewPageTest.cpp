@@ -4,6 +4,8 @@
 
 #include "export/DXFSettings.h"
 #include "export/ExportCommands.h"
+#include "export/PdfPrinter.h"
+#include "export/Reveal.h"
 #include "pages/DeltaFields.h"
 #include "pages/Fields.h"
 #include "pages/FormLayout.h"
@@ -41,6 +43,10 @@ using fixtures::testPickup;
 using fixtures::testSource;
 using testing::FakePrompts;
 
+struct NoReveal : Reveal {
+    void reveal(const QString&) override {}
+};
+
 // The store, library and export commands a window would hand the page, on temporary paths.
 struct PageFixture {
     explicit PageFixture(Project project = Project()) {
@@ -71,7 +77,9 @@ struct PageFixture {
     ProjectStore store;
     MotorLibrary library;
     DXFSettings dxf;
-    ExportCommands exports{store, dxf};
+    NoReveal reveal;
+    PdfPrinter printer{store, reveal};
+    ExportCommands exports{store, dxf, printer};
     std::unique_ptr<OverviewPage> page;
 };
 
@@ -379,17 +387,20 @@ TEST(OverviewPage, ImportAndExportButtons) {
     f.page->importButton()->click();
     EXPECT_EQ(prompts.count(FakePrompts::Kind::importPanel), 1);
 
-    prompts.answerExportSave(std::nullopt);
-    prompts.answerExportSave(std::nullopt);
-    // The project as it is at the press.
+    // Each button runs its command with the project as it is at the press.
     Project p = f.store.project();
     p.name = "Main Stage";
     f.store.setProject(p);
-    f.page->exportButtons()[1]->click();
-    f.page->exportButtons()[2]->click();
-    ASSERT_EQ(prompts.exportSaves().size(), 2u);
-    EXPECT_EQ(prompts.exportSaves()[0].fileName, QStringLiteral("Main Stage \u2013 rigging points.csv"));
-    EXPECT_EQ(prompts.exportSaves()[1].fileName, QStringLiteral("Main Stage \u2013 rigging points.dxf"));
+    for (QPushButton* b : f.page->exportButtons()) {
+        prompts.answerExportSave(std::nullopt);
+        b->click();
+    }
+    ASSERT_EQ(prompts.exportSaves().size(), 4u);
+    EXPECT_EQ(prompts.exportSaves()[0].fileName, QStringLiteral("Main Stage \u2013 rigging points.pdf"));
+    EXPECT_EQ(prompts.exportSaves()[1].fileName, QStringLiteral("Main Stage \u2013 rigging points.csv"));
+    EXPECT_EQ(prompts.exportSaves()[2].fileName, QStringLiteral("Main Stage \u2013 rigging points.dxf"));
+    EXPECT_EQ(prompts.exportSaves()[3].fileName, QStringLiteral("Main Stage \u2013 crew sheets.pdf"));
+    EXPECT_EQ(f.printer.jobCount(), 0);
 }
 
 } // namespace

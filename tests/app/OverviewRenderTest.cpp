@@ -4,8 +4,10 @@
 
 #include "export/DXFSettings.h"
 #include "export/ExportCommands.h"
+#include "export/PdfPrinter.h"
 #include "export/PublishClient.h"
 #include "export/PublishSettings.h"
+#include "export/Reveal.h"
 #include "pages/MotorLibrary.h"
 #include "pages/Preferences.h"
 #include "pages/RiggingHeightFields.h"
@@ -24,6 +26,10 @@
 
 namespace rig::app {
 namespace {
+
+struct NoReveal : rig::app::Reveal {
+    void reveal(const QString&) override {}
+};
 
 TEST(OverviewRender, DISABLED_LightAndDark) {
     const QString dir = qEnvironmentVariable("RIG_RENDER_DIR");
@@ -67,7 +73,9 @@ TEST(OverviewRender, DISABLED_LightAndDark) {
     library.upsert(QStringLiteral("CM Lodestar 1t"), 62);
     library.upsert(QStringLiteral("D8+ 1000 kg"), 58);
     DXFSettings dxf;
-    ExportCommands exports(*store, dxf);
+    NoReveal reveal;
+    PdfPrinter printer(*store, reveal);
+    ExportCommands exports(*store, dxf, printer);
     qputenv("RIG_TEST_PERGROUP", "1");
     for (const auto& [name, look] :
          {std::pair{"light", Appearance::light}, std::pair{"dark", Appearance::dark}}) {
