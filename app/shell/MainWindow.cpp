@@ -215,6 +215,7 @@ MainWindow::MainWindow(ProjectStore& store, MotorLibrary& motors, Parts parts, Q
 
     editView_ = new QSplitter(Qt::Horizontal);
     editView_->setChildrenCollapsible(false);
+    editView_->setHandleWidth(1);
     sidebar_ = new SidebarWidget(store_);
     detail_ = new QStackedWidget;
     editView_->addWidget(sidebar_);
@@ -248,6 +249,7 @@ MainWindow::MainWindow(ProjectStore& store, MotorLibrary& motors, Parts parts, Q
 
     buildMenus();
     buildToolbar();
+    restyle();
 
     lastExtras_ = store_.project().extras;
     lastHidden_ = store_.project().hiddenSources;
@@ -370,7 +372,7 @@ void MainWindow::buildToolbar() {
         return s;
     };
     // A row of exclusive buttons that reads as one control.
-    auto segmented = [](QButtonGroup* group, const QStringList& labels, int width) {
+    auto segmented = [this](QButtonGroup* group, const QStringList& labels, int width) {
         auto* box = new QWidget;
         auto* row = new QHBoxLayout(box);
         row->setContentsMargins(0, 0, 0, 0);
@@ -380,8 +382,10 @@ void MainWindow::buildToolbar() {
             button->setCheckable(true);
             button->setFocusPolicy(Qt::TabFocus);
             if (width > 0) button->setFixedWidth(width / int(labels.size()));
+            button->setProperty("segment", i == 0 ? "first" : i + 1 == labels.size() ? "last" : "middle");
             group->addButton(button, i);
             row->addWidget(button);
+            segments_.push_back(button);
         }
         group->setExclusive(true);
         return box;
@@ -405,7 +409,6 @@ void MainWindow::buildToolbar() {
     toolbar_.copyLinkButton->setText(QStringLiteral("Copy Link"));
     toolbar_.copyLinkButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     toolbar_.copyLinkButton->setAutoRaise(true);
-    toolbar_.copyLinkButton->setIcon(paletteIcon(QStringLiteral("doc.on.doc"), palette()));
     toolbar_.copyLink = bar->addWidget(toolbar_.copyLinkButton);
     connect(toolbar_.copyLinkButton, &QToolButton::clicked, this, [this](bool) { copyLink(); });
 
@@ -562,9 +565,30 @@ void MainWindow::updateTitle() {
 
 void MainWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange && toolbar_.copyLinkButton) {
-        toolbar_.copyLinkButton->setIcon(paletteIcon(QStringLiteral("doc.on.doc"), palette()));
-    }
+    if (event->type() == QEvent::PaletteChange && !restyling_) restyle();
+}
+
+// Colours that come from the palette, set again when it changes (light, dark, system).
+void MainWindow::restyle() {
+    restyling_ = true;
+    const QPalette p = palette();
+    toolbar_.copyLinkButton->setIcon(paletteIcon(QStringLiteral("doc.on.doc"), p));
+    const QString line = style::withAlpha(style::color(Tone::primary, p), 0.18).name(QColor::HexArgb);
+    editView_->setStyleSheet(QStringLiteral("QSplitter::handle { background: %1; }").arg(line));
+    // Segmented switches: the chosen segment in the highlight colour.
+    const QString border = style::withAlpha(style::color(Tone::primary, p), 0.25).name(QColor::HexArgb);
+    const QString sheet =
+        QStringLiteral(
+            "QPushButton { border: 1px solid %1; background: %2; color: %3; padding: 3px 12px; }"
+            "QPushButton:checked { background: %4; color: %5; border-color: %4; }"
+            "QPushButton[segment=\"first\"] { border-top-left-radius: 5px; border-bottom-left-radius: 5px; }"
+            "QPushButton[segment=\"last\"] { border-top-right-radius: 5px; border-bottom-right-radius: 5px;"
+            " border-left: none; }"
+            "QPushButton[segment=\"middle\"] { border-left: none; }")
+            .arg(border, p.color(QPalette::Button).name(), p.color(QPalette::ButtonText).name(),
+                 p.color(QPalette::Highlight).name(), p.color(QPalette::HighlightedText).name());
+    for (QPushButton* segment : segments_) segment->setStyleSheet(sheet);
+    restyling_ = false;
 }
 
 // --- Actions ----------------------------------------------------------------------------

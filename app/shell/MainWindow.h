@@ -20,6 +20,7 @@
 class QAbstractButton;
 class QAction;
 class QButtonGroup;
+class QPushButton;
 class QMenu;
 class QScrollArea;
 class QSplitter;
@@ -163,6 +164,7 @@ private:
     void updateCrew();
     void updateToolbar();
     void updateTitle();
+    void restyle();
     void runExport(int kind);
     void copyLink();
     void setDropTarget(bool target);
@@ -194,6 +196,8 @@ private:
 
     Actions actions_;
     Toolbar toolbar_;
+    QList<QPushButton*> segments_;
+    bool restyling_ = false;
 
     // The hooks compare with what they saw last.
     TextMap<SourceExtra> lastExtras_;

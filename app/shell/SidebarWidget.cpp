@@ -108,6 +108,8 @@ void setSelectedPalette(QWidget* row, bool selected) {
     const QColor text = p.color(QPalette::HighlightedText);
     p.setColor(QPalette::Text, text);
     p.setColor(QPalette::WindowText, text);
+    // Accent-coloured marks would vanish on the highlight.
+    p.setColor(QPalette::Highlight, text);
     row->setPalette(p);
 }
 
