@@ -3,12 +3,12 @@
 #include "base/Json.h"
 #include "base/Number.h"
 #include "model/Project.h"
+#include "pages/Fields.h"
 #include "shell/AppPaths.h"
 #include "shell/QtText.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -99,77 +99,6 @@ RigDXF::Options DXFSettings::decode(const QVariant& stored) {
     }
 }
 
-// ---- The form's height field ------------------------------------------------------------------
-
-// The numeric field of the forms for one height: written while the user types (a decimal
-// comma accepted, blanks around the number ignored), an emptied field stores 0, text that is
-// not a finite number writes nothing; the stored value is shown again when focus leaves.
-class HeightField : public QWidget {
-public:
-    HeightField(std::function<double()> get, std::function<void(double)> set, QWidget* parent)
-        : QWidget(parent), get_(std::move(get)), set_(std::move(set)), edit_(new QLineEdit(this)) {
-        auto* row = new QHBoxLayout(this);
-        row->setContentsMargins(0, 0, 0, 0);
-        row->setSpacing(6);
-        edit_->setPlaceholderText("m");
-        edit_->setAlignment(Qt::AlignRight);
-        edit_->setFixedWidth(70);
-        edit_->installEventFilter(this);
-        row->addWidget(edit_);
-        row->addWidget(new QLabel("m", this));
-        connect(edit_, &QLineEdit::textEdited, this, &HeightField::commit);
-        refresh();
-    }
-
-    QLineEdit* lineEdit() const { return edit_; }
-
-    // Shows the stored height unless the user is typing in the field.
-    void refresh() {
-        if (edit_->window()->focusWidget() == edit_) return;
-        const QSignalBlocker block(edit_);
-        edit_->setText(format(get_()));
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == edit_ && event->type() == QEvent::FocusOut) {
-            const QSignalBlocker block(edit_);
-            edit_->setText(format(get_()));
-        }
-        return QWidget::eventFilter(watched, event);
-    }
-
-private:
-    // Up to two decimals, trailing zeros and a bare point dropped.
-    static QString format(double value) {
-        std::string text = formatFixed(value, 2);
-        if (text.find('.') != std::string::npos) {
-            while (!text.empty() && text.back() == '0') text.pop_back();
-            if (!text.empty() && text.back() == '.') text.pop_back();
-        }
-        return toQ(text);
-    }
-
-    void commit(const QString& typed) {
-        QString text = typed;
-        while (!text.isEmpty() && (text.front() == ' ' || text.front() == '\t')) text.remove(0, 1);
-        while (!text.isEmpty() && (text.back() == ' ' || text.back() == '\t')) text.chop(1);
-        text.replace(',', '.');
-        double value = 0;
-        if (!text.isEmpty()) {
-            const auto read = parseDecimal(toStd(text));
-            if (!read || !std::isfinite(*read)) return;
-            value = *read;
-        }
-        if (value == get_()) return;
-        set_(value);
-    }
-
-    std::function<double()> get_;
-    std::function<void(double)> set_;
-    QLineEdit* edit_;
-};
-
 // ---- DXFOptionsForm ---------------------------------------------------------------------------
 
 DXFOptionsForm::DXFOptionsForm(DXFSettings& settings, QWidget* parent)
@@ -178,9 +107,10 @@ DXFOptionsForm::DXFOptionsForm(DXFSettings& settings, QWidget* parent)
       delta_(new QCheckBox("K1-DELTA points (two motors and the plate)", this)),
       drops_(new QCheckBox("Drops (chain from rigging height to hook, real length)", this)),
       footprints_(new QComboBox(this)),
-      height_(new HeightField([this] { return settings_.options().footprintHeight; },
-                              [this](double h) { edit([h](RigDXF::Options& o) { o.footprintHeight = h; }); },
-                              this)) {
+      height_(new NumField(
+          optionalBinding({[this] { return settings_.options().footprintHeight; },
+                           [this](double h) { edit([h](RigDXF::Options& o) { o.footprintHeight = h; }); }}),
+          "m", "m", 70, Decimals{0, 2}, this)) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(6);

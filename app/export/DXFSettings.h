@@ -59,7 +59,7 @@ struct FootprintChoice {
 };
 extern const std::array<FootprintChoice, 5> footprintChoices;
 
-class HeightField;
+class NumField;
 
 // The options as a settings form: every toggle, choice and committed height is saved at once.
 // Follows changes made elsewhere (an open export dialog).
@@ -87,7 +87,7 @@ private:
     QCheckBox* delta_;
     QCheckBox* drops_;
     QComboBox* footprints_;
-    HeightField* height_;
+    NumField* height_;
 };
 
 // The options in the DXF export's save dialog, built from the options as they are now. Each

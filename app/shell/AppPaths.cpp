@@ -47,15 +47,21 @@ QSettings& settings() {
     return *s;
 }
 
-QString resourcePath(const QString& name) {
+QStringList resourceCandidates(const QString& name) {
     // Installed layout: <prefix>/bin/quorvane-rig and <prefix>/share/quorvane-rig/<name>.
     const QStringList folders = {
         QCoreApplication::applicationDirPath() + "/../share/quorvane-rig",
         QStringLiteral(RIG_INSTALL_RESOURCES),
         QStringLiteral(RIG_SOURCE_RESOURCES),
     };
-    for (const QString& folder : folders) {
-        const QFileInfo file(QDir(folder).filePath(name));
+    QStringList paths;
+    for (const QString& folder : folders) paths << QDir(folder).filePath(name);
+    return paths;
+}
+
+QString resourcePath(const QString& name) {
+    for (const QString& path : resourceCandidates(name)) {
+        const QFileInfo file(path);
         if (file.isFile()) return file.canonicalFilePath();
     }
     return {};

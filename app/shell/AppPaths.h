@@ -3,6 +3,7 @@
 
 #include <QSettings>
 #include <QString>
+#include <QStringList>
 
 namespace rig::app {
 
@@ -24,5 +25,8 @@ QSettings& settings();
 // A run-time file such as "crew.html": the installed copy first, then the source tree's.
 // Empty when neither exists.
 QString resourcePath(const QString& name);
+
+// Every place resourcePath() looks, in its order, whether the file exists there or not.
+QStringList resourceCandidates(const QString& name);
 
 } // namespace rig::app

@@ -10,16 +10,24 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <qcoro6/qcoro/qcorotask.h>
+
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace rig::app {
 
 class MotorLibrary;
 struct ImportReaders;
 struct ImportContext; // ProjectStoreImport.cpp
+class PublishClient;
+class PublishSettings;
+struct ServerLink;
+struct ShareContext; // ProjectStoreShare.cpp
 
 class ProjectStore : public QObject {
     Q_OBJECT
@@ -128,6 +136,49 @@ public:
     // The readers imports use (the library's unless set; tests inject their own).
     void setImportReaders(const ImportReaders& readers);
 
+    // --- Crew link (ProjectStoreShare.cpp) ----------------------------------------------------
+    // Where the crew-link actions read the server address and key and send their requests
+    // (PublishSettings::shared() and PublishClient::shared() unless set).
+    void setPublishing(PublishSettings* settings, PublishClient* client);
+    // Makes and uploads the download files of a published project (see uploadDownloads);
+    // tests put their own in.
+    using DownloadUploader = std::function<QCoro::Task<void>(Project project, QString token)>;
+    void setDownloadUploader(DownloadUploader uploader);
+
+    // The crew-link actions work on the project value they are given and change nothing of
+    // the store. They fail with PublishError, whose message() is the text for the user.
+    // publish(): publishProject with the publish settings' server and key as they are now.
+    QCoro::Task<ShareInfo> publish(Project project);
+    // The crew view (hidden sources left out, changes since the last publish marked) to a
+    // new link, or to the project's own link once it has one; the new publish record.
+    QCoro::Task<ShareInfo> publishProject(Project project, QString server, QString key);
+    // The published state of every source again, under the current hidden set, to the
+    // project's link: its record with only `hidden` replaced. "Not published yet." for a
+    // project without a record, or with an attached link that has nothing published.
+    QCoro::Task<ShareInfo> resendProject(Project project);
+    QCoro::Task<ShareInfo> resendProject(Project project, QString server, QString key);
+    // The links kept on the server, and deleting one, with the publish settings.
+    QCoro::Task<std::vector<ServerLink>> listServerLinks();
+    QCoro::Task<void> deleteServerLink(QString token);
+
+    // The publish button's press: publishes the open project, stores the new record in it,
+    // uploads the download files, writes the project to its file when it has one. Failures go
+    // to errorMessage. Gives the link to put on the clipboard, nothing when the publish
+    // failed or another project was opened while it ran (then nothing is stored or saved).
+    QCoro::Task<std::optional<QString>> publishOpenProject();
+
+    // --- The crew view's hidden sources -----------------------------------------------------
+    // Text of the last failed re-send; absent after a success or when nothing needs sending.
+    std::optional<QString> visibilityError() const;
+    // Called whenever the project's hidden sources change: re-sends the crew view once the
+    // visibility delay has passed without another change, when it is stale.
+    void scheduleVisibilityUpdate();
+    bool isVisibilityUpdateScheduled() const;
+    // Re-sends now ("Send Now" and the scheduled wait). One send runs at a time: a later one
+    // waits for it and then sends the newest hidden set, if it still differs.
+    QCoro::Task<void> sendVisibilityUpdate();
+    bool isSendingVisibility() const;
+
     // --- Messages for the window ----------------------------------------------------------
     std::optional<QString> errorMessage() const { return errorMessage_; }
     void setErrorMessage(std::optional<QString> message);
@@ -143,6 +194,8 @@ signals:
     void errorMessageChanged();
     // An autosave write has ended and its result is applied.
     void autosaveFinished();
+    void visibilityErrorChanged();
+    void sendingVisibilityChanged();
 
 private:
     struct Writer;
@@ -158,6 +211,8 @@ private:
     // Deletes the recovery copy when it belongs to the open document.
     void removeOwnedRecovery();
     void autosaveWritten(const AutosaveJob& job, const std::optional<QString>& error, bool superseded);
+    ShareContext& shareContext();
+    void setVisibilityError(std::optional<QString> error);
 
     Project project_;
     std::uint64_t revision_ = 0;
@@ -173,6 +228,7 @@ private:
     QTimer autosaveTimer_;
     std::unique_ptr<Writer> writer_;
     std::shared_ptr<ImportContext> import_; // created by the first import
+    std::shared_ptr<ShareContext> share_;   // created by the first crew-link action
 };
 
 } // namespace rig::app

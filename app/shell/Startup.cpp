@@ -1,5 +1,7 @@
 #include "shell/Startup.h"
 
+#include "export/PageScheme.h"
+
 #include <QCoreApplication>
 
 namespace rig::app {
@@ -10,6 +12,8 @@ void prepareApplication() {
     QCoreApplication::setOrganizationName("QuorvaneRig");
     QCoreApplication::setApplicationName("Quorvane Rig");
     QCoreApplication::setApplicationVersion(RIG_VERSION);
+    // Generated pages are loaded from memory through a scheme WebEngine must know up front.
+    registerPageScheme();
 }
 
 } // namespace rig::app

@@ -250,6 +250,7 @@ void PublishStandIn::missingHandler(const QHttpServerRequest&, QTcpSocket* socke
 
 void PublishStandIn::respond(QTcpSocket* socket, const RecordedRequest& request,
                              const std::optional<Fault>& fault) {
+    ++answered_;
     if (fault && fault->close) {
         socket->disconnectFromHost();
         return;

@@ -96,6 +96,8 @@ public:
     void clearRequests() { requests_.clear(); }
     // TCP connections accepted so far.
     int connectionCount() const { return connections_; }
+    // Requests answered so far (faults that close the connection count too).
+    int answeredCount() const { return answered_; }
 
     // Tokens in creation order, and what is stored under one.
     QStringList tokens() const;
@@ -134,6 +136,7 @@ private:
     QString publicBase_;
     QTcpServer* tcp_ = nullptr;
     int connections_ = 0;
+    int answered_ = 0;
     std::function<QByteArray(const QByteArray&)> crewPage_;
     std::map<Route, Fault> faults_;
     std::map<Route, int> seen_;

@@ -1,0 +1,254 @@
+// The document store's crew-link actions and the re-send of the crew view after its
+// hidden sources changed.
+#include "shell/ProjectStore.h"
+
+#include "analysis/CrewDoc.h"
+#include "base/Date.h"
+#include "export/PublishChanges.h"
+#include "export/PublishClient.h"
+#include "export/PublishSettings.h"
+#include "shell/QtText.h"
+
+#include <QPointer>
+#include <QTimer>
+
+#include <qcoro6/qcoro/qcorosignal.h>
+
+#include <utility>
+
+namespace rig::app {
+
+struct ShareContext {
+    PublishSettings* settings = nullptr; // PublishSettings::shared() when not set
+    PublishClient* client = nullptr;     // PublishClient::shared() when not set
+    ProjectStore::DownloadUploader uploader;
+    QTimer visibilityTimer;
+    bool sendingVisibility = false;
+    std::optional<QString> visibilityError;
+
+    PublishSettings& publishSettings() { return settings ? *settings : PublishSettings::shared(); }
+    PublishClient& publishClient() { return client ? *client : PublishClient::shared(); }
+};
+
+namespace {
+
+const QString wrongProject =
+    QStringLiteral("The crew link was published, but another project is now open: the link was not stored.");
+const QString downloadsFailed = QStringLiteral("The crew link is updated, but the download files were not: ");
+
+// The settings as they are once the stored key has been read (at the first use of the
+// settings it may still be on its way from the keyring).
+QCoro::Task<void> keyLoaded(QPointer<PublishSettings> settings) {
+    while (settings && !settings->isKeyLoaded()) co_await qCoro(settings.data(), &PublishSettings::keyLoaded);
+}
+
+QString describe(const std::exception& e) {
+    if (const auto* p = dynamic_cast<const PublishError*>(&e)) return p->message();
+    return toQ(e.what());
+}
+
+bool isCancellation(const std::exception& e) {
+    const auto* p = dynamic_cast<const PublishError*>(&e);
+    return p != nullptr && p->kind() == PublishError::Kind::Cancelled;
+}
+
+// The client is used before the first wait only.
+QCoro::Task<ShareInfo> publishWith(PublishClient& client, Project project, QString server, QString key) {
+    ChangeMap changes = publishChangeSummary(project);
+    const CrewDoc doc = CrewDoc::build(project, changes, nowSeconds(), false);
+    std::optional<QString> token;
+    if (project.share) token = toQ(project.share->token);
+    const PublishResponse answer =
+        co_await client.publishCrewDoc(doc, token, std::move(server), std::move(key));
+    co_return ShareInfo{answer.token,       answer.url,           nowSeconds(), publishFingerprints(project),
+                        std::move(changes), project.hiddenSources};
+}
+
+QCoro::Task<ShareInfo> resendWith(PublishClient& client, Project project, QString server, QString key) {
+    // An attached link has nothing published to send: sending would empty its crew view.
+    if (!project.share || project.share->fingerprints.empty())
+        throw PublishError::server(publishText::notPublished);
+    const CrewDoc doc = CrewDoc::build(publishedState(project), project.share->changes, nowSeconds(), false);
+    co_await client.publishCrewDoc(doc, toQ(project.share->token), std::move(server), std::move(key));
+    ShareInfo share = *project.share;
+    share.hidden = project.hiddenSources;
+    co_return share;
+}
+
+} // namespace
+
+ShareContext& ProjectStore::shareContext() {
+    if (!share_) {
+        share_ = std::make_shared<ShareContext>();
+        share_->visibilityTimer.setSingleShot(true);
+        connect(&share_->visibilityTimer, &QTimer::timeout, this, [this] { sendVisibilityUpdate(); });
+    }
+    return *share_;
+}
+
+void ProjectStore::setPublishing(PublishSettings* settings, PublishClient* client) {
+    shareContext().settings = settings;
+    shareContext().client = client;
+}
+
+void ProjectStore::setDownloadUploader(DownloadUploader uploader) {
+    shareContext().uploader = std::move(uploader);
+}
+
+// --- Crew-link actions --------------------------------------------------------------------------
+// After a wait these touch nothing of the store: they may outlive it.
+
+QCoro::Task<ShareInfo> ProjectStore::publish(Project project) {
+    QPointer<PublishSettings> settings = &shareContext().publishSettings();
+    QPointer<PublishClient> client = &shareContext().publishClient();
+    co_await keyLoaded(settings);
+    if (!settings || !client) throw PublishError(PublishError::Kind::Cancelled, publishText::cancelled);
+    const QString key = settings->key();
+    const QString server = settings->server();
+    co_return co_await publishWith(*client, std::move(project), server, key);
+}
+
+QCoro::Task<ShareInfo> ProjectStore::publishProject(Project project, QString server, QString key) {
+    return publishWith(shareContext().publishClient(), std::move(project), std::move(server), std::move(key));
+}
+
+QCoro::Task<ShareInfo> ProjectStore::resendProject(Project project) {
+    QPointer<PublishSettings> settings = &shareContext().publishSettings();
+    QPointer<PublishClient> client = &shareContext().publishClient();
+    co_await keyLoaded(settings);
+    if (!settings || !client) throw PublishError(PublishError::Kind::Cancelled, publishText::cancelled);
+    const QString key = settings->key();
+    const QString server = settings->server();
+    co_return co_await resendWith(*client, std::move(project), server, key);
+}
+
+QCoro::Task<ShareInfo> ProjectStore::resendProject(Project project, QString server, QString key) {
+    return resendWith(shareContext().publishClient(), std::move(project), std::move(server), std::move(key));
+}
+
+QCoro::Task<std::vector<ServerLink>> ProjectStore::listServerLinks() {
+    QPointer<PublishSettings> settings = &shareContext().publishSettings();
+    QPointer<PublishClient> client = &shareContext().publishClient();
+    co_await keyLoaded(settings);
+    if (!settings || !client) throw PublishError(PublishError::Kind::Cancelled, publishText::cancelled);
+    const QString key = settings->key();
+    co_return co_await client->listServerLinks(settings->server(), key);
+}
+
+QCoro::Task<void> ProjectStore::deleteServerLink(QString token) {
+    QPointer<PublishSettings> settings = &shareContext().publishSettings();
+    QPointer<PublishClient> client = &shareContext().publishClient();
+    co_await keyLoaded(settings);
+    if (!settings || !client) throw PublishError(PublishError::Kind::Cancelled, publishText::cancelled);
+    const QString key = settings->key();
+    co_await client->deleteServerLink(std::move(token), settings->server(), key);
+}
+
+// --- The publish button's press ----------------------------------------------------------------
+
+QCoro::Task<std::optional<QString>> ProjectStore::publishOpenProject() {
+    QPointer<ProjectStore> self(this);
+    const std::uint64_t generation = generation_;
+
+    ShareInfo share;
+    try {
+        share = co_await publish(project_);
+    } catch (const std::exception& e) {
+        if (self && !isCancellation(e)) setErrorMessage(describe(e));
+        co_return std::nullopt;
+    }
+    if (!self) co_return std::nullopt;
+    // Another document was opened meanwhile: the link belongs to the one that was sent.
+    if (generation_ != generation) {
+        setErrorMessage(wrongProject + "\n" + toQ(share.url));
+        co_return std::nullopt;
+    }
+    Project current = project_;
+    current.share = share;
+    setProject(std::move(current));
+
+    if (DownloadUploader uploader = shareContext().uploader) {
+        try {
+            co_await uploader(project_, toQ(share.token));
+        } catch (const std::exception& e) {
+            if (self && !isCancellation(e)) setErrorMessage(downloadsFailed + describe(e));
+        }
+        if (!self) co_return toQ(share.url);
+    }
+    // Never write another document into its file with this one's state.
+    if (generation_ == generation && filePath_) writeProject(*filePath_);
+    co_return toQ(share.url);
+}
+
+// --- Visibility re-send ---------------------------------------------------------------------------
+
+std::optional<QString> ProjectStore::visibilityError() const {
+    return share_ ? share_->visibilityError : std::nullopt;
+}
+
+void ProjectStore::setVisibilityError(std::optional<QString> error) {
+    ShareContext& context = shareContext();
+    if (context.visibilityError == error) return;
+    context.visibilityError = std::move(error);
+    emit visibilityErrorChanged();
+}
+
+bool ProjectStore::isVisibilityUpdateScheduled() const {
+    return share_ && share_->visibilityTimer.isActive();
+}
+
+bool ProjectStore::isSendingVisibility() const {
+    return share_ && share_->sendingVisibility;
+}
+
+void ProjectStore::scheduleVisibilityUpdate() {
+    ShareContext& context = shareContext();
+    context.visibilityTimer.stop();
+    if (!project_.share || !isShareStale(project_)) return;
+    context.visibilityTimer.start(delays_.visibility);
+}
+
+QCoro::Task<void> ProjectStore::sendVisibilityUpdate() {
+    QPointer<ProjectStore> self(this);
+    // A request in flight is never abandoned (the server would hold a set the project does not
+    // know of): a second send waits for it, then looks again at what needs sending.
+    while (shareContext().sendingVisibility) {
+        co_await qCoro(this, &ProjectStore::sendingVisibilityChanged);
+        if (!self) co_return;
+    }
+    if (!project_.share || !isShareStale(project_)) {
+        setVisibilityError(std::nullopt);
+        co_return;
+    }
+    const std::uint64_t generation = generation_;
+    const std::optional<TextSet> sent = project_.hiddenSources;
+
+    shareContext().sendingVisibility = true;
+    emit sendingVisibilityChanged();
+    std::optional<QString> failure;
+    ShareInfo result;
+    try {
+        result = co_await resendProject(project_);
+    } catch (const std::exception& e) {
+        if (!isCancellation(e)) failure = describe(e);
+    }
+    if (!self) co_return;
+    shareContext().sendingVisibility = false;
+    emit sendingVisibilityChanged();
+
+    if (generation_ != generation) co_return; // another document: nothing here is about it
+    if (failure) {
+        setVisibilityError(failure);
+        co_return;
+    }
+    if (project_.share && project_.share->token == result.token) {
+        Project current = project_;
+        current.share->hidden = sent;
+        setProject(std::move(current));
+    }
+    setVisibilityError(std::nullopt);
+    if (filePath_) writeProject(*filePath_);
+    if (isShareStale(project_)) scheduleVisibilityUpdate();
+}
+
+} // namespace rig::app

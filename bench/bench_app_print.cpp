@@ -1,0 +1,123 @@
+// Both crew PDFs of a 300-source show: the page build and the print, with the file size,
+// the page count and whether every source made it onto paper (read back with poppler).
+#include "export/CrewPage.h"
+#include "export/PageScheme.h"
+#include "export/PdfPrinter.h"
+#include "export/QRCode.h"
+#include "export/Reveal.h"
+#include "shell/ProjectStore.h"
+#include "shell/QtText.h"
+#include "shell/Startup.h"
+#include "support/CrewTesting.h"
+#include "support/ProjectFixtures.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <unistd.h>
+
+using namespace rig;
+using namespace rig::app;
+
+namespace {
+
+struct NoReveal : Reveal {
+    void reveal(const QString&) override {}
+};
+
+constexpr int sourceCount = 300;
+
+CrewDoc largeDoc(bool includeHidden, bool withLink) {
+    const Project p = fixtures::largeProject(sourceCount);
+    TextMap<List<std::string>> changes;
+    changes.set(p.report.sources[0].id(), List<std::string>{"Front: load 380 → 402 kg"});
+    CrewDoc doc = CrewDoc::build(p, changes, fixtures::testDate(), includeHidden);
+    if (withLink) {
+        doc.link = p.share->url;
+        doc.qr = toStd(makeQRDataUrl(toQ(*doc.link)).value_or(QString()));
+    }
+    return doc;
+}
+
+void printPdf(benchmark::State& state, PageMode mode, bool landscape) {
+    const CrewDoc doc = largeDoc(mode == PageMode::rigger, mode == PageMode::rigger);
+    ProjectStore store;
+    NoReveal reveal;
+    PdfPrinter printer(store, reveal);
+    QTemporaryDir dir;
+    if (getenv("RIG_BENCH_KEEP")) dir.setAutoRemove(false), fprintf(stderr, "%s\n", qPrintable(dir.path()));
+    const QString target = dir.filePath("out.pdf");
+    qint64 loadToPrint = 0, printToFile = 0, loadedAt = 0, printedAt = 0;
+    int checks = 0;
+    QElapsedTimer clock;
+    QObject::connect(&printer, &PdfPrinter::pageLoaded, [&] { loadedAt = clock.elapsed(); });
+    QObject::connect(&printer, &PdfPrinter::printStarted, [&](const QString&, int n) {
+        printedAt = clock.elapsed();
+        checks = n;
+    });
+    qint64 pageBytes = 0;
+    for (auto _ : state) {
+        clock.start();
+        const QString html = crewPage(doc, mode, false);
+        pageBytes = html.toUtf8().size();
+        std::optional<bool> result;
+        printer.make(html, target, landscape, [&](bool ok) { result = ok; });
+        if (!testing::waitFor([&] { return result.has_value(); }, 300000) || !*result) {
+            state.SkipWithError("the PDF was not written");
+            return;
+        }
+        loadToPrint = printedAt - loadedAt;
+        printToFile = clock.elapsed() - printedAt;
+    }
+    const testing::PdfFacts pdf = testing::readPdf(target);
+    int missing = 0;
+    for (const CrewDoc::Src& s : doc.sources) missing += pdf.text.contains(toQ(s.name)) ? 0 : 1;
+    if (!pdf.readable || missing > 0) {
+        state.SkipWithError("poppler does not find every source in the PDF");
+        return;
+    }
+    state.counters["file_kB"] = double(QFileInfo(target).size()) / 1024;
+    state.counters["page_kB"] = double(pageBytes) / 1024;
+    state.counters["pages"] = pdf.pages;
+    state.counters["sources_found"] = double(doc.sources.size() - std::size_t(missing));
+    state.counters["ready_checks"] = checks;
+    state.counters["load_to_print_ms"] = double(loadToPrint);
+    state.counters["print_ms"] = double(printToFile);
+    state.counters["a4"] = (mode == PageMode::rigger ? pdf.width > pdf.height : pdf.width < pdf.height) &&
+                                   std::abs(std::max(pdf.width, pdf.height) - 841.92) < 1
+                               ? 1
+                               : 0;
+}
+
+void BM_RiggingPointsPdf(benchmark::State& state) {
+    printPdf(state, PageMode::rigger, true);
+}
+void BM_CrewSheetsPdf(benchmark::State& state) {
+    printPdf(state, PageMode::printCrew, false);
+}
+void BM_CrewPageBuild(benchmark::State& state) {
+    const CrewDoc doc = largeDoc(true, true);
+    for (auto _ : state) benchmark::DoNotOptimize(crewPage(doc, PageMode::rigger, false));
+}
+
+} // namespace
+
+BENCHMARK(BM_RiggingPointsPdf)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_CrewSheetsPdf)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_CrewPageBuild)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+    prepareApplication();
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
