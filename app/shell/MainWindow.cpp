@@ -2,6 +2,7 @@
 
 #include "base/Date.h"
 #include "base/Text.h"
+#include "export/CrewWebView.h"
 #include "export/ExportCommands.h"
 #include "export/PublishChanges.h"
 #include "pages/Fields.h"
@@ -13,6 +14,7 @@
 #include "shell/ImportChangesDialog.h"
 #include "shell/ProjectStore.h"
 #include "shell/Prompts.h"
+#include "shell/PublishButton.h"
 #include "shell/QtText.h"
 #include "shell/SidebarWidget.h"
 #include "shell/WelcomePage.h"
@@ -38,6 +40,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWebEngineView>
 
 #include <algorithm>
 
@@ -237,13 +240,15 @@ MainWindow::MainWindow(ProjectStore& store, MotorLibrary& motors, Parts parts, Q
     dropOverlay_ = new DropOverlay(central);
 
     if (!parts_.crewPreview.create) {
-        // Until the crew page can be hosted, a label stands in for it.
-        parts_.crewPreview.create = [](const CrewDoc&, bool) {
-            auto* label = new QLabel(QStringLiteral("Crew view"));
-            label->setAlignment(Qt::AlignCenter);
-            return label;
+        parts_.crewPreview.create = [](const CrewDoc& doc, bool split) -> QWidget* {
+            auto* view = new CrewWebView(doc, split);
+            // A file dropped on the page would open in it: the window takes drops.
+            view->view()->setAcceptDrops(false);
+            return view;
         };
-        parts_.crewPreview.show = [](QWidget*, const CrewDoc&, bool) {};
+        parts_.crewPreview.show = [](QWidget* view, const CrewDoc& doc, bool split) {
+            static_cast<CrewWebView*>(view)->setDocument(doc, split);
+        };
     }
     if (!parts_.overview) parts_.overview = [this] { return new OverviewPlaceholder(store_); };
 
@@ -405,6 +410,9 @@ void MainWindow::buildToolbar() {
     toolbar_.sizeSwitch = bar->addWidget(sizes);
     connect(toolbar_.sizes, &QButtonGroup::idClicked, this, [this](int id) { setPhoneSize(id == 1); });
 
+    toolbar_.publishButton = new PublishButton(store_);
+    toolbar_.publish = bar->addWidget(toolbar_.publishButton);
+
     toolbar_.copyLinkButton = new QToolButton;
     toolbar_.copyLinkButton->setText(QStringLiteral("Copy Link"));
     toolbar_.copyLinkButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -464,6 +472,7 @@ void MainWindow::projectChanged() {
     }
     if (!(project.hiddenSources == lastHidden_)) {
         lastHidden_ = project.hiddenSources;
+        store_.scheduleVisibilityUpdate();
         emit hiddenSourcesChanged();
     }
     update();
@@ -551,6 +560,7 @@ void MainWindow::updateToolbar() {
     if (QAbstractButton* button = toolbar_.modes->button(int(view_.mode))) button->setChecked(true);
     toolbar_.sizeSwitch->setVisible(!empty && view_.mode == Mode::crew);
     if (QAbstractButton* button = toolbar_.sizes->button(view_.phoneSize ? 1 : 0)) button->setChecked(true);
+    toolbar_.publish->setVisible(!empty);
     toolbar_.copyLink->setVisible(!empty);
     const bool published = project.share.has_value();
     toolbar_.copyLinkButton->setEnabled(published);

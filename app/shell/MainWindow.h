@@ -34,6 +34,7 @@ class ExportCommands;
 class ImportChangesDialog;
 class MotorLibrary;
 class ProjectStore;
+class PublishButton;
 class SidebarWidget;
 class SourcePage;
 class WelcomePage;
@@ -134,7 +135,9 @@ public:
         QButtonGroup* modes = nullptr; // ids: Mode values
         QAction* sizeSwitch = nullptr; // shown in crew mode
         QButtonGroup* sizes = nullptr; // id 0: "Wide", 1: "Phone"
-        QAction* copyLink = nullptr;   // shown with the project
+        QAction* publish = nullptr;    // shown with the project
+        PublishButton* publishButton = nullptr;
+        QAction* copyLink = nullptr; // shown with the project
         QToolButton* copyLinkButton = nullptr;
         QAction* progress = nullptr; // shown while importing
     };
@@ -145,7 +148,7 @@ signals:
     void phoneSizeChanged();
     void selectionChanged();
     void contentChanged();
-    // The project's hidden sources changed (not at start).
+    // The project's hidden sources changed (not at start); the store's re-send is scheduled.
     void hiddenSourcesChanged();
     // The main window accepted its close: the program ends.
     void closed();

@@ -4,6 +4,7 @@
 #include "support/Waiting.h"
 #include "support/WindowTesting.h"
 
+#include "export/PublishChanges.h"
 #include "pages/SourcePage.h"
 #include "shell/AppPaths.h"
 #include "shell/ImportChangesDialog.h"
@@ -245,6 +246,8 @@ TEST_F(MainWindowTest, AFileDroppedOnALineEditImportsInsteadOfInsertingText) {
     QApplication::sendEvent(field, &textEnter);
     EXPECT_FALSE(w.isDropTarget());
     EXPECT_FALSE(store->importing());
+    QDragLeaveEvent textLeave; // the drag ends elsewhere
+    QApplication::sendEvent(field, &textLeave);
 }
 
 TEST_F(MainWindowTest, ALinkDraggedOverTheWindowIsRefused) {
@@ -353,6 +356,20 @@ TEST_F(MainWindowTest, TheHooksRunOnceOnAChangeAndNotAtStart) {
     EXPECT_EQ(hidden.count(), 1);
 }
 
+TEST_F(MainWindowTest, HidingASourceOfAPublishedProjectSchedulesTheResend) {
+    Project project = threeSources();
+    project.share = ShareInfo{
+        "tok",       "https://crew.example/c/tok", fixtures::testDate(), publishFingerprints(project), {},
+        std::nullopt};
+    store->setProject(project);
+    makeWindow();
+    EXPECT_FALSE(store->isVisibilityUpdateScheduled());
+    Project hidden = store->project();
+    hidden.setHidden({hidden.report.sources[1].id()}, true);
+    store->setProject(hidden);
+    EXPECT_TRUE(store->isVisibilityUpdateScheduled());
+}
+
 TEST_F(MainWindowTest, TheSelectionSurvivesHidingASource) {
     store->setProject(threeSources());
     MainWindow& w = makeWindow();
@@ -394,6 +411,7 @@ TEST_F(MainWindowTest, CrewModeShowsWhatAPublishWouldSend) {
     MainWindow& w = makeWindow();
     const auto& t = w.toolbar();
     EXPECT_TRUE(t.modeSwitch->isVisible());
+    EXPECT_TRUE(t.publish->isVisible());
     EXPECT_FALSE(t.sizeSwitch->isVisible());
 
     t.modes->button(int(Mode::crew))->click();
@@ -432,6 +450,7 @@ TEST_F(MainWindowTest, TheWelcomePageShowsInBothModesWithOnlyTheProgressInTheToo
     EXPECT_FALSE(t.modeSwitch->isVisible());
     EXPECT_FALSE(t.sizeSwitch->isVisible());
     EXPECT_FALSE(t.copyLink->isVisible());
+    EXPECT_FALSE(t.publish->isVisible());
     EXPECT_FALSE(t.progress->isVisible());
     store->setImporting(true);
     EXPECT_TRUE(t.progress->isVisible());
