@@ -6,8 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace rig {
 namespace {
@@ -181,6 +184,45 @@ TEST(ProjectEquality, EveryFieldCounts) {
     EXPECT_TRUE(differs([](Project& p) { p.groupRiggingHeights->set("Outfill", 16.5); }));
     EXPECT_FALSE(differs([](Project& p) { p.name = std::string(p.name); }));
     EXPECT_FALSE(differs([](Project& p) { p.share->hidden = TextSet{"ALL/Subs/Subs"}; }));
+}
+
+// Imports and the autosave read a copy on a worker thread while the main thread keeps
+// editing. Each worker checks that its copy never changes. In odd rounds the main thread
+// edits while the copies are held (it must detach); in even rounds it waits until the
+// workers dropped them and then edits the very storage they read, in place: under
+// ThreadSanitizer that is ordered after their reads by the storage's own count alone (the
+// workers' "done" count is relaxed on purpose).
+TEST(ProjectCopies, WorkersReadTheirCopiesWhileTheMainThreadEdits) {
+    Project p = fixtures::largeProject(6, 4, 4);
+    p.hiddenSources = TextSet{"ALL/Main/Main 1"};
+    const std::size_t sources = p.report.sources.size();
+    for (int round = 0; round < 12; ++round) {
+        const std::string expected = p.recoveryText();
+        constexpr int workerCount = 3;
+        std::atomic<int> done{0};
+        std::atomic<int> changed{0};
+        std::vector<std::thread> workers;
+        for (int w = 0; w < workerCount; ++w) {
+            workers.emplace_back([copy = p, &expected, &done, &changed]() mutable {
+                {
+                    const Project mine = std::move(copy);
+                    if (mine.recoveryText() != expected) changed.fetch_add(1, std::memory_order_relaxed);
+                }
+                done.fetch_add(1, std::memory_order_relaxed);
+            });
+        }
+        if (round % 2 == 0) {
+            while (done.load(std::memory_order_relaxed) < workerCount) std::this_thread::yield();
+        }
+        for (int k = 0; done.load(std::memory_order_relaxed) < workerCount || k < 50; ++k) {
+            const std::size_t i = static_cast<std::size_t>(k) % sources;
+            p.report.sources.mut(i).pickups.mut(0).load = round * 1000.0 + k;
+            p.extras.set(p.report.sources[i].id() + "/x", SourceExtra{});
+            p.hiddenSources->insert(std::to_string(k));
+        }
+        for (std::thread& t : workers) t.join();
+        EXPECT_EQ(changed.load(), 0) << round;
+    }
 }
 
 } // namespace
