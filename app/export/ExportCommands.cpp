@@ -2,7 +2,10 @@
 
 #include "analysis/RigDXF.h"
 #include "base/File.h"
+#include "export/CrewPage.h"
 #include "export/DXFSettings.h"
+#include "export/PdfPrinter.h"
+#include "export/QRCode.h"
 #include "export/RiggingPointsCSV.h"
 #include "shell/AppPaths.h"
 #include "shell/ProjectStore.h"
@@ -68,11 +71,26 @@ std::optional<QString> writeExportFile(const QString& path, std::string_view byt
     }
 }
 
-ExportCommands::ExportCommands(ProjectStore& store, DXFSettings& dxfSettings)
-    : store_(store), dxfSettings_(dxfSettings) {}
+CrewDoc exportCrewDoc(const Project& project, bool crew, Date now) {
+    CrewDoc doc = CrewDoc::build(project, {}, now, !crew);
+    if (!crew && project.share) {
+        doc.link = project.share->url;
+        // Without an image the link still shows.
+        if (const auto qr = makeQRDataUrl(toQ(project.share->url), 8)) doc.qr = toStd(*qr);
+    }
+    return doc;
+}
+
+QString exportPdfPage(const Project& project, bool crew, Date now) {
+    return crewPage(exportCrewDoc(project, crew, now), crew ? PageMode::printCrew : PageMode::rigger, false);
+}
+
+ExportCommands::ExportCommands(ProjectStore& store, DXFSettings& dxfSettings, PdfPrinter& printer)
+    : store_(store), dxfSettings_(dxfSettings), printer_(printer) {}
 
 ExportCommands& ExportCommands::shared() {
-    static ExportCommands* commands = new ExportCommands(ProjectStore::shared(), DXFSettings::shared());
+    static ExportCommands* commands =
+        new ExportCommands(ProjectStore::shared(), DXFSettings::shared(), PdfPrinter::shared());
     return *commands;
 }
 
@@ -96,6 +114,12 @@ void ExportCommands::write(const QString& path, std::string_view bytes) {
     if (const auto reason = writeExportFile(path, bytes)) {
         store_.setErrorMessage(QStringLiteral("Could not save: ") + *reason);
     }
+}
+
+void ExportCommands::exportPDF(const Project& project, bool crew) {
+    const auto path = choose(project, crew ? ExportKind::crewSheetsPDF : ExportKind::riggingPointsPDF);
+    if (!path) return;
+    printer_.make(exportPdfPage(project, crew, nowSeconds()), *path, !crew);
 }
 
 void ExportCommands::exportDXF(const Project& project) {

@@ -3,6 +3,8 @@
 // store's error message. Main thread only.
 #pragma once
 
+#include "analysis/CrewDoc.h"
+#include "base/Date.h"
 #include "model/Project.h"
 
 #include <QString>
@@ -15,6 +17,7 @@ class QWidget;
 namespace rig::app {
 
 class DXFSettings;
+class PdfPrinter;
 class ProjectStore;
 
 enum class ExportKind { riggingPointsPDF, crewSheetsPDF, riggingPointsDXF, riggingPointsCSV };
@@ -30,13 +33,24 @@ QString proposedExportName(const Project& project, ExportKind kind);
 // `path` stays as it was on failure.
 std::optional<QString> writeExportFile(const QString& path, std::string_view bytes);
 
+// The crew document of a PDF. The rigging points (`crew` false) include the sources hidden
+// from the crew and, once published, the crew link and its QR code; the crew sheets leave
+// hidden sources out and carry neither. No changes are marked.
+CrewDoc exportCrewDoc(const Project& project, bool crew, Date now);
+// The crew page of that document in its print mode ("print-crew" or "rigger"), split off.
+QString exportPdfPage(const Project& project, bool crew, Date now);
+
 class ExportCommands {
 public:
-    ExportCommands(ProjectStore& store, DXFSettings& dxfSettings);
+    ExportCommands(ProjectStore& store, DXFSettings& dxfSettings, PdfPrinter& printer);
 
-    // The program's commands on the shared store and DXF options.
+    // The program's commands on the shared store, DXF options and printer.
     static ExportCommands& shared();
 
+    // The rigging points (`crew` false: landscape) or the crew sheets (portrait) as PDF.
+    // Returns once the print job has started; the printer reveals the written file or
+    // reports "PDF export failed.".
+    void exportPDF(const Project& project, bool crew);
     // The rigging points as 3-D DXF with the kept options; the panel carries the options
     // accessory, whose choices are kept even when the panel is cancelled.
     void exportDXF(const Project& project);
@@ -50,6 +64,7 @@ private:
 
     ProjectStore& store_;
     DXFSettings& dxfSettings_;
+    PdfPrinter& printer_;
 };
 
 } // namespace rig::app

@@ -29,7 +29,7 @@ void IconLabel::changeEvent(QEvent* event) {
 void IconLabel::paint() {
     painting_ = true;
     const QColor colour = style::withAlpha(style::color(tone_, palette()), opacity_);
-    setPixmap(iconPixmap(name_, colour, QSize(side_, side_), devicePixelRatioF()));
+    setPixmap(iconPixmap(name_, colour, side_, devicePixelRatioF()));
     painting_ = false;
 }
 

@@ -417,6 +417,7 @@ void MainWindow::buildToolbar() {
     toolbar_.copyLinkButton->setText(QStringLiteral("Copy Link"));
     toolbar_.copyLinkButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     toolbar_.copyLinkButton->setAutoRaise(true);
+    toolbar_.copyLinkButton->setIcon(tintedIcon(QStringLiteral("doc.on.doc"), QPalette::ButtonText));
     toolbar_.copyLink = bar->addWidget(toolbar_.copyLinkButton);
     connect(toolbar_.copyLinkButton, &QToolButton::clicked, this, [this](bool) { copyLink(); });
 
@@ -582,7 +583,6 @@ void MainWindow::changeEvent(QEvent* event) {
 void MainWindow::restyle() {
     restyling_ = true;
     const QPalette p = palette();
-    toolbar_.copyLinkButton->setIcon(paletteIcon(QStringLiteral("doc.on.doc"), p));
     const QString line = style::withAlpha(style::color(Tone::primary, p), 0.18).name(QColor::HexArgb);
     editView_->setStyleSheet(QStringLiteral("QSplitter::handle { background: %1; }").arg(line));
     // Segmented switches: the chosen segment in the highlight colour.
@@ -616,7 +616,10 @@ void MainWindow::runExport(int kind) {
         exports.exportDXF(project);
         break;
     case riggingPDF:
+        exports.exportPDF(project, false);
+        break;
     case crewPDF:
+        exports.exportPDF(project, true);
         break;
     }
 }

@@ -5,6 +5,7 @@
 #include "export/PublishSettings.h"
 #include "pages/MotorLibrary.h"
 #include "pages/Preferences.h"
+#include "pages/SettingsWindow.h"
 #include "shell/AppPaths.h"
 #include "shell/MainWindow.h"
 #include "shell/ProjectStore.h"
@@ -110,6 +111,8 @@ void Program::commitSession(QSessionManager& manager) {
     store_.finishWrites();
 }
 
-void Program::openSettings() {}
+void Program::openSettings() {
+    SettingsOpener::shared().open();
+}
 
 } // namespace rig::app

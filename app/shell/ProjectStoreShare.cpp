@@ -12,8 +12,10 @@
 #include <QPointer>
 #include <QTimer>
 
-#include <qcoro6/qcoro/qcorosignal.h>
+#include <QCoreApplication>
 
+#include <coroutine>
+#include <memory>
 #include <utility>
 
 namespace rig::app {
@@ -36,10 +38,46 @@ const QString wrongProject =
     QStringLiteral("The crew link was published, but another project is now open: the link was not stored.");
 const QString downloadsFailed = QStringLiteral("The crew link is updated, but the download files were not: ");
 
+// Waits for a signal of `sender`, or for its end: a waiting coroutine is resumed either way
+// (from the event loop), so none is left behind when the object goes away.
+template <class Sender, class Signal>
+class SignalOrEnd {
+public:
+    SignalOrEnd(Sender* sender, Signal signal) : sender_(sender), signal_(signal) {}
+
+    bool await_ready() const noexcept { return sender_.isNull(); }
+    void await_suspend(std::coroutine_handle<> waiting) {
+        struct State {
+            std::coroutine_handle<> waiting;
+            QMetaObject::Connection fired;
+            QMetaObject::Connection ended;
+        };
+        auto state = std::make_shared<State>();
+        state->waiting = waiting;
+        auto wake = [state] {
+            if (!state->waiting) return;
+            QObject::disconnect(state->fired);
+            QObject::disconnect(state->ended);
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(), [h = std::exchange(state->waiting, {})] { h.resume(); },
+                Qt::QueuedConnection);
+        };
+        state->fired = QObject::connect(sender_.data(), signal_, QCoreApplication::instance(), wake);
+        state->ended =
+            QObject::connect(sender_.data(), &QObject::destroyed, QCoreApplication::instance(), wake);
+    }
+    void await_resume() const noexcept {}
+
+private:
+    QPointer<Sender> sender_;
+    Signal signal_;
+};
+
 // The settings as they are once the stored key has been read (at the first use of the
 // settings it may still be on its way from the keyring).
 QCoro::Task<void> keyLoaded(QPointer<PublishSettings> settings) {
-    while (settings && !settings->isKeyLoaded()) co_await qCoro(settings.data(), &PublishSettings::keyLoaded);
+    while (settings && !settings->isKeyLoaded())
+        co_await SignalOrEnd(settings.data(), &PublishSettings::keyLoaded);
 }
 
 QString describe(const std::exception& e) {
@@ -213,7 +251,7 @@ QCoro::Task<void> ProjectStore::sendVisibilityUpdate() {
     // A request in flight is never abandoned (the server would hold a set the project does not
     // know of): a second send waits for it, then looks again at what needs sending.
     while (shareContext().sendingVisibility) {
-        co_await qCoro(this, &ProjectStore::sendingVisibilityChanged);
+        co_await SignalOrEnd(this, &ProjectStore::sendingVisibilityChanged);
         if (!self) co_return;
     }
     if (!project_.share || !isShareStale(project_)) {

@@ -68,7 +68,7 @@ PublishButton::PublishButton(ProjectStore& store, QWidget* parent)
     button_ = new QToolButton;
     button_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     button_->setAutoRaise(true);
-    button_->setIcon(paletteIcon(QStringLiteral("paperplane"), palette()));
+    button_->setIcon(tintedIcon(QStringLiteral("paperplane"), QPalette::ButtonText));
     layers_->addWidget(button_);
 
     // While busy a small progress indicator takes the label's place.
@@ -103,15 +103,6 @@ void PublishButton::refresh() {
     layers_->currentWidget()->setMinimumWidth(0);
     if (busy) layers_->widget(1)->setMinimumWidth(button_->sizeHint().width());
     layers_->setCurrentIndex(busy ? 1 : 0);
-}
-
-void PublishButton::changeEvent(QEvent* event) {
-    QWidget::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange && !styling_) {
-        styling_ = true;
-        button_->setIcon(paletteIcon(QStringLiteral("paperplane"), palette()));
-        styling_ = false;
-    }
 }
 
 } // namespace rig::app

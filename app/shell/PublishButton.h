@@ -57,9 +57,6 @@ public:
     // The label now shown: "Publish", "Update link", or empty while busy.
     QString label() const;
 
-protected:
-    void changeEvent(QEvent* event) override;
-
 private:
     void refresh();
 
@@ -68,7 +65,6 @@ private:
     QStackedLayout* layers_ = nullptr;
     QToolButton* button_ = nullptr;
     BusyIndicator* progress_ = nullptr;
-    bool styling_ = false;
 };
 
 // Texts of the button.

@@ -1,5 +1,7 @@
 #include "export/ExportCommands.h"
 #include "export/DXFSettings.h"
+#include "export/PdfPrinter.h"
+#include "export/Reveal.h"
 #include "export/RiggingPointsCSV.h"
 #include "support/AppTesting.h"
 #include "support/DxfTesting.h"
@@ -51,13 +53,19 @@ Project showProject() {
     return p;
 }
 
+struct NoReveal : Reveal {
+    void reveal(const QString& file) override { ADD_FAILURE() << "revealed " << file.toStdString(); }
+};
+
 // Everything one export test needs: its own settings, store, options and scripted panels.
 struct Env {
     testing::TempAppPaths paths;
     testing::FakePrompts prompts;
     ProjectStore store;
     DXFSettings dxf;
-    ExportCommands commands{store, dxf};
+    NoReveal reveal;
+    PdfPrinter printer{store, reveal};
+    ExportCommands commands{store, dxf, printer};
     QTemporaryDir out;
 
     QString file(const QString& name) const { return out.filePath(name); }
@@ -273,6 +281,49 @@ TEST(ExportCommands, ADXFThatIsNotASCIIIsRefusedWithAReason) {
     EXPECT_TRUE(env.store.errorMessage()->contains("RIG_SCÈNE")) << toStd(*env.store.errorMessage());
     EXPECT_EQ(contents(target), "old");
     EXPECT_EQ(entries(env.out.path()), QStringList{"rig.dxf"});
+}
+
+TEST(ExportCommands, PDFDocumentsDifferInHiddenSourcesLinkAndQRCode) {
+    Project p = showProject();
+    ASSERT_TRUE(p.share.has_value());
+    ASSERT_TRUE(p.hiddenSources.has_value() && !p.hiddenSources->empty());
+    const Date date = testDate();
+    const std::size_t all = p.report.sources.size();
+
+    const CrewDoc rigging = exportCrewDoc(p, false, date);
+    EXPECT_EQ(rigging.sources.size(), all);
+    EXPECT_EQ(rigging.link, p.share->url);
+    ASSERT_TRUE(rigging.qr.has_value());
+    EXPECT_TRUE(rigging.qr->starts_with("data:image/png;base64,"));
+    EXPECT_EQ(rigging.qr->find('\n'), std::string::npos);
+
+    const CrewDoc crew = exportCrewDoc(p, true, date);
+    EXPECT_EQ(crew.sources.size(), all - p.hiddenSources->size());
+    EXPECT_FALSE(crew.link.has_value());
+    EXPECT_FALSE(crew.qr.has_value());
+
+    p.share.reset();
+    const CrewDoc unpublished = exportCrewDoc(p, false, date);
+    EXPECT_FALSE(unpublished.link.has_value());
+    EXPECT_FALSE(unpublished.qr.has_value());
+
+    EXPECT_TRUE(
+        exportPdfPage(p, false, date).contains(R"(window.RIG_MODE="rigger";window.RIG_SPLIT=false;)"));
+    EXPECT_TRUE(
+        exportPdfPage(p, true, date).contains(R"(window.RIG_MODE="print-crew";window.RIG_SPLIT=false;)"));
+}
+
+TEST(ExportCommands, ACancelledPDFPanelStartsNoJob) {
+    Env env;
+    env.prompts.answerExportSave(std::nullopt);
+    env.prompts.answerExportSave(std::nullopt);
+    env.commands.exportPDF(showProject(), false);
+    env.commands.exportPDF(showProject(), true);
+    EXPECT_EQ(env.printer.jobCount(), 0);
+    EXPECT_EQ(env.prompts.exportSaves().at(0).fileName, "Arena Tour – rigging points.pdf");
+    EXPECT_EQ(env.prompts.exportSaves().at(1).fileName, "Arena Tour – crew sheets.pdf");
+    EXPECT_TRUE(env.prompts.exportSaves().at(1).nameFilter.contains("*.pdf"));
+    EXPECT_FALSE(settings().contains(lastExportDirectoryKey));
 }
 
 TEST(QtPrompts, ExportPanelShowsTheAccessoryAndGivesItBack) {

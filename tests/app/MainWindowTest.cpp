@@ -4,7 +4,11 @@
 #include "support/Waiting.h"
 #include "support/WindowTesting.h"
 
+#include "export/DXFSettings.h"
+#include "export/ExportCommands.h"
+#include "export/PdfPrinter.h"
 #include "export/PublishChanges.h"
+#include "export/Reveal.h"
 #include "pages/SourcePage.h"
 #include "shell/AppPaths.h"
 #include "shell/ImportChangesDialog.h"
@@ -125,6 +129,36 @@ TEST_F(MainWindowTest, ExportItemsFollowWhetherTheProjectHasSources) {
     prompts.answerSave(Prompts::SaveAnswer::cancel);
     store->newProject(); // untitled with changes: the prompt comes
     for (QAction* item : exports) EXPECT_TRUE(item->isEnabled()) << "cancelled: the project stays";
+}
+
+struct NoReveal : Reveal {
+    void reveal(const QString&) override {}
+};
+
+TEST_F(MainWindowTest, ExportItemsExportTheProjectAsItIsNow) {
+    DXFSettings dxf;
+    NoReveal reveal;
+    PdfPrinter printer(*store, reveal);
+    ExportCommands exports(*store, dxf, printer);
+    MainWindow::Parts parts;
+    parts.exports = &exports;
+    store->setProject(threeSources());
+    MainWindow& w = makeWindow(std::move(parts));
+
+    const QString csv = fromPath(files.path() / "points.csv");
+    prompts.answerExportSave(csv);
+    w.actions().exportCSV->trigger();
+    ASSERT_EQ(prompts.exportSaves().size(), 1u);
+    EXPECT_EQ(prompts.exportSaves()[0].fileName, "Arena show – rigging points.csv");
+    const QStringList lines = testing::readText(csv).split('\n', Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 1 + 4) << "a header and the pickup points";
+    for (const QString& line : lines) EXPECT_EQ(line.split(';').size(), 14) << line.toStdString();
+    EXPECT_TRUE(testing::readText(csv).contains("Main R"));
+
+    prompts.answerExportSave(std::nullopt);
+    w.actions().exportDXF->trigger();
+    EXPECT_EQ(prompts.exportSaves().size(), 2u);
+    EXPECT_EQ(prompts.exportSaves()[1].fileName, "Arena show – rigging points.dxf");
 }
 
 TEST_F(MainWindowTest, OpenRecentShowsFileNamesAndClearMenuRemovesTheList) {
