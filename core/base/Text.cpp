@@ -1,5 +1,8 @@
 #include "base/Text.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include <unicode/locid.h>
 #include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
@@ -246,8 +249,20 @@ int32_t decodeAt(std::string_view text, std::size_t& pos) {
 } // namespace
 
 bool isValidUtf8(std::string_view bytes) {
-    for (std::size_t pos = 0; pos < bytes.size();) {
-        if (decodeAt(bytes, pos) < 0) return false;
+    const std::size_t n = bytes.size();
+    for (std::size_t pos = 0; pos < n;) {
+        // Runs of ASCII, eight bytes at a time.
+        while (pos + 8 <= n) {
+            std::uint64_t word;
+            std::memcpy(&word, bytes.data() + pos, 8);
+            if (word & 0x8080808080808080u) break;
+            pos += 8;
+        }
+        if (pos < n && static_cast<unsigned char>(bytes[pos]) < 0x80) {
+            ++pos;
+            continue;
+        }
+        if (pos < n && decodeAt(bytes, pos) < 0) return false;
     }
     return true;
 }
