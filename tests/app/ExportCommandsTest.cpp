@@ -273,7 +273,7 @@ TEST(ExportCommands, AGroupWithAccentedLettersStillExportsItsDXF) {
     env.prompts.answerExportSave(target);
     env.commands.exportDXF(p);
     EXPECT_FALSE(env.store.errorMessage().has_value());
-    const DxfSeen seen = readDxf(target);
+    const testing::DxfSeen seen = testing::readDxf(target);
     EXPECT_NE(std::find(seen.layers.begin(), seen.layers.end(), "RIG_SCÈNE"), seen.layers.end());
 }
 
