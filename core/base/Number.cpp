@@ -4,7 +4,9 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -21,9 +23,74 @@ bool isCSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+// Eight ASCII digits at `p`, as one number (little-endian load).
+bool eightDigits(const char* p, std::uint64_t& value) {
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    if ((w & 0xF0F0F0F0F0F0F0F0u) != 0x3030303030303030u ||
+        ((w + 0x0606060606060606u) & 0xF0F0F0F0F0F0F0F0u) != 0x3030303030303030u)
+        return false;
+    w -= 0x3030303030303030u;
+    w = (w * 10) + (w >> 8);
+    value = (((w & 0x000000FF000000FFu) * (100 + (1000000ull << 32))) +
+             (((w >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >>
+            32;
+    return true;
+}
+
+// "-123.456" with at most 2^53 as the digits without the point and at most 22 digits after
+// it: both numbers are exact doubles, so one division gives the correctly rounded value,
+// the one strtod gives.
+std::optional<double> exactDecimal(std::string_view text) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    const bool negative = p < end && *p == '-';
+    if (negative) ++p;
+    std::uint64_t mantissa = 0;
+    int digits = 0;
+    auto run = [&] {
+        std::uint64_t eight = 0;
+        while (end - p >= 8 && digits <= 10 && eightDigits(p, eight)) {
+            mantissa = mantissa * 100000000u + eight;
+            p += 8;
+            digits += 8;
+        }
+        for (; p < end && static_cast<unsigned>(*p - '0') <= 9; ++p) {
+            if (++digits > 18) return false;
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
+        }
+        return true;
+    };
+    if (!run()) return std::nullopt;
+    int fraction = 0;
+    if (p < end && *p == '.') {
+        ++p;
+        const int before = digits;
+        if (!run()) return std::nullopt;
+        fraction = digits - before;
+    }
+    if (p != end || digits == 0 || mantissa > (std::uint64_t(1) << 53) || fraction > 22) return std::nullopt;
+    static constexpr double powers[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const double value = static_cast<double>(mantissa) / powers[fraction];
+    return negative ? -value : value;
+}
+
 } // namespace
 
 std::optional<double> parseDecimal(std::string_view text) {
+    if (auto exact = exactDecimal(text)) return exact;
+    // Plain decimals ("-12.5", ".5", "3e-2") through std::from_chars: correctly rounded like
+    // strtod, without the copy and the locale. Whatever it does not take whole (a leading
+    // "+", hex, "inf" and "nan", out of range, anything left over) goes to strtod.
+    const std::size_t digit = !text.empty() && text.front() == '-' ? 1 : 0;
+    if (digit < text.size() && ((text[digit] >= '0' && text[digit] <= '9') || text[digit] == '.')) {
+        double value = 0;
+        const char* end = text.data() + text.size();
+        const auto r = std::from_chars(text.data(), end, value, std::chars_format::general);
+        if (r.ec == std::errc() && r.ptr == end) return value;
+    }
     if (text.empty() || isCSpace(text.front()) || text.front() == '\0') return std::nullopt;
     std::string copy(text); // strtod needs a terminated string
     if (copy.find('\0') != std::string::npos) return std::nullopt;

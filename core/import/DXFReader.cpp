@@ -1,41 +1,58 @@
 #include "import/DXFReader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "base/File.h"
 #include "base/Number.h"
 #include "base/Regex.h"
 #include "base/Text.h"
-#include "import/detail/DXFReaderDetail.h"
 #include "model/RigError.h"
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <memory>
 #include <numbers>
+#include <system_error>
 #include <unordered_map>
 
 namespace rig::DXFReader {
 
-using detail::Codes;
-using detail::Entity;
-using detail::number;
-using detail::value;
-
 namespace {
 
-bool plainEnd(unsigned char c) {
-    return c < 0x80 && c != ' ' && c != '\t';
+bool isBlankOrTab(char c) {
+    return c == ' ' || c == '\t';
 }
 
-// The line without blanks and tabs at its ends, as a view into the same text.
+// The line without the import's white space at its ends, as a view into the same text.
+// Blanks and tabs go first; only a line ending in a non-ASCII byte needs the full rule.
 std::string_view trimmed(std::string_view line) {
-    if (line.empty()) return line;
-    if (plainEnd(static_cast<unsigned char>(line.front())) &&
-        plainEnd(static_cast<unsigned char>(line.back())))
+    while (!line.empty() && isBlankOrTab(line.front())) line.remove_prefix(1);
+    while (!line.empty() && isBlankOrTab(line.back())) line.remove_suffix(1);
+    if (line.empty() ||
+        (static_cast<unsigned char>(line.front()) < 0x80 && static_cast<unsigned char>(line.back()) < 0x80))
         return line;
     const std::string t = trimWhite(line);
     if (t.empty()) return line.substr(0, 0);
     // Only white space is removed at the ends, so the rest is found where it starts.
     return line.substr(line.find(t), t.size());
+}
+
+// A group code line: an integer, -1 when it is none.
+std::int64_t groupCode(std::string_view line) {
+    const std::string_view t = trimmed(line);
+    if (!t.empty() && t.size() <= 9) {
+        std::int64_t v = 0;
+        std::size_t i = 0;
+        for (; i < t.size() && t[i] >= '0' && t[i] <= '9'; ++i) v = v * 10 + (t[i] - '0');
+        if (i == t.size()) return v;
+    }
+    return parseInteger(t).value_or(-1);
 }
 
 // Block geometry, converted to numbers once when the entity is stored. Outline shapes and
@@ -48,6 +65,8 @@ struct Shape {
 struct Block {
     std::vector<Shape> outline;
     std::vector<std::array<XYZ, 2>> pickupLines;
+    std::size_t lines = 0; // outline shapes that are single lines
+    std::size_t uses = 0;  // inserts still to be placed
 };
 
 struct Insert {
@@ -55,10 +74,6 @@ struct Insert {
     XYZ at;
     double rotation = 0;
 };
-
-XYZ point(const Codes& codes, std::int64_t xCode) {
-    return XYZ(number(xCode, codes), number(xCode + 10, codes), number(xCode + 20, codes));
-}
 
 // Pickup midpoints closer than 2 mm to an earlier one are dropped. A grid of 4 mm cells
 // keeps this linear however many markers a block holds.
@@ -161,143 +176,397 @@ void placePickups(const Block& block, const Placement& place, std::vector<XYZ>& 
     }
 }
 
+// The lines of a DXF text, split at LF, VT, FF, CR, NEL, LS and PS with CR LF as one break.
+// Empty lines are kept, and a break at the very end gives a last, empty line. Reads either
+// a whole text or a file in pieces, so that a file is never held whole; a file that turns
+// out not to be UTF-8 is read again as ISO Latin-1.
+class LineReader {
+public:
+    explicit LineReader(std::string_view text) : data_(text.data()), end_(text.size()), eof_(true) {}
+    // `readError` starts the message of a failed read.
+    LineReader(int fd, bool latin1, std::string readError)
+        : fd_(fd), latin1_(latin1), readError_(std::move(readError)) {}
+
+    // The next line, valid until the next call; none at the end (or, reading UTF-8 from a
+    // file, at the first ill-formed byte).
+    std::optional<std::string_view> next() {
+        if (done_) return std::nullopt;
+        std::size_t i = pos_;
+        for (;;) {
+            i = nextCandidate(i);
+            if (i < end_) {
+                const auto c = static_cast<unsigned char>(data_[i]);
+                if (c == '\n') return take(i, 1);
+                if (kMayBreak[c]) {
+                    // CR, NEL, LS and PS need the bytes after them.
+                    if (eof_ || end_ - i >= 3 || (c != 0x0D && c < 0xC2)) {
+                        const std::size_t width = breakWidth(i);
+                        if (width > 0) return take(i, width);
+                        ++i;
+                        continue;
+                    }
+                } else {
+                    ++i;
+                    continue;
+                }
+            } else if (eof_) {
+                done_ = true;
+                return std::string_view(data_ + pos_, end_ - pos_);
+            }
+            const std::size_t scanned = i - pos_;
+            if (!refill()) {
+                done_ = true;
+                return std::nullopt;
+            }
+            i = pos_ + scanned;
+        }
+    }
+
+    bool invalidUtf8() const { return invalid_; }
+
+private:
+    static constexpr std::array<bool, 256> kMayBreak = [] {
+        std::array<bool, 256> t{};
+        for (int c = 0x0A; c <= 0x0D; ++c) t[c] = true;
+        t[0xC2] = t[0xE2] = true;
+        return t;
+    }();
+    static constexpr std::size_t kChunk = 1 << 18;
+
+    std::string_view take(std::size_t i, std::size_t width) {
+        const std::string_view line(data_ + pos_, i - pos_);
+        pos_ = i + width;
+        return line;
+    }
+
+    // The first byte from `i` on that is a control character below 0x0E or not ASCII, eight
+    // bytes at a time; end_ when there is none.
+    std::size_t nextCandidate(std::size_t i) const {
+        constexpr std::uint64_t ones = 0x0101010101010101u, high = 0x8080808080808080u;
+        for (; i + 8 <= end_; i += 8) {
+            std::uint64_t w;
+            std::memcpy(&w, data_ + i, 8);
+            // Bytes below 0x0E (exact for the lowest one) or with the high bit set.
+            const std::uint64_t m = ((w - ones * 0x0E) & ~w & high) | (w & high);
+            if (m != 0) return i + static_cast<std::size_t>(std::countr_zero(m) / 8);
+        }
+        for (; i < end_; ++i) {
+            const auto c = static_cast<unsigned char>(data_[i]);
+            if (c < 0x0E || c >= 0x80) return i;
+        }
+        return end_;
+    }
+
+    std::size_t breakWidth(std::size_t i) const {
+        const auto at = [&](std::size_t k) { return k < end_ ? static_cast<unsigned char>(data_[k]) : 0u; };
+        const unsigned c = at(i);
+        if (c >= 0x0A && c <= 0x0D) return c == 0x0D && at(i + 1) == 0x0A ? 2 : 1;
+        if (c == 0xC2) return at(i + 1) == 0x85 ? 2 : 0;
+        return at(i + 1) == 0x80 && (at(i + 2) & 0xFE) == 0xA8 ? 3 : 0;
+    }
+
+    // Keeps the unread rest, appends the next piece of the file. False at an ill-formed
+    // UTF-8 byte; a failed read throws.
+    bool refill() {
+        const std::size_t keep = size_ - pos_;
+        std::memmove(buf_.get(), buf_.get() + pos_, keep);
+        checked_ -= pos_;
+        size_ = keep;
+        pos_ = 0;
+        const std::size_t room = latin1_ ? kChunk / 2 : kChunk;
+        if (capacity_ - size_ < room * 2) grow(size_ + room * 2);
+        char* dst = buf_.get() + size_;
+        ssize_t n;
+        do {
+            n = ::read(fd_, dst, room);
+        } while (n < 0 && errno == EINTR);
+        if (n < 0) throw std::system_error(errno, std::generic_category(), readError_);
+        if (n == 0) eof_ = true;
+        if (latin1_) {
+            // In place from the back: each byte becomes one or two.
+            std::size_t out = static_cast<std::size_t>(n);
+            for (ssize_t k = 0; k < n; ++k) out += static_cast<unsigned char>(dst[k]) >> 7;
+            for (std::size_t k = static_cast<std::size_t>(n), o = out; k-- > 0;) {
+                const auto c = static_cast<unsigned char>(dst[k]);
+                if (c < 0x80) {
+                    dst[--o] = static_cast<char>(c);
+                } else {
+                    dst[--o] = static_cast<char>(0x80 | (c & 0x3F));
+                    dst[--o] = static_cast<char>(0xC0 | (c >> 6));
+                }
+            }
+            size_ += out;
+            checked_ = size_;
+        } else {
+            size_ += static_cast<std::size_t>(n);
+            // A sequence cut at the end of the piece is checked with the next one.
+            std::size_t cut = size_;
+            if (!eof_) {
+                std::size_t k = size_;
+                while (k > checked_ && size_ - k < 3 &&
+                       (static_cast<unsigned char>(buf_[k - 1]) & 0xC0) == 0x80)
+                    --k;
+                if (k > checked_) {
+                    const auto lead = static_cast<unsigned char>(buf_[k - 1]);
+                    const std::size_t len = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+                    if (k - 1 + len > size_) cut = k - 1;
+                }
+            }
+            if (!isValidUtf8(std::string_view(buf_.get() + checked_, cut - checked_))) {
+                invalid_ = true;
+                return false;
+            }
+            checked_ = cut;
+        }
+        data_ = buf_.get();
+        // Bytes not yet checked stay out of reach until the next piece completes them.
+        end_ = checked_;
+        return true;
+    }
+
+    void grow(std::size_t capacity) {
+        std::unique_ptr<char[]> bigger(new char[capacity]);
+        if (size_ > 0) std::memcpy(bigger.get(), buf_.get(), size_);
+        buf_ = std::move(bigger);
+        capacity_ = capacity;
+    }
+
+    const char* data_ = nullptr;
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
+    bool eof_ = false;
+    bool done_ = false;
+    int fd_ = -1;
+    bool latin1_ = false;
+    bool invalid_ = false;
+    std::string readError_;
+    std::unique_ptr<char[]> buf_;
+    std::size_t capacity_ = 0;
+    std::size_t size_ = 0;    // bytes in buf_
+    std::size_t checked_ = 0; // bytes of buf_ known to be well-formed
+};
+
+// Reads the pairs and keeps of each entity only what the sources need, converted to
+// numbers as it arrives: the text is never needed again.
 class Reader {
 public:
     explicit Reader(std::stop_token stop) : stop_(std::move(stop)) {}
 
-    std::vector<DXFSource> run(std::string_view text) {
-        LineSplitter lines(text, true); // CR LF is one break
+    // False when the file turned out not to be UTF-8 (nothing is kept then).
+    bool read(LineReader& lines) {
         while (auto codeLine = lines.next()) {
+            const std::int64_t code = groupCode(*codeLine);
             // An odd line count leaves the last code with an empty value.
             const std::string_view value = trimmed(lines.next().value_or(std::string_view()));
-            const std::int64_t code = parseInteger(trimmed(*codeLine)).value_or(-1);
+            if (lines.invalidUtf8()) return false;
             handle(code, value);
         }
+        if (lines.invalidUtf8()) return false;
         close();
-        return resolve();
-    }
-
-private:
-    void handle(std::int64_t code, std::string_view value) {
-        if (code == 0) {
-            throwIfCancelled(stop_);
-            close();
-            if (value != "SECTION") {
-                open_ = true;
-                entity_.type = value;
-                entity_.codes.clear();
-            }
-        } else if (!open_) {
-            if (code == 2) section_ = value;
-        } else {
-            entity_.codes.emplace_back(code, value);
-        }
-    }
-
-    void close() {
-        if (!open_) return;
-        open_ = false;
-        const Entity& e = entity_;
-        if (e.type == "BLOCK") {
-            const auto name = value(2, e.codes);
-            block_ = name ? std::optional<std::string>(*name) : std::nullopt;
-            blockEntry_ = nullptr;
-        } else if (e.type == "ENDBLK") {
-            block_.reset();
-            blockEntry_ = nullptr;
-        } else if (e.type == "INSERT") {
-            Insert in;
-            if (auto name = value(2, e.codes)) in.name = std::string(*name);
-            in.at = point(e.codes, 10);
-            in.rotation = number(50, e.codes);
-            inserts_.push_back(std::move(in));
-        } else if (section_ == "BLOCKS" && block_) {
-            if (!blockEntry_) blockEntry_ = &blocks_[*block_];
-            if (e.type == "LINE") {
-                if (value(8, e.codes).value_or("").ends_with("PickupPoints"))
-                    blockEntry_->pickupLines.push_back({point(e.codes, 10), point(e.codes, 11)});
-                else
-                    blockEntry_->outline.push_back(Shape{false, {point(e.codes, 10), point(e.codes, 11)}});
-            } else if (e.type == "3DFACE") {
-                blockEntry_->outline.push_back(Shape{
-                    true, {point(e.codes, 10), point(e.codes, 11), point(e.codes, 12), point(e.codes, 13)}});
-            }
-        }
+        return true;
     }
 
     std::vector<DXFSource> resolve() {
+        std::vector<Placed> placed = match();
         std::vector<DXFSource> result;
+        result.reserve(placed.size());
         std::size_t segmentsLeft = maxSegments;
         std::size_t pickupsLeft = maxPickups;
-        for (const Insert& in : inserts_) {
+        for (Placed& p : placed) {
             throwIfCancelled(stop_);
-            if (!in.name || *in.name == "L_Acoustics_FullSystem") continue;
-            const auto match = firstMatch(R"(^(\d+)_(.+)$)", *in.name);
-            if (!match) continue;
-            const auto block = blocks_.find(*in.name);
-            if (block == blocks_.end()) continue;
-
-            const Placement place(in);
+            Block& block = *p.block;
+            const Placement place(p.insert);
             DXFSource src;
-            placeOutline(block->second, place, src.segments, segmentsLeft);
-            placePickups(block->second, place, src.pickups, pickupsLeft);
-            src.index = parseInteger((*match)[1]).value_or(static_cast<std::int64_t>(result.size()));
-            src.name = (*match)[2];
+            src.segments.reserve(
+                std::min(segmentsLeft, block.lines + 4 * (block.outline.size() - block.lines)));
+            placeOutline(block, place, src.segments, segmentsLeft);
+            placePickups(block, place, src.pickups, pickupsLeft);
+            src.index = p.index.value_or(static_cast<std::int64_t>(result.size()));
+            src.name = std::move(p.name);
             std::replace(src.name.begin(), src.name.end(), '_', ' ');
-            src.insert = in.at;
-            src.rotation = in.rotation;
+            src.insert = p.insert.at;
+            src.rotation = p.insert.rotation;
             result.push_back(std::move(src));
+            // A block placed for the last time is not needed any more.
+            if (--block.uses == 0) block = Block();
         }
         std::stable_sort(result.begin(), result.end(),
                          [](const DXFSource& a, const DXFSource& b) { return a.index < b.index; });
         return result;
     }
 
+private:
+    enum class Type { other, block, endblk, insert, line, face };
+    // Codes kept of an entity: 10-13, 20-23, 30-33 and 50 as numbers, 2 and 8 as text.
+    static constexpr int kRotation = 12;
+
+    struct Placed {
+        Insert insert;
+        Block* block;
+        std::optional<std::int64_t> index;
+        std::string name;
+    };
+
+    // The inserts that place a source block ("<digits>_<name>"), with their blocks.
+    std::vector<Placed> match() {
+        std::vector<Placed> placed;
+        for (Insert& in : inserts_) {
+            if (!in.name || *in.name == "L_Acoustics_FullSystem") continue;
+            const auto m = firstMatch(R"(^(\d+)_(.+)$)", *in.name);
+            if (!m) continue;
+            const auto block = blocks_.find(*in.name);
+            if (block == blocks_.end()) continue;
+            ++block->second.uses;
+            placed.push_back(Placed{std::move(in), &block->second, parseInteger((*m)[1]), (*m)[2]});
+        }
+        inserts_.clear();
+        return placed;
+    }
+
+    void handle(std::int64_t code, std::string_view value) {
+        if (code == 0) {
+            throwIfCancelled(stop_);
+            close();
+            if (value != "SECTION") open(value);
+        } else if (!open_) {
+            if (code == 2) section_ = value;
+        } else if (keep_) {
+            keep(code, value);
+        }
+    }
+
+    void open(std::string_view type) {
+        open_ = true;
+        seen_ = 0;
+        name_.reset();
+        pickupLayer_ = false;
+        inBlock_ = section_ == "BLOCKS" && block_.has_value();
+        type_ = type == "BLOCK"    ? Type::block
+                : type == "ENDBLK" ? Type::endblk
+                : type == "INSERT" ? Type::insert
+                : type == "LINE"   ? Type::line
+                : type == "3DFACE" ? Type::face
+                                   : Type::other;
+        keep_ = type_ == Type::block || type_ == Type::insert ||
+                ((type_ == Type::line || type_ == Type::face) && inBlock_);
+    }
+
+    // The first pair of each code counts.
+    void keep(std::int64_t code, std::string_view value) {
+        int slot = -1;
+        if (code >= 10 && code <= 33 && code % 10 <= 3) {
+            slot = static_cast<int>((code / 10 - 1) * 4 + code % 10);
+        } else if (code == 50) {
+            slot = kRotation;
+        } else if (code == 2) {
+            slot = 13;
+        } else if (code == 8) {
+            slot = 14;
+        } else {
+            return;
+        }
+        if (seen_ & (1u << slot)) return;
+        seen_ |= 1u << slot;
+        if (slot == 13) {
+            name_ = std::string(value);
+        } else if (slot == 14) {
+            pickupLayer_ = value.ends_with("PickupPoints");
+        } else {
+            numbers_[slot] = parseDecimal(value).value_or(0);
+        }
+    }
+
+    double number(int slot) const { return (seen_ & (1u << slot)) ? numbers_[slot] : 0; }
+    XYZ point(int k) const { return XYZ(number(k), number(4 + k), number(8 + k)); }
+
+    void close() {
+        if (!open_) return;
+        open_ = false;
+        switch (type_) {
+        case Type::block:
+            block_ = std::move(name_);
+            blockEntry_ = nullptr;
+            return;
+        case Type::endblk:
+            block_.reset();
+            blockEntry_ = nullptr;
+            return;
+        case Type::insert:
+            inserts_.push_back(Insert{std::move(name_), point(0), number(kRotation)});
+            return;
+        default:
+            break;
+        }
+        if (!inBlock_) return;
+        if (!blockEntry_) blockEntry_ = &blocks_[*block_];
+        if (type_ == Type::line) {
+            if (pickupLayer_) {
+                blockEntry_->pickupLines.push_back({point(0), point(1)});
+            } else {
+                blockEntry_->outline.push_back(Shape{false, {point(0), point(1)}});
+                ++blockEntry_->lines;
+            }
+        } else if (type_ == Type::face) {
+            blockEntry_->outline.push_back(Shape{true, {point(0), point(1), point(2), point(3)}});
+        }
+    }
+
     std::stop_token stop_;
     bool open_ = false;
-    Entity entity_;
-    std::string_view section_;
+    Type type_ = Type::other;
+    bool keep_ = false;
+    bool inBlock_ = false;
+    std::uint32_t seen_ = 0;
+    std::array<double, 13> numbers_{};
+    std::optional<std::string> name_;
+    bool pickupLayer_ = false;
+    std::string section_;
     std::optional<std::string> block_;
     Block* blockEntry_ = nullptr;
     std::unordered_map<std::string, Block, TextHash, TextEqualTo> blocks_;
     std::vector<Insert> inserts_;
 };
 
-std::vector<DXFSource> parseValid(std::string_view text, std::stop_token stop) {
-    return Reader(std::move(stop)).run(text);
+std::vector<DXFSource> parseLines(LineReader& lines, const std::stop_token& stop) {
+    Reader reader(stop);
+    reader.read(lines);
+    return reader.resolve();
 }
 
 } // namespace
 
-namespace detail {
-
-std::optional<std::string_view> value(std::int64_t code, const Codes& codes) {
-    for (const auto& [c, v] : codes) {
-        if (c == code) return v;
-    }
-    return std::nullopt;
-}
-
-double number(std::int64_t code, const Codes& codes) {
-    const auto v = value(code, codes);
-    if (!v) return 0;
-    return parseDecimal(*v).value_or(0);
-}
-
-} // namespace detail
-
 std::vector<DXFSource> parseText(std::string_view text, std::stop_token stop) {
-    if (isValidUtf8(text)) return parseValid(text, std::move(stop));
-    return parseValid(decodeUtf8Lossy(text), std::move(stop));
+    if (isValidUtf8(text)) {
+        LineReader lines(text);
+        return parseLines(lines, stop);
+    }
+    const std::string decoded = decodeUtf8Lossy(text);
+    LineReader lines(decoded);
+    return parseLines(lines, stop);
 }
 
 std::vector<DXFSource> parse(const std::filesystem::path& path, std::stop_token stop) {
-    std::string bytes = readFile(path);
-    if (isValidUtf8(bytes)) return parseValid(bytes, std::move(stop));
-    // Every byte sequence is ISO Latin-1; the raw bytes are not needed any more.
-    const std::string text = decodeLatin1(bytes);
-    std::string().swap(bytes);
-    return parseValid(text, std::move(stop));
+    const std::string readError = "Cannot read " + fileNameOf(path);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw std::system_error(errno, std::generic_category(), readError);
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) throw std::system_error(errno, std::generic_category(), readError);
+    if (S_ISDIR(st.st_mode)) throw std::system_error(EISDIR, std::generic_category(), readError);
+
+    // Read as UTF-8; a file that is not is read again as ISO Latin-1, which every byte
+    // sequence is.
+    for (bool latin1 : {false, true}) {
+        if (latin1 && ::lseek(fd, 0, SEEK_SET) != 0)
+            throw std::system_error(errno, std::generic_category(), readError);
+        LineReader lines(fd, latin1, readError);
+        Reader reader(stop);
+        if (reader.read(lines)) return reader.resolve();
+    }
+    return {};
 }
 
 } // namespace rig::DXFReader

@@ -90,8 +90,9 @@ void Project::importDXF(const std::vector<DXFSource>& sources, const std::string
 
         DXFInfo info;
         info.pickups = List<XYZ>(chosen->pickups);
-        info.side = SideViewBuilder::sideView(source, *chosen);
-        info.top = SideViewBuilder::topView(*chosen);
+        auto [side, top] = SideViewBuilder::views(source, *chosen);
+        info.side = std::move(side);
+        info.top = std::move(top);
         paired.set(source.id(), std::move(info));
     }
     dxfFile = file;

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <limits>
 #include <numbers>
 #include <numeric>
 #include <unordered_map>
@@ -136,6 +138,54 @@ Axis planAxis(const Source& source) {
     return {std::sin(a * std::numbers::pi / 180), std::cos(a * std::numbers::pi / 180)};
 }
 
+namespace {
+
+// The distinct end points of a drawing's segments (equal bits: each is placed from its block
+// the same way every time it occurs), each once in order of first appearance, and the
+// numbers of every segment's two ends. Keys, projections and the plan are then worked out
+// once per point instead of once per segment end.
+struct Vertices {
+    std::vector<XYZ> points;
+    std::vector<std::uint32_t> ends; // two per segment
+};
+
+std::uint64_t bitsOf(double v) {
+    std::uint64_t b;
+    std::memcpy(&b, &v, sizeof b);
+    return b;
+}
+
+Vertices distinctVertices(const std::vector<Segment>& segments) {
+    constexpr std::uint32_t empty = std::numeric_limits<std::uint32_t>::max();
+    Vertices v;
+    v.ends.reserve(segments.size() * 2);
+    std::size_t capacity = 16;
+    while (capacity < segments.size() * 4) capacity <<= 1;
+    std::vector<std::uint32_t> slots(capacity, empty);
+    auto number = [&](const XYZ& p) {
+        const std::uint64_t x = bitsOf(p.x), y = bitsOf(p.y), z = bitsOf(p.z);
+        std::uint64_t h = x * 0x9E3779B97F4A7C15u ^ (y + 0x632BE59BD9B4E019u) * 0xC2B2AE3D27D4EB4Fu ^
+                          (z + 0x165667B19E3779F9u) * 0xD6E8FEB86659FD93u;
+        h ^= h >> 32;
+        for (std::size_t i = h & (capacity - 1);; i = (i + 1) & (capacity - 1)) {
+            if (slots[i] == empty) {
+                slots[i] = static_cast<std::uint32_t>(v.points.size());
+                v.points.push_back(p);
+                return slots[i];
+            }
+            const XYZ& q = v.points[slots[i]];
+            if (bitsOf(q.x) == x && bitsOf(q.y) == y && bitsOf(q.z) == z) return slots[i];
+        }
+    };
+    for (const auto& [a, b] : segments) {
+        v.ends.push_back(number(a));
+        v.ends.push_back(number(b));
+    }
+    return v;
+}
+
+} // namespace
+
 namespace detail {
 
 std::size_t KHash::operator()(const K& k) const noexcept {
@@ -153,49 +203,96 @@ std::optional<K> key(const XYZ& p) {
     return K{*x, *y, *z};
 }
 
-std::vector<std::vector<XYZ>> bodies(const std::vector<Segment>& segments) {
-    std::unordered_map<K, std::size_t, KHash> numbers;
+namespace {
+
+// Connected sets of segments by vertex key, as bodies() describes.
+// The bodies one after the other, each from its offset up to the next one's.
+struct Bodies {
+    std::vector<XYZ> points;
+    std::vector<std::size_t> starts; // one per body, then the end
+};
+
+Bodies bodiesOf(const Vertices& v) {
+    constexpr std::size_t none = std::numeric_limits<std::size_t>::max();
+    std::vector<std::optional<K>> keys;
+    keys.reserve(v.points.size());
+    for (const XYZ& p : v.points) keys.push_back(key(p));
+    // The key number of each distinct point, once it is part of a segment with two keys;
+    // key numbers by key in an open-addressing table (a vertex per key, first come).
+    std::vector<std::size_t> numberOf(v.points.size(), none);
+    std::size_t capacity = 16;
+    while (capacity < v.points.size() * 2) capacity <<= 1;
+    std::vector<std::size_t> table(capacity, none);
+    std::vector<K> vertexKeys;
     std::vector<XYZ> vertices;
     std::vector<std::size_t> parent;
-    auto vertex = [&](const XYZ& p, const K& k) {
-        auto [it, added] = numbers.try_emplace(k, vertices.size());
-        if (added) {
-            vertices.push_back(p);
-            parent.push_back(it->second);
+    const KHash hash;
+    auto vertex = [&](std::uint32_t id) {
+        if (numberOf[id] != none) return numberOf[id];
+        const K& k = *keys[id];
+        std::size_t i = hash(k) & (capacity - 1);
+        while (table[i] != none && !(vertexKeys[table[i]] == k)) i = (i + 1) & (capacity - 1);
+        if (table[i] == none) {
+            table[i] = vertices.size();
+            vertexKeys.push_back(k);
+            vertices.push_back(v.points[id]);
+            parent.push_back(table[i]);
         }
-        return it->second;
+        return numberOf[id] = table[i];
     };
-    auto find = [&](std::size_t v) {
-        std::size_t root = v;
+    auto find = [&](std::size_t x) {
+        std::size_t root = x;
         while (parent[root] != root) root = parent[root];
-        while (parent[v] != root) v = std::exchange(parent[v], root);
+        while (parent[x] != root) x = std::exchange(parent[x], root);
         return root;
     };
-    for (const auto& [a, b] : segments) {
-        const auto ka = key(a);
-        const auto kb = key(b);
-        if (!ka || !kb) continue;
-        const std::size_t va = vertex(a, *ka);
-        const std::size_t vb = vertex(b, *kb);
+    for (std::size_t s = 0; s < v.ends.size(); s += 2) {
+        const std::uint32_t a = v.ends[s], b = v.ends[s + 1];
+        if (!keys[a] || !keys[b]) continue;
+        const std::size_t va = vertex(a);
+        const std::size_t vb = vertex(b);
         const std::size_t ra = find(va);
         const std::size_t rb = find(vb);
         if (ra != rb) parent[ra] = rb;
     }
     // Bodies in order of their first vertex.
-    std::vector<std::vector<XYZ>> result;
-    std::unordered_map<std::size_t, std::size_t> bodyOfRoot;
-    for (std::size_t v = 0; v < vertices.size(); ++v) {
-        auto [it, added] = bodyOfRoot.try_emplace(find(v), result.size());
-        if (added) result.emplace_back();
-        result[it->second].push_back(vertices[v]);
+    // Bodies in order of their first vertex: count each body's vertices, then place them.
+    std::vector<std::size_t> bodyOfRoot(vertices.size(), none);
+    std::vector<std::size_t> bodyOf(vertices.size());
+    Bodies result;
+    for (std::size_t x = 0; x < vertices.size(); ++x) {
+        std::size_t& body = bodyOfRoot[find(x)];
+        if (body == none) {
+            body = result.starts.size();
+            result.starts.push_back(0);
+        }
+        bodyOf[x] = body;
+        ++result.starts[body];
     }
+    std::size_t offset = 0;
+    for (std::size_t& start : result.starts) offset += std::exchange(start, offset);
+    result.starts.push_back(offset);
+    std::vector<std::size_t> next(result.starts.begin(), result.starts.end() - 1);
+    result.points.resize(vertices.size());
+    for (std::size_t x = 0; x < vertices.size(); ++x) result.points[next[bodyOf[x]]++] = vertices[x];
+    return result;
+}
+
+} // namespace
+
+std::vector<std::vector<XYZ>> bodies(const std::vector<Segment>& segments) {
+    const Bodies flat = bodiesOf(distinctVertices(segments));
+    std::vector<std::vector<XYZ>> result;
+    for (std::size_t b = 0; b + 1 < flat.starts.size(); ++b)
+        result.emplace_back(flat.points.begin() + static_cast<std::ptrdiff_t>(flat.starts[b]),
+                            flat.points.begin() + static_cast<std::ptrdiff_t>(flat.starts[b + 1]));
     return result;
 }
 
 } // namespace detail
 
 std::vector<Point> hull(std::vector<Point> points) {
-    std::sort(points.begin(), points.end());
+    if (!std::is_sorted(points.begin(), points.end())) std::sort(points.begin(), points.end());
     if (points.size() < 3) return points;
     std::vector<Point> lower;
     for (const Point& p : points) {
@@ -234,18 +331,20 @@ private:
 };
 
 // The side hull of every body with an area, largest first (equal areas keep body order).
-std::vector<std::vector<Point>> bodyHullsLargestFirst(const std::vector<std::vector<XYZ>>& bodies,
+std::vector<std::vector<Point>> bodyHullsLargestFirst(const detail::Bodies& bodies,
                                                       const SideProjection& project) {
     std::vector<std::vector<Point>> hulls;
-    for (const auto& body : bodies) {
-        std::vector<Point> pts;
-        pts.reserve(body.size());
-        for (const XYZ& p : body) {
+    std::vector<Point> pts;
+    for (std::size_t b = 0; b + 1 < bodies.starts.size(); ++b) {
+        pts.clear();
+        for (std::size_t k = bodies.starts[b]; k < bodies.starts[b + 1]; ++k) {
+            const XYZ& p = bodies.points[k];
             if (auto q = project(p)) pts.push_back(*q);
         }
         std::sort(pts.begin(), pts.end());
         pts.erase(std::unique(pts.begin(), pts.end()), pts.end());
-        auto h = hull(std::move(pts));
+        if (pts.size() < 3) continue; // no hull of three points
+        auto h = hull(pts);
         if (h.size() >= 3) hulls.push_back(std::move(h));
     }
     std::vector<Wide> areas;
@@ -288,10 +387,12 @@ void appendOutline(std::string& path, const std::vector<Point>& h) {
 
 } // namespace
 
-std::optional<SideView> sideView(const Source& source, const DXFSource& dxf) {
+namespace {
+
+std::optional<SideView> sideViewOf(const Source& source, const DXFSource& dxf, const Vertices& vertices) {
     if (dxf.segments.empty()) return std::nullopt;
     const SideProjection project(planAxis(source), dxf.insert);
-    const auto hulls = bodyHullsLargestFirst(detail::bodies(dxf.segments), project);
+    const auto hulls = bodyHullsLargestFirst(detail::bodiesOf(vertices), project);
     if (hulls.empty()) return std::nullopt;
 
     SideView view;
@@ -310,18 +411,16 @@ std::optional<SideView> sideView(const Source& source, const DXFSource& dxf) {
     return view;
 }
 
-std::optional<TopView> topView(const DXFSource& dxf) {
+std::optional<TopView> topViewOf(const Vertices& vertices) {
     std::vector<Point> pts;
-    pts.reserve(dxf.segments.size() * 2);
+    pts.reserve(vertices.points.size());
     auto add = [&](const XYZ& p) {
         auto x = roundedInt(p.x * 100, cmLimit);
         auto y = roundedInt(p.y * 100, cmLimit);
         if (x && y) pts.push_back({*x, *y});
     };
-    for (const auto& [a, b] : dxf.segments) {
-        add(a);
-        add(b);
-    }
+    // Every segment end counts; equal ends give equal points.
+    for (const XYZ& p : vertices.points) add(p);
     std::sort(pts.begin(), pts.end());
     pts.erase(std::unique(pts.begin(), pts.end()), pts.end());
     const auto h = hull(std::move(pts));
@@ -348,6 +447,23 @@ std::optional<TopView> topView(const DXFSource& dxf) {
             {mm(static_cast<double>(p[0]) / 100 - cx), mm(static_cast<double>(p[1]) / 100 - cy)});
     }
     return view;
+}
+
+} // namespace
+
+std::optional<SideView> sideView(const Source& source, const DXFSource& dxf) {
+    if (dxf.segments.empty()) return std::nullopt;
+    return sideViewOf(source, dxf, distinctVertices(dxf.segments));
+}
+
+std::optional<TopView> topView(const DXFSource& dxf) {
+    return topViewOf(distinctVertices(dxf.segments));
+}
+
+Views views(const Source& source, const DXFSource& dxf) {
+    if (dxf.segments.empty()) return {};
+    const Vertices vertices = distinctVertices(dxf.segments);
+    return Views{sideViewOf(source, dxf, vertices), topViewOf(vertices)};
 }
 
 } // namespace rig::SideViewBuilder

@@ -36,4 +36,11 @@ std::optional<SideView> sideView(const Source& source, const DXFSource& dxf);
 // Plan outline in metres around the mean of its corners.
 std::optional<TopView> topView(const DXFSource& dxf);
 
+// Both outlines at once, sharing the work on the drawing's points.
+struct Views {
+    std::optional<SideView> side;
+    std::optional<TopView> top;
+};
+Views views(const Source& source, const DXFSource& dxf);
+
 } // namespace rig::SideViewBuilder

@@ -20,8 +20,23 @@ TEST(Number, DecimalConversion) {
     using namespace std::literals;
     const double inf = std::numeric_limits<double>::infinity();
     const std::pair<std::string_view, double> accepted[] = {
-        {"-0.5", -0.5}, {".5", 0.5},  {"5.", 5.0},         {"+2", 2.0},    {"1e3", 1000},
-        {"0x10", 16.0}, {"inf", inf}, {"-Infinity", -inf}, {"1e400", inf},
+        {"-0.5", -0.5},
+        {".5", 0.5},
+        {"5.", 5.0},
+        {"+2", 2.0},
+        {"1e3", 1000},
+        {"0x10", 16.0},
+        {"inf", inf},
+        {"-Infinity", -inf},
+        {"1e400", inf},
+        // Rounding corners, subnormals and underflow come out as strtod gives them.
+        {"0.1000000000000000055511151231257827", 0.1},
+        {"9007199254740993", 9007199254740992.0},
+        {"2.2250738585072011e-308", 2.2250738585072011e-308},
+        {"4.9e-324", 4.9e-324},
+        {"1e-400", 0.0},
+        {"-1.7976931348623158e308", -1.7976931348623158e308},
+        {"1.7976931348623159e308", inf},
     };
     for (auto [text, value] : accepted) EXPECT_EQ(parseDecimal(text), value) << text;
     EXPECT_TRUE(std::isnan(*parseDecimal("nan")));

@@ -1,8 +1,8 @@
 #include "import/DXFReader.h"
 #include "import/SideViewBuilder.h"
-#include "import/detail/DXFReaderDetail.h"
 
 #include "base/File.h"
+#include "base/Text.h"
 #include "model/RigError.h"
 
 #include "support/ImportTesting.h"
@@ -78,6 +78,21 @@ TEST(DXFReader, EveryLineEndAndLatin1) {
     }
     expectTwoSources(DXFReader::parse(dir.write("latin1.dxf", twoSources("\r\n", "Sub_B\xFChne"))),
                      "Sub B\u00FChne");
+    // Files larger than the reader's pieces: every line end, and a Latin-1 byte at the end
+    // that makes the whole file Latin-1 (where an LS is no line break any more).
+    for (const std::string eol : {"\r\n", "\n", "\r", "\u2028"}) {
+        const std::string big = test::arrayExport(30, 120, eol);
+        ASSERT_GT(big.size(), 2u << 18); // more than two pieces
+        EXPECT_EQ(DXFReader::parse(dir.write("big.dxf", big)).size(), 30u);
+        const auto fromFile = DXFReader::parse(dir.write("big.dxf", big + "\xB5"));
+        const auto fromText = DXFReader::parseText(decodeLatin1(big + "\xB5"));
+        EXPECT_EQ(fromFile.size(), eol.size() == 3 ? 0u : 30u);
+        ASSERT_EQ(fromFile.size(), fromText.size());
+        for (std::size_t i = 0; i < fromFile.size(); ++i) {
+            EXPECT_EQ(fromFile[i].segments, fromText[i].segments);
+            EXPECT_EQ(fromFile[i].pickups, fromText[i].pickups);
+        }
+    }
     // A path held as text is still a path; a failed read names the file and keeps the reason.
     expectTwoSources(DXFReader::parse((dir.path() / "arrays.dxf").string()));
     for (const auto& [path, reason] : std::vector<std::pair<std::filesystem::path, std::errc>>{
@@ -125,14 +140,16 @@ TEST(DXFReader, PairsAndLines) {
     EXPECT_EQ(odd[0].rotation, 0);
 
     // The first pair of a code counts; what is not a number is 0.
-    const DXFReader::detail::Codes codes = {{10, "1.5"}, {10, "2"},  {20, "x"},
-                                            {30, "1e3"}, {40, " 1"}, {-1, "7"}};
-    EXPECT_EQ(DXFReader::detail::value(10, codes), "1.5");
-    EXPECT_FALSE(DXFReader::detail::value(11, codes));
-    for (const auto& [code, expected] :
-         std::vector<std::pair<int, double>>{{10, 1.5}, {20, 0}, {30, 1000}, {40, 0}, {50, 0}})
-        EXPECT_EQ(DXFReader::detail::number(code, codes), expected) << code;
-    EXPECT_TRUE(std::isnan(DXFReader::detail::number(1, DXFReader::detail::Codes{{1, "nan"}})));
+    const auto pairs =
+        DXFReader::parseText("0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n2\n1_P\n0\nLINE\n10\n1.5\n10\n2\n"
+                             "20\nx\n30\n1e3\n11\n 1\n21\n-0x1p1\n31\nnan\n0\nENDBLK\n"
+                             "0\nINSERT\n2\n1_P\n0\nEOF\n");
+    ASSERT_EQ(pairs.size(), 1u);
+    ASSERT_EQ(pairs[0].segments.size(), 1u);
+    EXPECT_EQ(pairs[0].segments[0].first, XYZ(1.5, 0, 1000));
+    EXPECT_EQ(pairs[0].segments[0].second.x, 1);
+    EXPECT_EQ(pairs[0].segments[0].second.y, -2);
+    EXPECT_TRUE(std::isnan(pairs[0].segments[0].second.z));
 }
 
 TEST(DXFReader, BlockNames) {
