@@ -1,4 +1,6 @@
 #include "shell/Startup.h"
+#include "snapshot/SnapshotDirectory.h"
+#include "snapshot/SnapshotRun.h"
 
 #include <QApplication>
 #include <QMainWindow>
@@ -10,5 +12,10 @@ int main(int argc, char** argv) {
     window.setWindowTitle("Quorvane Rig");
     window.resize(1100, 720);
     window.show();
+    if (const auto folder = rig::app::snapshotDirectory()) {
+        rig::app::SnapshotRun::Parts parts;
+        parts.mainWindow = [&window] { return &window; };
+        rig::app::runDevSnapshot(*folder, std::move(parts));
+    }
     return app.exec();
 }
