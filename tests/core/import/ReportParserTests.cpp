@@ -1,5 +1,7 @@
 #include "import/ReportParser.h"
 
+#include "base/Json.h"
+
 #include "support/ImportTesting.h"
 #include "support/ReportGenerator.h"
 #include "support/TempDir.h"
