@@ -1,7 +1,11 @@
 #include "snapshot/SnapshotProgram.h"
 
+#include "export/ExportCommands.h"
+#include "pages/MotorLibrary.h"
+#include "pages/OverviewPage.h"
 #include "shell/MainWindow.h"
 #include "shell/Program.h"
+#include "shell/ProjectStore.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -14,6 +18,9 @@ SnapshotRun::Parts programSnapshotParts(Program& program) {
     parts.mainWindow = [window] { return window.data(); };
     QObject::connect(&SnapshotNotifier::shared(), &SnapshotNotifier::rigDevSelect, window.data(),
                      [window](const SnapshotStep& step) { window->devSelect(step); });
+    parts.overviewPage = [] {
+        return new OverviewPage(ProjectStore::shared(), MotorLibrary::shared(), ExportCommands::shared());
+    };
     parts.quit = [target = QPointer<Program>(&program)](int code) {
         // Queued: the accessory check ends the program before its event loop runs.
         QMetaObject::invokeMethod(

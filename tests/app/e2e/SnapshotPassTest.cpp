@@ -30,7 +30,7 @@ TEST(SnapshotPass, WritesEveryOutputOfASampleShow) {
     StandIn server;
     ASSERT_TRUE(server.base().startsWith("http://127.0.0.1:")) << server.base().toStdString();
 
-    const QStringList steps = {"overview", "ALL/MAIN/L2 L", "crew", "phone", "B-LAVA/KARA/KARA 3"};
+    const QStringList steps = {"overview", "ALL/MAIN/L2 L", "crew", "phone", "full", "B-LAVA/KARA/KARA 3"};
     const PassResult pass = runPass(QStringLiteral(RIG_PROGRAM), folders,
                                     {{"RIG_SNAPSHOT", folders.path("snap")},
                                      {"RIG_FILES", files->trimmed()},
@@ -46,14 +46,15 @@ TEST(SnapshotPass, WritesEveryOutputOfASampleShow) {
     RecordProperty("pass_ms", int(pass.ms));
     std::cout << "snapshot pass: " << pass.ms << " ms\n";
 
-    // Pictures: one per step, each the main window at its size; the settings tabs.
+    // Pictures: one per step, each the main window at its size (the overview page drawn off
+    // screen for "full"); the settings tabs.
     const QString snap = folders.path("snap");
     const QSize window = pngSize(snap + "/shot0.png");
     EXPECT_GE(window.width(), 640);
     EXPECT_GE(window.height(), 400);
     for (int i = 0; i < steps.size(); ++i) {
         const QString shot = QStringLiteral("%1/shot%2.png").arg(snap).arg(i);
-        EXPECT_EQ(pngSize(shot), window) << shot.toStdString();
+        EXPECT_EQ(pngSize(shot), steps[i] == "full" ? QSize(900, 3400) : window) << shot.toStdString();
         EXPECT_FALSE(QFileInfo::exists(shot + ".txt")) << readAll(shot + ".txt").toStdString();
     }
     for (const char* name : {"general", "motors", "publishing"})
