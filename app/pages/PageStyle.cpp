@@ -71,6 +71,14 @@ QFont headlineFont() {
     return bold(scaled(1.1, 9));
 }
 
+QFont title2Font() {
+    return scaled(1.3, 11);
+}
+
+QFont title3Font() {
+    return scaled(1.15, 10);
+}
+
 QFont calloutFont() {
     return scaled(0.95, 8);
 }

@@ -22,6 +22,8 @@ QColor withAlpha(QColor color, double opacity);
 QFont bodyFont();
 QFont largeTitleFont(); // bold
 QFont headlineFont();   // bold
+QFont title2Font();
+QFont title3Font();
 QFont calloutFont();
 QFont captionFont();
 QFont caption2Font();

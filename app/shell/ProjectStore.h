@@ -140,8 +140,8 @@ public:
     // Where the crew-link actions read the server address and key and send their requests
     // (PublishSettings::shared() and PublishClient::shared() unless set).
     void setPublishing(PublishSettings* settings, PublishClient* client);
-    // Makes and uploads the download files of a published project (see uploadDownloads);
-    // tests put their own in.
+    // Makes and uploads the download files of a freshly published project. Unless set:
+    // uploadDownloads with the shared PDF printer and DXF options and the publish settings.
     using DownloadUploader = std::function<QCoro::Task<void>(Project project, QString token)>;
     void setDownloadUploader(DownloadUploader uploader);
 

@@ -4,6 +4,9 @@
 
 #include "analysis/CrewDoc.h"
 #include "base/Date.h"
+#include "export/DXFSettings.h"
+#include "export/DownloadFiles.h"
+#include "export/PdfPrinter.h"
 #include "export/PublishChanges.h"
 #include "export/PublishClient.h"
 #include "export/PublishSettings.h"
@@ -113,6 +116,19 @@ QCoro::Task<ShareInfo> resendWith(PublishClient& client, Project project, QStrin
     co_return share;
 }
 
+// The program's download files: the shared printer and DXF options, the settings' server
+// and key as they are when the upload starts.
+QCoro::Task<void> uploadWithSettings(Project project, QString token, QPointer<PublishSettings> settings,
+                                     QPointer<PublishClient> client) {
+    co_await keyLoaded(settings);
+    if (!settings || !client) throw PublishError(PublishError::Kind::Cancelled, publishText::cancelled);
+    PdfMaker print = [](QString html, QString target, bool landscape) {
+        return PdfPrinter::shared().makeAsync(std::move(html), std::move(target), landscape);
+    };
+    co_await uploadDownloads(std::move(project), std::move(token), settings->server(), settings->key(),
+                             std::move(print), *client, DXFSettings::shared().options());
+}
+
 } // namespace
 
 ShareContext& ProjectStore::shareContext() {
@@ -205,14 +221,19 @@ QCoro::Task<std::optional<QString>> ProjectStore::publishOpenProject() {
     current.share = share;
     setProject(std::move(current));
 
-    if (DownloadUploader uploader = shareContext().uploader) {
-        try {
-            co_await uploader(project_, toQ(share.token));
-        } catch (const std::exception& e) {
-            if (self && !isCancellation(e)) setErrorMessage(downloadsFailed + describe(e));
-        }
-        if (!self) co_return toQ(share.url);
+    DownloadUploader uploader = shareContext().uploader;
+    if (!uploader) {
+        uploader = [settings = QPointer(&shareContext().publishSettings()),
+                    client = QPointer(&shareContext().publishClient())](Project project, QString token) {
+            return uploadWithSettings(std::move(project), std::move(token), settings, client);
+        };
     }
+    try {
+        co_await uploader(project_, toQ(share.token));
+    } catch (const std::exception& e) {
+        if (self && !isCancellation(e)) setErrorMessage(downloadsFailed + describe(e));
+    }
+    if (!self) co_return toQ(share.url);
     // Never write another document into its file with this one's state.
     if (generation_ == generation && filePath_) writeProject(*filePath_);
     co_return toQ(share.url);

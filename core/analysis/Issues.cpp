@@ -119,9 +119,8 @@ void inventoryChecks(const Project& project, std::vector<Issue>& out) {
 
     // Keyed by canonical text and iterated in code-point order.
     TextMap<std::int64_t> reportCounts;
-    auto& counts = reportCounts.edit();
     for (const Source& s : project.report.sources) {
-        for (const Enclosure& e : s.enclosures) ++counts[modelKey(e.type)];
+        for (const Enclosure& e : s.enclosures) ++reportCounts.edit(modelKey(e.type));
     }
 
     struct Model {

@@ -103,8 +103,7 @@ Uuid JsonCodec<Uuid>::read(const Json& j, const JsonPath& p) {
 TextSet JsonCodec<TextSet>::read(const Json& j, const JsonPath& p) {
     if (!j.is_array()) throwJsonTypeError(p, "an array");
     TextSet out;
-    auto& s = out.edit();
-    for (std::size_t i = 0; i < j.size(); ++i) s.insert(JsonCodec<std::string>::read(j[i], p.index(i)));
+    for (std::size_t i = 0; i < j.size(); ++i) out.insert(JsonCodec<std::string>::read(j[i], p.index(i)));
     return out;
 }
 

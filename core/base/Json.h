@@ -147,10 +147,8 @@ struct JsonCodec<TextMap<V>> {
     static TextMap<V> read(const Json& j, const JsonPath& p) {
         if (!j.is_object()) throwJsonTypeError(p, "an object");
         TextMap<V> out;
-        auto& m = out.edit();
-        for (auto it = j.begin(); it != j.end(); ++it) {
-            m.insert_or_assign(it.key(), readJson<V>(it.value(), p.key(it.key())));
-        }
+        for (auto it = j.begin(); it != j.end(); ++it)
+            out.set(it.key(), readJson<V>(it.value(), p.key(it.key())));
         return out;
     }
     static Json write(const TextMap<V>& v) {

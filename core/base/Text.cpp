@@ -54,20 +54,28 @@ std::string normalize(const icu::Normalizer2& n, std::string_view text) {
     return toUtf8(out);
 }
 
-// Texts whose bytes can be compared as they are: valid UTF-8 already in NFC.
-bool isPlainNFC(std::string_view s) {
+} // namespace
+
+bool isComposed(std::string_view s) {
     if (isAscii(s)) return true;
     if (!isValidUtf8(s)) return false;
     UErrorCode status = U_ZERO_ERROR;
-    icu::UnicodeString u = fromUtf8(s);
-    bool yes = nfcNormalizer().isNormalized(u, status);
+    const bool yes =
+        nfcNormalizer().isNormalizedUTF8(icu::StringPiece(s.data(), static_cast<int32_t>(s.size())), status);
     return U_SUCCESS(status) && yes;
 }
 
-} // namespace
+Composed::Composed(std::string_view text) {
+    if (isComposed(text)) {
+        view_ = text;
+    } else {
+        own_ = nfc(text);
+        view_ = own_;
+    }
+}
 
 std::string nfc(std::string_view text) {
-    if (isAscii(text)) return std::string(text);
+    if (isComposed(text)) return std::string(text);
     return normalize(nfcNormalizer(), text);
 }
 
@@ -84,7 +92,7 @@ bool textEqual(std::string_view a, std::string_view b) {
 
 int textCompare(std::string_view a, std::string_view b) {
     // UTF-8 byte order is code-point order.
-    if (isPlainNFC(a) && isPlainNFC(b)) return a.compare(b) < 0 ? -1 : (a == b ? 0 : 1);
+    if (isComposed(a) && isComposed(b)) return a.compare(b) < 0 ? -1 : (a == b ? 0 : 1);
     std::string na = nfc(a), nb = nfc(b);
     return na.compare(nb) < 0 ? -1 : (na == nb ? 0 : 1);
 }

@@ -21,6 +21,22 @@ bool textEqual(std::string_view a, std::string_view b);
 int textCompare(std::string_view a, std::string_view b);
 // Hash of the NFC form: canonically equivalent texts hash alike.
 std::size_t textHash(std::string_view text);
+// True when the text is well-formed UTF-8 already in NFC (every ASCII text is).
+bool isComposed(std::string_view text);
+
+// The NFC form of a text, copied only when the text is not composed already. Holds on to
+// `text`, so it must not outlive it.
+class Composed {
+public:
+    explicit Composed(std::string_view text);
+    Composed(const Composed&) = delete;
+    Composed& operator=(const Composed&) = delete;
+    std::string_view view() const { return view_; }
+
+private:
+    std::string own_;
+    std::string_view view_;
+};
 
 // Ordering for std::map / std::set keyed by model texts (transparent).
 struct TextLess {

@@ -1,6 +1,7 @@
 #include "support/PublishTesting.h"
 
 #include "analysis/CrewDoc.h"
+#include "export/CrewPage.h"
 #include "export/PublishClient.h"
 #include "support/ProjectFixtures.h"
 
@@ -8,6 +9,8 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -64,6 +67,24 @@ TEST_F(PublishClientTest, FirstPublishSendsOnlyTheDocumentAndGetsANewLink) {
     EXPECT_EQ(r.header("authorization"), "Bearer " + standInKey.toUtf8());
     const QJsonObject body = QJsonDocument::fromJson(r.body).object();
     EXPECT_EQ(body.keys(), QStringList{"doc"});
+}
+
+TEST_F(PublishClientTest, APublishedLinkOpensTheCrewPage) {
+    const PublishResponse link = publish();
+    QNetworkAccessManager browser;
+    std::unique_ptr<QNetworkReply> page(browser.get(QNetworkRequest(QUrl(QString::fromStdString(link.url)))));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page->isFinished(); }, 20000));
+    EXPECT_EQ(page->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200);
+    EXPECT_TRUE(page->header(QNetworkRequest::ContentTypeHeader).toString().startsWith("text/html"));
+    const QString html = QString::fromUtf8(page->readAll());
+    EXPECT_TRUE(html.startsWith(crewTemplate().left(15))); // the program's page, filled in
+    EXPECT_TRUE(html.contains("\"crew\""));
+    EXPECT_TRUE(html.contains("Main L"));
+
+    runTask(client.deleteServerLink(QString::fromStdString(link.token), base(), standInKey));
+    std::unique_ptr<QNetworkReply> gone(browser.get(QNetworkRequest(QUrl(QString::fromStdString(link.url)))));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gone->isFinished(); }, 20000));
+    EXPECT_EQ(gone->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 404);
 }
 
 TEST_F(PublishClientTest, UpdateSendsTheTokenAndKeepsTheLink) {

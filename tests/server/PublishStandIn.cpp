@@ -1,5 +1,9 @@
 #include "PublishStandIn.h"
 
+#include "analysis/CrewDoc.h"
+#include "base/Json.h"
+#include "export/CrewPage.h"
+
 #include <QDateTime>
 #include <QHttpServerRequest>
 #include <QJsonArray>
@@ -111,8 +115,21 @@ QByteArray RecordedRequest::header(const QByteArray& name) const {
     return {};
 }
 
+// The crew page in crew mode, as a phone shows a published link; a document the page cannot
+// take is shown as its text.
+static QByteArray programCrewPage(const QByteArray& doc) {
+    try {
+        const rig::CrewDoc crew =
+            rig::CrewDoc::decode(std::string_view(doc.constData(), std::size_t(doc.size())));
+        return rig::app::crewPage(crew, rig::app::PageMode::crew, false).toUtf8();
+    } catch (const rig::JsonDecodeError&) {
+        return "<!doctype html><meta charset=\"utf-8\"><title>Crew view</title><pre>" + htmlEscaped(doc) +
+               "</pre>";
+    }
+}
+
 PublishStandIn::PublishStandIn(QString key, QObject* parent)
-    : QAbstractHttpServer(parent), key_(std::move(key)) {}
+    : QAbstractHttpServer(parent), key_(std::move(key)), crewPage_(programCrewPage) {}
 
 PublishStandIn::~PublishStandIn() = default;
 
@@ -322,11 +339,7 @@ PublishStandIn::Answer PublishStandIn::answer(const RecordedRequest& request) {
         if (l == nullptr)
             return {404, "<!doctype html><title>Not found</title><p>This link is no longer active.",
                     "text/html; charset=utf-8"};
-        if (crewPage_) return {200, crewPage_(l->doc), "text/html; charset=utf-8"};
-        return {200,
-                "<!doctype html><meta charset=\"utf-8\"><title>Crew view</title><pre>" + htmlEscaped(l->doc) +
-                    "</pre>",
-                "text/html; charset=utf-8"};
+        return {200, crewPage_(l->doc), "text/html; charset=utf-8"};
     }
     case Route::Other:
         break;

@@ -85,7 +85,8 @@ public:
     // Crew links are "<public base>/c/<token>"; the base address unless set.
     void setPublicBase(const QString& base) { publicBase_ = base; }
     void setKey(const QString& key) { key_ = key; }
-    // Renders the page under /c/{token} from the stored document; a plain page unless set.
+    // Renders the page under /c/{token} from the stored document; the program's crew page in
+    // crew mode unless set.
     void setCrewPage(std::function<QByteArray(const QByteArray& doc)> page) { crewPage_ = std::move(page); }
 
     void setFault(Route route, Fault fault);

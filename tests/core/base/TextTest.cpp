@@ -50,6 +50,31 @@ TEST(Text, MapsAndSetsKeyByCanonicalTextAndIterateInCodePointOrder) {
     EXPECT_FALSE(s.insert(decomposed));
     EXPECT_EQ(s, (TextSet{decomposed}));
     EXPECT_NE(s, TextSet{});
+
+    // Keys stored one way and looked up the other: equivalent only when canonically so.
+    const struct {
+        std::string stored, asked;
+        bool same;
+    } corners[] = {
+        {"Sc\u00E8ne/A", "Sce\u0300ne/A", true},  // composed vs decomposed inside a path
+        {"q\u0307\u0323", "q\u0323\u0307", true}, // combining marks in either order
+        {"\u212B", "\u00C5", true},               // Angstrom sign: a singleton decomposition
+        {"\uAC00", "\u1100\u1161", true},         // Hangul syllable and its jamo
+        {"\uFB01", "fi", false},                  // a compatibility ligature is another text
+        {"e\u0301", "e", false},                  // a mark is part of the key
+        {"A\xFF", "A\uFFFD", true},               // an ill-formed byte reads as U+FFFD
+        {"Main", "main", false},                  // no case folding
+    };
+    for (const auto& c : corners) {
+        TextMap<int> table{{c.stored, 1}, {"Other", 2}};
+        EXPECT_EQ(table.contains(c.asked), c.same) << c.asked;
+        table.set(c.asked, 3);
+        EXPECT_EQ(table.size(), c.same ? 2u : 3u) << c.asked;
+        EXPECT_EQ(*table.get(c.stored), c.same ? 3 : 1) << c.asked;
+        EXPECT_EQ(table == (TextMap<int>{{c.asked, 3}, {"Other", 2}}), c.same) << c.asked;
+        TextSet set{c.stored};
+        EXPECT_EQ(set.erase(c.asked), c.same) << c.asked;
+    }
 }
 
 TEST(Text, MapCopiesShareUntilChanged) {

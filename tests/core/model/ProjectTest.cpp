@@ -147,7 +147,7 @@ TEST(ProjectEquality, EveryFieldCounts) {
         change(p);
         return !(p == base);
     };
-    auto dxf = [](Project& p) -> DXFInfo& { return p.dxf.edit().begin()->second; }; // the main array
+    auto dxf = [](Project& p) -> DXFInfo& { return p.dxf.edit(p.dxf.begin()->first); }; // the main array
     EXPECT_TRUE(differs([](Project& p) { p.formatVersion = 2; }));
     EXPECT_TRUE(differs([](Project& p) { p.name += "!"; }));
     EXPECT_TRUE(differs([](Project& p) { p.author.reset(); }));
@@ -174,8 +174,8 @@ TEST(ProjectEquality, EveryFieldCounts) {
     EXPECT_TRUE(differs([](Project& p) { p.share->url += "/"; }));
     EXPECT_TRUE(differs([](Project& p) { p.share->publishedAt = fixtures::testDate(1); }));
     EXPECT_TRUE(differs([&](Project& p) { p.share->changes.set(main, List<std::string>{}); }));
-    EXPECT_TRUE(differs(
-        [&](Project& p) { p.share->fingerprints.edit().begin()->second.source.pickups.mut(0).load = 1.0; }));
+    EXPECT_TRUE(
+        differs([&](Project& p) { p.share->fingerprints.edit(main).source.pickups.mut(0).load = 1.0; }));
     EXPECT_TRUE(differs([](Project& p) { p.share.reset(); }));
     EXPECT_TRUE(differs([](Project& p) { p.history.mut(0).changes.push_back("x"); }));
     EXPECT_TRUE(differs([](Project& p) { p.history.mut(0).date = fixtures::testDate(1); }));

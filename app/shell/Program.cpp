@@ -1,0 +1,118 @@
+#include "shell/Program.h"
+
+#include "export/DXFSettings.h"
+#include "export/ExportCommands.h"
+#include "export/PublishSettings.h"
+#include "pages/MotorLibrary.h"
+#include "pages/Preferences.h"
+#include "pages/SettingsWindow.h"
+#include "shell/AppPaths.h"
+#include "shell/MainWindow.h"
+#include "shell/ProjectStore.h"
+#include "snapshot/SnapshotDirectory.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QSessionManager>
+
+namespace rig::app {
+
+namespace {
+Program* theProgram = nullptr;
+}
+
+QList<QUrl> commandLineFiles(const QStringList& arguments) {
+    QList<QUrl> files;
+    for (const QString& argument : arguments) {
+        if (argument.isEmpty() || argument.startsWith(QLatin1Char('-'))) continue;
+        const QUrl url(argument);
+        // A launcher may hand "file://" addresses (the desktop entry's %U); paths otherwise.
+        if (url.isLocalFile()) {
+            files.push_back(url);
+        } else {
+            files.push_back(QUrl::fromLocalFile(QFileInfo(argument).absoluteFilePath()));
+        }
+    }
+    return files;
+}
+
+Program::Program() : store_(ProjectStore::shared()) {
+    theProgram = this;
+    // The app-wide objects, each made once for the whole run. The publish key starts
+    // loading from the keyring now, long before the first publish needs it.
+    MotorLibrary& motors = MotorLibrary::shared();
+    PublishSettings::shared();
+    DXFSettings::shared();
+    store_.setMotorLibrary(&motors);
+
+    MainWindow::Parts parts;
+    parts.openSettings = [this] { openSettings(); };
+    parts.exports = &ExportCommands::shared();
+    window_ = new MainWindow(store_, motors, std::move(parts));
+    window_->setAttribute(Qt::WA_DeleteOnClose, false);
+    connect(window_, &MainWindow::closed, this, [this] { quit(0); });
+    connect(qApp, &QGuiApplication::commitDataRequest, this, &Program::commitSession);
+}
+
+Program::~Program() {
+    delete window_.data();
+    if (theProgram == this) theProgram = nullptr;
+}
+
+MainWindow& Program::mainWindow() const {
+    return *window_;
+}
+
+Program* Program::instance() {
+    return theProgram;
+}
+
+void Program::start(const QList<QUrl>& files) {
+    // The window shows in the stored appearance from its first frame.
+    captureStartupAppearance();
+    applyAppearance();
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+
+    // Files named at launch take the road of dropped files.
+    if (!files.isEmpty()) store_.handleURLs(files);
+
+    if (const auto folder = snapshotDirectory()) {
+        if (snapshotRunner_) snapshotRunner_(*folder);
+    } else {
+        store_.scheduleRestoreOffer();
+    }
+}
+
+int Program::run(const QList<QUrl>& files) {
+    start(files);
+    const int code = QApplication::exec();
+    settings().sync();
+    store_.finishWrites();
+    return code;
+}
+
+void Program::quit(int code) {
+    settings().sync();
+    // exit() rather than quit(): quit() would ask every window to close once more.
+    QCoreApplication::exit(code);
+}
+
+void Program::commitSession(QSessionManager& manager) {
+    if (manager.allowsInteraction()) {
+        const bool mayEnd = window_ && window_->confirmQuit();
+        manager.release();
+        if (!mayEnd) manager.cancel();
+        return;
+    }
+    // No one to ask: keep the work (its file, or the recovery copy offered at the next start).
+    store_.writeRecovery();
+    store_.finishWrites();
+}
+
+void Program::openSettings() {
+    SettingsOpener::shared().open();
+}
+
+} // namespace rig::app

@@ -1,0 +1,40 @@
+// What the sidebar shows of a project: sections of consecutive sources with one heading,
+// the summary line of a source and its issue mark. Pure functions.
+#pragma once
+
+#include "analysis/Issues.h"
+#include "model/Project.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rig::app {
+
+// The heading of a source: a one-entry group path as it is (also "ALL"), otherwise the
+// entries other than "ALL" joined with " › "; an empty path gives "".
+std::string sidebarLabel(const Source& source);
+
+struct SidebarSection {
+    std::string label;
+    std::vector<std::size_t> sources; // indexes into the report's sources, in report order
+};
+
+// Consecutive sources with equal headings form one section; a heading that comes back
+// after another starts a further section. Sources are never reordered.
+std::vector<SidebarSection> sidebarSections(const Project& project);
+
+// "3× K2 + 1× KARA · flown": cabinets counted per type ("_C" dropped from the end of a type)
+// in order of first appearance, then " · flown" or " · stacked".
+std::string sourceSubtitle(const Source& source);
+
+// The highest level among the issues of that source; none when it has none.
+std::optional<Issue::Level> highestIssueLevel(const std::vector<Issue>& issues, std::string_view sourceID);
+
+// The sidebar's mark for a source: red for an error, orange for a warning, none below.
+enum class IssueMark { none, warning, error };
+IssueMark issueMark(std::optional<Issue::Level> level);
+
+} // namespace rig::app

@@ -1,0 +1,127 @@
+// Publishing: the change summary and stale check that the crew-link section and the crew
+// preview run on every change of a large show, the crew document a publish or re-send
+// builds and writes, the answer decoders, and one publish to an in-process stand-in server
+// on 127.0.0.1 (the network part without the internet).
+#include "analysis/CrewDoc.h"
+#include "export/PublishChanges.h"
+#include "export/PublishClient.h"
+#include "export/PublishProtocol.h"
+#include "shell/Startup.h"
+#include "support/AppTesting.h"
+#include "support/ProjectFixtures.h"
+#include "support/PublishTesting.h"
+
+#include "PublishStandIn.h"
+
+#include <QApplication>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+using namespace rig;
+using namespace rig::app;
+
+// A published show of `sources` arrays with a fifth of them edited since, one hidden.
+Project editedShow(int sources) {
+    Project p = fixtures::largeProject(sources);
+    p.share =
+        ShareInfo{"tok", "http://x/c/tok", fixtures::testDate(), publishFingerprints(p), {}, std::nullopt};
+    for (std::size_t i = 0; i < p.report.sources.size(); i += 5) {
+        p.report.sources.mut(i).enclosures.mut(2).angle = 7.5;
+        p.setExtra(p.report.sources[i].id(), p.report.sources[i].pickups[0].role, PointExtra{});
+    }
+    p.setHidden({p.report.sources[1].id()}, true);
+    return p;
+}
+
+void BM_ChangeSummary(benchmark::State& state) {
+    const Project p = editedShow(int(state.range(0)));
+    std::size_t changed = 0;
+    for (auto _ : state) {
+        const ChangeMap changes = publishChangeSummary(p);
+        changed = changes.size();
+        benchmark::DoNotOptimize(changed);
+    }
+    state.counters["changed"] = double(changed);
+}
+BENCHMARK(BM_ChangeSummary)->Arg(40)->Arg(200)->Unit(benchmark::kMicrosecond);
+
+void BM_IsShareStale(benchmark::State& state) {
+    const Project p = editedShow(int(state.range(0)));
+    for (auto _ : state) benchmark::DoNotOptimize(isShareStale(p));
+}
+BENCHMARK(BM_IsShareStale)->Arg(200)->Unit(benchmark::kMicrosecond);
+
+// What a publish does before sending: changes, crew document, body text, fingerprints.
+void BM_PublishBody(benchmark::State& state) {
+    const Project p = editedShow(int(state.range(0)));
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        const ChangeMap changes = publishChangeSummary(p);
+        const CrewDoc doc = CrewDoc::build(p, changes, fixtures::testDate(), false);
+        const std::string body = encodePublishBody(doc, std::string("tok"));
+        benchmark::DoNotOptimize(publishFingerprints(p).size());
+        bytes = body.size();
+    }
+    state.counters["bodyBytes"] = double(bytes);
+}
+BENCHMARK(BM_PublishBody)->Arg(40)->Arg(200)->Unit(benchmark::kMillisecond);
+
+// The re-send's published state and its crew document.
+void BM_ResendBody(benchmark::State& state) {
+    const Project p = editedShow(int(state.range(0)));
+    for (auto _ : state) {
+        const CrewDoc doc = CrewDoc::build(publishedState(p), p.share->changes, fixtures::testDate(), false);
+        benchmark::DoNotOptimize(encodePublishBody(doc, std::string("tok")).size());
+    }
+}
+BENCHMARK(BM_ResendBody)->Arg(200)->Unit(benchmark::kMillisecond);
+
+void BM_DecodeLinkList(benchmark::State& state) {
+    std::string body = R"({"links":[)";
+    for (int i = 0; i < state.range(0); ++i) {
+        if (i) body += ",";
+        body +=
+            R"({"token":"tok)" + std::to_string(i) + R"(","url":"https://crew.example/c/tok)" +
+            std::to_string(i) +
+            R"(","name":"Arena show","report":"report.pdf","sources":12,"createdAt":1700000000000,"updatedAt":1700000500000})";
+    }
+    body += "]}";
+    for (auto _ : state) benchmark::DoNotOptimize(decodeServerLinks(body).size());
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(body.size()));
+}
+BENCHMARK(BM_DecodeLinkList)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+// One publish of a large show to a server in this process: build, send, answer, decode.
+void BM_PublishToStandIn(benchmark::State& state) {
+    rig::app::testing::TempAppPaths paths;
+    testserver::PublishStandIn server(rig::app::testing::standInKey);
+    if (!server.start()) {
+        state.SkipWithError("the stand-in cannot listen");
+        return;
+    }
+    PublishClient client;
+    const Project p = editedShow(int(state.range(0)));
+    const CrewDoc doc = CrewDoc::build(p, publishChangeSummary(p), fixtures::testDate(), false);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(rig::app::testing::runTask(
+            client.publishCrewDoc(doc, std::nullopt, server.baseUrl(), rig::app::testing::standInKey)));
+    }
+}
+BENCHMARK(BM_PublishToStandIn)->Arg(40)->Arg(200)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    rig::app::prepareApplication();
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
