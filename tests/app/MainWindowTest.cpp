@@ -11,7 +11,9 @@
 #include "export/Reveal.h"
 #include "pages/SourcePage.h"
 #include "shell/AppPaths.h"
+#include "shell/BusyIndicator.h"
 #include "shell/ImportChangesDialog.h"
+#include "shell/PublishButton.h"
 #include "shell/QtText.h"
 #include "shell/SidebarWidget.h"
 #include "shell/WelcomePage.h"
@@ -521,7 +523,7 @@ TEST_F(MainWindowTest, DevSelectDrivesModeSizeAndSelection) {
 TEST_F(MainWindowTest, CopyLinkNeedsAPublishedLink) {
     store->setProject(threeSources());
     MainWindow& w = makeWindow();
-    QToolButton* copy = w.toolbar().copyLinkButton;
+    QToolButton* copy = w.toolbar().copyLink;
     EXPECT_FALSE(copy->isEnabled());
     EXPECT_EQ(copy->toolTip(), "Publish first");
     EXPECT_EQ(copy->text(), "Copy Link");
