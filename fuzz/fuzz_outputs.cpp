@@ -4,6 +4,7 @@
 #include "analysis/CrewDoc.h"
 #include "analysis/Issues.h"
 #include "analysis/RigDXF.h"
+#include "base/Json.h"
 #include "model/Project.h"
 
 #include <chrono>

@@ -1,5 +1,7 @@
 #include "analysis/CrewDoc.h"
 
+#include "base/Json.h"
+
 #include <cmath>
 #include <type_traits>
 

@@ -1,6 +1,7 @@
 #include "analysis/RigDXF.h"
 
 #include "analysis/PlanGeometry.h"
+#include "base/Json.h"
 #include "base/Number.h"
 #include "base/Text.h"
 #include "model/Project.h"

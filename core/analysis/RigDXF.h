@@ -2,7 +2,7 @@
 // frame, K1-DELTA motors and plates, chain drops, labels and speaker footprints.
 #pragma once
 
-#include "base/Json.h"
+#include "base/JsonFwd.h"
 
 #include <array>
 #include <optional>

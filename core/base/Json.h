@@ -9,6 +9,7 @@
 #pragma once
 
 #include "base/Date.h"
+#include "base/JsonFwd.h"
 #include "base/List.h"
 #include "base/TextMap.h"
 #include "base/Uuid.h"
@@ -24,19 +25,6 @@
 #include <vector>
 
 namespace rig {
-
-using Json = nlohmann::json;
-// Keys kept in the order they are put in, for formats whose key order is part of the contract.
-using OrderedJson = nlohmann::ordered_json;
-
-class JsonDecodeError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-class JsonEncodeError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 // Where a value sits in the document, for error messages ("report.sources[2].name").
 class JsonPath {

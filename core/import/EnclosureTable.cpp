@@ -1,14 +1,23 @@
 // The enclosure table under each source: cells matched to header columns by position.
 #include "base/Number.h"
 #include "base/Text.h"
-#include "import/ReportParser.h"
+#include "import/detail/ReportParserDetail.h"
 
 #include <cmath>
 
-namespace rig {
+namespace rig::ReportParser::detail {
 
-std::optional<Enclosure> ReportParser::enclosure(const std::vector<PDFTextItem>& cells,
-                                                 const std::vector<TableColumn>& columns) {
+namespace {
+
+// A value cell belongs to the header column whose left edge is nearest, and only when that
+// edge is this close (PDF units): empty cells then leave their field absent instead of
+// shifting the following values into the wrong columns.
+constexpr double kColumnReach = 2.0;
+
+} // namespace
+
+std::optional<Enclosure> enclosure(const std::vector<PDFTextItem>& cells,
+                                   const std::vector<TableColumn>& columns) {
     if (cells.empty()) return std::nullopt;
     const std::string first = trimWhite(cells.front().text);
     if (first.size() < 2 || first.front() != '#') return std::nullopt;
@@ -31,7 +40,7 @@ std::optional<Enclosure> ReportParser::enclosure(const std::vector<PDFTextItem>&
                 best = d;
             }
         }
-        if (!(best < 2.0)) continue; // also when the distance is not a number
+        if (!(best < kColumnReach)) continue; // also when the distance is not a number
 
         const std::string& name = nearest->name;
         if (name == "Type")
@@ -50,8 +59,7 @@ std::optional<Enclosure> ReportParser::enclosure(const std::vector<PDFTextItem>&
     return e;
 }
 
-void ReportParser::tableLine(const std::vector<PDFTextItem>& cells, std::vector<TableColumn>& columns,
-                             Source& source) {
+void tableLine(const std::vector<PDFTextItem>& cells, std::vector<TableColumn>& columns, Source& source) {
     bool header = false;
     for (const PDFTextItem& c : cells) {
         if (c.text == "Type") {
@@ -73,4 +81,4 @@ void ReportParser::tableLine(const std::vector<PDFTextItem>& cells, std::vector<
     if (auto e = enclosure(cells, columns)) source.enclosures.push_back(std::move(*e));
 }
 
-} // namespace rig
+} // namespace rig::ReportParser::detail

@@ -1,5 +1,7 @@
 #include "import/ReportParser.h"
 
+#include "import/detail/ReportParserDetail.h"
+
 #include "base/File.h"
 #include "base/Number.h"
 #include "base/Regex.h"
@@ -13,10 +15,12 @@
 #include <unordered_set>
 #include <utility>
 
-namespace rig {
+namespace rig::ReportParser {
 
 namespace {
 
+// Strings whose baselines lie this close (PDF units, a fraction of the text height) are
+// pieces of one printed line.
 constexpr double kLineTolerance = 1.0;
 
 // Reading order. Not a strict weak ordering when y values chain across the tolerance, so it
@@ -58,10 +62,6 @@ std::optional<std::string> restAfter(std::string_view text, std::string_view lab
     return dropPrefix(text, label);
 }
 
-bool startsWith(std::string_view text, std::string_view label) {
-    return restAfter(text, label).has_value();
-}
-
 std::optional<std::string> valueAfter(std::string_view text, std::string_view label) {
     auto rest = restAfter(text, label);
     if (!rest) return std::nullopt;
@@ -79,8 +79,14 @@ struct GroupEntry {
 
 class Parse {
 public:
+    explicit Parse(const std::stop_token& stop) : stop_(stop) {}
+
     Report run(const std::vector<PDFTextItem>& items) {
-        for (const ReportParser::Line& line : ReportParser::lines(items)) handle(line);
+        const std::vector<detail::Line> lines = detail::lines(items);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (i % 1024 == 0) throwIfCancelled(stop_);
+            handle(lines[i]);
+        }
         closeSource();
         Report report;
         report.info = info_;
@@ -89,77 +95,80 @@ public:
     }
 
 private:
-    void handle(const ReportParser::Line& line) {
-        // 1. Enclosure table line.
-        if (open_) {
-            std::vector<PDFTextItem> cells;
-            for (const PDFTextItem& item : line.items) {
-                if (item.cell) cells.push_back(item);
-            }
-            if (!cells.empty()) {
-                inWarnings_ = false;
-                ReportParser::tableLine(cells, columns_, *open_);
-                return;
-            }
-        }
-
+    // The line checks in their order; the first that takes the line ends its processing.
+    void handle(const detail::Line& line) {
+        if (open_ && tableLine(line)) return;
         const std::string r = line.text();
-        // 2. Warnings section.
-        if (inWarnings_) {
-            if (r.starts_with("  ")) {
-                warningLine(trimWhite(r));
-                return;
-            }
-            inWarnings_ = false;
-            if (open_) removeDuplicateWarnings(*open_);
-        }
-
+        if (inWarnings_ && warningsSection(r)) return;
         const std::string t = trimWhite(r);
-        // 3. Group heading.
-        if (contains(t, "Group:")) {
-            if (auto m = firstMatch(R"(^(\d+)\.\s*Group:\s*(.+)$)", t)) {
-                closeSource();
-                pushGroup(parseInteger((*m)[1]).value_or(1), (*m)[2]);
-                columns_.clear();
-                inWarnings_ = false;
+        if (groupHeading(t) || sourceHeading(t)) return;
+        if (open_) {
+            sourceLine(t, *open_);
+        } else {
+            headerLine(t);
+        }
+    }
+
+    // An enclosure-table line: one with a cell, of an open source.
+    bool tableLine(const detail::Line& line) {
+        std::vector<PDFTextItem> cells;
+        for (const PDFTextItem& item : line.items) {
+            if (item.cell) cells.push_back(item);
+        }
+        if (cells.empty()) return false;
+        inWarnings_ = false;
+        detail::tableLine(cells, columns_, *open_);
+        return true;
+    }
+
+    // Indented lines stay in the warnings section; any other line ends it and goes on.
+    bool warningsSection(const std::string& r) {
+        if (r.starts_with("  ")) {
+            warningLine(trimWhite(r));
+            return true;
+        }
+        inWarnings_ = false;
+        if (open_) removeDuplicateWarnings(*open_);
+        return false;
+    }
+
+    bool groupHeading(const std::string& t) {
+        if (!contains(t, "Group:")) return false;
+        auto m = firstMatch(R"(^(\d+)\.\s*Group:\s*(.+)$)", t);
+        if (!m) return false;
+        closeSource();
+        pushGroup(parseInteger((*m)[1]).value_or(1), (*m)[2]);
+        columns_.clear();
+        inWarnings_ = false;
+        return true;
+    }
+
+    bool sourceHeading(const std::string& t) {
+        if (!contains(t, "Source:")) return false;
+        auto m = firstMatch(R"(^\d+\.\s*Source:\s*(.+)$)", t);
+        if (!m) return false;
+        closeSource();
+        open_.emplace((*m)[1], groupNames());
+        pickupByRole_.clear();
+        columns_.clear();
+        inWarnings_ = false;
+        return true;
+    }
+
+    // The report header, read outside sources; a later line for a field overwrites it.
+    void headerLine(const std::string& t) {
+        inWarnings_ = false;
+        static constexpr std::pair<std::string_view, std::string ReportInfo::*> fields[] = {
+            {"Version:", &ReportInfo::version},        {"Date:", &ReportInfo::date},
+            {"File name:", &ReportInfo::fileName},     {"Distance unit:", &ReportInfo::distanceUnit},
+            {"Weight unit:", &ReportInfo::weightUnit},
+        };
+        for (const auto& [label, field] : fields) {
+            if (auto v = valueAfter(t, label)) {
+                info_.*field = std::move(*v);
                 return;
             }
         }
-        // 4. Source heading.
-        if (contains(t, "Source:")) {
-            if (auto m = firstMatch(R"(^\d+\.\s*Source:\s*(.+)$)", t)) {
-                closeSource();
-                if (!groupNamesValid_) {
-                    std::vector<std::string> names;
-                    names.reserve(groups_.size());
-                    for (const GroupEntry& g : groups_) names.push_back(g.name);
-                    groupNames_ = List<std::string>(std::move(names));
-                    groupNamesValid_ = true;
-                }
-                open_.emplace((*m)[1], groupNames_);
-                pickupByRole_.clear();
-                columns_.clear();
-                inWarnings_ = false;
-                return;
-            }
-        }
-        // 5. Report header, outside sources.
-        if (!open_) {
-            inWarnings_ = false;
-            if (auto v = valueAfter(t, "Version:"))
-                info_.version = std::move(*v);
-            else if (auto v = valueAfter(t, "Date:"))
-                info_.date = std::move(*v);
-            else if (auto v = valueAfter(t, "File name:"))
-                info_.fileName = std::move(*v);
-            else if (auto v = valueAfter(t, "Distance unit:"))
-                info_.distanceUnit = std::move(*v);
-            else if (auto v = valueAfter(t, "Weight unit:"))
-                info_.weightUnit = std::move(*v);
-            return;
-        }
-        // 6. Source lines.
-        sourceLine(t, *open_);
     }
 
     void sourceLine(const std::string& t, Source& s) {
@@ -171,18 +180,32 @@ private:
             return;
         }
         inWarnings_ = false;
+        if (textField(t, s) || pickupLine(t, s)) return;
+        if (auto p = detail::xyz("Position", t)) {
+            s.position = *p;
+        } else if (auto d = detail::xyz("Spatial dimensions", t)) {
+            s.dimensions = *d;
+        } else {
+            labelledNumber(t, s);
+        }
+    }
+
+    // Configuration, bumper and motor count.
+    static bool textField(const std::string& t, Source& s) {
         if (auto v = valueAfter(t, "Configuration:")) {
             s.configuration = std::move(*v);
-            return;
-        }
-        if (auto v = valueAfter(t, "Bumper:")) {
+        } else if (auto v = valueAfter(t, "Bumper:")) {
             s.bumper = std::move(*v);
-            return;
-        }
-        if (auto v = valueAfter(t, "# motors:")) {
+        } else if (auto v = valueAfter(t, "# motors:")) {
             s.motorCount = parseInteger(*v);
-            return;
+        } else {
+            return false;
         }
+        return true;
+    }
+
+    // A pickup position or a motor load.
+    bool pickupLine(const std::string& t, Source& s) {
         if (contains(t, " pickup position (")) {
             static constexpr std::string_view pickup =
                 R"(^(.+?) pickup position \(X; ?Y; ?Z, \w+\):\s*(\S+)\s*\(([-\d.]+);\s*([-\d.]+);\s*([-\d.]+)\))";
@@ -192,28 +215,22 @@ private:
                 p.hole = (*m)[2];
                 p.position = XYZ(decimalOrNaN((*m)[3]), decimalOrNaN((*m)[4]), decimalOrNaN((*m)[5]));
                 addPickup(s, std::move(p));
-                return;
+                return true;
             }
         }
         if (contains(t, " motor load:")) {
             if (auto m = firstMatch(R"(^(.+?) motor load:\s*([-\d.]+))", t)) {
                 motorLoad(s, (*m)[1], decimalOrNaN((*m)[2]));
-                return;
+                return true;
             }
         }
-        if (auto p = ReportParser::xyz("Position", t)) {
-            s.position = *p;
-            return;
-        }
-        if (auto d = ReportParser::xyz("Spatial dimensions", t)) {
-            s.dimensions = *d;
-            return;
-        }
-        struct Labelled {
-            std::string_view label;
-            std::optional<double> Source::*field;
-        };
-        static const Labelled numbers[] = {
+        return false;
+    }
+
+    // The first label that gives a number sets its field; "Top site:" and "Bottom site:"
+    // come before "Site:", which they would otherwise never reach.
+    static void labelledNumber(const std::string& t, Source& s) {
+        static constexpr std::pair<std::string_view, std::optional<double> Source::*> numbers[] = {
             {"Top site:", &Source::topSite},
             {"Bottom site:", &Source::bottomSite},
             {"Site:", &Source::site},
@@ -224,9 +241,9 @@ private:
             {"Delay:", &Source::delay},
             {"Gain:", &Source::gain},
         };
-        for (const Labelled& l : numbers) {
-            if (auto v = ReportParser::number(l.label, t)) {
-                s.*(l.field) = *v;
+        for (const auto& [label, field] : numbers) {
+            if (auto v = detail::number(label, t)) {
+                s.*field = *v;
                 return;
             }
         }
@@ -313,12 +330,25 @@ private:
         groups_.push_back(GroupEntry{n, std::move(name)});
     }
 
+    // The names of the group stack, built once per change so sources share the list.
+    const List<std::string>& groupNames() {
+        if (!groupNamesValid_) {
+            std::vector<std::string> names;
+            names.reserve(groups_.size());
+            for (const GroupEntry& g : groups_) names.push_back(g.name);
+            groupNames_ = List<std::string>(std::move(names));
+            groupNamesValid_ = true;
+        }
+        return groupNames_;
+    }
+
     void closeSource() {
         if (!open_) return;
         sources_.push_back(std::move(*open_));
         open_.reset();
     }
 
+    const std::stop_token& stop_;
     ReportInfo info_;
     std::vector<Source> sources_;
     std::optional<Source> open_;
@@ -326,7 +356,7 @@ private:
     std::vector<GroupEntry> groups_;
     List<std::string> groupNames_;
     bool groupNamesValid_ = true;
-    std::vector<ReportParser::TableColumn> columns_;
+    std::vector<detail::TableColumn> columns_;
     bool inWarnings_ = false;
     ReportWarning::Level pendingLevel_ = ReportWarning::Level::warning;
     bool expectNewWarning_ = true;
@@ -335,13 +365,15 @@ private:
 
 } // namespace
 
-std::string ReportParser::Line::text() const {
+namespace detail {
+
+std::string Line::text() const {
     std::string out;
     for (const PDFTextItem& item : items) out += item.text;
     return out;
 }
 
-std::vector<ReportParser::Line> ReportParser::lines(const std::vector<PDFTextItem>& items) {
+std::vector<Line> lines(const std::vector<PDFTextItem>& items) {
     std::vector<std::size_t> order;
     order.reserve(items.size());
     for (std::size_t i = 0; i < items.size(); ++i) {
@@ -372,7 +404,7 @@ std::vector<ReportParser::Line> ReportParser::lines(const std::vector<PDFTextIte
     return kept;
 }
 
-std::optional<double> ReportParser::number(std::string_view label, std::string_view line) {
+std::optional<double> number(std::string_view label, std::string_view line) {
     auto rest = valueAfter(line, label);
     if (!rest) return std::nullopt;
     auto m = firstMatch(R"(^(-?\s?[\d.]+))", *rest);
@@ -384,8 +416,8 @@ std::optional<double> ReportParser::number(std::string_view label, std::string_v
     return parseDecimal(digits);
 }
 
-std::optional<XYZ> ReportParser::xyz(std::string_view label, std::string_view line) {
-    if (!startsWith(line, label)) return std::nullopt;
+std::optional<XYZ> xyz(std::string_view label, std::string_view line) {
+    if (!restAfter(line, label)) return std::nullopt;
     auto m = firstMatch(R"(\):\s*([-\d.]+);\s*([-\d.]+);\s*([-\d.]+))", line);
     if (!m) return std::nullopt;
     const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -393,14 +425,16 @@ std::optional<XYZ> ReportParser::xyz(std::string_view label, std::string_view li
                parseDecimal((*m)[3]).value_or(nan));
 }
 
-Report ReportParser::parse(const std::vector<PDFTextItem>& items) {
-    return Parse().run(items);
+} // namespace detail
+
+Report parse(const std::vector<PDFTextItem>& items, std::stop_token stop) {
+    return Parse(stop).run(items);
 }
 
-Report ReportParser::parse(const std::filesystem::path& path) {
-    Report report = parse(PDFText::items(path));
+Report parse(const std::filesystem::path& path, std::stop_token stop) {
+    Report report = parse(PDFText::items(path, stop), stop);
     if (report.sources.empty()) throw RigError::notSoundvision(fileNameOf(path));
     return report;
 }
 
-} // namespace rig
+} // namespace rig::ReportParser

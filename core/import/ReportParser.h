@@ -5,52 +5,16 @@
 #include "model/Report.h"
 
 #include <filesystem>
-#include <optional>
-#include <string>
-#include <string_view>
+#include <stop_token>
 #include <vector>
 
-namespace rig {
+namespace rig::ReportParser {
 
-class ReportParser {
-public:
-    // One line of report text: its strings in reading order (never empty).
-    struct Line {
-        std::vector<PDFTextItem> items;
-        // The strings' texts joined without separator, untrimmed.
-        std::string text() const;
-    };
+// Reads the PDF and parses it. Throws RigError::unreadable when the file does not open as a
+// PDF, RigError::notSoundvision when no source is found, and Cancelled once `stop` has been
+// requested (looked at between pages and between lines).
+Report parse(const std::filesystem::path& path, std::stop_token stop = {});
+// Text without source headings gives a report without sources; fails only with Cancelled.
+Report parse(const std::vector<PDFTextItem>& items, std::stop_token stop = {});
 
-    // One column of an enclosure table header: its trimmed text and its cell's left edge.
-    struct TableColumn {
-        std::string name;
-        double minX = 0;
-    };
-
-    // Reads the PDF and parses it. Throws RigError::unreadable when the file does not open
-    // as a PDF and RigError::notSoundvision when no source is found.
-    static Report parse(const std::filesystem::path& path);
-    // Never fails: text without source headings gives a report without sources.
-    static Report parse(const std::vector<PDFTextItem>& items);
-
-    // The strings grouped into lines in reading order (page, top to bottom, left to right),
-    // empty strings and page footers ("Page 3 of 12") dropped.
-    static std::vector<Line> lines(const std::vector<PDFTextItem>& items);
-
-    // The number that follows `label` at the start of `line` ("Azimuth: - 12.5 °" -> -12.5).
-    static std::optional<double> number(std::string_view label, std::string_view line);
-    // The three numbers after "):" of a line that starts with `label`; a component that does
-    // not convert is not-a-number.
-    static std::optional<XYZ> xyz(std::string_view label, std::string_view line);
-
-    // One row of an enclosure table: its first cell must read "#<integer>"; the other cells
-    // go to the header column whose left edge is nearest (under 2.0 units away).
-    static std::optional<Enclosure> enclosure(const std::vector<PDFTextItem>& cells,
-                                              const std::vector<TableColumn>& columns);
-    // A table line of an open source: a header row (a cell reading exactly "Type") replaces
-    // the columns and sets hasAngles; any other line may add an enclosure.
-    static void tableLine(const std::vector<PDFTextItem>& cells, std::vector<TableColumn>& columns,
-                          Source& source);
-};
-
-} // namespace rig
+} // namespace rig::ReportParser

@@ -1,6 +1,7 @@
 #include "model/Drawing.h"
 
 #include "base/Equal.h"
+#include "base/Json.h"
 
 namespace rig {
 

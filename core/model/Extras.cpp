@@ -1,6 +1,7 @@
 #include "model/Extras.h"
 
 #include "base/Equal.h"
+#include "base/Json.h"
 #include "model/Report.h"
 
 namespace rig {

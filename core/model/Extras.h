@@ -1,7 +1,7 @@
 // What the user adds to a report: motors, the K1-DELTA plate settings and per-point extras.
 #pragma once
 
-#include "base/Json.h"
+#include "base/JsonFwd.h"
 #include "base/TextMap.h"
 #include "base/Uuid.h"
 

@@ -1,6 +1,7 @@
 #include "model/Project.h"
 
 #include "base/Equal.h"
+#include "base/Json.h"
 #include "base/Number.h"
 
 #include <cmath>

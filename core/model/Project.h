@@ -2,7 +2,7 @@
 #pragma once
 
 #include "base/Date.h"
-#include "base/Json.h"
+#include "base/JsonFwd.h"
 #include "base/List.h"
 #include "base/TextMap.h"
 #include "model/Drawing.h"

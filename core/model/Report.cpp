@@ -1,5 +1,7 @@
 #include "model/Report.h"
 
+#include "base/Json.h"
+
 #include <bit>
 #include <cmath>
 #include <cstring>

@@ -1,7 +1,7 @@
 // The records read from Soundvision's exports: a parsed report and the inventory rows.
 #pragma once
 
-#include "base/Json.h"
+#include "base/JsonFwd.h"
 #include "base/List.h"
 
 #include <cmath>

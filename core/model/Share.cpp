@@ -1,6 +1,7 @@
 #include "model/Share.h"
 
 #include "base/Equal.h"
+#include "base/Json.h"
 
 namespace rig {
 

@@ -1,4 +1,5 @@
 #include "analysis/CrewDoc.h"
+#include "base/Json.h"
 #include "model/Project.h"
 #include "support/ProjectFixtures.h"
 

@@ -1,4 +1,5 @@
 #include "analysis/CrewDoc.h"
+#include "base/Json.h"
 #include "support/ProjectFixtures.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 #include "import/ReportParser.h"
+#include "import/detail/ReportParserDetail.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,7 @@ PDFTextItem at(std::int64_t page, double x, double y, std::string text) {
     return PDFTextItem{page, x, y, std::move(text), std::nullopt};
 }
 
-Texts texts(const std::vector<ReportParser::Line>& lines) {
+Texts texts(const std::vector<ReportParser::detail::Line>& lines) {
     Texts out;
     for (const auto& l : lines) out.push_back(l.text());
     return out;
@@ -57,9 +58,9 @@ TEST(ReportLines, Grouping) {
           at(1, 10, 600, " Page 1 of 2"), at(1, 10, 580, "Page 1 of")},
          {"Page 2", "page 2 of 7", " Page 1 of 2", "Page 1 of"}},
     };
-    for (const Case& c : cases) EXPECT_EQ(texts(ReportParser::lines(c.items)), c.expected) << c.what;
+    for (const Case& c : cases) EXPECT_EQ(texts(ReportParser::detail::lines(c.items)), c.expected) << c.what;
     // The empty string is gone from the line's items too.
-    EXPECT_EQ(ReportParser::lines({at(1, 10, 100, ""), at(1, 0, 100, "  ")}).at(0).items.size(), 1u);
+    EXPECT_EQ(ReportParser::detail::lines({at(1, 10, 100, ""), at(1, 0, 100, "  ")}).at(0).items.size(), 1u);
 }
 
 TEST(ReportLines, ChainedAndUnorderedPositionsSortSafely) {
@@ -73,7 +74,7 @@ TEST(ReportLines, ChainedAndUnorderedPositionsSortSafely) {
         const double y = 500 + (i * 7919 % 97) * 0.37; // dense, overlapping bands
         items.push_back(at(1 + i % 3, (i * 31) % 113, y, std::to_string(i) + ","));
     }
-    const auto lines = ReportParser::lines(items);
+    const auto lines = ReportParser::detail::lines(items);
     Texts seen, expected;
     for (const auto& l : lines) {
         for (const auto& item : l.items) seen.push_back(item.text);

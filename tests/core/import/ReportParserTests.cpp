@@ -1,4 +1,7 @@
 #include "import/ReportParser.h"
+#include "import/detail/ReportParserDetail.h"
+
+#include "base/Json.h"
 
 #include "support/ImportTesting.h"
 #include "support/ReportGenerator.h"
@@ -34,7 +37,7 @@ public:
         y_ -= 16;
         return *this;
     }
-    Report parse() const { return ReportParser::parse(items_); }
+    Report parse(std::stop_token stop = {}) const { return ReportParser::parse(items_, std::move(stop)); }
 
 private:
     std::vector<PDFTextItem> items_;
@@ -182,15 +185,16 @@ TEST(ReportParser, LabelledNumbersAndTriples) {
         {"Delay:", "Delay: \u00A02.40 ms", 2.4},
     };
     for (const auto& [label, line, expected] : numbers)
-        EXPECT_EQ(ReportParser::number(label, line), expected) << line;
+        EXPECT_EQ(ReportParser::detail::number(label, line), expected) << line;
 
-    EXPECT_EQ(ReportParser::xyz("Position", "Position (X; Y; Z, m): 1.5; -2; 0.25"), XYZ(1.5, -2, 0.25));
-    const auto t = ReportParser::xyz("Position", "Position (X; Y; Z, m): 1.5; -; 0.25");
+    EXPECT_EQ(ReportParser::detail::xyz("Position", "Position (X; Y; Z, m): 1.5; -2; 0.25"),
+              XYZ(1.5, -2, 0.25));
+    const auto t = ReportParser::detail::xyz("Position", "Position (X; Y; Z, m): 1.5; -; 0.25");
     ASSERT_TRUE(t);
     EXPECT_EQ(t->x, 1.5);
     EXPECT_TRUE(std::isnan(t->y));
-    EXPECT_EQ(ReportParser::xyz("Position", "Position: 1; 2; 3"), std::nullopt);
-    EXPECT_EQ(ReportParser::xyz("Position", "Source Position (m): 1; 2; 3"), std::nullopt);
+    EXPECT_EQ(ReportParser::detail::xyz("Position", "Position: 1; 2; 3"), std::nullopt);
+    EXPECT_EQ(ReportParser::detail::xyz("Position", "Source Position (m): 1; 2; 3"), std::nullopt);
 }
 
 TEST(ReportParser, WarningsSection) {
@@ -258,20 +262,20 @@ TEST(ReportParser, TableCellsGoToColumnsByPosition) {
                                   }));
 
     // Ties go to the earlier column; the first cell must be "#" and an integer.
-    const std::vector<ReportParser::TableColumn> cols = {{"Angle", 10}, {"Site", 12}};
+    const std::vector<ReportParser::detail::TableColumn> cols = {{"Angle", 10}, {"Site", 12}};
     std::vector<PDFTextItem> cells = {{1, 0, 0, "#1", PDFRect{0, 0, 5, 5}},
                                       {1, 0, 0, "4", PDFRect{11, 0, 5, 5}}};
-    const auto e = ReportParser::enclosure(cells, cols);
+    const auto e = ReportParser::detail::enclosure(cells, cols);
     ASSERT_TRUE(e);
     EXPECT_EQ(e->angle, 4);
     EXPECT_EQ(e->site, std::nullopt);
-    EXPECT_EQ(ReportParser::enclosure({}, cols), std::nullopt);
+    EXPECT_EQ(ReportParser::detail::enclosure({}, cols), std::nullopt);
     for (const char* bad : {"#7a", "#"}) {
         cells[0].text = bad;
-        EXPECT_EQ(ReportParser::enclosure(cells, cols), std::nullopt) << bad;
+        EXPECT_EQ(ReportParser::detail::enclosure(cells, cols), std::nullopt) << bad;
     }
     cells[0].text = "#-7";
-    EXPECT_EQ(ReportParser::enclosure(cells, {})->index, -7);
+    EXPECT_EQ(ReportParser::detail::enclosure(cells, {})->index, -7);
 }
 
 TEST(ReportParser, TableHeadersBelongToOneSource) {
@@ -336,4 +340,12 @@ TEST(ReportParser, OtherFilesFailWithTheirErrors) {
                          RigError::Kind::unreadable, "Cannot read report.pdf.");
     test::expectRigError([&] { ReportParser::parse(dir.write("empty.pdf", test::TestPDF().bytes())); },
                          RigError::Kind::notSoundvision);
+
+    // A stopped read is Cancelled, whatever the file would have given; a path held in a
+    // string is still a path.
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_THROW(ReportParser::parse(invoice.string(), stop.get_token()), Cancelled);
+    EXPECT_THROW(Page({"1. Source: L1"}).parse(stop.get_token()), Cancelled);
+    test::expectRigError([&] { ReportParser::parse(invoice.string()); }, RigError::Kind::notSoundvision);
 }
