@@ -219,6 +219,12 @@ DXFAccessory::DXFAccessory(DXFSettings& settings, QWidget* parent)
     adjustSize();
 }
 
+DXFAccessory::~DXFAccessory() {
+    // A focused height field reports editingFinished while the widgets are torn down, when
+    // this object is no longer a DXFAccessory.
+    disconnect(height_, nullptr, this, nullptr);
+}
+
 void DXFAccessory::changed() {
     apply();
     updateHeightField();

@@ -97,6 +97,7 @@ class DXFAccessory : public QWidget {
     Q_OBJECT
 public:
     explicit DXFAccessory(DXFSettings& settings, QWidget* parent = nullptr);
+    ~DXFAccessory() override;
 
     // Copies the controls into the settings and saves them (one write).
     void apply();

@@ -40,17 +40,6 @@ KindInfo info(ExportKind kind) {
     return {"", "", ""};
 }
 
-// The DXF goes out as ASCII: the first text that is not, for the message.
-std::optional<std::string> firstNonAsciiLine(std::string_view text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (static_cast<unsigned char>(text[i]) < 0x80) continue;
-        const std::size_t start = text.rfind('\n', i);
-        const std::size_t from = start == std::string_view::npos ? 0 : start + 1;
-        return std::string(text.substr(from, text.find('\n', i) - from));
-    }
-    return std::nullopt;
-}
-
 } // namespace
 
 QString proposedExportName(const Project& project, ExportKind kind) {
@@ -128,14 +117,9 @@ void ExportCommands::exportDXF(const Project& project) {
     if (!path) return;
     // A height typed without Return still counts.
     accessory.apply();
-    const std::string text = RigDXF::make(project, dxfSettings_.options());
-    if (const auto line = firstNonAsciiLine(text)) {
-        store_.setErrorMessage(
-            QStringLiteral("Could not save: The drawing cannot be written as ASCII text: “") + toQ(*line) +
-            QStringLiteral("” holds other characters."));
-        return;
-    }
-    write(*path, text);
+    // The drawing is ASCII except layers named after groups with accented or non-Latin letters;
+    // those are written as UTF-8 rather than refusing the whole export.
+    write(*path, RigDXF::make(project, dxfSettings_.options()));
 }
 
 void ExportCommands::exportCSV(const Project& project) {

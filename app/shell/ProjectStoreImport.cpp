@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QFuture>
+#include <QFutureWatcher>
 #include <QtConcurrent>
 
 #include <exception>
@@ -95,10 +96,12 @@ void ProjectStore::handleURLs(const QList<QUrl>& urls) {
     // Any change of the project while the files are read drops the result. The revision and
     // not value equality: a project holding not-a-number values never equals its own copy.
     const std::uint64_t startRevision = revision_;
-    QtConcurrent::run([input = std::move(input), readers = context->readers,
-                       stop = context->stop.get_token()] {
-        return runImport(input, *readers, stop);
-    }).then(this, [this, startRevision](std::optional<ImportResult> result) {
+    // The watcher is the store's child: when the store goes away first, the result is dropped
+    // with it (a continuation bound to a dead context would run regardless).
+    auto* watcher = new QFutureWatcher<std::optional<ImportResult>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, startRevision] {
+        std::optional<ImportResult> result = watcher->result();
+        watcher->deleteLater();
         setImporting(false);
         if (!result || revision_ != startRevision) return;
         setProject(std::move(result->project));
@@ -113,6 +116,9 @@ void ProjectStore::handleURLs(const QList<QUrl>& urls) {
             setErrorMessage(lines.join('\n'));
         }
     });
+    watcher->setFuture(
+        QtConcurrent::run([input = std::move(input), readers = context->readers,
+                           stop = context->stop.get_token()] { return runImport(input, *readers, stop); }));
 }
 
 void ProjectStore::showImportPanel() {

@@ -311,7 +311,7 @@ TEST_F(StoreShareTest, AFailedUploadIsReportedAndTheLinkStillKeptSavedAndGiven) 
 
 TEST_F(StoreShareTest, AnEditDuringThePublishSurvivesBesideTheNewRecord) {
     store->setProject(twoArrays());
-    server.setFault(Route::Publish, delayed(300ms));
+    server.setFault(Route::Publish, delayed(1s));
     auto task = store->publishOpenProject();
     ASSERT_TRUE(waitFor([&] { return !publishes().isEmpty(); }));
     Project edited = store->project();
@@ -330,7 +330,7 @@ TEST_F(StoreShareTest, AnotherProjectOpenedDuringThePublishGetsNothingOfIt) {
     ASSERT_TRUE(store->writeProject(file("b.qvrig")));
     store->openProject(file("a.qvrig"), false);
 
-    server.setFault(Route::Publish, delayed(300ms));
+    server.setFault(Route::Publish, delayed(1s));
     auto task = store->publishOpenProject();
     ASSERT_TRUE(waitFor([&] { return !publishes().isEmpty(); }));
     store->openProject(file("b.qvrig"), false);
@@ -463,7 +463,7 @@ TEST_F(VisibilityTest, AnotherProjectOpenedDuringASendIsLeftAlone) {
     ASSERT_TRUE(store->writeProject(file("other.qvrig")));
     store->openProject(file("show.qvrig"), false);
     server.setFault(Route::Publish, [] {
-        Fault f = delayed(300ms);
+        Fault f = delayed(1s);
         f.status = 500;
         return f;
     }());
