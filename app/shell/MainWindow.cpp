@@ -5,8 +5,8 @@
 #include "export/CrewWebView.h"
 #include "export/ExportCommands.h"
 #include "export/PublishChanges.h"
-#include "pages/Fields.h"
 #include "pages/MotorLibrary.h"
+#include "pages/OverviewPage.h"
 #include "pages/PageStyle.h"
 #include "pages/SourcePage.h"
 #include "shell/BusyIndicator.h"
@@ -75,33 +75,6 @@ QList<QUrl> localFiles(const QMimeData* mime) {
         if (url.isLocalFile()) files.push_back(url);
     return files;
 }
-
-// Stands in for the overview page until it is built.
-class OverviewPlaceholder : public QScrollArea {
-public:
-    explicit OverviewPlaceholder(ProjectStore& store) {
-        setWidgetResizable(true);
-        setFrameShape(QFrame::NoFrame);
-        auto* page = new QWidget;
-        auto* column = new QVBoxLayout(page);
-        column->setContentsMargins(24, 24, 24, 24);
-        column->setSpacing(12);
-        auto* title = new style::ToneLabel(QStringLiteral("Overview"), Tone::primary);
-        title->setFont(style::largeTitleFont());
-        column->addWidget(title);
-        auto* name = new BoxField({[&store] { return toQ(store.project().name); },
-                                   [&store](QString text) {
-                                       Project project = store.project();
-                                       project.name = toStd(text);
-                                       store.setProject(std::move(project));
-                                   }},
-                                  QStringLiteral("Project name"), 360);
-        name->refreshOn(&store, &ProjectStore::projectChanged);
-        column->addWidget(name);
-        column->addStretch(1);
-        setWidget(page);
-    }
-};
 
 // The line between the sidebar and the detail. Painted here rather than by a style sheet:
 // a style sheet on the splitter would restyle every page inside it.
@@ -279,7 +252,12 @@ MainWindow::MainWindow(ProjectStore& store, MotorLibrary& motors, Parts parts, Q
             static_cast<CrewWebView*>(view)->setDocument(doc, split);
         };
     }
-    if (!parts_.overview) parts_.overview = [this] { return new OverviewPlaceholder(store_); };
+    if (!parts_.overview) {
+        parts_.overview = [this] {
+            return new OverviewPage(store_, motors_,
+                                    parts_.exports ? *parts_.exports : ExportCommands::shared());
+        };
+    }
 
     buildMenus();
     buildToolbar();
