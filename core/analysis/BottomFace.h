@@ -9,11 +9,11 @@
 
 namespace rig {
 
-struct Wedge {
-    // Half wedge angle in degrees of an enclosure type as the report prints it; none for a
-    // model not in the table. The longest matching model prefix wins.
-    static std::optional<double> halfAngle(std::string_view type);
-};
+namespace Wedge {
+// Half wedge angle in degrees of an enclosure type as the report prints it; none for a
+// model not in the table. The longest matching model prefix wins.
+std::optional<double> halfAngle(std::string_view type);
+} // namespace Wedge
 
 struct BottomFace {
     double site = 0;  // the lowest enclosure's site, unchanged

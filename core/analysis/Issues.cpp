@@ -60,58 +60,73 @@ std::string modelKey(std::string_view text) {
     return key;
 }
 
-void sourceChecks(const Project& project, const Source& source, std::vector<Issue>& out) {
-    const std::string id = source.id();
-    auto add = [&](Issue::Level level, std::string text) {
-        out.push_back(Issue{level, id, std::move(text)});
-    };
+// The printed loads are rounded: their sum may miss the total weight by this much (kg).
+constexpr double kLoadSumTolerance = 1.0;
 
-    for (const ReportWarning& w : source.warnings) add(issueLevel(w.level), w.text);
+// Collects the results for one source.
+struct SourceIssues {
+    std::vector<Issue>& out;
+    std::string id;
+    void add(Issue::Level level, std::string text) { out.push_back(Issue{level, id, std::move(text)}); }
+};
+
+// The report's own warnings, negative loads and loads that do not add up.
+void loadChecks(const Source& source, SourceIssues& issues) {
+    for (const ReportWarning& w : source.warnings) issues.add(issueLevel(w.level), w.text);
 
     for (const Pickup& p : source.pickups) {
         if (p.load && *p.load < 0) {
-            add(Issue::Level::error, p.role + " load is negative (" + fmt(*p.load) +
-                                         " kg) \u2013 the array tips away from this point.");
+            issues.add(Issue::Level::error, p.role + " load is negative (" + fmt(*p.load) +
+                                                " kg) \u2013 the array tips away from this point.");
         }
     }
 
-    if (source.totalWeight) {
-        bool anyLoad = false;
-        double sum = 0;
-        for (const Pickup& p : source.pickups) {
-            // An unreadable load counts as missing: a not-a-number sum would hide the check.
-            if (p.load && std::isfinite(*p.load)) {
-                anyLoad = true;
-                sum += *p.load;
-            }
-        }
-        if (anyLoad && std::abs(sum - *source.totalWeight) > 1.0) {
-            add(Issue::Level::check, "Point loads add up to " + fmt(sum) + " kg but total weight is " +
-                                         fmt(*source.totalWeight) + " kg.");
+    if (!source.totalWeight) return;
+    bool anyLoad = false;
+    double sum = 0;
+    for (const Pickup& p : source.pickups) {
+        // An unreadable load counts as missing: a not-a-number sum would hide the check.
+        if (p.load && std::isfinite(*p.load)) {
+            anyLoad = true;
+            sum += *p.load;
         }
     }
-
-    if (source.isFlown() && source.enclosures.empty()) {
-        add(Issue::Level::check, "No enclosure table read for this source.");
+    if (anyLoad && std::abs(sum - *source.totalWeight) > kLoadSumTolerance) {
+        issues.add(Issue::Level::check, "Point loads add up to " + fmt(sum) + " kg but total weight is " +
+                                            fmt(*source.totalWeight) + " kg.");
     }
+}
 
+// Only when the project has DXF data: the source's drawing and its confirmed points.
+void dxfChecks(const Project& project, const Source& source, SourceIssues& issues) {
     if (project.dxf.empty()) return;
-    const DXFInfo* info = project.dxf.get(id);
+    const DXFInfo* info = project.dxf.get(issues.id);
     if (info == nullptr) {
-        add(Issue::Level::check, "Not found in the DXF \u2013 no drawing, coordinates from the report (cm).");
+        issues.add(Issue::Level::check,
+                   "Not found in the DXF \u2013 no drawing, coordinates from the report (cm).");
         return;
     }
     if (!info->top) {
-        add(Issue::Level::check,
-            "Import the DXF again to get the speaker shape on the map (project from an older Rig version).");
+        issues.add(Issue::Level::check, "Import the DXF again to get the speaker shape on the map (project "
+                                        "from an older Rig version).");
     }
     for (const Pickup& p : source.pickups) {
         if (p.hasPosition() && !p.fromDXF) {
-            add(Issue::Level::check,
-                p.role +
-                    " point differs from the DXF by more than 5 cm \u2013 is the DXF from the same version?");
+            issues.add(Issue::Level::check,
+                       p.role +
+                           " point differs from the DXF by more than 5 cm \u2013 is the DXF from the same "
+                           "version?");
         }
     }
+}
+
+void sourceChecks(const Project& project, const Source& source, std::vector<Issue>& out) {
+    SourceIssues issues{out, source.id()};
+    loadChecks(source, issues);
+    if (source.isFlown() && source.enclosures.empty()) {
+        issues.add(Issue::Level::check, "No enclosure table read for this source.");
+    }
+    dxfChecks(project, source, issues);
 }
 
 void inventoryChecks(const Project& project, std::vector<Issue>& out) {

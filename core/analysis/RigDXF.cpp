@@ -348,54 +348,54 @@ private:
         body_.line(deltaLayer, dp.left.x, dp.left.y, plateZ, dp.right.x, dp.right.y, plateZ);
     }
 
+    // The speaker footprint at the height the options choose, when it can be placed.
     void outline(const Source& s, const std::string& id, const std::vector<const Pickup*>& drawn,
                  const std::optional<double>& H) {
         if (options_.footprints == Footprints::off) return;
+        const double zf = footprintHeight(drawn, H);
+        const auto corners = footprintCorners(s, id);
+        // An outline that cannot be placed is left out rather than written as "nan".
+        if (!corners || !std::isfinite(zf)) return;
+        for (std::size_t i = 0; i < corners->size(); ++i) {
+            const auto& a = (*corners)[i];
+            const auto& b = (*corners)[(i + 1) % corners->size()];
+            body_.line(speakersLayer, a.first, a.second, zf, b.first, b.second, zf);
+        }
+    }
 
+    double footprintHeight(const std::vector<const Pickup*>& drawn, const std::optional<double>& H) const {
         double hookTop = drawn.front()->position.z;
         for (const Pickup* p : drawn) hookTop = std::max(hookTop, p->position.z);
-        double zf = 0;
         switch (options_.footprints) {
         case Footprints::off:
-            return;
         case Footprints::hook:
-            zf = hookTop;
-            break;
+            return hookTop;
         case Footprints::rigging:
-            zf = H ? *H : hookTop;
-            break;
+            return H ? *H : hookTop;
         case Footprints::floor:
-            zf = 0;
-            break;
+            return 0;
         case Footprints::height:
-            zf = options_.footprintHeight;
-            break;
+            return options_.footprintHeight;
         }
+        return hookTop;
+    }
 
-        std::optional<TopView> footprint;
+    // The plan outline from the DXF, else around the pickups, in world coordinates; none when
+    // there is none or a corner is not a number.
+    std::optional<std::vector<std::pair<double, double>>> footprintCorners(const Source& s,
+                                                                           const std::string& id) const {
         const DXFInfo* info = project_.dxf.get(id);
-        if (info && info->top) {
-            footprint = info->top;
-        } else {
-            footprint = pickupFootprint(s);
-        }
-        if (!footprint) return;
-
+        const std::optional<TopView> footprint = info && info->top ? info->top : pickupFootprint(s);
+        if (!footprint) return std::nullopt;
         std::vector<std::pair<double, double>> corners;
         for (const auto& corner : footprint->hull) {
             if (corner.size() < 2) continue; // only a project file can hold such an entry
-            corners.emplace_back(footprint->cx + corner[0], footprint->cy + corner[1]);
+            const double x = footprint->cx + corner[0];
+            const double y = footprint->cy + corner[1];
+            if (!std::isfinite(x) || !std::isfinite(y)) return std::nullopt;
+            corners.emplace_back(x, y);
         }
-        // An outline that cannot be placed is left out rather than written as "nan".
-        if (!std::isfinite(zf)) return;
-        for (const auto& [cx, cy] : corners) {
-            if (!std::isfinite(cx) || !std::isfinite(cy)) return;
-        }
-        for (std::size_t i = 0; i < corners.size(); ++i) {
-            const auto& a = corners[i];
-            const auto& b = corners[(i + 1) % corners.size()];
-            body_.line(speakersLayer, a.first, a.second, zf, b.first, b.second, zf);
-        }
+        return corners;
     }
 
     const Project& project_;
@@ -406,7 +406,7 @@ private:
 
 } // namespace
 
-std::string RigDXF::make(const Project& project, const Options& options) {
+std::string RigDXF::make(const Project& project, const RigDXF::Options& options) {
     Writer writer(project, options);
     for (const Source& s : project.report.sources) writer.source(s);
     return writer.finish();

@@ -13,29 +13,31 @@ namespace rig {
 
 struct Project;
 
-struct RigDXF {
-    struct Options {
-        enum class Footprints { off, hook, rigging, floor, height };
-        static constexpr std::array<Footprints, 5> allFootprints = {
-            Footprints::off, Footprints::hook, Footprints::rigging, Footprints::floor, Footprints::height};
-        static std::string_view rawValue(Footprints f);
-        static std::optional<Footprints> footprintsFromRaw(std::string_view raw);
+namespace RigDXF {
 
-        bool labels = true;
-        bool delta = true;
-        bool drops = false;
-        Footprints footprints = Footprints::hook;
-        double footprintHeight = 0; // metres, for Footprints::height
+struct Options {
+    enum class Footprints { off, hook, rigging, floor, height };
+    static constexpr std::array<Footprints, 5> allFootprints = {
+        Footprints::off, Footprints::hook, Footprints::rigging, Footprints::floor, Footprints::height};
+    static std::string_view rawValue(Footprints f);
+    static std::optional<Footprints> footprintsFromRaw(std::string_view raw);
 
-        friend bool operator==(const Options& a, const Options& b) = default;
-        // All five keys; throws JsonEncodeError when footprintHeight is not finite.
-        Json toJson() const;
-        // All five keys required; throws JsonDecodeError.
-        static Options fromJson(const Json& j, const JsonPath& path);
-    };
+    bool labels = true;
+    bool delta = true;
+    bool drops = false;
+    Footprints footprints = Footprints::hook;
+    double footprintHeight = 0; // metres, for Footprints::height
 
-    // The whole file text. Every report source is drawn, hidden ones included.
-    static std::string make(const Project& project, const Options& options);
+    friend bool operator==(const Options& a, const Options& b) = default;
+    // All five keys; throws JsonEncodeError when footprintHeight is not finite.
+    Json toJson() const;
+    // All five keys required; throws JsonDecodeError.
+    static Options fromJson(const Json& j, const JsonPath& path);
 };
+
+// The whole file text. Every report source is drawn, hidden ones included.
+std::string make(const Project& project, const Options& options);
+
+} // namespace RigDXF
 
 } // namespace rig

@@ -3,16 +3,26 @@
 
 #include "base/Number.h"
 #include "base/Text.h"
+#include "model/RigError.h"
 
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <map>
-#include <set>
+#include <stop_token>
 
 namespace rig {
 
 namespace {
+
+// Smaller differences are the rounding of the printed values between two exports, not a
+// change of the design.
+constexpr double kSiteTolerance = 0.05;           // degrees, site and azimuth
+constexpr double kHeightTolerance = 0.005;        // metres, trim, position X/Y and bottom
+constexpr double kEnclosureAngleTolerance = 0.01; // degrees between two cabinets
+constexpr double kLoadTolerance = 0.5;            // kilograms
+// A DXF pickup this close (metres) confirms the report's position of a point.
+constexpr double kDXFPickupReach = 0.05;
 
 constexpr std::string_view arrow = " \u2192 ";
 constexpr std::string_view dash = "\u2013";
@@ -41,11 +51,114 @@ void compareOptional(std::vector<std::string>& out, std::string_view label, std:
     }
 }
 
-const Pickup* firstWithRole(const Source& s, std::string_view role) {
-    for (const Pickup& p : s.pickups) {
-        if (textEqual(p.role, role)) return &p;
+std::optional<double> trimOf(const Source& s) {
+    return s.position ? std::optional(s.position->z) : std::nullopt;
+}
+
+// Configuration, bumper, angles, trim, position and bottom, in this order.
+void compareSourceFields(std::vector<std::string>& out, const Source& a, const Source& b) {
+    const std::string to(arrow);
+    if (!textEqual(a.configuration, b.configuration)) out.push_back("configuration" + to + b.configuration);
+    if (!eq(a.bumper, b.bumper)) out.push_back("bumper " + orDash(a.bumper) + to + orDash(b.bumper));
+    compareOptional(out, "site", degree, a.site, b.site, kSiteTolerance);
+    compareOptional(out, "azimuth", degree, a.azimuth, b.azimuth, kSiteTolerance);
+    compareOptional(out, "trim", " m", trimOf(a), trimOf(b), kHeightTolerance);
+    if (a.position && b.position &&
+        (differs(a.position->x, b.position->x, kHeightTolerance) ||
+         differs(a.position->y, b.position->y, kHeightTolerance))) {
+        out.push_back("position X/Y " + fmt(a.position->x) + "; " + fmt(a.position->y) + to +
+                      fmt(b.position->x) + "; " + fmt(b.position->y));
     }
-    return nullptr;
+    compareOptional(out, "bottom", " m", a.bottomElevation, b.bottomElevation, kHeightTolerance);
+}
+
+// The count, then type, angle and Panflex of the enclosures both lists have.
+void compareEnclosures(std::vector<std::string>& out, const Source& a, const Source& b) {
+    const std::string to(arrow);
+    if (a.enclosures.size() != b.enclosures.size()) {
+        out.push_back("enclosures " + integerText(static_cast<std::int64_t>(a.enclosures.size())) + to +
+                      integerText(static_cast<std::int64_t>(b.enclosures.size())));
+    }
+    for (std::size_t i = 0; i < std::min(a.enclosures.size(), b.enclosures.size()); ++i) {
+        const Enclosure& ea = a.enclosures[i];
+        const Enclosure& eb = b.enclosures[i];
+        const std::string n = "#" + integerText(eb.index);
+        if (!textEqual(ea.type, eb.type)) out.push_back(n + " type " + ea.type + to + eb.type);
+        if (ea.angle && eb.angle && differs(*ea.angle, *eb.angle, kEnclosureAngleTolerance)) {
+            out.push_back(n + " angle " + fmt(*ea.angle) + std::string(degree) + to + fmt(*eb.angle) +
+                          std::string(degree));
+        }
+        if (!eq(ea.panflex, eb.panflex))
+            out.push_back(n + " panflex " + orDash(ea.panflex) + to + orDash(eb.panflex));
+    }
+}
+
+// One pickup role: its text as first met, and the first pickup with it on either side.
+struct RolePair {
+    std::string_view role;
+    const Pickup* old = nullptr;
+    const Pickup* now = nullptr;
+};
+
+// Every role of both sources, keyed by its composed form, so the roles come out in
+// code-point order and each is looked up once.
+std::map<std::string, RolePair, std::less<>> rolePairs(const Source& a, const Source& b) {
+    std::map<std::string, RolePair, std::less<>> roles;
+    for (const Pickup& p : a.pickups) roles.try_emplace(nfc(p.role), RolePair{p.role, &p, nullptr});
+    for (const Pickup& p : b.pickups) {
+        RolePair& pair = roles.try_emplace(nfc(p.role), RolePair{p.role}).first->second;
+        if (!pair.now) pair.now = &p;
+    }
+    return roles;
+}
+
+void comparePickups(std::vector<std::string>& out, const Source& a, const Source& b) {
+    for (const auto& [key, sides] : rolePairs(a, b)) {
+        const std::string role(sides.role);
+        const auto holeA = sides.old ? std::optional(sides.old->hole) : std::nullopt;
+        const auto holeB = sides.now ? std::optional(sides.now->hole) : std::nullopt;
+        if (!eq(holeA, holeB))
+            out.push_back(role + " hole " + orDash(holeA) + std::string(arrow) + orDash(holeB));
+        compareOptional(out, role + " load", " kg", sides.old ? sides.old->load : std::nullopt,
+                        sides.now ? sides.now->load : std::nullopt, kLoadTolerance);
+    }
+}
+
+// The lines for the sources of `newReport` that are new or changed against `old`, then for
+// the old ones that are gone. Sources meet by identifier; the first of equal ones counts.
+std::vector<std::string> changeList(const List<Source>& old, const Report& newReport,
+                                    const TextMap<SourceExtra>& extras, const std::stop_token& stop) {
+    TextMap<const Source*> byID;
+    for (const Source& s : old) {
+        const std::string id = s.id();
+        if (!byID.contains(id)) byID.set(id, &s);
+    }
+    TextSet newIDs;
+    for (const Source& s : newReport.sources) newIDs.insert(s.id());
+
+    std::vector<std::string> changes;
+    for (const Source& s : newReport.sources) {
+        throwIfCancelled(stop);
+        const Source* const* before = byID.get(s.id());
+        if (!before) {
+            changes.push_back("New source: " + s.name + " (" + (s.groups.empty() ? "" : s.groups.back()) +
+                              ")");
+            continue;
+        }
+        const auto texts = Project::diff(**before, s);
+        if (texts.empty()) continue;
+        std::string line = s.name + ": ";
+        for (std::size_t k = 0; k < texts.size(); ++k) line += (k ? "; " : "") + texts[k];
+        changes.push_back(std::move(line));
+    }
+    for (const Source& s : old) {
+        const std::string id = s.id();
+        if (newIDs.contains(id)) continue;
+        std::string line = "Removed source: " + s.name;
+        if (extras.contains(id)) line += " (its motors/Delta are kept in case it returns)";
+        changes.push_back(std::move(line));
+    }
+    return changes;
 }
 
 // The project's name from a report file name: no extension, "_" read as a blank.
@@ -59,56 +172,9 @@ std::string nameFromFile(const std::string& fileName) {
 
 std::vector<std::string> Project::diff(const Source& a, const Source& b) {
     std::vector<std::string> out;
-    const std::string to(arrow);
-    if (!textEqual(a.configuration, b.configuration)) out.push_back("configuration" + to + b.configuration);
-    if (!eq(a.bumper, b.bumper)) out.push_back("bumper " + orDash(a.bumper) + to + orDash(b.bumper));
-    compareOptional(out, "site", degree, a.site, b.site, 0.05);
-    compareOptional(out, "azimuth", degree, a.azimuth, b.azimuth, 0.05);
-    compareOptional(out, "trim", " m", a.position ? std::optional(a.position->z) : std::nullopt,
-                    b.position ? std::optional(b.position->z) : std::nullopt, 0.005);
-    if (a.position && b.position &&
-        (differs(a.position->x, b.position->x, 0.005) || differs(a.position->y, b.position->y, 0.005))) {
-        out.push_back("position X/Y " + fmt(a.position->x) + "; " + fmt(a.position->y) + to +
-                      fmt(b.position->x) + "; " + fmt(b.position->y));
-    }
-    compareOptional(out, "bottom", " m", a.bottomElevation, b.bottomElevation, 0.005);
-    if (a.enclosures.size() != b.enclosures.size()) {
-        out.push_back("enclosures " + integerText(static_cast<std::int64_t>(a.enclosures.size())) + to +
-                      integerText(static_cast<std::int64_t>(b.enclosures.size())));
-    }
-    for (std::size_t i = 0; i < std::min(a.enclosures.size(), b.enclosures.size()); ++i) {
-        const Enclosure& ea = a.enclosures[i];
-        const Enclosure& eb = b.enclosures[i];
-        const std::string n = "#" + integerText(eb.index);
-        if (!textEqual(ea.type, eb.type)) out.push_back(n + " type " + ea.type + to + eb.type);
-        if (ea.angle && eb.angle && differs(*ea.angle, *eb.angle, 0.01)) {
-            out.push_back(n + " angle " + fmt(*ea.angle) + std::string(degree) + to + fmt(*eb.angle) +
-                          std::string(degree));
-        }
-        if (!eq(ea.panflex, eb.panflex))
-            out.push_back(n + " panflex " + orDash(ea.panflex) + to + orDash(eb.panflex));
-    }
-
-    // Roles in code-point order of their composed forms.
-    std::set<std::string, TextLess> roles;
-    for (const Pickup& p : a.pickups) roles.insert(p.role);
-    for (const Pickup& p : b.pickups) roles.insert(p.role);
-    for (const std::string& role : roles) {
-        const Pickup* pa = firstWithRole(a, role);
-        const Pickup* pb = firstWithRole(b, role);
-        const auto holeA = pa ? std::optional(pa->hole) : std::nullopt;
-        const auto holeB = pb ? std::optional(pb->hole) : std::nullopt;
-        if (!eq(holeA, holeB)) out.push_back(role + " hole " + orDash(holeA) + to + orDash(holeB));
-        const auto loadA = pa ? pa->load : std::nullopt;
-        const auto loadB = pb ? pb->load : std::nullopt;
-        if (!loadA && loadB) {
-            out.push_back(role + " load" + to + fmt(*loadB) + " kg");
-        } else if (loadA && !loadB) {
-            out.push_back(role + " load removed");
-        } else if (loadA && loadB && differs(*loadA, *loadB, 0.5)) {
-            out.push_back(role + " load " + fmt(*loadA) + " kg" + to + fmt(*loadB) + " kg");
-        }
-    }
+    compareSourceFields(out, a, b);
+    compareEnclosures(out, a, b);
+    comparePickups(out, a, b);
     return out;
 }
 
@@ -126,7 +192,7 @@ void Project::matchDXFPickups() {
                 const double d = at.distance(q);
                 if (d < nearest) nearest = d;
             }
-            const bool confirmed = nearest < 0.05;
+            const bool confirmed = nearest < kDXFPickupReach;
             // Only a changed flag detaches the shared lists.
             if (report.sources[i].pickups[j].fromDXF != confirmed) {
                 report.sources.mut(i).pickups.mut(j).fromDXF = confirmed;
@@ -135,36 +201,12 @@ void Project::matchDXFPickups() {
     }
 }
 
-std::vector<std::string> Project::importReport(const Report& newReport, const std::string& file, Date date) {
+std::vector<std::string> Project::importReport(const Report& newReport, const std::string& file, Date date,
+                                               std::stop_token stop) {
+    throwIfCancelled(stop);
+    // Nothing is changed before the list is complete, so a stop leaves the project as it was.
     std::vector<std::string> changes;
-    const List<Source> old = report.sources;
-    if (!old.empty()) {
-        std::map<std::string, const Source*, TextLess> byID;
-        for (const Source& s : old) byID.try_emplace(s.id(), &s);
-        std::set<std::string, TextLess> newIDs;
-        for (const Source& s : newReport.sources) newIDs.insert(s.id());
-
-        for (const Source& s : newReport.sources) {
-            const auto it = byID.find(s.id());
-            if (it == byID.end()) {
-                changes.push_back("New source: " + s.name + " (" + (s.groups.empty() ? "" : s.groups.back()) +
-                                  ")");
-                continue;
-            }
-            const auto texts = diff(*it->second, s);
-            if (texts.empty()) continue;
-            std::string line = s.name + ": ";
-            for (std::size_t k = 0; k < texts.size(); ++k) line += (k ? "; " : "") + texts[k];
-            changes.push_back(std::move(line));
-        }
-        for (const Source& s : old) {
-            const std::string id = s.id();
-            if (newIDs.contains(id)) continue;
-            std::string line = "Removed source: " + s.name;
-            if (extras.contains(id)) line += " (its motors/Delta are kept in case it returns)";
-            changes.push_back(std::move(line));
-        }
-    }
+    if (!report.sources.empty()) changes = changeList(report.sources, newReport, extras, stop);
 
     report = newReport;
     reportFile = file;

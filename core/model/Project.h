@@ -68,8 +68,10 @@ struct Project {
     bool isEmpty() const { return report.sources.empty(); }
 
     // --- Merges (import/) --------------------------------------------------------------
-    // Replaces the report, keeps the user's settings, returns the change list.
-    std::vector<std::string> importReport(const Report& newReport, const std::string& file, Date date);
+    // Replaces the report, keeps the user's settings, returns the change list. A requested
+    // stop (looked at between sources) throws Cancelled and leaves the project unchanged.
+    std::vector<std::string> importReport(const Report& newReport, const std::string& file, Date date,
+                                          std::stop_token stop = {});
     // What changed between two states of one source; empty when nothing did.
     static std::vector<std::string> diff(const Source& oldSource, const Source& newSource);
     // Sets Pickup::fromDXF from the stored DXF pickup positions.

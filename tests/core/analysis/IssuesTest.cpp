@@ -131,6 +131,7 @@ TEST(IssueGroups, MergeEqualLevelAndText) {
     EXPECT_EQ(groups[0], (IssueGroup{Level::warning, "K1: inventory 2, report 0.", {}}));
     EXPECT_EQ(groups[1], (IssueGroup{Level::check, "No enclosure table read for this source.", {"A", "B"}}));
     EXPECT_EQ(groups[1].id(), "2|No enclosure table read for this source.");
+    EXPECT_NE(groups[1], (IssueGroup{Level::check, "No enclosure table read for this source.", {"A", "C"}}));
 
     // Raw levels as stored: 0 to 4 only.
     EXPECT_EQ(Issue::levelFromRaw(0), Level::info);

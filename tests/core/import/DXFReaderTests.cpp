@@ -197,6 +197,13 @@ TEST(DXFReader, InsertsBlocksPickupsAndFaces) {
     test::pickupMarker(w, XYZ(0.003, 0, 0), "X_PickupPoints");  // 3 mm: kept
     test::pickupMarker(w, XYZ(0.0045, 0, 0), "X_PickupPoints"); // 1.5 mm from the last
     test::pickupMarker(w, XYZ(1, 0, 0), "pickuppoints");        // not a pickup layer
+    // 1.9 mm apart across a line of the 4 mm search grid, on each axis: dropped.
+    for (const XYZ& step : {XYZ(1, 0, 0), XYZ(0, 1, 0), XYZ(0, 0, 1)}) {
+        const XYZ base(2 + step.y, 2 + step.z, 2 + step.x);
+        for (double along : {0.0039, 0.0058})
+            test::pickupMarker(
+                w, XYZ(base.x + step.x * along, base.y + step.y * along, base.z + step.z * along));
+    }
     const XYZ a(0, 0, 0), b(1, 0, 0), c(1, 1, 0);
     w.face(a, a, a, a).face(a, b, c, c).endBlock();
     w.endSection().beginSection("ENTITIES");
@@ -216,7 +223,7 @@ TEST(DXFReader, InsertsBlocksPickupsAndFaces) {
     expectNear(r[1].segments[0].first, XYZ(0, 1, 7));
     expectNear(r[2].segments[0].first, XYZ(11, 0, 0));
     expectNear(r[3].segments[0].second, XYZ(22, 0, 0));
-    ASSERT_EQ(r[4].pickups.size(), 2u);
+    ASSERT_EQ(r[4].pickups.size(), 5u);
     expectNear(r[4].pickups[1], XYZ(0.003, 0, 0));
     ASSERT_EQ(r[4].segments.size(), 4u); // the odd line, then the triangle's three edges
     expectNear(r[4].segments[3].first, c);

@@ -1,8 +1,11 @@
 #include "model/Project.h"
+#include "model/RigError.h"
 
 #include "support/ProjectFixtures.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace rig;
 using fixtures::notANumber;
@@ -72,6 +75,39 @@ TEST(ProjectDiff, TolerancesAndUncomparedFields) {
     EXPECT_EQ(Project::diff(b, mainL()), Lines{"trim → 9 m"});
     b.position = XYZ(1.01, 2, 9);
     EXPECT_EQ(Project::diff(mainL(), b), Lines{"position X/Y 1; 2 → 1.01; 2"});
+
+    // Each tolerance from 0: a move of exactly the tolerance (either way) or of not-a-number
+    // gives no line, one just beyond it gives its line. The enclosure and the role are the
+    // last of their lists.
+    Source zero = mainL();
+    zero.site = zero.azimuth = zero.bottomElevation = 0.0;
+    zero.position = XYZ(0, 0, 0);
+    zero.enclosures.mut(7).angle = 0.0;
+    zero.pickups.mut(1).load = 0.0;
+    const struct {
+        double tolerance, beyond;
+        std::function<void(Source&, double)> move;
+        std::string line;
+    } edges[] = {
+        {0.05, 0.051, [](Source& s, double v) { s.site = v; }, "site 0° → 0.05°"},
+        {0.05, 0.051, [](Source& s, double v) { s.azimuth = v; }, "azimuth 0° → 0.05°"},
+        {0.005, 0.0051, [](Source& s, double v) { s.position->z = v; }, "trim 0 m → 0.01 m"},
+        {0.005, 0.0051, [](Source& s, double v) { s.position->x = v; }, "position X/Y 0; 0 → 0.01; 0"},
+        {0.005, 0.0051, [](Source& s, double v) { s.position->y = v; }, "position X/Y 0; 0 → 0; 0.01"},
+        {0.005, 0.0051, [](Source& s, double v) { s.bottomElevation = v; }, "bottom 0 m → 0.01 m"},
+        {0.01, 0.011, [](Source& s, double v) { s.enclosures.mut(7).angle = v; }, "#8 angle 0° → 0.01°"},
+        {0.5, 0.51, [](Source& s, double v) { s.pickups.mut(1).load = v; }, "Pullback load 0 kg → 0.51 kg"},
+    };
+    for (const auto& e : edges) {
+        for (double inside : {e.tolerance, -e.tolerance, notANumber}) {
+            Source moved = zero;
+            e.move(moved, inside);
+            EXPECT_EQ(Project::diff(zero, moved), Lines{}) << e.line << " by " << inside;
+        }
+        Source moved = zero;
+        e.move(moved, e.beyond);
+        EXPECT_EQ(Project::diff(zero, moved), Lines{e.line});
+    }
 }
 
 TEST(ProjectDiff, EveryStepInOrder) {
@@ -140,6 +176,12 @@ TEST(ImportReport, ChangeListOrderAndKeptSettings) {
     Source newL = mainL();
     newL.site = 3;
     newL.enclosures.mut(3).angle = 3;
+    // A stopped import changes nothing.
+    const Project before = p;
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_THROW(p.importReport(reportOf({front, newL, mainR}), "r2.pdf", day2, stop.get_token()), Cancelled);
+    EXPECT_EQ(p, before);
     const auto changes = p.importReport(reportOf({front, newL, mainR}), "r2.pdf", day2);
     EXPECT_EQ(changes, (Lines{"New source: Front fill ()", "Main L: site 2° → 3°; #4 angle 2° → 3°",
                               "Removed source: Sub (its motors/Delta are kept in case it returns)",

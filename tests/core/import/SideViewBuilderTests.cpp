@@ -60,6 +60,8 @@ TEST(SideViewBuilder, PlanAxis) {
         {XYZ(0, 0, 0), XYZ(0, -2, 0), 45, 0, 1, "from rear to front whatever the azimuth"},
         {XYZ(4, 5, 0), XYZ(1, 1, 0), {}, 0.6, 0.8, "from rear to front"},
         {XYZ(0, 0.05, 0), XYZ(), 90, 1, 0, "5 cm apart: the azimuth decides"},
+        {XYZ(0, 0.0501, 0), XYZ(), 90, 0, 1, "just over 5 cm apart: from rear to front"},
+        {XYZ(0.04, 0, 1), XYZ(), 0, 0, 1, "4 cm apart in plan, more in height: the azimuth decides"},
         {XYZ(0, 0, 3), XYZ(), 180, 0, -1, "only vertical distance"},
         {XYZ(notANumber, 0, 0), XYZ(0, -2, 0), 90, 1, 0, "front x NaN"},
         {XYZ(), XYZ(notANumber, -2, 0), 90, 1, 0, "rear x NaN"},

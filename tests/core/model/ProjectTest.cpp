@@ -155,6 +155,11 @@ TEST(ProjectEquality, EveryFieldCounts) {
     EXPECT_TRUE(differs([](Project& p) { p.report.sources.mut(0).pickups.mut(0).fromDXF = true; }));
     EXPECT_TRUE(differs([](Project& p) { p.report.sources.mut(0).enclosures.mut(1).angle = 2.5; }));
     EXPECT_TRUE(differs([](Project& p) { p.report.sources.mut(2).warnings.mut(0).text += "!"; }));
+    // The last field of each record counts too.
+    EXPECT_TRUE(differs([](Project& p) { p.report.sources.mut(0).gain = 123.25; }));
+    EXPECT_TRUE(differs([](Project& p) { p.report.sources.mut(0).enclosures.mut(1).panflex = "0"; }));
+    EXPECT_TRUE(differs([](Project& p) { p.inventory.mut(0).ampChannels = 123; }));
+    EXPECT_TRUE(differs([&](Project& p) { p.extras.edit(main).points.edit("Front").delta ^= true; }));
     EXPECT_TRUE(differs([](Project& p) { p.reportFile = "x.pdf"; }));
     EXPECT_TRUE(differs([](Project& p) { p.reportImportedAt.reset(); }));
     EXPECT_TRUE(differs([](Project& p) { p.inventory.mut(0).quantity = 17; }));
