@@ -348,6 +348,7 @@ OverviewPage::OverviewPage(ProjectStore& store, MotorLibrary& motors, ExportComm
     column->addStretch(1);
     setWidget(content);
 
+    generation_ = store_.generation();
     connect(&store_, &ProjectStore::projectChanged, this, &OverviewPage::refresh);
     connect(&motors_, &MotorLibrary::motorsChanged, this, &OverviewPage::refresh);
     refresh();
@@ -357,6 +358,16 @@ OverviewPage::~OverviewPage() = default;
 
 void OverviewPage::refresh() {
     const Project& project = store_.project();
+    if (store_.generation() != generation_) {
+        generation_ = store_.generation();
+        // Another document is open: text being typed belonged to the one before and must
+        // not be shown, nor written, as this one's.
+        QWidget* focused = window()->focusWidget();
+        if (focused && isAncestorOf(focused)) {
+            focused->clearFocus();
+            rigging_->refresh();
+        }
+    }
     name_->refresh();
     author_->refresh();
     const QString defaultAuthor = defaultAuthorName();

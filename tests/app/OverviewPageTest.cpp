@@ -128,6 +128,50 @@ TEST(OverviewPage, TypingTheNameKeepsFocusAndEditsOncePerKey) {
     EXPECT_EQ(name->text(), QStringLiteral("Renamed elsewhere"));
 }
 
+TEST(OverviewPage, AnotherDocumentReplacesWhatWasBeingTyped) {
+    PageFixture f(testing::arenaShow());
+    Project saved = f.store.project();
+    saved.name = "Saved show";
+    saved.riggingHeight = 14.0;
+    f.store.setProject(saved);
+    const QString path = f.paths.file("saved.qvrig");
+    ASSERT_TRUE(f.store.writeProject(path));
+
+    struct Case {
+        const char* name;
+        std::function<QLineEdit*()> field;
+        QString typed;
+        QString shownAfterOpen;
+        std::function<QString()> stored;
+    };
+    const std::vector<Case> cases{
+        {"project name", [&] { return f.page->nameField(); }, QStringLiteral("Typed"),
+         QStringLiteral("Saved show"), [&] { return toQ(f.store.project().name); }},
+        {"all points", [&] { return f.page->riggingHeightFields()->allPointsField()->lineEdit(); },
+         QStringLiteral("9"), QStringLiteral("14"),
+         [&] {
+             return NumField::format(f.store.project().riggingHeight, {0, 2});
+         }},
+        {"Delta plate", [&] { return static_cast<QLineEdit*>(f.page->deltaFields()->nameField()); },
+         QStringLiteral("K3"), QStringLiteral("K1-DELTA"), [&] { return toQ(f.store.project().delta.name); }},
+    };
+    for (const Case& c : cases) {
+        QLineEdit* field = c.field();
+        f.focus(field);
+        field->selectAll();
+        QTest::keyClicks(field, c.typed);
+        ASSERT_EQ(field->text(), c.typed) << c.name;
+        f.store.openProject(path, false);
+        EXPECT_EQ(field->text(), c.shownAfterOpen) << c.name;
+        // A key typed now edits the open document, not the one before.
+        f.focus(field);
+        field->end(false);
+        QTest::keyClick(field, Qt::Key_Backspace);
+        EXPECT_EQ(field->text(), c.shownAfterOpen.chopped(1)) << c.name;
+        EXPECT_EQ(c.stored(), c.shownAfterOpen.chopped(1)) << c.name;
+    }
+}
+
 TEST(OverviewPage, AuthorAsTypedAndClearedToNone) {
     PageFixture f(testing::arenaShow());
     settings().setValue(authorNameKey, QStringLiteral("Sam Reyes"));
