@@ -29,8 +29,9 @@ TEST(NumField, FormatAndCommitRules) {
         Decimals decimals;
         QString text;
     } formats[] = {
-        {1.5, {0, 2}, "1.5"},    {2.0, {0, 2}, "2"},         {1.234, {0, 2}, "1.23"},
-        {0.8, {2, 2}, "0.80"},   {3.0, {1, 3}, "3.0"},       {std::nullopt, {0, 2}, ""},
+        {1.5, {0, 2}, "1.5"},    {2.0, {0, 2}, "2"},
+        {1.234, {0, 2}, "1.23"}, {0.8, {2, 2}, "0.80"},
+        {3.0, {1, 3}, "3.0"},    {std::nullopt, {0, 2}, ""},
         {0.125, {0, 2}, "0.12"}, // exact binary value, ties to even
         {-0.001, {0, 2}, "-0"},  {1000000.0, {0, 3}, "1000000"},
     };
@@ -45,15 +46,22 @@ TEST(NumField, FormatAndCommitRules) {
         bool write;
         std::optional<double> value;
     } commits[] = {
-        {"1,5", std::nullopt, true, 1.5},    {"1.5", 1.5, false, std::nullopt}, // equal: nothing written
-        {" \t12 ", 3.0, true, 12.0},         {"1e3", std::nullopt, true, 1000.0},
-        {"-0,25", 1.0, true, -0.25},         {"12a", 12.0, false, std::nullopt}, // not a number: kept
-        {"1,5,0", 1.0, false, std::nullopt}, {"1 5", 1.0, false, std::nullopt},
+        {"1,5", std::nullopt, true, 1.5},
+        {"1.5", 1.5, false, std::nullopt}, // equal: nothing written
+        {" \t12 ", 3.0, true, 12.0},
+        {"1e3", std::nullopt, true, 1000.0},
+        {"-0,25", 1.0, true, -0.25},
+        {"12a", 12.0, false, std::nullopt}, // not a number: kept
+        {"1,5,0", 1.0, false, std::nullopt},
+        {"1 5", 1.0, false, std::nullopt},
         {"\u22121", 1.0, false, std::nullopt}, // a typographic minus is not a sign
-        {"", 4.0, true, std::nullopt},          // cleared: absent
-        {"   ", 4.0, true, std::nullopt},       {"", std::nullopt, false, std::nullopt},
-        {"inf", 1.0, false, std::nullopt},      {"nan", 1.0, false, std::nullopt},
-        {"1e400", 1.0, false, std::nullopt},    {"-0", 0.0, false, std::nullopt}, // -0 equals 0
+        {"", 4.0, true, std::nullopt},         // cleared: absent
+        {"   ", 4.0, true, std::nullopt},
+        {"", std::nullopt, false, std::nullopt},
+        {"inf", 1.0, false, std::nullopt},
+        {"nan", 1.0, false, std::nullopt},
+        {"1e400", 1.0, false, std::nullopt},
+        {"-0", 0.0, false, std::nullopt}, // -0 equals 0
         {"2", inf, true, 2.0},
     };
     for (const auto& c : commits) {

@@ -65,7 +65,7 @@ DXFSource dxfSource(std::int64_t index, std::string name) {
 
 TEST(ImportWorker, ReadsReportsThenInventoriesThenDXFsAndReportsEachFailureOnOneLine) {
     const std::pair<const char*, int> ranks[] = {
-        {"/show/Report.PDF", 0}, {"inv.Csv", 1},         {"/show/a.b/plan.DXF", 2},
+        {"/show/Report.PDF", 0}, {"inv.Csv", 1},        {"/show/a.b/plan.DXF", 2},
         {"project.qvrig", 9},    {"report.pdf.txt", 9}, {"no-extension", 9},
     };
     for (const auto& [file, rank] : ranks) EXPECT_EQ(importFileRank(file), rank) << file;
@@ -82,10 +82,10 @@ TEST(ImportWorker, ReadsReportsThenInventoriesThenDXFsAndReportsEachFailureOnOne
     };
     fake.failures["odd.dxf"] = [] { throw std::runtime_error("out of memory"); };
 
-    const ImportResult result = importFiles(inputFor({"/show/speakers.DXF", "odd.dxf", "/show/notes.txt",
-                                                      "/show/first.pdf", "gone.csv", "/show/inv.csv",
-                                                      "damaged.pdf", "/show/second.pdf"}),
-                                            fake.readers());
+    const ImportResult result =
+        importFiles(inputFor({"/show/speakers.DXF", "odd.dxf", "/show/notes.txt", "/show/first.pdf",
+                              "gone.csv", "/show/inv.csv", "damaged.pdf", "/show/second.pdf"}),
+                    fake.readers());
     EXPECT_EQ(fake.read, (std::vector<std::string>{"first.pdf", "damaged.pdf", "second.pdf", "gone.csv",
                                                    "inv.csv", "speakers.DXF", "odd.dxf"}));
     EXPECT_EQ(result.errors, (std::vector<std::string>{
