@@ -149,43 +149,21 @@ TEST(NumField, BoundToTheStoreTypingWritesEveryKeyAndOutsideChangesWaitForFocusL
     EXPECT_EQ(writes, 3);
 }
 
-TEST(NumField, ClearingANumberThatIsNeverAbsentStoresZero) {
-    double weight = 55;
-    FieldWindow w;
-    auto* field = w.add(new NumField(optionalBinding({[&] { return weight; }, [&](double v) { weight = v; }}),
-                                     "", "kg", 60, {0, 2}));
-    ASSERT_TRUE(w.focus(field->lineEdit()));
-    field->lineEdit()->selectAll();
-    QTest::keyClick(field->lineEdit(), Qt::Key_Delete);
-    EXPECT_EQ(weight, 0.0);
-    EXPECT_EQ(field->lineEdit()->text(), "");
-    ASSERT_TRUE(w.blurShows(field->lineEdit(), "0")) << field->lineEdit()->text().toStdString();
-}
-
 TEST(BoxField, EveryKeyWritesAndOutsideChangesWaitForFocusLoss) {
     QString name = "Main";
-    int writes = 0;
     FieldWindow w;
-    auto* field = w.add(new BoxField({[&] { return name; },
-                                      [&](const QString& v) {
-                                          name = v;
-                                          ++writes;
-                                      }},
-                                     "Name", 140));
-    EXPECT_EQ(field->text(), "Main");
+    auto* field = w.add(new BoxField({[&] { return name; }, [&](const QString& v) { name = v; }}, "Name"));
     ASSERT_TRUE(w.focus(field));
     QTest::keyClick(field, Qt::Key_End);
-    QTest::keyClicks(field, " L");
-    EXPECT_EQ(name, "Main L");
-    EXPECT_EQ(writes, 2);
+    QTest::keyClick(field, 'L');
+    EXPECT_EQ(name, "MainL");
     name = "Outside";
     field->refresh();
-    EXPECT_EQ(field->text(), "Main L");
+    EXPECT_EQ(field->text(), "MainL");
     ASSERT_TRUE(w.blurShows(field, "Outside")) << field->text().toStdString();
-    EXPECT_EQ(writes, 2);
 }
 
-TEST(DeltaFields, EditsNameAndSpacingButNeverTheFixedWeight) {
+TEST(DeltaFields, ClearedSpacingIsAbsentAndTheFixedWeightIsNeverWritten) {
     DeltaSpec spec{"K1-DELTA", 0.8, 20.0}; // a stored weight that is not the plate's
     FieldWindow w;
     auto* fields = w.add(new DeltaFields({[&] { return spec; }, [&](DeltaSpec s) { spec = std::move(s); }}));
@@ -195,14 +173,7 @@ TEST(DeltaFields, EditsNameAndSpacingButNeverTheFixedWeight) {
     spacing->selectAll();
     QTest::keyClick(spacing, Qt::Key_Backspace);
     EXPECT_EQ(spec.spacing, std::nullopt);
-    QTest::keyClicks(spacing, "1,125");
-    EXPECT_EQ(spec.spacing, 1.125);
-    ASSERT_TRUE(w.focus(fields->nameField()));
-    fields->nameField()->selectAll();
-    QTest::keyClick(fields->nameField(), Qt::Key_Backspace);
-    EXPECT_EQ(spec.name, "");
     EXPECT_EQ(spec.weight, 20.0);
-    EXPECT_EQ(spacing->text(), "1.125");
 }
 
 } // namespace

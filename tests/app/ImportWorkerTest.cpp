@@ -142,11 +142,6 @@ TEST(ImportWorker, ADXFNeedsAReportFirst) {
     EXPECT_TRUE(fake.read.empty()); // not even read
     EXPECT_EQ(alone.project.dxfFile, "");
     EXPECT_EQ(alone.project.author, "Sam Reyes");
-
-    fake.reports["r.pdf"] = reportWith({flownArray("Main L", {"ALL", "Main"})});
-    const ImportResult together = importFiles(inputFor({"s.dxf", "r.pdf"}), fake.readers());
-    EXPECT_TRUE(together.errors.empty());
-    EXPECT_EQ(together.project.dxfFile, "s.dxf");
 }
 
 TEST(ImportWorker, AStopEndsTheImportWithCancelled) {
