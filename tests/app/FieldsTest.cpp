@@ -1,12 +1,10 @@
 #include "support/AppTesting.h"
 #include "support/Waiting.h"
 
-#include "model/Project.h"
 #include "pages/DeltaFields.h"
 #include "pages/Fields.h"
 #include "pages/PageStyle.h"
 #include "shell/ProjectStore.h"
-#include "shell/QtText.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -16,7 +14,6 @@
 
 #include <gtest/gtest.h>
 
-#include <limits>
 #include <memory>
 #include <optional>
 
@@ -39,7 +36,6 @@ TEST(NumField, FormatAndCommitRules) {
         EXPECT_EQ(NumField::format(c.value, c.decimals), c.text) << (c.value ? *c.value : -999);
     }
 
-    const double inf = std::numeric_limits<double>::infinity();
     const struct {
         QString text;
         std::optional<double> current;
@@ -49,20 +45,15 @@ TEST(NumField, FormatAndCommitRules) {
         {"1,5", std::nullopt, true, 1.5},
         {"1.5", 1.5, false, std::nullopt}, // equal: nothing written
         {" \t12 ", 3.0, true, 12.0},
-        {"1e3", std::nullopt, true, 1000.0},
         {"-0,25", 1.0, true, -0.25},
         {"12a", 12.0, false, std::nullopt}, // not a number: kept
         {"1,5,0", 1.0, false, std::nullopt},
-        {"1 5", 1.0, false, std::nullopt},
         {"\u22121", 1.0, false, std::nullopt}, // a typographic minus is not a sign
         {"", 4.0, true, std::nullopt},         // cleared: absent
-        {"   ", 4.0, true, std::nullopt},
         {"", std::nullopt, false, std::nullopt},
-        {"inf", 1.0, false, std::nullopt},
+        {"inf", 1.0, false, std::nullopt}, // not finite: kept
         {"nan", 1.0, false, std::nullopt},
-        {"1e400", 1.0, false, std::nullopt},
         {"-0", 0.0, false, std::nullopt}, // -0 equals 0
-        {"2", inf, true, 2.0},
     };
     for (const auto& c : commits) {
         const NumField::Commit result = NumField::commitText(c.text, c.current);
