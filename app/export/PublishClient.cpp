@@ -75,9 +75,14 @@ struct HttpResult {
 // Errors of the network layer (no usable answer) as opposed to HTTP statuses Qt maps to
 // errors (4xx and 5xx), which come with the status and the body.
 bool isHttpStatusError(QNetworkReply::NetworkError e) {
-    const int code = int(e);
-    return e == QNetworkReply::NoError || (code >= 201 && code <= 299) || (code >= 401 && code <= 499) ||
-           e == QNetworkReply::ProtocolInvalidOperationError; // 400
+    switch (e) {
+    case QNetworkReply::NoError:
+    case QNetworkReply::ProtocolInvalidOperationError:    // 400, 418
+    case QNetworkReply::ProxyAuthenticationRequiredError: // 407
+        return true;
+    default:
+        return (int(e) >= 201 && int(e) <= 299) || (int(e) >= 401 && int(e) <= 499);
+    }
 }
 
 // Sends one request and resumes the awaiting coroutine from the event loop once the answer

@@ -283,7 +283,7 @@ void PublishStandIn::respond(QTcpSocket* socket, const RecordedRequest& request,
         return;
     }
     if (fault && fault->status) {
-        write(socket, {*fault->status, fault->body});
+        write(socket, {*fault->status, fault->body, "application/json", fault->headers});
         return;
     }
     write(socket, answer(request));

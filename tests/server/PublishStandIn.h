@@ -34,8 +34,9 @@ enum class Route {
 
 // What a route does instead of, or before, its real answer.
 struct Fault {
-    std::optional<int> status; // answer with this status and `body` instead
+    std::optional<int> status; // answer with this status, `body` and `headers` instead
     QByteArray body;
+    QList<QPair<QByteArray, QByteArray>> headers;
     std::chrono::milliseconds delay{0}; // wait this long before answering
     bool close = false;                 // close the connection without an answer
     bool garbage = false;               // answer with bytes that are not HTTP
