@@ -86,7 +86,7 @@ bool isHttpStatusError(QNetworkReply::NetworkError e) {
 }
 
 // Sends one request and resumes the awaiting coroutine from the event loop once the answer
-// is complete, the time is up, the answer grows too large or the reply is destroyed with
+// is complete, no data has moved for the time-out, the answer grows too large or the reply is destroyed with
 // its network object. The resumption never touches the reply or its owner.
 class Exchange {
 public:
@@ -110,6 +110,10 @@ public:
             reply->abort();
         });
         timer->start(timeout_);
+        // Like the platform's request time-out: the wait counts from the last data that moved.
+        auto progress = [timer](qint64, qint64) { timer->start(); };
+        QObject::connect(reply, &QNetworkReply::uploadProgress, timer, progress);
+        QObject::connect(reply, &QNetworkReply::downloadProgress, timer, progress);
 
         QObject::connect(reply, &QIODevice::readyRead, reply, [state, reply] {
             if (state->result.body.size() + reply->bytesAvailable() > PublishClient::maxAnswerBytes) {

@@ -317,6 +317,31 @@ TEST_F(PublishClientTest, BrokenConnectionsAreTransportFailures) {
     }
 }
 
+TEST_F(PublishClientTest, TheTimeOutCountsFromTheLastDataReceived) {
+    client.setTimeouts(
+        {std::chrono::milliseconds(400), std::chrono::milliseconds(400), std::chrono::milliseconds(400)});
+    struct Case {
+        std::chrono::milliseconds apart;
+        bool timesOut;
+    };
+    for (const Case& c :
+         {Case{std::chrono::milliseconds(100), false}, Case{std::chrono::milliseconds(1500), true}}) {
+        SCOPED_TRACE(c.apart.count());
+        Fault slow;
+        slow.status = 200;
+        slow.body = R"({"links":[)" + QByteArray(4000, ' ') + "]}"; // longer in all than the time-out
+        slow.trickle = c.apart;
+        server.setFault(Route::List, slow);
+        if (c.timesOut) {
+            const auto e = publishFailure(client.listServerLinks(base(), standInKey));
+            ASSERT_TRUE(e);
+            EXPECT_EQ(e->message(), "The request timed out.");
+        } else {
+            EXPECT_TRUE(runTask(client.listServerLinks(base(), standInKey)).empty());
+        }
+    }
+}
+
 TEST_F(PublishClientTest, NoServerListeningIsATransportFailure) {
     const QString gone = base();
     server.stop();

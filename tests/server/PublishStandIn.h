@@ -37,12 +37,13 @@ struct Fault {
     std::optional<int> status; // answer with this status, `body` and `headers` instead
     QByteArray body;
     QList<QPair<QByteArray, QByteArray>> headers;
-    std::chrono::milliseconds delay{0}; // wait this long before answering
-    bool close = false;                 // close the connection without an answer
-    bool garbage = false;               // answer with bytes that are not HTTP
-    std::optional<QUrl> redirect;       // answer 302 with this location
-    int skip = 0;                       // let this many requests of the route through first
-    int times = -1;                     // then act on this many (-1: all that follow)
+    std::chrono::milliseconds delay{0};   // wait this long before answering
+    std::chrono::milliseconds trickle{0}; // send the body in eight pieces this long apart
+    bool close = false;                   // close the connection without an answer
+    bool garbage = false;                 // answer with bytes that are not HTTP
+    std::optional<QUrl> redirect;         // answer 302 with this location
+    int skip = 0;                         // let this many requests of the route through first
+    int times = -1;                       // then act on this many (-1: all that follow)
 };
 
 struct RecordedRequest {
@@ -132,6 +133,7 @@ private:
     Answer publish(const RecordedRequest& request);
     Answer list() const;
     QString newToken() const;
+    static QByteArray encoded(const Answer& answer);
     static void write(QTcpSocket* socket, const Answer& answer);
 
     QString key_;
