@@ -36,14 +36,15 @@ enum class Route {
 struct Fault {
     std::optional<int> status; // answer with this status, `body` and `headers` instead
     QByteArray body;
+    std::chrono::milliseconds delay{0}; // wait this long before answering
+    bool close = false;                 // close the connection without an answer
+    bool garbage = false;               // answer with bytes that are not HTTP
+    std::optional<QUrl> redirect;       // answer 302 with this location
+    int skip = 0;                       // let this many requests of the route through first
+    int times = -1;                     // then act on this many (-1: all that follow)
+    // Added last, so that tests listing the fields above in order keep working.
     QList<QPair<QByteArray, QByteArray>> headers;
-    std::chrono::milliseconds delay{0};   // wait this long before answering
     std::chrono::milliseconds trickle{0}; // send the body in eight pieces this long apart
-    bool close = false;                   // close the connection without an answer
-    bool garbage = false;                 // answer with bytes that are not HTTP
-    std::optional<QUrl> redirect;         // answer 302 with this location
-    int skip = 0;                         // let this many requests of the route through first
-    int times = -1;                       // then act on this many (-1: all that follow)
 };
 
 struct RecordedRequest {
