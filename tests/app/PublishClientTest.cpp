@@ -318,14 +318,15 @@ TEST_F(PublishClientTest, BrokenConnectionsAreTransportFailures) {
 }
 
 TEST_F(PublishClientTest, TheTimeOutCountsFromTheLastDataReceived) {
+    // Gaps well inside the time-out, eight of them well beyond it.
     client.setTimeouts(
-        {std::chrono::milliseconds(400), std::chrono::milliseconds(400), std::chrono::milliseconds(400)});
+        {std::chrono::milliseconds(1000), std::chrono::milliseconds(1000), std::chrono::milliseconds(1000)});
     struct Case {
         std::chrono::milliseconds apart;
         bool timesOut;
     };
     for (const Case& c :
-         {Case{std::chrono::milliseconds(100), false}, Case{std::chrono::milliseconds(1500), true}}) {
+         {Case{std::chrono::milliseconds(200), false}, Case{std::chrono::milliseconds(3000), true}}) {
         SCOPED_TRACE(c.apart.count());
         Fault slow;
         slow.status = 200;
