@@ -189,6 +189,30 @@ TEST_F(WelcomeTest, RecentBlockShowsTheSixMostRecent) {
     EXPECT_EQ(store->filePath(), fromPath(files.path() / "Show 7.qvrig"));
 }
 
+TEST_F(WelcomeTest, RecentEntriesShowTheNameAsItIsInTheLinkColourOfTheAppearance) {
+    const auto file = files.write("R&D show.qvrig", Project().fileText());
+    store->rememberRecent(fromPath(file));
+    WelcomePage page(*store);
+    page.show();
+    ASSERT_EQ(page.recentButtons().size(), 1);
+    QPushButton* entry = page.recentButtons()[0];
+    EXPECT_EQ(entry->text(), "R&&D show") << "shown as it is, no mnemonic";
+
+    // The appearance changes after the page was made (the stored one applies at start-up).
+    const QPalette before = QApplication::palette();
+    for (const QColor& link : {QColor(255, 0, 255), QColor(0, 200, 0)}) {
+        QPalette palette = before;
+        palette.setColor(QPalette::Link, link);
+        QApplication::setPalette(palette);
+        const QImage image = entry->grab().toImage();
+        bool shown = false; // anti-aliased text has a few pixels of the colour itself
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) shown = shown || image.pixelColor(x, y) == link;
+        EXPECT_TRUE(shown) << link.name().toStdString();
+    }
+    QApplication::setPalette(before);
+}
+
 TEST_F(WelcomeTest, ProgressLineExactlyWhileImporting) {
     WelcomePage page(*store);
     page.show();
