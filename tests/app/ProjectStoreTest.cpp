@@ -3,7 +3,9 @@
 #include "shell/QtText.h"
 #include "support/StoreTesting.h"
 
+#include <QApplication>
 #include <QDateTime>
+#include <QDialog>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -314,11 +316,17 @@ TEST_F(ProjectStoreTest, RestoreOfferTextsAndAnswers) {
     copy.name.clear();
     copy.share = fixtures::fullProject().share;
     leaveRecoveryCopy(copy);
-    // Escape or closing keeps the copy; it is offered after the launch delay.
+    // Offered after the launch delay, never over another dialog; Escape keeps the copy.
     prompts.answerRestore(RestoreAnswer::dismissed);
+    QDialog alert;
+    alert.setWindowModality(Qt::ApplicationModal);
+    alert.show();
+    QTRY_VERIFY(QApplication::activeModalWidget());
     auto launching = testing::makeStore();
     EXPECT_TRUE(launching->scheduleRestoreOffer());
+    QTest::qWait(int(launching->delays().restoreOffer.count()) + 500);
     EXPECT_EQ(prompts.count(Kind::restoreOffer), 0);
+    alert.close();
     QTRY_COMPARE_WITH_TIMEOUT(prompts.count(Kind::restoreOffer), 1, 10000);
     EXPECT_EQ(prompts.last(Kind::restoreOffer).text, "Restore unsaved project “Untitled”?");
     EXPECT_EQ(prompts.last(Kind::restoreOffer).detail,
