@@ -269,7 +269,8 @@ private:
     // UTF-8 byte; a failed read throws.
     bool refill() {
         const std::size_t keep = size_ - pos_;
-        std::memmove(buf_.get(), buf_.get() + pos_, keep);
+        // Before the first piece there is no buffer yet, and memmove may not take null.
+        if (keep > 0) std::memmove(buf_.get(), buf_.get() + pos_, keep);
         checked_ -= pos_;
         size_ = keep;
         pos_ = 0;
