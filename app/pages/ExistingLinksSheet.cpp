@@ -44,13 +44,6 @@ bool isCancellation(const std::exception& e) {
     return p != nullptr && p->kind() == PublishError::Kind::Cancelled;
 }
 
-QFont title2Font() {
-    QFont f = style::bodyFont();
-    f.setPointSizeF(f.pointSizeF() * 1.35);
-    f.setBold(true);
-    return f;
-}
-
 } // namespace
 
 std::optional<Date> linkUpdateTime(double updatedAt) {
@@ -103,7 +96,8 @@ ExistingLinksSheet::ExistingLinksSheet(ProjectStore& store, QWidget* parent)
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(20, 20, 20, 20);
     column->setSpacing(12);
-    column->addWidget(form::label(QStringLiteral("Crew links on the server"), Tone::primary, title2Font()));
+    column->addWidget(form::label(QStringLiteral("Crew links on the server"), Tone::primary,
+                                  style::bold(style::title2Font())));
     auto* explanation =
         form::label(QStringLiteral("Choose the link the crew already has. \u201cUpdate link\u201d "
                                    "then sends this project to it \u2013 the WhatsApp link stays "
@@ -142,8 +136,8 @@ ExistingLinksSheet::ExistingLinksSheet(ProjectStore& store, QWidget* parent)
     footer->addStretch(1);
     close_ = new QPushButton(QStringLiteral("Close"));
     close_->setObjectName(QStringLiteral("close"));
-    close_->setDefault(true);
-    close_->setAutoDefault(true);
+    // Escape closes the sheet; Return does not.
+    close_->setAutoDefault(false);
     connect(close_, &QPushButton::clicked, this, &QDialog::reject);
     footer->addWidget(close_);
     column->addLayout(footer);
@@ -213,15 +207,18 @@ void ExistingLinksSheet::useLink(const ServerLink& link) {
     accept();
 }
 
-void ExistingLinksSheet::askToDelete(const ServerLink& link) {
+void ExistingLinksSheet::askToDelete(ServerLink link) {
+    QPointer<ExistingLinksSheet> self(this);
     confirmDelete_ = link;
     const bool confirmed = prompts().confirmDeletion(
         QStringLiteral("Delete this link?"),
         toQ(link.url) +
             QStringLiteral("\nAnyone who has it will see \u201cThis link is no longer active\u201d."));
-    // However the question ended, it is closed now.
+    if (!self) return;
+    // However the question ended, it is closed now; rows held back while it was open follow.
     confirmDelete_.reset();
-    if (confirmed) deleteLink(link);
+    showState();
+    if (confirmed) deleteLink(std::move(link));
 }
 
 QCoro::Task<void> ExistingLinksSheet::deleteLink(ServerLink link) {
@@ -264,7 +261,9 @@ void ExistingLinksSheet::showState() {
     if (error_) errorLabel_->updateText(*error_);
     std::optional<std::string> ownToken;
     if (store_.project().share) ownToken = store_.project().share->token;
-    if (!rowsBuilt_ || shownLinks_ != links_ || shownOwnToken_ != ownToken) {
+    // Not while a deletion is being asked about: the question runs its own event loop, and
+    // the row whose button asked must stay until it returns.
+    if (!confirmDelete_ && (!rowsBuilt_ || shownLinks_ != links_ || shownOwnToken_ != ownToken)) {
         shownLinks_ = links_;
         shownOwnToken_ = ownToken;
         rowsBuilt_ = true;

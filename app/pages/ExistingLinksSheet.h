@@ -62,7 +62,7 @@ public:
     // "Use": attaches the link to the project and closes the sheet.
     void useLink(const ServerLink& link);
     // The trash button: asks, and on "Delete" starts the deletion and returns.
-    void askToDelete(const ServerLink& link);
+    void askToDelete(ServerLink link);
     // Deletes the link on the server; the project forgets it when it was its own (also after
     // the sheet closed); then the list is loaded again. Failures end in the error text.
     QCoro::Task<void> deleteLink(ServerLink link);

@@ -7,6 +7,23 @@ namespace rig::app::form {
 
 using style::Tone;
 
+namespace {
+
+// A line above every visible row but the first.
+void paintHairlines(QPainter& p, const QPalette& palette, const QVBoxLayout& rows, int left, int width) {
+    p.setRenderHint(QPainter::Antialiasing, false);
+    const QColor line = style::withAlpha(style::color(Tone::primary, palette), 0.1);
+    bool first = true;
+    for (int i = 0; i < rows.count(); ++i) {
+        QWidget* row = rows.itemAt(i)->widget();
+        if (!row || row->isHidden()) continue;
+        if (!first) p.fillRect(QRect(left, row->geometry().top(), width, 1), line);
+        first = false;
+    }
+}
+
+} // namespace
+
 FormRows::FormRows(QWidget* parent) : QWidget(parent), rows_(new QVBoxLayout(this)) {
     rows_->setContentsMargins(rowPadding, 0, rowPadding, 0);
     rows_->setSpacing(0);
@@ -29,16 +46,27 @@ void FormRows::paintEvent(QPaintEvent*) {
     p.setPen(QPen(style::withAlpha(style::color(Tone::primary, pal), 0.1), 1));
     p.drawPath(box);
 
-    // Hairlines between visible rows.
-    p.setRenderHint(QPainter::Antialiasing, false);
-    const QColor line = style::withAlpha(style::color(Tone::primary, pal), 0.1);
-    bool first = true;
-    for (int i = 0; i < rows_->count(); ++i) {
-        QWidget* row = rows_->itemAt(i)->widget();
-        if (!row || row->isHidden()) continue;
-        if (!first) p.fillRect(QRect(rowPadding, row->geometry().top(), width() - 2 * rowPadding, 1), line);
-        first = false;
-    }
+    paintHairlines(p, pal, *rows_, rowPadding, width() - 2 * rowPadding);
+}
+
+void FormRows::addRowGroup(QWidget* group) {
+    group->setContentsMargins(0, 0, 0, 0);
+    rows_->addWidget(group);
+}
+
+RowGroup::RowGroup(QWidget* parent) : QWidget(parent), rows_(new QVBoxLayout(this)) {
+    rows_->setContentsMargins(0, 0, 0, 0);
+    rows_->setSpacing(0);
+}
+
+void RowGroup::addRow(QWidget* row) {
+    row->setContentsMargins(0, rowVerticalPadding, 0, rowVerticalPadding);
+    rows_->addWidget(row);
+}
+
+void RowGroup::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    paintHairlines(p, palette(), *rows_, 0, width());
 }
 
 FormRow::FormRow(const QString& labelText, QWidget* parent)

@@ -25,7 +25,27 @@ public:
 
     // Appends a row (takes ownership) and gives it the row padding.
     void addRow(QWidget* row);
+    // Appends a widget that pads its own rows and draws the lines between them (a RowGroup
+    // inside), so they read as rows of this box.
+    void addRowGroup(QWidget* group);
     QVBoxLayout* rowsLayout() const { return rows_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QVBoxLayout* rows_;
+};
+
+// Rows that one widget lays out itself (a group of fields), padded and divided as the rows of
+// a FormRows are. Hidden rows take no space and get no hairline.
+class RowGroup : public QWidget {
+    Q_OBJECT
+public:
+    explicit RowGroup(QWidget* parent = nullptr);
+
+    // Appends a row (takes ownership) and gives it the row padding.
+    void addRow(QWidget* row);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -292,14 +292,16 @@ OverviewPage::OverviewPage(ProjectStore& store, MotorLibrary& motors, ExportComm
         addMotorsHint_->setObjectName(QStringLiteral("addMotorsHint"));
         p.motors->rows()->addRow(addMotorsHint_);
 
+        // Three rows of the section, laid out as its other rows are.
         delta_ = new DeltaFields({[this] { return store_.project().delta; },
                                   [this](DeltaSpec spec) {
                                       Project project = store_.project();
                                       project.delta = std::move(spec);
                                       store_.setProject(std::move(project));
-                                  }});
+                                  }},
+                                 DeltaFields::Layout::formRows);
         delta_->setObjectName(QStringLiteral("deltaFields"));
-        p.motors->rows()->addRow(delta_);
+        p.motors->rows()->addRowGroup(delta_);
     }
 
     // 6. Inventory: one row of blocks, made in refreshInventory.
@@ -346,6 +348,7 @@ OverviewPage::OverviewPage(ProjectStore& store, MotorLibrary& motors, ExportComm
     column->addStretch(1);
     setWidget(content);
 
+    generation_ = store_.generation();
     connect(&store_, &ProjectStore::projectChanged, this, &OverviewPage::refresh);
     connect(&motors_, &MotorLibrary::motorsChanged, this, &OverviewPage::refresh);
     refresh();
@@ -355,6 +358,16 @@ OverviewPage::~OverviewPage() = default;
 
 void OverviewPage::refresh() {
     const Project& project = store_.project();
+    if (store_.generation() != generation_) {
+        generation_ = store_.generation();
+        // Another document is open: text being typed belonged to the one before and must
+        // not be shown, nor written, as this one's.
+        QWidget* focused = window()->focusWidget();
+        if (focused && isAncestorOf(focused)) {
+            focused->clearFocus();
+            rigging_->refresh();
+        }
+    }
     name_->refresh();
     author_->refresh();
     const QString defaultAuthor = defaultAuthorName();
@@ -402,6 +415,8 @@ void OverviewPage::refreshChecks(const Project& project) {
         p.warningTexts.push_back(toQ(g.text));
     }
     p.notesRow->setVisible(!split.notes.empty());
+    // The group goes with its notes; when notes come back it is shown anew, collapsed.
+    if (split.notes.empty()) notesExpanded_ = false;
     notesToggle_->setText(overview::notesTitle(split.notes));
     at = layout->indexOf(p.notesRow) + 1;
     for (const IssueGroup& g : split.notes) {

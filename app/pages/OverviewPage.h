@@ -11,6 +11,7 @@
 
 #include <QScrollArea>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -94,6 +95,7 @@ private:
     MotorLibrary& motors_;
     ExportCommands& exports_;
     std::optional<Motor> bulkMotor_;
+    std::uint64_t generation_ = 0; // the document shown
     bool notesExpanded_ = false;
 
     BoxField* name_ = nullptr;

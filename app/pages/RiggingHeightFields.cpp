@@ -7,6 +7,7 @@
 
 #include <QToolButton>
 
+#include <algorithm>
 #include <cmath>
 
 namespace rig::app {
@@ -156,33 +157,39 @@ void RiggingHeightFields::updateDisclosure() {
     update();
 }
 
-void RiggingHeightFields::rebuildGroups(const std::vector<std::string>& labels) {
+void RiggingHeightFields::syncGroups(const std::vector<std::string>& labels) {
     auto* layout = static_cast<QVBoxLayout*>(groups_->layout());
-    // The rows go at once; a field being typed in is never among them (its label would
-    // have to change while the user types in it).
-    for (GroupRow& row : groupRows_) {
-        QWidget* w = row.field->parentWidget();
-        layout->removeWidget(w);
-        w->hide();
-        w->deleteLater();
-    }
+    // A label that stays keeps its row and field (the user may be typing in it); rows of
+    // labels that went are removed, new labels get new rows, all in the new order.
+    std::vector<GroupRow> old = std::move(groupRows_);
     groupRows_.clear();
+    for (GroupRow& row : old) layout->removeWidget(row.row);
     for (const std::string& label : labels) {
-        auto* row = new form::FormRow(toQ(label));
-        row->setObjectName(QStringLiteral("group:") + toQ(label));
-        auto* field = new NumField({[this, label] { return groupHeight(store_.project(), label); },
-                                    [this, label](std::optional<double> height) {
-                                        Project p = store_.project();
-                                        setGroupHeight(p, label, height);
-                                        store_.setProject(std::move(p));
-                                    }},
-                                   groupHeightPrompt(store_.project()), QStringLiteral("m"), fieldWidth,
-                                   heightDecimals);
-        field->setObjectName(QStringLiteral("groupHeight:") + toQ(label));
-        row->addValue(field);
-        layout->addWidget(row);
-        row->setVisible(true); // at once, not when the layout gets to it
-        groupRows_.push_back({label, field});
+        auto kept = std::find_if(old.begin(), old.end(), [&](const GroupRow& r) { return r.label == label; });
+        if (kept != old.end()) {
+            groupRows_.push_back(*kept);
+            old.erase(kept);
+        } else {
+            auto* row = new form::FormRow(toQ(label));
+            row->setObjectName(QStringLiteral("group:") + toQ(label));
+            auto* field = new NumField({[this, label] { return groupHeight(store_.project(), label); },
+                                        [this, label](std::optional<double> height) {
+                                            Project p = store_.project();
+                                            setGroupHeight(p, label, height);
+                                            store_.setProject(std::move(p));
+                                        }},
+                                       groupHeightPrompt(store_.project()), QStringLiteral("m"), fieldWidth,
+                                       heightDecimals);
+            field->setObjectName(QStringLiteral("groupHeight:") + toQ(label));
+            row->addValue(field);
+            groupRows_.push_back({label, row, field});
+        }
+        layout->addWidget(groupRows_.back().row);
+        groupRows_.back().row->setVisible(true); // at once, not when the layout gets to it
+    }
+    for (GroupRow& row : old) {
+        row.row->hide();
+        row.row->deleteLater();
     }
     shownLabels_ = labels;
     updateDisclosure();
@@ -192,7 +199,7 @@ void RiggingHeightFields::refresh() {
     const Project& project = store_.project();
     allPoints_->refresh();
     const std::vector<std::string> labels = riggingGroupLabels(project);
-    if (shownLabels_ != labels) rebuildGroups(labels);
+    if (shownLabels_ != labels) syncGroups(labels);
     const QString prompt = groupHeightPrompt(project);
     for (GroupRow& row : groupRows_) {
         if (row.field->lineEdit()->placeholderText() != prompt)

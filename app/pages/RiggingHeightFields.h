@@ -47,8 +47,9 @@ public:
     // "Per group" starts expanded when the environment has RIG_TEST_PERGROUP (any value).
     explicit RiggingHeightFields(ProjectStore& store, QWidget* parent = nullptr);
 
-    // Re-reads the store: group rows are rebuilt only when their labels change, and a field
-    // being typed in keeps its text. Called on every change of the store's project.
+    // Re-reads the store: group rows come and go with their labels (a row whose label stays
+    // keeps its field), and a field being typed in keeps its text. Called on every change of
+    // the store's project.
     void refresh();
 
     bool isPerGroupExpanded() const { return perGroup_; }
@@ -66,10 +67,11 @@ public:
 private:
     struct GroupRow {
         std::string label;
+        QWidget* row;
         NumField* field;
     };
 
-    void rebuildGroups(const std::vector<std::string>& labels);
+    void syncGroups(const std::vector<std::string>& labels);
     void updateDisclosure();
 
     ProjectStore& store_;

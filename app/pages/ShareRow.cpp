@@ -326,7 +326,9 @@ void LinkLabel::setText(const QString& text) {
     text_ = text;
     link_ = webLinkUrl(text).has_value();
     setCursor(link_ ? Qt::PointingHandCursor : Qt::ArrowCursor);
-    setToolTip(text);
+    // Escaped: a tool tip reads text that looks like markup as rich text.
+    setToolTip(text.isEmpty() ? QString()
+                              : QStringLiteral("<qt>") + text.toHtmlEscaped() + QStringLiteral("</qt>"));
     updateGeometry();
     update();
 }

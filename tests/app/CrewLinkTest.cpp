@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextDocumentFragment>
 #include <QToolButton>
 #include <QUrlQuery>
 
@@ -248,6 +249,13 @@ TEST_F(CrewLinkTest, HostileLinkIsNeverOpened) {
     EXPECT_TRUE(opened.empty());
     row->copyLinkButton()->click();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("file:///etc/passwd"));
+
+    // Markup from the server stays text, in the tool tip too.
+    share.url = "<img src=\"file:///etc/x.png\"><b>link</b>";
+    p.share = share;
+    store->setProject(p);
+    EXPECT_EQ(row->linkLabel()->text(), toQ(share.url));
+    EXPECT_EQ(QTextDocumentFragment::fromHtml(row->linkLabel()->toolTip()).toPlainText(), toQ(share.url));
 }
 
 TEST_F(CrewLinkTest, LongLinkShortenedInTheMiddle) {
@@ -346,6 +354,33 @@ TEST_F(CrewLinkTest, SheetDeletesWithConfirmation) {
     EXPECT_FALSE(store->project().share.has_value());
     EXPECT_TRUE(server.tokens().isEmpty());
     EXPECT_TRUE(shown(row->firstPublishHint()));
+}
+
+TEST_F(CrewLinkTest, SheetKeepsItsRowsWhileAskingToDelete) {
+    FakePrompts prompts;
+    publish();
+    server.addLink(R"({"name":"Old","report":"r.pdf","sources":[]})");
+    ExistingLinksSheet* sheet = openSheet();
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_EQ(sheet->rows().size(), 2);
+    const std::string oldToken = sheet->links()[1].token;
+    QPointer<QWidget> asking = sheet->rows()[1];
+    // While the question is open the project loses its link elsewhere and the question's
+    // event loop runs deferred deletions: the row whose button asked stays.
+    prompts.answerDeletion(true, [&] {
+        Project p = store->project();
+        p.share.reset();
+        store->setProject(p);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(asking);
+        EXPECT_NE(sheet->rows()[0]->findChild<QLabel*>(QStringLiteral("thisProject")), nullptr);
+    });
+    asking->findChild<QToolButton*>(QStringLiteral("delete"))->click();
+    // Afterwards the rows follow the project, and the link asked about is the one deleted.
+    EXPECT_EQ(sheet->rows()[0]->findChild<QLabel*>(QStringLiteral("thisProject")), nullptr);
+    ASSERT_TRUE(waitFor([&] { return sheet->links().size() == 1u && !sheet->isLoading(); }));
+    ASSERT_EQ(server.requests(Route::Delete).size(), 1);
+    EXPECT_TRUE(server.requests(Route::Delete)[0].path.endsWith(QByteArray::fromStdString(oldToken)));
 }
 
 TEST_F(CrewLinkTest, SheetShowsFailuresInPlace) {
@@ -453,6 +488,9 @@ TEST_F(CrewLinkTest, ADeletionOutlivesTheSheet) {
 TEST_F(CrewLinkTest, EscapeClosesTheSheet) {
     ExistingLinksSheet* sheet = openSheet();
     ASSERT_NE(sheet, nullptr);
+    QTest::keyClick(sheet, Qt::Key_Return); // only Escape and "Close" close it
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(row->showLinks());
     QTest::keyClick(sheet, Qt::Key_Escape);
     EXPECT_TRUE(waitFor([&] { return !row->showLinks(); }));
 }

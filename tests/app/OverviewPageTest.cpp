@@ -128,6 +128,50 @@ TEST(OverviewPage, TypingTheNameKeepsFocusAndEditsOncePerKey) {
     EXPECT_EQ(name->text(), QStringLiteral("Renamed elsewhere"));
 }
 
+TEST(OverviewPage, AnotherDocumentReplacesWhatWasBeingTyped) {
+    PageFixture f(testing::arenaShow());
+    Project saved = f.store.project();
+    saved.name = "Saved show";
+    saved.riggingHeight = 14.0;
+    f.store.setProject(saved);
+    const QString path = f.paths.file("saved.qvrig");
+    ASSERT_TRUE(f.store.writeProject(path));
+
+    struct Case {
+        const char* name;
+        std::function<QLineEdit*()> field;
+        QString typed;
+        QString shownAfterOpen;
+        std::function<QString()> stored;
+    };
+    const std::vector<Case> cases{
+        {"project name", [&] { return f.page->nameField(); }, QStringLiteral("Typed"),
+         QStringLiteral("Saved show"), [&] { return toQ(f.store.project().name); }},
+        {"all points", [&] { return f.page->riggingHeightFields()->allPointsField()->lineEdit(); },
+         QStringLiteral("9"), QStringLiteral("14"),
+         [&] {
+             return NumField::format(f.store.project().riggingHeight, {0, 2});
+         }},
+        {"Delta plate", [&] { return static_cast<QLineEdit*>(f.page->deltaFields()->nameField()); },
+         QStringLiteral("K3"), QStringLiteral("K1-DELTA"), [&] { return toQ(f.store.project().delta.name); }},
+    };
+    for (const Case& c : cases) {
+        QLineEdit* field = c.field();
+        f.focus(field);
+        field->selectAll();
+        QTest::keyClicks(field, c.typed);
+        ASSERT_EQ(field->text(), c.typed) << c.name;
+        f.store.openProject(path, false);
+        EXPECT_EQ(field->text(), c.shownAfterOpen) << c.name;
+        // A key typed now edits the open document, not the one before.
+        f.focus(field);
+        field->end(false);
+        QTest::keyClick(field, Qt::Key_Backspace);
+        EXPECT_EQ(field->text(), c.shownAfterOpen.chopped(1)) << c.name;
+        EXPECT_EQ(c.stored(), c.shownAfterOpen.chopped(1)) << c.name;
+    }
+}
+
 TEST(OverviewPage, AuthorAsTypedAndClearedToNone) {
     PageFixture f(testing::arenaShow());
     settings().setValue(authorNameKey, QStringLiteral("Sam Reyes"));
@@ -286,6 +330,12 @@ TEST(OverviewPage, EmptyLibraryAndBulkMotor) {
 TEST(OverviewPage, DeltaNameInTheMotorsHeader) {
     PageFixture f(testing::arenaShow());
     QLineEdit* name = f.page->deltaFields()->nameField();
+    // The plate's rows are rows of the section: label on the left, value at the right edge.
+    auto rightEdge = [&](QWidget* w) { return w->mapTo(f.page.get(), QPoint(w->width(), 0)).x(); };
+    EXPECT_EQ(rightEdge(name), rightEdge(f.page->nameField()));
+    EXPECT_EQ(rightEdge(f.page->deltaFields()->spacingField()->unitLabel()),
+              rightEdge(f.page->riggingHeightFields()->allPointsField()->unitLabel()));
+    EXPECT_EQ(rightEdge(f.page->deltaFields()->weightLabel()), rightEdge(f.page->nameField()));
     f.focus(name);
     name->selectAll();
     QTest::keyClick(name, Qt::Key_Backspace);
@@ -329,6 +379,17 @@ TEST(OverviewPage, ChecksAndNotesDisclosureSurviveRefreshes) {
     for (QWidget* row : f.page->findChildren<QWidget*>(QStringLiteral("check")))
         shown += row->isVisibleTo(f.page.get());
     EXPECT_EQ(shown, f.page->checkTexts().size());
+    // Without notes the group goes; when notes come back it shows collapsed, as at first.
+    f.store.setProject(Project());
+    EXPECT_FALSE(notes->isVisibleTo(f.page.get()));
+    f.store.setProject(p);
+    EXPECT_TRUE(notes->isVisibleTo(f.page.get()));
+    EXPECT_FALSE(f.page->notesExpanded());
+    QStringList warningsNow;
+    for (const IssueGroup& g : overview::splitChecks(p.groupedIssues()).warnings) warningsNow << toQ(g.text);
+    EXPECT_EQ(f.page->checkTexts(), warningsNow);
+    notes->click();
+    EXPECT_TRUE(f.page->notesExpanded());
     notes->click();
     EXPECT_FALSE(f.page->notesExpanded());
 }
@@ -361,9 +422,23 @@ TEST(OverviewPage, RiggingHeightsTypedInPlace) {
     EXPECT_EQ(groupHeight(f.store.project(), "Main \u203a Left"), 2.0);
     // The arena's hooks hang above 2 m.
     EXPECT_EQ(rigging->warningText(), QStringLiteral("Hook above rigging height: Main L"));
+    // A new group (a report that gained an array) while typing: the field stays, with its focus.
+    Project more = f.store.project();
+    more.report.sources.edit().insert(
+        more.report.sources.edit().begin(),
+        testSource("Delay", {"ALL", "Delay"}, {testPickup("Front", {1, 20, 9})}));
+    f.store.setProject(more);
+    EXPECT_EQ(rigging->shownGroupLabels(),
+              (QStringList{QStringLiteral("Delay"), QStringLiteral("Main \u203a Left"),
+                           QStringLiteral("Main \u203a Right"), QStringLiteral("Outfill")}));
+    EXPECT_EQ(rigging->groupField("Main \u203a Left"), left);
+    EXPECT_EQ(f.page->window()->focusWidget(), left->lineEdit());
     QTest::keyClick(left->lineEdit(), Qt::Key_Backspace);
     EXPECT_FALSE(f.store.project().groupRiggingHeights.has_value());
     EXPECT_EQ(rigging->warningText(), QString());
+    auto* groupsLayout = f.page->findChild<QWidget*>(QStringLiteral("groupRows"))->layout();
+    EXPECT_EQ(groupsLayout->indexOf(rigging->groupField("Delay")->parentWidget()), 0);
+    EXPECT_EQ(groupsLayout->indexOf(left->parentWidget()), 1);
 
     // Collapsing keeps the values.
     rigging->disclosure()->click();
