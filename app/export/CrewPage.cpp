@@ -35,7 +35,11 @@ QString crewTemplateFrom(const QStringList& paths) {
         if (!file.open(QIODevice::ReadOnly)) continue;
         const QByteArray bytes = file.readAll();
         if (file.error() != QFileDevice::NoError) continue;
-        return QString::fromUtf8(bytes);
+        // A file that is not UTF-8 does not read as the template.
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        QString text = decoder(bytes);
+        if (decoder.hasError()) continue;
+        return text;
     }
     return missingCrewTemplate;
 }

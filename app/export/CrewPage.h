@@ -26,7 +26,7 @@ inline const QString missingCrewTemplate = QStringLiteral("<p>crew.html missing<
 // The template text: the installed resource, then the source tree's copy, then
 // missingCrewTemplate. Read anew on every call.
 QString crewTemplate();
-// The first of `paths` that reads, else missingCrewTemplate.
+// The first of `paths` that reads as UTF-8 text, else missingCrewTemplate.
 QString crewTemplateFrom(const QStringList& paths);
 
 // The crew document as the page receives it: compact JSON, or nothing when it cannot be

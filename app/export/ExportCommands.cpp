@@ -83,7 +83,8 @@ ExportCommands& ExportCommands::shared() {
     return *commands;
 }
 
-std::optional<QString> ExportCommands::choose(const Project& project, ExportKind kind, QWidget* accessory) {
+std::optional<QString> ExportCommands::choose(const Project& project, ExportKind kind, QWidget* accessory,
+                                              const std::function<void()>& chosen) {
     const KindInfo k = info(kind);
     Prompts::ExportSave request;
     request.directory = settings().value(lastExportDirectoryKey).toString();
@@ -93,6 +94,7 @@ std::optional<QString> ExportCommands::choose(const Project& project, ExportKind
     request.accessory = accessory;
     const std::optional<QString> path = prompts().chooseExportSaveFile(request);
     if (!path || path->isEmpty()) return std::nullopt;
+    if (chosen) chosen();
     // Remembered before anything is written, so a failed write still opens here next time.
     settings().setValue(lastExportDirectoryKey, QFileInfo(*path).absolutePath());
     settings().sync();
@@ -113,10 +115,9 @@ void ExportCommands::exportPDF(const Project& project, bool crew) {
 
 void ExportCommands::exportDXF(const Project& project) {
     DXFAccessory accessory(dxfSettings_);
-    const auto path = choose(project, ExportKind::riggingPointsDXF, &accessory);
-    if (!path) return;
     // A height typed without Return still counts.
-    accessory.apply();
+    const auto path = choose(project, ExportKind::riggingPointsDXF, &accessory, [&] { accessory.apply(); });
+    if (!path) return;
     // The drawing is ASCII except layers named after groups with accented or non-Latin letters;
     // those are written as UTF-8 rather than refusing the whole export.
     write(*path, RigDXF::make(project, dxfSettings_.options()));

@@ -9,6 +9,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <string_view>
 
@@ -58,8 +59,10 @@ public:
     void exportCSV(const Project& project);
 
 private:
-    // Runs the export panel; remembers the chosen folder. Absent when cancelled.
-    std::optional<QString> choose(const Project& project, ExportKind kind, QWidget* accessory = nullptr);
+    // Runs the export panel; once a file is chosen runs `chosen`, then remembers the folder.
+    // Absent when cancelled.
+    std::optional<QString> choose(const Project& project, ExportKind kind, QWidget* accessory = nullptr,
+                                  const std::function<void()>& chosen = {});
     void write(const QString& path, std::string_view bytes);
 
     ProjectStore& store_;

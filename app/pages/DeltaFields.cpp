@@ -1,17 +1,20 @@
 #include "pages/DeltaFields.h"
 
 #include "model/Project.h"
+#include "pages/FormLayout.h"
 #include "pages/PageStyle.h"
 #include "shell/QtText.h"
 
 #include <QFormLayout>
 #include <QLabel>
+#include <QVBoxLayout>
 
 #include <utility>
 
 namespace rig::app {
 
-DeltaFields::DeltaFields(Binding<DeltaSpec> spec, QWidget* parent) : QWidget(parent), spec_(std::move(spec)) {
+DeltaFields::DeltaFields(Binding<DeltaSpec> spec, Layout layout, QWidget* parent)
+    : QWidget(parent), spec_(std::move(spec)) {
     name_ = new BoxField({[this] { return toQ(spec_.get().name); },
                           [this](const QString& name) {
                               DeltaSpec changed = spec_.get();
@@ -30,16 +33,34 @@ DeltaFields::DeltaFields(Binding<DeltaSpec> spec, QWidget* parent) : QWidget(par
     weight_ = new style::ToneLabel(toQ(fmt(spec_.get().weightValue())) + QStringLiteral(" kg"),
                                    style::Tone::secondary, this);
 
+    const QString help = QStringLiteral(
+        "Fixed: L-Acoustics K1-DELTA product information (9.5 kg / 21 lbs). Used in the rigging totals.");
+    weight_->setToolTip(help);
+
+    if (layout == Layout::formRows) {
+        auto* column = new QVBoxLayout(this);
+        column->setContentsMargins(0, 0, 0, 0);
+        auto* rows = new form::RowGroup;
+        auto addRow = [&](const QString& label, QWidget* value) {
+            auto* row = new form::FormRow(label);
+            row->addValue(value);
+            rows->addRow(row);
+            return row;
+        };
+        addRow(QStringLiteral("Delta plate"), name_);
+        addRow(QStringLiteral("Motor spacing"), spacing_);
+        addRow(QStringLiteral("Plate weight"), weight_)->setToolTip(help);
+        column->addWidget(rows);
+        return;
+    }
+
     auto* form = new QFormLayout(this);
     form->setContentsMargins(0, 0, 0, 0);
     form->addRow(QStringLiteral("Delta plate"), name_);
     form->addRow(QStringLiteral("Motor spacing"), spacing_);
     auto* weightTitle = new QLabel(QStringLiteral("Plate weight"), this);
     form->addRow(weightTitle, weight_);
-    const QString help = QStringLiteral(
-        "Fixed: L-Acoustics K1-DELTA product information (9.5 kg / 21 lbs). Used in the rigging totals.");
     weightTitle->setToolTip(help);
-    weight_->setToolTip(help);
 }
 
 void DeltaFields::refresh() {

@@ -16,7 +16,12 @@ class ToneLabel;
 class DeltaFields : public QWidget {
     Q_OBJECT
 public:
-    explicit DeltaFields(Binding<DeltaSpec> spec, QWidget* parent = nullptr);
+    // labelColumn: the labels in a column beside the fields. formRows: three rows of a grouped
+    // form (label leading, value trailing, lines between), for a form::FormRows::addRowGroup.
+    enum class Layout { labelColumn, formRows };
+
+    explicit DeltaFields(Binding<DeltaSpec> spec, Layout layout = Layout::labelColumn,
+                         QWidget* parent = nullptr);
 
     // Shows the bound spec in the fields that are not being typed in.
     void refresh();

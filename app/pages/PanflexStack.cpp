@@ -26,7 +26,7 @@ constexpr double frameRadius = 4;
 
 QFont partFont(PanflexPart::Style style) {
     QFont f = style::monospacedCaptionFont();
-    if (style == PanflexPart::Style::highlighted) f.setWeight(QFont::Black);
+    if (style == PanflexPart::Style::highlighted) f.setWeight(QFont::ExtraBold); // heavy
     return f;
 }
 

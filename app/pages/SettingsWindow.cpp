@@ -12,6 +12,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QKeySequence>
+#include <QPainter>
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QTabBar>
@@ -31,11 +32,25 @@ constexpr TabInfo tabInfo[] = {
     {"Publishing", "paperplane"},
 };
 
+// Fusion draws the current tab barely lighter than the others on a dark palette; a line in
+// the accent colour under it shows which page is open in either appearance.
+class SettingsTabBar : public QTabBar {
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QTabBar::paintEvent(event);
+        if (currentIndex() < 0) return;
+        const QRect tab = tabRect(currentIndex());
+        QPainter painter(this);
+        painter.fillRect(QRect(tab.left() + 8, tab.bottom() - 1, tab.width() - 16, 2),
+                         palette().color(QPalette::Highlight));
+    }
+};
+
 } // namespace
 
 SettingsWindow::SettingsWindow(MotorLibrary& motors, DXFSettings& dxf, PublishSettings& publish,
                                QWidget* parent)
-    : QWidget(parent, Qt::Window), tabBar_(new QTabBar), pages_(new QStackedWidget),
+    : QWidget(parent, Qt::Window), tabBar_(new SettingsTabBar), pages_(new QStackedWidget),
       general_(new GeneralSettings(dxf)), motors_(new MotorsSettings(motors)),
       publishing_(new PublishSettingsView(publish)) {
     setWindowTitle(QStringLiteral("Settings"));

@@ -28,10 +28,6 @@ bool isFinite(QPointF p) {
     return std::isfinite(p.x()) && std::isfinite(p.y());
 }
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
 bool isBlank(QChar c) {
     return c == u' ' || c == u'\t' || c.category() == QChar::Separator_Space;
 }
@@ -91,7 +87,8 @@ std::vector<SideViewPathStep> parseSideViewPath(std::string_view path) {
         if (command == 'M') command = 'L';
     };
     for (char c : path) {
-        if (c == 'M' || c == 'L' || c == 'Z' || isBlank(c)) {
+        // Only the blank separates; any other character belongs to the number being read.
+        if (c == 'M' || c == 'L' || c == 'Z' || c == ' ') {
             endToken();
             if (c == 'Z') {
                 steps.push_back({SideViewPathStep::Kind::close, 0, 0});

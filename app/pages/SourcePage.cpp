@@ -16,6 +16,7 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -39,6 +40,13 @@ ToneLabel* label(const QString& s, Tone tone = Tone::primary, const QFont& font 
 QString buttonText(const QString& s) {
     QString escaped = s;
     return escaped.replace(u'&', QStringLiteral("&&"));
+}
+
+// Tool tips render text that looks like markup as rich text; the plate name is the user's and
+// shows as typed.
+QString plainToolTip(const QString& s) {
+    if (!Qt::mightBeRichText(s)) return s;
+    return QStringLiteral("<p style=\"white-space:pre-wrap\">") + s.toHtmlEscaped() + QStringLiteral("</p>");
 }
 
 // "info.circle" and "exclamationmark.triangle.fill", drawn in the row's colour.
@@ -484,7 +492,7 @@ void SourcePage::refresh() {
             const QSignalBlocker blocker(r.deltaBox);
             r.deltaBox->setChecked(extra.delta);
         }
-        r.deltaBox->setToolTip(text::deltaTooltip(project.delta));
+        r.deltaBox->setToolTip(plainToolTip(text::deltaTooltip(project.delta)));
     }
 
     // Enclosures: rows rebuilt when indexes or columns change, cells set in place.

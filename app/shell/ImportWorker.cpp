@@ -71,7 +71,7 @@ ImportResult importFiles(const ImportInput& input, const ImportReaders& readers,
                 const bool wasEmpty = project.isEmpty();
                 const Report report = readers.report(file, stop);
                 Project merged = project;
-                std::vector<std::string> changes = merged.importReport(report, name, input.now());
+                std::vector<std::string> changes = merged.importReport(report, name, input.now(), stop);
                 project = std::move(merged);
                 // A first report has nothing to compare with.
                 if (!wasEmpty) result.changes = std::move(changes);

@@ -5,8 +5,8 @@
 #include "export/CrewWebView.h"
 #include "export/ExportCommands.h"
 #include "export/PublishChanges.h"
-#include "pages/Fields.h"
 #include "pages/MotorLibrary.h"
+#include "pages/OverviewPage.h"
 #include "pages/PageStyle.h"
 #include "pages/SourcePage.h"
 #include "shell/BusyIndicator.h"
@@ -26,6 +26,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -75,35 +76,30 @@ QList<QUrl> localFiles(const QMimeData* mime) {
     return files;
 }
 
-// Stands in for the overview page until it is built.
-class OverviewPlaceholder : public QScrollArea {
+// The line between the sidebar and the detail. Painted here rather than by a style sheet:
+// a style sheet on the splitter would restyle every page inside it.
+class LineHandle : public QSplitterHandle {
 public:
-    explicit OverviewPlaceholder(ProjectStore& store) {
-        setWidgetResizable(true);
-        setFrameShape(QFrame::NoFrame);
-        auto* page = new QWidget;
-        auto* column = new QVBoxLayout(page);
-        column->setContentsMargins(24, 24, 24, 24);
-        column->setSpacing(12);
-        auto* title = new style::ToneLabel(QStringLiteral("Overview"), Tone::primary);
-        title->setFont(style::largeTitleFont());
-        column->addWidget(title);
-        auto* name = new BoxField({[&store] { return toQ(store.project().name); },
-                                   [&store](QString text) {
-                                       Project project = store.project();
-                                       project.name = toStd(text);
-                                       store.setProject(std::move(project));
-                                   }},
-                                  QStringLiteral("Project name"), 360);
-        name->refreshOn(&store, &ProjectStore::projectChanged);
-        column->addWidget(name);
-        column->addStretch(1);
-        setWidget(page);
+    using QSplitterHandle::QSplitterHandle;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), style::withAlpha(style::color(Tone::primary, palette()), 0.18));
     }
 };
 
-// The outline drawn over the content while files are dragged over the window.
+class LineSplitter : public QSplitter {
+public:
+    using QSplitter::QSplitter;
+
+protected:
+    QSplitterHandle* createHandle() override { return new LineHandle(orientation(), this); }
+};
+
 } // namespace
+
+// The outline drawn over the content while files are dragged over the window.
 
 class DropOverlay : public QWidget {
 public:
@@ -137,7 +133,7 @@ public:
 
     void setView(QWidget* view) {
         view_ = view;
-        view_->setParent(this);
+        if (view_->parentWidget() != this) view_->setParent(this);
         view_->show();
         place();
     }
@@ -216,7 +212,7 @@ MainWindow::MainWindow(ProjectStore& store, MotorLibrary& motors, Parts parts, Q
     welcome_ = new WelcomePage(store_);
     stack_->insertWidget(pageWelcome, welcome_);
 
-    editView_ = new QSplitter(Qt::Horizontal);
+    editView_ = new LineSplitter(Qt::Horizontal);
     editView_->setChildrenCollapsible(false);
     editView_->setHandleWidth(1);
     sidebar_ = new SidebarWidget(store_);
@@ -240,17 +236,28 @@ MainWindow::MainWindow(ProjectStore& store, MotorLibrary& motors, Parts parts, Q
     dropOverlay_ = new DropOverlay(central);
 
     if (!parts_.crewPreview.create) {
-        parts_.crewPreview.create = [](const CrewDoc& doc, bool split) -> QWidget* {
-            auto* view = new CrewWebView(doc, split);
+        parts_.crewPreview.create = [](const CrewDoc& doc, bool split, QWidget* parent) -> QWidget* {
+            auto* view = new CrewWebView(doc, split, parent);
             // A file dropped on the page would open in it: the window takes drops.
             view->view()->setAcceptDrops(false);
+            // The first frames of a web view added to a window already on screen can be lost
+            // while the window starts compositing it: draw the view again once it has loaded.
+            QObject::connect(view, &CrewWebView::loaded, view, [view] {
+                for (int ms : {100, 500, 1500})
+                    QTimer::singleShot(ms, view, [view] { view->view()->update(); });
+            });
             return view;
         };
         parts_.crewPreview.show = [](QWidget* view, const CrewDoc& doc, bool split) {
             static_cast<CrewWebView*>(view)->setDocument(doc, split);
         };
     }
-    if (!parts_.overview) parts_.overview = [this] { return new OverviewPlaceholder(store_); };
+    if (!parts_.overview) {
+        parts_.overview = [this] {
+            return new OverviewPage(store_, motors_,
+                                    parts_.exports ? *parts_.exports : ExportCommands::shared());
+        };
+    }
 
     buildMenus();
     buildToolbar();
@@ -272,7 +279,7 @@ MainWindow::MainWindow(ProjectStore& store, MotorLibrary& motors, Parts parts, Q
     setAcceptDrops(true);
     qApp->installEventFilter(this);
 
-    update();
+    updateContent();
     schedulePresentation();
 }
 
@@ -371,11 +378,6 @@ void MainWindow::buildToolbar() {
     bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     bar->setIconSize(QSize(16, 16));
 
-    auto spacer = [] {
-        auto* s = new QWidget;
-        s->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-        return s;
-    };
     // A row of exclusive buttons that reads as one control.
     auto segmented = [this](QButtonGroup* group, const QStringList& labels, int width) {
         auto* box = new QWidget;
@@ -396,33 +398,46 @@ void MainWindow::buildToolbar() {
         return box;
     };
 
-    bar->addWidget(spacer());
+    // The mode switch sits in the middle of the bar, the other items at its end: two equal
+    // outer columns keep the middle one centred.
+    auto* row = new QWidget;
+    row->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    auto* grid = new QGridLayout(row);
+    grid->setContentsMargins(4, 0, 4, 0);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(2, 1);
+    bar->addWidget(row);
+
     toolbar_.modes = new QButtonGroup(this);
-    QWidget* modes = segmented(toolbar_.modes, {modeLabel(Mode::edit), modeLabel(Mode::crew)}, 200);
-    modes->setAccessibleName(QStringLiteral("Mode"));
-    toolbar_.modeSwitch = bar->addWidget(modes);
+    toolbar_.modeSwitch = segmented(toolbar_.modes, {modeLabel(Mode::edit), modeLabel(Mode::crew)}, 200);
+    toolbar_.modeSwitch->setAccessibleName(QStringLiteral("Mode"));
+    grid->addWidget(toolbar_.modeSwitch, 0, 1);
     connect(toolbar_.modes, &QButtonGroup::idClicked, this, [this](int id) { setMode(Mode(id)); });
-    bar->addWidget(spacer());
+
+    auto* trailing = new QHBoxLayout;
+    trailing->setSpacing(6);
+    trailing->addStretch(1);
+    grid->addLayout(trailing, 0, 2);
 
     toolbar_.sizes = new QButtonGroup(this);
-    QWidget* sizes = segmented(toolbar_.sizes, {QStringLiteral("Wide"), QStringLiteral("Phone")}, 0);
-    sizes->setAccessibleName(QStringLiteral("Size"));
-    toolbar_.sizeSwitch = bar->addWidget(sizes);
+    toolbar_.sizeSwitch = segmented(toolbar_.sizes, {QStringLiteral("Wide"), QStringLiteral("Phone")}, 0);
+    toolbar_.sizeSwitch->setAccessibleName(QStringLiteral("Size"));
+    trailing->addWidget(toolbar_.sizeSwitch);
     connect(toolbar_.sizes, &QButtonGroup::idClicked, this, [this](int id) { setPhoneSize(id == 1); });
 
-    toolbar_.publishButton = new PublishButton(store_);
-    toolbar_.publish = bar->addWidget(toolbar_.publishButton);
+    toolbar_.publish = new PublishButton(store_);
+    trailing->addWidget(toolbar_.publish);
 
-    toolbar_.copyLinkButton = new QToolButton;
-    toolbar_.copyLinkButton->setText(QStringLiteral("Copy Link"));
-    toolbar_.copyLinkButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    toolbar_.copyLinkButton->setAutoRaise(true);
-    toolbar_.copyLinkButton->setIcon(tintedIcon(QStringLiteral("doc.on.doc"), QPalette::ButtonText));
-    toolbar_.copyLink = bar->addWidget(toolbar_.copyLinkButton);
-    connect(toolbar_.copyLinkButton, &QToolButton::clicked, this, [this](bool) { copyLink(); });
+    toolbar_.copyLink = new QToolButton;
+    toolbar_.copyLink->setText(QStringLiteral("Copy Link"));
+    toolbar_.copyLink->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    toolbar_.copyLink->setAutoRaise(true);
+    toolbar_.copyLink->setIcon(tintedIcon(QStringLiteral("doc.on.doc"), QPalette::ButtonText));
+    trailing->addWidget(toolbar_.copyLink);
+    connect(toolbar_.copyLink, &QToolButton::clicked, this, [this](bool) { copyLink(); });
 
-    auto* progress = new BusyIndicator(16);
-    toolbar_.progress = bar->addWidget(progress);
+    toolbar_.progress = new BusyIndicator(16);
+    trailing->addWidget(toolbar_.progress);
 }
 
 // --- State ----------------------------------------------------------------------------
@@ -431,14 +446,14 @@ void MainWindow::setMode(Mode mode) {
     if (mode == view_.mode) return;
     view_.mode = mode;
     emit modeChanged();
-    update();
+    updateContent();
 }
 
 void MainWindow::setPhoneSize(bool phone) {
     if (phone == view_.phoneSize) return;
     view_.phoneSize = phone;
     emit phoneSizeChanged();
-    update();
+    updateContent();
 }
 
 void MainWindow::setSelection(std::optional<Selection> selection) {
@@ -446,7 +461,7 @@ void MainWindow::setSelection(std::optional<Selection> selection) {
     view_.selection = std::move(selection);
     sidebar_->setSelection(view_.selection);
     emit selectionChanged();
-    update();
+    updateContent();
 }
 
 void MainWindow::devSelect(const std::optional<QString>& step) {
@@ -459,7 +474,7 @@ void MainWindow::devSelect(const std::optional<QString>& step) {
     if (modeChange) emit modeChanged();
     if (sizeChange) emit phoneSizeChanged();
     if (selectionChange) emit selectionChanged();
-    update();
+    updateContent();
 }
 
 // --- Updates ----------------------------------------------------------------------------
@@ -476,10 +491,10 @@ void MainWindow::projectChanged() {
         store_.scheduleVisibilityUpdate();
         emit hiddenSourcesChanged();
     }
-    update();
+    updateContent();
 }
 
-void MainWindow::update() {
+void MainWindow::updateContent() {
     const WindowContent content = windowContent(store_.project(), view_.mode);
     const bool contentChange = content != content_;
     content_ = content;
@@ -492,8 +507,9 @@ void MainWindow::update() {
         stack_->setCurrentIndex(pageEdit);
         break;
     case WindowContent::crew:
-        updateCrew();
+        // Shown first: the crew view is made inside a visible page.
         stack_->setCurrentIndex(pageCrew);
+        updateCrew();
         break;
     }
     updateToolbar();
@@ -545,7 +561,9 @@ void MainWindow::updateCrew() {
     ++crewBuilds_;
     const bool split = !view_.phoneSize;
     if (!crewView_) {
-        crewView_ = parts_.crewPreview.create(doc, split);
+        // Made at its final size: a page first laid out at no size stays blank.
+        crewArea_->resize(crewScroll_->viewport()->size().expandedTo(crewArea_->minimumSize()));
+        crewView_ = parts_.crewPreview.create(doc, split, crewArea_);
         crewView_->setAcceptDrops(false);
         crewArea_->setView(crewView_);
     } else {
@@ -564,9 +582,9 @@ void MainWindow::updateToolbar() {
     toolbar_.publish->setVisible(!empty);
     toolbar_.copyLink->setVisible(!empty);
     const bool published = project.share.has_value();
-    toolbar_.copyLinkButton->setEnabled(published);
-    toolbar_.copyLinkButton->setToolTip(published ? QStringLiteral("Copy the crew link")
-                                                  : QStringLiteral("Publish first"));
+    toolbar_.copyLink->setEnabled(published);
+    toolbar_.copyLink->setToolTip(published ? QStringLiteral("Copy the crew link")
+                                            : QStringLiteral("Publish first"));
     toolbar_.progress->setVisible(store_.importing());
 }
 
@@ -583,8 +601,6 @@ void MainWindow::changeEvent(QEvent* event) {
 void MainWindow::restyle() {
     restyling_ = true;
     const QPalette p = palette();
-    const QString line = style::withAlpha(style::color(Tone::primary, p), 0.18).name(QColor::HexArgb);
-    editView_->setStyleSheet(QStringLiteral("QSplitter::handle { background: %1; }").arg(line));
     // Segmented switches: the chosen segment in the highlight colour.
     const QString border = style::withAlpha(style::color(Tone::primary, p), 0.25).name(QColor::HexArgb);
     const QString sheet =

@@ -45,7 +45,9 @@ class DropOverlay;
 // every new document in place. The program shows the crew page; tests use a stand-in
 // without a browser.
 struct MainWindowCrewPreview {
-    std::function<QWidget*(const CrewDoc& doc, bool split)> create;
+    // The view is made inside `parent`: WebEngine draws nothing in a view made as a window of
+    // its own and moved into the window afterwards.
+    std::function<QWidget*(const CrewDoc& doc, bool split, QWidget* parent)> create;
     std::function<void(QWidget* view, const CrewDoc& doc, bool split)> show;
 };
 
@@ -131,15 +133,13 @@ public:
     void fillRecentMenu();
 
     struct Toolbar {
-        QAction* modeSwitch = nullptr; // shown with the project
-        QButtonGroup* modes = nullptr; // ids: Mode values
-        QAction* sizeSwitch = nullptr; // shown in crew mode
-        QButtonGroup* sizes = nullptr; // id 0: "Wide", 1: "Phone"
-        QAction* publish = nullptr;    // shown with the project
-        PublishButton* publishButton = nullptr;
-        QAction* copyLink = nullptr; // shown with the project
-        QToolButton* copyLinkButton = nullptr;
-        QAction* progress = nullptr; // shown while importing
+        QWidget* modeSwitch = nullptr;     // shown with the project
+        QButtonGroup* modes = nullptr;     // ids: Mode values
+        QWidget* sizeSwitch = nullptr;     // shown in crew mode
+        QButtonGroup* sizes = nullptr;     // id 0: "Wide", 1: "Phone"
+        PublishButton* publish = nullptr;  // shown with the project
+        QToolButton* copyLink = nullptr;   // shown with the project
+        BusyIndicator* progress = nullptr; // shown while importing
     };
     const Toolbar& toolbar() const { return toolbar_; }
 
@@ -162,7 +162,7 @@ private:
     void buildMenus();
     void buildToolbar();
     void projectChanged();
-    void update();
+    void updateContent();
     void updateDetail();
     void updateCrew();
     void updateToolbar();

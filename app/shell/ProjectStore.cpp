@@ -58,6 +58,7 @@ struct ProjectStore::Writer {
     std::map<QString, std::uint64_t> newest; // newest ticket handled per file
     // The document generation whose copy is the recovery file on disk, when it is ours.
     std::optional<std::uint64_t> recoveryOwner;
+    std::uint64_t recoveryWrites = 0; // recovery copies this run has written
 
     Writer() { pool.setMaxThreadCount(1); }
 
@@ -75,17 +76,36 @@ struct ProjectStore::Writer {
         } catch (const std::exception& error) {
             return {false, reasonOf(error)};
         }
-        if (recoveryOf) recoveryOwner = recoveryOf;
+        if (recoveryOf) {
+            recoveryOwner = recoveryOf;
+            ++recoveryWrites;
+        }
         return {};
     }
 
-    // Deletes the recovery copy; with `ifOwnedBy`, only when it belongs to that generation.
-    void removeRecovery(const QString& path, std::optional<std::uint64_t> ifOwnedBy) {
+    // `generation` was saved: its recovery copy goes, also one still queued (it is older than
+    // the save and would otherwise land after it). Another document's copy stays.
+    void saved(const QString& recoveryPath, std::uint64_t generation) {
         std::lock_guard lock(mutex);
-        if (ifOwnedBy && recoveryOwner != ifOwnedBy) return;
+        newest[recoveryPath] = ticket();
+        if (recoveryOwner != generation) return;
         std::error_code ignored;
-        std::filesystem::remove(toPath(path), ignored);
-        newest[path] = ticket();
+        std::filesystem::remove(toPath(recoveryPath), ignored);
+        recoveryOwner.reset();
+    }
+
+    std::uint64_t recoveryWriteCount() {
+        std::lock_guard lock(mutex);
+        return recoveryWrites;
+    }
+
+    // Deletes the recovery copy as it was seen after `writesSeen` copies of this run, but not
+    // one written since (the open document's own). Copies still queued are written after.
+    void discard(const QString& recoveryPath, std::uint64_t writesSeen) {
+        std::lock_guard lock(mutex);
+        if (recoveryWrites != writesSeen) return;
+        std::error_code ignored;
+        std::filesystem::remove(toPath(recoveryPath), ignored);
         recoveryOwner.reset();
     }
 
@@ -366,7 +386,7 @@ bool ProjectStore::writeRecoveryCopy() {
 }
 
 void ProjectStore::removeOwnedRecovery() {
-    writer_->removeRecovery(recoveryPath(), generation_);
+    writer_->saved(recoveryPath(), generation_);
 }
 
 bool ProjectStore::scheduleRestoreOffer() {
@@ -380,6 +400,7 @@ void ProjectStore::offerRestore() {
     // Files given at launch may be on their way in: never offer over them.
     if (!project_.isEmpty() || importing_) return;
     if (!QFileInfo::exists(path)) return;
+    const std::uint64_t writesSeen = writer_->recoveryWriteCount();
     std::string text;
     try {
         text = readFile(toPath(path));
@@ -390,11 +411,11 @@ void ProjectStore::offerRestore() {
     try {
         restored = Project::fromText(text);
     } catch (const std::exception&) {
-        writer_->removeRecovery(path, std::nullopt);
+        writer_->discard(path, writesSeen);
         return;
     }
     if (restored.isEmpty()) {
-        writer_->removeRecovery(path, std::nullopt);
+        writer_->discard(path, writesSeen);
         return;
     }
 
@@ -415,7 +436,8 @@ void ProjectStore::offerRestore() {
         writer_->own(generation_);
         return;
     case Prompts::RestoreAnswer::discard:
-        writer_->removeRecovery(path, std::nullopt);
+        // Files imported while the offer showed may have been autosaved over it meanwhile.
+        writer_->discard(path, writesSeen);
         return;
     case Prompts::RestoreAnswer::dismissed:
         return;

@@ -208,7 +208,8 @@ private:
     void updateWindowTitle();
     // "Don’t Save": the recovery copy, written now. False (with a message) when it could not be.
     bool writeRecoveryCopy();
-    // Deletes the recovery copy when it belongs to the open document.
+    // After a save: deletes the recovery copy when it belongs to the open document, and skips
+    // one still queued for it.
     void removeOwnedRecovery();
     void autosaveWritten(const AutosaveJob& job, const std::optional<QString>& error, bool superseded);
     ShareContext& shareContext();

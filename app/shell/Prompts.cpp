@@ -130,6 +130,18 @@ std::optional<QString> QtPrompts::chooseExportSaveFile(const ExportSave& request
     return dialog.selectedFiles().constFirst();
 }
 
+bool QtPrompts::confirmDeletion(const QString& message, const QString& detail) {
+    QMessageBox box(dialogParent());
+    box.setIcon(QMessageBox::Warning);
+    setPlainTexts(box, message, detail);
+    QPushButton* remove = box.addButton(QStringLiteral("Delete"), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    return box.clickedButton() == remove;
+}
+
 Prompts& prompts() {
     static QtPrompts qtPrompts;
     return replacement ? *replacement : qtPrompts;

@@ -54,6 +54,10 @@ public:
         QWidget* accessory = nullptr;
     };
     virtual std::optional<QString> chooseExportSaveFile(const ExportSave& request) = 0;
+
+    // A question before something is deleted for good: "Delete" (destructive) or "Cancel".
+    // Escape and closing it answer cancel. True for "Delete".
+    virtual bool confirmDeletion(const QString& message, const QString& detail) = 0;
 };
 
 // The dialogs of the running program: QMessageBox and QFileDialog on the active window.
@@ -66,6 +70,7 @@ public:
     QStringList chooseFilesToImport(const QString& directory, const QString& message) override;
     void showAlert(const QString& text) override;
     std::optional<QString> chooseExportSaveFile(const ExportSave& request) override;
+    bool confirmDeletion(const QString& message, const QString& detail) override;
 };
 
 // The file-panel filter of project documents.

@@ -1,7 +1,9 @@
-// Floor for the DXF reader: a getline loop over the pairs that converts every group code,
-// and every coordinate value (codes 10 to 39), to a number. Prints a checksum.
+// Floor for the DXF reader: a getline loop over the pairs that converts every group code
+// (std::from_chars), and every coordinate value (codes 10 to 39) with the C library's
+// strtod, to a number. Prints a checksum.
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -28,9 +30,7 @@ int main(int argc, char** argv) {
         std::from_chars(c.data(), c.data() + c.size(), code);
         if (code >= 10 && code <= 39) {
             const std::string_view v = trimmed(valueLine);
-            double value = 0;
-            std::from_chars(v.data(), v.data() + v.size(), value);
-            sum += value;
+            sum += std::strtod(std::string(v).c_str(), nullptr);
         }
         ++pairs;
     }

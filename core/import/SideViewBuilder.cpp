@@ -226,6 +226,9 @@ Bodies bodiesOf(const Vertices& v) {
     std::vector<K> vertexKeys;
     std::vector<XYZ> vertices;
     std::vector<std::size_t> parent;
+    vertexKeys.reserve(v.points.size());
+    vertices.reserve(v.points.size());
+    parent.reserve(v.points.size());
     const KHash hash;
     auto vertex = [&](std::uint32_t id) {
         if (numberOf[id] != none) return numberOf[id];
@@ -291,23 +294,33 @@ std::vector<std::vector<XYZ>> bodies(const std::vector<Segment>& segments) {
 
 } // namespace detail
 
+namespace {
+
+// Monotone chain over sorted points, in one array: the lower chain, then the upper one
+// from the last point back, each without its last point.
+std::vector<Point> hullOfSorted(const std::vector<Point>& points) {
+    if (points.size() < 3) return points;
+    std::vector<Point> h(points.size() * 2);
+    std::size_t k = 0;
+    for (const Point& p : points) {
+        while (k >= 2 && cross(h[k - 2], h[k - 1], p) <= 0) --k;
+        h[k++] = p;
+    }
+    // The upper chain starts from the last point, which ends the lower chain.
+    const std::size_t lower = k;
+    for (std::size_t i = points.size() - 1; i-- > 0;) {
+        while (k > lower && cross(h[k - 2], h[k - 1], points[i]) <= 0) --k;
+        h[k++] = points[i];
+    }
+    h.resize(k - 1);
+    return h;
+}
+
+} // namespace
+
 std::vector<Point> hull(std::vector<Point> points) {
     if (!std::is_sorted(points.begin(), points.end())) std::sort(points.begin(), points.end());
-    if (points.size() < 3) return points;
-    std::vector<Point> lower;
-    for (const Point& p : points) {
-        while (lower.size() >= 2 && cross(lower[lower.size() - 2], lower.back(), p) <= 0) lower.pop_back();
-        lower.push_back(p);
-    }
-    std::vector<Point> upper;
-    for (auto it = points.rbegin(); it != points.rend(); ++it) {
-        while (upper.size() >= 2 && cross(upper[upper.size() - 2], upper.back(), *it) <= 0) upper.pop_back();
-        upper.push_back(*it);
-    }
-    lower.pop_back();
-    upper.pop_back();
-    lower.insert(lower.end(), upper.begin(), upper.end());
-    return lower;
+    return hullOfSorted(points);
 }
 
 namespace {
@@ -334,6 +347,7 @@ private:
 std::vector<std::vector<Point>> bodyHullsLargestFirst(const detail::Bodies& bodies,
                                                       const SideProjection& project) {
     std::vector<std::vector<Point>> hulls;
+    hulls.reserve(bodies.starts.size());
     std::vector<Point> pts;
     for (std::size_t b = 0; b + 1 < bodies.starts.size(); ++b) {
         pts.clear();
@@ -344,7 +358,7 @@ std::vector<std::vector<Point>> bodyHullsLargestFirst(const detail::Bodies& bodi
         std::sort(pts.begin(), pts.end());
         pts.erase(std::unique(pts.begin(), pts.end()), pts.end());
         if (pts.size() < 3) continue; // no hull of three points
-        auto h = hull(pts);
+        auto h = hullOfSorted(pts);
         if (h.size() >= 3) hulls.push_back(std::move(h));
     }
     std::vector<Wide> areas;
@@ -411,6 +425,39 @@ std::optional<SideView> sideViewOf(const Source& source, const DXFSource& dxf, c
     return view;
 }
 
+// Drops the points strictly inside the polygon of the extreme points in eight directions
+// (Akl-Toussaint): they are no corners of the hull and lie on none of its edges, so the hull
+// of the rest is the same, and far fewer points need sorting.
+void dropInterior(std::vector<Point>& pts) {
+    if (pts.size() < 32) return;
+    // The point of greatest -x, x, -y, y, x + y, -(x + y), x - y and y - x; the first on ties.
+    // Coordinates stay below 2^60, so the sums and differences fit.
+    auto values = [](const Point& p) {
+        return std::array<std::int64_t, 8>{-p[0],       p[0],           -p[1],       p[1],
+                                           p[0] + p[1], -(p[0] + p[1]), p[0] - p[1], p[1] - p[0]};
+    };
+    std::array<Point, 8> extreme;
+    extreme.fill(pts.front());
+    std::array<std::int64_t, 8> best = values(pts.front());
+    for (const Point& p : pts) {
+        const auto v = values(p);
+        for (int k = 0; k < 8; ++k) {
+            if (v[k] > best[k]) {
+                best[k] = v[k];
+                extreme[k] = p;
+            }
+        }
+    }
+    const std::vector<Point> polygon = hull(std::vector<Point>(extreme.begin(), extreme.end()));
+    if (polygon.size() < 3) return;
+    std::erase_if(pts, [&](const Point& p) {
+        for (std::size_t i = 0; i < polygon.size(); ++i) {
+            if (cross(polygon[i], polygon[(i + 1) % polygon.size()], p) <= 0) return false;
+        }
+        return true;
+    });
+}
+
 std::optional<TopView> topViewOf(const Vertices& vertices) {
     std::vector<Point> pts;
     pts.reserve(vertices.points.size());
@@ -421,9 +468,10 @@ std::optional<TopView> topViewOf(const Vertices& vertices) {
     };
     // Every segment end counts; equal ends give equal points.
     for (const XYZ& p : vertices.points) add(p);
+    dropInterior(pts);
     std::sort(pts.begin(), pts.end());
     pts.erase(std::unique(pts.begin(), pts.end()), pts.end());
-    const auto h = hull(std::move(pts));
+    const auto h = hullOfSorted(pts);
     if (h.size() < 3) return std::nullopt;
 
     Wide sumX = 0;

@@ -94,6 +94,14 @@ TEST(CrewPage, WithoutMarkerOrTemplateThePageIsTheTemplate) {
     second.write("second é");
     second.close();
     EXPECT_EQ(crewTemplateFrom({missing, dir.path(), second.fileName()}), QString("second é"));
+
+    // A file that is not UTF-8 text does not read either.
+    QFile latin1(dir.filePath("latin1.html"));
+    ASSERT_TRUE(latin1.open(QIODevice::WriteOnly));
+    latin1.write("caf\xE9");
+    latin1.close();
+    EXPECT_EQ(crewTemplateFrom({latin1.fileName(), second.fileName()}), QString("second é"));
+    EXPECT_EQ(crewTemplateFrom({latin1.fileName()}), missingCrewTemplate);
 }
 
 TEST(CrewPage, ADocumentThatCannotBeWrittenGivesNullAndNoUpdate) {

@@ -205,6 +205,14 @@ TEST(ImportWorker, AStopEndsTheImportWithCancelled) {
     // A reader that stops is not an error line: the whole import ends.
     fake.failures["r.pdf"] = [] { throw Cancelled(); };
     EXPECT_THROW(importFiles(inputFor({"r.pdf", "x.txt"}), fake.readers()), Cancelled);
+
+    // A stop while the last report is merged ends the merge too.
+    std::stop_source late;
+    fake.failures["r.pdf"] = [&] { late.request_stop(); };
+    EXPECT_THROW(
+        importFiles(inputFor({"r.pdf"}, fixtures::projectWith({flownArray("Main L", {"ALL", "Main"})})),
+                    fake.readers(), late.get_token()),
+        Cancelled);
 }
 
 } // namespace

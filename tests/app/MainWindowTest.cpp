@@ -11,7 +11,9 @@
 #include "export/Reveal.h"
 #include "pages/SourcePage.h"
 #include "shell/AppPaths.h"
+#include "shell/BusyIndicator.h"
 #include "shell/ImportChangesDialog.h"
+#include "shell/PublishButton.h"
 #include "shell/QtText.h"
 #include "shell/SidebarWidget.h"
 #include "shell/WelcomePage.h"
@@ -63,6 +65,10 @@ DropResult dragAndDrop(QWidget* target, const QMimeData* mime) {
     return result;
 }
 
+struct NoReveal : Reveal {
+    void reveal(const QString&) override {}
+};
+
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -72,16 +78,21 @@ protected:
         store->setDelays({std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1)});
         store->setMotorLibrary(library.get());
         store->setImportReaders(readers.readers());
+        printer = std::make_unique<PdfPrinter>(*store, reveal);
+        exports = std::make_unique<ExportCommands>(*store, dxf, *printer);
     }
 
     void TearDown() override {
         window.reset();
+        exports.reset();
+        printer.reset();
         store.reset();
         QThreadPool::globalInstance()->waitForDone();
     }
 
     MainWindow& makeWindow(MainWindow::Parts parts = {}) {
         if (!parts.crewPreview.create) parts.crewPreview = crew.preview();
+        if (!parts.exports) parts.exports = exports.get();
         window = std::make_unique<MainWindow>(*store, *library, std::move(parts));
         window->show();
         return *window;
@@ -102,6 +113,10 @@ protected:
     testing::CrewPreviewRecorder crew;
     std::unique_ptr<MotorLibrary> library;
     std::unique_ptr<ProjectStore> store;
+    DXFSettings dxf;
+    NoReveal reveal;
+    std::unique_ptr<PdfPrinter> printer;
+    std::unique_ptr<ExportCommands> exports;
     std::unique_ptr<MainWindow> window;
 };
 
@@ -131,19 +146,9 @@ TEST_F(MainWindowTest, ExportItemsFollowWhetherTheProjectHasSources) {
     for (QAction* item : exports) EXPECT_TRUE(item->isEnabled()) << "cancelled: the project stays";
 }
 
-struct NoReveal : Reveal {
-    void reveal(const QString&) override {}
-};
-
 TEST_F(MainWindowTest, ExportItemsExportTheProjectAsItIsNow) {
-    DXFSettings dxf;
-    NoReveal reveal;
-    PdfPrinter printer(*store, reveal);
-    ExportCommands exports(*store, dxf, printer);
-    MainWindow::Parts parts;
-    parts.exports = &exports;
     store->setProject(threeSources());
-    MainWindow& w = makeWindow(std::move(parts));
+    MainWindow& w = makeWindow();
 
     const QString csv = fromPath(files.path() / "points.csv");
     prompts.answerExportSave(csv);
@@ -244,19 +249,14 @@ TEST_F(MainWindowTest, ThreeDroppedFilesAreOneImportInDropOrder) {
 }
 
 TEST_F(MainWindowTest, AFileDroppedOnALineEditImportsInsteadOfInsertingText) {
-    QLineEdit* field = nullptr;
-    MainWindow::Parts parts;
-    parts.overview = [&field] {
-        auto* page = new QWidget;
-        field = new QLineEdit(page);
-        new QVBoxLayout(page);
-        page->layout()->addWidget(field);
-        return page;
-    };
     store->setProject(threeSources());
-    MainWindow& w = makeWindow(std::move(parts));
-    ASSERT_NE(field, nullptr);
+    MainWindow& w = makeWindow();
     ASSERT_EQ(w.content(), WindowContent::edit);
+    ASSERT_NE(w.overviewPage(), nullptr);
+    // The overview's first text field (the project name).
+    QLineEdit* field = w.overviewPage()->findChild<QLineEdit*>();
+    ASSERT_NE(field, nullptr);
+    const QString before = field->text();
 
     const auto csv = files.write("inventory.csv", "x");
     auto mime = testing::fileDrag({csv});
@@ -270,7 +270,7 @@ TEST_F(MainWindowTest, AFileDroppedOnALineEditImportsInsteadOfInsertingText) {
     EXPECT_FALSE(w.isDropTarget()) << "and goes when they leave without a drop";
 
     importAndWait({csv}, field);
-    EXPECT_EQ(field->text(), "");
+    EXPECT_EQ(field->text(), before);
     EXPECT_EQ(readers.files(), (std::vector<std::string>{"inventory.csv"}));
 
     // Dragged text is the field's own business: no outline, no import.
@@ -521,7 +521,7 @@ TEST_F(MainWindowTest, DevSelectDrivesModeSizeAndSelection) {
 TEST_F(MainWindowTest, CopyLinkNeedsAPublishedLink) {
     store->setProject(threeSources());
     MainWindow& w = makeWindow();
-    QToolButton* copy = w.toolbar().copyLinkButton;
+    QToolButton* copy = w.toolbar().copyLink;
     EXPECT_FALSE(copy->isEnabled());
     EXPECT_EQ(copy->toolTip(), "Publish first");
     EXPECT_EQ(copy->text(), "Copy Link");

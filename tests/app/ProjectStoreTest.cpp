@@ -631,6 +631,24 @@ TEST_F(ProjectStoreTest, SaveDeletesOnlyTheStoresOwnRecoveryCopy) {
     EXPECT_EQ(readText(recovery()).toStdString(), showProject("Earlier").recoveryText());
 }
 
+TEST_F(ProjectStoreTest, ASaveWhileTheRecoveryCopyIsWrittenLeavesNoCopy) {
+    // Only the writes started here.
+    store->setDelays({std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1)});
+    Project large = fixtures::largeProject(300);
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        store->newProject();
+        large.name = "Large " + std::to_string(round);
+        store->setProject(large);
+        store->writeRecovery(); // a large copy: still being encoded on the worker
+        store->setProject(showProject("Small"));
+        ASSERT_TRUE(store->writeProject(file(QString("Small%1.qvrig").arg(round))));
+        ASSERT_TRUE(testing::autosaved(*store));
+        store->finishWrites();
+        EXPECT_FALSE(recoveryExists());
+    }
+}
+
 // --- The restore offer -----------------------------------------------------------------------
 
 TEST_F(ProjectStoreTest, RestoreOfferTexts) {
@@ -690,6 +708,33 @@ TEST_F(ProjectStoreTest, RestoreAnswers) {
     EXPECT_FALSE(recoveryExists());
     EXPECT_TRUE(discarding->project().isEmpty());
     EXPECT_FALSE(discarding->isDirty());
+}
+
+TEST_F(ProjectStoreTest, DiscardKeepsACopyTheOpenProjectWroteMeanwhile) {
+    // Files given at launch were imported while the offer was showing, and autosaved.
+    struct Case {
+        const char* name;
+        bool waitForTheWrite;
+    };
+    const Case cases[] = {{"copy written", true}, {"copy still being written", false}};
+    const Project imported = fixtures::largeProject(100);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        leaveRecoveryCopy(showProject("Copy"));
+        auto s = testing::makeStore();
+        s->setDelays({std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1)});
+        prompts.answerRestore(RestoreAnswer::discard, [&] {
+            s->setProject(imported);
+            s->writeRecovery(); // as the timer does
+            if (c.waitForTheWrite) {
+                ASSERT_TRUE(testing::autosaved(*s));
+            }
+        });
+        s->offerRestore();
+        s->finishWrites();
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(readText(recovery()).toStdString() == imported.recoveryText());
+    }
 }
 
 TEST_F(ProjectStoreTest, RestoreOfferSkipsCopiesItCannotUse) {

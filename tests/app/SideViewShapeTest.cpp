@@ -58,6 +58,8 @@ TEST(SideViewShape, PathReading) {
         {"ZZ", {{Kind::close, 0, 0}, {Kind::close, 0, 0}}},
         // A dangling number at the end is no point.
         {"M1 2 3", {{Kind::move, 1, 2}}},
+        // Only the blank separates numbers: a tab or line break makes the token unreadable.
+        {"M0\t0 1 1\n2 3 4", {{Kind::move, 1, 3}}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(parseSideViewPath(c.path), c.steps) << c.path;

@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextDocumentFragment>
 
 #include <gtest/gtest.h>
 
@@ -277,6 +278,12 @@ TEST(SourcePage, RefreshKeepsRowsAndFocus) {
     EXPECT_EQ(load->text(), "-12.5 kg");
     EXPECT_EQ(load->tone(), style::Tone::red);
     EXPECT_EQ(f.page->findChild<style::ToneLabel*>("load:Front")->tone(), style::Tone::primary);
+
+    // A plate name that looks like markup is shown as typed.
+    p.delta.name = "<b>Plate</b> & <i>co</i>";
+    f.store.setProject(p);
+    EXPECT_EQ(QTextDocumentFragment::fromHtml(box->toolTip()).toPlainText(),
+              "<b>Plate</b> & <i>co</i>: this point hangs from two motors");
 
     // A new point is a new structure: the rows are made again.
     p.report.sources.edit()[0].pickups.push_back(fixtures::testPickup("Point 4", XYZ(1, 2, 3)));

@@ -2,9 +2,12 @@
 #include "support/AppTesting.h"
 #include "support/ProjectFixtures.h"
 
+#include "shell/Program.h"
 #include "shell/QtText.h"
 #include "shell/SidebarModel.h"
 #include "shell/WindowState.h"
+
+#include <QDir>
 
 #include <gtest/gtest.h>
 
@@ -185,6 +188,17 @@ TEST(SidebarModel, HighestIssueLevelAndMark) {
         EXPECT_EQ(highestIssueLevel(issues, c.id), c.level) << c.id;
         EXPECT_EQ(issueMark(highestIssueLevel(issues, c.id)), c.mark) << c.id;
     }
+}
+
+TEST(Program, CommandLineFilesAreLocalFilesInTheirOrder) {
+    const QString here = QDir::currentPath();
+    const QList<QUrl> files = commandLineFiles({QStringLiteral("b report.pdf"), QStringLiteral("--verbose"),
+                                                QStringLiteral("/shows/a.qvrig"), QString(),
+                                                QStringLiteral("file:///shows/c%20d.dxf")});
+    ASSERT_EQ(files.size(), 3);
+    EXPECT_EQ(files[0], QUrl::fromLocalFile(QDir(here).filePath(QStringLiteral("b report.pdf"))));
+    EXPECT_EQ(files[1], QUrl::fromLocalFile(QStringLiteral("/shows/a.qvrig")));
+    EXPECT_EQ(files[2].toLocalFile(), "/shows/c d.dxf");
 }
 
 } // namespace

@@ -3,8 +3,10 @@
 #include "base/Number.h"
 #include "support/TestPDF.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 #include <set>
 #include <stdexcept>
 #include <utility>
@@ -107,7 +109,7 @@ public:
         Report& r = out_.expected;
         r.info.version = "3.7.1";
         r.info.date = "2026-11-28 14:02";
-        r.info.fileName = "Arena – Show 2026.xmlp";
+        r.info.fileName = o_.fileName;
         r.info.distanceUnit = "m";
         r.info.weightUnit = "kg";
         {
@@ -121,6 +123,41 @@ public:
             blocks_.push_back(std::move(b));
         }
 
+        if (o_.sourceList.empty()) {
+            randomSources();
+        } else {
+            listedSources();
+        }
+        {
+            Block b;
+            b.rows.push_back(text("End of report"));
+            blocks_.push_back(std::move(b));
+        }
+        render();
+        return std::move(out_);
+    }
+
+private:
+    // --- Content -----------------------------------------------------------------------
+
+    Row text(std::string t, double x = kLeft) {
+        Row r;
+        r.segs.push_back(Seg{x, std::move(t)});
+        return r;
+    }
+
+    // A label and its value, either as one string or as two strings on one line.
+    Row labelled(const std::string& label, const std::string& value) {
+        if (rng_.chance(35)) {
+            Row r;
+            r.segs.push_back(Seg{kLeft, label});
+            r.segs.push_back(Seg{kValueX, " " + value});
+            return r;
+        }
+        return text(label + " " + value);
+    }
+
+    void randomSources() {
         // Heading numbers count siblings: "1." nests under the group above, "n." follows the
         // group numbered n - 1 at its level. These paths never let a deeper group carry the
         // number that the next sibling looks for.
@@ -160,33 +197,185 @@ public:
             }
             source(i + 1, current);
         }
-        {
-            Block b;
-            b.rows.push_back(text("End of report"));
-            blocks_.push_back(std::move(b));
-        }
-        render();
-        return std::move(out_);
     }
 
-private:
-    // --- Content -----------------------------------------------------------------------
-
-    Row text(std::string t, double x = kLeft) {
-        Row r;
-        r.segs.push_back(Seg{x, std::move(t)});
-        return r;
+    // Headings for each change of group path: "1." opens a group inside the one above, "n."
+    // follows its sibling numbered n - 1.
+    void listedSources() {
+        std::vector<std::string> current;
+        std::vector<int> siblings = {0}; // headings so far under each open level
+        int number = 0;
+        for (const SourceSpec& spec : o_.sourceList) {
+            std::size_t same = 0;
+            while (same < current.size() && same < spec.groups.size() && current[same] == spec.groups[same])
+                ++same;
+            if (same < current.size() || same < spec.groups.size()) {
+                siblings.resize(same + 1);
+                Block b;
+                for (std::size_t d = same; d < spec.groups.size(); ++d) {
+                    b.rows.push_back(text(itos(++siblings.back()) + ". Group: " + spec.groups[d]));
+                    siblings.push_back(0);
+                }
+                if (!b.rows.empty()) blocks_.push_back(std::move(b));
+                current = spec.groups;
+            }
+            listedSource(++number, spec);
+        }
     }
 
-    // A label and its value, either as one string or as two strings on one line.
-    Row labelled(const std::string& label, const std::string& value) {
-        if (rng_.chance(35)) {
-            Row r;
-            r.segs.push_back(Seg{kLeft, label});
-            r.segs.push_back(Seg{kValueX, " " + value});
-            return r;
+    void listedSource(int number, const SourceSpec& spec) {
+        Source s(spec.name, List<std::string>(spec.groups));
+        s.configuration = spec.configuration;
+        const bool flown = s.isFlown();
+        const double pi = 3.141592653589793;
+
+        Block head;
+        head.rows.push_back(text(itos(number) + ". Source: " + s.name));
+        head.rows.push_back(labelled("Configuration:", s.configuration));
+        if (!spec.bumper.empty()) {
+            s.bumper = spec.bumper;
+            head.rows.push_back(labelled("Bumper:", spec.bumper));
         }
-        return text(label + " " + value);
+        if (flown) {
+            s.motorCount = 2;
+            head.rows.push_back(labelled("# motors:", "2"));
+        }
+        blocks_.push_back(std::move(head));
+
+        // The cabinets, top to bottom: flown ones curve down from the bumper, others stack up.
+        const int count = std::max(spec.enclosures, 1);
+        std::vector<double> angles(std::size_t(count), 0.0);
+        double site = flown ? -1.5 : 0.0;
+        double top = flown ? spec.position.z - 0.15 : spec.position.z + spec.cabinetHeight * count;
+        Block table;
+        table.keepTogether = false;
+        for (int i = 0; i < count; ++i) {
+            Enclosure e;
+            e.index = i + 1;
+            e.type = spec.enclosureType;
+            if (flown) {
+                // A J: straight at the top for the far seats, opening towards the bottom.
+                static constexpr double profile[] = {0, 0, 0.5, 0.5, 1, 1.5, 2, 3, 4, 5, 7, 10};
+                constexpr int size = int(std::size(profile));
+                const double angle = i == 0 ? 0.0 : profile[std::clamp(size - count + i, 0, size - 1)];
+                e.angle = readBack(fixed(angle, 2));
+                site -= *e.angle;
+            }
+            e.site = readBack(fixed(site, 2));
+            const double drop = flown ? spec.cabinetHeight * std::cos(site * pi / 180) : spec.cabinetHeight;
+            e.topZ = readBack(fixed(top, 2));
+            e.bottomZ = readBack(fixed(top - drop, 2));
+            top -= drop;
+            if (!spec.panflex.empty()) e.panflex = spec.panflex;
+            s.enclosures.push_back(std::move(e));
+        }
+        s.hasAngles = flown;
+
+        const double enclosureWeight = spec.cabinetWeight * count;
+        const double total = enclosureWeight + (flown ? spec.frameWeight : 0.0);
+        const double a = spec.azimuth * pi / 180;
+        const XYZ forward(std::sin(a), std::cos(a), 0);
+
+        Block body;
+        body.keepTogether = false;
+        if (flown) {
+            // Front and Rear on the bumper, the centre of gravity a little towards the front.
+            const std::string front = fixed(total * 0.58, 1);
+            const double rest = total - readBack(front);
+            const struct {
+                const char* role;
+                const char* hole;
+                double along;
+                std::string load;
+            } points[] = {{"Front", "#5", 0.25, front}, {"Rear", "#17", -0.35, fixed(rest, 1)}};
+            for (const auto& point : points) {
+                Pickup p;
+                p.role = point.role;
+                p.hole = point.hole;
+                const std::string xs = fixed(spec.position.x + forward.x * point.along, 2);
+                const std::string ys = fixed(spec.position.y + forward.y * point.along, 2);
+                const std::string zs = fixed(spec.position.z, 2);
+                p.position = XYZ(readBack(xs), readBack(ys), readBack(zs));
+                p.load = readBack(point.load);
+                body.rows.push_back(labelled(p.role + " pickup position (X; Y; Z, m):",
+                                             p.hole + " (" + xs + "; " + ys + "; " + zs + ")"));
+                s.pickups.push_back(std::move(p));
+            }
+            for (const Pickup& p : s.pickups)
+                body.rows.push_back(labelled(p.role + " motor load:", fixed(*p.load, 1) + " kg"));
+        }
+        auto triple = [&](const std::string& label, const XYZ& v) {
+            const std::string x = fixed(v.x, 2), y = fixed(v.y, 2), z = fixed(v.z, 2);
+            body.rows.push_back(labelled(label + " (X; Y; Z, m):", x + "; " + y + "; " + z));
+            return XYZ(readBack(x), readBack(y), readBack(z));
+        };
+        s.position = triple("Position", spec.position);
+        const double bottom = s.enclosures.back().bottomZ.value_or(0);
+        const double highest = flown ? spec.position.z : spec.position.z + spec.cabinetHeight * count;
+        const double height = highest - bottom;
+        s.dimensions = triple("Spatial dimensions", XYZ(1.35, flown ? 1.2 : 1.0, height));
+        auto numberLine = [&](const std::string& label, std::optional<double>& field, double value,
+                              const std::string& unit, int decimals) {
+            const std::string v = fixed(value, decimals);
+            body.rows.push_back(labelled(label, v + unit));
+            field = readBack(v);
+        };
+        numberLine("Site:", s.site, *s.enclosures[0].site, " °", 2);
+        numberLine("Top site:", s.topSite, *s.enclosures[0].site, " °", 2);
+        numberLine("Bottom site:", s.bottomSite, *s.enclosures.back().site, " °", 2);
+        numberLine("Azimuth:", s.azimuth, spec.azimuth, " °", 2);
+        numberLine("Bottom elevation:", s.bottomElevation, bottom, " m", 2);
+        numberLine("Total weight (Enclosures + Frames):", s.totalWeight, total, " kg", 1);
+        numberLine("Total enclosure weight:", s.enclosureWeight, enclosureWeight, " kg", 1);
+        numberLine("Delay:", s.delay, spec.delay, " ms", 2);
+        numberLine("Gain:", s.gain, spec.gain, " dB", 2);
+        blocks_.push_back(std::move(body));
+
+        Row title;
+        title.table = true;
+        title.cells.push_back(Cell{kLeft, 120, "Enclosures"});
+        title.height = 20;
+        table.rows.push_back(title);
+        std::vector<Column> columns;
+        for (const Column& c : kColumns) {
+            const std::string_view name = c.name;
+            if (!flown && name.starts_with("Angle")) continue;
+            if (spec.panflex.empty() && name == "Panflex") continue;
+            columns.push_back(c);
+        }
+        Row header;
+        header.table = true;
+        header.height = 18;
+        for (const Column& c : columns) header.cells.push_back(Cell{c.x, c.w, c.name});
+        table.rows.push_back(header);
+        for (const Enclosure& e : s.enclosures) {
+            Row row;
+            row.table = true;
+            row.height = 16;
+            for (const Column& c : columns) {
+                const std::string_view name = c.name;
+                std::string v;
+                if (name == "#") {
+                    v = "#" + itos(e.index);
+                } else if (name == "Type") {
+                    v = e.type;
+                } else if (name.starts_with("Angle")) {
+                    v = fixed(*e.angle, 2);
+                } else if (name.starts_with("Site")) {
+                    v = fixed(*e.site, 2);
+                } else if (name.starts_with("Top Z")) {
+                    v = fixed(*e.topZ, 2);
+                } else if (name.starts_with("Bottom Z")) {
+                    v = fixed(*e.bottomZ, 2);
+                } else if (name == "Panflex") {
+                    v = *e.panflex;
+                }
+                row.cells.push_back(Cell{c.x, c.w, v});
+            }
+            table.rows.push_back(std::move(row));
+        }
+        blocks_.push_back(std::move(table));
+        out_.expected.sources.push_back(std::move(s));
     }
 
     void source(int number, const std::vector<std::string>& groups) {

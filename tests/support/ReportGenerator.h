@@ -10,6 +10,28 @@
 
 namespace rig::test {
 
+// One source of a report written from a list rather than drawn at random. Its values are
+// made to agree: pickup loads add up to the total weight, heights follow the cabinets down,
+// and the pickups sit on the array's plan axis.
+struct SourceSpec {
+    std::vector<std::string> groups; // group path from the outermost group
+    std::string name;
+    // Written as given; with "flown" in it the array hangs from two pickups (Front and Rear)
+    // and its table has angles, else it stands on the floor without pickups.
+    std::string configuration;
+    std::string bumper; // empty: no bumper line
+    std::string enclosureType;
+    int enclosures = 1;
+    double cabinetWeight = 50;  // kg
+    double frameWeight = 0;     // kg: bumper and rigging, flown arrays only
+    double cabinetHeight = 0.4; // m
+    XYZ position;               // flown: the bumper's centre; else where the stack stands
+    double azimuth = 0;         // degrees
+    std::string panflex;        // every cabinet's Panflex setting; empty: no Panflex column
+    double delay = 0;           // ms
+    double gain = 0;            // dB
+};
+
 struct ReportGeneratorOptions {
     int sources = 8;
     std::uint64_t seed = 1;
@@ -18,6 +40,10 @@ struct ReportGeneratorOptions {
     bool multipleStreams = true;
     // Put one source before the first Group heading (it has no groups).
     bool ungroupedSource = true;
+    // When not empty, exactly these sources in this order; `sources` and `ungroupedSource`
+    // are then not used.
+    std::vector<SourceSpec> sourceList;
+    std::string fileName = "Arena – Show 2026.xmlp";
 };
 
 struct GeneratedReport {

@@ -1,7 +1,12 @@
 #include "support/TestDXF.h"
 
+#include "import/SideViewBuilder.h"
+
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <string>
+#include <vector>
 
 namespace rig::test {
 
@@ -122,6 +127,118 @@ std::string arrayExport(int sources, int faces, std::string_view eol) {
         const std::string name = blockName(s);
         w.insert(name, XYZ(3.0 * s, 12.5, 9.25), 15.0 * (s % 24));
     }
+    w.endSection();
+    return w.finish();
+}
+
+namespace {
+
+constexpr double pi = 3.141592653589793;
+
+std::string itos(std::int64_t v) {
+    char buf[24];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+bool finite(const XYZ& p) {
+    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
+
+// Cabinets hang from the insert point: each one tilted a little further than the one above,
+// its front-top corner on the front-bottom corner of the one above (block +y is the front).
+void hangingCabinets(DXFWriter& w, const Source& s) {
+    const double width = 1.2, depth = 0.55, height = 0.36;
+    const std::size_t n = std::clamp<std::size_t>(s.enclosures.size(), 1, 24);
+    // Bumper above the first cabinet.
+    box(w, XYZ(-0.6, -0.4, 0), XYZ(0.6, 0.35, 0.08));
+    double y = 0.3, z = 0;
+    double tilt = 0;
+    for (std::size_t k = 0; k < n; ++k) {
+        if (k < s.enclosures.size() && s.enclosures[k].site && std::isfinite(*s.enclosures[k].site)) {
+            tilt = -*s.enclosures[k].site * pi / 180;
+        } else if (k > 0) {
+            tilt += 2 * pi / 180;
+        }
+        const double fy = std::cos(tilt), fz = -std::sin(tilt);  // forward
+        const double dy = -std::sin(tilt), dz = -std::cos(tilt); // down the front face
+        auto at = [&](double x, double alongDown, double alongBack) {
+            return XYZ(x, y + dy * alongDown - fy * alongBack, z + dz * alongDown - fz * alongBack);
+        };
+        const XYZ c[8] = {at(-width / 2, 0, 0),         at(width / 2, 0, 0),
+                          at(width / 2, height, 0),     at(-width / 2, height, 0),
+                          at(-width / 2, 0, depth),     at(width / 2, 0, depth),
+                          at(width / 2, height, depth), at(-width / 2, height, depth)};
+        w.face(c[0], c[1], c[2], c[3]);
+        w.face(c[4], c[5], c[6], c[7]);
+        w.face(c[0], c[1], c[5], c[4]);
+        w.face(c[1], c[2], c[6], c[5]);
+        w.face(c[2], c[3], c[7], c[6]);
+        w.face(c[3], c[0], c[4], c[7]);
+        y += dy * height;
+        z += dz * height;
+    }
+}
+
+} // namespace
+
+std::string loudspeakerExport(const Report& report) {
+    struct Placed {
+        std::string block;
+        XYZ at;
+        double rotation = 0;
+    };
+    std::vector<Placed> placed;
+    DXFWriter w;
+    w.beginSection("HEADER").pair(9, "$ACADVER").pair(1, "AC1009").endSection();
+    w.beginSection("BLOCKS");
+    for (std::size_t i = 0; i < report.sources.size(); ++i) {
+        const Source& s = report.sources[i];
+        std::string name = s.name;
+        std::replace(name.begin(), name.end(), ' ', '_');
+        Placed p{itos(std::int64_t(i)) + "_" + name, XYZ(0, 0, 0), 0};
+        // At the source position, or amid its pickups just below the highest one.
+        double sx = 0, sy = 0, top = -1e9;
+        int count = 0;
+        for (const Pickup& q : s.pickups) {
+            if (!finite(q.position)) continue;
+            sx += q.position.x;
+            sy += q.position.y;
+            top = std::max(top, q.position.z);
+            ++count;
+        }
+        if (s.position && finite(*s.position)) {
+            p.at = *s.position;
+        } else if (count > 0) {
+            p.at = XYZ(sx / count, sy / count, top - 0.1);
+        } else {
+            p.at = XYZ(double(i) * 3, 0, 0);
+        }
+        const SideViewBuilder::Axis axis = SideViewBuilder::planAxis(s);
+        p.rotation = std::atan2(-axis.dx, axis.dy) * 180 / pi;
+        const double c = std::cos(-p.rotation * pi / 180), sn = std::sin(-p.rotation * pi / 180);
+
+        w.beginBlock(p.block);
+        if (s.isFlown() || s.configuration == "Flown" || !s.pickups.empty()) {
+            hangingCabinets(w, s);
+        } else {
+            // Ground stacks stand on the insert point.
+            const std::size_t n = std::clamp<std::size_t>(s.enclosures.size(), 1, 24);
+            for (std::size_t k = 0; k < n; ++k) {
+                box(w, XYZ(-0.6, -0.45, 0.55 * double(k)), XYZ(0.6, 0.45, 0.55 * double(k + 1)));
+            }
+        }
+        for (const Pickup& q : s.pickups) {
+            if (!finite(q.position)) continue;
+            const double bx = q.position.x - p.at.x, by = q.position.y - p.at.y;
+            pickupMarker(w, XYZ(bx * c - by * sn, bx * sn + by * c, q.position.z - p.at.z));
+        }
+        w.endBlock();
+        placed.push_back(std::move(p));
+    }
+    w.endSection();
+    w.beginSection("ENTITIES");
+    for (const Placed& p : placed) w.insert(p.block, p.at, p.rotation);
     w.endSection();
     return w.finish();
 }

@@ -45,4 +45,9 @@ void box(DXFWriter& w, const XYZ& lo, const XYZ& hi);
 // two pickup markers, inserted along the x axis.
 std::string arrayExport(int sources, int faces, std::string_view eol = "\n");
 
+// A loudspeaker export for the sources of `report`: one block per source, named by its report
+// position and name, with hanging cabinets along the source's plan axis (or a stack on the
+// floor) and a pickup marker at each pickup that has coordinates.
+std::string loudspeakerExport(const Report& report);
+
 } // namespace rig::test

@@ -23,6 +23,8 @@ const char* kindName(FakePrompts::Kind kind) {
         return "alert";
     case FakePrompts::Kind::exportPanel:
         return "export panel";
+    case FakePrompts::Kind::deletion:
+        return "deletion question";
     }
     return "?";
 }
@@ -75,6 +77,13 @@ void FakePrompts::answerExportSave(std::optional<QString> file, std::function<vo
     Answer a{Kind::exportPanel};
     a.file = std::move(file);
     if (whileOpen) a.whileOpen = [this, act = std::move(whileOpen)] { act(openAccessory_); };
+    answers_.push_back(std::move(a));
+}
+
+void FakePrompts::answerDeletion(bool confirm, std::function<void()> whileOpen) {
+    Answer a{Kind::deletion};
+    a.confirm = confirm;
+    a.whileOpen = std::move(whileOpen);
     answers_.push_back(std::move(a));
 }
 
@@ -145,6 +154,11 @@ std::optional<QString> FakePrompts::chooseExportSaveFile(const ExportSave& reque
     auto answer = take({Kind::exportPanel, {}, {}, request.directory, request.fileName});
     openAccessory_ = nullptr;
     return answer ? answer->file : std::nullopt;
+}
+
+bool FakePrompts::confirmDeletion(const QString& message, const QString& detail) {
+    auto answer = take({Kind::deletion, message, detail, {}, {}});
+    return answer && answer->confirm;
 }
 
 } // namespace rig::app::testing

@@ -16,7 +16,16 @@ namespace rig::app::testing {
 
 class FakePrompts : public Prompts {
 public:
-    enum class Kind { saveChanges, openPanel, savePanel, restoreOffer, importPanel, alert, exportPanel };
+    enum class Kind {
+        saveChanges,
+        openPanel,
+        savePanel,
+        restoreOffer,
+        importPanel,
+        alert,
+        exportPanel,
+        deletion
+    };
 
     // What a prompt showed.
     struct Shown {
@@ -45,6 +54,8 @@ public:
     // `whileOpen` receives the export panel's accessory (null without one) to act on it.
     void answerExportSave(std::optional<QString> file,
                           std::function<void(QWidget* accessory)> whileOpen = {});
+    // The answer to a deletion question: true is "Delete".
+    void answerDeletion(bool confirm, std::function<void()> whileOpen = {});
     // Every export panel shown, in order.
     const std::vector<ExportSave>& exportSaves() const { return exportSaves_; }
 
@@ -61,6 +72,7 @@ public:
     QStringList chooseFilesToImport(const QString& directory, const QString& message) override;
     void showAlert(const QString& text) override;
     std::optional<QString> chooseExportSaveFile(const ExportSave& request) override;
+    bool confirmDeletion(const QString& message, const QString& detail) override;
 
 private:
     struct Answer {
@@ -70,6 +82,7 @@ private:
         RestoreAnswer restore = RestoreAnswer::dismissed;
         std::optional<QString> file;
         QStringList files;
+        bool confirm = false;
         std::function<void()> whileOpen;
     };
     // Records the prompt and takes the next answer when it is of this kind.

@@ -36,9 +36,9 @@ struct CrewPreviewRecorder {
 
     MainWindow::CrewPreview preview() const {
         auto log = shown;
-        return {[log](const CrewDoc& doc, bool split) -> QWidget* {
+        return {[log](const CrewDoc& doc, bool split, QWidget* parent) -> QWidget* {
                     log->push_back({doc, split});
-                    return new QLabel(QStringLiteral("crew preview"));
+                    return new QLabel(QStringLiteral("crew preview"), parent);
                 },
                 [log](QWidget*, const CrewDoc& doc, bool split) {
                     log->push_back({doc, split});

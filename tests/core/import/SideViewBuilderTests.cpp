@@ -196,4 +196,21 @@ TEST(SideViewBuilder, TopView) {
     EXPECT_EQ(tri->cx, 0.333);
     EXPECT_EQ(tri->cy, 0.333);
     EXPECT_EQ(tri->hull, (List<std::vector<double>>{{-0.333, -0.333}, {0.667, -0.333}, {-0.333, 0.667}}));
+
+    // Many points: a 1 m grid in centimetres with its edges full of points, and one point
+    // just outside the middle of the right edge. Both outlines agree with views().
+    std::vector<Seg> grid;
+    for (int i = 0; i <= 20; ++i) {
+        for (int j = 0; j < 20; ++j)
+            grid.emplace_back(XYZ(i * 0.05, j * 0.05, 0), XYZ(i * 0.05, (j + 1) * 0.05, 0));
+    }
+    grid.emplace_back(XYZ(1.01, 0.5, 0), XYZ(1, 0.5, 0));
+    const DXFSource dense = dxfWith(grid);
+    const auto plan = SideViewBuilder::topView(dense);
+    ASSERT_TRUE(plan);
+    EXPECT_EQ(plan->hull.size(), 5u);
+    EXPECT_EQ(plan->hull[2], (std::vector<double>{0.408, 0})); // around the mean of the corners
+    const auto views = SideViewBuilder::views(sourceWith({}), dense);
+    EXPECT_EQ(views.top, plan);
+    EXPECT_EQ(views.side, SideViewBuilder::sideView(sourceWith({}), dense));
 }

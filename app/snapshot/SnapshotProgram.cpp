@@ -1,0 +1,36 @@
+#include "snapshot/SnapshotProgram.h"
+
+#include "export/ExportCommands.h"
+#include "pages/MotorLibrary.h"
+#include "pages/OverviewPage.h"
+#include "shell/MainWindow.h"
+#include "shell/Program.h"
+#include "shell/ProjectStore.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+
+namespace rig::app {
+
+SnapshotRun::Parts programSnapshotParts(Program& program) {
+    SnapshotRun::Parts parts;
+    QPointer<MainWindow> window = &program.mainWindow();
+    parts.mainWindow = [window] { return window.data(); };
+    QObject::connect(&SnapshotNotifier::shared(), &SnapshotNotifier::rigDevSelect, window.data(),
+                     [window](const SnapshotStep& step) { window->devSelect(step); });
+    parts.overviewPage = [] {
+        return new OverviewPage(ProjectStore::shared(), MotorLibrary::shared(), ExportCommands::shared());
+    };
+    parts.quit = [target = QPointer<Program>(&program)](int code) {
+        // Queued: the accessory check ends the program before its event loop runs.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [target, code] {
+                if (target) target->quit(code);
+            },
+            Qt::QueuedConnection);
+    };
+    return parts;
+}
+
+} // namespace rig::app

@@ -1,0 +1,558 @@
+#include "snapshot/SnapshotRun.h"
+
+#include "analysis/RigDXF.h"
+#include "base/Date.h"
+#include "base/Uuid.h"
+#include "export/DXFSettings.h"
+#include "export/DownloadFiles.h"
+#include "export/ExportCommands.h"
+#include "export/PdfPrinter.h"
+#include "export/PublishClient.h"
+#include "export/PublishSettings.h"
+#include "export/RiggingPointsCSV.h"
+#include "pages/GeneralSettings.h"
+#include "pages/MotorLibrary.h"
+#include "pages/MotorsSettings.h"
+#include "pages/Preferences.h"
+#include "pages/PublishSettingsView.h"
+#include "shell/AppPaths.h"
+#include "shell/ProjectStore.h"
+#include "shell/QtText.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QBuffer>
+#include <QComboBox>
+#include <QFile>
+#include <QImageWriter>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QSaveFile>
+#include <QScreen>
+#include <QTimer>
+#include <QWindow>
+
+#include <algorithm>
+#include <coroutine>
+#include <memory>
+#include <utility>
+
+namespace rig::app {
+
+std::optional<QString> processEnvironment(const QString& name) {
+    const QByteArray key = name.toLocal8Bit();
+    if (!qEnvironmentVariableIsSet(key.constData())) return std::nullopt;
+    return qEnvironmentVariable(key.constData());
+}
+
+SnapshotNotifier& SnapshotNotifier::shared() {
+    static auto* notifier = new SnapshotNotifier;
+    return *notifier;
+}
+
+QList<QWidget*> allSubviews(const QList<QWidget*>& views) {
+    QList<QWidget*> all;
+    for (QWidget* view : views) {
+        all.push_back(view);
+        all += allSubviews(view->findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
+    }
+    return all;
+}
+
+QWidget* chooseCaptureWindow(const QList<QWidget*>& windows, QWidget* active) {
+    for (QWidget* window : windows) {
+        if (window->isVisible() && !window->windowTitle().isEmpty()) return window;
+    }
+    if (active && windows.contains(active)) return active;
+    return windows.isEmpty() ? nullptr : windows.front();
+}
+
+QByteArray widgetPng(QWidget* widget) {
+    // Layouts asked for by the last changes are applied first, as a shown window would.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    const QPixmap picture = widget->grab();
+    if (picture.isNull()) return {};
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (!writer.write(picture.toImage())) return {};
+    return png;
+}
+
+namespace {
+
+constexpr int overviewWidth = 900;
+constexpr int overviewHeight = 3400;
+constexpr int settingsWidth = 560;
+constexpr int settingsHeight = 480;
+constexpr int tallWidth = 1300;
+constexpr int tallHeight = 2400;
+constexpr auto fetchTimeout = std::chrono::seconds(60);
+constexpr std::chrono::milliseconds keyWaitLimit{1500};
+
+const QString sampleMotorName = QStringLiteral("Test 1t");
+const QString probeMotorName = QStringLiteral("NOT PUBLISHED");
+
+// A plain write: what was written stays even when the write fails half-way.
+bool writePlain(const QString& path, const QByteArray& bytes, QString* error = nullptr) {
+    QFile file(path);
+    const bool ok =
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    if (!ok && error) *error = file.errorString();
+    return ok;
+}
+
+void writeAtomically(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return;
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return;
+    }
+    file.commit();
+}
+
+bool isAscii(const std::string& text) {
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) > 0x7f) return false;
+    }
+    return true;
+}
+
+QByteArray bytesOf(const std::string& text) {
+    return QByteArray(text.data(), qsizetype(text.size()));
+}
+
+// A widget drawn off screen: laid out and polished as if shown, never on a screen, and
+// never taken for the main window by a capture.
+void prepareOffscreen(QWidget* widget, QSize size) {
+    widget->setAttribute(Qt::WA_DontShowOnScreen);
+    widget->resize(size);
+    widget->show();
+}
+
+QString describe(const std::exception& e) {
+    if (const auto* p = dynamic_cast<const PublishError*>(&e)) return p->message();
+    return toQ(e.what());
+}
+
+// Resumes a coroutine once the reply has finished, or is gone.
+class ReplyDone {
+public:
+    explicit ReplyDone(QNetworkReply* reply) : reply_(reply) {}
+    bool await_ready() const noexcept { return reply_.isNull() || reply_->isFinished(); }
+    void await_suspend(std::coroutine_handle<> waiting) {
+        auto handle = std::make_shared<std::coroutine_handle<>>(waiting);
+        auto wake = [handle] {
+            if (!*handle) return;
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(), [h = std::exchange(*handle, {})] { h.resume(); },
+                Qt::QueuedConnection);
+        };
+        QObject::connect(reply_.data(), &QNetworkReply::finished, QCoreApplication::instance(), wake);
+        QObject::connect(reply_.data(), &QObject::destroyed, QCoreApplication::instance(), wake);
+    }
+    void await_resume() const noexcept {}
+
+private:
+    QPointer<QNetworkReply> reply_;
+};
+
+} // namespace
+
+SnapshotRun::SnapshotRun(QString folder, Parts parts, QObject* parent)
+    : QObject(parent), folder_(std::move(folder)), parts_(std::move(parts)),
+      network_(new QNetworkAccessManager(this)) {
+    if (!parts_.store) parts_.store = &ProjectStore::shared();
+    if (!parts_.motors) parts_.motors = &MotorLibrary::shared();
+    if (!parts_.dxf) parts_.dxf = &DXFSettings::shared();
+    if (!parts_.publishing) parts_.publishing = &PublishSettings::shared();
+    if (!parts_.client) parts_.client = &PublishClient::shared();
+    if (!parts_.printer) parts_.printer = &PdfPrinter::shared();
+    if (!parts_.environment) parts_.environment = processEnvironment;
+    if (!parts_.select) {
+        parts_.select = [](const SnapshotStep& step) { SnapshotNotifier::shared().postDevSelect(step); };
+    }
+    if (!parts_.quit) {
+        parts_.quit = [](int code) {
+            settings().sync();
+            // Queued: before the event loop runs, exit() alone would be forgotten.
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(), [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
+        };
+    }
+}
+
+SnapshotRun::~SnapshotRun() {
+    for (const QPointer<QWidget>& widget : offscreen_) delete widget.data();
+}
+
+QString SnapshotRun::env(const char* name) const {
+    return parts_.environment(QString::fromLatin1(name)).value_or(QString());
+}
+
+bool SnapshotRun::isSet(const char* name) const {
+    return parts_.environment(QString::fromLatin1(name)).has_value();
+}
+
+QString SnapshotRun::inFolder(const QString& name) const {
+    return folder_ + "/" + name;
+}
+
+void SnapshotRun::start() {
+    // The mode never follows the system: every picture in the appearance asked for.
+    applyAppearance(isSet("RIG_DARK") ? Appearance::dark : Appearance::light);
+
+    if (isSet("RIG_TEST_ACCESSORY")) {
+        writeAccessoryCheck();
+        parts_.quit(0);
+        return;
+    }
+    if (isSet("RIG_FILES")) parts_.store->handleURLs(parseSnapshotFiles(env("RIG_FILES")));
+    if (isSet("RIG_EXPORT")) {
+        QTimer::singleShot(parts_.timing.exports, this,
+                           [this, folder = env("RIG_EXPORT")] { runExportSelfTest(folder); });
+    }
+    SnapshotSteps steps = parseSnapshotSteps(parts_.environment(QStringLiteral("RIG_STEPS")));
+    if (isSet("RIG_SETTINGS_SHOTS")) writeSettingsShots();
+    if (isSet("RIG_SNAPSHOT_TALL"))
+        QTimer::singleShot(parts_.timing.enlarge, this, [this] { enlargeWindowForSnapshot(); });
+    QTimer::singleShot(parts_.timing.steps, this,
+                       [this, steps = std::move(steps)] { runSnapshotSteps(0, steps); });
+}
+
+// --- Accessory and settings pictures ------------------------------------------------------------
+
+void SnapshotRun::writeAccessoryCheck() {
+    auto accessory = std::make_unique<DXFAccessory>(*parts_.dxf);
+    const QList<QWidget*> views = allSubviews({accessory.get()});
+    for (QWidget* view : views) {
+        auto* button = qobject_cast<QAbstractButton*>(view);
+        if (button && button->text().startsWith(QLatin1String("Drops"))) {
+            button->click();
+            break;
+        }
+    }
+    for (QWidget* view : views) {
+        if (auto* popUp = qobject_cast<QComboBox*>(view)) {
+            // The fifth choice is the footprints at a given height.
+            if (popUp->count() > 4) {
+                popUp->setCurrentIndex(4);
+                emit popUp->activated(4);
+            }
+            break;
+        }
+    }
+    prepareOffscreen(accessory.get(), accessory->size());
+    if (const QByteArray png = widgetPng(accessory.get()); !png.isEmpty())
+        writePlain(inFolder("accessory.png"), png);
+    const QString line = accessoryText(parts_.dxf->options(), QSizeF(accessory->size()));
+    writeAtomically(inFolder("accessory.txt"), line.toUtf8());
+}
+
+void SnapshotRun::writeSettingsShots() {
+    const auto shoot = [this](const char* name, QWidget* made) {
+        std::unique_ptr<QWidget> pane(made);
+        prepareOffscreen(pane.get(), QSize(settingsWidth, settingsHeight));
+        if (const QByteArray png = widgetPng(pane.get()); !png.isEmpty())
+            writePlain(inFolder(QStringLiteral("settings-%1.png").arg(QLatin1String(name))), png);
+    };
+    shoot("general", new GeneralSettings(*parts_.dxf));
+    shoot("motors", new MotorsSettings(*parts_.motors));
+    // The keyring answers a moment after the start; until then the pane could show neither
+    // state. It is drawn once the key is known, or before the first delayed item at the latest.
+    PublishSettings* publishing = parts_.publishing;
+    if (publishing->isKeyLoaded()) {
+        shoot("publishing", new PublishSettingsView(*publishing));
+        return;
+    }
+    auto done = std::make_shared<bool>(false);
+    const auto later = [this, shoot, done, publishing = QPointer(publishing)] {
+        if (std::exchange(*done, true) || !publishing) return;
+        shoot("publishing", new PublishSettingsView(*publishing));
+    };
+    connect(publishing, &PublishSettings::keyLoaded, this, later, Qt::SingleShotConnection);
+    QTimer::singleShot(keyWaitLimit, this, later);
+}
+
+// --- Exports and the publish check --------------------------------------------------------------
+
+void applySnapshotEdits(ProjectStore& store, const Environment& environment) {
+    const auto env = [&](const char* name) { return environment(QString::fromLatin1(name)); };
+    if (const auto link = env("RIG_FAKE_LINK")) {
+        Project project = store.project();
+        project.share = ShareInfo{"qzvx", toStd(*link), nowSeconds(), {}, {}, std::nullopt};
+        store.setProject(std::move(project));
+    }
+    if (const auto text = env("RIG_TEST_HEIGHT")) {
+        if (const auto height = parseTestHeight(*text)) {
+            Project project = store.project();
+            project.riggingHeight = *height;
+            store.setProject(std::move(project));
+            project = store.project();
+            project.groupRiggingHeights = TextMap<double>{{"B-LAVA \u203A KARA", 12.0}};
+            store.setProject(std::move(project));
+        }
+    }
+    if (env("RIG_TEST_DELTA")) {
+        Project project = store.project();
+        const Motor motor{Uuid::random(), toStd(sampleMotorName), 55.0};
+        const List<Source> sources = project.report.sources;
+        for (const Source& source : sources) {
+            if ((source.name == "L2 L" || source.name == "KARA 1") && !source.pickups.empty())
+                project.setExtra(source.id(), source.pickups.back().role, PointExtra{motor, true});
+        }
+        store.setProject(std::move(project));
+    }
+}
+
+void SnapshotRun::runExportSelfTest(const QString& exportFolder) {
+    ProjectStore& store = *parts_.store;
+    applySnapshotEdits(store, parts_.environment);
+
+    const Project project = store.project();
+    const Date now = nowSeconds();
+    parts_.printer->make(exportPdfPage(project, false, now), exportFolder + "/rigger.pdf", true);
+    parts_.printer->make(exportPdfPage(project, true, now), exportFolder + "/crew.pdf", false);
+    writeAtomically(exportFolder + "/points.csv", bytesOf(riggingPointsCSV(project)));
+    using Footprints = RigDXF::Options::Footprints;
+    const RigDXF::Options atHook{true, true, false, Footprints::hook, 0};
+    const RigDXF::Options dropsToFloor{true, true, true, Footprints::floor, 0};
+    for (const auto& [name, options] :
+         {std::pair{"/points.dxf", atHook}, std::pair{"/points-drops-floor.dxf", dropsToFloor}}) {
+        const std::string text = RigDXF::make(project, options);
+        if (isAscii(text)) writeAtomically(exportFolder + QLatin1String(name), bytesOf(text));
+    }
+
+    if (isSet("RIG_PUBLISH_SERVER") && isSet("RIG_PUBLISH_KEY"))
+        runPublishSelfTest(env("RIG_PUBLISH_SERVER"), env("RIG_PUBLISH_KEY"), exportFolder);
+}
+
+QCoro::Task<void> SnapshotRun::runPublishSelfTest(QString server, QString key, QString exportFolder) {
+    QPointer<SnapshotRun> self(this);
+    ++publishChecks_;
+    const std::optional<QString> log = co_await publishCheckLog(std::move(server), std::move(key));
+    if (!self) co_return;
+    if (log) writeAtomically(exportFolder + "/publish.txt", log->toUtf8());
+    --publishChecks_;
+    emit publishCheckFinished();
+}
+
+QCoro::Task<std::optional<QString>> SnapshotRun::publishCheckLog(QString server, QString key) {
+    QPointer<SnapshotRun> self(this);
+    QPointer<ProjectStore> store = parts_.store;
+    QPointer<PdfPrinter> printer = parts_.printer;
+    QPointer<PublishClient> client = parts_.client;
+    const RigDXF::Options dxfOptions = parts_.dxf->options();
+    const auto gone = [&] { return !self || !store || !printer || !client; };
+
+    QString log;
+    try {
+        Project copy = store->project();
+        const ShareInfo first = co_await store->publishProject(copy, server, key);
+        if (gone()) co_return std::nullopt;
+
+        // From here on every send goes to the link of the first publish.
+        copy.share = first;
+        std::string leadID;
+        std::optional<std::string> leadRole;
+        if (!copy.report.sources.empty()) {
+            const Source& lead = copy.report.sources[0];
+            leadID = lead.id();
+            if (!lead.pickups.empty()) leadRole = lead.pickups[0].role;
+        }
+        if (leadRole) {
+            copy.setExtra(leadID, *leadRole,
+                          PointExtra{Motor{Uuid::random(), toStd(sampleMotorName), 55.0}, true});
+        }
+        const ShareInfo second = co_await store->publishProject(copy, server, key);
+        if (gone()) co_return std::nullopt;
+        log = "first " + toQ(first.url) + "\nsecond " + toQ(second.url) + "\nchanges " +
+              changeMapDebugText(second.changes) + "\n";
+
+        copy.share = second;
+        std::vector<std::string> subs;
+        for (const Source& source : copy.report.sources) {
+            if (std::find(source.groups.begin(), source.groups.end(), "GR SUB") != source.groups.end())
+                subs.push_back(source.id());
+        }
+        copy.setHidden(subs, true);
+        // An edit made after the last publish: the re-send must not carry it.
+        if (leadRole) {
+            copy.setExtra(leadID, *leadRole,
+                          PointExtra{Motor{Uuid::random(), toStd(probeMotorName), 99.0}, false});
+        }
+        co_await store->resendProject(copy, server, key);
+        if (gone()) co_return std::nullopt;
+
+        PdfMaker makePdf = [printer](QString html, QString target, bool landscape) -> QCoro::Task<bool> {
+            if (!printer) co_return false;
+            co_return co_await printer->makeAsync(std::move(html), std::move(target), landscape);
+        };
+        co_await uploadDownloads(copy, toQ(second.token), server, key, std::move(makePdf), *client,
+                                 dxfOptions);
+        if (gone()) co_return std::nullopt;
+        log += "files uploaded for " + toQ(second.token) + "\n";
+
+        const QString answer = co_await fetchLink(server, toQ(second.token));
+        if (gone()) co_return std::nullopt;
+        log += visibilityResultLine(answer) + "\n";
+    } catch (const std::exception& e) {
+        if (gone()) co_return std::nullopt;
+        log = "publish error: " + describe(e) + "\n";
+    }
+    co_return log;
+}
+
+QCoro::Task<QString> SnapshotRun::fetchLink(QString server, QString token) {
+    // The address as given, not tidied as the publish requests tidy it.
+    const std::optional<QString> segment = tokenSegment(token);
+    if (!segment) throw PublishError::server(publishText::invalidToken);
+    const QUrl url(server + "/api/rig/" + *segment, QUrl::StrictMode);
+    if (!url.isValid() || (url.scheme() != "http" && url.scheme() != "https") || url.host().isEmpty())
+        throw PublishError::server(publishText::invalidAddress);
+
+    QPointer<QNetworkReply> reply = network_->get(QNetworkRequest(url));
+    auto tooLarge = std::make_shared<bool>(false);
+    auto timedOut = std::make_shared<bool>(false);
+    QTimer::singleShot(fetchTimeout, reply.data(), [reply, timedOut] {
+        *timedOut = true;
+        reply->abort();
+    });
+    connect(reply.data(), &QIODevice::readyRead, reply.data(), [reply, tooLarge] {
+        if (reply->bytesAvailable() > PublishClient::maxAnswerBytes) {
+            *tooLarge = true;
+            reply->abort();
+        }
+    });
+    co_await ReplyDone(reply);
+    if (!reply) throw PublishError(PublishError::Kind::Cancelled, publishText::cancelled);
+    const std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> owned(
+        reply.data(), [](QNetworkReply* r) { r->deleteLater(); });
+    if (*tooLarge) throw PublishError(PublishError::Kind::Transport, publishText::tooLarge);
+    if (*timedOut) throw PublishError(PublishError::Kind::TimedOut, publishText::timedOut);
+    // Whatever the status: the body is what the server keeps, or its complaint.
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (reply->error() != QNetworkReply::NoError && !status.isValid())
+        throw PublishError(PublishError::Kind::Transport, reply->errorString());
+    co_return QString::fromUtf8(reply->readAll());
+}
+
+// --- Capture steps ------------------------------------------------------------------------------
+
+void SnapshotRun::runSnapshotSteps(std::size_t index, SnapshotSteps steps) {
+    if (index >= steps.size()) {
+        finishSteps(std::chrono::steady_clock::now() + parts_.timing.finishLimit);
+        return;
+    }
+    const SnapshotStep step = steps[index];
+    if (step && *step == QLatin1String("full")) {
+        QWidget* page = parts_.overviewPage ? parts_.overviewPage() : nullptr;
+        if (page) {
+            offscreen_.push_back(page);
+            prepareOffscreen(page, QSize(overviewWidth, overviewHeight));
+        }
+        QTimer::singleShot(parts_.timing.settle, this, [this, page = QPointer<QWidget>(page), index, steps] {
+            if (page) {
+                if (const QByteArray png = widgetPng(page); !png.isEmpty())
+                    writePlain(inFolder(QStringLiteral("shot%1.png").arg(index)), png);
+                delete page.data();
+            }
+            emit stepCaptured(int(index));
+            runSnapshotSteps(index + 1, steps);
+        });
+        return;
+    }
+    parts_.select(step);
+    QTimer::singleShot(parts_.timing.settle, this, [this, index, steps] { captureStep(index, steps); });
+}
+
+void SnapshotRun::captureStep(std::size_t index, SnapshotSteps steps) {
+    captureMainWindow(inFolder(QStringLiteral("shot%1.png").arg(index)));
+    emit stepCaptured(int(index));
+    runSnapshotSteps(index + 1, std::move(steps));
+}
+
+void SnapshotRun::finishSteps(std::chrono::steady_clock::time_point deadline) {
+    // PDFs still printing and a publish check under way would be cut off by the end.
+    const bool busy = parts_.printer->jobCount() > 0 || publishChecks_ > 0;
+    if (busy && std::chrono::steady_clock::now() < deadline) {
+        QTimer::singleShot(100, this, [this, deadline] { finishSteps(deadline); });
+        return;
+    }
+    const ProjectStore& store = *parts_.store;
+    writeAtomically(
+        inFolder("state.txt"),
+        snapshotStateText(qsizetype(store.project().report.sources.size()), store.errorMessage()).toUtf8());
+    parts_.quit(0);
+}
+
+QWidget* SnapshotRun::captureWindow() const {
+    if (parts_.mainWindow) {
+        if (QWidget* window = parts_.mainWindow()) return window;
+    }
+    QList<QWidget*> windows;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        // Pages drawn off screen are no windows of the program.
+        if (!widget->testAttribute(Qt::WA_DontShowOnScreen) && widget->windowType() != Qt::Desktop)
+            windows.push_back(widget);
+    }
+    return chooseCaptureWindow(windows, QApplication::activeWindow());
+}
+
+void SnapshotRun::captureMainWindow(const QString& path) {
+    QWidget* window = captureWindow();
+    if (!window) return;
+    if (const QByteArray png = widgetPng(window); !png.isEmpty()) {
+        writePlain(path, png);
+        return;
+    }
+    // The window would not draw itself: the screen's copy of it.
+    const auto fail = [&path](const QString& reason) {
+        writePlain(path + ".txt", ("capture failed: " + reason).toUtf8());
+    };
+    QScreen* screen = window->screen();
+    if (!screen || !window->windowHandle()) {
+        fail(QStringLiteral("The window is not on a screen."));
+        return;
+    }
+    const QPixmap shot = screen->grabWindow(window->winId());
+    if (shot.isNull()) {
+        fail(QStringLiteral("The screen gave no picture of the window."));
+        return;
+    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!QImageWriter(&buffer, "png").write(shot.toImage())) return;
+    QString error;
+    if (!writePlain(path, png, &error)) fail(error);
+}
+
+void SnapshotRun::enlargeWindowForSnapshot() {
+    QWidget* window = nullptr;
+    if (parts_.mainWindow) window = parts_.mainWindow();
+    if (!window || !window->isVisible()) {
+        window = nullptr;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->isVisible() && !widget->testAttribute(Qt::WA_DontShowOnScreen)) {
+                window = widget;
+                break;
+            }
+        }
+    }
+    if (!window) return;
+    window->setGeometry(0, 0, tallWidth, tallHeight);
+    window->update();
+}
+
+void runDevSnapshot(const QString& folder, SnapshotRun::Parts parts) {
+    QPointer<SnapshotRun> run = new SnapshotRun(folder, std::move(parts), QCoreApplication::instance());
+    // Widgets drawn off screen must go before the application object.
+    QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit,
+                     QCoreApplication::instance(), [run] { delete run.data(); });
+    run->start();
+}
+
+} // namespace rig::app

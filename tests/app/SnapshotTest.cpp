@@ -1,0 +1,408 @@
+// The snapshot mode without a browser: what it reads from the environment, the lines it
+// writes, the accessory check, the settings pictures, the capture steps and the publish
+// check's failures. The whole pass with exports runs in the end-to-end test.
+#include "export/DXFSettings.h"
+#include "export/PdfPrinter.h"
+#include "export/PublishClient.h"
+#include "export/PublishSettings.h"
+#include "export/Reveal.h"
+#include "pages/MotorLibrary.h"
+#include "shell/ProjectStore.h"
+#include "shell/QtText.h"
+#include "snapshot/SnapshotRun.h"
+#include "support/AppTesting.h"
+#include "support/FakePrompts.h"
+#include "support/ProjectFixtures.h"
+#include "support/PublishTesting.h"
+#include "support/StoreTesting.h"
+#include "support/Waiting.h"
+
+#include "PublishStandIn.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QLabel>
+#include <QMainWindow>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <map>
+
+namespace rig::app {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::readText;
+using testing::waitFor;
+using Steps = SnapshotSteps;
+
+QString absolute(const QString& path) {
+    return QFileInfo(path).absoluteFilePath();
+}
+
+TEST(SnapshotTexts, StepsAndFilesFromTheEnvironment) {
+    const struct {
+        std::optional<QString> value;
+        Steps steps;
+    } stepCases[] = {
+        {"overview|crew||phone", {std::nullopt, "crew", "phone"}},
+        {"Overview", {"Overview"}},
+        {"|", {}},
+        {"", {}},
+        {"full|ALL/MAIN/L2 L|overview ", {"full", "ALL/MAIN/L2 L", "overview "}},
+        {std::nullopt, {std::nullopt, "ALL/MAIN/L2 L", "B-LAVA/KARA/KARA 3", "ALL/GR SUB/CS 1"}},
+    };
+    for (const auto& c : stepCases)
+        EXPECT_EQ(parseSnapshotSteps(c.value), c.steps) << c.value.value_or("absent").toStdString();
+
+    const struct {
+        QString value;
+        QList<QUrl> files;
+    } fileCases[] = {
+        {"a.pdf::b.csv", {QUrl::fromLocalFile(absolute("a.pdf")), QUrl::fromLocalFile(absolute("b.csv"))}},
+        {"", {}},
+        {":::", {}},
+        {"/show/r é.pdf:/show/s.dxf:",
+         {QUrl::fromLocalFile("/show/r é.pdf"), QUrl::fromLocalFile("/show/s.dxf")}},
+    };
+    for (const auto& c : fileCases) EXPECT_EQ(parseSnapshotFiles(c.value), c.files) << c.value.toStdString();
+}
+
+TEST(SnapshotTexts, NumbersAndTheAccessoryLine) {
+    const std::pair<double, const char*> numbers[] = {
+        {0, "0.0"},      {12.5, "12.5"},  {420, "420.0"},
+        {-3, "-3.0"},    {0.1, "0.1"},    {100000, "100000.0"},
+        {1e16, "1e+16"}, {1e-5, "1e-05"}, {183.33333333333334, "183.33333333333334"},
+    };
+    for (const auto& [value, text] : numbers) EXPECT_EQ(snapshotNumberText(value), text) << text;
+
+    RigDXF::Options options;
+    options.drops = true;
+    options.footprints = RigDXF::Options::Footprints::height;
+    options.footprintHeight = 2.5;
+    EXPECT_EQ(accessoryText(options, QSizeF(412, 187)),
+              "drops true footprints height h 2.5 size (412.0, 187.0)");
+    EXPECT_EQ(accessoryText(RigDXF::Options(), QSizeF(0, 0)),
+              "drops false footprints hook h 0.0 size (0.0, 0.0)");
+
+    const std::pair<QString, std::optional<double>> heights[] = {
+        {"12.5", 12.5},          {"1e1", 10.0},           {"-0.5", -0.5},
+        {" 12.5", std::nullopt}, {"12.5 ", std::nullopt}, {"twelve", std::nullopt},
+        {"12,5", std::nullopt},  {"", std::nullopt},      {"inf", std::nullopt},
+        {"nan", std::nullopt},   {"1e999", std::nullopt},
+    };
+    for (const auto& [text, height] : heights) EXPECT_EQ(parseTestHeight(text), height) << text.toStdString();
+}
+
+TEST(SnapshotTexts, ResultLines) {
+    EXPECT_EQ(changeMapDebugText({}), "[:]");
+    ChangeMap changes;
+    changes.set("ALL/MAIN/L2 L",
+                List<std::string>(std::vector<std::string>{"Front motor → Test 1t", "Front Delta added"}));
+    changes.set("B/\"q\"", List<std::string>(std::vector<std::string>{"a\\b\nc\t\x01"}));
+    changes.set("C", List<std::string>());
+    EXPECT_EQ(changeMapDebugText(changes),
+              "[\"ALL/MAIN/L2 L\": [\"Front motor → Test 1t\", \"Front Delta added\"], "
+              "\"B/\\\"q\\\"\": [\"a\\\\b\\nc\\t\\u{1}\"], \"C\": []]");
+
+    EXPECT_EQ(countOccurrences("aaaa", "aa"), 2);
+    EXPECT_EQ(countOccurrences("abc", ""), 0);
+    const std::pair<QString, QString> answers[] = {
+        {R"({"sources":[{"name":"CS 1"},{"name":"CS 2"},{"name":"CSX"}],"m":"Test 1t"})",
+         "after visibility: CS sources=2 leakedMotor=false keptTestMotor=true"},
+        {"", "after visibility: CS sources=0 leakedMotor=false keptTestMotor=false"},
+        {R"({"name": "CS 1","m":"NOT PUBLISHED"})",
+         "after visibility: CS sources=0 leakedMotor=true keptTestMotor=false"},
+    };
+    for (const auto& [answer, line] : answers) EXPECT_EQ(visibilityResultLine(answer), line);
+
+    EXPECT_EQ(snapshotStateText(7, std::nullopt), "sources: 7\nerror: -\n");
+    EXPECT_EQ(snapshotStateText(0, QString("PDF export failed.")), "sources: 0\nerror: PDF export failed.\n");
+}
+
+TEST(SnapshotWindows, SubviewsAndTheCapturedWindow) {
+    QWidget root;
+    auto* a = new QWidget(&root);
+    auto* a1 = new QWidget(a);
+    auto* b = new QWidget(&root);
+    EXPECT_EQ(allSubviews({&root}), (QList<QWidget*>{&root, a, a1, b}));
+    EXPECT_EQ(allSubviews({a, b}), (QList<QWidget*>{a, a1, b}));
+
+    QWidget untitled, titled, hiddenTitled;
+    titled.setWindowTitle("Quorvane Rig");
+    hiddenTitled.setWindowTitle("Settings");
+    untitled.show();
+    titled.show();
+    EXPECT_EQ(chooseCaptureWindow({&untitled, &hiddenTitled, &titled}, nullptr), &titled);
+    titled.hide();
+    EXPECT_EQ(chooseCaptureWindow({&hiddenTitled, &untitled, &titled}, &untitled), &untitled);
+    EXPECT_EQ(chooseCaptureWindow({&hiddenTitled, &untitled}, nullptr), &hiddenTitled);
+    EXPECT_EQ(chooseCaptureWindow({}, nullptr), nullptr);
+}
+
+// A snapshot run on its own objects, temporary settings and folder, and a given environment.
+struct RunFixture {
+    testing::TempAppPaths paths;
+    QTemporaryDir folder;
+    std::unique_ptr<ProjectStore> store = testing::makeStore();
+    MotorLibrary motors;
+    DXFSettings dxf;
+    PublishSettings publishing{std::make_unique<MemorySecretStore>()};
+    PublishSettings* runPublishing = &publishing;
+    PublishClient client;
+    struct NoReveal : Reveal {
+        void reveal(const QString&) override {}
+    } reveal;
+    PdfPrinter printer{*store, reveal};
+    std::map<QString, QString> environment;
+    std::vector<SnapshotStep> selected;
+    std::vector<int> quits;
+    QMainWindow window;
+
+    RunFixture() {
+        window.setWindowTitle("Quorvane Rig");
+        window.resize(640, 400);
+        window.show();
+        store->setPublishing(&publishing, &client);
+    }
+
+    std::unique_ptr<SnapshotRun> run(SnapshotTiming timing = quick(), std::optional<QString> into = {}) {
+        SnapshotRun::Parts parts;
+        parts.store = store.get();
+        parts.motors = &motors;
+        parts.dxf = &dxf;
+        parts.publishing = runPublishing;
+        parts.client = &client;
+        parts.printer = &printer;
+        parts.environment = [this](const QString& name) -> std::optional<QString> {
+            const auto found = environment.find(name);
+            if (found == environment.end()) return std::nullopt;
+            return found->second;
+        };
+        parts.mainWindow = [this] { return &window; };
+        parts.overviewPage = [] {
+            auto* page = new QLabel("Overview");
+            page->setAlignment(Qt::AlignTop);
+            return page;
+        };
+        parts.select = [this](const SnapshotStep& step) { selected.push_back(step); };
+        parts.quit = [this](int code) { quits.push_back(code); };
+        parts.timing = timing;
+        return std::make_unique<SnapshotRun>(into.value_or(folder.path()), std::move(parts));
+    }
+
+    static SnapshotTiming quick() {
+        SnapshotTiming t;
+        t.enlarge = 20ms;
+        t.exports = 10min; // the exports need a browser: never here
+        t.steps = 30ms;
+        t.settle = 20ms;
+        return t;
+    }
+
+    QString file(const QString& name) const { return folder.filePath(name); }
+    QStringList files() const { return QDir(folder.path()).entryList(QDir::Files, QDir::Name); }
+};
+
+TEST(SnapshotRun, AccessoryCheckStoresTheOptionsItClickedAndEnds) {
+    RunFixture f;
+    f.environment = {{"RIG_TEST_ACCESSORY", ""},
+                     {"RIG_FILES", "/nowhere/x.pdf"},
+                     {"RIG_STEPS", "crew"},
+                     {"RIG_SETTINGS_SHOTS", "1"}};
+    auto run = f.run();
+    run->start();
+    EXPECT_EQ(f.quits, std::vector<int>{0});
+    EXPECT_EQ(f.files(), (QStringList{"accessory.png", "accessory.txt"}));
+    const QImage picture(f.file("accessory.png"));
+    ASSERT_FALSE(picture.isNull());
+    const QString line = readText(f.file("accessory.txt"));
+    EXPECT_TRUE(line.startsWith("drops true footprints height h 0.0 size (")) << line.toStdString();
+    EXPECT_TRUE(line.endsWith(QStringLiteral("%1.0, %2.0)").arg(picture.width()).arg(picture.height())))
+        << line.toStdString();
+    // Stored as a user's clicks would store them, read back by a fresh settings object.
+    DXFSettings reread;
+    EXPECT_TRUE(reread.options().drops);
+    EXPECT_EQ(reread.options().footprints, RigDXF::Options::Footprints::height);
+    // Nothing later happens: no import, no steps.
+    EXPECT_FALSE(f.store->importing());
+    QTest::qWait(100);
+    EXPECT_TRUE(f.selected.empty());
+}
+
+TEST(SnapshotRun, SettingsPicturesAtOnceThenStepsAndState) {
+    RunFixture f;
+    f.environment = {
+        {"RIG_SETTINGS_SHOTS", ""}, {"RIG_STEPS", "full|crew||ALL/MAIN/Main L"}, {"RIG_DARK", ""}};
+    f.store->setProject(testing::showProject());
+    auto run = f.run();
+    run->start();
+    // At once, before any delayed item.
+    EXPECT_EQ(f.files(),
+              (QStringList{"settings-general.png", "settings-motors.png", "settings-publishing.png"}));
+    for (const QString& name : f.files())
+        EXPECT_EQ(QImage(f.file(name)).size(), QSize(560, 480)) << name.toStdString();
+    EXPECT_TRUE(f.selected.empty());
+
+    ASSERT_TRUE(waitFor([&] { return !f.quits.empty(); }));
+    EXPECT_EQ(f.quits, std::vector<int>{0});
+    EXPECT_EQ(f.selected, (Steps{"crew", "ALL/MAIN/Main L"}));
+    EXPECT_EQ(QImage(f.file("shot0.png")).size(), QSize(900, 3400));
+    EXPECT_EQ(QImage(f.file("shot1.png")).size(), f.window.size());
+    EXPECT_EQ(QImage(f.file("shot2.png")).size(), f.window.size());
+    EXPECT_EQ(readText(f.file("state.txt")), "sources: 1\nerror: -\n");
+    // The off-screen overview is gone, and was never taken for the main window.
+    for (QWidget* w : QApplication::topLevelWidgets())
+        EXPECT_FALSE(w->testAttribute(Qt::WA_DontShowOnScreen));
+}
+
+TEST(SnapshotRun, PublishingPictureWaitsForTheKeyring) {
+    struct LateKeyring : SecretStore {
+        void read(const QString&, std::function<void(std::optional<QString>)> done) override {
+            QTimer::singleShot(100, [done] { done(QString("qvr_fromTheKeyring")); });
+        }
+        void write(const QString&, const QString&, std::function<void()> done) override { done(); }
+    };
+    RunFixture f;
+    PublishSettings late(std::make_unique<LateKeyring>());
+    f.runPublishing = &late;
+    f.environment = {{"RIG_SETTINGS_SHOTS", ""}, {"RIG_STEPS", "|"}};
+    SnapshotTiming timing = RunFixture::quick();
+    timing.steps = 5s;
+    auto run = f.run(timing);
+    run->start();
+    EXPECT_EQ(f.files(), (QStringList{"settings-general.png", "settings-motors.png"}));
+    ASSERT_TRUE(waitFor([&] { return f.files().contains("settings-publishing.png"); }, 3000));
+    EXPECT_TRUE(late.isKeyLoaded());
+    EXPECT_TRUE(f.quits.empty());
+}
+
+TEST(SnapshotRun, EmptyStepsWriteOnlyTheStateWithTheImportError) {
+    RunFixture f;
+    f.environment = {{"RIG_STEPS", "|"}, {"RIG_FILES", "/nowhere/report.pdf"}};
+    auto run = f.run();
+    run->start();
+    ASSERT_TRUE(waitFor([&] { return !f.quits.empty(); }));
+    EXPECT_EQ(f.files(), QStringList{"state.txt"});
+    const QString state = readText(f.file("state.txt"));
+    EXPECT_TRUE(state.startsWith("sources: 0\nerror: ")) << state.toStdString();
+    EXPECT_TRUE(state.contains("report.pdf")) << state.toStdString();
+    EXPECT_NE(state, "sources: 0\nerror: -\n");
+}
+
+TEST(SnapshotRun, DefaultStepsAndTallWindowWithoutAFolder) {
+    RunFixture f;
+    QMainWindow second;
+    second.show();
+    f.environment = {{"RIG_SNAPSHOT_TALL", ""}};
+    // A folder that does not exist: nothing is written, and the run still ends.
+    const QString missing = f.file("missing");
+    auto run = f.run(RunFixture::quick(), missing);
+    run->start();
+    ASSERT_TRUE(waitFor([&] { return !f.quits.empty(); }));
+    EXPECT_EQ(f.selected, parseSnapshotSteps(std::nullopt));
+    EXPECT_EQ(f.window.geometry(), QRect(0, 0, 1300, 2400));
+    EXPECT_NE(second.size(), QSize(1300, 2400));
+    EXPECT_FALSE(QFileInfo::exists(missing));
+}
+
+TEST(SnapshotRun, EditsOfTheExportRun) {
+    const struct {
+        std::map<QString, QString> environment;
+        std::optional<double> height;
+        bool groupHeight;
+    } cases[] = {
+        {{{"RIG_TEST_HEIGHT", "12.5"}}, 12.5, true},
+        {{{"RIG_TEST_HEIGHT", " 12.5"}}, std::nullopt, false},
+        {{{"RIG_TEST_HEIGHT", "high"}}, std::nullopt, false},
+        {{{"RIG_TEST_HEIGHT", "inf"}}, std::nullopt, false},
+        {{}, std::nullopt, false},
+    };
+    for (const auto& c : cases) {
+        testing::TempAppPaths paths;
+        auto store = testing::makeStore();
+        Project project = testing::showProject();
+        project.groupRiggingHeights = TextMap<double>{{"Main", 3.0}, {"Other", 4.0}};
+        store->setProject(project);
+        applySnapshotEdits(*store, [&](const QString& name) -> std::optional<QString> {
+            const auto found = c.environment.find(name);
+            return found == c.environment.end() ? std::nullopt : std::optional(found->second);
+        });
+        EXPECT_EQ(store->project().riggingHeight, c.height);
+        const auto& groups = store->project().groupRiggingHeights;
+        if (c.groupHeight) {
+            ASSERT_TRUE(groups);
+            EXPECT_EQ(groups->size(), 1u);
+            EXPECT_EQ(*groups->get("B-LAVA \u203A KARA"), 12.0);
+        } else {
+            EXPECT_EQ(groups, project.groupRiggingHeights);
+        }
+    }
+
+    // The fake link and the sample motor on the last point of exactly the named sources.
+    testing::TempAppPaths paths;
+    auto store = testing::makeStore();
+    using fixtures::flownArray;
+    store->setProject(fixtures::projectWith(
+        {flownArray("L2 L", {"ALL", "MAIN"}, 4, 3), flownArray("KARA 10", {"B-LAVA", "KARA"}, 4, 2),
+         fixtures::testSource("KARA 1", {"B-LAVA", "KARA"}), flownArray("KARA 1", {"X"}, 4, 2)}));
+    applySnapshotEdits(*store, [](const QString& name) -> std::optional<QString> {
+        if (name == "RIG_FAKE_LINK") return QString("https://crew.example/c/abc");
+        if (name == "RIG_TEST_DELTA") return QString();
+        return std::nullopt;
+    });
+    const Project& p = store->project();
+    ASSERT_TRUE(p.share);
+    EXPECT_EQ(p.share->token, "qzvx");
+    EXPECT_EQ(p.share->url, "https://crew.example/c/abc");
+    EXPECT_TRUE(p.share->fingerprints.empty());
+    EXPECT_EQ(p.extras.size(), 2u);
+    const PointExtra l2 = p.extra("ALL/MAIN/L2 L", "Point 3");
+    ASSERT_TRUE(l2.motor);
+    EXPECT_EQ(l2.motor->name, "Test 1t");
+    EXPECT_EQ(l2.motor->weight, 55.0);
+    EXPECT_TRUE(l2.delta);
+    EXPECT_TRUE(p.extra("X/KARA 1", "Rear").delta);
+    EXPECT_FALSE(p.extra("B-LAVA/KARA/KARA 10", "Rear").delta);
+}
+
+TEST(SnapshotRun, PublishCheckFailuresLeaveOnlyTheErrorLine) {
+    testserver::PublishStandIn server(testing::standInKey);
+    ASSERT_TRUE(server.start());
+    const struct {
+        QString key;
+        std::optional<testserver::Fault> secondPublish;
+        QString expected;
+    } cases[] = {
+        {"qvr_wrong", std::nullopt, "publish error: The server did not accept the publish key"},
+        {testing::standInKey,
+         testserver::Fault{503, R"({"error":"Maintenance"})", {}, false, false, {}, 1, 1},
+         "publish error: Publishing failed: Maintenance"},
+    };
+    for (const auto& c : cases) {
+        RunFixture f;
+        f.store->setProject(testing::showProject());
+        server.clearFaults();
+        if (c.secondPublish) server.setFault(testserver::Route::Publish, *c.secondPublish);
+        auto run = f.run();
+        QSignalSpy finished(run.get(), &SnapshotRun::publishCheckFinished);
+        run->runPublishSelfTest(server.baseUrl(), c.key, f.folder.path());
+        EXPECT_TRUE(run->isPublishCheckRunning());
+        ASSERT_TRUE(finished.wait(30000));
+        EXPECT_FALSE(run->isPublishCheckRunning());
+        const QString log = readText(f.file("publish.txt"));
+        EXPECT_TRUE(log.startsWith(c.expected)) << log.toStdString();
+        EXPECT_EQ(log.count('\n'), 1) << log.toStdString();
+        EXPECT_TRUE(log.endsWith('\n'));
+        // The check works on its own copy.
+        EXPECT_FALSE(f.store->project().share);
+    }
+}
+
+} // namespace
+} // namespace rig::app

@@ -1,0 +1,119 @@
+// Running the built programs as child processes for the end-to-end tests.
+#pragma once
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QMap>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include <unistd.h>
+
+namespace rig::app::testing::e2e {
+
+inline const QString key = QStringLiteral("qvr_endToEndKey_0123456789abcdefgh");
+inline constexpr int programLimitMs = 240000;
+
+inline QString readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// Runs a program to its end; its standard output, or nothing when it failed.
+inline std::optional<QString> run(const QString& program, const QStringList& arguments,
+                                  int limitMs = 120000) {
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(limitMs) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
+        ADD_FAILURE() << program.toStdString() << " failed: " << process.readAllStandardError().toStdString();
+        process.kill();
+        process.waitForFinished();
+        return std::nullopt;
+    }
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// rig-test-server on a free port, ended with the test.
+class StandIn {
+public:
+    StandIn() {
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start(QStringLiteral(RIG_TEST_SERVER), {"--key", key});
+        if (process_.waitForReadyRead(30000)) base_ = QString::fromUtf8(process_.readLine()).trimmed();
+    }
+    ~StandIn() {
+        process_.kill();
+        process_.waitForFinished();
+    }
+    const QString& base() const { return base_; }
+
+private:
+    QProcess process_;
+    QString base_;
+};
+
+// A folder for one pass: the sample show, the snapshot and export folders, and a home of its
+// own so the run never touches the settings, keyring or desktop of whoever runs the tests.
+struct PassFolders {
+    QTemporaryDir root;
+    QString path(const QString& name) const { return root.filePath(name); }
+    PassFolders() {
+        for (const char* name : {"snap", "export", "home", "tmp"}) QDir().mkpath(path(name));
+    }
+};
+
+struct PassResult {
+    bool ended = false;
+    int exitCode = -1;
+    qint64 ms = 0;
+};
+
+inline PassResult runPass(const QString& program, const PassFolders& folders,
+                          const QMap<QString, QString>& variables) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    if (geteuid() == 0) env.insert("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    env.insert("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --disable-background-networking");
+    env.insert("HOME", folders.path("home"));
+    env.insert("XDG_CONFIG_HOME", folders.path("home/.config"));
+    env.insert("XDG_DATA_HOME", folders.path("home/.local/share"));
+    env.insert("TMPDIR", folders.path("tmp"));
+    env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
+    for (const char* name : {"RIG_SNAPSHOT", "RIG_DARK", "RIG_TEST_ACCESSORY", "RIG_FILES", "RIG_EXPORT",
+                             "RIG_STEPS", "RIG_SETTINGS_SHOTS", "RIG_SNAPSHOT_TALL", "RIG_FAKE_LINK",
+                             "RIG_TEST_HEIGHT", "RIG_TEST_DELTA", "RIG_PUBLISH_SERVER", "RIG_PUBLISH_KEY"})
+        env.remove(name);
+    for (auto it = variables.begin(); it != variables.end(); ++it) env.insert(it.key(), it.value());
+
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    QElapsedTimer clock;
+    clock.start();
+    process.start(program, {});
+    PassResult result;
+    result.ended = process.waitForFinished(programLimitMs);
+    result.ms = clock.elapsed();
+    if (!result.ended) {
+        process.kill();
+        process.waitForFinished();
+        return result;
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return result;
+}
+
+inline QSize pngSize(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !file.read(8).startsWith("\x89PNG")) return {};
+    return QImage(path).size();
+}
+
+} // namespace rig::app::testing::e2e
