@@ -422,7 +422,14 @@ TEST(SnapshotRun, PublishCheckFailuresLeaveOnlyTheErrorLine) {
     } cases[] = {
         {"qvr_wrong", std::nullopt, "publish error: The server did not accept the publish key"},
         {testing::standInKey,
-         testserver::Fault{503, R"({"error":"Maintenance"})", {}, false, false, {}, 1, 1},
+         [] {
+             testserver::Fault f;
+             f.status = 503;
+             f.body = R"({"error":"Maintenance"})";
+             f.skip = 1;
+             f.times = 1;
+             return f;
+         }(),
          "publish error: Publishing failed: Maintenance"},
     };
     for (const auto& c : cases) {
