@@ -283,20 +283,26 @@ TEST_F(CrewLinkTest, SheetShowsFailuresInPlace) {
 
 TEST_F(CrewLinkTest, AClosedSheetDropsLateAnswers) {
     publish();
+    const int answered = server.answeredCount();
     server.setFault(Route::List, answering(std::nullopt, {}, 600));
     row.existingLinksButton()->click();
     QPointer<ExistingLinksSheet> sheet = row.linksSheet();
     QSignalSpy finished(sheet.data(), &ExistingLinksSheet::loadFinished);
-    ASSERT_TRUE(waitFor([&] { return server.requests(Route::List).size() == 1; }));
+    ExistingLinksSheet kept(*store); // one that outlives its closing
+    QSignalSpy keptFinished(&kept, &ExistingLinksSheet::loadFinished);
+    kept.show();
+    ASSERT_TRUE(waitFor([&] { return server.requests(Route::List).size() == 2; }));
     sheet->close();
+    kept.close();
     EXPECT_FALSE(row.showLinks());
-    // Deleted on close before the answer comes; nothing may touch it.
-    ASSERT_TRUE(waitFor([&] { return sheet.isNull() && server.answeredCount() >= 1; }));
-    QTest::qWait(100);
-    EXPECT_EQ(finished.count(), 0);
+    // Both answers come after the sheets closed, one of them deleted: nothing may touch them.
+    ASSERT_TRUE(waitFor([&] { return sheet.isNull() && server.answeredCount() == answered + 2; }));
+    server.clearFaults();
+    (void)testing::runTask(store->listServerLinks()); // a later round trip: the answers are in
+    EXPECT_EQ(finished.count() + keptFinished.count(), 0);
+    EXPECT_TRUE(kept.links().empty());
 
     // A deletion still forgets the project's link when its sheet closed meanwhile.
-    server.clearFaults();
     ExistingLinksSheet* open = openSheet();
     ASSERT_NE(open, nullptr);
     server.setFault(Route::Delete, answering(std::nullopt, {}, 400));
@@ -306,8 +312,8 @@ TEST_F(CrewLinkTest, AClosedSheetDropsLateAnswers) {
     const auto lists = server.requests(Route::List).size();
     open->close();
     ASSERT_TRUE(waitFor([&] { return !store->project().share.has_value(); }));
-    QTest::qWait(100);
-    EXPECT_EQ(server.requests(Route::List).size(), lists); // no reload for a closed sheet
+    (void)testing::runTask(store->listServerLinks());
+    EXPECT_EQ(server.requests(Route::List).size(), lists + 1); // no reload for a closed sheet
 }
 
 TEST(CrewLinkRules, OnlyWebLinksOpen) {
