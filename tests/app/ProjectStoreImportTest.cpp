@@ -152,8 +152,10 @@ TEST_F(StoreImport, AStoreThatGoesAwayStopsItsImport) {
     ImportReaders readers = ImportReaders::standard();
     readers.inventory = [&](const std::filesystem::path&, std::stop_token stop) -> List<InventoryItem> {
         reading = true;
-        while (!stop.stop_requested()) std::this_thread::yield();
-        stopped = true;
+        // Gives up after a while so that a store that never stops fails instead of hanging.
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!stop.stop_requested() && std::chrono::steady_clock::now() < end) std::this_thread::yield();
+        stopped = stop.stop_requested();
         throw Cancelled();
     };
     store->setImportReaders(readers);
