@@ -109,8 +109,8 @@ void Program::commitSession(QSessionManager& manager) {
         return;
     }
     // No one to ask: keep the work (its file, or the recovery copy offered at the next start).
-    store_.writeRecovery();
-    store_.finishWrites();
+    // The windows close next and must not ask either.
+    if (window_) window_->keepWorkWithoutAsking();
 }
 
 void Program::openSettings() {
