@@ -83,6 +83,7 @@ struct GeneralFixture {
             ++applied;
             storedWhenApplied = settings().value(appearanceKey).toString();
         });
+        pane->resize(560, 480);
         pane->show();
     }
     void click(int segment) {
@@ -149,6 +150,7 @@ TEST(GeneralSettings, NameAndDXFOptionsAreWrittenAtOnce) {
 struct MotorsFixture {
     void make() {
         pane = std::make_unique<MotorsSettings>(library);
+        pane->resize(560, 480);
         pane->show();
     }
     std::vector<std::string> names() const {
@@ -269,7 +271,10 @@ TEST(MotorsSettings, TypingKeepsTheFocusAndTheRowFollowsItsMotor) {
 // ---- Publishing ---------------------------------------------------------------------------------
 
 struct PublishFixture {
-    PublishFixture() { pane->show(); }
+    PublishFixture() {
+        pane->resize(560, 480);
+        pane->show();
+    }
     testing::TempAppPaths paths;
     MemorySecretStore keyring;
     PublishSettings settings{std::make_unique<MemorySecretStore>(keyring)};

@@ -40,7 +40,7 @@ TEST(SideViewShape, PathReading) {
         // Tokens that are not finite numbers are dropped; the next numbers pair up.
         {"M0 0Lnan 5 6Linf 7 -inf 8Z",
          {{Kind::move, 0, 0}, {Kind::line, 5, 6}, {Kind::line, 7, 8}, {Kind::close, 0, 0}}},
-        {"M1,5 2 3.5e1 4 5", {{Kind::move, 2, 35}}}, // a dangling number is no point
+        {"M1,5 2 3.5e1 4", {{Kind::move, 2, 35}}}, // a dangling number is no point
         {"M0x 0 1 1e999 2", {{Kind::move, 0, 1}}},
         // Only the blank separates numbers: a tab or line break makes the token unreadable.
         {"M0\t0 1 1\n2 3 4", {{Kind::move, 1, 3}}},
