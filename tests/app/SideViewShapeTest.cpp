@@ -55,7 +55,6 @@ TEST(SideViewShape, FitAndCaptionPlacement) {
         QPointF topLeft;     // canvas point of (minU, minV)
         QPointF bottomRight; // canvas point of (maxU, maxV)
     } fits[] = {
-        {"wide", sideOf("", -50, 150, 0, 100), {14, 150 - 58}, {246, 150 + 58}},
         {"flat", sideOf("", 0, 100, 20, 20), {14, 150 - 1.16}, {246, 150 - 1.16}},
         {"point", sideOf("", 5, 5, 7, 7), {14, 34}, {14, 34}},
     };

@@ -176,15 +176,13 @@ TEST(NewMotorSheet, AddNeedsANameAndAFiniteWeight) {
         const char* weight;
         bool enabled;
     } cases[] = {
-        {"", "60", false},           {" \t ", "60", false},     {"Liftket", "", false},
-        {"Liftket", "inf", false},   {"Liftket", "nan", false}, {"Liftket", "1e999", false},
-        {"Liftket", "abc", false},   {"Liftket", "0", true},    {"Liftket", "-5", true},
-        {"Liftket", " 62,5 ", true}, {"Liftket", "62.5", true},
+        {" \t ", "60", false},     {"Liftket", "", false},      {"Liftket", "inf", false},
+        {"Liftket", "nan", false}, {"Liftket", "1e999", false}, {"Liftket", "abc", false},
+        {"Liftket", "-5", true},   {"Liftket", " 62,5 ", true},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(canAddMotor(c.name, parseMotorWeight(c.weight)), c.enabled) << c.name << "|" << c.weight;
     }
-    EXPECT_EQ(parseMotorWeight(" 62,5 "), 62.5);
 }
 
 TEST(SourcePage, BlocksFollowTheSource) {
@@ -286,69 +284,50 @@ TEST(SourcePage, EveryImportedSourceShowsItsPageAndSideView) {
 
 // ---- Texts --------------------------------------------------------------------------------------
 
-TEST(SourceTexts, ValuesHeaderAndEnclosures) {
-    ReportInfo imperial;
-    imperial.distanceUnit = "ft";
-    Source header = fixtures::testSource("Main L", {"Main", "ALL", "all"});
-    header.configuration = "flown";
-    header.motorCount = 1;
-    Source plural = header;
-    plural.motorCount = 0;
-    Source bare = header;
-    bare.motorCount.reset();
-    const std::pair<QString, QString> cases[] = {
-        {text::angle(std::nullopt), "\u2013"},
-        {text::angle(notANumber), "\u2013"},
-        {text::signedAngle(2), "+2\u00B0"},
-        {text::signedAngle(0), "0\u00B0"},
-        {text::length(3.0, imperial), "3 ft"},
-        {text::plainNumber(10.0 / 3), "3.33"},
-        {text::plainNumber(-0.001), "0"},
-        {text::groupPath(header), "Main \u203A all"},
-        {text::configurationLine(header), "flown \u00B7 1 motor in Soundvision"},
-        {text::configurationLine(plural), "flown \u00B7 0 motors in Soundvision"},
-        {text::configurationLine(bare), "flown"},
-        {text::coordinatesLine(fixtures::testPickup("R", XYZ(notANumber, 1, 2))), "\u2013"},
-        {text::coordinatesLine(fixtures::testPickup("R", XYZ(1, notANumber, 2))), "1.00 / \u2013 / 2.00"},
-    };
-    for (const auto& [got, expected] : cases) EXPECT_EQ(got, expected);
-
-    Source s = fixtures::groundStack("Subs", {"ALL"}, 2);
-    s.enclosures.mut(1).panflex = "110";
-    s.hasAngles = true;
-    s.enclosures.mut(0).angle = 2.5;
-    s.enclosures.mut(0).topZ = 3.456;
-    EXPECT_EQ(text::enclosureColumnTitles(s),
-              (QStringList{"#", "Type", "Angle", "Site", "Top Z", "Bottom Z", "Panflex"}));
-    EXPECT_EQ(text::enclosureCells(s, s.enclosures[0]),
-              (QStringList{"1", "KS28", "2.5\u00B0", "\u2013", "3.46", "\u2013"}));
-}
-
-TEST(SourceTexts, FactsDependOnTheConfigurationAndTheBottomBox) {
-    using Row = text::FactRow;
+TEST(SourceTexts, ValuesHeaderFactsAndEnclosures) {
     ReportInfo info;
-    Source flown = fixtures::testSource("Main L", {"ALL", "Main"});
-    flown.configuration = "flown";
-    flown.bottomElevation = 6.5;
-    flown.enclosureWeight = 1234;
-    flown.site = -3.5;
+    info.distanceUnit = "ft";
+    Source s = fixtures::testSource("Main L", {"Main", "ALL", "all"});
+    s.configuration = "flown";
+    s.motorCount = 0;
+    s.bottomElevation = 6.5;
+    s.enclosureWeight = 1234;
+    s.site = -3.5;
+    s.hasAngles = true;
     Enclosure kara;
     kara.index = 1;
     kara.type = "KARA";
     kara.site = 2;
-    flown.enclosures.push_back(kara);
-    EXPECT_EQ(text::facts(flown, info),
+    kara.angle = 2.5;
+    kara.topZ = 3.456;
+    kara.panflex = "110";
+    s.enclosures.push_back(kara);
+    const std::pair<QString, QString> cases[] = {
+        {text::angle(notANumber), "\u2013"},
+        {text::signedAngle(0), "0\u00B0"},
+        {text::plainNumber(-0.001), "0"},
+        {text::groupPath(s), "Main \u203A all"},
+        {text::configurationLine(s), "flown \u00B7 0 motors in Soundvision"},
+        {text::coordinatesLine(fixtures::testPickup("R", XYZ(notANumber, 1, 2))), "\u2013"},
+        {text::coordinatesLine(fixtures::testPickup("R", XYZ(1, notANumber, 2))), "1.00 / \u2013 / 2.00"},
+        {text::enclosureColumnTitles(s).join(','), "#,Type,Angle,Site,Top Z,Bottom Z,Panflex"},
+        {text::enclosureCells(s, s.enclosures[0]).join(','), "1,KARA,2.5\u00B0,2\u00B0,3.46,\u2013"},
+    };
+    for (const auto& [got, expected] : cases) EXPECT_EQ(got, expected);
+
+    using Row = text::FactRow;
+    EXPECT_EQ(text::facts(s, info),
               (std::vector<Row>{{"Site", "-3.5\u00B0", "Azimuth", "\u2013", false},
-                                {"Trim", "\u2013", "Bottom", "6.5 m", false},
+                                {"Trim", "\u2013", "Bottom", "6.5 ft", false},
                                 {"Bottom box", "+2\u00B0", "Inclinometer", "-3\u00B0  bottom face", false},
                                 {"Weight", "\u2013  (speakers 1234 kg)", {}, {}, true}}));
     // "Flown" is not "flown": one height row, no bottom box; an unreadable last site has none either.
-    Source stacked = flown;
+    Source stacked = s;
     stacked.configuration = "Flown";
-    EXPECT_EQ(text::facts(stacked, info)[1], (Row{"Height", "6.5 m", {}, {}, false}));
+    EXPECT_EQ(text::facts(stacked, info)[1], (Row{"Height", "6.5 ft", {}, {}, false}));
     EXPECT_EQ(text::facts(stacked, info).size(), 3u);
-    flown.enclosures.mut(0).site = notANumber;
-    EXPECT_EQ(text::facts(flown, info).size(), 3u);
+    s.enclosures.mut(0).site = notANumber;
+    EXPECT_EQ(text::facts(s, info).size(), 3u);
 }
 
 TEST(PanflexStack, Layout) {
