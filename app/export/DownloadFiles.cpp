@@ -32,6 +32,8 @@ public:
         if (base.isEmpty()) base = QDir::cleanPath(qEnvironmentVariable("TMPDIR"));
         if (base.isEmpty() || QDir::isRelativePath(base)) base = QStringLiteral("/tmp");
         path_ = QDir(base).filePath(QStringLiteral("rig-downloads-") + toQ(Uuid::random().str()));
+        // Missing folders above it are made as usual; a failure shows in the mkdir below.
+        QDir().mkpath(base);
         if (::mkdir(QFile::encodeName(path_).constData(), 0700) != 0) {
             const int error = errno;
             throw PublishError(PublishError::Kind::File,

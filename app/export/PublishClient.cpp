@@ -75,13 +75,18 @@ struct HttpResult {
 // Errors of the network layer (no usable answer) as opposed to HTTP statuses Qt maps to
 // errors (4xx and 5xx), which come with the status and the body.
 bool isHttpStatusError(QNetworkReply::NetworkError e) {
-    const int code = int(e);
-    return e == QNetworkReply::NoError || (code >= 201 && code <= 299) || (code >= 401 && code <= 499) ||
-           e == QNetworkReply::ProtocolInvalidOperationError; // 400
+    switch (e) {
+    case QNetworkReply::NoError:
+    case QNetworkReply::ProtocolInvalidOperationError:    // 400, 418
+    case QNetworkReply::ProxyAuthenticationRequiredError: // 407
+        return true;
+    default:
+        return (int(e) >= 201 && int(e) <= 299) || (int(e) >= 401 && int(e) <= 499);
+    }
 }
 
 // Sends one request and resumes the awaiting coroutine from the event loop once the answer
-// is complete, the time is up, the answer grows too large or the reply is destroyed with
+// is complete, no data has moved for the time-out, the answer grows too large or the reply is destroyed with
 // its network object. The resumption never touches the reply or its owner.
 class Exchange {
 public:
@@ -105,6 +110,10 @@ public:
             reply->abort();
         });
         timer->start(timeout_);
+        // Like the platform's request time-out: the wait counts from the last data that moved.
+        auto progress = [timer](qint64, qint64) { timer->start(); };
+        QObject::connect(reply, &QNetworkReply::uploadProgress, timer, progress);
+        QObject::connect(reply, &QNetworkReply::downloadProgress, timer, progress);
 
         QObject::connect(reply, &QIODevice::readyRead, reply, [state, reply] {
             if (state->result.body.size() + reply->bytesAvailable() > PublishClient::maxAnswerBytes) {

@@ -33,7 +33,7 @@ public:
         Server,    // the protocol's own failures (texts below and the server's messages)
         NoKey,     // no publish key set
         Transport, // the connection failed; the network layer's description
-        TimedOut,  // no complete answer in time
+        TimedOut,  // no data moved for the request's time-out
         Decoding,  // a 200 answer of the wrong form
         Encoding,  // the request body could not be written
         File,      // a download file could not be made or read
@@ -79,6 +79,7 @@ std::optional<QUrl> publishUrl(const QString& server, const QString& path);
 // A token as one path segment (percent-encoded); nothing for "", "." and "..".
 std::optional<QString> tokenSegment(const QString& token);
 
+// How long a request may go without data moving before it ends as timed out.
 struct PublishTimeouts {
     std::chrono::milliseconds publish{30000};
     std::chrono::milliseconds links{20000}; // list and delete

@@ -3,7 +3,9 @@
 #include "shell/AppPaths.h"
 
 #include <QByteArray>
+#include <QEventLoop>
 #include <QStringDecoder>
+#include <QTimer>
 
 #include <qt6keychain/keychain.h>
 
@@ -158,6 +160,15 @@ bool PublishSettings::generatePublishKey(const RandomFill& fill) {
     if (!key) return false;
     setKey(*key);
     return true;
+}
+
+bool PublishSettings::finishWrites(std::chrono::milliseconds limit) {
+    if (!isWritingKey()) return true;
+    QEventLoop loop;
+    QTimer::singleShot(limit, &loop, &QEventLoop::quit);
+    connect(this, &PublishSettings::keyWritten, &loop, &QEventLoop::quit);
+    loop.exec();
+    return !isWritingKey();
 }
 
 void PublishSettings::startWrite(const QString& value) {

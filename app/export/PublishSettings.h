@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -87,6 +88,9 @@ public:
     bool isKeyLoaded() const { return keyLoaded_; }
     // True while a keyring write is under way or waiting.
     bool isWritingKey() const { return writing_ || pendingWrite_.has_value(); }
+    // For the end of the program: runs the event loop until the keyring writes asked for so
+    // far have finished, at most `limit`. False when some were still under way.
+    bool finishWrites(std::chrono::milliseconds limit);
 
 signals:
     void serverChanged();

@@ -1,6 +1,7 @@
 #include "shell/MainWindow.h"
 
 #include "base/Date.h"
+#include "base/File.h"
 #include "base/Text.h"
 #include "export/CrewWebView.h"
 #include "export/ExportCommands.h"
@@ -351,6 +352,8 @@ void MainWindow::buildMenus() {
     file->addSeparator();
     actions_.quit = file->addAction(QStringLiteral("Quit"), this, [this] { close(); });
     actions_.quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    // Also from the settings window: the program ends from wherever the user is.
+    actions_.quit->setShortcutContext(Qt::ApplicationShortcut);
     actions_.quit->setMenuRole(QAction::QuitRole);
 }
 
@@ -371,6 +374,7 @@ void MainWindow::fillRecentMenu() {
 
 void MainWindow::buildToolbar() {
     QToolBar* bar = addToolBar(QStringLiteral("Toolbar"));
+    toolbar_.bar = bar;
     bar->setObjectName(QStringLiteral("toolbar"));
     bar->setMovable(false);
     bar->setFloatable(false);
@@ -586,6 +590,8 @@ void MainWindow::updateToolbar() {
     toolbar_.copyLink->setToolTip(published ? QStringLiteral("Copy the crew link")
                                             : QStringLiteral("Publish first"));
     toolbar_.progress->setVisible(store_.importing());
+    // The welcome page has no toolbar items: an empty strip would sit above it.
+    toolbar_.bar->setVisible(!empty || store_.importing());
 }
 
 void MainWindow::updateTitle() {
@@ -654,6 +660,25 @@ bool MainWindow::confirmQuit() {
     if (!store_.confirmDiscardChanges()) return false;
     quitConfirmedFor_ = std::pair(store_.generation(), store_.revision());
     return true;
+}
+
+void MainWindow::keepWorkWithoutAsking() {
+    // Nothing to keep: the close asks nothing anyway.
+    if (!store_.isDirty()) return;
+    bool kept = false;
+    if (const auto path = store_.filePath()) {
+        kept = store_.writeProject(*path);
+    } else if (!store_.project().isEmpty()) {
+        store_.writeRecovery();
+        store_.finishWrites();
+        // The recovery copy fails silently: only a copy that holds this project counts.
+        try {
+            kept = readFile(toPath(ProjectStore::recoveryPath())) == store_.project().recoveryText();
+        } catch (const std::exception&) {
+            kept = false;
+        }
+    }
+    if (kept) quitConfirmedFor_ = std::pair(store_.generation(), store_.revision());
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -25,6 +25,7 @@ class QMenu;
 class QScrollArea;
 class QSplitter;
 class QStackedWidget;
+class QToolBar;
 class QToolButton;
 
 namespace rig::app {
@@ -95,6 +96,10 @@ public:
     // Asks the store's save prompt unless it was answered for this very state of the
     // document already; true when the program may end.
     bool confirmQuit();
+    // For an end that may ask nothing (a logout without interaction): unsaved work goes into
+    // its file or the recovery copy now; once it is there, the close that follows asks nothing
+    // unless the project changes before it.
+    void keepWorkWithoutAsking();
 
     // --- Parts, for the program, tests and the snapshot mode ------------------------------
     WelcomePage* welcomePage() const { return welcome_; }
@@ -133,6 +138,7 @@ public:
     void fillRecentMenu();
 
     struct Toolbar {
+        QToolBar* bar = nullptr;           // hidden while it has nothing to show
         QWidget* modeSwitch = nullptr;     // shown with the project
         QButtonGroup* modes = nullptr;     // ids: Mode values
         QWidget* sizeSwitch = nullptr;     // shown in crew mode

@@ -90,6 +90,8 @@ int Program::run(const QList<QUrl>& files) {
     const int code = QApplication::exec();
     settings().sync();
     store_.finishWrites();
+    // A key just typed or generated may still be on its way to the keyring.
+    PublishSettings::shared().finishWrites(std::chrono::seconds(5));
     return code;
 }
 
@@ -107,8 +109,8 @@ void Program::commitSession(QSessionManager& manager) {
         return;
     }
     // No one to ask: keep the work (its file, or the recovery copy offered at the next start).
-    store_.writeRecovery();
-    store_.finishWrites();
+    // The windows close next and must not ask either.
+    if (window_) window_->keepWorkWithoutAsking();
 }
 
 void Program::openSettings() {

@@ -7,6 +7,7 @@
 #include "shell/QtText.h"
 #include "snapshot/SnapshotDirectory.h"
 
+#include <QApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -389,9 +390,18 @@ void ProjectStore::removeOwnedRecovery() {
     writer_->saved(recoveryPath(), generation_);
 }
 
+namespace {
+// Never over another dialog (an alert about a file given at launch, a panel the user opened
+// meanwhile): the offer waits until it has closed.
+void offerRestoreWhenNoDialogIsOpen(ProjectStore* store) {
+    if (!QApplication::activeModalWidget()) return store->offerRestore();
+    QTimer::singleShot(250, store, [store] { offerRestoreWhenNoDialogIsOpen(store); });
+}
+} // namespace
+
 bool ProjectStore::scheduleRestoreOffer() {
     if (snapshotDirectory()) return false;
-    QTimer::singleShot(delays_.restoreOffer, this, &ProjectStore::offerRestore);
+    QTimer::singleShot(delays_.restoreOffer, this, [this] { offerRestoreWhenNoDialogIsOpen(this); });
     return true;
 }
 

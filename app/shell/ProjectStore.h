@@ -106,7 +106,8 @@ public:
     void finishWrites();
     // ".../Recovery/unsaved.qvrig" in the data folder; creates the folder.
     static QString recoveryPath();
-    // Calls offerRestore after the launch delay; false (nothing scheduled) in snapshot mode.
+    // Calls offerRestore after the launch delay, once no dialog is open; false (nothing
+    // scheduled) in snapshot mode.
     bool scheduleRestoreOffer();
     // Offers to restore the recovery copy into an empty project.
     void offerRestore();

@@ -13,6 +13,7 @@
 #include "shell/QtText.h"
 
 #include <QPointer>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include <QCoreApplication>
@@ -292,8 +293,11 @@ QCoro::Task<void> ProjectStore::sendVisibilityUpdate() {
         if (!isCancellation(e)) failure = describe(e);
     }
     if (!self) co_return;
-    shareContext().sendingVisibility = false;
-    emit sendingVisibilityChanged();
+    // Whoever sees the send end sees its result in place already.
+    const auto ended = qScopeGuard([this] {
+        shareContext().sendingVisibility = false;
+        emit sendingVisibilityChanged();
+    });
 
     if (generation_ != generation) co_return; // another document: nothing here is about it
     if (failure) {

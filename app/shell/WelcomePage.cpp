@@ -9,8 +9,11 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <QVBoxLayout>
 
 namespace rig::app {
@@ -20,15 +23,47 @@ using style::ToneLabel;
 
 namespace {
 
+// A recent project: its name in the link colour, underlined under the mouse. Painted here so
+// the colour follows a change of appearance (a style sheet keeps the colour it was made with).
 class LinkButton : public QPushButton {
 public:
-    explicit LinkButton(const QString& title) : QPushButton(title) {
+    explicit LinkButton(const QString& title) : QPushButton(escapedTitle(title)) {
         setFlat(true);
         setCursor(Qt::PointingHandCursor);
         setFocusPolicy(Qt::TabFocus);
-        setStyleSheet(
-            QStringLiteral("QPushButton { border: none; padding: 0; text-align: left; color: palette(link); }"
-                           "QPushButton:hover { text-decoration: underline; }"));
+        setAttribute(Qt::WA_Hover);
+        setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
+    }
+
+    QSize sizeHint() const override { return fontMetrics().size(Qt::TextShowMnemonic, text()) + QSize(4, 2); }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::HoverEnter || event->type() == QEvent::HoverLeave) update();
+        return QPushButton::event(event);
+    }
+
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        QFont f = font();
+        f.setUnderline(underMouse());
+        p.setFont(f);
+        p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::Link));
+        // Shows "&&" as the one character of the file name.
+        p.drawText(rect().adjusted(2, 1, -2, -1), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic,
+                   text());
+        if (hasFocus()) {
+            QStyleOptionFocusRect focus;
+            focus.initFrom(this);
+            style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
+        }
+    }
+
+private:
+    // A file name is shown as it is: "&" is no mnemonic.
+    static QString escapedTitle(QString title) {
+        return title.replace(QLatin1Char('&'), QStringLiteral("&&"));
     }
 };
 

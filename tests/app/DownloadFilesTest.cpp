@@ -247,13 +247,27 @@ TEST_F(DownloadFilesTest, TheFirstFailureEndsTheRunAndTheFolderGoes) {
     EXPECT_TRUE(server.link(toQ(project.share->token))->files.count("rigging-points.pdf"));
 }
 
+TEST_F(DownloadFilesTest, MissingFoldersAboveTheTemporaryFolderAreMade) {
+    const QString deeper = QDir(tmp.path()).filePath("missing/deeper");
+    qputenv("TMPDIR", deeper.toUtf8());
+    runTask(upload());
+    ASSERT_EQ(printer.calls.size(), 2u);
+    EXPECT_EQ(QFileInfo(QFileInfo(printer.calls[0].target).absolutePath()).absolutePath(), deeper);
+    EXPECT_EQ(printer.calls[0].folderMode, 0700u);
+    EXPECT_EQ(server.requests(Route::Upload).size(), 4);
+    EXPECT_TRUE(QDir(deeper).isEmpty());
+}
+
 TEST_F(DownloadFilesTest, AFolderThatCannotBeMadeSaysWhere) {
-    qputenv("TMPDIR", QDir(tmp.path()).filePath("missing/deeper").toUtf8());
+    QFile plain(QDir(tmp.path()).filePath("plain"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    qputenv("TMPDIR", QDir(tmp.path()).filePath("plain/deeper").toUtf8());
     const auto e = publishFailure(upload());
     ASSERT_TRUE(e);
     EXPECT_EQ(e->kind(), PublishError::Kind::File);
-    EXPECT_TRUE(e->message().startsWith("Cannot create " +
-                                        QDir(tmp.path()).filePath("missing/deeper/rig-downloads-")))
+    EXPECT_TRUE(
+        e->message().startsWith("Cannot create " + QDir(tmp.path()).filePath("plain/deeper/rig-downloads-")))
         << e->message().toStdString();
     EXPECT_TRUE(printer.calls.empty());
     EXPECT_EQ(server.connectionCount(), 0);

@@ -31,6 +31,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QThreadPool>
+#include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -207,18 +208,27 @@ TEST_F(MainWindowTest, CancelInTheSavePromptKeepsTheWindowOpenAndTheProject) {
     EXPECT_TRUE(store->isDirty());
     EXPECT_EQ(closed.count(), 0);
 
-    // Ctrl+Q takes the same road.
+    // Ctrl+Q takes the same road, also pressed in another window of the program (settings).
     prompts.answerSave(Prompts::SaveAnswer::cancel);
     w.actions().quit->trigger();
     EXPECT_TRUE(w.isVisible());
     EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 2);
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    prompts.answerSave(Prompts::SaveAnswer::cancel);
+    QTest::keyClick(&other, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 3);
+    EXPECT_TRUE(w.isVisible());
+    other.close();
 
     // "Don’t Save": the window closes; the quit that follows asks nothing more.
     prompts.answerSave(Prompts::SaveAnswer::dontSave);
     EXPECT_TRUE(w.close());
     EXPECT_EQ(closed.count(), 1);
     EXPECT_TRUE(w.confirmQuit());
-    EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 3);
+    EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 4);
     EXPECT_TRUE(QFileInfo::exists(ProjectStore::recoveryPath()));
 }
 
@@ -233,6 +243,31 @@ TEST_F(MainWindowTest, AnEditAfterAnAnsweredPromptAsksAgain) {
     store->setProject(edited);
     prompts.answerSave(Prompts::SaveAnswer::cancel);
     EXPECT_FALSE(w.confirmQuit());
+}
+
+TEST_F(MainWindowTest, ASessionEndWithoutQuestionsKeepsTheWorkAndTheCloseAsksNothing) {
+    MainWindow& w = makeWindow();
+    // Untitled: the recovery copy, offered at the next start.
+    store->setProject(threeSources());
+    w.keepWorkWithoutAsking();
+    EXPECT_EQ(testing::readText(ProjectStore::recoveryPath()), toQ(store->project().recoveryText()));
+    // An edit made after that is not in the copy: the close asks again.
+    Project edited = store->project();
+    edited.name = "Edited later";
+    store->setProject(edited);
+    prompts.answerSave(Prompts::SaveAnswer::cancel);
+    EXPECT_FALSE(w.close());
+    w.keepWorkWithoutAsking();
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 1);
+
+    // With a file: written into it.
+    const auto file = files.write("show.qvrig", threeSources().fileText());
+    store->openProject(fromPath(file), false);
+    store->setProject(edited);
+    w.keepWorkWithoutAsking();
+    EXPECT_EQ(Project::fromText(testing::readText(fromPath(file)).toStdString()).name, "Edited later");
+    EXPECT_FALSE(store->isDirty());
 }
 
 TEST_F(MainWindowTest, ThreeDroppedFilesAreOneImportInDropOrder) {
@@ -486,13 +521,17 @@ TEST_F(MainWindowTest, TheWelcomePageShowsInBothModesWithOnlyTheProgressInTheToo
     EXPECT_FALSE(t.copyLink->isVisible());
     EXPECT_FALSE(t.publish->isVisible());
     EXPECT_FALSE(t.progress->isVisible());
+    EXPECT_FALSE(t.bar->isVisible()) << "no empty strip above the welcome page";
     store->setImporting(true);
     EXPECT_TRUE(t.progress->isVisible());
+    EXPECT_TRUE(t.bar->isVisible());
     store->setImporting(false);
+    EXPECT_FALSE(t.bar->isVisible());
 
     // A project arriving in crew mode shows the crew preview at once.
     store->setProject(threeSources());
     EXPECT_EQ(w.content(), WindowContent::crew);
+    EXPECT_TRUE(t.bar->isVisible());
 }
 
 TEST_F(MainWindowTest, DevSelectDrivesModeSizeAndSelection) {

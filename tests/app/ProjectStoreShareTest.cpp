@@ -369,6 +369,19 @@ protected:
     }
 
     bool idle() const { return !store->isVisibilityUpdateScheduled() && !store->isSendingVisibility(); }
+
+    // What the store shows at the moment each send ends.
+    struct SendEnd {
+        std::optional<TextSet> recorded;
+        std::optional<QString> error;
+    };
+    std::vector<SendEnd> sendEnds;
+    void watchSendEnds() {
+        QObject::connect(store.get(), &ProjectStore::sendingVisibilityChanged, [this] {
+            if (!store->isSendingVisibility())
+                sendEnds.push_back({store->project().share->hidden, store->visibilityError()});
+        });
+    }
 };
 
 TEST_F(VisibilityTest, UnpublishedProjectsNeverContactTheServer) {
@@ -391,8 +404,11 @@ TEST_F(VisibilityTest, HidingAndShowingWithinTheWaitSendsNothing) {
 }
 
 TEST_F(VisibilityTest, AHiddenSourceIsSentRecordedAndSaved) {
+    watchSendEnds();
     hide({left});
     ASSERT_TRUE(waitFor([&] { return publishes().size() == 1 && idle(); }));
+    ASSERT_EQ(sendEnds.size(), 1u);
+    EXPECT_EQ(sendEnds[0].recorded, TextSet{left});
     EXPECT_EQ(sentSources(publishes()[0]), std::set<std::string>{right});
     EXPECT_EQ(store->project().share->hidden, store->project().hiddenSources);
     EXPECT_FALSE(isShareStale(store->project()));
@@ -404,9 +420,12 @@ TEST_F(VisibilityTest, AHiddenSourceIsSentRecordedAndSaved) {
 TEST_F(VisibilityTest, AFailedSendIsShownAndChangesNothing) {
     server.setFault(Route::Publish, answering(500));
     store->setDelays({10s, 20ms, 20ms}); // no autosave in between
+    watchSendEnds();
     hide({left});
     ASSERT_TRUE(waitFor([&] { return store->visibilityError().has_value() && idle(); }));
     EXPECT_EQ(store->visibilityError(), "Publishing failed: HTTP 500");
+    ASSERT_EQ(sendEnds.size(), 1u);
+    EXPECT_EQ(sendEnds[0].error, "Publishing failed: HTTP 500");
     EXPECT_TRUE(isShareStale(store->project()));
     EXPECT_FALSE(store->project().share->hidden);
     EXPECT_TRUE(store->isDirty()); // the hiding itself, not saved by the re-send

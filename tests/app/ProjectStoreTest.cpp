@@ -4,7 +4,9 @@
 #include "shell/QtText.h"
 #include "support/StoreTesting.h"
 
+#include <QApplication>
 #include <QDateTime>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -803,8 +805,15 @@ TEST_F(ProjectStoreTest, NoRestoreOverAnOpenOrIncomingProject) {
 TEST_F(ProjectStoreTest, RestoreOfferIsMadeAfterTheLaunchDelayOutsideSnapshotMode) {
     leaveRecoveryCopy(showProject());
     prompts.answerRestore(RestoreAnswer::dismissed);
+    // Never over another dialog (an alert about a file given at launch).
+    QDialog alert;
+    alert.setWindowModality(Qt::ApplicationModal);
+    alert.show();
+    QTRY_VERIFY(QApplication::activeModalWidget());
     EXPECT_TRUE(store->scheduleRestoreOffer());
+    QTest::qWait(int(store->delays().restoreOffer.count()) + 500);
     EXPECT_EQ(prompts.count(FakePrompts::Kind::restoreOffer), 0);
+    alert.close();
     QTRY_COMPARE_WITH_TIMEOUT(prompts.count(FakePrompts::Kind::restoreOffer), 1, 10000);
 
     qputenv("RIG_SNAPSHOT", files.path().toUtf8());

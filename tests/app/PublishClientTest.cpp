@@ -175,11 +175,25 @@ TEST_F(PublishClientTest, AnswersOtherThan200GiveTheProtocolTexts) {
         int status;
         QByteArray body;
         QString text;
+        QList<QPair<QByteArray, QByteArray>> headers = {};
     };
+    const QList<QPair<QByteArray, QByteArray>> bearerChallenge = {
+        {"WWW-Authenticate", "Bearer realm=\"rig\""}};
+    const QList<QPair<QByteArray, QByteArray>> basicChallenge = {{"WWW-Authenticate", "Basic realm=\"rig\""}};
     const std::vector<Case> cases = {
         {Route::Publish, 401, "", "The server did not accept the publish key (HTTP 401)."},
         {Route::Publish, 401, R"({"error":"Invalid publish key"})",
          "The server did not accept the publish key (Invalid publish key)."},
+        {Route::Publish, 401, R"({"error":"Invalid publish key"})",
+         "The server did not accept the publish key (Invalid publish key).", bearerChallenge},
+        {Route::Publish, 401, R"({"error":"Invalid publish key"})",
+         "The server did not accept the publish key (Invalid publish key).", basicChallenge},
+        {Route::List, 401, "", "Could not load links (HTTP 401).", basicChallenge},
+        // Statuses the network layer maps to errors of its own are still answers.
+        {Route::Publish, 407, R"({"error":"Proxy"})", "Publishing failed: Proxy"},
+        {Route::List, 407, "", "Could not load links (HTTP 407)."},
+        {Route::Publish, 304, "", "Publishing failed: HTTP 304"},
+        {Route::Upload, 407, "", "Upload of rigging-points.csv failed (HTTP 407)."},
         {Route::Publish, 500, R"({"error":"Disk <b>full</b>"})", "Publishing failed: Disk <b>full</b>"},
         {Route::Publish, 500, R"({"error":"Disk full","code":5})", "Publishing failed: HTTP 500"},
         {Route::Publish, 500, R"({"message":"Disk full"})", "Publishing failed: HTTP 500"},
@@ -199,12 +213,13 @@ TEST_F(PublishClientTest, AnswersOtherThan200GiveTheProtocolTexts) {
         Fault f;
         f.status = c.status;
         f.body = c.body;
+        f.headers = c.headers;
         server.setFault(c.route, f);
         for (const Request& r : allRequests()) {
             if (r.route != c.route) continue;
             const auto e = publishFailure(r.send(client, base(), standInKey));
             ASSERT_TRUE(e);
-            EXPECT_EQ(e->kind(), Kind::Server);
+            EXPECT_EQ(e->kind(), Kind::Server) << e->message().toStdString();
             EXPECT_EQ(e->message(), c.text);
         }
         server.clearFaults();
@@ -299,6 +314,32 @@ TEST_F(PublishClientTest, BrokenConnectionsAreTransportFailures) {
             }
         }
         server.clearFaults();
+    }
+}
+
+TEST_F(PublishClientTest, TheTimeOutCountsFromTheLastDataReceived) {
+    // Gaps well inside the time-out, eight of them well beyond it.
+    client.setTimeouts(
+        {std::chrono::milliseconds(1000), std::chrono::milliseconds(1000), std::chrono::milliseconds(1000)});
+    struct Case {
+        std::chrono::milliseconds apart;
+        bool timesOut;
+    };
+    for (const Case& c :
+         {Case{std::chrono::milliseconds(200), false}, Case{std::chrono::milliseconds(3000), true}}) {
+        SCOPED_TRACE(c.apart.count());
+        Fault slow;
+        slow.status = 200;
+        slow.body = R"({"links":[)" + QByteArray(4000, ' ') + "]}"; // longer in all than the time-out
+        slow.trickle = c.apart;
+        server.setFault(Route::List, slow);
+        if (c.timesOut) {
+            const auto e = publishFailure(client.listServerLinks(base(), standInKey));
+            ASSERT_TRUE(e);
+            EXPECT_EQ(e->message(), "The request timed out.");
+        } else {
+            EXPECT_TRUE(runTask(client.listServerLinks(base(), standInKey)).empty());
+        }
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <QRegularExpression>
 #include <QSettings>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -62,7 +63,8 @@ TEST(PublishSettings, ServerIsWrittenOnEveryAssignmentAndReadBackUntrimmed) {
     struct Case {
         QString typed;
     };
-    for (const Case& c : {Case{"h"}, Case{"  https://rig.example/prefix//  "}, Case{""}, Case{"a, b; c=d"}}) {
+    for (const Case& c : {Case{"h"}, Case{"  https://rig.example/prefix//  "}, Case{""}, Case{QString()},
+                          Case{"a, b; c=d"}, Case{"@Invalid()"}, Case{"\"quoted\" \\ back"}}) {
         SCOPED_TRACE(c.typed.toStdString());
         testing::TempAppPaths paths;
         MemorySecretStore keyring;
@@ -160,6 +162,27 @@ TEST(PublishSettings, KeyringWritesRunOneAtATimeAndTheLastValueWins) {
     EXPECT_TRUE(keyring.writes.empty());
     EXPECT_FALSE(s.isWritingKey());
     EXPECT_EQ(written, 1);
+}
+
+TEST(PublishSettings, TheEndOfTheProgramWaitsForKeyringWritesUnderWay) {
+    testing::TempAppPaths paths;
+    auto owned = std::make_unique<DeferredSecretStore>();
+    DeferredSecretStore& keyring = *owned;
+    PublishSettings s(std::move(owned));
+    keyring.pendingRead(std::nullopt);
+    EXPECT_TRUE(s.finishWrites(std::chrono::milliseconds(0))); // nothing to wait for
+
+    s.setKey("qvr_first");
+    s.setKey("qvr_last");
+    // The keyring answers later, from the event loop, as the real one does.
+    QTimer::singleShot(50, [&] { keyring.finishWrite(); });
+    QTimer::singleShot(100, [&] { keyring.finishWrite(); });
+    EXPECT_TRUE(s.finishWrites(std::chrono::seconds(20)));
+    EXPECT_TRUE(keyring.writes.empty());
+
+    s.setKey("qvr_never_answered");
+    EXPECT_FALSE(s.finishWrites(std::chrono::milliseconds(100))); // bounded
+    EXPECT_TRUE(s.isWritingKey());
 }
 
 TEST(PublishSettings, AKeyTypedBeforeTheStoredOneArrivesIsKept) {

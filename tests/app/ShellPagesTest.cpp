@@ -5,6 +5,7 @@
 #include "support/TempDir.h"
 #include "support/Waiting.h"
 
+#include "pages/Preferences.h"
 #include "shell/ImportChangesDialog.h"
 #include "shell/QtText.h"
 #include "shell/SidebarWidget.h"
@@ -19,6 +20,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 namespace rig::app {
 namespace {
@@ -187,6 +190,35 @@ TEST_F(WelcomeTest, RecentBlockShowsTheSixMostRecent) {
     // A click opens that file, after the save prompt (nothing to save here).
     page.recentButtons()[2]->click();
     EXPECT_EQ(store->filePath(), fromPath(files.path() / "Show 7.qvrig"));
+}
+
+TEST_F(WelcomeTest, RecentEntriesShowTheNameAsItIsInTheLinkColourOfTheAppearance) {
+    const auto file = files.write("R&D show.qvrig", Project().fileText());
+    store->rememberRecent(fromPath(file));
+    WelcomePage page(*store);
+    page.show();
+    ASSERT_EQ(page.recentButtons().size(), 1);
+    QPushButton* entry = page.recentButtons()[0];
+    EXPECT_EQ(entry->text(), "R&&D show") << "shown as it is, no mnemonic";
+
+    // The appearance changes after the page was made (the stored one applies at start-up).
+    for (const auto& [look, link] : {std::pair{Appearance::dark, QColor(0x6c, 0xb4, 0xff)},
+                                     std::pair{Appearance::light, QColor(0x0a, 0x58, 0xca)}}) {
+        applyAppearance(look);
+        QCoreApplication::processEvents(); // the palette reaches the window through its event queue
+        const QImage image = entry->grab().toImage();
+        bool shown = false; // anti-aliased text: a few pixels close to the colour
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                shown = shown || std::abs(c.red() - link.red()) + std::abs(c.green() - link.green()) +
+                                         std::abs(c.blue() - link.blue()) <
+                                     40;
+            }
+        }
+        EXPECT_TRUE(shown) << link.name().toStdString();
+    }
+    applyAppearance(Appearance::system);
 }
 
 TEST_F(WelcomeTest, ProgressLineExactlyWhileImporting) {

@@ -277,16 +277,26 @@ void PublishStandIn::respond(QTcpSocket* socket, const RecordedRequest& request,
         socket->disconnectFromHost();
         return;
     }
-    if (fault && fault->redirect) {
-        Answer a{302, {}, "text/plain", {{"Location", fault->redirect->toEncoded()}}};
+    const Answer a =
+        fault && fault->redirect ? Answer{302, {}, "text/plain", {{"Location", fault->redirect->toEncoded()}}}
+        : fault && fault->status ? Answer{*fault->status, fault->body, "application/json", fault->headers}
+                                 : answer(request);
+    if (!fault || fault->trickle.count() <= 0) {
         write(socket, a);
         return;
     }
-    if (fault && fault->status) {
-        write(socket, {*fault->status, fault->body});
-        return;
+    // The head at once, then the body in eight pieces, `trickle` apart.
+    const QByteArray bytes = encoded(a);
+    const qsizetype head = bytes.indexOf("\r\n\r\n") + 4;
+    socket->write(bytes.left(head));
+    const qsizetype piece = (bytes.size() - head + 7) / 8;
+    QPointer<QTcpSocket> guarded(socket);
+    for (int i = 0; i < 8; ++i) {
+        QTimer::singleShot(fault->trickle * (i + 1), this,
+                           [guarded, part = bytes.mid(head + i * piece, piece)] {
+                               if (guarded && !part.isEmpty()) guarded->write(part);
+                           });
     }
-    write(socket, answer(request));
 }
 
 PublishStandIn::Answer PublishStandIn::answer(const RecordedRequest& request) {
@@ -392,7 +402,7 @@ PublishStandIn::Answer PublishStandIn::list() const {
     return {200, QJsonDocument(QJsonObject{{"links", links}}).toJson(QJsonDocument::Compact)};
 }
 
-void PublishStandIn::write(QTcpSocket* socket, const Answer& answer) {
+QByteArray PublishStandIn::encoded(const Answer& answer) {
     QByteArray out = "HTTP/1.1 " + QByteArray::number(answer.status) + " " + reason(answer.status) + "\r\n";
     const bool hasBody = answer.status != 204 && answer.status != 304 && answer.status >= 200;
     for (const auto& [name, value] : answer.headers) out += name + ": " + value + "\r\n";
@@ -402,7 +412,11 @@ void PublishStandIn::write(QTcpSocket* socket, const Answer& answer) {
     }
     out += "\r\n";
     if (hasBody) out += answer.body;
-    socket->write(out);
+    return out;
+}
+
+void PublishStandIn::write(QTcpSocket* socket, const Answer& answer) {
+    socket->write(encoded(answer));
 }
 
 } // namespace rig::testserver

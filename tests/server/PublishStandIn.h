@@ -34,7 +34,7 @@ enum class Route {
 
 // What a route does instead of, or before, its real answer.
 struct Fault {
-    std::optional<int> status; // answer with this status and `body` instead
+    std::optional<int> status; // answer with this status, `body` and `headers` instead
     QByteArray body;
     std::chrono::milliseconds delay{0}; // wait this long before answering
     bool close = false;                 // close the connection without an answer
@@ -42,6 +42,9 @@ struct Fault {
     std::optional<QUrl> redirect;       // answer 302 with this location
     int skip = 0;                       // let this many requests of the route through first
     int times = -1;                     // then act on this many (-1: all that follow)
+    // Added last, so that tests listing the fields above in order keep working.
+    QList<QPair<QByteArray, QByteArray>> headers;
+    std::chrono::milliseconds trickle{0}; // send the body in eight pieces this long apart
 };
 
 struct RecordedRequest {
@@ -131,6 +134,7 @@ private:
     Answer publish(const RecordedRequest& request);
     Answer list() const;
     QString newToken() const;
+    static QByteArray encoded(const Answer& answer);
     static void write(QTcpSocket* socket, const Answer& answer);
 
     QString key_;
