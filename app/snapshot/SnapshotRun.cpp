@@ -406,14 +406,11 @@ QCoro::Task<std::optional<QString>> SnapshotRun::publishCheckLog(QString server,
 }
 
 QCoro::Task<QString> SnapshotRun::fetchLink(QString server, QString token) {
-    // The address as given, not tidied as the publish requests tidy it.
-    const std::optional<QString> segment = tokenSegment(token);
-    if (!segment) throw PublishError::server(publishText::invalidToken);
-    const QUrl url(server + "/api/rig/" + *segment, QUrl::StrictMode);
-    if (!url.isValid() || (url.scheme() != "http" && url.scheme() != "https") || url.host().isEmpty())
-        throw PublishError::server(publishText::invalidAddress);
+    if (!tokenSegment(token)) throw PublishError::server(publishText::invalidToken);
+    const std::optional<QUrl> url = linkDocumentUrl(server, token);
+    if (!url) throw PublishError::server(publishText::invalidAddress);
 
-    QPointer<QNetworkReply> reply = network_->get(QNetworkRequest(url));
+    QPointer<QNetworkReply> reply = network_->get(QNetworkRequest(*url));
     auto tooLarge = std::make_shared<bool>(false);
     auto timedOut = std::make_shared<bool>(false);
     QTimer::singleShot(fetchTimeout, reply.data(), [reply, timedOut] {

@@ -1,6 +1,7 @@
 #include "snapshot/SnapshotTexts.h"
 
 #include "base/Number.h"
+#include "export/PublishClient.h"
 #include "shell/QtText.h"
 
 #include <QFileInfo>
@@ -123,6 +124,15 @@ QString visibilityResultLine(const QString& answer) {
     };
     return QStringLiteral("after visibility: CS sources=") + QString::fromStdString(integerText(sources)) +
            " leakedMotor=" + flag("NOT PUBLISHED") + " keptTestMotor=" + flag("Test 1t");
+}
+
+std::optional<QUrl> linkDocumentUrl(const QString& server, const QString& token) {
+    const std::optional<QString> segment = tokenSegment(token);
+    if (!segment) return std::nullopt;
+    const QUrl url(server + "/api/rig/" + *segment, QUrl::StrictMode);
+    if (!url.isValid() || (url.scheme() != "http" && url.scheme() != "https") || url.host().isEmpty())
+        return std::nullopt;
+    return url;
 }
 
 QString snapshotStateText(qsizetype sources, const std::optional<QString>& error) {

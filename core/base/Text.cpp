@@ -163,7 +163,7 @@ std::optional<std::string_view> LineSplitter::next() {
         if (!mayBeginBreak(static_cast<unsigned char>(data[i]))) continue;
         std::size_t width = breakWidth(text_, i);
         if (width == 0) continue;
-        if (crlf_ && data[i] == '\r' && i + 1 < n && data[i + 1] == '\n') width = 2;
+        if (data[i] == '\r' && i + 1 < n && data[i + 1] == '\n') width = 2;
         pos_ = i + width;
         return text_.substr(start, i - start);
     }

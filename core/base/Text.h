@@ -70,17 +70,15 @@ std::string trimWhite(std::string_view text);
 // U+0085, U+2028 and U+2029 is one break.
 std::size_t lineBreakAt(std::string_view text, std::size_t pos);
 
-// The lines of a text, one at a time, split at every line break. Empty lines are kept, and
-// a break at the very end gives a last, empty line. With `crlfIsOneBreak`, CR LF is one
-// break; without, it leaves an empty line between them.
+// The lines of a text, one at a time, split at every line break; CR LF is one break. Empty
+// lines are kept, and a break at the very end gives a last, empty line.
 class LineSplitter {
 public:
-    LineSplitter(std::string_view text, bool crlfIsOneBreak) : text_(text), crlf_(crlfIsOneBreak) {}
+    explicit LineSplitter(std::string_view text) : text_(text) {}
     std::optional<std::string_view> next();
 
 private:
     std::string_view text_;
-    bool crlf_;
     std::size_t pos_ = 0;
     bool done_ = false;
 };

@@ -258,18 +258,17 @@ private:
     }
 
     std::size_t breakWidth(std::size_t i) const {
-        const auto at = [&](std::size_t k) { return k < end_ ? static_cast<unsigned char>(data_[k]) : 0u; };
-        const unsigned c = at(i);
-        if (c >= 0x0A && c <= 0x0D) return c == 0x0D && at(i + 1) == 0x0A ? 2 : 1;
-        if (c == 0xC2) return at(i + 1) == 0x85 ? 2 : 0;
-        return at(i + 1) == 0x80 && (at(i + 2) & 0xFE) == 0xA8 ? 3 : 0;
+        const std::size_t width = lineBreakAt(std::string_view(data_, end_), i);
+        // CR LF is one break.
+        return width == 1 && data_[i] == '\r' && i + 1 < end_ && data_[i + 1] == '\n' ? 2 : width;
     }
 
     // Keeps the unread rest, appends the next piece of the file. False at an ill-formed
     // UTF-8 byte; a failed read throws.
     bool refill() {
         const std::size_t keep = size_ - pos_;
-        std::memmove(buf_.get(), buf_.get() + pos_, keep);
+        // Before the first piece there is no buffer yet, and memmove may not take null.
+        if (keep > 0) std::memmove(buf_.get(), buf_.get() + pos_, keep);
         checked_ -= pos_;
         size_ = keep;
         pos_ = 0;

@@ -71,8 +71,8 @@ void addRow(std::string_view piece, bool first, std::vector<InventoryItem>& rows
 
 List<InventoryItem> parseValid(std::string_view text, const std::stop_token& stop) {
     std::vector<InventoryItem> rows;
-    // Every break counts on its own, so CR LF leaves an empty line between them.
-    LineSplitter lines(text, false);
+    // CR LF read as two breaks would only add an empty line, and empty lines are skipped.
+    LineSplitter lines(text);
     std::size_t count = 0;
     while (auto line = lines.next()) {
         if (count % 4096 == 0) throwIfCancelled(stop);

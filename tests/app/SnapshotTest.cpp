@@ -121,6 +121,23 @@ TEST(SnapshotTexts, ResultLines) {
     };
     for (const auto& [answer, line] : answers) EXPECT_EQ(visibilityResultLine(answer), line);
 
+    const struct {
+        QString server;
+        std::optional<QString> url;
+    } fetches[] = {
+        {"http://127.0.0.1:8080", "http://127.0.0.1:8080/api/rig/tok"},
+        {"http://127.0.0.1:8080/", "http://127.0.0.1:8080//api/rig/tok"}, // as given, not tidied
+        {" http://127.0.0.1:8080", std::nullopt},
+        {"127.0.0.1:8080", std::nullopt},
+        {"ftp://host", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& f : fetches) {
+        const auto url = linkDocumentUrl(f.server, "tok");
+        EXPECT_EQ(url ? std::optional(url->toString()) : std::nullopt, f.url) << f.server.toStdString();
+    }
+    EXPECT_EQ(linkDocumentUrl("http://h", ".."), std::nullopt);
+
     EXPECT_EQ(snapshotStateText(7, std::nullopt), "sources: 7\nerror: -\n");
     EXPECT_EQ(snapshotStateText(0, QString("PDF export failed.")), "sources: 0\nerror: PDF export failed.\n");
 }
@@ -163,6 +180,7 @@ struct RunFixture {
     std::vector<SnapshotStep> selected;
     std::vector<int> quits;
     QMainWindow window;
+    QWidget* captured = &window;
 
     RunFixture() {
         window.setWindowTitle("Quorvane Rig");
@@ -184,7 +202,7 @@ struct RunFixture {
             if (found == environment.end()) return std::nullopt;
             return found->second;
         };
-        parts.mainWindow = [this] { return &window; };
+        parts.mainWindow = [this] { return captured; };
         parts.overviewPage = [] {
             auto* page = new QLabel("Overview");
             page->setAlignment(Qt::AlignTop);
@@ -311,6 +329,29 @@ TEST(SnapshotRun, DefaultStepsAndTallWindowWithoutAFolder) {
     EXPECT_FALSE(QFileInfo::exists(missing));
 }
 
+TEST(SnapshotRun, AWindowThatCannotBeDrawnLeavesTheFailureNote) {
+    RunFixture f;
+    f.environment = {{"RIG_STEPS", "crew|phone"}};
+    auto run = f.run();
+    run->captureMainWindow(f.file("direct.png"));
+    EXPECT_EQ(QImage(f.file("direct.png")).size(), f.window.size());
+
+    // Never shown and of no size: it draws nothing, and is on no screen.
+    QWidget nothing;
+    nothing.resize(0, 0);
+    f.captured = &nothing;
+    run->captureMainWindow(f.file("empty.png"));
+    EXPECT_FALSE(QFileInfo::exists(f.file("empty.png")));
+    EXPECT_TRUE(readText(f.file("empty.png.txt")).startsWith("capture failed: "))
+        << readText(f.file("empty.png.txt")).toStdString();
+
+    // The run goes on after a failed capture.
+    run->start();
+    ASSERT_TRUE(waitFor([&] { return !f.quits.empty(); }));
+    EXPECT_TRUE(QFileInfo::exists(f.file("shot1.png.txt")));
+    EXPECT_TRUE(QFileInfo::exists(f.file("state.txt")));
+}
+
 TEST(SnapshotRun, EditsOfTheExportRun) {
     const struct {
         std::map<QString, QString> environment;
@@ -381,7 +422,14 @@ TEST(SnapshotRun, PublishCheckFailuresLeaveOnlyTheErrorLine) {
     } cases[] = {
         {"qvr_wrong", std::nullopt, "publish error: The server did not accept the publish key"},
         {testing::standInKey,
-         testserver::Fault{503, R"({"error":"Maintenance"})", {}, false, false, {}, 1, 1},
+         [] {
+             testserver::Fault f;
+             f.status = 503;
+             f.body = R"({"error":"Maintenance"})";
+             f.skip = 1;
+             f.times = 1;
+             return f;
+         }(),
          "publish error: Publishing failed: Maintenance"},
     };
     for (const auto& c : cases) {

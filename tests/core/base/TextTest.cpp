@@ -86,6 +86,9 @@ TEST(Text, MapCopiesShareUntilChanged) {
     EXPECT_NE(a, b);
     EXPECT_TRUE(b.erase("x"));
     EXPECT_TRUE(a.contains("x"));
+    // Same values under another last key.
+    EXPECT_NE((TextMap<int>{{"a", 1}, {"b", 2}}), (TextMap<int>{{"a", 1}, {"c", 2}}));
+    EXPECT_NE((TextSet{"a", "b"}), (TextSet{"a", "c"}));
 }
 
 // Tab and space separators go; line breaks stay; a broken tail is kept, not crashed on.
