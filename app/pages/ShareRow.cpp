@@ -9,6 +9,7 @@
 #include "shell/DateText.h"
 #include "shell/ProjectStore.h"
 #include "shell/QtText.h"
+#include "shell/Sheet.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -277,9 +278,7 @@ void ShareRow::openLinksSheet() {
         return;
     }
     auto* sheet = new ExistingLinksSheet(store_, this);
-    sheet->setAttribute(Qt::WA_DeleteOnClose);
-    sheet->setWindowModality(Qt::WindowModal);
-    connect(sheet, &QDialog::finished, this, [this, sheet] {
+    prepareSheet(sheet, this, [this, sheet] {
         if (sheet_ != sheet) return;
         sheet_ = nullptr;
         emit showLinksChanged();
