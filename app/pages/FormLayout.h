@@ -10,6 +10,9 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+class QPushButton;
+class QToolButton;
+
 namespace rig::app::form {
 
 // Space around the contents of every row.
@@ -100,6 +103,13 @@ protected:
 
 // Texts shown on buttons and menu items: "&" is a mnemonic marker there.
 QString buttonText(const QString& text);
+
+// A push button of its own size with `text` as written ("&" is no mnemonic).
+QPushButton* pushButton(const QString& text, const QString& objectName);
+
+// A flat check button, its text beside the chevron its owner sets: it shows and hides a group
+// of rows.
+QToolButton* disclosureButton(const QString& objectName);
 
 // A label in a tone and font.
 style::ToneLabel* label(const QString& text, style::Tone tone = style::Tone::primary,
