@@ -28,6 +28,16 @@ PublishError PublishError::noKey() {
     return {Kind::NoKey, publishText::noKey};
 }
 
+QString publishErrorText(const std::exception& e) {
+    if (const auto* p = dynamic_cast<const PublishError*>(&e)) return p->message();
+    return toQ(e.what());
+}
+
+bool isPublishCancellation(const std::exception& e) {
+    const auto* p = dynamic_cast<const PublishError*>(&e);
+    return p != nullptr && p->kind() == PublishError::Kind::Cancelled;
+}
+
 namespace publishText {
 
 QString publishRefused(int status, const QString& message) {
