@@ -13,7 +13,9 @@
 #include "export/Reveal.h"
 #include "pages/MotorLibrary.h"
 #include "pages/SourcePage.h"
+#include "shell/BusyIndicator.h"
 #include "shell/ImportChangesDialog.h"
+#include "shell/ImportWorker.h"
 #include "shell/MainWindow.h"
 #include "shell/QtText.h"
 #include "shell/SidebarWidget.h"
@@ -33,6 +35,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QThreadPool>
+#include <QToolBar>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
