@@ -260,6 +260,7 @@ TEST_F(MainWindowTest, FilesDroppedAnywhereAreOneImportAndNothingElseIsTaken) {
     EXPECT_EQ(dragAndDrop(w.sidebar(), link), std::pair(false, false));
     QDragEnterEvent textEnter(QPoint(4, 4), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(field, &textEnter);
+    EXPECT_TRUE(textEnter.isAccepted()) << "dragged text is the field's own";
     EXPECT_FALSE(w.isDropTarget());
     EXPECT_FALSE(store->importing());
     EXPECT_EQ(importedFiles().size(), 3u);
