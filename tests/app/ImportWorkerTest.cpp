@@ -17,7 +17,7 @@ namespace {
 using fixtures::flownArray;
 using fixtures::testReport;
 
-// Readers that answer from tables by file name and note every file they read.
+// Readers that answer by file name and note every file they read.
 struct FakeReaders {
     std::map<std::string, Report> reports;
     std::map<std::string, List<InventoryItem>> inventories;
@@ -63,120 +63,69 @@ DXFSource dxfSource(std::int64_t index, std::string name) {
     return s;
 }
 
-TEST(ImportWorker, FileRank) {
-    const std::pair<const char*, int> cases[] = {
-        {"/show/Report.PDF", 0}, {"inv.Csv", 1},      {"speakers.dxf", 2},   {"project.qvrig", 9},
-        {"notes.txt", 9},        {"no-extension", 9}, {"report.pdf.txt", 9}, {"/show/a.b/plan.DXF", 2},
-    };
-    for (const auto& [file, rank] : cases) EXPECT_EQ(importFileRank(file), rank) << file;
-}
-
-TEST(ImportWorker, ReadsReportsThenInventoriesThenDXFs) {
+TEST(ImportWorker, ReadsReportsThenInventoriesThenDXFsAndReportsEachFailureOnOneLine) {
     FakeReaders fake;
     fake.reports["first.pdf"] = reportWith({flownArray("Main L", {"ALL", "Main"})});
     fake.reports["second.pdf"] = reportWith({flownArray("Main L", {"ALL", "Main"}, 10)});
     fake.inventories["inv.csv"] =
         List<InventoryItem>({InventoryItem{"Enclosure", 12, "K2", "K2", "", std::nullopt}});
     fake.dxfs["speakers.DXF"] = {dxfSource(1, "Main L")};
+    fake.failures["damaged.pdf"] = [] { throw RigError::unreadable("damaged.pdf"); };
+    fake.failures["gone.csv"] = [] {
+        throw std::system_error(ENOENT, std::generic_category(), "Cannot read gone.csv");
+    };
+    fake.failures["odd.dxf"] = [] { throw std::runtime_error("out of memory"); };
 
     const ImportResult result =
-        importFiles(inputFor({"/show/speakers.DXF", "/show/notes.txt", "/show/first.pdf", "/show/inv.csv",
-                              "/show/second.pdf"}),
+        importFiles(inputFor({"/show/speakers.DXF", "odd.dxf", "/show/notes.txt", "/show/first.pdf",
+                              "gone.csv", "/show/inv.csv", "damaged.pdf", "/show/second.pdf"}),
                     fake.readers());
-    EXPECT_EQ(fake.read, (std::vector<std::string>{"first.pdf", "second.pdf", "inv.csv", "speakers.DXF"}));
+    EXPECT_EQ(fake.read, (std::vector<std::string>{"first.pdf", "damaged.pdf", "second.pdf", "gone.csv",
+                                                   "inv.csv", "speakers.DXF", "odd.dxf"}));
+    EXPECT_EQ(result.errors, (std::vector<std::string>{
+                                 "Cannot read damaged.pdf.",
+                                 "Cannot read gone.csv: No such file or directory",
+                                 "odd.dxf: out of memory",
+                                 "notes.txt: unknown file type (use PDF, CSV or DXF).",
+                             }));
     EXPECT_EQ(result.project.reportFile, "second.pdf");
-    EXPECT_EQ(result.project.inventoryFile, "inv.csv");
-    EXPECT_EQ(result.project.inventory.size(), 1u);
-    EXPECT_EQ(result.project.dxfFile, "speakers.DXF");
     EXPECT_EQ(result.project.history.size(), 2u);
-    EXPECT_EQ(result.errors,
-              (std::vector<std::string>{"notes.txt: unknown file type (use PDF, CSV or DXF)."}));
+    EXPECT_EQ(result.project.inventoryFile, "inv.csv");
+    EXPECT_EQ(result.project.dxfFile, "speakers.DXF");
 }
 
-TEST(ImportWorker, AnEmptyProjectTakesTheDefaultsFirst) {
+TEST(ImportWorker, DefaultsAndChangeListFollowWhatTheProjectHeldBefore) {
     const Project existing = fixtures::projectWith({flownArray("Main L", {"ALL", "Main"})});
-    const struct {
-        const char* name;
-        Project snapshot;
-        std::vector<std::filesystem::path> files;
-        bool defaults;
-    } cases[] = {
-        {"report into an empty project", Project{}, {"r.pdf"}, true},
-        {"DXF alone into an empty project", Project{}, {"s.dxf"}, true},
-        {"inventory alone into an empty project", Project{}, {"i.csv"}, true},
-        {"report into a project with sources", existing, {"r.pdf"}, false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        FakeReaders fake;
-        fake.reports["r.pdf"] = reportWith({flownArray("Main L", {"ALL", "Main"})});
-        fake.inventories["i.csv"] = {};
-        const ImportResult result = importFiles(inputFor(c.files, c.snapshot), fake.readers());
-        if (c.defaults) {
-            EXPECT_EQ(result.project.delta, (DeltaSpec{"Library plate", 0.75, std::nullopt}));
-            EXPECT_EQ(result.project.author, "Sam Reyes");
-        } else {
-            EXPECT_EQ(result.project.delta, existing.delta);
-            EXPECT_EQ(result.project.author, existing.author);
-        }
-    }
-}
-
-TEST(ImportWorker, ChangeListRules) {
-    const Project existing = fixtures::projectWith({flownArray("Main L", {"ALL", "Main"})});
-    const Report same = reportWith({flownArray("Main L", {"ALL", "Main"})});
-    const Report longer = reportWith({flownArray("Main L", {"ALL", "Main"}, 14)});
     const struct {
         const char* name;
         Project snapshot;
         std::vector<std::filesystem::path> files;
         std::optional<bool> emptyChanges; // absent: no change list
     } cases[] = {
-        {"first report: dropped", Project{}, {"longer.pdf"}, std::nullopt},
+        {"first report: none", Project{}, {"longer.pdf"}, std::nullopt},
+        {"inventory alone into an empty project", Project{}, {"i.csv"}, std::nullopt},
         {"two reports on an empty project: the second's", Project{}, {"same.pdf", "longer.pdf"}, false},
         {"update without changes: an empty list", existing, {"same.pdf"}, true},
-        {"update with changes", existing, {"longer.pdf"}, false},
         {"failed update: none", existing, {"bad.pdf"}, std::nullopt},
         {"the last update counts", existing, {"longer.pdf", "same.pdf"}, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         FakeReaders fake;
-        fake.reports["same.pdf"] = same;
-        fake.reports["longer.pdf"] = longer;
+        fake.reports["same.pdf"] = reportWith({flownArray("Main L", {"ALL", "Main"})});
+        fake.reports["longer.pdf"] = reportWith({flownArray("Main L", {"ALL", "Main"}, 14)});
+        fake.inventories["i.csv"] = {};
         fake.failures["bad.pdf"] = [] { throw RigError::notSoundvision("bad.pdf"); };
         const ImportResult result = importFiles(inputFor(c.files, c.snapshot), fake.readers());
         ASSERT_EQ(result.changes.has_value(), c.emptyChanges.has_value());
         if (c.emptyChanges) {
             EXPECT_EQ(result.changes->empty(), *c.emptyChanges);
         }
+        const bool wasEmpty = c.snapshot.isEmpty();
+        EXPECT_EQ(result.project.author, wasEmpty ? "Sam Reyes" : existing.author);
+        const DeltaSpec library{"Library plate", 0.75, std::nullopt};
+        EXPECT_EQ(result.project.delta, wasEmpty ? library : existing.delta);
     }
-}
-
-TEST(ImportWorker, EachFailureIsOneLineNamingItsFileAndTheRestStillApplies) {
-    FakeReaders fake;
-    fake.reports["good.pdf"] = reportWith({flownArray("Main L", {"ALL", "Main"})});
-    fake.failures["damaged.pdf"] = [] { throw RigError::unreadable("damaged.pdf"); };
-    fake.failures["plan.pdf"] = [] { throw RigError::notSoundvision("plan.pdf"); };
-    fake.failures["gone.csv"] = [] {
-        throw std::system_error(ENOENT, std::generic_category(), "Cannot read gone.csv");
-    };
-    fake.failures["odd.dxf"] = [] { throw std::runtime_error("out of memory"); };
-    fake.dxfs["odd.dxf"] = {};
-
-    const ImportResult result =
-        importFiles(inputFor({"odd.dxf", "notes.TXT", "damaged.pdf", "gone.csv", "plan.pdf", "good.pdf"}),
-                    fake.readers());
-    EXPECT_EQ(result.errors, (std::vector<std::string>{
-                                 "Cannot read damaged.pdf.",
-                                 "plan.pdf does not look like a Soundvision report.",
-                                 "Cannot read gone.csv: No such file or directory",
-                                 "odd.dxf: out of memory",
-                                 "notes.TXT: unknown file type (use PDF, CSV or DXF).",
-                             }));
-    EXPECT_EQ(result.project.reportFile, "good.pdf");
-    EXPECT_EQ(result.project.report.sources.size(), 1u);
-    EXPECT_EQ(result.project.dxfFile, "");
 }
 
 TEST(ImportWorker, ADXFNeedsAReportFirst) {
@@ -185,13 +134,8 @@ TEST(ImportWorker, ADXFNeedsAReportFirst) {
     const ImportResult alone = importFiles(inputFor({"s.dxf"}), fake.readers());
     EXPECT_EQ(alone.errors, (std::vector<std::string>{"Import the Soundvision report before the DXF."}));
     EXPECT_TRUE(fake.read.empty()); // not even read
-    EXPECT_TRUE(alone.project.report.sources.empty());
     EXPECT_EQ(alone.project.dxfFile, "");
-
-    fake.reports["r.pdf"] = reportWith({flownArray("Main L", {"ALL", "Main"})});
-    const ImportResult together = importFiles(inputFor({"s.dxf", "r.pdf"}), fake.readers());
-    EXPECT_TRUE(together.errors.empty());
-    EXPECT_EQ(together.project.dxfFile, "s.dxf");
+    EXPECT_EQ(alone.project.author, "Sam Reyes");
 }
 
 TEST(ImportWorker, AStopEndsTheImportWithCancelled) {

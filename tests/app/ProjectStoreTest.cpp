@@ -1,4 +1,3 @@
-#include "shell/ProjectStore.h"
 #include "shell/AppPaths.h"
 #include "shell/DateText.h"
 #include "shell/QtText.h"
@@ -7,20 +6,13 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDialog>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <functional>
-#include <string>
 #include <system_error>
-#include <unistd.h>
 
 namespace rig::app {
 namespace {
@@ -30,31 +22,25 @@ using testing::readText;
 using testing::showProject;
 using SaveAnswer = Prompts::SaveAnswer;
 using RestoreAnswer = Prompts::RestoreAnswer;
+using Kind = FakePrompts::Kind;
 
-QString systemReason(int error) {
-    return toQ(std::generic_category().message(error));
+QString couldNotSave(int error) {
+    return "Could not save: " + toQ(std::generic_category().message(error));
 }
 
-const QString keepCopyText =
-    QStringLiteral("If you don’t save, Quorvane Rig keeps a copy and offers to restore it next time.");
+void holdAutosave(ProjectStore& store) {
+    store.setDelays({std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1)});
+}
 
 class ProjectStoreTest : public ::testing::Test {
 protected:
     void SetUp() override { store = testing::makeStore(); }
 
     QString file(const QString& name) const { return QDir(files.path()).filePath(name); }
+    std::string fileText(const QString& name) const { return readText(file(name)).toStdString(); }
     QString recovery() const { return ProjectStore::recoveryPath(); }
     bool recoveryExists() const { return QFileInfo::exists(recovery()); }
-
-    // The store holding `project` in `name`, saved and clean.
-    void openSaved(const Project& project, const QString& name) {
-        store->setProject(project);
-        ASSERT_TRUE(store->writeProject(file(name)));
-        store->openProject(file(name), false);
-        ASSERT_FALSE(store->isDirty());
-    }
-
-    // Leaves a recovery copy of `project` as an earlier run would have.
+    std::string recoveryText() const { return readText(recovery()).toStdString(); }
     void leaveRecoveryCopy(const Project& project) {
         ASSERT_TRUE(testing::writeText(recovery(), QByteArray::fromStdString(project.recoveryText())));
     }
@@ -65,787 +51,355 @@ protected:
     std::unique_ptr<ProjectStore> store;
 };
 
-// --- Change rule, counters, titles ---------------------------------------------------------
-
-TEST_F(ProjectStoreTest, OnlyAnUnequalProjectCountsAsAnEdit) {
+TEST_F(ProjectStoreTest, OnlyRealEditsMarkTheProjectAndASavedOneReopensClean) {
     QSignalSpy changed(store.get(), &ProjectStore::projectChanged);
-    EXPECT_EQ(store->windowTitle(), "Untitled");
-
     store->setProject(Project());
-    EXPECT_EQ(changed.count(), 0);
-    EXPECT_EQ(store->revision(), 0u);
     EXPECT_FALSE(store->isDirty());
-    EXPECT_FALSE(store->isAutosavePending());
-
-    store->setProject(showProject());
+    Project project = fixtures::fullProject();
+    project.report.sources.edit()[0].pickups.edit()[0].position.x = fixtures::notANumber;
+    store->setProject(project);
+    EXPECT_TRUE(store->isAutosavePending());
+    EXPECT_EQ(store->windowTitle(), "Arena show — Edited");
+    // Equal again, also with not-a-number coordinates held in shared storage.
+    store->setProject(project);
+    store->setProject(Project(store->project()));
     EXPECT_EQ(changed.count(), 1);
     EXPECT_EQ(store->revision(), 1u);
-    EXPECT_EQ(store->generation(), 0u);
-    EXPECT_TRUE(store->isDirty());
-    EXPECT_TRUE(store->isAutosavePending());
-
-    // Equal again, also with not-a-number coordinates held in shared storage.
-    store->setProject(showProject());
-    Project withNaN = showProject();
-    withNaN.report.sources.edit()[0].pickups.edit()[0].position.x = fixtures::notANumber;
-    store->setProject(withNaN);
-    EXPECT_EQ(store->revision(), 2u);
-    store->setProject(Project(store->project()));
-    EXPECT_EQ(store->revision(), 2u);
-    EXPECT_EQ(changed.count(), 2);
-}
-
-TEST_F(ProjectStoreTest, ReplacementsBumpBothCountersEditsOnlyTheRevision) {
-    openSaved(showProject(), "A.qvrig");
-    const auto revision = store->revision();
-    const auto generation = store->generation();
-
-    Project edited = store->project();
-    edited.name = "Edited";
-    store->setProject(edited);
-    EXPECT_EQ(store->revision(), revision + 1);
-    EXPECT_EQ(store->generation(), generation);
-
-    ASSERT_TRUE(store->writeProject(file("A.qvrig")));
-    EXPECT_EQ(store->generation(), generation);
-
-    store->newProject();
-    EXPECT_EQ(store->revision(), revision + 2);
-    EXPECT_EQ(store->generation(), generation + 1);
-    store->newProject();
-    EXPECT_EQ(store->revision(), revision + 3);
-    EXPECT_EQ(store->generation(), generation + 2);
-}
-
-TEST_F(ProjectStoreTest, WindowTitleNamesTheFileOrTheProject) {
-    struct Case {
-        const char* name;
-        std::function<void(ProjectStore&)> act;
-        QString title;
-    };
-    const Case cases[] = {
-        {"untitled, unnamed, edited",
-         [](ProjectStore& s) {
-             Project p = showProject();
-             p.name.clear();
-             s.setProject(p);
-         },
-         "Untitled — Edited"},
-        {"untitled, named, edited", [](ProjectStore& s) { s.setProject(showProject()); },
-         "Arena show — Edited"},
-        {"saved",
-         [&](ProjectStore& s) {
-             s.setProject(showProject());
-             s.writeProject(file("Main Stage.qvrig"));
-         },
-         "Main Stage"},
-        {"saved, edited",
-         [&](ProjectStore& s) {
-             s.setProject(showProject());
-             s.writeProject(file("Main Stage.qvrig"));
-             s.setProject(showProject("Main R"));
-         },
-         "Main Stage — Edited"},
-        {"file name with dots",
-         [&](ProjectStore& s) {
-             s.setProject(showProject());
-             s.writeProject(file("v1.2 show.qvrig"));
-         },
-         "v1.2 show"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        auto s = testing::makeStore();
-        QSignalSpy titleChanged(s.get(), &ProjectStore::windowTitleChanged);
-        c.act(*s);
-        EXPECT_EQ(s->windowTitle(), c.title);
-        EXPECT_GE(titleChanged.count(), 1);
-    }
-}
-
-// --- Open and save ---------------------------------------------------------------------------
-
-TEST_F(ProjectStoreTest, SavedProjectOpensCleanWithNothingScheduled) {
-    const Project project = fixtures::fullProject();
-    store->setProject(project);
-    ASSERT_TRUE(store->writeProject(file("Full.qvrig")));
-    EXPECT_EQ(readText(file("Full.qvrig")).toStdString(), project.fileText());
-    EXPECT_EQ(store->filePath(), file("Full.qvrig"));
-    EXPECT_FALSE(store->isDirty());
+    ASSERT_TRUE(store->writeProject(file("v1.2 show.qvrig")));
+    EXPECT_EQ(fileText("v1.2 show.qvrig"), project.fileText());
+    EXPECT_EQ(store->windowTitle(), "v1.2 show");
 
     auto other = testing::makeStore();
     QSignalSpy dirtyChanged(other.get(), &ProjectStore::dirtyChanged);
-    other->openProject(file("Full.qvrig"), false);
-    EXPECT_EQ(other->project(), project);
-    EXPECT_EQ(other->filePath(), file("Full.qvrig"));
-    EXPECT_FALSE(other->isDirty());
+    other->openProject(file("v1.2 show.qvrig"), false);
+    EXPECT_EQ(other->project().fileText(), project.fileText());
+    EXPECT_EQ(other->filePath(), file("v1.2 show.qvrig"));
     EXPECT_EQ(dirtyChanged.count(), 0);
     EXPECT_FALSE(other->isAutosavePending());
     EXPECT_EQ(other->generation(), 1u);
-    EXPECT_EQ(other->recent(), QStringList{file("Full.qvrig")});
-    EXPECT_EQ(settings().value(ProjectStore::lastDirKey).toString(), QDir(files.path()).absolutePath());
-    EXPECT_EQ(other->windowTitle(), "Full");
+    store->newProject();
+    EXPECT_EQ(store->revision(), 2u);
+    EXPECT_EQ(store->generation(), 1u);
+    EXPECT_EQ(store->windowTitle(), "Untitled");
 }
 
-TEST_F(ProjectStoreTest, OpenFailureNamesTheFileAndKeepsTheProject) {
+TEST_F(ProjectStoreTest, FailedOpenOrSaveNamesTheReasonAndKeepsEverything) {
     QDir(files.path()).mkdir("Folder.qvrig");
     ASSERT_TRUE(testing::writeText(file("NotJSON.qvrig"), "hello"));
-    ASSERT_TRUE(testing::writeText(file("Other.qvrig"), R"({"name": 5})"));
-    auto decoderReason = [](const char* text) {
-        try {
-            Project::fromText(text);
-        } catch (const std::exception& e) {
-            return toQ(e.what());
-        }
-        return QString();
-    };
-    struct Case {
-        QString name;
-        QString message;
-    };
-    const Case cases[] = {
-        {"Missing.qvrig", "Could not open Missing.qvrig: " + systemReason(ENOENT)},
-        {"Folder.qvrig", "Could not open Folder.qvrig: " + systemReason(EISDIR)},
-        {"NotJSON.qvrig", "Could not open NotJSON.qvrig: " + decoderReason("hello")},
-        {"Other.qvrig", "Could not open Other.qvrig: " + decoderReason(R"({"name": 5})")},
-    };
-    openSaved(showProject(), "Kept.qvrig");
+    QString decoderReason = "no error";
+    try {
+        Project::fromText("hello");
+    } catch (const std::exception& e) {
+        decoderReason = toQ(e.what());
+    }
+    store->setProject(showProject());
+    ASSERT_TRUE(store->writeProject(file("Kept.qvrig")));
     store->setProject(showProject("Main R"));
     const Project before = store->project();
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name.toStdString());
-        store->setErrorMessage(std::nullopt);
-        store->openProject(file(c.name), false);
-        EXPECT_EQ(store->errorMessage(), c.message);
+    const std::pair<std::function<void()>, QString> cases[] = {
+        {[&] { store->openProject(file("Missing.qvrig"), false); },
+         "Could not open Missing.qvrig: " + toQ(std::generic_category().message(ENOENT))},
+        {[&] { store->openProject(file("NotJSON.qvrig"), false); },
+         "Could not open NotJSON.qvrig: " + decoderReason},
+        {[&] { EXPECT_FALSE(store->writeProject(file("Missing/Show.qvrig"))); }, couldNotSave(ENOENT)},
+        {[&] { EXPECT_FALSE(store->writeProject(file("Folder.qvrig"))); }, couldNotSave(EISDIR)},
+    };
+    for (const auto& [act, message] : cases) {
+        SCOPED_TRACE(message.toStdString());
+        act();
+        EXPECT_EQ(store->errorMessage(), message);
         EXPECT_EQ(store->project(), before);
         EXPECT_EQ(store->filePath(), file("Kept.qvrig"));
         EXPECT_TRUE(store->isDirty());
         EXPECT_EQ(store->recent(), QStringList{file("Kept.qvrig")});
     }
-    EXPECT_FALSE(decoderReason("hello").isEmpty());
 }
 
-TEST_F(ProjectStoreTest, SaveFailureKeepsFileAndEditedMark) {
-    QDir(files.path()).mkdir("Taken.qvrig");
-    QDir(files.path()).mkdir("ReadOnly");
-    QFile::setPermissions(file("ReadOnly"), QFile::ReadOwner | QFile::ExeOwner);
-    struct Case {
-        QString path;
-        QString message;
-        bool needsPermissions;
-    };
-    const Case cases[] = {
-        {file("Missing/Show.qvrig"), "Could not save: " + systemReason(ENOENT), false},
-        {file("Taken.qvrig"), "Could not save: " + systemReason(EISDIR), false},
-        {file("ReadOnly/Show.qvrig"), "Could not save: " + systemReason(EACCES), true},
-    };
-    openSaved(showProject(), "Show.qvrig");
-    store->setProject(showProject("Main R"));
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.path.toStdString());
-        // Permission bits do not stop root.
-        if (c.needsPermissions && geteuid() == 0) continue;
-        store->setErrorMessage(std::nullopt);
-        EXPECT_FALSE(store->writeProject(c.path));
-        EXPECT_EQ(store->errorMessage(), c.message);
-        EXPECT_EQ(store->filePath(), file("Show.qvrig"));
-        EXPECT_TRUE(store->isDirty());
-        EXPECT_FALSE(QFileInfo(c.path).isFile());
-    }
-    EXPECT_EQ(store->recent(), QStringList{file("Show.qvrig")});
-}
-
-TEST_F(ProjectStoreTest, SavePanelProposesTheProjectName) {
-    struct Case {
-        std::string projectName;
-        QString proposed;
-    };
-    const Case cases[] = {
-        {"", "Rig.qvrig"},
-        {"Arena show", "Arena show.qvrig"},
-        {"AC/DC Live", "ACDC Live.qvrig"},
-        {"//", "Rig.qvrig"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.projectName);
-        Project p = showProject();
-        p.name = c.projectName;
-        store->setProject(p);
-        prompts.answerSavePanel(std::nullopt);
-        EXPECT_FALSE(store->saveProject());
-        EXPECT_EQ(prompts.last(FakePrompts::Kind::savePanel).fileName, c.proposed);
-    }
-    // A cancelled panel changes nothing and says nothing; the folder is remembered once saved.
-    EXPECT_EQ(prompts.last(FakePrompts::Kind::savePanel).directory, "");
-    EXPECT_FALSE(store->filePath());
-    EXPECT_FALSE(store->errorMessage());
-    prompts.answerSavePanel(file("Rig.qvrig"));
-    EXPECT_TRUE(store->saveProject());
-    prompts.answerSavePanel(std::nullopt);
-    store->saveProject();
-    EXPECT_EQ(prompts.last(FakePrompts::Kind::savePanel).directory, QDir(files.path()).absolutePath());
-}
-
-// --- Recent list -----------------------------------------------------------------------------
-
-TEST_F(ProjectStoreTest, RecentListKeepsExistingFilesInStoredOrder) {
-    testing::writeText(file("A.qvrig"), "{}");
-    testing::writeText(file("C.qvrig"), "{}");
-    settings().setValue(ProjectStore::recentKey,
-                        QStringList{file("A.qvrig"), file("Gone.qvrig"), file("C.qvrig")});
-    auto fresh = testing::makeStore();
-    EXPECT_EQ(fresh->recent(), (QStringList{file("A.qvrig"), file("C.qvrig")}));
-    // The stored list itself is not rewritten.
-    EXPECT_EQ(settings().value(ProjectStore::recentKey).toStringList().size(), 3);
-}
-
-TEST_F(ProjectStoreTest, RecentListMovesToFrontWithoutDuplicatesAndKeepsTen) {
+TEST_F(ProjectStoreTest, RecentListIsTenExistingFilesNewestFirstWithoutDuplicates) {
+    QStringList expected;
     for (int i = 0; i < 11; ++i) {
         store->setProject(showProject("Array " + std::to_string(i)));
         ASSERT_TRUE(store->writeProject(file(QString("P%1.qvrig").arg(i))));
+        if (i > 0) expected.prepend(file(QString("P%1.qvrig").arg(i)));
     }
-    QStringList expected;
-    for (int i = 10; i >= 1; --i) expected << file(QString("P%1.qvrig").arg(i));
     EXPECT_EQ(store->recent(), expected);
-    EXPECT_EQ(settings().value(ProjectStore::recentKey).toStringList(), expected);
-
-    // Another spelling of the same file.
+    // Another spelling of the same file moves it to the front.
     store->openProject(files.path() + "/./sub/../P3.qvrig", true);
-    EXPECT_EQ(store->recent().size(), 10);
-    EXPECT_EQ(store->recent().front(), file("P3.qvrig"));
-    EXPECT_EQ(store->recent().count(file("P3.qvrig")), 1);
-
-    // Saving again into the same file leaves the order.
-    store->openProject(file("P7.qvrig"), true);
-    store->rememberRecent(file("P3.qvrig"));
-    const QStringList before = store->recent();
+    expected.removeAll(file("P3.qvrig"));
+    expected.prepend(file("P3.qvrig"));
+    EXPECT_EQ(store->recent(), expected);
+    // Saving again into the open file leaves the order.
     store->setProject(showProject("Changed"));
-    ASSERT_TRUE(store->writeProject(file("P7.qvrig")));
-    EXPECT_EQ(store->recent(), before);
-    EXPECT_EQ(before.front(), file("P3.qvrig"));
-
+    ASSERT_TRUE(store->writeProject(file("P3.qvrig")));
+    EXPECT_EQ(store->recent(), expected);
+    // A new run keeps the stored order but drops files that are gone.
+    QFile::remove(file("P5.qvrig"));
+    expected.removeAll(file("P5.qvrig"));
+    EXPECT_EQ(testing::makeStore()->recent(), expected);
     store->clearRecent();
-    EXPECT_TRUE(store->recent().isEmpty());
-    EXPECT_FALSE(settings().contains(ProjectStore::recentKey));
     EXPECT_TRUE(testing::makeStore()->recent().isEmpty());
 }
 
-// --- The save prompt -------------------------------------------------------------------------
-
-TEST_F(ProjectStoreTest, SavePromptOnlyForUntitledEditedShows) {
-    struct Case {
-        const char* name;
-        std::function<void(ProjectStore&)> prepare;
-    };
-    const Case cases[] = {
-        {"new store", [](ProjectStore&) {}},
-        {"edited but empty",
-         [](ProjectStore& s) {
-             Project p;
-             p.name = "Only a name";
-             s.setProject(p);
-         }},
-        {"saved and unchanged",
-         [&](ProjectStore& s) {
-             s.setProject(showProject());
-             s.writeProject(file("Clean.qvrig"));
-         }},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        auto s = testing::makeStore();
-        c.prepare(*s);
-        EXPECT_TRUE(s->confirmDiscardChanges());
-    }
+TEST_F(ProjectStoreTest, SavePromptComesOnlyForUnsavedWorkAndEachAnswerDoesWhatItSays) {
+    store->setProject(showProject());
+    ASSERT_TRUE(store->writeProject(file("Clean.qvrig")));
+    EXPECT_TRUE(store->confirmDiscardChanges());
     EXPECT_TRUE(prompts.shown().empty());
-}
 
-TEST_F(ProjectStoreTest, EditedProjectWithFileIsSavedWithoutAsking) {
-    openSaved(showProject(), "Show.qvrig");
-    store->setProject(showProject("Main R"));
-    store->newProject();
-    EXPECT_TRUE(prompts.shown().empty());
-    EXPECT_EQ(readText(file("Show.qvrig")).toStdString(), showProject("Main R").fileText());
-    EXPECT_TRUE(store->project().isEmpty());
-    EXPECT_FALSE(store->filePath());
-    EXPECT_FALSE(store->isDirty());
-}
-
-TEST_F(ProjectStoreTest, SavePromptAnswers) {
-    struct Case {
+    const struct {
         const char* name;
-        std::function<void(FakePrompts&)> script;
-        bool goesOn;
-        bool savedToFile;
-        bool recoveryCopy;
+        SaveAnswer answer;
+        std::optional<QString> panel;
+        bool goesOn, savedToFile, recoveryCopy;
+    } cases[] = {
+        {"Save, then a file", SaveAnswer::save, file("Saved.qvrig"), true, true, false},
+        {"Save, panel cancelled", SaveAnswer::save, std::nullopt, false, false, false},
+        {"Don’t Save", SaveAnswer::dontSave, std::nullopt, true, false, true},
+        {"Cancel", SaveAnswer::cancel, std::nullopt, false, false, false},
     };
-    const Case cases[] = {
-        {"Save, then a file",
-         [&](FakePrompts& p) {
-             p.answerSave(SaveAnswer::save);
-             p.answerSavePanel(file("Saved.qvrig"));
-         },
-         true, true, false},
-        {"Save, then the panel cancelled",
-         [](FakePrompts& p) {
-             p.answerSave(SaveAnswer::save);
-             p.answerSavePanel(std::nullopt);
-         },
-         false, false, false},
-        {"Don’t Save", [](FakePrompts& p) { p.answerSave(SaveAnswer::dontSave); }, true, false, true},
-        {"Cancel", [](FakePrompts& p) { p.answerSave(SaveAnswer::cancel); }, false, false, false},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        QFile::remove(file("Saved.qvrig"));
         QFile::remove(recovery());
-        FakePrompts scripted;
+        QFile::remove(file("Saved.qvrig"));
         auto s = testing::makeStore();
-        s->setProject(showProject());
-        c.script(scripted);
+        Project p = showProject();
+        p.name = "AC/DC";
+        s->setProject(p);
+        prompts.answerSave(c.answer);
+        if (c.answer == SaveAnswer::save) prompts.answerSavePanel(c.panel);
         EXPECT_EQ(s->confirmDiscardChanges(), c.goesOn);
-        ASSERT_EQ(scripted.count(FakePrompts::Kind::saveChanges), 1);
-        EXPECT_EQ(scripted.shown().front().text, "Save changes to “Arena show”?");
-        EXPECT_EQ(scripted.shown().front().detail, keepCopyText);
-        EXPECT_EQ(QFileInfo::exists(file("Saved.qvrig")), c.savedToFile);
-        EXPECT_EQ(QFileInfo::exists(recovery()), c.recoveryCopy);
-        if (c.recoveryCopy) {
-            EXPECT_EQ(readText(recovery()).toStdString(), showProject().recoveryText());
+        EXPECT_EQ(prompts.last(Kind::saveChanges).text, "Save changes to “AC/DC”?");
+        if (c.answer == SaveAnswer::save) {
+            EXPECT_EQ(prompts.last(Kind::savePanel).fileName, "ACDC.qvrig"); // no folder in the name
+            EXPECT_EQ(prompts.last(Kind::savePanel).directory, QDir(files.path()).absolutePath());
         }
-        EXPECT_FALSE(s->errorMessage());
+        EXPECT_EQ(QFileInfo::exists(file("Saved.qvrig")), c.savedToFile);
+        EXPECT_EQ(recoveryExists(), c.recoveryCopy);
+        if (c.recoveryCopy) {
+            EXPECT_EQ(recoveryText(), p.recoveryText());
+        }
     }
 }
 
-TEST_F(ProjectStoreTest, SavePromptNamesAnUnnamedProjectUntitled) {
-    Project p = showProject();
-    p.name.clear();
-    store->setProject(p);
-    prompts.answerSave(SaveAnswer::cancel);
-    EXPECT_FALSE(store->confirmDiscardChanges());
-    EXPECT_EQ(prompts.last(FakePrompts::Kind::saveChanges).text, "Save changes to “Untitled”?");
-}
-
-TEST_F(ProjectStoreTest, FailedSaveIntoTheFileFallsThroughToThePrompt) {
+TEST_F(ProjectStoreTest, AProjectThatCannotBeSavedIsNeverDroppedSilently) {
     QDir(files.path()).mkdir("Show");
     store->setProject(showProject());
     ASSERT_TRUE(store->writeProject(file("Show/Show.qvrig")));
     store->setProject(showProject("Main R"));
     ASSERT_TRUE(QDir(file("Show")).removeRecursively());
-
-    // Cancel: nothing is dropped.
+    // The save into the file fails: the prompt comes up; Cancel keeps the project.
     prompts.answerSave(SaveAnswer::cancel);
     store->newProject();
-    EXPECT_EQ(store->errorMessage(), "Could not save: " + systemReason(ENOENT));
+    EXPECT_EQ(store->errorMessage(), couldNotSave(ENOENT));
     EXPECT_EQ(store->project(), showProject("Main R"));
-    EXPECT_TRUE(store->isDirty());
-
-    // Save offers the save panel.
+    // Save goes through the panel.
     prompts.answerSave(SaveAnswer::save);
     prompts.answerSavePanel(file("Elsewhere.qvrig"));
     store->newProject();
-    EXPECT_EQ(readText(file("Elsewhere.qvrig")).toStdString(), showProject("Main R").fileText());
+    EXPECT_EQ(fileText("Elsewhere.qvrig"), showProject("Main R").fileText());
     EXPECT_TRUE(store->project().isEmpty());
-
-    // Don’t Save keeps the recovery copy.
-    store->setProject(showProject("Main C"));
-    QDir(files.path()).mkdir("Again");
-    ASSERT_TRUE(store->writeProject(file("Again/Show.qvrig")));
-    store->setProject(showProject("Main D"));
-    ASSERT_TRUE(QDir(file("Again")).removeRecursively());
-    prompts.answerSave(SaveAnswer::dontSave);
-    store->newProject();
-    EXPECT_EQ(readText(recovery()).toStdString(), showProject("Main D").recoveryText());
-    EXPECT_TRUE(store->project().isEmpty());
-}
-
-TEST_F(ProjectStoreTest, DontSaveWithoutARecoveryCopyKeepsTheProject) {
-    // A file where the recovery folder belongs: the copy cannot be written.
-    QDir(paths.file("data")).mkpath("QuorvaneRig");
-    testing::writeText(paths.file("data/QuorvaneRig/Recovery"), "in the way");
+    // Don’t Save when not even the recovery copy can be written: kept.
+    ASSERT_TRUE(QDir(paths.file("data/QuorvaneRig/Recovery")).removeRecursively());
+    ASSERT_TRUE(testing::writeText(paths.file("data/QuorvaneRig/Recovery"), "a file in the way"));
     store->setProject(showProject());
     prompts.answerSave(SaveAnswer::dontSave);
     store->newProject();
     EXPECT_EQ(store->project(), showProject());
-    EXPECT_TRUE(store->errorMessage().has_value());
-    EXPECT_TRUE(store->errorMessage()->startsWith("Could not save: "));
+    EXPECT_TRUE(store->errorMessage().value_or("").startsWith("Could not save: "));
 }
 
-TEST_F(ProjectStoreTest, OpenPanelAfterThePromptWithoutASecondOne) {
-    openSaved(showProject("Other"), "Other.qvrig");
+TEST_F(ProjectStoreTest, OpeningAsksOnceAndStopsWhenCancelled) {
+    store->setProject(showProject("Other"));
+    ASSERT_TRUE(store->writeProject(file("Other.qvrig")));
     store->newProject();
     store->setProject(showProject());
-
+    prompts.answerSave(SaveAnswer::cancel);
+    store->showOpenPanel(); // no panel
     prompts.answerSave(SaveAnswer::dontSave);
     prompts.answerOpen(file("Other.qvrig"));
     store->showOpenPanel();
-    EXPECT_EQ(prompts.last(FakePrompts::Kind::openPanel).directory, QDir(files.path()).absolutePath());
+    EXPECT_EQ(prompts.last(Kind::openPanel).directory, QDir(files.path()).absolutePath());
     EXPECT_EQ(store->project(), showProject("Other"));
-    EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 1);
-
-    // Cancelled prompt: no panel.
-    store->setProject(showProject("Edited"));
-    store->newProject();
-    store->setProject(showProject("Edited"));
-    prompts.answerSave(SaveAnswer::cancel);
-    store->showOpenPanel();
-    EXPECT_EQ(prompts.count(FakePrompts::Kind::openPanel), 1);
-
-    // Cancelled panel: the project stays.
-    prompts.answerSave(SaveAnswer::dontSave);
-    prompts.answerOpen(std::nullopt);
-    store->showOpenPanel();
-    EXPECT_EQ(store->project(), showProject("Edited"));
-    EXPECT_FALSE(store->errorMessage());
+    EXPECT_EQ(prompts.count(Kind::saveChanges), 2);
+    EXPECT_EQ(prompts.count(Kind::openPanel), 1);
 }
 
-TEST_F(ProjectStoreTest, OpenWithPromptStopsWhenCancelled) {
-    openSaved(showProject("Other"), "Other.qvrig");
-    store->newProject();
-    store->setProject(showProject());
-    prompts.answerSave(SaveAnswer::cancel);
-    store->openProject(file("Other.qvrig"), true);
-    EXPECT_EQ(store->project(), showProject());
-    EXPECT_FALSE(store->filePath());
-}
-
-// --- Autosave --------------------------------------------------------------------------------
-
-TEST_F(ProjectStoreTest, AutosaveWritesAnUntitledProjectToTheRecoveryCopy) {
+TEST_F(ProjectStoreTest, AutosaveGoesToTheRecoveryCopyOrIntoTheFile) {
+    // Untitled: the last of several edits into the recovery copy, still edited.
     store->setProject(showProject("A"));
-    store->setProject(showProject("B"));
     store->setProject(showProject("C"));
-    QSignalSpy finished(store.get(), &ProjectStore::autosaveFinished);
-    ASSERT_TRUE(finished.wait(10000));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(finished.count(), 1);
-    EXPECT_FALSE(store->isAutosavePending());
-    EXPECT_EQ(readText(recovery()).toStdString(), showProject("C").recoveryText());
+    ASSERT_TRUE(testing::autosaved(*store));
+    EXPECT_EQ(recoveryText(), showProject("C").recoveryText());
     EXPECT_TRUE(store->isDirty());
-    EXPECT_EQ(store->windowTitle(), "Arena show — Edited");
-}
-
-TEST_F(ProjectStoreTest, AutosaveSavesAProjectWithAFileIntoIt) {
-    openSaved(showProject(), "Show.qvrig");
+    // With a file: saved into it, clean, and the own recovery copy goes.
+    prompts.answerSavePanel(file("Show.qvrig"));
+    ASSERT_TRUE(store->saveProject());
+    EXPECT_FALSE(recoveryExists());
     store->setProject(showProject("Main R"));
     ASSERT_TRUE(testing::autosaved(*store));
-    EXPECT_EQ(readText(file("Show.qvrig")).toStdString(), showProject("Main R").fileText());
+    EXPECT_EQ(fileText("Show.qvrig"), showProject("Main R").fileText());
     EXPECT_FALSE(store->isDirty());
-    EXPECT_EQ(store->windowTitle(), "Show");
-    EXPECT_FALSE(recoveryExists());
-}
-
-TEST_F(ProjectStoreTest, NoAutosaveForAnEmptyProjectOrInSnapshotMode) {
+    // Failing into the file: said, and still edited.
+    QFile::remove(file("Show.qvrig"));
+    QDir(files.path()).mkdir("Show.qvrig");
+    store->setProject(showProject("Main C"));
+    ASSERT_TRUE(testing::autosaved(*store));
+    EXPECT_EQ(store->errorMessage(), couldNotSave(EISDIR));
+    EXPECT_TRUE(store->isDirty());
+    // Nothing for an empty project or in snapshot mode.
+    auto s = testing::makeStore();
     Project named;
     named.name = "Just a name";
-    store->setProject(named);
-    EXPECT_TRUE(store->isDirty());
-    EXPECT_FALSE(store->isAutosavePending());
-    QSignalSpy finished(store.get(), &ProjectStore::autosaveFinished);
-    store->writeRecovery();
-    QCoreApplication::processEvents();
-    EXPECT_EQ(finished.count(), 0);
-
+    s->setProject(named);
+    EXPECT_FALSE(s->isAutosavePending());
     qputenv("RIG_SNAPSHOT", files.path().toUtf8());
-    store->setProject(showProject());
-    EXPECT_FALSE(store->isAutosavePending());
+    s->setProject(showProject());
+    EXPECT_FALSE(s->isAutosavePending());
+    EXPECT_FALSE(s->scheduleRestoreOffer());
     qunsetenv("RIG_SNAPSHOT");
-    EXPECT_FALSE(recoveryExists());
 }
 
-TEST_F(ProjectStoreTest, AutosaveWritesTheProjectAsItWasWhenTheTimerFired) {
-    // Only the writes started here.
-    store->setDelays({std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1)});
+TEST_F(ProjectStoreTest, AutosaveWritesTheProjectAsItWasAndASaveWinsOverIt) {
+    holdAutosave(*store);
     store->setProject(showProject("A"));
+    ASSERT_TRUE(store->writeProject(file("Show.qvrig")));
+    store->setProject(showProject("B"));
     store->writeRecovery(); // as the timer does
-    store->setProject(showProject("B"));
-    ASSERT_TRUE(testing::autosaved(*store));
-    EXPECT_EQ(readText(recovery()).toStdString(), showProject("A").recoveryText());
-
-    openSaved(showProject("A"), "Show.qvrig");
-    store->setProject(showProject("B"));
-    store->writeRecovery();
     store->setProject(showProject("C"));
-    store->writeRecovery();
-    ASSERT_TRUE(testing::autosaved(*store, 2));
-    // The file holds the last copy taken; the edit after it is still unsaved.
-    EXPECT_EQ(readText(file("Show.qvrig")).toStdString(), showProject("C").fileText());
-    store->setProject(showProject("D"));
-    store->writeRecovery();
-    store->setProject(showProject("E"));
     ASSERT_TRUE(testing::autosaved(*store));
-    EXPECT_EQ(readText(file("Show.qvrig")).toStdString(), showProject("D").fileText());
-    EXPECT_TRUE(store->isDirty());
-}
-
-TEST_F(ProjectStoreTest, SaveDuringAnAutosaveWinsOverIt) {
-    store->setDelays({std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1)});
-    openSaved(showProject("A"), "Show.qvrig");
+    EXPECT_EQ(fileText("Show.qvrig"), showProject("B").fileText());
+    EXPECT_TRUE(store->isDirty()); // C is not in the file
     for (int round = 0; round < 20; ++round) {
-        store->setProject(showProject("B" + std::to_string(round)));
+        const std::string n = std::to_string(round);
+        store->setProject(showProject("B" + n));
         store->writeRecovery();
-        store->setProject(showProject("C" + std::to_string(round)));
+        store->setProject(showProject("C" + n));
         ASSERT_TRUE(store->writeProject(file("Show.qvrig")));
         ASSERT_TRUE(testing::autosaved(*store));
-        EXPECT_EQ(readText(file("Show.qvrig")).toStdString(),
-                  showProject("C" + std::to_string(round)).fileText());
-        EXPECT_FALSE(store->isDirty());
+        ASSERT_EQ(fileText("Show.qvrig"), showProject("C" + n).fileText());
+        ASSERT_FALSE(store->isDirty());
     }
 }
 
-TEST_F(ProjectStoreTest, FailedAutosaveIntoTheFileIsReported) {
-    QDir(files.path()).mkdir("Show");
-    store->setProject(showProject());
-    ASSERT_TRUE(store->writeProject(file("Show/Show.qvrig")));
-    ASSERT_TRUE(QDir(file("Show")).removeRecursively());
-    store->setProject(showProject("Main R"));
-    ASSERT_TRUE(testing::autosaved(*store));
-    EXPECT_EQ(store->errorMessage(), "Could not save: " + systemReason(ENOENT));
-    EXPECT_TRUE(store->isDirty());
-}
-
-// --- The recovery copy belongs to the document that wrote it ---------------------------------
-
 TEST_F(ProjectStoreTest, SaveDeletesOnlyTheStoresOwnRecoveryCopy) {
-    // Written by autosave for this project: gone once it is saved.
-    store->setProject(showProject("A"));
-    ASSERT_TRUE(testing::autosaved(*store));
-    ASSERT_TRUE(recoveryExists());
-    prompts.answerSavePanel(file("A.qvrig"));
-    ASSERT_TRUE(store->saveProject());
-    EXPECT_FALSE(recoveryExists());
-
     // Written by "Don’t Save" for the project that was dropped: kept for the next start.
-    store->newProject();
     store->setProject(showProject("B"));
     prompts.answerSave(SaveAnswer::dontSave);
     store->newProject();
     store->setProject(showProject("C"));
     ASSERT_TRUE(store->writeProject(file("C.qvrig")));
-    EXPECT_EQ(readText(recovery()).toStdString(), showProject("B").recoveryText());
-
-    // Left by an earlier run and not offered yet: kept.
+    EXPECT_EQ(recoveryText(), showProject("B").recoveryText());
+    // Left by an earlier run: kept.
     leaveRecoveryCopy(showProject("Earlier"));
-    store->openProject(file("A.qvrig"), true);
-    store->setProject(showProject("A2"));
-    ASSERT_TRUE(store->writeProject(file("A.qvrig")));
-    store->setProject(showProject("A3"));
+    store->setProject(showProject("C2"));
     ASSERT_TRUE(testing::autosaved(*store));
-    EXPECT_EQ(readText(recovery()).toStdString(), showProject("Earlier").recoveryText());
-}
-
-TEST_F(ProjectStoreTest, ASaveWhileTheRecoveryCopyIsWrittenLeavesNoCopy) {
-    // Only the writes started here.
-    store->setDelays({std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1)});
+    EXPECT_EQ(recoveryText(), showProject("Earlier").recoveryText());
+    // A large copy still being encoded when the save comes never lands afterwards.
+    QFile::remove(recovery());
+    holdAutosave(*store);
     Project large = fixtures::largeProject(300);
     for (int round = 0; round < 3; ++round) {
-        SCOPED_TRACE(round);
         store->newProject();
         large.name = "Large " + std::to_string(round);
         store->setProject(large);
-        store->writeRecovery(); // a large copy: still being encoded on the worker
+        store->writeRecovery();
         store->setProject(showProject("Small"));
         ASSERT_TRUE(store->writeProject(file(QString("Small%1.qvrig").arg(round))));
         ASSERT_TRUE(testing::autosaved(*store));
         store->finishWrites();
-        EXPECT_FALSE(recoveryExists());
+        EXPECT_FALSE(recoveryExists()) << round;
     }
 }
 
-// --- The restore offer -----------------------------------------------------------------------
-
-TEST_F(ProjectStoreTest, RestoreOfferTexts) {
-    struct Case {
-        const char* name;
-        std::function<void(Project&)> change;
-        QString message;
-        QString linkLine;
-    };
-    const Case cases[] = {
-        {"unnamed", [](Project& p) { p.name.clear(); }, "Restore unsaved project “Untitled”?", ""},
-        {"named", [](Project&) {}, "Restore unsaved project “Arena show”?", ""},
-        {"published", [](Project& p) { p.share = fixtures::fullProject().share; },
-         "Restore unsaved project “Arena show”?", "\nCrew link: https://crew.example.net/v/tok-5f2a9c"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Project p = showProject();
-        c.change(p);
-        leaveRecoveryCopy(p);
-        const QDateTime modified = QFileInfo(recovery()).lastModified();
-        prompts.answerRestore(RestoreAnswer::dismissed);
-        testing::makeStore()->offerRestore();
-        const auto shown = prompts.last(FakePrompts::Kind::restoreOffer);
-        EXPECT_EQ(shown.text, c.message);
-        EXPECT_EQ(shown.detail, "It was not saved when Quorvane Rig closed (" +
-                                    formatShortDateTime(modified) + ")." + c.linkLine);
-    }
-}
-
-TEST_F(ProjectStoreTest, RestoreAnswers) {
+TEST_F(ProjectStoreTest, RestoreOfferTextsAndAnswers) {
     Project copy = showProject();
     copy.name.clear();
-
-    // Restore: an untitled, edited project; the copy stays until saved.
+    copy.share = fixtures::fullProject().share;
     leaveRecoveryCopy(copy);
+    // Offered after the launch delay, never over another dialog; Escape keeps the copy.
+    prompts.answerRestore(RestoreAnswer::dismissed);
+    QDialog alert;
+    alert.setWindowModality(Qt::ApplicationModal);
+    alert.show();
+    QTRY_VERIFY(QApplication::activeModalWidget());
+    auto launching = testing::makeStore();
+    EXPECT_TRUE(launching->scheduleRestoreOffer());
+    QTest::qWait(int(launching->delays().restoreOffer.count()) + 500);
+    EXPECT_EQ(prompts.count(Kind::restoreOffer), 0);
+    alert.close();
+    QTRY_COMPARE_WITH_TIMEOUT(prompts.count(Kind::restoreOffer), 1, 10000);
+    EXPECT_EQ(prompts.last(Kind::restoreOffer).text, "Restore unsaved project “Untitled”?");
+    EXPECT_EQ(prompts.last(Kind::restoreOffer).detail,
+              "It was not saved when Quorvane Rig closed (" +
+                  formatShortDateTime(QFileInfo(recovery()).lastModified()) +
+                  ").\nCrew link: https://crew.example.net/v/tok-5f2a9c");
+    // Restore: untitled and edited; the copy stays until saved.
     prompts.answerRestore(RestoreAnswer::restore);
     store->offerRestore();
     EXPECT_EQ(store->project(), copy);
     EXPECT_FALSE(store->filePath());
     EXPECT_TRUE(store->isDirty());
-    EXPECT_EQ(store->windowTitle(), "Untitled — Edited");
     EXPECT_EQ(store->generation(), 1u);
-    EXPECT_FALSE(store->isAutosavePending());
     EXPECT_TRUE(recoveryExists());
     ASSERT_TRUE(store->writeProject(file("Restored.qvrig")));
     EXPECT_FALSE(recoveryExists());
-
-    // Discard deletes it; Escape or closing the offer keeps it.
+    // Discard deletes it; copies that cannot be used are deleted without asking.
     leaveRecoveryCopy(copy);
-    prompts.answerRestore(RestoreAnswer::dismissed);
-    testing::makeStore()->offerRestore();
-    EXPECT_TRUE(recoveryExists());
     prompts.answerRestore(RestoreAnswer::discard);
-    auto discarding = testing::makeStore();
-    discarding->offerRestore();
+    testing::makeStore()->offerRestore();
     EXPECT_FALSE(recoveryExists());
-    EXPECT_TRUE(discarding->project().isEmpty());
-    EXPECT_FALSE(discarding->isDirty());
+    for (const std::string& bad :
+         {std::string("{\"name\": "), std::string("[1, 2]"), Project().recoveryText()}) {
+        testing::writeText(recovery(), QByteArray::fromStdString(bad));
+        auto s = testing::makeStore();
+        s->offerRestore();
+        EXPECT_FALSE(recoveryExists()) << bad;
+        EXPECT_TRUE(s->project().isEmpty());
+    }
+    EXPECT_EQ(prompts.count(Kind::restoreOffer), 3);
 }
 
-TEST_F(ProjectStoreTest, DiscardKeepsACopyTheOpenProjectWroteMeanwhile) {
-    // Files given at launch were imported while the offer was showing, and autosaved.
-    struct Case {
-        const char* name;
-        bool waitForTheWrite;
+TEST_F(ProjectStoreTest, NoRestoreOverAnOpenOrIncomingProject) {
+    leaveRecoveryCopy(showProject("Copy"));
+    holdAutosave(*store);
+    store->setProject(showProject("Opened"));
+    store->offerRestore();
+    auto importing = testing::makeStore();
+    importing->setImporting(true);
+    importing->offerRestore();
+    EXPECT_TRUE(prompts.shown().empty());
+    // While the offer was showing, an import started or a project came in.
+    testing::writeText(file("Empty.qvrig"), QByteArray::fromStdString(Project().fileText()));
+    const std::function<void(ProjectStore&)> meanwhile[] = {
+        [](ProjectStore& s) { s.setImporting(true); },
+        [&](ProjectStore& s) { s.openProject(file("Empty.qvrig"), true); },
+        [](ProjectStore& s) { s.setProject(showProject("Imported")); },
     };
-    const Case cases[] = {{"copy written", true}, {"copy still being written", false}};
+    for (const auto& act : meanwhile) {
+        auto s = testing::makeStore();
+        prompts.answerRestore(RestoreAnswer::restore, [&] { act(*s); });
+        s->offerRestore();
+        EXPECT_NE(s->project(), showProject("Copy"));
+        EXPECT_EQ(recoveryText(), showProject("Copy").recoveryText());
+    }
+    // Discard keeps a copy the imported project wrote meanwhile, also one still being written.
     const Project imported = fixtures::largeProject(100);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (bool waitForTheWrite : {true, false}) {
         leaveRecoveryCopy(showProject("Copy"));
         auto s = testing::makeStore();
-        s->setDelays({std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1)});
+        holdAutosave(*s);
         prompts.answerRestore(RestoreAnswer::discard, [&] {
             s->setProject(imported);
-            s->writeRecovery(); // as the timer does
-            if (c.waitForTheWrite) {
-                ASSERT_TRUE(testing::autosaved(*s));
+            s->writeRecovery();
+            if (waitForTheWrite) {
+                EXPECT_TRUE(testing::autosaved(*s));
             }
         });
         s->offerRestore();
         s->finishWrites();
         QCoreApplication::processEvents();
-        EXPECT_TRUE(readText(recovery()).toStdString() == imported.recoveryText());
+        EXPECT_TRUE(recoveryText() == imported.recoveryText()) << waitForTheWrite;
     }
-}
-
-TEST_F(ProjectStoreTest, RestoreOfferSkipsCopiesItCannotUse) {
-    struct Case {
-        const char* name;
-        QByteArray content;
-        bool kept;
-    };
-    const Case cases[] = {
-        {"invalid JSON", "{\"name\": ", false},
-        {"another structure", "[1, 2]", false},
-        {"an empty project", QByteArray::fromStdString(Project().recoveryText()), false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        testing::writeText(recovery(), c.content);
-        auto s = testing::makeStore();
-        s->offerRestore();
-        EXPECT_EQ(QFileInfo::exists(recovery()), c.kept);
-        EXPECT_TRUE(s->project().isEmpty());
-    }
-    // No copy at all.
-    store->offerRestore();
-    EXPECT_TRUE(prompts.shown().empty());
-}
-
-TEST_F(ProjectStoreTest, NoRestoreOverAnOpenOrIncomingProject) {
-    leaveRecoveryCopy(showProject("Copy"));
-
-    // A project was opened at launch.
-    openSaved(showProject("Opened"), "Opened.qvrig");
-    store->offerRestore();
-    EXPECT_TRUE(prompts.shown().empty());
-
-    // Files given at launch are being imported.
-    auto importing = testing::makeStore();
-    importing->setImporting(true);
-    importing->offerRestore();
-    EXPECT_TRUE(prompts.shown().empty());
-
-    // While the offer was showing, an import started or a project was opened.
-    struct Case {
-        const char* name;
-        std::function<void(ProjectStore&)> whileOpen;
-    };
-    const Case cases[] = {
-        {"import started", [](ProjectStore& s) { s.setImporting(true); }},
-        {"project opened", [&](ProjectStore& s) { s.openProject(file("Opened.qvrig"), true); }},
-        {"empty project opened",
-         [&](ProjectStore& s) {
-             testing::writeText(file("Empty.qvrig"), QByteArray::fromStdString(Project().fileText()));
-             s.openProject(file("Empty.qvrig"), true);
-         }},
-        {"import applied", [](ProjectStore& s) { s.setProject(showProject("Imported")); }},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        auto s = testing::makeStore();
-        prompts.answerRestore(RestoreAnswer::restore, [&] { c.whileOpen(*s); });
-        s->offerRestore();
-        EXPECT_NE(s->project(), showProject("Copy"));
-        EXPECT_EQ(readText(recovery()).toStdString(), showProject("Copy").recoveryText());
-    }
-}
-
-TEST_F(ProjectStoreTest, RestoreOfferIsMadeAfterTheLaunchDelayOutsideSnapshotMode) {
-    leaveRecoveryCopy(showProject());
-    prompts.answerRestore(RestoreAnswer::dismissed);
-    // Never over another dialog (an alert about a file given at launch).
-    QDialog alert;
-    alert.setWindowModality(Qt::ApplicationModal);
-    alert.show();
-    QTRY_VERIFY(QApplication::activeModalWidget());
-    EXPECT_TRUE(store->scheduleRestoreOffer());
-    QTest::qWait(int(store->delays().restoreOffer.count()) + 500);
-    EXPECT_EQ(prompts.count(FakePrompts::Kind::restoreOffer), 0);
-    alert.close();
-    QTRY_COMPARE_WITH_TIMEOUT(prompts.count(FakePrompts::Kind::restoreOffer), 1, 10000);
-
-    qputenv("RIG_SNAPSHOT", files.path().toUtf8());
-    EXPECT_FALSE(testing::makeStore()->scheduleRestoreOffer());
-    qunsetenv("RIG_SNAPSHOT");
-}
-
-// --- Not-a-number values survive every road --------------------------------------------------
-
-TEST_F(ProjectStoreTest, NotANumberCoordinatesAreSavedReopenedAndRecovered) {
-    Project project = fixtures::fullProject();
-    auto& source = project.report.sources.edit()[0];
-    source.pickups.edit()[0].position = XYZ(fixtures::notANumber, 1.5, fixtures::notANumber);
-    source.pickups.edit()[1].load = fixtures::notANumber;
-    source.site = fixtures::notANumber;
-    const std::string expected = project.fileText();
-    ASSERT_NE(expected.find("\"NaN\""), std::string::npos);
-
-    store->setProject(project);
-    ASSERT_TRUE(store->writeProject(file("NaN.qvrig")));
-    auto reopened = testing::makeStore();
-    reopened->openProject(file("NaN.qvrig"), false);
-    EXPECT_EQ(reopened->project().fileText(), expected);
-    EXPECT_FALSE(reopened->isDirty());
-
-    store->newProject();
-    store->setProject(project);
-    ASSERT_TRUE(testing::autosaved(*store));
-    prompts.answerRestore(RestoreAnswer::restore);
-    auto restored = testing::makeStore();
-    restored->offerRestore();
-    EXPECT_EQ(restored->project().fileText(), expected);
 }
 
 } // namespace
