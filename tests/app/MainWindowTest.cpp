@@ -144,6 +144,7 @@ TEST_F(MainWindowTest, ExportItemsNeedSourcesAndExportTheProjectAsItIsNow) {
         List<InventoryItem>({InventoryItem{"Enclosure", 2, "K2", "K2", "", std::nullopt}});
     store->setProject(inventoryOnly);
     for (QAction* item : exportItems) EXPECT_FALSE(item->isEnabled());
+    EXPECT_EQ(w.content(), WindowContent::welcome);
     store->setProject(threeSources());
     for (QAction* item : exportItems) EXPECT_TRUE(item->isEnabled());
     EXPECT_EQ(a.settings->shortcut(), QKeySequence(QStringLiteral("Ctrl+,")));
