@@ -181,9 +181,9 @@ TEST_F(CrewLinkTest, HostileAndLongLinks) {
     change([&](Project& p) { p.share = share; });
     row.resize(700, 400);
     QCoreApplication::processEvents();
+    // Shortened in the middle for the eye; a click opens all of it.
     const QString shownText = row.linkLabel()->shownText();
-    EXPECT_TRUE(shownText.startsWith(QStringLiteral("https://rig.example.com/c/")) &&
-                shownText.contains(QStringLiteral("\u2026")) && shownText.endsWith(QStringLiteral("END")))
+    EXPECT_TRUE(shownText.contains(QStringLiteral("\u2026")) && shownText.endsWith("END"))
         << shownText.toStdString();
     QTest::mouseClick(row.linkLabel(), Qt::LeftButton);
     ASSERT_EQ(opened.size(), 1u);

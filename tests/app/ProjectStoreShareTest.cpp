@@ -1,3 +1,5 @@
+// The crew link as the project records it: what a publish sends and keeps, the changes since
+// the last publish, the press that stores the link, and the re-send after hiding sources.
 #include "shell/ProjectStore.h"
 
 #include "analysis/CrewDoc.h"
@@ -33,6 +35,7 @@ using testing::waitFor;
 using testserver::Fault;
 using testserver::PublishStandIn;
 using testserver::Route;
+using Texts = std::vector<std::string>;
 
 const std::string left = "ALL/Main/Main L";
 const std::string right = "ALL/Main/Main R";
@@ -44,10 +47,19 @@ Project twoArrays() {
     return p;
 }
 
-// The crew document of a recorded publish request.
+// The project as a publish at this moment would record it.
+Project published(Project p) {
+    p.share =
+        ShareInfo{"tok", "http://x/c/tok", fixtures::testDate(), publishFingerprints(p), {}, p.hiddenSources};
+    return p;
+}
+
+PointExtra motor(const std::string& name, double kg = 58, unsigned seed = 1) {
+    return PointExtra{fixtures::testMotor(name, kg, seed), false};
+}
+
 CrewDoc sentDoc(const testserver::RecordedRequest& r) {
-    const Json body = parseJsonText(r.body.toStdString());
-    return CrewDoc::fromJson(body.at("doc"), JsonPath());
+    return CrewDoc::fromJson(parseJsonText(r.body.toStdString()).at("doc"), JsonPath());
 }
 
 std::set<std::string> sentSources(const testserver::RecordedRequest& r) {
@@ -62,18 +74,114 @@ std::optional<std::string> sentToken(const testserver::RecordedRequest& r) {
     return body["token"].get<std::string>();
 }
 
-Fault delayed(std::chrono::milliseconds delay) {
+Fault answering(int status, QByteArray body = {}, std::chrono::milliseconds delay = 0ms) {
     Fault f;
+    if (status != 0) f.status = status;
+    f.body = std::move(body);
     f.delay = delay;
     return f;
 }
 
-Fault answering(int status, QByteArray body = {}) {
-    Fault f;
-    f.status = status;
-    f.body = std::move(body);
-    return f;
+Fault delayed(std::chrono::milliseconds delay) {
+    return answering(0, {}, delay);
 }
+
+// --- Changes since the last publish --------------------------------------------------------------
+
+TEST(PublishChanges, TheSummaryListsWhatChangedSinceThePublishPerSource) {
+    Project p = twoArrays();
+    p.report.sources.push_back(fixtures::flownArray("Gone", {"ALL", "Gone"}));
+    EXPECT_TRUE(publishChangeSummary(p).empty()); // never published
+    p.setExtra(left, "Front", motor("D8+"));
+    p.setExtra(left, "Old", motor("D8+"));
+    p.setExtra(right, "Front", PointExtra{fixtures::testMotor("D8+"), true});
+    p.setHidden({left}, true); // hidden sources are compared too
+    p = published(p);
+    EXPECT_TRUE(publishChangeSummary(p).empty());
+
+    p.report.sources.edit().pop_back(); // removed: no entry
+    p.report.sources.push_back(fixtures::flownArray("Out", {"ALL", "Out"}));
+    p.report.sources.mut(0).bumper = "K2-BUMP-2";
+    p.extras = {}; // roles only in the published settings are compared against nothing
+    for (const char* role : {"b", "Rear", "a"}) p.setExtra(left, role, motor("M"));
+    p.setExtra(left, "Front", motor("D8+", 80, 2)); // the same name, another weight: no change
+    p.setExtra(left, "Mid", PointExtra{std::nullopt, true});
+    std::map<std::string, Texts> summary;
+    for (const auto& [id, texts] : publishChangeSummary(p)) summary[id] = texts.vec();
+    // The source's own differences first, then the points by role, a Delta before its motor.
+    const std::map<std::string, Texts> expected = {
+        {left,
+         {"bumper K2-BUMP → K2-BUMP-2", "Mid Delta added", "Old motor → none", "Rear motor → M",
+          "a motor → M", "b motor → M"}},
+        {right, {"Front Delta removed", "Front motor → none"}},
+        {"ALL/Out/Out", {"new source"}},
+    };
+    EXPECT_EQ(summary, expected);
+}
+
+TEST(PublishChanges, StaleOnlyWhenTheHiddenSetDiffersFromAPublishedOne) {
+    struct Case {
+        const char* name;
+        std::optional<TextSet> published;
+        std::function<void(Project&)> after;
+        bool stale;
+    };
+    const std::vector<Case> cases = {
+        {"nothing hidden", std::nullopt, {}, false},
+        {"hide one", std::nullopt, [](Project& p) { p.setHidden({left}, true); }, true},
+        {"absent is empty", TextSet{}, [](Project& p) { p.hiddenSources.reset(); }, false},
+        {"show a hidden one", TextSet{left}, [](Project& p) { p.hiddenSources.reset(); }, true},
+        {"same set", TextSet{left, right},
+         [](Project& p) {
+             p.setHidden({right, left}, true);
+         },
+         false},
+        {"edited source", std::nullopt, [](Project& p) { p.report.sources.mut(0).site = 7.0; }, false},
+        // An attached link has nothing published: no changes, never stale.
+        {"attached link", std::nullopt, [](Project& p) { p.share->fingerprints = {}; }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Project p = published(twoArrays());
+        p.share->hidden = p.hiddenSources = c.published;
+        if (c.after) c.after(p);
+        if (p.share->fingerprints.empty()) {
+            p.setHidden({left}, true);
+            p.report.sources.mut(0).bumper.reset();
+            EXPECT_TRUE(publishChangeSummary(p).empty());
+        }
+        EXPECT_EQ(isShareStale(p), c.stale);
+    }
+    Project never = twoArrays();
+    never.setHidden({left}, true);
+    EXPECT_FALSE(isShareStale(never));
+}
+
+TEST(PublishChanges, PublishedStateHasTheSourcesAndExtrasAsPublished) {
+    Project p = twoArrays();
+    p.setExtra(left, "Front", motor("D8+"));
+    p = published(p);
+    const Source publishedLeft = p.report.sources[0];
+    p.report.sources.mut(0).enclosures.mut(3).angle = 9.5;                   // edited since
+    p.report.sources.edit().erase(p.report.sources.edit().begin() + 1);      // removed since
+    p.report.sources.push_back(fixtures::flownArray("Out", {"ALL", "Out"})); // added since
+    p.setExtra(left, "Rear", motor("Lodestar", 50, 3));
+    p.setHidden({left}, true);
+
+    const Project state = publishedState(p);
+    ASSERT_EQ(state.report.sources.size(), 1u);
+    EXPECT_EQ(state.report.sources[0], publishedLeft);
+    ASSERT_EQ(state.extras.size(), 1u);
+    EXPECT_EQ(state.extras.get(left)->points.size(), 1u);
+    EXPECT_EQ(state.hiddenSources, p.hiddenSources);
+
+    // Two sources with one identifier: the later is the one recorded.
+    Project twice =
+        fixtures::projectWith({fixtures::flownArray("A", {"G"}, 4), fixtures::flownArray("A", {"G"}, 6)});
+    EXPECT_EQ(publishFingerprints(twice).get("G/A")->source.enclosures.size(), 6u);
+}
+
+// --- The store's actions --------------------------------------------------------------------------
 
 class StoreShareTest : public ::testing::Test {
 protected:
@@ -84,7 +192,11 @@ protected:
         settings->setKey(standInKey);
         store = testing::makeStore();
         store->setPublishing(settings.get(), &client);
-        store->setDownloadUploader([this](Project project, QString token) { return upload(project, token); });
+        store->setDownloadUploader([this](Project project, QString token) -> QCoro::Task<void> {
+            uploads.push_back({std::move(project), token});
+            if (uploadFailure) throw *uploadFailure;
+            co_return;
+        });
     }
 
     QString file(const QString& name) const { return QDir(files.path()).filePath(name); }
@@ -99,13 +211,6 @@ protected:
 
     Project savedFile(const QString& name = "show.qvrig") const {
         return Project::fromText(testing::readText(file(name)).toStdString());
-    }
-
-    // Stands in for the download files: records what it was given, fails when told to.
-    QCoro::Task<void> upload(Project project, QString token) {
-        uploads.push_back({std::move(project), token});
-        if (uploadFailure) throw *uploadFailure;
-        co_return;
     }
 
     // Publishes the open project the way the toolbar button does.
@@ -123,57 +228,35 @@ protected:
     std::optional<PublishError> uploadFailure;
 };
 
-// --- Actions -----------------------------------------------------------------------------------
-
-TEST_F(StoreShareTest, FirstPublishMakesARecordOfEverySourceAndLeavesHiddenOnesOut) {
+TEST_F(StoreShareTest, PublishRecordsEverySourceSendsTheVisibleOnesAndUpdatesWithTheChanges) {
     Project p = twoArrays();
     p.setExtra(left, "Front", PointExtra{fixtures::testMotor("D8+"), true});
     p.setHidden({right}, true);
-    const ShareInfo share = runTask(store->publish(p));
-
+    p.share = runTask(store->publish(p));
     ASSERT_EQ(publishes().size(), 1);
     EXPECT_EQ(sentToken(publishes()[0]), std::nullopt);
     EXPECT_EQ(sentSources(publishes()[0]), std::set<std::string>{left});
-    EXPECT_EQ(share.token, server.tokens()[0].toStdString());
-    EXPECT_EQ(toQ(share.url), server.baseUrl() + "/c/" + server.tokens()[0]);
-    EXPECT_EQ(share.fingerprints, publishFingerprints(p)); // hidden sources included
-    EXPECT_EQ(share.fingerprints.size(), 2u);
-    EXPECT_TRUE(share.changes.empty());
-    EXPECT_EQ(share.hidden, p.hiddenSources);
-    EXPECT_LE(std::chrono::abs(share.publishedAt - nowSeconds()), std::chrono::seconds(5));
-}
+    EXPECT_EQ(toQ(p.share->url), server.baseUrl() + "/c/" + server.tokens()[0]);
+    EXPECT_EQ(p.share->fingerprints.size(), 2u); // hidden sources included
+    EXPECT_EQ(p.share->fingerprints, publishFingerprints(p));
+    EXPECT_TRUE(p.share->changes.empty());
+    EXPECT_EQ(p.share->hidden, p.hiddenSources);
+    EXPECT_LE(std::chrono::abs(p.share->publishedAt - nowSeconds()), 5s);
 
-TEST_F(StoreShareTest, UpdateSendsTheTokenAndTheChangesSinceTheLastPublish) {
-    Project p = twoArrays();
-    p.share = runTask(store->publish(p));
+    p.setHidden({right}, false);
     p.report.sources.mut(1).bumper = "K2-BUMP-2";
     const ShareInfo again = runTask(store->publishProject(p, "  " + server.baseUrl() + "/", standInKey));
-
     EXPECT_EQ(sentToken(publishes()[1]), p.share->token);
     EXPECT_EQ(again.token, p.share->token);
-    const auto expected =
-        TextMap<List<std::string>>{{right, List<std::string>{"bumper K2-BUMP → K2-BUMP-2"}}};
-    EXPECT_EQ(again.changes, expected);
+    const Texts change = {"bumper K2-BUMP → K2-BUMP-2"};
+    EXPECT_EQ(again.changes, (TextMap<List<std::string>>{{right, List<std::string>(change)}}));
     const CrewDoc doc = sentDoc(publishes()[1]);
     ASSERT_EQ(doc.sources.size(), 2u);
     EXPECT_FALSE(doc.sources[0].changed.has_value());
-    EXPECT_EQ(doc.sources[1].changed, std::vector<std::string>{"bumper K2-BUMP → K2-BUMP-2"});
+    EXPECT_EQ(doc.sources[1].changed, change);
 }
 
-TEST_F(StoreShareTest, PublishReadsTheSettingsAsTheyAreAtItsStart) {
-    settings->setKey("");
-    auto e = publishFailure(store->publish(twoArrays()));
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->message(), "Add the publish key in Settings (Ctrl+,) first.");
-    settings->setKey(standInKey);
-    settings->setServer("example.com/api");
-    e = publishFailure(store->publish(twoArrays()));
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->message(), "Invalid server address.");
-    EXPECT_EQ(server.connectionCount(), 0);
-}
-
-TEST_F(StoreShareTest, PublishWaitsForTheKeyOnItsWayFromTheKeyring) {
+TEST_F(StoreShareTest, PublishUsesTheSettingsOnceTheStoredKeyHasArrived) {
     // A keyring that answers late, as the real one does at the first use of the settings.
     struct SlowKeyring final : SecretStore {
         void read(const QString&, std::function<void(std::optional<QString>)> done) override {
@@ -188,29 +271,25 @@ TEST_F(StoreShareTest, PublishWaitsForTheKeyOnItsWayFromTheKeyring) {
     EXPECT_NO_THROW(runTask(store->publish(twoArrays())));
 }
 
-TEST_F(StoreShareTest, ResendNeedsAPublishedRecord) {
+TEST_F(StoreShareTest, ResendSendsThePublishedStateUnderTheCurrentHiddenSetAndNeedsARecord) {
     Project p = twoArrays();
-    auto e = publishFailure(store->resendProject(p));
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->message(), "Not published yet.");
     // An attached link has nothing published: sending would empty the crew view.
-    p.share = ShareInfo{"tok", "http://x/c/tok", fixtures::testDate(), {}, {}, std::nullopt};
-    e = publishFailure(store->resendProject(p));
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->message(), "Not published yet.");
+    for (const auto& share :
+         {std::optional<ShareInfo>(),
+          std::optional(ShareInfo{"tok", "http://x/c/tok", fixtures::testDate(), {}, {}, {}})}) {
+        p.share = share;
+        const auto e = publishFailure(store->resendProject(p));
+        ASSERT_TRUE(e);
+        EXPECT_EQ(e->message(), "Not published yet.");
+    }
     EXPECT_EQ(server.connectionCount(), 0);
-}
 
-TEST_F(StoreShareTest, ResendSendsThePublishedStateUnderTheCurrentHiddenSet) {
-    Project p = twoArrays();
+    p.share.reset();
     p.share = runTask(store->publish(p));
     p.share->changes = TextMap<List<std::string>>{{left, List<std::string>{"site -3.5° → -4°"}}};
     const double publishedAngle = *p.report.sources[0].enclosures[2].angle;
     p.report.sources.mut(0).enclosures.mut(2).angle = 9.0;
-    p.report.sources.edit().pop_back();                                      // removed since
-    p.report.sources.push_back(fixtures::flownArray("Out", {"ALL", "Out"})); // added since
     p.setHidden({right}, true);
-
     // The server answering with another link changes nothing of the record.
     server.setFault(Route::Publish, answering(200, R"({"token":"other","url":"http://elsewhere/c/other"})"));
     const ShareInfo share = runTask(store->resendProject(p));
@@ -218,7 +297,6 @@ TEST_F(StoreShareTest, ResendSendsThePublishedStateUnderTheCurrentHiddenSet) {
     const CrewDoc doc = sentDoc(publishes().last());
     EXPECT_EQ(sentToken(publishes().last()), p.share->token);
     ASSERT_EQ(doc.sources.size(), 1u);
-    EXPECT_EQ(doc.sources[0].id, left);
     EXPECT_EQ(doc.sources[0].enc[2].a, publishedAngle);
     EXPECT_EQ(doc.sources[0].changed, std::vector<std::string>{"site -3.5° → -4°"});
     ShareInfo expected = *p.share;
@@ -226,87 +304,34 @@ TEST_F(StoreShareTest, ResendSendsThePublishedStateUnderTheCurrentHiddenSet) {
     EXPECT_EQ(share, expected);
 }
 
-TEST_F(StoreShareTest, ListAndDeleteUseTheSettings) {
-    const ShareInfo a = runTask(store->publish(twoArrays()));
-    const auto links = runTask(store->listServerLinks());
-    ASSERT_EQ(links.size(), 1u);
-    EXPECT_EQ(links[0].token, a.token);
-    runTask(store->deleteServerLink(toQ(a.token)));
-    EXPECT_TRUE(server.tokens().isEmpty());
-}
-
 // --- The publish button's press -----------------------------------------------------------------
 
-TEST_F(StoreShareTest, PressOnAnUntitledProjectStoresTheLinkAndWritesNoFile) {
-    store->setProject(twoArrays());
-    const std::optional<QString> link = press();
-    ASSERT_TRUE(link);
-    ASSERT_TRUE(store->project().share);
-    EXPECT_EQ(toQ(store->project().share->url), *link);
-    EXPECT_TRUE(store->isDirty());
-    EXPECT_FALSE(store->filePath());
-    EXPECT_FALSE(store->errorMessage());
-    ASSERT_EQ(uploads.size(), 1u);
-    EXPECT_EQ(uploads[0].first, store->project()); // the project with its new record
-    EXPECT_EQ(uploads[0].second, toQ(store->project().share->token));
-}
-
-TEST_F(StoreShareTest, PressOnASavedProjectWritesTheRecordIntoItsFile) {
+TEST_F(StoreShareTest, AFailedPressChangesNothingAFailedUploadKeepsTheLink) {
     openSaved(twoArrays());
-    ASSERT_TRUE(press());
-    EXPECT_FALSE(store->isDirty());
-    EXPECT_EQ(savedFile().share, store->project().share);
-    // The next press updates the same link.
-    ASSERT_TRUE(press());
-    EXPECT_EQ(sentToken(publishes().last()), store->project().share->token);
-    EXPECT_EQ(server.tokens().size(), 1);
-}
+    Project edited = store->project();
+    edited.name = "Edited";
+    store->setProject(edited);
+    server.setFault(Route::Publish, answering(500, R"({"error":"Disk full"})"));
+    EXPECT_FALSE(press());
+    EXPECT_EQ(store->errorMessage(), "Publishing failed: Disk full");
+    EXPECT_EQ(store->project(), edited); // no record stored
+    EXPECT_TRUE(store->isDirty());       // nor saved
+    EXPECT_TRUE(uploads.empty());
 
-TEST_F(StoreShareTest, AFailedPressChangesNothing) {
-    struct Case {
-        const char* name;
-        std::function<void()> arrange;
-        QString text;
-    };
-    const std::vector<Case> cases = {
-        {"no key", [this] { settings->setKey(""); }, "Add the publish key in Settings (Ctrl+,) first."},
-        {"refused key", [this] { settings->setKey("qvr_wrong"); },
-         "The server did not accept the publish key (Invalid publish key)."},
-        {"server error",
-         [this] { server.setFault(Route::Publish, answering(500, R"({"error":"Disk full"})")); },
-         "Publishing failed: Disk full"},
-    };
-    openSaved(twoArrays());
-    ASSERT_TRUE(press());
-    const Project published = store->project();
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Project edited = published;
-        edited.name = "Edited";
-        store->setProject(edited);
-        store->setErrorMessage(std::nullopt);
-        uploads.clear();
-        c.arrange();
-        EXPECT_FALSE(press());
-        EXPECT_EQ(store->errorMessage(), c.text);
-        EXPECT_EQ(store->project(), edited); // the old record stays, nothing stored
-        EXPECT_TRUE(store->isDirty());       // nor saved
-        EXPECT_TRUE(uploads.empty());
-        settings->setKey(standInKey);
-        server.clearFaults();
-    }
-}
-
-TEST_F(StoreShareTest, AFailedUploadIsReportedAndTheLinkStillKeptSavedAndGiven) {
-    openSaved(twoArrays());
+    server.clearFaults();
     uploadFailure = PublishError::server(publishText::uploadFailed("crew-sheets.pdf", 413));
     const std::optional<QString> link = press();
     ASSERT_TRUE(link);
     EXPECT_EQ(store->errorMessage(), "The crew link is updated, but the download files were not: Upload of "
                                      "crew-sheets.pdf failed (HTTP 413).");
-    EXPECT_TRUE(store->project().share);
+    ASSERT_TRUE(store->project().share);
+    EXPECT_EQ(toQ(store->project().share->url), *link);
     EXPECT_FALSE(store->isDirty());
     EXPECT_EQ(savedFile().share, store->project().share);
+    // The files are made from the project with its new record (the riggers' link).
+    ASSERT_EQ(uploads.size(), 1u);
+    EXPECT_EQ(uploads[0].first, store->project());
+    EXPECT_EQ(uploads[0].second, toQ(store->project().share->token));
 }
 
 TEST_F(StoreShareTest, AnEditDuringThePublishSurvivesBesideTheNewRecord) {
@@ -323,31 +348,6 @@ TEST_F(StoreShareTest, AnEditDuringThePublishSurvivesBesideTheNewRecord) {
     EXPECT_EQ(sentDoc(publishes()[0]).name, "Arena"); // the state at the press was sent
 }
 
-TEST_F(StoreShareTest, AnotherProjectOpenedDuringThePublishGetsNothingOfIt) {
-    openSaved(twoArrays(), "a.qvrig");
-    Project other = fixtures::projectWith({fixtures::flownArray("Other", {"ALL", "B"}, 4)});
-    store->setProject(other);
-    ASSERT_TRUE(store->writeProject(file("b.qvrig")));
-    store->openProject(file("a.qvrig"), false);
-
-    server.setFault(Route::Publish, delayed(1s));
-    auto task = store->publishOpenProject();
-    ASSERT_TRUE(waitFor([&] { return !publishes().isEmpty(); }));
-    store->openProject(file("b.qvrig"), false);
-    EXPECT_FALSE(runTask(std::move(task)));
-
-    const QString url = server.baseUrl() + "/c/" + server.tokens()[0];
-    EXPECT_EQ(store->errorMessage(),
-              "The crew link was published, but another project is now open: the link was "
-              "not stored.\n" +
-                  url);
-    EXPECT_FALSE(store->project().share);
-    EXPECT_FALSE(store->isDirty());
-    EXPECT_FALSE(savedFile("a.qvrig").share);
-    EXPECT_FALSE(savedFile("b.qvrig").share);
-    EXPECT_TRUE(uploads.empty());
-}
-
 // --- Visibility re-send ------------------------------------------------------------------------------
 
 class VisibilityTest : public StoreShareTest {
@@ -357,7 +357,6 @@ protected:
         StoreShareTest::SetUp();
         openSaved(twoArrays());
         ASSERT_TRUE(press());
-        ASSERT_FALSE(store->isDirty());
         server.clearRequests();
     }
 
@@ -370,110 +369,74 @@ protected:
 
     bool idle() const { return !store->isVisibilityUpdateScheduled() && !store->isSendingVisibility(); }
 
-    // What the store shows at the moment each send ends.
-    struct SendEnd {
-        std::optional<TextSet> recorded;
-        std::optional<QString> error;
-    };
-    std::vector<SendEnd> sendEnds;
+    // What the store shows at the moment each send ends: its result is in place already.
+    std::vector<std::pair<std::optional<TextSet>, std::optional<QString>>> sendEnds;
     void watchSendEnds() {
         QObject::connect(store.get(), &ProjectStore::sendingVisibilityChanged, [this] {
             if (!store->isSendingVisibility())
-                sendEnds.push_back({store->project().share->hidden, store->visibilityError()});
+                sendEnds.emplace_back(store->project().share->hidden, store->visibilityError());
         });
     }
 };
 
-TEST_F(VisibilityTest, UnpublishedProjectsNeverContactTheServer) {
-    store->setProject(twoArrays());
-    hide({left});
-    EXPECT_FALSE(store->isVisibilityUpdateScheduled());
-    runTask(store->sendVisibilityUpdate());
-    EXPECT_FALSE(store->visibilityError());
-    EXPECT_EQ(server.connectionCount(), 1); // the publish of SetUp only
-}
-
-TEST_F(VisibilityTest, HidingAndShowingWithinTheWaitSendsNothing) {
-    store->setDelays({20ms, 20ms, 200ms});
-    hide({left});
-    EXPECT_TRUE(store->isVisibilityUpdateScheduled());
-    hide({left}, false);
-    EXPECT_FALSE(store->isVisibilityUpdateScheduled()); // the wait is cancelled: nothing left to send
-    EXPECT_FALSE(store->isSendingVisibility());
+TEST_F(VisibilityTest, UnpublishedProjectsAndAttachedLinksAreNeverResent) {
+    Project attached = store->project();
+    attached.share->fingerprints = {};
+    for (const Project& p : {twoArrays(), attached}) {
+        store->setProject(p);
+        hide({left});
+        EXPECT_FALSE(store->isVisibilityUpdateScheduled());
+        runTask(store->sendVisibilityUpdate());
+        EXPECT_FALSE(store->visibilityError());
+    }
     EXPECT_TRUE(publishes().isEmpty());
 }
 
-TEST_F(VisibilityTest, AHiddenSourceIsSentRecordedAndSaved) {
-    watchSendEnds();
+TEST_F(VisibilityTest, AHiddenSourceIsSentRecordedAndSavedOnceTheServerTakesIt) {
     hide({left});
-    ASSERT_TRUE(waitFor([&] { return publishes().size() == 1 && idle(); }));
-    ASSERT_EQ(sendEnds.size(), 1u);
-    EXPECT_EQ(sendEnds[0].recorded, TextSet{left});
-    EXPECT_EQ(sentSources(publishes()[0]), std::set<std::string>{right});
-    EXPECT_EQ(store->project().share->hidden, store->project().hiddenSources);
-    EXPECT_FALSE(isShareStale(store->project()));
-    EXPECT_FALSE(store->visibilityError());
-    EXPECT_FALSE(store->isDirty());
-    EXPECT_EQ(savedFile().share->hidden, TextSet{left});
-}
+    hide({left}, false);
+    EXPECT_TRUE(idle()); // shown again within the wait: nothing left to send
 
-TEST_F(VisibilityTest, AFailedSendIsShownAndChangesNothing) {
     server.setFault(Route::Publish, answering(500));
     store->setDelays({10s, 20ms, 20ms}); // no autosave in between
     watchSendEnds();
     hide({left});
     ASSERT_TRUE(waitFor([&] { return store->visibilityError().has_value() && idle(); }));
-    EXPECT_EQ(store->visibilityError(), "Publishing failed: HTTP 500");
     ASSERT_EQ(sendEnds.size(), 1u);
-    EXPECT_EQ(sendEnds[0].error, "Publishing failed: HTTP 500");
+    EXPECT_EQ(sendEnds[0].second, "Publishing failed: HTTP 500");
+    EXPECT_FALSE(store->project().share->hidden); // not recorded
     EXPECT_TRUE(isShareStale(store->project()));
-    EXPECT_FALSE(store->project().share->hidden);
     EXPECT_TRUE(store->isDirty()); // the hiding itself, not saved by the re-send
 
-    // "Send Now" once the server is back clears it.
     server.clearFaults();
-    runTask(store->sendVisibilityUpdate());
-    EXPECT_FALSE(store->visibilityError());
+    runTask(store->sendVisibilityUpdate()); // "Send Now"
+    ASSERT_EQ(sendEnds.size(), 2u);
+    EXPECT_EQ(sendEnds[1], std::pair(std::optional(TextSet{left}), std::optional<QString>()));
+    EXPECT_EQ(sentSources(publishes().last()), std::set<std::string>{right});
     EXPECT_FALSE(isShareStale(store->project()));
+    EXPECT_FALSE(store->isDirty());
+    EXPECT_EQ(savedFile().share->hidden, TextSet{left});
 }
 
 TEST_F(VisibilityTest, AChangeDuringASendIsSentAfterItWithoutAnError) {
     server.setFault(Route::Publish, delayed(300ms));
     QSignalSpy errors(store.get(), &ProjectStore::visibilityErrorChanged);
-    hide({left});
-    ASSERT_TRUE(waitFor([&] { return publishes().size() == 1; }));
-    hide({right}); // while the first request is in flight
-    ASSERT_TRUE(waitFor([&] { return publishes().size() == 2 && idle(); }));
-
-    EXPECT_EQ(sentSources(publishes()[0]), std::set<std::string>{right});
-    EXPECT_EQ(sentSources(publishes()[1]), std::set<std::string>{});
-    EXPECT_EQ(server.answeredCount(), 3); // nothing abandoned: SetUp's publish and both sends
-    EXPECT_EQ(errors.count(), 0);
-    EXPECT_EQ(store->project().share->hidden, (TextSet{left, right}));
-    EXPECT_EQ(savedFile().share->hidden, (TextSet{left, right}));
-}
-
-TEST_F(VisibilityTest, SendNowWaitsForTheRunningSend) {
-    server.setFault(Route::Publish, delayed(300ms));
-    hide({left});
-    store->setDelays({20ms, 20ms, 10s}); // only "Send Now" sends from here on
-    hide({right});
-    auto first = store->sendVisibilityUpdate();
-    ASSERT_TRUE(waitFor([&] { return publishes().size() == 1; }));
-    hide({right}, false);
     int answeredWhenSecondArrived = -1;
     QObject::connect(&server, &PublishStandIn::requestReceived, [&] {
         if (publishes().size() == 2) answeredWhenSecondArrived = server.answeredCount();
     });
-    auto second = store->sendVisibilityUpdate(); // "Send Now" during the send
-    runTask(std::move(first));
-    runTask(std::move(second));
-
+    hide({left});
+    ASSERT_TRUE(waitFor([&] { return publishes().size() == 1; }));
+    hide({right}); // while the first request is in flight
+    auto sendNow = store->sendVisibilityUpdate();
+    runTask(std::move(sendNow));
+    ASSERT_TRUE(waitFor([&] { return idle(); }));
     ASSERT_EQ(publishes().size(), 2);
-    EXPECT_EQ(answeredWhenSecondArrived, 2); // SetUp's publish and the first send
-    EXPECT_EQ(sentSources(publishes()[1]), std::set<std::string>{right});
-    EXPECT_EQ(store->project().share->hidden, TextSet{left});
-    EXPECT_FALSE(store->visibilityError());
+    EXPECT_EQ(answeredWhenSecondArrived, 2); // nothing abandoned: SetUp's publish and the first send
+    EXPECT_EQ(sentSources(publishes()[0]), std::set<std::string>{right});
+    EXPECT_EQ(sentSources(publishes()[1]), std::set<std::string>{});
+    EXPECT_EQ(errors.count(), 0);
+    EXPECT_EQ(savedFile().share->hidden, (TextSet{left, right}));
 }
 
 TEST_F(VisibilityTest, AnotherProjectOpenedDuringASendIsLeftAlone) {
@@ -481,11 +444,7 @@ TEST_F(VisibilityTest, AnotherProjectOpenedDuringASendIsLeftAlone) {
     store->setProject(other);
     ASSERT_TRUE(store->writeProject(file("other.qvrig")));
     store->openProject(file("show.qvrig"), false);
-    server.setFault(Route::Publish, [] {
-        Fault f = delayed(1s);
-        f.status = 500;
-        return f;
-    }());
+    server.setFault(Route::Publish, answering(500, {}, 1s));
     hide({left});
     ASSERT_TRUE(waitFor([&] { return publishes().size() == 1; }));
     store->openProject(file("other.qvrig"), false);
@@ -493,16 +452,6 @@ TEST_F(VisibilityTest, AnotherProjectOpenedDuringASendIsLeftAlone) {
     EXPECT_FALSE(store->visibilityError());
     EXPECT_FALSE(store->isDirty());
     EXPECT_EQ(store->project(), other);
-}
-
-TEST_F(VisibilityTest, AnAttachedLinkIsNeverResent) {
-    Project p = store->project();
-    p.share->fingerprints = {};
-    store->setProject(p);
-    hide({left});
-    EXPECT_FALSE(store->isVisibilityUpdateScheduled());
-    runTask(store->sendVisibilityUpdate());
-    EXPECT_TRUE(publishes().isEmpty());
 }
 
 } // namespace

@@ -40,15 +40,11 @@ TEST(PublishDownloads, ThePressPublishesAndUploadsFourReadableFiles) {
     testing::TempAppPaths paths;
     // The run's temporary folders go here, where no other program puts any.
     QTemporaryDir tmp;
-    const QByteArray previousTmp = qgetenv("TMPDIR");
+    const std::optional<QByteArray> previousTmp =
+        qEnvironmentVariableIsSet("TMPDIR") ? std::optional(qgetenv("TMPDIR")) : std::nullopt;
     qputenv("TMPDIR", tmp.path().toUtf8());
-    const auto restoreTmp = qScopeGuard([&] {
-        if (previousTmp.isEmpty()) {
-            qunsetenv("TMPDIR");
-        } else {
-            qputenv("TMPDIR", previousTmp);
-        }
-    });
+    const auto restoreTmp =
+        qScopeGuard([&] { previousTmp ? qputenv("TMPDIR", *previousTmp) : qunsetenv("TMPDIR"); });
     PublishStandIn server(standInKey);
     ASSERT_TRUE(server.start());
     // A link short enough for the page's header not to wrap it, so the text can be compared.
@@ -72,15 +68,13 @@ TEST(PublishDownloads, ThePressPublishesAndUploadsFourReadableFiles) {
     ASSERT_EQ(stored->files.size(), 4u);
     QTemporaryDir dir;
 
-    const testing::PdfFacts rigger =
-        testing::readPdf(saved(dir, "r.pdf", stored->files.at("rigging-points.pdf").data));
+    const auto rigger = testing::readPdf(saved(dir, "r.pdf", stored->files.at("rigging-points.pdf").data));
     EXPECT_TRUE(rigger.readable);
     EXPECT_NEAR(rigger.width, 841.92, 0.5); // landscape A4
     EXPECT_TRUE(rigger.text.contains(*link));
     EXPECT_TRUE(rigger.text.contains("Sub Ground C")); // hidden from the crew, not from the riggers
 
-    const testing::PdfFacts crew =
-        testing::readPdf(saved(dir, "c.pdf", stored->files.at("crew-sheets.pdf").data));
+    const auto crew = testing::readPdf(saved(dir, "c.pdf", stored->files.at("crew-sheets.pdf").data));
     EXPECT_TRUE(crew.readable);
     EXPECT_NEAR(crew.width, 594.96, 0.5); // portrait A4
     EXPECT_TRUE(crew.text.contains("Main L"));
