@@ -2,6 +2,7 @@
 
 #include "analysis/CrewDoc.h"
 #include "base/Json.h"
+#include "base/Number.h"
 #include "base/Text.h"
 #include "shell/QtText.h"
 
@@ -28,6 +29,16 @@ PublishError PublishError::noKey() {
     return {Kind::NoKey, publishText::noKey};
 }
 
+QString publishErrorText(const std::exception& e) {
+    if (const auto* p = dynamic_cast<const PublishError*>(&e)) return p->message();
+    return toQ(e.what());
+}
+
+bool isPublishCancellation(const std::exception& e) {
+    const auto* p = dynamic_cast<const PublishError*>(&e);
+    return p != nullptr && p->kind() == PublishError::Kind::Cancelled;
+}
+
 namespace publishText {
 
 QString publishRefused(int status, const QString& message) {
@@ -36,11 +47,11 @@ QString publishRefused(int status, const QString& message) {
 }
 
 QString listFailed(int status) {
-    return QStringLiteral("Could not load links (HTTP ") + toQ(std::to_string(status)) + ").";
+    return QStringLiteral("Could not load links (HTTP ") + toQ(integerText(status)) + ").";
 }
 
 QString uploadFailed(const QString& name, int status) {
-    return QStringLiteral("Upload of ") + name + " failed (HTTP " + toQ(std::to_string(status)) + ").";
+    return QStringLiteral("Upload of ") + name + " failed (HTTP " + toQ(integerText(status)) + ").";
 }
 
 } // namespace publishText
@@ -223,7 +234,7 @@ QNetworkRequest makeRequest(const QUrl& url, const QString& key) {
 }
 
 QString decimal(int status) {
-    return toQ(std::to_string(status));
+    return toQ(integerText(status));
 }
 
 // The coroutines below take everything by value and touch no client after they suspend.

@@ -54,6 +54,11 @@ private:
     QByteArray utf8_;
 };
 
+// The text shown for a failed request: a PublishError's own message, else what().
+QString publishErrorText(const std::exception& e);
+// Whether the failure is a request abandoned with its client (never shown).
+bool isPublishCancellation(const std::exception& e);
+
 // The protocol's texts.
 namespace publishText {
 inline const QString noKey = QStringLiteral("Add the publish key in Settings (Ctrl+,) first.");

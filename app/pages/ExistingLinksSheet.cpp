@@ -34,16 +34,6 @@ using style::Tone;
 constexpr double earliestMs = -62135596800000.0;
 constexpr double latestMs = 253402300799999.0;
 
-QString describe(const std::exception& e) {
-    if (const auto* p = dynamic_cast<const PublishError*>(&e)) return p->message();
-    return toQ(e.what());
-}
-
-bool isCancellation(const std::exception& e) {
-    const auto* p = dynamic_cast<const PublishError*>(&e);
-    return p != nullptr && p->kind() == PublishError::Kind::Cancelled;
-}
-
 } // namespace
 
 std::optional<Date> linkUpdateTime(double updatedAt) {
@@ -177,8 +167,8 @@ QCoro::Task<void> ExistingLinksSheet::loadLinks() {
     try {
         result = co_await store_.listServerLinks();
     } catch (const std::exception& e) {
-        if (isCancellation(e)) co_return;
-        failure = describe(e);
+        if (isPublishCancellation(e)) co_return;
+        failure = publishErrorText(e);
     }
     if (!self || closed_) co_return;
     if (result) {
@@ -228,8 +218,8 @@ QCoro::Task<void> ExistingLinksSheet::deleteLink(ServerLink link) {
     try {
         co_await store_.deleteServerLink(toQ(link.token));
     } catch (const std::exception& e) {
-        if (isCancellation(e)) co_return;
-        failure = describe(e);
+        if (isPublishCancellation(e)) co_return;
+        failure = publishErrorText(e);
     }
     if (failure) {
         if (self && !closed_) {

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QToolButton>
 
 namespace rig::app::form {
 
@@ -22,6 +23,11 @@ void paintHairlines(QPainter& p, const QPalette& palette, const QVBoxLayout& row
     }
 }
 
+void addPaddedRow(QVBoxLayout& rows, QWidget* row) {
+    row->setContentsMargins(0, rowVerticalPadding, 0, rowVerticalPadding);
+    rows.addWidget(row);
+}
+
 } // namespace
 
 FormRows::FormRows(QWidget* parent) : QWidget(parent), rows_(new QVBoxLayout(this)) {
@@ -30,8 +36,7 @@ FormRows::FormRows(QWidget* parent) : QWidget(parent), rows_(new QVBoxLayout(thi
 }
 
 void FormRows::addRow(QWidget* row) {
-    row->setContentsMargins(0, rowVerticalPadding, 0, rowVerticalPadding);
-    rows_->addWidget(row);
+    addPaddedRow(*rows_, row);
 }
 
 void FormRows::paintEvent(QPaintEvent*) {
@@ -60,8 +65,7 @@ RowGroup::RowGroup(QWidget* parent) : QWidget(parent), rows_(new QVBoxLayout(thi
 }
 
 void RowGroup::addRow(QWidget* row) {
-    row->setContentsMargins(0, rowVerticalPadding, 0, rowVerticalPadding);
-    rows_->addWidget(row);
+    addPaddedRow(*rows_, row);
 }
 
 void RowGroup::paintEvent(QPaintEvent*) {
@@ -120,6 +124,16 @@ void Divider::paintEvent(QPaintEvent*) {
 QString buttonText(const QString& text) {
     QString escaped = text;
     return escaped.replace(u'&', QStringLiteral("&&"));
+}
+
+QToolButton* disclosureButton(const QString& objectName) {
+    auto* button = new QToolButton;
+    button->setObjectName(objectName);
+    button->setCheckable(true);
+    button->setAutoRaise(true);
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setStyleSheet(QStringLiteral("QToolButton { border: none; padding: 0; }"));
+    return button;
 }
 
 style::ToneLabel* label(const QString& text, Tone tone, const QFont& font, QWidget* parent) {

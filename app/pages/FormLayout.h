@@ -10,6 +10,8 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+class QToolButton;
+
 namespace rig::app::form {
 
 // Space around the contents of every row.
@@ -100,6 +102,10 @@ protected:
 
 // Texts shown on buttons and menu items: "&" is a mnemonic marker there.
 QString buttonText(const QString& text);
+
+// A flat check button, its text beside the chevron its owner sets: it shows and hides a group
+// of rows.
+QToolButton* disclosureButton(const QString& objectName);
 
 // A label in a tone and font.
 style::ToneLabel* label(const QString& text, style::Tone tone = style::Tone::primary,

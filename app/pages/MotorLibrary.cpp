@@ -3,6 +3,7 @@
 #include "base/Date.h"
 #include "base/File.h"
 #include "base/Json.h"
+#include "base/Number.h"
 #include "base/Text.h"
 #include "model/Project.h"
 #include "shell/AppPaths.h"
@@ -173,7 +174,7 @@ bool MotorLibrary::backUpUnreadableFile() {
         const QString stamped = backup + '-' + stamp;
         backup = stamped;
         for (int n = 2; QFileInfo::exists(backup) || QFileInfo(backup).isSymLink(); ++n)
-            backup = stamped + '-' + toQ(std::to_string(n));
+            backup = stamped + '-' + toQ(integerText(n));
     }
     if (!QFile::rename(path, backup)) return false;
     unreadableFile_ = false;

@@ -248,12 +248,7 @@ OverviewPage::OverviewPage(ProjectStore& store, MotorLibrary& motors, ExportComm
         p.notesRow->setObjectName(QStringLiteral("notes"));
         auto* notesLayout = new QHBoxLayout(p.notesRow);
         notesLayout->setContentsMargins(0, 0, 0, 0);
-        notesToggle_ = new QToolButton;
-        notesToggle_->setObjectName(QStringLiteral("notesDisclosure"));
-        notesToggle_->setCheckable(true);
-        notesToggle_->setAutoRaise(true);
-        notesToggle_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-        notesToggle_->setStyleSheet(QStringLiteral("QToolButton { border: none; padding: 0; }"));
+        notesToggle_ = form::disclosureButton(QStringLiteral("notesDisclosure"));
         connect(notesToggle_, &QToolButton::clicked, this, [this](bool on) { setNotesExpanded(on); });
         notesLayout->addWidget(notesToggle_);
         notesLayout->addStretch(1);

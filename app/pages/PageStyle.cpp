@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFontDatabase>
+#include <QPainter>
+#include <QPainterPath>
 
 #include <algorithm>
 
@@ -15,6 +17,14 @@ bool isDark(const QPalette& palette) {
 QColor withAlpha(QColor color, double opacity) {
     color.setAlphaF(float(std::clamp(color.alphaF() * opacity, 0.0, 1.0)));
     return color;
+}
+
+void fillRounded(QWidget* widget, qreal radius, const QColor& color) {
+    QPainter p(widget);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    path.addRoundedRect(QRectF(widget->rect()), radius, radius);
+    p.fillPath(path, color);
 }
 
 QColor color(Tone tone, const QPalette& palette) {

@@ -16,6 +16,8 @@ enum class Tone { primary, secondary, tertiary, red, orange, green, yellow, acce
 bool isDark(const QPalette& palette);
 QColor color(Tone tone, const QPalette& palette);
 QColor withAlpha(QColor color, double opacity);
+// Fills all of `widget` (from its paint event) as a smooth rounded rectangle.
+void fillRounded(QWidget* widget, qreal radius, const QColor& color);
 
 // --- Fonts (sizes relative to the application font) -----------------------------------
 

@@ -103,13 +103,8 @@ RiggingHeightFields::RiggingHeightFields(ProjectStore& store, QWidget* parent)
     auto* disclosureRow = new QWidget;
     auto* disclosureLayout = new QHBoxLayout(disclosureRow);
     disclosureLayout->setContentsMargins(0, 0, 0, 0);
-    disclosure_ = new QToolButton;
-    disclosure_->setObjectName(QStringLiteral("perGroup"));
+    disclosure_ = form::disclosureButton(QStringLiteral("perGroup"));
     disclosure_->setText(perGroupLabel);
-    disclosure_->setCheckable(true);
-    disclosure_->setAutoRaise(true);
-    disclosure_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    disclosure_->setStyleSheet(QStringLiteral("QToolButton { border: none; padding: 0; }"));
     connect(disclosure_, &QToolButton::clicked, this, [this](bool on) { setPerGroupExpanded(on); });
     disclosureLayout->addWidget(disclosure_);
     disclosureLayout->addStretch(1);

@@ -1,5 +1,6 @@
 #include "pages/SourcePage.h"
 
+#include "pages/FormLayout.h"
 #include "pages/MotorLibrary.h"
 #include "pages/PageStyle.h"
 #include "pages/PanflexStack.h"
@@ -109,31 +110,12 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         if (level_ == ReportWarning::Level::caution) return;
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        QPainterPath path;
-        path.addRoundedRect(QRectF(rect()), 8, 8);
         const Tone tone = level_ == ReportWarning::Level::error ? Tone::red : Tone::orange;
-        p.fillPath(path, style::withAlpha(style::color(tone, palette()), 0.15));
+        style::fillRounded(this, 8, style::withAlpha(style::color(tone, palette()), 0.15));
     }
 
 private:
     ReportWarning::Level level_;
-};
-
-// A hairline across the enclosure grid.
-class Divider : public QWidget {
-public:
-    Divider() {
-        setFixedHeight(1);
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.fillRect(rect(), style::withAlpha(style::color(Tone::primary, palette()), 0.12));
-    }
 };
 
 // The side view's box: secondary colour at 6 % in a rounded rectangle.
@@ -149,11 +131,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        QPainterPath path;
-        path.addRoundedRect(QRectF(rect()), 10, 10);
-        p.fillPath(path, style::withAlpha(style::color(Tone::secondary, palette()), 0.06));
+        style::fillRounded(this, 10, style::withAlpha(style::color(Tone::secondary, palette()), 0.06));
     }
 };
 
@@ -510,7 +488,7 @@ void SourcePage::refresh() {
         b.enclosures.clear();
         int row = 1;
         for (std::size_t i = 0; i < source_.enclosures.size(); ++i) {
-            g->addWidget(new Divider, row++, 0, 1, int(columns.size()));
+            g->addWidget(new form::Divider, row++, 0, 1, int(columns.size()));
             Blocks::EnclosureRow r;
             const int textCells = int(columns.size()) - (encShape.panflex ? 1 : 0);
             for (int c = 0; c < textCells; ++c) {

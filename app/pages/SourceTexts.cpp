@@ -12,7 +12,7 @@ namespace rig::app::sourcetext {
 namespace {
 
 QString integer(std::int64_t value) {
-    return toQ(std::to_string(value));
+    return toQ(integerText(value));
 }
 
 // "%.2f", or "–" for a value that is not a number.

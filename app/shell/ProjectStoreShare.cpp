@@ -20,6 +20,7 @@
 
 #include <coroutine>
 #include <memory>
+#include <type_traits>
 #include <utility>
 
 namespace rig::app {
@@ -84,16 +85,6 @@ QCoro::Task<void> keyLoaded(QPointer<PublishSettings> settings) {
         co_await SignalOrEnd(settings.data(), &PublishSettings::keyLoaded);
 }
 
-QString describe(const std::exception& e) {
-    if (const auto* p = dynamic_cast<const PublishError*>(&e)) return p->message();
-    return toQ(e.what());
-}
-
-bool isCancellation(const std::exception& e) {
-    const auto* p = dynamic_cast<const PublishError*>(&e);
-    return p != nullptr && p->kind() == PublishError::Kind::Cancelled;
-}
-
 // The client is used before the first wait only.
 QCoro::Task<ShareInfo> publishWith(PublishClient& client, Project project, QString server, QString key) {
     ChangeMap changes = publishChangeSummary(project);
@@ -117,17 +108,32 @@ QCoro::Task<ShareInfo> resendWith(PublishClient& client, Project project, QStrin
     co_return share;
 }
 
+// Runs `send` with the settings' server and key as they are once the stored key is read;
+// a request whose settings or client went away meanwhile ends as cancelled.
+template <class Send>
+std::invoke_result_t<Send&, PublishClient&, QString, QString>
+withLoadedKey(QPointer<PublishSettings> settings, QPointer<PublishClient> client, Send send) {
+    co_await keyLoaded(settings);
+    if (!settings || !client) throw PublishError(PublishError::Kind::Cancelled, publishText::cancelled);
+    const QString key = settings->key();
+    const QString server = settings->server();
+    co_return co_await send(*client, server, key);
+}
+
 // The program's download files: the shared printer and DXF options, the settings' server
 // and key as they are when the upload starts.
 QCoro::Task<void> uploadWithSettings(Project project, QString token, QPointer<PublishSettings> settings,
                                      QPointer<PublishClient> client) {
-    co_await keyLoaded(settings);
-    if (!settings || !client) throw PublishError(PublishError::Kind::Cancelled, publishText::cancelled);
-    PdfMaker print = [](QString html, QString target, bool landscape) {
-        return PdfPrinter::shared().makeAsync(std::move(html), std::move(target), landscape);
-    };
-    co_await uploadDownloads(std::move(project), std::move(token), settings->server(), settings->key(),
-                             std::move(print), *client, DXFSettings::shared().options());
+    return withLoadedKey(
+        settings, client,
+        [project = std::move(project), token = std::move(token)](PublishClient& loaded, QString server,
+                                                                 QString key) mutable {
+            PdfMaker print = [](QString html, QString target, bool landscape) {
+                return PdfPrinter::shared().makeAsync(std::move(html), std::move(target), landscape);
+            };
+            return uploadDownloads(std::move(project), std::move(token), std::move(server), std::move(key),
+                                   std::move(print), loaded, DXFSettings::shared().options());
+        });
 }
 
 } // namespace
@@ -154,13 +160,12 @@ void ProjectStore::setDownloadUploader(DownloadUploader uploader) {
 // After a wait these touch nothing of the store: they may outlive it.
 
 QCoro::Task<ShareInfo> ProjectStore::publish(Project project) {
-    QPointer<PublishSettings> settings = &shareContext().publishSettings();
-    QPointer<PublishClient> client = &shareContext().publishClient();
-    co_await keyLoaded(settings);
-    if (!settings || !client) throw PublishError(PublishError::Kind::Cancelled, publishText::cancelled);
-    const QString key = settings->key();
-    const QString server = settings->server();
-    co_return co_await publishWith(*client, std::move(project), server, key);
+    ShareContext& context = shareContext();
+    return withLoadedKey(
+        &context.publishSettings(), &context.publishClient(),
+        [project = std::move(project)](PublishClient& client, QString server, QString key) mutable {
+            return publishWith(client, std::move(project), std::move(server), std::move(key));
+        });
 }
 
 QCoro::Task<ShareInfo> ProjectStore::publishProject(Project project, QString server, QString key) {
@@ -168,13 +173,12 @@ QCoro::Task<ShareInfo> ProjectStore::publishProject(Project project, QString ser
 }
 
 QCoro::Task<ShareInfo> ProjectStore::resendProject(Project project) {
-    QPointer<PublishSettings> settings = &shareContext().publishSettings();
-    QPointer<PublishClient> client = &shareContext().publishClient();
-    co_await keyLoaded(settings);
-    if (!settings || !client) throw PublishError(PublishError::Kind::Cancelled, publishText::cancelled);
-    const QString key = settings->key();
-    const QString server = settings->server();
-    co_return co_await resendWith(*client, std::move(project), server, key);
+    ShareContext& context = shareContext();
+    return withLoadedKey(
+        &context.publishSettings(), &context.publishClient(),
+        [project = std::move(project)](PublishClient& client, QString server, QString key) mutable {
+            return resendWith(client, std::move(project), std::move(server), std::move(key));
+        });
 }
 
 QCoro::Task<ShareInfo> ProjectStore::resendProject(Project project, QString server, QString key) {
@@ -182,21 +186,20 @@ QCoro::Task<ShareInfo> ProjectStore::resendProject(Project project, QString serv
 }
 
 QCoro::Task<std::vector<ServerLink>> ProjectStore::listServerLinks() {
-    QPointer<PublishSettings> settings = &shareContext().publishSettings();
-    QPointer<PublishClient> client = &shareContext().publishClient();
-    co_await keyLoaded(settings);
-    if (!settings || !client) throw PublishError(PublishError::Kind::Cancelled, publishText::cancelled);
-    const QString key = settings->key();
-    co_return co_await client->listServerLinks(settings->server(), key);
+    ShareContext& context = shareContext();
+    return withLoadedKey(&context.publishSettings(), &context.publishClient(),
+                         [](PublishClient& client, QString server, QString key) {
+                             return client.listServerLinks(std::move(server), std::move(key));
+                         });
 }
 
 QCoro::Task<void> ProjectStore::deleteServerLink(QString token) {
-    QPointer<PublishSettings> settings = &shareContext().publishSettings();
-    QPointer<PublishClient> client = &shareContext().publishClient();
-    co_await keyLoaded(settings);
-    if (!settings || !client) throw PublishError(PublishError::Kind::Cancelled, publishText::cancelled);
-    const QString key = settings->key();
-    co_await client->deleteServerLink(std::move(token), settings->server(), key);
+    ShareContext& context = shareContext();
+    return withLoadedKey(
+        &context.publishSettings(), &context.publishClient(),
+        [token = std::move(token)](PublishClient& client, QString server, QString key) mutable {
+            return client.deleteServerLink(std::move(token), std::move(server), std::move(key));
+        });
 }
 
 // --- The publish button's press ----------------------------------------------------------------
@@ -209,7 +212,7 @@ QCoro::Task<std::optional<QString>> ProjectStore::publishOpenProject() {
     try {
         share = co_await publish(project_);
     } catch (const std::exception& e) {
-        if (self && !isCancellation(e)) setErrorMessage(describe(e));
+        if (self && !isPublishCancellation(e)) setErrorMessage(publishErrorText(e));
         co_return std::nullopt;
     }
     if (!self) co_return std::nullopt;
@@ -232,7 +235,7 @@ QCoro::Task<std::optional<QString>> ProjectStore::publishOpenProject() {
     try {
         co_await uploader(project_, toQ(share.token));
     } catch (const std::exception& e) {
-        if (self && !isCancellation(e)) setErrorMessage(downloadsFailed + describe(e));
+        if (self && !isPublishCancellation(e)) setErrorMessage(downloadsFailed + publishErrorText(e));
     }
     if (!self) co_return toQ(share.url);
     // Never write another document into its file with this one's state.
@@ -290,7 +293,7 @@ QCoro::Task<void> ProjectStore::sendVisibilityUpdate() {
     try {
         result = co_await resendProject(project_);
     } catch (const std::exception& e) {
-        if (!isCancellation(e)) failure = describe(e);
+        if (!isPublishCancellation(e)) failure = publishErrorText(e);
     }
     if (!self) co_return;
     // Whoever sees the send end sees its result in place already.

@@ -22,7 +22,8 @@ QWidget* dialogParent() {
 }
 
 // Project names and links reach these texts: never read them as markup.
-void setPlainTexts(QMessageBox& box, const QString& message, const QString& detail) {
+void setPlainTexts(QMessageBox& box, QMessageBox::Icon icon, const QString& message, const QString& detail) {
+    box.setIcon(icon);
     box.setWindowTitle(QStringLiteral("Quorvane Rig"));
     box.setText(message);
     box.setInformativeText(detail);
@@ -33,20 +34,38 @@ void setPlainTexts(QMessageBox& box, const QString& message, const QString& deta
     }
 }
 
+// Runs `box` with Return answering `defaultButton`, Escape and the close button `escapeButton`.
+QAbstractButton* clickedIn(QMessageBox& box, QPushButton* defaultButton, QPushButton* escapeButton) {
+    box.setDefaultButton(defaultButton);
+    box.setEscapeButton(escapeButton);
+    box.exec();
+    return box.clickedButton();
+}
+
+void prepareSave(QFileDialog& dialog, const QString& directory, const QString& fileName,
+                 const QString& suffix) {
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(suffix);
+    dialog.selectFile(directory.isEmpty() ? fileName : QDir(directory).filePath(fileName));
+}
+
+std::optional<QString> chosenFile(QFileDialog& dialog) {
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
 } // namespace
 
 Prompts::SaveAnswer QtPrompts::askToSaveChanges(const QString& message, const QString& detail) {
     QMessageBox box(dialogParent());
-    box.setIcon(QMessageBox::Warning);
-    setPlainTexts(box, message, detail);
+    setPlainTexts(box, QMessageBox::Warning, message, detail);
     QPushButton* save = box.addButton(QStringLiteral("Save"), QMessageBox::AcceptRole);
     QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
     QPushButton* dontSave = box.addButton(QStringLiteral("Don’t Save"), QMessageBox::DestructiveRole);
-    box.setDefaultButton(save);
-    box.setEscapeButton(cancel);
-    box.exec();
-    if (box.clickedButton() == save) return SaveAnswer::save;
-    if (box.clickedButton() == dontSave) return SaveAnswer::dontSave;
+    QAbstractButton* clicked = clickedIn(box, save, cancel);
+    if (clicked == save) return SaveAnswer::save;
+    if (clicked == dontSave) return SaveAnswer::dontSave;
     return SaveAnswer::cancel;
 }
 
@@ -54,35 +73,27 @@ std::optional<QString> QtPrompts::chooseProjectToOpen(const QString& directory) 
     QFileDialog dialog(dialogParent(), QString(), directory, QString::fromLatin1(projectFileFilter));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return dialog.selectedFiles().constFirst();
+    return chosenFile(dialog);
 }
 
 std::optional<QString> QtPrompts::chooseProjectSaveFile(const QString& directory, const QString& fileName) {
     QFileDialog dialog(dialogParent(), QString(), directory, QString::fromLatin1(projectFileFilter));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(QStringLiteral("qvrig"));
-    dialog.selectFile(directory.isEmpty() ? fileName : QDir(directory).filePath(fileName));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return dialog.selectedFiles().constFirst();
+    prepareSave(dialog, directory, fileName, QStringLiteral("qvrig"));
+    return chosenFile(dialog);
 }
 
 Prompts::RestoreAnswer QtPrompts::askToRestore(const QString& message, const QString& detail) {
     QMessageBox box(dialogParent());
-    box.setIcon(QMessageBox::Question);
-    setPlainTexts(box, message, detail);
+    setPlainTexts(box, QMessageBox::Question, message, detail);
     QPushButton* restore = box.addButton(QStringLiteral("Restore"), QMessageBox::AcceptRole);
     QPushButton* discard = box.addButton(QStringLiteral("Discard"), QMessageBox::DestructiveRole);
     // Escape and the window's close button need a button to answer with; this one stays
     // hidden and keeps the copy for a later start.
     QPushButton* dismiss = box.addButton(QMessageBox::Cancel);
     dismiss->hide();
-    box.setDefaultButton(restore);
-    box.setEscapeButton(dismiss);
-    box.exec();
-    if (box.clickedButton() == restore) return RestoreAnswer::restore;
-    if (box.clickedButton() == discard) return RestoreAnswer::discard;
+    QAbstractButton* clicked = clickedIn(box, restore, dismiss);
+    if (clicked == restore) return RestoreAnswer::restore;
+    if (clicked == discard) return RestoreAnswer::discard;
     return RestoreAnswer::dismissed;
 }
 
@@ -97,19 +108,14 @@ QStringList QtPrompts::chooseFilesToImport(const QString& directory, const QStri
 
 void QtPrompts::showAlert(const QString& text) {
     QMessageBox box(dialogParent());
-    box.setIcon(QMessageBox::Warning);
-    setPlainTexts(box, QStringLiteral("Quorvane Rig"), text);
+    setPlainTexts(box, QMessageBox::Warning, QStringLiteral("Quorvane Rig"), text);
     box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     box.exec();
 }
 
 std::optional<QString> QtPrompts::chooseExportSaveFile(const ExportSave& request) {
     QFileDialog dialog(dialogParent(), QString(), request.directory, request.nameFilter);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(request.defaultSuffix);
-    dialog.selectFile(request.directory.isEmpty() ? request.fileName
-                                                  : QDir(request.directory).filePath(request.fileName));
+    prepareSave(dialog, request.directory, request.fileName, request.defaultSuffix);
     QPointer<QWidget> accessory = request.accessory;
     QWidget* accessoryParent = accessory ? accessory->parentWidget() : nullptr;
     if (accessory) {
@@ -120,26 +126,21 @@ std::optional<QString> QtPrompts::chooseExportSaveFile(const ExportSave& request
         }
         accessory->show();
     }
-    const bool chosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+    std::optional<QString> chosen = chosenFile(dialog);
     // Give the accessory back before the dialog and its children go.
     if (accessory) {
         accessory->hide();
         accessory->setParent(accessoryParent);
     }
-    if (!chosen) return std::nullopt;
-    return dialog.selectedFiles().constFirst();
+    return chosen;
 }
 
 bool QtPrompts::confirmDeletion(const QString& message, const QString& detail) {
     QMessageBox box(dialogParent());
-    box.setIcon(QMessageBox::Warning);
-    setPlainTexts(box, message, detail);
+    setPlainTexts(box, QMessageBox::Warning, message, detail);
     QPushButton* remove = box.addButton(QStringLiteral("Delete"), QMessageBox::DestructiveRole);
     QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-    box.setDefaultButton(cancel);
-    box.setEscapeButton(cancel);
-    box.exec();
-    return box.clickedButton() == remove;
+    return clickedIn(box, cancel, cancel) == remove;
 }
 
 Prompts& prompts() {

@@ -309,24 +309,14 @@ public:
         Bar() { setFixedSize(3, 15); }
 
     protected:
-        void paintEvent(QPaintEvent*) override {
-            QPainter p(this);
-            p.setRenderHint(QPainter::Antialiasing);
-            QPainterPath path;
-            path.addRoundedRect(QRectF(rect()), 1.5, 1.5);
-            p.fillPath(path, groupGreen);
-        }
+        void paintEvent(QPaintEvent*) override { style::fillRounded(this, 1.5, groupGreen); }
     };
 
     // The heading's rounded tint; not faded with the items.
     class Background : public QWidget {
     protected:
         void paintEvent(QPaintEvent*) override {
-            QPainter p(this);
-            p.setRenderHint(QPainter::Antialiasing);
-            QPainterPath path;
-            path.addRoundedRect(QRectF(rect()), 5, 5);
-            p.fillPath(path, style::withAlpha(style::color(Tone::primary, palette()), 0.07));
+            style::fillRounded(this, 5, style::withAlpha(style::color(Tone::primary, palette()), 0.07));
         }
     };
 

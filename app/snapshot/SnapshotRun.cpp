@@ -2,6 +2,8 @@
 
 #include "analysis/RigDXF.h"
 #include "base/Date.h"
+#include "base/File.h"
+#include "base/Text.h"
 #include "base/Uuid.h"
 #include "export/DXFSettings.h"
 #include "export/DownloadFiles.h"
@@ -27,7 +29,6 @@
 #include <QImageWriter>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QSaveFile>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
@@ -35,6 +36,8 @@
 #include <algorithm>
 #include <coroutine>
 #include <memory>
+#include <string_view>
+#include <system_error>
 #include <utility>
 
 namespace rig::app {
@@ -103,25 +106,12 @@ bool writePlain(const QString& path, const QByteArray& bytes, QString* error = n
     return ok;
 }
 
-void writeAtomically(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return;
+// A file that cannot be written is left out; the run goes on.
+void writeAtomically(const QString& path, std::string_view bytes) {
+    try {
+        writeFileAtomically(toPath(path), bytes);
+    } catch (const std::system_error&) {
     }
-    file.commit();
-}
-
-bool isAscii(const std::string& text) {
-    for (const char c : text) {
-        if (static_cast<unsigned char>(c) > 0x7f) return false;
-    }
-    return true;
-}
-
-QByteArray bytesOf(const std::string& text) {
-    return QByteArray(text.data(), qsizetype(text.size()));
 }
 
 // A widget drawn off screen: laid out and polished as if shown, never on a screen, and
@@ -130,11 +120,6 @@ void prepareOffscreen(QWidget* widget, QSize size) {
     widget->setAttribute(Qt::WA_DontShowOnScreen);
     widget->resize(size);
     widget->show();
-}
-
-QString describe(const std::exception& e) {
-    if (const auto* p = dynamic_cast<const PublishError*>(&e)) return p->message();
-    return toQ(e.what());
 }
 
 // Resumes a coroutine once the reply has finished, or is gone.
@@ -248,7 +233,7 @@ void SnapshotRun::writeAccessoryCheck() {
     if (const QByteArray png = widgetPng(accessory.get()); !png.isEmpty())
         writePlain(inFolder("accessory.png"), png);
     const QString line = accessoryText(parts_.dxf->options(), QSizeF(accessory->size()));
-    writeAtomically(inFolder("accessory.txt"), line.toUtf8());
+    writeAtomically(inFolder("accessory.txt"), toStd(line));
 }
 
 void SnapshotRun::writeSettingsShots() {
@@ -315,14 +300,14 @@ void SnapshotRun::runExportSelfTest(const QString& exportFolder) {
     const Date now = nowSeconds();
     parts_.printer->make(exportPdfPage(project, false, now), exportFolder + "/rigger.pdf", true);
     parts_.printer->make(exportPdfPage(project, true, now), exportFolder + "/crew.pdf", false);
-    writeAtomically(exportFolder + "/points.csv", bytesOf(riggingPointsCSV(project)));
+    writeAtomically(exportFolder + "/points.csv", riggingPointsCSV(project));
     using Footprints = RigDXF::Options::Footprints;
     const RigDXF::Options atHook{true, true, false, Footprints::hook, 0};
     const RigDXF::Options dropsToFloor{true, true, true, Footprints::floor, 0};
     for (const auto& [name, options] :
          {std::pair{"/points.dxf", atHook}, std::pair{"/points-drops-floor.dxf", dropsToFloor}}) {
         const std::string text = RigDXF::make(project, options);
-        if (isAscii(text)) writeAtomically(exportFolder + QLatin1String(name), bytesOf(text));
+        if (isAscii(text)) writeAtomically(exportFolder + QLatin1String(name), text);
     }
 
     if (isSet("RIG_PUBLISH_SERVER") && isSet("RIG_PUBLISH_KEY"))
@@ -334,7 +319,7 @@ QCoro::Task<void> SnapshotRun::runPublishSelfTest(QString server, QString key, Q
     ++publishChecks_;
     const std::optional<QString> log = co_await publishCheckLog(std::move(server), std::move(key));
     if (!self) co_return;
-    if (log) writeAtomically(exportFolder + "/publish.txt", log->toUtf8());
+    if (log) writeAtomically(exportFolder + "/publish.txt", toStd(*log));
     --publishChecks_;
     emit publishCheckFinished();
 }
@@ -400,7 +385,7 @@ QCoro::Task<std::optional<QString>> SnapshotRun::publishCheckLog(QString server,
         log += visibilityResultLine(answer) + "\n";
     } catch (const std::exception& e) {
         if (gone()) co_return std::nullopt;
-        log = "publish error: " + describe(e) + "\n";
+        log = "publish error: " + publishErrorText(e) + "\n";
     }
     co_return log;
 }
@@ -481,7 +466,7 @@ void SnapshotRun::finishSteps(std::chrono::steady_clock::time_point deadline) {
     const ProjectStore& store = *parts_.store;
     writeAtomically(
         inFolder("state.txt"),
-        snapshotStateText(qsizetype(store.project().report.sources.size()), store.errorMessage()).toUtf8());
+        toStd(snapshotStateText(qsizetype(store.project().report.sources.size()), store.errorMessage())));
     parts_.quit(0);
 }
 

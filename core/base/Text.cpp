@@ -15,6 +15,13 @@
 
 namespace rig {
 
+bool isAscii(std::string_view s) {
+    for (unsigned char c : s) {
+        if (c >= 0x80) return false;
+    }
+    return true;
+}
+
 namespace {
 
 icu::UnicodeString fromUtf8(std::string_view s) {
@@ -25,13 +32,6 @@ std::string toUtf8(const icu::UnicodeString& u) {
     std::string out;
     u.toUTF8String(out);
     return out;
-}
-
-bool isAscii(std::string_view s) {
-    for (unsigned char c : s) {
-        if (c >= 0x80) return false;
-    }
-    return true;
 }
 
 const icu::Normalizer2& nfcNormalizer() {

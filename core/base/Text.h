@@ -98,6 +98,7 @@ std::string removeDiacritics(std::string_view text);
 
 // --- Encodings ----------------------------------------------------------------------
 
+bool isAscii(std::string_view bytes);
 bool isValidUtf8(std::string_view bytes);
 // Decodes UTF-8, replacing every ill-formed sequence by U+FFFD.
 std::string decodeUtf8Lossy(std::string_view bytes);
