@@ -59,14 +59,20 @@ QString NumField::format(std::optional<double> value, Decimals decimals) {
     return toQ(text);
 }
 
-NumField::Commit NumField::commitText(const QString& text, std::optional<double> current) {
-    std::string trimmed = trimWhite(toStd(text));
-    for (char& c : trimmed)
+std::optional<double> parseTypedNumber(const QString& text) {
+    std::string typed = trimWhite(toStd(text));
+    for (char& c : typed) {
         if (c == ',') c = '.';
-    if (trimmed.empty()) return {current.has_value(), std::nullopt};
-    const std::optional<double> number = parseDecimal(trimmed);
-    // Infinity and not-a-number would make the project and the library unsavable.
-    if (!number || !std::isfinite(*number)) return {};
+    }
+    const std::optional<double> number = parseDecimal(typed);
+    if (!number || !std::isfinite(*number)) return std::nullopt;
+    return number;
+}
+
+NumField::Commit NumField::commitText(const QString& text, std::optional<double> current) {
+    if (trimWhite(toStd(text)).empty()) return {current.has_value(), std::nullopt};
+    const std::optional<double> number = parseTypedNumber(text);
+    if (!number) return {};
     if (current && *current == *number) return {};
     return {true, number};
 }

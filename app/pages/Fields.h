@@ -41,6 +41,11 @@ inline OptionalNumberBinding optionalBinding(NumberBinding plain) {
             [set = plain.set](std::optional<double> value) { set(optionalBindingSet(value)); }};
 }
 
+// A number as the user types it: spaces and tabs around it ignored, a decimal comma read as a
+// point. None for blank text, for anything else that is not a number, and for infinity and
+// not-a-number (the project and the library could not be saved with them).
+std::optional<double> parseTypedNumber(const QString& text);
+
 // Fewest and most fraction digits shown.
 struct Decimals {
     int lower = 0;

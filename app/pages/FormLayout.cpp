@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QPushButton>
 #include <QToolButton>
 
 namespace rig::app::form {
@@ -124,6 +125,13 @@ void Divider::paintEvent(QPaintEvent*) {
 QString buttonText(const QString& text) {
     QString escaped = text;
     return escaped.replace(u'&', QStringLiteral("&&"));
+}
+
+QPushButton* pushButton(const QString& text, const QString& objectName) {
+    auto* b = new QPushButton(buttonText(text));
+    b->setObjectName(objectName);
+    b->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    return b;
 }
 
 QToolButton* disclosureButton(const QString& objectName) {

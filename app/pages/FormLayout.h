@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+class QPushButton;
 class QToolButton;
 
 namespace rig::app::form {
@@ -102,6 +103,9 @@ protected:
 
 // Texts shown on buttons and menu items: "&" is a mnemonic marker there.
 QString buttonText(const QString& text);
+
+// A push button of its own size with `text` as written ("&" is no mnemonic).
+QPushButton* pushButton(const QString& text, const QString& objectName);
 
 // A flat check button, its text beside the chevron its owner sets: it shows and hides a group
 // of rows.

@@ -1,7 +1,7 @@
 #include "pages/NewMotorSheet.h"
 
-#include "base/Number.h"
 #include "base/Text.h"
+#include "pages/Fields.h"
 #include "pages/MotorLibrary.h"
 #include "pages/PageStyle.h"
 #include "shell/QtText.h"
@@ -12,20 +12,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <cmath>
 #include <utility>
 
 namespace rig::app {
 
 std::optional<double> parseMotorWeight(const QString& text) {
-    std::string typed = trimWhite(toStd(text));
-    for (char& c : typed) {
-        if (c == ',') c = '.';
-    }
-    const std::optional<double> value = parseDecimal(typed);
-    // A weight that is not finite could never be saved with the library or the project.
-    if (!value || !std::isfinite(*value)) return std::nullopt;
-    return value;
+    return parseTypedNumber(text);
 }
 
 bool canAddMotor(const QString& name, std::optional<double> weight) {

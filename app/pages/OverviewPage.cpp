@@ -72,13 +72,6 @@ private:
     ToneLabel* second_;
 };
 
-QPushButton* pushButton(const QString& text, const QString& name) {
-    auto* b = new QPushButton(form::buttonText(text));
-    b->setObjectName(name);
-    b->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    return b;
-}
-
 // One check group: its symbol, then the source names (bold caption) and the text.
 QWidget* checkRow(const IssueGroup& group, bool dimmed) {
     auto* row = new QWidget;
@@ -213,7 +206,7 @@ OverviewPage::OverviewPage(ProjectStore& store, MotorLibrary& motors, ExportComm
         auto* importLayout = new QHBoxLayout(importRow);
         importLayout->setContentsMargins(0, 0, 0, 0);
         importLayout->setSpacing(10);
-        import_ = pushButton(overview::importButton, QStringLiteral("import"));
+        import_ = form::pushButton(overview::importButton, QStringLiteral("import"));
         connect(import_, &QPushButton::clicked, this, [this] { store_.showImportPanel(); });
         importLayout->addWidget(import_, 0, Qt::AlignVCenter);
         auto* hint = form::label(overview::importHint, Tone::secondary, style::captionFont());
@@ -277,7 +270,7 @@ OverviewPage::OverviewPage(ProjectStore& store, MotorLibrary& motors, ExportComm
             }
         });
         layout->addWidget(motorMenu_, 0, Qt::AlignVCenter);
-        setOnAll_ = pushButton(overview::setOnAllPoints, QStringLiteral("setOnAllPoints"));
+        setOnAll_ = form::pushButton(overview::setOnAllPoints, QStringLiteral("setOnAllPoints"));
         connect(setOnAll_, &QPushButton::clicked, this, [this] { applyBulkMotor(); });
         layout->addWidget(setOnAll_, 0, Qt::AlignVCenter);
         layout->addStretch(1);
@@ -321,7 +314,7 @@ OverviewPage::OverviewPage(ProjectStore& store, MotorLibrary& motors, ExportComm
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSpacing(8);
         auto add = [&](const QString& text, const QString& name, std::function<void(const Project&)> run) {
-            QPushButton* b = pushButton(text, name);
+            QPushButton* b = form::pushButton(text, name);
             connect(b, &QPushButton::clicked, this, [this, run = std::move(run)] {
                 const Project project = store_.project();
                 run(project);

@@ -9,6 +9,7 @@
 #include "shell/DateText.h"
 #include "shell/ProjectStore.h"
 #include "shell/QtText.h"
+#include "shell/Sheet.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -24,13 +25,6 @@ namespace rig::app {
 namespace {
 
 using style::Tone;
-
-QPushButton* button(const QString& text, const QString& name) {
-    auto* b = new QPushButton(form::buttonText(text));
-    b->setObjectName(name);
-    b->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    return b;
-}
 
 // A row of one callout text in orange.
 QWidget* noteRow(const QString& name, style::ToneLabel*& label) {
@@ -77,7 +71,7 @@ ShareRow::ShareRow(ProjectStore& store, QWidget* parent) : form::FormRows(parent
     hidden->setObjectName(QStringLiteral("hiddenRow"));
     hiddenCount_ = form::label({});
     hiddenCount_->setObjectName(QStringLiteral("hiddenCount"));
-    showAll_ = button(QStringLiteral("Show All"), QStringLiteral("showAll"));
+    showAll_ = form::pushButton(QStringLiteral("Show All"), QStringLiteral("showAll"));
     hidden->addValue(hiddenCount_);
     hidden->addValue(showAll_);
     connect(showAll_, &QPushButton::clicked, this, [this] { showAll(); });
@@ -97,12 +91,12 @@ ShareRow::ShareRow(ProjectStore& store, QWidget* parent) : form::FormRows(parent
     connect(link_, &LinkLabel::clicked, this, [this] { openWebLink(link_->text()); });
     linkColumn->addWidget(link_);
     auto* actions = new QHBoxLayout;
-    share_ = button(QStringLiteral("Share\u2026"), QStringLiteral("share"));
+    share_ = form::pushButton(QStringLiteral("Share\u2026"), QStringLiteral("share"));
     share_->setIcon(symbolIcon(QStringLiteral("square.and.arrow.up")));
     auto* shareMenu = new QMenu(share_);
     shareMenu->addAction(QStringLiteral("Email\u2026"), this, [this] { shareByEmail(); });
     share_->setMenu(shareMenu);
-    copyLink_ = button(QStringLiteral("Copy Link"), QStringLiteral("copyLink"));
+    copyLink_ = form::pushButton(QStringLiteral("Copy Link"), QStringLiteral("copyLink"));
     copyLink_->setIcon(symbolIcon(QStringLiteral("doc.on.doc")));
     connect(copyLink_, &QPushButton::clicked, this, [this] { copyLink(); });
     actions->addWidget(share_);
@@ -164,7 +158,7 @@ ShareRow::ShareRow(ProjectStore& store, QWidget* parent) : form::FormRows(parent
     error_->setWordWrap(true);
     error_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     errorLayout->addWidget(error_, 1, Qt::AlignVCenter);
-    sendNow_ = button(QStringLiteral("Send Now"), QStringLiteral("sendNow"));
+    sendNow_ = form::pushButton(QStringLiteral("Send Now"), QStringLiteral("sendNow"));
     connect(sendNow_, &QPushButton::clicked, this, [this] { sendNow(); });
     errorLayout->addWidget(sendNow_, 0, Qt::AlignVCenter);
     addRow(errorRow_);
@@ -187,7 +181,8 @@ ShareRow::ShareRow(ProjectStore& store, QWidget* parent) : form::FormRows(parent
     linksRow->setObjectName(QStringLiteral("existingLinksRow"));
     auto* linksLayout = new QHBoxLayout(linksRow);
     linksLayout->setContentsMargins(0, 0, 0, 0);
-    existingLinks_ = button(QStringLiteral("Use an Existing Link\u2026"), QStringLiteral("useExistingLink"));
+    existingLinks_ =
+        form::pushButton(QStringLiteral("Use an Existing Link\u2026"), QStringLiteral("useExistingLink"));
     connect(existingLinks_, &QPushButton::clicked, this, [this] { openLinksSheet(); });
     linksLayout->addWidget(existingLinks_, 0, Qt::AlignVCenter);
     auto* linksCaption =
@@ -283,9 +278,7 @@ void ShareRow::openLinksSheet() {
         return;
     }
     auto* sheet = new ExistingLinksSheet(store_, this);
-    sheet->setAttribute(Qt::WA_DeleteOnClose);
-    sheet->setWindowModality(Qt::WindowModal);
-    connect(sheet, &QDialog::finished, this, [this, sheet] {
+    prepareSheet(sheet, this, [this, sheet] {
         if (sheet_ != sheet) return;
         sheet_ = nullptr;
         emit showLinksChanged();

@@ -8,6 +8,7 @@
 #include "pages/SourceTexts.h"
 #include "shell/ProjectStore.h"
 #include "shell/QtText.h"
+#include "shell/Sheet.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -554,9 +555,7 @@ void SourcePage::openNewMotorSheet(const std::string& role) {
     newMotorFor_ = role;
     auto* sheet = new NewMotorSheet(
         motors_, [this, role](const Motor& motor) { setMotor(role, motor); }, this);
-    sheet->setAttribute(Qt::WA_DeleteOnClose);
-    sheet->setWindowModality(Qt::WindowModal);
-    connect(sheet, &QDialog::finished, this, [this, sheet] {
+    prepareSheet(sheet, this, [this, sheet] {
         if (sheet_ != sheet) return;
         sheet_ = nullptr;
         newMotorFor_.reset();

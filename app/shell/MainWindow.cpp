@@ -17,6 +17,7 @@
 #include "shell/Prompts.h"
 #include "shell/PublishButton.h"
 #include "shell/QtText.h"
+#include "shell/Sheet.h"
 #include "shell/SidebarWidget.h"
 #include "shell/WelcomePage.h"
 
@@ -777,9 +778,7 @@ void MainWindow::presentNext() {
     if (const auto changes = store_.importChanges()) {
         presenting_ = true;
         sheet_ = new ImportChangesDialog(*changes, this);
-        sheet_->setAttribute(Qt::WA_DeleteOnClose);
-        sheet_->setWindowModality(Qt::WindowModal);
-        connect(sheet_, &QDialog::finished, this, [this, shown = *changes] {
+        prepareSheet(sheet_, this, [this, shown = *changes] {
             presenting_ = false;
             // A newer list that arrived meanwhile is shown next.
             if (store_.importChanges() == shown) store_.setImportChanges(std::nullopt);

@@ -120,6 +120,16 @@ withLoadedKey(QPointer<PublishSettings> settings, QPointer<PublishClient> client
     co_return co_await send(*client, server, key);
 }
 
+using ProjectSend = QCoro::Task<ShareInfo> (*)(PublishClient&, Project, QString, QString);
+
+QCoro::Task<ShareInfo> sendWithLoadedKey(ShareContext& context, ProjectSend send, Project project) {
+    return withLoadedKey(
+        &context.publishSettings(), &context.publishClient(),
+        [send, project = std::move(project)](PublishClient& client, QString server, QString key) mutable {
+            return send(client, std::move(project), std::move(server), std::move(key));
+        });
+}
+
 // The program's download files: the shared printer and DXF options, the settings' server
 // and key as they are when the upload starts.
 QCoro::Task<void> uploadWithSettings(Project project, QString token, QPointer<PublishSettings> settings,
@@ -160,12 +170,7 @@ void ProjectStore::setDownloadUploader(DownloadUploader uploader) {
 // After a wait these touch nothing of the store: they may outlive it.
 
 QCoro::Task<ShareInfo> ProjectStore::publish(Project project) {
-    ShareContext& context = shareContext();
-    return withLoadedKey(
-        &context.publishSettings(), &context.publishClient(),
-        [project = std::move(project)](PublishClient& client, QString server, QString key) mutable {
-            return publishWith(client, std::move(project), std::move(server), std::move(key));
-        });
+    return sendWithLoadedKey(shareContext(), publishWith, std::move(project));
 }
 
 QCoro::Task<ShareInfo> ProjectStore::publishProject(Project project, QString server, QString key) {
@@ -173,12 +178,7 @@ QCoro::Task<ShareInfo> ProjectStore::publishProject(Project project, QString ser
 }
 
 QCoro::Task<ShareInfo> ProjectStore::resendProject(Project project) {
-    ShareContext& context = shareContext();
-    return withLoadedKey(
-        &context.publishSettings(), &context.publishClient(),
-        [project = std::move(project)](PublishClient& client, QString server, QString key) mutable {
-            return resendWith(client, std::move(project), std::move(server), std::move(key));
-        });
+    return sendWithLoadedKey(shareContext(), resendWith, std::move(project));
 }
 
 QCoro::Task<ShareInfo> ProjectStore::resendProject(Project project, QString server, QString key) {

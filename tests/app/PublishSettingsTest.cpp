@@ -27,7 +27,7 @@ public:
     std::function<void(std::optional<QString>)> pendingRead;
 
     void read(const QString&, std::function<void(std::optional<QString>)> done) override {
-        pendingRead = std::move(done);
+        pendingRead = done;
     }
     void write(const QString&, const QString& value, std::function<void()> done) override {
         writes.emplace_back(value, std::move(done));
