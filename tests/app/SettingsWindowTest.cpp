@@ -94,7 +94,7 @@ struct GeneralFixture {
     std::unique_ptr<GeneralSettings> pane;
 };
 
-TEST(GeneralSettings, AnAppearanceIsStoredThenAppliedOnce) {
+TEST(GeneralSettings, EveryChoiceIsStoredAtOnceAndTheAppearanceAppliedAfterwards) {
     for (const auto& [stored, segment] : {std::pair<QString, int>{"dark", 2}, {"Dark", -1}}) {
         GeneralFixture f(stored);
         EXPECT_EQ(f.pane->appearancePicker()->currentIndex(), segment) << stored.toStdString();
@@ -113,10 +113,8 @@ TEST(GeneralSettings, AnAppearanceIsStoredThenAppliedOnce) {
     QTest::keyClick(f.pane->appearancePicker(), Qt::Key_Left);
     QTest::keyClick(f.pane->appearancePicker(), Qt::Key_Left);
     EXPECT_EQ(f.applied, 4);
-}
 
-TEST(GeneralSettings, NameAndDXFOptionsAreWrittenAtOnce) {
-    GeneralFixture f;
+    // The name and the DXF options are written at once too.
     BoxField* name = f.pane->nameField();
     ASSERT_TRUE(focusIn(f.pane.get(), name));
     QTest::keyClicks(name, "Sam");

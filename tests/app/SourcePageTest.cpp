@@ -122,7 +122,7 @@ TEST(SourcePage, MotorAndDeltaEditsAreOneAssignmentPerPoint) {
     EXPECT_EQ(f.extra("Point 3"), (PointExtra{chosen, false}));
 }
 
-TEST(SourcePage, NewMotorSheetAddsToTheLibraryAndThePoint) {
+TEST(SourcePage, NewMotorSheetAddsToTheLibraryAndThePointAndGoesWithThePage) {
     PageFixture f(threePointProject());
     f.library.upsert("CM Lodestar 1t", 55);
     f.page->setDelta("Rear", true);
@@ -168,6 +168,15 @@ TEST(SourcePage, NewMotorSheetAddsToTheLibraryAndThePoint) {
     QTest::keyClick(sheet->weightField(), Qt::Key_Return);
     ASSERT_EQ(f.library.motors().size(), 2u);
     EXPECT_EQ(f.extra("Point 3").motor->weight, -1.5);
+
+    // Another document without this source: the page keeps its source; its sheet goes with it.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.page->newMotorSheet() == nullptr; }, 10000));
+    f.menuItem("Rear", "New Motor\u2026")->trigger();
+    QPointer<NewMotorSheet> open = f.page->newMotorSheet();
+    f.store.setProject(Project{});
+    EXPECT_EQ(f.page->source().name, "Main L");
+    f.page.reset();
+    EXPECT_TRUE(open.isNull());
 }
 
 TEST(NewMotorSheet, AddNeedsANameAndAFiniteWeight) {
@@ -243,17 +252,6 @@ TEST(SourcePage, RefreshKeepsRowsAndFocus) {
     EXPECT_NE(f.deltaBox("Point 4"), nullptr);
     EXPECT_NE(f.deltaBox("Rear"), box);
     EXPECT_TRUE(f.deltaBox("Rear")->isChecked());
-}
-
-TEST(SourcePage, OutlivesItsSourceAndClosesItsSheet) {
-    auto f = std::make_unique<PageFixture>(threePointProject());
-    f->menuItem("Rear", "New Motor\u2026")->trigger();
-    QPointer<NewMotorSheet> sheet = f->page->newMotorSheet();
-    ASSERT_TRUE(sheet);
-    f->store.setProject(Project{});
-    EXPECT_EQ(f->page->source().name, "Main L");
-    f->page.reset();
-    EXPECT_TRUE(sheet.isNull());
 }
 
 TEST(SourcePage, EveryImportedSourceShowsItsPageAndSideView) {
