@@ -66,20 +66,19 @@ TEST(DXFSettings, OptionsSurviveARestartAndBadValuesGiveTheDefaults) {
     EXPECT_EQ(j, Json::parse(R"({"labels":false,"delta":true,"drops":true,"footprints":"height",
                                   "footprintHeight":2.5})"));
 
-    const QVariant unreadable[] = {
-        QVariant(42),
-        QVariant(QStringList{"a", "b"}),
-        QVariant(QString("not json")),
-        QVariant(QString("[true]")),
-        QVariant(QString(R"({"labels":false,"delta":true,"drops":true,"footprints":"height"})")),
-        QVariant(QString(R"({"labels":0,"delta":true,"drops":true,"footprints":"off","footprintHeight":1})")),
-        QVariant(
-            QString(R"({"labels":true,"delta":true,"drops":true,"footprints":"roof","footprintHeight":1})")),
-        QVariant(
-            QString(R"({"labels":true,"delta":true,"drops":true,"footprints":"off","footprintHeight":"1"})")),
-        QVariant(QString(
-            R"({"labels":true,"delta":true,"drops":true,"footprints":"off","footprintHeight":1e999})")),
+    auto json = [](const char* labels, const char* footprints, const char* height) {
+        return QVariant(
+            QString(R"({"labels":%1,"delta":true,"drops":true,"footprints":%2%3})")
+                .arg(labels, footprints, height ? QString(",\"footprintHeight\":") + height : ""));
     };
+    const QVariant unreadable[] = {QVariant(42),
+                                   QVariant(QStringList{"a", "b"}),
+                                   QVariant(QString("not json")),
+                                   json("false", "\"height\"", nullptr),
+                                   json("0", "\"off\"", "1"),
+                                   json("true", "\"roof\"", "1"),
+                                   json("true", "\"off\"", "\"1\""),
+                                   json("true", "\"off\"", "1e999")};
     for (const QVariant& value : unreadable) {
         settings().setValue(DXFSettings::key, value);
         EXPECT_EQ(DXFSettings().options(), RigDXF::Options()) << toStd(value.toString());

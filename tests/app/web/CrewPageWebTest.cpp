@@ -1,15 +1,20 @@
 // The crew page as WebEngine draws it: safety with hostile names and bad data, every field of a
-// real show, and readability on a phone in both colour schemes.
+// real show, readability on a phone in both colour schemes; hosted in the window it is loaded
+// once, updated in place and sends web links to the browser.
 #include "export/CrewPage.h"
 #include "export/CrewWebView.h"
+#include "export/PageScheme.h"
 #include "shell/QtText.h"
 #include "support/CrewTesting.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPalette>
+#include <QSignalSpy>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineView>
 
 #include <gtest/gtest.h>
 
@@ -145,10 +150,12 @@ const char* const readability = R"((function () {
   return JSON.stringify(out);
 })())";
 
-TEST(CrewPageWeb, WideLayoutPutsTheNavigationBesideAndThePhoneLayoutIsReadableInBothSchemes) {
-    CrewWebView view(showCrewDoc(), true);
+TEST(CrewPageWeb, TheViewIsReadableWideAndOnAPhoneInBothSchemesAndRedrawsInPlace) {
+    CrewDoc doc = showCrewDoc();
+    CrewWebView view(doc, true);
     view.resize(1280, 900);
     view.show();
+    QSignalSpy loads(view.page(), &QWebEnginePage::loadFinished);
     ASSERT_TRUE(waitFor([&] { return view.isLoaded(); }));
     auto js = [&](const QString& script) { return runJs(*view.page(), script); };
     const QJsonObject wide = jsonOf(js(R"((function () {
@@ -159,16 +166,23 @@ TEST(CrewPageWeb, WideLayoutPutsTheNavigationBesideAndThePhoneLayoutIsReadableIn
     })())"));
     EXPECT_TRUE(wide["beside"].toBool());
     EXPECT_FALSE(wide["toc"].toBool());
-    EXPECT_EQ(wide["links"].toInt(), int(showCrewDoc().sources.size()));
+    EXPECT_EQ(wide["links"].toInt(), int(doc.sources.size()));
 
+    js("window.kept = 7");
     view.resize(390, 844);
-    view.setDocument(showCrewDoc(), false);
+    view.setDocument(doc, false);
     ASSERT_TRUE(
         waitFor([&] { return js("!!document.querySelector('.toc') && window.innerWidth == 390").toBool(); }));
     js("document.querySelector('.toc').open = true"); // so its links count too
-    for (const char* scheme : {"light", "dark"}) {
+    // The page follows the window's palette.
+    for (auto [scheme, window, background] : {std::tuple{"dark", QColor(30, 30, 30), "rgb(11, 13, 16)"},
+                                              {"light", QColor(240, 240, 240), "rgb(236, 238, 241)"}}) {
         SCOPED_TRACE(scheme);
-        js(QString("window.rigScheme('%1')").arg(scheme));
+        QPalette palette = view.palette();
+        palette.setColor(QPalette::Window, window);
+        view.setPalette(palette);
+        ASSERT_TRUE(waitFor([&] { return js("document.documentElement.dataset.scheme") == scheme; }));
+        EXPECT_EQ(js("getComputedStyle(document.body).backgroundColor"), QVariant(background));
         const QJsonObject r = jsonOf(js(readability));
         ASSERT_GT(r["texts"].toInt(), 200);
         EXPECT_TRUE(r["fits"].toBool()); // nothing reaches past the visible width
@@ -177,7 +191,71 @@ TEST(CrewPageWeb, WideLayoutPutsTheNavigationBesideAndThePhoneLayoutIsReadableIn
         EXPECT_GE(r["contrast"].toDouble(), 4.5) << at;
         EXPECT_GE(r["target"].toDouble(), 44) << at;
     }
-    EXPECT_EQ(js("getComputedStyle(document.body).backgroundColor"), QVariant("rgb(11, 13, 16)"));
+
+    doc.name = "Second show";
+    doc.sources.resize(2);
+    view.setDocument(doc, false);
+    ASSERT_TRUE(waitFor([&] { return js("document.querySelector('h1').textContent") == "Second show"; }));
+    EXPECT_EQ(js("document.querySelectorAll('article.card').length"), QVariant(2));
+    EXPECT_EQ(js("window.kept"), QVariant(7));
+    EXPECT_EQ(loads.count(), 1); // loaded once, never again
+}
+
+CrewDoc named(const std::string& name) {
+    CrewDoc doc;
+    doc.name = name;
+    return doc;
+}
+
+TEST(CrewWebViewWeb, UpdatesBeforeTheLoadArriveOnceWithTheLatestDocumentAndLinksGoOut) {
+    const int served = servedPageCount();
+    {
+        // Records every rigUpdate call instead of drawing.
+        CrewWebView view(
+            named("A"), false, nullptr,
+            "<!DOCTYPE html><html><body><a id=web href=\"https://crew.example.net/v/tok\">web</a>"
+            "<a id=blank target=_blank href=\"http://example.org/blank\">blank</a>"
+            "<a id=frag href=\"#here\">frag</a><p id=here>here</p><script>\n'use strict';\n"
+            "window.calls = [];\nwindow.rigUpdate = function (doc, options) { "
+            "window.calls.push([doc.name, options.split]); };\n</script></body></html>");
+        QList<QUrl> opened;
+        view.setLinkOpener([&](const QUrl& url) { opened << url; });
+        QSignalSpy loads(view.page(), &QWebEnginePage::loadFinished);
+        auto js = [&](const QString& script) { return runJs(*view.page(), script); };
+        auto calls = [&] { return js("JSON.stringify(window.calls)").toString(); };
+        EXPECT_EQ(view.view()->page()->backgroundColor(), QColor(Qt::transparent));
+        EXPECT_FALSE(view.view()->acceptDrops());
+        view.setDocument(named("B"), true);
+        view.setDocument(named("C"), false);
+        view.setDocument(named("D"), true);
+        ASSERT_TRUE(waitFor([&] { return view.isLoaded() && calls() != "[]"; }));
+        EXPECT_EQ(calls(), R"([["D",true]])");
+        EXPECT_EQ(js("window.RIG_DATA.name + ' ' + window.RIG_SPLIT"),
+                  QVariant("A false")); // built with the first
+        js("window.kept = 7");
+        view.setDocument(named("E"), false);
+        ASSERT_TRUE(waitFor([&] { return calls().contains("E"); }));
+        EXPECT_EQ(calls(), R"([["D",true],["E",false]])");
+        EXPECT_EQ(js("window.kept"), QVariant(7));
+        EXPECT_EQ(servedPageCount(), served + 1);
+        EXPECT_EQ(loads.count(), 1);
+
+        const QUrl page = view.page()->url();
+        EXPECT_EQ(page.scheme(), "rig-page");
+        js("document.getElementById('web').click()");
+        js("document.getElementById('blank').click()");
+        js("window.open('https://example.org/opened')");
+        ASSERT_TRUE(waitFor([&] { return opened.size() == 3; }));
+        EXPECT_EQ(opened,
+                  QList<QUrl>({QUrl("https://crew.example.net/v/tok"), QUrl("http://example.org/blank"),
+                               QUrl("https://example.org/opened")}));
+        // A link inside the page is followed in the view.
+        js("document.getElementById('frag').click()");
+        ASSERT_TRUE(waitFor([&] { return view.page()->url().fragment() == "here"; }));
+        EXPECT_EQ(opened.size(), 3);
+        EXPECT_EQ(view.page()->url().adjusted(QUrl::RemoveFragment), page);
+    }
+    EXPECT_EQ(servedPageCount(), served);
 }
 
 } // namespace
