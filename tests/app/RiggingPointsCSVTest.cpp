@@ -35,44 +35,49 @@ struct Case {
 TEST(RiggingPointsCSV, ProjectsGiveTheirExactText) {
     const Motor d8 = testMotor("D8", 55);
     const Case cases[] = {
-        {"sources without pickups", [] { return projectOf({testSource("A", {"ALL"})}); }, ""},
-        {"groups without ALL, hidden sources listed",
+        {"groups without ALL, hidden sources listed, sources without pickups",
          [] {
              Project p =
                  projectOf({testSource("L", {"ALL", "Main", "Left"}, {testPickup("Front", {1, 2, 3})}),
                             testSource("Sub", {"ALL"}, {testPickup("P", {1, 2, 3})}),
-                            testSource("Lone", {}, {testPickup("P", {1, 2, 3})})});
+                            testSource("A", {"ALL"}), testSource("Lone", {}, {testPickup("P", {1, 2, 3})})});
              p.setHidden({"Lone"}, true);
              return p;
          },
          "Main / Left;L;Front;;1.00;2.00;3.00;;;;;;;0.0\n"
          ";Sub;P;;1.00;2.00;3.00;;;;;;;0.0\n"
          ";Lone;P;;1.00;2.00;3.00;;;;;;;0.0\n"},
-        {"rigging height and drop",
+        {"rigging height, drop, no coordinates",
          [] {
              Project p = oneSource({testPickup("Front", {0, 0, 7.5})});
              p.riggingHeight = 12;
-             p.report.sources.edit().push_back(testSource("T", {}, {testPickup("Front", {0, 0, 7.5})}));
+             p.report.sources.edit().push_back(testSource(
+                 "T", {},
+                 {testPickup("Front", {0, 0, 7.5}), testPickup("Back", {notANumber, 1, 7.5}, 300, "4")}));
              p.groupRiggingHeights = TextMap<double>();
              p.groupRiggingHeights->set("Main", 14.25);
              return p;
          },
          "Main;S;Front;;0.00;0.00;7.50;14.25;6.75;;;;;0.0\n"
-         ";T;Front;;0.00;0.00;7.50;12.00;4.50;;;;;0.0\n"},
-        {"no coordinates",
-         [] {
-             Project p = oneSource({testPickup("Front", {notANumber, 1, 7.5}, 300, "4")});
-             p.riggingHeight = 12;
-             return p;
-         },
-         "Main;S;Front;4;;;;12.00;;300.0;;;;300.0\n"},
-        {"load and motor",
+         ";T;Front;;0.00;0.00;7.50;12.00;4.50;;;;;0.0\n"
+         ";T;Back;4;;;;12.00;;300.0;;;;300.0\n"},
+        {"load and motor, plate without motor or load, rounding as C printf",
          [&] {
-             return withExtra(oneSource({testPickup("Front", {1, 2, 3}, 400), testPickup("Rear", {1, 2, 3})}),
-                              "Front", PointExtra{d8, false});
+             Project p =
+                 oneSource({testPickup("Front", {1, 2, 3}, 400), testPickup("Rear", {1, 2, 3}),
+                            testPickup("Plate", {1, 2, 3}), testPickup("P", {-0.001, 0.125, 1.005}, 4.25),
+                            testPickup("Q", {0, 0, 0}, 4.75)});
+             p.delta.name = "PLATE";
+             return withExtra(withExtra(std::move(p), "Front", PointExtra{d8, false}), "Plate",
+                              PointExtra{{}, true});
          },
          "Main;S;Front;;1.00;2.00;3.00;;;400.0;;D8;55.0;455.0\n"
-         "Main;S;Rear;;1.00;2.00;3.00;;;;;;;0.0\n"},
+         "Main;S;Rear;;1.00;2.00;3.00;;;;;;;0.0\n"
+         "Main;S;Plate;;1.00;2.00;3.00;;;;PLATE (see L/R);;;\n"
+         "Main;S;Plate · PLATE left;;0.60;2.00;3.00;;;0.0;PLATE; + ½ plate;4.8;4.8\n"
+         "Main;S;Plate · PLATE right;;1.40;2.00;3.00;;;0.0;PLATE; + ½ plate;4.8;4.8\n"
+         "Main;S;P;;-0.00;0.12;1.00;;;4.2;;;;4.2\n"
+         "Main;S;Q;;0.00;0.00;0.00;;;4.8;;;;4.8\n"},
         {"plate with motor",
          [&] {
              Project p = withExtra(oneSource({testPickup("Front", {1, 2, 7.5}, 400, "3")}), "Front",
@@ -84,23 +89,6 @@ TEST(RiggingPointsCSV, ProjectsGiveTheirExactText) {
          "Main;S;Front · K1-DELTA left;3;0.60;2.00;7.50;12.00;4.50;200.0;K1-DELTA;D8 + ½ plate;59.8;259.8\n"
          "Main;S;Front · K1-DELTA right;3;1.40;2.00;7.50;12.00;4.50;200.0;K1-DELTA;D8 + ½ "
          "plate;59.8;259.8\n"},
-        {"plate without motor or load",
-         [] {
-             Project p =
-                 withExtra(oneSource({testPickup("Front", {1, 2, 3})}), "Front", PointExtra{{}, true});
-             p.delta.name = "PLATE";
-             return p;
-         },
-         "Main;S;Front;;1.00;2.00;3.00;;;;PLATE (see L/R);;;\n"
-         "Main;S;Front · PLATE left;;0.60;2.00;3.00;;;0.0;PLATE; + ½ plate;4.8;4.8\n"
-         "Main;S;Front · PLATE right;;1.40;2.00;3.00;;;0.0;PLATE; + ½ plate;4.8;4.8\n"},
-        {"rounding as C printf",
-         [] {
-             return oneSource(
-                 {testPickup("P", {-0.001, 0.125, 1.005}, 4.25), testPickup("Q", {0, 0, 0}, 4.75)});
-         },
-         "Main;S;P;;-0.00;0.12;1.00;;;4.2;;;;4.2\n"
-         "Main;S;Q;;0.00;0.00;0.00;;;4.8;;;;4.8\n"},
         {"quoting",
          [] {
              return projectOf(
