@@ -1,19 +1,22 @@
 // The main window offscreen, driven as a user would, with a store on temporary files.
+#include "support/AppTesting.h"
+#include "support/FakePrompts.h"
 #include "support/ProjectFixtures.h"
 #include "support/StoreTesting.h"
+#include "support/TempDir.h"
 #include "support/Waiting.h"
-#include "support/WindowTesting.h"
 
 #include "export/DXFSettings.h"
 #include "export/ExportCommands.h"
 #include "export/PdfPrinter.h"
 #include "export/PublishChanges.h"
 #include "export/Reveal.h"
+#include "pages/MotorLibrary.h"
 #include "pages/SourcePage.h"
-#include "shell/AppPaths.h"
 #include "shell/BusyIndicator.h"
 #include "shell/ImportChangesDialog.h"
-#include "shell/PublishButton.h"
+#include "shell/ImportWorker.h"
+#include "shell/MainWindow.h"
 #include "shell/QtText.h"
 #include "shell/SidebarWidget.h"
 #include "shell/WelcomePage.h"
@@ -24,18 +27,20 @@
 #include <QClipboard>
 #include <QDialog>
 #include <QDragEnterEvent>
-#include <QDropEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThreadPool>
 #include <QToolBar>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 #include <gtest/gtest.h>
+
+#include <mutex>
 
 namespace rig::app {
 namespace {
@@ -49,21 +54,13 @@ Project threeSources() {
                                   fixtures::groundStack("Subs", {"ALL", "Subs"})});
 }
 
-// Sends a drag over `target` and drops it there, as the windowing system would.
-struct DropResult {
-    bool enterAccepted = false;
-    bool dropAccepted = false;
-};
-DropResult dragAndDrop(QWidget* target, const QMimeData* mime) {
-    DropResult result;
-    QDragEnterEvent enter(QPoint(4, 4), Qt::CopyAction | Qt::MoveAction, mime, Qt::LeftButton,
-                          Qt::NoModifier);
+// Drags `mime` over `target` and drops it there; whether enter and drop were accepted.
+std::pair<bool, bool> dragAndDrop(QWidget* target, const QMimeData& mime) {
+    QDragEnterEvent enter(QPoint(4, 4), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &enter);
-    result.enterAccepted = enter.isAccepted();
-    QDropEvent drop(QPointF(4, 4), Qt::CopyAction | Qt::MoveAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QDropEvent drop(QPointF(4, 4), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &drop);
-    result.dropAccepted = drop.isAccepted();
-    return result;
+    return {enter.isAccepted(), drop.isAccepted()};
 }
 
 struct NoReveal : Reveal {
@@ -73,129 +70,115 @@ struct NoReveal : Reveal {
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        library = std::make_unique<MotorLibrary>();
-        store = testing::makeStore();
-        // No autosave writes while a test runs.
         store->setDelays({std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1)});
-        store->setMotorLibrary(library.get());
-        store->setImportReaders(readers.readers());
-        printer = std::make_unique<PdfPrinter>(*store, reveal);
-        exports = std::make_unique<ExportCommands>(*store, dxf, *printer);
+        store->setMotorLibrary(&library);
+        // Readers that note the file names handed to them (from the import thread).
+        ImportReaders readers;
+        auto note = [this](const std::filesystem::path& file) {
+            std::lock_guard lock(mutex);
+            imported.push_back(file.filename().string());
+        };
+        readers.report = [this, note](const std::filesystem::path& f, std::stop_token) {
+            note(f);
+            return report;
+        };
+        readers.inventory = [note](const std::filesystem::path& f, std::stop_token) {
+            note(f);
+            return List<InventoryItem>{};
+        };
+        readers.dxf = [note](const std::filesystem::path& f, std::stop_token) {
+            note(f);
+            return std::vector<DXFSource>{};
+        };
+        store->setImportReaders(readers);
     }
 
     void TearDown() override {
         window.reset();
-        exports.reset();
-        printer.reset();
-        store.reset();
         QThreadPool::globalInstance()->waitForDone();
     }
 
-    MainWindow& makeWindow(MainWindow::Parts parts = {}) {
-        if (!parts.crewPreview.create) parts.crewPreview = crew.preview();
-        if (!parts.exports) parts.exports = exports.get();
-        window = std::make_unique<MainWindow>(*store, *library, std::move(parts));
+    MainWindow& makeWindow() {
+        MainWindow::Parts parts;
+        // The crew preview as a label that keeps what it was given.
+        parts.crewPreview = {[this](const CrewDoc& doc, bool split, QWidget* parent) -> QWidget* {
+                                 crewShown.push_back({doc.sources.size(), split});
+                                 return new QLabel(QStringLiteral("crew"), parent);
+                             },
+                             [this](QWidget*, const CrewDoc& doc, bool split) {
+                                 crewShown.push_back({doc.sources.size(), split});
+                             }};
+        parts.exports = &exports;
+        window = std::make_unique<MainWindow>(*store, library, std::move(parts));
         window->show();
         return *window;
     }
 
-    void importAndWait(const std::vector<std::filesystem::path>& files, QWidget* target) {
-        auto mime = testing::fileDrag(files);
-        const DropResult result = dragAndDrop(target, mime.get());
-        EXPECT_TRUE(result.enterAccepted);
-        EXPECT_TRUE(result.dropAccepted);
-        ASSERT_TRUE(waitFor([&] { return !store->importing(); }, 30000));
+    std::vector<std::string> importedFiles() {
+        std::lock_guard lock(mutex);
+        return imported;
     }
 
     testing::TempAppPaths paths;
     test::TempDir files;
     FakePrompts prompts;
-    testing::RecordingReaders readers;
-    testing::CrewPreviewRecorder crew;
-    std::unique_ptr<MotorLibrary> library;
-    std::unique_ptr<ProjectStore> store;
+    MotorLibrary library;
+    std::unique_ptr<ProjectStore> store = testing::makeStore();
     DXFSettings dxf;
     NoReveal reveal;
-    std::unique_ptr<PdfPrinter> printer;
-    std::unique_ptr<ExportCommands> exports;
+    PdfPrinter printer{*store, reveal};
+    ExportCommands exports{*store, dxf, printer};
     std::unique_ptr<MainWindow> window;
+    std::mutex mutex;
+    std::vector<std::string> imported;
+    Report report;
+    std::vector<std::pair<std::size_t, bool>> crewShown; // sources shown, split view
 };
 
-TEST_F(MainWindowTest, ExportItemsFollowWhetherTheProjectHasSources) {
+TEST_F(MainWindowTest, ExportItemsNeedSourcesAndExportTheProjectAsItIsNow) {
     MainWindow& w = makeWindow();
     const auto& a = w.actions();
-    const QList<QAction*> exports = {a.exportRiggingPDF, a.exportCSV, a.exportDXF, a.exportCrewPDF};
-    for (QAction* item : exports) EXPECT_FALSE(item->isEnabled()) << item->text().toStdString();
-    for (QAction* item : {a.newProject, a.open, a.import, a.save, a.saveAs, a.settings, a.quit})
-        EXPECT_TRUE(item->isEnabled()) << item->text().toStdString();
-    EXPECT_EQ(a.settings->shortcut(), QKeySequence(QStringLiteral("Ctrl+,")));
-    EXPECT_EQ(a.quit->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
-    EXPECT_EQ(a.saveAs->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+S")));
-    EXPECT_EQ(a.import->shortcut(), QKeySequence(QStringLiteral("Ctrl+I")));
-
-    // An inventory alone leaves the project empty.
-    Project inventoryOnly;
+    const QList<QAction*> exportItems = {a.exportRiggingPDF, a.exportCSV, a.exportDXF, a.exportCrewPDF};
+    Project inventoryOnly; // an inventory alone leaves the project empty
     inventoryOnly.inventory =
         List<InventoryItem>({InventoryItem{"Enclosure", 2, "K2", "K2", "", std::nullopt}});
     store->setProject(inventoryOnly);
-    for (QAction* item : exports) EXPECT_FALSE(item->isEnabled());
-
+    for (QAction* item : exportItems) EXPECT_FALSE(item->isEnabled());
+    EXPECT_EQ(w.content(), WindowContent::welcome);
     store->setProject(threeSources());
-    for (QAction* item : exports) EXPECT_TRUE(item->isEnabled());
-    prompts.answerSave(Prompts::SaveAnswer::cancel);
-    store->newProject(); // untitled with changes: the prompt comes
-    for (QAction* item : exports) EXPECT_TRUE(item->isEnabled()) << "cancelled: the project stays";
-}
-
-TEST_F(MainWindowTest, ExportItemsExportTheProjectAsItIsNow) {
-    store->setProject(threeSources());
-    MainWindow& w = makeWindow();
+    for (QAction* item : exportItems) EXPECT_TRUE(item->isEnabled());
+    EXPECT_EQ(a.settings->shortcut(), QKeySequence(QStringLiteral("Ctrl+,")));
 
     const QString csv = fromPath(files.path() / "points.csv");
     prompts.answerExportSave(csv);
-    w.actions().exportCSV->trigger();
-    ASSERT_EQ(prompts.exportSaves().size(), 1u);
-    EXPECT_EQ(prompts.exportSaves()[0].fileName, "Arena show – rigging points.csv");
-    const QStringList lines = testing::readText(csv).split('\n', Qt::SkipEmptyParts);
-    ASSERT_GE(lines.size(), 1 + 4) << "a header and the pickup points";
-    for (const QString& line : lines) EXPECT_EQ(line.split(';').size(), 14) << line.toStdString();
+    a.exportCSV->trigger();
     EXPECT_TRUE(testing::readText(csv).contains("Main R"));
-
-    prompts.answerExportSave(std::nullopt);
-    w.actions().exportDXF->trigger();
-    EXPECT_EQ(prompts.exportSaves().size(), 2u);
-    EXPECT_EQ(prompts.exportSaves()[1].fileName, "Arena show – rigging points.dxf");
 }
 
-TEST_F(MainWindowTest, OpenRecentShowsFileNamesAndClearMenuRemovesTheList) {
+TEST_F(MainWindowTest, OpenRecentOpensAndClearMenuForgets) {
     MainWindow& w = makeWindow();
-    w.fillRecentMenu();
-    EXPECT_TRUE(w.actions().openRecent->actions().isEmpty()) << "no recent projects: no items at all";
-
     const auto older = files.write("Arena.2025.qvrig", store->project().fileText());
     const auto newer = files.write("R&D show.qvrig", store->project().fileText());
     store->rememberRecent(fromPath(older));
     store->rememberRecent(fromPath(newer));
     w.fillRecentMenu();
     const QList<QAction*> items = w.actions().openRecent->actions();
-    ASSERT_EQ(items.size(), 4);
+    ASSERT_EQ(items.size(), 4); // two files, a separator, "Clear Menu"
     EXPECT_EQ(items[0]->text(), "R&&D show") << "shown as it is, no mnemonic";
     EXPECT_EQ(items[1]->text(), "Arena.2025") << "only the last extension goes";
-    EXPECT_TRUE(items[2]->isSeparator());
-    EXPECT_EQ(items[3]->text(), "Clear Menu");
-
     items[1]->trigger();
     EXPECT_EQ(store->filePath(), fromPath(older));
 
     w.fillRecentMenu();
     w.actions().openRecent->actions().last()->trigger();
     EXPECT_TRUE(store->recent().isEmpty());
-    EXPECT_FALSE(settings().contains(ProjectStore::recentKey));
     w.fillRecentMenu();
     EXPECT_TRUE(w.actions().openRecent->actions().isEmpty());
 }
 
-TEST_F(MainWindowTest, CancelInTheSavePromptKeepsTheWindowOpenAndTheProject) {
+// Cancel keeps the window and the work, from the close box and from Ctrl+Q pressed in any
+// window; a quit asks once; an edit after an answer asks again; a session end keeps the work.
+TEST_F(MainWindowTest, CloseAndQuitAskOnceAndCancelKeepsEverything) {
     MainWindow& w = makeWindow();
     QSignalSpy closed(&w, &MainWindow::closed);
     store->setProject(threeSources());
@@ -206,62 +189,38 @@ TEST_F(MainWindowTest, CancelInTheSavePromptKeepsTheWindowOpenAndTheProject) {
     EXPECT_TRUE(w.isVisible());
     EXPECT_EQ(store->project(), before);
     EXPECT_TRUE(store->isDirty());
-    EXPECT_EQ(closed.count(), 0);
-
-    // Ctrl+Q takes the same road, also pressed in another window of the program (settings).
-    prompts.answerSave(Prompts::SaveAnswer::cancel);
-    w.actions().quit->trigger();
-    EXPECT_TRUE(w.isVisible());
-    EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 2);
-    QWidget other;
+    QWidget other; // the settings window, say
     other.show();
     QApplication::setActiveWindow(&other);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
     prompts.answerSave(Prompts::SaveAnswer::cancel);
     QTest::keyClick(&other, Qt::Key_Q, Qt::ControlModifier);
-    EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 3);
+    EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 2);
     EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(closed.count(), 0);
     other.close();
 
-    // "Don’t Save": the window closes; the quit that follows asks nothing more.
+    // "Don’t Save": the window closes and the quit that follows asks nothing more...
     prompts.answerSave(Prompts::SaveAnswer::dontSave);
     EXPECT_TRUE(w.close());
     EXPECT_EQ(closed.count(), 1);
     EXPECT_TRUE(w.confirmQuit());
-    EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 4);
+    EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 3);
     EXPECT_TRUE(QFileInfo::exists(ProjectStore::recoveryPath()));
-}
-
-TEST_F(MainWindowTest, AnEditAfterAnAnsweredPromptAsksAgain) {
-    MainWindow& w = makeWindow();
-    store->setProject(threeSources());
-    prompts.answerSave(Prompts::SaveAnswer::dontSave);
-    EXPECT_TRUE(w.confirmQuit());
-    // The quit did not happen after all (a logout cancelled elsewhere); the user goes on.
-    Project edited = store->project();
-    edited.name = "Edited later";
-    store->setProject(edited);
-    prompts.answerSave(Prompts::SaveAnswer::cancel);
-    EXPECT_FALSE(w.confirmQuit());
-}
-
-TEST_F(MainWindowTest, ASessionEndWithoutQuestionsKeepsTheWorkAndTheCloseAsksNothing) {
-    MainWindow& w = makeWindow();
-    // Untitled: the recovery copy, offered at the next start.
-    store->setProject(threeSources());
-    w.keepWorkWithoutAsking();
-    EXPECT_EQ(testing::readText(ProjectStore::recoveryPath()), toQ(store->project().recoveryText()));
-    // An edit made after that is not in the copy: the close asks again.
+    // ...but an edit made afterwards (the quit was cancelled elsewhere) asks again.
+    w.show();
     Project edited = store->project();
     edited.name = "Edited later";
     store->setProject(edited);
     prompts.answerSave(Prompts::SaveAnswer::cancel);
     EXPECT_FALSE(w.close());
-    w.keepWorkWithoutAsking();
-    EXPECT_TRUE(w.close());
-    EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 1);
 
-    // With a file: written into it.
+    // A session end asks nothing: untitled work goes into the recovery copy...
+    w.keepWorkWithoutAsking();
+    EXPECT_EQ(testing::readText(ProjectStore::recoveryPath()), toQ(store->project().recoveryText()));
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 4);
+    // ...and work with a file into the file.
     const auto file = files.write("show.qvrig", threeSources().fileText());
     store->openProject(fromPath(file), false);
     store->setProject(edited);
@@ -270,319 +229,209 @@ TEST_F(MainWindowTest, ASessionEndWithoutQuestionsKeepsTheWorkAndTheCloseAsksNot
     EXPECT_FALSE(store->isDirty());
 }
 
-TEST_F(MainWindowTest, ThreeDroppedFilesAreOneImportInDropOrder) {
-    MainWindow& w = makeWindow();
-    const auto z = files.write("z.csv", "x");
-    const auto a = files.write("a.csv", "x");
-    const auto m = files.write("m.csv", "x");
-    // Anywhere in the window: here the welcome page's button.
-    importAndWait({z, a, m}, w.welcomePage()->importButton());
-    // A second call while the first imports would be ignored: all three in one import.
-    EXPECT_EQ(readers.files(), (std::vector<std::string>{"z.csv", "a.csv", "m.csv"}));
-    EXPECT_EQ(settings().value(ProjectStore::lastImportDirKey).toString(), fromPath(files.path()));
-    EXPECT_FALSE(w.isDropTarget());
-}
-
-TEST_F(MainWindowTest, AFileDroppedOnALineEditImportsInsteadOfInsertingText) {
+TEST_F(MainWindowTest, FilesDroppedAnywhereAreOneImportAndNothingElseIsTaken) {
     store->setProject(threeSources());
     MainWindow& w = makeWindow();
-    ASSERT_EQ(w.content(), WindowContent::edit);
-    ASSERT_NE(w.overviewPage(), nullptr);
-    // The overview's first text field (the project name).
-    QLineEdit* field = w.overviewPage()->findChild<QLineEdit*>();
+    QLineEdit* field = w.overviewPage()->findChild<QLineEdit*>(); // the project name
     ASSERT_NE(field, nullptr);
-    const QString before = field->text();
+    const QString name = field->text();
+    const auto z = files.write("z.csv", "x"), a = files.write("a.csv", "x"), m = files.write("m.csv", "x");
 
-    const auto csv = files.write("inventory.csv", "x");
-    auto mime = testing::fileDrag({csv});
-    mime->setText(fromPath(csv)); // file managers send the path as text too
-    QDragEnterEvent enter(QPoint(4, 4), Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QMimeData drag; // file managers send the paths as text too
+    drag.setUrls({QUrl::fromLocalFile(fromPath(z)), QUrl::fromLocalFile(fromPath(a)),
+                  QUrl::fromLocalFile(fromPath(m))});
+    drag.setText(fromPath(z));
+    QDragEnterEvent enter(QPoint(4, 4), Qt::CopyAction, &drag, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(field, &enter);
-    EXPECT_TRUE(enter.isAccepted());
     EXPECT_TRUE(w.isDropTarget()) << "the outline shows while files hover";
     QDragLeaveEvent leave;
     QApplication::sendEvent(field, &leave);
-    EXPECT_FALSE(w.isDropTarget()) << "and goes when they leave without a drop";
+    EXPECT_FALSE(w.isDropTarget());
 
-    importAndWait({csv}, field);
-    EXPECT_EQ(field->text(), before);
-    EXPECT_EQ(readers.files(), (std::vector<std::string>{"inventory.csv"}));
+    EXPECT_EQ(dragAndDrop(field, drag), std::pair(true, true));
+    ASSERT_TRUE(waitFor([&] { return !store->importing(); }, 30000));
+    EXPECT_EQ(field->text(), name) << "the line edit inserts no path";
+    EXPECT_EQ(importedFiles(), (std::vector<std::string>{"z.csv", "a.csv", "m.csv"}));
+    EXPECT_FALSE(w.isDropTarget());
 
-    // Dragged text is the field's own business: no outline, no import.
-    QMimeData text;
+    // A link or dragged text is refused by the window and imports nothing.
+    QMimeData link, text;
+    link.setUrls({QUrl(QStringLiteral("https://example.com/report.pdf"))});
     text.setText(QStringLiteral("hello"));
+    EXPECT_EQ(dragAndDrop(w.sidebar(), link), std::pair(false, false));
     QDragEnterEvent textEnter(QPoint(4, 4), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(field, &textEnter);
+    EXPECT_TRUE(textEnter.isAccepted()) << "dragged text is the field's own";
     EXPECT_FALSE(w.isDropTarget());
     EXPECT_FALSE(store->importing());
-    QDragLeaveEvent textLeave; // the drag ends elsewhere
+    EXPECT_EQ(importedFiles().size(), 3u);
+    QDragLeaveEvent textLeave;
     QApplication::sendEvent(field, &textLeave);
 }
 
-TEST_F(MainWindowTest, ALinkDraggedOverTheWindowIsRefused) {
-    MainWindow& w = makeWindow();
-    QMimeData mime;
-    mime.setUrls({QUrl(QStringLiteral("https://example.com/report.pdf"))});
-    const DropResult result = dragAndDrop(w.welcomePage()->importButton(), &mime);
-    EXPECT_FALSE(result.enterAccepted);
-    EXPECT_FALSE(result.dropAccepted);
-    EXPECT_FALSE(w.isDropTarget());
-    EXPECT_FALSE(store->importing());
-    EXPECT_TRUE(readers.files().empty());
-}
-
-TEST_F(MainWindowTest, TheChangesSheetThenTheAlertAfterOneImport) {
+TEST_F(MainWindowTest, TheChangesSheetThenTheAlertEachOnceAndNeverOverADialog) {
     store->setProject(threeSources());
     // The newer report lost an array; one file is of no known type.
-    *readers.report = fixtures::testReport({fixtures::flownArray("Main L", {"ALL", "Main"}, 6)});
+    report = fixtures::testReport({fixtures::flownArray("Main L", {"ALL", "Main"}, 6)});
     MainWindow& w = makeWindow();
-    const auto pdf = files.write("report v2.pdf", "x");
-    const auto odd = files.write("notes.txt", "x");
-    importAndWait({pdf, odd}, w.sidebar());
-
-    ASSERT_TRUE(store->importChanges().has_value());
-    ASSERT_TRUE(store->errorMessage().has_value());
-    ASSERT_TRUE(waitFor([&] { return w.changesSheet() && w.changesSheet()->isVisible(); }));
-    ImportChangesDialog* sheet = w.changesSheet();
-    EXPECT_EQ(sheet->changes(), *store->importChanges());
-    EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
-    // The alert waits for the sheet.
+    QMimeData drag;
+    drag.setUrls({QUrl::fromLocalFile(fromPath(files.write("report v2.pdf", "x"))),
+                  QUrl::fromLocalFile(fromPath(files.write("notes.txt", "x")))});
+    dragAndDrop(w.sidebar(), drag);
+    ASSERT_TRUE(waitFor([&] { return w.changesSheet() && w.changesSheet()->isVisible(); }, 30000));
+    EXPECT_EQ(w.changesSheet()->changes(), *store->importChanges());
     QTest::qWait(50);
-    EXPECT_EQ(prompts.count(FakePrompts::Kind::alert), 0);
+    EXPECT_EQ(prompts.count(FakePrompts::Kind::alert), 0) << "the alert waits for the sheet";
 
-    QTest::keyClick(sheet, Qt::Key_Return);
+    QTest::keyClick(w.changesSheet(), Qt::Key_Return);
     EXPECT_FALSE(store->importChanges().has_value()) << "closing the sheet clears the list";
     ASSERT_TRUE(waitFor([&] { return prompts.count(FakePrompts::Kind::alert) == 1; }));
     EXPECT_TRUE(prompts.last(FakePrompts::Kind::alert).text.startsWith(QStringLiteral("notes.txt")));
     EXPECT_FALSE(store->errorMessage().has_value()) << "closing the alert clears the message";
-    QTest::qWait(50);
-    EXPECT_EQ(prompts.count(FakePrompts::Kind::alert), 1) << "shown once";
-}
 
-TEST_F(MainWindowTest, TheAlertWaitsWhileAnotherDialogIsOpen) {
-    MainWindow& w = makeWindow();
-    // A file dialog stands open (as an export panel would be).
+    // A panel stands open: the next message waits for it.
     QDialog panel(&w);
     panel.setWindowModality(Qt::ApplicationModal);
     panel.show();
     ASSERT_TRUE(waitFor([] { return QApplication::activeModalWidget() != nullptr; }));
     store->setErrorMessage(QStringLiteral("Could not save: disk full"));
     QTest::qWait(400);
-    EXPECT_EQ(prompts.count(FakePrompts::Kind::alert), 0);
+    EXPECT_EQ(prompts.count(FakePrompts::Kind::alert), 1);
     panel.close();
-    ASSERT_TRUE(waitFor([&] { return prompts.count(FakePrompts::Kind::alert) == 1; }));
-    EXPECT_EQ(prompts.last(FakePrompts::Kind::alert).detail, QString());
+    ASSERT_TRUE(waitFor([&] { return prompts.count(FakePrompts::Kind::alert) == 2; }));
     EXPECT_EQ(prompts.last(FakePrompts::Kind::alert).text, "Could not save: disk full");
-    EXPECT_FALSE(store->errorMessage().has_value());
-}
+    QTest::qWait(50);
+    EXPECT_EQ(prompts.count(FakePrompts::Kind::alert), 2) << "shown once";
 
-TEST_F(MainWindowTest, AnEmptyChangeListStillShowsTheSheet) {
-    MainWindow& w = makeWindow();
+    // An empty change list is still a sheet (a newer report, nothing changed).
     store->setImportChanges(QStringList());
     ASSERT_TRUE(waitFor([&] { return w.changesSheet() && w.changesSheet()->isVisible(); }));
-    EXPECT_TRUE(w.changesSheet()->lineLabels().isEmpty());
     w.changesSheet()->okButton()->click();
     EXPECT_FALSE(store->importChanges().has_value());
 }
 
-TEST_F(MainWindowTest, TheHooksRunOnceOnAChangeAndNotAtStart) {
+TEST_F(MainWindowTest, ProjectMotorsEnterTheLibraryAndHidingResendsOnlyOnChanges) {
     Project project = threeSources();
     const std::string id = project.report.sources[0].id();
     project.setExtra(id, "Front", PointExtra{fixtures::testMotor("D8+ 1000 kg", 58, 1), false});
-    project.setHidden({project.report.sources[2].id()}, true);
-    store->setProject(project);
-
-    MainWindow& w = makeWindow();
-    QSignalSpy hidden(&w, &MainWindow::hiddenSourcesChanged);
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(library->motors().empty()) << "opening the window imports nothing";
-    EXPECT_EQ(hidden.count(), 0);
-
-    Project withMotor = store->project();
-    withMotor.setExtra(id, "Rear", PointExtra{fixtures::testMotor("SR 500 kg", 40, 2), false});
-    store->setProject(withMotor);
-    EXPECT_EQ(library->motors().size(), 2u) << "every motor of the project enters the library";
-    EXPECT_EQ(hidden.count(), 0);
-
-    // Edits of other parts run neither hook: a motor removed from the library stays removed.
-    library->setMotors({});
-    Project renamed = store->project();
-    renamed.name = "Renamed";
-    store->setProject(renamed);
-    Project shown = store->project();
-    shown.setHidden({shown.report.sources[2].id()}, false);
-    store->setProject(shown);
-    EXPECT_TRUE(library->motors().empty());
-    EXPECT_EQ(hidden.count(), 1) << "from a set to none is a change";
-
-    // Replacing the document counts as a change too.
-    Project other = threeSources();
-    other.setExtra(id, "Front", PointExtra{fixtures::testMotor("Other 250 kg", 20, 3), false});
-    const auto file = files.write("other.qvrig", other.fileText());
-    store->openProject(fromPath(file), false);
-    ASSERT_EQ(library->motors().size(), 1u);
-    EXPECT_EQ(library->motors()[0].name, "Other 250 kg");
-    EXPECT_EQ(hidden.count(), 1);
-}
-
-TEST_F(MainWindowTest, HidingASourceOfAPublishedProjectSchedulesTheResend) {
-    Project project = threeSources();
     project.share = ShareInfo{
         "tok",       "https://crew.example/c/tok", fixtures::testDate(), publishFingerprints(project), {},
         std::nullopt};
     store->setProject(project);
-    makeWindow();
+    MainWindow& w = makeWindow();
+    QSignalSpy hidden(&w, &MainWindow::hiddenSourcesChanged);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(library.motors().empty()) << "opening the window imports nothing";
+
+    Project withMotor = store->project();
+    withMotor.setExtra(id, "Rear", PointExtra{fixtures::testMotor("SR 500 kg", 40, 2), false});
+    store->setProject(withMotor);
+    EXPECT_EQ(library.motors().size(), 2u);
+
+    // Edits of other parts run neither hook: a motor removed from the library stays removed.
+    library.setMotors({});
+    Project renamed = store->project();
+    renamed.name = "Renamed";
+    store->setProject(renamed);
+    EXPECT_TRUE(library.motors().empty());
+    EXPECT_EQ(hidden.count(), 0);
     EXPECT_FALSE(store->isVisibilityUpdateScheduled());
-    Project hidden = store->project();
-    hidden.setHidden({hidden.report.sources[1].id()}, true);
-    store->setProject(hidden);
-    EXPECT_TRUE(store->isVisibilityUpdateScheduled());
+    Project hide = store->project();
+    hide.setHidden({hide.report.sources[1].id()}, true);
+    store->setProject(hide);
+    EXPECT_EQ(hidden.count(), 1);
+    EXPECT_TRUE(store->isVisibilityUpdateScheduled()) << "a published project is sent again";
+
+    // Replacing the document counts as a change.
+    Project other = threeSources();
+    other.setExtra(id, "Front", PointExtra{fixtures::testMotor("Other 250 kg", 20, 3), false});
+    store->openProject(fromPath(files.write("other.qvrig", other.fileText())), false);
+    ASSERT_EQ(library.motors().size(), 1u);
+    EXPECT_EQ(library.motors()[0].name, "Other 250 kg");
 }
 
-TEST_F(MainWindowTest, TheSelectionSurvivesHidingASource) {
+// Selection, hiding, crew mode in both sizes and the snapshot steps, as one user session.
+TEST_F(MainWindowTest, SelectionSurvivesHidingModesAndReportsWithoutTheSource) {
     store->setProject(threeSources());
     MainWindow& w = makeWindow();
     SidebarWidget* sidebar = w.sidebar();
     const std::string second = store->project().report.sources[1].id();
+    const auto& t = w.toolbar();
+    EXPECT_FALSE(t.sizeSwitch->isVisible());
 
     QTest::mouseClick(sidebar->sourceRow(1), Qt::LeftButton, {}, QPoint(20, 8));
-    ASSERT_EQ(w.selection(), Selection::source(second));
-    ASSERT_NE(w.sourcePage(), nullptr);
     SourcePage* page = w.sourcePage();
+    ASSERT_NE(page, nullptr);
     EXPECT_EQ(page->sourceID(), second);
-
     sidebar->sourceEye(1)->click();
+    sidebar->sourceEye(2)->click(); // another row's eye hides without selecting
     EXPECT_TRUE(store->project().isHidden(second));
     EXPECT_EQ(w.selection(), Selection::source(second));
-    EXPECT_TRUE(sidebar->rows()[1].selected);
     EXPECT_EQ(w.sourcePage(), page) << "the page is not built anew";
 
-    // An eye of another row hides that source without selecting it.
-    sidebar->sourceEye(2)->click();
-    EXPECT_TRUE(store->project().isHidden(store->project().report.sources[2].id()));
-    EXPECT_EQ(w.selection(), Selection::source(second));
+    // Crew mode shows what a publish would send, and every change at once.
+    t.modes->button(int(Mode::crew))->click();
+    EXPECT_EQ(w.content(), WindowContent::crew);
+    EXPECT_TRUE(t.sizeSwitch->isVisible());
+    ASSERT_FALSE(crewShown.empty());
+    EXPECT_EQ(crewShown.back(), std::pair(std::size_t(1), true));
+    Project shown = store->project();
+    shown.setHidden({second, shown.report.sources[2].id()}, false);
+    store->setProject(shown);
+    EXPECT_EQ(crewShown.back(), std::pair(std::size_t(3), true));
+    t.sizes->button(1)->click();
+    EXPECT_FALSE(crewShown.back().second);
+    EXPECT_EQ(w.crewView()->size(), QSize(390, 844));
+    t.modes->button(int(Mode::edit))->click();
+    ASSERT_NE(w.sourcePage(), nullptr);
+    EXPECT_EQ(w.sourcePage()->sourceID(), second);
 
-    // A report without that source shows the overview, and the page again when it is back.
+    // A report without the source shows the overview; the page comes back with it.
     const Project before = store->project();
     Project without = before;
     without.report.sources = List<Source>({before.report.sources[0], before.report.sources[2]});
     store->setProject(without);
     EXPECT_EQ(w.sourcePage(), nullptr);
-    EXPECT_NE(w.overviewPage(), nullptr);
-    EXPECT_EQ(w.selection(), Selection::source(second)) << "the selection stays as it was";
+    EXPECT_EQ(w.selection(), Selection::source(second));
     store->setProject(before);
     ASSERT_NE(w.sourcePage(), nullptr);
-    EXPECT_EQ(w.sourcePage()->sourceID(), second);
-}
 
-TEST_F(MainWindowTest, CrewModeShowsWhatAPublishWouldSend) {
-    store->setProject(threeSources());
-    MainWindow& w = makeWindow();
-    const auto& t = w.toolbar();
-    EXPECT_TRUE(t.modeSwitch->isVisible());
-    EXPECT_TRUE(t.publish->isVisible());
-    EXPECT_FALSE(t.sizeSwitch->isVisible());
-
-    t.modes->button(int(Mode::crew))->click();
-    EXPECT_EQ(w.content(), WindowContent::crew);
-    EXPECT_TRUE(t.sizeSwitch->isVisible());
-    ASSERT_EQ(crew.shown->size(), 1u);
-    EXPECT_TRUE(crew.shown->back().split);
-    EXPECT_EQ(crew.shown->back().doc.sources.size(), 3u);
-
-    // Every project change is shown at once; hidden sources are left out.
-    Project hidden = store->project();
-    hidden.setHidden({hidden.report.sources[0].id()}, true);
-    store->setProject(hidden);
-    ASSERT_EQ(crew.shown->size(), 2u);
-    EXPECT_EQ(crew.shown->back().doc.sources.size(), 2u);
-
-    t.sizes->button(1)->click();
-    EXPECT_TRUE(w.phoneSize());
-    EXPECT_FALSE(crew.shown->back().split);
-    EXPECT_GE(w.crewArea()->minimumWidth(), 390 + 40);
-    EXPECT_GE(w.crewArea()->minimumHeight(), 844 + 40);
-    EXPECT_EQ(w.crewView()->size(), QSize(390, 844));
-
-    // Back in edit mode the split view returns with its selection.
-    t.modes->button(int(Mode::edit))->click();
-    EXPECT_EQ(w.content(), WindowContent::edit);
-    EXPECT_FALSE(t.sizeSwitch->isVisible());
-}
-
-TEST_F(MainWindowTest, TheWelcomePageShowsInBothModesWithOnlyTheProgressInTheToolbar) {
-    MainWindow& w = makeWindow();
-    w.devSelect(QStringLiteral("crew"));
-    EXPECT_EQ(w.mode(), Mode::crew);
-    EXPECT_EQ(w.content(), WindowContent::welcome);
-    const auto& t = w.toolbar();
-    EXPECT_FALSE(t.modeSwitch->isVisible());
-    EXPECT_FALSE(t.sizeSwitch->isVisible());
-    EXPECT_FALSE(t.copyLink->isVisible());
-    EXPECT_FALSE(t.publish->isVisible());
-    EXPECT_FALSE(t.progress->isVisible());
-    EXPECT_FALSE(t.bar->isVisible()) << "no empty strip above the welcome page";
-    store->setImporting(true);
-    EXPECT_TRUE(t.progress->isVisible());
-    EXPECT_TRUE(t.bar->isVisible());
-    store->setImporting(false);
-    EXPECT_FALSE(t.bar->isVisible());
-
-    // A project arriving in crew mode shows the crew preview at once.
-    store->setProject(threeSources());
-    EXPECT_EQ(w.content(), WindowContent::crew);
-    EXPECT_TRUE(t.bar->isVisible());
-}
-
-TEST_F(MainWindowTest, DevSelectDrivesModeSizeAndSelection) {
-    store->setProject(threeSources());
-    MainWindow& w = makeWindow();
-    const std::string first = store->project().report.sources[0].id();
-
+    // Snapshot steps: "phone", a source, "crew" (wide), none.
     w.devSelect(QStringLiteral("phone"));
     EXPECT_EQ(w.content(), WindowContent::crew);
     EXPECT_TRUE(w.phoneSize());
-    w.devSelect(toQ(first));
+    w.devSelect(toQ(store->project().report.sources[0].id()));
     EXPECT_EQ(w.content(), WindowContent::edit);
-    ASSERT_NE(w.sourcePage(), nullptr);
-    EXPECT_EQ(w.sourcePage()->sourceID(), first);
-    EXPECT_TRUE(w.sidebar()->rows()[0].selected);
+    EXPECT_TRUE(sidebar->rows()[0].selected);
     w.devSelect(QStringLiteral("crew"));
-    EXPECT_EQ(w.content(), WindowContent::crew);
-    EXPECT_FALSE(w.phoneSize()) << "\"crew\" is the wide preview";
-    w.devSelect(QStringLiteral("overview"));
-    EXPECT_EQ(w.content(), WindowContent::edit);
-    EXPECT_EQ(w.sourcePage(), nullptr);
+    EXPECT_FALSE(w.phoneSize());
     w.devSelect(std::nullopt);
     EXPECT_EQ(w.selection(), Selection::overview());
 }
 
-TEST_F(MainWindowTest, CopyLinkNeedsAPublishedLink) {
-    store->setProject(threeSources());
+TEST_F(MainWindowTest, TheWelcomePageToolbarCopyLinkAndTitle) {
     MainWindow& w = makeWindow();
-    QToolButton* copy = w.toolbar().copyLink;
-    EXPECT_FALSE(copy->isEnabled());
-    EXPECT_EQ(copy->toolTip(), "Publish first");
-    EXPECT_EQ(copy->text(), "Copy Link");
+    const auto& t = w.toolbar();
+    w.devSelect(QStringLiteral("crew"));
+    EXPECT_EQ(w.content(), WindowContent::welcome);
+    EXPECT_FALSE(t.bar->isVisible()) << "no empty strip above the welcome page";
+    store->setImporting(true);
+    EXPECT_TRUE(t.progress->isVisible());
+    store->setImporting(false);
+    EXPECT_FALSE(t.bar->isVisible());
 
-    Project published = store->project();
-    published.share =
-        ShareInfo{"tok", "https://crew.example/r/tok", fixtures::testDate(), {}, {}, std::nullopt};
-    store->setProject(published);
-    EXPECT_TRUE(copy->isEnabled());
-    EXPECT_EQ(copy->toolTip(), "Copy the crew link");
-    QApplication::clipboard()->setText(QStringLiteral("something else"));
-    copy->click();
-    EXPECT_EQ(QApplication::clipboard()->text(), "https://crew.example/r/tok");
-}
-
-TEST_F(MainWindowTest, TheTitleIsTheStoresAsPlainText) {
     Project project = threeSources();
     project.name = "Tour [*] 2025";
     store->setProject(project);
-    MainWindow& w = makeWindow();
-    ASSERT_NE(w.windowHandle(), nullptr);
+    EXPECT_EQ(w.content(), WindowContent::crew) << "a project arriving in crew mode";
     EXPECT_EQ(w.windowHandle()->title(), "Tour [*] 2025 — Edited");
+    EXPECT_FALSE(t.copyLink->isEnabled());
+    project.share =
+        ShareInfo{"tok", "https://crew.example/r/tok", fixtures::testDate(), {}, {}, std::nullopt};
+    store->setProject(project);
+    QApplication::clipboard()->setText(QStringLiteral("something else"));
+    t.copyLink->click();
+    EXPECT_EQ(QApplication::clipboard()->text(), "https://crew.example/r/tok");
 }
 
 } // namespace
