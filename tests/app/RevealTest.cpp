@@ -27,10 +27,6 @@ TEST(Reveal, TheFileManagerShowsTheFileAndOnlyWithoutOneTheFolderOpens) {
     QTemporaryDir dir;
     const QString file = dir.filePath("crew sheets é.pdf");
     QList<QUrl> opened;
-    DesktopReveal noBus(QDBusConnection("rig-no-bus"), [&](const QUrl& folder) { opened << folder; });
-    noBus.reveal(file);
-    EXPECT_EQ(opened, QList<QUrl>{QUrl::fromLocalFile(dir.path())});
-
     // A private session bus, ended with the test.
     QProcess daemon;
     daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
@@ -39,7 +35,6 @@ TEST(Reveal, TheFileManagerShowsTheFileAndOnlyWithoutOneTheFolderOpens) {
     QDBusConnection client = QDBusConnection::connectToBus(address, "rig-reveal-client");
     ASSERT_TRUE(client.isConnected());
 
-    opened.clear();
     DesktopReveal reveal(client, [&](const QUrl& folder) { opened << folder; });
     reveal.reveal(file); // nobody answers on the bus
     ASSERT_TRUE(waitFor([&] { return !opened.isEmpty(); }, 15000));
@@ -48,8 +43,8 @@ TEST(Reveal, TheFileManagerShowsTheFileAndOnlyWithoutOneTheFolderOpens) {
     FakeFileManager manager;
     QDBusConnection service = QDBusConnection::connectToBus(address, "rig-reveal-service");
     ASSERT_TRUE(
-        service.registerObject("/org/freedesktop/FileManager1", &manager, QDBusConnection::ExportAllSlots));
-    ASSERT_TRUE(service.registerService("org.freedesktop.FileManager1"));
+        service.registerObject("/org/freedesktop/FileManager1", &manager, QDBusConnection::ExportAllSlots) &&
+        service.registerService("org.freedesktop.FileManager1"));
     opened.clear();
     reveal.reveal(file);
     ASSERT_TRUE(waitFor([&] { return !manager.shown.isEmpty(); }, 15000));

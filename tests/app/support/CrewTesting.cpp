@@ -19,7 +19,6 @@
 #include <memory>
 
 namespace rig::app::testing {
-
 namespace {
 
 constexpr double pi = 3.14159265358979323846;
@@ -32,9 +31,7 @@ std::string cm(std::int64_t v) {
     return rig::fmt(double(v));
 }
 
-// A flown array hung at `pos`, facing `azimuth`: pickups on the bumper along the plan axis,
-// cabinets curving down and back, a side view with one outline per cabinet and a plan
-// outline turned with the array.
+// A flown array hung at `pos`, facing `azimuth`, its pickups on the bumper along the plan axis.
 Source hang(std::string name, std::vector<std::string> groups, XYZ pos, double azimuth, int cabinets,
             int pickupCount, std::string type) {
     Source s =
@@ -48,80 +45,38 @@ Source hang(std::string name, std::vector<std::string> groups, XYZ pos, double a
         const double along = i == 0 ? 0.25 : -0.35 - 0.1 * double(i - 1);
         pickups[i].position = XYZ(r2(pos.x + along * ux), r2(pos.y + along * uy), r2(pos.z + 0.1));
     }
-    auto& enc = s.enclosures.edit();
     double top = pos.z;
-    for (Enclosure& e : enc) {
+    for (Enclosure& e : s.enclosures.edit()) {
         e.topZ = r2(top);
-        top -= 0.35;
-        e.bottomZ = r2(top);
+        e.bottomZ = r2(top -= 0.35);
     }
     s.bottomElevation = r2(top);
     return s;
 }
 
+// Side view: one box per cabinet under the bumper, the pickups on top; plan: a turned rectangle.
 DXFInfo drawingOf(const Source& s) {
     DXFInfo d;
     for (const Pickup& p : s.pickups) d.pickups.push_back(p.position);
-    if (!s.position) return d;
     const XYZ pos = *s.position;
     const double ux = std::sin(*s.azimuth * pi / 180), uy = std::cos(*s.azimuth * pi / 180);
-
     SideView side;
-    std::int64_t minU = 0, maxU = 0, minV = 0, maxV = 0;
-    bool first = true;
-    auto note = [&](std::int64_t u, std::int64_t v) {
-        if (first) {
-            minU = maxU = u;
-            minV = maxV = v;
-            first = false;
-        }
-        minU = std::min(minU, u), maxU = std::max(maxU, u), minV = std::min(minV, v),
-        maxV = std::max(maxV, v);
-    };
-    auto outline = [&](const std::vector<std::pair<double, double>>& corners) {
-        std::string p = "M";
-        for (std::size_t i = 0; i < corners.size(); ++i) {
-            const auto u = std::int64_t(std::lround(corners[i].first * 100));
-            const auto v = std::int64_t(std::lround(-corners[i].second * 100));
-            note(u, v);
-            p += (i ? "L" : "") + cm(u) + " " + cm(v);
-        }
-        side.path += p + "Z";
-    };
-    // The bumper, then each cabinet turned by its site: front face down, body behind it.
-    outline({{-0.45, pos.z + 0.12}, {0.35, pos.z + 0.12}, {0.35, pos.z}, {-0.45, pos.z}});
-    double fu = 0.3, fz = pos.z;
+    side.minU = -55, side.maxU = 45, side.maxV = -std::lround(s.enclosures.back().bottomZ.value_or(0) * 100);
+    side.minV = -std::lround(pos.z * 100) - 20;
     for (const Enclosure& e : s.enclosures) {
-        const double site = e.site.value_or(0) * pi / 180;
-        const double au = std::cos(site), az = std::sin(site);
-        const double du = std::sin(site) * 1.0, dz = -std::cos(site);
-        const double h = 0.35, depth = 0.55;
-        const std::pair<double, double> a{fu, fz}, b{fu + h * du, fz + h * dz};
-        outline({a,
-                 b,
-                 {b.first - depth * au, b.second - depth * az},
-                 {a.first - depth * au, a.second - depth * az}});
-        fu = b.first, fz = b.second;
+        const std::string top = cm(-std::lround(e.topZ.value_or(0) * 100)), bottom = cm(-std::lround(e.bottomZ.value_or(0) * 100));
+        side.path += "M-25 " + top + "L30 " + top + "L30 " + bottom + "L-25 " + bottom + "Z";
     }
-    std::vector<std::int64_t> pt;
     for (const Pickup& p : s.pickups) {
         const double along = (p.position.x - pos.x) * ux + (p.position.y - pos.y) * uy;
-        const auto u = std::int64_t(std::lround(along * 100)),
-                   v = std::int64_t(std::lround(-p.position.z * 100));
-        note(u, v);
-        side.points.push_back({u, v});
+        side.points.push_back({std::lround(along * 100), -std::lround(p.position.z * 100)});
     }
-    side.minU = minU, side.maxU = maxU, side.minV = minV, side.maxV = maxV;
     d.side = side;
-
     TopView top;
     top.cx = r2(pos.x);
     top.cy = r2(pos.y);
-    const double across = 0.67, along = 0.3;
-    for (auto [a, c] : std::vector<std::pair<double, double>>{
-             {-along, -across}, {along, -across}, {along, across}, {-along, across}}) {
+    for (auto [a, c] : {std::pair{-0.3, -0.67}, {0.3, -0.67}, {0.3, 0.67}, {-0.3, 0.67}})
         top.hull.push_back({r2(a * ux + c * uy), r2(a * uy - c * ux)});
-    }
     d.top = top;
     return d;
 }

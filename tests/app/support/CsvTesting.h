@@ -1,6 +1,5 @@
-// An RFC 4180 reader for checking the CSV files the program writes, written apart from the
-// writer. Records end in LF; a quoted field may hold the delimiter, line breaks and doubled
-// quotes; a quote inside an unquoted field is kept as it is (as common readers do).
+// An RFC 4180 reader for the CSV files the program writes, written apart from the writer.
+// Records end in LF; a quoted field may hold the delimiter, line breaks and doubled quotes.
 #pragma once
 
 #include <optional>
@@ -12,8 +11,7 @@ namespace rig::app::testing {
 
 using CsvRecords = std::vector<std::vector<std::string>>;
 
-// None when the text is not well-formed: an unterminated quoted field, text after a closing
-// quote, or a last record without its line end.
+// None when the text is not well-formed (unterminated quote, text after a closing quote, no last LF).
 std::optional<CsvRecords> readCsv(std::string_view text, char delimiter = ';');
 
 } // namespace rig::app::testing

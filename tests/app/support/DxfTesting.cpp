@@ -8,39 +8,34 @@
 #include <algorithm>
 
 namespace rig::app::testing {
-
 namespace {
 
-class Collector : public DL_CreationAdapter {
-public:
-    explicit Collector(DxfSeen& seen) : seen_(seen) {}
-    void addLayer(const DL_LayerData& d) override { seen_.layers.push_back(d.name); }
-    void addLine(const DL_LineData& d) override { seen_.lines.emplace_back(getAttributes().getLayer(), d); }
-    void addCircle(const DL_CircleData& d) override {
-        seen_.circles.emplace_back(getAttributes().getLayer(), d);
+struct Collector : DL_CreationAdapter {
+    DxfSeen& seen;
+    explicit Collector(DxfSeen& s) : seen(s) {}
+    void addLayer(const DL_LayerData& d) override { seen.layers.push_back(d.name); }
+    void addLine(const DL_LineData& d) override { seen.lines.emplace_back(getAttributes().getLayer(), d); }
+    void addText(const DL_TextData& d) override {
+        seen.texts.emplace_back(getAttributes().getLayer(), d.text);
     }
-    void addText(const DL_TextData& d) override { seen_.texts.emplace_back(getAttributes().getLayer(), d); }
-
-private:
-    DxfSeen& seen_;
 };
+
+template <typename T>
+auto on(const std::vector<std::pair<std::string, T>>& all, const std::string& layer) {
+    std::vector<T> out;
+    for (const auto& [l, item] : all)
+        if (l == layer) out.push_back(item);
+    return out;
+}
 
 } // namespace
 
 std::vector<DL_LineData> DxfSeen::linesOn(const std::string& layer) const {
-    std::vector<DL_LineData> out;
-    for (const auto& [l, line] : lines) {
-        if (l == layer) out.push_back(line);
-    }
-    return out;
+    return on(lines, layer);
 }
 
 std::vector<std::string> DxfSeen::textsOn(const std::string& layer) const {
-    std::vector<std::string> out;
-    for (const auto& [l, text] : texts) {
-        if (l == layer) out.push_back(text.text);
-    }
-    return out;
+    return on(texts, layer);
 }
 
 bool DxfSeen::hasLayer(const std::string& layer) const {
@@ -50,8 +45,7 @@ bool DxfSeen::hasLayer(const std::string& layer) const {
 DxfSeen readDxf(const QString& path) {
     DxfSeen seen;
     Collector collector(seen);
-    DL_Dxf reader;
-    seen.read = reader.in(toStd(path), &collector);
+    seen.read = DL_Dxf().in(toStd(path), &collector);
     return seen;
 }
 

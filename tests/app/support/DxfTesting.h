@@ -15,8 +15,7 @@ struct DxfSeen {
     bool read = false; // false when the library could not open the file
     std::vector<std::string> layers;
     std::vector<std::pair<std::string, DL_LineData>> lines;
-    std::vector<std::pair<std::string, DL_CircleData>> circles;
-    std::vector<std::pair<std::string, DL_TextData>> texts;
+    std::vector<std::pair<std::string, std::string>> texts;
 
     std::vector<DL_LineData> linesOn(const std::string& layer) const;
     std::vector<std::string> textsOn(const std::string& layer) const;
