@@ -62,7 +62,7 @@ TEST(DXFSettings, OptionsSurviveARestartAndBadValuesGiveTheDefaults) {
     }
 }
 
-TEST(DXFOptionsForm, EditsAreSavedAtOnceAndFollowOtherEditors) {
+TEST(DXFOptionsForm, TheFormStoresEachKeystrokeTheAccessoryOnlyOnReturnOrApply) {
     testing::TempAppPaths paths;
     DXFSettings dxf;
     DXFOptionsForm form(dxf);
@@ -73,11 +73,14 @@ TEST(DXFOptionsForm, EditsAreSavedAtOnceAndFollowOtherEditors) {
     EXPECT_TRUE(stored().drops);
     choose(form.footprintsBox(), 4);
     EXPECT_EQ(stored().footprints, Footprints::height);
-
     // Each keystroke that leaves a finite number stores it; an empty field stores 0.
-    const std::pair<const char*, double> steps[] = {{"", 0},    {"2,5", 2.5}, {"x", 2.5},       {"", 0},
-                                                    {"inf", 0}, {"", 0},      {"-1,250", -1.25}};
-    for (const auto& [keys, value] : steps) {
+    for (const auto& [keys, value] : {std::pair{"", 0.0},
+                                      {"2,5", 2.5},
+                                      {"x", 2.5},
+                                      {"", 0.0},
+                                      {"inf", 0.0},
+                                      {"", 0.0},
+                                      {"-1,250", -1.25}}) {
         if (*keys == 0)
             retype(form.heightEdit(), "");
         else
@@ -88,36 +91,22 @@ TEST(DXFOptionsForm, EditsAreSavedAtOnceAndFollowOtherEditors) {
     form.footprintsBox()->setFocus(); // tidied when the focus leaves
     EXPECT_EQ(form.heightEdit()->text(), "-1.25");
 
-    RigDXF::Options other;
-    other.footprints = Footprints::height;
-    other.footprintHeight = 4.5;
-    dxf.setOptions(other);
-    EXPECT_FALSE(form.dropsBox()->isChecked());
-    EXPECT_EQ(form.heightEdit()->text(), "4.5");
-}
-
-TEST(DXFAccessory, ControlsSaveAtOnceAndTheHeightOnReturnOrApply) {
-    testing::TempAppPaths paths;
-    DXFSettings dxf;
+    // The export panel's copy: text that is not one whole finite number keeps the height.
     DXFAccessory accessory(dxf);
     accessory.show();
     accessory.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&accessory));
-    choose(accessory.footprintsBox(), 4);
-    EXPECT_EQ(stored().footprints, Footprints::height);
-
-    // Text that is not one whole finite number keeps the height.
-    const std::pair<const char*, double> typed[] = {
-        {"2,5", 2.5}, {"", 2.5}, {" 3", 2.5}, {"1e999", 2.5}, {"-0.5", -0.5}};
-    for (const auto& [text, value] : typed) {
+    for (const auto& [text, value] : {std::pair{"2,5", 2.5}, {"", 2.5}, {" 3", 2.5}, {"1e999", 2.5}}) {
         retype(accessory.heightEdit(), QString::fromUtf8(text));
         QTest::keyClick(accessory.heightEdit(), Qt::Key_Return);
         EXPECT_EQ(stored().footprintHeight, value) << text;
     }
     retype(accessory.heightEdit(), "7.25");
-    EXPECT_EQ(stored().footprintHeight, -0.5);
+    EXPECT_EQ(stored().footprintHeight, 2.5);
     accessory.apply();
     EXPECT_EQ(stored().footprintHeight, 7.25);
+    EXPECT_EQ(form.heightEdit()->text(), "7.25"); // the form follows other editors
+    EXPECT_TRUE(form.dropsBox()->isChecked());
 }
 
 } // namespace
