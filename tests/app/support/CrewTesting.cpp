@@ -27,10 +27,6 @@ double r2(double v) {
     return std::round(v * 100) / 100;
 }
 
-std::string cm(std::int64_t v) {
-    return rig::fmt(double(v));
-}
-
 // A flown array hung at `pos`, facing `azimuth`, its pickups on the bumper along the plan axis.
 Source hang(std::string name, std::vector<std::string> groups, XYZ pos, double azimuth, int cabinets,
             int pickupCount, std::string type) {
@@ -52,34 +48,6 @@ Source hang(std::string name, std::vector<std::string> groups, XYZ pos, double a
     }
     s.bottomElevation = r2(top);
     return s;
-}
-
-// Side view: one box per cabinet under the bumper, the pickups on top; plan: a turned rectangle.
-DXFInfo drawingOf(const Source& s) {
-    DXFInfo d;
-    for (const Pickup& p : s.pickups) d.pickups.push_back(p.position);
-    const XYZ pos = *s.position;
-    const double ux = std::sin(*s.azimuth * pi / 180), uy = std::cos(*s.azimuth * pi / 180);
-    SideView side;
-    side.minU = -55, side.maxU = 45, side.maxV = -std::lround(s.enclosures.back().bottomZ.value_or(0) * 100);
-    side.minV = -std::lround(pos.z * 100) - 20;
-    for (const Enclosure& e : s.enclosures) {
-        const std::string top = cm(-std::lround(e.topZ.value_or(0) * 100)),
-                          bottom = cm(-std::lround(e.bottomZ.value_or(0) * 100));
-        side.path += "M-25 " + top + "L30 " + top + "L30 " + bottom + "L-25 " + bottom + "Z";
-    }
-    for (const Pickup& p : s.pickups) {
-        const double along = (p.position.x - pos.x) * ux + (p.position.y - pos.y) * uy;
-        side.points.push_back({std::lround(along * 100), -std::lround(p.position.z * 100)});
-    }
-    d.side = side;
-    TopView top;
-    top.cx = r2(pos.x);
-    top.cy = r2(pos.y);
-    for (auto [a, c] : {std::pair{-0.3, -0.67}, {0.3, -0.67}, {0.3, 0.67}, {-0.3, 0.67}})
-        top.hull.push_back({r2(a * ux + c * uy), r2(a * uy - c * ux)});
-    d.top = top;
-    return d;
 }
 
 } // namespace
@@ -115,12 +83,9 @@ Project showProject() {
     p.author = "Ana Rigger";
     p.reportFile = "Arena show report v2.pdf";
     const Motor d8 = fixtures::testMotor("D8+ 1000 kg", 58, 1), d5 = fixtures::testMotor("D8+ 500 kg", 38, 2);
-    for (const Source& s : p.report.sources) {
-        if (!s.pickups.empty() && s.position && s.azimuth && !s.enclosures.empty())
-            p.dxf.set(s.id(), drawingOf(s));
+    for (const Source& s : p.report.sources)
         for (const Pickup& pk : s.pickups)
             p.setExtra(s.id(), pk.role, PointExtra{s.name.starts_with("Out") ? d5 : d8, false});
-    }
     p.setExtra(sources[4].id(), "Rear", PointExtra{d5, true});
     p.setExtra(sources[5].id(), "Point 3", PointExtra{std::nullopt, true});
     p.delta.spacing = 0.8;

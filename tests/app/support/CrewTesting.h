@@ -13,9 +13,8 @@ class QWebEnginePage;
 
 namespace rig::app::testing {
 
-// Main hangs with motors, out-fills with K1-DELTA points, flown and ground subs, a delay, two sources
-// from a generated report (accents, guillemets), drawings, warnings, a negative load, rigging heights
-// per group, inventory; the ground subs hidden.
+// Main hangs with motors, out-fills with K1-DELTA points, subs (the ground ones hidden), a delay, two
+// sources from a generated report (accents, guillemets), a warning, a negative load, group heights.
 Project showProject();
 // Its crew document, with changes on two sources.
 CrewDoc showCrewDoc(bool includeHidden = false);

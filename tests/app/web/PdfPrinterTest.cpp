@@ -40,9 +40,9 @@ struct Printing : ::testing::Test {
 
     QString file(const QString& name) const { return dir.filePath(name); }
     // Starts a job with a callback; the result is set once it has ended.
-    std::shared_ptr<std::optional<bool>> start(const QString& body, const QString& name, bool landscape) {
+    std::shared_ptr<std::optional<bool>> start(const QString& body, const QString& name) {
         auto result = std::make_shared<std::optional<bool>>();
-        printer.make("<!DOCTYPE html><html><body>" + body + "</body></html>", file(name), landscape,
+        printer.make("<!DOCTYPE html><html><body>" + body + "</body></html>", file(name), false,
                      [result](bool ok) { *result = ok; });
         return result;
     }
@@ -52,10 +52,6 @@ struct Printing : ::testing::Test {
 void expectA4(const PdfFacts& pdf, bool landscape) {
     EXPECT_TRUE(pdf.readable);
     EXPECT_NEAR(pdf.width, landscape ? 841.92 : 594.96, 0.5);
-}
-
-bool ended(const std::shared_ptr<std::optional<bool>>& r) {
-    return r->has_value();
 }
 
 TEST_F(Printing, BothExportsAtOnceEachWithItsOwnSourcesLinkAndRows) {
@@ -105,48 +101,41 @@ TEST_F(Printing, BothExportsAtOnceEachWithItsOwnSourcesLinkAndRows) {
 
 TEST_F(Printing, APageIsPrintedOnceDrawnOrWhenTheChecksRunOut) {
     QSignalSpy printing(&printer, &PdfPrinter::printStarted);
-    auto now = start("<div class=rig>ready at once</div>", "ready.pdf", false);
     auto late =
         start("<script>\n'use strict';\nsetTimeout(function () { var d = document.createElement('div'); "
               "d.className = 'card'; d.textContent = 'drawn late'; document.body.appendChild(d); }, 500);\n"
               "</script>",
-              "late.pdf", false);
-    ASSERT_TRUE(waitFor([&] { return ended(now) && ended(late); }));
-    ASSERT_TRUE(**now && **late);
-    ASSERT_EQ(printing.count(), 2);
-    for (const QList<QVariant>& job : printing) {
-        const bool first = QFileInfo(job.at(0).toString()).fileName() == "ready.pdf";
-        EXPECT_TRUE(first ? job.at(1).toInt() == 1 : job.at(1).toInt() >= 2)
-            << job.at(0).toString().toStdString();
-    }
-    EXPECT_TRUE(readPdf(file("ready.pdf")).text.contains("ready at once"));
+              "late.pdf");
+    ASSERT_TRUE(waitFor([&] { return late->has_value(); }));
+    EXPECT_TRUE(**late);
+    EXPECT_GE(printing.at(0).at(1).toInt(), 2);
     EXPECT_TRUE(readPdf(file("late.pdf")).text.contains("drawn late"));
 
     printer.setTiming({50, 3, 100, 60000, 60000});
     EXPECT_TRUE(QCoro::waitFor(printer.makeAsync("<p>never a card</p>", file("never.pdf"), true)));
-    EXPECT_EQ(printing.at(2).at(1).toInt(), 4);
+    EXPECT_EQ(printing.at(1).at(1).toInt(), 4);
     expectA4(readPdf(file("never.pdf")), true);
 }
 
 TEST_F(Printing, LargeReplacedStoppedAndSlowJobsEachEndOnce) {
     QString filler;
     while (filler.size() < 2'600'000) filler += "<span>padding text </span>";
-    auto big =
-        start("<div class=rig>Big page marker</div><div hidden>" + filler + "</div>", "big.pdf", false);
-    auto first = start("<div class=rig>first</div>", "same.pdf", false);
-    auto second = start("<div class=rig>second</div>", "same.pdf", false);
+    auto big = start("<div class=rig>Big page marker</div><div hidden>" + filler + "</div>", "big.pdf");
+    auto first = start("<div class=rig>first</div>", "same.pdf");
+    auto second = start("<div class=rig>second</div>", "same.pdf");
     EXPECT_EQ(printer.jobCount(), 2); // a later job for the same file replaces the earlier one
-    ASSERT_TRUE(waitFor([&] { return ended(big) && ended(first) && ended(second); }, 120000));
+    ASSERT_TRUE(
+        waitFor([&] { return big->has_value() && first->has_value() && second->has_value(); }, 120000));
     EXPECT_TRUE(**big && !**first && **second);
     EXPECT_TRUE(readPdf(file("big.pdf")).text.contains("Big page marker"));
     const PdfFacts same = readPdf(file("same.pdf"));
     EXPECT_TRUE(same.text.contains("second") && !same.text.contains("first"));
 
-    auto stopped = start("<script>\n'use strict';\nwindow.stop();\n</script><div class=rig>x</div>",
-                         "stopped.pdf", false);
+    auto stopped =
+        start("<script>\n'use strict';\nwindow.stop();\n</script><div class=rig>x</div>", "stopped.pdf");
     printer.setTiming({50, 100000, 300, 1500, 60000});
-    auto slow = start("<p>no card</p>", "slow.pdf", false);
-    ASSERT_TRUE(waitFor([&] { return ended(stopped) && ended(slow); }, 60000));
+    auto slow = start("<p>no card</p>", "slow.pdf");
+    ASSERT_TRUE(waitFor([&] { return stopped->has_value() && slow->has_value(); }, 60000));
     EXPECT_FALSE(**slow);
     EXPECT_FALSE(QFileInfo::exists(file("slow.pdf")));
 
