@@ -25,18 +25,13 @@ CrewDoc namedDoc(const std::string& sourceName) {
 }
 
 TEST(CrewPage, DataIsInjectedBeforeEveryMarkerAndNeverEndsItsScriptElement) {
-    for (const std::string name : {"</script><script>alert(1)</script>", "<!-- <script>", "a</SCRIPT >b"}) {
-        SCOPED_TRACE(name);
-        const QString page = crewPage(namedDoc(name), PageMode::printCrew, true, "A" + marker + "B" + marker);
-        const qsizetype start = page.indexOf("<script>window.RIG_DATA=");
-        const qsizetype end = page.indexOf(";</script>", start) + 10;
-        ASSERT_TRUE(start > 0 && end > start);
-        const QString element = page.mid(start, end - start);
-        EXPECT_TRUE(element.endsWith(";window.RIG_MODE=\"print-crew\";window.RIG_SPLIT=true;</script>"));
-        const QString body = element.chopped(9);
-        EXPECT_FALSE(body.contains("</") || body.contains("<!--"));
-        EXPECT_EQ(page, "A" + element + marker + "B" + element + marker);
-    }
+    const QString page =
+        crewPage(namedDoc("</SCRIPT ><!-- <script>"), PageMode::printCrew, true, "A" + marker + "B" + marker);
+    const qsizetype start = page.indexOf("<script>window.RIG_DATA=");
+    const QString element = page.mid(start, page.indexOf(";</script>", start) + 10 - start);
+    EXPECT_TRUE(element.endsWith(";window.RIG_MODE=\"print-crew\";window.RIG_SPLIT=true;</script>"));
+    EXPECT_FALSE(element.chopped(9).contains("</", Qt::CaseInsensitive) || element.contains("<!--"));
+    EXPECT_EQ(page, "A" + element + marker + "B" + element + marker);
     // Data that cannot be written gives null, and no update.
     CrewDoc doc = namedDoc("x");
     doc.sources[0].points.push_back(CrewDoc::Point{});

@@ -64,15 +64,13 @@ TEST(RiggingPointsCSV, ProjectsGiveTheirExactTextInAnyLocale) {
         {"load and motor, plate without motor or load, rounding as C printf",
          [&] {
              Project p =
-                 oneSource({testPickup("Front", {1, 2, 3}, 400), testPickup("Rear", {1, 2, 3}),
-                            testPickup("Plate", {1, 2, 3}), testPickup("P", {-0.001, 0.125, 1.005}, 4.25),
-                            testPickup("Q", {0, 0, 0}, 4.75)});
+                 oneSource({testPickup("Front", {1, 2, 3}, 400), testPickup("Plate", {1, 2, 3}),
+                            testPickup("P", {-0.001, 0.125, 1.005}, 4.25), testPickup("Q", {0, 0, 0}, 4.75)});
              p.delta.name = "PLATE";
              return withExtra(withExtra(std::move(p), "Front", PointExtra{d8, false}), "Plate",
                               PointExtra{{}, true});
          },
          "Main;S;Front;;1.00;2.00;3.00;;;400.0;;D8;55.0;455.0\n"
-         "Main;S;Rear;;1.00;2.00;3.00;;;;;;;0.0\n"
          "Main;S;Plate;;1.00;2.00;3.00;;;;PLATE (see L/R);;;\n"
          "Main;S;Plate · PLATE left;;0.60;2.00;3.00;;;0.0;PLATE; + ½ plate;4.8;4.8\n"
          "Main;S;Plate · PLATE right;;1.40;2.00;3.00;;;0.0;PLATE; + ½ plate;4.8;4.8\n"

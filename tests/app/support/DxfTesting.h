@@ -23,18 +23,16 @@ struct DxfSeen : DL_CreationAdapter {
     void addLine(const DL_LineData& d) override { lines.emplace_back(getAttributes().getLayer(), d); }
     void addText(const DL_TextData& d) override { texts.emplace_back(getAttributes().getLayer(), d.text); }
 
-    std::vector<DL_LineData> linesOn(const std::string& layer) const { return on(lines, layer); }
-    std::vector<std::string> textsOn(const std::string& layer) const { return on(texts, layer); }
-    bool hasLayer(const std::string& layer) const {
-        return std::find(layers.begin(), layers.end(), layer) != layers.end();
-    }
+    bool hasLayer(const std::string& layer) const { return std::ranges::count(layers, layer) > 0; }
     template <typename T>
-    static std::vector<T> on(const std::vector<std::pair<std::string, T>>& all, const std::string& layer) {
+    static auto on(const std::vector<std::pair<std::string, T>>& all, const std::string& layer) {
         std::vector<T> out;
         for (const auto& [l, item] : all)
             if (l == layer) out.push_back(item);
         return out;
     }
+    auto linesOn(const std::string& layer) const { return on(lines, layer); }
+    auto textsOn(const std::string& layer) const { return on(texts, layer); }
 };
 
 inline DxfSeen readDxf(const QString& path) {

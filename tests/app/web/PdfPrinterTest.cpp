@@ -76,12 +76,8 @@ TEST_F(Printing, BothExportsAtOnceEachWithItsOwnSourcesLinkAndRows) {
     EXPECT_TRUE(rig.text.contains("Sub Ground C")); // hidden from the crew, not from the rigger
     EXPECT_TRUE(rig.text.contains("https://crew.example.net/v/tok-5f2a9c"));
     // A plate's hang point with every column of the CSV.
-    EXPECT_TRUE(
-        QRegularExpression(QString::fromUtf8(R"(Outfill\s+Out L\s+Rear · K1-DELTA\s+left\s+C7\s+-13\.1\s+)"
-                                             R"(3\.48\s+9\.6\s+18\.5\s+8\.9\s+84\.33\s+K1-DELTA\s+D8\+ )"
-                                             R"(500 kg \+ ½\s+plate\s+42\.75\s+127\.08)"))
-            .match(rig.text)
-            .hasMatch())
+    EXPECT_TRUE(rig.text.contains(QRegularExpression(QString::fromUtf8(
+        R"(Out L\s+Rear · K1-DELTA\s+left\s+C7\s+-13\.1\s+3\.48\s+9\.6\s+18\.5\s+8\.9\s+84\.33\s+K1-DELTA.*42\.75\s+127\.08)"))))
         << rig.text.toStdString();
 
     const PdfFacts sheets = readPdf(file("crew.pdf"));
@@ -99,7 +95,8 @@ TEST_F(Printing, BothExportsAtOnceEachWithItsOwnSourcesLinkAndRows) {
     EXPECT_EQ(reveal.files.size(), 2);
 }
 
-TEST_F(Printing, APageIsPrintedOnceDrawnOrWhenTheChecksRunOut) {
+TEST_F(Printing, LateLargeReplacedStoppedAndSlowJobsEachEndOnce) {
+    // A page is printed once drawn, or when the readiness checks run out.
     QSignalSpy printing(&printer, &PdfPrinter::printStarted);
     auto late =
         start("<script>\n'use strict';\nsetTimeout(function () { var d = document.createElement('div'); "
@@ -107,17 +104,14 @@ TEST_F(Printing, APageIsPrintedOnceDrawnOrWhenTheChecksRunOut) {
               "</script>",
               "late.pdf");
     ASSERT_TRUE(waitFor([&] { return late->has_value(); }));
-    EXPECT_TRUE(**late);
-    EXPECT_GE(printing.at(0).at(1).toInt(), 2);
+    EXPECT_TRUE(**late && printing.at(0).at(1).toInt() >= 2);
     EXPECT_TRUE(readPdf(file("late.pdf")).text.contains("drawn late"));
-
     printer.setTiming({50, 3, 100, 60000, 60000});
     EXPECT_TRUE(QCoro::waitFor(printer.makeAsync("<p>never a card</p>", file("never.pdf"), true)));
     EXPECT_EQ(printing.at(1).at(1).toInt(), 4);
     expectA4(readPdf(file("never.pdf")), true);
-}
+    printer.setTiming({});
 
-TEST_F(Printing, LargeReplacedStoppedAndSlowJobsEachEndOnce) {
     QString filler;
     while (filler.size() < 2'600'000) filler += "<span>padding text </span>";
     auto big = start("<div class=rig>Big page marker</div><div hidden>" + filler + "</div>", "big.pdf");
