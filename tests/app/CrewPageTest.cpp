@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 
 namespace rig::app {
@@ -40,18 +41,12 @@ TEST(CrewPage, DataIsInjectedBeforeEveryMarkerAndNeverEndsItsScriptElement) {
     EXPECT_TRUE(crewPage(doc, PageMode::rigger, false, marker).startsWith("<script>window.RIG_DATA=null;"));
 }
 
-TEST(CrewPage, TemplateComesFromTheFirstReadableUtf8FileAndFetchesNothing) {
-    QTemporaryDir dir;
-    QFile good(dir.filePath("crew.html")), latin1(dir.filePath("latin1.html"));
-    ASSERT_TRUE(good.open(QIODevice::WriteOnly) && latin1.open(QIODevice::WriteOnly));
-    good.write("second é");
-    latin1.write("caf\xE9");
-    good.close();
+TEST(CrewPage, TemplateIsReadableUtf8AndFetchesNothing) {
+    QTemporaryDir dir; // a missing file, a folder and a file that is not UTF-8 are all passed over
+    QFile latin1(dir.filePath("latin1.html"));
+    ASSERT_TRUE(latin1.open(QIODevice::WriteOnly) && latin1.write("caf\xE9") == 4);
     latin1.close();
-    EXPECT_EQ(crewTemplateFrom({dir.filePath("none"), dir.path(), latin1.fileName(), good.fileName()}),
-              "second é");
-    EXPECT_EQ(crewTemplateFrom({latin1.fileName()}), missingCrewTemplate);
-
+    EXPECT_EQ(crewTemplateFrom({dir.filePath("none"), dir.path(), latin1.fileName()}), missingCrewTemplate);
     // The shipped one: the policy first in the head, data reaches the DOM only as text.
     const QString text = crewTemplate();
     ASSERT_NE(text, missingCrewTemplate);
@@ -85,15 +80,9 @@ TEST(QRCode, ZbarReadsBackTheLinkAndNoImageWhenNoSymbolFits) {
     zbar.start("zbarimg", {"--quiet", "--raw", "-Sdisable", "-Sqrcode.enable", png.fileName()});
     ASSERT_TRUE(zbar.waitForFinished(30000));
     EXPECT_EQ(QString::fromUtf8(zbar.readAllStandardOutput()).trimmed(), link);
-    const auto image = makeQRImage(link, 8);
-    ASSERT_TRUE(image);
-    EXPECT_EQ(image->pixel(qrQuietZone * 8 - 1, qrQuietZone * 8 - 1), qRgb(255, 255, 255)); // quiet zone
-
-    for (const auto& [text, scale] : {std::pair{QString(), 8.0},
-                                      {"https://x", 0.0},
-                                      {"https://x", std::numeric_limits<double>::quiet_NaN()},
-                                      {"https://x", 1e6},
-                                      {QString(4000, 'x'), 8.0}})
+    const std::pair<QString, double> bad[] = {
+        {"", 8}, {"https://x", 0}, {"https://x", NAN}, {"https://x", 1e6}, {QString(4000, 'x'), 8}};
+    for (const auto& [text, scale] : bad)
         EXPECT_FALSE(makeQRImage(text, scale) || makeQRDataUrl(text, scale)) << text.size() << " " << scale;
 }
 
