@@ -4,7 +4,6 @@
 #include "shell/AppPaths.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QStyle>
 
 #include <gtest/gtest.h>
@@ -13,18 +12,6 @@
 
 namespace rig::app {
 namespace {
-
-TEST(Preferences, SettingsStayInTheInjectedFile) {
-    testing::TempAppPaths paths;
-    settings().setValue(authorNameKey, "Sam");
-    settings().sync();
-    EXPECT_TRUE(QFileInfo(paths.file("config/QuorvaneRig.conf")).isFile());
-    {
-        testing::TempAppPaths other;
-        EXPECT_FALSE(settings().contains(authorNameKey));
-    }
-    EXPECT_EQ(settings().value(authorNameKey).toString(), "Sam");
-}
 
 TEST(Preferences, AuthorNameFallsBackToTheAccountOnlyWhenBlank) {
     testing::TempAppPaths paths;
