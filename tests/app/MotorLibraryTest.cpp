@@ -2,6 +2,7 @@
 
 #include "base/File.h"
 #include "pages/MotorLibrary.h"
+#include "pages/Preferences.h"
 #include "shell/AppPaths.h"
 #include "shell/QtText.h"
 #include "support/ProjectFixtures.h"
@@ -125,6 +126,22 @@ TEST(MotorLibrary, UpsertAndImportMatchNamesWriteOnlyChangesAndKeepNaturalOrder)
     EXPECT_EQ(names, (std::vector<std::string>{"chain 2t", "Chain 10t", "CM Lodestar 1t"}));
     EXPECT_NE(library.motors()[1].id, withNew.extra("Main/L", "Front").motor->id);
     EXPECT_EQ(MotorLibrary().motors(), library.motors());
+}
+
+TEST(Preferences, AuthorNameFallsBackToTheAccountOnlyWhenBlank) {
+    testing::TempAppPaths paths;
+    const QString account = accountFullName();
+    const std::pair<std::optional<QString>, QString> cases[] = {
+        {std::nullopt, account},
+        {QStringLiteral("  \t\u00A0\u2003"), account}, // every horizontal blank
+        {QStringLiteral(" Sam Reyes\t"), QStringLiteral(" Sam Reyes\t")},
+    };
+    for (const auto& [stored, expected] : cases) {
+        if (stored) settings().setValue(authorNameKey, *stored);
+        EXPECT_EQ(defaultAuthorName(), expected) << stored.value_or("(none)").toStdString();
+    }
+    EXPECT_EQ(fullNameFromGecos("Zoë Ångström,Room 4,555-0100,,"), QStringLiteral("Zoë Ångström"));
+    EXPECT_EQ(fullNameFromGecos(nullptr), QString());
 }
 
 } // namespace

@@ -9,12 +9,10 @@
 #include "model/RigError.h"
 #include "pages/MotorLibrary.h"
 #include "pages/Preferences.h"
-#include "shell/AppPaths.h"
 #include "shell/ImportWorker.h"
 #include "shell/ProjectStore.h"
 #include "shell/QtText.h"
 
-#include <QSignalSpy>
 #include <QThreadPool>
 #include <QUrl>
 
@@ -22,7 +20,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <memory>
 #include <thread>
 
 namespace rig::app {
@@ -87,7 +84,6 @@ TEST_F(StoreImport, RealFilesImportInTheBackgroundAndLaterReportsShowTheirChange
     EXPECT_EQ(p.reportFile, "Show report.pdf");
     EXPECT_EQ(p.inventoryFile, "Show inventory.csv");
     EXPECT_EQ(p.dxfFile, "Show speakers.dxf"); // read after the report
-    EXPECT_FALSE(p.dxf.empty());
     EXPECT_EQ(p.author, "Sam Reyes");
     EXPECT_EQ(p.delta, library.delta());
     EXPECT_EQ(store->importChanges(), std::nullopt); // a first report shows no changes
@@ -97,7 +93,6 @@ TEST_F(StoreImport, RealFilesImportInTheBackgroundAndLaterReportsShowTheirChange
     importAndWait({report("second.pdf", 2)});
     ASSERT_TRUE(store->importChanges().has_value());
     EXPECT_FALSE(store->importChanges()->isEmpty());
-    EXPECT_EQ(store->project().history.size(), 2u);
 }
 
 TEST_F(StoreImport, OnlyAnEditDuringTheImportDropsResultAndMessages) {
@@ -120,9 +115,6 @@ TEST_F(StoreImport, OnlyAnEditDuringTheImportDropsResultAndMessages) {
 TEST_F(StoreImport, FilesHandedInWhileImportingAreIgnoredAndAProjectFileIsOpenedInstead) {
     testing::FakePrompts prompts;
     const QUrl projectFile = file("Show.QVRIG", fixtures::fullProject().fileText());
-    prompts.answerImport({});
-    store->showImportPanel(); // cancelled: nothing happens
-    EXPECT_FALSE(store->importing());
     prompts.answerImport({file("first.csv", inventoryText).toLocalFile()});
     store->showImportPanel();
     store->handleURLs({file("second.csv", inventoryText)});

@@ -2,10 +2,7 @@
 #include "support/ModalTesting.h"
 
 #include <QAbstractButton>
-#include <QDir>
-#include <QFileDialog>
 #include <QLabel>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -67,16 +64,6 @@ TEST(QtPrompts, TextsFromTheProjectAreNotMarkup) {
     qt.askToRestore("Restore unsaved project “<b>A</b>”?", "Crew link: <i>x</i>");
     EXPECT_TRUE(texts.contains("Restore unsaved project “<b>A</b>”?")) << texts.join('|').toStdString();
     EXPECT_TRUE(texts.contains("Crew link: <i>x</i>")) << texts.join('|').toStdString();
-}
-
-TEST(QtPrompts, ProjectPanelsAnswerTheChosenFileOrNothing) {
-    QTemporaryDir dir;
-    QtPrompts qt;
-    whenModalShows([](QWidget* modal) { qobject_cast<QDialog*>(modal)->accept(); });
-    EXPECT_EQ(qt.chooseProjectSaveFile(dir.path(), "Main Stage.qvrig"),
-              QDir(dir.path()).filePath("Main Stage.qvrig"));
-    whenModalShows([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
-    EXPECT_FALSE(qt.chooseProjectToOpen(dir.path()).has_value());
 }
 
 } // namespace
