@@ -247,12 +247,12 @@ TEST_F(ProjectStoreTest, NoRestoreOverAnOpenOrIncomingProject) {
     importing->setImporting(true);
     importing->offerRestore();
     EXPECT_TRUE(prompts.shown().empty());
-    // While the offer was showing, a project came in.
     auto incoming = testing::makeStore();
     prompts.answerRestore(RestoreAnswer::restore, [&] { incoming->setProject(showProject("Imported")); });
     incoming->offerRestore();
     EXPECT_EQ(incoming->project(), showProject("Imported"));
     EXPECT_EQ(recoveryText(), showProject("Copy").recoveryText());
+    incoming.reset(); // came in while the offer showed; gone before its own autosave
     // Discard keeps a copy the incoming project is writing meanwhile.
     const Project imported = fixtures::largeProject(100);
     auto s = testing::makeStore();
