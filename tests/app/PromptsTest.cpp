@@ -1,4 +1,5 @@
 #include "shell/Prompts.h"
+#include "support/ModalTesting.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -8,7 +9,6 @@
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -17,19 +17,7 @@
 namespace rig::app {
 namespace {
 
-// Acts on the next modal dialog once it is showing, as a user would.
-void whenModalShows(std::function<void(QWidget*)> act) {
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible()) return;
-        timer->stop();
-        timer->deleteLater();
-        act(modal);
-    });
-    timer->start();
-}
+using testing::whenModalShows;
 
 std::function<void(QWidget*)> click(const QString& text) {
     return [text](QWidget* modal) {
