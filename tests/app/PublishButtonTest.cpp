@@ -7,7 +7,6 @@
 
 #include "export/PublishClient.h"
 #include "export/PublishSettings.h"
-#include "shell/BusyIndicator.h"
 #include "shell/PublishButton.h"
 #include "shell/QtText.h"
 
@@ -67,10 +66,8 @@ protected:
     QStringList uploadedTokens;
 };
 
-// One press at a time, with the progress in place of the label; the link reaches the
-// clipboard even when the button goes away while the request runs.
+// One press at a time; the link reaches the clipboard even when the button goes away meanwhile.
 TEST_F(PublishButtonTest, APressRunsOnceToItsEndAndCopiesTheLink) {
-    EXPECT_EQ(button->label(), "Publish");
     testserver::Fault slow;
     slow.delay = 300ms;
     server.setFault(Route::Publish, slow);
@@ -78,9 +75,7 @@ TEST_F(PublishButtonTest, APressRunsOnceToItsEndAndCopiesTheLink) {
     QSignalSpy finished(&controller, &PublishController::finished);
     button->button()->click();
     EXPECT_TRUE(controller.isBusy());
-    EXPECT_EQ(button->label(), "");
     EXPECT_FALSE(button->button()->isEnabled());
-    EXPECT_TRUE(button->progress()->isVisible());
     button->button()->click();
     controller.press();
     button.reset(); // the window's content changed
@@ -93,13 +88,7 @@ TEST_F(PublishButtonTest, APressRunsOnceToItsEndAndCopiesTheLink) {
     EXPECT_EQ(QApplication::clipboard()->text(), link);
     EXPECT_EQ(uploadedTokens, QStringList{server.tokens()[0]});
     EXPECT_FALSE(store->filePath().has_value()) << "an untitled project is not saved";
-
-    // A new button on the same store shows the published state at once.
-    PublishButton again(*store);
-    EXPECT_EQ(again.label(), "Update link");
-    EXPECT_EQ(again.toolTip(), "Updates " + link + " – the link is copied to the clipboard.");
-    EXPECT_EQ(&again.controller(), &controller);
-    EXPECT_TRUE(again.button()->isEnabled());
+    EXPECT_EQ(&PublishButton(*store).controller(), &controller) << "one publish per store";
 }
 
 TEST_F(PublishButtonTest, NoKeyOrAnotherProjectOpenedMeanwhileLeaveTheClipboardAlone) {
