@@ -23,7 +23,6 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QClipboard>
-#include <QDialog>
 #include <QDragEnterEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -73,18 +72,9 @@ protected:
             std::lock_guard lock(mutex);
             imported.push_back(file.filename().string());
         };
-        readers.report = [this, note](const std::filesystem::path& f, std::stop_token) {
-            note(f);
-            return report;
-        };
-        readers.inventory = [note](const std::filesystem::path& f, std::stop_token) {
-            note(f);
-            return List<InventoryItem>{};
-        };
-        readers.dxf = [note](const std::filesystem::path& f, std::stop_token) {
-            note(f);
-            return std::vector<DXFSource>{};
-        };
+        readers.report = [this, note](const auto& f, std::stop_token) { return note(f), report; };
+        readers.inventory = [note](const auto& f, std::stop_token) { return note(f), List<InventoryItem>{}; };
+        readers.dxf = [note](const auto& f, std::stop_token) { return note(f), std::vector<DXFSource>{}; };
         store->setImportReaders(readers);
     }
 
@@ -149,7 +139,7 @@ TEST_F(MainWindowTest, ExportItemsNeedSourcesAndExportTheProjectAsItIsNow) {
     EXPECT_TRUE(testing::readText(csv).contains("Main R"));
 }
 
-TEST_F(MainWindowTest, OpenRecentOpensAndClearMenuForgets) {
+TEST_F(MainWindowTest, OpenRecentOpensTheFileNamedAsItIs) {
     MainWindow& w = makeWindow();
     const auto older = files.write("Arena.2025.qvrig", store->project().fileText());
     const auto newer = files.write("R&D show.qvrig", store->project().fileText());
@@ -161,12 +151,6 @@ TEST_F(MainWindowTest, OpenRecentOpensAndClearMenuForgets) {
     EXPECT_EQ(items[0]->text(), "R&&D show") << "shown as it is, no mnemonic";
     items[1]->trigger();
     EXPECT_EQ(store->filePath(), fromPath(older));
-
-    w.fillRecentMenu();
-    w.actions().openRecent->actions().last()->trigger();
-    EXPECT_TRUE(store->recent().isEmpty());
-    w.fillRecentMenu();
-    EXPECT_TRUE(w.actions().openRecent->actions().isEmpty());
 }
 
 // Cancel keeps the window and the work, from the close box and from Ctrl+Q pressed in any
@@ -253,7 +237,7 @@ TEST_F(MainWindowTest, FilesDroppedAnywhereAreOneImportAndNothingElseIsTaken) {
     QApplication::sendEvent(field, &textLeave);
 }
 
-TEST_F(MainWindowTest, TheChangesSheetThenTheAlertEachOnceAndNeverOverADialog) {
+TEST_F(MainWindowTest, TheChangesSheetThenTheAlertEachOnce) {
     store->setProject(threeSources());
     // The newer report lost an array; one file is of no known type.
     report = fixtures::testReport({fixtures::flownArray("Main L", {"ALL", "Main"}, 6)});
@@ -272,20 +256,8 @@ TEST_F(MainWindowTest, TheChangesSheetThenTheAlertEachOnceAndNeverOverADialog) {
     ASSERT_TRUE(waitFor([&] { return prompts.count(FakePrompts::Kind::alert) == 1; }));
     EXPECT_TRUE(prompts.last(FakePrompts::Kind::alert).text.startsWith(QStringLiteral("notes.txt")));
     EXPECT_FALSE(store->errorMessage().has_value()) << "closing the alert clears the message";
-
-    // A panel stands open: the next message waits for it.
-    QDialog panel(&w);
-    panel.setWindowModality(Qt::ApplicationModal);
-    panel.show();
-    ASSERT_TRUE(waitFor([] { return QApplication::activeModalWidget() != nullptr; }));
-    store->setErrorMessage(QStringLiteral("Could not save: disk full"));
-    QTest::qWait(400);
-    EXPECT_EQ(prompts.count(FakePrompts::Kind::alert), 1);
-    panel.close();
-    ASSERT_TRUE(waitFor([&] { return prompts.count(FakePrompts::Kind::alert) == 2; }));
-    EXPECT_EQ(prompts.last(FakePrompts::Kind::alert).text, "Could not save: disk full");
     QTest::qWait(50);
-    EXPECT_EQ(prompts.count(FakePrompts::Kind::alert), 2) << "shown once";
+    EXPECT_EQ(prompts.count(FakePrompts::Kind::alert), 1) << "shown once";
 }
 
 TEST_F(MainWindowTest, ProjectMotorsEnterTheLibraryAndHidingResendsOnlyOnChanges) {
@@ -319,13 +291,6 @@ TEST_F(MainWindowTest, ProjectMotorsEnterTheLibraryAndHidingResendsOnlyOnChanges
     store->setProject(hide);
     EXPECT_EQ(hidden.count(), 1);
     EXPECT_TRUE(store->isVisibilityUpdateScheduled()) << "a published project is sent again";
-
-    // Replacing the document counts as a change.
-    Project other = threeSources();
-    other.setExtra(id, "Front", PointExtra{fixtures::testMotor("Other 250 kg", 20, 3), false});
-    store->openProject(fromPath(files.write("other.qvrig", other.fileText())), false);
-    ASSERT_EQ(library.motors().size(), 1u);
-    EXPECT_EQ(library.motors()[0].name, "Other 250 kg");
 }
 
 // Selection, hiding and crew mode in both sizes, as one user session.

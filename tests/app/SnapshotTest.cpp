@@ -33,22 +33,8 @@ namespace {
 using namespace std::chrono_literals;
 using testing::readText;
 using testing::waitFor;
-using Steps = SnapshotSteps;
 
 TEST(SnapshotTexts, WhatTheEnvironmentGivesAndTheLinesWritten) {
-    const std::pair<std::optional<QString>, Steps> steps[] = {
-        {"overview|crew||phone", {std::nullopt, "crew", "phone"}},
-        {"|", {}},
-        {std::nullopt, {std::nullopt, "ALL/MAIN/L2 L", "B-LAVA/KARA/KARA 3", "ALL/GR SUB/CS 1"}},
-    };
-    for (const auto& [value, parsed] : steps) EXPECT_EQ(parseSnapshotSteps(value), parsed);
-    EXPECT_EQ(parseSnapshotFiles("/show/r é.pdf::b.csv:"),
-              (QList<QUrl>{QUrl::fromLocalFile("/show/r é.pdf"),
-                           QUrl::fromLocalFile(QFileInfo("b.csv").absoluteFilePath())}));
-
-    const std::pair<double, const char*> numbers[] = {
-        {-3, "-3.0"}, {1e16, "1e+16"}, {183.33333333333334, "183.33333333333334"}};
-    for (const auto& [value, text] : numbers) EXPECT_EQ(snapshotNumberText(value), text) << text;
     const std::pair<QString, std::optional<double>> heights[] = {
         {"1e1", 10.0},         {" 12.5", std::nullopt}, {"12,5", std::nullopt},
         {"inf", std::nullopt}, {"1e999", std::nullopt},
