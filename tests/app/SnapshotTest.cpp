@@ -1,5 +1,5 @@
-// The snapshot mode without a browser: what it reads from the environment, the lines it
-// writes and its failures. The whole pass with exports runs in the end-to-end test.
+// The snapshot mode without a browser: its failures and bad input. The whole pass with exports
+// runs in the end-to-end test.
 #include "export/DXFSettings.h"
 #include "export/PdfPrinter.h"
 #include "export/PublishClient.h"
@@ -71,7 +71,6 @@ struct RunFixture {
     } reveal;
     PdfPrinter printer{*store, reveal};
     std::map<QString, QString> environment;
-    std::vector<SnapshotStep> selected;
     std::vector<int> quits;
     QMainWindow window;
     QWidget* captured = &window;
@@ -90,27 +89,19 @@ struct RunFixture {
         parts.publishing = runPublishing;
         parts.client = &client;
         parts.printer = &printer;
-        parts.environment = [this](const QString& name) -> std::optional<QString> {
+        parts.environment = [this](const QString& name) {
             const auto found = environment.find(name);
-            if (found == environment.end()) return std::nullopt;
-            return found->second;
+            return found == environment.end() ? std::nullopt : std::optional(found->second);
         };
         parts.mainWindow = [this] { return captured; };
         parts.overviewPage = [] { return new QLabel("Overview"); };
-        parts.select = [this](const SnapshotStep& step) { selected.push_back(step); };
+        parts.select = [](const SnapshotStep&) {};
         parts.quit = [this](int code) { quits.push_back(code); };
         parts.timing = timing;
         return std::make_unique<SnapshotRun>(into.value_or(folder.path()), std::move(parts));
     }
 
-    static SnapshotTiming quick() {
-        SnapshotTiming t;
-        t.enlarge = 20ms;
-        t.exports = 10min; // the exports need a browser: never here
-        t.steps = 30ms;
-        t.settle = 20ms;
-        return t;
-    }
+    static SnapshotTiming quick() { return {20ms, 10min, 30ms, 20ms}; } // no exports: they need a browser
 
     QString file(const QString& name) const { return folder.filePath(name); }
     QStringList files() const { return QDir(folder.path()).entryList(QDir::Files, QDir::Name); }
@@ -132,23 +123,16 @@ TEST(SnapshotRun, EveryRunEndsWithItsNotes) {
         QStringList files;
         QString state; // in state.txt
     } cases[] = {
+        // clang-format off
         {{{"RIG_TEST_ACCESSORY", ""}, {"RIG_FILES", "/nowhere/x.pdf"}, {"RIG_STEPS", "crew"}},
-         Special::none,
-         {"accessory.png", "accessory.txt"},
-         {}},
-        {{{"RIG_STEPS", "|"}, {"RIG_FILES", "/nowhere/report.pdf"}},
-         Special::none,
-         {"state.txt"},
-         "report.pdf"},
+         Special::none, {"accessory.png", "accessory.txt"}, {}},
+        {{{"RIG_STEPS", "|"}, {"RIG_FILES", "/nowhere/report.pdf"}}, Special::none, {"state.txt"}, "report.pdf"},
         {{{"RIG_SNAPSHOT_TALL", ""}}, Special::missingFolder, {}, {}},
-        {{{"RIG_STEPS", "crew|phone"}},
-         Special::undrawable,
-         {"shot0.png.txt", "shot1.png.txt", "state.txt"},
+        {{{"RIG_STEPS", "crew|phone"}}, Special::undrawable, {"shot0.png.txt", "shot1.png.txt", "state.txt"},
          "sources: 0\nerror: -"},
-        {{{"RIG_SETTINGS_SHOTS", ""}, {"RIG_STEPS", "|"}},
-         Special::lateKeyring,
-         {"settings-general.png", "settings-motors.png"},
-         {}},
+        {{{"RIG_SETTINGS_SHOTS", ""}, {"RIG_STEPS", "|"}}, Special::lateKeyring,
+         {"settings-general.png", "settings-motors.png"}, {}},
+        // clang-format on
     };
     for (const auto& c : cases) {
         RunFixture f;

@@ -3,7 +3,6 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QImage>
 #include <QMap>
 #include <QProcess>
@@ -11,19 +10,19 @@
 
 #include <gtest/gtest.h>
 
+#include "support/StoreTesting.h"
+
 #include <optional>
 
 #include <unistd.h>
 
 namespace rig::app::testing::e2e {
 
+using testing::readText;
+using testing::writeText;
+
 inline const QString key = QStringLiteral("qvr_endToEndKey_0123456789abcdefgh");
 inline constexpr int programLimitMs = 240000;
-
-inline QString readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
 
 // Runs a program to its end; its standard output, or nothing when it failed.
 inline std::optional<QString> run(const QString& program, const QStringList& arguments,
@@ -33,30 +32,20 @@ inline std::optional<QString> run(const QString& program, const QStringList& arg
     if (!process.waitForFinished(limitMs) || process.exitStatus() != QProcess::NormalExit ||
         process.exitCode() != 0) {
         ADD_FAILURE() << program.toStdString() << " failed: " << process.readAllStandardError().toStdString();
-        process.kill();
-        process.waitForFinished();
         return std::nullopt;
     }
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
 // rig-test-server on a free port, ended with the test.
-class StandIn {
-public:
+struct StandIn {
+    QProcess process;
+    QString base;
     StandIn() {
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(QStringLiteral(RIG_TEST_SERVER), {"--key", key});
-        if (process_.waitForReadyRead(30000)) base_ = QString::fromUtf8(process_.readLine()).trimmed();
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(QStringLiteral(RIG_TEST_SERVER), {"--key", key});
+        if (process.waitForReadyRead(30000)) base = QString::fromUtf8(process.readLine()).trimmed();
     }
-    ~StandIn() {
-        process_.kill();
-        process_.waitForFinished();
-    }
-    const QString& base() const { return base_; }
-
-private:
-    QProcess process_;
-    QString base_;
 };
 
 // A folder for one pass, with a home of its own: the run never touches the settings, keyring

@@ -6,7 +6,6 @@
 #include "E2ETesting.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -31,7 +30,7 @@ TEST(Install, InstallsADesktopApplicationThatUsesItsOwnFiles) {
 
     // Opens project files from the desktop.
     const QString desktop = installed("share/applications/quorvane-rig.desktop");
-    const QStringList entry = readAll(desktop).split('\n');
+    const QStringList entry = readText(desktop).split('\n');
     EXPECT_TRUE(entry.contains("Exec=quorvane-rig %F"));
     EXPECT_TRUE(entry.contains("MimeType=application/x-quorvane-rig;"));
     if (const QString validator = QStandardPaths::findExecutable("desktop-file-validate");
@@ -42,20 +41,16 @@ TEST(Install, InstallsADesktopApplicationThatUsesItsOwnFiles) {
     }
     if (const QString mime = QStandardPaths::findExecutable("update-mime-database"); !mime.isEmpty()) {
         ASSERT_TRUE(run(mime, {installed("share/mime")}));
-        EXPECT_TRUE(readAll(installed("share/mime/globs2")).contains("application/x-quorvane-rig:*.qvrig"));
+        EXPECT_TRUE(readText(installed("share/mime/globs2")).contains("application/x-quorvane-rig:*.qvrig"));
     }
 
     // A visible mark in the installed crew page only: the PDF shows which copy was used.
     const QString page = installed("share/quorvane-rig/crew.html");
-    QString html = readAll(page);
+    QString html = readText(page);
     const QString app = QStringLiteral("<div id=\"app\"></div>");
     ASSERT_TRUE(html.contains(app));
     html.replace(app, "<p>Installed crew page copy</p>" + app);
-    {
-        QFile file(page);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(html.toUtf8());
-    }
+    ASSERT_TRUE(writeText(page, html.toUtf8()));
 
     PassFolders folders;
     const auto files = run(QStringLiteral(RIG_SAMPLE_FILES), {folders.path("sample")});
@@ -68,7 +63,7 @@ TEST(Install, InstallsADesktopApplicationThatUsesItsOwnFiles) {
     ASSERT_TRUE(pass.ended);
     EXPECT_EQ(pass.exitCode, 0);
     std::cout << "installed snapshot pass: " << pass.ms << " ms\n";
-    EXPECT_EQ(readAll(folders.path("snap/state.txt")), "sources: 7\nerror: -\n");
+    EXPECT_EQ(readText(folders.path("snap/state.txt")), "sources: 7\nerror: -\n");
     const testing::PdfFacts rigger = testing::readPdf(folders.path("export/rigger.pdf"));
     ASSERT_TRUE(rigger.readable);
     EXPECT_TRUE(rigger.text.contains("Installed crew page copy"));
