@@ -1,6 +1,5 @@
 #include "support/CrewTesting.h"
 
-#include "export/PageScheme.h"
 #include "support/ProjectFixtures.h"
 #include "support/ReportGenerator.h"
 
@@ -11,9 +10,7 @@
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QSignalSpy>
 #include <QWebEnginePage>
-#include <QWebEngineProfile>
 
 #include <cmath>
 #include <memory>
@@ -100,10 +97,7 @@ Project showProject() {
 CrewDoc showCrewDoc(bool includeHidden) {
     const Project p = showProject();
     TextMap<List<std::string>> changes;
-    changes.set(p.report.sources[0].id(),
-                List<std::string>{"Front: load 380 → 402 kg", "Enclosure 7: angle 3 → 4°"});
-    changes.set(p.report.sources[4].id(), List<std::string>{"New source"});
-    changes.set(p.report.sources[1].id(), List<std::string>{});
+    changes.set(p.report.sources[0].id(), List<std::string>{"Front: load 380 → 402 kg"});
     return CrewDoc::build(p, changes, fixtures::testDate(), includeHidden);
 }
 
@@ -114,15 +108,6 @@ bool waitFor(const std::function<bool()>& done, int timeoutMs) {
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
     }
     return true;
-}
-
-bool loadHtml(QWebEnginePage& page, const QString& html, int timeoutMs) {
-    QSignalSpy spy(&page, &QWebEnginePage::loadFinished);
-    const QUrl url = servePage(page.profile(), html.toUtf8());
-    page.load(url);
-    const bool finished = spy.count() > 0 || spy.wait(timeoutMs);
-    releasePage(url);
-    return finished && spy.at(0).at(0).toBool();
 }
 
 QVariant runJs(QWebEnginePage& page, const QString& script, int timeoutMs) {

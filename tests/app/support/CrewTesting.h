@@ -21,8 +21,6 @@ CrewDoc showCrewDoc(bool includeHidden = false);
 
 // Runs the event loop until `done` holds or `timeoutMs` passes; true when it holds.
 bool waitFor(const std::function<bool()>& done, int timeoutMs = 30000);
-// Loads `html` into `page` through the in-memory scheme; true when the load succeeded.
-bool loadHtml(QWebEnginePage& page, const QString& html, int timeoutMs = 30000);
 // The value of a script in the page (invalid when it did not answer in time).
 QVariant runJs(QWebEnginePage& page, const QString& script, int timeoutMs = 30000);
 
