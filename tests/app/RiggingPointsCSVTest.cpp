@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <limits>
 
 namespace rig::app {
@@ -26,29 +25,24 @@ Project withExtra(Project p, const std::string& role, PointExtra extra) {
     return p;
 }
 
-struct Case {
-    const char* name;
-    std::function<Project()> project;
-    std::string body; // after the header line
-};
-
 TEST(RiggingPointsCSV, ProjectsGiveTheirExactTextInAnyLocale) {
     const Motor d8 = testMotor("D8", 55);
-    const Case cases[] = {
-        {"groups without ALL, hidden sources listed, sources without pickups",
-         [] {
+    const std::pair<Project, std::string> cases[] = {
+        // a project, the text after the header
+        // groups without ALL, hidden sources listed, sources without pickups
+        {[] {
              Project p =
                  projectOf({testSource("L", {"ALL", "Main", "Left"}, {testPickup("Front", {1, 2, 3})}),
                             testSource("Sub", {"ALL"}, {testPickup("P", {1, 2, 3})}),
                             testSource("A", {"ALL"}), testSource("Lone", {}, {testPickup("P", {1, 2, 3})})});
              p.setHidden({"Lone"}, true);
              return p;
-         },
+         }(),
          "Main / Left;L;Front;;1.00;2.00;3.00;;;;;;;0.0\n"
          ";Sub;P;;1.00;2.00;3.00;;;;;;;0.0\n"
          ";Lone;P;;1.00;2.00;3.00;;;;;;;0.0\n"},
-        {"rigging height, drop, no coordinates",
-         [] {
+        // rigging height, drop, no coordinates
+        {[] {
              Project p = oneSource({testPickup("Front", {0, 0, 7.5})});
              p.riggingHeight = 12;
              p.report.sources.edit().push_back(testSource(
@@ -57,35 +51,35 @@ TEST(RiggingPointsCSV, ProjectsGiveTheirExactTextInAnyLocale) {
              p.groupRiggingHeights = TextMap<double>();
              p.groupRiggingHeights->set("Main", 14.25);
              return p;
-         },
+         }(),
          "Main;S;Front;;0.00;0.00;7.50;14.25;6.75;;;;;0.0\n"
          ";T;Front;;0.00;0.00;7.50;12.00;4.50;;;;;0.0\n"
          ";T;Back;4;;;;12.00;;300.0;;;;300.0\n"},
-        {"load and motor, plate without motor or load, rounding as C printf",
-         [&] {
+        // load and motor, plate without motor or load, rounding as C printf
+        {[&] {
              Project p =
                  oneSource({testPickup("Front", {1, 2, 3}, 400), testPickup("Plate", {1, 2, 3}),
                             testPickup("P", {-0.001, 0.125, 1.005}, 4.25), testPickup("Q", {0, 0, 0}, 4.75)});
              p.delta.name = "PLATE";
              return withExtra(withExtra(std::move(p), "Front", PointExtra{d8, false}), "Plate",
                               PointExtra{{}, true});
-         },
+         }(),
          "Main;S;Front;;1.00;2.00;3.00;;;400.0;;D8;55.0;455.0\n"
          "Main;S;Plate;;1.00;2.00;3.00;;;;PLATE (see L/R);;;\n"
          "Main;S;Plate · PLATE left;;0.60;2.00;3.00;;;0.0;PLATE; + ½ plate;4.8;4.8\n"
          "Main;S;Plate · PLATE right;;1.40;2.00;3.00;;;0.0;PLATE; + ½ plate;4.8;4.8\n"
          "Main;S;P;;-0.00;0.12;1.00;;;4.2;;;;4.2\n"
          "Main;S;Q;;0.00;0.00;0.00;;;4.8;;;;4.8\n"},
-        {"quoting",
-         [] {
+        // quoting
+        {[] {
              return projectOf(
                  {testSource("A;B", {"G;1"}, {testPickup("Say \"hi\"", {0, 0, 0}, {}, "a\"b;c")}),
                   testSource("\"Q\"", {}, {testPickup("two\nlines", {0, 0, 0}, {}, "cr\rhere")})});
-         },
+         }(),
          "\"G;1\";\"A;B\";Say \"hi\";\"a\"\"b;c\";0.00;0.00;0.00;;;;;;;0.0\n"
          ";\"\"\"Q\"\"\";\"two\nlines\";\"cr\rhere\";0.00;0.00;0.00;;;;;;;0.0\n"},
-        {"values that are not finite are empty",
-         [&] {
+        // values that are not finite are empty
+        {[&] {
              Project p = oneSource({testPickup("A", {1, notANumber, inf}, notANumber),
                                     testPickup("B", {1, 2, 3}, -inf), testPickup("C", {1, 2, 3}, 10)});
              p.riggingHeight = notANumber;
@@ -93,7 +87,7 @@ TEST(RiggingPointsCSV, ProjectsGiveTheirExactTextInAnyLocale) {
              p = withExtra(std::move(p), "B", PointExtra{d8, false});
              p = withExtra(std::move(p), "C", PointExtra{broken, true});
              return p;
-         },
+         }(),
          "Main;S;A;;1.00;;;;;;;;;0.0\n"
          "Main;S;B;;1.00;2.00;3.00;;;;;D8;55.0;55.0\n"
          "Main;S;C;;1.00;2.00;3.00;;;10.0;K1-DELTA (see L/R);;;\n"
@@ -101,7 +95,7 @@ TEST(RiggingPointsCSV, ProjectsGiveTheirExactTextInAnyLocale) {
          "Main;S;C · K1-DELTA right;;1.40;2.00;3.00;;;5.0;K1-DELTA;Odd + ½ plate;4.8;9.8\n"},
     };
     auto check = [&] {
-        for (const Case& c : cases) EXPECT_EQ(riggingPointsCSV(c.project()), header + c.body) << c.name;
+        for (const auto& [project, body] : cases) EXPECT_EQ(riggingPointsCSV(project), header + body);
     };
     check();
     testing::DecimalCommaLocale locale; // numbers never follow the user's locale

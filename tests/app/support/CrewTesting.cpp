@@ -88,8 +88,6 @@ Project showProject() {
     p.delta.spacing = 0.8;
     p.riggingHeight = 18.5;
     p.groupRiggingHeights = TextMap<double>{{"Main", 19.25}, {"Delays", 14.0}};
-    p.inventory = List<InventoryItem>{InventoryItem{"Enclosure", 24, "", "K2", "", 4},
-                                      InventoryItem{"Rigging", 3, "", "K1-DELTA", "", std::nullopt}};
     p.setHidden({sources[3].id()}, true);
     return p;
 }

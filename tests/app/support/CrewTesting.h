@@ -4,7 +4,6 @@
 #include "analysis/CrewDoc.h"
 #include "model/Project.h"
 
-#include <QString>
 #include <QVariant>
 
 #include <functional>
@@ -16,7 +15,7 @@ namespace rig::app::testing {
 // Main hangs with motors, out-fills with K1-DELTA points, subs (the ground ones hidden), a delay, two
 // sources from a generated report (accents, guillemets), a warning, a negative load, group heights.
 Project showProject();
-// Its crew document, with changes on two sources.
+// Its crew document, with a change on the first source.
 CrewDoc showCrewDoc(bool includeHidden = false);
 
 // Runs the event loop until `done` holds or `timeoutMs` passes; true when it holds.

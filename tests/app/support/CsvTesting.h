@@ -11,8 +11,7 @@ namespace rig::app::testing {
 
 using CsvRecords = std::vector<std::vector<std::string>>;
 
-// Records end in LF; a quoted field may hold the delimiter, line breaks and doubled quotes. None when
-// the text is not well-formed (unterminated quote, text after a closing quote, no last LF).
+// None when the text is not well-formed (unterminated quote, text after a closing quote, no last LF).
 inline std::optional<CsvRecords> readCsv(std::string_view text, char delimiter = ';') {
     CsvRecords records;
     std::vector<std::string> record;

@@ -80,14 +80,13 @@ TEST(CrewPageWeb, TheViewShowsTheShowReadablyOnAPhoneAndHostileOrBadDataAsText) 
     EXPECT_TRUE(js("document.body.innerText").toString().contains("No crew data"));
 }
 
-CrewDoc named(const std::string& name) {
-    CrewDoc doc;
-    doc.name = name;
-    return doc;
-}
-
 TEST(CrewWebViewWeb, UpdatesBeforeTheLoadArriveOnceWithTheLatestDocumentAndLinksGoOut) {
     const int served = servedPageCount();
+    auto named = [](const std::string& name) {
+        CrewDoc doc;
+        doc.name = name;
+        return doc;
+    };
     {
         // Records every rigUpdate call instead of drawing.
         CrewWebView view(
