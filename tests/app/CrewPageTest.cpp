@@ -19,8 +19,7 @@ const QString marker = QStringLiteral("<script>\n'use strict';");
 
 CrewDoc namedDoc(const std::string& sourceName) {
     CrewDoc doc;
-    doc.sources.push_back(CrewDoc::Src{});
-    doc.sources[0].id = "ALL/" + sourceName;
+    doc.sources.resize(1);
     doc.sources[0].name = sourceName;
     return doc;
 }

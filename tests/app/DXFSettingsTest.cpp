@@ -30,10 +30,7 @@ void retype(QLineEdit* edit, const QString& text) {
 
 TEST(DXFSettings, OptionsSurviveARestartAndBadValuesGiveTheDefaults) {
     testing::TempAppPaths paths;
-    RigDXF::Options changed;
-    changed.labels = false;
-    changed.footprints = Footprints::height;
-    changed.footprintHeight = 2.5;
+    const RigDXF::Options changed{.labels = false, .footprints = Footprints::height, .footprintHeight = 2.5};
     {
         DXFSettings first;
         first.setOptions(changed);

@@ -31,11 +31,6 @@ namespace {
 
 using namespace rig::fixtures;
 
-QByteArray contents(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 struct NoReveal : Reveal {
     void reveal(const QString& file) override { ADD_FAILURE() << "revealed " << file.toStdString(); }
 };
@@ -78,7 +73,8 @@ TEST(ExportCommands, FilesGoWhereChosenCancelWritesNothingAndFailuresSayWhy) {
     EXPECT_EQ(env.written(), QStringList{"points.csv"}); // no temporary left behind
     EXPECT_EQ(env.remembered(), env.out.path());
     EXPECT_FALSE(env.store.errorMessage().has_value());
-    const auto records = testing::readCsv(contents(env.file("points.csv")).toStdString());
+    QFile csv(env.file("points.csv"));
+    const auto records = testing::readCsv(csv.open(QIODevice::ReadOnly) ? csv.readAll().toStdString() : "");
     ASSERT_TRUE(records && records->size() > 5u);
     EXPECT_TRUE((*records)[1].size() == 14u && (*records)[1][1] == "Main; \"left\"");
     // The next panel opens in that folder, whichever command it belongs to.

@@ -1,6 +1,5 @@
 // The crew page as WebEngine draws it in the window: a real show on a phone, hostile names and bad
 // data; loaded once, updated in place, web links go out.
-#include "export/CrewPage.h"
 #include "export/CrewWebView.h"
 #include "export/PageScheme.h"
 #include "shell/QtText.h"
@@ -9,7 +8,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPalette>
-#include <QSignalSpy>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
