@@ -5,6 +5,8 @@
 
 #include "export/PublishClient.h"
 
+#include "PublishStandIn.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -13,8 +15,28 @@ namespace rig::app::testing {
 
 inline const QString standInKey = QStringLiteral("qvr_standInKeyForTests_0123456789ab");
 
-// Runs a task that must fail with a PublishError and gives that error; a success or
-// another exception fails the test.
+// A stand-in answer: this status (none: the normal answer) and body, after this delay.
+inline testserver::Fault answering(std::optional<int> status, QByteArray body = {},
+                                   std::chrono::milliseconds delay = {}) {
+    testserver::Fault f;
+    f.status = status;
+    f.body = std::move(body);
+    f.delay = delay;
+    return f;
+}
+
+// Points TMPDIR at a folder of the test's while it lives.
+class TmpDirOverride {
+public:
+    explicit TmpDirOverride(const QString& path) { qputenv("TMPDIR", path.toUtf8()); }
+    ~TmpDirOverride() { previous_ ? qputenv("TMPDIR", *previous_) : qunsetenv("TMPDIR"); }
+
+private:
+    std::optional<QByteArray> previous_ =
+        qEnvironmentVariableIsSet("TMPDIR") ? std::optional(qgetenv("TMPDIR")) : std::nullopt;
+};
+
+// Runs a task that must fail with a PublishError and gives that error.
 template <class T>
 std::optional<PublishError> publishFailure(QCoro::Task<T> task) {
     try {
