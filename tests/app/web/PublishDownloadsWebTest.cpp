@@ -1,7 +1,7 @@
 // The publish press as the program wires it: the crew view to the stand-in, then the four
 // download files printed by the real printer and uploaded, every file read back independently.
+#include "base/File.h"
 #include "export/DXFSettings.h"
-#include "export/PublishClient.h"
 #include "export/PublishSettings.h"
 #include "shell/ProjectStore.h"
 #include "shell/QtText.h"
@@ -11,10 +11,7 @@
 #include "support/DxfTesting.h"
 #include "support/PublishTesting.h"
 
-#include "PublishStandIn.h"
-
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -22,23 +19,13 @@
 namespace rig::app {
 namespace {
 
-using testing::runTask;
-using testing::standInKey;
-using testserver::PublishStandIn;
-using testserver::Route;
-
-QString saved(const QTemporaryDir& dir, const QString& name, const QByteArray& data) {
-    QFile file(dir.filePath(name));
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(data);
-    return file.fileName();
-}
+using namespace testing;
 
 TEST(PublishDownloads, ThePressPublishesAndUploadsFourReadableFiles) {
     testing::TempAppPaths paths;
     QTemporaryDir tmp; // the run's temporary folders, where no other program puts any
     const testing::TmpDirOverride tmpOverride(tmp.path());
-    PublishStandIn server(standInKey);
+    testserver::PublishStandIn server(standInKey);
     ASSERT_TRUE(server.start());
     // A link short enough for the page's header not to wrap it, so the text can be compared.
     server.setPublicBase("http://x.t");
@@ -57,13 +44,17 @@ TEST(PublishDownloads, ThePressPublishesAndUploadsFourReadableFiles) {
     const auto* stored = server.link(token);
     ASSERT_TRUE(stored && stored->files.size() == 4u);
     QTemporaryDir dir;
+    auto saved = [&](const char* name, const QByteArray& data) {
+        writeFileAtomically(toPath(dir.filePath(name)), data.toStdString());
+        return dir.filePath(name);
+    };
 
-    const auto rigger = testing::readPdf(saved(dir, "r.pdf", stored->files.at("rigging-points.pdf").data));
+    const auto rigger = testing::readPdf(saved("r.pdf", stored->files.at("rigging-points.pdf").data));
     EXPECT_NEAR(rigger.width, 841.92, 0.5); // landscape A4
     EXPECT_TRUE(rigger.text.contains(*link));
     EXPECT_TRUE(rigger.text.contains("Sub Ground C")); // hidden from the crew, not from the riggers
 
-    const auto crew = testing::readPdf(saved(dir, "c.pdf", stored->files.at("crew-sheets.pdf").data));
+    const auto crew = testing::readPdf(saved("c.pdf", stored->files.at("crew-sheets.pdf").data));
     EXPECT_NEAR(crew.width, 594.96, 0.5); // portrait A4
     EXPECT_FALSE(crew.text.contains("Sub Ground C"));
     EXPECT_FALSE(crew.text.contains(token));
@@ -72,7 +63,7 @@ TEST(PublishDownloads, ThePressPublishesAndUploadsFourReadableFiles) {
 
     const QByteArray dxf = stored->files.at("rigging-points.dxf").data;
     EXPECT_EQ(dxf.toStdString(), RigDXF::make(store.project(), DXFSettings::shared().options()));
-    EXPECT_TRUE(testing::readDxf(saved(dir, "p.dxf", dxf)).read);
+    EXPECT_TRUE(testing::readDxf(saved("p.dxf", dxf)).read);
 
     EXPECT_TRUE(QDir(tmp.path()).entryList({"rig-downloads-*"}, QDir::Dirs).isEmpty());
 }
