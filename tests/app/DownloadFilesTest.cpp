@@ -45,7 +45,7 @@ struct FakePrinter {
 };
 
 class DownloadFilesTest : public ::testing::Test {
-public: // the failure table arranges through these
+protected:
     void SetUp() override {
         ASSERT_TRUE(server.start());
         token = server.addLink("{}");
@@ -103,50 +103,30 @@ TEST_F(DownloadFilesTest, FourFilesAreMadeFromTheProjectAndUploadedInOrder) {
 }
 
 TEST_F(DownloadFilesTest, TheFirstFailureEndsTheRunWithAClearErrorAndTheFolderGoes) {
-    struct Case {
-        const char* name;
-        std::function<void(DownloadFilesTest&)> arrange;
-        QString text;
-        std::size_t printed;
-        int uploaded; // requests that reached the server
-    };
-    const std::vector<Case> cases = {
-        {"second PDF", [](DownloadFilesTest& t) { t.printer.failAt = 1; }, "Could not make the PDF files.", 2,
-         0},
-        {"second upload refused",
-         [](DownloadFilesTest& t) {
-             testserver::Fault f = testing::answering(413);
-             f.skip = 1;
-             f.times = 1;
-             t.server.setFault(Route::Upload, f);
-         },
-         "Upload of crew-sheets.pdf failed (HTTP 413).", 2, 2},
-        {"no token", [](DownloadFilesTest& t) { t.token = ""; }, "The link has no valid token.", 2, 0},
-        {"no folder",
-         [](DownloadFilesTest& t) {
-             QFile plain(QDir(t.tmp.path()).filePath("plain"));
-             ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
-             qputenv("TMPDIR", plain.fileName().toUtf8() + "/deeper");
-         },
-         "Cannot create " + QDir(tmp.path()).filePath("plain/deeper/rig-downloads-"), 0, 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    auto fails = [&](const QString& text, std::size_t printed, int uploaded) {
+        SCOPED_TRACE(text.toStdString());
+        const auto e = publishFailure(upload());
+        EXPECT_TRUE(e && e->message().startsWith(text)) << (e ? e->message().toStdString() : "");
+        EXPECT_EQ(printer.calls.size(), printed);
+        EXPECT_EQ(server.requests(Route::Upload).size(), uploaded);
+        EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(", ").toStdString();
         printer = FakePrinter();
         server.clearFaults();
         server.clearRequests();
-        token = toQ(project.share->token);
-        qputenv("TMPDIR", runs.toUtf8());
-        c.arrange(*this);
-        const auto e = publishFailure(upload());
-        ASSERT_TRUE(e);
-        EXPECT_TRUE(e->message().startsWith(c.text)) << e->message().toStdString();
-        EXPECT_EQ(printer.calls.size(), c.printed);
-        EXPECT_EQ(server.requests(Route::Upload).size(), c.uploaded);
-        EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(", ").toStdString();
-    }
-    // The refused second upload left the first file on the server.
-    EXPECT_TRUE(server.link(toQ(project.share->token))->files.count("rigging-points.pdf"));
+    };
+    printer.failAt = 1;
+    fails("Could not make the PDF files.", 2, 0);
+    testserver::Fault refused = answering(413);
+    refused.skip = 1;
+    refused.times = 1;
+    server.setFault(Route::Upload, refused);
+    fails("Upload of crew-sheets.pdf failed (HTTP 413).", 2, 2);
+    EXPECT_TRUE(server.link(token)->files.count("rigging-points.pdf")); // the first stays
+
+    QFile plain(QDir(tmp.path()).filePath("plain"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    const TmpDirOverride noFolder(plain.fileName() + "/deeper");
+    fails("Cannot create " + plain.fileName() + "/deeper/rig-downloads-", 0, 0);
 }
 
 } // namespace
