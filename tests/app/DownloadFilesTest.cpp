@@ -23,41 +23,31 @@ namespace {
 using namespace testing;
 using testserver::Route;
 
-// Writes a small file in place of each PDF and remembers what it was asked to print.
-struct FakePrinter {
-    struct Call {
-        QString html;
-        QString target;
-        unsigned folderMode = 0;
-    };
-    std::vector<Call> calls;
-    int failAt = -1; // this call reports failure
-
-    QCoro::Task<bool> print(QString html, QString target) {
-        struct stat info {};
-        ::stat(QFile::encodeName(QFileInfo(target).absolutePath()).constData(), &info);
-        calls.push_back({html, target, unsigned(info.st_mode & 0777)});
-        QFile file(target);
-        if (int(calls.size()) - 1 == failAt || !file.open(QIODevice::WriteOnly)) co_return false;
-        file.write("%PDF-1.4 stand-in " + QFileInfo(target).fileName().toUtf8());
-        co_return true;
-    }
-};
-
 class DownloadFilesTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(server.start());
         token = server.addLink("{}");
-        project = testing::showProject();
         project.share =
             ShareInfo{toStd(token), toStd(server.baseUrl() + "/c/" + token), fixtures::testDate(), {}, {},
                       std::nullopt};
         options.labels = false; // not the defaults: the options given are the ones used
     }
 
+    // A stand-in printer: a small file in place of each PDF, and what it was asked to print.
+    struct Printed {
+        QString html, target;
+        unsigned folderMode = 0;
+    };
     QCoro::Task<void> upload() {
-        PdfMaker maker = [this](QString html, QString target, bool) { return printer.print(html, target); };
+        PdfMaker maker = [this](QString html, QString target, bool) -> QCoro::Task<bool> {
+            struct stat info {};
+            ::stat(QFile::encodeName(QFileInfo(target).absolutePath()).constData(), &info);
+            printed.push_back({html, target, unsigned(info.st_mode & 0777)});
+            QFile file(target);
+            co_return (int(printed.size()) != failAt) && file.open(QIODevice::WriteOnly) &&
+                file.write("%PDF");
+        };
         return uploadDownloads(project, token, server.baseUrl(), standInKey, maker, client, options);
     }
 
@@ -66,19 +56,20 @@ protected:
     QTemporaryDir tmp;
     const QString runs = QDir(tmp.path()).filePath("missing/deeper");
     // Every temporary folder of the run goes here, below folders that are missing.
-    testing::TmpDirOverride tmpOverride{runs};
+    TmpDirOverride tmpOverride{runs};
     testserver::PublishStandIn server{standInKey};
     PublishClient client;
-    FakePrinter printer;
+    std::vector<Printed> printed;
+    int failAt = 0; // this print, counted from 1, fails
     QString token;
-    Project project;
+    Project project = showProject();
     RigDXF::Options options;
 };
 
 TEST_F(DownloadFilesTest, FourFilesAreMadeFromTheProjectAndUploadedInOrder) {
     for (const bool withRecord : {true, false}) {
         if (!withRecord) project.share.reset();
-        printer = FakePrinter();
+        printed.clear();
         server.clearRequests();
         runTask(upload());
         const auto puts = server.requests(Route::Upload);
@@ -91,30 +82,31 @@ TEST_F(DownloadFilesTest, FourFilesAreMadeFromTheProjectAndUploadedInOrder) {
         EXPECT_EQ(puts[3].body.toStdString(), RigDXF::make(project, options)); // the options given
         EXPECT_TRUE(leftovers().isEmpty());
         // The riggers' page has the link and its code only with a record; the crew's never.
-        ASSERT_EQ(printer.calls.size(), 2u);
-        EXPECT_EQ(printer.calls[0].html.contains("\"qr\":\"data:image/png;base64,"), withRecord);
-        EXPECT_FALSE(printer.calls[1].html.contains(token));
+        ASSERT_EQ(printed.size(), 2u);
+        EXPECT_EQ(printed[0].html.contains("\"qr\":\"data:image/png;base64,"), withRecord);
+        EXPECT_FALSE(printed[1].html.contains(token));
         // Both in one private folder inside the temporary folder.
-        const QString folder = QFileInfo(printer.calls[0].target).absolutePath();
-        EXPECT_EQ(QFileInfo(printer.calls[1].target).absolutePath(), folder);
+        const QString folder = QFileInfo(printed[0].target).absolutePath();
+        EXPECT_EQ(QFileInfo(printed[1].target).absolutePath(), folder);
         EXPECT_EQ(QFileInfo(folder).absolutePath(), runs);
-        EXPECT_EQ(printer.calls[0].folderMode, 0700u);
+        EXPECT_EQ(printed[0].folderMode, 0700u);
     }
 }
 
 TEST_F(DownloadFilesTest, TheFirstFailureEndsTheRunWithAClearErrorAndTheFolderGoes) {
-    auto fails = [&](const QString& text, std::size_t printed, int uploaded) {
+    auto fails = [&](const QString& text, std::size_t prints, int uploaded) {
         SCOPED_TRACE(text.toStdString());
         const auto e = publishFailure(upload());
         EXPECT_TRUE(e && e->message().startsWith(text)) << (e ? e->message().toStdString() : "");
-        EXPECT_EQ(printer.calls.size(), printed);
+        EXPECT_EQ(printed.size(), prints);
         EXPECT_EQ(server.requests(Route::Upload).size(), uploaded);
         EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(", ").toStdString();
-        printer = FakePrinter();
+        printed.clear();
+        failAt = 0;
         server.clearFaults();
         server.clearRequests();
     };
-    printer.failAt = 1;
+    failAt = 2;
     fails("Could not make the PDF files.", 2, 0);
     testserver::Fault refused = answering(413);
     refused.skip = 1;

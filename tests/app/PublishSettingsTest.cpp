@@ -4,7 +4,6 @@
 #include "export/PublishSettings.h"
 
 #include <QRegularExpression>
-#include <QSettings>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -17,8 +16,7 @@ namespace {
 using namespace std::chrono_literals;
 
 // A keyring whose answers arrive only when the test lets them.
-class DeferredSecretStore final : public SecretStore {
-public:
+struct DeferredSecretStore final : SecretStore {
     std::deque<std::pair<QString, std::function<void()>>> writes;
     std::function<void(std::optional<QString>)> pendingRead;
 
@@ -35,21 +33,16 @@ public:
     }
 };
 
-TEST(PublishSettings, TheServerIsStoredAsTypedAndKeysInTheKeyringOnly) {
+TEST(PublishSettings, TheServerIsReadBackAsTypedAndTheKeyKeptInTheKeyring) {
     testing::TempAppPaths paths;
     MemorySecretStore keyring;
     auto reopened = [&] {
         return std::make_unique<PublishSettings>(std::make_unique<MemorySecretStore>(keyring));
     };
-    {
-        auto s = reopened();
-        EXPECT_EQ(s->server(), PublishSettings::defaultServer());
-        s->setServer("  https://rig.example/prefix//  ");
-        const QSettings file(paths.file("config/QuorvaneRig.conf"), QSettings::IniFormat);
-        EXPECT_EQ(file.value("publishServer").toString(), "  https://rig.example/prefix//  "); // at once
-        s->setServer(""); // a stored empty address stays empty
+    for (const QString typed : {"  https://rig.example/prefix//  ", ""}) {
+        reopened()->setServer(typed);
+        EXPECT_EQ(reopened()->server(), typed); // untrimmed; a stored empty address stays empty
     }
-    EXPECT_EQ(reopened()->server(), "");
     EXPECT_EQ(keyring.writeCount(), 0); // loading writes nothing back
 
     auto s = reopened();
@@ -65,9 +58,8 @@ TEST(PublishSettings, TheServerIsStoredAsTypedAndKeysInTheKeyringOnly) {
     EXPECT_EQ(makePublishKey(fill), "qvr_" + QString("-_").repeated(16));
 
     s->setKey("  key with blanks ");
-    EXPECT_EQ(keyring.stored("publishKey"), QString("  key with blanks "));
     EXPECT_FALSE(s->generatePublishKey([](std::span<unsigned char>) { return false; }));
-    EXPECT_EQ(keyring.stored("publishKey"), QString("  key with blanks ")); // a failing source keeps it
+    EXPECT_EQ(keyring.stored("publishKey"), QString("  key with blanks ")); // kept as typed
     s->setKey("");
     EXPECT_FALSE(keyring.stored("publishKey").has_value()); // the item is removed
 }
@@ -77,7 +69,6 @@ TEST(PublishSettings, ATypedKeyWinsOverTheLateStoredOneAndWritesRunOneAtATime) {
     auto owned = std::make_unique<DeferredSecretStore>();
     DeferredSecretStore& keyring = *owned;
     PublishSettings s(std::move(owned));
-    EXPECT_FALSE(s.isKeyLoaded());
     int written = 0;
     QObject::connect(&s, &PublishSettings::keyWritten, [&] { ++written; });
     for (const char* typed : {"q", "qv", "qvr"}) s.setKey(typed);
@@ -88,7 +79,6 @@ TEST(PublishSettings, ATypedKeyWinsOverTheLateStoredOneAndWritesRunOneAtATime) {
     keyring.finishWrite();
     ASSERT_EQ(keyring.writes.size(), 1u); // only the newest waiting value is written
     EXPECT_EQ(keyring.writes.front().first, "qvr");
-    EXPECT_EQ(written, 0);
 
     // The end of the program: the keyring answers later, from the event loop.
     QTimer::singleShot(50, [&] { keyring.finishWrite(); });

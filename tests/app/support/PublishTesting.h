@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
-
 namespace rig::app::testing {
 
 inline const QString standInKey = QStringLiteral("qvr_standInKeyForTests_0123456789ab");
@@ -26,12 +24,9 @@ inline testserver::Fault answering(std::optional<int> status, QByteArray body = 
 }
 
 // Points TMPDIR at a folder of the test's while it lives.
-class TmpDirOverride {
-public:
+struct TmpDirOverride {
     explicit TmpDirOverride(const QString& path) { qputenv("TMPDIR", path.toUtf8()); }
     ~TmpDirOverride() { previous_ ? qputenv("TMPDIR", *previous_) : qunsetenv("TMPDIR"); }
-
-private:
     std::optional<QByteArray> previous_ =
         qEnvironmentVariableIsSet("TMPDIR") ? std::optional(qgetenv("TMPDIR")) : std::nullopt;
 };
