@@ -64,18 +64,14 @@ TEST(PublishChanges, TheSummaryAndStalenessCompareWithTheRecord) {
     };
     EXPECT_EQ(summary, expected);
 
-    // Stale: the hidden set differs from the published one (absent counts as empty).
+    // Stale: the hidden set differs from the published one; an attached link never is.
     p = published(twoArrays());
     p.setHidden({left}, true);
     EXPECT_TRUE(isShareStale(p));
-    p = published(p);
-    p.hiddenSources.reset();
-    EXPECT_TRUE(isShareStale(p)); // shown again
-    p.share->hidden = TextSet{};
+    p.share->hidden = p.hiddenSources;
     EXPECT_FALSE(isShareStale(p));
-    // An attached link has nothing published: no changes, never stale.
     p.share->fingerprints = {};
-    p.setHidden({left}, true);
+    p.hiddenSources.reset();
     EXPECT_FALSE(isShareStale(p));
     EXPECT_TRUE(publishChangeSummary(p).empty());
 }
@@ -118,7 +114,14 @@ protected:
     std::optional<PublishError> uploadFailure;
 };
 
-TEST_F(StoreShareTest, PublishRecordsEverySourceSendsTheVisibleOnesAndUpdatesWithTheChanges) {
+TEST_F(StoreShareTest, PublishSendsTheVisibleSourcesRecordsAllAndAResendSendsThatRecord) {
+    Project p = twoArrays();
+    // An attached link has nothing published: a re-send would empty the crew view.
+    p.share = ShareInfo{"tok", "http://x/c/tok", fixtures::testDate(), {}, {}, {}};
+    const auto e = publishFailure(store->resendProject(p));
+    EXPECT_EQ(e ? e->message() : "", "Not published yet.");
+    EXPECT_EQ(server.connectionCount(), 0);
+
     // A keyring that answers late, as the real one does at the first use of the settings.
     struct SlowKeyring final : SecretStore {
         void read(const QString&, std::function<void(std::optional<QString>)> done) override {
@@ -129,8 +132,7 @@ TEST_F(StoreShareTest, PublishRecordsEverySourceSendsTheVisibleOnesAndUpdatesWit
     PublishSettings late(std::make_unique<SlowKeyring>());
     late.setServer(server.baseUrl());
     store->setPublishing(&late, &client);
-
-    Project p = twoArrays();
+    p.share.reset();
     p.setHidden({right}, true);
     p.share = runTask(store->publish(p));
     ASSERT_EQ(sentDoc(publishes()[0]).sources.size(), 1u);
@@ -141,33 +143,23 @@ TEST_F(StoreShareTest, PublishRecordsEverySourceSendsTheVisibleOnesAndUpdatesWit
 
     p.setHidden({right}, false);
     p.report.sources.mut(1).bumper = "K2-BUMP-2";
-    const ShareInfo again = runTask(store->publishProject(p, "  " + server.baseUrl() + "/", standInKey));
+    p.share = runTask(store->publishProject(p, "  " + server.baseUrl() + "/", standInKey));
     EXPECT_EQ(server.tokens().size(), 1); // the link is updated
-    EXPECT_EQ(again.token, p.share->token);
     const Texts change = {"bumper K2-BUMP → K2-BUMP-2"};
-    EXPECT_EQ(again.changes, (TextMap<List<std::string>>{{right, List<std::string>(change)}}));
+    EXPECT_EQ(p.share->changes, (TextMap<List<std::string>>{{right, List<std::string>(change)}}));
     EXPECT_EQ(sentDoc(publishes()[1]).sources.at(1).changed, change);
-}
 
-TEST_F(StoreShareTest, ResendSendsThePublishedStateUnderTheCurrentHiddenSetAndNeedsARecord) {
-    Project p = twoArrays();
-    // An attached link has nothing published: sending would empty the crew view.
-    p.share = ShareInfo{"tok", "http://x/c/tok", fixtures::testDate(), {}, {}, {}};
-    const auto e = publishFailure(store->resendProject(p));
-    EXPECT_EQ(e ? e->message() : "", "Not published yet.");
-    EXPECT_EQ(server.connectionCount(), 0);
-
-    p.share = runTask(store->publish(twoArrays()));
-    const double publishedAngle = *p.report.sources[0].enclosures[2].angle;
-    p.report.sources.mut(0).enclosures.mut(2).angle = 9.0;
-    p.setHidden({right}, true);
-    // The server answering with another link changes nothing of the record.
+    // A re-send: the published state under the current hidden set, whatever the server answers.
+    const double publishedAngle = *p.report.sources[1].enclosures[2].angle;
+    p.report.sources.mut(1).enclosures.mut(2).angle = 9.0;
+    p.setHidden({left}, true);
     server.setFault(Route::Publish, answering(200, R"({"token":"other","url":"http://elsewhere/c/other"})"));
     const ShareInfo share = runTask(store->resendProject(p));
     EXPECT_TRUE(publishes().last().body.contains(("\"token\":\"" + p.share->token + "\"").c_str()));
     const CrewDoc doc = sentDoc(publishes().last());
     ASSERT_EQ(doc.sources.size(), 1u);
     EXPECT_EQ(doc.sources[0].enc[2].a, publishedAngle);
+    EXPECT_EQ(doc.sources[0].changed, change);
     ShareInfo expected = *p.share;
     expected.hidden = p.hiddenSources;
     EXPECT_EQ(share, expected);
