@@ -1,5 +1,6 @@
 // The publish settings: the server in the settings file, the key in the keyring only.
 #include "support/AppTesting.h"
+#include "support/PublishTesting.h"
 
 #include "export/PublishSettings.h"
 
@@ -8,30 +9,10 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
-
 namespace rig::app {
 namespace {
 
 using namespace std::chrono_literals;
-
-// A keyring whose answers arrive only when the test lets them.
-struct DeferredSecretStore final : SecretStore {
-    std::deque<std::pair<QString, std::function<void()>>> writes;
-    std::function<void(std::optional<QString>)> pendingRead;
-
-    void read(const QString&, std::function<void(std::optional<QString>)> done) override {
-        pendingRead = done;
-    }
-    void write(const QString&, const QString& value, std::function<void()> done) override {
-        writes.emplace_back(value, std::move(done));
-    }
-    void finishWrite() {
-        auto done = std::move(writes.front().second);
-        writes.pop_front();
-        done();
-    }
-};
 
 TEST(PublishSettings, TheServerIsReadBackAsTypedAndTheKeyKeptInTheKeyring) {
     testing::TempAppPaths paths;
@@ -66,8 +47,8 @@ TEST(PublishSettings, TheServerIsReadBackAsTypedAndTheKeyKeptInTheKeyring) {
 
 TEST(PublishSettings, ATypedKeyWinsOverTheLateStoredOneAndWritesRunOneAtATime) {
     testing::TempAppPaths paths;
-    auto owned = std::make_unique<DeferredSecretStore>();
-    DeferredSecretStore& keyring = *owned;
+    auto owned = std::make_unique<testing::DeferredSecretStore>();
+    testing::DeferredSecretStore& keyring = *owned;
     PublishSettings s(std::move(owned));
     int written = 0;
     QObject::connect(&s, &PublishSettings::keyWritten, [&] { ++written; });

@@ -4,10 +4,13 @@
 #include "support/TaskTesting.h"
 
 #include "export/PublishClient.h"
+#include "export/PublishSettings.h"
 
 #include "PublishStandIn.h"
 
 #include <gtest/gtest.h>
+
+#include <deque>
 
 namespace rig::app::testing {
 
@@ -22,6 +25,24 @@ inline testserver::Fault answering(std::optional<int> status, QByteArray body = 
     f.delay = delay;
     return f;
 }
+
+// A keyring whose answers arrive only when the test lets them.
+struct DeferredSecretStore final : SecretStore {
+    std::deque<std::pair<QString, std::function<void()>>> writes;
+    std::function<void(std::optional<QString>)> pendingRead;
+
+    void read(const QString&, std::function<void(std::optional<QString>)> done) override {
+        pendingRead = done;
+    }
+    void write(const QString&, const QString& value, std::function<void()> done) override {
+        writes.emplace_back(value, std::move(done));
+    }
+    void finishWrite() {
+        auto done = std::move(writes.front().second);
+        writes.pop_front();
+        done();
+    }
+};
 
 // Points TMPDIR at a folder of the test's while it lives.
 struct TmpDirOverride {
