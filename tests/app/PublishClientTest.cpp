@@ -1,10 +1,13 @@
 // The publish client against the stand-in: the requests it sends, and every way a request
-// can go wrong ending in a clear PublishError, with nothing sent where it must not be.
+// can go wrong ending in a clear PublishError, with nothing sent where it must not be. Then
+// the publish settings: the server in the settings file, the key in the keyring only.
 #include "support/PublishTesting.h"
 
 #include "analysis/CrewDoc.h"
+#include "support/AppTesting.h"
 #include "support/ProjectFixtures.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -18,10 +21,9 @@ using testserver::Fault;
 using testserver::Route;
 using Kind = PublishError::Kind;
 
-CrewDoc testDoc(const std::string& name = "Arena") {
-    Project p = fixtures::projectWith({fixtures::flownArray("Main L", {"ALL", "Main"})});
-    p.name = name;
-    return CrewDoc::build(p, {}, fixtures::testDate(), false);
+CrewDoc testDoc() {
+    return CrewDoc::build(fixtures::projectWith({fixtures::flownArray("Main L", {"ALL", "Main"})}), {},
+                          fixtures::testDate(), false);
 }
 
 const Route allRoutes[] = {Route::Publish, Route::List, Route::Delete, Route::Upload};
@@ -57,9 +59,7 @@ TEST_F(PublishClientTest, PublishUpdateUploadDeleteAndListAsTheServerExpectsThem
     EXPECT_EQ(a, (PublishResponse{token.toStdString(), (base() + "/c/" + token).toStdString()}));
     EXPECT_EQ(server.link(token)->doc.toStdString(), doc.encode());
 
-    const CrewDoc renamed = testDoc("Arena, second night");
-    EXPECT_EQ(runTask(client.publishCrewDoc(renamed, token, base(), standInKey)), a);
-    EXPECT_EQ(server.link(token)->doc.toStdString(), renamed.encode());
+    EXPECT_EQ(runTask(client.publishCrewDoc(doc, token, base(), standInKey)), a); // an update
     const PublishResponse b = runTask(client.publishCrewDoc(doc, {}, base(), standInKey));
 
     // Binary data under the file's name with its label; the address loses blanks and slashes.
@@ -180,6 +180,61 @@ TEST_F(PublishClientTest, ARequestWhoseClientGoesAwayEndsAsCancelled) {
     doomed.reset();
     const auto e = publishFailure(std::move(task));
     EXPECT_EQ(e ? e->kind() : Kind::Server, Kind::Cancelled);
+}
+
+TEST(PublishSettings, TheServerIsReadBackAsTypedAndTheKeyKeptInTheKeyring) {
+    TempAppPaths paths;
+    MemorySecretStore keyring;
+    auto reopened = [&] {
+        return std::make_unique<PublishSettings>(std::make_unique<MemorySecretStore>(keyring));
+    };
+    for (const QString typed : {"  https://rig.example/prefix//  ", ""}) {
+        reopened()->setServer(typed);
+        EXPECT_EQ(reopened()->server(), typed); // untrimmed; a stored empty address stays empty
+    }
+    EXPECT_EQ(keyring.writeCount(), 0); // loading writes nothing back
+
+    auto s = reopened();
+    ASSERT_TRUE(s->generatePublishKey());
+    EXPECT_TRUE(QRegularExpression("^qvr_[A-Za-z0-9_-]{32}$").match(s->key()).hasMatch())
+        << s->key().toStdString();
+    EXPECT_EQ(reopened()->key(), s->key());
+    // 0xfb 0xff 0xbf encodes to "+/+/" in standard Base64.
+    auto fill = [](std::span<unsigned char> out) {
+        for (std::size_t i = 0; i < out.size(); ++i) out[i] = "\xfb\xff\xbf"[i % 3];
+        return true;
+    };
+    EXPECT_EQ(makePublishKey(fill), "qvr_" + QString("-_").repeated(16));
+
+    s->setKey("  key with blanks ");
+    EXPECT_FALSE(s->generatePublishKey([](std::span<unsigned char>) { return false; }));
+    EXPECT_EQ(keyring.stored("publishKey"), QString("  key with blanks ")); // kept as typed
+    s->setKey("");
+    EXPECT_FALSE(keyring.stored("publishKey").has_value()); // the item is removed
+}
+
+TEST(PublishSettings, ATypedKeyWinsOverTheLateStoredOneAndWritesRunOneAtATime) {
+    TempAppPaths paths;
+    auto owned = std::make_unique<DeferredSecretStore>();
+    DeferredSecretStore& keyring = *owned;
+    PublishSettings s(std::move(owned));
+    int written = 0;
+    QObject::connect(&s, &PublishSettings::keyWritten, [&] { ++written; });
+    for (const char* typed : {"q", "qv", "qvr"}) s.setKey(typed);
+    keyring.pendingRead(QString("qvr_stored"));
+    EXPECT_TRUE(s.isKeyLoaded());
+    EXPECT_EQ(s.key(), "qvr");
+    ASSERT_EQ(keyring.writes.size(), 1u); // the first write runs, the rest wait
+    keyring.finishWrite();
+    ASSERT_EQ(keyring.writes.size(), 1u); // only the newest waiting value is written
+    EXPECT_EQ(keyring.writes.front().first, "qvr");
+
+    // The end of the program: the keyring answers later, from the event loop.
+    QTimer::singleShot(50, [&] { keyring.finishWrite(); });
+    EXPECT_TRUE(s.finishWrites(20s));
+    EXPECT_EQ(written, 1);
+    s.setKey("qvr_never_answered");
+    EXPECT_FALSE(s.finishWrites(100ms)); // bounded
 }
 
 } // namespace
