@@ -80,8 +80,9 @@ class StoreShareTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(server.start());
+        // The key arrives late, as from the real keyring at the first use of the settings.
+        QTimer::singleShot(100, [this] { keyring.pendingRead(standInKey); });
         settings.setServer(server.baseUrl());
-        settings.setKey(standInKey);
         store->setPublishing(&settings, &client);
         store->setDownloadUploader([this](Project project, QString token) -> QCoro::Task<void> {
             uploads.push_back({std::move(project), token});
@@ -108,7 +109,9 @@ protected:
     TempAppPaths paths;
     testserver::PublishStandIn server{standInKey};
     PublishClient client;
-    PublishSettings settings{std::make_unique<MemorySecretStore>()};
+    std::unique_ptr<DeferredSecretStore> ownKeyring = std::make_unique<DeferredSecretStore>();
+    DeferredSecretStore& keyring = *ownKeyring;
+    PublishSettings settings{std::move(ownKeyring)};
     std::unique_ptr<ProjectStore> store = makeStore();
     std::vector<std::pair<Project, QString>> uploads;
     std::optional<PublishError> uploadFailure;
@@ -122,12 +125,6 @@ TEST_F(StoreShareTest, PublishSendsTheVisibleSourcesRecordsAllAndAResendSendsTha
     EXPECT_EQ(e ? e->message() : "", "Not published yet.");
     EXPECT_EQ(server.connectionCount(), 0);
 
-    // A keyring that answers late, as the real one does at the first use of the settings.
-    auto keyring = std::make_unique<DeferredSecretStore>();
-    QTimer::singleShot(100, [read = &keyring->pendingRead] { (*read)(standInKey); });
-    PublishSettings late(std::move(keyring));
-    late.setServer(server.baseUrl());
-    store->setPublishing(&late, &client);
     p.share.reset();
     p.setHidden({right}, true);
     p.share = runTask(store->publish(p));
@@ -162,6 +159,7 @@ TEST_F(StoreShareTest, PublishSendsTheVisibleSourcesRecordsAllAndAResendSendsTha
 }
 
 TEST_F(StoreShareTest, APressKeepsEditsMadeMeanwhileAndHidingSavesOnlyWhatTheServerTook) {
+    store->setDelays({10s, 20ms, 20ms}); // no autosave in between
     openSaved(twoArrays());
     Project edited = store->project();
     edited.name = "Edited";
@@ -193,7 +191,6 @@ TEST_F(StoreShareTest, APressKeepsEditsMadeMeanwhileAndHidingSavesOnlyWhatTheSer
     server.clearRequests();
     const int answered = server.answeredCount();
     server.setFault(Route::Publish, answering(500));
-    store->setDelays({10s, 20ms, 20ms}); // no autosave in between
     hide(left);
     ASSERT_TRUE(waitFor([&] { return store->visibilityError().has_value() && idle(); }));
     EXPECT_FALSE(store->project().share->hidden);

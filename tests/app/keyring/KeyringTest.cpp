@@ -18,10 +18,6 @@ namespace {
 
 using testing::waitFor;
 
-bool runningIn(const char* place) {
-    return qEnvironmentVariable("RIG_KEYRING_TEST") == QLatin1String(place);
-}
-
 // A settings object on the system keyring, once its stored key has been read.
 std::unique_ptr<PublishSettings> loadedSettings() {
     auto s = std::make_unique<PublishSettings>(std::make_unique<KeychainSecretStore>());
@@ -48,7 +44,7 @@ std::optional<QByteArray> rawItem() {
 }
 
 TEST(Keyring, KeyIsWrittenReadBackAndCleared) {
-    if (!runningIn("keyring")) GTEST_SKIP() << "runs inside its own keyring session only";
+    if (qgetenv("RIG_KEYRING_TEST") != "keyring") GTEST_SKIP() << "runs inside its own keyring session only";
     ASSERT_TRUE(waitFor(
         [] {
             auto* bus = QDBusConnection::sessionBus().interface();
@@ -59,9 +55,10 @@ TEST(Keyring, KeyIsWrittenReadBackAndCleared) {
     testing::TempAppPaths paths;
 
     auto s = loadedSettings();
-    setAndWait(*s, QString::fromUtf8(" qvr_ünïcode key "));
-    EXPECT_EQ(rawItem(), QString::fromUtf8(" qvr_ünïcode key ").toUtf8()); // the key's UTF-8 bytes
-    EXPECT_EQ(loadedSettings()->key(), QString::fromUtf8(" qvr_ünïcode key "));
+    const QString key = QString::fromUtf8(" qvr_ünïcode key ");
+    setAndWait(*s, key);
+    EXPECT_EQ(rawItem(), key.toUtf8()); // the key's UTF-8 bytes
+    EXPECT_EQ(loadedSettings()->key(), key);
 
     setAndWait(*s, "");
     EXPECT_FALSE(rawItem().has_value()); // no item left
@@ -69,7 +66,7 @@ TEST(Keyring, KeyIsWrittenReadBackAndCleared) {
 }
 
 TEST(KeyringAbsent, ReadsGiveNothingAndWritesAreLost) {
-    if (!runningIn("none")) GTEST_SKIP() << "runs without a D-Bus session only";
+    if (qgetenv("RIG_KEYRING_TEST") != "none") GTEST_SKIP() << "runs without a D-Bus session only";
     testing::TempAppPaths paths;
     auto s = loadedSettings();
     setAndWait(*s, "qvr_nowhere");
