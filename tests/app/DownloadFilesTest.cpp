@@ -2,13 +2,10 @@
 // web tests): what is made, where, and that every ending cleans up.
 #include "export/DownloadFiles.h"
 
-#include "export/PublishClient.h"
-#include "shell/QtText.h"
 #include "support/CrewTesting.h"
 #include "support/PublishTesting.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -21,52 +18,42 @@ namespace {
 using namespace testing;
 using testserver::Route;
 
-class DownloadFilesTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(server.start());
-        token = server.addLink("{}");
-        options.labels = false; // not the defaults: the options given are the ones used
-    }
+TEST(DownloadFiles, FourFilesInAPrivateFolderAndTheFirstFailureEndsTheRun) {
+    QTemporaryDir tmp;
+    const QString runs = QDir(tmp.path()).filePath("missing/deeper");
+    const TmpDirOverride tmpOverride(runs); // every temporary folder of the run, below missing ones
+    auto leftovers = [&] { return QDir(runs).entryList(QDir::NoDotAndDotDot | QDir::AllEntries); };
+    testserver::PublishStandIn server(standInKey);
+    ASSERT_TRUE(server.start());
+    const QString token = server.addLink("{}");
+    PublishClient client;
+    const Project project = showProject();
+    RigDXF::Options options;
+    options.labels = false; // not the defaults: the options given are the ones used
 
     // A stand-in printer: a small file in place of each PDF, and what it was asked to print.
     struct Printed {
         QString html, target;
         unsigned folderMode = 0;
     };
-    QCoro::Task<void> upload() {
-        PdfMaker maker = [this](QString html, QString target, bool) -> QCoro::Task<bool> {
-            struct stat info {};
-            ::stat(QFile::encodeName(QFileInfo(target).absolutePath()).constData(), &info);
-            printed.push_back({html, target, unsigned(info.st_mode & 0777)});
-            QFile file(target);
-            co_return (int(printed.size()) != failAt) && file.open(QIODevice::WriteOnly) &&
-                file.write("%PDF");
-        };
-        return uploadDownloads(project, token, server.baseUrl(), standInKey, maker, client, options);
-    }
-
-    QStringList leftovers() const { return QDir(runs).entryList(QDir::NoDotAndDotDot | QDir::AllEntries); }
-
-    QTemporaryDir tmp;
-    const QString runs = QDir(tmp.path()).filePath("missing/deeper");
-    // Every temporary folder of the run goes here, below folders that are missing.
-    TmpDirOverride tmpOverride{runs};
-    testserver::PublishStandIn server{standInKey};
-    PublishClient client;
     std::vector<Printed> printed;
-    int failAt = 0; // this print, counted from 1, fails
-    QString token;
-    Project project = showProject();
-    RigDXF::Options options;
-};
+    std::size_t failAt = 0; // this print, counted from 1, fails
+    PdfMaker maker = [&](QString html, QString target, bool) -> QCoro::Task<bool> {
+        struct stat info {};
+        ::stat(QFile::encodeName(QFileInfo(target).absolutePath()).constData(), &info);
+        printed.push_back({html, target, unsigned(info.st_mode & 0777)});
+        QFile file(target);
+        co_return printed.size() != failAt&& file.open(QIODevice::WriteOnly) && file.write("%PDF");
+    };
+    auto upload = [&] {
+        return uploadDownloads(project, token, server.baseUrl(), standInKey, maker, client, options);
+    };
 
-TEST_F(DownloadFilesTest, FourFilesInAPrivateFolderAndTheFirstFailureEndsTheRun) {
     runTask(upload());
     const auto puts = server.requests(Route::Upload);
     ASSERT_EQ(puts.size(), 4);
     EXPECT_EQ(puts[3].path, "/api/rig/" + token.toUtf8() + "/files/rigging-points.dxf");
-    EXPECT_EQ(puts[3].body.toStdString(), RigDXF::make(project, options)); // the options given
+    EXPECT_EQ(puts[3].body.toStdString(), RigDXF::make(project, options));
     // Without a record the riggers' page has no link or code.
     ASSERT_EQ(printed.size(), 2u);
     EXPECT_FALSE(printed[0].html.contains("\"qr\":"));
