@@ -55,14 +55,12 @@ TEST(PublishChanges, TheSummaryAndStalenessCompareWithTheRecord) {
     p.setExtra(left, "Rear", motor("M"));
     p.setExtra(left, "Front", motor("D8+", 80, 2)); // the same name, another weight: no change
     p.setExtra(left, "Mid", PointExtra{std::nullopt, true});
-    std::map<std::string, Texts> summary;
-    for (const auto& [id, texts] : publishChangeSummary(p)) summary[id] = texts.vec();
-    const std::map<std::string, Texts> expected = {
-        {left, {"bumper K2-BUMP → K2-BUMP-2", "Mid Delta added", "Old motor → none", "Rear motor → M"}},
-        {right, {"Front Delta removed", "Front motor → none"}},
-        {"ALL/Out/Out", {"new source"}},
-    };
-    EXPECT_EQ(summary, expected);
+    const ChangeMap summary = publishChangeSummary(p);
+    EXPECT_EQ(summary.size(), 3u);
+    EXPECT_EQ(summary.get(left)->vec(),
+              (Texts{"bumper K2-BUMP → K2-BUMP-2", "Mid Delta added", "Old motor → none", "Rear motor → M"}));
+    EXPECT_EQ(summary.get(right)->vec(), (Texts{"Front Delta removed", "Front motor → none"}));
+    EXPECT_EQ(summary.get("ALL/Out/Out")->vec(), Texts{"new source"});
 
     // Stale: the hidden set differs from the published one; an attached link never is.
     p = published(twoArrays());
@@ -109,9 +107,8 @@ protected:
     TempAppPaths paths;
     testserver::PublishStandIn server{standInKey};
     PublishClient client;
-    std::unique_ptr<DeferredSecretStore> ownKeyring = std::make_unique<DeferredSecretStore>();
-    DeferredSecretStore& keyring = *ownKeyring;
-    PublishSettings settings{std::move(ownKeyring)};
+    DeferredSecretStore& keyring = *new DeferredSecretStore; // owned by the settings
+    PublishSettings settings{std::unique_ptr<SecretStore>(&keyring)};
     std::unique_ptr<ProjectStore> store = makeStore();
     std::vector<std::pair<Project, QString>> uploads;
     std::optional<PublishError> uploadFailure;

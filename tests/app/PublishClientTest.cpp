@@ -1,6 +1,5 @@
-// The publish client against the stand-in: the requests it sends, and every way a request
-// can go wrong ending in a clear PublishError, with nothing sent where it must not be. Then
-// the publish settings: the server in the settings file, the key in the keyring only.
+// The publish client against the stand-in: the requests, and every way one can go wrong
+// ending in a clear PublishError. Then the publish settings and their keyring writes.
 #include "support/PublishTesting.h"
 
 #include "analysis/CrewDoc.h"
@@ -139,6 +138,16 @@ TEST_F(PublishClientTest, EveryFailedAnswerEndsInAClearError) {
     server.setFault(Route::List, trickling);
     const std::vector<ServerLink> expected = {{"a", "u", "", "r.pdf", 3, 1.5, 17e11}};
     EXPECT_EQ(runTask(client.listServerLinks(base(), standInKey)), expected);
+
+    // A request whose client goes away ends as cancelled.
+    server.setFault(Route::List, answering(std::nullopt, {}, 10000ms));
+    server.clearRequests();
+    auto doomed = std::make_unique<PublishClient>();
+    QCoro::Task<std::vector<ServerLink>> task = doomed->listServerLinks(base(), standInKey);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !server.requests().empty(); }, 10000));
+    doomed.reset();
+    const auto e = publishFailure(std::move(task));
+    EXPECT_EQ(e ? e->kind() : Kind::Server, Kind::Cancelled);
 }
 
 TEST_F(PublishClientTest, BadAddressesKeysAndTokensSendNothing) {
@@ -168,17 +177,7 @@ TEST_F(PublishClientTest, BadAddressesKeysAndTokensSendNothing) {
     EXPECT_EQ(server.connectionCount(), 0);
 }
 
-TEST_F(PublishClientTest, ARequestWhoseClientGoesAwayEndsAsCancelled) {
-    server.setFault(Route::List, answering(std::nullopt, {}, 10000ms));
-    auto doomed = std::make_unique<PublishClient>();
-    QCoro::Task<std::vector<ServerLink>> task = doomed->listServerLinks(base(), standInKey);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !server.requests().empty(); }, 10000));
-    doomed.reset();
-    const auto e = publishFailure(std::move(task));
-    EXPECT_EQ(e ? e->kind() : Kind::Server, Kind::Cancelled);
-}
-
-TEST(PublishSettings, TheServerIsReadBackAsTypedAndTheKeyKeptInTheKeyring) {
+TEST(PublishSettings, TheServerAsTypedAndTheKeyInTheKeyringWrittenOneAtATime) {
     TempAppPaths paths;
     MemorySecretStore keyring;
     auto reopened = [&] {
@@ -205,30 +204,27 @@ TEST(PublishSettings, TheServerIsReadBackAsTypedAndTheKeyKeptInTheKeyring) {
     EXPECT_EQ(keyring.stored("publishKey"), QString("  key with blanks ")); // kept as typed
     s->setKey("");
     EXPECT_FALSE(keyring.stored("publishKey").has_value()); // the item is removed
-}
 
-TEST(PublishSettings, ATypedKeyWinsOverTheLateStoredOneAndWritesRunOneAtATime) {
-    TempAppPaths paths;
-    auto owned = std::make_unique<DeferredSecretStore>();
-    DeferredSecretStore& keyring = *owned;
-    PublishSettings s(std::move(owned));
+    // A key typed before the stored one arrives wins; keyring writes run one at a time.
+    DeferredSecretStore& deferred = *new DeferredSecretStore; // owned by the settings
+    PublishSettings late{std::unique_ptr<SecretStore>(&deferred)};
     int written = 0;
-    QObject::connect(&s, &PublishSettings::keyWritten, [&] { ++written; });
-    for (const char* typed : {"q", "qv", "qvr"}) s.setKey(typed);
-    keyring.pendingRead(QString("qvr_stored"));
-    EXPECT_TRUE(s.isKeyLoaded());
-    EXPECT_EQ(s.key(), "qvr");
-    ASSERT_EQ(keyring.writes.size(), 1u); // the first write runs, the rest wait
-    keyring.finishWrite();
-    ASSERT_EQ(keyring.writes.size(), 1u); // only the newest waiting value is written
-    EXPECT_EQ(keyring.writes.front().first, "qvr");
+    QObject::connect(&late, &PublishSettings::keyWritten, [&] { ++written; });
+    for (const char* typed : {"q", "qv", "qvr"}) late.setKey(typed);
+    deferred.pendingRead(QString("qvr_stored"));
+    EXPECT_TRUE(late.isKeyLoaded());
+    EXPECT_EQ(late.key(), "qvr");
+    ASSERT_EQ(deferred.writes.size(), 1u); // the first write runs, the rest wait
+    deferred.finishWrite();
+    ASSERT_EQ(deferred.writes.size(), 1u); // only the newest waiting value is written
+    EXPECT_EQ(deferred.writes.front().first, "qvr");
 
     // The end of the program: the keyring answers later, from the event loop.
-    QTimer::singleShot(50, [&] { keyring.finishWrite(); });
-    EXPECT_TRUE(s.finishWrites(20s));
+    QTimer::singleShot(50, [&] { deferred.finishWrite(); });
+    EXPECT_TRUE(late.finishWrites(20s));
     EXPECT_EQ(written, 1);
-    s.setKey("qvr_never_answered");
-    EXPECT_FALSE(s.finishWrites(100ms)); // bounded
+    late.setKey("qvr_never_answered");
+    EXPECT_FALSE(late.finishWrites(100ms)); // bounded
 }
 
 } // namespace

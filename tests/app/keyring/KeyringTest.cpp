@@ -16,6 +16,7 @@
 namespace rig::app {
 namespace {
 
+using namespace std::chrono_literals;
 using testing::waitFor;
 
 // A settings object on the system keyring, once its stored key has been read.
@@ -23,11 +24,6 @@ std::unique_ptr<PublishSettings> loadedSettings() {
     auto s = std::make_unique<PublishSettings>(std::make_unique<KeychainSecretStore>());
     EXPECT_TRUE(waitFor([&] { return s->isKeyLoaded(); }, 20000));
     return s;
-}
-
-void setAndWait(PublishSettings& s, const QString& key) {
-    s.setKey(key);
-    ASSERT_TRUE(waitFor([&] { return !s.isWritingKey(); }, 20000));
 }
 
 // What the keyring holds for the publish key, read without the settings object.
@@ -56,11 +52,13 @@ TEST(Keyring, KeyIsWrittenReadBackAndCleared) {
 
     auto s = loadedSettings();
     const QString key = QString::fromUtf8(" qvr_ünïcode key ");
-    setAndWait(*s, key);
+    s->setKey(key);
+    ASSERT_TRUE(s->finishWrites(20s));
     EXPECT_EQ(rawItem(), key.toUtf8()); // the key's UTF-8 bytes
     EXPECT_EQ(loadedSettings()->key(), key);
 
-    setAndWait(*s, "");
+    s->setKey("");
+    ASSERT_TRUE(s->finishWrites(20s));
     EXPECT_FALSE(rawItem().has_value()); // no item left
     EXPECT_EQ(loadedSettings()->key(), "");
 }
@@ -69,7 +67,8 @@ TEST(KeyringAbsent, ReadsGiveNothingAndWritesAreLost) {
     if (qgetenv("RIG_KEYRING_TEST") != "none") GTEST_SKIP() << "runs without a D-Bus session only";
     testing::TempAppPaths paths;
     auto s = loadedSettings();
-    setAndWait(*s, "qvr_nowhere");
+    s->setKey("qvr_nowhere");
+    ASSERT_TRUE(s->finishWrites(20s));
     EXPECT_EQ(s->key(), "qvr_nowhere"); // the value in memory stays as assigned
     EXPECT_EQ(loadedSettings()->key(), "");
     EXPECT_TRUE(settings().allKeys().filter("publishKey").isEmpty()); // no plain-text copy
