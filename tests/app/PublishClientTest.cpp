@@ -27,23 +27,19 @@ CrewDoc testDoc() {
 const Route allRoutes[] = {Route::Publish, Route::List, Route::Delete, Route::Upload};
 
 QCoro::Task<void> send(PublishClient& c, Route route, QString server, QString key) {
-    if (route == Route::Publish)
-        co_await c.publishCrewDoc(testDoc(), {}, server, key);
-    else if (route == Route::List)
-        co_await c.listServerLinks(server, key);
-    else if (route == Route::Delete)
-        co_await c.deleteServerLink("tok", server, key);
-    else
-        co_await c.uploadFile("tok", "rigging-points.csv", "Rigging points (CSV)", "a;b\n", server, key);
+    if (route == Route::Publish) co_await c.publishCrewDoc(testDoc(), {}, server, key);
+    if (route == Route::List) co_await c.listServerLinks(server, key);
+    if (route == Route::Delete) co_await c.deleteServerLink("tok", server, key);
+    if (route == Route::Upload)
+        co_await c.uploadFile("tok", "rigging-points.csv", "CSV", "a;b\n", server, key);
 }
 
 class PublishClientTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(server.start()); }
     QString base() const { return server.baseUrl(); }
-    std::optional<PublishError> failure(Route route, const QString& address,
-                                        const QString& key = standInKey) {
-        return publishFailure(send(client, route, address, key));
+    std::optional<PublishError> failure(Route route, const QString& at, const QString& key = standInKey) {
+        return publishFailure(send(client, route, at, key));
     }
 
     testserver::PublishStandIn server{standInKey};
@@ -56,7 +52,6 @@ TEST_F(PublishClientTest, PublishUpdateUploadDeleteAndListAsTheServerExpectsThem
     const QString token = server.tokens().value(0);
     EXPECT_EQ(a, (PublishResponse{token.toStdString(), (base() + "/c/" + token).toStdString()}));
     EXPECT_EQ(server.link(token)->doc.toStdString(), doc.encode());
-
     EXPECT_EQ(runTask(client.publishCrewDoc(doc, token, base(), standInKey)), a); // an update
     const PublishResponse b = runTask(client.publishCrewDoc(doc, {}, base(), standInKey));
 

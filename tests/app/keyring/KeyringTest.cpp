@@ -41,13 +41,11 @@ std::optional<QByteArray> rawItem() {
 
 TEST(Keyring, KeyIsWrittenReadBackAndCleared) {
     if (qgetenv("RIG_KEYRING_TEST") != "keyring") GTEST_SKIP() << "runs inside its own keyring session only";
-    ASSERT_TRUE(waitFor(
-        [] {
-            auto* bus = QDBusConnection::sessionBus().interface();
-            return bus && bus->isServiceRegistered("org.freedesktop.secrets").value();
-        },
-        20000))
-        << "no Secret Service on the session bus";
+    auto secretService = [] {
+        auto* bus = QDBusConnection::sessionBus().interface();
+        return bus && bus->isServiceRegistered("org.freedesktop.secrets").value();
+    };
+    ASSERT_TRUE(waitFor(secretService, 20000)) << "no Secret Service on the session bus";
     testing::TempAppPaths paths;
 
     auto s = loadedSettings();

@@ -46,20 +46,16 @@ TEST(PublishDownloads, ThePressPublishesAndUploadsFourReadableFiles) {
         writeFileAtomically(toPath(paths.file(name)), stored->files.at(name).data.toStdString());
         return paths.file(name);
     };
-
     const auto rigger = readPdf(saved("rigging-points.pdf"));
     EXPECT_NEAR(rigger.width, 841.92, 0.5); // landscape A4
     EXPECT_TRUE(rigger.text.contains(*link));
     EXPECT_TRUE(rigger.text.contains("Sub Ground C")); // hidden from the crew, not from the riggers
-
     const auto crew = readPdf(saved("crew-sheets.pdf"));
     EXPECT_NEAR(crew.width, 594.96, 0.5); // portrait A4
     EXPECT_FALSE(crew.text.contains("Sub Ground C"));
     EXPECT_FALSE(crew.text.contains(token));
-
     EXPECT_TRUE(readCsv(stored->files.at("rigging-points.csv").data.toStdString()));
     EXPECT_TRUE(readDxf(saved("rigging-points.dxf")).read);
-
     EXPECT_TRUE(QDir(tmp.path()).entryList({"rig-downloads-*"}, QDir::Dirs).isEmpty());
 }
 
