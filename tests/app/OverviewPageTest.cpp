@@ -130,48 +130,12 @@ TEST(OverviewPage, TypingEditsOncePerKeyInPlaceAndFollowsTheOpenDocument) {
     f.store.openProject(saved, false);
     EXPECT_EQ(all->text(), "14");
 
-    // Import and exports act on the project as it is at the press.
+    // Exports name the file after the project as it is at the press.
     testing::FakePrompts prompts;
-    prompts.answerImport({});
-    f.page.importButton()->click();
-    EXPECT_EQ(prompts.count(testing::FakePrompts::Kind::importPanel), 1);
     f.change([](Project& p) { p.name = "Main Stage"; });
     prompts.answerExportSave(std::nullopt);
     f.page.exportButtons().at(3)->click();
     EXPECT_EQ(prompts.exportSaves().back().fileName, "Main Stage \u2013 crew sheets.pdf");
-}
-
-TEST(OverviewPage, InventoryChecksAndNotesSurviveRefreshes) {
-    PageFixture f(testing::arenaShow());
-    Project p = f.store.project();
-    p.inventory = {item("Enclosure", 24, "K2"), item("Enclosure", 6, "KARA II"),
-                   item("Rigging", 4, "K2-BUMP")};
-    f.store.setProject(p);
-    const std::vector<InventoryBlock*> blocks = f.page.inventoryBlocks();
-    ASSERT_EQ(blocks.size(), 2u);
-    p.name = "Other";
-    f.store.setProject(p);
-    EXPECT_EQ(f.page.inventoryBlocks(), blocks);
-    // An inventory of other categories keeps the section, without blocks.
-    p.inventory = {item("Cable", 40, "DO.7")};
-    f.store.setProject(p);
-    EXPECT_TRUE(f.page.section(QStringLiteral("inventory"))->isVisibleTo(&f.page));
-    EXPECT_TRUE(f.page.inventoryBlocks().empty());
-
-    // The notes stay open over edits; gone and back, they start collapsed.
-    const int warnings = f.page.checkTexts().size();
-    f.page.notesDisclosure()->click();
-    EXPECT_GT(f.page.checkTexts().size(), warnings);
-    f.change([](Project& p) {
-        p.report.sources.edit().push_back(
-            testSource("Lonely", {"ALL", "Lonely"}, {testPickup("Front", {1, 1, 9}, -20.0)}));
-    });
-    EXPECT_TRUE(f.page.notesExpanded());
-    const Project shown = f.store.project();
-    f.store.setProject(Project());
-    f.store.setProject(shown);
-    EXPECT_TRUE(f.page.notesDisclosure()->isVisibleTo(&f.page));
-    EXPECT_FALSE(f.page.notesExpanded());
 }
 
 TEST(OverviewPage, BulkMotorSetsOnlyPointsWithout) {
@@ -223,14 +187,6 @@ TEST(OverviewRules, InventoryHooksAndGroups) {
         p.riggingHeight = height;
         EXPECT_EQ(hooksAboveRigging(p).size(), listed ? 1u : 0u) << hook;
     }
-    // Groups: placed sources only, in order of first appearance, never "ALL" alone.
-    const Pickup placed = testPickup("Front", {1, 0, 12});
-    EXPECT_EQ(
-        riggingGroupLabels(fixtures::projectOf(
-            {testSource("O", {"ALL", "Out", "Left"}, {placed}), testSource("L", {"ALL", "Main"}, {placed}),
-             testSource("U", {"Up"}, {testPickup("Front", {notANumber, 0, 12})}),
-             testSource("A", {"ALL"}, {placed})})),
-        (std::vector<std::string>{"Out \u203a Left", "Main"}));
     Project p;
     setGroupHeight(p, "Main", 16.5);
     EXPECT_EQ(groupHeight(p, "Main \u203a Left"), std::nullopt); // not through the prefix
