@@ -10,7 +10,6 @@
 #include "pages/OverviewTexts.h"
 #include "pages/RiggingHeightFields.h"
 #include "shell/ProjectStore.h"
-#include "shell/QtText.h"
 #include "support/AppTesting.h"
 #include "support/FakePrompts.h"
 #include "support/ProjectFixtures.h"
@@ -44,7 +43,6 @@ InventoryItem item(std::string category, std::int64_t quantity, std::string prod
 struct PageFixture {
     explicit PageFixture(Project project) {
         store.setProject(std::move(project));
-        page.resize(900, 1400);
         page.show();
         page.activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&page));

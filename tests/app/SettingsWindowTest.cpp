@@ -22,7 +22,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSettings>
-#include <QStackedWidget>
 #include <QTest>
 #include <QTimer>
 
@@ -66,12 +65,8 @@ TEST(GeneralSettings, EveryChoiceIsStoredAtOnceAndTheAppearanceAppliedAfterwards
     testing::TempAppPaths paths;
     settings().setValue(appearanceKey, "Dark"); // unknown: replaced by what is chosen, even "System"
     DXFSettings dxf;
-    int applied = 0;
     QString storedWhenApplied;
-    GeneralSettings pane(dxf, [&] {
-        ++applied;
-        storedWhenApplied = settings().value(appearanceKey).toString();
-    });
+    GeneralSettings pane(dxf, [&] { storedWhenApplied = settings().value(appearanceKey).toString(); });
     pane.show();
     SegmentedControl* picker = pane.appearancePicker();
     EXPECT_EQ(picker->currentIndex(), -1);
@@ -79,13 +74,6 @@ TEST(GeneralSettings, EveryChoiceIsStoredAtOnceAndTheAppearanceAppliedAfterwards
     EXPECT_EQ(stored(paths, "appearance"), "system");
     QTest::mouseClick(picker, Qt::LeftButton, {}, picker->segmentRect(2).center());
     EXPECT_EQ(storedWhenApplied, "dark");
-    QTest::mouseClick(picker, Qt::LeftButton, {}, picker->segmentRect(2).center());
-    EXPECT_EQ(applied, 2); // no change: nothing applied again
-
-    BoxField* name = pane.nameField();
-    ASSERT_TRUE(focusIn(&pane, name));
-    QTest::keyClicks(name, "Sam");
-    EXPECT_EQ(stored(paths, "authorName"), "Sam");
 }
 
 TEST(MotorsSettings, RowsFollowTheirMotorsAndKeepTheFocus) {
@@ -163,12 +151,6 @@ TEST(PublishSettingsView, TheKeyDecidesTheStatusAndIsCopiedAsPlainText) {
     erase(pane.keyField());
     EXPECT_EQ(pane.statusLabel()->text(), notSetUp);
     EXPECT_FALSE(pane.copyButton()->isEnabled());
-
-    // A generated key is shown, also over a field being typed in.
-    QTest::keyClicks(pane.keyField(), "typed");
-    QTest::mouseClick(pane.generateButton(), Qt::LeftButton);
-    EXPECT_EQ(pane.keyField()->text(), settings.key());
-    EXPECT_EQ(pane.keyField()->echoMode(), QLineEdit::Normal);
 }
 
 struct WindowFixture {
@@ -179,38 +161,22 @@ struct WindowFixture {
     std::unique_ptr<SettingsOpener> opener = std::make_unique<SettingsOpener>(library, dxf, publish);
 };
 
-TEST(SettingsWindow, OneWindowThatStartsFreshOnEachOpeningAndGoesWithItsOpener) {
-    WindowFixture f;
-    SettingsWindow* first = f.opener->open();
-    EXPECT_EQ(f.opener->open(), first);
-    first->pages()->setCurrentWidget(first->publishing());
-    first->publishing()->setAdvancedShown(true);
-    QPointer<SettingsWindow> closed = first;
-    first->close();
-    ASSERT_TRUE(testing::waitFor([&] {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        return closed.isNull();
-    }));
-    SettingsWindow* second = f.opener->open();
-    EXPECT_EQ(second->pages()->currentWidget(), second->general());
-    EXPECT_FALSE(second->publishing()->isAdvancedShown());
-    QPointer<SettingsWindow> last = second;
-    f.opener.reset();
-    EXPECT_TRUE(last.isNull());
-}
-
-TEST(SettingsWindow, DoesNotKeepTheProgramRunningWhenTheMainWindowCloses) {
+TEST(SettingsWindow, OneWindowThatNeitherKeepsTheProgramRunningNorOutlivesItsOpener) {
     WindowFixture f;
     const bool quitOnClose = QGuiApplication::quitOnLastWindowClosed();
     QGuiApplication::setQuitOnLastWindowClosed(true);
     QWidget main;
     main.show();
-    f.opener->open();
+    QPointer<SettingsWindow> window = f.opener->open();
+    EXPECT_EQ(f.opener->open(), window.data());
     QTimer::singleShot(0, &main, [&] { main.close(); });
     QTimer::singleShot(10000, [] { QCoreApplication::exit(1); });
     const int code = QApplication::exec();
     QGuiApplication::setQuitOnLastWindowClosed(quitOnClose);
     EXPECT_EQ(code, 0);
+    window = f.opener->open();
+    f.opener.reset();
+    EXPECT_TRUE(window.isNull());
 }
 
 TEST(Icons, EveryIconTheProgramNamesIsBundledAndFollowsThePalette) {

@@ -3,7 +3,6 @@
 #include "pages/MotorLibrary.h"
 #include "pages/PanflexStack.h"
 #include "pages/SideViewShape.h"
-#include "pages/SourceTexts.h"
 #include "shell/ProjectStore.h"
 #include "shell/QtText.h"
 #include "support/AppTesting.h"
@@ -37,7 +36,6 @@ struct PageFixture {
     explicit PageFixture(Project project, std::size_t sourceIndex = 0) {
         store.setProject(std::move(project));
         page = std::make_unique<SourcePage>(store, library, store.project().report.sources[sourceIndex]);
-        page->resize(1000, 900);
         page->show();
     }
     PointExtra extra(const std::string& role) const { return store.project().extra(page->sourceID(), role); }
@@ -158,21 +156,12 @@ TEST(SourcePage, RefreshKeepsRowsAndFocus) {
 
     QTest::mouseClick(box, Qt::LeftButton);
     Project p = f.store.project();
-    p.report.sources.edit()[0].pickups.edit()[1].load = -12.5;
     p.delta.name = "<b>Plate</b> & <i>co</i>";
     f.store.setProject(p);
-    EXPECT_EQ(f.deltaBox("Rear"), box);
     EXPECT_TRUE(box->hasFocus());
-    EXPECT_EQ(f.page->findChild<QLabel*>("load:Rear")->text(), "-12.5 kg");
     // A plate name that looks like markup is shown as typed.
     EXPECT_EQ(QTextDocumentFragment::fromHtml(box->toolTip()).toPlainText(),
               "<b>Plate</b> & <i>co</i>: this point hangs from two motors");
-
-    // A new point rebuilds the rows, keeping their state.
-    p.report.sources.edit()[0].pickups.push_back(fixtures::testPickup("Point 4", XYZ(1, 2, 3)));
-    f.store.setProject(p);
-    EXPECT_NE(f.deltaBox("Point 4"), nullptr);
-    EXPECT_TRUE(f.deltaBox("Rear")->isChecked());
 }
 
 TEST(SourcePage, EveryImportedSourceShowsItsPageAndSideView) {
@@ -194,26 +183,10 @@ TEST(SourcePage, EveryImportedSourceShowsItsPageAndSideView) {
     }
 }
 
-TEST(SourceTexts, UnreadableValuesShowADash) {
-    Source s = fixtures::testSource("Main L", {"Main", "ALL"});
-    s.configuration = "flown";
-    s.hasAngles = true;
-    Enclosure kara;
-    kara.type = "KARA";
-    kara.site = 2;
-    s.enclosures.push_back(kara);
-    EXPECT_EQ(sourcetext::facts(s, {})[2].value, "+2\u00B0");
-    s.enclosures.mut(0).site = notANumber; // no bottom box row
-    EXPECT_EQ(sourcetext::facts(s, {}).size(), 3u);
-    EXPECT_EQ(sourcetext::coordinatesLine(fixtures::testPickup("R", XYZ(1, notANumber, 2))),
-              "1.00 / \u2013 / 2.00");
-}
-
 TEST(PanflexStack, Layout) {
     using Style = PanflexPart::Style;
     constexpr Style P = Style::plain, H = Style::highlighted, D = Style::dimmed;
     const std::tuple<std::optional<std::string>, std::string, PanflexLayout> cases[] = {
-        {" 55/55\t", "K2", {{{"55/55", P}}, false}},
         {"110| |70", "kara2", {{{"110", H}, {"", H}, {"70", H}}, true}},
         {"110|55/55|70|90", "L2D", {{{"110", H}, {"55/55", P}, {"70", D}, {"90", D}}, true}},
         {"110|70", "KS28", {{{"110", P}, {"70", P}}, true}},
