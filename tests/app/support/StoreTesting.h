@@ -20,15 +20,10 @@
 
 namespace rig::app::testing {
 
-// Waits of about 20 ms instead of seconds.
-inline ProjectStore::Delays shortDelays() {
-    using namespace std::chrono_literals;
-    return {20ms, 20ms, 20ms};
-}
-
 inline std::unique_ptr<ProjectStore> makeStore() {
+    using namespace std::chrono_literals;
     auto store = std::make_unique<ProjectStore>();
-    store->setDelays(shortDelays());
+    store->setDelays({20ms, 20ms, 20ms});
     return store;
 }
 
@@ -39,8 +34,7 @@ inline Project showProject(const std::string& arrayName = "Main L") {
 
 inline QString readText(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    return QString::fromUtf8(file.readAll());
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 inline bool writeText(const QString& path, const QByteArray& bytes) {
@@ -50,12 +44,10 @@ inline bool writeText(const QString& path, const QByteArray& bytes) {
 }
 
 // Waits for the next autosave write to be applied.
-inline ::testing::AssertionResult autosaved(ProjectStore& store, int count = 1) {
+inline ::testing::AssertionResult autosaved(ProjectStore& store) {
     QSignalSpy spy(&store, &ProjectStore::autosaveFinished);
-    while (spy.count() < count) {
-        if (!spy.wait(10000)) return ::testing::AssertionFailure() << "no autosave within 10 s";
-    }
-    return ::testing::AssertionSuccess();
+    if (spy.wait(10000)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "no autosave within 10 s";
 }
 
 } // namespace rig::app::testing
