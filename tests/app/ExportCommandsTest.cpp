@@ -3,6 +3,7 @@
 #include "export/PdfPrinter.h"
 #include "export/Reveal.h"
 #include "support/AppTesting.h"
+#include "support/CrewTesting.h"
 #include "support/CsvTesting.h"
 #include "support/DxfTesting.h"
 #include "support/FakePrompts.h"
@@ -10,17 +11,17 @@
 #include "support/ProjectFixtures.h"
 
 #include "analysis/RigDXF.h"
-#include "base/Number.h"
 #include "shell/AppPaths.h"
 #include "shell/ProjectStore.h"
-#include "shell/QtText.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDBusConnection>
+#include <QDialog>
 #include <QDir>
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QPointer>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -36,17 +37,6 @@ QByteArray contents(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-QStringList entries(const QString& dir) {
-    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-}
-
-Project showProject() {
-    Project p = fullProject();
-    p.name = "Arena Tour";
-    p.riggingHeight = 16;
-    return p;
-}
-
 struct NoReveal : Reveal {
     void reveal(const QString& file) override { ADD_FAILURE() << "revealed " << file.toStdString(); }
 };
@@ -60,121 +50,69 @@ struct Env {
     PdfPrinter printer{store, reveal};
     ExportCommands commands{store, dxf, printer};
     QTemporaryDir out;
+    Project project = fullProject();
 
     QString file(const QString& name) const { return out.filePath(name); }
+    QStringList written() const {
+        return QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
     QString remembered() const { return settings().value(lastExportDirectoryKey).toString(); }
 };
 
-TEST(ExportCommands, ProposedNamesComeFromTheProjectName) {
-    for (const auto& [name, base] :
-         {std::pair{"", "Rig"}, {" Spaced ", " Spaced "}, {"AC/DC", "ACDC"}, {"/", "Rig"}}) {
-        Project p;
-        p.name = name;
-        EXPECT_EQ(proposedExportName(p, ExportKind::crewSheetsPDF), QString(base) + " – crew sheets.pdf")
-            << name;
-    }
-}
-
-TEST(ExportCommands, CSVGoesWhereChosenCancelWritesNothingAndFailuresSayWhy) {
+TEST(ExportCommands, FilesGoWhereChosenCancelWritesNothingAndFailuresSayWhy) {
     Env env;
-    // Cancelled, or OK without a location: nothing written or remembered, no print job.
+    env.project.name = "AC/DC";
+    env.project.report.sources.edit()[0].name = "Main; \"left\"";
     settings().setValue(lastExportDirectoryKey, "/somewhere/else");
     env.prompts.answerExportSave(std::nullopt);
-    env.commands.exportCSV(showProject());
-    env.prompts.answerExportSave(QString());
-    env.commands.exportCSV(showProject());
+    env.commands.exportCSV(env.project);
     env.prompts.answerExportSave(std::nullopt);
-    env.commands.exportPDF(showProject(), true);
+    env.commands.exportPDF(env.project, true);
     EXPECT_EQ(env.printer.jobCount(), 0);
     EXPECT_EQ(env.prompts.exportSaves().at(0).directory, "/somewhere/else");
+    EXPECT_EQ(env.prompts.exportSaves().at(0).fileName, "ACDC – rigging points.csv"); // no folder in a name
     EXPECT_EQ(env.remembered(), "/somewhere/else");
-    EXPECT_TRUE(entries(env.out.path()).isEmpty());
-    settings().remove(lastExportDirectoryKey);
+    EXPECT_TRUE(env.written().isEmpty());
 
-    Project p = showProject();
-    p.report.sources.edit()[0].name = "Main; \"left\"";
-    const QString target = env.file("points.csv");
-    env.prompts.answerExportSave(target);
-    env.commands.exportCSV(p);
-    const auto& panel = env.prompts.exportSaves().back();
-    EXPECT_EQ(panel.directory, "");
-    EXPECT_EQ(panel.fileName, "Arena Tour – rigging points.csv");
-    EXPECT_EQ(panel.defaultSuffix, "csv");
-    EXPECT_EQ(entries(env.out.path()), QStringList{"points.csv"}); // no temporary left behind
+    env.prompts.answerExportSave(env.file("points.csv"));
+    env.commands.exportCSV(env.project);
+    EXPECT_EQ(env.written(), QStringList{"points.csv"}); // no temporary left behind
     EXPECT_EQ(env.remembered(), env.out.path());
     EXPECT_FALSE(env.store.errorMessage().has_value());
-
-    // Read back apart from the writer: 14 fields a record, number columns empty or plain decimals.
-    const auto records = testing::readCsv(contents(target).toStdString());
-    ASSERT_TRUE(records.has_value());
-    ASSERT_GT(records->size(), 5u);
-    EXPECT_EQ((*records)[1][1], "Main; \"left\"");
-    for (std::size_t r = 0; r < records->size(); ++r) {
-        ASSERT_EQ((*records)[r].size(), 14u) << "line " << r;
-        for (std::size_t col : {4, 5, 6, 7, 8, 9, 12, 13}) {
-            const std::string& f = (*records)[r][col];
-            EXPECT_TRUE(r == 0 || f.empty() || parseDecimal(f)) << r << ":" << col << " " << f;
-        }
-    }
-    // Every later panel opens in that folder, whichever command it belongs to.
+    const auto records = testing::readCsv(contents(env.file("points.csv")).toStdString());
+    ASSERT_TRUE(records && records->size() > 5u);
+    EXPECT_TRUE((*records)[1].size() == 14u && (*records)[1][1] == "Main; \"left\"");
+    // The next panel opens in that folder, whichever command it belongs to.
     env.prompts.answerExportSave(std::nullopt);
-    env.commands.exportDXF(p);
+    env.commands.exportDXF(env.project);
     EXPECT_EQ(env.prompts.exportSaves().back().directory, env.out.path());
 
     // A failed write says why, leaves nothing behind and still remembers the folder.
-    QFile(env.file("plain")).open(QIODevice::WriteOnly);
-    QDir(env.out.path()).mkpath("taken.csv");
-    const std::tuple<QString, QString, const char*> failures[] = {
-        {env.file("gone"), env.file("gone/x.csv"), "No such file or directory"},
-        {env.file("plain"), env.file("plain/x.csv"), "Not a directory"},
-        {env.out.path(), env.file("taken.csv"), "Is a directory"},
-    };
-    for (const auto& [folder, chosen, reason] : failures) {
-        const QStringList before = entries(env.out.path());
-        env.prompts.answerExportSave(chosen);
-        env.commands.exportCSV(p);
-        EXPECT_EQ(env.store.errorMessage(), QStringLiteral("Could not save: ") + reason);
-        EXPECT_EQ(entries(env.out.path()), before) << reason;
-        EXPECT_EQ(env.remembered(), folder);
-    }
-}
+    env.prompts.answerExportSave(env.file("gone/x.csv"));
+    env.commands.exportCSV(env.project);
+    EXPECT_EQ(env.store.errorMessage(), "Could not save: No such file or directory");
+    EXPECT_EQ(env.written(), QStringList{"points.csv"});
+    EXPECT_EQ(env.remembered(), env.file("gone"));
 
-TEST(ExportCommands, DXFTakesThePanelOptionsAndKeepsThemWhenCancelled) {
-    Env env;
-    env.prompts.answerExportSave(std::nullopt, [](QWidget* accessory) {
-        accessory->show();
-        QTest::mouseClick(qobject_cast<DXFAccessory*>(accessory)->dropsBox(), Qt::LeftButton);
-    });
-    env.commands.exportDXF(showProject());
-    EXPECT_TRUE(DXFSettings().options().drops);
-    EXPECT_TRUE(entries(env.out.path()).isEmpty());
-
-    Project p = showProject();
-    p.report.sources.edit()[0].groups = List<std::string>{"ALL", "Scène"};
-    const QString target = env.file("rig.dxf");
-    env.prompts.answerExportSave(target, [](QWidget* panelAccessory) {
+    // The DXF takes the panel's options, even a height never confirmed with Return, and keeps them.
+    env.project.report.sources.edit()[0].groups = List<std::string>{"ALL", "Scène"};
+    env.prompts.answerExportSave(env.file("rig.dxf"), [](QWidget* panelAccessory) {
         auto* accessory = qobject_cast<DXFAccessory*>(panelAccessory);
         ASSERT_NE(accessory, nullptr);
         accessory->show();
+        QTest::mouseClick(accessory->dropsBox(), Qt::LeftButton);
         accessory->footprintsBox()->setFocus();
         QTest::keyClick(accessory->footprintsBox(), Qt::Key_End);
         accessory->heightEdit()->setFocus();
         accessory->heightEdit()->selectAll();
-        QTest::keyClicks(accessory->heightEdit(), "2,5"); // never confirmed with Return
+        QTest::keyClicks(accessory->heightEdit(), "2,5");
     });
-    env.commands.exportDXF(p);
-    EXPECT_EQ(env.prompts.exportSaves().back().fileName, "Arena Tour – rigging points.dxf");
-    EXPECT_EQ(env.prompts.exportSaves().back().defaultSuffix, "dxf");
-    EXPECT_FALSE(env.store.errorMessage().has_value());
+    env.commands.exportDXF(env.project);
+    const RigDXF::Options kept = DXFSettings().options(); // for the next run
+    EXPECT_TRUE(kept.drops && kept.footprints == RigDXF::Options::Footprints::height &&
+                kept.footprintHeight == 2.5);
 
-    RigDXF::Options chosen;
-    chosen.drops = true;
-    chosen.footprints = RigDXF::Options::Footprints::height;
-    chosen.footprintHeight = 2.5;
-    EXPECT_EQ(DXFSettings().options(), chosen); // kept for the next run
-    EXPECT_EQ(contents(target), QByteArray::fromStdString(RigDXF::make(p, chosen)));
-
-    const testing::DxfSeen seen = testing::readDxf(target);
+    const testing::DxfSeen seen = testing::readDxf(env.file("rig.dxf"));
     ASSERT_TRUE(seen.read);
     EXPECT_TRUE(seen.hasLayer("RIG_SCÈNE")); // an accented group still exports
     const auto outline = seen.linesOn("RIG_SPEAKERS");
@@ -182,51 +120,80 @@ TEST(ExportCommands, DXFTakesThePanelOptionsAndKeepsThemWhenCancelled) {
     for (const DL_LineData& l : outline) EXPECT_DOUBLE_EQ(l.z1, 2.5);
 }
 
-TEST(ExportCommands, PDFDocumentsDifferInHiddenSourcesLinkAndQRCode) {
-    Project p = showProject();
-    ASSERT_TRUE(p.share.has_value() && p.hiddenSources.has_value() && !p.hiddenSources->empty());
-    const std::size_t all = p.report.sources.size();
-
-    const CrewDoc rigging = exportCrewDoc(p, false, testDate());
-    EXPECT_EQ(rigging.sources.size(), all);
-    EXPECT_EQ(rigging.link, p.share->url);
-    ASSERT_TRUE(rigging.qr.has_value());
-    EXPECT_TRUE(rigging.qr->starts_with("data:image/png;base64,"));
-
-    const CrewDoc crew = exportCrewDoc(p, true, testDate());
-    EXPECT_EQ(crew.sources.size(), all - p.hiddenSources->size());
+TEST(ExportCommands, TheRiggerDocumentCarriesTheLinkAsAQRCodeAndTheCrewOneDoesNot) {
+    const Project p = fullProject();
+    ASSERT_TRUE(p.share.has_value());
+    const CrewDoc rigging = exportCrewDoc(p, false, testDate()), crew = exportCrewDoc(p, true, testDate());
+    EXPECT_TRUE(rigging.link == p.share->url && rigging.qr &&
+                rigging.qr->starts_with("data:image/png;base64,"));
     EXPECT_FALSE(crew.link || crew.qr);
-    EXPECT_TRUE(exportPdfPage(p, true, testDate()).contains(R"(window.RIG_MODE="print-crew";)"));
-
-    p.share.reset();
-    const CrewDoc unpublished = exportCrewDoc(p, false, testDate());
-    EXPECT_FALSE(unpublished.link || unpublished.qr);
 }
 
 TEST(QtPrompts, ExportPanelShowsTheAccessoryAndGivesItBack) {
     testing::TempAppPaths paths;
     QTemporaryDir dir;
     DXFSettings dxf;
-    auto* accessory = new DXFAccessory(dxf);
-    QPointer<DXFAccessory> alive = accessory;
+    DXFAccessory accessory(dxf);
+    QPointer<DXFAccessory> alive = &accessory;
     QtPrompts qt;
-    Prompts::ExportSave request{dir.path(), "Rig.dxf", "DXF drawing (*.dxf)", "dxf", accessory};
     bool shownInside = false;
     testing::whenModalShows([&](QWidget* modal) {
-        auto* dialog = qobject_cast<QFileDialog*>(modal);
-        ASSERT_NE(dialog, nullptr);
-        shownInside = accessory->isVisible() && dialog->isAncestorOf(accessory);
-        static_cast<QDialog*>(dialog)->accept();
+        shownInside = accessory.isVisible() && modal->isAncestorOf(&accessory);
+        qobject_cast<QDialog*>(modal)->accept();
     });
-    EXPECT_EQ(qt.chooseExportSaveFile(request), QDir(dir.path()).filePath("Rig.dxf"));
+    EXPECT_EQ(qt.chooseExportSaveFile({dir.path(), "Rig.dxf", "DXF drawing (*.dxf)", "dxf", &accessory}),
+              QDir(dir.path()).filePath("Rig.dxf"));
     EXPECT_TRUE(shownInside);
     ASSERT_FALSE(alive.isNull()); // the caller still has it to apply
-    EXPECT_EQ(accessory->parentWidget(), nullptr);
+    EXPECT_EQ(accessory.parentWidget(), nullptr);
+}
 
-    testing::whenModalShows([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
-    EXPECT_FALSE(qt.chooseExportSaveFile(request).has_value());
-    delete accessory;
+// Stands in for the desktop's file manager.
+class FakeFileManager : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
+public:
+    QStringList shown;
+public slots:
+    void ShowItems(const QStringList& uris, const QString&) { shown += uris; }
+};
+
+TEST(Reveal, TheFileManagerShowsTheFileAndOnlyWithoutOneTheFolderOpens) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath("crew sheets é.pdf");
+    QList<QUrl> opened;
+    // A private session bus, ended with the test.
+    QProcess daemon;
+    daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+    ASSERT_TRUE(testing::waitFor([&] { return daemon.canReadLine(); }, 10000));
+    const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+    QDBusConnection client = QDBusConnection::connectToBus(address, "rig-reveal-client");
+    ASSERT_TRUE(client.isConnected());
+
+    DesktopReveal reveal(client, [&](const QUrl& folder) { opened << folder; });
+    reveal.reveal(file); // nobody answers on the bus
+    ASSERT_TRUE(testing::waitFor([&] { return !opened.isEmpty(); }, 15000));
+    EXPECT_EQ(opened[0], QUrl::fromLocalFile(dir.path()));
+
+    FakeFileManager manager;
+    QDBusConnection service = QDBusConnection::connectToBus(address, "rig-reveal-service");
+    ASSERT_TRUE(
+        service.registerObject("/org/freedesktop/FileManager1", &manager, QDBusConnection::ExportAllSlots) &&
+        service.registerService("org.freedesktop.FileManager1"));
+    opened.clear();
+    reveal.reveal(file);
+    ASSERT_TRUE(testing::waitFor([&] { return !manager.shown.isEmpty(); }, 15000));
+    EXPECT_EQ(manager.shown, QStringList{QUrl::fromLocalFile(file).toString()});
+    testing::waitFor([] { return false; }, 300); // the answer arrives; the folder still does not open
+    EXPECT_TRUE(opened.isEmpty());
+
+    QDBusConnection::disconnectFromBus("rig-reveal-service");
+    QDBusConnection::disconnectFromBus("rig-reveal-client");
+    daemon.terminate();
+    daemon.waitForFinished(5000);
 }
 
 } // namespace
 } // namespace rig::app
+
+#include "ExportCommandsTest.moc"

@@ -29,10 +29,10 @@ Project withExtra(Project p, const std::string& role, PointExtra extra) {
 struct Case {
     const char* name;
     std::function<Project()> project;
-    std::string body; // the text after the header line
+    std::string body; // after the header line
 };
 
-TEST(RiggingPointsCSV, ProjectsGiveTheirExactText) {
+TEST(RiggingPointsCSV, ProjectsGiveTheirExactTextInAnyLocale) {
     const Motor d8 = testMotor("D8", 55);
     const Case cases[] = {
         {"groups without ALL, hidden sources listed, sources without pickups",
@@ -64,31 +64,18 @@ TEST(RiggingPointsCSV, ProjectsGiveTheirExactText) {
         {"load and motor, plate without motor or load, rounding as C printf",
          [&] {
              Project p =
-                 oneSource({testPickup("Front", {1, 2, 3}, 400), testPickup("Rear", {1, 2, 3}),
-                            testPickup("Plate", {1, 2, 3}), testPickup("P", {-0.001, 0.125, 1.005}, 4.25),
-                            testPickup("Q", {0, 0, 0}, 4.75)});
+                 oneSource({testPickup("Front", {1, 2, 3}, 400), testPickup("Plate", {1, 2, 3}),
+                            testPickup("P", {-0.001, 0.125, 1.005}, 4.25), testPickup("Q", {0, 0, 0}, 4.75)});
              p.delta.name = "PLATE";
              return withExtra(withExtra(std::move(p), "Front", PointExtra{d8, false}), "Plate",
                               PointExtra{{}, true});
          },
          "Main;S;Front;;1.00;2.00;3.00;;;400.0;;D8;55.0;455.0\n"
-         "Main;S;Rear;;1.00;2.00;3.00;;;;;;;0.0\n"
          "Main;S;Plate;;1.00;2.00;3.00;;;;PLATE (see L/R);;;\n"
          "Main;S;Plate · PLATE left;;0.60;2.00;3.00;;;0.0;PLATE; + ½ plate;4.8;4.8\n"
          "Main;S;Plate · PLATE right;;1.40;2.00;3.00;;;0.0;PLATE; + ½ plate;4.8;4.8\n"
          "Main;S;P;;-0.00;0.12;1.00;;;4.2;;;;4.2\n"
          "Main;S;Q;;0.00;0.00;0.00;;;4.8;;;;4.8\n"},
-        {"plate with motor",
-         [&] {
-             Project p = withExtra(oneSource({testPickup("Front", {1, 2, 7.5}, 400, "3")}), "Front",
-                                   PointExtra{d8, true});
-             p.riggingHeight = 12;
-             return p;
-         },
-         "Main;S;Front;3;1.00;2.00;7.50;12.00;4.50;400.0;K1-DELTA (see L/R);;;\n"
-         "Main;S;Front · K1-DELTA left;3;0.60;2.00;7.50;12.00;4.50;200.0;K1-DELTA;D8 + ½ plate;59.8;259.8\n"
-         "Main;S;Front · K1-DELTA right;3;1.40;2.00;7.50;12.00;4.50;200.0;K1-DELTA;D8 + ½ "
-         "plate;59.8;259.8\n"},
         {"quoting",
          [] {
              return projectOf(
@@ -112,28 +99,14 @@ TEST(RiggingPointsCSV, ProjectsGiveTheirExactText) {
          "Main;S;C;;1.00;2.00;3.00;;;10.0;K1-DELTA (see L/R);;;\n"
          "Main;S;C · K1-DELTA left;;0.60;2.00;3.00;;;5.0;K1-DELTA;Odd + ½ plate;4.8;9.8\n"
          "Main;S;C · K1-DELTA right;;1.40;2.00;3.00;;;5.0;K1-DELTA;Odd + ½ plate;4.8;9.8\n"},
-        {"hook Z not finite on a plate",
-         [] {
-             Project p =
-                 withExtra(oneSource({testPickup("P", {1, 2, notANumber}, 8)}), "P", PointExtra{{}, true});
-             p.riggingHeight = 10;
-             return p;
-         },
-         "Main;S;P;;1.00;2.00;;10.00;;8.0;K1-DELTA (see L/R);;;\n"
-         "Main;S;P · K1-DELTA left;;0.60;2.00;;10.00;;4.0;K1-DELTA; + ½ plate;4.8;8.8\n"
-         "Main;S;P · K1-DELTA right;;1.40;2.00;;10.00;;4.0;K1-DELTA; + ½ plate;4.8;8.8\n"},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(riggingPointsCSV(c.project()), header + c.body) << c.name;
-    }
-}
-
-TEST(RiggingPointsCSV, ADecimalCommaLocaleChangesNothing) {
-    const Project p = fullProject();
-    const std::string expected = riggingPointsCSV(p);
-    testing::DecimalCommaLocale locale;
+    auto check = [&] {
+        for (const Case& c : cases) EXPECT_EQ(riggingPointsCSV(c.project()), header + c.body) << c.name;
+    };
+    check();
+    testing::DecimalCommaLocale locale; // numbers never follow the user's locale
     if (!locale.active()) GTEST_SKIP() << "no locale with a decimal comma is available";
-    EXPECT_EQ(riggingPointsCSV(p), expected);
+    check();
 }
 
 } // namespace

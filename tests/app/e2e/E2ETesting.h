@@ -3,7 +3,6 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QImage>
 #include <QMap>
 #include <QProcess>
@@ -11,19 +10,19 @@
 
 #include <gtest/gtest.h>
 
+#include "support/StoreTesting.h"
+
 #include <optional>
 
 #include <unistd.h>
 
 namespace rig::app::testing::e2e {
 
+using testing::readText;
+using testing::writeText;
+
 inline const QString key = QStringLiteral("qvr_endToEndKey_0123456789abcdefgh");
 inline constexpr int programLimitMs = 240000;
-
-inline QString readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
 
 // Runs a program to its end; its standard output, or nothing when it failed.
 inline std::optional<QString> run(const QString& program, const QStringList& arguments,
@@ -33,34 +32,24 @@ inline std::optional<QString> run(const QString& program, const QStringList& arg
     if (!process.waitForFinished(limitMs) || process.exitStatus() != QProcess::NormalExit ||
         process.exitCode() != 0) {
         ADD_FAILURE() << program.toStdString() << " failed: " << process.readAllStandardError().toStdString();
-        process.kill();
-        process.waitForFinished();
         return std::nullopt;
     }
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
 // rig-test-server on a free port, ended with the test.
-class StandIn {
-public:
+struct StandIn {
+    QProcess process;
+    QString base;
     StandIn() {
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(QStringLiteral(RIG_TEST_SERVER), {"--key", key});
-        if (process_.waitForReadyRead(30000)) base_ = QString::fromUtf8(process_.readLine()).trimmed();
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(QStringLiteral(RIG_TEST_SERVER), {"--key", key});
+        if (process.waitForReadyRead(30000)) base = QString::fromUtf8(process.readLine()).trimmed();
     }
-    ~StandIn() {
-        process_.kill();
-        process_.waitForFinished();
-    }
-    const QString& base() const { return base_; }
-
-private:
-    QProcess process_;
-    QString base_;
 };
 
-// A folder for one pass: the sample show, the snapshot and export folders, and a home of its
-// own so the run never touches the settings, keyring or desktop of whoever runs the tests.
+// A folder for one pass, with a home of its own: the run never touches the settings, keyring
+// or desktop of whoever runs the tests.
 struct PassFolders {
     QTemporaryDir root;
     QString path(const QString& name) const { return root.filePath(name); }
@@ -86,10 +75,8 @@ inline PassResult runPass(const QString& program, const PassFolders& folders,
     env.insert("XDG_DATA_HOME", folders.path("home/.local/share"));
     env.insert("TMPDIR", folders.path("tmp"));
     env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
-    for (const char* name : {"RIG_SNAPSHOT", "RIG_DARK", "RIG_TEST_ACCESSORY", "RIG_FILES", "RIG_EXPORT",
-                             "RIG_STEPS", "RIG_SETTINGS_SHOTS", "RIG_SNAPSHOT_TALL", "RIG_FAKE_LINK",
-                             "RIG_TEST_HEIGHT", "RIG_TEST_DELTA", "RIG_PUBLISH_SERVER", "RIG_PUBLISH_KEY"})
-        env.remove(name);
+    for (const QString& name : env.keys())
+        if (name.startsWith("RIG_")) env.remove(name);
     for (auto it = variables.begin(); it != variables.end(); ++it) env.insert(it.key(), it.value());
 
     QProcess process;
@@ -101,19 +88,15 @@ inline PassResult runPass(const QString& program, const PassFolders& folders,
     PassResult result;
     result.ended = process.waitForFinished(programLimitMs);
     result.ms = clock.elapsed();
-    if (!result.ended) {
+    if (!result.ended)
         process.kill();
-        process.waitForFinished();
-        return result;
-    }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    else if (process.exitStatus() == QProcess::NormalExit)
+        result.exitCode = process.exitCode();
     return result;
 }
 
 inline QSize pngSize(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || !file.read(8).startsWith("\x89PNG")) return {};
-    return QImage(path).size();
+    return QImage(path, "PNG").size();
 }
 
 } // namespace rig::app::testing::e2e

@@ -19,7 +19,6 @@
 #include <memory>
 
 namespace rig::app::testing {
-
 namespace {
 
 constexpr double pi = 3.14159265358979323846;
@@ -28,13 +27,7 @@ double r2(double v) {
     return std::round(v * 100) / 100;
 }
 
-std::string cm(std::int64_t v) {
-    return rig::fmt(double(v));
-}
-
-// A flown array hung at `pos`, facing `azimuth`: pickups on the bumper along the plan axis,
-// cabinets curving down and back, a side view with one outline per cabinet and a plan
-// outline turned with the array.
+// A flown array hung at `pos`, facing `azimuth`, its pickups on the bumper along the plan axis.
 Source hang(std::string name, std::vector<std::string> groups, XYZ pos, double azimuth, int cabinets,
             int pickupCount, std::string type) {
     Source s =
@@ -48,150 +41,58 @@ Source hang(std::string name, std::vector<std::string> groups, XYZ pos, double a
         const double along = i == 0 ? 0.25 : -0.35 - 0.1 * double(i - 1);
         pickups[i].position = XYZ(r2(pos.x + along * ux), r2(pos.y + along * uy), r2(pos.z + 0.1));
     }
-    auto& enc = s.enclosures.edit();
     double top = pos.z;
-    for (Enclosure& e : enc) {
+    for (Enclosure& e : s.enclosures.edit()) {
         e.topZ = r2(top);
-        top -= 0.35;
-        e.bottomZ = r2(top);
+        e.bottomZ = r2(top -= 0.35);
     }
     s.bottomElevation = r2(top);
     return s;
 }
 
-DXFInfo drawingOf(const Source& s) {
-    DXFInfo d;
-    for (const Pickup& p : s.pickups) d.pickups.push_back(p.position);
-    if (!s.position) return d;
-    const XYZ pos = *s.position;
-    const double ux = std::sin(*s.azimuth * pi / 180), uy = std::cos(*s.azimuth * pi / 180);
-
-    SideView side;
-    std::int64_t minU = 0, maxU = 0, minV = 0, maxV = 0;
-    bool first = true;
-    auto note = [&](std::int64_t u, std::int64_t v) {
-        if (first) {
-            minU = maxU = u;
-            minV = maxV = v;
-            first = false;
-        }
-        minU = std::min(minU, u), maxU = std::max(maxU, u), minV = std::min(minV, v),
-        maxV = std::max(maxV, v);
-    };
-    auto outline = [&](const std::vector<std::pair<double, double>>& corners) {
-        std::string p = "M";
-        for (std::size_t i = 0; i < corners.size(); ++i) {
-            const auto u = std::int64_t(std::lround(corners[i].first * 100));
-            const auto v = std::int64_t(std::lround(-corners[i].second * 100));
-            note(u, v);
-            p += (i ? "L" : "") + cm(u) + " " + cm(v);
-        }
-        side.path += p + "Z";
-    };
-    // The bumper, then each cabinet turned by its site: front face down, body behind it.
-    outline({{-0.45, pos.z + 0.12}, {0.35, pos.z + 0.12}, {0.35, pos.z}, {-0.45, pos.z}});
-    double fu = 0.3, fz = pos.z;
-    for (const Enclosure& e : s.enclosures) {
-        const double site = e.site.value_or(0) * pi / 180;
-        const double au = std::cos(site), az = std::sin(site);
-        const double du = std::sin(site) * 1.0, dz = -std::cos(site);
-        const double h = 0.35, depth = 0.55;
-        const std::pair<double, double> a{fu, fz}, b{fu + h * du, fz + h * dz};
-        outline({a,
-                 b,
-                 {b.first - depth * au, b.second - depth * az},
-                 {a.first - depth * au, a.second - depth * az}});
-        fu = b.first, fz = b.second;
-    }
-    std::vector<std::int64_t> pt;
-    for (const Pickup& p : s.pickups) {
-        const double along = (p.position.x - pos.x) * ux + (p.position.y - pos.y) * uy;
-        const auto u = std::int64_t(std::lround(along * 100)),
-                   v = std::int64_t(std::lround(-p.position.z * 100));
-        note(u, v);
-        side.points.push_back({u, v});
-    }
-    side.minU = minU, side.maxU = maxU, side.minV = minV, side.maxV = maxV;
-    d.side = side;
-
-    TopView top;
-    top.cx = r2(pos.x);
-    top.cy = r2(pos.y);
-    const double across = 0.67, along = 0.3;
-    for (auto [a, c] : std::vector<std::pair<double, double>>{
-             {-along, -across}, {along, -across}, {along, across}, {-along, across}}) {
-        top.hull.push_back({r2(a * ux + c * uy), r2(a * uy - c * ux)});
-    }
-    d.top = top;
-    return d;
-}
-
-InventoryItem item(std::string category, std::int64_t quantity, std::string product,
-                   std::optional<std::int64_t> channels = std::nullopt) {
-    return InventoryItem{std::move(category), quantity, "", std::move(product), "", channels};
-}
-
 } // namespace
 
 Project showProject() {
-    std::vector<Source> sources;
-    sources.push_back(hang("Main L", {"ALL", "Main", "Left"}, XYZ(-7.5, 0.5, 11.2), -4, 12, 2, "K2"));
-    sources.push_back(hang("Main R", {"ALL", "Main", "Right"}, XYZ(7.5, 0.5, 11.2), 4, 12, 2, "K2"));
-    sources.push_back(hang("Sub Flown L", {"ALL", "Subs"}, XYZ(-9.2, 0.2, 10.8), 0, 8, 2, "KS28"));
-    sources.push_back(fixtures::groundStack("Sub Ground C", {"ALL", "Subs"}, 3));
-    sources.push_back(hang("Out L", {"ALL", "Outfill"}, XYZ(-13, 4, 9.5), -38, 8, 3, "Kara II"));
-    sources.push_back(hang("Out R", {"ALL", "Outfill"}, XYZ(13, 4, 9.5), 38, 8, 3, "Kara II"));
-    sources.push_back(hang("Delay 1", {"ALL", "Delays"}, XYZ(-6, 28, 8.5), -2, 6, 2, "Kara II"));
-
-    // Two sources as a report gives them: names that need care, fewer fields.
+    std::vector<Source> sources{
+        hang("Main L", {"ALL", "Main", "Left"}, XYZ(-7.5, 0.5, 11.2), -4, 12, 2, "K2"),
+        hang("Main R", {"ALL", "Main", "Right"}, XYZ(7.5, 0.5, 11.2), 4, 12, 2, "K2"),
+        hang("Sub Flown L", {"ALL", "Subs"}, XYZ(-9.2, 0.2, 10.8), 0, 8, 2, "KS28"),
+        fixtures::groundStack("Sub Ground C", {"ALL", "Subs"}, 3),
+        hang("Out L", {"ALL", "Outfill"}, XYZ(-13, 4, 9.5), -38, 8, 3, "Kara II"),
+        hang("Out R", {"ALL", "Outfill"}, XYZ(13, 4, 9.5), 38, 8, 3, "Kara II"),
+        hang("Delay 1", {"ALL", "Delays"}, XYZ(-6, 28, 8.5), -2, 6, 2, "Kara II")};
+    // Two sources as a report gives them (names that need care, fewer fields), hung over the stage edge.
     test::ReportGeneratorOptions options;
     options.sources = 6;
     options.seed = 11;
     const Report generated = test::generateReport(options).expected;
-    // Hung over the stage edge like the rest; their report positions are random.
-    double x = -2;
-    for (std::size_t i = 4; i < 6 && i < generated.sources.size(); ++i, x += 4) {
+    for (std::size_t i : {4, 5}) {
         Source s = generated.sources[i];
-        const double az = (x < 0 ? -1 : 1) * 6;
-        const Source geometry = hang(s.name, {}, XYZ(x, -1.5, 12.4), az, 1, int(s.pickups.size()), "KARA II");
-        s.position = geometry.position;
-        s.azimuth = az;
-        for (std::size_t k = 0; k < s.pickups.size(); ++k)
-            s.pickups.mut(k).position = geometry.pickups[k].position;
+        const Source at = hang(s.name, {}, XYZ(i == 4 ? -2 : 2, -1.5, 12.4), i == 4 ? -6 : 6, 1,
+                               int(s.pickups.size()), "KARA II");
+        s.position = at.position;
+        s.azimuth = at.azimuth;
+        for (std::size_t k = 0; k < s.pickups.size(); ++k) s.pickups.mut(k).position = at.pickups[k].position;
         sources.push_back(std::move(s));
     }
-
-    Source& outR = sources[5];
-    outR.warnings.push_back(ReportWarning{ReportWarning::Level::caution, "Check the rear motor load."});
-    Source& delay = sources[6];
-    delay.warnings.push_back(ReportWarning{
-        ReportWarning::Level::warning, "Angle between enclosures 5 and 6 is at the limit of the bumper."});
-    delay.pickups.mut(1).load = -12.5; // the crew document adds its own error for this
+    sources[5].warnings.push_back(ReportWarning{ReportWarning::Level::caution, "Check the rear motor load."});
+    sources[6].pickups.mut(1).load = -12.5; // the crew document adds its own error for this
 
     Project p = fixtures::projectWith(sources);
     p.name = "Arena – Show 2026";
     p.author = "Ana Rigger";
-    p.report.info.version = "3.7.1";
     p.reportFile = "Arena show report v2.pdf";
-    for (const Source& s : p.report.sources) {
-        if (!s.pickups.empty() && s.position && s.azimuth && !s.enclosures.empty())
-            p.dxf.set(s.id(), drawingOf(s));
-    }
-    const Motor d8 = fixtures::testMotor("D8+ 1000 kg", 58, 1);
-    const Motor d5 = fixtures::testMotor("D8+ 500 kg", 38, 2);
-    for (const Source& s : p.report.sources) {
+    const Motor d8 = fixtures::testMotor("D8+ 1000 kg", 58, 1), d5 = fixtures::testMotor("D8+ 500 kg", 38, 2);
+    for (const Source& s : p.report.sources)
         for (const Pickup& pk : s.pickups)
             p.setExtra(s.id(), pk.role, PointExtra{s.name.starts_with("Out") ? d5 : d8, false});
-    }
     p.setExtra(sources[4].id(), "Rear", PointExtra{d5, true});
     p.setExtra(sources[5].id(), "Point 3", PointExtra{std::nullopt, true});
-
     p.delta.spacing = 0.8;
     p.riggingHeight = 18.5;
     p.groupRiggingHeights = TextMap<double>{{"Main", 19.25}, {"Delays", 14.0}};
-    p.inventory = List<InventoryItem>{item("Enclosure", 24, "K2", 4), item("Enclosure", 16, "Kara II", 2),
-                                      item("Enclosure", 11, "KS28", 2), item("Rigging", 2, "K2-BUMP"),
-                                      item("Rigging", 3, "K1-DELTA")};
+    p.inventory = List<InventoryItem>{InventoryItem{"Enclosure", 24, "", "K2", "", 4},
+                                      InventoryItem{"Rigging", 3, "", "K1-DELTA", "", std::nullopt}};
     p.setHidden({sources[3].id()}, true);
     return p;
 }
@@ -233,22 +134,18 @@ QVariant runJs(QWebEnginePage& page, const QString& script, int timeoutMs) {
 
 PdfFacts readPdf(const QString& path) {
     PdfFacts facts;
-    QProcess info;
+    QProcess info, text;
     info.start("pdfinfo", {path});
-    if (!info.waitForFinished(60000) || info.exitCode() != 0) return facts;
-    const QString out = QString::fromUtf8(info.readAllStandardOutput());
-    const auto pages = QRegularExpression(R"(Pages:\s+(\d+))").match(out);
-    const auto size = QRegularExpression(R"(Page size:\s+([\d.]+) x ([\d.]+) pts)").match(out);
-    if (!pages.hasMatch() || !size.hasMatch()) return facts;
-    facts.pages = int(parseInteger(toStd(pages.captured(1))).value_or(0));
-    facts.width = parseDecimal(toStd(size.captured(1))).value_or(0);
-    facts.height = parseDecimal(toStd(size.captured(2))).value_or(0);
-
-    QProcess text;
     text.start("pdftotext", {"-layout", path, "-"});
-    if (!text.waitForFinished(120000) || text.exitCode() != 0) return facts;
+    if (!info.waitForFinished(60000) || !text.waitForFinished(120000) || info.exitCode() || text.exitCode())
+        return facts;
+    const auto m = QRegularExpression(R"(Pages:\s+(\d+)[\s\S]*Page size:\s+([\d.]+) x ([\d.]+) pts)")
+                       .match(QString::fromUtf8(info.readAllStandardOutput()));
+    facts.pages = int(parseInteger(toStd(m.captured(1))).value_or(0));
+    facts.width = parseDecimal(toStd(m.captured(2))).value_or(0);
+    facts.height = parseDecimal(toStd(m.captured(3))).value_or(0);
     facts.text = QString::fromUtf8(text.readAllStandardOutput());
-    facts.readable = true;
+    facts.readable = m.hasMatch();
     return facts;
 }
 

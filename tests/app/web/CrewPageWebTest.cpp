@@ -1,13 +1,11 @@
-// The crew page as WebEngine draws it: safety with hostile names and bad data, every field of a
-// real show, readability on a phone in both colour schemes; hosted in the window it is loaded
-// once, updated in place and sends web links to the browser.
+// The crew page as WebEngine draws it: hostile names and bad data, a real show on a phone; hosted in
+// the window it is loaded once, updated in place, web links go out.
 #include "export/CrewPage.h"
 #include "export/CrewWebView.h"
 #include "export/PageScheme.h"
 #include "shell/QtText.h"
 #include "support/CrewTesting.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPalette>
@@ -34,10 +32,6 @@ struct LoadedPage {
     QVariant js(const QString& script) { return runJs(page, script); }
 };
 
-QJsonObject jsonOf(const QVariant& v) {
-    return QJsonDocument::fromJson(v.toString().toUtf8()).object();
-}
-
 TEST(CrewPageWeb, EveryModeShowsHostileNamesAsTextAndSurvivesBadData) {
     const std::string hostile = "</script><script>alert(1)</script>";
     CrewDoc doc = showCrewDoc();
@@ -52,153 +46,65 @@ TEST(CrewPageWeb, EveryModeShowsHostileNamesAsTextAndSurvivesBadData) {
         ASSERT_TRUE(p.ok);
         EXPECT_EQ(p.js("document.scripts.length"), QVariant(2)); // the data and the page's own
         EXPECT_EQ(p.js("document.querySelectorAll('img').length"), QVariant(0));
-        EXPECT_EQ(p.js(QString("[...document.querySelectorAll('h3, td')].some(e => e.textContent === '%1')")
-                           .arg(toQ(hostile))),
-                  QVariant(true));
+        EXPECT_TRUE(p.js("document.body.innerText").toString().contains(toQ(hostile)));
 
         LoadedPage b(broken, mode);
         ASSERT_TRUE(b.ok);
-        EXPECT_EQ(b.js("window.RIG_DATA === null"), QVariant(true));
         EXPECT_TRUE(b.js("document.body.innerText").toString().contains("No crew data"));
         // The printer's readiness check passes at once whatever the data.
         EXPECT_TRUE(mode == PageMode::crew || b.js("!!document.querySelector('.rig, .card')").toBool());
         // Fields of the wrong type or missing altogether draw without throwing.
-        for (const char* data :
-             {"null", "{}", "[]", "{\"sources\": 5}",
-              "{\"name\": 7, \"sources\": [null, 3, {\"points\": [{\"xyz\": [\"a\"]}], \"enc\": {}, "
-              "\"side\": {\"box\": [0, 0, -1, 2], \"p\": \"M0 0Z\"}, \"plan\": {\"c\": [1]}}]}"}) {
-            b.js(QString("window.rigUpdate(%1, {split: true})").arg(data));
-            EXPECT_EQ(b.js("String(window.RIG_ERROR)"), QVariant("undefined")) << data;
-        }
+        b.js(R"(window.rigUpdate({"name": 7, "sources": [null, 3, {"points": [{"xyz": ["a"]}], "enc": {},
+            "side": {"box": [0, 0, -1, 2], "p": "M0 0Z"}, "plan": {"c": [1]}}]}, {split: true}))");
+        EXPECT_EQ(b.js("String(window.RIG_ERROR)"), QVariant("undefined"));
     }
 }
 
-TEST(CrewPageWeb, ShowsEveryFieldOfARealisticDocument) {
-    const CrewDoc doc = showCrewDoc();
-    LoadedPage p(doc, PageMode::crew, true);
-    ASSERT_TRUE(p.ok);
-    const QString text = p.js("document.body.innerText").toString();
-    for (const char* expected : {"Arena – Show 2026",
-                                 "Ana Rigger",
-                                 "2025-03-14",
-                                 "Arena show report v2.pdf",
-                                 "Soundvision 3.7.1",
-                                 "2 sources changed since the last publish",
-                                 "Front: load 380 → 402 kg",
-                                 "K2-BUMP",
-                                 "19.25",
-                                 "Enclosure weight",
-                                 "D8+ 1000 kg",
-                                 "↳ Left",
-                                 "2 × D8+ 500 kg",
-                                 "7.95",
-                                 "Panflex",
-                                 "Check the rear motor load.",
-                                 "Rear load is negative (-12.5 kg).",
-                                 "Inventory",
-                                 "0.8 m",
-                                 "KARA «centre» 5",
-                                 "Main › Left"}) {
-        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected;
-    }
-    EXPECT_FALSE(text.contains("Sub Ground C")); // hidden from the crew
-    EXPECT_EQ(p.js("document.querySelectorAll('article.card').length"), QVariant(int(doc.sources.size())));
-    EXPECT_EQ(p.js("document.querySelectorAll('article.card.changed').length"), QVariant(2));
-    EXPECT_GE(p.js("document.querySelectorAll('svg[aria-label^=\"Side view\"] path').length").toInt(), 6);
-    EXPECT_GE(p.js("document.querySelectorAll('svg[aria-label^=\"Plan of\"]').length").toInt(), 6);
-    // Numbers as the library writes them.
-    for (auto [in, out] : {std::pair{"0.125", "0.12"},
-                           {"-0.125", "-0.12"},
-                           {"2.675", "2.67"},
-                           {"1.005", "1"},
-                           {"-0.001", "0"},
-                           {"1e21", "1000000000000000000000"}}) {
-        const QString probe =
-            QString("(function(){ var d = %1; d.sources = [{name: 'n', points: [], enc: [], "
-                    "warn: [], site: %2}]; window.rigUpdate(d, {split: true}); return "
-                    "document.querySelector('.facts dd').textContent; })()")
-                .arg(toQ(doc.encode()), in);
-        EXPECT_EQ(p.js(probe).toString(), QString(out) + "°") << in;
-    }
-}
-
-// Font sizes, contrast and touch targets of everything visible outside the drawings.
+// Smallest font size and contrast of visible text, smallest touch target, and whether it all fits.
 const char* const readability = R"((function () {
   function rgb(c) { var p = /rgba?\(([^)]+)\)/.exec(c)[1].split(',').map(Number); return { r: p[0], g: p[1], b: p[2], a: p.length > 3 ? p[3] : 1 }; }
   function lum(c) { function ch(v) { v /= 255; return v <= 0.03928 ? v / 12.92 : Math.pow((v + 0.055) / 1.055, 2.4); } return 0.2126 * ch(c.r) + 0.7152 * ch(c.g) + 0.0722 * ch(c.b); }
-  function background(el) { for (; el; el = el.parentElement) { var c = rgb(getComputedStyle(el).backgroundColor); if (c.a > 0) return c; } return { r: 255, g: 255, b: 255, a: 1 }; }
-  var out = { font: 999, contrast: 99, target: 999, texts: 0, at: [], viewport: window.innerWidth,
-              fits: document.documentElement.scrollWidth <= document.documentElement.clientWidth &&
-                    [...document.querySelectorAll('.tablewrap')].every(w => w.scrollWidth <= w.clientWidth) };
-  var walker = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
-  for (var n = walker.nextNode(); n; n = walker.nextNode()) {
-    var el = n.parentElement, range = document.createRange();
-    range.selectNodeContents(n);
+  function bg(el) { for (; el; el = el.parentElement) { var c = rgb(getComputedStyle(el).backgroundColor); if (c.a > 0) return c; } return { r: 255, g: 255, b: 255 }; }
+  var out = { font: 999, contrast: 99, target: 999, texts: 0, at: [], fits: document.documentElement.scrollWidth <= document.documentElement.clientWidth };
+  for (var w = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT), n = w.nextNode(); n; n = w.nextNode()) {
+    var el = n.parentElement, range = document.createRange(); range.selectNodeContents(n);
     if (!n.textContent.trim() || el.closest('svg, noscript') || !range.getClientRects().length) continue;
-    out.texts++;
-    var cs = getComputedStyle(el), a = lum(rgb(cs.color)), b = lum(background(el));
-    var ratio = (Math.max(a, b) + 0.05) / (Math.min(a, b) + 0.05), size = parseFloat(cs.fontSize);
+    var cs = getComputedStyle(el), a = lum(rgb(cs.color)), b = lum(bg(el)), size = parseFloat(cs.fontSize), ratio = (Math.max(a, b) + 0.05) / (Math.min(a, b) + 0.05);
     if (size < 16 || ratio < 4.5) out.at.push(n.textContent.trim().slice(0, 40));
-    out.font = Math.min(out.font, size); out.contrast = Math.min(out.contrast, ratio);
+    out.texts++; out.font = Math.min(out.font, size); out.contrast = Math.min(out.contrast, ratio);
   }
   document.querySelectorAll('a, summary, button').forEach(function (t) {
-    var r = t.getBoundingClientRect();
-    if (t.closest('svg') || !r.width || !r.height) return;
+    var r = t.getBoundingClientRect(); if (t.closest('svg') || !r.height) return;
     if (r.height < 44) out.at.push(t.textContent.trim().slice(0, 40));
     out.target = Math.min(out.target, r.height);
   });
   return JSON.stringify(out);
 })())";
 
-TEST(CrewPageWeb, TheViewIsReadableWideAndOnAPhoneInBothSchemesAndRedrawsInPlace) {
+TEST(CrewPageWeb, TheViewShowsTheShowReadablyOnAPhone) {
     CrewDoc doc = showCrewDoc();
-    CrewWebView view(doc, true);
-    view.resize(1280, 900);
+    CrewWebView view(doc, false); // the phone layout
+    view.resize(390, 844);
     view.show();
-    QSignalSpy loads(view.page(), &QWebEnginePage::loadFinished);
     ASSERT_TRUE(waitFor([&] { return view.isLoaded(); }));
     auto js = [&](const QString& script) { return runJs(*view.page(), script); };
-    const QJsonObject wide = jsonOf(js(R"((function () {
-      var nav = document.querySelector('.side-nav').getBoundingClientRect();
-      var main = document.querySelector('main').getBoundingClientRect();
-      return JSON.stringify({ beside: nav.right <= main.left && nav.top === main.top, toc: !!document.querySelector('.toc'),
-        links: document.querySelectorAll('.side-nav a').length });
-    })())"));
-    EXPECT_TRUE(wide["beside"].toBool());
-    EXPECT_FALSE(wide["toc"].toBool());
-    EXPECT_EQ(wide["links"].toInt(), int(doc.sources.size()));
+    const QString text = js("document.body.innerText").toString();
+    for (const char* expected :
+         {"Front: load 380 → 402 kg", "19.25", "2 × D8+ 500 kg", "Check the rear motor load.",
+          "Rear load is negative (-12.5 kg).", "KARA «centre» 5"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected;
+    EXPECT_FALSE(text.contains("Sub Ground C")); // hidden from the crew
 
-    js("window.kept = 7");
-    view.resize(390, 844);
-    view.setDocument(doc, false);
-    ASSERT_TRUE(
-        waitFor([&] { return js("!!document.querySelector('.toc') && window.innerWidth == 390").toBool(); }));
     js("document.querySelector('.toc').open = true"); // so its links count too
-    // The page follows the window's palette.
-    for (auto [scheme, window, background] : {std::tuple{"dark", QColor(30, 30, 30), "rgb(11, 13, 16)"},
-                                              {"light", QColor(240, 240, 240), "rgb(236, 238, 241)"}}) {
-        SCOPED_TRACE(scheme);
-        QPalette palette = view.palette();
-        palette.setColor(QPalette::Window, window);
-        view.setPalette(palette);
-        ASSERT_TRUE(waitFor([&] { return js("document.documentElement.dataset.scheme") == scheme; }));
-        EXPECT_EQ(js("getComputedStyle(document.body).backgroundColor"), QVariant(background));
-        const QJsonObject r = jsonOf(js(readability));
-        ASSERT_GT(r["texts"].toInt(), 200);
-        EXPECT_TRUE(r["fits"].toBool()); // nothing reaches past the visible width
-        const std::string at = QJsonDocument(r["at"].toArray()).toJson().toStdString();
-        EXPECT_GE(r["font"].toDouble(), 16) << at;
-        EXPECT_GE(r["contrast"].toDouble(), 4.5) << at;
-        EXPECT_GE(r["target"].toDouble(), 44) << at;
-    }
-
-    doc.name = "Second show";
-    doc.sources.resize(2);
-    view.setDocument(doc, false);
-    ASSERT_TRUE(waitFor([&] { return js("document.querySelector('h1').textContent") == "Second show"; }));
-    EXPECT_EQ(js("document.querySelectorAll('article.card').length"), QVariant(2));
-    EXPECT_EQ(js("window.kept"), QVariant(7));
-    EXPECT_EQ(loads.count(), 1); // loaded once, never again
+    QPalette palette = view.palette();                // the page follows the window's palette
+    palette.setColor(QPalette::Window, QColor(30, 30, 30));
+    view.setPalette(palette);
+    ASSERT_TRUE(waitFor([&] { return js("document.documentElement.dataset.scheme") == "dark"; }));
+    const QJsonObject r = QJsonDocument::fromJson(js(readability).toString().toUtf8()).object();
+    ASSERT_GT(r["texts"].toInt(), 200);
+    EXPECT_TRUE(r["fits"].toBool() && r["font"].toDouble() >= 16 && r["contrast"].toDouble() >= 4.5 &&
+                r["target"].toDouble() >= 44)
+        << QJsonDocument(r).toJson().toStdString();
 }
 
 CrewDoc named(const std::string& name) {
@@ -214,48 +120,32 @@ TEST(CrewWebViewWeb, UpdatesBeforeTheLoadArriveOnceWithTheLatestDocumentAndLinks
         CrewWebView view(
             named("A"), false, nullptr,
             "<!DOCTYPE html><html><body><a id=web href=\"https://crew.example.net/v/tok\">web</a>"
-            "<a id=blank target=_blank href=\"http://example.org/blank\">blank</a>"
-            "<a id=frag href=\"#here\">frag</a><p id=here>here</p><script>\n'use strict';\n"
+            "<script>\n'use strict';\n"
             "window.calls = [];\nwindow.rigUpdate = function (doc, options) { "
             "window.calls.push([doc.name, options.split]); };\n</script></body></html>");
         QList<QUrl> opened;
         view.setLinkOpener([&](const QUrl& url) { opened << url; });
-        QSignalSpy loads(view.page(), &QWebEnginePage::loadFinished);
         auto js = [&](const QString& script) { return runJs(*view.page(), script); };
-        auto calls = [&] { return js("JSON.stringify(window.calls)").toString(); };
-        EXPECT_EQ(view.view()->page()->backgroundColor(), QColor(Qt::transparent));
         EXPECT_FALSE(view.view()->acceptDrops());
         view.setDocument(named("B"), true);
         view.setDocument(named("C"), false);
         view.setDocument(named("D"), true);
-        ASSERT_TRUE(waitFor([&] { return view.isLoaded() && calls() != "[]"; }));
-        EXPECT_EQ(calls(), R"([["D",true]])");
-        EXPECT_EQ(js("window.RIG_DATA.name + ' ' + window.RIG_SPLIT"),
-                  QVariant("A false")); // built with the first
-        js("window.kept = 7");
+        ASSERT_TRUE(waitFor([&] { return view.isLoaded() && js("window.calls.length").toInt() > 0; }));
+        EXPECT_EQ(js("JSON.stringify(window.calls)"), QVariant(R"([["D",true]])"));
+        js("window.kept = 7"); // later documents are drawn in place, never by loading the page again
         view.setDocument(named("E"), false);
-        ASSERT_TRUE(waitFor([&] { return calls().contains("E"); }));
-        EXPECT_EQ(calls(), R"([["D",true],["E",false]])");
-        EXPECT_EQ(js("window.kept"), QVariant(7));
+        ASSERT_TRUE(waitFor([&] { return js("window.calls.length").toInt() == 2; }));
+        EXPECT_EQ(js("JSON.stringify(window.calls) + window.kept"), QVariant(R"([["D",true],["E",false]]7)"));
         EXPECT_EQ(servedPageCount(), served + 1);
-        EXPECT_EQ(loads.count(), 1);
 
-        const QUrl page = view.page()->url();
-        EXPECT_EQ(page.scheme(), "rig-page");
+        EXPECT_EQ(view.page()->url().scheme(), "rig-page");
         js("document.getElementById('web').click()");
-        js("document.getElementById('blank').click()");
         js("window.open('https://example.org/opened')");
-        ASSERT_TRUE(waitFor([&] { return opened.size() == 3; }));
+        ASSERT_TRUE(waitFor([&] { return opened.size() == 2; }));
         EXPECT_EQ(opened,
-                  QList<QUrl>({QUrl("https://crew.example.net/v/tok"), QUrl("http://example.org/blank"),
-                               QUrl("https://example.org/opened")}));
-        // A link inside the page is followed in the view.
-        js("document.getElementById('frag').click()");
-        ASSERT_TRUE(waitFor([&] { return view.page()->url().fragment() == "here"; }));
-        EXPECT_EQ(opened.size(), 3);
-        EXPECT_EQ(view.page()->url().adjusted(QUrl::RemoveFragment), page);
+                  QList<QUrl>({QUrl("https://crew.example.net/v/tok"), QUrl("https://example.org/opened")}));
     }
-    EXPECT_EQ(servedPageCount(), served);
+    EXPECT_EQ(servedPageCount(), served); // the served page is released with the view
 }
 
 } // namespace
