@@ -1,9 +1,8 @@
 // The publish press as the program wires it: the crew view to the stand-in, then the four
 // download files printed by the real printer and uploaded, every file read back independently.
+#include "base/File.h"
 #include "export/DXFSettings.h"
-#include "export/PublishClient.h"
 #include "export/PublishSettings.h"
-#include "export/RiggingPointsCSV.h"
 #include "shell/ProjectStore.h"
 #include "shell/QtText.h"
 #include "support/AppTesting.h"
@@ -12,11 +11,7 @@
 #include "support/DxfTesting.h"
 #include "support/PublishTesting.h"
 
-#include "PublishStandIn.h"
-
 #include <QDir>
-#include <QFile>
-#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -24,28 +19,13 @@
 namespace rig::app {
 namespace {
 
-using testing::runTask;
-using testing::standInKey;
-using testserver::PublishStandIn;
-using testserver::Route;
-
-QString saved(const QTemporaryDir& dir, const QString& name, const QByteArray& data) {
-    QFile file(dir.filePath(name));
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(data);
-    return file.fileName();
-}
+using namespace testing;
 
 TEST(PublishDownloads, ThePressPublishesAndUploadsFourReadableFiles) {
     testing::TempAppPaths paths;
-    // The run's temporary folders go here, where no other program puts any.
-    QTemporaryDir tmp;
-    const std::optional<QByteArray> previousTmp =
-        qEnvironmentVariableIsSet("TMPDIR") ? std::optional(qgetenv("TMPDIR")) : std::nullopt;
-    qputenv("TMPDIR", tmp.path().toUtf8());
-    const auto restoreTmp =
-        qScopeGuard([&] { previousTmp ? qputenv("TMPDIR", *previousTmp) : qunsetenv("TMPDIR"); });
-    PublishStandIn server(standInKey);
+    QTemporaryDir tmp; // the run's temporary folders, where no other program puts any
+    const testing::TmpDirOverride tmpOverride(tmp.path());
+    testserver::PublishStandIn server(standInKey);
     ASSERT_TRUE(server.start());
     // A link short enough for the page's header not to wrap it, so the text can be compared.
     server.setPublicBase("http://x.t");
@@ -60,36 +40,31 @@ TEST(PublishDownloads, ThePressPublishesAndUploadsFourReadableFiles) {
     const std::optional<QString> link = runTask(store.publishOpenProject(), std::chrono::minutes(5));
     ASSERT_TRUE(link);
     EXPECT_FALSE(store.errorMessage()) << store.errorMessage().value_or("").toStdString();
-    ASSERT_EQ(server.tokens().size(), 1);
-    const QString token = server.tokens()[0];
-    EXPECT_EQ(*link, "http://x.t/c/" + token);
-
+    const QString token = server.tokens().value(0);
     const auto* stored = server.link(token);
-    ASSERT_EQ(stored->files.size(), 4u);
+    ASSERT_TRUE(stored && stored->files.size() == 4u);
     QTemporaryDir dir;
+    auto saved = [&](const char* name, const QByteArray& data) {
+        writeFileAtomically(toPath(dir.filePath(name)), data.toStdString());
+        return dir.filePath(name);
+    };
 
-    const auto rigger = testing::readPdf(saved(dir, "r.pdf", stored->files.at("rigging-points.pdf").data));
-    EXPECT_TRUE(rigger.readable);
+    const auto rigger = testing::readPdf(saved("r.pdf", stored->files.at("rigging-points.pdf").data));
     EXPECT_NEAR(rigger.width, 841.92, 0.5); // landscape A4
     EXPECT_TRUE(rigger.text.contains(*link));
     EXPECT_TRUE(rigger.text.contains("Sub Ground C")); // hidden from the crew, not from the riggers
 
-    const auto crew = testing::readPdf(saved(dir, "c.pdf", stored->files.at("crew-sheets.pdf").data));
-    EXPECT_TRUE(crew.readable);
+    const auto crew = testing::readPdf(saved("c.pdf", stored->files.at("crew-sheets.pdf").data));
     EXPECT_NEAR(crew.width, 594.96, 0.5); // portrait A4
-    EXPECT_TRUE(crew.text.contains("Main L"));
     EXPECT_FALSE(crew.text.contains("Sub Ground C"));
     EXPECT_FALSE(crew.text.contains(token));
 
-    const QByteArray csv = stored->files.at("rigging-points.csv").data;
-    EXPECT_EQ(csv.toStdString(), riggingPointsCSV(store.project()));
-    EXPECT_TRUE(testing::readCsv(csv.toStdString()));
+    EXPECT_TRUE(testing::readCsv(stored->files.at("rigging-points.csv").data.toStdString()));
 
     const QByteArray dxf = stored->files.at("rigging-points.dxf").data;
     EXPECT_EQ(dxf.toStdString(), RigDXF::make(store.project(), DXFSettings::shared().options()));
-    EXPECT_TRUE(testing::readDxf(saved(dir, "p.dxf", dxf)).read);
+    EXPECT_TRUE(testing::readDxf(saved("p.dxf", dxf)).read);
 
-    // Nothing of the run is left in the temporary folder.
     EXPECT_TRUE(QDir(tmp.path()).entryList({"rig-downloads-*"}, QDir::Dirs).isEmpty());
 }
 
