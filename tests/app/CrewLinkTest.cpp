@@ -26,17 +26,9 @@ namespace rig::app {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::answering;
 using testing::waitFor;
-using testserver::Fault;
 using testserver::Route;
-
-Fault answering(std::optional<int> status, QByteArray body = {}, std::chrono::milliseconds delay = 0ms) {
-    Fault f;
-    f.status = status;
-    f.body = std::move(body);
-    f.delay = delay;
-    return f;
-}
 
 QAbstractButton* button(QWidget* linkRow, const char* name) {
     return linkRow->findChild<QAbstractButton*>(QString::fromLatin1(name));
