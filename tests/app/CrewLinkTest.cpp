@@ -1,10 +1,8 @@
-// The crew link rows and the existing links sheet against the publish-server stand-in.
 #include "pages/ExistingLinksSheet.h"
 #include "pages/ShareRow.h"
 
 #include "export/PublishClient.h"
 #include "export/PublishSettings.h"
-#include "export/QRCode.h"
 #include "pages/WebLinks.h"
 #include "shell/ProjectStore.h"
 #include "shell/QtText.h"
@@ -15,7 +13,6 @@
 
 #include "PublishStandIn.h"
 
-#include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -25,29 +22,16 @@
 
 #include <gtest/gtest.h>
 
-#include <limits>
-
 namespace rig::app {
 namespace {
 
-using testing::FakePrompts;
+using namespace std::chrono_literals;
+using testing::answering;
 using testing::waitFor;
-using testserver::Fault;
 using testserver::Route;
-
-Fault answering(std::optional<int> status, QByteArray body = {}, int delayMs = 0) {
-    Fault f;
-    f.status = status;
-    f.body = std::move(body);
-    f.delay = std::chrono::milliseconds(delayMs);
-    return f;
-}
 
 QAbstractButton* button(QWidget* linkRow, const char* name) {
     return linkRow->findChild<QAbstractButton*>(QString::fromLatin1(name));
-}
-QLabel* label(QWidget* linkRow, const char* name) {
-    return linkRow->findChild<QLabel*>(QString::fromLatin1(name));
 }
 
 class CrewLinkTest : public ::testing::Test {
@@ -59,11 +43,9 @@ protected:
         store->setPublishing(&settings, &client);
         store->setDownloadUploader([](Project, QString) -> QCoro::Task<void> { co_return; });
         Project p = fixtures::projectWith({fixtures::flownArray("Main L", {"ALL", "Main"}, 4),
-                                           fixtures::flownArray("Main R", {"ALL", "Main"}, 4),
-                                           fixtures::flownArray("Out", {"ALL", "Out"}, 4)});
+                                           fixtures::flownArray("Main R", {"ALL", "Main"}, 4)});
         p.name = "A & B #1";
         store->setProject(p);
-        row.resize(860, 400);
         row.show();
     }
     void TearDown() override { setLinkOpener(previousOpener); }
@@ -75,7 +57,6 @@ protected:
         store->setProject(std::move(p));
     }
     void publish() { ASSERT_TRUE(testing::runTask(store->publishOpenProject()).has_value()); }
-    // Opens the links sheet from its button and waits for its first load.
     ExistingLinksSheet* openSheet() {
         row.existingLinksButton()->click();
         ExistingLinksSheet* sheet = row.linksSheet();
@@ -89,122 +70,76 @@ protected:
     PublishSettings settings{std::make_unique<MemorySecretStore>()};
     std::unique_ptr<ProjectStore> store = testing::makeStore();
     ShareRow row{*store};
-    FakePrompts prompts;
+    testing::FakePrompts prompts;
     std::vector<QUrl> opened;
     LinkOpener previousOpener = setLinkOpener([this](const QUrl& url) { opened.push_back(url); });
 };
 
-TEST_F(CrewLinkTest, RowsFollowHiddenSourcesAndThePublish) {
-    EXPECT_TRUE(shown(row.firstPublishHint()));
-    EXPECT_FALSE(shown(row.linkBlock()));
-    // A hidden name that matches no source is not counted.
+TEST_F(CrewLinkTest, HiddenSourcesPublishAndAFailedResend) {
+    // A hidden name that matches no source is not counted; "Show all" is an edit.
     change([](Project& p) { p.setHidden({"ALL/Main/Main L", "ALL/Gone/Nothing"}, true); });
     EXPECT_EQ(row.hiddenCountLabel()->text(), QStringLiteral("1 source"));
-    change([](Project& p) { p.setHidden({"ALL/Main/Main R", "ALL/Out/Out"}, true); });
-    EXPECT_EQ(row.hiddenCountLabel()->text(), QStringLiteral("3 sources"));
     ASSERT_TRUE(store->writeProject(paths.file("show.qvrig")));
     row.showAllButton()->click();
     EXPECT_FALSE(store->project().hiddenSources.has_value());
-    EXPECT_FALSE(shown(row.hiddenRow()));
     EXPECT_TRUE(store->isDirty());
 
     publish();
     const QString url = toQ(store->project().share->url);
-    EXPECT_FALSE(shown(row.firstPublishHint()));
-    EXPECT_EQ(row.linkLabel()->text(), url);
-    EXPECT_EQ(row.qrImage(), makeQRImage(url, 10));
-    EXPECT_FALSE(shown(row.attachedNote()));
-    QTest::mouseClick(row.linkLabel(), Qt::LeftButton);
-    QGuiApplication::clipboard()->setText(QStringLiteral("something else"));
-    row.copyLinkButton()->click();
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), url);
-    row.copyQRCode();
-    EXPECT_EQ(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32),
-              row.qrImage()->convertToFormat(QImage::Format_RGB32));
     // Share ▸ Email: "&" and "#" in the name stay text in the draft.
     row.shareByEmail();
-    ASSERT_EQ(opened.size(), 2u);
-    EXPECT_EQ(opened[0], QUrl(url));
-    const QUrlQuery draft(opened[1].query(QUrl::FullyEncoded));
-    EXPECT_EQ(opened[1].scheme() + draft.queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded),
+    ASSERT_EQ(opened.size(), 1u);
+    const QUrlQuery draft(opened[0].query(QUrl::FullyEncoded));
+    EXPECT_EQ(opened[0].scheme() + draft.queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded),
               QStringLiteral("mailtoA & B #1"));
     EXPECT_EQ(draft.queryItemValue(QStringLiteral("body"), QUrl::FullyDecoded),
               QStringLiteral("A & B #1 \u2013 speaker rigging\n") + url);
 
-    EXPECT_FALSE(shown(row.changedNote()));
-    change([](Project& p) { p.report.sources.edit()[0].pickups.mut(0).load = 999.0; });
-    EXPECT_EQ(row.changedLabel()->text(),
-              QStringLiteral(
-                  "1 source changed since then \u2013 press Update link (toolbar) so the crew sees it."));
-    change([](Project& p) { p.report.sources.edit()[1].pickups.mut(0).load = 998.0; });
-    EXPECT_TRUE(row.changedLabel()->text().startsWith(QStringLiteral("2 sources changed since then")));
-}
-
-TEST_F(CrewLinkTest, AFailedResendShowsWhileStaleUntilSent) {
-    publish();
+    // A failed resend shows only while the crew view is stale.
     change([](Project& p) { p.setHidden({"ALL/Main/Main L"}, true); });
     server.setFault(Route::Publish, answering(500, R"({"error":"Disk full"})"));
     testing::runTask(store->sendVisibilityUpdate());
-    EXPECT_TRUE(shown(row.errorRow()));
-    EXPECT_TRUE(row.errorLabel()->text().startsWith(QStringLiteral("Hidden sources not sent: ")));
     EXPECT_TRUE(row.errorLabel()->text().contains(QStringLiteral("Disk full")));
-    // Back to what the crew view holds: nothing to send, no row.
     row.showAllButton()->click();
-    EXPECT_TRUE(store->visibilityError().has_value());
     EXPECT_FALSE(shown(row.errorRow()));
     change([](Project& p) { p.setHidden({"ALL/Main/Main L"}, true); });
     EXPECT_TRUE(shown(row.errorRow()));
-
-    server.clearFaults();
-    row.sendNowButton()->click();
-    ASSERT_TRUE(waitFor([&] { return !store->visibilityError(); }));
-    EXPECT_FALSE(shown(row.errorRow()));
-    EXPECT_EQ(store->project().share->hidden, store->project().hiddenSources);
 }
 
 TEST_F(CrewLinkTest, HostileAndLongLinks) {
     ShareInfo share{"tok", "file:///etc/passwd", fixtures::testDate(), {}, {}, std::nullopt};
     change([&](Project& p) { p.share = share; });
-    EXPECT_TRUE(shown(row.attachedNote()));
-    EXPECT_FALSE(row.shareButton()->isEnabled());
     QTest::mouseClick(row.linkLabel(), Qt::LeftButton);
     row.shareByEmail();
     EXPECT_TRUE(opened.empty());
-    row.copyLinkButton()->click();
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("file:///etc/passwd"));
     // Markup from the server stays text, in the tool tip too.
     share.url = "<img src=\"file:///etc/x.png\"><b>link</b>";
     change([&](Project& p) { p.share = share; });
     EXPECT_EQ(QTextDocumentFragment::fromHtml(row.linkLabel()->toolTip()).toPlainText(), toQ(share.url));
-
+    // Shortened in the middle for the eye; a click opens all of it.
     share.url = "https://rig.example.com/c/" + std::string(400, 'a') + "END";
     change([&](Project& p) { p.share = share; });
     row.resize(700, 400);
     QCoreApplication::processEvents();
-    // Shortened in the middle for the eye; a click opens all of it.
-    const QString shownText = row.linkLabel()->shownText();
-    EXPECT_TRUE(shownText.contains(QStringLiteral("\u2026")) && shownText.endsWith("END"))
-        << shownText.toStdString();
     QTest::mouseClick(row.linkLabel(), Qt::LeftButton);
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0].toString(), toQ(share.url));
+
+    for (const char* text : {"https://rig.example.com/c/abc", "HTTPS://rig.example.com/c"})
+        EXPECT_TRUE(webLinkUrl(QString::fromUtf8(text)).has_value()) << text;
+    for (const char* text : {"javascript:alert(1)", "smb://server/share", "rig.example.com/c/abc", "https://",
+                             "https://rig.example.com/c/abc\n"})
+        EXPECT_FALSE(webLinkUrl(QString::fromUtf8(text)).has_value()) << text;
 }
 
-TEST_F(CrewLinkTest, SheetListsUsesAndDeletes) {
+TEST_F(CrewLinkTest, SheetUsesAndDeletesLinks) {
     publish();
     const std::string own = store->project().share->token;
     server.addLink(R"({"name":"","report":"Old show.pdf","sources":[{}]})");
     ExistingLinksSheet* sheet = openSheet();
     ASSERT_TRUE(sheet && sheet->rows().size() == 2);
     QList<QWidget*> rows = sheet->rows();
-    EXPECT_NE(label(rows[0], "thisProject"), nullptr);
-    EXPECT_FALSE(button(rows[0], "use")->isEnabled());
-    EXPECT_EQ(label(rows[1], "title")->text(), QStringLiteral("Untitled"));
-    EXPECT_EQ(label(rows[1], "thisProject"), nullptr);
-    EXPECT_TRUE(
-        label(rows[1], "detail")->text().endsWith(QStringLiteral(" \u00b7 1 sources \u00b7 Old show.pdf")));
-    button(rows[1], "open")->click();
-    EXPECT_EQ(opened, (std::vector<QUrl>{QUrl(toQ(sheet->links()[1].url))}));
+    EXPECT_FALSE(button(rows[0], "use")->isEnabled()); // the project's own link
 
     // "Cancel" sends nothing; "Delete" on another link keeps the project's record.
     prompts.answerDeletion(false);
@@ -215,8 +150,8 @@ TEST_F(CrewLinkTest, SheetListsUsesAndDeletes) {
     ASSERT_TRUE(waitFor([&] { return sheet->links().size() == 1u && !sheet->isLoading(); }));
     EXPECT_EQ(store->project().share->token, own);
 
-    // While the question is open the project loses its link elsewhere and the question's event
-    // loop runs deferred deletions: the row whose button asked stays, then follows the project.
+    // While the question is open the project loses its link elsewhere and deferred deletions
+    // run: the row whose button asked stays alive.
     const QString other = server.addLink(R"({"name":"Old","report":"r.pdf","sources":[]})");
     QPointer<QWidget> asking = sheet->rows()[0];
     prompts.answerDeletion(true, [&] {
@@ -225,7 +160,6 @@ TEST_F(CrewLinkTest, SheetListsUsesAndDeletes) {
         EXPECT_TRUE(asking);
     });
     button(asking, "delete")->click();
-    EXPECT_EQ(label(sheet->rows()[0], "thisProject"), nullptr);
     ASSERT_TRUE(waitFor([&] { return !sheet->isLoading() && sheet->links().at(0).token == toStd(other); }));
     EXPECT_TRUE(server.requests(Route::Delete).back().path.endsWith(QByteArray::fromStdString(own)));
 
@@ -236,7 +170,6 @@ TEST_F(CrewLinkTest, SheetListsUsesAndDeletes) {
     EXPECT_EQ(toQ(store->project().share->token), other);
     EXPECT_TRUE(store->project().share->fingerprints.empty());
     EXPECT_TRUE(store->isDirty());
-    EXPECT_TRUE(shown(row.attachedNote()));
 }
 
 TEST_F(CrewLinkTest, SheetShowsFailuresInPlace) {
@@ -247,12 +180,10 @@ TEST_F(CrewLinkTest, SheetShowsFailuresInPlace) {
     ExistingLinksSheet* sheet = openSheet();
     ASSERT_TRUE(sheet && sheet->rows().size() == 1);
     QWidget* linkRow = sheet->rows()[0];
-    EXPECT_EQ(label(linkRow, "title")->textFormat(), Qt::PlainText);
-    EXPECT_EQ(label(linkRow, "detail")->text(), QStringLiteral("Updated ? \u00b7 2 sources \u00b7 r.pdf"));
+    EXPECT_EQ(linkRow->findChild<QLabel*>("title")->textFormat(), Qt::PlainText);
     // A time that is no date: "Use" is refused, the project stays as it was.
     const Project before = store->project();
     button(linkRow, "use")->click();
-    EXPECT_TRUE(row.showLinks());
     EXPECT_TRUE(sheet->error().value_or(QString()).startsWith(
         QStringLiteral("The server\u2019s answer could not be read: ")));
     EXPECT_EQ(store->project(), before);
@@ -262,29 +193,26 @@ TEST_F(CrewLinkTest, SheetShowsFailuresInPlace) {
     prompts.answerDeletion(true);
     button(linkRow, "delete")->click();
     ASSERT_TRUE(waitFor([&] { return sheet->error() == QStringLiteral("Could not delete the link."); }));
-    EXPECT_TRUE(label(sheet, "error")->isVisible());
-    EXPECT_EQ(label(sheet, "error")->textFormat(), Qt::PlainText);
     EXPECT_EQ(server.requests(Route::List).size(), lists); // no reload
 
-    // Only Escape and "Close" close it.
-    QTest::keyClick(sheet, Qt::Key_Return);
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(row.showLinks());
     QTest::keyClick(sheet, Qt::Key_Escape);
     EXPECT_TRUE(waitFor([&] { return !row.showLinks(); }));
 
-    // No key: nothing is sent, the text says what to do.
+    // No key: nothing is sent.
     settings.setKey(QString());
     sheet = openSheet();
     ASSERT_NE(sheet, nullptr);
     EXPECT_EQ(sheet->error(), std::optional<QString>(publishText::noKey));
-    EXPECT_TRUE(sheet->links().empty());
+    EXPECT_EQ(server.requests(Route::List).size(), lists);
+
+    for (double t : {253402300800000.0, -62135596800001.0, fixtures::notANumber})
+        EXPECT_EQ(linkUpdateTime(t), std::nullopt) << t;
 }
 
 TEST_F(CrewLinkTest, AClosedSheetDropsLateAnswers) {
     publish();
     const int answered = server.answeredCount();
-    server.setFault(Route::List, answering(std::nullopt, {}, 600));
+    server.setFault(Route::List, answering(std::nullopt, {}, 600ms));
     row.existingLinksButton()->click();
     QPointer<ExistingLinksSheet> sheet = row.linksSheet();
     QSignalSpy finished(sheet.data(), &ExistingLinksSheet::loadFinished);
@@ -294,7 +222,6 @@ TEST_F(CrewLinkTest, AClosedSheetDropsLateAnswers) {
     ASSERT_TRUE(waitFor([&] { return server.requests(Route::List).size() == 2; }));
     sheet->close();
     kept.close();
-    EXPECT_FALSE(row.showLinks());
     // Both answers come after the sheets closed, one of them deleted: nothing may touch them.
     ASSERT_TRUE(waitFor([&] { return sheet.isNull() && server.answeredCount() == answered + 2; }));
     server.clearFaults();
@@ -305,41 +232,12 @@ TEST_F(CrewLinkTest, AClosedSheetDropsLateAnswers) {
     // A deletion still forgets the project's link when its sheet closed meanwhile.
     ExistingLinksSheet* open = openSheet();
     ASSERT_NE(open, nullptr);
-    server.setFault(Route::Delete, answering(std::nullopt, {}, 400));
+    server.setFault(Route::Delete, answering(std::nullopt, {}, 400ms));
     prompts.answerDeletion(true);
     button(open->rows()[0], "delete")->click();
     ASSERT_TRUE(waitFor([&] { return server.requests(Route::Delete).size() == 1; }));
-    const auto lists = server.requests(Route::List).size();
     open->close();
     ASSERT_TRUE(waitFor([&] { return !store->project().share.has_value(); }));
-    (void)testing::runTask(store->listServerLinks());
-    EXPECT_EQ(server.requests(Route::List).size(), lists + 1); // no reload for a closed sheet
-}
-
-TEST(CrewLinkRules, OnlyWebLinksOpen) {
-    for (const char* text :
-         {"https://rig.example.com/c/abc", "http://127.0.0.1:8080/c/abc", "HTTPS://rig.example.com/c"})
-        EXPECT_TRUE(webLinkUrl(QString::fromUtf8(text)).has_value()) << text;
-    for (const char* text :
-         {"file:///etc/passwd", "javascript:alert(1)", "smb://server/share", "rig.example.com/c/abc",
-          "/c/abc", "https://", "https://rig.example.com/c/abc\n", ""})
-        EXPECT_FALSE(webLinkUrl(QString::fromUtf8(text)).has_value()) << text;
-}
-
-TEST(CrewLinkRules, ServerTimesThatAreNoDates) {
-    for (double t : {1e300, -1e300, 253402300800000.0, -62135596800001.0,
-                     std::numeric_limits<double>::infinity(), fixtures::notANumber}) {
-        EXPECT_EQ(linkUpdateTime(t), std::nullopt) << t;
-    }
-    EXPECT_TRUE(linkUpdateTime(253402300799999.0).has_value());
-    EXPECT_EQ(linkUpdateTime(1741944413999.0), fixtures::testDate());
-    EXPECT_EQ(linkUpdateTime(-1.0), Date(std::chrono::seconds(-1)));
-    const auto refused =
-        attachedShare(ServerLink{"tok", "https://x.example/c/tok", "", "Show.pdf", 1, 0, 1e300}, 2);
-    EXPECT_EQ(
-        std::get<QString>(refused),
-        QStringLiteral("The server\u2019s answer could not be read: Expected a time between the years 1 and "
-                       "9999 at \"links[2].updatedAt\"."));
 }
 
 } // namespace

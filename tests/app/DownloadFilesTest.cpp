@@ -1,18 +1,11 @@
-// The download files with a stand-in printer (the real one is in the web tests): what is
-// made, in which order it is uploaded, and that every ending cleans up.
+// The download files with a stand-in printer (the real one, with a publish record, is in the
+// web tests): what is made, where, and that every ending cleans up.
 #include "export/DownloadFiles.h"
 
-#include "export/PublishClient.h"
-#include "export/RiggingPointsCSV.h"
-#include "shell/QtText.h"
 #include "support/CrewTesting.h"
-#include "support/ProjectFixtures.h"
 #include "support/PublishTesting.h"
 
-#include "PublishStandIn.h"
-
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -22,169 +15,76 @@
 namespace rig::app {
 namespace {
 
-using testing::publishFailure;
-using testing::runTask;
-using testing::standInKey;
-using testserver::Fault;
-using testserver::PublishStandIn;
+using namespace testing;
 using testserver::Route;
 
-// Writes a small file in place of each PDF and remembers what it was asked to print.
-struct FakePrinter {
-    struct Call {
-        QString html;
-        QString target;
-        bool landscape = false;
-        unsigned folderMode = 0;
-    };
-    std::vector<Call> calls;
-    int failAt = -1; // this call reports failure
-
-    QCoro::Task<bool> print(QString html, QString target, bool landscape) {
-        struct stat info {};
-        ::stat(QFile::encodeName(QFileInfo(target).absolutePath()).constData(), &info);
-        calls.push_back({html, target, landscape, unsigned(info.st_mode & 0777)});
-        QFile file(target);
-        if (int(calls.size()) - 1 == failAt || !file.open(QIODevice::WriteOnly)) co_return false;
-        file.write("%PDF-1.4 stand-in " + QFileInfo(target).fileName().toUtf8());
-        co_return true;
-    }
-};
-
-class DownloadFilesTest : public ::testing::Test {
-public: // the failure table arranges through these
-    void SetUp() override {
-        ASSERT_TRUE(server.start());
-        // Every temporary folder of the run goes here, so leftovers can be seen; the folders
-        // above it are missing.
-        qputenv("TMPDIR", runs.toUtf8());
-        token = server.addLink("{}");
-        project = testing::showProject();
-        project.share =
-            ShareInfo{toStd(token), toStd(server.baseUrl() + "/c/" + token), fixtures::testDate(), {}, {},
-                      std::nullopt};
-        options.labels = false; // not the defaults: the options given are the ones used
-    }
-    void TearDown() override { previousTmp ? qputenv("TMPDIR", *previousTmp) : qunsetenv("TMPDIR"); }
-
-    QCoro::Task<void> upload() {
-        PdfMaker maker = [this](QString html, QString target, bool landscape) {
-            return printer.print(html, target, landscape);
-        };
-        return uploadDownloads(project, token, server.baseUrl(), standInKey, maker, client, options);
-    }
-
-    QStringList leftovers() const { return QDir(runs).entryList(QDir::NoDotAndDotDot | QDir::AllEntries); }
-
+TEST(DownloadFiles, FourFilesInAPrivateFolderAndTheFirstFailureEndsTheRun) {
     QTemporaryDir tmp;
     const QString runs = QDir(tmp.path()).filePath("missing/deeper");
-    const std::optional<QByteArray> previousTmp =
-        qEnvironmentVariableIsSet("TMPDIR") ? std::optional(qgetenv("TMPDIR")) : std::nullopt;
-    PublishStandIn server{standInKey};
+    const TmpDirOverride tmpOverride(runs); // every temporary folder of the run, below missing ones
+    auto leftovers = [&] { return QDir(runs).entryList(QDir::NoDotAndDotDot | QDir::AllEntries); };
+    testserver::PublishStandIn server(standInKey);
+    ASSERT_TRUE(server.start());
+    const QString token = server.addLink("{}");
     PublishClient client;
-    FakePrinter printer;
-    QString token;
-    Project project;
+    const Project project = showProject();
     RigDXF::Options options;
-};
+    options.labels = false; // not the defaults: the options given are the ones used
 
-TEST_F(DownloadFilesTest, FourFilesAreMadeFromTheProjectAndUploadedInOrder) {
+    // A stand-in printer: a small file in place of each PDF, and what it was asked to print.
+    struct Printed {
+        QString html, target;
+        unsigned folderMode = 0;
+    };
+    std::vector<Printed> printed;
+    std::size_t failAt = 0; // this print, counted from 1, fails
+    PdfMaker maker = [&](QString html, QString target, bool) -> QCoro::Task<bool> {
+        struct stat info {};
+        ::stat(QFile::encodeName(QFileInfo(target).absolutePath()).constData(), &info);
+        printed.push_back({html, target, unsigned(info.st_mode & 0777)});
+        QFile file(target);
+        co_return printed.size() != failAt&& file.open(QIODevice::WriteOnly) && file.write("%PDF");
+    };
+    auto upload = [&] {
+        return uploadDownloads(project, token, server.baseUrl(), standInKey, maker, client, options);
+    };
+
     runTask(upload());
     const auto puts = server.requests(Route::Upload);
     ASSERT_EQ(puts.size(), 4);
-    const char* expected[][2] = {
-        {"rigging-points.pdf", "Rigging%20points%20(PDF)"},
-        {"crew-sheets.pdf", "Crew%20sheets%20(PDF)"},
-        {"rigging-points.csv", "Rigging%20points%20(CSV)"},
-        {"rigging-points.dxf", "Rigging%20points%203D%20(DXF)"},
-    };
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(puts[i].path, "/api/rig/" + token.toUtf8() + "/files/" + expected[i][0]);
-        EXPECT_EQ(puts[i].query, QByteArray("label=") + expected[i][1]);
-    }
-    EXPECT_EQ(puts[0].body, "%PDF-1.4 stand-in rigging-points.pdf");
-    EXPECT_EQ(puts[1].body, "%PDF-1.4 stand-in crew-sheets.pdf");
-    EXPECT_EQ(puts[2].body.toStdString(), riggingPointsCSV(project));
-    EXPECT_EQ(puts[3].body.toStdString(), RigDXF::make(project, options)); // the options given
-    EXPECT_NE(puts[3].body.toStdString(), RigDXF::make(project, RigDXF::Options()));
+    EXPECT_EQ(puts[3].body.toStdString(), RigDXF::make(project, options));
+    // Without a record the riggers' page has no link or code.
+    ASSERT_EQ(printed.size(), 2u);
+    EXPECT_FALSE(printed[0].html.contains("\"qr\":"));
+    const QString folder = QFileInfo(printed[0].target).absolutePath();
+    EXPECT_EQ(QFileInfo(printed[1].target).absolutePath(), folder);
+    EXPECT_EQ(QFileInfo(folder).absolutePath(), runs);
+    EXPECT_EQ(printed[0].folderMode, 0700u);
     EXPECT_TRUE(leftovers().isEmpty());
 
-    // The riggers' page with the link, its code and every source; the crew's without.
-    ASSERT_EQ(printer.calls.size(), 2u);
-    const auto& rigger = printer.calls[0];
-    const auto& crew = printer.calls[1];
-    EXPECT_TRUE(rigger.landscape && !crew.landscape);
-    const QString link = toQ(project.share->url);
-    EXPECT_TRUE(rigger.html.contains("\"link\":\"" + link + "\""));
-    EXPECT_TRUE(rigger.html.contains("\"qr\":\"data:image/png;base64,"));
-    EXPECT_TRUE(rigger.html.contains("Sub Ground C") && rigger.html.contains("\"rigger\""));
-    EXPECT_FALSE(crew.html.contains(link) || crew.html.contains("\"qr\":") ||
-                 crew.html.contains("Sub Ground C"));
-    EXPECT_TRUE(crew.html.contains("\"print-crew\""));
-    // One private folder for both, in the temporary folder made for it.
-    EXPECT_EQ(QFileInfo(crew.target).absolutePath(), QFileInfo(rigger.target).absolutePath());
-    EXPECT_EQ(QFileInfo(QFileInfo(rigger.target).absolutePath()).absolutePath(), runs);
-    EXPECT_EQ(rigger.folderMode, 0700u);
-
-    // Without a record: still four files, without link or code.
-    project.share.reset();
-    printer = FakePrinter();
-    runTask(upload());
-    ASSERT_EQ(printer.calls.size(), 2u);
-    EXPECT_FALSE(printer.calls[0].html.contains("\"link\":") || printer.calls[0].html.contains("\"qr\":"));
-    EXPECT_EQ(server.requests(Route::Upload).size(), 8);
-}
-
-TEST_F(DownloadFilesTest, TheFirstFailureEndsTheRunWithAClearErrorAndTheFolderGoes) {
-    struct Case {
-        const char* name;
-        std::function<void(DownloadFilesTest&)> arrange;
-        QString text;
-        std::size_t printed;
-        int uploaded; // requests that reached the server
-    };
-    const std::vector<Case> cases = {
-        {"first PDF", [](DownloadFilesTest& t) { t.printer.failAt = 0; }, "Could not make the PDF files.", 1,
-         0},
-        {"second PDF", [](DownloadFilesTest& t) { t.printer.failAt = 1; }, "Could not make the PDF files.", 2,
-         0},
-        {"second upload refused",
-         [](DownloadFilesTest& t) {
-             Fault f;
-             f.status = 413;
-             f.skip = 1;
-             f.times = 1;
-             t.server.setFault(Route::Upload, f);
-         },
-         "Upload of crew-sheets.pdf failed (HTTP 413).", 2, 2},
-        {"unknown link", [](DownloadFilesTest& t) { t.token = "gone"; },
-         "Upload of rigging-points.pdf failed (HTTP 404).", 2, 1},
-        {"no token", [](DownloadFilesTest& t) { t.token = ""; }, "The link has no valid token.", 2, 0},
-        {"no folder",
-         [](DownloadFilesTest& t) {
-             QFile plain(QDir(t.tmp.path()).filePath("plain"));
-             ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
-             qputenv("TMPDIR", plain.fileName().toUtf8() + "/deeper");
-         },
-         "Cannot create " + QDir(tmp.path()).filePath("plain/deeper/rig-downloads-"), 0, 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        printer = FakePrinter();
-        server.clearFaults();
+    auto fails = [&](const QString& text, std::size_t prints, int uploaded) {
+        SCOPED_TRACE(text.toStdString());
+        printed.clear();
         server.clearRequests();
-        token = toQ(project.share->token);
-        qputenv("TMPDIR", runs.toUtf8());
-        c.arrange(*this);
         const auto e = publishFailure(upload());
-        ASSERT_TRUE(e);
-        EXPECT_TRUE(e->message().startsWith(c.text)) << e->message().toStdString();
-        EXPECT_EQ(printer.calls.size(), c.printed);
-        EXPECT_EQ(server.requests(Route::Upload).size(), c.uploaded);
+        EXPECT_TRUE(e && e->message().startsWith(text)) << (e ? e->message().toStdString() : "");
+        EXPECT_EQ(printed.size(), prints);
+        EXPECT_EQ(server.requests(Route::Upload).size(), uploaded);
         EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(", ").toStdString();
-    }
-    // The refused second upload left the first file on the server.
-    EXPECT_TRUE(server.link(toQ(project.share->token))->files.count("rigging-points.pdf"));
+        failAt = 0;
+        server.clearFaults();
+    };
+    failAt = 2;
+    fails("Could not make the PDF files.", 2, 0);
+    testserver::Fault refused = answering(413);
+    refused.skip = 1;
+    refused.times = 1;
+    server.setFault(Route::Upload, refused);
+    fails("Upload of crew-sheets.pdf failed (HTTP 413).", 2, 2);
+    QFile plain(QDir(tmp.path()).filePath("plain"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    const TmpDirOverride noFolder(plain.fileName() + "/deeper");
+    fails("Cannot create " + plain.fileName() + "/deeper/rig-downloads-", 0, 0);
 }
 
 } // namespace
