@@ -74,15 +74,24 @@ void pickupMarker(DXFWriter& w, const XYZ& at, std::string_view layer) {
     w.line(XYZ(at.x, at.y, at.z - 0.05), XYZ(at.x, at.y, at.z + 0.05), layer);
 }
 
-void box(DXFWriter& w, const XYZ& lo, const XYZ& hi) {
-    const XYZ c[8] = {{lo.x, lo.y, lo.z}, {hi.x, lo.y, lo.z}, {hi.x, hi.y, lo.z}, {lo.x, hi.y, lo.z},
-                      {lo.x, lo.y, hi.z}, {hi.x, lo.y, hi.z}, {hi.x, hi.y, hi.z}, {lo.x, hi.y, hi.z}};
+namespace {
+
+// The six faces of a hexahedron whose corners are the bottom four, then the top four.
+void hexahedron(DXFWriter& w, const XYZ (&c)[8]) {
     w.face(c[0], c[1], c[2], c[3]);
     w.face(c[4], c[5], c[6], c[7]);
     w.face(c[0], c[1], c[5], c[4]);
     w.face(c[1], c[2], c[6], c[5]);
     w.face(c[2], c[3], c[7], c[6]);
     w.face(c[3], c[0], c[4], c[7]);
+}
+
+} // namespace
+
+void box(DXFWriter& w, const XYZ& lo, const XYZ& hi) {
+    const XYZ c[8] = {{lo.x, lo.y, lo.z}, {hi.x, lo.y, lo.z}, {hi.x, hi.y, lo.z}, {lo.x, hi.y, lo.z},
+                      {lo.x, lo.y, hi.z}, {hi.x, lo.y, hi.z}, {hi.x, hi.y, hi.z}, {lo.x, hi.y, hi.z}};
+    hexahedron(w, c);
 }
 
 namespace {
@@ -169,12 +178,7 @@ void hangingCabinets(DXFWriter& w, const Source& s) {
                           at(width / 2, height, 0),     at(-width / 2, height, 0),
                           at(-width / 2, 0, depth),     at(width / 2, 0, depth),
                           at(width / 2, height, depth), at(-width / 2, height, depth)};
-        w.face(c[0], c[1], c[2], c[3]);
-        w.face(c[4], c[5], c[6], c[7]);
-        w.face(c[0], c[1], c[5], c[4]);
-        w.face(c[1], c[2], c[6], c[5]);
-        w.face(c[2], c[3], c[7], c[6]);
-        w.face(c[3], c[0], c[4], c[7]);
+        hexahedron(w, c);
         y += dy * height;
         z += dz * height;
     }
