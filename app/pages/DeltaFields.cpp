@@ -13,24 +13,24 @@
 
 namespace rig::app {
 
-DeltaFields::DeltaFields(Binding<DeltaSpec> spec, Layout layout, QWidget* parent)
-    : QWidget(parent), spec_(std::move(spec)) {
-    name_ = new BoxField({[this] { return toQ(spec_.get().name); },
+DeltaFields::DeltaFields(Binding<DeltaSpec> delta, Layout layout, QWidget* parent)
+    : QWidget(parent), delta_(std::move(delta)) {
+    name_ = new BoxField({[this] { return toQ(delta_.get().name); },
                           [this](const QString& name) {
-                              DeltaSpec changed = spec_.get();
+                              DeltaSpec changed = delta_.get();
                               changed.name = toStd(name);
-                              spec_.set(std::move(changed));
+                              delta_.set(std::move(changed));
                           }},
                          QStringLiteral("K1-DELTA"), 140, this);
-    spacing_ = new NumField({[this] { return spec_.get().spacing; },
+    spacing_ = new NumField({[this] { return delta_.get().spacing; },
                              [this](std::optional<double> spacing) {
-                                 DeltaSpec changed = spec_.get();
+                                 DeltaSpec changed = delta_.get();
                                  changed.spacing = spacing;
-                                 spec_.set(std::move(changed));
+                                 delta_.set(std::move(changed));
                              }},
                             QStringLiteral("0.80"), QStringLiteral("m"), 80, Decimals{0, 3}, this);
-    // The product's weight, whatever the spec stores: the rigging totals use the same constant.
-    weight_ = new style::ToneLabel(toQ(fmt(spec_.get().weightValue())) + QStringLiteral(" kg"),
+    // The product's weight, whatever the settings store: the rigging totals use the same constant.
+    weight_ = new style::ToneLabel(toQ(fmt(delta_.get().weightValue())) + QStringLiteral(" kg"),
                                    style::Tone::secondary, this);
 
     const QString help = QStringLiteral(

@@ -20,10 +20,10 @@ public:
     // form (label leading, value trailing, lines between), for a form::FormRows::addRowGroup.
     enum class Layout { labelColumn, formRows };
 
-    explicit DeltaFields(Binding<DeltaSpec> spec, Layout layout = Layout::labelColumn,
+    explicit DeltaFields(Binding<DeltaSpec> delta, Layout layout = Layout::labelColumn,
                          QWidget* parent = nullptr);
 
-    // Shows the bound spec in the fields that are not being typed in.
+    // Shows the bound plate settings in the fields that are not being typed in.
     void refresh();
 
     template <class Sender, class Signal>
@@ -36,7 +36,7 @@ public:
     style::ToneLabel* weightLabel() const { return weight_; }
 
 private:
-    Binding<DeltaSpec> spec_;
+    Binding<DeltaSpec> delta_;
     BoxField* name_;
     NumField* spacing_;
     style::ToneLabel* weight_;

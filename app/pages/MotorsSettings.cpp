@@ -79,7 +79,7 @@ MotorsSettings::MotorsSettings(MotorLibrary& library, QWidget* parent)
     connect(newWeight_->lineEdit(), &QLineEdit::returnPressed, this, &MotorsSettings::addMotor);
 
     delta_ = new DeltaFields({[this] { return library_.delta(); },
-                              [this](DeltaSpec spec) { library_.setDelta(std::move(spec)); }});
+                              [this](DeltaSpec delta) { library_.setDelta(std::move(delta)); }});
     addSection(QStringLiteral("K1-DELTA defaults for new projects"))->addRow(delta_);
     delta_->refreshOn(&library_, &MotorLibrary::deltaChanged);
 

@@ -282,9 +282,9 @@ OverviewPage::OverviewPage(ProjectStore& store, MotorLibrary& motors, ExportComm
 
         // Three rows of the section, laid out as its other rows are.
         delta_ = new DeltaFields({[this] { return store_.project().delta; },
-                                  [this](DeltaSpec spec) {
+                                  [this](DeltaSpec delta) {
                                       Project project = store_.project();
-                                      project.delta = std::move(spec);
+                                      project.delta = std::move(delta);
                                       store_.setProject(std::move(project));
                                   }},
                                  DeltaFields::Layout::formRows);

@@ -205,36 +205,36 @@ private:
         std::vector<std::string> current;
         std::vector<int> siblings = {0}; // headings so far under each open level
         int number = 0;
-        for (const SourceSpec& spec : o_.sourceList) {
+        for (const SourcePlan& plan : o_.sourceList) {
             std::size_t same = 0;
-            while (same < current.size() && same < spec.groups.size() && current[same] == spec.groups[same])
+            while (same < current.size() && same < plan.groups.size() && current[same] == plan.groups[same])
                 ++same;
-            if (same < current.size() || same < spec.groups.size()) {
+            if (same < current.size() || same < plan.groups.size()) {
                 siblings.resize(same + 1);
                 Block b;
-                for (std::size_t d = same; d < spec.groups.size(); ++d) {
-                    b.rows.push_back(text(itos(++siblings.back()) + ". Group: " + spec.groups[d]));
+                for (std::size_t d = same; d < plan.groups.size(); ++d) {
+                    b.rows.push_back(text(itos(++siblings.back()) + ". Group: " + plan.groups[d]));
                     siblings.push_back(0);
                 }
                 if (!b.rows.empty()) blocks_.push_back(std::move(b));
-                current = spec.groups;
+                current = plan.groups;
             }
-            listedSource(++number, spec);
+            listedSource(++number, plan);
         }
     }
 
-    void listedSource(int number, const SourceSpec& spec) {
-        Source s(spec.name, List<std::string>(spec.groups));
-        s.configuration = spec.configuration;
+    void listedSource(int number, const SourcePlan& plan) {
+        Source s(plan.name, List<std::string>(plan.groups));
+        s.configuration = plan.configuration;
         const bool flown = s.isFlown();
         const double pi = 3.141592653589793;
 
         Block head;
         head.rows.push_back(text(itos(number) + ". Source: " + s.name));
         head.rows.push_back(labelled("Configuration:", s.configuration));
-        if (!spec.bumper.empty()) {
-            s.bumper = spec.bumper;
-            head.rows.push_back(labelled("Bumper:", spec.bumper));
+        if (!plan.bumper.empty()) {
+            s.bumper = plan.bumper;
+            head.rows.push_back(labelled("Bumper:", plan.bumper));
         }
         if (flown) {
             s.motorCount = 2;
@@ -243,16 +243,16 @@ private:
         blocks_.push_back(std::move(head));
 
         // The cabinets, top to bottom: flown ones curve down from the bumper, others stack up.
-        const int count = std::max(spec.enclosures, 1);
+        const int count = std::max(plan.enclosures, 1);
         std::vector<double> angles(std::size_t(count), 0.0);
         double site = flown ? -1.5 : 0.0;
-        double top = flown ? spec.position.z - 0.15 : spec.position.z + spec.cabinetHeight * count;
+        double top = flown ? plan.position.z - 0.15 : plan.position.z + plan.cabinetHeight * count;
         Block table;
         table.keepTogether = false;
         for (int i = 0; i < count; ++i) {
             Enclosure e;
             e.index = i + 1;
-            e.type = spec.enclosureType;
+            e.type = plan.enclosureType;
             if (flown) {
                 // A J: straight at the top for the far seats, opening towards the bottom.
                 static constexpr double profile[] = {0, 0, 0.5, 0.5, 1, 1.5, 2, 3, 4, 5, 7, 10};
@@ -262,18 +262,18 @@ private:
                 site -= *e.angle;
             }
             e.site = readBack(fixed(site, 2));
-            const double drop = flown ? spec.cabinetHeight * std::cos(site * pi / 180) : spec.cabinetHeight;
+            const double drop = flown ? plan.cabinetHeight * std::cos(site * pi / 180) : plan.cabinetHeight;
             e.topZ = readBack(fixed(top, 2));
             e.bottomZ = readBack(fixed(top - drop, 2));
             top -= drop;
-            if (!spec.panflex.empty()) e.panflex = spec.panflex;
+            if (!plan.panflex.empty()) e.panflex = plan.panflex;
             s.enclosures.push_back(std::move(e));
         }
         s.hasAngles = flown;
 
-        const double enclosureWeight = spec.cabinetWeight * count;
-        const double total = enclosureWeight + (flown ? spec.frameWeight : 0.0);
-        const double a = spec.azimuth * pi / 180;
+        const double enclosureWeight = plan.cabinetWeight * count;
+        const double total = enclosureWeight + (flown ? plan.frameWeight : 0.0);
+        const double a = plan.azimuth * pi / 180;
         const XYZ forward(std::sin(a), std::cos(a), 0);
 
         Block body;
@@ -292,9 +292,9 @@ private:
                 Pickup p;
                 p.role = point.role;
                 p.hole = point.hole;
-                const std::string xs = fixed(spec.position.x + forward.x * point.along, 2);
-                const std::string ys = fixed(spec.position.y + forward.y * point.along, 2);
-                const std::string zs = fixed(spec.position.z, 2);
+                const std::string xs = fixed(plan.position.x + forward.x * point.along, 2);
+                const std::string ys = fixed(plan.position.y + forward.y * point.along, 2);
+                const std::string zs = fixed(plan.position.z, 2);
                 p.position = XYZ(readBack(xs), readBack(ys), readBack(zs));
                 p.load = readBack(point.load);
                 body.rows.push_back(labelled(p.role + " pickup position (X; Y; Z, m):",
@@ -309,9 +309,9 @@ private:
             body.rows.push_back(labelled(label + " (X; Y; Z, m):", x + "; " + y + "; " + z));
             return XYZ(readBack(x), readBack(y), readBack(z));
         };
-        s.position = triple("Position", spec.position);
+        s.position = triple("Position", plan.position);
         const double bottom = s.enclosures.back().bottomZ.value_or(0);
-        const double highest = flown ? spec.position.z : spec.position.z + spec.cabinetHeight * count;
+        const double highest = flown ? plan.position.z : plan.position.z + plan.cabinetHeight * count;
         const double height = highest - bottom;
         s.dimensions = triple("Spatial dimensions", XYZ(1.35, flown ? 1.2 : 1.0, height));
         auto numberLine = [&](const std::string& label, std::optional<double>& field, double value,
@@ -323,12 +323,12 @@ private:
         numberLine("Site:", s.site, *s.enclosures[0].site, " °", 2);
         numberLine("Top site:", s.topSite, *s.enclosures[0].site, " °", 2);
         numberLine("Bottom site:", s.bottomSite, *s.enclosures.back().site, " °", 2);
-        numberLine("Azimuth:", s.azimuth, spec.azimuth, " °", 2);
+        numberLine("Azimuth:", s.azimuth, plan.azimuth, " °", 2);
         numberLine("Bottom elevation:", s.bottomElevation, bottom, " m", 2);
         numberLine("Total weight (Enclosures + Frames):", s.totalWeight, total, " kg", 1);
         numberLine("Total enclosure weight:", s.enclosureWeight, enclosureWeight, " kg", 1);
-        numberLine("Delay:", s.delay, spec.delay, " ms", 2);
-        numberLine("Gain:", s.gain, spec.gain, " dB", 2);
+        numberLine("Delay:", s.delay, plan.delay, " ms", 2);
+        numberLine("Gain:", s.gain, plan.gain, " dB", 2);
         blocks_.push_back(std::move(body));
 
         Row title;
@@ -340,7 +340,7 @@ private:
         for (const Column& c : kColumns) {
             const std::string_view name = c.name;
             if (!flown && name.starts_with("Angle")) continue;
-            if (spec.panflex.empty() && name == "Panflex") continue;
+            if (plan.panflex.empty() && name == "Panflex") continue;
             columns.push_back(c);
         }
         Row header;

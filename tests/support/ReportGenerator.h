@@ -13,7 +13,7 @@ namespace rig::test {
 // One source of a report written from a list rather than drawn at random. Its values are
 // made to agree: pickup loads add up to the total weight, heights follow the cabinets down,
 // and the pickups sit on the array's plan axis.
-struct SourceSpec {
+struct SourcePlan {
     std::vector<std::string> groups; // group path from the outermost group
     std::string name;
     // Written as given; with "flown" in it the array hangs from two pickups (Front and Rear)
@@ -42,7 +42,7 @@ struct ReportGeneratorOptions {
     bool ungroupedSource = true;
     // When not empty, exactly these sources in this order; `sources` and `ungroupedSource`
     // are then not used.
-    std::vector<SourceSpec> sourceList;
+    std::vector<SourcePlan> sourceList;
     std::string fileName = "Arena – Show 2026.xmlp";
 };
 

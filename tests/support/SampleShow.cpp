@@ -32,7 +32,7 @@ ReportGeneratorOptions sampleShowOptions() {
     auto flown = [](std::vector<std::string> groups, std::string name, std::string bumper, std::string type,
                     int count, double weight, double frame, double height, XYZ at, double azimuth,
                     std::string panflex, double delay) {
-        SourceSpec s;
+        SourcePlan s;
         s.groups = std::move(groups);
         s.name = std::move(name);
         s.configuration = "flown";
@@ -49,7 +49,7 @@ ReportGeneratorOptions sampleShowOptions() {
         return s;
     };
     auto stacked = [](std::string name, XYZ at) {
-        SourceSpec s;
+        SourcePlan s;
         s.groups = {"ALL", "GR SUB"};
         s.name = std::move(name);
         s.configuration = "Ground stacked";
