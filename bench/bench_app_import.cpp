@@ -7,14 +7,12 @@
 #include "pages/MotorLibrary.h"
 #include "shell/ProjectStore.h"
 #include "shell/QtText.h"
-#include "shell/Startup.h"
 #include "support/AppTesting.h"
 #include "support/ReportGenerator.h"
 #include "support/ShowProjects.h"
 #include "support/TempDir.h"
 #include "support/TestDXF.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QThreadPool>
@@ -179,15 +177,3 @@ void BM_ImportShowThroughTheStore(benchmark::State& state) {
 BENCHMARK(BM_ImportShowThroughTheStore)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    rig::app::prepareApplication();
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    QThreadPool::globalInstance()->waitForDone();
-    return 0;
-}

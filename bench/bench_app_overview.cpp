@@ -14,7 +14,6 @@
 #include "support/AppTesting.h"
 #include "support/ProjectFixtures.h"
 
-#include <QApplication>
 #include <QTest>
 
 #include <benchmark/benchmark.h>
@@ -77,12 +76,3 @@ void BM_KeystrokeInTheName(benchmark::State& state) {
 BENCHMARK(BM_KeystrokeInTheName)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -7,11 +7,9 @@
 #include "export/Reveal.h"
 #include "shell/ProjectStore.h"
 #include "shell/QtText.h"
-#include "shell/Startup.h"
 #include "support/CrewTesting.h"
 #include "support/ProjectFixtures.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -19,7 +17,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
-#include <unistd.h>
 
 using namespace rig;
 using namespace rig::app;
@@ -110,14 +107,3 @@ void BM_CrewPageBuild(benchmark::State& state) {
 BENCHMARK(BM_RiggingPointsPdf)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(BM_CrewSheetsPdf)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(BM_CrewPageBuild)->Unit(benchmark::kMillisecond);
-
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
-    prepareApplication();
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -6,14 +6,11 @@
 #include "export/PublishChanges.h"
 #include "export/PublishClient.h"
 #include "export/PublishProtocol.h"
-#include "shell/Startup.h"
 #include "support/AppTesting.h"
 #include "support/ProjectFixtures.h"
 #include "support/PublishTesting.h"
 
 #include "PublishStandIn.h"
-
-#include <QApplication>
 
 #include <benchmark/benchmark.h>
 
@@ -115,13 +112,3 @@ void BM_PublishToStandIn(benchmark::State& state) {
 BENCHMARK(BM_PublishToStandIn)->Arg(40)->Arg(200)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
-
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    rig::app::prepareApplication();
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -5,7 +5,6 @@
 #include "support/ProjectFixtures.h"
 
 #include <QAbstractEventDispatcher>
-#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -153,12 +152,3 @@ BENCHMARK(BM_AutosaveMainThreadBlock)
     ->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

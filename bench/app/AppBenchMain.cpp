@@ -1,0 +1,23 @@
+// The application benchmarks' main: they need a QApplication (off screen unless a display is
+// asked for) before any widget, web page or network object exists.
+#include "shell/Startup.h"
+
+#include <QApplication>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <unistd.h>
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // Chromium refuses to run as root with its sandbox.
+    if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+    rig::app::prepareApplication();
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
