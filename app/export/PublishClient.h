@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +26,8 @@ struct CrewDoc;
 }
 
 namespace rig::app {
+
+struct PublishChannel;
 
 // A failed publish, list, delete or upload. message() is the text shown to the user.
 class PublishError : public std::exception {
@@ -84,11 +87,15 @@ std::optional<QUrl> publishUrl(const QString& server, const QString& path);
 // A token as one path segment (percent-encoded); nothing for "", "." and "..".
 std::optional<QString> tokenSegment(const QString& token);
 
-// How long a request may go without data moving before it ends as timed out.
+// How long a request may take. The first three count from the last data received; the
+// deadline counts from the start, so a server dripping its answer cannot hold a request for
+// ever. An upload's deadline grows by its size at `uploadBytesPerSecond`.
 struct PublishTimeouts {
     std::chrono::milliseconds publish{30000};
     std::chrono::milliseconds links{20000}; // list and delete
     std::chrono::milliseconds upload{60000};
+    std::chrono::milliseconds deadline{120000};
+    qint64 uploadBytesPerSecond = 50000;
 };
 
 class PublishClient : public QObject {
@@ -119,8 +126,11 @@ public:
                                  QString key);
 
 private:
+    PublishChannel channel(std::chrono::milliseconds idle, std::chrono::milliseconds deadline) const;
+
     QNetworkAccessManager* network_;
     PublishTimeouts timeouts_;
+    std::shared_ptr<bool> gone_ = std::make_shared<bool>(false);
 };
 
 } // namespace rig::app

@@ -134,6 +134,20 @@ TEST_F(PublishClientTest, EveryFailedAnswerEndsInAClearError) {
     const std::vector<ServerLink> expected = {{"a", "u", "", "r.pdf", 3, 1.5, 17e11}};
     EXPECT_EQ(runTask(client.listServerLinks(base(), standInKey)), expected);
 
+    // A server dripping its answer is cut off at the deadline, counted from the start; an
+    // upload's deadline grows with its size.
+    client.setTimeouts({60s, 60s, 60s, 500ms, 1000});
+    trickling.trickle = 1000ms;
+    for (const Route route : allRoutes) {
+        server.setFault(route, trickling);
+        const auto e = failure(route, base());
+        EXPECT_EQ(e ? e->message() : "", "The request timed out.") << int(route);
+    }
+    Fault slowAccept = answering(200, R"({"ok":true})");
+    slowAccept.trickle = 200ms;
+    server.setFault(Route::Upload, slowAccept);
+    runTask(client.uploadFile("tok", "big.pdf", "Big", QByteArray(64 * 1024, 'x'), base(), standInKey));
+
     // A request whose client goes away ends as cancelled.
     server.setFault(Route::List, answering(std::nullopt, {}, 10000ms));
     server.clearRequests();
