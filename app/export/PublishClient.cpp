@@ -3,14 +3,11 @@
 #include "analysis/CrewDoc.h"
 #include "base/Json.h"
 #include "base/Number.h"
-#include "base/Text.h"
 #include "shell/QtText.h"
 
-#include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QPointer>
 #include <QTimer>
 #include <QUrlQuery>
 
@@ -58,23 +55,6 @@ QString uploadFailed(const QString& name, int status) {
 }
 
 } // namespace publishText
-
-// --- Addresses ------------------------------------------------------------------------------
-
-std::optional<QUrl> publishUrl(const QString& server, const QString& path) {
-    QString base = toQ(trimWhite(toStd(server)));
-    while (base.endsWith(u'/')) base.chop(1);
-    const QUrl url(base + path, QUrl::StrictMode);
-    if (!url.isValid() || url.isRelative()) return std::nullopt;
-    if (url.scheme() != u"http" && url.scheme() != u"https") return std::nullopt;
-    if (url.host().isEmpty() || url.hasQuery() || url.hasFragment()) return std::nullopt;
-    return url;
-}
-
-std::optional<QString> tokenSegment(const QString& token) {
-    if (token.isEmpty() || token == u"." || token == u"..") return std::nullopt;
-    return QString::fromLatin1(QUrl::toPercentEncoding(token));
-}
 
 // What a request needs of its client, taken before anything is sent.
 struct PublishChannel {
@@ -199,6 +179,8 @@ void checkKey(const QString& key) {
 QUrl urlOrThrow(const QString& server, const QString& path) {
     std::optional<QUrl> url = publishUrl(server, path);
     if (!url) throw PublishError::server(publishText::invalidAddress);
+    if (url->scheme() != u"https" && !isLocalNetworkHost(url->host()))
+        throw PublishError::server(publishText::httpsRequired);
     return *url;
 }
 

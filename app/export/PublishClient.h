@@ -3,6 +3,7 @@
 // so redirects are never followed and addresses are parsed strictly. Main thread only.
 #pragma once
 
+#include "export/PublishAddresses.h"
 #include "export/PublishProtocol.h"
 
 #include <QByteArray>
@@ -74,18 +75,15 @@ inline const QString cancelled = QStringLiteral("The request was cancelled.");
 inline const QString notPublished = QStringLiteral("Not published yet.");
 inline const QString deleteFailed = QStringLiteral("Could not delete the link.");
 inline const QString pdfFailed = QStringLiteral("Could not make the PDF files.");
+inline const QString httpsRequired = QStringLiteral(
+    "The server address must begin with https:// (the publish key is never sent unencrypted).");
+inline const QString badCrewLink =
+    QStringLiteral("The server’s answer could not be read: the crew link is not a valid https address.");
 // "The server did not accept the publish key (…)." for 401, "Publishing failed: …" else.
 QString publishRefused(int status, const QString& message);
 QString listFailed(int status);
 QString uploadFailed(const QString& name, int status);
 } // namespace publishText
-
-// The request URL: the address without surrounding blanks and tabs and without trailing
-// "/", followed by `path`. Only an absolute http or https URL with a host and without
-// query or fragment is accepted.
-std::optional<QUrl> publishUrl(const QString& server, const QString& path);
-// A token as one path segment (percent-encoded); nothing for "", "." and "..".
-std::optional<QString> tokenSegment(const QString& token);
 
 // How long a request may take. The first three count from the last data received; the
 // deadline counts from the start, so a server dripping its answer cannot hold a request for
