@@ -1,6 +1,6 @@
 // The decoders of the publish server's answers on arbitrary bytes: each either decodes or
 // fails with its own error, and what decodes survives being written and read again.
-#include "export/PublishProtocol.h"
+#include "PublishProtocol.h"
 
 #include "base/Json.h"
 

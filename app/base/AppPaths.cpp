@@ -1,4 +1,4 @@
-#include "shell/AppPaths.h"
+#include "AppPaths.h"
 
 #include <QCoreApplication>
 #include <QDir>

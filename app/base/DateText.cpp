@@ -1,6 +1,6 @@
-#include "shell/DateText.h"
+#include "DateText.h"
 
-#include "shell/QtText.h"
+#include "QtText.h"
 
 #include <QLocale>
 

@@ -1,4 +1,4 @@
-#include "shell/Icons.h"
+#include "Icons.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "pages/PageStyle.h"
+#include "PageStyle.h"
 
 #include <QApplication>
 #include <QEvent>

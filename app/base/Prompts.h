@@ -60,26 +60,16 @@ public:
     virtual bool confirmDeletion(const QString& message, const QString& detail) = 0;
 };
 
-// The dialogs of the running program: QMessageBox and QFileDialog on the active window.
-class QtPrompts : public Prompts {
-public:
-    SaveAnswer askToSaveChanges(const QString& message, const QString& detail) override;
-    std::optional<QString> chooseProjectToOpen(const QString& directory) override;
-    std::optional<QString> chooseProjectSaveFile(const QString& directory, const QString& fileName) override;
-    RestoreAnswer askToRestore(const QString& message, const QString& detail) override;
-    QStringList chooseFilesToImport(const QString& directory, const QString& message) override;
-    void showAlert(const QString& text) override;
-    std::optional<QString> chooseExportSaveFile(const ExportSave& request) override;
-    bool confirmDeletion(const QString& message, const QString& detail) override;
-};
-
 // The file-panel filter of project documents.
 inline constexpr const char* projectFileFilter = "Quorvane Rig project (*.qvrig)";
 
-// The prompts in use: a QtPrompts unless replaced.
+// The prompts in use: the replacement, else the standard dialogs, else answers that cancel.
 Prompts& prompts();
-// Replaces the prompts in use (nullptr: back to the Qt dialogs) and returns the previous
+// Replaces the prompts in use (nullptr: back to the standard dialogs) and returns the previous
 // replacement or nullptr. The caller keeps ownership.
 Prompts* setPrompts(Prompts* replacement);
+// The program's own dialogs, set up by whoever owns the window (nullptr: none). The caller
+// keeps ownership.
+void setStandardPrompts(Prompts* dialogs);
 
 } // namespace rig::app

@@ -1,4 +1,4 @@
-#include "export/Reveal.h"
+#include "Reveal.h"
 
 #include <QCoreApplication>
 #include <QDBusMessage>

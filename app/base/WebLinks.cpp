@@ -1,4 +1,4 @@
-#include "pages/WebLinks.h"
+#include "WebLinks.h"
 
 #include <QDesktopServices>
 

@@ -1,4 +1,4 @@
-#include "shell/ImportWorker.h"
+#include "ImportWorker.h"
 
 #include "base/File.h"
 #include "base/Text.h"

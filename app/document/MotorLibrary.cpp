@@ -1,13 +1,13 @@
-#include "pages/MotorLibrary.h"
+#include "MotorLibrary.h"
 
+#include "AppPaths.h"
+#include "QtText.h"
 #include "base/Date.h"
 #include "base/File.h"
 #include "base/Json.h"
 #include "base/Number.h"
 #include "base/Text.h"
 #include "model/Project.h"
-#include "shell/AppPaths.h"
-#include "shell/QtText.h"
 
 #include <QCollator>
 #include <QDir>

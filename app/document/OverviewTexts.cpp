@@ -1,9 +1,9 @@
-#include "pages/OverviewTexts.h"
+#include "OverviewTexts.h"
 
+#include "QtText.h"
+#include "SourceTexts.h"
 #include "base/Number.h"
 #include "base/Text.h"
-#include "pages/SourceTexts.h"
-#include "shell/QtText.h"
 
 #include <algorithm>
 

@@ -3,10 +3,10 @@
 // and the author as typed. Numbers never go through the locale.
 #pragma once
 
+#include "PageStyle.h"
 #include "analysis/Issues.h"
 #include "base/Date.h"
 #include "model/Project.h"
-#include "pages/PageStyle.h"
 
 #include <QString>
 

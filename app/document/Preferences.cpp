@@ -1,8 +1,8 @@
-#include "pages/Preferences.h"
+#include "Preferences.h"
 
+#include "AppPaths.h"
+#include "QtText.h"
 #include "base/Text.h"
-#include "shell/AppPaths.h"
-#include "shell/QtText.h"
 
 #include <QApplication>
 #include <QColor>

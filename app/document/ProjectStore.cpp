@@ -1,11 +1,10 @@
-#include "shell/ProjectStore.h"
+#include "ProjectStore.h"
 
+#include "AppPaths.h"
+#include "DateText.h"
+#include "Prompts.h"
+#include "QtText.h"
 #include "base/File.h"
-#include "shell/AppPaths.h"
-#include "shell/DateText.h"
-#include "shell/Prompts.h"
-#include "shell/QtText.h"
-#include "snapshot/SnapshotDirectory.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -317,7 +316,7 @@ bool ProjectStore::writeProject(const QString& path) {
 void ProjectStore::scheduleAutosave() {
     autosaveTimer_.stop();
     if (project_.isEmpty()) return;
-    if (snapshotDirectory()) return;
+    if (!recoveryEnabled_) return;
     autosaveTimer_.start(delays_.autosave);
 }
 
@@ -400,7 +399,7 @@ void offerRestoreWhenNoDialogIsOpen(ProjectStore* store) {
 } // namespace
 
 bool ProjectStore::scheduleRestoreOffer() {
-    if (snapshotDirectory()) return false;
+    if (!recoveryEnabled_) return false;
     QTimer::singleShot(delays_.restoreOffer, this, [this] { offerRestoreWhenNoDialogIsOpen(this); });
     return true;
 }

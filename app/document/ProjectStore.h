@@ -94,8 +94,8 @@ public:
     bool writeProject(const QString& path);
 
     // --- Autosave and recovery -------------------------------------------------------------
-    // Restarts the autosave wait (called by every change); an empty project and the
-    // snapshot mode are never autosaved.
+    // Restarts the autosave wait (called by every change); an empty project, and any project
+    // while recovery is off, is never autosaved.
     void scheduleAutosave();
     bool isAutosavePending() const { return autosaveTimer_.isActive(); }
     // The autosave itself: an edited project is written on a worker thread, into its file
@@ -107,8 +107,10 @@ public:
     // ".../Recovery/unsaved.qvrig" in the data folder; creates the folder.
     static QString recoveryPath();
     // Calls offerRestore after the launch delay, once no dialog is open; false (nothing
-    // scheduled) in snapshot mode.
+    // scheduled) while recovery is off.
     bool scheduleRestoreOffer();
+    // Off: no autosave and no restore offer (a run that drives itself). On by default.
+    void setRecoveryEnabled(bool enabled) { recoveryEnabled_ = enabled; }
     // Offers to restore the recovery copy into an empty project.
     void offerRestore();
 
@@ -227,6 +229,7 @@ private:
     std::optional<QStringList> importChanges_;
     std::optional<QString> errorMessage_;
     Delays delays_;
+    bool recoveryEnabled_ = true;
     QTimer autosaveTimer_;
     std::unique_ptr<Writer> writer_;
     std::shared_ptr<ImportContext> import_; // created by the first import

@@ -1,14 +1,14 @@
 // The store's file import: the entry for dropped, chosen and system-opened files, the reading
 // on a worker thread and the result put back on the main thread.
-#include "shell/ProjectStore.h"
+#include "ProjectStore.h"
 
+#include "AppPaths.h"
+#include "ImportWorker.h"
+#include "MotorLibrary.h"
+#include "Preferences.h"
+#include "Prompts.h"
+#include "QtText.h"
 #include "model/RigError.h"
-#include "pages/MotorLibrary.h"
-#include "pages/Preferences.h"
-#include "shell/AppPaths.h"
-#include "shell/ImportWorker.h"
-#include "shell/Prompts.h"
-#include "shell/QtText.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

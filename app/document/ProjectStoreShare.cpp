@@ -1,16 +1,16 @@
 // The document store's crew-link actions and the re-send of the crew view after its
 // hidden sources changed.
-#include "shell/ProjectStore.h"
+#include "ProjectStore.h"
 
+#include "DXFSettings.h"
+#include "DownloadFiles.h"
+#include "PdfPrinter.h"
+#include "PublishChanges.h"
+#include "PublishClient.h"
+#include "PublishSettings.h"
+#include "QtText.h"
 #include "analysis/CrewDoc.h"
 #include "base/Date.h"
-#include "export/DXFSettings.h"
-#include "export/DownloadFiles.h"
-#include "export/PdfPrinter.h"
-#include "export/PublishChanges.h"
-#include "export/PublishClient.h"
-#include "export/PublishSettings.h"
-#include "shell/QtText.h"
 
 #include <QPointer>
 #include <QScopeGuard>

@@ -1,6 +1,6 @@
-#include "export/PublishSettings.h"
+#include "PublishSettings.h"
 
-#include "shell/AppPaths.h"
+#include "AppPaths.h"
 
 #include <QByteArray>
 #include <QEventLoop>

@@ -1,4 +1,4 @@
-#include "shell/SidebarModel.h"
+#include "SidebarModel.h"
 
 #include "base/Number.h"
 #include "base/Text.h"

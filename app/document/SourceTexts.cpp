@@ -1,8 +1,8 @@
-#include "pages/SourceTexts.h"
+#include "SourceTexts.h"
 
+#include "QtText.h"
 #include "analysis/BottomFace.h"
 #include "base/Number.h"
-#include "shell/QtText.h"
 
 #include <cmath>
 #include <string>

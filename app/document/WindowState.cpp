@@ -1,7 +1,7 @@
-#include "shell/WindowState.h"
+#include "WindowState.h"
 
+#include "QtText.h"
 #include "base/Text.h"
-#include "shell/QtText.h"
 
 namespace rig::app {
 

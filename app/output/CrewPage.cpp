@@ -1,6 +1,6 @@
-#include "export/CrewPage.h"
+#include "CrewPage.h"
 
-#include "shell/AppPaths.h"
+#include "AppPaths.h"
 
 #include <QFile>
 #include <QStringDecoder>

@@ -1,13 +1,13 @@
-#include "export/DownloadFiles.h"
+#include "DownloadFiles.h"
 
+#include "CrewPage.h"
+#include "PublishClient.h"
+#include "QRCode.h"
+#include "QtText.h"
+#include "RiggingPointsCSV.h"
 #include "analysis/CrewDoc.h"
 #include "base/Date.h"
 #include "base/Uuid.h"
-#include "export/CrewPage.h"
-#include "export/PublishClient.h"
-#include "export/QRCode.h"
-#include "export/RiggingPointsCSV.h"
-#include "shell/QtText.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "export/PageScheme.h"
+#include "PageScheme.h"
 
 #include <QBuffer>
 #include <QHash>

@@ -1,8 +1,6 @@
-#include "export/PdfPrinter.h"
+#include "PdfPrinter.h"
 
-#include "export/PageScheme.h"
-#include "export/Reveal.h"
-#include "shell/ProjectStore.h"
+#include "PageScheme.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -43,8 +41,7 @@ signals:
 
 } // namespace
 
-PdfPrinter::PdfPrinter(ProjectStore& store, Reveal& reveal, QObject* parent)
-    : QObject(parent), store_(store), reveal_(reveal) {}
+PdfPrinter::PdfPrinter(QObject* parent) : QObject(parent) {}
 
 PdfPrinter::~PdfPrinter() {
     cancelAll();
@@ -52,8 +49,7 @@ PdfPrinter::~PdfPrinter() {
 
 PdfPrinter& PdfPrinter::shared() {
     static PdfPrinter* instance = [] {
-        auto* printer =
-            new PdfPrinter(ProjectStore::shared(), DesktopReveal::shared(), QCoreApplication::instance());
+        auto* printer = new PdfPrinter(QCoreApplication::instance());
         // Live WebEngine pages must be gone before the application object ends.
         QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, printer,
                          &PdfPrinter::cancelAll);
@@ -62,14 +58,14 @@ PdfPrinter& PdfPrinter::shared() {
     return *instance;
 }
 
-void PdfPrinter::make(const QString& html, const QString& target, bool landscape) {
-    start(html, target, landscape, {}, true);
+void PdfPrinter::make(const QString& html, const QString& target, bool landscape, Report report) {
+    start(html, target, landscape, {}, std::move(report));
 }
 
 void PdfPrinter::make(const QString& html, const QString& target, bool landscape,
                       std::function<void(bool)> done) {
     start(
-        html, target, landscape, done ? std::move(done) : [](bool) {}, false);
+        html, target, landscape, done ? std::move(done) : [](bool) {}, {});
 }
 
 QCoro::Task<bool> PdfPrinter::makeAsync(QString html, QString target, bool landscape) {
@@ -83,7 +79,7 @@ QCoro::Task<bool> PdfPrinter::makeAsync(QString html, QString target, bool lands
 }
 
 void PdfPrinter::start(const QString& html, const QString& target, bool landscape,
-                       std::function<void(bool)> done, bool reportOutcome) {
+                       std::function<void(bool)> done, Report report) {
     const QString file = QFileInfo(target).absoluteFilePath();
     // Two jobs writing one file would race; the later request wins.
     std::vector<std::uint64_t> replaced;
@@ -97,7 +93,7 @@ void PdfPrinter::start(const QString& html, const QString& target, bool landscap
     job.target = file;
     job.landscape = landscape;
     job.done = std::move(done);
-    job.reportOutcome = reportOutcome;
+    job.report = std::move(report);
 
     QWebEngineProfile* profile = QWebEngineProfile::defaultProfile();
     job.page = new QWebEnginePage(profile, this);
@@ -195,12 +191,8 @@ void PdfPrinter::finish(std::uint64_t id, bool success, bool report) {
     emit jobFinished(job.target, success);
     if (job.done) {
         callLater(std::move(job.done), success);
-    } else if (report && job.reportOutcome) {
-        if (success) {
-            reveal_.reveal(job.target);
-        } else {
-            store_.setErrorMessage(QStringLiteral("PDF export failed."));
-        }
+    } else if (report && job.report) {
+        job.report(job.target, success);
     }
 }
 

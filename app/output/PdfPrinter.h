@@ -18,9 +18,6 @@ class QWebEngineProfile;
 
 namespace rig::app {
 
-class ProjectStore;
-class Reveal;
-
 class PdfPrinter : public QObject {
     Q_OBJECT
 public:
@@ -32,20 +29,20 @@ public:
         int printTimeoutMs = 600000; // a print not written by then has failed (a large show takes a while)
     };
 
-    // Failures of fire-and-forget jobs go to the store's error message; their files are
-    // shown with `reveal`.
-    PdfPrinter(ProjectStore& store, Reveal& reveal, QObject* parent = nullptr);
+    // How a fire-and-forget job ended: its file, and whether it was written.
+    using Report = std::function<void(const QString& file, bool written)>;
+
+    explicit PdfPrinter(QObject* parent = nullptr);
     ~PdfPrinter() override;
 
-    // The program's printer (the shared store, the desktop's file manager), created on first
-    // use and ended before the application object.
+    // The program's printer, created on first use and ended before the application object.
     static PdfPrinter& shared();
 
-    // Fire and forget: on success the file is revealed, on failure the store's error message
-    // becomes "PDF export failed.".
-    void make(const QString& html, const QString& target, bool landscape);
+    // Fire and forget: `report` hears how the job ended, unless a later job replaced it or the
+    // printer was cancelled.
+    void make(const QString& html, const QString& target, bool landscape, Report report);
     // `done` receives true once the file is written, false otherwise; always later, never
-    // from within this call. Nothing is revealed or reported.
+    // from within this call, also when replaced or cancelled.
     void make(const QString& html, const QString& target, bool landscape, std::function<void(bool)> done);
     // The asynchronous form of the above.
     QCoro::Task<bool> makeAsync(QString html, QString target, bool landscape);
@@ -75,13 +72,13 @@ private:
         QUrl url;
         QTimer* timeout = nullptr;
         std::function<void(bool)> done; // empty: fire and forget
-        bool reportOutcome = false;
+        Report report;
         bool loaded = false;
         int checks = 0;
     };
 
     void start(const QString& html, const QString& target, bool landscape, std::function<void(bool)> done,
-               bool reportOutcome);
+               Report report);
     void onLoaded(std::uint64_t id, bool ok);
     void checkReady(std::uint64_t id);
     void print(std::uint64_t id);
@@ -90,8 +87,6 @@ private:
     void finish(std::uint64_t id, bool success, bool report = true);
     Job* job(std::uint64_t id);
 
-    ProjectStore& store_;
-    Reveal& reveal_;
     Timing timing_;
     std::map<std::uint64_t, Job> jobs_;
     std::uint64_t nextId_ = 0;

@@ -1,4 +1,4 @@
-#include "export/PublishChanges.h"
+#include "PublishChanges.h"
 
 #include "base/Text.h"
 

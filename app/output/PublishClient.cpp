@@ -1,10 +1,10 @@
-#include "export/PublishClient.h"
+#include "PublishClient.h"
 
+#include "QtText.h"
 #include "analysis/CrewDoc.h"
 #include "base/Json.h"
 #include "base/Number.h"
 #include "base/Text.h"
-#include "shell/QtText.h"
 
 #include <QCoreApplication>
 #include <QNetworkAccessManager>

@@ -3,7 +3,7 @@
 // so redirects are never followed and addresses are parsed strictly. Main thread only.
 #pragma once
 
-#include "export/PublishProtocol.h"
+#include "PublishProtocol.h"
 
 #include <QByteArray>
 #include <QObject>

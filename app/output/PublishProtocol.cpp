@@ -1,4 +1,4 @@
-#include "export/PublishProtocol.h"
+#include "PublishProtocol.h"
 
 #include "analysis/CrewDoc.h"
 #include "base/Json.h"

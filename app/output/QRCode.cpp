@@ -1,4 +1,4 @@
-#include "export/QRCode.h"
+#include "QRCode.h"
 
 #include <QBuffer>
 #include <QByteArray>

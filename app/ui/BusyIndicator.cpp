@@ -1,4 +1,4 @@
-#include "shell/BusyIndicator.h"
+#include "BusyIndicator.h"
 
 #include <QPainter>
 

@@ -1,7 +1,7 @@
-#include "export/CrewWebView.h"
+#include "CrewWebView.h"
 
-#include "export/CrewPage.h"
-#include "export/PageScheme.h"
+#include "CrewPage.h"
+#include "PageScheme.h"
 
 #include <QDesktopServices>
 #include <QEvent>

@@ -1,9 +1,9 @@
-#include "pages/DeltaFields.h"
+#include "DeltaFields.h"
 
+#include "FormLayout.h"
+#include "PageStyle.h"
+#include "QtText.h"
 #include "model/Project.h"
-#include "pages/FormLayout.h"
-#include "pages/PageStyle.h"
-#include "shell/QtText.h"
 
 #include <QFormLayout>
 #include <QLabel>

@@ -2,8 +2,8 @@
 // The caller decides which DeltaSpec they edit (the project's or the library's defaults).
 #pragma once
 
+#include "Fields.h"
 #include "model/Extras.h"
-#include "pages/Fields.h"
 
 #include <QWidget>
 

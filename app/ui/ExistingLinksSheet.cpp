@@ -1,16 +1,16 @@
-#include "pages/ExistingLinksSheet.h"
+#include "ExistingLinksSheet.h"
 
+#include "DateText.h"
+#include "FormLayout.h"
+#include "PageStyle.h"
+#include "ProjectStore.h"
+#include "Prompts.h"
+#include "PublishClient.h"
+#include "QtText.h"
+#include "Symbols.h"
+#include "WebLinks.h"
 #include "base/Json.h"
 #include "base/Number.h"
-#include "export/PublishClient.h"
-#include "pages/FormLayout.h"
-#include "pages/PageStyle.h"
-#include "pages/Symbols.h"
-#include "pages/WebLinks.h"
-#include "shell/DateText.h"
-#include "shell/ProjectStore.h"
-#include "shell/Prompts.h"
-#include "shell/QtText.h"
 
 #include <QDateTime>
 #include <QHBoxLayout>

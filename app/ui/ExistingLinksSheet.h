@@ -4,7 +4,7 @@
 // only the project's publish record.
 #pragma once
 
-#include "export/PublishProtocol.h"
+#include "PublishProtocol.h"
 #include "model/Project.h"
 
 #include <QDialog>

@@ -1,16 +1,18 @@
-#include "export/ExportCommands.h"
+#include "ExportCommands.h"
 
+#include "AppPaths.h"
+#include "CrewPage.h"
+#include "DXFOptionsForm.h"
+#include "DXFSettings.h"
+#include "PdfPrinter.h"
+#include "ProjectStore.h"
+#include "Reveal.h"
+#include "Prompts.h"
+#include "QRCode.h"
+#include "QtText.h"
+#include "RiggingPointsCSV.h"
 #include "analysis/RigDXF.h"
 #include "base/File.h"
-#include "export/CrewPage.h"
-#include "export/DXFSettings.h"
-#include "export/PdfPrinter.h"
-#include "export/QRCode.h"
-#include "export/RiggingPointsCSV.h"
-#include "shell/AppPaths.h"
-#include "shell/ProjectStore.h"
-#include "shell/Prompts.h"
-#include "shell/QtText.h"
 
 #include <QFileInfo>
 
@@ -74,12 +76,14 @@ QString exportPdfPage(const Project& project, bool crew, Date now) {
     return crewPage(exportCrewDoc(project, crew, now), crew ? PageMode::printCrew : PageMode::rigger, false);
 }
 
-ExportCommands::ExportCommands(ProjectStore& store, DXFSettings& dxfSettings, PdfPrinter& printer)
-    : store_(store), dxfSettings_(dxfSettings), printer_(printer) {}
+ExportCommands::ExportCommands(ProjectStore& store, DXFSettings& dxfSettings, PdfPrinter& printer,
+                               Reveal& reveal)
+    : store_(store), dxfSettings_(dxfSettings), printer_(printer), reveal_(reveal) {}
 
 ExportCommands& ExportCommands::shared() {
     static ExportCommands* commands =
-        new ExportCommands(ProjectStore::shared(), DXFSettings::shared(), PdfPrinter::shared());
+        new ExportCommands(ProjectStore::shared(), DXFSettings::shared(), PdfPrinter::shared(),
+                           DesktopReveal::shared());
     return *commands;
 }
 
@@ -110,7 +114,19 @@ void ExportCommands::write(const QString& path, std::string_view bytes) {
 void ExportCommands::exportPDF(const Project& project, bool crew) {
     const auto path = choose(project, crew ? ExportKind::crewSheetsPDF : ExportKind::riggingPointsPDF);
     if (!path) return;
-    printer_.make(exportPdfPage(project, crew, nowSeconds()), *path, !crew);
+    printPDF(project, crew, *path, nowSeconds());
+}
+
+void ExportCommands::printPDF(const Project& project, bool crew, const QString& path, Date now) {
+    ProjectStore& store = store_;
+    Reveal& reveal = reveal_;
+    printer_.make(exportPdfPage(project, crew, now), path, !crew, [&store, &reveal](const QString& file, bool written) {
+        if (written) {
+            reveal.reveal(file);
+        } else {
+            store.setErrorMessage(QStringLiteral("PDF export failed."));
+        }
+    });
 }
 
 void ExportCommands::exportDXF(const Project& project) {

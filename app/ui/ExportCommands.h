@@ -1,6 +1,6 @@
 // The four File ▸ Export commands: each asks for a file with an export save panel that opens
 // in the folder of the last export, builds its output and writes it. Failures reach the
-// store's error message. Main thread only.
+// store's error message; written PDFs are shown in the file manager. Main thread only.
 #pragma once
 
 #include "analysis/CrewDoc.h"
@@ -20,6 +20,7 @@ namespace rig::app {
 class DXFSettings;
 class PdfPrinter;
 class ProjectStore;
+class Reveal;
 
 enum class ExportKind { riggingPointsPDF, crewSheetsPDF, riggingPointsDXF, riggingPointsCSV };
 
@@ -43,15 +44,17 @@ QString exportPdfPage(const Project& project, bool crew, Date now);
 
 class ExportCommands {
 public:
-    ExportCommands(ProjectStore& store, DXFSettings& dxfSettings, PdfPrinter& printer);
+    ExportCommands(ProjectStore& store, DXFSettings& dxfSettings, PdfPrinter& printer, Reveal& reveal);
 
     // The program's commands on the shared store, DXF options and printer.
     static ExportCommands& shared();
 
     // The rigging points (`crew` false: landscape) or the crew sheets (portrait) as PDF.
-    // Returns once the print job has started; the printer reveals the written file or
-    // reports "PDF export failed.".
+    // Returns once the print job has started; see printPDF.
     void exportPDF(const Project& project, bool crew);
+    // The same PDF to `path` without the panel: the written file is revealed, a failure sets
+    // the store's error message to "PDF export failed.".
+    void printPDF(const Project& project, bool crew, const QString& path, Date now);
     // The rigging points as 3-D DXF with the kept options; the panel carries the options
     // accessory, whose choices are kept even when the panel is cancelled.
     void exportDXF(const Project& project);
@@ -68,6 +71,7 @@ private:
     ProjectStore& store_;
     DXFSettings& dxfSettings_;
     PdfPrinter& printer_;
+    Reveal& reveal_;
 };
 
 } // namespace rig::app

@@ -1,9 +1,9 @@
-#include "pages/Fields.h"
+#include "Fields.h"
 
+#include "PageStyle.h"
+#include "QtText.h"
 #include "base/Number.h"
 #include "base/Text.h"
-#include "pages/PageStyle.h"
-#include "shell/QtText.h"
 
 #include <QEvent>
 #include <QFocusEvent>

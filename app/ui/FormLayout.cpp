@@ -1,4 +1,4 @@
-#include "pages/FormLayout.h"
+#include "FormLayout.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -3,7 +3,7 @@
 // leading side and its value on the trailing side.
 #pragma once
 
-#include "pages/PageStyle.h"
+#include "PageStyle.h"
 
 #include <QHBoxLayout>
 #include <QString>

@@ -1,9 +1,10 @@
-#include "pages/GeneralSettings.h"
+#include "GeneralSettings.h"
 
-#include "export/DXFSettings.h"
-#include "pages/Fields.h"
-#include "pages/Preferences.h"
-#include "shell/AppPaths.h"
+#include "AppPaths.h"
+#include "DXFOptionsForm.h"
+#include "DXFSettings.h"
+#include "Fields.h"
+#include "Preferences.h"
 
 #include <utility>
 

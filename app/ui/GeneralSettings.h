@@ -2,7 +2,7 @@
 // of the rigging-points DXF. Every control writes its value at once.
 #pragma once
 
-#include "pages/SettingsPane.h"
+#include "SettingsPane.h"
 
 #include <functional>
 

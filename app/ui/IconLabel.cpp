@@ -1,6 +1,6 @@
-#include "shell/IconLabel.h"
+#include "IconLabel.h"
 
-#include "shell/Icons.h"
+#include "Icons.h"
 
 #include <QEvent>
 

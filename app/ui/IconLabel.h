@@ -1,7 +1,7 @@
 // A bundled icon shown in one of the page tones, re-tinted when the palette changes.
 #pragma once
 
-#include "pages/PageStyle.h"
+#include "PageStyle.h"
 
 #include <QLabel>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "shell/ImportChangesDialog.h"
+#include "ImportChangesDialog.h"
 
-#include "pages/PageStyle.h"
+#include "PageStyle.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

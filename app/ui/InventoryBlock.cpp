@@ -1,10 +1,10 @@
-#include "pages/InventoryBlock.h"
+#include "InventoryBlock.h"
 
+#include "FormLayout.h"
+#include "PageStyle.h"
+#include "QtText.h"
 #include "base/Number.h"
 #include "base/Text.h"
-#include "pages/FormLayout.h"
-#include "pages/PageStyle.h"
-#include "shell/QtText.h"
 
 #include <QHBoxLayout>
 #include <QPainter>

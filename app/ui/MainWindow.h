@@ -5,8 +5,8 @@
 // and the two project hooks. Main thread only.
 #pragma once
 
+#include "WindowState.h"
 #include "analysis/CrewDoc.h"
-#include "shell/WindowState.h"
 
 #include <QMainWindow>
 #include <QPointer>

@@ -1,12 +1,12 @@
-#include "pages/MotorsSettings.h"
+#include "MotorsSettings.h"
 
-#include "pages/DeltaFields.h"
-#include "pages/Fields.h"
-#include "pages/MotorLibrary.h"
-#include "pages/NewMotorSheet.h"
-#include "pages/PageStyle.h"
-#include "shell/Icons.h"
-#include "shell/QtText.h"
+#include "DeltaFields.h"
+#include "Fields.h"
+#include "Icons.h"
+#include "MotorLibrary.h"
+#include "NewMotorSheet.h"
+#include "PageStyle.h"
+#include "QtText.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>

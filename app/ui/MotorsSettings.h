@@ -3,8 +3,8 @@
 // library at once, which saves its file when a value changed.
 #pragma once
 
+#include "SettingsPane.h"
 #include "base/Uuid.h"
-#include "pages/SettingsPane.h"
 
 #include <QString>
 

@@ -1,10 +1,10 @@
-#include "pages/NewMotorSheet.h"
+#include "NewMotorSheet.h"
 
+#include "Fields.h"
+#include "MotorLibrary.h"
+#include "PageStyle.h"
+#include "QtText.h"
 #include "base/Text.h"
-#include "pages/Fields.h"
-#include "pages/MotorLibrary.h"
-#include "pages/PageStyle.h"
-#include "shell/QtText.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>

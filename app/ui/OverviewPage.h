@@ -5,9 +5,9 @@
 // overwritten), and every edit is an assignment to the store.
 #pragma once
 
+#include "OverviewTexts.h"
 #include "analysis/Issues.h"
 #include "model/Project.h"
-#include "pages/OverviewTexts.h"
 
 #include <QScrollArea>
 

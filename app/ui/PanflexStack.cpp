@@ -1,9 +1,9 @@
-#include "pages/PanflexStack.h"
+#include "PanflexStack.h"
 
+#include "PageStyle.h"
+#include "QtText.h"
 #include "base/Regex.h"
 #include "base/Text.h"
-#include "pages/PageStyle.h"
-#include "shell/QtText.h"
 
 #include <QEvent>
 #include <QFontMetricsF>

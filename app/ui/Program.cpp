@@ -1,15 +1,15 @@
-#include "shell/Program.h"
+#include "Program.h"
 
-#include "export/DXFSettings.h"
-#include "export/ExportCommands.h"
-#include "export/PublishSettings.h"
-#include "pages/MotorLibrary.h"
-#include "pages/Preferences.h"
-#include "pages/SettingsWindow.h"
-#include "shell/AppPaths.h"
-#include "shell/MainWindow.h"
-#include "shell/ProjectStore.h"
-#include "snapshot/SnapshotDirectory.h"
+#include "AppPaths.h"
+#include "DXFSettings.h"
+#include "ExportCommands.h"
+#include "MainWindow.h"
+#include "MotorLibrary.h"
+#include "Preferences.h"
+#include "ProjectStore.h"
+#include "QtPrompts.h"
+#include "PublishSettings.h"
+#include "SettingsWindow.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -36,8 +36,9 @@ QList<QUrl> commandLineFiles(const QStringList& arguments) {
     return files;
 }
 
-Program::Program() : store_(ProjectStore::shared()) {
+Program::Program() : store_(ProjectStore::shared()), dialogs_(std::make_unique<QtPrompts>()) {
     theProgram = this;
+    setStandardPrompts(dialogs_.get());
     // The app-wide objects, each made once for the whole run. The publish key starts
     // loading from the keyring now, long before the first publish needs it.
     MotorLibrary& motors = MotorLibrary::shared();
@@ -56,6 +57,7 @@ Program::Program() : store_(ProjectStore::shared()) {
 
 Program::~Program() {
     delete window_.data();
+    setStandardPrompts(nullptr);
     if (theProgram == this) theProgram = nullptr;
 }
 
@@ -78,11 +80,16 @@ void Program::start(const QList<QUrl>& files) {
     // Files named at launch take the road of dropped files.
     if (!files.isEmpty()) store_.handleURLs(files);
 
-    if (const auto folder = snapshotDirectory()) {
-        if (snapshotRunner_) snapshotRunner_(*folder);
+    if (snapshotRunner_) {
+        snapshotRunner_();
     } else {
         store_.scheduleRestoreOffer();
     }
+}
+
+void Program::setSnapshotRunner(SnapshotRunner runner) {
+    snapshotRunner_ = std::move(runner);
+    store_.setRecoveryEnabled(!snapshotRunner_);
 }
 
 int Program::run(const QList<QUrl>& files) {

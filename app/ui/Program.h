@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QApplication;
@@ -18,12 +19,13 @@ namespace rig::app {
 
 class MainWindow;
 class ProjectStore;
+class QtPrompts;
 
 class Program : public QObject {
     Q_OBJECT
 public:
-    // Runs the snapshot mode with its output folder instead of the restore offer.
-    using SnapshotRunner = std::function<void(const QString& folder)>;
+    // Runs the snapshot mode instead of the restore offer.
+    using SnapshotRunner = std::function<void()>;
 
     // Creates the shared objects and the main window (not shown yet).
     Program();
@@ -34,8 +36,9 @@ public:
     static Program* instance();
     MainWindow& mainWindow() const;
 
-    // Set before start(): what runs when RIG_SNAPSHOT names a folder.
-    void setSnapshotRunner(SnapshotRunner runner) { snapshotRunner_ = std::move(runner); }
+    // Set before start() to run the snapshot mode: it replaces the restore offer, and the
+    // store keeps no recovery copy.
+    void setSnapshotRunner(SnapshotRunner runner);
 
     // The start-up sequence: the stored appearance, the window shown, `files` (from the
     // command line) handed to the import, then the snapshot mode or, 0.8 s later, the offer to
@@ -54,6 +57,7 @@ private:
     void openSettings();
 
     ProjectStore& store_;
+    std::unique_ptr<QtPrompts> dialogs_;
     QPointer<MainWindow> window_;
     SnapshotRunner snapshotRunner_;
 };

@@ -1,9 +1,9 @@
-#include "shell/PublishButton.h"
+#include "PublishButton.h"
 
-#include "shell/BusyIndicator.h"
-#include "shell/Icons.h"
-#include "shell/ProjectStore.h"
-#include "shell/QtText.h"
+#include "BusyIndicator.h"
+#include "Icons.h"
+#include "ProjectStore.h"
+#include "QtText.h"
 
 #include <QApplication>
 #include <QClipboard>

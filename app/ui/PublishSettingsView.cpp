@@ -1,9 +1,9 @@
-#include "pages/PublishSettingsView.h"
+#include "PublishSettingsView.h"
 
-#include "export/PublishSettings.h"
-#include "pages/PageStyle.h"
-#include "shell/Icons.h"
-#include "shell/Prompts.h"
+#include "Icons.h"
+#include "PageStyle.h"
+#include "Prompts.h"
+#include "PublishSettings.h"
 
 #include <QClipboard>
 #include <QGridLayout>

@@ -3,7 +3,7 @@
 // at once through PublishSettings.
 #pragma once
 
-#include "pages/SettingsPane.h"
+#include "SettingsPane.h"
 
 class QLineEdit;
 class QPushButton;

@@ -1,9 +1,9 @@
-#include "pages/RiggingHeightFields.h"
+#include "RiggingHeightFields.h"
 
-#include "pages/Fields.h"
-#include "pages/Symbols.h"
-#include "shell/ProjectStore.h"
-#include "shell/QtText.h"
+#include "Fields.h"
+#include "ProjectStore.h"
+#include "QtText.h"
+#include "Symbols.h"
 
 #include <QToolButton>
 

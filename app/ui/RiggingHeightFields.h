@@ -3,8 +3,8 @@
 // height. Every edit is one assignment of the whole project to the store.
 #pragma once
 
+#include "FormLayout.h"
 #include "model/Project.h"
-#include "pages/FormLayout.h"
 
 #include <QString>
 #include <QStringList>

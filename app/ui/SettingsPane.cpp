@@ -1,6 +1,6 @@
-#include "pages/SettingsPane.h"
+#include "SettingsPane.h"
 
-#include "pages/PageStyle.h"
+#include "PageStyle.h"
 
 #include <QAbstractButton>
 #include <QHBoxLayout>

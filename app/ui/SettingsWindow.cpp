@@ -1,12 +1,12 @@
-#include "pages/SettingsWindow.h"
+#include "SettingsWindow.h"
 
-#include "export/DXFSettings.h"
-#include "export/PublishSettings.h"
-#include "pages/GeneralSettings.h"
-#include "pages/MotorLibrary.h"
-#include "pages/MotorsSettings.h"
-#include "pages/PublishSettingsView.h"
-#include "shell/Icons.h"
+#include "DXFSettings.h"
+#include "GeneralSettings.h"
+#include "Icons.h"
+#include "MotorLibrary.h"
+#include "MotorsSettings.h"
+#include "PublishSettings.h"
+#include "PublishSettingsView.h"
 
 #include <QAction>
 #include <QFrame>

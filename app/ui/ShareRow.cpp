@@ -1,15 +1,15 @@
-#include "pages/ShareRow.h"
+#include "ShareRow.h"
 
+#include "DateText.h"
+#include "ExistingLinksSheet.h"
+#include "ProjectStore.h"
+#include "PublishChanges.h"
+#include "QRCode.h"
+#include "QtText.h"
+#include "Sheet.h"
+#include "Symbols.h"
+#include "WebLinks.h"
 #include "base/Number.h"
-#include "export/PublishChanges.h"
-#include "export/QRCode.h"
-#include "pages/ExistingLinksSheet.h"
-#include "pages/Symbols.h"
-#include "pages/WebLinks.h"
-#include "shell/DateText.h"
-#include "shell/ProjectStore.h"
-#include "shell/QtText.h"
-#include "shell/Sheet.h"
 
 #include <QAction>
 #include <QClipboard>

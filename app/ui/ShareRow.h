@@ -4,8 +4,8 @@
 // server. Everything is read from the store on every change; only user actions write.
 #pragma once
 
+#include "FormLayout.h"
 #include "model/Project.h"
-#include "pages/FormLayout.h"
 
 #include <QImage>
 #include <QPointer>

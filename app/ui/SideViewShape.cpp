@@ -1,8 +1,8 @@
-#include "pages/SideViewShape.h"
+#include "SideViewShape.h"
 
+#include "PageStyle.h"
+#include "QtText.h"
 #include "base/Number.h"
-#include "pages/PageStyle.h"
-#include "shell/QtText.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

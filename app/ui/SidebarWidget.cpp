@@ -1,12 +1,12 @@
-#include "shell/SidebarWidget.h"
+#include "SidebarWidget.h"
 
+#include "IconLabel.h"
+#include "Icons.h"
+#include "PageStyle.h"
+#include "ProjectStore.h"
+#include "QtText.h"
 #include "base/Number.h"
 #include "base/Text.h"
-#include "pages/PageStyle.h"
-#include "shell/IconLabel.h"
-#include "shell/Icons.h"
-#include "shell/ProjectStore.h"
-#include "shell/QtText.h"
 
 #include <QEvent>
 #include <QGraphicsOpacityEffect>

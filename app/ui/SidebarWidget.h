@@ -6,8 +6,8 @@
 // scroll position.
 #pragma once
 
-#include "shell/SidebarModel.h"
-#include "shell/WindowState.h"
+#include "SidebarModel.h"
+#include "WindowState.h"
 
 #include <QScrollArea>
 #include <QToolButton>

@@ -1,14 +1,14 @@
-#include "pages/SourcePage.h"
+#include "SourcePage.h"
 
-#include "pages/FormLayout.h"
-#include "pages/MotorLibrary.h"
-#include "pages/PageStyle.h"
-#include "pages/PanflexStack.h"
-#include "pages/SideViewShape.h"
-#include "pages/SourceTexts.h"
-#include "shell/ProjectStore.h"
-#include "shell/QtText.h"
-#include "shell/Sheet.h"
+#include "FormLayout.h"
+#include "MotorLibrary.h"
+#include "PageStyle.h"
+#include "PanflexStack.h"
+#include "ProjectStore.h"
+#include "QtText.h"
+#include "Sheet.h"
+#include "SideViewShape.h"
+#include "SourceTexts.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

@@ -3,8 +3,8 @@
 // project: it reads the store on every refresh and every edit is one assignment to the store.
 #pragma once
 
+#include "NewMotorSheet.h"
 #include "model/Project.h"
-#include "pages/NewMotorSheet.h"
 
 #include <QPointer>
 #include <QScrollArea>

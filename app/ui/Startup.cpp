@@ -1,6 +1,6 @@
-#include "shell/Startup.h"
+#include "Startup.h"
 
-#include "export/PageScheme.h"
+#include "PageScheme.h"
 
 #include <QCoreApplication>
 

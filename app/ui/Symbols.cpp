@@ -1,6 +1,6 @@
-#include "pages/Symbols.h"
+#include "Symbols.h"
 
-#include "shell/Icons.h"
+#include "Icons.h"
 
 #include <QFontMetrics>
 #include <QPainter>

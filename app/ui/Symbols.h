@@ -2,7 +2,7 @@
 // page's palette so it follows light and dark.
 #pragma once
 
-#include "pages/PageStyle.h"
+#include "PageStyle.h"
 
 #include <QIcon>
 #include <QString>

@@ -1,9 +1,9 @@
-#include "shell/WelcomePage.h"
+#include "WelcomePage.h"
 
-#include "pages/PageStyle.h"
-#include "shell/BusyIndicator.h"
-#include "shell/IconLabel.h"
-#include "shell/ProjectStore.h"
+#include "BusyIndicator.h"
+#include "IconLabel.h"
+#include "PageStyle.h"
+#include "ProjectStore.h"
 
 #include <QEvent>
 #include <QFileInfo>

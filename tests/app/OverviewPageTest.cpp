@@ -1,15 +1,15 @@
-#include "pages/OverviewPage.h"
+#include "OverviewPage.h"
 
-#include "export/DXFSettings.h"
-#include "export/ExportCommands.h"
-#include "export/PdfPrinter.h"
-#include "export/Reveal.h"
-#include "pages/Fields.h"
-#include "pages/InventoryBlock.h"
-#include "pages/MotorLibrary.h"
-#include "pages/OverviewTexts.h"
-#include "pages/RiggingHeightFields.h"
-#include "shell/ProjectStore.h"
+#include "DXFSettings.h"
+#include "ExportCommands.h"
+#include "Fields.h"
+#include "InventoryBlock.h"
+#include "MotorLibrary.h"
+#include "OverviewTexts.h"
+#include "PdfPrinter.h"
+#include "ProjectStore.h"
+#include "Reveal.h"
+#include "RiggingHeightFields.h"
 #include "support/AppTesting.h"
 #include "support/FakePrompts.h"
 #include "support/ProjectFixtures.h"
@@ -63,8 +63,8 @@ struct PageFixture {
     MotorLibrary library;
     DXFSettings dxf;
     NoReveal reveal;
-    PdfPrinter printer{store, reveal};
-    ExportCommands exports{store, dxf, printer};
+    PdfPrinter printer;
+    ExportCommands exports{store, dxf, printer, reveal};
     OverviewPage page{store, library, exports};
 };
 

@@ -4,13 +4,13 @@
 #include "support/StoreTesting.h"
 #include "support/TempDir.h"
 
-#include "shell/ImportChangesDialog.h"
-#include "shell/Program.h"
-#include "shell/QtText.h"
-#include "shell/SidebarModel.h"
-#include "shell/SidebarWidget.h"
-#include "shell/WelcomePage.h"
-#include "shell/WindowState.h"
+#include "ImportChangesDialog.h"
+#include "Program.h"
+#include "QtText.h"
+#include "SidebarModel.h"
+#include "SidebarWidget.h"
+#include "WelcomePage.h"
+#include "WindowState.h"
 
 #include <QApplication>
 #include <QDir>
