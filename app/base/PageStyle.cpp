@@ -1,10 +1,7 @@
 #include "PageStyle.h"
 
-#include <QApplication>
-#include <QEvent>
 #include <QFontDatabase>
-#include <QPainter>
-#include <QPainterPath>
+#include <QGuiApplication>
 
 #include <algorithm>
 
@@ -17,14 +14,6 @@ bool isDark(const QPalette& palette) {
 QColor withAlpha(QColor color, double opacity) {
     color.setAlphaF(float(std::clamp(color.alphaF() * opacity, 0.0, 1.0)));
     return color;
-}
-
-void fillRounded(QWidget* widget, qreal radius, const QColor& color) {
-    QPainter p(widget);
-    p.setRenderHint(QPainter::Antialiasing);
-    QPainterPath path;
-    path.addRoundedRect(QRectF(widget->rect()), radius, radius);
-    p.fillPath(path, color);
 }
 
 QColor color(Tone tone, const QPalette& palette) {
@@ -56,7 +45,7 @@ QColor color(Tone tone, const QPalette& palette) {
 namespace {
 
 QFont scaled(double factor, double minimum) {
-    QFont f = QApplication::font();
+    QFont f = QGuiApplication::font();
     const double base = f.pointSizeF() > 0 ? f.pointSizeF() : 10.0;
     f.setPointSizeF(std::max(minimum, base * factor));
     return f;
@@ -70,7 +59,7 @@ QFont bold(QFont font) {
 }
 
 QFont bodyFont() {
-    return QApplication::font();
+    return QGuiApplication::font();
 }
 
 QFont largeTitleFont() {
@@ -105,36 +94,6 @@ QFont monospacedCaptionFont() {
     QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     f.setPointSizeF(captionFont().pointSizeF());
     return f;
-}
-
-ToneLabel::ToneLabel(const QString& text, Tone tone, QWidget* parent) : QLabel(parent), tone_(tone) {
-    // Report and project texts are never markup.
-    setTextFormat(Qt::PlainText);
-    setText(text);
-    applyTone();
-}
-
-void ToneLabel::setTone(Tone tone) {
-    if (tone == tone_) return;
-    tone_ = tone;
-    applyTone();
-}
-
-void ToneLabel::updateText(const QString& text) {
-    if (text != this->text()) setText(text);
-}
-
-void ToneLabel::changeEvent(QEvent* event) {
-    QLabel::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange && !applying_) applyTone();
-}
-
-void ToneLabel::applyTone() {
-    applying_ = true;
-    QPalette p = palette();
-    p.setColor(QPalette::WindowText, color(tone_, p));
-    setPalette(p);
-    applying_ = false;
 }
 
 } // namespace rig::app::style

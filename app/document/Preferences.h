@@ -1,8 +1,7 @@
-// The user's own name and the window appearance, kept in the settings file and read outside
-// the settings window. Main thread only.
+// The user's own name and the window appearance setting, kept in the settings file and read
+// outside the settings window. Main thread only.
 #pragma once
 
-#include <QPalette>
 #include <QString>
 
 namespace rig::app {
@@ -24,17 +23,5 @@ enum class Appearance { system, light, dark };
 
 // "light" and "dark" exactly (case matters); anything else, the empty text included, is system.
 Appearance appearanceFromSetting(const QString& stored);
-
-// Applies the stored appearance to the whole application. The first call remembers the
-// style and palette the program started with; "system" brings them back.
-void applyAppearance();
-void applyAppearance(Appearance appearance);
-
-// Remembers the start-up style and palette unless already done; applyAppearance does it too.
-void captureStartupAppearance();
-
-// The palettes used with the Fusion style.
-QPalette lightPalette();
-QPalette darkPalette();
 
 } // namespace rig::app

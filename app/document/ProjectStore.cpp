@@ -6,10 +6,10 @@
 #include "QtText.h"
 #include "base/File.h"
 
-#include <QApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QThreadPool>
 
 #include <exception>
@@ -393,7 +393,7 @@ namespace {
 // Never over another dialog (an alert about a file given at launch, a panel the user opened
 // meanwhile): the offer waits until it has closed.
 void offerRestoreWhenNoDialogIsOpen(ProjectStore* store) {
-    if (!QApplication::activeModalWidget()) return store->offerRestore();
+    if (!QGuiApplication::modalWindow()) return store->offerRestore();
     QTimer::singleShot(250, store, [store] { offerRestoreWhenNoDialogIsOpen(store); });
 }
 } // namespace

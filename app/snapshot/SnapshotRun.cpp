@@ -1,6 +1,7 @@
 #include "SnapshotRun.h"
 
 #include "AppPaths.h"
+#include "Appearance.h"
 #include "DXFOptionsForm.h"
 #include "DXFSettings.h"
 #include "DownloadFiles.h"

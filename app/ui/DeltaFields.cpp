@@ -1,8 +1,8 @@
 #include "DeltaFields.h"
 
 #include "FormLayout.h"
-#include "PageStyle.h"
 #include "QtText.h"
+#include "ToneLabel.h"
 #include "model/Project.h"
 
 #include <QFormLayout>

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Fields.h"
+#include "ToneLabel.h"
 #include "model/Extras.h"
 
 #include <QWidget>

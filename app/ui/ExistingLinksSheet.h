@@ -5,6 +5,7 @@
 #pragma once
 
 #include "PublishProtocol.h"
+#include "ToneLabel.h"
 #include "model/Project.h"
 
 #include <QDialog>

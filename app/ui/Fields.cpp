@@ -1,7 +1,7 @@
 #include "Fields.h"
 
-#include "PageStyle.h"
 #include "QtText.h"
+#include "ToneLabel.h"
 #include "base/Number.h"
 #include "base/Text.h"
 

@@ -1,5 +1,6 @@
 #include "FormLayout.h"
 
+#include "ToneLabel.h"
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>

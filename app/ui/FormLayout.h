@@ -3,7 +3,7 @@
 // leading side and its value on the trailing side.
 #pragma once
 
-#include "PageStyle.h"
+#include "ToneLabel.h"
 
 #include <QHBoxLayout>
 #include <QString>

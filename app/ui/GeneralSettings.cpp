@@ -1,6 +1,7 @@
 #include "GeneralSettings.h"
 
 #include "AppPaths.h"
+#include "Appearance.h"
 #include "DXFOptionsForm.h"
 #include "DXFSettings.h"
 #include "Fields.h"

@@ -1,6 +1,6 @@
 #include "ImportChangesDialog.h"
 
-#include "PageStyle.h"
+#include "ToneLabel.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -2,8 +2,8 @@
 
 #include "Fields.h"
 #include "MotorLibrary.h"
-#include "PageStyle.h"
 #include "QtText.h"
+#include "ToneLabel.h"
 #include "base/Text.h"
 
 #include <QDialogButtonBox>

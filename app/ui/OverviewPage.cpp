@@ -1,5 +1,7 @@
 #include "OverviewPage.h"
 
+#include "ToneLabel.h"
+
 #include "DateText.h"
 #include "DeltaFields.h"
 #include "ExportCommands.h"

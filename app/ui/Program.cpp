@@ -1,14 +1,15 @@
 #include "Program.h"
 
 #include "AppPaths.h"
+#include "Appearance.h"
 #include "DXFSettings.h"
 #include "ExportCommands.h"
 #include "MainWindow.h"
 #include "MotorLibrary.h"
 #include "Preferences.h"
 #include "ProjectStore.h"
-#include "QtPrompts.h"
 #include "PublishSettings.h"
+#include "QtPrompts.h"
 #include "SettingsWindow.h"
 
 #include <QApplication>

@@ -1,9 +1,9 @@
 #include "PublishSettingsView.h"
 
 #include "Icons.h"
-#include "PageStyle.h"
 #include "Prompts.h"
 #include "PublishSettings.h"
+#include "ToneLabel.h"
 
 #include <QClipboard>
 #include <QGridLayout>

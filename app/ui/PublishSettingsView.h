@@ -4,6 +4,7 @@
 #pragma once
 
 #include "SettingsPane.h"
+#include "ToneLabel.h"
 
 class QLineEdit;
 class QPushButton;

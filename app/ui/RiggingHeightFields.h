@@ -4,6 +4,7 @@
 #pragma once
 
 #include "FormLayout.h"
+#include "ToneLabel.h"
 #include "model/Project.h"
 
 #include <QString>

@@ -1,6 +1,6 @@
 #include "SettingsPane.h"
 
-#include "PageStyle.h"
+#include "ToneLabel.h"
 
 #include <QAbstractButton>
 #include <QHBoxLayout>

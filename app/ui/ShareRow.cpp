@@ -8,6 +8,7 @@
 #include "QtText.h"
 #include "Sheet.h"
 #include "Symbols.h"
+#include "ToneLabel.h"
 #include "WebLinks.h"
 #include "base/Number.h"
 

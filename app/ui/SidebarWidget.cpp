@@ -2,9 +2,9 @@
 
 #include "IconLabel.h"
 #include "Icons.h"
-#include "PageStyle.h"
 #include "ProjectStore.h"
 #include "QtText.h"
+#include "ToneLabel.h"
 #include "base/Number.h"
 #include "base/Text.h"
 

@@ -2,13 +2,13 @@
 
 #include "FormLayout.h"
 #include "MotorLibrary.h"
-#include "PageStyle.h"
 #include "PanflexStack.h"
 #include "ProjectStore.h"
 #include "QtText.h"
 #include "Sheet.h"
 #include "SideViewShape.h"
 #include "SourceTexts.h"
+#include "ToneLabel.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

@@ -2,8 +2,8 @@
 
 #include "BusyIndicator.h"
 #include "IconLabel.h"
-#include "PageStyle.h"
 #include "ProjectStore.h"
+#include "ToneLabel.h"
 
 #include <QEvent>
 #include <QFileInfo>

@@ -2,6 +2,7 @@
 #include "support/Waiting.h"
 
 #include "AppPaths.h"
+#include "Appearance.h"
 #include "DXFSettings.h"
 #include "Fields.h"
 #include "GeneralSettings.h"
