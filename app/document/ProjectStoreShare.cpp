@@ -93,6 +93,9 @@ QCoro::Task<ShareInfo> publishWith(PublishClient& client, Project project, QStri
     if (project.share) token = toQ(project.share->token);
     const PublishResponse answer =
         co_await client.publishCrewDoc(doc, token, std::move(server), std::move(key));
+    // The link goes into the project, onto the clipboard, the QR code and the rigger PDF.
+    if (!crewLinkUrl(toQ(answer.url)))
+        throw PublishError(PublishError::Kind::Decoding, publishText::badCrewLink);
     co_return ShareInfo{answer.token,       answer.url,           nowSeconds(), publishFingerprints(project),
                         std::move(changes), project.hiddenSources};
 }

@@ -4,17 +4,17 @@
 #include "analysis/CrewDoc.h"
 #include "base/Json.h"
 #include "base/Number.h"
-#include "base/Text.h"
 
-#include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QPointer>
 #include <QTimer>
 #include <QUrlQuery>
 
-#include <coroutine>
+#include <qcoro6/qcoro/qcoronetworkreply.h>
+#include <qcoro6/qcoro/qcorotimer.h>
+
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -56,24 +56,17 @@ QString uploadFailed(const QString& name, int status) {
 
 } // namespace publishText
 
-// --- Addresses ------------------------------------------------------------------------------
-
-std::optional<QUrl> publishUrl(const QString& server, const QString& path) {
-    QString base = toQ(trimWhite(toStd(server)));
-    while (base.endsWith(u'/')) base.chop(1);
-    const QUrl url(base + path, QUrl::StrictMode);
-    if (!url.isValid() || url.isRelative()) return std::nullopt;
-    if (url.scheme() != u"http" && url.scheme() != u"https") return std::nullopt;
-    if (url.host().isEmpty() || url.hasQuery() || url.hasFragment()) return std::nullopt;
-    return url;
-}
-
-std::optional<QString> tokenSegment(const QString& token) {
-    if (token.isEmpty() || token == u"." || token == u"..") return std::nullopt;
-    return QString::fromLatin1(QUrl::toPercentEncoding(token));
-}
+// What a request needs of its client, taken before anything is sent.
+struct PublishChannel {
+    QNetworkAccessManager* network;
+    std::shared_ptr<const bool> clientGone;
+    std::chrono::milliseconds idle;     // from the last data received
+    std::chrono::milliseconds deadline; // from the start
+};
 
 namespace {
+
+using Channel = PublishChannel;
 
 // --- One HTTP exchange ------------------------------------------------------------------------
 
@@ -96,107 +89,77 @@ bool isHttpStatusError(QNetworkReply::NetworkError e) {
     }
 }
 
-// Sends one request and resumes the awaiting coroutine from the event loop once the answer
-// is complete, no data has moved for the time-out, the answer grows too large or the reply is destroyed with
-// its network object. The resumption never touches the reply or its owner.
-class Exchange {
-public:
-    Exchange(QNetworkAccessManager* network, QNetworkRequest request, QByteArray verb, QByteArray body,
-             std::chrono::milliseconds timeout)
-        : network_(network), request_(std::move(request)), verb_(std::move(verb)), body_(std::move(body)),
-          timeout_(timeout) {}
-
-    bool await_ready() const noexcept { return false; }
-
-    void await_suspend(std::coroutine_handle<> waiting) {
-        auto state = state_;
-        state->waiting = waiting;
-        QNetworkReply* reply = body_.isNull() ? network_->sendCustomRequest(request_, verb_)
-                                              : network_->sendCustomRequest(request_, verb_, body_);
-
-        auto* timer = new QTimer(reply);
-        timer->setSingleShot(true);
-        QObject::connect(timer, &QTimer::timeout, reply, [state, reply] {
-            state->timedOut = true;
-            reply->abort();
-        });
-        timer->start(timeout_);
-        // Like the platform's request time-out: the wait counts from the last data that moved.
-        auto progress = [timer](qint64, qint64) { timer->start(); };
-        QObject::connect(reply, &QNetworkReply::uploadProgress, timer, progress);
-        QObject::connect(reply, &QNetworkReply::downloadProgress, timer, progress);
-
-        QObject::connect(reply, &QIODevice::readyRead, reply, [state, reply] {
-            if (state->result.body.size() + reply->bytesAvailable() > PublishClient::maxAnswerBytes) {
-                state->tooLarge = true;
-                reply->abort();
-                return;
-            }
-            state->result.body += reply->readAll();
-        });
-        QObject::connect(reply, &QNetworkReply::finished, reply, [state, reply] {
-            if (state->done) return;
-            if (!state->timedOut && !state->tooLarge) {
-                const QByteArray rest = reply->readAll();
-                if (state->result.body.size() + rest.size() > PublishClient::maxAnswerBytes) {
-                    state->tooLarge = true;
-                } else {
-                    state->result.body += rest;
-                }
-            }
-            settle(*state, reply);
-            reply->deleteLater();
-            resumeLater(state);
-        });
-        // The network object went away with the reply still open.
-        QObject::connect(reply, &QObject::destroyed, QCoreApplication::instance(), [state] {
-            if (state->done) return;
-            state->result.error = PublishError(PublishError::Kind::Cancelled, publishText::cancelled);
-            resumeLater(state);
-        });
-    }
-
-    HttpResult await_resume() { return std::move(state_->result); }
-
-private:
-    struct State {
-        std::coroutine_handle<> waiting;
-        bool done = false;
-        bool timedOut = false;
-        bool tooLarge = false;
-        HttpResult result;
-    };
-
-    static void settle(State& state, QNetworkReply* reply) {
-        using Kind = PublishError::Kind;
-        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        if (state.timedOut) {
-            state.result.error = PublishError(Kind::TimedOut, publishText::timedOut);
-        } else if (state.tooLarge) {
-            state.result.error = PublishError(Kind::Transport, publishText::tooLarge);
-        } else if (status.isValid() && isHttpStatusError(reply->error())) {
-            state.result.status = status.toInt();
-        } else if (reply->error() == QNetworkReply::OperationCanceledError) {
-            state.result.error = PublishError(Kind::Cancelled, publishText::cancelled);
-        } else {
-            state.result.error = PublishError(Kind::Transport, reply->errorString());
-        }
-        if (state.result.error) state.result.body.clear();
-    }
-
-    static void resumeLater(const std::shared_ptr<State>& state) {
-        state->done = true;
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [state] { state->waiting.resume(); }, Qt::QueuedConnection);
-    }
-
-    QNetworkAccessManager* network_;
-    QNetworkRequest request_;
-    QByteArray verb_;
-    QByteArray body_;
-    std::chrono::milliseconds timeout_;
-    std::shared_ptr<State> state_ = std::make_shared<State>();
+// Why a request was ended before its answer was complete. Qt reports each of these, and its
+// own transfer time-out, as a cancel: the one who aborted says which it was.
+struct Ending {
+    bool deadline = false;
+    bool tooLarge = false;
+    bool clientGone = false;
 };
+
+// The reply's answer, or why there is none. Reads the reply only.
+HttpResult settle(QNetworkReply& reply, const Ending& ending, QByteArray body) {
+    using Kind = PublishError::Kind;
+    HttpResult result;
+    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (ending.clientGone) {
+        result.error = PublishError(Kind::Cancelled, publishText::cancelled);
+    } else if (ending.tooLarge) {
+        result.error = PublishError(Kind::Transport, publishText::tooLarge);
+    } else if (ending.deadline || reply.error() == QNetworkReply::OperationCanceledError) {
+        // Nobody else aborts: a cancel we did not ask for is the transfer time-out.
+        result.error = PublishError(Kind::TimedOut, publishText::timedOut);
+    } else if (status.isValid() && isHttpStatusError(reply.error())) {
+        result.status = status.toInt();
+        result.body = std::move(body);
+    } else {
+        result.error = PublishError(Kind::Transport, reply.errorString());
+    }
+    return result;
+}
+
+// Sends one request and waits for the whole answer, at most `maxAnswerBytes` of it. Touches
+// the network object only before the first wait.
+QCoro::Task<HttpResult> exchange(Channel channel, QNetworkRequest request, QByteArray verb, QByteArray body) {
+    request.setTransferTimeout(int(channel.idle.count()));
+    QNetworkReply* reply = body.isNull() ? channel.network->sendCustomRequest(request, verb)
+                                         : channel.network->sendCustomRequest(request, verb, body);
+    auto ending = std::make_shared<Ending>();
+    auto answer = std::make_shared<QByteArray>();
+
+    auto* deadline = new QTimer(reply);
+    deadline->setSingleShot(true);
+    QObject::connect(deadline, &QTimer::timeout, reply, [ending, reply] {
+        ending->deadline = true;
+        reply->abort();
+    });
+    deadline->start(channel.deadline);
+    QObject::connect(reply, &QIODevice::readyRead, reply, [ending, answer, reply] {
+        if (answer->size() + reply->bytesAvailable() > PublishClient::maxAnswerBytes) {
+            ending->tooLarge = true;
+            reply->abort();
+            return;
+        }
+        *answer += reply->readAll();
+    });
+
+    co_await reply;
+    ending->clientGone = *channel.clientGone;
+    if (!ending->deadline && !ending->tooLarge && !ending->clientGone) {
+        const QByteArray rest = reply->readAll();
+        if (answer->size() + rest.size() > PublishClient::maxAnswerBytes) {
+            ending->tooLarge = true;
+        } else {
+            *answer += rest;
+        }
+    }
+    HttpResult result = settle(*reply, *ending, std::move(*answer));
+    reply->deleteLater();
+    // `finished` may come from inside an abort, even in the client's destructor: go on from
+    // the event loop, with nothing of the reply left to touch.
+    co_await QCoro::sleepFor(std::chrono::milliseconds(0));
+    co_return result;
+}
 
 // --- Requests ------------------------------------------------------------------------------------
 
@@ -216,6 +179,8 @@ void checkKey(const QString& key) {
 QUrl urlOrThrow(const QString& server, const QString& path) {
     std::optional<QUrl> url = publishUrl(server, path);
     if (!url) throw PublishError::server(publishText::invalidAddress);
+    if (url->scheme() != u"https" && !isLocalNetworkHost(url->host()))
+        throw PublishError::server(publishText::httpsRequired);
     return *url;
 }
 
@@ -250,9 +215,8 @@ QCoro::Task<void> failVoid(PublishError error) {
     co_return;
 }
 
-QCoro::Task<PublishResponse> sendPublish(QNetworkAccessManager* network, QNetworkRequest request,
-                                         QByteArray body, std::chrono::milliseconds timeout) {
-    HttpResult r = co_await Exchange(network, std::move(request), "POST", std::move(body), timeout);
+QCoro::Task<PublishResponse> sendPublish(Channel channel, QNetworkRequest request, QByteArray body) {
+    HttpResult r = co_await exchange(channel, std::move(request), "POST", std::move(body));
     if (r.error) throw *r.error;
     if (r.status != 200) {
         const std::optional<std::string> message =
@@ -274,9 +238,8 @@ QCoro::Task<PublishResponse> sendPublish(QNetworkAccessManager* network, QNetwor
     co_return answer;
 }
 
-QCoro::Task<std::vector<ServerLink>> sendList(QNetworkAccessManager* network, QNetworkRequest request,
-                                              std::chrono::milliseconds timeout) {
-    HttpResult r = co_await Exchange(network, std::move(request), "GET", QByteArray(), timeout);
+QCoro::Task<std::vector<ServerLink>> sendList(Channel channel, QNetworkRequest request) {
+    HttpResult r = co_await exchange(channel, std::move(request), "GET", QByteArray());
     if (r.error) throw *r.error;
     if (r.status != 200) throw PublishError::server(publishText::listFailed(r.status));
     try {
@@ -286,17 +249,15 @@ QCoro::Task<std::vector<ServerLink>> sendList(QNetworkAccessManager* network, QN
     }
 }
 
-QCoro::Task<void> sendDelete(QNetworkAccessManager* network, QNetworkRequest request,
-                             std::chrono::milliseconds timeout) {
-    HttpResult r = co_await Exchange(network, std::move(request), "DELETE", QByteArray(), timeout);
+QCoro::Task<void> sendDelete(Channel channel, QNetworkRequest request) {
+    HttpResult r = co_await exchange(channel, std::move(request), "DELETE", QByteArray());
     if (r.error) throw *r.error;
     if (r.status != 200) throw PublishError::server(publishText::deleteFailed);
 }
 
-QCoro::Task<void> sendUpload(QNetworkAccessManager* network, QNetworkRequest request, QByteArray data,
-                             QString name, std::chrono::milliseconds timeout) {
+QCoro::Task<void> sendUpload(Channel channel, QNetworkRequest request, QByteArray data, QString name) {
     if (data.isNull()) data = QByteArray(""); // an empty file is still a body
-    HttpResult r = co_await Exchange(network, std::move(request), "PUT", std::move(data), timeout);
+    HttpResult r = co_await exchange(channel, std::move(request), "PUT", std::move(data));
     if (r.error) throw *r.error;
     if (r.status != 200) throw PublishError::server(publishText::uploadFailed(name, r.status));
 }
@@ -307,7 +268,16 @@ QCoro::Task<void> sendUpload(QNetworkAccessManager* network, QNetworkRequest req
 
 PublishClient::PublishClient(QObject* parent) : QObject(parent), network_(new QNetworkAccessManager(this)) {}
 
-PublishClient::~PublishClient() = default;
+PublishClient::~PublishClient() {
+    // Every request ends with its `finished`, never with its reply silently deleted.
+    *gone_ = true;
+    for (QNetworkReply* reply : network_->findChildren<QNetworkReply*>()) reply->abort();
+}
+
+PublishChannel PublishClient::channel(std::chrono::milliseconds idle,
+                                      std::chrono::milliseconds deadline) const {
+    return PublishChannel{network_, gone_, idle, deadline};
+}
 
 PublishClient& PublishClient::shared() {
     static PublishClient* client = new PublishClient;
@@ -326,7 +296,8 @@ QCoro::Task<PublishResponse> PublishClient::publishCrewDoc(const CrewDoc& doc, s
         } catch (const JsonEncodeError& e) {
             throw PublishError(PublishError::Kind::Encoding, toQ(e.what()));
         }
-        return sendPublish(network_, std::move(request), QByteArray::fromStdString(body), timeouts_.publish);
+        return sendPublish(channel(timeouts_.publish, timeouts_.deadline), std::move(request),
+                           QByteArray::fromStdString(body));
     } catch (const PublishError& e) {
         return fail<PublishResponse>(e);
     }
@@ -335,7 +306,8 @@ QCoro::Task<PublishResponse> PublishClient::publishCrewDoc(const CrewDoc& doc, s
 QCoro::Task<std::vector<ServerLink>> PublishClient::listServerLinks(QString server, QString key) {
     try {
         checkKey(key);
-        return sendList(network_, makeRequest(urlOrThrow(server, "/api/rig"), key), timeouts_.links);
+        return sendList(channel(timeouts_.links, timeouts_.deadline),
+                        makeRequest(urlOrThrow(server, "/api/rig"), key));
     } catch (const PublishError& e) {
         return fail<std::vector<ServerLink>>(e);
     }
@@ -345,7 +317,7 @@ QCoro::Task<void> PublishClient::deleteServerLink(QString token, QString server,
     try {
         checkKey(key);
         const QUrl url = urlOrThrow(server, "/api/rig/" + tokenOrThrow(token));
-        return sendDelete(network_, makeRequest(url, key), timeouts_.links);
+        return sendDelete(channel(timeouts_.links, timeouts_.deadline), makeRequest(url, key));
     } catch (const PublishError& e) {
         return failVoid(e);
     }
@@ -360,7 +332,10 @@ QCoro::Task<void> PublishClient::uploadFile(QString token, QString name, QString
         QUrlQuery query;
         query.addQueryItem(QStringLiteral("label"), label);
         url.setQuery(query);
-        return sendUpload(network_, makeRequest(url, key), std::move(data), name, timeouts_.upload);
+        // A slow line still gets a large file through: the deadline grows with the size.
+        const qint64 rate = std::max<qint64>(timeouts_.uploadBytesPerSecond, 1);
+        const auto deadline = timeouts_.deadline + std::chrono::milliseconds(data.size() * 1000 / rate);
+        return sendUpload(channel(timeouts_.upload, deadline), makeRequest(url, key), std::move(data), name);
     } catch (const PublishError& e) {
         return failVoid(e);
     }

@@ -3,6 +3,7 @@
 // so redirects are never followed and addresses are parsed strictly. Main thread only.
 #pragma once
 
+#include "PublishAddresses.h"
 #include "PublishProtocol.h"
 
 #include <QByteArray>
@@ -14,6 +15,7 @@
 
 #include <chrono>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +27,8 @@ struct CrewDoc;
 }
 
 namespace rig::app {
+
+struct PublishChannel;
 
 // A failed publish, list, delete or upload. message() is the text shown to the user.
 class PublishError : public std::exception {
@@ -71,24 +75,25 @@ inline const QString cancelled = QStringLiteral("The request was cancelled.");
 inline const QString notPublished = QStringLiteral("Not published yet.");
 inline const QString deleteFailed = QStringLiteral("Could not delete the link.");
 inline const QString pdfFailed = QStringLiteral("Could not make the PDF files.");
+inline const QString httpsRequired = QStringLiteral(
+    "The server address must begin with https:// (the publish key is never sent unencrypted).");
+inline const QString badCrewLink =
+    QStringLiteral("The server’s answer could not be read: the crew link is not a valid https address.");
 // "The server did not accept the publish key (…)." for 401, "Publishing failed: …" else.
 QString publishRefused(int status, const QString& message);
 QString listFailed(int status);
 QString uploadFailed(const QString& name, int status);
 } // namespace publishText
 
-// The request URL: the address without surrounding blanks and tabs and without trailing
-// "/", followed by `path`. Only an absolute http or https URL with a host and without
-// query or fragment is accepted.
-std::optional<QUrl> publishUrl(const QString& server, const QString& path);
-// A token as one path segment (percent-encoded); nothing for "", "." and "..".
-std::optional<QString> tokenSegment(const QString& token);
-
-// How long a request may go without data moving before it ends as timed out.
+// How long a request may take. The first three count from the last data received; the
+// deadline counts from the start, so a server dripping its answer cannot hold a request for
+// ever. An upload's deadline grows by its size at `uploadBytesPerSecond`.
 struct PublishTimeouts {
     std::chrono::milliseconds publish{30000};
     std::chrono::milliseconds links{20000}; // list and delete
     std::chrono::milliseconds upload{60000};
+    std::chrono::milliseconds deadline{120000};
+    qint64 uploadBytesPerSecond = 50000;
 };
 
 class PublishClient : public QObject {
@@ -119,8 +124,11 @@ public:
                                  QString key);
 
 private:
+    PublishChannel channel(std::chrono::milliseconds idle, std::chrono::milliseconds deadline) const;
+
     QNetworkAccessManager* network_;
     PublishTimeouts timeouts_;
+    std::shared_ptr<bool> gone_ = std::make_shared<bool>(false);
 };
 
 } // namespace rig::app

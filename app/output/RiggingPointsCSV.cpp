@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cmath>
+#include <string_view>
 #include <utility>
 
 namespace rig::app {
@@ -43,6 +44,15 @@ std::string quoted(const std::string& field) {
     }
     out += '"';
     return out;
+}
+
+// A name a spreadsheet would run as a formula (first character "=", "+", "-", "@", tab or
+// carriage return) gets a leading apostrophe, which makes it text there. Numbers never pass
+// through here, so a negative value keeps its plain minus.
+std::string asText(std::string name) {
+    constexpr std::string_view formulaStarts = "=+-@\t\r";
+    if (!name.empty() && formulaStarts.find(name.front()) != std::string_view::npos) name.insert(0, 1, '\'');
+    return name;
 }
 
 void append(std::string& text, const Line& line) {
@@ -89,10 +99,10 @@ std::string riggingPointsCSV(const Project& project) {
             const std::optional<double> z = placed ? finite(pickup.position.z) : std::nullopt;
 
             Line main;
-            main[0] = group;
-            main[1] = source.name;
-            main[2] = pickup.role;
-            main[3] = pickup.hole;
+            main[0] = asText(group);
+            main[1] = asText(source.name);
+            main[2] = asText(pickup.role);
+            main[3] = asText(pickup.hole);
             main[4] = formatNumber(x, 2);
             main[5] = formatNumber(y, 2);
             main[6] = formatNumber(z, 2);
@@ -100,9 +110,9 @@ std::string riggingPointsCSV(const Project& project) {
             main[8] = formatNumber(minus(height, z), 2);
             main[9] = formatNumber(load, 1);
             if (extra.delta) {
-                main[10] = plate + " (see L/R)";
+                main[10] = asText(plate + " (see L/R)");
             } else {
-                main[11] = extra.motor ? extra.motor->name : std::string();
+                main[11] = asText(extra.motor ? extra.motor->name : std::string());
                 main[12] = formatNumber(motorWeight, 1);
                 main[13] = formatNumber(motorWeight.value_or(0) + load.value_or(0), 1);
             }
@@ -117,18 +127,18 @@ std::string riggingPointsCSV(const Project& project) {
             for (const auto& [side, point] : sides) {
                 const std::optional<double> pz = finite(point.z);
                 Line hang;
-                hang[0] = group;
-                hang[1] = source.name;
-                hang[2] = pickup.role + " · " + plate + " " + side;
-                hang[3] = pickup.hole;
+                hang[0] = asText(group);
+                hang[1] = asText(source.name);
+                hang[2] = asText(pickup.role + " · " + plate + " " + side);
+                hang[3] = asText(pickup.hole);
                 hang[4] = formatNumber(point.x, 2);
                 hang[5] = formatNumber(point.y, 2);
                 hang[6] = formatNumber(pz, 2);
                 hang[7] = formatNumber(height, 2);
                 hang[8] = formatNumber(minus(height, pz), 2);
                 hang[9] = formatNumber(sideLoad, 1);
-                hang[10] = plate;
-                hang[11] = (extra.motor ? extra.motor->name : std::string()) + " + ½ plate";
+                hang[10] = asText(plate);
+                hang[11] = asText((extra.motor ? extra.motor->name : std::string()) + " + ½ plate");
                 hang[12] = formatNumber(sideWeight, 1);
                 hang[13] = formatNumber(sideWeight + sideLoad, 1);
                 append(text, hang);

@@ -15,7 +15,8 @@ namespace rig::app {
 std::string formatNumber(std::optional<double> value, int decimals);
 
 // The whole table: header, every source of the report (hidden ones too), LF line ends,
-// no byte-order mark. Pure.
+// no byte-order mark. A name a spreadsheet would take for a formula starts with an
+// apostrophe. Pure.
 std::string riggingPointsCSV(const Project& project);
 
 } // namespace rig::app

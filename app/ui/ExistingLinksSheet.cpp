@@ -66,6 +66,7 @@ std::variant<ShareInfo, QString> attachedShare(const ServerLink& link, std::size
             return QStringLiteral("The server\u2019s answer could not be read: ") + toQ(e.what());
         }
     }
+    if (!crewLinkUrl(toQ(link.url))) return publishText::badCrewLink;
     ShareInfo share;
     share.token = link.token;
     share.url = link.url;

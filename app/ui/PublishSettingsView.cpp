@@ -2,6 +2,7 @@
 
 #include "Icons.h"
 #include "Prompts.h"
+#include "PublishClient.h"
 #include "PublishSettings.h"
 #include "ToneLabel.h"
 
@@ -135,8 +136,20 @@ void PublishSettingsView::refresh() {
         status_->updateText(QStringLiteral("Not set up – Publish will not work"));
         status_->setTone(style::Tone::orange);
     } else {
-        status_->updateText(QStringLiteral("Ready"));
-        status_->setTone(style::Tone::secondary);
+        switch (serverTransport(settings_.server())) {
+        case ServerTransport::unencrypted:
+            status_->updateText(publishText::httpsRequired);
+            status_->setTone(style::Tone::orange);
+            break;
+        case ServerTransport::localNetwork:
+            status_->updateText(QStringLiteral("Ready \u2013 not encrypted (local network)"));
+            status_->setTone(style::Tone::secondary);
+            break;
+        default:
+            status_->updateText(QStringLiteral("Ready"));
+            status_->setTone(style::Tone::secondary);
+            break;
+        }
     }
     copy_->setEnabled(!key.isEmpty());
     resetServer_->setVisible(settings_.server() != PublishSettings::defaultServer());

@@ -59,6 +59,9 @@ TEST(ExportCommands, FilesGoWhereChosenCancelWritesNothingAndFailuresSayWhy) {
     Env env;
     env.project.name = "AC/DC";
     env.project.report.sources.edit()[0].name = "Main; \"left\"";
+    Pickup& formula = env.project.report.sources.edit()[0].pickups.mut(0);
+    formula.role = "=HYPERLINK(\"http://x.test\";\"open\")";
+    formula.position.x = -1.5;
     settings().setValue(lastExportDirectoryKey, "/somewhere/else");
     env.prompts.answerExportSave(std::nullopt);
     env.commands.exportCSV(env.project);
@@ -78,7 +81,11 @@ TEST(ExportCommands, FilesGoWhereChosenCancelWritesNothingAndFailuresSayWhy) {
     QFile csv(env.file("points.csv"));
     const auto records = testing::readCsv(csv.open(QIODevice::ReadOnly) ? csv.readAll().toStdString() : "");
     ASSERT_TRUE(records && records->size() > 5u);
-    EXPECT_TRUE((*records)[1].size() == 14u && (*records)[1][1] == "Main; \"left\"");
+    ASSERT_EQ((*records)[1].size(), 14u);
+    EXPECT_EQ((*records)[1][1], "Main; \"left\"");
+    // A spreadsheet takes the name for text, the number for a number.
+    EXPECT_EQ((*records)[1][2], "'=HYPERLINK(\"http://x.test\";\"open\")");
+    EXPECT_EQ((*records)[1][4], "-1.50");
     // The next panel opens in that folder, whichever command it belongs to.
     env.prompts.answerExportSave(std::nullopt);
     env.commands.exportDXF(env.project);

@@ -144,8 +144,14 @@ TEST(PublishSettingsView, TheKeyDecidesTheStatusAndIsCopiedAsPlainText) {
     EXPECT_EQ(pane.statusLabel()->text(), notSetUp);
     ASSERT_TRUE(focusIn(&pane, pane.keyField()));
     QTest::keyClicks(pane.keyField(), " k1");
-    settings.setServer(""); // only the key decides
+    settings.setServer(""); // an address that is no URL fails only when a request is built
     EXPECT_EQ(pane.statusLabel()->text(), "Ready");
+    // Plain http is for the local network only, and said so.
+    settings.setServer("http://192.168.1.20:8080");
+    EXPECT_EQ(pane.statusLabel()->text(), "Ready \u2013 not encrypted (local network)");
+    settings.setServer("http://rig.example.com");
+    EXPECT_EQ(pane.statusLabel()->text(),
+              "The server address must begin with https:// (the publish key is never sent unencrypted).");
     QTest::mouseClick(pane.copyButton(), Qt::LeftButton);
     EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->text(), " k1");
     EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->formats(), QStringList{"text/plain"});

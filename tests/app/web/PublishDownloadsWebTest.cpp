@@ -27,7 +27,7 @@ TEST(PublishDownloads, ThePressPublishesAndUploadsFourReadableFiles) {
     testserver::PublishStandIn server(standInKey);
     ASSERT_TRUE(server.start());
     // A link short enough for the page's header not to wrap it, so the text can be compared.
-    server.setPublicBase("http://x.t");
+    server.setPublicBase("https://x.t");
     PublishSettings settings(std::make_unique<MemorySecretStore>());
     settings.setServer(server.baseUrl() + "/");
     settings.setKey(standInKey);
