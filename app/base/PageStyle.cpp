@@ -30,12 +30,14 @@ QColor color(Tone tone, const QPalette& palette) {
         return withAlpha(text, dark ? 0.4 : 0.38);
     case Tone::red:
         return dark ? QColor(255, 105, 97) : QColor(215, 0, 21);
+    // Orange marks warnings and yellow checks: hues far enough apart to tell at a glance, each
+    // dark (light) enough for its background; orange is also text, on its own tint too.
     case Tone::orange:
-        return dark ? QColor(255, 179, 64) : QColor(201, 52, 0);
+        return dark ? QColor(255, 140, 40) : QColor(166, 56, 0);
     case Tone::green:
         return dark ? QColor(48, 209, 88) : QColor(36, 138, 61);
     case Tone::yellow:
-        return dark ? QColor(255, 214, 10) : QColor(178, 80, 0);
+        return dark ? QColor(255, 214, 10) : QColor(156, 118, 0);
     case Tone::accent:
         return palette.color(QPalette::Highlight);
     }

@@ -88,8 +88,8 @@ PublishSettingsView::PublishSettingsView(PublishSettings& settings, QWidget* par
     stack->addLayout(buttons);
 
     auto* caption = new style::ToneLabel(
-        QStringLiteral("A new key stops publishing until the same key is set on the server (wrangler secret "
-                       "put RIG_PUBLISH_KEY). The key is stored in the system keyring."),
+        QStringLiteral("A new key stops publishing until the same key is set on the server by whoever runs "
+                       "it. The key is stored in the system keyring."),
         style::Tone::secondary);
     caption->setFont(style::captionFont());
     caption->setWordWrap(true);

@@ -8,6 +8,8 @@
 #include "base/Number.h"
 #include "base/Text.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QEvent>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
@@ -119,14 +121,22 @@ void setSelectedPalette(QWidget* row, bool selected) {
 
 EyeToggle::EyeToggle(QWidget* parent) : QToolButton(parent) {
     setAutoRaise(true);
-    setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab, pressed with Space; a click leaves the focus where it is.
+    setFocusPolicy(Qt::TabFocus);
+    // Checked while hidden: assistive tools announce it as a toggle with its state.
+    setCheckable(true);
     setIconSize(QSize(16, 16));
     setCursor(Qt::PointingHandCursor);
-    setStyleSheet(QStringLiteral("QToolButton { border: none; padding: 1px; }"));
+    setStyleSheet(
+        QStringLiteral("QToolButton { border: none; padding: 1px; }"
+                       "QToolButton:focus { border: 1px solid palette(highlight); border-radius: 3px;"
+                       " padding: 0px; }"));
     paint();
 }
 
 void EyeToggle::setHiddenState(bool hidden) {
+    // The click has toggled the check already; the project decides.
+    setChecked(hidden);
     if (hidden == hidden_) return;
     hidden_ = hidden;
     paint();
@@ -154,12 +164,15 @@ class SelectableRow : public QWidget {
 public:
     explicit SelectableRow(std::function<void()> onPress) : onPress_(std::move(onPress)) {}
 
+    void press() { onPress_(); }
     bool isSelected() const { return selected_; }
-    void setSelected(bool selected) {
-        if (selected == selected_) return;
+    // True when the state changed.
+    bool setSelected(bool selected) {
+        if (selected == selected_) return false;
         selected_ = selected;
         setSelectedPalette(this, selected);
         update();
+        return true;
     }
     void setDivider(bool divider) {
         if (divider == divider_) return;
@@ -170,7 +183,7 @@ public:
 protected:
     void mousePressEvent(QMouseEvent* event) override {
         if (event->button() == Qt::LeftButton) {
-            onPress_();
+            press();
             event->accept();
             return;
         }
@@ -198,6 +211,52 @@ private:
     bool divider_ = false;
 };
 
+namespace {
+
+// The rows as assistive tools see the items of a list view: selectable, the selected one
+// focused while the sidebar has the focus, pressed to select.
+class SidebarItemAccessible : public QAccessibleWidget {
+public:
+    explicit SidebarItemAccessible(SelectableRow* row) : QAccessibleWidget(row, QAccessible::ListItem) {}
+
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        auto* row = static_cast<SelectableRow*>(widget());
+        s.selectable = true;
+        s.selected = row->isSelected();
+        s.focusable = true;
+        const SidebarWidget* sidebar = sidebarOf(row);
+        s.focused = row->isSelected() && sidebar && sidebar->hasFocus();
+        return s;
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString& name) override {
+        if (name == pressAction()) static_cast<SelectableRow*>(widget())->press();
+    }
+
+    static SidebarWidget* sidebarOf(QWidget* widget) {
+        for (QWidget* w = widget; w; w = w->parentWidget()) {
+            if (auto* sidebar = qobject_cast<SidebarWidget*>(w)) return sidebar;
+        }
+        return nullptr;
+    }
+};
+
+// The column of rows, a list to assistive tools, and its section headings.
+class SidebarList : public QWidget {};
+class SidebarHeading : public QWidget {};
+
+QAccessibleInterface* sidebarAccessible(const QString&, QObject* object) {
+    if (auto* row = dynamic_cast<SelectableRow*>(object)) return new SidebarItemAccessible(row);
+    if (auto* heading = dynamic_cast<SidebarHeading*>(object))
+        return new QAccessibleWidget(heading, QAccessible::Heading);
+    if (auto* list = dynamic_cast<SidebarList*>(object))
+        return new QAccessibleWidget(list, QAccessible::List);
+    return nullptr;
+}
+
+} // namespace
+
 class SidebarWidget::OverviewRow : public SelectableRow {
 public:
     explicit OverviewRow(std::function<void()> onPress) : SelectableRow(std::move(onPress)) {
@@ -207,6 +266,7 @@ public:
         row->addWidget(new IconLabel(QStringLiteral("list.bullet.rectangle"), Tone::accent, 16));
         row->addWidget(new ToneLabel(QStringLiteral("Overview"), Tone::primary));
         row->addStretch(1);
+        setAccessibleName(QStringLiteral("Overview"));
     }
 };
 
@@ -255,6 +315,16 @@ public:
         this->hidden = hidden;
         this->motors = motors;
         this->mark = mark;
+
+        const QString shownName = toQ(source.name);
+        setAccessibleName(shownName);
+        QStringList about{subtitle->fullText()};
+        if (motors) about << gear->toolTip();
+        if (mark != IssueMark::none)
+            about << (mark == IssueMark::error ? QStringLiteral("Errors") : QStringLiteral("Warnings"));
+        if (hidden) about << QStringLiteral("Hidden from the crew");
+        setAccessibleDescription(about.join(QStringLiteral(", ")));
+        eye->setAccessibleName(QStringLiteral("Hide ") + shownName + QStringLiteral(" from the crew"));
     }
 
     std::string id;
@@ -269,7 +339,7 @@ public:
     IssueMark mark = IssueMark::none;
 };
 
-class SidebarWidget::SectionHeading : public QWidget {
+class SidebarWidget::SectionHeading : public SidebarHeading {
 public:
     explicit SectionHeading(std::function<void()> onEye) {
         auto* outer = new QVBoxLayout(this);
@@ -300,6 +370,9 @@ public:
         count->updateText(toQ(integerText(sources)));
         setFaded(items, allHidden ? 0.5 : 1.0);
         eye->setHiddenState(allHidden);
+        setAccessibleName(text);
+        setAccessibleDescription(count->text());
+        eye->setAccessibleName(QStringLiteral("Hide all of ") + text + QStringLiteral(" from the crew"));
         this->sources = sources;
         this->allHidden = allHidden;
     }
@@ -340,7 +413,13 @@ SidebarWidget::SidebarWidget(ProjectStore& store, QWidget* parent) : QScrollArea
     setMinimumWidth(minimumColumnWidth);
     setMaximumWidth(maximumColumnWidth);
 
-    content_ = new QWidget;
+    static const bool accessible = [] {
+        QAccessible::installFactory(sidebarAccessible);
+        return true;
+    }();
+    Q_UNUSED(accessible);
+    content_ = new SidebarList;
+    content_->setAccessibleName(QStringLiteral("Sidebar"));
     column_ = new QVBoxLayout(content_);
     column_->setContentsMargins(6, 8, 6, 8);
     column_->setSpacing(0);
@@ -419,6 +498,17 @@ void SidebarWidget::rebuild(const Project& project, const std::vector<SidebarSec
             rows_.push_back(row);
         }
     }
+    // The eyes follow the list in the tab order, top to bottom.
+    QWidget* previous = this;
+    for (std::size_t s = 0, row = 0; s < headings_.size(); ++s) {
+        QWidget::setTabOrder(previous, headings_[s]->eye);
+        previous = headings_[s]->eye;
+        for (std::size_t k = 1; k < structure_[s].size(); ++k, ++row) {
+            QWidget::setTabOrder(previous, rows_[row]->eye);
+            previous = rows_[row]->eye;
+        }
+    }
+
     // The rows are new; the list stays where the user left it.
     content_->adjustSize();
     verticalScrollBar()->setValue(scroll);
@@ -436,10 +526,36 @@ void SidebarWidget::userSelects(Selection selection) {
 
 void SidebarWidget::updateHighlight() {
     const bool overviewSelected = !selection_ || selection_->isOverview();
-    overview_->setSelected(overviewSelected);
+    const auto select = [this](SelectableRow* row, bool selected) {
+        if (!row->setSelected(selected)) return;
+        QAccessible::State changed;
+        changed.selected = true;
+        QAccessibleStateChangeEvent event(row, changed);
+        QAccessible::updateAccessibility(&event);
+        if (selected && hasFocus()) announceCurrentRow();
+    };
+    select(overview_, overviewSelected);
+    for (SourceRow* row : rows_) select(row, !overviewSelected && selection_ == Selection::source(row->id));
+}
+
+QWidget* SidebarWidget::currentRow() const {
+    if (overview_->isSelected()) return overview_;
     for (SourceRow* row : rows_) {
-        row->setSelected(!overviewSelected && selection_ == Selection::source(row->id));
+        if (row->isSelected()) return row;
     }
+    return nullptr;
+}
+
+void SidebarWidget::announceCurrentRow() {
+    if (QWidget* row = currentRow()) {
+        QAccessibleEvent event(row, QAccessible::Focus);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+void SidebarWidget::focusInEvent(QFocusEvent* event) {
+    QScrollArea::focusInEvent(event);
+    announceCurrentRow();
 }
 
 void SidebarWidget::toggleSource(const std::string& sourceID) {
@@ -460,7 +576,8 @@ void SidebarWidget::toggleSection(int section) {
 }
 
 void SidebarWidget::keyPressEvent(QKeyEvent* event) {
-    if (event->key() != Qt::Key_Up && event->key() != Qt::Key_Down) {
+    const int key = event->key();
+    if (key != Qt::Key_Up && key != Qt::Key_Down && key != Qt::Key_Home && key != Qt::Key_End) {
         QScrollArea::keyPressEvent(event);
         return;
     }
@@ -472,7 +589,10 @@ void SidebarWidget::keyPressEvent(QKeyEvent* event) {
             break;
         }
     }
-    const int next = std::clamp(current + (event->key() == Qt::Key_Down ? 1 : -1), 0, int(rows_.size()));
+    const int last = int(rows_.size());
+    const int next = key == Qt::Key_Home  ? 0
+                     : key == Qt::Key_End ? last
+                                          : std::clamp(current + (key == Qt::Key_Down ? 1 : -1), 0, last);
     if (next != current) {
         userSelects(next == 0 ? Selection::overview() : Selection::source(rows_[std::size_t(next) - 1]->id));
         ensureWidgetVisible(next == 0 ? static_cast<QWidget*>(overview_) : rows_[std::size_t(next) - 1], 0,

@@ -3,7 +3,8 @@
 // motors, a mark for errors or warnings and an eye that hides the source from the crew; each
 // heading has an eye for all its sources. Rows are updated in place on every change of the
 // store and rebuilt only when the sources or headings change, keeping the selection and the
-// scroll position.
+// scroll position. From the keyboard the list moves its selection with the arrows, Home and
+// End, and Tab reaches each eye; assistive tools see a list of named items and headings.
 #pragma once
 
 #include "SidebarModel.h"
@@ -89,6 +90,7 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
 
 private:
     class OverviewRow;
@@ -99,6 +101,9 @@ private:
     void rebuild(const Project& project, const std::vector<SidebarSection>& sections);
     void userSelects(Selection selection);
     void updateHighlight();
+    // The selected row, told to assistive tools as the focused item.
+    QWidget* currentRow() const;
+    void announceCurrentRow();
     void toggleSource(const std::string& sourceID);
     void toggleSection(int section);
 

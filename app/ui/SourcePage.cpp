@@ -18,10 +18,13 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStyleOptionButton>
 #include <QTextDocument>
+#include <QTextLayout>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace rig::app {
@@ -136,6 +139,206 @@ protected:
     }
 };
 
+// A label that wraps at word boundaries and, where one word is longer than the line, anywhere:
+// a long unbroken name takes more lines instead of pushing the page wider.
+class WrappingLabel : public ToneLabel {
+public:
+    // Narrower than `minimumChars` average characters only when the text is.
+    WrappingLabel(Tone tone, const QFont& font, int minimumChars)
+        : ToneLabel(QString(), tone), minimumChars_(minimumChars) {
+        setFont(font);
+        QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+        policy.setHeightForWidth(true);
+        setSizePolicy(policy);
+    }
+
+    QSize sizeHint() const override {
+        return QSize(fontMetrics().horizontalAdvance(text()) + 1, fontMetrics().height())
+            .grownBy(contentsMargins());
+    }
+    QSize minimumSizeHint() const override {
+        const QSize line(std::min(fontMetrics().horizontalAdvance(text()) + 1,
+                                  minimumChars_ * fontMetrics().averageCharWidth()),
+                         fontMetrics().height());
+        return line.grownBy(contentsMargins());
+    }
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override {
+        const QMargins m = contentsMargins();
+        QTextLayout layout(text(), font());
+        const int height = int(std::ceil(lay(layout, width - m.left() - m.right())));
+        return std::max(fontMetrics().height(), height) + m.top() + m.bottom();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        const QRect area = contentsRect();
+        QTextLayout layout(text(), font());
+        lay(layout, area.width());
+        QPainter p(this);
+        p.setPen(palette().color(QPalette::WindowText));
+        layout.draw(&p, area.topLeft());
+    }
+
+private:
+    // Lays `layout` out in lines of `width`; its height.
+    static qreal lay(QTextLayout& layout, int width) {
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        qreal y = 0;
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(std::max(1, width));
+            line.setPosition(QPointF(0, y));
+            y += line.height();
+        }
+        layout.endLayout();
+        return y;
+    }
+
+    int minimumChars_;
+};
+
+// The motor menu button of a point: as wide as its label where there is room; elided, with
+// the whole label as tool tip, where there is not.
+class MotorButton : public QPushButton {
+public:
+    MotorButton() { setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed); }
+
+    void setLabel(const QString& label) {
+        if (label == label_) return;
+        label_ = label;
+        updateGeometry();
+        elide();
+    }
+
+    QSize sizeHint() const override { return hintFor(buttonText(label_)); }
+    QSize minimumSizeHint() const override { return hintFor(QStringLiteral("\u2014")); }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QPushButton::resizeEvent(event);
+        elide();
+    }
+    void changeEvent(QEvent* event) override {
+        QPushButton::changeEvent(event);
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) elide();
+    }
+
+private:
+    // What QPushButton asks for with `shown` as its text.
+    QSize hintFor(const QString& shown) const {
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        const QSize text = fontMetrics().size(Qt::TextShowMnemonic, shown);
+        option.rect.setSize(text);
+        int width = text.width();
+        if (menu()) width += style()->pixelMetric(QStyle::PM_MenuButtonIndicator, &option, this);
+        return style()->sizeFromContents(QStyle::CT_PushButton, &option, QSize(width, text.height()), this);
+    }
+
+    void elide() {
+        const QSize full = sizeHint();
+        QString shown = label_;
+        if (width() < full.width()) {
+            const int frame =
+                full.width() - fontMetrics().size(Qt::TextShowMnemonic, buttonText(label_)).width();
+            shown = fontMetrics().elidedText(label_, Qt::ElideRight, std::max(0, width() - frame));
+        }
+        if (text() != buttonText(shown)) setText(buttonText(shown));
+        setToolTip(shown == label_ ? QString() : plainToolTip(label_));
+    }
+
+    QString label_;
+};
+
+// The enclosure table with the side view to its right, or below it where the page is too
+// narrow for both side by side.
+class BesideOrBelow : public QLayout {
+public:
+    BesideOrBelow(QWidget* parent, int spacing) : QLayout(parent) { setSpacing(spacing); }
+    ~BesideOrBelow() override {
+        for (QLayoutItem* item : items_) delete item;
+    }
+
+    void addItem(QLayoutItem* item) override { items_.push_back(item); }
+    int count() const override { return int(items_.size()); }
+    QLayoutItem* itemAt(int index) const override {
+        return index >= 0 && index < count() ? items_[std::size_t(index)] : nullptr;
+    }
+    QLayoutItem* takeAt(int index) override {
+        if (index < 0 || index >= count()) return nullptr;
+        QLayoutItem* item = items_[std::size_t(index)];
+        items_.erase(items_.begin() + index);
+        return item;
+    }
+
+    QSize sizeHint() const override {
+        const auto [main, side] = parts();
+        if (!main) return {};
+        if (!side) return main->sizeHint();
+        return {main->sizeHint().width() + spacing() + side->sizeHint().width(),
+                std::max(main->sizeHint().height(), side->sizeHint().height())};
+    }
+    QSize minimumSize() const override {
+        const auto [main, side] = parts();
+        if (!main) return {};
+        if (!side) return main->minimumSize();
+        return {std::max(main->minimumSize().width(), side->minimumSize().width()),
+                main->minimumSize().height() + spacing() + side->minimumSize().height()};
+    }
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override { return arrange(QRect(0, 0, width, 0), false); }
+    void setGeometry(const QRect& rect) override {
+        QLayout::setGeometry(rect);
+        arrange(rect, true);
+    }
+
+private:
+    // The table and the side view, each when it is shown.
+    std::pair<QLayoutItem*, QLayoutItem*> parts() const {
+        QLayoutItem* main = !items_.empty() && !items_[0]->isEmpty() ? items_[0] : nullptr;
+        QLayoutItem* side = items_.size() > 1 && !items_[1]->isEmpty() ? items_[1] : nullptr;
+        return {main, side};
+    }
+
+    static int heightAt(QLayoutItem* item, int width) {
+        return item->hasHeightForWidth() ? item->heightForWidth(width) : item->sizeHint().height();
+    }
+
+    // Places the items in `rect` (when `place`); the height they take.
+    int arrange(const QRect& rect, bool place) const {
+        const auto [main, side] = parts();
+        if (!main) return 0;
+        const int width = rect.width();
+        if (!side) {
+            if (place) main->setGeometry(rect);
+            return heightAt(main, width);
+        }
+        const QSize sideSize = side->sizeHint();
+        const int mainWidth = width - spacing() - sideSize.width();
+        if (mainWidth >= main->minimumSize().width()) {
+            const int height = heightAt(main, mainWidth);
+            if (place) {
+                main->setGeometry(QRect(rect.x(), rect.y(), mainWidth, height));
+                side->setGeometry(QRect(rect.right() + 1 - sideSize.width(), rect.y(), sideSize.width(),
+                                        sideSize.height()));
+            }
+            return std::max(height, sideSize.height());
+        }
+        const int height = heightAt(main, width);
+        if (place) {
+            main->setGeometry(QRect(rect.x(), rect.y(), width, height));
+            side->setGeometry(
+                QRect(rect.x(), rect.y() + height + spacing(), sideSize.width(), sideSize.height()));
+        }
+        return height + spacing() + sideSize.height();
+    }
+
+    std::vector<QLayoutItem*> items_;
+};
+
 // Takes `old` out of `layout` and puts `replacement` in its place.
 void replaceWidget(QBoxLayout* layout, QWidget*& old, QWidget* replacement) {
     if (old) {
@@ -179,8 +382,8 @@ struct EnclosureShape {
 struct SourcePage::Blocks {
     QVBoxLayout* column = nullptr;
 
-    ToneLabel* name = nullptr;
-    ToneLabel* groups = nullptr;
+    WrappingLabel* name = nullptr;
+    WrappingLabel* groups = nullptr;
     ToneLabel* configuration = nullptr;
 
     QWidget* warnings = nullptr;
@@ -202,7 +405,7 @@ struct SourcePage::Blocks {
         QWidget* coordinates;
         ToneLabel* position;
         ToneLabel* delta;
-        QPushButton* motor;
+        MotorButton* motor;
         QCheckBox* deltaBox;
     };
     std::vector<PointRow> points;
@@ -247,17 +450,16 @@ SourcePage::SourcePage(ProjectStore& store, MotorLibrary& motors, const Source& 
     headerLayout->setSpacing(2);
     auto* titleRow = new QHBoxLayout;
     titleRow->setSpacing(8);
-    b.name = label({}, Tone::primary, style::largeTitleFont());
+    b.name = new WrappingLabel(Tone::primary, style::largeTitleFont(), 6);
     b.name->setObjectName(QStringLiteral("sourceName"));
-    b.name->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    b.groups = label({}, Tone::secondary);
+    b.groups = new WrappingLabel(Tone::secondary, style::bodyFont(), 20);
     b.groups->setObjectName(QStringLiteral("groupPath"));
-    // Both on the first baseline: bottoms aligned, the smaller text raised by the difference
-    // of the descents.
-    const int raise = QFontMetrics(b.name->font()).descent() - QFontMetrics(b.groups->font()).descent();
-    b.groups->setContentsMargins(0, 0, 0, std::max(0, raise));
-    titleRow->addWidget(b.name, 0, Qt::AlignBottom);
-    titleRow->addWidget(b.groups, 0, Qt::AlignBottom);
+    // Both on the first baseline, also when the name takes more lines: the smaller text
+    // lowered by the difference of the ascents.
+    const int lower = QFontMetrics(b.name->font()).ascent() - QFontMetrics(b.groups->font()).ascent();
+    b.groups->setContentsMargins(0, std::max(0, lower), 0, 0);
+    titleRow->addWidget(b.name, 0, Qt::AlignTop);
+    titleRow->addWidget(b.groups, 0, Qt::AlignTop);
     titleRow->addStretch(1);
     headerLayout->addLayout(titleRow);
     b.configuration = label({}, Tone::secondary);
@@ -286,8 +488,8 @@ SourcePage::SourcePage(ProjectStore& store, MotorLibrary& motors, const Source& 
     b.column->addWidget(b.pickups);
 
     // 5. Enclosures beside the side view.
-    auto* enclosureRow = new QHBoxLayout;
-    enclosureRow->setSpacing(20);
+    auto* enclosureRow = new QWidget;
+    auto* enclosureLayout = new BesideOrBelow(enclosureRow, 20);
     auto* left = new QWidget;
     b.enclosuresLayout = new QVBoxLayout(left);
     b.enclosuresLayout->setContentsMargins(0, 0, 0, 0);
@@ -302,11 +504,11 @@ SourcePage::SourcePage(ProjectStore& store, MotorLibrary& motors, const Source& 
     b.angleNote->setWordWrap(true);
     b.enclosuresLayout->addWidget(b.angleNote);
     b.enclosuresLayout->addStretch(1);
-    enclosureRow->addWidget(left, 1, Qt::AlignTop);
+    enclosureLayout->addWidget(left);
     b.side = new SideViewBox;
     b.side->setObjectName(QStringLiteral("sideViewBox"));
-    enclosureRow->addWidget(b.side, 0, Qt::AlignTop);
-    b.column->addLayout(enclosureRow);
+    enclosureLayout->addWidget(b.side);
+    b.column->addWidget(enclosureRow);
     b.column->addStretch(1);
 
     setWidget(content);
@@ -414,9 +616,8 @@ void SourcePage::refresh() {
             r.delta->setObjectName(QStringLiteral("deltaLine:") + toQ(role));
             coordinates->addWidget(r.position);
             coordinates->addWidget(r.delta);
-            r.motor = new QPushButton;
+            r.motor = new MotorButton;
             r.motor->setObjectName(QStringLiteral("motor:") + toQ(role));
-            r.motor->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
             auto* menu = new QMenu(r.motor);
             r.motor->setMenu(menu);
             connect(menu, &QMenu::aboutToShow, this, [this, menu, role] {
@@ -465,8 +666,7 @@ void SourcePage::refresh() {
         r.delta->updateText(deltaPoints ? text::deltaLine(*deltaPoints) : QString());
         r.delta->setVisible(deltaPoints.has_value());
         r.coordinates->setToolTip(text::coordinatesTooltip(p));
-        const QString motorText = buttonText(text::motorLabel(extra));
-        if (r.motor->text() != motorText) r.motor->setText(motorText);
+        r.motor->setLabel(text::motorLabel(extra));
         {
             const QSignalBlocker blocker(r.deltaBox);
             r.deltaBox->setChecked(extra.delta);

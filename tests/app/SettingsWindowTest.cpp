@@ -18,10 +18,12 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
@@ -158,6 +160,17 @@ TEST(PublishSettingsView, TheKeyDecidesTheStatusAndIsCopiedAsPlainText) {
     erase(pane.keyField());
     EXPECT_EQ(pane.statusLabel()->text(), notSetUp);
     EXPECT_FALSE(pane.copyButton()->isEnabled());
+
+    // The caption tells a rigger who sets the key on the server, not how a server is deployed.
+    QStringList texts;
+    for (const QLabel* label : pane.findChildren<QLabel*>()) texts << label->text();
+    EXPECT_EQ(texts
+                  .filter("A new key stops publishing until the same key is set on the server by whoever "
+                          "runs it.")
+                  .size(),
+              1);
+    EXPECT_TRUE(texts.filter(QRegularExpression("secret|RIG_|wrangler|\\(")).isEmpty())
+        << texts.join('|').toStdString();
 }
 
 struct WindowFixture {
