@@ -8,6 +8,7 @@
 #include "OverviewTexts.h"
 #include "PageStyle.h"
 #include "PdfPrinter.h"
+#include "Appearance.h"
 #include "Preferences.h"
 #include "ProjectStore.h"
 #include "Reveal.h"
