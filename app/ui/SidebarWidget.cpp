@@ -291,6 +291,7 @@ public:
 
         gear = new IconLabel(QStringLiteral("gearshape.fill"), Tone::secondary, 12);
         gear->setToolTip(QStringLiteral("Motors / Delta set"));
+        gear->setAccessibleName(gear->toolTip());
         row->addWidget(gear);
         issue = new IconLabel(QStringLiteral("exclamationmark.triangle.fill"), Tone::red, 14);
         row->addWidget(issue);
@@ -320,8 +321,11 @@ public:
         setAccessibleName(shownName);
         QStringList about{subtitle->fullText()};
         if (motors) about << gear->toolTip();
-        if (mark != IssueMark::none)
-            about << (mark == IssueMark::error ? QStringLiteral("Errors") : QStringLiteral("Warnings"));
+        if (mark != IssueMark::none) {
+            issue->setAccessibleName(mark == IssueMark::error ? QStringLiteral("Errors")
+                                                              : QStringLiteral("Warnings"));
+            about << issue->accessibleName();
+        }
         if (hidden) about << QStringLiteral("Hidden from the crew");
         setAccessibleDescription(about.join(QStringLiteral(", ")));
         eye->setAccessibleName(QStringLiteral("Hide ") + shownName + QStringLiteral(" from the crew"));

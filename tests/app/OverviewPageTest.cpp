@@ -30,6 +30,7 @@
 
 #include <cmath>
 #include <limits>
+#include <map>
 
 namespace rig::app {
 namespace {
@@ -171,23 +172,22 @@ TEST(OverviewPage, BulkMotorSetsOnlyPointsWithout) {
     EXPECT_FALSE(f.page.setOnAllButton()->isEnabled());
 }
 
+// An sRGB channel (0 to 1) made linear.
+double linear(double v) {
+    return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+}
+
 // Contrast ratio of two opaque colours (WCAG 2).
 double contrast(const QColor& a, const QColor& b) {
     const auto luminance = [](const QColor& c) {
-        const auto linear = [](double v) {
-            return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-        };
         return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
     };
     const double la = luminance(a), lb = luminance(b);
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
-// Hue angle in CIELAB (D65), in degrees: where a person sees the colour between red and yellow.
+// Hue angle in CIELAB (D65), in degrees: the hue as a person sees it.
 double labHue(const QColor& c) {
-    const auto linear = [](double v) {
-        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-    };
     const double r = linear(c.redF()), g = linear(c.greenF()), b = linear(c.blueF());
     const auto f = [](double t) { return t > 216.0 / 24389 ? std::cbrt(t) : (24389.0 / 27 * t + 16) / 116; };
     const double fx = f((0.4124 * r + 0.3576 * g + 0.1805 * b) / 0.95047);
@@ -209,8 +209,9 @@ TEST(OverviewPage, ChecksAndWarningsDifferInHueAndContrastInBothAppearances) {
     main.warnings.push_back(
         ReportWarning{ReportWarning::Level::warning, "Front motor above its load limit."});
     main.pickups.edit()[0].load = 999; // the loads no longer add up: a check
-    const std::unique_ptr<void, void (*)(void*)> restore(&project,
-                                                         [](void*) { applyAppearance(Appearance::system); });
+    struct SystemAppearanceAfterwards {
+        ~SystemAppearanceAfterwards() { applyAppearance(Appearance::system); }
+    } restore;
     for (Appearance appearance : {Appearance::light, Appearance::dark}) {
         applyAppearance(appearance);
         PageFixture f(project);
