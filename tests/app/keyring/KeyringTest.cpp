@@ -3,9 +3,9 @@
 #include "support/AppTesting.h"
 #include "support/Waiting.h"
 
-#include "export/PublishSettings.h"
-#include "pages/PageStyle.h"
-#include "pages/PublishSettingsView.h"
+#include "PageStyle.h"
+#include "PublishSettings.h"
+#include "PublishSettingsView.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
