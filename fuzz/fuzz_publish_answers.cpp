@@ -1,8 +1,8 @@
 // The decoders of the publish server's answers on arbitrary bytes: each either decodes or
 // fails with its own error, and what decodes survives being written and read again. A crew
 // link that passes the link check holds no control or format characters.
-#include "export/PublishAddresses.h"
-#include "export/PublishProtocol.h"
+#include "PublishAddresses.h"
+#include "PublishProtocol.h"
 
 #include "base/Json.h"
 

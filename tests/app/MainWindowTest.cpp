@@ -6,18 +6,18 @@
 #include "support/TempDir.h"
 #include "support/Waiting.h"
 
-#include "export/DXFSettings.h"
-#include "export/ExportCommands.h"
-#include "export/PdfPrinter.h"
-#include "export/PublishChanges.h"
-#include "export/Reveal.h"
-#include "pages/MotorLibrary.h"
-#include "pages/SourcePage.h"
-#include "shell/ImportChangesDialog.h"
-#include "shell/ImportWorker.h"
-#include "shell/MainWindow.h"
-#include "shell/QtText.h"
-#include "shell/SidebarWidget.h"
+#include "DXFSettings.h"
+#include "ExportCommands.h"
+#include "ImportChangesDialog.h"
+#include "ImportWorker.h"
+#include "MainWindow.h"
+#include "MotorLibrary.h"
+#include "PdfPrinter.h"
+#include "PublishChanges.h"
+#include "QtText.h"
+#include "Reveal.h"
+#include "SidebarWidget.h"
+#include "SourcePage.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -114,8 +114,8 @@ protected:
     std::unique_ptr<ProjectStore> store = testing::makeStore();
     DXFSettings dxf;
     NoReveal reveal;
-    PdfPrinter printer{*store, reveal};
-    ExportCommands exports{*store, dxf, printer};
+    PdfPrinter printer;
+    ExportCommands exports{*store, dxf, printer, reveal};
     std::unique_ptr<MainWindow> window;
     std::mutex mutex;
     std::vector<std::string> imported;

@@ -1,21 +1,22 @@
-#include "pages/OverviewPage.h"
+#include "OverviewPage.h"
 
-#include "export/DXFSettings.h"
-#include "export/ExportCommands.h"
-#include "export/PdfPrinter.h"
-#include "export/Reveal.h"
-#include "pages/Fields.h"
-#include "pages/InventoryBlock.h"
-#include "pages/MotorLibrary.h"
-#include "pages/OverviewTexts.h"
-#include "pages/PageStyle.h"
-#include "pages/Preferences.h"
-#include "pages/RiggingHeightFields.h"
-#include "pages/SourcePage.h"
-#include "pages/Symbols.h"
-#include "shell/Icons.h"
-#include "shell/ProjectStore.h"
-#include "shell/SidebarWidget.h"
+#include "DXFSettings.h"
+#include "ExportCommands.h"
+#include "Fields.h"
+#include "Icons.h"
+#include "InventoryBlock.h"
+#include "MotorLibrary.h"
+#include "OverviewTexts.h"
+#include "PageStyle.h"
+#include "PdfPrinter.h"
+#include "Appearance.h"
+#include "Preferences.h"
+#include "ProjectStore.h"
+#include "Reveal.h"
+#include "RiggingHeightFields.h"
+#include "SidebarWidget.h"
+#include "SourcePage.h"
+#include "Symbols.h"
 #include "support/AppTesting.h"
 #include "support/FakePrompts.h"
 #include "support/ProjectFixtures.h"
@@ -71,8 +72,8 @@ struct PageFixture {
     MotorLibrary library;
     DXFSettings dxf;
     NoReveal reveal;
-    PdfPrinter printer{store, reveal};
-    ExportCommands exports{store, dxf, printer};
+    PdfPrinter printer;
+    ExportCommands exports{store, dxf, printer, reveal};
     OverviewPage page{store, library, exports};
 };
 

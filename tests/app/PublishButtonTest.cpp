@@ -5,10 +5,10 @@
 #include "support/StoreTesting.h"
 #include "support/TempDir.h"
 
-#include "export/PublishClient.h"
-#include "export/PublishSettings.h"
-#include "shell/PublishButton.h"
-#include "shell/QtText.h"
+#include "PublishButton.h"
+#include "PublishClient.h"
+#include "PublishSettings.h"
+#include "QtText.h"
 
 #include "PublishStandIn.h"
 

@@ -5,13 +5,13 @@
 #include "support/TempDir.h"
 #include "support/Waiting.h"
 
-#include "shell/ImportChangesDialog.h"
-#include "shell/Program.h"
-#include "shell/QtText.h"
-#include "shell/SidebarModel.h"
-#include "shell/SidebarWidget.h"
-#include "shell/WelcomePage.h"
-#include "shell/WindowState.h"
+#include "ImportChangesDialog.h"
+#include "Program.h"
+#include "QtText.h"
+#include "SidebarModel.h"
+#include "SidebarWidget.h"
+#include "WelcomePage.h"
+#include "WindowState.h"
 
 #include <QAccessible>
 #include <QApplication>

@@ -1,9 +1,9 @@
 // The publish press as the program wires it: the crew view to the stand-in, then the four
 // download files printed by the real printer and uploaded, every file read back independently.
+#include "ProjectStore.h"
+#include "PublishSettings.h"
+#include "QtText.h"
 #include "base/File.h"
-#include "export/PublishSettings.h"
-#include "shell/ProjectStore.h"
-#include "shell/QtText.h"
 #include "support/AppTesting.h"
 #include "support/CrewTesting.h"
 #include "support/CsvTesting.h"
