@@ -1,5 +1,6 @@
 #include "OverviewPage.h"
 
+#include "Appearance.h"
 #include "DXFSettings.h"
 #include "ExportCommands.h"
 #include "Fields.h"
@@ -9,7 +10,6 @@
 #include "OverviewTexts.h"
 #include "PageStyle.h"
 #include "PdfPrinter.h"
-#include "Appearance.h"
 #include "Preferences.h"
 #include "ProjectStore.h"
 #include "Reveal.h"
