@@ -41,6 +41,9 @@ public:
     // use and ended before the application object.
     static PdfPrinter& shared();
 
+    // A page that has not drawn its content (an element of class "rig" or "card") when the
+    // readiness checks run out is not printed: the job fails.
+
     // Fire and forget: on success the file is revealed, on failure the store's error message
     // becomes "PDF export failed.".
     void make(const QString& html, const QString& target, bool landscape);
