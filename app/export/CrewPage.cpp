@@ -4,7 +4,6 @@
 #include <QStringDecoder>
 #include <QWebEnginePage>
 
-
 namespace rig::app {
 
 namespace {

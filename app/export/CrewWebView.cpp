@@ -95,7 +95,8 @@ CrewWebView::CrewWebView(const CrewDoc& doc, bool split, QWidget* parent, std::o
 
     connect(page_, &QWebEnginePage::loadFinished, this, &CrewWebView::onLoadFinished);
     connect(page_, &QWebEnginePage::renderProcessTerminated, this, &CrewWebView::onRendererEnded);
-    load(templateText_ ? crewPage(doc, PageMode::crew, split, *templateText_) : crewPage(doc, PageMode::crew, split));
+    load(templateText_ ? crewPage(doc, PageMode::crew, split, *templateText_)
+                       : crewPage(doc, PageMode::crew, split));
 }
 
 void CrewWebView::load(const QString& html) {

@@ -6,10 +6,10 @@
 #include "support/CrewTesting.h"
 
 #include <QJsonDocument>
-#include <QLabel>
-#include <QSignalSpy>
 #include <QJsonObject>
+#include <QLabel>
 #include <QPalette>
+#include <QSignalSpy>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -66,7 +66,7 @@ TEST(CrewPageWeb, TheViewShowsTheShowReadablyOnAPhoneAndHostileOrBadDataAsText) 
     doc.sources[0].points[0].role = "<img src=x onerror=alert(2)>";
     doc.sources[1].changed = std::vector<std::string>{"<!-- <script>"};
     doc.sources[1].points[0].load = std::numeric_limits<double>::quiet_NaN(); // shown empty
-    CrewWebView view(doc, false); // the phone layout
+    CrewWebView view(doc, false);                                             // the phone layout
     view.resize(390, 844);
     view.show();
     ASSERT_TRUE(waitFor([&] { return view.isLoaded(); }));
@@ -84,7 +84,8 @@ TEST(CrewPageWeb, TheViewShowsTheShowReadablyOnAPhoneAndHostileOrBadDataAsText) 
     const QStringList lines = js(metaLineStarts).toString().split('\n');
     EXPECT_GT(lines.size(), 3);
     for (const QString& line : lines)
-        EXPECT_FALSE(line.isEmpty() || line.startsWith(QString::fromUtf8("·"))) << lines.join(" | ").toStdString();
+        EXPECT_FALSE(line.isEmpty() || line.startsWith(QString::fromUtf8("·")))
+            << lines.join(" | ").toStdString();
 
     js("document.querySelector('.toc').open = true"); // so its links count too
     QPalette palette = view.palette();                // the page follows the window's palette
@@ -104,7 +105,8 @@ TEST(CrewPageWeb, TheViewShowsTheShowReadablyOnAPhoneAndHostileOrBadDataAsText) 
     const int before = js(top).toInt();
     ASSERT_LT(before, 0);
     view.setDocument(doc, false);
-    EXPECT_TRUE(waitFor([&] { return std::abs(js(top).toInt() - before) < 50; })) << js(top).toInt() << " " << before;
+    EXPECT_TRUE(waitFor([&] { return std::abs(js(top).toInt() - before) < 50; }))
+        << js(top).toInt() << " " << before;
 
     // Fields of the wrong type or missing altogether draw without throwing; no data says so.
     js(R"(window.rigUpdate({"name": 7, "sources": [null, 3, {"points": [{"xyz": ["a"]}], "enc": {},
@@ -178,7 +180,8 @@ TEST(CrewWebViewWeb, ARendererEndingTwiceWithOneDocumentGivesWayToAMessage) {
         return pid > 0 && ::kill(pid_t(pid), SIGKILL) == 0;
     };
     ASSERT_TRUE(endRenderer());
-    ASSERT_TRUE(waitFor([&] { return loads.size() == 1 && js("!!document.querySelector('.card')").toBool(); }));
+    ASSERT_TRUE(
+        waitFor([&] { return loads.size() == 1 && js("!!document.querySelector('.card')").toBool(); }));
     ASSERT_TRUE(endRenderer());
     ASSERT_TRUE(waitFor([&] { return view.hasFailed(); }));
     const QLabel* message = view.findChild<QLabel*>();
@@ -192,7 +195,8 @@ TEST(CrewWebViewWeb, ARendererEndingTwiceWithOneDocumentGivesWayToAMessage) {
     view.setDocument(again, true);
     other.name = "Another show";
     view.setDocument(other, true);
-    ASSERT_TRUE(waitFor([&] { return view.isLoaded() && js("document.querySelector('h1').textContent") == "Another show"; }));
+    ASSERT_TRUE(waitFor(
+        [&] { return view.isLoaded() && js("document.querySelector('h1').textContent") == "Another show"; }));
     EXPECT_EQ(loads.size(), 2);
     EXPECT_TRUE(view.view()->isVisible() && !message->isVisible());
 }

@@ -1,7 +1,7 @@
 // Printing to A4 PDF files; every file is read back with poppler.
 #include "export/PdfPrinter.h"
-#include "export/DXFSettings.h"
 #include "export/CrewPage.h"
+#include "export/DXFSettings.h"
 #include "export/ExportCommands.h"
 #include "export/PageScheme.h"
 #include "export/Reveal.h"
@@ -97,9 +97,12 @@ TEST_F(Printing, BothExportsAtOnceEachWithItsOwnSourcesLinkAndRows) {
 
 TEST_F(Printing, RiggingPointsListEveryWarningAndKeepNamesOffTheNumbers) {
     const QString longName = QStringLiteral("MainRightHangOverTheStageEdgeWithAnUnbrokenNameOfSixtyLetter");
-    const QString link = QStringLiteral("https://crew.quorvane.example/rigging/shows/c/Xq3Vb8Nw2Lk5Tz9Rm4Hs7Q");
+    const QString link =
+        QStringLiteral("https://crew.quorvane.example/rigging/shows/c/Xq3Vb8Nw2Lk5Tz9Rm4Hs7Q");
     ASSERT_EQ(longName.size(), 60);
-    auto warning = [](int k) { return QStringLiteral("Check the chain bag of hoist %1.").arg(k, 2, 10, QChar('0')); };
+    auto warning = [](int k) {
+        return QStringLiteral("Check the chain bag of hoist %1.").arg(k, 2, 10, QChar('0'));
+    };
     for (int count : {1, 20, 21}) {
         Project p = showProject();
         for (std::size_t i = 0; i < p.report.sources.size(); ++i) p.report.sources.mut(i).warnings = {};
@@ -113,7 +116,8 @@ TEST_F(Printing, RiggingPointsListEveryWarningAndKeepNamesOffTheNumbers) {
         ASSERT_TRUE(QCoro::waitFor(printer.makeAsync(exportPdfPage(p, false, nowSeconds()), target, true)));
 
         const QString text = readPdf(target).text;
-        EXPECT_TRUE(text.contains(QStringLiteral("%1 warning").arg(count)) && text.contains("Warnings")) << count;
+        EXPECT_TRUE(text.contains(QStringLiteral("%1 warning").arg(count)) && text.contains("Warnings"))
+            << count;
         for (int k = 1; k <= count; ++k) EXPECT_TRUE(text.contains(warning(k))) << count << " " << k;
         if (count != 21) continue;
 
@@ -123,8 +127,8 @@ TEST_F(Printing, RiggingPointsListEveryWarningAndKeepNamesOffTheNumbers) {
         for (std::size_t i = 0; i < words.size(); ++i) {
             for (std::size_t j = i + 1; j < words.size() && words[i].page > 1; ++j) {
                 const PdfWord &a = words[i], &b = words[j];
-                EXPECT_FALSE(a.page == b.page && a.x0 < b.x1 - 0.5 && b.x0 < a.x1 - 0.5 && a.y0 < b.y1 - 0.5 &&
-                             b.y0 < a.y1 - 0.5)
+                EXPECT_FALSE(a.page == b.page && a.x0 < b.x1 - 0.5 && b.x0 < a.x1 - 0.5 &&
+                             a.y0 < b.y1 - 0.5 && b.y0 < a.y1 - 0.5)
                     << a.text.toStdString() << " over " << b.text.toStdString();
             }
         }
@@ -138,7 +142,8 @@ TEST_F(Printing, RiggingPointsListEveryWarningAndKeepNamesOffTheNumbers) {
         double x = row->x1;
         for (double v : values) {
             const auto cell = std::find_if(words.begin(), words.end(), [&](const PdfWord& w) {
-                return w.page == row->page && std::abs(w.y0 - row->y0) < 1 && w.x0 > x && w.text == toQ(fmt(v));
+                return w.page == row->page && std::abs(w.y0 - row->y0) < 1 && w.x0 > x &&
+                       w.text == toQ(fmt(v));
             });
             ASSERT_NE(cell, words.end()) << fmt(v);
             x = cell->x1;
@@ -146,14 +151,16 @@ TEST_F(Printing, RiggingPointsListEveryWarningAndKeepNamesOffTheNumbers) {
 
         // The crew link beside its QR code breaks only after a "/".
         auto word = [&](const QString& text) {
-            return *std::find_if(words.begin(), words.end(), [&](const PdfWord& w) { return w.text == text; });
+            return *std::find_if(words.begin(), words.end(),
+                                 [&](const PdfWord& w) { return w.text == text; });
         };
         const PdfWord label = word("Crew"), plan = word("Plan"); // the next heading
         QStringList pieces;
         for (const PdfWord& w : words)
             if (w.page == 1 && w.x0 > label.x0 - 1 && w.y0 > label.y0 + 1 && w.y0 < plan.y0) pieces << w.text;
         EXPECT_EQ(pieces.join(""), link);
-        for (qsizetype i = 0; i + 1 < pieces.size(); ++i) EXPECT_TRUE(pieces[i].endsWith('/')) << pieces.join(" | ").toStdString();
+        for (qsizetype i = 0; i + 1 < pieces.size(); ++i)
+            EXPECT_TRUE(pieces[i].endsWith('/')) << pieces.join(" | ").toStdString();
     }
 }
 
@@ -177,9 +184,10 @@ TEST_F(Printing, LateLargeReplacedAndSlowJobsEachEndOnce) {
     EXPECT_EQ(store.errorMessage(), "PDF export failed.");
     store.setErrorMessage(std::nullopt);
     // So does a page whose script fails while drawing.
-    const QString crashing = crewPage(exportCrewDoc(showProject(), false, nowSeconds()), PageMode::rigger, false,
-                                      crewTemplate().replace("function riggerBodies(doc, sources) {",
-                                                             "function riggerBodies(doc, sources) { null.x;"));
+    const QString crashing =
+        crewPage(exportCrewDoc(showProject(), false, nowSeconds()), PageMode::rigger, false,
+                 crewTemplate().replace("function riggerBodies(doc, sources) {",
+                                        "function riggerBodies(doc, sources) { null.x;"));
     EXPECT_FALSE(QCoro::waitFor(printer.makeAsync(crashing, file("crashing.pdf"), true)));
     EXPECT_EQ(printing.size(), 1);
     EXPECT_FALSE(QFileInfo::exists(file("never.pdf")) || QFileInfo::exists(file("crashing.pdf")));
