@@ -2,8 +2,8 @@
 // DXF data each), as the main window shows it: the time from making the view until the page has
 // drawn and laid itself out, and what its renderer process holds afterwards (resident and peak
 // memory from /proc), with the page's element count and script heap for where it goes.
-#include "export/CrewWebView.h"
-#include "export/PublishChanges.h"
+#include "CrewWebView.h"
+#include "PublishChanges.h"
 #include "support/CrewTesting.h"
 #include "support/ProjectFixtures.h"
 

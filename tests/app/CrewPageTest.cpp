@@ -1,8 +1,8 @@
-#include "export/CrewPage.h"
-#include "export/CrewWebView.h"
-#include "export/PageScheme.h"
-#include "export/QRCode.h"
-#include "shell/QtText.h"
+#include "CrewPage.h"
+#include "CrewWebView.h"
+#include "PageScheme.h"
+#include "QRCode.h"
+#include "QtText.h"
 
 #include <QFile>
 #include <QProcess>

@@ -1,12 +1,12 @@
 // Printing to A4 PDF files; every file is read back with poppler.
-#include "export/PdfPrinter.h"
-#include "export/CrewPage.h"
-#include "export/DXFSettings.h"
-#include "export/ExportCommands.h"
-#include "export/PageScheme.h"
-#include "export/Reveal.h"
-#include "shell/ProjectStore.h"
-#include "shell/QtText.h"
+#include "PdfPrinter.h"
+#include "CrewPage.h"
+#include "DXFSettings.h"
+#include "ExportCommands.h"
+#include "PageScheme.h"
+#include "ProjectStore.h"
+#include "QtText.h"
+#include "Reveal.h"
 #include "support/AppTesting.h"
 #include "support/CrewTesting.h"
 #include "support/FakePrompts.h"
@@ -37,7 +37,7 @@ struct Printing : ::testing::Test {
     FakePrompts prompts;
     ProjectStore store;
     RecordingReveal reveal;
-    PdfPrinter printer{store, reveal};
+    PdfPrinter printer;
     QTemporaryDir dir;
     int served = servedPageCount();
 
@@ -54,7 +54,7 @@ struct Printing : ::testing::Test {
 
 TEST_F(Printing, BothExportsAtOnceEachWithItsOwnSourcesLinkAndRows) {
     DXFSettings dxf;
-    ExportCommands commands{store, dxf, printer};
+    ExportCommands commands{store, dxf, printer, reveal};
     Project p = showProject();
     p.report.sources.mut(1).name = "</script>Main R"; // printed as text in both documents
     p.share =
@@ -175,14 +175,14 @@ TEST_F(Printing, LateLargeReplacedAndSlowJobsEachEndOnce) {
     ASSERT_TRUE(waitFor([&] { return late->has_value(); }));
     EXPECT_TRUE(**late && printing.at(0).at(1).toInt() >= 2);
     EXPECT_TRUE(readPdf(file("late.pdf")).text.contains("drawn late"));
-    // A page that never draws fails rather than printing blank: the export says so, an upload
-    // fails.
+    // A page that never draws fails rather than printing blank: the export hears of a file not
+    // written, an upload fails.
     printer.setTiming({50, 3, 100, 60000, 60000});
-    QSignalSpy finished(&printer, &PdfPrinter::jobFinished);
-    printer.make("<p>never a card</p>", file("never.pdf"), true);
-    ASSERT_TRUE(finished.wait(60000));
-    EXPECT_EQ(store.errorMessage(), "PDF export failed.");
-    store.setErrorMessage(std::nullopt);
+    std::optional<bool> written;
+    printer.make("<p>never a card</p>", file("never.pdf"), true,
+                 [&](const QString&, bool ok) { written = ok; });
+    ASSERT_TRUE(waitFor([&] { return written.has_value(); }));
+    EXPECT_FALSE(*written);
     // So does a page whose script fails while drawing.
     const QString crashing =
         crewPage(exportCrewDoc(showProject(), false, nowSeconds()), PageMode::rigger, false,
