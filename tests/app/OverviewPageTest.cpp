@@ -17,9 +17,11 @@
 #include "SidebarWidget.h"
 #include "SourcePage.h"
 #include "Symbols.h"
+#include "import/InventoryCSV.h"
 #include "support/AppTesting.h"
 #include "support/FakePrompts.h"
 #include "support/ProjectFixtures.h"
+#include "support/SampleShow.h"
 #include "support/ShowProjects.h"
 #include "support/Waiting.h"
 
@@ -349,6 +351,10 @@ TEST(OverviewRules, InventoryHooksAndGroups) {
     ASSERT_EQ(blocks.size(), 1u);
     EXPECT_EQ(blocks[0].items,
               (std::vector<std::pair<QString, std::int64_t>>{{"Eye", 1}, {"b", 1}, {"\u00c9crou", 1}}));
+    // The sample show (snapshot pass, trying the program) fills every block, amplifiers too.
+    const auto sample = overview::inventoryBlocks(InventoryCSV::parseText(test::sampleShow().inventoryCsv));
+    ASSERT_EQ(sample.size(), 3u);
+    EXPECT_EQ(sample[2].title, "Amplifiers");
     const auto max = std::numeric_limits<std::int64_t>::max();
     EXPECT_EQ(InventoryBlock::total({{"a", max}, {"b", 1}}), max);
     EXPECT_EQ(InventoryBlock::total({{"a", -max}, {"b", -5}}), std::numeric_limits<std::int64_t>::min());
