@@ -87,4 +87,14 @@ bool PinnedPage::acceptNavigationRequest(const QUrl& url, NavigationType type, b
 
 void PinnedPage::refused(const QUrl&, NavigationType) {}
 
+void PinnedPage::javaScriptAlert(const QUrl&, const QString&) {}
+
+bool PinnedPage::javaScriptConfirm(const QUrl&, const QString&) {
+    return false;
+}
+
+bool PinnedPage::javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) {
+    return false;
+}
+
 } // namespace rig::app

@@ -42,6 +42,13 @@ signals:
 
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
+    // The program's pages ask nothing of the user. A script's alert, confirm or prompt would
+    // hold the window in a modal dialog, or a page nobody sees for ever: none is shown, and
+    // the script hears "no".
+    void javaScriptAlert(const QUrl& origin, const QString& message) override;
+    bool javaScriptConfirm(const QUrl& origin, const QString& message) override;
+    bool javaScriptPrompt(const QUrl& origin, const QString& message, const QString& defaultValue,
+                          QString* result) override;
     // A navigation that was refused, before navigationRefused.
     virtual void refused(const QUrl& url, NavigationType type);
 

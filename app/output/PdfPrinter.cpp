@@ -162,17 +162,21 @@ void PdfPrinter::print(std::uint64_t id) {
                              j->landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
                              QMarginsF(28, 28, 28, 28), QPageLayout::Point);
     QPointer<PdfPrinter> self(this);
-    j->page->printToPdf(
-        [self, id](const QByteArray& pdf) {
-            if (self) self->write(id, pdf);
-        },
-        layout);
+    printPage(*j->page, layout, [self, id](const QByteArray& pdf) {
+        if (self) self->write(id, pdf);
+    });
+}
+
+void PdfPrinter::printPage(QWebEnginePage& page, const QPageLayout& layout,
+                           std::function<void(const QByteArray&)> done) {
+    page.printToPdf(std::move(done), layout);
 }
 
 void PdfPrinter::write(std::uint64_t id, const QByteArray& pdf) {
     Job* j = job(id);
     if (j == nullptr) return;
     bool written = false;
+    // No bytes is a print that failed, never an empty file that looks written.
     if (!pdf.isEmpty()) {
         QSaveFile file(j->target);
         written = file.open(QIODevice::WriteOnly) && file.write(pdf) == pdf.size() && file.commit();

@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 
+class QPageLayout;
 class QTimer;
 class QWebEnginePage;
 class QWebEngineProfile;
@@ -66,6 +67,11 @@ signals:
     // The page is about to be printed, after `checks` readiness checks.
     void printStarted(const QString& target, int checks);
     void jobFinished(const QString& target, bool success);
+
+protected:
+    // Prints the loaded page of a job; `done` gets the PDF, empty when printing failed.
+    virtual void printPage(QWebEnginePage& page, const QPageLayout& layout,
+                           std::function<void(const QByteArray&)> done);
 
 private:
     struct Job {

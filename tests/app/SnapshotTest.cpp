@@ -8,10 +8,13 @@
 #include "PublishClient.h"
 #include "PublishSettings.h"
 #include "Reveal.h"
+#include "QtText.h"
 #include "SnapshotRun.h"
+#include "WindowState.h"
 #include "support/AppTesting.h"
 #include "support/ProjectFixtures.h"
 #include "support/PublishTesting.h"
+#include "support/SampleShow.h"
 #include "support/StoreTesting.h"
 #include "support/Waiting.h"
 
@@ -35,19 +38,97 @@ using namespace std::chrono_literals;
 using testing::readText;
 using testing::waitFor;
 
-TEST(SnapshotTexts, BadValuesAndEscapes) {
+QString absolute(const QString& path) {
+    return QFileInfo(path).absoluteFilePath();
+}
+
+TEST(SnapshotTexts, StepsAndFilesFromTheEnvironment) {
+    const struct {
+        std::optional<QString> value;
+        SnapshotSteps steps;
+    } stepCases[] = {
+        {"overview|crew||phone", {std::nullopt, "crew", "phone"}},
+        {"Overview", {"Overview"}},
+        {"|", {}},
+        {"", {}},
+        {"full|ALL/MAIN/L2 L|overview |B-LAVA/KARA/KARA 1", {"full", "ALL/MAIN/L2 L", "overview ", "B-LAVA/KARA/KARA 1"}},
+        {std::nullopt, {std::nullopt, "ALL/MAIN/L2 L", "B-LAVA/KARA/KARA 3", "ALL/GR SUB/CS 1"}},
+    };
+    for (const auto& c : stepCases)
+        EXPECT_EQ(parseSnapshotSteps(c.value), c.steps) << c.value.value_or("absent").toStdString();
+
+    const struct {
+        QString value;
+        QList<QUrl> files;
+    } fileCases[] = {
+        {"a.pdf::b.csv", {QUrl::fromLocalFile(absolute("a.pdf")), QUrl::fromLocalFile(absolute("b.csv"))}},
+        {"", {}},
+        {":::", {}},
+        {"/show/r é.pdf:/show/s.dxf:", {QUrl::fromLocalFile("/show/r é.pdf"), QUrl::fromLocalFile("/show/s.dxf")}},
+        {"/show/a|b.csv", {QUrl::fromLocalFile("/show/a|b.csv")}},
+    };
+    for (const auto& c : fileCases) EXPECT_EQ(parseSnapshotFiles(c.value), c.files) << c.value.toStdString();
+
+    // A step names a source by its identifier: the group path as the report gives it and the
+    // name, joined by "/". The default steps and the README's examples name sources of the
+    // sample show; "ALL/" belongs only to groups the report begins with "ALL".
+    const Project sample = fixtures::projectOf(test::sampleShow().expected.sources.vec());
+    const std::pair<QString, std::optional<QString>> named[] = {
+        {"ALL/MAIN/L2 L", "L2 L"},
+        {"B-LAVA/KARA/KARA 1", "KARA 1"},
+        {"ALL/B-LAVA/KARA/KARA 1", std::nullopt},
+        {"MAIN/L2 L", std::nullopt},
+    };
+    for (const auto& [step, name] : named) {
+        const auto index = detailSource(sample, Selection::source(toStd(step)));
+        EXPECT_EQ(index ? std::optional(toQ(sample.report.sources[*index].name)) : std::nullopt, name)
+            << step.toStdString();
+    }
+    for (const SnapshotStep& step : defaultSnapshotSteps())
+        EXPECT_TRUE(!step || detailSource(sample, Selection::source(toStd(*step)))) << step->toStdString();
+}
+
+TEST(SnapshotTexts, NumbersLinesAndBadValues) {
+    const std::pair<double, const char*> numbers[] = {
+        {0, "0.0"},      {12.5, "12.5"},  {420, "420.0"},
+        {-3, "-3.0"},    {0.1, "0.1"},    {100000, "100000.0"},
+        {1e16, "1e+16"}, {1e-5, "1e-05"}, {183.33333333333334, "183.33333333333334"},
+    };
+    for (const auto& [value, text] : numbers) EXPECT_EQ(snapshotNumberText(value), text) << text;
+    RigDXF::Options options;
+    options.drops = true;
+    options.footprints = RigDXF::Options::Footprints::height;
+    options.footprintHeight = 2.5;
+    EXPECT_EQ(accessoryText(options, QSizeF(412, 187)), "drops true footprints height h 2.5 size (412.0, 187.0)");
+    EXPECT_EQ(accessoryText(RigDXF::Options(), QSizeF(0, 0)), "drops false footprints hook h 0.0 size (0.0, 0.0)");
+
     const std::pair<QString, std::optional<double>> heights[] = {
-        {"1e1", 10.0}, {" 12.5", std::nullopt}, {"inf", std::nullopt}, {"1e999", std::nullopt}};
+        {"12.5", 12.5},          {"1e1", 10.0},           {"-0.5", -0.5},         {" 12.5", std::nullopt},
+        {"12.5 ", std::nullopt}, {"twelve", std::nullopt}, {"12,5", std::nullopt}, {"", std::nullopt},
+        {"inf", std::nullopt},   {"nan", std::nullopt},   {"1e999", std::nullopt}};
     for (const auto& [text, height] : heights) EXPECT_EQ(parseTestHeight(text), height) << text.toStdString();
 
+    EXPECT_EQ(changeMapDebugText({}), "[:]");
     ChangeMap changes;
     changes.set("B/\"q\"", List<std::string>(std::vector<std::string>{"a\\b\nc\t\x01"}));
     changes.set("C", List<std::string>());
     EXPECT_EQ(changeMapDebugText(changes), "[\"B/\\\"q\\\"\": [\"a\\\\b\\nc\\t\\u{1}\"], \"C\": []]");
+    const std::pair<QString, QString> answers[] = {
+        {R"({"sources":[{"name":"CS 1"},{"name":"CS 2"},{"name":"CSX"}],"m":"Test 1t"})",
+         "after visibility: CS sources=2 leakedMotor=false keptTestMotor=true"},
+        {"", "after visibility: CS sources=0 leakedMotor=false keptTestMotor=false"},
+        {R"({"name": "CS 1","m":"NOT PUBLISHED"})", "after visibility: CS sources=0 leakedMotor=true keptTestMotor=false"},
+    };
+    for (const auto& [answer, line] : answers) EXPECT_EQ(visibilityResultLine(answer), line);
+    EXPECT_EQ(snapshotStateText(7, std::nullopt), "sources: 7\nerror: -\n");
+    EXPECT_EQ(snapshotStateText(0, QString("PDF export failed.")), "sources: 0\nerror: PDF export failed.\n");
+
     // The link document is fetched only from an http(s) server, with the token as given.
     const std::tuple<QString, QString, std::optional<QString>> fetches[] = {
+        {"http://127.0.0.1:8080", "tok", "http://127.0.0.1:8080/api/rig/tok"},
         {"http://127.0.0.1:8080/", "tok", "http://127.0.0.1:8080//api/rig/tok"},
         {" http://127.0.0.1:8080", "tok", std::nullopt},
+        {"127.0.0.1:8080", "tok", std::nullopt},
         {"ftp://host", "tok", std::nullopt},
         {"http://h", "..", std::nullopt},
     };

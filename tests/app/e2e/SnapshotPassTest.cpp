@@ -1,6 +1,7 @@
 // The built program as a user runs it: a snapshot pass over a sample show's exports against
 // the publish-server stand-in, every output read back with an independent reader.
 #include "QtText.h"
+#include "base/Number.h"
 #include "support/CrewTesting.h"
 #include "support/CsvTesting.h"
 #include "support/DxfTesting.h"
@@ -11,7 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <iostream>
+#include <map>
+#include <set>
 
 namespace rig::app {
 namespace {
@@ -62,6 +66,9 @@ TEST(SnapshotPass, WritesEveryOutputOfASampleShow) {
     const testing::PdfFacts rigger = testing::readPdf(out + "/rigger.pdf");
     const testing::PdfFacts crew = testing::readPdf(out + "/crew.pdf");
     ASSERT_TRUE(rigger.readable && crew.readable);
+    EXPECT_NEAR(rigger.width, 841.92, 0.5); // landscape
+    EXPECT_NEAR(crew.width, 594.96, 0.5);   // portrait
+    EXPECT_FALSE(rigger.text.contains("Crew link")); // no link before the publish check
     for (const QString& name : sampleSources) {
         EXPECT_TRUE(rigger.text.contains(name)) << name.toStdString();
         EXPECT_TRUE(crew.text.contains(name)) << name.toStdString();
@@ -72,6 +79,22 @@ TEST(SnapshotPass, WritesEveryOutputOfASampleShow) {
     const auto csv = testing::readCsv(toStd(readText(out + "/points.csv")));
     ASSERT_TRUE(csv);
     EXPECT_EQ(csv->size(), 1u + 10u + 4u);
+    // As RIG_TEST_HEIGHT and RIG_TEST_DELTA ask: 14 m, 12 m for the KARA group, every drop from
+    // there; a "Test 1t" motor on a K1-DELTA plate on the last point of "L2 L" and "KARA 1".
+    std::map<std::string, std::vector<std::string>> plates;
+    for (std::size_t i = 1; i < csv->size(); ++i) {
+        const std::vector<std::string>& r = (*csv)[i];
+        ASSERT_EQ(r.size(), 14u);
+        const double height = r[0] == "B-LAVA / KARA" ? 12 : 14;
+        EXPECT_EQ(parseDecimal(r[7]), height) << r[1] << " " << r[2];
+        EXPECT_NEAR(parseDecimal(r[8]).value_or(0), height - parseDecimal(r[6]).value_or(0), 0.011) << r[1];
+        if (!r[10].empty()) plates[r[1]].push_back(r[2] + " | " + r[11]);
+    }
+    EXPECT_EQ(plates, (std::map<std::string, std::vector<std::string>>{
+                          {"L2 L",
+                           {"Rear | ", "Rear · K1-DELTA left | Test 1t + ½ plate", "Rear · K1-DELTA right | Test 1t + ½ plate"}},
+                          {"KARA 1",
+                           {"Rear | ", "Rear · K1-DELTA left | Test 1t + ½ plate", "Rear · K1-DELTA right | Test 1t + ½ plate"}}}));
 
     // Both DXFs, read by dxflib: labelled points; drops only in the second.
     const testing::DxfSeen hook = testing::readDxf(out + "/points.dxf");
@@ -81,6 +104,14 @@ TEST(SnapshotPass, WritesEveryOutputOfASampleShow) {
     EXPECT_FALSE(hook.hasLayer("RIG_DROPS"));
     EXPECT_TRUE(hook.hasLayer("RIG_DELTA"));
     EXPECT_FALSE(floor.linesOn("RIG_DROPS").empty());
+    // Footprints at the hooks, then on the floor; drops hang from the rigging heights.
+    const auto hookOutlines = hook.linesOn("RIG_SPEAKERS"), floorOutlines = floor.linesOn("RIG_SPEAKERS");
+    ASSERT_FALSE(hookOutlines.empty() || floorOutlines.empty());
+    for (const DL_LineData& l : hookOutlines) EXPECT_GT(std::min(l.z1, l.z2), 1);
+    for (const DL_LineData& l : floorOutlines) EXPECT_TRUE(l.z1 == 0 && l.z2 == 0);
+    std::set<double> tops;
+    for (const DL_LineData& l : floor.linesOn("RIG_DROPS")) tops.insert(std::max(l.z1, l.z2));
+    EXPECT_TRUE(tops.contains(14) && tops.contains(12)) << tops.size();
 
     // The publish check: one link, both publishes, the uploads, and a crew view that carries
     // the published motor but not the later probe edit, without the hidden ground subs.

@@ -1,12 +1,74 @@
 // main() of the application test programs: a QApplication on the offscreen platform.
 #include "Startup.h"
+#include "base/Number.h"
 
 #include <QApplication>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
 #include <unistd.h>
+
+namespace {
+
+// A test that hangs (a page held in a modal loop, a wait that never ends) ends the program
+// with its name, instead of holding up the run until ctest's own limit. RIG_TEST_LIMIT sets
+// the seconds one test may take.
+class Watchdog : public ::testing::EmptyTestEventListener {
+public:
+    explicit Watchdog(std::chrono::seconds limit) : limit_(limit) {
+        std::thread([this] { watch(); }).detach();
+    }
+
+    void OnTestStart(const ::testing::TestInfo& test) override {
+        const std::lock_guard lock(mutex_);
+        running_ = std::string(test.test_suite_name()) + "." + test.name();
+        deadline_ = std::chrono::steady_clock::now() + limit_;
+        changed_.notify_all();
+    }
+    void OnTestEnd(const ::testing::TestInfo&) override {
+        const std::lock_guard lock(mutex_);
+        running_.clear();
+        changed_.notify_all();
+    }
+
+private:
+    void watch() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            if (running_.empty()) {
+                changed_.wait(lock);
+            } else if (changed_.wait_until(lock, deadline_) == std::cv_status::timeout &&
+                       !running_.empty() && std::chrono::steady_clock::now() >= deadline_) {
+                std::fprintf(stderr, "\n%s did not end within %lld s: stopped.\n", running_.c_str(),
+                             static_cast<long long>(limit_.count()));
+                std::fflush(stderr);
+                std::_Exit(1);
+            }
+        }
+    }
+
+    const std::chrono::seconds limit_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::string running_;
+    std::chrono::steady_clock::time_point deadline_;
+};
+
+std::chrono::seconds testLimit() {
+    const char* text = std::getenv("RIG_TEST_LIMIT");
+    const std::int64_t seconds = text ? rig::parseInteger(text).value_or(0) : 0;
+    return std::chrono::seconds(seconds > 0 ? seconds : 600);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     // Tests never open real windows and never touch the user's own files.
@@ -17,5 +79,7 @@ int main(int argc, char** argv) {
     rig::app::prepareApplication();
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    // Owned by GoogleTest from here on.
+    ::testing::UnitTest::GetInstance()->listeners().Append(new Watchdog(testLimit()));
     return RUN_ALL_TESTS();
 }

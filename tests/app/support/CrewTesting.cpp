@@ -3,6 +3,8 @@
 #include "support/ProjectFixtures.h"
 #include "support/ReportGenerator.h"
 
+#include "CrewWebView.h"
+#include "PageScheme.h"
 #include "QtText.h"
 #include "base/Number.h"
 
@@ -11,6 +13,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
 
 #include <cmath>
 #include <memory>
@@ -113,6 +117,42 @@ QVariant runJs(QWebEnginePage& page, const QString& script, int timeoutMs) {
     page.runJavaScript(script, [result](const QVariant& v) { *result = v; });
     if (!waitFor([&] { return result->has_value(); }, timeoutMs)) return {};
     return **result;
+}
+
+namespace {
+
+const QString drawn = QStringLiteral("!!(document.getElementById('app') || {}).firstElementChild");
+
+} // namespace
+
+bool waitForDrawn(CrewWebView& view, int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    if (!waitFor([&] { return view.isLoaded(); }, int(deadline.remainingTime()))) return false;
+    return waitFor([&] { return runJs(*view.page(), drawn, int(deadline.remainingTime())).toBool(); },
+                   int(deadline.remainingTime()));
+}
+
+ShownPage::ShownPage(const QString& html, QSize size) : view_(std::make_unique<QWebEngineView>()) {
+    auto* page = new PinnedPage(QWebEngineProfile::defaultProfile(), view_.get());
+    page_ = page;
+    view_->setPage(page);
+    view_->resize(size);
+    view_->show();
+    QObject::connect(page, &QWebEnginePage::loadFinished, [this](bool ok) { loaded_ = loaded_ || ok; });
+    url_ = servePage(page->profile(), html.toUtf8());
+    page->loadPinned(url_);
+}
+
+ShownPage::~ShownPage() {
+    view_.reset();
+    releasePage(url_);
+}
+
+bool ShownPage::waitForDrawn(int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    if (!waitFor([&] { return loaded_; }, int(deadline.remainingTime()))) return false;
+    return waitFor([&] { return runJs(*page_, drawn, int(deadline.remainingTime())).toBool(); },
+                   int(deadline.remainingTime()));
 }
 
 PdfFacts readPdf(const QString& path) {

@@ -4,12 +4,20 @@
 #include "analysis/CrewDoc.h"
 #include "model/Project.h"
 
+#include <QSize>
+#include <QUrl>
 #include <QVariant>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QWebEnginePage;
+class QWebEngineView;
+
+namespace rig::app {
+class CrewWebView;
+}
 
 namespace rig::app::testing {
 
@@ -23,6 +31,34 @@ CrewDoc showCrewDoc(bool includeHidden = false);
 bool waitFor(const std::function<bool()>& done, int timeoutMs = 30000);
 // The value of a script in the page (invalid when it did not answer in time).
 QVariant runJs(QWebEnginePage& page, const QString& script, int timeoutMs = 30000);
+
+// How long a page may take to load and draw. A page that breaks fails its test by then
+// instead of holding up the whole run.
+inline constexpr int pageDeadlineMs = 60000;
+// Until the crew page in `view` has loaded and drawn (a source, a message); false when that
+// took longer than `timeoutMs`.
+bool waitForDrawn(CrewWebView& view, int timeoutMs = pageDeadlineMs);
+
+// A page in a view of its own, drawn off screen at `size`: the print modes as a screen lays
+// them out (the window never shows them).
+class ShownPage {
+public:
+    ShownPage(const QString& html, QSize size);
+    ~ShownPage();
+    ShownPage(const ShownPage&) = delete;
+    ShownPage& operator=(const ShownPage&) = delete;
+
+    QWebEnginePage& page() const { return *page_; }
+    QVariant js(const QString& script) const { return runJs(*page_, script); }
+    // Until it has loaded and drawn; false when that took longer than `timeoutMs`.
+    bool waitForDrawn(int timeoutMs = pageDeadlineMs);
+
+private:
+    std::unique_ptr<QWebEngineView> view_;
+    QWebEnginePage* page_ = nullptr;
+    QUrl url_;
+    bool loaded_ = false;
+};
 
 // What poppler reads from a PDF file (size of the first page in points, text with -layout).
 struct PdfFacts {

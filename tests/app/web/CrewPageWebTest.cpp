@@ -1,22 +1,34 @@
 // The crew page as WebEngine draws it in the window: a real show on a phone, hostile names and bad
 // data; loaded once, updated in place, web links go out.
+#include "CrewPage.h"
 #include "CrewWebView.h"
 #include "PageScheme.h"
+#include "QRCode.h"
 #include "QtText.h"
+#include "RiggingPointsCSV.h"
+#include "base/Number.h"
+#include "support/AppTesting.h"
 #include "support/CrewTesting.h"
+#include "support/CsvTesting.h"
 
+#include <QDateTime>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QPalette>
 #include <QSignalSpy>
 #include <QWebEnginePage>
+#include <QTimeZone>
 #include <QWebEngineView>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cmath>
 #include <limits>
+#include <map>
+#include <tuple>
 
 namespace rig::app {
 namespace {
@@ -69,7 +81,7 @@ TEST(CrewPageWeb, TheViewShowsTheShowReadablyOnAPhoneAndHostileOrBadDataAsText) 
     CrewWebView view(doc, false);                                             // the phone layout
     view.resize(390, 844);
     view.show();
-    ASSERT_TRUE(waitFor([&] { return view.isLoaded(); }));
+    ASSERT_TRUE(waitForDrawn(view));
     auto js = [&](const QString& script) { return runJs(*view.page(), script); };
     EXPECT_EQ(js("document.scripts.length + ' ' + document.querySelectorAll('img').length"), QVariant("2 0"));
     // Sources away from the screen are not laid out: their text counts, not what is drawn.
@@ -130,7 +142,10 @@ TEST(CrewWebViewWeb, UpdatesBeforeTheLoadArriveOnceWithTheLatestDocumentAndLinks
             "<!DOCTYPE html><html><body><a id=web href=\"https://crew.example.net/v/tok\">web</a>"
             "<script>\n'use strict';\n"
             "window.calls = [];\nwindow.rigUpdate = function (doc, options) { "
-            "window.calls.push([doc.name, options.split]); };\n</script></body></html>");
+            "window.calls.push([doc.name, options.split]); };\n"
+            // Dialogs would hold the window (and this test) in a modal loop.
+            "window.answers = [alert('a'), confirm('b'), prompt('c', 'd')].map(String).join(' ');\n"
+            "</script></body></html>");
         QList<QUrl> opened;
         view.setLinkOpener([&](const QUrl& url) { opened << url; });
         auto js = [&](const QString& script) { return runJs(*view.page(), script); };
@@ -140,6 +155,7 @@ TEST(CrewWebViewWeb, UpdatesBeforeTheLoadArriveOnceWithTheLatestDocumentAndLinks
         view.setDocument(named("D"), true);
         ASSERT_TRUE(waitFor([&] { return view.isLoaded() && js("window.calls.length").toInt() > 0; }));
         EXPECT_EQ(js("JSON.stringify(window.calls)"), QVariant(R"([["D",true]])"));
+        EXPECT_EQ(js("window.answers"), QVariant("undefined false null"));
         js("window.kept = 7"); // later documents are drawn in place, never by loading the page again
         view.setDocument(named("E"), false);
         ASSERT_TRUE(waitFor([&] { return js("window.calls.length").toInt() == 2; }));
@@ -172,7 +188,7 @@ TEST(CrewWebViewWeb, ARendererEndingTwiceWithOneDocumentGivesWayToAMessage) {
     CrewWebView view(showCrewDoc(), true);
     view.resize(900, 700);
     view.show();
-    ASSERT_TRUE(waitFor([&] { return view.isLoaded(); }));
+    ASSERT_TRUE(waitForDrawn(view));
     QSignalSpy loads(view.page(), &QWebEnginePage::loadStarted);
     auto js = [&](const QString& script) { return runJs(*view.page(), script); };
     auto endRenderer = [&] {
@@ -199,6 +215,427 @@ TEST(CrewWebViewWeb, ARendererEndingTwiceWithOneDocumentGivesWayToAMessage) {
         [&] { return view.isLoaded() && js("document.querySelector('h1').textContent") == "Another show"; }));
     EXPECT_EQ(loads.size(), 2);
     EXPECT_TRUE(view.view()->isVisible() && !message->isVisible());
+}
+
+
+// ---- The page's own logic in every layout -----------------------------------------------------
+
+std::string join(const std::vector<std::string>& fields, const char* separator) {
+    std::string out;
+    for (std::size_t i = 0; i < fields.size(); ++i) out += (i ? separator : "") + fields[i];
+    return out;
+}
+
+// A text as a script literal.
+QString literal(const QString& text) {
+    return QString::fromUtf8(QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact)).mid(1).chopped(1);
+}
+
+// What the page draws for `selector`: the text of each matching element that is laid out,
+// blanks collapsed, joined by " | "; with `classes` each text follows its element's class.
+QString shown(QWebEnginePage& page, const QString& selector, bool classes = false) {
+    return runJs(page, QString(R"((function () {
+      // Cards away from the screen are not laid out until asked to be.
+      document.querySelectorAll('.card').forEach(function (c) { c.style.contentVisibility = 'visible'; });
+      return [].slice.call(document.querySelectorAll(%1)).filter(function (e) { return e.getClientRects().length; })
+        .map(function (e) { var t = e.innerText.replace(/\s+/g, ' ').trim(); return %2 ? e.className + ': ' + t : t; })
+        .join(' | ');
+    })())")
+                           .arg(literal(selector), classes ? "true" : "false"))
+        .toString();
+}
+
+// The cells of the rows matching `selector`, as drawn.
+std::vector<QStringList> shownRows(QWebEnginePage& page, const QString& selector) {
+    const QString json = runJs(page, QString(R"((function () {
+      document.querySelectorAll('.card').forEach(function (c) { c.style.contentVisibility = 'visible'; });
+      return JSON.stringify([].slice.call(document.querySelectorAll(%1)).map(function (tr) {
+        var card = tr.closest('article');
+        return [card ? card.querySelector('h3').innerText : ''].concat([].slice.call(tr.cells).map(function (td) {
+          return td.innerText.replace(/\s+/g, ' ').trim(); }));
+      }));
+    })())")
+                                               .arg(literal(selector)))
+                             .toString();
+    std::vector<QStringList> rows;
+    for (const QJsonValue& row : QJsonDocument::fromJson(json.toUtf8()).array()) {
+        QStringList cells;
+        for (const QJsonValue& cell : row.toArray()) cells << cell.toString();
+        rows.push_back(cells);
+    }
+    return rows;
+}
+
+void draw(QWebEnginePage& page, const CrewDoc& doc, bool split = false) {
+    runJs(page, crewUpdateScript(doc, split));
+}
+
+// A page's number and the CSV's: the same value to the CSV's decimals. The page may add "½ "
+// before a plate side's load and, on a phone, the unit after it.
+bool sameNumber(QString page, const std::string& csv, double tolerance) {
+    page.remove(QString::fromUtf8("½ "));
+    page = page.section(' ', 0, 0);
+    if (page.isEmpty() || csv.empty()) return page.isEmpty() && csv.empty();
+    const auto a = parseDecimal(toStd(page)), b = parseDecimal(csv);
+    return a && b && std::abs(*a - *b) <= tolerance;
+}
+
+// The window's crew view (wide, then on a phone), the rigging-points pages and the crew
+// sheets, loaded once for every case here and redrawn for each.
+class CrewLayouts : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        crew = new CrewWebView(showCrewDoc(), true);
+        crew->resize(1280, 900);
+        crew->show();
+        rigger = new ShownPage(crewPage(showCrewDoc(true), PageMode::rigger, false), QSize(1048, 740));
+        sheets = new ShownPage(crewPage(showCrewDoc(), PageMode::printCrew, false), QSize(718, 1000));
+    }
+    static void TearDownTestSuite() {
+        delete crew;
+        delete rigger;
+        delete sheets;
+    }
+    void SetUp() override {
+        ASSERT_TRUE(waitForDrawn(*crew) && rigger->waitForDrawn() && sheets->waitForDrawn());
+    }
+    // The crew view at phone width (split false) or wide.
+    static QWebEnginePage& crewView(bool phone, const CrewDoc& doc) {
+        crew->resize(phone ? QSize(390, 844) : QSize(1280, 900));
+        draw(*crew->page(), doc, !phone);
+        waitFor([&] { return runJs(*crew->page(), "window.innerWidth").toInt() == (phone ? 390 : 1280); });
+        return *crew->page();
+    }
+
+    static inline CrewWebView* crew = nullptr;
+    static inline ShownPage* rigger = nullptr;
+    static inline ShownPage* sheets = nullptr;
+};
+
+// Every point, plate side, load, motor and drop the crew reads, as the rigging-points CSV
+// (written apart from the page) lists them.
+TEST_F(CrewLayouts, PointsAsTheCsvListsThem) {
+    const Project project = showProject();
+    const auto records = readCsv(riggingPointsCSV(project));
+    ASSERT_TRUE(records && records->size() > 20);
+    std::map<QString, std::vector<std::vector<std::string>>> bySource;
+    for (std::size_t i = 1; i < records->size(); ++i) bySource[toQ((*records)[i][1])].push_back((*records)[i]);
+    const double point = 0.0001, weight = 0.0501; // the CSV's loads and weights have one decimal
+
+    // The crew view and the sheets: point, hole, X, Y, Z, load, motor, drop.
+    const auto checkCards = [&](QWebEnginePage& page, bool phone) {
+        const std::vector<QStringList> rows = shownRows(page, "table.pts tr.pt");
+        std::map<QString, std::size_t> next;
+        for (const QStringList& row : rows) {
+            ASSERT_EQ(row.size(), 9) << row.join(" | ").toStdString();
+            const auto& csv = bySource[row[0]];
+            const std::size_t at = next[row[0]]++;
+            ASSERT_LT(at, csv.size()) << row.join(" | ").toStdString();
+            const std::vector<std::string>& line = csv[at];
+            const bool side = line[10] == project.delta.name;
+            const QString why = row.join(" | ") + "  ≠  " + toQ(join(line, ";"));
+            if (side) {
+                EXPECT_EQ(row[1], QString::fromUtf8("↳ ") + (toQ(line[2]).endsWith(" left") ? "Left" : "Right"))
+                    << why.toStdString();
+                EXPECT_TRUE(row[6].startsWith(QString::fromUtf8("½ "))) << why.toStdString();
+                EXPECT_EQ(row[7], "") << why.toStdString();
+            } else {
+                EXPECT_TRUE(row[1].startsWith(toQ(line[2]))) << why.toStdString();
+                EXPECT_EQ(row[2], toQ(line[3])) << why.toStdString();
+                // A plate's two motors, or the point's own.
+                const bool plate = at + 1 < csv.size() && csv[at + 1][10] == project.delta.name;
+                const QString motor = plate ? QString::fromUtf8("2 × ") + toQ(csv[at + 1][11]).section(" + ", 0, 0)
+                                            : toQ(line[11]);
+                EXPECT_EQ(row[7].section(QString::fromUtf8(" ·"), 0, 0), motor.trimmed() == "2 ×" ? "" : motor)
+                    << why.toStdString();
+            }
+            for (const auto& [cell, column, tolerance] :
+                 {std::tuple{3, 4, point}, {4, 5, point}, {5, 6, point}, {6, 9, weight}, {8, 8, point}})
+                EXPECT_TRUE(sameNumber(row[cell], line[std::size_t(column)], tolerance))
+                    << row[cell].toStdString() << " in " << why.toStdString();
+            // Units beside the numbers only on a phone, where the column heads are not shown.
+            for (const auto& [cell, unit] : {std::pair{6, " kg"}, {8, " m"}})
+                EXPECT_EQ(!row[cell].isEmpty() && row[cell].endsWith(unit), phone && !row[cell].isEmpty())
+                    << row[cell].toStdString() << (phone ? " on a phone" : " wide");
+        }
+        std::size_t count = 0;
+        for (const auto& [name, n] : next) count += n;
+        EXPECT_GT(count, 15u);
+    };
+    {
+        SCOPED_TRACE("wide");
+        checkCards(crewView(false, showCrewDoc()), false);
+    }
+    {
+        SCOPED_TRACE("phone");
+        checkCards(crewView(true, showCrewDoc()), true);
+    }
+    {
+        SCOPED_TRACE("crew sheets");
+        checkCards(sheets->page(), false);
+    }
+
+    // The rigging points: every column of the CSV, hidden sources too.
+    const std::vector<QStringList> rows = shownRows(rigger->page(), ".rig-table tbody tr");
+    ASSERT_EQ(rows.size(), records->size() - 1);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const std::vector<std::string>& line = (*records)[i + 1];
+        const QString why = rows[i].mid(1).join(" | ") + "  ≠  " + toQ(join(line, ";"));
+        ASSERT_EQ(rows[i].size(), 15) << why.toStdString();
+        for (std::size_t c = 0; c < line.size(); ++c) {
+            const QString& cell = rows[i][qsizetype(c) + 1];
+            if (c >= 4 && c <= 8) {
+                EXPECT_TRUE(sameNumber(cell, line[c], point)) << c << ": " << why.toStdString();
+            } else if (c == 9 || c >= 12) {
+                EXPECT_TRUE(sameNumber(cell, line[c], weight)) << c << ": " << why.toStdString();
+            } else {
+                EXPECT_EQ(cell, toQ(line[c]).trimmed()) << c << ": " << why.toStdString();
+            }
+        }
+    }
+}
+
+// Warnings by severity, errors first, in the report's order within a level; the same in the
+// card, the navigation, the counts and the rigging points' list.
+TEST_F(CrewLayouts, WarningsBySeverity) {
+    CrewDoc doc = showCrewDoc(true);
+    for (CrewDoc::Src& s : doc.sources) s.warn.clear();
+    doc.sources[0].warn = {{"caution", "C1"}, {"warning", "W1"}, {"error", "E1"}, {"note", "N1"},
+                           {"warning", "W2"}, {"caution", "C2"}, {"error", "E2"}};
+    doc.sources[1].warn = {{"caution", "C3"}, {"warning", "W3"}};
+    const QString card = "error: Error E1 | error: Error E2 | warning: Warning W1 | warning: Warning W2 | "
+                         "caution: Caution C1 | caution: Caution C2 | caution: Note N1";
+    QWebEnginePage& wide = crewView(false, doc);
+    EXPECT_EQ(shown(wide, "#s-0 .warnings li", true), card);
+    EXPECT_EQ(shown(wide, "#s-1 .warnings li", true), "warning: Warning W3 | caution: Caution C3");
+    // Only a source with an error is flagged in the navigation.
+    EXPECT_EQ(shown(wide, ".side-nav .nav-link").section(" | ", 0, 1), "Main L Changed Error | Main R");
+    EXPECT_TRUE(shown(wide, ".summary").endsWith("9 warnings"));
+    draw(sheets->page(), doc);
+    EXPECT_EQ(shown(sheets->page(), "#s-0 .warnings li", true), card);
+    draw(rigger->page(), doc);
+    EXPECT_EQ(shown(rigger->page(), ".rig-warn td.c-level", true).section(" | ", 0, 6),
+              "c-level error: Error | c-level error: Error | c-level warning: Warning | c-level warning: Warning | "
+              "c-level caution: Caution | c-level caution: Caution | c-level caution: Note");
+    EXPECT_EQ(shown(rigger->page(), ".rig-warn tbody tr"),
+              "Main L Error E1 | Main L Error E2 | Main L Warning W1 | Main L Warning W2 | Main L Caution C1 | "
+              "Main L Caution C2 | Main L Note N1 | Main R Warning W3 | Main R Caution C3");
+}
+
+// Only a web address becomes a link one can click, in the rigging points beside its QR code;
+// no other text of the document is ever a link out of the page.
+TEST_F(CrewLayouts, OnlyAWebAddressIsALink) {
+    const std::string qr = toStd(*makeQRDataUrl("https://crew.example.net/c/tok"));
+    const struct {
+        std::string link, qr;
+        QString shown; // the link as drawn: element, address, text
+    } cases[] = {
+        {"https://crew.example.net/c/tok", qr, "a https://crew.example.net/c/tok https://crew.example.net/c/tok"},
+        {"HTTP://127.0.0.1:8080/c/x", "", "a HTTP://127.0.0.1:8080/c/x HTTP://127.0.0.1:8080/c/x"},
+        {"javascript:alert(1)", qr, "span - javascript:alert(1)"},
+        {"httpx://crew.example.net/c/tok", "", "span - httpx://crew.example.net/c/tok"},
+        {"http:crew.example.net/c/tok", "", "span - http:crew.example.net/c/tok"},
+        {"ftp://files.example.net/c/tok", "", "span - ftp://files.example.net/c/tok"},
+        {"", qr, "none"},
+        {"", "data:image/svg+xml;base64,PHN2Zy8+", "no box"},
+    };
+    const QString probe = R"((function () {
+      var box = document.querySelector('.rig-head .qr');
+      if (!box) return 'no box';
+      var l = box.querySelector('.link');
+      return (box.querySelector('img') ? 'QR ' : '') +
+        (l ? l.tagName.toLowerCase() + ' ' + (l.getAttribute('href') || '-') + ' ' + l.textContent : 'none');
+    })())";
+    for (const auto& c : cases) {
+        CrewDoc doc = showCrewDoc(true);
+        if (!c.link.empty()) doc.link = c.link;
+        if (!c.qr.empty()) doc.qr = c.qr;
+        draw(rigger->page(), doc);
+        const QString expected = (c.qr.starts_with("data:image/png") ? "QR " : "") + c.shown;
+        EXPECT_EQ(rigger->js(probe), expected) << c.link;
+    }
+
+    // Texts that look like addresses stay text; only the page's own jumps are links.
+    CrewDoc doc = showCrewDoc();
+    doc.link = "https://crew.example.net/c/tok";
+    doc.sources[0].changed = std::vector<std::string>{"see https://example.org/x"};
+    doc.sources[1].warn.push_back({"warning", "<a href=\"https://example.org\">x</a>"});
+    const QString outward = "document.querySelectorAll('a:not([href^=\"#\"]), [href^=\"http\"]').length";
+    for (QWebEnginePage* page : {&crewView(false, doc), &sheets->page()}) {
+        draw(*page, doc, page == crew->page());
+        EXPECT_EQ(runJs(*page, outward), QVariant(0));
+        EXPECT_TRUE(shown(*page, "#s-0 .changes li").contains("see https://example.org/x"));
+    }
+}
+
+// The document's time in the reader's own time zone, the same in every layout; a text that is
+// no such time as it is.
+TEST_F(CrewLayouts, TheUpdateTimeInLocalTime) {
+    const auto local = [](const char* iso) {
+        return QDateTime::fromString(QString::fromLatin1(iso), Qt::ISODate).toLocalTime().toString("yyyy-MM-dd HH:mm");
+    };
+    const std::pair<std::string, QString> cases[] = {
+        {"2026-08-31T20:39:07Z", local("2026-08-31T20:39:07Z")},
+        {"2026-12-31T23:59Z", local("2026-12-31T23:59:00Z")},
+        {"2025-03-14T09:26:53Z", local("2025-03-14T09:26:53Z")},
+        {"yesterday evening", "yesterday evening"},
+        {"", ""},
+    };
+    for (const auto& [updated, text] : cases) {
+        CrewDoc doc = showCrewDoc(true);
+        doc.updated = updated;
+        const QString part = text.isEmpty() ? QString() : "Updated " + text;
+        const QString meta = "By Ana Rigger · " + (part.isEmpty() ? "" : part + " · ") +
+                             "Report Arena show report v2.pdf";
+        EXPECT_TRUE(shown(crewView(false, doc), ".doc-head .meta").startsWith(meta)) << updated;
+        draw(rigger->page(), doc);
+        EXPECT_TRUE(shown(rigger->page(), ".rig-head .meta").startsWith(meta)) << updated;
+        draw(sheets->page(), doc);
+        EXPECT_EQ(shown(sheets->page(), "#s-0 .sheet-head span").section(" | ", 0, 1),
+                  QString::fromUtf8("Arena – Show 2026 | Main › Left") + (part.isEmpty() ? "" : " · " + part))
+            << updated;
+    }
+}
+
+// Numbers as the library writes them: at most two decimals, an exact half of the last digit to
+// the even one, no trailing zeros, no minus before a zero; the same in the card and the table.
+TEST_F(CrewLayouts, NumbersRoundAsTheLibrarysDo) {
+    const std::pair<double, const char*> cases[] = {
+        {0.125, "0.12"}, {0.375, "0.38"}, {0.625, "0.62"}, {0.875, "0.88"},     {-0.125, "-0.12"},
+        {2.675, "2.67"}, {1.005, "1"},    {0.005, "0.01"}, {-0.001, "0"},        {1.5, "1.5"},
+        {-3.5, "-3.5"},  {12, "12"},      {402.25, "402.25"}, {1e21, "1000000000000000000000"},
+        {12.3456, "12.35"}};
+    CrewDoc doc = showCrewDoc(true);
+    doc.sources.resize(1);
+    CrewDoc::Src& src = doc.sources[0];
+    src.points.clear();
+    for (const auto& [value, text] : cases) {
+        ASSERT_EQ(fmt(value), text) << value;
+        CrewDoc::Point p;
+        p.role = text;
+        p.xyz = std::vector<double>{value, 1, 2};
+        src.points.push_back(p);
+    }
+    src.side.reset();
+    src.plan.reset();
+    QStringList expected;
+    for (const auto& [value, text] : cases) expected << text;
+    EXPECT_EQ(shown(crewView(false, doc), "#s-0 td.c-x"), expected.join(" | "));
+    draw(rigger->page(), doc);
+    QStringList column;
+    for (const QStringList& row : shownRows(rigger->page(), ".rig-table tbody tr")) column << row.value(5);
+    EXPECT_EQ(column.join(" | "), expected.join(" | "));
+
+    // A plate's load shared between its two motors: half of an odd hundredth is an exact half.
+    CrewDoc plate = showCrewDoc(true);
+    CrewDoc::Point& rear = plate.sources[4].points[1];
+    ASSERT_TRUE(rear.delta && rear.dm);
+    rear.load = 402.25;
+    EXPECT_EQ(shown(crewView(false, plate), "#s-4 tr.sub td.c-load"), QString::fromUtf8("½ 201.12 | ½ 201.12"));
+    draw(rigger->page(), plate);
+    EXPECT_TRUE(shown(rigger->page(), ".rig-table tbody tr").contains(QString::fromUtf8(
+        "Out L Rear · K1-DELTA left C7 -13.1 3.48 9.6 18.5 8.9 201.12 K1-DELTA D8+ 500 kg + ½ plate 42.75 243.88")));
+}
+
+// What each layout shows: beside each other on a wide window, one column with a list of the
+// sources to open on a phone, a sheet per source with its group and time for the crew, and
+// the rigging points' summary, plan, table and warnings.
+TEST_F(CrewLayouts, WhatEachLayoutShows) {
+    // One source as the reader sees it, and a second that the project has changed.
+    CrewDoc doc = showCrewDoc();
+    doc.sources.resize(2);
+    CrewDoc::Src& main = doc.sources[0];
+    main.points.resize(1);
+    main.motors = 1;
+    main.rigH = 19.25;
+    main.site = -3.5;
+    main.az = -4;
+    main.bottom = 7;
+    main.botFace = std::vector<double>{-3, -7.5};
+    main.weight = 730;
+    main.encWeight = 672;
+    main.pos = std::vector<double>{-7.5, 0.5, 11.2};
+    main.enc.resize(2);
+    for (CrewDoc::Enc& e : main.enc) e.a.reset();
+    main.enc[1].pf = "B";
+    main.changed.reset();
+    doc.sources[1].points.clear();
+    doc.sources[1].changed = std::vector<std::string>{"Rear: load 12 → 14 kg"};
+    doc.inventory = {{"Enclosures", 24, "K2", std::nullopt}, {"Amplified controllers", 4, "LA12X", 16}};
+    const QString encWide = "# | Type | Site | Top | Bottom | Panflex";
+    const QString encPhone = "# | Type | Site | Top | Bot. | PF";
+    struct Row {
+        const char* selector;
+        QString wide, phone;
+    };
+    const Row rows[] = {
+        {".summary", QString::fromUtf8("2 sources · 1 rigging point · 0 warnings"),
+         QString::fromUtf8("2 sources · 1 rigging point · 0 warnings")},
+        {".banner strong", "1 source changed since the last publish", "1 source changed since the last publish"},
+        {".side-nav .nav-link", "Main L | Main R Changed", ""},
+        {".toc > summary", "", "Sources (2)"},
+        {"section.group > h2", QString::fromUtf8("Main › Left | Main › Right"),
+         QString::fromUtf8("Main › Left | Main › Right")},
+        {"#s-0 .card-head .sub", QString::fromUtf8("flown array · K2-BUMP · 1 motor"),
+         QString::fromUtf8("flown array · K2-BUMP · 1 motor")},
+        {"#s-0 .facts dd", "", ""}, // filled below
+        {"#s-0 .pts th", "Point | Hole | X (m) | Y (m) | Z (m) | Load (kg) | Motor | Drop (m)", ""},
+        {"#s-1 .tables p", "No rigging points.", "No rigging points."},
+        {"#s-0 .enc th", encWide, encPhone},
+        {".inventory th", "Category | Qty | Product | Channels", "Category | Qty | Product | Ch."},
+        {".delta-set", "K1-DELTA Motor spacing 0.8 m Plate weight 9.5 kg",
+         "K1-DELTA Motor spacing 0.8 m Plate weight 9.5 kg"},
+        {"figure.overview figcaption", "Plan of all sources", "Plan of all sources"},
+    };
+    for (const bool phone : {false, true}) {
+        QWebEnginePage& page = crewView(phone, doc);
+        EXPECT_EQ(runJs(page, "document.documentElement.className"), phone ? "crew phone" : "crew split");
+        for (const Row& row : rows) {
+            if (QString(row.selector).contains("facts")) continue;
+            EXPECT_EQ(shown(page, row.selector), phone ? row.phone : row.wide)
+                << row.selector << (phone ? " on a phone" : " wide");
+        }
+        EXPECT_EQ(shown(page, "#s-0 .facts div"),
+                  QString::fromUtf8("Rigging height 19.25 m | Site -3.5° | Azimuth -4° | Bottom 7 m | "
+                                    "Bottom facet -7.5° (site -3°) | Total weight 730 kg | Enclosure weight 672 kg | "
+                                    "Position X / Y / Z -7.5 / 0.5 / 11.2 m"))
+            << (phone ? "phone" : "wide");
+    }
+    // Wide, the list of sources stands beside them.
+    crewView(false, doc);
+    EXPECT_EQ(runJs(*crew->page(), "document.querySelector('.side-nav').getBoundingClientRect().right <= "
+                                   "document.querySelector('main').getBoundingClientRect().left"),
+              QVariant(true));
+
+    // The crew sheets: a sheet per source, each headed with the show, group and time; nothing to
+    // open or jump to.
+    draw(sheets->page(), doc);
+    EXPECT_EQ(shown(sheets->page(), ".sheet-head"),
+              QString::fromUtf8("Arena – Show 2026 Main › Left · Updated %1 | Arena – Show 2026 Main › Right · "
+                                "Updated %1")
+                  .arg(QDateTime(QDate(2025, 3, 14), QTime(9, 26), Qt::UTC).toLocalTime().toString("yyyy-MM-dd HH:mm")));
+    EXPECT_EQ(shown(sheets->page(), ".side-nav, .toc, .banner, .summary, .inventory, h1"), "");
+    EXPECT_EQ(shown(sheets->page(), "#s-0 .enc th"), encWide);
+
+    // The rigging points: title, counts, plan, every column, warnings.
+    draw(rigger->page(), doc);
+    EXPECT_EQ(shown(rigger->page(), ".rig-head .kind, .rig-head .meta + .meta, section.rig > h2"),
+              QString::fromUtf8("RIGGING POINTS | 2 sources · 1 rigging point · 0 warnings | Plan | Rigging points | "
+                                "Warnings"));
+    EXPECT_EQ(shown(rigger->page(), ".rig-warn p"), "No warnings.");
+
+    // Print modes always draw something the printer waits for, even without sources; without
+    // data they draw nothing it would print.
+    CrewDoc empty = doc;
+    empty.sources.clear();
+    for (ShownPage* page : {rigger, sheets}) {
+        draw(page->page(), empty);
+        EXPECT_EQ(page->js("!!document.querySelector('.rig, .card')"), QVariant(true));
+        EXPECT_TRUE(shown(page->page(), ".notice").contains("no sources"));
+        page->js("window.rigUpdate(null)");
+        EXPECT_EQ(page->js("!!document.querySelector('.rig, .card')"), QVariant(false));
+        EXPECT_TRUE(shown(page->page(), ".notice").startsWith("No crew data"));
+    }
 }
 
 } // namespace

@@ -12,6 +12,8 @@
 #include "support/FakePrompts.h"
 
 #include <QFileInfo>
+#include <QDir>
+#include <QTimer>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -154,6 +156,21 @@ TEST_F(Printing, RiggingPointsListEveryWarningAndKeepNamesOffTheNumbers) {
             x = cell->x1;
         }
 
+        // The warnings' list: the long name wraps inside its column and leaves the warnings most
+        // of the width, on every page the list takes.
+        const auto level = std::find_if(words.begin(), words.end(), [](const PdfWord& w) { return w.text == "Level"; });
+        ASSERT_NE(level, words.end());
+        EXPECT_LT(level->x0, 0.3 * pdf.width);
+        int nameLines = 0;
+        for (const PdfWord& w : words) {
+            if (w.page < level->page || (w.page == level->page && w.y0 < level->y0) || w.text.size() < 4 ||
+                !longName.contains(w.text))
+                continue;
+            ++nameLines;
+            EXPECT_LT(w.x1, level->x0) << w.text.toStdString();
+        }
+        EXPECT_GE(nameLines, 10); // five warnings of that source, each name on two lines at least
+
         // The crew link beside its QR code breaks only after a "/".
         auto word = [&](const QString& text) {
             return *std::find_if(words.begin(), words.end(),
@@ -167,6 +184,36 @@ TEST_F(Printing, RiggingPointsListEveryWarningAndKeepNamesOffTheNumbers) {
         for (qsizetype i = 0; i + 1 < pieces.size(); ++i)
             EXPECT_TRUE(pieces[i].endsWith('/')) << pieces.join(" | ").toStdString();
     }
+}
+
+// A print that gives no bytes writes no file and is no success: the export hears "PDF export
+// failed.", a waiting caller (the downloads' upload) false.
+TEST(PrintingNothing, IsAFailure) {
+    struct EmptyPrints : PdfPrinter {
+        void printPage(QWebEnginePage&, const QPageLayout&, std::function<void(const QByteArray&)> done) override {
+            QTimer::singleShot(0, this, [done] { done({}); });
+        }
+    };
+    TempAppPaths paths;
+    FakePrompts prompts;
+    ProjectStore store;
+    RecordingReveal reveal;
+    EmptyPrints printer;
+    DXFSettings dxf;
+    ExportCommands commands{store, dxf, printer, reveal};
+    QTemporaryDir dir;
+    QSignalSpy finished(&printer, &PdfPrinter::jobFinished);
+    prompts.answerExportSave(dir.filePath("crew.pdf"));
+    commands.exportPDF(showProject(), true);
+    ASSERT_TRUE(finished.wait(pageDeadlineMs));
+    EXPECT_EQ(finished.at(0).at(1), QVariant(false));
+    EXPECT_EQ(store.errorMessage(), "PDF export failed.");
+    EXPECT_TRUE(reveal.files.isEmpty());
+    std::optional<bool> written;
+    printer.make("<div class=rig>x</div>", dir.filePath("waited.pdf"), true, [&](bool ok) { written = ok; });
+    ASSERT_TRUE(waitFor([&] { return written.has_value(); }, pageDeadlineMs));
+    EXPECT_FALSE(*written);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList());
 }
 
 TEST_F(Printing, LateLargeReplacedAndSlowJobsEachEndOnce) {
