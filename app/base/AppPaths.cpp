@@ -59,6 +59,10 @@ QStringList resourceCandidates(const QString& name) {
     return paths;
 }
 
+QString absoluteFilePath(const QString& path) {
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
 QString resourcePath(const QString& name) {
     for (const QString& path : resourceCandidates(name)) {
         const QFileInfo file(path);

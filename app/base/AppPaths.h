@@ -22,6 +22,9 @@ const AppPaths& appPaths();
 // The one settings object on appPaths().settingsFile. Main thread only.
 QSettings& settings();
 
+// `path` absolute and cleaned: the form file paths are kept and compared in.
+QString absoluteFilePath(const QString& path);
+
 // A run-time file such as "crew.html": the installed copy first, then the source tree's.
 // Empty when neither exists.
 QString resourcePath(const QString& name);

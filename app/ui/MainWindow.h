@@ -154,8 +154,6 @@ signals:
     void phoneSizeChanged();
     void selectionChanged();
     void contentChanged();
-    // The project's hidden sources changed (not at start); the store's re-send is scheduled.
-    void hiddenSourcesChanged();
     // The main window accepted its close: the program ends.
     void closed();
 
@@ -167,7 +165,6 @@ protected:
 private:
     void buildMenus();
     void buildToolbar();
-    void projectChanged();
     void updateContent();
     void updateDetail();
     void updateCrew();
@@ -209,8 +206,6 @@ private:
     bool restyling_ = false;
 
     // The hooks compare with what they saw last.
-    TextMap<SourceExtra> lastExtras_;
-    std::optional<TextSet> lastHidden_;
 
     QPointer<ImportChangesDialog> sheet_;
     bool presenting_ = false;

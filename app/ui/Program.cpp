@@ -4,12 +4,14 @@
 #include "Appearance.h"
 #include "DXFSettings.h"
 #include "ExportCommands.h"
+#include "ImportController.h"
 #include "MainWindow.h"
 #include "MotorLibrary.h"
 #include "Preferences.h"
 #include "ProjectStore.h"
 #include "PublishSettings.h"
 #include "QtPrompts.h"
+#include "Recovery.h"
 #include "SettingsWindow.h"
 
 #include <QApplication>
@@ -79,25 +81,25 @@ void Program::start(const QList<QUrl>& files) {
     window_->activateWindow();
 
     // Files named at launch take the road of dropped files.
-    if (!files.isEmpty()) store_.handleURLs(files);
+    if (!files.isEmpty()) store_.importer().handleURLs(files);
 
     if (snapshotRunner_) {
         snapshotRunner_();
     } else {
-        store_.scheduleRestoreOffer();
+        store_.recovery().scheduleRestoreOffer();
     }
 }
 
 void Program::setSnapshotRunner(SnapshotRunner runner) {
     snapshotRunner_ = std::move(runner);
-    store_.setRecoveryEnabled(!snapshotRunner_);
+    store_.recovery().setEnabled(!snapshotRunner_);
 }
 
 int Program::run(const QList<QUrl>& files) {
     start(files);
     const int code = QApplication::exec();
     settings().sync();
-    store_.finishWrites();
+    store_.recovery().finishWrites();
     // A key just typed or generated may still be on its way to the keyring.
     PublishSettings::shared().finishWrites(std::chrono::seconds(5));
     return code;
