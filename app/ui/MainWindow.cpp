@@ -57,8 +57,6 @@ using style::Tone;
 
 namespace {
 
-MainWindow* theMainWindow = nullptr;
-
 enum Page { pageWelcome = 0, pageEdit = 1, pageCrew = 2 };
 
 enum ExportItem { riggingPDF, csv, dxf, crewPDF };
@@ -202,7 +200,6 @@ private:
 
 MainWindow::MainWindow(ProjectStore& store, MotorLibrary& motors, Parts parts, QWidget* parent)
     : QMainWindow(parent), store_(store), motors_(motors), parts_(std::move(parts)) {
-    theMainWindow = this;
     setObjectName(QStringLiteral("main"));
     setMinimumSize(minimumWidth, minimumHeight);
     resize(1180, 780);
@@ -289,16 +286,7 @@ MainWindow::MainWindow(ProjectStore& store, MotorLibrary& motors, Parts parts, Q
 }
 
 MainWindow::~MainWindow() {
-    if (theMainWindow == this) theMainWindow = nullptr;
     if (sheet_) delete sheet_.data();
-}
-
-MainWindow* MainWindow::instance() {
-    return theMainWindow;
-}
-
-QWidget* MainWindow::crewArea() const {
-    return crewArea_;
 }
 
 SourcePage* MainWindow::sourcePage() const {
@@ -551,7 +539,6 @@ void MainWindow::updateCrew() {
     // What a publish would send now: hidden sources left out, changes since the last publish.
     const Project& project = store_.project();
     const CrewDoc doc = CrewDoc::build(project, publishChangeSummary(project), nowSeconds(), false);
-    ++crewBuilds_;
     const bool split = !view_.phoneSize;
     if (!crewView_) {
         // Made at its final size: a page first laid out at no size stays blank.

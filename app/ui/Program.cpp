@@ -20,10 +20,6 @@
 
 namespace rig::app {
 
-namespace {
-Program* theProgram = nullptr;
-}
-
 QList<QUrl> commandLineFiles(const QStringList& arguments) {
     QList<QUrl> files;
     for (const QString& argument : arguments) {
@@ -40,7 +36,6 @@ QList<QUrl> commandLineFiles(const QStringList& arguments) {
 }
 
 Program::Program() : store_(ProjectStore::shared()), dialogs_(std::make_unique<QtPrompts>()) {
-    theProgram = this;
     setStandardPrompts(dialogs_.get());
     // The app-wide objects, each made once for the whole run. The publish key starts
     // loading from the keyring now, long before the first publish needs it.
@@ -61,15 +56,10 @@ Program::Program() : store_(ProjectStore::shared()), dialogs_(std::make_unique<Q
 Program::~Program() {
     delete window_.data();
     setStandardPrompts(nullptr);
-    if (theProgram == this) theProgram = nullptr;
 }
 
 MainWindow& Program::mainWindow() const {
     return *window_;
-}
-
-Program* Program::instance() {
-    return theProgram;
 }
 
 void Program::start(const QList<QUrl>& files) {

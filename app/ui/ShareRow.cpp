@@ -300,12 +300,6 @@ ExistingLinksSheet* ShareRow::linksSheet() const {
 QLabel* ShareRow::hiddenCountLabel() const {
     return hiddenCount_;
 }
-QLabel* ShareRow::publishedLabel() const {
-    return published_;
-}
-QLabel* ShareRow::changedLabel() const {
-    return changed_;
-}
 QLabel* ShareRow::errorLabel() const {
     return error_;
 }
