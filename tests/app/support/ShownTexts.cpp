@@ -11,9 +11,13 @@
 
 namespace rig::app::testing {
 
-QStringList shownTexts(QWidget* root) {
+void settleLayouts() {
     // A layout done may ask for another one further up or down.
     for (int i = 0; i < 8; ++i) QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+}
+
+std::vector<QStringList> shownLines(QWidget* root) {
+    settleLayouts();
 
     struct Item {
         QRect place;
@@ -37,16 +41,24 @@ QStringList shownTexts(QWidget* root) {
         return a.place.center().y() < b.place.center().y();
     });
     // A line is what lies beside its first item; within a line, left to right.
-    QStringList out;
+    std::vector<QStringList> out;
     for (std::size_t start = 0; start < items.size();) {
         const QRect first = items[start].place;
         std::size_t end = start + 1;
         while (end < items.size() && items[end].place.center().y() <= first.bottom()) ++end;
         std::stable_sort(items.begin() + std::ptrdiff_t(start), items.begin() + std::ptrdiff_t(end),
                          [](const Item& a, const Item& b) { return a.place.x() < b.place.x(); });
-        for (std::size_t i = start; i < end; ++i) out << items[i].text;
+        QStringList line;
+        for (std::size_t i = start; i < end; ++i) line << items[i].text;
+        out.push_back(line);
         start = end;
     }
+    return out;
+}
+
+QStringList shownTexts(QWidget* root) {
+    QStringList out;
+    for (const QStringList& line : shownLines(root)) out += line;
     return out;
 }
 

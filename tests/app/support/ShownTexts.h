@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <vector>
+
 class QWidget;
 
 namespace rig::app::testing {
@@ -12,5 +14,10 @@ namespace rig::app::testing {
 // the top, left to right within a line, by where the widgets are on screen. Pending layouts
 // are done first. "&&" in a button text reads as the "&" it shows.
 QStringList shownTexts(QWidget* root);
+// Runs the layouts that are waiting, so that widgets have the size they are shown at.
+void settleLayouts();
+
+// The same, line by line: a table reads one list per row.
+std::vector<QStringList> shownLines(QWidget* root);
 
 } // namespace rig::app::testing
