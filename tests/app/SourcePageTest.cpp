@@ -288,6 +288,15 @@ TEST(SourcePage, HeaderFactsPointsAndEnclosuresAsShown) {
                                              {"1", "K2", "0\u00b0", "-3.5\u00b0", "11.25", "10.9"},
                                              {"2", "K2", "2.5\u00b0", "2\u00b0", "10.9", "10.55"}}));
     EXPECT_FALSE(f.page->findChild<QWidget*>("angleNote")->isVisibleTo(f.page.get()));
+    // The Panflex cells draw the parts of their value, or nothing.
+    QList<PanflexStack*> stacks = f.page->findChild<QWidget*>("enclosureGrid")->findChildren<PanflexStack*>();
+    std::sort(stacks.begin(), stacks.end(), [](QWidget* a, QWidget* b) { return a->y() < b->y(); });
+    std::vector<QStringList> panflex;
+    for (PanflexStack* stack : stacks) {
+        panflex.emplace_back();
+        for (const testing::PaintedText& t : testing::paintedTexts(stack)) panflex.back() << t.text;
+    }
+    EXPECT_EQ(panflex, (Lines{{"110", "55/55"}, {}}));
 }
 
 TEST(SourcePage, WhatChangesWithTheSource) {

@@ -2,6 +2,7 @@
 // values the code worked out on the way.
 #pragma once
 
+#include <QRectF>
 #include <QStringList>
 
 #include <vector>
@@ -19,5 +20,14 @@ void settleLayouts();
 
 // The same, line by line: a table reads one list per row.
 std::vector<QStringList> shownLines(QWidget* root);
+
+// A text a widget draws itself (a canvas, a painted stack): what it says and where it stands in
+// the widget, as the box its line takes.
+struct PaintedText {
+    QString text;
+    QRectF box;
+};
+// The texts `widget` and its children draw when painted at their size, in drawing order.
+std::vector<PaintedText> paintedTexts(QWidget* widget);
 
 } // namespace rig::app::testing
