@@ -27,6 +27,7 @@
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -220,6 +221,39 @@ TEST(SettingsWindow, OneWindowThatNeitherKeepsTheProgramRunningNorOutlivesItsOpe
     window = f.opener->open();
     f.opener.reset();
     EXPECT_TRUE(window.isNull());
+}
+
+TEST(SettingsWindow, TheKeyIsHiddenWheneverTheSettingsOpen) {
+    WindowFixture f;
+    f.publish.setKey("qvr_secret");
+    const auto hidden = [](PublishSettingsView* pane) {
+        return pane->keyField()->echoMode() == QLineEdit::Password &&
+               !pane->keyField()->displayText().contains("qvr_secret") &&
+               pane->showKeyButton()->text() == "Show" && !pane->isKeyShown();
+    };
+    QPointer<SettingsWindow> window = f.opener->open();
+    PublishSettingsView* pane = window->publishing();
+    EXPECT_TRUE(hidden(pane));
+    EXPECT_FALSE(pane->advancedGroup()->isVisibleTo(pane));
+    QTest::mouseClick(pane->advancedButton(), Qt::LeftButton);
+    EXPECT_TRUE(pane->advancedGroup()->isVisibleTo(pane));
+    QTest::mouseClick(pane->showKeyButton(), Qt::LeftButton);
+    EXPECT_EQ(pane->keyField()->displayText(), "qvr_secret");
+    EXPECT_EQ(pane->showKeyButton()->text(), "Hide");
+    QTest::mouseClick(pane->showKeyButton(), Qt::LeftButton);
+    EXPECT_TRUE(hidden(pane));
+    QTest::mouseClick(pane->showKeyButton(), Qt::LeftButton);
+
+    // Left shown and open, then closed: the next window starts folded with the key hidden.
+    window->close();
+    ASSERT_TRUE(testing::waitFor([&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return window.isNull();
+    }));
+    window = f.opener->open();
+    EXPECT_TRUE(hidden(window->publishing()));
+    EXPECT_FALSE(window->publishing()->advancedGroup()->isVisibleTo(window->publishing()));
+    EXPECT_EQ(window->publishing()->keyField()->text(), "qvr_secret");
 }
 
 TEST(Icons, EveryIconTheProgramNamesIsBundledAndFollowsThePalette) {
