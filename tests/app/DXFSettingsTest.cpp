@@ -1,11 +1,12 @@
-#include "DXFOptionsForm.h"
 #include "DXFSettings.h"
+#include "DXFOptionsForm.h"
 #include "support/AppTesting.h"
 
 #include "AppPaths.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 
@@ -94,6 +95,64 @@ TEST(DXFOptionsForm, TheFormStoresEachKeystrokeTheAccessoryOnlyOnReturn) {
     }
     EXPECT_EQ(form.heightEdit()->text(), "2.5"); // the form follows other editors
     EXPECT_TRUE(form.dropsBox()->isChecked());
+}
+
+// Each mode shows its own fields: the height only for "At height", in the form and in the
+// export dialog alike; a first start shows the defaults.
+TEST(DXFOptionsForm, EachFootprintModeShowsItsFields) {
+    testing::TempAppPaths paths;
+    DXFSettings dxf;
+    DXFOptionsForm form(dxf);
+    DXFAccessory accessory(dxf);
+    for (QWidget* w : {static_cast<QWidget*>(&form), static_cast<QWidget*>(&accessory)}) {
+        w->show();
+        w->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    }
+    const auto items = [](QComboBox* box) {
+        QStringList out;
+        for (int i = 0; i < box->count(); ++i) out << box->itemText(i);
+        return out;
+    };
+    EXPECT_EQ(items(form.footprintsBox()), (QStringList{"Off", "At hook height", "At rigging height",
+                                                        "On floor (0 m)", "At height\u2026"}));
+    EXPECT_EQ(items(accessory.footprintsBox()),
+              (QStringList{"Off", "At hook height", "At rigging height", "On floor (0 m)", "At height:"}));
+    const auto checks = [](std::initializer_list<QCheckBox*> boxes) {
+        QStringList out;
+        for (QCheckBox* box : boxes)
+            out << box->text() + (box->isChecked() ? " on" : " off") + (box->isEnabled() ? "" : ", fixed");
+        return out;
+    };
+    EXPECT_EQ(checks({form.riggingPointsBox(), form.labelsBox(), form.deltaBox(), form.dropsBox()}),
+              (QStringList{"Rigging points on, fixed", "Labels (name, point, load) on",
+                           "K1-DELTA points (two motors and the plate) on",
+                           "Drops (chain from rigging height to hook, real length) off"}));
+    EXPECT_EQ(checks({accessory.labelsBox(), accessory.deltaBox(), accessory.dropsBox()}),
+              checks({form.labelsBox(), form.deltaBox(), form.dropsBox()}));
+    EXPECT_EQ(form.footprintsBox()->currentText(), "At hook height");
+    EXPECT_EQ(accessory.footprintsBox()->currentText(), "At hook height");
+    EXPECT_EQ(accessory.heightEdit()->text(), "0");
+
+    const Footprints modes[] = {Footprints::off, Footprints::hook, Footprints::rigging, Footprints::floor,
+                                Footprints::height};
+    // Chosen with the keyboard, from the last item up and back down.
+    for (int i : {4, 3, 2, 1, 0, 4, 0}) {
+        const bool height = modes[i] == Footprints::height;
+        form.footprintsBox()->setFocus();
+        QTest::keyClick(form.footprintsBox(), Qt::Key_Home);
+        for (int step = 0; step < i; ++step) QTest::keyClick(form.footprintsBox(), Qt::Key_Down);
+        EXPECT_EQ(stored().footprints, modes[i]) << i;
+        EXPECT_EQ(form.heightField()->isVisible(), height) << i;
+
+        accessory.footprintsBox()->setFocus();
+        QTest::keyClick(accessory.footprintsBox(), Qt::Key_Home);
+        for (int step = 0; step < i; ++step) QTest::keyClick(accessory.footprintsBox(), Qt::Key_Down);
+        EXPECT_EQ(stored().footprints, modes[i]) << i;
+        EXPECT_EQ(accessory.heightEdit()->isVisible(), height) << i;
+        EXPECT_EQ(accessory.unitLabel()->isVisible(), height) << i;
+        EXPECT_EQ(accessory.unitLabel()->text(), "m");
+    }
 }
 
 } // namespace
