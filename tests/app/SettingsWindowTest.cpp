@@ -31,6 +31,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -136,6 +137,27 @@ TEST(MotorsSettings, RowsFollowTheirMotorsAndKeepTheFocus) {
     remove(0);
     EXPECT_EQ(names(), (std::vector<std::string>{"B"}));
     EXPECT_EQ(rowNames(), names());
+}
+
+// Deleting a motor asks nothing, so only a click deletes: Return in a row, also on its delete
+// button, leaves the library whole.
+TEST(MotorsSettings, ReturnNeverDeletesAMotor) {
+    testing::TempAppPaths paths;
+    MotorLibrary library;
+    library.upsert("Alpha", 55.5);
+    library.upsert("Beta", 60);
+    MotorsSettings pane(library);
+    const std::function<QWidget*()> fields[] = {
+        [&] { return pane.nameField(0); }, [&] { return pane.weightField(0)->lineEdit(); },
+        [&] { return pane.deleteButton(0); }, [&] { return pane.nameField(1); }};
+    for (const auto& field : fields) {
+        ASSERT_TRUE(focusIn(&pane, field()));
+        QTest::keyClick(field(), Qt::Key_Return);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ASSERT_EQ(library.motors().size(), 2u);
+    }
+    QTest::mouseClick(pane.deleteButton(0), Qt::LeftButton);
+    EXPECT_EQ(library.motors().size(), 1u);
 }
 
 TEST(PublishSettingsView, TheStatusSaysWhetherPublishingWorksAndTheKeyIsCopiedAsASecret) {
