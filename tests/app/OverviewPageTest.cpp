@@ -618,6 +618,16 @@ TEST(OverviewPage, RiggingHeightRowsForTheGroupsOfPlacedSources) {
         f.change([height](Project& p) { p.riggingHeight = height; });
         EXPECT_EQ(left->lineEdit()->placeholderText(), prompt);
     }
+    // Hooks above their rigging height are named under the fields, each source once.
+    f.change([](Project& p) {
+        p.riggingHeight = 11.3;
+        setGroupHeight(p, "Outfill", 8.4);
+    });
+    EXPECT_EQ(sectionTexts(f, "riggingHeightSection").mid(10, 2),
+              (QStringList{"Hook above rigging height: Out L", footer}));
+    f.change([](Project& p) { p.riggingHeight = 11.29; });
+    EXPECT_EQ(sectionTexts(f, "riggingHeightSection").mid(10, 2),
+              (QStringList{"Hook above rigging height: Main L, Main R, Out L", footer}));
 }
 
 } // namespace

@@ -237,6 +237,8 @@ Source handMadeArray() {
     bottom.panflex.reset();
     s.enclosures = List<Enclosure>({top, bottom});
     s.hasAngles = true;
+    s.warnings.push_back(ReportWarning{ReportWarning::Level::caution, "Check the pullback strap."});
+    s.warnings.push_back(ReportWarning{ReportWarning::Level::error, "Bumper overloaded."});
     return s;
 }
 
@@ -246,6 +248,7 @@ TEST(SourcePage, HeaderFactsPointsAndEnclosuresAsShown) {
     auto lines = [&](const char* name) { return shownLines(f.page->findChild<QWidget*>(name)); };
     EXPECT_EQ(shownLines(f.page.get()).front(), (QStringList{"Main L", "Main \u203a Left"}));
     EXPECT_EQ(f.page->findChild<QLabel*>("configuration")->text(), "flown \u00b7 1 motor in Soundvision");
+    EXPECT_EQ(lines("warnings"), (Lines{{"Check the pullback strap."}, {"Bumper overloaded."}}));
     EXPECT_EQ(lines("facts"), (Lines{{"Bumper", "K2-BUMP"},
                                      {"Site", "-3.5\u00b0", "Azimuth", "\u2013"},
                                      {"Trim", "11.25 m", "Bottom", "6.5 m"},
