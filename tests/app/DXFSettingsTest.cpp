@@ -1,6 +1,7 @@
 #include "DXFSettings.h"
 #include "DXFOptionsForm.h"
 #include "support/AppTesting.h"
+#include "support/ShownTexts.h"
 
 #include "AppPaths.h"
 
@@ -12,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 
 namespace rig::app {
@@ -118,40 +120,42 @@ TEST(DXFOptionsForm, EachFootprintModeShowsItsFields) {
                                                         "On floor (0 m)", "At height\u2026"}));
     EXPECT_EQ(items(accessory.footprintsBox()),
               (QStringList{"Off", "At hook height", "At rigging height", "On floor (0 m)", "At height:"}));
-    const auto checks = [](std::initializer_list<QCheckBox*> boxes) {
+    // The check boxes as shown, top to bottom: text, state, and whether it can be changed.
+    const auto checks = [](QWidget* editor) {
+        QList<QCheckBox*> boxes = editor->findChildren<QCheckBox*>();
+        std::sort(boxes.begin(), boxes.end(), [](QWidget* a, QWidget* b) { return a->y() < b->y(); });
         QStringList out;
         for (QCheckBox* box : boxes)
             out << box->text() + (box->isChecked() ? " on" : " off") + (box->isEnabled() ? "" : ", fixed");
         return out;
     };
-    EXPECT_EQ(checks({form.riggingPointsBox(), form.labelsBox(), form.deltaBox(), form.dropsBox()}),
-              (QStringList{"Rigging points on, fixed", "Labels (name, point, load) on",
-                           "K1-DELTA points (two motors and the plate) on",
-                           "Drops (chain from rigging height to hook, real length) off"}));
-    EXPECT_EQ(checks({accessory.labelsBox(), accessory.deltaBox(), accessory.dropsBox()}),
-              checks({form.labelsBox(), form.deltaBox(), form.dropsBox()}));
+    const QStringList defaults{"Rigging points on, fixed", "Labels (name, point, load) on",
+                               "K1-DELTA points (two motors and the plate) on",
+                               "Drops (chain from rigging height to hook, real length) off"};
+    EXPECT_EQ(checks(&form), defaults);
+    EXPECT_EQ(checks(&accessory), defaults);
     EXPECT_EQ(form.footprintsBox()->currentText(), "At hook height");
     EXPECT_EQ(accessory.footprintsBox()->currentText(), "At hook height");
     EXPECT_EQ(accessory.heightEdit()->text(), "0");
 
     const Footprints modes[] = {Footprints::off, Footprints::hook, Footprints::rigging, Footprints::floor,
                                 Footprints::height};
+    const QStringList shown{"Rigging points", "Labels (name, point, load)",
+                            "K1-DELTA points (two motors and the plate)",
+                            "Drops (chain from rigging height to hook, real length)", "Speaker footprints"};
     // Chosen with the keyboard, from the last item up and back down.
     for (int i : {4, 3, 2, 1, 0, 4, 0}) {
-        const bool height = modes[i] == Footprints::height;
-        form.footprintsBox()->setFocus();
-        QTest::keyClick(form.footprintsBox(), Qt::Key_Home);
-        for (int step = 0; step < i; ++step) QTest::keyClick(form.footprintsBox(), Qt::Key_Down);
-        EXPECT_EQ(stored().footprints, modes[i]) << i;
-        EXPECT_EQ(form.heightField()->isVisible(), height) << i;
-
-        accessory.footprintsBox()->setFocus();
-        QTest::keyClick(accessory.footprintsBox(), Qt::Key_Home);
-        for (int step = 0; step < i; ++step) QTest::keyClick(accessory.footprintsBox(), Qt::Key_Down);
-        EXPECT_EQ(stored().footprints, modes[i]) << i;
-        EXPECT_EQ(accessory.heightEdit()->isVisible(), height) << i;
-        EXPECT_EQ(accessory.unitLabel()->isVisible(), height) << i;
-        EXPECT_EQ(accessory.unitLabel()->text(), "m");
+        const QStringList fields = modes[i] == Footprints::height ? shown + QStringList{"m"} : shown;
+        for (QWidget* editor : {static_cast<QWidget*>(&form), static_cast<QWidget*>(&accessory)}) {
+            QComboBox* box = editor->findChild<QComboBox*>();
+            box->setFocus();
+            QTest::keyClick(box, Qt::Key_Home);
+            for (int step = 0; step < i; ++step) QTest::keyClick(box, Qt::Key_Down);
+            EXPECT_EQ(stored().footprints, modes[i]) << i;
+            EXPECT_EQ(testing::shownTexts(editor), fields) << i;
+            EXPECT_EQ(editor->findChild<QLineEdit*>()->isVisibleTo(editor), modes[i] == Footprints::height)
+                << i;
+        }
     }
 }
 

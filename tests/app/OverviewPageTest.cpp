@@ -520,7 +520,7 @@ TEST(OverviewPage, ChecksListWarningsByLevelAndFoldTheNotesUnderTheirCount) {
         {"exclamationmark.circle", Tone::yellow}};
     EXPECT_EQ(symbols(), warningSymbols);
 
-    f.page.notesDisclosure()->click();
+    f.page.findChild<QToolButton*>("notesDisclosure")->click();
     const QStringList notes{"Notes (3)", "Main L, Main R", "Check the pullback strap.",
                             "Clamp: Soundvision has no product information (custom or unknown model)."};
     EXPECT_EQ(sectionTexts(f, "checks"), warnings + notes);

@@ -1,4 +1,5 @@
 #include "support/AppTesting.h"
+#include "support/ShownTexts.h"
 #include "support/Waiting.h"
 
 #include "AppPaths.h"
@@ -248,23 +249,25 @@ TEST(SettingsWindow, OneWindowThatNeitherKeepsTheProgramRunningNorOutlivesItsOpe
 TEST(SettingsWindow, TheKeyIsHiddenWheneverTheSettingsOpen) {
     WindowFixture f;
     f.publish.setKey("qvr_secret");
+    using testing::buttonShowing;
+    // Hidden: masked, with "Show" beside it.
     const auto hidden = [](PublishSettingsView* pane) {
         return pane->keyField()->echoMode() == QLineEdit::Password &&
-               !pane->keyField()->displayText().contains("qvr_secret") &&
-               pane->showKeyButton()->text() == "Show" && !pane->isKeyShown();
+               !pane->keyField()->displayText().contains("qvr_secret") && buttonShowing(pane, "Show") &&
+               !buttonShowing(pane, "Hide");
     };
     QPointer<SettingsWindow> window = f.opener->open();
-    PublishSettingsView* pane = window->publishing();
-    EXPECT_TRUE(hidden(pane));
-    EXPECT_FALSE(pane->advancedGroup()->isVisibleTo(pane));
-    QTest::mouseClick(pane->advancedButton(), Qt::LeftButton);
-    EXPECT_TRUE(pane->advancedGroup()->isVisibleTo(pane));
-    QTest::mouseClick(pane->showKeyButton(), Qt::LeftButton);
+    auto* pane = window->findChild<PublishSettingsView*>();
+    ASSERT_TRUE(hidden(pane));
+    EXPECT_FALSE(pane->keyField()->isVisibleTo(pane)); // the advanced group starts folded
+    QTest::mouseClick(buttonShowing(pane, "Advanced (server and key)"), Qt::LeftButton);
+    EXPECT_TRUE(pane->keyField()->isVisibleTo(pane));
+    QTest::mouseClick(buttonShowing(pane, "Show"), Qt::LeftButton);
     EXPECT_EQ(pane->keyField()->displayText(), "qvr_secret");
-    EXPECT_EQ(pane->showKeyButton()->text(), "Hide");
-    QTest::mouseClick(pane->showKeyButton(), Qt::LeftButton);
-    EXPECT_TRUE(hidden(pane));
-    QTest::mouseClick(pane->showKeyButton(), Qt::LeftButton);
+    ASSERT_NE(buttonShowing(pane, "Hide"), nullptr);
+    QTest::mouseClick(buttonShowing(pane, "Hide"), Qt::LeftButton);
+    ASSERT_TRUE(hidden(pane));
+    QTest::mouseClick(buttonShowing(pane, "Show"), Qt::LeftButton);
 
     // Left shown and open, then closed: the next window starts folded with the key hidden.
     window->close();
@@ -273,9 +276,10 @@ TEST(SettingsWindow, TheKeyIsHiddenWheneverTheSettingsOpen) {
         return window.isNull();
     }));
     window = f.opener->open();
-    EXPECT_TRUE(hidden(window->publishing()));
-    EXPECT_FALSE(window->publishing()->advancedGroup()->isVisibleTo(window->publishing()));
-    EXPECT_EQ(window->publishing()->keyField()->text(), "qvr_secret");
+    pane = window->findChild<PublishSettingsView*>();
+    EXPECT_TRUE(hidden(pane));
+    EXPECT_FALSE(pane->keyField()->isVisibleTo(pane));
+    EXPECT_EQ(pane->keyField()->text(), "qvr_secret");
 }
 
 TEST(Icons, EveryIconTheProgramNamesIsBundledAndFollowsThePalette) {

@@ -15,6 +15,13 @@
 
 namespace rig::app::testing {
 
+QAbstractButton* buttonShowing(QWidget* root, const QString& text) {
+    for (QAbstractButton* button : root->findChildren<QAbstractButton*>()) {
+        if (button->text().replace(QStringLiteral("&&"), QStringLiteral("&")) == text) return button;
+    }
+    return nullptr;
+}
+
 void settleLayouts() {
     // A layout done may ask for another one further up or down.
     for (int i = 0; i < 8; ++i) QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);

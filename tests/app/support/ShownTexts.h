@@ -7,6 +7,7 @@
 
 #include <vector>
 
+class QAbstractButton;
 class QWidget;
 
 namespace rig::app::testing {
@@ -15,6 +16,9 @@ namespace rig::app::testing {
 // the top, left to right within a line, by where the widgets are on screen. Pending layouts
 // are done first. "&&" in a button text reads as the "&" it shows.
 QStringList shownTexts(QWidget* root);
+// The button under `root` that shows `text` (a user finds it so), or null.
+QAbstractButton* buttonShowing(QWidget* root, const QString& text);
+
 // Runs the layouts that are waiting, so that widgets have the size they are shown at.
 void settleLayouts();
 
