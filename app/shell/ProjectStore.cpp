@@ -38,7 +38,7 @@ QString reasonOf(const std::exception& error) {
 }
 
 QString displayName(const Project& project) {
-    return project.name.empty() ? QStringLiteral("Untitled") : toQ(project.name);
+    return project.name.empty() ? QStringLiteral("Untitled") : shownName(project.name);
 }
 
 } // namespace
@@ -188,7 +188,7 @@ void ProjectStore::setDirty(bool dirty) {
 QString ProjectStore::windowTitle() const {
     QString title;
     if (filePath_) {
-        title = QFileInfo(*filePath_).completeBaseName();
+        title = shownName(QFileInfo(*filePath_).completeBaseName());
     } else {
         title = displayName(project_);
     }
@@ -248,8 +248,8 @@ void ProjectStore::openProject(const QString& path, bool prompt) {
     try {
         opened = Project::fromText(readFile(toPath(file)));
     } catch (const std::exception& error) {
-        setErrorMessage(
-            QStringLiteral("Could not open %1: %2").arg(QFileInfo(file).fileName(), reasonOf(error)));
+        setErrorMessage(QStringLiteral("Could not open %1: %2")
+                            .arg(shownName(QFileInfo(file).fileName()), reasonOf(error)));
         return;
     }
     replaceDocument(std::move(opened), file, false);
@@ -434,7 +434,7 @@ void ProjectStore::offerRestore() {
     const QString message = QStringLiteral("Restore unsaved project “%1”?").arg(displayName(restored));
     QString detail =
         QStringLiteral("It was not saved when Quorvane Rig closed (%1).").arg(formatShortDateTime(modified));
-    if (restored.share) detail += QStringLiteral("\nCrew link: ") + toQ(restored.share->url);
+    if (restored.share) detail += QStringLiteral("\nCrew link: ") + shownName(restored.share->url);
 
     const std::uint64_t generation = generation_;
     switch (prompts().askToRestore(message, detail)) {

@@ -218,7 +218,7 @@ QCoro::Task<std::optional<QString>> ProjectStore::publishOpenProject() {
     if (!self) co_return std::nullopt;
     // Another document was opened meanwhile: the link belongs to the one that was sent.
     if (generation_ != generation) {
-        setErrorMessage(wrongProject + "\n" + toQ(share.url));
+        setErrorMessage(wrongProject + "\n" + shownName(share.url));
         co_return std::nullopt;
     }
     Project current = project_;

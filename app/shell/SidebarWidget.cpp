@@ -243,7 +243,7 @@ public:
         QFont font = semibold();
         font.setStrikeOut(hidden);
         if (name->font() != font) name->setFont(font);
-        name->setFullText(toQ(source.name));
+        name->setFullText(shownName(source.name));
         subtitle->setFullText(toQ(sourceSubtitle(source)));
         setFaded(stack, hidden ? 0.45 : 1.0);
         gear->setVisible(motors);
