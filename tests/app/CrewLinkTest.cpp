@@ -6,6 +6,7 @@
 #include "pages/WebLinks.h"
 #include "shell/ProjectStore.h"
 #include "shell/QtText.h"
+#include "support/BidiTesting.h"
 #include "support/FakePrompts.h"
 #include "support/PublishTesting.h"
 #include "support/StoreTesting.h"
@@ -173,14 +174,17 @@ TEST_F(CrewLinkTest, SheetUsesAndDeletesLinks) {
 }
 
 TEST_F(CrewLinkTest, SheetShowsFailuresInPlace) {
-    server.setFault(Route::List,
-                    answering(200,
-                              R"({"links":[{"token":"t1","url":"https://x.example/c/t1","name":"<b>Big</b>",)"
-                              R"("report":"r.pdf","sources":2,"createdAt":0,"updatedAt":1e300}]})"));
+    server.setFault(
+        Route::List,
+        answering(200, R"({"links":[{"token":"t1","url":"https://x.example/c/t1","name":"<b>Big</b>\u202E",)"
+                       R"("report":"r\u202E.pdf","sources":2,"createdAt":0,"updatedAt":1e300}]})"));
     ExistingLinksSheet* sheet = openSheet();
     ASSERT_TRUE(sheet && sheet->rows().size() == 1);
     QWidget* linkRow = sheet->rows()[0];
     EXPECT_EQ(linkRow->findChild<QLabel*>("title")->textFormat(), Qt::PlainText);
+    // The server's names stand isolated, directional controls and all.
+    const testing::ShownOverrides shown = testing::shownOverrides(*sheet);
+    EXPECT_TRUE(shown.isolated == 2 && shown.loose.isEmpty()) << shown.loose.join(" | ").toStdString();
     // A time that is no date: "Use" is refused, the project stays as it was.
     const Project before = store->project();
     button(linkRow, "use")->click();
