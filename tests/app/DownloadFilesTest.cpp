@@ -1,6 +1,6 @@
 // The download files with a stand-in printer (the real one, with a publish record, is in the
 // web tests): what is made, where, and that every ending cleans up.
-#include "export/DownloadFiles.h"
+#include "DownloadFiles.h"
 
 #include "support/CrewTesting.h"
 #include "support/CsvTesting.h"

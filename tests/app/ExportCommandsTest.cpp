@@ -1,7 +1,8 @@
-#include "export/ExportCommands.h"
-#include "export/DXFSettings.h"
-#include "export/PdfPrinter.h"
-#include "export/Reveal.h"
+#include "ExportCommands.h"
+#include "DXFOptionsForm.h"
+#include "DXFSettings.h"
+#include "PdfPrinter.h"
+#include "Reveal.h"
 #include "support/AppTesting.h"
 #include "support/CrewTesting.h"
 #include "support/CsvTesting.h"
@@ -10,9 +11,10 @@
 #include "support/ModalTesting.h"
 #include "support/ProjectFixtures.h"
 
+#include "AppPaths.h"
+#include "ProjectStore.h"
+#include "QtPrompts.h"
 #include "analysis/RigDXF.h"
-#include "shell/AppPaths.h"
-#include "shell/ProjectStore.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -41,8 +43,8 @@ struct Env {
     ProjectStore store;
     DXFSettings dxf;
     NoReveal reveal;
-    PdfPrinter printer{store, reveal};
-    ExportCommands commands{store, dxf, printer};
+    PdfPrinter printer;
+    ExportCommands commands{store, dxf, printer, reveal};
     QTemporaryDir out;
     Project project = fullProject();
 

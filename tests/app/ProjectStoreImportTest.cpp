@@ -6,12 +6,12 @@
 #include "support/TempDir.h"
 #include "support/Waiting.h"
 
+#include "ImportWorker.h"
+#include "MotorLibrary.h"
+#include "Preferences.h"
+#include "ProjectStore.h"
+#include "QtText.h"
 #include "model/RigError.h"
-#include "pages/MotorLibrary.h"
-#include "pages/Preferences.h"
-#include "shell/ImportWorker.h"
-#include "shell/ProjectStore.h"
-#include "shell/QtText.h"
 
 #include <QThreadPool>
 #include <QUrl>

@@ -1,10 +1,10 @@
 // The crew link as the project records it: what a publish sends and keeps, the changes since
 // the last publish, the press that stores the link, and the re-send after hiding sources.
+#include "PublishChanges.h"
+#include "PublishSettings.h"
+#include "QtText.h"
 #include "analysis/CrewDoc.h"
 #include "base/Json.h"
-#include "export/PublishChanges.h"
-#include "export/PublishSettings.h"
-#include "shell/QtText.h"
 #include "support/PublishTesting.h"
 #include "support/StoreTesting.h"
 #include "support/Waiting.h"

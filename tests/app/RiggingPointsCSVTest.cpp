@@ -1,4 +1,4 @@
-#include "export/RiggingPointsCSV.h"
+#include "RiggingPointsCSV.h"
 #include "support/LocaleTesting.h"
 #include "support/ProjectFixtures.h"
 

@@ -1,26 +1,29 @@
 #include "support/AppTesting.h"
 #include "support/Waiting.h"
 
-#include "export/DXFSettings.h"
-#include "export/PublishSettings.h"
-#include "pages/Fields.h"
-#include "pages/GeneralSettings.h"
-#include "pages/MotorLibrary.h"
-#include "pages/MotorsSettings.h"
-#include "pages/PageStyle.h"
-#include "pages/Preferences.h"
-#include "pages/PublishSettingsView.h"
-#include "pages/SettingsWindow.h"
-#include "shell/AppPaths.h"
-#include "shell/Icons.h"
-#include "shell/QtText.h"
+#include "AppPaths.h"
+#include "Appearance.h"
+#include "DXFSettings.h"
+#include "Fields.h"
+#include "GeneralSettings.h"
+#include "Icons.h"
+#include "MotorLibrary.h"
+#include "MotorsSettings.h"
+#include "PageStyle.h"
+#include "Preferences.h"
+#include "PublishSettings.h"
+#include "PublishSettingsView.h"
+#include "QtText.h"
+#include "SettingsWindow.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
@@ -143,14 +146,31 @@ TEST(PublishSettingsView, TheKeyDecidesTheStatusAndIsCopiedAsPlainText) {
     EXPECT_EQ(pane.statusLabel()->text(), notSetUp);
     ASSERT_TRUE(focusIn(&pane, pane.keyField()));
     QTest::keyClicks(pane.keyField(), " k1");
-    settings.setServer(""); // only the key decides
+    settings.setServer(""); // an address that is no URL fails only when a request is built
     EXPECT_EQ(pane.statusLabel()->text(), "Ready");
+    // Plain http is for the local network only, and said so.
+    settings.setServer("http://192.168.1.20:8080");
+    EXPECT_EQ(pane.statusLabel()->text(), "Ready \u2013 not encrypted (local network)");
+    settings.setServer("http://rig.example.com");
+    EXPECT_EQ(pane.statusLabel()->text(),
+              "The server address must begin with https:// (the publish key is never sent unencrypted).");
     QTest::mouseClick(pane.copyButton(), Qt::LeftButton);
     EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->text(), " k1");
     EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->formats(), QStringList{"text/plain"});
     erase(pane.keyField());
     EXPECT_EQ(pane.statusLabel()->text(), notSetUp);
     EXPECT_FALSE(pane.copyButton()->isEnabled());
+
+    // The caption tells a rigger who sets the key on the server, not how a server is deployed.
+    QStringList texts;
+    for (const QLabel* label : pane.findChildren<QLabel*>()) texts << label->text();
+    EXPECT_EQ(texts
+                  .filter("A new key stops publishing until the same key is set on the server by whoever "
+                          "runs it.")
+                  .size(),
+              1);
+    EXPECT_TRUE(texts.filter(QRegularExpression("secret|RIG_|wrangler|\\(")).isEmpty())
+        << texts.join('|').toStdString();
 }
 
 struct WindowFixture {

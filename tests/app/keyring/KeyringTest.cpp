@@ -3,7 +3,7 @@
 #include "support/AppTesting.h"
 #include "support/Waiting.h"
 
-#include "export/PublishSettings.h"
+#include "PublishSettings.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

@@ -3,8 +3,8 @@
 
 #include "support/TaskTesting.h"
 
-#include "export/PublishClient.h"
-#include "export/PublishSettings.h"
+#include "PublishClient.h"
+#include "PublishSettings.h"
 
 #include "PublishStandIn.h"
 
