@@ -39,10 +39,12 @@ ImportReaders ImportReaders::standard() {
             throwIfCancelled(stop);
             return report;
         },
-        [](const std::filesystem::path& file, std::stop_token stop) {
-            return InventoryCSV::parse(file, stop);
+        [](const std::filesystem::path& file, std::stop_token stop, ImportNotes& notes) {
+            return InventoryCSV::parse(file, stop, &notes);
         },
-        [](const std::filesystem::path& file, std::stop_token stop) { return DXFReader::parse(file, stop); },
+        [](const std::filesystem::path& file, std::stop_token stop, ImportNotes& notes) {
+            return DXFReader::parse(file, stop, &notes);
+        },
     };
 }
 
@@ -80,17 +82,21 @@ ImportResult importFiles(const ImportInput& input, const ImportReaders& readers,
                 // A first report has nothing to compare with.
                 if (!wasEmpty) result.changes = std::move(changes);
             } else if (extension == "csv") {
-                project.importInventory(readers.inventory(file, stop), name);
+                ImportNotes notes;
+                project.importInventory(readers.inventory(file, stop, notes), name);
+                for (const std::string& note : notes.lines()) result.errors.push_back(name + ": " + note);
             } else if (extension == "dxf") {
                 if (project.isEmpty()) {
                     result.errors.push_back("Import the Soundvision report before the DXF.");
                     continue;
                 }
-                const std::vector<DXFSource> sources = readers.dxf(file, stop);
+                ImportNotes notes;
+                const std::vector<DXFSource> sources = readers.dxf(file, stop, notes);
                 // Merged into a copy so that a merge that throws leaves nothing of this file.
                 Project merged = project;
                 merged.importDXF(sources, name, stop);
                 project = std::move(merged);
+                for (const std::string& note : notes.lines()) result.errors.push_back(name + ": " + note);
             } else {
                 result.errors.push_back(bidiIsolated(name) + ": unknown file type (use PDF, CSV or DXF).");
             }

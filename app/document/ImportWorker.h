@@ -5,6 +5,7 @@
 #include "base/Date.h"
 #include "base/List.h"
 #include "import/DXFReader.h"
+#include "import/ImportNotes.h"
 #include "model/Project.h"
 
 #include <filesystem>
@@ -17,11 +18,12 @@
 namespace rig::app {
 
 // The readers an import uses; tests put in their own. Each throws an error whose message
-// names the file, or rig::Cancelled once the stop token is triggered.
+// names the file, or rig::Cancelled once the stop token is triggered. The inventory and DXF
+// readers name in their notes what a line break inside a line made them skip.
 struct ImportReaders {
     std::function<Report(const std::filesystem::path&, std::stop_token)> report;
-    std::function<List<InventoryItem>(const std::filesystem::path&, std::stop_token)> inventory;
-    std::function<std::vector<DXFSource>(const std::filesystem::path&, std::stop_token)> dxf;
+    std::function<List<InventoryItem>(const std::filesystem::path&, std::stop_token, ImportNotes&)> inventory;
+    std::function<std::vector<DXFSource>(const std::filesystem::path&, std::stop_token, ImportNotes&)> dxf;
 
     // The library's report, inventory and DXF readers.
     static ImportReaders standard();
@@ -39,7 +41,8 @@ struct ImportResult {
     Project project;
     // The changes of a report that replaced an earlier one (the last such report's).
     std::optional<std::vector<std::string>> changes;
-    // One line per failed file, in the order they arose.
+    // One line per failed file and per thing a reader skipped, each beginning with the
+    // file's name, in the order they arose.
     std::vector<std::string> errors;
 };
 

@@ -118,6 +118,9 @@ std::invoke_result_t<Send&, PublishClient&, QString, QString>
 withLoadedKey(QPointer<PublishSettings> settings, QPointer<PublishClient> client, Send send) {
     co_await keyLoaded(settings);
     if (!settings || !client) throw PublishError(PublishError::Kind::Cancelled, publishText::cancelled);
+    // Not "add the key": the key may well be there, behind a locked keyring.
+    if (const std::optional<QString> unread = settings->keyReadError())
+        throw PublishError(PublishError::Kind::NoKey, *unread);
     const QString key = settings->key();
     const QString server = settings->server();
     co_return co_await send(*client, server, key);

@@ -145,7 +145,7 @@ QCoro::Task<HttpResult> exchange(Channel channel, QNetworkRequest request, QByte
 
     co_await reply;
     ending->clientGone = *channel.clientGone;
-    if (!ending->deadline && !ending->tooLarge && !ending->clientGone) {
+    if (reply->isOpen() && !ending->deadline && !ending->tooLarge && !ending->clientGone) {
         const QByteArray rest = reply->readAll();
         if (answer->size() + rest.size() > PublishClient::maxAnswerBytes) {
             ending->tooLarge = true;

@@ -7,11 +7,13 @@
 #include "ToneLabel.h"
 
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QToolButton>
@@ -98,7 +100,9 @@ PublishSettingsView::PublishSettingsView(PublishSettings& settings, QWidget* par
 
     connect(advancedButton_, &QToolButton::clicked, this, [this] { setAdvancedShown(!advanced_); });
     connect(server_, &QLineEdit::textEdited, &settings_, &PublishSettings::setServer);
-    connect(key_, &QLineEdit::textEdited, &settings_, &PublishSettings::setKey);
+    // Each keyring write may ask the user to unlock it: once per edit, not per keystroke.
+    connect(key_, &QLineEdit::editingFinished, this, &PublishSettingsView::commitKey);
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &PublishSettingsView::commitKey);
     connect(showKeyButton_, &QPushButton::clicked, this, [this] { setKeyShown(!showKey_); });
     connect(generate_, &QPushButton::clicked, this, &PublishSettingsView::generateKey);
     connect(copy_, &QPushButton::clicked, this, &PublishSettingsView::copyKey);
@@ -107,6 +111,7 @@ PublishSettingsView::PublishSettingsView(PublishSettings& settings, QWidget* par
     connect(&settings_, &PublishSettings::serverChanged, this, &PublishSettingsView::refresh);
     connect(&settings_, &PublishSettings::keyChanged, this, &PublishSettingsView::refresh);
     connect(&settings_, &PublishSettings::keyLoaded, this, &PublishSettingsView::refresh);
+    connect(&settings_, &PublishSettings::keyringErrorChanged, this, &PublishSettingsView::refresh);
 
     setAdvancedShown(false);
     setKeyShown(false);
@@ -127,37 +132,54 @@ void PublishSettingsView::setKeyShown(bool shown) {
     showKeyButton_->setText(shown ? QStringLiteral("Hide") : QStringLiteral("Show"));
 }
 
+void PublishSettingsView::hideEvent(QHideEvent* event) {
+    commitKey(); // the window closes with the key still being edited
+    SettingsPane::hideEvent(event);
+}
+
 void PublishSettingsView::refresh() {
     const QString key = settings_.key();
-    if (!settings_.isKeyLoaded() && key.isEmpty()) {
-        // Still reading the keyring: neither state is known yet.
-        status_->updateText({});
-    } else if (key.isEmpty()) {
-        status_->updateText(QStringLiteral("Not set up – Publish will not work"));
-        status_->setTone(style::Tone::orange);
-    } else {
-        switch (serverTransport(settings_.server())) {
-        case ServerTransport::unencrypted:
-            status_->updateText(publishText::httpsRequired);
-            status_->setTone(style::Tone::orange);
-            break;
-        case ServerTransport::localNetwork:
-            status_->updateText(QStringLiteral("Ready \u2013 not encrypted (local network)"));
-            status_->setTone(style::Tone::secondary);
-            break;
-        default:
-            status_->updateText(QStringLiteral("Ready"));
-            status_->setTone(style::Tone::secondary);
-            break;
-        }
-    }
+    refreshStatus();
+    // A stored key that could not be read may still exist: nothing here may replace it.
+    const bool keyKnown = settings_.isKeyLoaded() && !settings_.keyReadError();
+    key_->setReadOnly(!keyKnown);
+    generate_->setEnabled(keyKnown);
     copy_->setEnabled(!key.isEmpty());
     resetServer_->setVisible(settings_.server() != PublishSettings::defaultServer());
     showText(server_, settings_.server());
     showText(key_, key);
 }
 
+void PublishSettingsView::refreshStatus() {
+    auto show = [this](const QString& text, style::Tone tone) {
+        status_->updateText(text);
+        status_->setTone(tone);
+    };
+    if (const auto failure =
+            settings_.keyReadError() ? settings_.keyReadError() : settings_.keyWriteError()) {
+        show(*failure, style::Tone::orange);
+    } else if (!settings_.isKeyLoaded() && settings_.key().isEmpty()) {
+        // Still reading the keyring: neither state is known yet.
+        status_->updateText({});
+    } else if (settings_.key().isEmpty()) {
+        show(QStringLiteral("Not set up \u2013 Publish will not work"), style::Tone::orange);
+    } else if (serverTransport(settings_.server()) == ServerTransport::unencrypted) {
+        show(publishText::httpsRequired, style::Tone::orange);
+    } else if (serverTransport(settings_.server()) == ServerTransport::localNetwork) {
+        show(QStringLiteral("Ready \u2013 not encrypted (local network)"), style::Tone::secondary);
+    } else {
+        show(QStringLiteral("Ready"), style::Tone::secondary);
+    }
+}
+
+void PublishSettingsView::commitKey() {
+    if (!key_->isModified()) return;
+    key_->setModified(false);
+    if (key_->text() != settings_.key()) settings_.setKey(key_->text());
+}
+
 void PublishSettingsView::generateKey() {
+    if (!settings_.isKeyLoaded() || settings_.keyReadError()) return;
     if (!settings_.generatePublishKey()) {
         prompts().showAlert(QStringLiteral("No new key was made: the system’s random source failed. The "
                                            "key is unchanged."));
@@ -170,9 +192,14 @@ void PublishSettingsView::generateKey() {
 }
 
 void PublishSettingsView::copyKey() {
+    commitKey();
     const QString key = settings_.key();
     if (key.isEmpty()) return;
-    QGuiApplication::clipboard()->setText(key, QClipboard::Clipboard);
+    auto* data = new QMimeData;
+    data->setText(key);
+    // Clipboard managers keep no history of data marked so.
+    data->setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
+    QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
 }
 
 } // namespace rig::app

@@ -1,6 +1,7 @@
 // The Publishing tab of the settings window: whether publishing can work, and the publish
-// server's address and the publish key behind an "Advanced" disclosure. Each edit is stored
-// at once through PublishSettings.
+// server's address and the publish key behind an "Advanced" disclosure. The address is
+// stored on every edit, the key when its editing ends; a key the keyring could not give is
+// never offered for replacing.
 #pragma once
 
 #include "SettingsPane.h"
@@ -39,8 +40,13 @@ public:
     QPushButton* copyButton() const { return copy_; }
     QPushButton* resetServerButton() const { return resetServer_; }
 
+protected:
+    void hideEvent(QHideEvent* event) override;
+
 private:
     void refresh();
+    void refreshStatus();
+    void commitKey();
     void generateKey();
     void copyKey();
 

@@ -213,6 +213,19 @@ TEST_F(CrewLinkTest, SheetShowsFailuresInPlace) {
     ASSERT_NE(sheet, nullptr);
     EXPECT_EQ(sheet->error(), std::optional<QString>(publishText::noKey));
     EXPECT_EQ(server.requests(Route::List).size(), lists);
+    QTest::keyClick(sheet, Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return !row.showLinks(); }));
+
+    // A key the keyring could not give is not a missing key.
+    auto unreadable = std::make_unique<MemorySecretStore>();
+    unreadable->setFailures("the keyring is locked", std::nullopt);
+    PublishSettings locked{std::move(unreadable)};
+    store->setPublishing(&locked, &client);
+    sheet = openSheet();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->error(), "The key could not be read from the system keyring: the keyring is locked");
+    EXPECT_EQ(server.requests(Route::List).size(), lists);
+    store->setPublishing(&settings, &client);
 
     for (double t : {253402300800000.0, -62135596800001.0, fixtures::notANumber})
         EXPECT_EQ(linkUpdateTime(t), std::nullopt) << t;

@@ -77,8 +77,12 @@ protected:
             imported.push_back(file.filename().string());
         };
         readers.report = [this, note](const auto& f, std::stop_token) { return note(f), report; };
-        readers.inventory = [note](const auto& f, std::stop_token) { return note(f), List<InventoryItem>{}; };
-        readers.dxf = [note](const auto& f, std::stop_token) { return note(f), std::vector<DXFSource>{}; };
+        readers.inventory = [note](const auto& f, std::stop_token, ImportNotes&) {
+            return note(f), List<InventoryItem>{};
+        };
+        readers.dxf = [note](const auto& f, std::stop_token, ImportNotes&) {
+            return note(f), std::vector<DXFSource>{};
+        };
         store->setImportReaders(readers);
     }
 

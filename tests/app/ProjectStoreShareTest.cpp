@@ -79,7 +79,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(server.start());
         // The key arrives late, as from the real keyring at the first use of the settings.
-        QTimer::singleShot(100, [this] { keyring.pendingRead(standInKey); });
+        QTimer::singleShot(100, [this] { keyring.pendingRead({standInKey}); });
         settings.setServer(server.baseUrl());
         store->setPublishing(&settings, &client);
         store->setDownloadUploader([this](Project project, QString token) -> QCoro::Task<void> {

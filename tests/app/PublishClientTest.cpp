@@ -270,7 +270,7 @@ TEST(PublishSettings, TheServerAsTypedAndTheKeyInTheKeyringWrittenOneAtATime) {
     int written = 0;
     QObject::connect(&late, &PublishSettings::keyWritten, [&] { ++written; });
     for (const char* typed : {"q", "qv", "qvr"}) late.setKey(typed);
-    deferred.pendingRead(QString("qvr_stored"));
+    deferred.pendingRead({QString("qvr_stored")});
     EXPECT_TRUE(late.isKeyLoaded());
     EXPECT_EQ(late.key(), "qvr");
     ASSERT_EQ(deferred.writes.size(), 1u); // the first write runs, the rest wait
@@ -284,6 +284,25 @@ TEST(PublishSettings, TheServerAsTypedAndTheKeyInTheKeyringWrittenOneAtATime) {
     EXPECT_EQ(written, 1);
     late.setKey("qvr_never_answered");
     EXPECT_FALSE(late.finishWrites(100ms)); // bounded
+
+    // A failed write is kept until a write succeeds; the key in use stays as assigned.
+    deferred.finishWrite("Cannot create an item in a locked collection");
+    EXPECT_EQ(
+        late.keyWriteError(),
+        "The key could not be stored in the system keyring: Cannot create an item in a locked collection");
+    EXPECT_EQ(late.key(), "qvr_never_answered");
+    late.setKey("qvr_again");
+    deferred.finishWrite();
+    EXPECT_FALSE(late.keyWriteError());
+
+    // A keyring that cannot be read is not a missing key.
+    keyring.setFailures("the keyring is locked", std::nullopt);
+    auto locked = reopened();
+    EXPECT_TRUE(locked->isKeyLoaded());
+    EXPECT_EQ(locked->keyReadError(),
+              "The key could not be read from the system keyring: the keyring is locked");
+    locked->setKey("qvr_chosen"); // a deliberate replacement ends the doubt
+    EXPECT_FALSE(locked->keyReadError());
 }
 
 } // namespace

@@ -137,7 +137,7 @@ TEST(MotorsSettings, RowsFollowTheirMotorsAndKeepTheFocus) {
     EXPECT_EQ(rowNames(), names());
 }
 
-TEST(PublishSettingsView, TheKeyDecidesTheStatusAndIsCopiedAsPlainText) {
+TEST(PublishSettingsView, TheStatusSaysWhetherPublishingWorksAndTheKeyIsCopiedAsASecret) {
     testing::TempAppPaths paths;
     PublishSettings settings{std::make_unique<MemorySecretStore>()};
     PublishSettingsView pane(settings);
@@ -146,6 +146,9 @@ TEST(PublishSettingsView, TheKeyDecidesTheStatusAndIsCopiedAsPlainText) {
     EXPECT_EQ(pane.statusLabel()->text(), notSetUp);
     ASSERT_TRUE(focusIn(&pane, pane.keyField()));
     QTest::keyClicks(pane.keyField(), " k1");
+    EXPECT_EQ(settings.key(), ""); // written when the editing ends, not on every keystroke
+    QTest::keyClick(pane.keyField(), Qt::Key_Return);
+    EXPECT_EQ(settings.key(), " k1");
     settings.setServer(""); // an address that is no URL fails only when a request is built
     EXPECT_EQ(pane.statusLabel()->text(), "Ready");
     // Plain http is for the local network only, and said so.
@@ -154,10 +157,15 @@ TEST(PublishSettingsView, TheKeyDecidesTheStatusAndIsCopiedAsPlainText) {
     settings.setServer("http://rig.example.com");
     EXPECT_EQ(pane.statusLabel()->text(),
               "The server address must begin with https:// (the publish key is never sent unencrypted).");
+    // The key alone, marked so that clipboard managers keep no copy.
     QTest::mouseClick(pane.copyButton(), Qt::LeftButton);
-    EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->text(), " k1");
-    EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->formats(), QStringList{"text/plain"});
+    const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
+    EXPECT_EQ(copied->text(), " k1");
+    EXPECT_EQ(copied->formats(), (QStringList{"text/plain", "x-kde-passwordManagerHint"}));
+    EXPECT_EQ(copied->data("x-kde-passwordManagerHint"), "secret");
+    ASSERT_TRUE(focusIn(&pane, pane.keyField()));
     erase(pane.keyField());
+    pane.hide(); // the window closes while the key is being edited
     EXPECT_EQ(pane.statusLabel()->text(), notSetUp);
     EXPECT_FALSE(pane.copyButton()->isEnabled());
 
@@ -171,6 +179,21 @@ TEST(PublishSettingsView, TheKeyDecidesTheStatusAndIsCopiedAsPlainText) {
               1);
     EXPECT_TRUE(texts.filter(QRegularExpression("secret|RIG_|wrangler|\\(")).isEmpty())
         << texts.join('|').toStdString();
+
+    // Keyring failures show; a key that could not be read is never offered for replacing.
+    MemorySecretStore keyring;
+    keyring.setFailures("the keyring is locked", "Cannot create an item in a locked collection");
+    PublishSettings locked{std::make_unique<MemorySecretStore>(keyring)};
+    PublishSettingsView lockedPane(locked);
+    EXPECT_EQ(lockedPane.statusLabel()->text(),
+              "The key could not be read from the system keyring: the keyring is locked");
+    EXPECT_FALSE(lockedPane.generateButton()->isEnabled());
+    EXPECT_TRUE(lockedPane.keyField()->isReadOnly());
+    locked.setKey("qvr_x");
+    EXPECT_EQ(
+        lockedPane.statusLabel()->text(),
+        "The key could not be stored in the system keyring: Cannot create an item in a locked collection");
+    EXPECT_TRUE(lockedPane.generateButton()->isEnabled());
 }
 
 struct WindowFixture {

@@ -114,10 +114,10 @@ struct RunFixture {
 // fails, a missing folder, a window that cannot be drawn; a keyring answering late is waited for.
 TEST(SnapshotRun, EveryRunEndsWithItsNotes) {
     struct LateKeyring : SecretStore {
-        void read(const QString&, std::function<void(std::optional<QString>)> done) override {
-            QTimer::singleShot(100, [done] { done(QString("qvr_fromTheKeyring")); });
+        void read(const QString&, ReadDone done) override {
+            QTimer::singleShot(100, [done] { done({QString("qvr_fromTheKeyring")}); });
         }
-        void write(const QString&, const QString&, std::function<void()> done) override { done(); }
+        void write(const QString&, const QString&, WriteDone done) override { done(std::nullopt); }
     };
     enum class Special { none, missingFolder, undrawable, lateKeyring };
     const struct {
