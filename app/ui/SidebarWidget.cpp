@@ -330,8 +330,8 @@ public:
         this->motors = motors;
         this->mark = mark;
 
-        const QString shownName = toQ(source.name);
-        setAccessibleName(shownName);
+        const QString sourceName = shownName(source.name);
+        setAccessibleName(sourceName);
         QStringList about{subtitle->fullText()};
         if (motors) about << gear->toolTip();
         if (mark != IssueMark::none) {
@@ -341,7 +341,7 @@ public:
         }
         if (hidden) about << QStringLiteral("Hidden from the crew");
         setAccessibleDescription(about.join(QStringLiteral(", ")));
-        eye->setAccessibleName(QStringLiteral("Hide ") + shownName + QStringLiteral(" from the crew"));
+        eye->setAccessibleName(QStringLiteral("Hide ") + sourceName + QStringLiteral(" from the crew"));
     }
 
 protected:
