@@ -674,7 +674,8 @@ void MainWindow::keepWorkWithoutAsking() {
         store_.finishWrites();
         // The recovery copy fails silently: only a copy that holds this project counts.
         try {
-            kept = readFile(toPath(ProjectStore::recoveryPath())) == store_.project().recoveryText();
+            kept = readFile(toPath(ProjectStore::recoveryPath()), Project::maxFileBytes) ==
+                   store_.project().recoveryText();
         } catch (const std::exception&) {
             kept = false;
         }

@@ -246,7 +246,7 @@ void ProjectStore::openProject(const QString& path, bool prompt) {
     const QString file = absolutePath(path);
     Project opened;
     try {
-        opened = Project::fromText(readFile(toPath(file)));
+        opened = Project::fromText(readFile(toPath(file), Project::maxFileBytes));
     } catch (const std::exception& error) {
         setErrorMessage(
             QStringLiteral("Could not open %1: %2").arg(QFileInfo(file).fileName(), reasonOf(error)));
@@ -413,7 +413,7 @@ void ProjectStore::offerRestore() {
     const std::uint64_t writesSeen = writer_->recoveryWriteCount();
     std::string text;
     try {
-        text = readFile(toPath(path));
+        text = readFile(toPath(path), Project::maxFileBytes);
     } catch (const std::exception&) {
         return;
     }

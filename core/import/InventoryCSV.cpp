@@ -91,7 +91,7 @@ List<InventoryItem> parseText(std::string_view text, std::stop_token stop) {
 
 List<InventoryItem> parse(const std::filesystem::path& path, std::stop_token stop) {
     throwIfCancelled(stop);
-    return parseText(readFile(path), std::move(stop));
+    return parseText(readFile(path, maxFileBytes), std::move(stop));
 }
 
 } // namespace rig::InventoryCSV
