@@ -1,6 +1,7 @@
-#include "shell/Program.h"
-#include "shell/Startup.h"
-#include "snapshot/SnapshotProgram.h"
+#include "Program.h"
+#include "SnapshotDirectory.h"
+#include "SnapshotProgram.h"
+#include "Startup.h"
 
 #include <QApplication>
 
@@ -8,8 +9,10 @@ int main(int argc, char** argv) {
     rig::app::prepareApplication();
     QApplication app(argc, argv);
     rig::app::Program program;
-    program.setSnapshotRunner([&program](const QString& folder) {
-        rig::app::runDevSnapshot(folder, rig::app::programSnapshotParts(program));
-    });
+    if (const auto folder = rig::app::snapshotDirectory()) {
+        program.setSnapshotRunner([&program, folder = *folder] {
+            rig::app::runDevSnapshot(folder, rig::app::programSnapshotParts(program));
+        });
+    }
     return program.run(rig::app::commandLineFiles(app.arguments().mid(1)));
 }

@@ -4,9 +4,9 @@
 // loop (a 1 ms probe timer), which must stay well under a frame; beside it the same probe on
 // an idle loop (what a busy machine alone causes), the time handleURLs itself takes and the
 // time the result takes to apply.
-#include "pages/MotorLibrary.h"
-#include "shell/ProjectStore.h"
-#include "shell/QtText.h"
+#include "MotorLibrary.h"
+#include "ProjectStore.h"
+#include "QtText.h"
 #include "support/AppTesting.h"
 #include "support/ReportGenerator.h"
 #include "support/ShowProjects.h"

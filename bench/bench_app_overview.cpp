@@ -2,15 +2,15 @@
 // large published project (200 sources with 4 pickups, 16 enclosures, DXF data and extras
 // each), from the key press until the store and every part of the page have caught up. The
 // second run has the page hidden behind nothing (the store alone), for comparison.
-#include "export/DXFSettings.h"
-#include "export/ExportCommands.h"
-#include "export/PdfPrinter.h"
-#include "export/PublishChanges.h"
-#include "export/Reveal.h"
-#include "pages/Fields.h"
-#include "pages/MotorLibrary.h"
-#include "pages/OverviewPage.h"
-#include "shell/ProjectStore.h"
+#include "DXFSettings.h"
+#include "ExportCommands.h"
+#include "Fields.h"
+#include "MotorLibrary.h"
+#include "OverviewPage.h"
+#include "PdfPrinter.h"
+#include "ProjectStore.h"
+#include "PublishChanges.h"
+#include "Reveal.h"
 #include "support/AppTesting.h"
 #include "support/ProjectFixtures.h"
 
@@ -50,8 +50,8 @@ void BM_KeystrokeInTheName(benchmark::State& state) {
     MotorLibrary library;
     DXFSettings dxf;
     NoReveal reveal;
-    PdfPrinter printer(store, reveal);
-    ExportCommands exports(store, dxf, printer);
+    PdfPrinter printer;
+    ExportCommands exports(store, dxf, printer, reveal);
     std::unique_ptr<OverviewPage> page;
     if (state.range(0) == 1) {
         page = std::make_unique<OverviewPage>(store, library, exports);

@@ -1,12 +1,10 @@
 // Both crew PDFs of a 300-source show: the page build and the print, with the file size,
 // the page count and whether every source made it onto paper (read back with poppler).
-#include "export/CrewPage.h"
-#include "export/PageScheme.h"
-#include "export/PdfPrinter.h"
-#include "export/QRCode.h"
-#include "export/Reveal.h"
-#include "shell/ProjectStore.h"
-#include "shell/QtText.h"
+#include "CrewPage.h"
+#include "PageScheme.h"
+#include "PdfPrinter.h"
+#include "QRCode.h"
+#include "QtText.h"
 #include "support/CrewTesting.h"
 #include "support/ProjectFixtures.h"
 
@@ -22,10 +20,6 @@ using namespace rig;
 using namespace rig::app;
 
 namespace {
-
-struct NoReveal : Reveal {
-    void reveal(const QString&) override {}
-};
 
 constexpr int sourceCount = 300;
 
@@ -43,9 +37,7 @@ CrewDoc largeDoc(bool includeHidden, bool withLink) {
 
 void printPdf(benchmark::State& state, PageMode mode, bool landscape) {
     const CrewDoc doc = largeDoc(mode == PageMode::rigger, mode == PageMode::rigger);
-    ProjectStore store;
-    NoReveal reveal;
-    PdfPrinter printer(store, reveal);
+    PdfPrinter printer;
     QTemporaryDir dir;
     if (getenv("RIG_BENCH_KEEP")) dir.setAutoRemove(false), fprintf(stderr, "%s\n", qPrintable(dir.path()));
     const QString target = dir.filePath("out.pdf");

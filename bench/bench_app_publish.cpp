@@ -2,10 +2,10 @@
 // preview run on every change of a large show, the crew document a publish or re-send
 // builds and writes, the answer decoders, and one publish to an in-process stand-in server
 // on 127.0.0.1 (the network part without the internet).
+#include "PublishChanges.h"
+#include "PublishClient.h"
+#include "PublishProtocol.h"
 #include "analysis/CrewDoc.h"
-#include "export/PublishChanges.h"
-#include "export/PublishClient.h"
-#include "export/PublishProtocol.h"
 #include "support/AppTesting.h"
 #include "support/ProjectFixtures.h"
 #include "support/PublishTesting.h"

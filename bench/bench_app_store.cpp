@@ -1,6 +1,6 @@
 // The document store with a large project (200 sources with 4 pickups, 16 enclosures, DXF
 // data and extras each): open, save, autosave, and how long an autosave holds the main thread.
-#include "shell/ProjectStore.h"
+#include "ProjectStore.h"
 #include "support/AppTesting.h"
 #include "support/ProjectFixtures.h"
 

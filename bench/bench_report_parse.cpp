@@ -1,14 +1,18 @@
 // Parsing speed of generated reports in pages per second; 300 sources make about 150 pages.
-// The three sizes show that the time grows linearly with the pages.
+// The three sizes show that the time grows linearly with the pages. Also a hostile report
+// of millions of bare operators.
 #include "import/PDFText.h"
 #include "import/ReportParser.h"
 #include "support/ReportGenerator.h"
 #include "support/TempDir.h"
+#include "support/TestPDF.h"
 
 #include <benchmark/benchmark.h>
 
 #include <map>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -55,5 +59,24 @@ void BM_ExtractText(benchmark::State& state) {
     state.counters["pages/s"] = benchmark::Counter(r.pages, benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_ExtractText)->ArgName("sources")->Arg(300)->Unit(benchmark::kMillisecond);
+
+// A hostile report: 68 KB of compressed pages that decode to 8 × 8 MiB of "q Q ", 32 million
+// operators the scanner must pass over. Should take well under a second.
+void BM_BareOperators(benchmark::State& state) {
+    static const std::string pdf = [] {
+        std::string page;
+        while (page.size() < (8u << 20)) page += "q Q ";
+        rig::test::TestPDF doc;
+        doc.compress(true);
+        for (int i = 0; i < 8; ++i) doc.addPage(std::vector<rig::test::TestStream>{{page, {}}});
+        return doc.bytes();
+    }();
+    for (auto _ : state) {
+        auto items = rig::PDFText::itemsFromMemory(pdf, "bare operators.pdf");
+        benchmark::DoNotOptimize(items);
+    }
+    state.counters["file KB"] = static_cast<double>(pdf.size()) / 1000;
+}
+BENCHMARK(BM_BareOperators)->Unit(benchmark::kMillisecond);
 
 } // namespace

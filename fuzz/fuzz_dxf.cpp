@@ -1,5 +1,5 @@
 // DXF reader and the outlines built from what it reads, on arbitrary bytes. Valid UTF-8 is
-// also read from a file, which must give the same sources as the text.
+// also read from a file, which must give the same sources and notes as the text.
 #include "import/DXFReader.h"
 #include "import/SideViewBuilder.h"
 
@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -40,13 +41,22 @@ bool sameSources(const std::vector<rig::DXFSource>& a, const std::vector<rig::DX
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    const auto sources = rig::DXFReader::parseText(text);
+    rig::ImportNotes notes;
+    const auto sources = rig::DXFReader::parseText(text, {}, &notes);
+    // The notes are few, whole lines of well-formed text.
+    const std::vector<std::string> lines = notes.lines();
+    if (lines.size() > 11) std::abort();
+    for (const std::string& line : lines) {
+        if (!rig::isValidUtf8(line) || line.find_first_of("\n\r") != std::string::npos) std::abort();
+    }
     if (rig::isValidUtf8(text)) {
         static const std::filesystem::path file =
             std::filesystem::temp_directory_path() / ("fuzz_dxf_" + std::to_string(::getpid()) + ".dxf");
         std::ofstream(file, std::ios::binary | std::ios::trunc)
             .write(text.data(), static_cast<std::streamsize>(size));
-        if (!sameSources(sources, rig::DXFReader::parse(file))) std::abort();
+        rig::ImportNotes fromFile;
+        if (!sameSources(sources, rig::DXFReader::parse(file, {}, &fromFile))) std::abort();
+        if (fromFile.lines() != lines) std::abort();
     }
     for (const auto& s : sources) {
         // A report source whose pickups are the DXF's own, so the axis and the projected

@@ -1,14 +1,37 @@
 // The decoders of the publish server's answers on arbitrary bytes: each either decodes or
-// fails with its own error, and what decodes survives being written and read again.
-#include "export/PublishProtocol.h"
+// fails with its own error, and what decodes survives being written and read again. A crew
+// link that passes the link check holds no control or format characters.
+#include "PublishAddresses.h"
+#include "PublishProtocol.h"
 
 #include "base/Json.h"
+
+#include <QString>
 
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 namespace {
+
+bool hasHiddenCharacter(const QString& text) {
+    for (const char32_t c : text.toUcs4()) {
+        const auto category = QChar::category(c);
+        if (category == QChar::Other_Control || category == QChar::Other_Format ||
+            category == QChar::Separator_Line || category == QChar::Separator_Paragraph)
+            return true;
+    }
+    return false;
+}
+
+// The link check on any text: an accepted link is a web address without hidden characters.
+void checkLink(const std::string& url) {
+    const QString text = QString::fromUtf8(url.data(), qsizetype(url.size()));
+    const std::optional<QUrl> link = rig::app::crewLinkUrl(text);
+    if (!link) return;
+    if (hasHiddenCharacter(text) || link->host().isEmpty()) __builtin_trap();
+    if (link->scheme() != u"https" && link->scheme() != u"http") __builtin_trap();
+}
 
 std::string encodeLinks(const std::vector<rig::app::ServerLink>& links) {
     rig::Json list = rig::Json::array();
@@ -32,6 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     try {
         const PublishResponse r = decodePublishResponse(body);
+        checkLink(r.url);
         const std::string again = rig::Json{{"token", r.token}, {"url", r.url}}.dump();
         if (!(decodePublishResponse(again) == r)) __builtin_trap();
     } catch (const PublishDecodeError&) {
@@ -42,6 +66,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (decodeServerLinks(encodeLinks(links)) != links) __builtin_trap();
     } catch (const PublishDecodeError&) {
     }
+
+    checkLink(std::string(body));
+    rig::app::serverTransport(QString::fromUtf8(body.data(), qsizetype(body.size())));
 
     if (const auto message = serverErrorMessage(body)) {
         // Only a JSON object of texts has a message, so the body itself is valid JSON.

@@ -1,4 +1,4 @@
-#include "snapshot/SnapshotDirectory.h"
+#include "SnapshotDirectory.h"
 
 #include <QtGlobal>
 

@@ -1,11 +1,11 @@
-#include "snapshot/SnapshotProgram.h"
+#include "SnapshotProgram.h"
 
-#include "export/ExportCommands.h"
-#include "pages/MotorLibrary.h"
-#include "pages/OverviewPage.h"
-#include "shell/MainWindow.h"
-#include "shell/Program.h"
-#include "shell/ProjectStore.h"
+#include "ExportCommands.h"
+#include "MainWindow.h"
+#include "MotorLibrary.h"
+#include "OverviewPage.h"
+#include "Program.h"
+#include "ProjectStore.h"
 
 #include <QCoreApplication>
 #include <QPointer>

@@ -2,7 +2,7 @@
 // enlarged and switched by the steps, and its own ending ends the run.
 #pragma once
 
-#include "snapshot/SnapshotRun.h"
+#include "SnapshotRun.h"
 
 namespace rig::app {
 

@@ -1,25 +1,27 @@
-#include "snapshot/SnapshotRun.h"
+#include "SnapshotRun.h"
 
+#include "AppPaths.h"
+#include "Appearance.h"
+#include "DXFOptionsForm.h"
+#include "DXFSettings.h"
+#include "DownloadFiles.h"
+#include "ExportCommands.h"
+#include "GeneralSettings.h"
+#include "MotorLibrary.h"
+#include "MotorsSettings.h"
+#include "PdfPrinter.h"
+#include "Preferences.h"
+#include "ProjectStore.h"
+#include "PublishClient.h"
+#include "PublishSettings.h"
+#include "PublishSettingsView.h"
+#include "QtText.h"
+#include "RiggingPointsCSV.h"
 #include "analysis/RigDXF.h"
 #include "base/Date.h"
 #include "base/File.h"
 #include "base/Text.h"
 #include "base/Uuid.h"
-#include "export/DXFSettings.h"
-#include "export/DownloadFiles.h"
-#include "export/ExportCommands.h"
-#include "export/PdfPrinter.h"
-#include "export/PublishClient.h"
-#include "export/PublishSettings.h"
-#include "export/RiggingPointsCSV.h"
-#include "pages/GeneralSettings.h"
-#include "pages/MotorLibrary.h"
-#include "pages/MotorsSettings.h"
-#include "pages/Preferences.h"
-#include "pages/PublishSettingsView.h"
-#include "shell/AppPaths.h"
-#include "shell/ProjectStore.h"
-#include "shell/QtText.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -155,6 +157,7 @@ SnapshotRun::SnapshotRun(QString folder, Parts parts, QObject* parent)
     if (!parts_.publishing) parts_.publishing = &PublishSettings::shared();
     if (!parts_.client) parts_.client = &PublishClient::shared();
     if (!parts_.printer) parts_.printer = &PdfPrinter::shared();
+    if (!parts_.exports) parts_.exports = &ExportCommands::shared();
     if (!parts_.environment) parts_.environment = processEnvironment;
     if (!parts_.select) {
         parts_.select = [](const SnapshotStep& step) { SnapshotNotifier::shared().postDevSelect(step); };
@@ -298,8 +301,8 @@ void SnapshotRun::runExportSelfTest(const QString& exportFolder) {
 
     const Project project = store.project();
     const Date now = nowSeconds();
-    parts_.printer->make(exportPdfPage(project, false, now), exportFolder + "/rigger.pdf", true);
-    parts_.printer->make(exportPdfPage(project, true, now), exportFolder + "/crew.pdf", false);
+    parts_.exports->printPDF(project, false, exportFolder + "/rigger.pdf", now);
+    parts_.exports->printPDF(project, true, exportFolder + "/crew.pdf", now);
     writeAtomically(exportFolder + "/points.csv", riggingPointsCSV(project));
     using Footprints = RigDXF::Options::Footprints;
     const RigDXF::Options atHook{true, true, false, Footprints::hook, 0};

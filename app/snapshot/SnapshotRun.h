@@ -4,7 +4,7 @@
 // every failure is silent and no folder is created. Main thread only.
 #pragma once
 
-#include "snapshot/SnapshotTexts.h"
+#include "SnapshotTexts.h"
 
 #include <QList>
 #include <QObject>
@@ -24,6 +24,7 @@ class QWidget;
 namespace rig::app {
 
 class DXFSettings;
+class ExportCommands;
 class MotorLibrary;
 class PdfPrinter;
 class ProjectStore;
@@ -82,6 +83,8 @@ public:
         PublishSettings* publishing = nullptr;
         PublishClient* client = nullptr;
         PdfPrinter* printer = nullptr;
+        // The PDF exports go through it; it should share the store and printer above.
+        ExportCommands* exports = nullptr;
         Environment environment = processEnvironment;
         // The program's main window, captured and enlarged; without it the application's
         // windows are looked through.

@@ -1,8 +1,8 @@
-#include "snapshot/SnapshotTexts.h"
+#include "SnapshotTexts.h"
 
+#include "PublishClient.h"
+#include "QtText.h"
 #include "base/Number.h"
-#include "export/PublishClient.h"
-#include "shell/QtText.h"
 
 #include <QFileInfo>
 

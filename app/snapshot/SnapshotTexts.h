@@ -2,8 +2,8 @@
 // environment, the lines it writes into its result files. Pure functions.
 #pragma once
 
+#include "PublishChanges.h"
 #include "analysis/RigDXF.h"
-#include "export/PublishChanges.h"
 
 #include <QList>
 #include <QSizeF>

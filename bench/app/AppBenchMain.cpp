@@ -1,6 +1,6 @@
 // The application benchmarks' main: they need a QApplication (off screen unless a display is
 // asked for) before any widget, web page or network object exists.
-#include "shell/Startup.h"
+#include "Startup.h"
 
 #include <QApplication>
 

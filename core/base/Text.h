@@ -70,6 +70,10 @@ std::string trimWhite(std::string_view text);
 // U+0085, U+2028 and U+2029 is one break.
 std::size_t lineBreakAt(std::string_view text, std::size_t pos);
 
+// VT, FF, NEL, LS and PS: line breaks that a text whose lines end in CR or LF holds only
+// inside a line (a name that holds one, say).
+bool isInnerLineBreak(char32_t c);
+
 // The lines of a text, one at a time, split at every line break; CR LF is one break. Empty
 // lines are kept, and a break at the very end gives a last, empty line.
 class LineSplitter {

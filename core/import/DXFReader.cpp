@@ -8,6 +8,7 @@
 #include "base/Number.h"
 #include "base/Regex.h"
 #include "base/Text.h"
+#include "import/ImportNotes.h"
 #include "model/RigError.h"
 
 #include <algorithm>
@@ -18,6 +19,7 @@
 #include <cstring>
 #include <memory>
 #include <numbers>
+#include <set>
 #include <system_error>
 #include <unordered_map>
 
@@ -43,8 +45,8 @@ std::string_view trimmed(std::string_view line) {
     return line.substr(line.find(t), t.size());
 }
 
-// A group code line: an integer, -1 when it is none.
-std::int64_t groupCode(std::string_view line) {
+// A group code line: an integer, none when it is none.
+std::optional<std::int64_t> groupCode(std::string_view line) {
     const std::string_view t = trimmed(line);
     if (!t.empty() && t.size() <= 9) {
         std::int64_t v = 0;
@@ -52,7 +54,7 @@ std::int64_t groupCode(std::string_view line) {
         for (; i < t.size() && t[i] >= '0' && t[i] <= '9'; ++i) v = v * 10 + (t[i] - '0');
         if (i == t.size()) return v;
     }
-    return parseInteger(t).value_or(-1);
+    return parseInteger(t);
 }
 
 // Block geometry, converted to numbers once when the entity is stored. Outline shapes and
@@ -211,6 +213,7 @@ public:
                 }
             } else if (eof_) {
                 done_ = true;
+                lastBreak_ = 0;
                 return std::string_view(data_ + pos_, end_ - pos_);
             }
             const std::size_t scanned = i - pos_;
@@ -223,6 +226,8 @@ public:
     }
 
     bool invalidUtf8() const { return invalid_; }
+    // The line break that ended the last line; 0 when it ended at the end of the text.
+    char32_t lastBreak() const { return lastBreak_; }
 
 private:
     static constexpr std::array<bool, 256> kMayBreak = [] {
@@ -234,6 +239,10 @@ private:
     static constexpr std::size_t kChunk = 1 << 18;
 
     std::string_view take(std::size_t i, std::size_t width) {
+        const auto c = static_cast<unsigned char>(data_[i]);
+        lastBreak_ = c < 0x80    ? c
+                     : c == 0xC2 ? 0x85
+                                 : 0x2028 + (static_cast<unsigned char>(data_[i + 2]) & 1);
         const std::string_view line(data_ + pos_, i - pos_);
         pos_ = i + width;
         return line;
@@ -338,6 +347,7 @@ private:
     int fd_ = -1;
     bool latin1_ = false;
     bool invalid_ = false;
+    char32_t lastBreak_ = 0;
     std::string readError_;
     std::unique_ptr<char[]> buf_;
     std::size_t capacity_ = 0;
@@ -354,16 +364,31 @@ public:
     // False when the file turned out not to be UTF-8 (nothing is kept then).
     bool read(LineReader& lines) {
         while (auto codeLine = lines.next()) {
-            const std::int64_t code = groupCode(*codeLine);
+            const std::optional<std::int64_t> number = groupCode(*codeLine);
+            if (cut_.open) {
+                if (!number) {
+                    cutOff(lines);
+                    continue;
+                }
+                if (++cut_.pairs > kCutWindow) cut_.open = false;
+            }
+            const std::int64_t code = number.value_or(-1);
+            const bool name = nameExpected(code);
             // An odd line count leaves the last code with an empty value.
             const std::string_view value = trimmed(lines.next().value_or(std::string_view()));
             if (lines.invalidUtf8()) return false;
+            if (isInnerLineBreak(lines.lastBreak()))
+                cut_ = Cut{true, name, std::string(value), lines.lastBreak(), 0};
             handle(code, value);
         }
         if (lines.invalidUtf8()) return false;
         close();
         return true;
     }
+
+    // What was skipped because a line break cut a line; kept here until the read is known
+    // to be the one that counts.
+    const ImportNotes& notes() const { return notes_; }
 
     std::vector<DXFSource> resolve() {
         std::vector<Placed> placed = match();
@@ -410,7 +435,7 @@ private:
     std::vector<Placed> match() {
         std::vector<Placed> placed;
         for (Insert& in : inserts_) {
-            if (!in.name || *in.name == "L_Acoustics_FullSystem") continue;
+            if (!in.name || *in.name == "L_Acoustics_FullSystem" || cutNames_.contains(*in.name)) continue;
             const auto m = firstMatch(R"(^(\d+)_(.+)$)", *in.name);
             if (!m) continue;
             const auto block = blocks_.find(*in.name);
@@ -420,6 +445,34 @@ private:
         }
         inserts_.clear();
         return placed;
+    }
+
+    // The name of the open block or insert, not read yet: a pair of code 2 now names it.
+    bool nameExpected(std::int64_t code) const {
+        return code == 2 && open_ && (type_ == Type::block || type_ == Type::insert) && !(seen_ & (1u << 13));
+    }
+
+    // A value line ended by VT, FF, NEL, LS or PS may be a value cut by a break inside it
+    // (a name holding U+2028, say): the rest of the line then stands where a group code
+    // belongs. A line there that is no number, within a few pairs, is taken for that rest
+    // and skipped alone, so that the pairs after it are in step again. Files whose lines end
+    // in these breaks have numbers on every code line and read as before.
+    void cutOff(LineReader& lines) {
+        if (!cut_.noted) {
+            cut_.noted = true;
+            const std::string because = ": a line break (" + ImportNotes::codePoint(cut_.at) + ") cuts ";
+            if (!cut_.name) {
+                notes_.add("skipped the rest of the line after " + ImportNotes::quoted(cut_.value) + because +
+                           "it there.");
+            } else if (cutNames_.insert(cut_.value).second) {
+                // Its block and inserts are skipped: the name they go by is not the source's.
+                notes_.add("skipped the block " + ImportNotes::quoted(cut_.value) + because +
+                           "its name there.");
+            }
+        }
+        cut_.pairs = 0;
+        // A rest of several pieces goes on past the next break.
+        cut_.open = isInnerLineBreak(lines.lastBreak());
     }
 
     void handle(std::int64_t code, std::string_view value) {
@@ -510,7 +563,21 @@ private:
         }
     }
 
+    // The last value line ended by a break that may stand inside a line.
+    struct Cut {
+        bool open = false;
+        bool name = false; // it named a block or an insert
+        std::string value; // the piece before the break
+        char32_t at = 0;   // the break
+        int pairs = 0;     // read since, in step
+        bool noted = false;
+    };
+    static constexpr int kCutWindow = 8;
+
     std::stop_token stop_;
+    ImportNotes notes_;
+    Cut cut_;
+    std::set<std::string> cutNames_;
     bool open_ = false;
     Type type_ = Type::other;
     bool keep_ = false;
@@ -526,25 +593,26 @@ private:
     std::vector<Insert> inserts_;
 };
 
-std::vector<DXFSource> parseLines(LineReader& lines, const std::stop_token& stop) {
+std::vector<DXFSource> parseLines(LineReader& lines, const std::stop_token& stop, ImportNotes* notes) {
     Reader reader(stop);
     reader.read(lines);
+    if (notes) notes->append(reader.notes());
     return reader.resolve();
 }
 
 } // namespace
 
-std::vector<DXFSource> parseText(std::string_view text, std::stop_token stop) {
+std::vector<DXFSource> parseText(std::string_view text, std::stop_token stop, ImportNotes* notes) {
     if (isValidUtf8(text)) {
         LineReader lines(text);
-        return parseLines(lines, stop);
+        return parseLines(lines, stop, notes);
     }
     const std::string decoded = decodeUtf8Lossy(text);
     LineReader lines(decoded);
-    return parseLines(lines, stop);
+    return parseLines(lines, stop, notes);
 }
 
-std::vector<DXFSource> parse(const std::filesystem::path& path, std::stop_token stop) {
+std::vector<DXFSource> parse(const std::filesystem::path& path, std::stop_token stop, ImportNotes* notes) {
     const std::string readError = "Cannot read " + fileNameOf(path);
     const FileHandle file = openRegularFile(path, maxFileBytes);
     const int fd = file.fd();
@@ -556,7 +624,10 @@ std::vector<DXFSource> parse(const std::filesystem::path& path, std::stop_token 
             throw std::system_error(errno, std::generic_category(), readError);
         LineReader lines(fd, latin1, readError);
         Reader reader(stop);
-        if (reader.read(lines)) return reader.resolve();
+        if (reader.read(lines)) {
+            if (notes) notes->append(reader.notes());
+            return reader.resolve();
+        }
     }
     return {};
 }

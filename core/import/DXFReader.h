@@ -1,6 +1,7 @@
 // Reader of Soundvision's loudspeaker DXF export: one record per inserted source block.
 #pragma once
 
+#include "import/ImportNotes.h"
 #include "model/Report.h"
 
 #include <cstdint>
@@ -39,9 +40,14 @@ inline constexpr std::uint64_t maxFileBytes = 1'000'000'000;
 // std::system_error with the system's error code; its message names the file, for example
 // "Cannot read arrays.dxf: No such file or directory". What is no regular file, or is larger
 // than maxFileBytes, throws FileRefused. A requested stop throws Cancelled.
-std::vector<DXFSource> parse(const std::filesystem::path& path, std::stop_token stop = {});
+// In a file of CR or LF lines, a VT, FF, NEL, LS or PS stands inside a line: what follows
+// it up to the line's end is skipped, and named in `notes`; a block or insert whose name
+// it cuts is skipped whole.
+std::vector<DXFSource> parse(const std::filesystem::path& path, std::stop_token stop = {},
+                             ImportNotes* notes = nullptr);
 // The sources of a DXF text, sorted by index; what cannot be used is skipped.
-std::vector<DXFSource> parseText(std::string_view text, std::stop_token stop = {});
+std::vector<DXFSource> parseText(std::string_view text, std::stop_token stop = {},
+                                 ImportNotes* notes = nullptr);
 
 } // namespace DXFReader
 } // namespace rig

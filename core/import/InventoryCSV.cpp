@@ -3,6 +3,7 @@
 #include "base/File.h"
 #include "base/Number.h"
 #include "base/Text.h"
+#include "import/ImportNotes.h"
 #include "model/RigError.h"
 
 #include <optional>
@@ -51,14 +52,16 @@ std::vector<std::string_view> splitFields(std::string_view line) {
     }
 }
 
-void addRow(std::string_view piece, bool first, std::vector<InventoryItem>& rows) {
+enum class Piece { row, blank, header, skipped };
+
+Piece addRow(std::string_view piece, bool first, std::vector<InventoryItem>& rows) {
     const std::string_view line = trimPiece(piece);
-    if (line.empty()) return;
-    if (first && toLower(line).starts_with("category")) return;
+    if (line.empty()) return Piece::blank;
+    if (first && toLower(line).starts_with("category")) return Piece::header;
     const auto fields = splitFields(line);
-    if (fields.size() < 4) return;
+    if (fields.size() < 4) return Piece::skipped;
     const auto quantity = parseInteger(trimWhite(fields[1]));
-    if (!quantity) return;
+    if (!quantity) return Piece::skipped;
     InventoryItem item;
     item.category = trimWhite(fields[0]);
     item.quantity = *quantity;
@@ -67,16 +70,35 @@ void addRow(std::string_view piece, bool first, std::vector<InventoryItem>& rows
     if (fields.size() >= 5) item.description = trimWhite(fields[4]);
     if (fields.size() >= 6) item.ampChannels = parseInteger(trimWhite(fields[5]));
     rows.push_back(std::move(item));
+    return Piece::row;
 }
 
-List<InventoryItem> parseValid(std::string_view text, const std::stop_token& stop) {
+// The line break that starts at `pos`, or 0 at the end of the text.
+char32_t breakAt(std::string_view text, std::size_t pos) {
+    return pos < text.size() ? nextCodePoint(text, pos) : 0;
+}
+
+List<InventoryItem> parseValid(std::string_view text, const std::stop_token& stop, ImportNotes* notes) {
     std::vector<InventoryItem> rows;
+    // In a file of CR or LF lines, the other breaks stand inside rows (in a product's name,
+    // say). They still split, as every line break does; what they cut off and makes no row
+    // is named.
+    const bool innerBreaks = notes && text.find_first_of("\r\n") != std::string_view::npos;
     // CR LF read as two breaks would only add an empty line, and empty lines are skipped.
     LineSplitter lines(text);
     std::size_t count = 0;
+    char32_t before = 0; // the break that ended the previous piece
     while (auto line = lines.next()) {
         if (count % 4096 == 0) throwIfCancelled(stop);
-        addRow(*line, count == 0, rows);
+        const Piece piece = addRow(*line, count == 0, rows);
+        const char32_t after =
+            breakAt(text, static_cast<std::size_t>(line->data() - text.data()) + line->size());
+        if (innerBreaks && piece == Piece::skipped && (isInnerLineBreak(before) || isInnerLineBreak(after))) {
+            notes->add("skipped " + ImportNotes::quoted(trimPiece(*line)) + ": a line break (" +
+                       ImportNotes::codePoint(isInnerLineBreak(after) ? after : before) +
+                       ") inside a row splits it.");
+        }
+        before = after;
         ++count;
     }
     return List<InventoryItem>(std::move(rows));
@@ -84,14 +106,14 @@ List<InventoryItem> parseValid(std::string_view text, const std::stop_token& sto
 
 } // namespace
 
-List<InventoryItem> parseText(std::string_view text, std::stop_token stop) {
-    if (isValidUtf8(text)) return parseValid(text, stop);
-    return parseValid(decodeUtf8Lossy(text), stop);
+List<InventoryItem> parseText(std::string_view text, std::stop_token stop, ImportNotes* notes) {
+    if (isValidUtf8(text)) return parseValid(text, stop, notes);
+    return parseValid(decodeUtf8Lossy(text), stop, notes);
 }
 
-List<InventoryItem> parse(const std::filesystem::path& path, std::stop_token stop) {
+List<InventoryItem> parse(const std::filesystem::path& path, std::stop_token stop, ImportNotes* notes) {
     throwIfCancelled(stop);
-    return parseText(readFile(path, maxFileBytes), std::move(stop));
+    return parseText(readFile(path, maxFileBytes), std::move(stop), notes);
 }
 
 } // namespace rig::InventoryCSV

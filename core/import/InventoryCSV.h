@@ -2,6 +2,7 @@
 #pragma once
 
 #include "base/List.h"
+#include "import/ImportNotes.h"
 #include "model/Report.h"
 
 #include <cstdint>
@@ -18,9 +19,12 @@ inline constexpr std::uint64_t maxFileBytes = 64'000'000;
 // std::system_error with the system's error code; its message names the file, for example
 // "Cannot read inventory.csv: No such file or directory". What is no regular file, or is
 // larger than maxFileBytes, throws FileRefused. A requested stop throws Cancelled.
-List<InventoryItem> parse(const std::filesystem::path& path, std::stop_token stop = {});
+// Lines that a line break inside a row (U+2028, say) cut off and that make no row are
+// named in `notes`.
+List<InventoryItem> parse(const std::filesystem::path& path, std::stop_token stop = {},
+                          ImportNotes* notes = nullptr);
 // The rows of the text in line order; lines that make no row are skipped. The text has its
 // own name, so that a path held in a string can never be read as content.
-List<InventoryItem> parseText(std::string_view text, std::stop_token stop = {});
+List<InventoryItem> parseText(std::string_view text, std::stop_token stop = {}, ImportNotes* notes = nullptr);
 
 } // namespace rig::InventoryCSV

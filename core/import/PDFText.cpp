@@ -145,7 +145,7 @@ private:
 };
 
 // An integer as qpdf reads it (strtoll); beyond 64 bits it stops the page, as it stops qpdf.
-double integerValue(const std::string& text) {
+double integerValue(std::string_view text) {
     std::size_t i = text.empty() || (text[0] != '-' && text[0] != '+') ? 0 : 1;
     const std::size_t digits = text.size() - i;
     if (digits >= 1 && digits <= 18) {
@@ -158,7 +158,7 @@ double integerValue(const std::string& text) {
         if (i == text.size()) return static_cast<double>(text[0] == '-' ? -v : v);
     }
     errno = 0;
-    const long long v = std::strtoll(text.c_str(), nullptr, 10);
+    const long long v = std::strtoll(std::string(text).c_str(), nullptr, 10);
     if (errno == ERANGE) throw std::range_error("integer out of range");
     return static_cast<double>(v);
 }
@@ -169,57 +169,81 @@ struct Parsed {
     Kind kind = Kind::end;
 };
 
-// Reads a page's content with qpdf's tokenizer and follows qpdf's content-stream parser
+// Two-byte operator names as one number, so that operators are told apart by a switch.
+constexpr unsigned op2(char a, char b) {
+    return static_cast<unsigned char>(a) << 8 | static_cast<unsigned char>(b);
+}
+
+// Reads a page's content token by token and follows qpdf's content-stream parser
 // (QPDFParser in content-stream mode) object by object: the same objects in the same
 // places, including its recovery from damage (unbalanced brackets, too deep nesting, too
 // many errors in a row), but without building an object for every token.
 class PageScanner {
 public:
-    PageScanner(std::string_view content, State& state)
-        : buffer_(reinterpret_cast<unsigned char*>(const_cast<char*>(content.data())), content.size()),
-          input_(std::make_shared<BufferInputSource>("page content", &buffer_)), length_(content.size()),
-          s_(state) {
-        tokenizer_.allowEOF();
-    }
+    using Type = detail::ContentTokens::Type;
+
+    PageScanner(std::string_view content, State& state) : tokens_(content), s_(state) {}
 
     void run() {
-        while (static_cast<std::size_t>(input_->tell()) < length_) {
-            token_ = tokenizer_.readToken(input_, "content", true);
+        while (!tokens_.atEnd()) {
+            tokens_.next();
             const Parsed::Kind kind = parseObject();
             if (kind == Parsed::Kind::end) return;
             if (kind != Parsed::Kind::op) {
                 pushOperand(kind);
                 continue;
             }
-            const std::string op = token_.getValue();
-            runOperator(op);
+            const bool inlineImage = runOperator(tokens_.value());
             operands_.clear();
-            if (op == "ID") skipInlineImage();
+            if (inlineImage) skipInlineImage();
         }
     }
 
 private:
     enum class St { top, start, array, dictionary, stop, eof };
 
-    // Parses one object starting with the token in token_. On return token_ holds the
-    // object's last token; the strings directly inside a top-level array are in strings_.
+    // Parses one object starting with the current token. On return the current token is the
+    // object's last; the strings directly inside a top-level array are in strings_.
     Parsed::Kind parseObject() {
+        // A lone token needs none of the nesting below; content is mostly lone tokens.
+        switch (tokens_.type()) {
+        case Type::eof:
+            return Parsed::Kind::end;
+        case Type::arrayOpen:
+        case Type::dictOpen:
+            break;
+        case Type::integer:
+            integer_ = integerValue(tokens_.value());
+            return Parsed::Kind::integer;
+        case Type::real:
+            return Parsed::Kind::real;
+        case Type::string:
+            return Parsed::Kind::string;
+        case Type::word:
+            return Parsed::Kind::op;
+        case Type::boolean:
+        case Type::name:
+            return Parsed::Kind::other;
+        default: // null, bad tokens, unmatched closing brackets, braces
+            return Parsed::Kind::null;
+        }
+
         stack_.assign(1, St::top);
         strings_.clear();
         int badCount = 0;
         int goodCount = 0;
         for (bool first = true;; first = false) {
-            if (!first) token_ = tokenizer_.readToken(input_, "content", true);
+            if (!first) tokens_.next();
             St state = stack_.back();
             bool bad = false;
             bool isNull = false;
             Parsed::Kind kind = Parsed::Kind::other;
-            switch (token_.getType()) {
-            case QPDFTokenizer::tt_eof:
+            switch (tokens_.type()) {
+            case Type::eof:
                 bad = true;
                 state = St::eof;
                 break;
-            case QPDFTokenizer::tt_array_close:
+            case Type::arrayClose:
                 if (state == St::array) {
                     state = St::stop;
                 } else {
@@ -227,7 +251,7 @@ private:
                     isNull = true;
                 }
                 break;
-            case QPDFTokenizer::tt_dict_close:
+            case Type::dictClose:
                 if (state == St::dictionary) {
                     state = St::stop;
                 } else {
@@ -235,35 +259,34 @@ private:
                     isNull = true;
                 }
                 break;
-            case QPDFTokenizer::tt_array_open:
-            case QPDFTokenizer::tt_dict_open:
+            case Type::arrayOpen:
+            case Type::dictOpen:
                 if (stack_.size() > 500) {
                     bad = true;
                     isNull = true;
                     state = St::top;
                 } else {
                     state = St::start;
-                    stack_.push_back(token_.getType() == QPDFTokenizer::tt_array_open ? St::array
-                                                                                      : St::dictionary);
+                    stack_.push_back(tokens_.type() == Type::arrayOpen ? St::array : St::dictionary);
                 }
                 break;
-            case QPDFTokenizer::tt_bool:
-            case QPDFTokenizer::tt_name:
+            case Type::boolean:
+            case Type::name:
                 break;
-            case QPDFTokenizer::tt_null:
+            case Type::null:
                 isNull = true;
                 break;
-            case QPDFTokenizer::tt_integer:
-                integer_ = integerValue(token_.getValue());
+            case Type::integer:
+                integer_ = integerValue(tokens_.value());
                 kind = Parsed::Kind::integer;
                 break;
-            case QPDFTokenizer::tt_real:
+            case Type::real:
                 kind = Parsed::Kind::real;
                 break;
-            case QPDFTokenizer::tt_string:
+            case Type::string:
                 kind = Parsed::Kind::string;
                 break;
-            case QPDFTokenizer::tt_word:
+            case Type::word:
                 kind = Parsed::Kind::op;
                 break;
             default: // bad tokens, braces and anything unexpected read as null
@@ -290,7 +313,7 @@ private:
             case St::dictionary:
                 // Only the strings directly inside a top-level array are ever used.
                 if (!isNull && kind == Parsed::Kind::string && stack_.size() == 2 && state == St::array)
-                    strings_.push_back(token_.getValue());
+                    strings_.emplace_back(tokens_.value());
                 break;
             case St::top:
                 return isNull ? Parsed::Kind::null : kind;
@@ -316,14 +339,14 @@ private:
             break;
         case Parsed::Kind::real:
             // Reals keep their source text; read it without the process locale.
-            if (auto v = parseDecimal(token_.getValue())) {
+            if (auto v = parseDecimal(tokens_.value())) {
                 o.kind = Operand::Kind::number;
                 o.number = *v;
             }
             break;
         case Parsed::Kind::string:
             o.kind = Operand::Kind::string;
-            o.bytes = token_.getValue();
+            o.bytes = tokens_.value();
             break;
         case Parsed::Kind::array:
             o.kind = Operand::Kind::array;
@@ -334,14 +357,10 @@ private:
         }
     }
 
-    // After ID: the byte that ended the operator, then the image data up to EI, which
-    // counts as one operand.
+    // After ID: the image data up to EI counts as one operand.
     void skipInlineImage() {
-        char ch;
-        input_->read(&ch, 1);
-        tokenizer_.expectInlineImage(input_);
-        token_ = tokenizer_.readToken(input_, "content", true);
-        if (token_.getType() != QPDFTokenizer::tt_bad) operands_.push();
+        tokens_.nextInlineImage();
+        if (tokens_.type() != Type::bad) operands_.push();
     }
 
     std::optional<double> popNumber() {
@@ -358,51 +377,78 @@ private:
         if (o && o->kind == Operand::Kind::string) show(decodeString(o->bytes));
     }
 
-    void runOperator(const std::string& op) {
-        if (op == "Tj") {
+    void moveLine(bool setLeading) {
+        auto ty = popNumber();
+        auto tx = popNumber();
+        if (!tx || !ty) return;
+        s_.lineX += *tx;
+        s_.lineY += *ty;
+        if (setLeading) s_.leading = -*ty;
+    }
+
+    // Runs one operator on the operands; true for "ID", whose image data follows. Operators
+    // are told apart by their length and bytes: a page may hold millions of them.
+    bool runOperator(std::string_view op) {
+        if (op.size() == 1) {
+            if (op[0] == '\'') {
+                s_.lineY -= s_.leading;
+                showString();
+            }
+            return false;
+        }
+        if (op.size() != 2) return false;
+        switch (op2(op[0], op[1])) {
+        case op2('T', 'j'):
             showString();
-        } else if (op == "Td" || op == "TD") {
-            auto ty = popNumber();
-            auto tx = popNumber();
-            if (!tx || !ty) return;
-            s_.lineX += *tx;
-            s_.lineY += *ty;
-            if (op == "TD") s_.leading = -*ty;
-        } else if (op == "TJ") {
+            break;
+        case op2('T', 'd'):
+            moveLine(false);
+            break;
+        case op2('T', 'D'):
+            moveLine(true);
+            break;
+        case op2('T', 'J'): {
             const Operand* o = operands_.pop();
-            if (!o || o->kind != Operand::Kind::array) return;
+            if (!o || o->kind != Operand::Kind::array) break;
             std::string joined;
             for (const std::string& bytes : o->strings) joined += decodeString(bytes);
             show(std::move(joined));
-        } else if (op == "re") {
+            break;
+        }
+        case op2('r', 'e'): {
             double hgt = popNumberOrZero();
             double w = popNumberOrZero();
             double y = popNumberOrZero();
             double x = popNumberOrZero();
             s_.rects.push_back(PDFRect::standardized(x, y, w, hgt));
-        } else if (op == "Tm") {
+            break;
+        }
+        case op2('T', 'm'): {
             double f = popNumberOrZero();
             double e = popNumberOrZero();
             s_.lineX = e;
             s_.lineY = f;
-        } else if (op == "BT") {
+            break;
+        }
+        case op2('B', 'T'):
             s_.lineX = 0;
             s_.lineY = 0;
-        } else if (op == "TL") {
+            break;
+        case op2('T', 'L'):
             if (auto v = popNumber()) s_.leading = *v;
-        } else if (op == "T*") {
+            break;
+        case op2('T', '*'):
             s_.lineY -= s_.leading;
-        } else if (op == "'") {
-            s_.lineY -= s_.leading;
-            showString();
+            break;
+        case op2('I', 'D'):
+            return true;
+        default:
+            break;
         }
+        return false;
     }
 
-    Buffer buffer_;
-    std::shared_ptr<InputSource> input_;
-    std::size_t length_;
-    QPDFTokenizer tokenizer_;
-    QPDFTokenizer::Token token_;
+    detail::ContentTokens tokens_;
     std::vector<St> stack_;
     std::vector<std::string> strings_;
     double integer_ = 0;
@@ -561,6 +607,145 @@ std::vector<PDFTextItem> readDocument(const std::filesystem::path* file, std::st
 } // namespace
 
 namespace detail {
+
+namespace {
+
+// How qpdf's tokenizer sees a byte: white space, a delimiter that ends a word or number,
+// or a regular byte.
+enum class ByteClass : unsigned char { regular, space, delimiter };
+
+constexpr std::array<ByteClass, 256> kByteClass = [] {
+    std::array<ByteClass, 256> t{};
+    for (unsigned char c : std::string_view("\0\t\n\v\f\r ", 7)) t[c] = ByteClass::space;
+    for (unsigned char c : std::string_view("%()/<>[]{}")) t[c] = ByteClass::delimiter;
+    return t;
+}();
+
+ByteClass byteClass(char c) {
+    return kByteClass[static_cast<unsigned char>(c)];
+}
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// A run of regular bytes: an integer ("+12", "007"), a real ("1.", ".5", "-3.25"), or else
+// a word ("+", ".", "1.2.3", "1e5", "Tj"); "true", "false" and "null" are their own kinds.
+ContentTokens::Type wordOrNumber(std::string_view t) {
+    using Type = ContentTokens::Type;
+    std::size_t i = t[0] == '+' || t[0] == '-' ? 1 : 0;
+    const std::size_t start = i;
+    while (i < t.size() && isDigit(t[i])) ++i;
+    const bool whole = i > start;
+    if (i == t.size() && whole) return Type::integer;
+    if (i < t.size() && t[i] == '.') {
+        const std::size_t fraction = ++i;
+        while (i < t.size() && isDigit(t[i])) ++i;
+        if (i == t.size() && (whole || i > fraction)) return Type::real;
+    }
+    if (t == "true" || t == "false") return Type::boolean;
+    if (t == "null") return Type::null;
+    return Type::word;
+}
+
+ContentTokens::Type typeOf(QPDFTokenizer::token_type_e t) {
+    using Type = ContentTokens::Type;
+    switch (t) {
+    case QPDFTokenizer::tt_array_close:
+        return Type::arrayClose;
+    case QPDFTokenizer::tt_array_open:
+        return Type::arrayOpen;
+    case QPDFTokenizer::tt_brace_close:
+        return Type::braceClose;
+    case QPDFTokenizer::tt_brace_open:
+        return Type::braceOpen;
+    case QPDFTokenizer::tt_dict_close:
+        return Type::dictClose;
+    case QPDFTokenizer::tt_dict_open:
+        return Type::dictOpen;
+    case QPDFTokenizer::tt_integer:
+        return Type::integer;
+    case QPDFTokenizer::tt_name:
+        return Type::name;
+    case QPDFTokenizer::tt_real:
+        return Type::real;
+    case QPDFTokenizer::tt_string:
+        return Type::string;
+    case QPDFTokenizer::tt_null:
+        return Type::null;
+    case QPDFTokenizer::tt_bool:
+        return Type::boolean;
+    case QPDFTokenizer::tt_word:
+        return Type::word;
+    case QPDFTokenizer::tt_eof:
+        return Type::eof;
+    case QPDFTokenizer::tt_inline_image:
+        return Type::inlineImage;
+    default:
+        return Type::bad;
+    }
+}
+
+} // namespace
+
+struct ContentTokens::Qpdf {
+    explicit Qpdf(std::string_view content)
+        : buffer(reinterpret_cast<unsigned char*>(const_cast<char*>(content.data())), content.size()),
+          input(std::make_shared<BufferInputSource>("page content", &buffer)) {
+        tokenizer.allowEOF();
+    }
+    Buffer buffer;
+    std::shared_ptr<InputSource> input;
+    QPDFTokenizer tokenizer;
+    QPDFTokenizer::Token token;
+};
+
+ContentTokens::ContentTokens(std::string_view content) : content_(content) {}
+
+ContentTokens::~ContentTokens() = default;
+
+void ContentTokens::next() {
+    const std::size_t n = content_.size();
+    while (pos_ < n && byteClass(content_[pos_]) == ByteClass::space) ++pos_;
+    if (pos_ == n) {
+        type_ = Type::eof;
+        value_ = {};
+        return;
+    }
+    const char first = content_[pos_];
+    if (first == '[' || first == ']') {
+        type_ = first == '[' ? Type::arrayOpen : Type::arrayClose;
+        value_ = content_.substr(pos_++, 1);
+        return;
+    }
+    if (byteClass(first) != ByteClass::regular) {
+        byQpdf(false);
+        return;
+    }
+    const std::size_t start = pos_;
+    while (pos_ < n && byteClass(content_[pos_]) == ByteClass::regular) ++pos_;
+    value_ = content_.substr(start, pos_ - start);
+    type_ = wordOrNumber(value_);
+}
+
+void ContentTokens::nextInlineImage() {
+    byQpdf(true);
+}
+
+void ContentTokens::byQpdf(bool inlineImage) {
+    if (!qpdf_) qpdf_ = std::make_unique<Qpdf>(content_);
+    Qpdf& q = *qpdf_;
+    q.input->seek(static_cast<qpdf_offset_t>(pos_), SEEK_SET);
+    if (inlineImage) {
+        char ch;
+        q.input->read(&ch, 1);
+        q.tokenizer.expectInlineImage(q.input);
+    }
+    q.token = q.tokenizer.readToken(q.input, "content", true);
+    pos_ = static_cast<std::size_t>(q.input->tell());
+    type_ = typeOf(q.token.getType());
+    value_ = q.token.getValue();
+}
 
 void scanContent(std::string_view content, State& state) {
     PageScanner(content, state).run();

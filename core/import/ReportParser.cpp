@@ -132,9 +132,11 @@ private:
         return false;
     }
 
+    // A name is everything after its label but the blanks around it: the PDF string may hold
+    // line breaks (U+2028 and the like), which "." takes too under (?s).
     bool groupHeading(const std::string& t) {
         if (!contains(t, "Group:")) return false;
-        auto m = firstMatch(R"(^(\d+)\.\s*Group:\s*(.+)$)", t);
+        auto m = firstMatch(R"((?s)^(\d+)\.\s*Group:[\t\p{Zs}]*(.+)$)", t);
         if (!m) return false;
         closeSource();
         pushGroup(parseInteger((*m)[1]).value_or(1), (*m)[2]);
@@ -145,7 +147,7 @@ private:
 
     bool sourceHeading(const std::string& t) {
         if (!contains(t, "Source:")) return false;
-        auto m = firstMatch(R"(^\d+\.\s*Source:\s*(.+)$)", t);
+        auto m = firstMatch(R"((?s)^\d+\.\s*Source:[\t\p{Zs}]*(.+)$)", t);
         if (!m) return false;
         closeSource();
         open_.emplace((*m)[1], groupNames());
@@ -208,7 +210,7 @@ private:
     bool pickupLine(const std::string& t, Source& s) {
         if (contains(t, " pickup position (")) {
             static constexpr std::string_view pickup =
-                R"(^(.+?) pickup position \(X; ?Y; ?Z, \w+\):\s*(\S+)\s*\(([-\d.]+);\s*([-\d.]+);\s*([-\d.]+)\))";
+                R"((?s)^(.+?) pickup position \(X; ?Y; ?Z, \w+\):\s*(\S+)\s*\(([-\d.]+);\s*([-\d.]+);\s*([-\d.]+)\))";
             if (auto m = firstMatch(pickup, t)) {
                 Pickup p;
                 p.role = (*m)[1];
@@ -219,7 +221,7 @@ private:
             }
         }
         if (contains(t, " motor load:")) {
-            if (auto m = firstMatch(R"(^(.+?) motor load:\s*([-\d.]+))", t)) {
+            if (auto m = firstMatch(R"((?s)^(.+?) motor load:\s*([-\d.]+))", t)) {
                 motorLoad(s, (*m)[1], decimalOrNaN((*m)[2]));
                 return true;
             }

@@ -1,11 +1,11 @@
-#include "pages/ExistingLinksSheet.h"
-#include "pages/ShareRow.h"
+#include "ExistingLinksSheet.h"
+#include "ShareRow.h"
 
-#include "export/PublishClient.h"
-#include "export/PublishSettings.h"
-#include "pages/WebLinks.h"
-#include "shell/ProjectStore.h"
-#include "shell/QtText.h"
+#include "ProjectStore.h"
+#include "PublishClient.h"
+#include "PublishSettings.h"
+#include "QtText.h"
+#include "WebLinks.h"
 #include "support/FakePrompts.h"
 #include "support/PublishTesting.h"
 #include "support/StoreTesting.h"
@@ -176,16 +176,21 @@ TEST_F(CrewLinkTest, SheetShowsFailuresInPlace) {
     server.setFault(Route::List,
                     answering(200,
                               R"({"links":[{"token":"t1","url":"https://x.example/c/t1","name":"<b>Big</b>",)"
-                              R"("report":"r.pdf","sources":2,"createdAt":0,"updatedAt":1e300}]})"));
+                              R"("report":"r.pdf","sources":2,"createdAt":0,"updatedAt":1e300},)"
+                              R"({"token":"t2","url":"javascript:alert(1)//","name":"","report":"r.pdf",)"
+                              R"("sources":2,"createdAt":0,"updatedAt":1}]})"));
     ExistingLinksSheet* sheet = openSheet();
-    ASSERT_TRUE(sheet && sheet->rows().size() == 1);
+    ASSERT_TRUE(sheet && sheet->rows().size() == 2);
     QWidget* linkRow = sheet->rows()[0];
     EXPECT_EQ(linkRow->findChild<QLabel*>("title")->textFormat(), Qt::PlainText);
-    // A time that is no date: "Use" is refused, the project stays as it was.
+    // A time that is no date, or a link that is no https address: "Use" is refused, the
+    // project stays as it was.
     const Project before = store->project();
     button(linkRow, "use")->click();
     EXPECT_TRUE(sheet->error().value_or(QString()).startsWith(
         QStringLiteral("The server\u2019s answer could not be read: ")));
+    button(sheet->rows()[1], "use")->click();
+    EXPECT_EQ(sheet->error(), publishText::badCrewLink);
     EXPECT_EQ(store->project(), before);
 
     server.setFault(Route::Delete, answering(404));
@@ -204,6 +209,19 @@ TEST_F(CrewLinkTest, SheetShowsFailuresInPlace) {
     ASSERT_NE(sheet, nullptr);
     EXPECT_EQ(sheet->error(), std::optional<QString>(publishText::noKey));
     EXPECT_EQ(server.requests(Route::List).size(), lists);
+    QTest::keyClick(sheet, Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return !row.showLinks(); }));
+
+    // A key the keyring could not give is not a missing key.
+    auto unreadable = std::make_unique<MemorySecretStore>();
+    unreadable->setFailures("the keyring is locked", std::nullopt);
+    PublishSettings locked{std::move(unreadable)};
+    store->setPublishing(&locked, &client);
+    sheet = openSheet();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->error(), "The key could not be read from the system keyring: the keyring is locked");
+    EXPECT_EQ(server.requests(Route::List).size(), lists);
+    store->setPublishing(&settings, &client);
 
     for (double t : {253402300800000.0, -62135596800001.0, fixtures::notANumber})
         EXPECT_EQ(linkUpdateTime(t), std::nullopt) << t;

@@ -1,7 +1,7 @@
-#include "export/CrewPage.h"
-#include "export/CrewWebView.h"
-#include "export/QRCode.h"
-#include "shell/QtText.h"
+#include "CrewPage.h"
+#include "CrewWebView.h"
+#include "QRCode.h"
+#include "QtText.h"
 
 #include <QFile>
 #include <QProcess>

@@ -1,7 +1,8 @@
-#include "export/DXFSettings.h"
+#include "DXFOptionsForm.h"
+#include "DXFSettings.h"
 #include "support/AppTesting.h"
 
-#include "shell/AppPaths.h"
+#include "AppPaths.h"
 
 #include <QCheckBox>
 #include <QComboBox>

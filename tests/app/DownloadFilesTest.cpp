@@ -1,8 +1,9 @@
 // The download files with a stand-in printer (the real one, with a publish record, is in the
 // web tests): what is made, where, and that every ending cleans up.
-#include "export/DownloadFiles.h"
+#include "DownloadFiles.h"
 
 #include "support/CrewTesting.h"
+#include "support/CsvTesting.h"
 #include "support/PublishTesting.h"
 
 #include <QDir>
@@ -27,7 +28,8 @@ TEST(DownloadFiles, FourFilesInAPrivateFolderAndTheFirstFailureEndsTheRun) {
     ASSERT_TRUE(server.start());
     const QString token = server.addLink("{}");
     PublishClient client;
-    const Project project = showProject();
+    Project project = showProject();
+    project.report.sources.mut(0).name = "@SUM(1+1)"; // a spreadsheet must take it for text
     RigDXF::Options options;
     options.labels = false; // not the defaults: the options given are the ones used
 
@@ -53,6 +55,9 @@ TEST(DownloadFiles, FourFilesInAPrivateFolderAndTheFirstFailureEndsTheRun) {
     const auto puts = server.requests(Route::Upload);
     ASSERT_EQ(puts.size(), 4);
     EXPECT_EQ(puts[3].body.toStdString(), RigDXF::make(project, options));
+    const auto csv = readCsv(puts[2].body.toStdString());
+    ASSERT_TRUE(puts[2].path.endsWith("/rigging-points.csv") && csv && csv->size() > 1u);
+    EXPECT_EQ((*csv)[1][1], "'@SUM(1+1)");
     // Without a record the riggers' page has no link or code.
     ASSERT_EQ(printed.size(), 2u);
     EXPECT_FALSE(printed[0].html.contains("\"qr\":"));

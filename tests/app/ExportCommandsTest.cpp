@@ -1,7 +1,8 @@
-#include "export/ExportCommands.h"
-#include "export/DXFSettings.h"
-#include "export/PdfPrinter.h"
-#include "export/Reveal.h"
+#include "ExportCommands.h"
+#include "DXFOptionsForm.h"
+#include "DXFSettings.h"
+#include "PdfPrinter.h"
+#include "Reveal.h"
 #include "support/AppTesting.h"
 #include "support/CrewTesting.h"
 #include "support/CsvTesting.h"
@@ -10,9 +11,10 @@
 #include "support/ModalTesting.h"
 #include "support/ProjectFixtures.h"
 
+#include "AppPaths.h"
+#include "ProjectStore.h"
+#include "QtPrompts.h"
 #include "analysis/RigDXF.h"
-#include "shell/AppPaths.h"
-#include "shell/ProjectStore.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -41,8 +43,8 @@ struct Env {
     ProjectStore store;
     DXFSettings dxf;
     NoReveal reveal;
-    PdfPrinter printer{store, reveal};
-    ExportCommands commands{store, dxf, printer};
+    PdfPrinter printer;
+    ExportCommands commands{store, dxf, printer, reveal};
     QTemporaryDir out;
     Project project = fullProject();
 
@@ -57,6 +59,9 @@ TEST(ExportCommands, FilesGoWhereChosenCancelWritesNothingAndFailuresSayWhy) {
     Env env;
     env.project.name = "AC/DC";
     env.project.report.sources.edit()[0].name = "Main; \"left\"";
+    Pickup& formula = env.project.report.sources.edit()[0].pickups.mut(0);
+    formula.role = "=HYPERLINK(\"http://x.test\";\"open\")";
+    formula.position.x = -1.5;
     settings().setValue(lastExportDirectoryKey, "/somewhere/else");
     env.prompts.answerExportSave(std::nullopt);
     env.commands.exportCSV(env.project);
@@ -76,7 +81,11 @@ TEST(ExportCommands, FilesGoWhereChosenCancelWritesNothingAndFailuresSayWhy) {
     QFile csv(env.file("points.csv"));
     const auto records = testing::readCsv(csv.open(QIODevice::ReadOnly) ? csv.readAll().toStdString() : "");
     ASSERT_TRUE(records && records->size() > 5u);
-    EXPECT_TRUE((*records)[1].size() == 14u && (*records)[1][1] == "Main; \"left\"");
+    ASSERT_EQ((*records)[1].size(), 14u);
+    EXPECT_EQ((*records)[1][1], "Main; \"left\"");
+    // A spreadsheet takes the name for text, the number for a number.
+    EXPECT_EQ((*records)[1][2], "'=HYPERLINK(\"http://x.test\";\"open\")");
+    EXPECT_EQ((*records)[1][4], "-1.50");
     // The next panel opens in that folder, whichever command it belongs to.
     env.prompts.answerExportSave(std::nullopt);
     env.commands.exportDXF(env.project);

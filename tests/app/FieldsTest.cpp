@@ -1,9 +1,9 @@
 #include "support/AppTesting.h"
 #include "support/Waiting.h"
 
-#include "pages/DeltaFields.h"
-#include "pages/Fields.h"
-#include "shell/ProjectStore.h"
+#include "DeltaFields.h"
+#include "Fields.h"
+#include "ProjectStore.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -6,18 +6,18 @@
 #include "support/TempDir.h"
 #include "support/Waiting.h"
 
-#include "export/DXFSettings.h"
-#include "export/ExportCommands.h"
-#include "export/PdfPrinter.h"
-#include "export/PublishChanges.h"
-#include "export/Reveal.h"
-#include "pages/MotorLibrary.h"
-#include "pages/SourcePage.h"
-#include "shell/ImportChangesDialog.h"
-#include "shell/ImportWorker.h"
-#include "shell/MainWindow.h"
-#include "shell/QtText.h"
-#include "shell/SidebarWidget.h"
+#include "DXFSettings.h"
+#include "ExportCommands.h"
+#include "ImportChangesDialog.h"
+#include "ImportWorker.h"
+#include "MainWindow.h"
+#include "MotorLibrary.h"
+#include "PdfPrinter.h"
+#include "PublishChanges.h"
+#include "QtText.h"
+#include "Reveal.h"
+#include "SidebarWidget.h"
+#include "SourcePage.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -28,7 +28,10 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QSplitter>
 #include <QTest>
 #include <QThreadPool>
 
@@ -73,8 +76,12 @@ protected:
             imported.push_back(file.filename().string());
         };
         readers.report = [this, note](const auto& f, std::stop_token) { return note(f), report; };
-        readers.inventory = [note](const auto& f, std::stop_token) { return note(f), List<InventoryItem>{}; };
-        readers.dxf = [note](const auto& f, std::stop_token) { return note(f), std::vector<DXFSource>{}; };
+        readers.inventory = [note](const auto& f, std::stop_token, ImportNotes&) {
+            return note(f), List<InventoryItem>{};
+        };
+        readers.dxf = [note](const auto& f, std::stop_token, ImportNotes&) {
+            return note(f), std::vector<DXFSource>{};
+        };
         store->setImportReaders(readers);
     }
 
@@ -111,8 +118,8 @@ protected:
     std::unique_ptr<ProjectStore> store = testing::makeStore();
     DXFSettings dxf;
     NoReveal reveal;
-    PdfPrinter printer{*store, reveal};
-    ExportCommands exports{*store, dxf, printer};
+    PdfPrinter printer;
+    ExportCommands exports{*store, dxf, printer, reveal};
     std::unique_ptr<MainWindow> window;
     std::mutex mutex;
     std::vector<std::string> imported;
@@ -326,6 +333,52 @@ TEST_F(MainWindowTest, SelectionSurvivesHidingModesAndReportsWithoutTheSource) {
     EXPECT_EQ(w.selection(), Selection::source(second));
     store->setProject(before);
     ASSERT_NE(w.sourcePage(), nullptr);
+}
+
+// The narrowest window, with the sidebar at each end of its range: a long unbroken source name
+// wraps, a long motor name is elided with the whole name as tool tip, and the page needs no
+// horizontal scrolling to show its columns and the side view.
+TEST_F(MainWindowTest, LongNamesStayWithinTheNarrowestWindow) {
+    Project project = fixtures::fullProject();
+    Source& source = project.report.sources.edit()[0];
+    const DXFInfo drawn = *project.dxf.get(source.id());
+    source.name = "STAGE_LEFT_MAIN_HANG_K2_TWELVE_BOXES_BEHIND_THE_LED_WALL_V2026";
+    const std::string motor = "Chainmaster BGV-D8 Plus 1000 kg Rigging Hoist 18.5m";
+    ASSERT_EQ(source.name.size(), 62u);
+    ASSERT_EQ(motor.size(), 51u);
+    const std::string id = source.id();
+    project.dxf.set(id, drawn);
+    project.setExtra(id, "Front", PointExtra{fixtures::testMotor(motor, 62, 4), true});
+    store->setProject(project);
+    MainWindow& w = makeWindow();
+    w.setSelection(Selection::source(id));
+    SourcePage* page = w.sourcePage();
+    ASSERT_NE(page, nullptr);
+    auto* splitter = w.findChild<QSplitter*>();
+    const auto within = [page](const char* name) {
+        const QWidget* part = page->findChild<QWidget*>(name);
+        const QRect r(part->mapTo(page->viewport(), QPoint(0, 0)), part->size());
+        return part->isVisible() && r.left() >= 0 && r.right() < page->viewport()->width();
+    };
+    for (int sidebar : {SidebarWidget::minimumColumnWidth, SidebarWidget::maximumColumnWidth}) {
+        w.resize(MainWindow::minimumWidth, MainWindow::minimumHeight);
+        splitter->setSizes({sidebar, MainWindow::minimumWidth - sidebar});
+        ASSERT_TRUE(waitFor([&] { return w.width() == MainWindow::minimumWidth; }));
+        QApplication::processEvents();
+        EXPECT_FALSE(page->horizontalScrollBar()->isVisible()) << sidebar;
+        for (const char* part : {"sourceName", "motor:Front", "delta:Front", "sideViewBox", "enclosureGrid"})
+            EXPECT_TRUE(within(part)) << part << " with the sidebar " << sidebar << " wide";
+        auto* button = page->findChild<QPushButton*>("motor:Front");
+        EXPECT_TRUE(button->text().endsWith(QChar(0x2026))) << button->text().toStdString();
+        EXPECT_EQ(button->toolTip(), "2 × " + toQ(motor) + " (62 kg)");
+    }
+    // A wide window keeps the page in its column.
+    w.resize(1900, MainWindow::minimumHeight);
+    ASSERT_TRUE(waitFor([&] { return w.width() == 1900; }));
+    QApplication::processEvents();
+    const QWidget* side = page->findChild<QWidget*>("sideViewBox");
+    EXPECT_LE(side->mapTo(page->viewport(), QPoint(side->width(), 0)).x(), 980);
+    EXPECT_EQ(page->findChild<QPushButton*>("motor:Front")->toolTip(), QString());
 }
 
 } // namespace

@@ -1,10 +1,10 @@
 #include "support/AppTesting.h"
 
+#include "AppPaths.h"
+#include "MotorLibrary.h"
+#include "Preferences.h"
+#include "QtText.h"
 #include "base/File.h"
-#include "pages/MotorLibrary.h"
-#include "pages/Preferences.h"
-#include "shell/AppPaths.h"
-#include "shell/QtText.h"
 #include "support/ProjectFixtures.h"
 
 #include <QDir>

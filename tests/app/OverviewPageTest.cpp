@@ -1,15 +1,20 @@
-#include "pages/OverviewPage.h"
+#include "OverviewPage.h"
 
-#include "export/DXFSettings.h"
-#include "export/ExportCommands.h"
-#include "export/PdfPrinter.h"
-#include "export/Reveal.h"
-#include "pages/Fields.h"
-#include "pages/InventoryBlock.h"
-#include "pages/MotorLibrary.h"
-#include "pages/OverviewTexts.h"
-#include "pages/RiggingHeightFields.h"
-#include "shell/ProjectStore.h"
+#include "DXFSettings.h"
+#include "ExportCommands.h"
+#include "Fields.h"
+#include "InventoryBlock.h"
+#include "MotorLibrary.h"
+#include "OverviewTexts.h"
+#include "PageStyle.h"
+#include "PdfPrinter.h"
+#include "Appearance.h"
+#include "Preferences.h"
+#include "ProjectStore.h"
+#include "Reveal.h"
+#include "RiggingHeightFields.h"
+#include "SourcePage.h"
+#include "Symbols.h"
 #include "support/AppTesting.h"
 #include "support/FakePrompts.h"
 #include "support/ProjectFixtures.h"
@@ -23,7 +28,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
+#include <map>
 
 namespace rig::app {
 namespace {
@@ -63,8 +70,8 @@ struct PageFixture {
     MotorLibrary library;
     DXFSettings dxf;
     NoReveal reveal;
-    PdfPrinter printer{store, reveal};
-    ExportCommands exports{store, dxf, printer};
+    PdfPrinter printer;
+    ExportCommands exports{store, dxf, printer, reveal};
     OverviewPage page{store, library, exports};
 };
 
@@ -163,6 +170,79 @@ TEST(OverviewPage, BulkMotorSetsOnlyPointsWithout) {
     f.library.upsert(QStringLiteral("d8+ 1000 KG"), 60);
     EXPECT_EQ(f.page.bulkMotor(), std::nullopt);
     EXPECT_FALSE(f.page.setOnAllButton()->isEnabled());
+}
+
+// An sRGB channel (0 to 1) made linear.
+double linear(double v) {
+    return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+}
+
+// Contrast ratio of two opaque colours (WCAG 2).
+double contrast(const QColor& a, const QColor& b) {
+    const auto luminance = [](const QColor& c) {
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Hue angle in CIELAB (D65), in degrees: the hue as a person sees it.
+double labHue(const QColor& c) {
+    const double r = linear(c.redF()), g = linear(c.greenF()), b = linear(c.blueF());
+    const auto f = [](double t) { return t > 216.0 / 24389 ? std::cbrt(t) : (24389.0 / 27 * t + 16) / 116; };
+    const double fx = f((0.4124 * r + 0.3576 * g + 0.1805 * b) / 0.95047);
+    const double fy = f(0.2126 * r + 0.7152 * g + 0.0722 * b);
+    const double fz = f((0.0193 * r + 0.1192 * g + 0.9505 * b) / 1.08883);
+    return std::atan2(200 * (fy - fz), 500 * (fx - fy)) * 180 / M_PI;
+}
+
+// The pixel `widget` shows at `at`, as its window draws it.
+QColor drawnAt(QWidget* widget, QPoint at) {
+    return widget->window()->grab().toImage().pixelColor(widget->mapTo(widget->window(), at));
+}
+
+// Checks and warnings read apart at a glance and against the backgrounds they are drawn on, in
+// both appearances: symbols at 3:1, warning texts at 4.5:1.
+TEST(OverviewPage, ChecksAndWarningsDifferInHueAndContrastInBothAppearances) {
+    Project project = fixtures::fullProject();
+    Source& main = project.report.sources.edit()[0];
+    main.warnings.push_back(
+        ReportWarning{ReportWarning::Level::warning, "Front motor above its load limit."});
+    main.pickups.edit()[0].load = 999; // the loads no longer add up: a check
+    struct SystemAppearanceAfterwards {
+        ~SystemAppearanceAfterwards() { applyAppearance(Appearance::system); }
+    } restore;
+    for (Appearance appearance : {Appearance::light, Appearance::dark}) {
+        applyAppearance(appearance);
+        PageFixture f(project);
+        f.page.resize(900, 3000);                                 // every section in sight
+        std::map<style::Tone, std::pair<QColor, QColor>> symbols; // colour, background
+        for (QWidget* row : f.page.findChildren<QWidget*>("check")) {
+            auto* symbol = row->findChild<SymbolView*>();
+            symbols[symbol->tone()] = {style::color(symbol->tone(), symbol->palette()),
+                                       drawnAt(row, {row->width() + 4, row->height() / 2})};
+        }
+        ASSERT_EQ(symbols.count(style::Tone::yellow), 1u);
+        ASSERT_EQ(symbols.count(style::Tone::orange), 1u);
+        const auto [check, checkBackground] = symbols[style::Tone::yellow];
+        const auto [warning, warningBackground] = symbols[style::Tone::orange];
+        const bool dark = appearance == Appearance::dark;
+        EXPECT_GE(contrast(check, checkBackground), 3.0) << dark;
+        EXPECT_GE(contrast(warning, warningBackground), 4.5) << dark;
+        EXPECT_GE(std::abs(labHue(check) - labHue(warning)), 25.0) << dark;
+
+        // The source page's warning box: orange text on an orange tint.
+        SourcePage page(f.store, f.library, f.store.project().report.sources[0]);
+        page.resize(900, 700);
+        page.show();
+        QWidget* box =
+            page.findChild<QWidget*>("warnings")->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)[0];
+        auto* text = box->findChild<style::ToneLabel*>();
+        EXPECT_EQ(text->tone(), style::Tone::orange);
+        EXPECT_GE(contrast(text->palette().color(QPalette::WindowText), drawnAt(box, {4, box->height() / 2})),
+                  4.5)
+            << dark;
+    }
 }
 
 TEST(OverviewRules, InventoryHooksAndGroups) {

@@ -6,12 +6,12 @@
 #include "support/TempDir.h"
 #include "support/Waiting.h"
 
+#include "ImportWorker.h"
+#include "MotorLibrary.h"
+#include "Preferences.h"
+#include "ProjectStore.h"
+#include "QtText.h"
 #include "model/RigError.h"
-#include "pages/MotorLibrary.h"
-#include "pages/Preferences.h"
-#include "shell/ImportWorker.h"
-#include "shell/ProjectStore.h"
-#include "shell/QtText.h"
 
 #include <QThreadPool>
 #include <QUrl>
@@ -95,6 +95,50 @@ TEST_F(StoreImport, RealFilesImportInTheBackgroundAndLaterReportsShowTheirChange
     EXPECT_FALSE(store->importChanges()->isEmpty());
 }
 
+TEST_F(StoreImport, NamesWithLineBreaksAreImportedOrWhatWasSkippedIsNamed) {
+    // Sources named with U+2028 and U+2029 come in as the report prints them; the DXF and
+    // the inventory, whose lines these characters end, name in the import's message what
+    // they had to skip, and the sources after them still pair.
+    const std::vector<std::string> names = {"Main L", "Main\u2028R", "Sub", "Out\u2029fill", "Delay"};
+    test::ReportGeneratorOptions options;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        test::SourcePlan plan;
+        plan.groups = {"ALL", "Zone\u2029A"};
+        plan.name = names[i];
+        plan.configuration = "flown";
+        plan.enclosureType = "K2";
+        plan.enclosures = 4;
+        plan.position = XYZ(3.0 * double(i), 5, 9);
+        options.sourceList.push_back(plan);
+    }
+    generated = test::generateReport(options);
+    importAndWait({file("Show report.pdf", generated.pdf),
+                   file("Show speakers.dxf", testing::loudspeakerDXF(generated.expected)),
+                   file("Show inventory.csv", "Category;Quantity;Family;Product\nEnclosure;16;K2;K2\n"
+                                              "Enclosure;4;K2;K2\u2028 (spare)\n")});
+    const Project& p = store->project();
+    std::vector<std::string> read;
+    for (const Source& s : p.report.sources) {
+        read.push_back(s.name);
+        EXPECT_EQ(s.groups.vec(), (std::vector<std::string>{"ALL", "Zone\u2029A"}));
+    }
+    EXPECT_EQ(read, names);
+    EXPECT_EQ(p.inventory.size(), 2u);
+    ASSERT_EQ(p.dxf.size(), 3u);
+    for (std::size_t i : {0u, 2u, 4u}) EXPECT_TRUE(p.dxf.contains(p.report.sources[i].id())) << names[i];
+    EXPECT_EQ(store->errorMessage(),
+              "Show inventory.csv: skipped \"(spare)\": a line break (U+2028) inside a row splits it.\n"
+              "Show speakers.dxf: skipped the block \"1_Main\": a line break (U+2028) cuts its name there.\n"
+              "Show speakers.dxf: skipped the block \"3_Out\": a line break (U+2029) cuts its name there.");
+
+    // The names survive the program's own save and open.
+    const QString path = fromPath(files.path() / "Line breaks.qvrig");
+    ASSERT_TRUE(store->writeProject(path));
+    ProjectStore other;
+    other.openProject(path, false);
+    EXPECT_EQ(other.project(), p);
+}
+
 TEST_F(StoreImport, OnlyAnEditDuringTheImportDropsResultAndMessages) {
     store->handleURLs({report("report.pdf", 1), file("notes.txt", "x")});
     ASSERT_TRUE(store->importing());
@@ -133,7 +177,8 @@ TEST_F(StoreImport, AStoreThatGoesAwayStopsItsImport) {
     std::atomic<bool> reading = false;
     std::atomic<bool> stopped = false;
     ImportReaders readers = ImportReaders::standard();
-    readers.inventory = [&](const std::filesystem::path&, std::stop_token stop) -> List<InventoryItem> {
+    readers.inventory = [&](const std::filesystem::path&, std::stop_token stop,
+                            ImportNotes&) -> List<InventoryItem> {
         reading = true;
         // Gives up after a while so that a store that never stops fails instead of hanging.
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);

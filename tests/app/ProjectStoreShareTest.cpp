@@ -1,10 +1,10 @@
 // The crew link as the project records it: what a publish sends and keeps, the changes since
 // the last publish, the press that stores the link, and the re-send after hiding sources.
+#include "PublishChanges.h"
+#include "PublishSettings.h"
+#include "QtText.h"
 #include "analysis/CrewDoc.h"
 #include "base/Json.h"
-#include "export/PublishChanges.h"
-#include "export/PublishSettings.h"
-#include "shell/QtText.h"
 #include "support/PublishTesting.h"
 #include "support/StoreTesting.h"
 #include "support/Waiting.h"
@@ -79,7 +79,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(server.start());
         // The key arrives late, as from the real keyring at the first use of the settings.
-        QTimer::singleShot(100, [this] { keyring.pendingRead(standInKey); });
+        QTimer::singleShot(100, [this] { keyring.pendingRead({standInKey}); });
         settings.setServer(server.baseUrl());
         store->setPublishing(&settings, &client);
         store->setDownloadUploader([this](Project project, QString token) -> QCoro::Task<void> {

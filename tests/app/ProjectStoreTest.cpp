@@ -1,5 +1,5 @@
-#include "shell/AppPaths.h"
-#include "shell/QtText.h"
+#include "AppPaths.h"
+#include "QtText.h"
 #include "support/StoreTesting.h"
 
 #include <QProcess>

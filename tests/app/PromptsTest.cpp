@@ -1,4 +1,4 @@
-#include "shell/Prompts.h"
+#include "QtPrompts.h"
 #include "support/ModalTesting.h"
 
 #include <QAbstractButton>

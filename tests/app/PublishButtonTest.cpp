@@ -5,15 +5,17 @@
 #include "support/StoreTesting.h"
 #include "support/TempDir.h"
 
-#include "export/PublishClient.h"
-#include "export/PublishSettings.h"
-#include "shell/PublishButton.h"
-#include "shell/QtText.h"
+#include "PublishButton.h"
+#include "PublishClient.h"
+#include "PublishSettings.h"
+#include "QtText.h"
 
 #include "PublishStandIn.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QToolButton>
 
@@ -100,6 +102,30 @@ TEST_F(PublishButtonTest, AnotherProjectOpenedMeanwhileIsLeftAloneAndSoIsTheClip
     EXPECT_EQ(Project::fromText(testing::readText(file).toStdString()), other);
     EXPECT_TRUE(uploadedTokens.isEmpty());
     EXPECT_EQ(QApplication::clipboard()->text(), untouched);
+}
+
+// A crew link that is not a plain https address (http only within the local network) ends the
+// press: nothing is stored, uploaded or copied.
+TEST_F(PublishButtonTest, AHostileCrewLinkChangesNothing) {
+    QSignalSpy finished(&button->controller(), &PublishController::finished);
+    const Project before = store->project();
+    for (const QString& url :
+         {QString("javascript:alert(1)//"), QString("https://rig.example/c/t\u202Egnp.exe"),
+          QString("https://rig.example/c/t\u2028x"), QString("https://rig.example/c/t\u0007"),
+          QString("https://rig.example/c/%E2%80%AE"), QString("http://203.0.113.9/c/t"),
+          QString("https://rig.example/c/t") + QChar(0x200B)}) {
+        SCOPED_TRACE(url.toStdString());
+        server.setFault(Route::Publish,
+                        testing::answering(200, QJsonDocument(QJsonObject{{"token", "t"}, {"url", url}})
+                                                    .toJson(QJsonDocument::Compact)));
+        button->button()->click();
+        ASSERT_TRUE(finished.wait(20000));
+        EXPECT_EQ(store->errorMessage(),
+                  "The server\u2019s answer could not be read: the crew link is not a valid https address.");
+        EXPECT_EQ(store->project(), before);
+        EXPECT_EQ(QApplication::clipboard()->text(), untouched);
+    }
+    EXPECT_TRUE(uploadedTokens.isEmpty());
 }
 
 } // namespace

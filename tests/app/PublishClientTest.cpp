@@ -134,6 +134,20 @@ TEST_F(PublishClientTest, EveryFailedAnswerEndsInAClearError) {
     const std::vector<ServerLink> expected = {{"a", "u", "", "r.pdf", 3, 1.5, 17e11}};
     EXPECT_EQ(runTask(client.listServerLinks(base(), standInKey)), expected);
 
+    // A server dripping its answer is cut off at the deadline, counted from the start; an
+    // upload's deadline grows with its size.
+    client.setTimeouts({60s, 60s, 60s, 500ms, 1000});
+    trickling.trickle = 1000ms;
+    for (const Route route : allRoutes) {
+        server.setFault(route, trickling);
+        const auto e = failure(route, base());
+        EXPECT_EQ(e ? e->message() : "", "The request timed out.") << int(route);
+    }
+    Fault slowAccept = answering(200, R"({"ok":true})");
+    slowAccept.trickle = 200ms;
+    server.setFault(Route::Upload, slowAccept);
+    runTask(client.uploadFile("tok", "big.pdf", "Big", QByteArray(64 * 1024, 'x'), base(), standInKey));
+
     // A request whose client goes away ends as cancelled.
     server.setFault(Route::List, answering(std::nullopt, {}, 10000ms));
     server.clearRequests();
@@ -155,6 +169,11 @@ TEST_F(PublishClientTest, BadAddressesKeysAndTokensSendNothing) {
          QStringList{"", http.mid(7), "file:///tmp", "mailto:crew@example.com", "http://", http + "\n",
                      http + "/?next=1", http + "/#top", "http://[::1"})
         cases.emplace_back(address, standInKey, Kind::Server, "Invalid server address.");
+    // The key never travels unencrypted beyond the local network.
+    for (const QString& address : QStringList{"http://0.0.0.0:1", "http://[::]:1"})
+        cases.emplace_back(address, standInKey, Kind::Server,
+                           "The server address must begin with https:// (the publish key is never sent "
+                           "unencrypted).");
     for (const auto& [address, key, kind, text] : cases) {
         for (const Route route : allRoutes) {
             SCOPED_TRACE(address.toStdString() + " " + key.toStdString() + " " + std::to_string(int(route)));
@@ -170,6 +189,51 @@ TEST_F(PublishClientTest, BadAddressesKeysAndTokensSendNothing) {
         EXPECT_TRUE(publishFailure(client.uploadFile(token, "a.csv", "A", "a", base(), standInKey)));
     }
     EXPECT_EQ(server.connectionCount(), 0);
+}
+
+TEST(PublishAddresses, PlainHttpOnlyWithinTheLocalNetworkAndCrewLinksWithoutHiddenCharacters) {
+    using enum ServerTransport;
+    const std::vector<std::pair<const char*, ServerTransport>> servers = {
+        {"https://crew.example.com", encrypted},
+        {"  HTTPS://8.8.8.8/prefix/ ", encrypted},
+        {"http://127.0.0.1:8080", localNetwork},
+        {"http://127.255.0.9", localNetwork},
+        {"http://[::1]:9", localNetwork},
+        {"http://10.1.2.3", localNetwork},
+        {"http://172.16.0.1", localNetwork},
+        {"http://172.31.255.254", localNetwork},
+        {"http://192.168.1.20:8080", localNetwork},
+        {"http://[fc00::1]", localNetwork},
+        {"http://[fdff:ffff::1]", localNetwork},
+        {"http://rig.local/", localNetwork},
+        {"http://RIG.LOCAL", localNetwork},
+        {"http://[::ffff:192.168.0.1]", localNetwork},
+        {"http://localhost:8080", localNetwork},
+        {"http://172.15.255.255", unencrypted},
+        {"http://172.32.0.1", unencrypted},
+        {"http://192.169.0.1", unencrypted},
+        {"http://11.0.0.1", unencrypted},
+        {"http://[fe80::1]", unencrypted},
+        {"http://[fbff::1]", unencrypted},
+        {"http://[::ffff:8.8.8.8]", unencrypted},
+        {"http://local", unencrypted},
+        {"http://rig.local.example.com", unencrypted},
+        {"http://rig.example.com", unencrypted},
+        {"http://0.0.0.0", unencrypted},
+        {"ftp://rig.local", invalid},
+        {"", invalid},
+    };
+    for (const auto& [server, expected] : servers) EXPECT_EQ(serverTransport(server), expected) << server;
+
+    for (const char* link : {"https://crew.example.com/c/abc", "http://192.168.1.20:8080/c/abc",
+                             "https://rig.example/c/%C3%A9t%C3%A9", "https://rig.example/c/été"})
+        EXPECT_TRUE(crewLinkUrl(QString::fromUtf8(link))) << link;
+    for (const char* link :
+         {"javascript:alert(1)//", "http://rig.example.com/c/abc", "https:///c/abc", "https://x/c/a b",
+          "https://x/c/a\tb", "https://x/c/a\x7f", "https://x/c/a\u0085", "https://x/c/a\u061c",
+          "https://x/c/a\u2066b\u2069", "https://x/c/a\u2029", "https://x/c/\U000E0041", "https://x/c/%0A",
+          "https://x/c/%E2%80%8F", "https://x/c/a\u00ad"})
+        EXPECT_FALSE(crewLinkUrl(QString::fromUtf8(link))) << link;
 }
 
 TEST(PublishSettings, TheServerAsTypedAndTheKeyInTheKeyringWrittenOneAtATime) {
@@ -206,7 +270,7 @@ TEST(PublishSettings, TheServerAsTypedAndTheKeyInTheKeyringWrittenOneAtATime) {
     int written = 0;
     QObject::connect(&late, &PublishSettings::keyWritten, [&] { ++written; });
     for (const char* typed : {"q", "qv", "qvr"}) late.setKey(typed);
-    deferred.pendingRead(QString("qvr_stored"));
+    deferred.pendingRead({QString("qvr_stored")});
     EXPECT_TRUE(late.isKeyLoaded());
     EXPECT_EQ(late.key(), "qvr");
     ASSERT_EQ(deferred.writes.size(), 1u); // the first write runs, the rest wait
@@ -220,6 +284,25 @@ TEST(PublishSettings, TheServerAsTypedAndTheKeyInTheKeyringWrittenOneAtATime) {
     EXPECT_EQ(written, 1);
     late.setKey("qvr_never_answered");
     EXPECT_FALSE(late.finishWrites(100ms)); // bounded
+
+    // A failed write is kept until a write succeeds; the key in use stays as assigned.
+    deferred.finishWrite("Cannot create an item in a locked collection");
+    EXPECT_EQ(
+        late.keyWriteError(),
+        "The key could not be stored in the system keyring: Cannot create an item in a locked collection");
+    EXPECT_EQ(late.key(), "qvr_never_answered");
+    late.setKey("qvr_again");
+    deferred.finishWrite();
+    EXPECT_FALSE(late.keyWriteError());
+
+    // A keyring that cannot be read is not a missing key.
+    keyring.setFailures("the keyring is locked", std::nullopt);
+    auto locked = reopened();
+    EXPECT_TRUE(locked->isKeyLoaded());
+    EXPECT_EQ(locked->keyReadError(),
+              "The key could not be read from the system keyring: the keyring is locked");
+    locked->setKey("qvr_chosen"); // a deliberate replacement ends the doubt
+    EXPECT_FALSE(locked->keyReadError());
 }
 
 } // namespace

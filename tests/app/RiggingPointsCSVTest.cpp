@@ -1,4 +1,4 @@
-#include "export/RiggingPointsCSV.h"
+#include "RiggingPointsCSV.h"
 #include "support/LocaleTesting.h"
 #include "support/ProjectFixtures.h"
 
@@ -78,6 +78,24 @@ TEST(RiggingPointsCSV, ProjectsGiveTheirExactTextInAnyLocale) {
          }(),
          "\"G;1\";\"A;B\";Say \"hi\";\"a\"\"b;c\";0.00;0.00;0.00;;;;;;;0.0\n"
          ";\"\"\"Q\"\"\";\"two\nlines\";\"cr\rhere\";0.00;0.00;0.00;;;;;;;0.0\n"},
+        // names a spreadsheet would run as formulas are text; numbers keep their minus
+        {[] {
+             Project p = projectOf({testSource("=HYPERLINK(\"http://x\";\"y\")", {"ALL", "+Main"},
+                                               {testPickup("-Front", {-1.5, 2, 3}, -20, "@A1"),
+                                                testPickup("\tTab", {0, 0, 0}, {}, "\rCR")})});
+             p.delta.name = "=PLATE";
+             return withExtra(std::move(p), "-Front", PointExtra{testMotor("=M", 10), true});
+         }(),
+         "'+Main;\"'=HYPERLINK(\"\"http://x\"\";\"\"y\"\")\";'-Front;'@A1;-1.50;2.00;3.00;;;-20.0;'=PLATE "
+         "(see "
+         "L/R);;;\n"
+         "'+Main;\"'=HYPERLINK(\"\"http://x\"\";\"\"y\"\")\";'-Front · =PLATE "
+         "left;'@A1;-1.90;2.00;3.00;;;-10.0;'="
+         "PLATE;'=M + ½ plate;14.8;4.8\n"
+         "'+Main;\"'=HYPERLINK(\"\"http://x\"\";\"\"y\"\")\";'-Front · =PLATE "
+         "right;'@A1;-1.10;2.00;3.00;;;-10.0;'="
+         "PLATE;'=M + ½ plate;14.8;4.8\n"
+         "'+Main;\"'=HYPERLINK(\"\"http://x\"\";\"\"y\"\")\";'\tTab;\"'\rCR\";0.00;0.00;0.00;;;;;;;0.0\n"},
         // values that are not finite are empty
         {[&] {
              Project p = oneSource({testPickup("A", {1, notANumber, inf}, notANumber),

@@ -1,26 +1,29 @@
 #include "support/AppTesting.h"
 #include "support/Waiting.h"
 
-#include "export/DXFSettings.h"
-#include "export/PublishSettings.h"
-#include "pages/Fields.h"
-#include "pages/GeneralSettings.h"
-#include "pages/MotorLibrary.h"
-#include "pages/MotorsSettings.h"
-#include "pages/PageStyle.h"
-#include "pages/Preferences.h"
-#include "pages/PublishSettingsView.h"
-#include "pages/SettingsWindow.h"
-#include "shell/AppPaths.h"
-#include "shell/Icons.h"
-#include "shell/QtText.h"
+#include "AppPaths.h"
+#include "Appearance.h"
+#include "DXFSettings.h"
+#include "Fields.h"
+#include "GeneralSettings.h"
+#include "Icons.h"
+#include "MotorLibrary.h"
+#include "MotorsSettings.h"
+#include "PageStyle.h"
+#include "Preferences.h"
+#include "PublishSettings.h"
+#include "PublishSettingsView.h"
+#include "QtText.h"
+#include "SettingsWindow.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
@@ -134,7 +137,7 @@ TEST(MotorsSettings, RowsFollowTheirMotorsAndKeepTheFocus) {
     EXPECT_EQ(rowNames(), names());
 }
 
-TEST(PublishSettingsView, TheKeyDecidesTheStatusAndIsCopiedAsPlainText) {
+TEST(PublishSettingsView, TheStatusSaysWhetherPublishingWorksAndTheKeyIsCopiedAsASecret) {
     testing::TempAppPaths paths;
     PublishSettings settings{std::make_unique<MemorySecretStore>()};
     PublishSettingsView pane(settings);
@@ -143,14 +146,54 @@ TEST(PublishSettingsView, TheKeyDecidesTheStatusAndIsCopiedAsPlainText) {
     EXPECT_EQ(pane.statusLabel()->text(), notSetUp);
     ASSERT_TRUE(focusIn(&pane, pane.keyField()));
     QTest::keyClicks(pane.keyField(), " k1");
-    settings.setServer(""); // only the key decides
+    EXPECT_EQ(settings.key(), ""); // written when the editing ends, not on every keystroke
+    QTest::keyClick(pane.keyField(), Qt::Key_Return);
+    EXPECT_EQ(settings.key(), " k1");
+    settings.setServer(""); // an address that is no URL fails only when a request is built
     EXPECT_EQ(pane.statusLabel()->text(), "Ready");
+    // Plain http is for the local network only, and said so.
+    settings.setServer("http://192.168.1.20:8080");
+    EXPECT_EQ(pane.statusLabel()->text(), "Ready \u2013 not encrypted (local network)");
+    settings.setServer("http://rig.example.com");
+    EXPECT_EQ(pane.statusLabel()->text(),
+              "The server address must begin with https:// (the publish key is never sent unencrypted).");
+    // The key alone, marked so that clipboard managers keep no copy.
     QTest::mouseClick(pane.copyButton(), Qt::LeftButton);
-    EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->text(), " k1");
-    EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->formats(), QStringList{"text/plain"});
+    const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
+    EXPECT_EQ(copied->text(), " k1");
+    EXPECT_EQ(copied->formats(), (QStringList{"text/plain", "x-kde-passwordManagerHint"}));
+    EXPECT_EQ(copied->data("x-kde-passwordManagerHint"), "secret");
+    ASSERT_TRUE(focusIn(&pane, pane.keyField()));
     erase(pane.keyField());
+    pane.hide(); // the window closes while the key is being edited
     EXPECT_EQ(pane.statusLabel()->text(), notSetUp);
     EXPECT_FALSE(pane.copyButton()->isEnabled());
+
+    // The caption tells a rigger who sets the key on the server, not how a server is deployed.
+    QStringList texts;
+    for (const QLabel* label : pane.findChildren<QLabel*>()) texts << label->text();
+    EXPECT_EQ(texts
+                  .filter("A new key stops publishing until the same key is set on the server by whoever "
+                          "runs it.")
+                  .size(),
+              1);
+    EXPECT_TRUE(texts.filter(QRegularExpression("secret|RIG_|wrangler|\\(")).isEmpty())
+        << texts.join('|').toStdString();
+
+    // Keyring failures show; a key that could not be read is never offered for replacing.
+    MemorySecretStore keyring;
+    keyring.setFailures("the keyring is locked", "Cannot create an item in a locked collection");
+    PublishSettings locked{std::make_unique<MemorySecretStore>(keyring)};
+    PublishSettingsView lockedPane(locked);
+    EXPECT_EQ(lockedPane.statusLabel()->text(),
+              "The key could not be read from the system keyring: the keyring is locked");
+    EXPECT_FALSE(lockedPane.generateButton()->isEnabled());
+    EXPECT_TRUE(lockedPane.keyField()->isReadOnly());
+    locked.setKey("qvr_x");
+    EXPECT_EQ(
+        lockedPane.statusLabel()->text(),
+        "The key could not be stored in the system keyring: Cannot create an item in a locked collection");
+    EXPECT_TRUE(lockedPane.generateButton()->isEnabled());
 }
 
 struct WindowFixture {

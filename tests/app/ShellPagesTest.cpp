@@ -3,15 +3,17 @@
 #include "support/ProjectFixtures.h"
 #include "support/StoreTesting.h"
 #include "support/TempDir.h"
+#include "support/Waiting.h"
 
-#include "shell/ImportChangesDialog.h"
-#include "shell/Program.h"
-#include "shell/QtText.h"
-#include "shell/SidebarModel.h"
-#include "shell/SidebarWidget.h"
-#include "shell/WelcomePage.h"
-#include "shell/WindowState.h"
+#include "ImportChangesDialog.h"
+#include "Program.h"
+#include "QtText.h"
+#include "SidebarModel.h"
+#include "SidebarWidget.h"
+#include "WelcomePage.h"
+#include "WindowState.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
@@ -168,6 +170,84 @@ TEST_F(ShellPagesTest, SidebarEyesHideWithoutSelectingAndClicksAndKeysSelect) {
     store->setProject(more);
     EXPECT_EQ(sidebar.rebuildCount(), 2);
     EXPECT_TRUE(sidebar.rows()[1].selected);
+}
+
+// Everything the sidebar does, done from the keyboard, and what assistive tools are told: names,
+// roles and the selected (and, with the focus, current) item, as a list view tells them.
+TEST_F(ShellPagesTest, SidebarWorksFromTheKeyboardAndNamesItsRowsAndButtons) {
+    Project project = fixtures::projectWith({fixtures::flownArray("Main L", {"ALL", "Main"}, 3),
+                                             fixtures::flownArray("Main R", {"ALL", "Main"}, 2),
+                                             fixtures::groundStack("Subs", {"ALL", "Subs"}, 2)});
+    project.report.sources.edit()[1].warnings.push_back(
+        ReportWarning{ReportWarning::Level::error, "Overload"});
+    const std::string a = project.report.sources[0].id(), b = project.report.sources[1].id();
+    store->setProject(project);
+    SidebarWidget sidebar(*store);
+    sidebar.resize(270, 600);
+    sidebar.show();
+    QApplication::setActiveWindow(&sidebar);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&sidebar));
+    sidebar.setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(testing::waitFor([&] { return sidebar.hasFocus(); }));
+    QSignalSpy selected(&sidebar, &SidebarWidget::selectionChanged);
+    const auto item = [](QWidget* w) { return QAccessible::queryAccessibleInterface(w); };
+
+    QAccessibleInterface* overview = item(sidebar.overviewRow());
+    EXPECT_EQ(overview->role(), QAccessible::ListItem);
+    EXPECT_EQ(overview->text(QAccessible::Name), "Overview");
+    EXPECT_EQ(overview->parent()->role(), QAccessible::List);
+    EXPECT_TRUE(overview->state().selected && overview->state().focused);
+    QAccessibleInterface* second = item(sidebar.sourceRow(1));
+    EXPECT_EQ(second->text(QAccessible::Name), "Main R");
+    EXPECT_EQ(second->text(QAccessible::Description), "2× K2 · stacked, Errors");
+    EXPECT_TRUE(second->state().selectable);
+
+    // Arrows, Home and End move the selection; the selected row is the focused item.
+    QTest::keyClick(&sidebar, Qt::Key_Down);
+    QTest::keyClick(&sidebar, Qt::Key_Down);
+    EXPECT_TRUE(second->state().selected && second->state().focused);
+    EXPECT_FALSE(overview->state().selected);
+    QTest::keyClick(&sidebar, Qt::Key_End);
+    EXPECT_EQ(selected.last().at(0).value<std::optional<Selection>>(), Selection::source("ALL/Subs/Subs"));
+    QTest::keyClick(&sidebar, Qt::Key_Home);
+    EXPECT_TRUE(overview->state().selected);
+    // The list holds the rows and headings in their order.
+    QStringList list;
+    for (int i = 0; i < overview->parent()->childCount(); ++i) {
+        const QAccessibleInterface* child = overview->parent()->child(i);
+        const QAccessible::Role role = child->role();
+        list << (role == QAccessible::ListItem  ? "item "
+                 : role == QAccessible::Heading ? "heading "
+                                                : "? ") +
+                    child->text(QAccessible::Name);
+    }
+    EXPECT_EQ(list, (QStringList{"item Overview", "heading Main", "item Main L", "item Main R",
+                                 "heading Subs", "item Subs"}));
+
+    // Tab reaches every eye in order; Space hides, and the eye says so.
+    const std::vector<QWidget*> eyes = {sidebar.headingEye(0), sidebar.sourceEye(0), sidebar.sourceEye(1),
+                                        sidebar.headingEye(1), sidebar.sourceEye(2)};
+    for (QWidget* eye : eyes) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), eye);
+    }
+    QTest::keyClick(&sidebar, Qt::Key_Tab, Qt::ShiftModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+    ASSERT_EQ(QApplication::focusWidget(), sidebar.sourceEye(1));
+    QAccessibleInterface* eye = item(sidebar.sourceEye(1));
+    EXPECT_EQ(eye->text(QAccessible::Name), "Hide Main R from the crew");
+    EXPECT_TRUE(eye->state().checkable && !eye->state().checked);
+    QTest::keyClick(sidebar.sourceEye(1), Qt::Key_Space);
+    EXPECT_TRUE(store->project().isHidden(b));
+    EXPECT_TRUE(eye->state().checked);
+    EXPECT_TRUE(second->text(QAccessible::Description).endsWith("Hidden from the crew"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_EQ(item(sidebar.headingEye(0))->text(QAccessible::Name), "Hide all of Main from the crew");
+    EXPECT_TRUE(store->project().isHidden(a) && store->project().isHidden(b));
+    EXPECT_TRUE(item(sidebar.headingEye(0))->state().checked);
+    EXPECT_EQ(selected.count(), 4) << "the eyes select nothing";
 }
 
 TEST_F(ShellPagesTest, WelcomePageRecentFilesAndPanels) {

@@ -1,4 +1,4 @@
-#include "pages/SideViewShape.h"
+#include "SideViewShape.h"
 
 #include "support/ShowProjects.h"
 

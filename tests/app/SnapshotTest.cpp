@@ -1,13 +1,14 @@
 // The snapshot mode without a browser: its failures and bad input. The whole pass with exports
 // runs in the end-to-end test.
-#include "export/DXFSettings.h"
-#include "export/PdfPrinter.h"
-#include "export/PublishClient.h"
-#include "export/PublishSettings.h"
-#include "export/Reveal.h"
-#include "pages/MotorLibrary.h"
-#include "shell/ProjectStore.h"
-#include "snapshot/SnapshotRun.h"
+#include "DXFSettings.h"
+#include "ExportCommands.h"
+#include "MotorLibrary.h"
+#include "PdfPrinter.h"
+#include "ProjectStore.h"
+#include "PublishClient.h"
+#include "PublishSettings.h"
+#include "Reveal.h"
+#include "SnapshotRun.h"
 #include "support/AppTesting.h"
 #include "support/ProjectFixtures.h"
 #include "support/PublishTesting.h"
@@ -69,7 +70,8 @@ struct RunFixture {
     struct NoReveal : Reveal {
         void reveal(const QString&) override {}
     } reveal;
-    PdfPrinter printer{*store, reveal};
+    PdfPrinter printer;
+    ExportCommands exports{*store, dxf, printer, reveal};
     std::map<QString, QString> environment;
     std::vector<int> quits;
     QMainWindow window;
@@ -89,6 +91,7 @@ struct RunFixture {
         parts.publishing = runPublishing;
         parts.client = &client;
         parts.printer = &printer;
+        parts.exports = &exports;
         parts.environment = [this](const QString& name) {
             const auto found = environment.find(name);
             return found == environment.end() ? std::nullopt : std::optional(found->second);
@@ -111,10 +114,10 @@ struct RunFixture {
 // fails, a missing folder, a window that cannot be drawn; a keyring answering late is waited for.
 TEST(SnapshotRun, EveryRunEndsWithItsNotes) {
     struct LateKeyring : SecretStore {
-        void read(const QString&, std::function<void(std::optional<QString>)> done) override {
-            QTimer::singleShot(100, [done] { done(QString("qvr_fromTheKeyring")); });
+        void read(const QString&, ReadDone done) override {
+            QTimer::singleShot(100, [done] { done({QString("qvr_fromTheKeyring")}); });
         }
-        void write(const QString&, const QString&, std::function<void()> done) override { done(); }
+        void write(const QString&, const QString&, WriteDone done) override { done(std::nullopt); }
     };
     enum class Special { none, missingFolder, undrawable, lateKeyring };
     const struct {

@@ -1,8 +1,8 @@
 #include "PublishStandIn.h"
 
+#include "CrewPage.h"
 #include "analysis/CrewDoc.h"
 #include "base/Json.h"
-#include "export/CrewPage.h"
 
 #include <QDateTime>
 #include <QHttpServerRequest>

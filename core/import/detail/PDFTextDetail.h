@@ -4,6 +4,7 @@
 #include "import/PDFText.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,6 +25,60 @@ struct State {
     double leading = 0;
     std::vector<PDFRect> rects; // every "re" of the page, standardised, in drawing order
     std::vector<Shown> raw;     // every shown string at the line origin of that moment
+};
+
+// The tokens of a page's content exactly as qpdf's tokenizer reads them, bad ones included.
+// White space, words, numbers and brackets are read here; the rest goes to qpdf's
+// tokenizer. A page of millions of bare operators would otherwise spend its time in the
+// tokenizer's overhead per token rather than in the bytes.
+class ContentTokens {
+public:
+    // The kinds of qpdf's tokenizer (tt_*) that content can give.
+    enum class Type : unsigned char {
+        bad,
+        arrayClose,
+        arrayOpen,
+        braceClose,
+        braceOpen,
+        dictClose,
+        dictOpen,
+        integer,
+        name,
+        real,
+        string,
+        null,
+        boolean,
+        word,
+        eof,
+        inlineImage,
+    };
+
+    explicit ContentTokens(std::string_view content);
+    ~ContentTokens();
+    ContentTokens(const ContentTokens&) = delete;
+    ContentTokens& operator=(const ContentTokens&) = delete;
+
+    // Reads the next token; eof once only white space is left.
+    void next();
+    // After the "ID" operator: skips the byte that ended it and reads the image data up to
+    // "EI" as one inlineImage token (bad when there is no "EI").
+    void nextInlineImage();
+    bool atEnd() const { return pos_ >= content_.size(); }
+
+    Type type() const { return type_; }
+    // The token's text as qpdf gives it (a string's bytes after unescaping, a name's
+    // characters); valid until the next read.
+    std::string_view value() const { return value_; }
+
+private:
+    struct Qpdf;
+    void byQpdf(bool inlineImage);
+
+    std::string_view content_;
+    std::size_t pos_ = 0;
+    Type type_ = Type::eof;
+    std::string_view value_;
+    std::unique_ptr<Qpdf> qpdf_; // made for the first token that needs it
 };
 
 // Runs the text and rectangle operators of one page's decoded content into `state`, object

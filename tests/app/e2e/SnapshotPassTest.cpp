@@ -1,6 +1,6 @@
 // The built program as a user runs it: a snapshot pass over a sample show's exports against
 // the publish-server stand-in, every output read back with an independent reader.
-#include "shell/QtText.h"
+#include "QtText.h"
 #include "support/CrewTesting.h"
 #include "support/CsvTesting.h"
 #include "support/DxfTesting.h"

@@ -3,11 +3,17 @@
 #include "support/AppTesting.h"
 #include "support/Waiting.h"
 
-#include "export/PublishSettings.h"
+#include "PageStyle.h"
+#include "PublishSettings.h"
+#include "PublishSettingsView.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusInterface>
+#include <QDBusMetaType>
 #include <QEventLoop>
+#include <QLineEdit>
+#include <QPushButton>
 
 #include <qt6keychain/keychain.h>
 
@@ -39,6 +45,20 @@ std::optional<QByteArray> rawItem() {
     return job.binaryData();
 }
 
+// Locks every collection of the keyring, as a screen lock or a time-out does.
+void lockKeyring() {
+    const QString service = "org.freedesktop.secrets";
+    const QString path = "/org/freedesktop/secrets";
+    QDBusInterface properties(service, path, "org.freedesktop.DBus.Properties");
+    const QDBusMessage answer = properties.call("Get", "org.freedesktop.Secret.Service", "Collections");
+    ASSERT_EQ(answer.type(), QDBusMessage::ReplyMessage) << answer.errorMessage().toStdString();
+    QList<QDBusObjectPath> collections;
+    answer.arguments().at(0).value<QDBusVariant>().variant().value<QDBusArgument>() >> collections;
+    const QDBusMessage locked = QDBusInterface(service, path, "org.freedesktop.Secret.Service")
+                                    .call("Lock", QVariant::fromValue(collections));
+    ASSERT_EQ(locked.type(), QDBusMessage::ReplyMessage) << locked.errorMessage().toStdString();
+}
+
 TEST(Keyring, KeyIsWrittenReadBackAndCleared) {
     if (qgetenv("RIG_KEYRING_TEST") != "keyring") GTEST_SKIP() << "runs inside its own keyring session only";
     auto secretService = [] {
@@ -61,13 +81,42 @@ TEST(Keyring, KeyIsWrittenReadBackAndCleared) {
     EXPECT_EQ(loadedSettings()->key(), "");
 }
 
-TEST(KeyringAbsent, ReadsGiveNothingAndWritesAreLost) {
+// Runs last: nothing unlocks the keyring again without a person at the prompt.
+TEST(Keyring, ALockedKeyringIsNeitherAMissingKeyNorASilentlyLostOne) {
+    if (qgetenv("RIG_KEYRING_TEST") != "keyring") GTEST_SKIP() << "runs inside its own keyring session only";
+    testing::TempAppPaths paths;
+    auto s = loadedSettings();
+    s->setKey("qvr_kept");
+    ASSERT_TRUE(s->finishWrites(20s));
+    EXPECT_FALSE(s->keyWriteError());
+
+    lockKeyring();
+    auto locked = loadedSettings();
+    EXPECT_EQ(locked->key(), "");
+    EXPECT_EQ(locked->keyReadError(),
+              "The key could not be read from the system keyring: the keyring is locked");
+    PublishSettingsView pane(*locked);
+    EXPECT_FALSE(pane.generateButton()->isEnabled());
+    EXPECT_TRUE(pane.keyField()->isReadOnly());
+    locked->setKey("qvr_new");
+    ASSERT_TRUE(locked->finishWrites(20s));
+    const QString status = pane.statusLabel()->text();
+    EXPECT_TRUE(status.startsWith("The key could not be stored in the system keyring: "))
+        << status.toStdString();
+    EXPECT_TRUE(status.contains("locked")) << status.toStdString();
+}
+
+TEST(KeyringAbsent, ReadsAndWritesFailVisibly) {
     if (qgetenv("RIG_KEYRING_TEST") != "none") GTEST_SKIP() << "runs without a D-Bus session only";
     testing::TempAppPaths paths;
     auto s = loadedSettings();
+    EXPECT_TRUE(
+        s->keyReadError().value_or("").startsWith("The key could not be read from the system keyring: "));
     s->setKey("qvr_nowhere");
     ASSERT_TRUE(s->finishWrites(20s));
     EXPECT_EQ(s->key(), "qvr_nowhere"); // the value in memory stays as assigned
+    EXPECT_TRUE(
+        s->keyWriteError().value_or("").startsWith("The key could not be stored in the system keyring: "));
     EXPECT_EQ(loadedSettings()->key(), "");
     EXPECT_TRUE(settings().allKeys().filter("publishKey").isEmpty()); // no plain-text copy
 }

@@ -1,5 +1,5 @@
 // main() of the application test programs: a QApplication on the offscreen platform.
-#include "shell/Startup.h"
+#include "Startup.h"
 
 #include <QApplication>
 

@@ -1,7 +1,7 @@
 // Helpers shared by the application tests.
 #pragma once
 
-#include "shell/AppPaths.h"
+#include "AppPaths.h"
 
 #include <QString>
 #include <QTemporaryDir>

@@ -3,8 +3,8 @@
 #include "support/ProjectFixtures.h"
 #include "support/ReportGenerator.h"
 
+#include "QtText.h"
 #include "base/Number.h"
-#include "shell/QtText.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

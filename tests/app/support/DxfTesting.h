@@ -1,7 +1,7 @@
 // Reads a DXF file with an independent library (dxflib) for checking what the program wrote.
 #pragma once
 
-#include "shell/QtText.h"
+#include "QtText.h"
 
 #include <dl_creationadapter.h>
 #include <dl_dxf.h>

@@ -2,7 +2,7 @@
 // in order, and read back what was shown.
 #pragma once
 
-#include "shell/Prompts.h"
+#include "Prompts.h"
 
 #include <QString>
 #include <QStringList>

@@ -3,8 +3,8 @@
 
 #include "support/TaskTesting.h"
 
-#include "export/PublishClient.h"
-#include "export/PublishSettings.h"
+#include "PublishClient.h"
+#include "PublishSettings.h"
 
 #include "PublishStandIn.h"
 
@@ -28,18 +28,18 @@ inline testserver::Fault answering(std::optional<int> status, QByteArray body = 
 
 // A keyring whose answers arrive only when the test lets them.
 struct DeferredSecretStore final : SecretStore {
-    using Read = std::function<void(std::optional<QString>)>;
-    std::deque<std::pair<QString, std::function<void()>>> writes;
-    Read pendingRead;
+    std::deque<std::pair<QString, WriteDone>> writes;
+    ReadDone pendingRead;
 
-    void read(const QString&, Read done) override { pendingRead = std::move(done); }
-    void write(const QString&, const QString& value, std::function<void()> done) override {
+    void read(const QString&, ReadDone done) override { pendingRead = std::move(done); }
+    void write(const QString&, const QString& value, WriteDone done) override {
         writes.emplace_back(value, std::move(done));
     }
-    void finishWrite() {
+    // Ends the oldest write, failing with `error` when given.
+    void finishWrite(std::optional<QString> error = std::nullopt) {
         auto done = std::move(writes.front().second);
         writes.pop_front();
-        done();
+        done(std::move(error));
     }
 };
 

@@ -2,7 +2,7 @@
 // short waits.
 #pragma once
 
-#include "shell/ProjectStore.h"
+#include "ProjectStore.h"
 #include "support/AppTesting.h"
 #include "support/FakePrompts.h"
 #include "support/ProjectFixtures.h"

@@ -1,8 +1,8 @@
 // The crew page as WebEngine draws it in the window: a real show on a phone, hostile names and bad
 // data; loaded once, updated in place, web links go out.
-#include "export/CrewWebView.h"
-#include "export/PageScheme.h"
-#include "shell/QtText.h"
+#include "CrewWebView.h"
+#include "PageScheme.h"
+#include "QtText.h"
 #include "support/CrewTesting.h"
 
 #include <QJsonDocument>

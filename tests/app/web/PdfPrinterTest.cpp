@@ -1,10 +1,10 @@
 // Printing to A4 PDF files; every file is read back with poppler.
-#include "export/PdfPrinter.h"
-#include "export/DXFSettings.h"
-#include "export/ExportCommands.h"
-#include "export/PageScheme.h"
-#include "export/Reveal.h"
-#include "shell/ProjectStore.h"
+#include "PdfPrinter.h"
+#include "DXFSettings.h"
+#include "ExportCommands.h"
+#include "PageScheme.h"
+#include "ProjectStore.h"
+#include "Reveal.h"
 #include "support/AppTesting.h"
 #include "support/CrewTesting.h"
 #include "support/FakePrompts.h"
@@ -33,7 +33,7 @@ struct Printing : ::testing::Test {
     FakePrompts prompts;
     ProjectStore store;
     RecordingReveal reveal;
-    PdfPrinter printer{store, reveal};
+    PdfPrinter printer;
     QTemporaryDir dir;
     int served = servedPageCount();
 
@@ -50,7 +50,7 @@ struct Printing : ::testing::Test {
 
 TEST_F(Printing, BothExportsAtOnceEachWithItsOwnSourcesLinkAndRows) {
     DXFSettings dxf;
-    ExportCommands commands{store, dxf, printer};
+    ExportCommands commands{store, dxf, printer, reveal};
     Project p = showProject();
     p.report.sources.mut(1).name = "</script>Main R"; // printed as text in both documents
     p.share =

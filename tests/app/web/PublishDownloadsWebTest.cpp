@@ -1,9 +1,9 @@
 // The publish press as the program wires it: the crew view to the stand-in, then the four
 // download files printed by the real printer and uploaded, every file read back independently.
+#include "ProjectStore.h"
+#include "PublishSettings.h"
+#include "QtText.h"
 #include "base/File.h"
-#include "export/PublishSettings.h"
-#include "shell/ProjectStore.h"
-#include "shell/QtText.h"
 #include "support/AppTesting.h"
 #include "support/CrewTesting.h"
 #include "support/CsvTesting.h"
@@ -27,7 +27,7 @@ TEST(PublishDownloads, ThePressPublishesAndUploadsFourReadableFiles) {
     testserver::PublishStandIn server(standInKey);
     ASSERT_TRUE(server.start());
     // A link short enough for the page's header not to wrap it, so the text can be compared.
-    server.setPublicBase("http://x.t");
+    server.setPublicBase("https://x.t");
     PublishSettings settings(std::make_unique<MemorySecretStore>());
     settings.setServer(server.baseUrl() + "/");
     settings.setKey(standInKey);

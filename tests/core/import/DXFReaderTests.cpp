@@ -3,6 +3,7 @@
 
 #include "base/File.h"
 #include "base/Text.h"
+#include "import/ImportNotes.h"
 #include "model/RigError.h"
 
 #include "support/ImportTesting.h"
@@ -264,6 +265,51 @@ TEST(DXFReader, DamagedInputIsReadLeniently) {
     EXPECT_EQ(r[0].name, "\uFFFD");
     EXPECT_FALSE(SideViewBuilder::sideView(source, r[0]));
     EXPECT_FALSE(SideViewBuilder::topView(r[0]));
+}
+
+TEST(DXFReader, ALineBreakInsideANameSkipsThatSourceAlone) {
+    // U+2028 and U+2029 split lines, also inside names: the sources whose names they cut are
+    // skipped and named, and everything after them is still read in step.
+    test::TempDir dir;
+    for (const std::string eol : {"\n", "\r\n"}) {
+        DXFWriter w(eol);
+        w.beginSection("BLOCKS");
+        w.beginBlock("1_Main\u2028L");
+        test::box(w, XYZ(0, 0, 0), XYZ(1, 1, 1));
+        w.endBlock().beginBlock("2_Sub").line(XYZ(0, 0, 0), XYZ(1, 0, 0)).endBlock();
+        // The rest is a number here, so it reads as a group code at first.
+        w.beginBlock("3_Out\u202912").line(XYZ(0, 0, 0), XYZ(1, 0, 0)).endBlock();
+        w.beginBlock("4_Front");
+        test::pickupMarker(w, XYZ(0, 0, 0), "Front_\u2029PickupPoints");
+        w.endBlock().beginBlock("5_Last").line(XYZ(0, 0, 0), XYZ(0, 0, 1)).endBlock();
+        w.endSection().beginSection("ENTITIES");
+        for (const char* name : {"1_Main\u2028L", "2_Sub", "3_Out\u202912", "4_Front", "5_Last"})
+            w.insert(name, XYZ(2.5, 0.5, 1.5), 12.5);
+        const std::string text = w.finish();
+        for (bool fromFile : {false, true}) {
+            ImportNotes notes;
+            const auto r = fromFile ? DXFReader::parse(dir.write("arrays.dxf", text), {}, &notes)
+                                    : DXFReader::parseText(text, {}, &notes);
+            ASSERT_EQ(r.size(), 3u);
+            EXPECT_EQ(r[0].name, "Sub");
+            expectNear(r[0].insert, XYZ(2.5, 0.5, 1.5));
+            EXPECT_EQ(r[0].rotation, 12.5);
+            EXPECT_EQ(r[0].segments.size(), 1u);
+            // The cut layer name no longer ends in PickupPoints: the marker is outline.
+            EXPECT_EQ(r[1].name, "Front");
+            EXPECT_TRUE(r[1].pickups.empty());
+            EXPECT_EQ(r[1].segments.size(), 1u);
+            EXPECT_EQ(r[2].name, "Last");
+            expectNear(r[2].segments.at(0).second, XYZ(2.5, 0.5, 2.5), 1e-9);
+            EXPECT_EQ(notes.lines(),
+                      (std::vector<std::string>{
+                          "skipped the block \"1_Main\": a line break (U+2028) cuts its name there.",
+                          "skipped the block \"3_Out\": a line break (U+2029) cuts its name there.",
+                          "skipped the rest of the line after \"Front_\": a line break (U+2029) "
+                          "cuts it there.",
+                      }));
+        }
+    }
 }
 
 TEST(DXFReader, OneHugeBlockInsertedOftenStaysBounded) {

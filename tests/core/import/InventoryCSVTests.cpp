@@ -1,5 +1,6 @@
 #include "import/InventoryCSV.h"
 
+#include "import/ImportNotes.h"
 #include "model/RigError.h"
 
 #include "support/TempDir.h"
@@ -64,6 +65,40 @@ TEST(InventoryCSV, LinesThatMakeNoRow) {
          0},
     };
     for (const auto& [text, count] : cases) EXPECT_EQ(rows(text).size(), count) << text;
+}
+
+TEST(InventoryCSV, WhatABreakInsideARowCutsOffIsNamed) {
+    // CR LF lines; U+2028 and U+2029 in a product's name still split, as every line break
+    // does, and what they cut off without making a row is named.
+    ImportNotes notes;
+    const auto read = InventoryCSV::parseText("Category;Quantity;Family;Product;Description;Amp channels\r\n"
+                                              "Enclosure;12;K2;K2 Special\u2028Edition;desc;4\r\n"
+                                              "Rigging;2;K\u20292;BUMP\r\n"
+                                              "bad line\r\n" // makes no row, but no break cut it
+                                              "Amplifier;4;LA;LA12X\u2028\r\n",
+                                              {}, &notes);
+    EXPECT_EQ(read.vec(), (std::vector<InventoryItem>{item("Enclosure", 12, "K2", "K2 Special"),
+                                                      item("Amplifier", 4, "LA", "LA12X")}));
+    EXPECT_EQ(notes.lines(), (std::vector<std::string>{
+                                 "skipped \"Edition;desc;4\": a line break (U+2028) inside a row splits it.",
+                                 "skipped \"Rigging;2;K\": a line break (U+2029) inside a row splits it.",
+                                 "skipped \"2;BUMP\": a line break (U+2029) inside a row splits it.",
+                             }));
+
+    // A file whose lines end in these breaks has nothing cut; many cuts give ten notes and a count.
+    ImportNotes none;
+    EXPECT_EQ(InventoryCSV::parseText("A;1;B;C\u2028x\u2029D;2;E;F", {}, &none).size(), 2u);
+    EXPECT_TRUE(none.empty());
+    std::string many = "Category\n";
+    for (int i = 0; i < 30; ++i) many += "Cable;" + std::string(100, 'x') + "\u2028" + "3;A;B\n";
+    ImportNotes counted;
+    EXPECT_EQ(InventoryCSV::parseText(many, {}, &counted).size(), 0u);
+    const auto lines = counted.lines();
+    ASSERT_EQ(lines.size(), 11u);
+    EXPECT_EQ(lines[0], "skipped \"Cable;" + std::string(54, 'x') +
+                            "…\": a line break (U+2028) inside a row splits it.");
+    EXPECT_EQ(lines[1], "skipped \"3;A;B\": a line break (U+2028) inside a row splits it.");
+    EXPECT_EQ(lines[10], "… and 50 more like these.");
 }
 
 TEST(InventoryCSV, LineBreaksAndTrims) {

@@ -9,7 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#define POINTERHOLDER_TRANSITION 4
+#include <qpdf/Buffer.hh>
+#include <qpdf/BufferInputSource.hh>
+#include <qpdf/QPDFTokenizer.hh>
+
 #include <cmath>
+#include <memory>
 #include <random>
 #include <stop_token>
 
@@ -46,6 +52,51 @@ struct Shown {
 std::vector<Shown> shown(const std::vector<PDFTextItem>& items) {
     std::vector<Shown> out;
     for (const PDFTextItem& i : items) out.push_back({i.page, i.x, i.y, i.text});
+    return out;
+}
+
+using Token = std::pair<PDFText::detail::ContentTokens::Type, std::string>;
+
+// The tokens of a content stream, read as the page scanner reads them: after "ID" the
+// image data up to "EI" is one token.
+std::vector<Token> scannerTokens(std::string_view content) {
+    PDFText::detail::ContentTokens tokens(content);
+    std::vector<Token> out;
+    do {
+        tokens.next();
+        out.emplace_back(tokens.type(), tokens.value());
+        if (tokens.value() == "ID") {
+            tokens.nextInlineImage();
+            out.emplace_back(tokens.type(), tokens.value());
+        }
+    } while (tokens.type() != PDFText::detail::ContentTokens::Type::eof);
+    return out;
+}
+
+// The same with qpdf's tokenizer alone.
+std::vector<Token> qpdfTokens(const std::string& content) {
+    using Type = PDFText::detail::ContentTokens::Type;
+    Buffer buffer(reinterpret_cast<unsigned char*>(const_cast<char*>(content.data())), content.size());
+    auto input = std::make_shared<BufferInputSource>("content", &buffer);
+    QPDFTokenizer tokenizer;
+    tokenizer.allowEOF();
+    std::vector<Token> out;
+    auto read = [&] {
+        const QPDFTokenizer::Token t = tokenizer.readToken(input, "content", true);
+        // The kinds are in qpdf's order; space and comment tokens are never asked for.
+        out.emplace_back(t.getType() == QPDFTokenizer::tt_inline_image ? Type::inlineImage
+                                                                       : static_cast<Type>(t.getType()),
+                         t.getValue());
+    };
+    do {
+        read();
+        if (out.back().second == "ID" && out.back().first == Type::word) {
+            char ch;
+            input->read(&ch, 1);
+            tokenizer.expectInlineImage(input);
+            read();
+        }
+    } while (out.back().first != Type::eof);
     return out;
 }
 
@@ -98,6 +149,51 @@ TEST(PDFText, OperatorsPlaceTheStrings) {
          {{1, 1, 2, "after"}}},
     };
     for (const Case& c : cases) EXPECT_EQ(shown(readPages(c.pages)), c.expected) << c.what;
+}
+
+TEST(PDFText, ContentTokensAreQpdfTokens) {
+    // Every byte in the places where words and numbers begin, go on and end.
+    std::vector<std::string> contents;
+    for (int b = 0; b < 256; ++b) {
+        const std::string c(1, static_cast<char>(b));
+        for (const char* before : {"", "a", "1", "+", "-", ".", "1.", "12.5", "true", "ID"})
+            contents.push_back(before + c + "b 7");
+    }
+    // Sequences of tokens of every kind, damaged ones included.
+    const std::vector<std::string> parts = {
+        "q",     "Q",         "Tj",    "T*",    "'",        "\"",    "BT",    "ID",
+        "EI",    "BI",        "true",  "false", "null",     "nul",   "truex", "0",
+        "007",   "-12",       "+3",    "1.",    ".5",       "-.5",   "+.",    ".",
+        "+",     "-",         "..",    "1.2.3", "1e5",      "+-1",   "1-",    "99999999999999999999999",
+        "(a b)", "(a(b)c\\)", "(open", ")",     "<4142>",   "<41 4", "<<",    ">>",
+        ">",     "<",         "[",     "]",     "{",        "}",     "/F1",   "/a#20b",
+        "/a#zz", "/",         "%c\n",  "%",     "\x80\xFF", "\x01"s, "\0"s,   " ",
+        "\n",    "\r\n",      "\t",    "\v",    "\f"};
+    std::mt19937 random(7);
+    for (int n = 0; n < 4000; ++n) {
+        std::string c;
+        for (int k = random() % 30; k > 0; --k) {
+            c += parts[random() % parts.size()];
+            if (random() % 3 != 0) c += random() % 5 == 0 ? "\n" : " ";
+        }
+        contents.push_back(c);
+    }
+    for (const std::string& c : contents) ASSERT_EQ(scannerTokens(c), qpdfTokens(c)) << c;
+}
+
+TEST(PDFText, PagesOfMillionsOfOperators) {
+    // A few kilobytes of compressed content that decode to millions of operators: the
+    // strings after them are still read.
+    std::string bare;
+    while (bare.size() < (4u << 20)) bare += "q Q ";
+    TestPDF pdf;
+    pdf.compress(true);
+    pdf.addPage(std::vector<TestStream>{{bare + "BT 1 2 Td (first) Tj ET", {}}});
+    pdf.addPage(std::vector<TestStream>{{bare, {}}, {"BT 3 4 Td (second) Tj ET " + bare, {}}});
+    const std::string bytes = pdf.bytes();
+    EXPECT_LT(bytes.size(), 64u << 10);
+    EXPECT_EQ(shown(PDFText::itemsFromMemory(bytes, "bare.pdf")),
+              (std::vector<Shown>{{1, 1, 2, "first"}, {2, 3, 4, "second"}}));
 }
 
 TEST(PDFText, StringDecoding) {

@@ -94,6 +94,47 @@ TEST(ReportParser, SourcesAndHeader) {
     EXPECT_EQ(ReportParser::parse(std::vector<PDFTextItem>{}), Report{});
 }
 
+TEST(ReportParser, NamesKeepTheirLineBreaks) {
+    // A PDF string may hold any line break; a name is everything after the label, kept as the
+    // report prints it (only blanks and tabs around it go).
+    const Names names = {"Main\u2028L", "Main\u2029R", "\u2028Lead",     "Tail\u2029",
+                         "\u2029",      "Out\nfill",   "A\r\vB\f\u0085C"};
+    std::vector<std::string> lines = {"1. Group: ALL", "1. Group: Zone\u2028 2 "};
+    for (std::size_t i = 0; i < names.size(); ++i)
+        lines.push_back(std::to_string(i + 1) + ". Source: " + names[i]);
+    lines.push_back("Front\u2028A pickup position (X; Y; Z, m): B2 (1; 2; 3)");
+    lines.push_back("Front\u2028A motor load: 40 kg");
+    lines.push_back("Rear\u2029 motor load: 20 kg");
+    const Report r = parseLines(lines);
+    Names read;
+    for (const Source& s : r.sources) {
+        read.push_back(s.name);
+        EXPECT_EQ(s.groups.vec(), (Names{"ALL", "Zone\u2028 2"})) << s.name;
+    }
+    EXPECT_EQ(read, names);
+    const auto& pickups = r.sources.at(names.size() - 1).pickups;
+    ASSERT_EQ(pickups.size(), 2u);
+    EXPECT_EQ(pickups[0].role, "Front\u2028A");
+    EXPECT_EQ(pickups[0].load, 40);
+    EXPECT_EQ(pickups[1].role, "Rear\u2029");
+    EXPECT_EQ(pickups[1].load, 20);
+
+    // The same through a PDF, the names written as UTF-16 strings.
+    test::ReportGeneratorOptions o;
+    for (const std::string& name : names) {
+        test::SourcePlan plan;
+        plan.groups = {"ALL", "Zone\u2029B"};
+        plan.name = name;
+        plan.configuration = "flown";
+        plan.enclosureType = "K2";
+        plan.enclosures = 3;
+        o.sourceList.push_back(plan);
+    }
+    const test::GeneratedReport g = test::generateReport(o);
+    test::TempDir dir;
+    EXPECT_EQ(ReportParser::parse(dir.write("show.pdf", g.pdf)), g.expected);
+}
+
 TEST(ReportParser, LabelsFillTheOpenSource) {
     // Which label fills which field is shown by the generated reports below; these are the rules.
     const Report r =

@@ -1,0 +1,56 @@
+// The reading half of a file import: reads report, inventory and loudspeaker files into a copy
+// of the project. Pure: it touches no QObject and no setting, so it runs on a worker thread.
+#pragma once
+
+#include "base/Date.h"
+#include "base/List.h"
+#include "import/DXFReader.h"
+#include "import/ImportNotes.h"
+#include "model/Project.h"
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+namespace rig::app {
+
+// The readers an import uses; tests put in their own. Each throws an error whose message
+// names the file, or rig::Cancelled once the stop token is triggered. The inventory and DXF
+// readers name in their notes what a line break inside a line made them skip.
+struct ImportReaders {
+    std::function<Report(const std::filesystem::path&, std::stop_token)> report;
+    std::function<List<InventoryItem>(const std::filesystem::path&, std::stop_token, ImportNotes&)> inventory;
+    std::function<std::vector<DXFSource>(const std::filesystem::path&, std::stop_token, ImportNotes&)> dxf;
+
+    // The library's report, inventory and DXF readers.
+    static ImportReaders standard();
+};
+
+struct ImportInput {
+    std::vector<std::filesystem::path> files; // in the order handed in
+    Project snapshot;                         // the project when the import started
+    DeltaSpec delta;                          // the motor library's defaults for an empty project
+    std::string author;                       // the default author for an empty project
+    std::function<Date()> now = nowSeconds;   // the time recorded for each report
+};
+
+struct ImportResult {
+    Project project;
+    // The changes of a report that replaced an earlier one (the last such report's).
+    std::optional<std::vector<std::string>> changes;
+    // One line per failed file and per thing a reader skipped, each beginning with the
+    // file's name, in the order they arose.
+    std::vector<std::string> errors;
+};
+
+// Reports first, then inventories, then DXFs, then anything else.
+int importFileRank(const std::filesystem::path& file);
+
+// Reads and merges every file. A file that fails adds its error line and merges nothing; the
+// other files still apply. Throws rig::Cancelled when `stop` is triggered.
+ImportResult importFiles(const ImportInput& input, const ImportReaders& readers, std::stop_token stop = {});
+
+} // namespace rig::app

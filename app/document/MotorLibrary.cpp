@@ -1,0 +1,198 @@
+#include "MotorLibrary.h"
+
+#include "AppPaths.h"
+#include "QtText.h"
+#include "base/Date.h"
+#include "base/File.h"
+#include "base/Json.h"
+#include "base/Number.h"
+#include "base/Text.h"
+#include "model/Project.h"
+
+#include <QCollator>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+
+#include <algorithm>
+#include <filesystem>
+#include <numeric>
+#include <system_error>
+#include <utility>
+
+namespace rig::app {
+
+namespace {
+
+constexpr char migrationKey[] = "deltaSpacing08";
+
+// The file form: "motors" is required, "delta" optional; other keys are ignored.
+struct Stored {
+    std::vector<Motor> motors;
+    std::optional<DeltaSpec> delta;
+};
+
+Stored decodeStored(const std::string& text) {
+    const Json j = parseJsonText(text);
+    JsonObjectReader o(j, JsonPath());
+    return {o.req<std::vector<Motor>>("motors"), o.opt<DeltaSpec>("delta")};
+}
+
+bool sameName(const std::string& a, const std::string& b) {
+    return textEqual(foldCase(a), foldCase(b));
+}
+
+QCollator nameCollator() {
+    // The C locale compares code points and ignores the numeric mode: use a real collation.
+    QLocale locale;
+    if (locale.language() == QLocale::C) locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    QCollator collator(locale);
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseSensitive);
+    return collator;
+}
+
+} // namespace
+
+MotorLibrary::MotorLibrary(QObject* parent) : QObject(parent) {
+    load();
+}
+
+MotorLibrary::~MotorLibrary() = default;
+
+MotorLibrary& MotorLibrary::shared() {
+    static MotorLibrary* library = new MotorLibrary;
+    return *library;
+}
+
+QString MotorLibrary::filePath() {
+    const QString folder = appPaths().dataDirectory;
+    QDir().mkpath(folder);
+    return QDir(folder).filePath(QStringLiteral("motors.json"));
+}
+
+void MotorLibrary::load() {
+    const std::filesystem::path path = toPath(filePath());
+    std::optional<Stored> stored;
+    try {
+        // A library of hundreds of motors takes some kilobytes.
+        stored = decodeStored(readFile(path, 16'000'000));
+    } catch (const std::exception&) {
+        std::error_code ec;
+        // A file that exists but cannot be used is kept aside before anything replaces it.
+        unreadableFile_ = std::filesystem::exists(path, ec) || std::filesystem::is_symlink(path, ec);
+    }
+    if (stored) {
+        setMotors(std::move(stored->motors));
+        setDelta(stored->delta.value_or(DeltaSpec{}));
+    }
+
+    // Earlier versions defaulted the plate spacing to 1.0 m; move it to 0.8 m once per user.
+    if (!settings().value(migrationKey).toBool()) {
+        settings().setValue(migrationKey, true);
+        if (delta_.spacing && *delta_.spacing == 1.0) {
+            DeltaSpec migrated = delta_;
+            migrated.spacing = DeltaSpec::defaultSpacing;
+            setDelta(std::move(migrated));
+        }
+    }
+}
+
+void MotorLibrary::setMotors(std::vector<Motor> motors) {
+    if (motors == motors_) return;
+    motors_ = std::move(motors);
+    emit motorsChanged();
+    save();
+}
+
+void MotorLibrary::setDelta(DeltaSpec delta) {
+    if (delta == delta_) return;
+    delta_ = std::move(delta);
+    emit deltaChanged();
+    save();
+}
+
+Motor MotorLibrary::upsert(const QString& name, double weight) {
+    const std::string trimmed = trimWhite(toStd(name));
+    const auto match = std::find_if(motors_.begin(), motors_.end(),
+                                    [&](const Motor& m) { return sameName(m.name, trimmed); });
+    if (match != motors_.end()) {
+        const auto index = std::size_t(match - motors_.begin());
+        std::vector<Motor> updated = motors_;
+        updated[index].weight = weight;
+        setMotors(std::move(updated));
+        return motors_[index];
+    }
+    Motor added{Uuid::random(), trimmed, weight};
+    std::vector<Motor> updated = motors_;
+    updated.push_back(added);
+    setMotors(updated);
+    sortByName(updated);
+    setMotors(std::move(updated));
+    return added;
+}
+
+void MotorLibrary::importMotors(const Project& project) {
+    for (const auto& [sourceID, source] : project.extras) {
+        for (const auto& [role, point] : source.points) {
+            if (!point.motor) continue;
+            const bool known = std::any_of(motors_.begin(), motors_.end(), [&](const Motor& m) {
+                return textEqual(m.name, point.motor->name);
+            });
+            if (!known) upsert(toQ(point.motor->name), point.motor->weight);
+        }
+    }
+}
+
+void MotorLibrary::sortByName(std::vector<Motor>& motors) {
+    const QCollator collator = nameCollator();
+    std::vector<QString> names;
+    names.reserve(motors.size());
+    for (const Motor& m : motors) names.push_back(toQ(m.name));
+    std::vector<std::size_t> order(motors.size());
+    std::iota(order.begin(), order.end(), std::size_t(0));
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return collator.compare(names[a], names[b]) < 0; });
+    std::vector<Motor> sorted;
+    sorted.reserve(motors.size());
+    for (std::size_t i : order) sorted.push_back(std::move(motors[i]));
+    motors = std::move(sorted);
+}
+
+bool MotorLibrary::backUpUnreadableFile() {
+    if (!unreadableFile_) return true;
+    const QString path = filePath();
+    const QFileInfo file(path);
+    if (!file.exists() && !file.isSymLink()) {
+        unreadableFile_ = false;
+        return true;
+    }
+    QString backup = path + QStringLiteral(".unreadable");
+    if (QFileInfo::exists(backup) || QFileInfo(backup).isSymLink()) {
+        // "2025-03-14T09:26:53Z" -> "20250314T092653Z"
+        const QString stamp = toQ(formatISODate(nowSeconds())).remove('-').remove(':');
+        const QString stamped = backup + '-' + stamp;
+        backup = stamped;
+        for (int n = 2; QFileInfo::exists(backup) || QFileInfo(backup).isSymLink(); ++n)
+            backup = stamped + '-' + toQ(integerText(n));
+    }
+    if (!QFile::rename(path, backup)) return false;
+    unreadableFile_ = false;
+    return true;
+}
+
+void MotorLibrary::save() {
+    // Never write over a file the user might still recover by hand.
+    if (!backUpUnreadableFile()) return;
+    try {
+        Json stored = Json::object();
+        stored["motors"] = writeJson(motors_);
+        stored["delta"] = delta_.toJson();
+        writeFileAtomically(toPath(filePath()), dumpJsonPretty(stored));
+    } catch (const std::exception&) {
+        // A library that cannot be written keeps its values in memory; nothing to tell the user.
+    }
+}
+
+} // namespace rig::app

@@ -1,0 +1,103 @@
+#include "CrewPage.h"
+
+#include "AppPaths.h"
+
+#include <QFile>
+#include <QStringDecoder>
+#include <QWebEnginePage>
+
+#include <exception>
+
+namespace rig::app {
+
+namespace {
+
+// The template's main script starts with exactly this; the data goes right before it.
+const QString insertionMarker = QStringLiteral("<script>\n'use strict';");
+
+} // namespace
+
+QString pageModeWord(PageMode mode) {
+    switch (mode) {
+    case PageMode::crew:
+        return QStringLiteral("crew");
+    case PageMode::rigger:
+        return QStringLiteral("rigger");
+    case PageMode::printCrew:
+        return QStringLiteral("print-crew");
+    }
+    return QStringLiteral("crew");
+}
+
+QString crewTemplateFrom(const QStringList& paths) {
+    for (const QString& path : paths) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) continue;
+        const QByteArray bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError) continue;
+        // A file that is not UTF-8 does not read as the template.
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        QString text = decoder(bytes);
+        if (decoder.hasError()) continue;
+        return text;
+    }
+    return missingCrewTemplate;
+}
+
+QString crewTemplate() {
+    return crewTemplateFrom(resourceCandidates(QStringLiteral("crew.html")));
+}
+
+std::optional<QString> crewJson(const CrewDoc& doc) {
+    std::string json;
+    try {
+        json = doc.encode();
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder(QByteArrayView(json.data(), qsizetype(json.size())));
+    if (decoder.hasError()) return std::nullopt;
+    return text;
+}
+
+QString crewPage(const CrewDoc& doc, PageMode mode, bool split) {
+    return crewPage(doc, mode, split, crewTemplate());
+}
+
+QString crewPage(const CrewDoc& doc, PageMode mode, bool split, const QString& templateText) {
+    QString json = crewJson(doc).value_or(QStringLiteral("null"));
+    // Inside a script element "</" could end the element and "<!--" could switch the
+    // parser into a state where the element's own end tag no longer ends it. In the JSON
+    // both only occur inside strings, where "\/" and "\!" read as "/" and "!".
+    json.replace(QStringLiteral("</"), QStringLiteral("<\\/"));
+    json.replace(QStringLiteral("<!--"), QStringLiteral("<\\!--"));
+
+    QString injected;
+    injected.reserve(json.size() + 120);
+    injected += QStringLiteral("<script>window.RIG_DATA=");
+    injected += json;
+    injected += QStringLiteral(";window.RIG_MODE=\"");
+    injected += pageModeWord(mode);
+    injected += QStringLiteral("\";window.RIG_SPLIT=");
+    injected += split ? QStringLiteral("true") : QStringLiteral("false");
+    injected += QStringLiteral(";</script>");
+
+    QString page = templateText;
+    page.replace(insertionMarker, injected + insertionMarker);
+    return page;
+}
+
+std::optional<QString> crewUpdateScript(const CrewDoc& doc, bool split) {
+    const std::optional<QString> json = crewJson(doc);
+    if (!json) return std::nullopt;
+    return QStringLiteral("window.rigUpdate(") + *json + QStringLiteral(", {split: ") +
+           (split ? QStringLiteral("true") : QStringLiteral("false")) + QStringLiteral("})");
+}
+
+void pushUpdate(QWebEnginePage* page, const CrewDoc& doc, bool split) {
+    if (page == nullptr) return;
+    if (const auto script = crewUpdateScript(doc, split)) page->runJavaScript(*script);
+}
+
+} // namespace rig::app

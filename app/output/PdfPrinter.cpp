@@ -1,0 +1,213 @@
+#include "PdfPrinter.h"
+
+#include "PageScheme.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMarginsF>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QSaveFile>
+#include <QTimer>
+#include <QVariant>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+
+#include <qcoro/qcorosignal.h>
+
+#include <vector>
+
+namespace rig::app {
+
+namespace {
+
+const QString readinessCheck = QStringLiteral("!!document.querySelector('.rig, .card')");
+
+// Completion callbacks always run later from the event loop: a caller is never resumed
+// from inside make(), and a superseded caller not from inside the job that replaced it.
+void callLater(std::function<void(bool)> done, bool success) {
+    if (!done) return;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [done = std::move(done), success] { done(success); },
+        Qt::QueuedConnection);
+}
+
+// One waiting caller of makeAsync.
+class JobWaiter : public QObject {
+    Q_OBJECT
+signals:
+    void finished(bool success);
+};
+
+} // namespace
+
+PdfPrinter::PdfPrinter(QObject* parent) : QObject(parent) {}
+
+PdfPrinter::~PdfPrinter() {
+    cancelAll();
+}
+
+PdfPrinter& PdfPrinter::shared() {
+    static PdfPrinter* instance = [] {
+        auto* printer = new PdfPrinter(QCoreApplication::instance());
+        // Live WebEngine pages must be gone before the application object ends.
+        QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, printer,
+                         &PdfPrinter::cancelAll);
+        return printer;
+    }();
+    return *instance;
+}
+
+void PdfPrinter::make(const QString& html, const QString& target, bool landscape, Report report) {
+    start(html, target, landscape, {}, std::move(report));
+}
+
+void PdfPrinter::make(const QString& html, const QString& target, bool landscape,
+                      std::function<void(bool)> done) {
+    start(
+        html, target, landscape, done ? std::move(done) : [](bool) {}, {});
+}
+
+QCoro::Task<bool> PdfPrinter::makeAsync(QString html, QString target, bool landscape) {
+    JobWaiter waiter;
+    QPointer<JobWaiter> guard(&waiter);
+    make(html, target, landscape, [guard](bool success) {
+        if (guard) emit guard->finished(success);
+    });
+    const bool success = co_await qCoro(&waiter, &JobWaiter::finished);
+    co_return success;
+}
+
+void PdfPrinter::start(const QString& html, const QString& target, bool landscape,
+                       std::function<void(bool)> done, Report report) {
+    const QString file = QFileInfo(target).absoluteFilePath();
+    // Two jobs writing one file would race; the later request wins.
+    std::vector<std::uint64_t> replaced;
+    for (const auto& [id, job] : jobs_) {
+        if (job.target == file) replaced.push_back(id);
+    }
+    for (std::uint64_t id : replaced) finish(id, false, false);
+
+    const std::uint64_t id = ++nextId_;
+    Job& job = jobs_[id];
+    job.target = file;
+    job.landscape = landscape;
+    job.done = std::move(done);
+    job.report = std::move(report);
+
+    QWebEngineProfile* profile = QWebEngineProfile::defaultProfile();
+    job.page = new QWebEnginePage(profile, this);
+    job.url = servePage(profile, html.toUtf8());
+
+    // A page that never loads, or a print that never answers, must still end the job.
+    job.timeout = new QTimer(this);
+    job.timeout->setSingleShot(true);
+    connect(job.timeout, &QTimer::timeout, this, [this, id] { finish(id, false); });
+    job.timeout->start(timing_.jobTimeoutMs);
+
+    connect(job.page, &QWebEnginePage::loadFinished, this, [this, id](bool ok) { onLoaded(id, ok); });
+    job.page->load(job.url);
+}
+
+PdfPrinter::Job* PdfPrinter::job(std::uint64_t id) {
+    const auto it = jobs_.find(id);
+    return it == jobs_.end() ? nullptr : &it->second;
+}
+
+void PdfPrinter::onLoaded(std::uint64_t id, bool ok) {
+    Job* j = job(id);
+    if (j == nullptr || j->loaded) return;
+    if (!ok) {
+        finish(id, false);
+        return;
+    }
+    j->loaded = true;
+    const QString target = j->target; // a receiver may end the job
+    emit pageLoaded(target);
+    checkReady(id);
+}
+
+void PdfPrinter::checkReady(std::uint64_t id) {
+    Job* j = job(id);
+    if (j == nullptr) return;
+    ++j->checks;
+    QPointer<PdfPrinter> self(this);
+    j->page->runJavaScript(readinessCheck, [self, id](const QVariant& answer) {
+        if (!self) return;
+        Job* j = self->job(id);
+        if (j == nullptr) return;
+        // Anything but a Boolean true (no answer, a script error) is "not yet".
+        const bool ready = answer.typeId() == QMetaType::Bool && answer.toBool();
+        if (ready || j->checks > self->timing_.checkRetries) {
+            QTimer::singleShot(self->timing_.printDelayMs, self, [self, id] { self->print(id); });
+        } else {
+            QTimer::singleShot(self->timing_.checkIntervalMs, self, [self, id] { self->checkReady(id); });
+        }
+    });
+}
+
+void PdfPrinter::print(std::uint64_t id) {
+    Job* j = job(id);
+    if (j == nullptr) return;
+    const QString target = j->target;
+    emit printStarted(target, j->checks);
+    j = job(id); // a receiver may end the job
+    if (j == nullptr) return;
+    j->timeout->start(timing_.printTimeoutMs);
+    const QPageLayout layout(QPageSize(QPageSize::A4),
+                             j->landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                             QMarginsF(28, 28, 28, 28), QPageLayout::Point);
+    QPointer<PdfPrinter> self(this);
+    j->page->printToPdf(
+        [self, id](const QByteArray& pdf) {
+            if (self) self->write(id, pdf);
+        },
+        layout);
+}
+
+void PdfPrinter::write(std::uint64_t id, const QByteArray& pdf) {
+    Job* j = job(id);
+    if (j == nullptr) return;
+    bool written = false;
+    if (!pdf.isEmpty()) {
+        QSaveFile file(j->target);
+        written = file.open(QIODevice::WriteOnly) && file.write(pdf) == pdf.size() && file.commit();
+    }
+    finish(id, written);
+}
+
+void PdfPrinter::finish(std::uint64_t id, bool success, bool report) {
+    const auto it = jobs_.find(id);
+    if (it == jobs_.end()) return;
+    Job job = std::move(it->second);
+    jobs_.erase(it);
+
+    delete job.timeout;
+    job.page->disconnect(this);
+    // This may run inside one of the page's own callbacks.
+    job.page->deleteLater();
+    releasePage(job.url);
+
+    emit jobFinished(job.target, success);
+    if (job.done) {
+        callLater(std::move(job.done), success);
+    } else if (report && job.report) {
+        job.report(job.target, success);
+    }
+}
+
+void PdfPrinter::cancelAll() {
+    std::vector<std::uint64_t> ids;
+    for (const auto& entry : jobs_) ids.push_back(entry.first);
+    std::vector<QWebEnginePage*> pages;
+    for (std::uint64_t id : ids) {
+        pages.push_back(jobs_[id].page);
+        finish(id, false, false);
+    }
+    // Not from inside a page callback here: end the pages now, the event loop may be over.
+    for (QWebEnginePage* page : pages) delete page;
+}
+
+} // namespace rig::app
+
+#include "PdfPrinter.moc"

@@ -1,0 +1,95 @@
+// Prints a finished HTML page (the crew page in a print mode) to an A4 PDF file.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+
+#include <qcoro/qcorotask.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+
+class QTimer;
+class QWebEnginePage;
+class QWebEngineProfile;
+
+namespace rig::app {
+
+class PdfPrinter : public QObject {
+    Q_OBJECT
+public:
+    struct Timing {
+        int checkIntervalMs = 200;   // between readiness checks
+        int checkRetries = 25;       // checks after the first one
+        int printDelayMs = 300;      // from the last check to printing
+        int jobTimeoutMs = 60000;    // a page not printing by then has failed
+        int printTimeoutMs = 600000; // a print not written by then has failed (a large show takes a while)
+    };
+
+    // How a fire-and-forget job ended: its file, and whether it was written.
+    using Report = std::function<void(const QString& file, bool written)>;
+
+    explicit PdfPrinter(QObject* parent = nullptr);
+    ~PdfPrinter() override;
+
+    // The program's printer, created on first use and ended before the application object.
+    static PdfPrinter& shared();
+
+    // Fire and forget: `report` hears how the job ended, unless a later job replaced it or the
+    // printer was cancelled.
+    void make(const QString& html, const QString& target, bool landscape, Report report);
+    // `done` receives true once the file is written, false otherwise; always later, never
+    // from within this call, also when replaced or cancelled.
+    void make(const QString& html, const QString& target, bool landscape, std::function<void(bool)> done);
+    // The asynchronous form of the above.
+    QCoro::Task<bool> makeAsync(QString html, QString target, bool landscape);
+
+    // A job for a target that has one in flight replaces it: the earlier job ends at once,
+    // its waiting caller gets false and nothing is reported.
+
+    int jobCount() const { return int(jobs_.size()); }
+    Timing timing() const { return timing_; }
+    void setTiming(Timing timing) { timing_ = timing; }
+
+    // Ends every job as failed without reporting anything (the program is quitting).
+    void cancelAll();
+
+signals:
+    // The job's page has loaded; its readiness checks start now.
+    void pageLoaded(const QString& target);
+    // The page is about to be printed, after `checks` readiness checks.
+    void printStarted(const QString& target, int checks);
+    void jobFinished(const QString& target, bool success);
+
+private:
+    struct Job {
+        QString target;
+        bool landscape = false;
+        QWebEnginePage* page = nullptr;
+        QUrl url;
+        QTimer* timeout = nullptr;
+        std::function<void(bool)> done; // empty: fire and forget
+        Report report;
+        bool loaded = false;
+        int checks = 0;
+    };
+
+    void start(const QString& html, const QString& target, bool landscape, std::function<void(bool)> done,
+               Report report);
+    void onLoaded(std::uint64_t id, bool ok);
+    void checkReady(std::uint64_t id);
+    void print(std::uint64_t id);
+    void write(std::uint64_t id, const QByteArray& pdf);
+    // Ends the job; `report` false ends it silently (replaced or cancelled).
+    void finish(std::uint64_t id, bool success, bool report = true);
+    Job* job(std::uint64_t id);
+
+    Timing timing_;
+    std::map<std::uint64_t, Job> jobs_;
+    std::uint64_t nextId_ = 0;
+};
+
+} // namespace rig::app

@@ -1,0 +1,33 @@
+// Which server addresses a request may go to and which crew links a server may hand out:
+// the publish key and the link both leave the program, so both are checked before use.
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+#include <optional>
+
+namespace rig::app {
+
+// The request URL: the address without surrounding blanks and tabs and without trailing
+// "/", followed by `path`. Only an absolute http or https URL with a host and without
+// query or fragment is accepted.
+std::optional<QUrl> publishUrl(const QString& server, const QString& path);
+// A token as one path segment (percent-encoded); nothing for "", "." and "..".
+std::optional<QString> tokenSegment(const QString& token);
+
+// Loopback and private-network hosts (127/8, ::1, 10/8, 172.16/12, 192.168/16, fc00::/7,
+// "localhost" and names ending in ".local"): the only ones reached over plain http.
+bool isLocalNetworkHost(const QString& host);
+
+// How requests to a server address travel. Plain http to any other host is refused: the
+// key would cross the internet readable by anyone on the way.
+enum class ServerTransport { encrypted, localNetwork, unencrypted, invalid };
+ServerTransport serverTransport(const QString& server);
+
+// A crew link from the server as it may be stored, shown, copied and put into a QR code: an
+// absolute https URL (http only to a local-network host) without control or format
+// characters, line or paragraph separators, also once percent-decoded. Nothing otherwise.
+std::optional<QUrl> crewLinkUrl(const QString& text);
+
+} // namespace rig::app

@@ -1,0 +1,152 @@
+#include "Appearance.h"
+
+#include "AppPaths.h"
+
+#include <QApplication>
+#include <QColor>
+#include <QStyle>
+#include <QToolTip>
+
+#include <optional>
+
+namespace rig::app {
+
+namespace {
+
+struct StartupAppearance {
+    QString styleName;
+    QPalette palette;
+    QPalette toolTipPalette;
+    // Until light or dark is chosen the start-up look is left alone, so the application
+    // palette is never fixed and keeps following the desktop.
+    bool changed = false;
+};
+
+std::optional<StartupAppearance>& startup() {
+    static std::optional<StartupAppearance> value;
+    return value;
+}
+
+void useStyle(const QString& name) {
+    if (QApplication::style()->name().compare(name, Qt::CaseInsensitive) == 0) return;
+    QApplication::setStyle(name);
+}
+
+// One colour for the active and inactive groups, another for the disabled group.
+void setRole(QPalette& palette, QPalette::ColorRole role, const QColor& normal, const QColor& disabled) {
+    palette.setColor(QPalette::Active, role, normal);
+    palette.setColor(QPalette::Inactive, role, normal);
+    palette.setColor(QPalette::Disabled, role, disabled);
+}
+
+void setRole(QPalette& palette, QPalette::ColorRole role, const QColor& color) {
+    setRole(palette, role, color, color);
+}
+
+} // namespace
+
+void captureStartupAppearance() {
+    if (startup()) return;
+    startup() =
+        StartupAppearance{QApplication::style()->name(), QApplication::palette(), QToolTip::palette()};
+}
+
+namespace {
+
+// What sets the light and dark palettes apart; every other role is white or the text colour.
+struct PaletteColours {
+    QColor button, disabledButton, window, text;
+    QColor base, disabledBase, alternateBase;
+    QColor placeholder, disabledPlaceholder;
+    QColor highlight, disabledHighlight, disabledHighlightedText;
+    QColor link, linkVisited, toolTipBase;
+};
+
+QPalette makePalette(const PaletteColours& c) {
+    // The bevel shades (light, mid, dark, shadow) are derived from the button and window colours.
+    QPalette p(c.button, c.window);
+    const QColor disabledText(0x80, 0x80, 0x80);
+    setRole(p, QPalette::Window, c.window);
+    setRole(p, QPalette::WindowText, c.text, disabledText);
+    setRole(p, QPalette::Base, c.base, c.disabledBase);
+    setRole(p, QPalette::AlternateBase, c.alternateBase);
+    setRole(p, QPalette::Text, c.text, disabledText);
+    setRole(p, QPalette::Button, c.button, c.disabledButton);
+    setRole(p, QPalette::ButtonText, c.text, disabledText);
+    setRole(p, QPalette::BrightText, Qt::white);
+    setRole(p, QPalette::PlaceholderText, c.placeholder, c.disabledPlaceholder);
+    setRole(p, QPalette::Highlight, c.highlight, c.disabledHighlight);
+    setRole(p, QPalette::HighlightedText, Qt::white, c.disabledHighlightedText);
+    setRole(p, QPalette::Link, c.link, disabledText);
+    setRole(p, QPalette::LinkVisited, c.linkVisited, disabledText);
+    setRole(p, QPalette::ToolTipBase, c.toolTipBase);
+    setRole(p, QPalette::ToolTipText, c.text);
+    return p;
+}
+
+} // namespace
+
+QPalette lightPalette() {
+    // Text roles chosen for contrast.
+    return makePalette({.button = QColor(0xef, 0xef, 0xef),
+                        .disabledButton = QColor(0xef, 0xef, 0xef),
+                        .window = QColor(0xef, 0xef, 0xef),
+                        .text = QColor(0x1a, 0x1a, 0x1a),
+                        .base = Qt::white,
+                        .disabledBase = QColor(0xf7, 0xf7, 0xf7),
+                        .alternateBase = QColor(0xf5, 0xf5, 0xf5),
+                        .placeholder = QColor(0x6e, 0x6e, 0x6e),
+                        .disabledPlaceholder = QColor(0x9a, 0x9a, 0x9a),
+                        .highlight = QColor(0x2a, 0x6f, 0xc9),
+                        .disabledHighlight = QColor(0xc8, 0xc8, 0xc8),
+                        .disabledHighlightedText = QColor(0x40, 0x40, 0x40),
+                        .link = QColor(0x0a, 0x58, 0xca),
+                        .linkVisited = QColor(0x6f, 0x42, 0xc1),
+                        .toolTipBase = QColor(0xff, 0xff, 0xdc)});
+}
+
+QPalette darkPalette() {
+    return makePalette({.button = QColor(0x3a, 0x3a, 0x3a),
+                        .disabledButton = QColor(0x33, 0x33, 0x33),
+                        .window = QColor(0x2d, 0x2d, 0x2d),
+                        .text = QColor(0xe8, 0xe8, 0xe8),
+                        .base = QColor(0x1e, 0x1e, 0x1e),
+                        .disabledBase = QColor(0x26, 0x26, 0x26),
+                        .alternateBase = QColor(0x28, 0x28, 0x28),
+                        .placeholder = QColor(0x94, 0x94, 0x94),
+                        .disabledPlaceholder = QColor(0x6a, 0x6a, 0x6a),
+                        .highlight = QColor(0x2f, 0x65, 0xca),
+                        .disabledHighlight = QColor(0x4a, 0x4a, 0x4a),
+                        .disabledHighlightedText = QColor(0xa8, 0xa8, 0xa8),
+                        .link = QColor(0x6c, 0xb4, 0xff),
+                        .linkVisited = QColor(0xc2, 0x9b, 0xff),
+                        .toolTipBase = QColor(0x3c, 0x3c, 0x3c)});
+}
+
+void applyAppearance(Appearance appearance) {
+    captureStartupAppearance();
+    switch (appearance) {
+    case Appearance::system:
+        if (!startup()->changed) break;
+        startup()->changed = false;
+        useStyle(startup()->styleName);
+        QApplication::setPalette(startup()->palette);
+        QToolTip::setPalette(startup()->toolTipPalette);
+        break;
+    case Appearance::light:
+    case Appearance::dark: {
+        const QPalette palette = appearance == Appearance::light ? lightPalette() : darkPalette();
+        startup()->changed = true;
+        useStyle(QStringLiteral("Fusion"));
+        QApplication::setPalette(palette);
+        QToolTip::setPalette(palette);
+        break;
+    }
+    }
+}
+
+void applyAppearance() {
+    applyAppearance(appearanceFromSetting(settings().value(appearanceKey).toString()));
+}
+
+} // namespace rig::app

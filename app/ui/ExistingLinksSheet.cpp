@@ -1,0 +1,336 @@
+#include "ExistingLinksSheet.h"
+
+#include "DateText.h"
+#include "FormLayout.h"
+#include "PageStyle.h"
+#include "ProjectStore.h"
+#include "Prompts.h"
+#include "PublishClient.h"
+#include "QtText.h"
+#include "Symbols.h"
+#include "WebLinks.h"
+#include "base/Json.h"
+#include "base/Number.h"
+
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace rig::app {
+
+namespace {
+
+using style::Tone;
+
+// 0001-01-01T00:00:00Z and 9999-12-31T23:59:59.999Z in milliseconds: the dates a project
+// file writes and reads back.
+constexpr double earliestMs = -62135596800000.0;
+constexpr double latestMs = 253402300799999.0;
+
+} // namespace
+
+std::optional<Date> linkUpdateTime(double updatedAt) {
+    if (!std::isfinite(updatedAt) || updatedAt < earliestMs || updatedAt > latestMs) return std::nullopt;
+    return Date(std::chrono::seconds(static_cast<std::int64_t>(std::floor(updatedAt / 1000))));
+}
+
+QString linkDateText(double updatedAt) {
+    if (!linkUpdateTime(updatedAt)) return QStringLiteral("?");
+    return formatShortDateTime(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(updatedAt), Qt::UTC));
+}
+
+QString linkDetailText(const ServerLink& link) {
+    return QStringLiteral("Updated ") + linkDateText(link.updatedAt) + QStringLiteral(" \u00b7 ") +
+           toQ(integerText(link.sources)) + QStringLiteral(" sources \u00b7 ") + toQ(link.report);
+}
+
+QString linkTitle(const ServerLink& link) {
+    return link.name.empty() ? QStringLiteral("Untitled") : toQ(link.name);
+}
+
+std::variant<ShareInfo, QString> attachedShare(const ServerLink& link, std::size_t index) {
+    const std::optional<Date> when = linkUpdateTime(link.updatedAt);
+    if (!when) {
+        // Worded as the list's own decoding failures are.
+        try {
+            throwJsonTypeError(JsonPath().key("links").index(index).key("updatedAt"),
+                               "a time between the years 1 and 9999");
+        } catch (const JsonDecodeError& e) {
+            return QStringLiteral("The server\u2019s answer could not be read: ") + toQ(e.what());
+        }
+    }
+    if (!crewLinkUrl(toQ(link.url))) return publishText::badCrewLink;
+    ShareInfo share;
+    share.token = link.token;
+    share.url = link.url;
+    share.publishedAt = *when;
+    return share;
+}
+
+bool isOwnLink(const Project& project, const ServerLink& link) {
+    return project.share && project.share->token == link.token;
+}
+
+ExistingLinksSheet::ExistingLinksSheet(ProjectStore& store, QWidget* parent)
+    : QDialog(parent), store_(store) {
+    setObjectName(QStringLiteral("existingLinksSheet"));
+    setWindowTitle(QStringLiteral("Crew links on the server"));
+    setFixedSize(sheetWidth, sheetHeight);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(20, 20, 20, 20);
+    column->setSpacing(12);
+    column->addWidget(form::label(QStringLiteral("Crew links on the server"), Tone::primary,
+                                  style::bold(style::title2Font())));
+    auto* explanation =
+        form::label(QStringLiteral("Choose the link the crew already has. \u201cUpdate link\u201d "
+                                   "then sends this project to it \u2013 the WhatsApp link stays "
+                                   "the same."),
+                    Tone::secondary);
+    explanation->setWordWrap(true);
+    column->addWidget(explanation);
+
+    progress_ = new QProgressBar;
+    progress_->setObjectName(QStringLiteral("loading"));
+    progress_->setRange(0, 0);
+    progress_->setTextVisible(false);
+    progress_->setMaximumHeight(6);
+    column->addWidget(progress_);
+
+    errorLabel_ = form::label({}, Tone::red);
+    errorLabel_->setObjectName(QStringLiteral("error"));
+    errorLabel_->setWordWrap(true);
+    errorLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    column->addWidget(errorLabel_);
+
+    auto* scroll = new QScrollArea;
+    scroll->setObjectName(QStringLiteral("linkList"));
+    scroll->setWidgetResizable(true);
+    scroll->setMinimumHeight(300);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list_ = new QWidget;
+    listLayout_ = new QVBoxLayout(list_);
+    listLayout_->setContentsMargins(10, 4, 10, 4);
+    listLayout_->setSpacing(0);
+    listLayout_->addStretch(1);
+    scroll->setWidget(list_);
+    column->addWidget(scroll, 1);
+
+    auto* footer = new QHBoxLayout;
+    footer->addStretch(1);
+    close_ = new QPushButton(QStringLiteral("Close"));
+    close_->setObjectName(QStringLiteral("close"));
+    // Escape closes the sheet; Return does not.
+    close_->setAutoDefault(false);
+    connect(close_, &QPushButton::clicked, this, &QDialog::reject);
+    footer->addWidget(close_);
+    column->addLayout(footer);
+
+    // The "this project" mark and "Use" follow the project's record.
+    connect(&store_, &ProjectStore::projectChanged, this, [this] { showState(); });
+    showState();
+}
+
+ExistingLinksSheet::~ExistingLinksSheet() = default;
+
+void ExistingLinksSheet::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!started_) {
+        started_ = true;
+        loadLinks();
+    }
+}
+
+void ExistingLinksSheet::done(int result) {
+    // Ends the sheet's own loads: their answers are dropped.
+    closed_ = true;
+    QDialog::done(result);
+}
+
+void ExistingLinksSheet::setLoading(bool loading) {
+    loading_ = loading;
+}
+
+QCoro::Task<void> ExistingLinksSheet::loadLinks() {
+    if (closed_) co_return;
+    QPointer<ExistingLinksSheet> self(this);
+    setLoading(true);
+    showState();
+    std::optional<std::vector<ServerLink>> result;
+    std::optional<QString> failure;
+    try {
+        result = co_await store_.listServerLinks();
+    } catch (const std::exception& e) {
+        if (isPublishCancellation(e)) co_return;
+        failure = publishErrorText(e);
+    }
+    if (!self || closed_) co_return;
+    if (result) {
+        links_ = std::move(*result);
+        error_.reset();
+    } else {
+        error_ = failure;
+    }
+    setLoading(false);
+    showState();
+    emit loadFinished();
+}
+
+void ExistingLinksSheet::useLink(const ServerLink& link) {
+    std::size_t index = 0;
+    while (index < links_.size() && !(links_[index] == link)) ++index;
+    const auto share = attachedShare(link, index);
+    if (const QString* why = std::get_if<QString>(&share)) {
+        error_ = *why;
+        showState();
+        return;
+    }
+    Project project = store_.project();
+    project.share = std::get<ShareInfo>(share);
+    store_.setProject(std::move(project));
+    accept();
+}
+
+void ExistingLinksSheet::askToDelete(ServerLink link) {
+    QPointer<ExistingLinksSheet> self(this);
+    confirmDelete_ = link;
+    const bool confirmed = prompts().confirmDeletion(
+        QStringLiteral("Delete this link?"),
+        toQ(link.url) +
+            QStringLiteral("\nAnyone who has it will see \u201cThis link is no longer active\u201d."));
+    if (!self) return;
+    // However the question ended, it is closed now; rows held back while it was open follow.
+    confirmDelete_.reset();
+    showState();
+    if (confirmed) deleteLink(std::move(link));
+}
+
+QCoro::Task<void> ExistingLinksSheet::deleteLink(ServerLink link) {
+    QPointer<ExistingLinksSheet> self(this);
+    QPointer<ProjectStore> store(&store_);
+    std::optional<QString> failure;
+    try {
+        co_await store_.deleteServerLink(toQ(link.token));
+    } catch (const std::exception& e) {
+        if (isPublishCancellation(e)) co_return;
+        failure = publishErrorText(e);
+    }
+    if (failure) {
+        if (self && !closed_) {
+            error_ = failure;
+            showState();
+        }
+        co_return;
+    }
+    // The project forgets its own link, also when the sheet has closed meanwhile.
+    if (store && isOwnLink(store->project(), link)) {
+        Project project = store->project();
+        project.share.reset();
+        store->setProject(std::move(project));
+    }
+    if (self && !closed_) co_await loadLinks();
+}
+
+void ExistingLinksSheet::openLink(const ServerLink& link) {
+    openWebLink(toQ(link.url));
+}
+
+QList<QWidget*> ExistingLinksSheet::rows() const {
+    return rows_;
+}
+
+void ExistingLinksSheet::showState() {
+    progress_->setVisible(loading_);
+    errorLabel_->setVisible(error_.has_value());
+    if (error_) errorLabel_->updateText(*error_);
+    std::optional<std::string> ownToken;
+    if (store_.project().share) ownToken = store_.project().share->token;
+    // Not while a deletion is being asked about: the question runs its own event loop, and
+    // the row whose button asked must stay until it returns.
+    if (!confirmDelete_ && (!rowsBuilt_ || shownLinks_ != links_ || shownOwnToken_ != ownToken)) {
+        shownLinks_ = links_;
+        shownOwnToken_ = ownToken;
+        rowsBuilt_ = true;
+        rebuildRows();
+    }
+    emit stateChanged();
+}
+
+void ExistingLinksSheet::rebuildRows() {
+    for (QWidget* row : rows_) {
+        listLayout_->removeWidget(row);
+        row->hide();
+        row->deleteLater();
+    }
+    rows_.clear();
+    const Project& project = store_.project();
+    int at = 0;
+    for (const ServerLink& link : links_) {
+        auto* row = new QWidget;
+        row->setObjectName(QStringLiteral("link:") + toQ(link.token));
+        auto* outer = new QVBoxLayout(row);
+        outer->setContentsMargins(0, 0, 0, 0);
+        outer->setSpacing(0);
+        if (at > 0) outer->addWidget(new form::Divider);
+        auto* layout = new QHBoxLayout;
+        layout->setContentsMargins(0, 3, 0, 3);
+        outer->addLayout(layout);
+
+        auto* text = new QVBoxLayout;
+        text->setSpacing(2);
+        auto* titleLine = new QHBoxLayout;
+        auto* title = form::label(linkTitle(link), Tone::primary, style::bold(style::bodyFont()));
+        title->setObjectName(QStringLiteral("title"));
+        titleLine->addWidget(title);
+        const bool own = isOwnLink(project, link);
+        if (own) {
+            auto* mark = form::label(QStringLiteral("this project"), Tone::green, style::captionFont());
+            mark->setObjectName(QStringLiteral("thisProject"));
+            titleLine->addWidget(mark);
+        }
+        titleLine->addStretch(1);
+        text->addLayout(titleLine);
+        auto* detail = form::label(linkDetailText(link), Tone::secondary, style::captionFont());
+        detail->setObjectName(QStringLiteral("detail"));
+        detail->setWordWrap(true);
+        text->addWidget(detail);
+        auto* url = form::label(toQ(link.url), Tone::secondary, style::monospacedCaptionFont());
+        url->setObjectName(QStringLiteral("url"));
+        url->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        url->setWordWrap(true);
+        text->addWidget(url);
+        layout->addLayout(text, 1);
+
+        auto* open = new QPushButton(QStringLiteral("Open"));
+        open->setObjectName(QStringLiteral("open"));
+        open->setAutoDefault(false);
+        connect(open, &QPushButton::clicked, this, [this, link] { openLink(link); });
+        auto* use = new QPushButton(QStringLiteral("Use"));
+        use->setObjectName(QStringLiteral("use"));
+        use->setAutoDefault(false);
+        use->setEnabled(!own);
+        connect(use, &QPushButton::clicked, this, [this, link] { useLink(link); });
+        auto* trash = new QToolButton;
+        trash->setObjectName(QStringLiteral("delete"));
+        trash->setAutoRaise(true);
+        trash->setIcon(symbolIcon(QStringLiteral("trash")));
+        trash->setToolTip(QStringLiteral("Delete this link \u2013 the crew can no longer open it"));
+        connect(trash, &QToolButton::clicked, this, [this, link] { askToDelete(link); });
+        layout->addWidget(open, 0, Qt::AlignTop);
+        layout->addWidget(use, 0, Qt::AlignTop);
+        layout->addWidget(trash, 0, Qt::AlignTop);
+
+        listLayout_->insertWidget(listLayout_->count() - 1, row);
+        rows_.push_back(row);
+        ++at;
+    }
+}
+
+} // namespace rig::app

@@ -1,0 +1,119 @@
+// The sheet with the crew links kept on the publish server: open one in the browser,
+// attach one to the project (the next "Update link" sends this project to it), or delete
+// one. It talks to the server only through the store's list and delete actions and changes
+// only the project's publish record.
+#pragma once
+
+#include "PublishProtocol.h"
+#include "ToneLabel.h"
+#include "model/Project.h"
+
+#include <QDialog>
+#include <QString>
+
+#include <qcoro6/qcoro/qcorotask.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+class QProgressBar;
+class QPushButton;
+class QVBoxLayout;
+
+namespace rig::app {
+
+class ProjectStore;
+
+namespace style {
+class ToneLabel;
+}
+
+// The link's update time (milliseconds since 1970-01-01 UTC) as a point in time, when it
+// is one the project file can hold (years 1 to 9999); nothing for anything else.
+std::optional<Date> linkUpdateTime(double updatedAt);
+// The update time in the user's short date style, or "?" when it is out of range.
+QString linkDateText(double updatedAt);
+// "Updated " + date + " · " + sources + " sources · " + report.
+QString linkDetailText(const ServerLink& link);
+// The link's name, or "Untitled" for an empty one.
+QString linkTitle(const ServerLink& link);
+// The publish record of an attached link: its token, link and update time, no fingerprints,
+// changes or hidden set. A text saying why when the update time cannot be a date (`index`
+// is the link's place in the server's list, for that text).
+std::variant<ShareInfo, QString> attachedShare(const ServerLink& link, std::size_t index);
+// The link is the project's own: the project's record has the same token.
+bool isOwnLink(const Project& project, const ServerLink& link);
+
+class ExistingLinksSheet : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int sheetWidth = 720;
+    static constexpr int sheetHeight = 520;
+
+    explicit ExistingLinksSheet(ProjectStore& store, QWidget* parent = nullptr);
+    ~ExistingLinksSheet() override;
+
+    // Loads the list (the sheet does it when it is shown, and after every deletion). A load
+    // ends loaded (list replaced, error cleared) or failed (error set, list kept). Closing
+    // the sheet drops a load under way.
+    QCoro::Task<void> loadLinks();
+    // "Use": attaches the link to the project and closes the sheet.
+    void useLink(const ServerLink& link);
+    // The trash button: asks, and on "Delete" starts the deletion and returns.
+    void askToDelete(ServerLink link);
+    // Deletes the link on the server; the project forgets it when it was its own (also after
+    // the sheet closed); then the list is loaded again. Failures end in the error text.
+    QCoro::Task<void> deleteLink(ServerLink link);
+    // "Open": the link in the web browser (web links only).
+    void openLink(const ServerLink& link);
+
+    const std::vector<ServerLink>& links() const { return links_; }
+    bool isLoading() const { return loading_; }
+    std::optional<QString> error() const { return error_; }
+    // The link whose deletion is being asked about.
+    std::optional<ServerLink> confirmDelete() const { return confirmDelete_; }
+
+    // The row widgets, in list order (for tests).
+    QList<QWidget*> rows() const;
+    QPushButton* closeButton() const { return close_; }
+
+signals:
+    // A load or a deletion changed the shown state.
+    void stateChanged();
+    // A load has ended (loaded or failed); not after the sheet closed.
+    void loadFinished();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void done(int result) override;
+
+private:
+    void setLoading(bool loading);
+    void showState();
+    void rebuildRows();
+
+    ProjectStore& store_;
+    std::vector<ServerLink> links_;
+    bool loading_ = true;
+    std::optional<QString> error_;
+    std::optional<ServerLink> confirmDelete_;
+    bool started_ = false;
+    bool closed_ = false;
+    int loadsRunning_ = 0;
+    // What the rows were built from.
+    std::vector<ServerLink> shownLinks_;
+    std::optional<std::string> shownOwnToken_;
+    bool rowsBuilt_ = false;
+
+    QProgressBar* progress_;
+    style::ToneLabel* errorLabel_;
+    QWidget* list_;
+    QVBoxLayout* listLayout_;
+    QList<QWidget*> rows_;
+    QPushButton* close_;
+};
+
+} // namespace rig::app

@@ -1,0 +1,148 @@
+#include "ExportCommands.h"
+
+#include "AppPaths.h"
+#include "CrewPage.h"
+#include "DXFOptionsForm.h"
+#include "DXFSettings.h"
+#include "PdfPrinter.h"
+#include "ProjectStore.h"
+#include "Reveal.h"
+#include "Prompts.h"
+#include "QRCode.h"
+#include "QtText.h"
+#include "RiggingPointsCSV.h"
+#include "analysis/RigDXF.h"
+#include "base/File.h"
+
+#include <QFileInfo>
+
+#include <system_error>
+
+namespace rig::app {
+
+namespace {
+
+struct KindInfo {
+    const char* suffix;
+    const char* nameFilter;
+    const char* extension;
+};
+
+KindInfo info(ExportKind kind) {
+    switch (kind) {
+    case ExportKind::riggingPointsPDF:
+        return {" – rigging points.pdf", "PDF document (*.pdf)", "pdf"};
+    case ExportKind::crewSheetsPDF:
+        return {" – crew sheets.pdf", "PDF document (*.pdf)", "pdf"};
+    case ExportKind::riggingPointsDXF:
+        return {" – rigging points.dxf", "DXF drawing (*.dxf)", "dxf"};
+    case ExportKind::riggingPointsCSV:
+        return {" – rigging points.csv", "CSV text (*.csv)", "csv"};
+    }
+    return {"", "", ""};
+}
+
+} // namespace
+
+QString proposedExportName(const Project& project, ExportKind kind) {
+    QString base = toQ(project.name);
+    base.remove('/');
+    if (base.isEmpty()) base = QStringLiteral("Rig");
+    return base + QString::fromUtf8(info(kind).suffix);
+}
+
+std::optional<QString> writeExportFile(const QString& path, std::string_view bytes) {
+    try {
+        writeFileAtomically(toPath(path), bytes);
+        return std::nullopt;
+    } catch (const std::system_error& e) {
+        return toQ(e.code().message());
+    } catch (const std::exception& e) {
+        return toQ(e.what());
+    }
+}
+
+CrewDoc exportCrewDoc(const Project& project, bool crew, Date now) {
+    CrewDoc doc = CrewDoc::build(project, {}, now, !crew);
+    if (!crew && project.share) {
+        doc.link = project.share->url;
+        // Without an image the link still shows.
+        if (const auto qr = makeQRDataUrl(toQ(project.share->url), 8)) doc.qr = toStd(*qr);
+    }
+    return doc;
+}
+
+QString exportPdfPage(const Project& project, bool crew, Date now) {
+    return crewPage(exportCrewDoc(project, crew, now), crew ? PageMode::printCrew : PageMode::rigger, false);
+}
+
+ExportCommands::ExportCommands(ProjectStore& store, DXFSettings& dxfSettings, PdfPrinter& printer,
+                               Reveal& reveal)
+    : store_(store), dxfSettings_(dxfSettings), printer_(printer), reveal_(reveal) {}
+
+ExportCommands& ExportCommands::shared() {
+    static ExportCommands* commands =
+        new ExportCommands(ProjectStore::shared(), DXFSettings::shared(), PdfPrinter::shared(),
+                           DesktopReveal::shared());
+    return *commands;
+}
+
+std::optional<QString> ExportCommands::choose(const Project& project, ExportKind kind, QWidget* accessory,
+                                              const std::function<void()>& chosen) {
+    const KindInfo k = info(kind);
+    Prompts::ExportSave request;
+    request.directory = settings().value(lastExportDirectoryKey).toString();
+    request.fileName = proposedExportName(project, kind);
+    request.nameFilter = QString::fromUtf8(k.nameFilter);
+    request.defaultSuffix = QString::fromUtf8(k.extension);
+    request.accessory = accessory;
+    const std::optional<QString> path = prompts().chooseExportSaveFile(request);
+    if (!path || path->isEmpty()) return std::nullopt;
+    if (chosen) chosen();
+    // Remembered before anything is written, so a failed write still opens here next time.
+    settings().setValue(lastExportDirectoryKey, QFileInfo(*path).absolutePath());
+    settings().sync();
+    return path;
+}
+
+void ExportCommands::write(const QString& path, std::string_view bytes) {
+    if (const auto reason = writeExportFile(path, bytes)) {
+        store_.setErrorMessage(QStringLiteral("Could not save: ") + *reason);
+    }
+}
+
+void ExportCommands::exportPDF(const Project& project, bool crew) {
+    const auto path = choose(project, crew ? ExportKind::crewSheetsPDF : ExportKind::riggingPointsPDF);
+    if (!path) return;
+    printPDF(project, crew, *path, nowSeconds());
+}
+
+void ExportCommands::printPDF(const Project& project, bool crew, const QString& path, Date now) {
+    ProjectStore& store = store_;
+    Reveal& reveal = reveal_;
+    printer_.make(exportPdfPage(project, crew, now), path, !crew, [&store, &reveal](const QString& file, bool written) {
+        if (written) {
+            reveal.reveal(file);
+        } else {
+            store.setErrorMessage(QStringLiteral("PDF export failed."));
+        }
+    });
+}
+
+void ExportCommands::exportDXF(const Project& project) {
+    DXFAccessory accessory(dxfSettings_);
+    // A height typed without Return still counts.
+    const auto path = choose(project, ExportKind::riggingPointsDXF, &accessory, [&] { accessory.apply(); });
+    if (!path) return;
+    // The drawing is ASCII except layers named after groups with accented or non-Latin letters;
+    // those are written as UTF-8 rather than refusing the whole export.
+    write(*path, RigDXF::make(project, dxfSettings_.options()));
+}
+
+void ExportCommands::exportCSV(const Project& project) {
+    const auto path = choose(project, ExportKind::riggingPointsCSV);
+    if (!path) return;
+    write(*path, riggingPointsCSV(project));
+}
+
+} // namespace rig::app

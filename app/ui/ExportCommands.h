@@ -1,0 +1,77 @@
+// The four File ▸ Export commands: each asks for a file with an export save panel that opens
+// in the folder of the last export, builds its output and writes it. Failures reach the
+// store's error message; written PDFs are shown in the file manager. Main thread only.
+#pragma once
+
+#include "analysis/CrewDoc.h"
+#include "base/Date.h"
+#include "model/Project.h"
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <string_view>
+
+class QWidget;
+
+namespace rig::app {
+
+class DXFSettings;
+class PdfPrinter;
+class ProjectStore;
+class Reveal;
+
+enum class ExportKind { riggingPointsPDF, crewSheetsPDF, riggingPointsDXF, riggingPointsCSV };
+
+// The settings key of the folder that held the file last chosen in any export panel.
+inline constexpr const char* lastExportDirectoryKey = "lastExportDirectory";
+
+// The project name (or "Rig" when it has none) and the kind's suffix, such as
+// "Main Stage – rigging points.pdf". A "/" in the name would name a folder and is left out.
+QString proposedExportName(const Project& project, ExportKind kind);
+
+// Writes `bytes` to `path` atomically; the reason it failed, else nothing. A file already at
+// `path` stays as it was on failure.
+std::optional<QString> writeExportFile(const QString& path, std::string_view bytes);
+
+// The crew document of a PDF. The rigging points (`crew` false) include the sources hidden
+// from the crew and, once published, the crew link and its QR code; the crew sheets leave
+// hidden sources out and carry neither. No changes are marked.
+CrewDoc exportCrewDoc(const Project& project, bool crew, Date now);
+// The crew page of that document in its print mode ("print-crew" or "rigger"), split off.
+QString exportPdfPage(const Project& project, bool crew, Date now);
+
+class ExportCommands {
+public:
+    ExportCommands(ProjectStore& store, DXFSettings& dxfSettings, PdfPrinter& printer, Reveal& reveal);
+
+    // The program's commands on the shared store, DXF options and printer.
+    static ExportCommands& shared();
+
+    // The rigging points (`crew` false: landscape) or the crew sheets (portrait) as PDF.
+    // Returns once the print job has started; see printPDF.
+    void exportPDF(const Project& project, bool crew);
+    // The same PDF to `path` without the panel: the written file is revealed, a failure sets
+    // the store's error message to "PDF export failed.".
+    void printPDF(const Project& project, bool crew, const QString& path, Date now);
+    // The rigging points as 3-D DXF with the kept options; the panel carries the options
+    // accessory, whose choices are kept even when the panel is cancelled.
+    void exportDXF(const Project& project);
+    // The rigging-points CSV as UTF-8.
+    void exportCSV(const Project& project);
+
+private:
+    // Runs the export panel; once a file is chosen runs `chosen`, then remembers the folder.
+    // Absent when cancelled.
+    std::optional<QString> choose(const Project& project, ExportKind kind, QWidget* accessory = nullptr,
+                                  const std::function<void()>& chosen = {});
+    void write(const QString& path, std::string_view bytes);
+
+    ProjectStore& store_;
+    DXFSettings& dxfSettings_;
+    PdfPrinter& printer_;
+    Reveal& reveal_;
+};
+
+} // namespace rig::app

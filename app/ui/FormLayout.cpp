@@ -1,0 +1,154 @@
+#include "FormLayout.h"
+
+#include "ToneLabel.h"
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QToolButton>
+
+namespace rig::app::form {
+
+using style::Tone;
+
+namespace {
+
+// A line above every visible row but the first.
+void paintHairlines(QPainter& p, const QPalette& palette, const QVBoxLayout& rows, int left, int width) {
+    p.setRenderHint(QPainter::Antialiasing, false);
+    const QColor line = style::withAlpha(style::color(Tone::primary, palette), 0.1);
+    bool first = true;
+    for (int i = 0; i < rows.count(); ++i) {
+        QWidget* row = rows.itemAt(i)->widget();
+        if (!row || row->isHidden()) continue;
+        if (!first) p.fillRect(QRect(left, row->geometry().top(), width, 1), line);
+        first = false;
+    }
+}
+
+void addPaddedRow(QVBoxLayout& rows, QWidget* row) {
+    row->setContentsMargins(0, rowVerticalPadding, 0, rowVerticalPadding);
+    rows.addWidget(row);
+}
+
+} // namespace
+
+FormRows::FormRows(QWidget* parent) : QWidget(parent), rows_(new QVBoxLayout(this)) {
+    rows_->setContentsMargins(rowPadding, 0, rowPadding, 0);
+    rows_->setSpacing(0);
+}
+
+void FormRows::addRow(QWidget* row) {
+    addPaddedRow(*rows_, row);
+}
+
+void FormRows::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QPalette& pal = palette();
+    QPainterPath box;
+    box.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
+    const QColor fill =
+        style::isDark(pal) ? pal.color(QPalette::Window).lighter(135) : pal.color(QPalette::Base);
+    p.fillPath(box, fill);
+    p.setPen(QPen(style::withAlpha(style::color(Tone::primary, pal), 0.1), 1));
+    p.drawPath(box);
+
+    paintHairlines(p, pal, *rows_, rowPadding, width() - 2 * rowPadding);
+}
+
+void FormRows::addRowGroup(QWidget* group) {
+    group->setContentsMargins(0, 0, 0, 0);
+    rows_->addWidget(group);
+}
+
+RowGroup::RowGroup(QWidget* parent) : QWidget(parent), rows_(new QVBoxLayout(this)) {
+    rows_->setContentsMargins(0, 0, 0, 0);
+    rows_->setSpacing(0);
+}
+
+void RowGroup::addRow(QWidget* row) {
+    addPaddedRow(*rows_, row);
+}
+
+void RowGroup::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    paintHairlines(p, palette(), *rows_, 0, width());
+}
+
+FormRow::FormRow(const QString& labelText, QWidget* parent)
+    : QWidget(parent), layout_(new QHBoxLayout(this)) {
+    layout_->setContentsMargins(0, 0, 0, 0);
+    layout_->setSpacing(10);
+    if (!labelText.isEmpty()) {
+        label_ = form::label(labelText);
+        layout_->addWidget(label_, 0, Qt::AlignVCenter);
+    }
+    layout_->addStretch(1);
+}
+
+void FormRow::addValue(QWidget* value, int stretch, Qt::Alignment alignment) {
+    // A value that stretches takes the free width itself.
+    if (stretch > 0) layout_->setStretch(label_ ? 1 : 0, 0);
+    layout_->addWidget(value, stretch, alignment);
+}
+
+FormSection::FormSection(const QString& headerText, FormRows* rows, QWidget* parent)
+    : QWidget(parent), rows_(rows ? rows : new FormRows) {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(6);
+    header_ = label(headerText, Tone::primary, style::bold(style::bodyFont()));
+    header_->setContentsMargins(4, 0, 4, 0);
+    column->addWidget(header_);
+    column->addWidget(rows_);
+}
+
+void FormSection::setFooter(const QString& text) {
+    if (!footer_) {
+        footer_ = label({}, Tone::secondary, style::captionFont());
+        footer_->setWordWrap(true);
+        footer_->setContentsMargins(4, 0, 4, 0);
+        static_cast<QVBoxLayout*>(layout())->addWidget(footer_);
+    }
+    footer_->updateText(text);
+}
+
+Divider::Divider(QWidget* parent) : QWidget(parent) {
+    setFixedHeight(1);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+void Divider::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), style::withAlpha(style::color(Tone::primary, palette()), 0.12));
+}
+
+QString buttonText(const QString& text) {
+    QString escaped = text;
+    return escaped.replace(u'&', QStringLiteral("&&"));
+}
+
+QPushButton* pushButton(const QString& text, const QString& objectName) {
+    auto* b = new QPushButton(buttonText(text));
+    b->setObjectName(objectName);
+    b->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    return b;
+}
+
+QToolButton* disclosureButton(const QString& objectName) {
+    auto* button = new QToolButton;
+    button->setObjectName(objectName);
+    button->setCheckable(true);
+    button->setAutoRaise(true);
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setStyleSheet(QStringLiteral("QToolButton { border: none; padding: 0; }"));
+    return button;
+}
+
+style::ToneLabel* label(const QString& text, Tone tone, const QFont& font, QWidget* parent) {
+    auto* l = new style::ToneLabel(text, tone, parent);
+    l->setFont(font);
+    return l;
+}
+
+} // namespace rig::app::form

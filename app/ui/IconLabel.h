@@ -1,0 +1,33 @@
+// A bundled icon shown in one of the page tones, re-tinted when the palette changes.
+#pragma once
+
+#include "PageStyle.h"
+
+#include <QLabel>
+#include <QString>
+
+namespace rig::app {
+
+class IconLabel : public QLabel {
+    Q_OBJECT
+public:
+    IconLabel(const QString& name, style::Tone tone, int side, QWidget* parent = nullptr);
+
+    QString iconName() const { return name_; }
+    style::Tone tone() const { return tone_; }
+    void setIcon(const QString& name, style::Tone tone, double opacity = 1.0);
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    void paint();
+
+    QString name_;
+    style::Tone tone_;
+    double opacity_ = 1.0;
+    int side_;
+    bool painting_ = false;
+};
+
+} // namespace rig::app

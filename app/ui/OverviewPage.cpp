@@ -1,0 +1,543 @@
+#include "OverviewPage.h"
+
+#include "ToneLabel.h"
+
+#include "DateText.h"
+#include "DeltaFields.h"
+#include "ExportCommands.h"
+#include "Fields.h"
+#include "FormLayout.h"
+#include "Icons.h"
+#include "InventoryBlock.h"
+#include "MotorLibrary.h"
+#include "Preferences.h"
+#include "ProjectStore.h"
+#include "QtText.h"
+#include "RiggingHeightFields.h"
+#include "ShareRow.h"
+#include "Symbols.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <functional>
+#include <utility>
+
+namespace rig::app {
+
+namespace {
+
+using form::FormRow;
+using form::FormRows;
+using form::FormSection;
+using style::Tone;
+using style::ToneLabel;
+
+constexpr int textBoxWidth = 320;
+
+// The value side of a file row: a right-aligned column, 1 point between its lines.
+class FileLineView : public QWidget {
+public:
+    FileLineView() {
+        auto* column = new QVBoxLayout(this);
+        column->setContentsMargins(0, 0, 0, 0);
+        column->setSpacing(1);
+        first_ = form::label({});
+        first_->setObjectName(QStringLiteral("file"));
+        first_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        first_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        first_->setWordWrap(true);
+        second_ = form::label({}, Tone::secondary, style::captionFont());
+        second_->setObjectName(QStringLiteral("detail"));
+        second_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        second_->setWordWrap(true);
+        // Full width, text on the right: wrapping then gets the whole column.
+        column->addWidget(first_);
+        column->addWidget(second_);
+    }
+
+    void show(const overview::FileLine& line) {
+        first_->updateText(line.first);
+        first_->setTone(line.secondary ? Tone::secondary : Tone::primary);
+        second_->setVisible(line.second.has_value());
+        if (line.second) second_->updateText(*line.second);
+    }
+
+private:
+    ToneLabel* first_;
+    ToneLabel* second_;
+};
+
+// One check group: its symbol, then the source names (bold caption) and the text.
+QWidget* checkRow(const IssueGroup& group, bool dimmed) {
+    auto* row = new QWidget;
+    row->setObjectName(QStringLiteral("check"));
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(8);
+    const Tone tone = overview::levelTone(group.level);
+    layout->addWidget(new SymbolView(overview::levelSymbol(group.level), tone, style::bodyFont()), 0,
+                      Qt::AlignTop);
+    auto* column = new QVBoxLayout;
+    column->setSpacing(1);
+    if (!group.sources.empty()) {
+        QStringList names;
+        for (const std::string& n : group.sources) names << toQ(n);
+        auto* sources =
+            form::label(names.join(QStringLiteral(", ")), dimmed ? Tone::secondary : Tone::primary,
+                        style::bold(style::captionFont()));
+        sources->setObjectName(QStringLiteral("sources"));
+        sources->setWordWrap(true);
+        column->addWidget(sources);
+    }
+    auto* text = form::label(toQ(group.text), dimmed ? Tone::secondary : Tone::primary);
+    text->setObjectName(QStringLiteral("text"));
+    text->setWordWrap(true);
+    text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    column->addWidget(text);
+    layout->addLayout(column, 1);
+    return row;
+}
+
+void removeRow(QWidget* row) {
+    if (auto* parentLayout = row->parentWidget() ? row->parentWidget()->layout() : nullptr)
+        parentLayout->removeWidget(row);
+    row->hide();
+    // Deleted once control is back in the event loop (a menu or selection of it may be active).
+    row->setParent(nullptr);
+    row->deleteLater();
+}
+
+} // namespace
+
+struct OverviewPage::Parts {
+    std::vector<FormSection*> sections;
+    FileLineView* report = nullptr;
+    FileLineView* inventory = nullptr;
+    FileLineView* dxf = nullptr;
+
+    FormSection* checks = nullptr;
+    QWidget* noWarnings = nullptr;
+    QWidget* notesRow = nullptr;
+    std::vector<QWidget*> warningRows;
+    std::vector<QWidget*> noteRows;
+    std::vector<QString> warningTexts;
+    std::vector<QString> noteTexts;
+    std::optional<std::vector<IssueGroup>> shownChecks;
+
+    FormSection* motors = nullptr;
+    std::vector<Motor> shownMotors;
+    bool motorsShown = false;
+
+    FormSection* inventory_ = nullptr;
+    QHBoxLayout* blocksLayout = nullptr;
+    std::vector<InventoryBlock*> blocks;
+    std::optional<std::vector<overview::InventoryBlockData>> shownBlocks;
+
+    std::vector<QPushButton*> exports;
+};
+
+OverviewPage::OverviewPage(ProjectStore& store, MotorLibrary& motors, ExportCommands& exports,
+                           QWidget* parent)
+    : QScrollArea(parent), store_(store), motors_(motors), exports_(exports),
+      parts_(std::make_unique<Parts>()) {
+    setObjectName(QStringLiteral("overviewPage"));
+    setWidgetResizable(true);
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Parts& p = *parts_;
+
+    auto* content = new QWidget;
+    content->setObjectName(QStringLiteral("overviewContent"));
+    auto* column = new QVBoxLayout(content);
+    column->setContentsMargins(20, 20, 20, 24);
+    column->setSpacing(22);
+    auto addSection = [&](FormSection* section, const QString& name) {
+        section->setObjectName(name);
+        column->addWidget(section);
+        p.sections.push_back(section);
+        return section;
+    };
+
+    // 1. Project.
+    {
+        auto* section = addSection(new FormSection(QStringLiteral("Project")), QStringLiteral("project"));
+        auto* nameRow = new FormRow(QStringLiteral("Project name"));
+        name_ = new BoxField({[this] { return toQ(store_.project().name); },
+                              [this](const QString& text) {
+                                  Project project = store_.project();
+                                  project.name = toStd(text);
+                                  store_.setProject(std::move(project));
+                              }},
+                             overview::namePrompt, textBoxWidth);
+        name_->setObjectName(QStringLiteral("projectName"));
+        nameRow->addValue(name_);
+        section->rows()->addRow(nameRow);
+
+        auto* authorRow = new FormRow(QStringLiteral("Author"));
+        author_ = new BoxField({[this] { return toQ(store_.project().author.value_or(std::string())); },
+                                [this](const QString& text) {
+                                    Project project = store_.project();
+                                    project.author = overview::authorFromText(text);
+                                    store_.setProject(std::move(project));
+                                }},
+                               defaultAuthorName(), textBoxWidth);
+        author_->setObjectName(QStringLiteral("author"));
+        authorRow->addValue(author_);
+        section->rows()->addRow(authorRow);
+
+        auto fileRow = [&](const QString& label, const QString& name) {
+            auto* row = new FormRow(label);
+            row->setObjectName(name);
+            auto* view = new FileLineView;
+            row->addValue(view, 1, Qt::AlignVCenter);
+            section->rows()->addRow(row);
+            return view;
+        };
+        p.report = fileRow(QStringLiteral("Report (PDF)"), QStringLiteral("reportFile"));
+        p.inventory = fileRow(QStringLiteral("Inventory (CSV)"), QStringLiteral("inventoryFile"));
+        p.dxf = fileRow(QStringLiteral("Loudspeakers (DXF)"), QStringLiteral("dxfFile"));
+
+        auto* importRow = new QWidget;
+        auto* importLayout = new QHBoxLayout(importRow);
+        importLayout->setContentsMargins(0, 0, 0, 0);
+        importLayout->setSpacing(10);
+        import_ = form::pushButton(overview::importButton, QStringLiteral("import"));
+        connect(import_, &QPushButton::clicked, this, [this] { store_.showImportPanel(); });
+        importLayout->addWidget(import_, 0, Qt::AlignVCenter);
+        auto* hint = form::label(overview::importHint, Tone::secondary, style::captionFont());
+        hint->setWordWrap(true);
+        importLayout->addWidget(hint, 1, Qt::AlignVCenter);
+        section->rows()->addRow(importRow);
+    }
+
+    // 2. Crew link.
+    share_ = new ShareRow(store_);
+    addSection(new FormSection(QStringLiteral("Crew link"), share_), QStringLiteral("crewLink"));
+
+    // 3. Rigging height.
+    rigging_ = new RiggingHeightFields(store_);
+    addSection(new FormSection(QStringLiteral("Rigging height"), rigging_),
+               QStringLiteral("riggingHeightSection"))
+        ->setFooter(overview::riggingFooter);
+
+    // 4. Checks: the rows are made in refreshChecks.
+    {
+        p.checks = addSection(new FormSection(QStringLiteral("Checks")), QStringLiteral("checks"));
+        p.noWarnings = new QWidget;
+        p.noWarnings->setObjectName(QStringLiteral("noWarnings"));
+        auto* layout = new QHBoxLayout(p.noWarnings);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(8);
+        layout->addWidget(new SymbolView(QStringLiteral("checkmark.circle"), Tone::green, style::bodyFont()));
+        layout->addWidget(form::label(overview::noWarnings, Tone::green), 1);
+        p.checks->rows()->addRow(p.noWarnings);
+
+        p.notesRow = new QWidget;
+        p.notesRow->setObjectName(QStringLiteral("notes"));
+        auto* notesLayout = new QHBoxLayout(p.notesRow);
+        notesLayout->setContentsMargins(0, 0, 0, 0);
+        notesToggle_ = form::disclosureButton(QStringLiteral("notesDisclosure"));
+        connect(notesToggle_, &QToolButton::clicked, this, [this](bool on) { setNotesExpanded(on); });
+        notesLayout->addWidget(notesToggle_);
+        notesLayout->addStretch(1);
+        p.checks->rows()->addRow(p.notesRow);
+    }
+
+    // 5. Motors and the Delta plate.
+    {
+        p.motors = addSection(new FormSection(overview::motorsHeader(store_.project().delta)),
+                              QStringLiteral("motors"));
+        auto* row = new QWidget;
+        auto* layout = new QHBoxLayout(row);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(10);
+        layout->addWidget(form::label(QStringLiteral("Motor")), 0, Qt::AlignVCenter);
+        motorMenu_ = new QComboBox;
+        motorMenu_->setObjectName(QStringLiteral("motorMenu"));
+        motorMenu_->setMaximumWidth(textBoxWidth);
+        motorMenu_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        connect(motorMenu_, &QComboBox::activated, this, [this](int index) {
+            const std::vector<Motor>& shown = parts_->shownMotors;
+            if (index <= 0 || index > int(shown.size())) {
+                chooseBulkMotor(std::nullopt);
+            } else {
+                chooseBulkMotor(shown[std::size_t(index - 1)]);
+            }
+        });
+        layout->addWidget(motorMenu_, 0, Qt::AlignVCenter);
+        setOnAll_ = form::pushButton(overview::setOnAllPoints, QStringLiteral("setOnAllPoints"));
+        connect(setOnAll_, &QPushButton::clicked, this, [this] { applyBulkMotor(); });
+        layout->addWidget(setOnAll_, 0, Qt::AlignVCenter);
+        layout->addStretch(1);
+        p.motors->rows()->addRow(row);
+
+        addMotorsHint_ = form::label(overview::addMotorsHint, Tone::secondary, style::captionFont());
+        addMotorsHint_->setObjectName(QStringLiteral("addMotorsHint"));
+        p.motors->rows()->addRow(addMotorsHint_);
+
+        // Three rows of the section, laid out as its other rows are.
+        delta_ = new DeltaFields({[this] { return store_.project().delta; },
+                                  [this](DeltaSpec delta) {
+                                      Project project = store_.project();
+                                      project.delta = std::move(delta);
+                                      store_.setProject(std::move(project));
+                                  }},
+                                 DeltaFields::Layout::formRows);
+        delta_->setObjectName(QStringLiteral("deltaFields"));
+        p.motors->rows()->addRowGroup(delta_);
+    }
+
+    // 6. Inventory: one row of blocks, made in refreshInventory.
+    {
+        p.inventory_ = addSection(new FormSection(QStringLiteral("Inventory")), QStringLiteral("inventory"));
+        auto* row = new QWidget;
+        row->setObjectName(QStringLiteral("inventoryBlocks"));
+        p.blocksLayout = new QHBoxLayout(row);
+        p.blocksLayout->setContentsMargins(0, 4, 0, 4);
+        p.blocksLayout->setSpacing(12);
+        p.inventory_->rows()->addRow(row);
+        // 4 points above and below the blocks, on top of nothing else.
+        row->setContentsMargins(0, 4, 0, 4);
+        p.blocksLayout->setContentsMargins(0, 0, 0, 0);
+    }
+
+    // 7. Exports, each with the project as it is at the press.
+    {
+        auto* section = addSection(new FormSection(QStringLiteral("Export")), QStringLiteral("export"));
+        auto* row = new QWidget;
+        auto* layout = new QHBoxLayout(row);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(8);
+        auto add = [&](const QString& text, const QString& name, std::function<void(const Project&)> run) {
+            QPushButton* b = form::pushButton(text, name);
+            connect(b, &QPushButton::clicked, this, [this, run = std::move(run)] {
+                const Project project = store_.project();
+                run(project);
+            });
+            layout->addWidget(b, 0, Qt::AlignVCenter);
+            p.exports.push_back(b);
+        };
+        add(QStringLiteral("Rigging points PDF\u2026"), QStringLiteral("exportRiggingPDF"),
+            [this](const Project& project) { exports_.exportPDF(project, false); });
+        add(QStringLiteral("Rigging points CSV\u2026"), QStringLiteral("exportCSV"),
+            [this](const Project& project) { exports_.exportCSV(project); });
+        add(QStringLiteral("Rigging points DXF (3D)\u2026"), QStringLiteral("exportDXF"),
+            [this](const Project& project) { exports_.exportDXF(project); });
+        add(QStringLiteral("Crew sheets PDF\u2026"), QStringLiteral("exportCrewPDF"),
+            [this](const Project& project) { exports_.exportPDF(project, true); });
+        layout->addStretch(1);
+        section->rows()->addRow(row);
+    }
+    column->addStretch(1);
+    setWidget(content);
+
+    generation_ = store_.generation();
+    connect(&store_, &ProjectStore::projectChanged, this, &OverviewPage::refresh);
+    connect(&motors_, &MotorLibrary::motorsChanged, this, &OverviewPage::refresh);
+    refresh();
+}
+
+OverviewPage::~OverviewPage() = default;
+
+void OverviewPage::refresh() {
+    const Project& project = store_.project();
+    if (store_.generation() != generation_) {
+        generation_ = store_.generation();
+        // Another document is open: text being typed belonged to the one before and must
+        // not be shown, nor written, as this one's.
+        QWidget* focused = window()->focusWidget();
+        if (focused && isAncestorOf(focused)) {
+            focused->clearFocus();
+            rigging_->refresh();
+        }
+    }
+    name_->refresh();
+    author_->refresh();
+    const QString defaultAuthor = defaultAuthorName();
+    if (author_->placeholderText() != defaultAuthor) author_->setPlaceholderText(defaultAuthor);
+    refreshFiles(project);
+    // The crew link and rigging height rows follow the store themselves.
+    refreshChecks(project);
+    refreshMotors();
+    refreshInventory(project);
+}
+
+void OverviewPage::refreshFiles(const Project& project) {
+    Parts& p = *parts_;
+    std::optional<QString> imported;
+    if (project.reportImportedAt) imported = formatShortDateTime(*project.reportImportedAt);
+    p.report->show(overview::fileLine(project.reportFile, overview::reportDetail(project), imported));
+    p.inventory->show(
+        overview::fileLine(project.inventoryFile, overview::inventoryDetail(project), std::nullopt));
+    p.dxf->show(overview::fileLine(project.dxfFile, overview::dxfDetail(project), std::nullopt));
+}
+
+void OverviewPage::refreshChecks(const Project& project) {
+    Parts& p = *parts_;
+    std::vector<IssueGroup> groups = project.groupedIssues();
+    if (p.shownChecks && *p.shownChecks == groups) return;
+    const overview::CheckSplit split = overview::splitChecks(groups);
+    p.shownChecks = std::move(groups);
+
+    for (QWidget* row : p.warningRows) removeRow(row);
+    for (QWidget* row : p.noteRows) removeRow(row);
+    p.warningRows.clear();
+    p.noteRows.clear();
+    p.warningTexts.clear();
+    p.noteTexts.clear();
+    FormRows* rows = p.checks->rows();
+    QVBoxLayout* layout = rows->rowsLayout();
+    p.noWarnings->setVisible(split.warnings.empty());
+    int at = layout->indexOf(p.noWarnings) + 1;
+    for (const IssueGroup& g : split.warnings) {
+        QWidget* row = checkRow(g, false);
+        row->setContentsMargins(0, form::rowVerticalPadding, 0, form::rowVerticalPadding);
+        layout->insertWidget(at++, row);
+        row->setVisible(true); // at once, not when the layout gets to it
+        p.warningRows.push_back(row);
+        p.warningTexts.push_back(toQ(g.text));
+    }
+    p.notesRow->setVisible(!split.notes.empty());
+    // The group goes with its notes; when notes come back it is shown anew, collapsed.
+    if (split.notes.empty()) notesExpanded_ = false;
+    notesToggle_->setText(overview::notesTitle(split.notes));
+    at = layout->indexOf(p.notesRow) + 1;
+    for (const IssueGroup& g : split.notes) {
+        QWidget* row = checkRow(g, true);
+        row->setContentsMargins(18, form::rowVerticalPadding, 0, form::rowVerticalPadding);
+        layout->insertWidget(at++, row);
+        p.noteRows.push_back(row);
+        p.noteTexts.push_back(toQ(g.text));
+    }
+    updateNotes();
+}
+
+void OverviewPage::setNotesExpanded(bool expanded) {
+    notesExpanded_ = expanded;
+    updateNotes();
+}
+
+void OverviewPage::changeEvent(QEvent* event) {
+    QScrollArea::changeEvent(event);
+    // The notes title carries its own dimmed colour.
+    if (event->type() == QEvent::PaletteChange && notesToggle_) updateNotes();
+}
+
+void OverviewPage::updateNotes() {
+    Parts& p = *parts_;
+    notesToggle_->setChecked(notesExpanded_);
+    // The whole group is in the secondary style, its title included.
+    const QColor dim = style::color(Tone::secondary, palette());
+    QPalette pal = notesToggle_->palette();
+    pal.setColor(QPalette::ButtonText, dim);
+    notesToggle_->setPalette(pal);
+    notesToggle_->setIcon(
+        tintedIcon(notesExpanded_ ? QStringLiteral("chevron.down") : QStringLiteral("chevron.right"),
+                   [](const QPalette& palette) { return style::color(Tone::secondary, palette); }));
+    for (QWidget* row : p.noteRows) row->setVisible(notesExpanded_);
+    p.checks->rows()->update();
+}
+
+void OverviewPage::refreshMotors() {
+    Parts& p = *parts_;
+    const Project& project = store_.project();
+    p.motors->header()->updateText(overview::motorsHeader(project.delta));
+    delta_->refresh();
+
+    const std::vector<Motor>& library = motors_.motors();
+    if (bulkMotor_ && std::find(library.begin(), library.end(), *bulkMotor_) == library.end())
+        bulkMotor_.reset();
+    if (!p.motorsShown || p.shownMotors != library) {
+        const QSignalBlocker blocker(motorMenu_);
+        motorMenu_->clear();
+        motorMenu_->addItem(overview::chooseMotor);
+        for (const Motor& m : library) motorMenu_->addItem(overview::motorItem(m));
+        p.shownMotors = library;
+        p.motorsShown = true;
+    }
+    int index = 0;
+    if (bulkMotor_) {
+        for (std::size_t i = 0; i < p.shownMotors.size(); ++i) {
+            if (p.shownMotors[i] == *bulkMotor_) index = int(i) + 1;
+        }
+    }
+    if (motorMenu_->currentIndex() != index) {
+        const QSignalBlocker blocker(motorMenu_);
+        motorMenu_->setCurrentIndex(index);
+    }
+    setOnAll_->setEnabled(bulkMotor_.has_value());
+    addMotorsHint_->setVisible(library.empty());
+}
+
+void OverviewPage::chooseBulkMotor(const std::optional<Motor>& motor) {
+    const std::vector<Motor>& library = motors_.motors();
+    if (motor && std::find(library.begin(), library.end(), *motor) == library.end()) {
+        bulkMotor_.reset();
+    } else {
+        bulkMotor_ = motor;
+    }
+    refreshMotors();
+}
+
+void OverviewPage::applyBulkMotor() {
+    if (!bulkMotor_) return;
+    const Motor motor = *bulkMotor_;
+    // Each point is its own assignment, read from the store as it is then.
+    for (const overview::PointAssignment& a : overview::bulkMotorAssignments(store_.project(), motor)) {
+        Project project = store_.project();
+        PointExtra extra = project.extra(a.sourceID, a.role);
+        if (extra.motor) continue;
+        extra.motor = motor;
+        project.setExtra(a.sourceID, a.role, extra);
+        store_.setProject(std::move(project));
+    }
+}
+
+void OverviewPage::refreshInventory(const Project& project) {
+    Parts& p = *parts_;
+    p.inventory_->setVisible(!project.inventory.empty());
+    std::vector<overview::InventoryBlockData> blocks = overview::inventoryBlocks(project.inventory);
+    if (p.shownBlocks && *p.shownBlocks == blocks) return;
+    for (InventoryBlock* b : p.blocks) removeRow(b);
+    p.blocks.clear();
+    for (const overview::InventoryBlockData& data : blocks) {
+        auto* block = new InventoryBlock(data.title, data.items);
+        p.blocksLayout->addWidget(block, 1, Qt::AlignTop);
+        block->setVisible(true);
+        p.blocks.push_back(block);
+    }
+    p.shownBlocks = std::move(blocks);
+}
+
+form::FormSection* OverviewPage::section(const QString& objectName) const {
+    for (FormSection* s : parts_->sections) {
+        if (s->objectName() == objectName) return s;
+    }
+    return nullptr;
+}
+
+QStringList OverviewPage::checkTexts() const {
+    QStringList out;
+    for (const QString& t : parts_->warningTexts) out << t;
+    if (notesExpanded_) {
+        for (const QString& t : parts_->noteTexts) out << t;
+    }
+    return out;
+}
+
+std::vector<InventoryBlock*> OverviewPage::inventoryBlocks() const {
+    return parts_->blocks;
+}
+
+std::vector<QPushButton*> OverviewPage::exportButtons() const {
+    return parts_->exports;
+}
+
+} // namespace rig::app

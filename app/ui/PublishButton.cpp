@@ -1,0 +1,108 @@
+#include "PublishButton.h"
+
+#include "BusyIndicator.h"
+#include "Icons.h"
+#include "ProjectStore.h"
+#include "QtText.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QStackedLayout>
+#include <QToolButton>
+
+namespace rig::app {
+
+QString publishButtonText::label(bool published) {
+    return published ? QStringLiteral("Update link") : QStringLiteral("Publish");
+}
+
+QString publishButtonText::help(const std::optional<QString>& link) {
+    if (!link) return QStringLiteral("Publish the crew view and copy the link.");
+    return QStringLiteral("Updates ") + *link + QStringLiteral(" – the link is copied to the clipboard.");
+}
+
+// --- Controller ---------------------------------------------------------------------------
+
+PublishController::PublishController(ProjectStore& store) : QObject(&store), store_(store) {
+    setObjectName(QStringLiteral("publishController"));
+}
+
+PublishController& PublishController::of(ProjectStore& store) {
+    if (auto* existing = store.findChild<PublishController*>(QStringLiteral("publishController"),
+                                                             Qt::FindDirectChildrenOnly))
+        return *existing;
+    return *new PublishController(store);
+}
+
+void PublishController::press() {
+    if (busy_) return;
+    run(); // runs by itself; its state is kept here
+}
+
+QCoro::Task<void> PublishController::run() {
+    if (busy_) co_return;
+    QPointer<PublishController> self(this);
+    setBusy(true);
+    // The store re-reads its project after every wait and leaves a replaced document alone.
+    const std::optional<QString> link = co_await store_.publishOpenProject();
+    if (!self) co_return;
+    if (link) QApplication::clipboard()->setText(*link);
+    setBusy(false);
+    emit finished();
+}
+
+void PublishController::setBusy(bool busy) {
+    if (busy == busy_) return;
+    busy_ = busy;
+    emit busyChanged();
+}
+
+// --- Button -------------------------------------------------------------------------------
+
+PublishButton::PublishButton(ProjectStore& store, QWidget* parent)
+    : QWidget(parent), store_(store), controller_(PublishController::of(store)) {
+    layers_ = new QStackedLayout(this);
+    layers_->setContentsMargins(0, 0, 0, 0);
+    button_ = new QToolButton;
+    button_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button_->setAutoRaise(true);
+    button_->setIcon(tintedIcon(QStringLiteral("paperplane"), QPalette::ButtonText));
+    layers_->addWidget(button_);
+
+    // While busy a small progress indicator takes the label's place.
+    auto* busy = new QWidget;
+    auto* row = new QHBoxLayout(busy);
+    row->setContentsMargins(0, 0, 0, 0);
+    progress_ = new BusyIndicator(14);
+    row->addStretch(1);
+    row->addWidget(progress_);
+    row->addStretch(1);
+    layers_->addWidget(busy);
+
+    connect(button_, &QToolButton::clicked, &controller_, [this](bool) { controller_.press(); });
+    connect(&controller_, &PublishController::busyChanged, this, &PublishButton::refresh);
+    connect(&store_, &ProjectStore::projectChanged, this, &PublishButton::refresh);
+    refresh();
+}
+
+QString PublishButton::label() const {
+    return controller_.isBusy() ? QString() : button_->text();
+}
+
+void PublishButton::refresh() {
+    const auto& share = store_.project().share;
+    const bool busy = controller_.isBusy();
+    button_->setText(publishButtonText::label(share.has_value()));
+    button_->setEnabled(!busy);
+    const QString help = publishButtonText::help(share ? std::optional(toQ(share->url)) : std::nullopt);
+    button_->setToolTip(help);
+    setToolTip(help);
+    // The busy layer keeps the button's width so the toolbar does not jump.
+    layers_->currentWidget()->setMinimumWidth(0);
+    if (busy) layers_->widget(1)->setMinimumWidth(button_->sizeHint().width());
+    layers_->setCurrentIndex(busy ? 1 : 0);
+}
+
+} // namespace rig::app

@@ -1,0 +1,142 @@
+#include "QtPrompts.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+
+namespace rig::app {
+
+namespace {
+
+QWidget* dialogParent() {
+    return QApplication::activeWindow();
+}
+
+// Project names and links reach these texts: never read them as markup.
+void setPlainTexts(QMessageBox& box, QMessageBox::Icon icon, const QString& message, const QString& detail) {
+    box.setIcon(icon);
+    box.setWindowTitle(QStringLiteral("Quorvane Rig"));
+    box.setText(message);
+    box.setInformativeText(detail);
+    box.setTextFormat(Qt::PlainText);
+    for (QLabel* label : box.findChildren<QLabel*>()) {
+        if (label->objectName() == QLatin1String("qt_msgbox_informativelabel"))
+            label->setTextFormat(Qt::PlainText);
+    }
+}
+
+// Runs `box` with Return answering `defaultButton`, Escape and the close button `escapeButton`.
+QAbstractButton* clickedIn(QMessageBox& box, QPushButton* defaultButton, QPushButton* escapeButton) {
+    box.setDefaultButton(defaultButton);
+    box.setEscapeButton(escapeButton);
+    box.exec();
+    return box.clickedButton();
+}
+
+void prepareSave(QFileDialog& dialog, const QString& directory, const QString& fileName,
+                 const QString& suffix) {
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(suffix);
+    dialog.selectFile(directory.isEmpty() ? fileName : QDir(directory).filePath(fileName));
+}
+
+std::optional<QString> chosenFile(QFileDialog& dialog) {
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace
+
+Prompts::SaveAnswer QtPrompts::askToSaveChanges(const QString& message, const QString& detail) {
+    QMessageBox box(dialogParent());
+    setPlainTexts(box, QMessageBox::Warning, message, detail);
+    QPushButton* save = box.addButton(QStringLiteral("Save"), QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    QPushButton* dontSave = box.addButton(QStringLiteral("Don’t Save"), QMessageBox::DestructiveRole);
+    QAbstractButton* clicked = clickedIn(box, save, cancel);
+    if (clicked == save) return SaveAnswer::save;
+    if (clicked == dontSave) return SaveAnswer::dontSave;
+    return SaveAnswer::cancel;
+}
+
+std::optional<QString> QtPrompts::chooseProjectToOpen(const QString& directory) {
+    QFileDialog dialog(dialogParent(), QString(), directory, QString::fromLatin1(projectFileFilter));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    return chosenFile(dialog);
+}
+
+std::optional<QString> QtPrompts::chooseProjectSaveFile(const QString& directory, const QString& fileName) {
+    QFileDialog dialog(dialogParent(), QString(), directory, QString::fromLatin1(projectFileFilter));
+    prepareSave(dialog, directory, fileName, QStringLiteral("qvrig"));
+    return chosenFile(dialog);
+}
+
+Prompts::RestoreAnswer QtPrompts::askToRestore(const QString& message, const QString& detail) {
+    QMessageBox box(dialogParent());
+    setPlainTexts(box, QMessageBox::Question, message, detail);
+    QPushButton* restore = box.addButton(QStringLiteral("Restore"), QMessageBox::AcceptRole);
+    QPushButton* discard = box.addButton(QStringLiteral("Discard"), QMessageBox::DestructiveRole);
+    // Escape and the window's close button need a button to answer with; this one stays
+    // hidden and keeps the copy for a later start.
+    QPushButton* dismiss = box.addButton(QMessageBox::Cancel);
+    dismiss->hide();
+    QAbstractButton* clicked = clickedIn(box, restore, dismiss);
+    if (clicked == restore) return RestoreAnswer::restore;
+    if (clicked == discard) return RestoreAnswer::discard;
+    return RestoreAnswer::dismissed;
+}
+
+QStringList QtPrompts::chooseFilesToImport(const QString& directory, const QString& message) {
+    QFileDialog dialog(dialogParent(), message, directory,
+                       QStringLiteral("Soundvision files (*.pdf *.csv *.dxf *.txt)"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    if (dialog.exec() != QDialog::Accepted) return {};
+    return dialog.selectedFiles();
+}
+
+void QtPrompts::showAlert(const QString& text) {
+    QMessageBox box(dialogParent());
+    setPlainTexts(box, QMessageBox::Warning, QStringLiteral("Quorvane Rig"), text);
+    box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.exec();
+}
+
+std::optional<QString> QtPrompts::chooseExportSaveFile(const ExportSave& request) {
+    QFileDialog dialog(dialogParent(), QString(), request.directory, request.nameFilter);
+    prepareSave(dialog, request.directory, request.fileName, request.defaultSuffix);
+    QPointer<QWidget> accessory = request.accessory;
+    QWidget* accessoryParent = accessory ? accessory->parentWidget() : nullptr;
+    if (accessory) {
+        // Only Qt's own dialog can hold extra controls.
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+            grid->addWidget(accessory, grid->rowCount(), 0, 1, grid->columnCount());
+        }
+        accessory->show();
+    }
+    std::optional<QString> chosen = chosenFile(dialog);
+    // Give the accessory back before the dialog and its children go.
+    if (accessory) {
+        accessory->hide();
+        accessory->setParent(accessoryParent);
+    }
+    return chosen;
+}
+
+bool QtPrompts::confirmDeletion(const QString& message, const QString& detail) {
+    QMessageBox box(dialogParent());
+    setPlainTexts(box, QMessageBox::Warning, message, detail);
+    QPushButton* remove = box.addButton(QStringLiteral("Delete"), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    return clickedIn(box, cancel, cancel) == remove;
+}
+
+} // namespace rig::app

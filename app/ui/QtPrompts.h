@@ -1,0 +1,21 @@
+// The program's dialogs: QMessageBox and QFileDialog. Main thread only.
+#pragma once
+
+#include "Prompts.h"
+
+namespace rig::app {
+
+// The dialogs of the running program, on the active window.
+class QtPrompts : public Prompts {
+public:
+    SaveAnswer askToSaveChanges(const QString& message, const QString& detail) override;
+    std::optional<QString> chooseProjectToOpen(const QString& directory) override;
+    std::optional<QString> chooseProjectSaveFile(const QString& directory, const QString& fileName) override;
+    RestoreAnswer askToRestore(const QString& message, const QString& detail) override;
+    QStringList chooseFilesToImport(const QString& directory, const QString& message) override;
+    void showAlert(const QString& text) override;
+    std::optional<QString> chooseExportSaveFile(const ExportSave& request) override;
+    bool confirmDeletion(const QString& message, const QString& detail) override;
+};
+
+} // namespace rig::app

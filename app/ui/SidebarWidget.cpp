@@ -1,0 +1,642 @@
+#include "SidebarWidget.h"
+
+#include "IconLabel.h"
+#include "Icons.h"
+#include "ProjectStore.h"
+#include "QtText.h"
+#include "ToneLabel.h"
+#include "base/Number.h"
+#include "base/Text.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QEvent>
+#include <QGraphicsOpacityEffect>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScrollBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <functional>
+
+namespace rig::app {
+
+using style::Tone;
+using style::ToneLabel;
+
+namespace {
+
+const QColor groupGreen = QColor::fromRgbF(0.3f, 0.62f, 0.37f, 1.0f);
+
+// One line of text, elided at the end when the column is narrow.
+class ElidedLabel : public ToneLabel {
+public:
+    ElidedLabel(Tone tone) : ToneLabel(QString(), tone) {
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    }
+
+    void setFullText(const QString& text) {
+        if (text == full_) return;
+        full_ = text;
+        elide();
+    }
+    const QString& fullText() const { return full_; }
+
+    QSize minimumSizeHint() const override { return {0, fontMetrics().height()}; }
+    QSize sizeHint() const override {
+        return {fontMetrics().horizontalAdvance(full_), fontMetrics().height()};
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        ToneLabel::resizeEvent(event);
+        elide();
+    }
+    void changeEvent(QEvent* event) override {
+        ToneLabel::changeEvent(event);
+        if (event->type() == QEvent::FontChange) elide();
+    }
+
+private:
+    void elide() {
+        const QString shown = fontMetrics().elidedText(full_, Qt::ElideRight, std::max(0, width()));
+        updateText(shown);
+        setToolTip(shown == full_ ? QString() : full_);
+    }
+
+    QString full_;
+};
+
+QFont semibold() {
+    QFont f = style::bodyFont();
+    f.setWeight(QFont::DemiBold);
+    return f;
+}
+
+QFont headingFont() {
+    QFont f = style::bodyFont();
+    const double base = f.pointSizeF() > 0 ? f.pointSizeF() : 10.0;
+    // 12 pt beside a 13 pt body.
+    f.setPointSizeF(std::max(8.0, base * 12.0 / 13.0));
+    f.setWeight(QFont::ExtraBold);
+    return f;
+}
+
+void setFaded(QWidget* widget, double opacity) {
+    auto* effect = qobject_cast<QGraphicsOpacityEffect*>(widget->graphicsEffect());
+    if (opacity >= 1.0) {
+        if (effect) widget->setGraphicsEffect(nullptr);
+        return;
+    }
+    if (!effect) {
+        effect = new QGraphicsOpacityEffect(widget);
+        widget->setGraphicsEffect(effect);
+    }
+    effect->setOpacity(opacity);
+}
+
+// Selected rows take the highlight colours; their labels follow through the palette.
+void setSelectedPalette(QWidget* row, bool selected) {
+    if (!selected) {
+        row->setPalette(QPalette());
+        return;
+    }
+    QPalette p = row->parentWidget() ? row->parentWidget()->palette() : row->palette();
+    const QColor text = p.color(QPalette::HighlightedText);
+    p.setColor(QPalette::Text, text);
+    p.setColor(QPalette::WindowText, text);
+    // Accent-coloured marks would vanish on the highlight.
+    p.setColor(QPalette::Highlight, text);
+    row->setPalette(p);
+}
+
+} // namespace
+
+// --- EyeToggle ----------------------------------------------------------------------------
+
+EyeToggle::EyeToggle(QWidget* parent) : QToolButton(parent) {
+    setAutoRaise(true);
+    // Reached with Tab, pressed with Space; a click leaves the focus where it is.
+    setFocusPolicy(Qt::TabFocus);
+    // Checked while hidden: assistive tools announce it as a toggle with its state.
+    setCheckable(true);
+    setIconSize(QSize(16, 16));
+    setCursor(Qt::PointingHandCursor);
+    setStyleSheet(
+        QStringLiteral("QToolButton { border: none; padding: 1px; }"
+                       "QToolButton:focus { border: 1px solid palette(highlight); border-radius: 3px;"
+                       " padding: 0px; }"));
+    paint();
+}
+
+void EyeToggle::setHiddenState(bool hidden) {
+    // The click has toggled the check already; the project decides.
+    setChecked(hidden);
+    if (hidden == hidden_) return;
+    hidden_ = hidden;
+    paint();
+}
+
+void EyeToggle::changeEvent(QEvent* event) {
+    QToolButton::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && !painting_) paint();
+}
+
+void EyeToggle::paint() {
+    painting_ = true;
+    const QColor secondary = style::color(Tone::secondary, palette());
+    setIcon(hidden_ ? tintedIcon(QStringLiteral("eye.slash"), secondary)
+                    : tintedIcon(QStringLiteral("eye"), style::withAlpha(secondary, 0.6)));
+    setToolTip(hidden_ ? QStringLiteral("Hidden from the crew – click to show")
+                       : QStringLiteral("Visible to the crew – click to hide"));
+    painting_ = false;
+}
+
+// --- Rows ---------------------------------------------------------------------------------
+
+// A row the user can select: painted with the highlight when selected.
+class SelectableRow : public QWidget {
+public:
+    explicit SelectableRow(std::function<void()> onPress) : onPress_(std::move(onPress)) {}
+
+    void press() { onPress_(); }
+    bool isSelected() const { return selected_; }
+    // True when the state changed.
+    bool setSelected(bool selected) {
+        if (selected == selected_) return false;
+        selected_ = selected;
+        setSelectedPalette(this, selected);
+        update();
+        return true;
+    }
+    void setDivider(bool divider) {
+        if (divider == divider_) return;
+        divider_ = divider;
+        update();
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::LeftButton) {
+            press();
+            event->accept();
+            return;
+        }
+        QWidget::mousePressEvent(event);
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override { event->accept(); }
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        if (selected_) {
+            QPainterPath path;
+            path.addRoundedRect(QRectF(rect()).adjusted(2, 1, -2, -1), 5, 5);
+            p.fillPath(path, parentWidget()->palette().color(QPalette::Highlight));
+        } else if (divider_) {
+            QColor line = style::color(Tone::primary, palette());
+            line.setAlphaF(0.12f);
+            p.setPen(QPen(line, 1));
+            p.drawLine(QPointF(10, height() - 0.5), QPointF(width() - 6, height() - 0.5));
+        }
+    }
+
+private:
+    std::function<void()> onPress_;
+    bool selected_ = false;
+    bool divider_ = false;
+};
+
+namespace {
+
+// The rows as assistive tools see the items of a list view: selectable, the selected one
+// focused while the sidebar has the focus, pressed to select.
+class SidebarItemAccessible : public QAccessibleWidget {
+public:
+    explicit SidebarItemAccessible(SelectableRow* row) : QAccessibleWidget(row, QAccessible::ListItem) {}
+
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        auto* row = static_cast<SelectableRow*>(widget());
+        s.selectable = true;
+        s.selected = row->isSelected();
+        s.focusable = true;
+        const SidebarWidget* sidebar = sidebarOf(row);
+        s.focused = row->isSelected() && sidebar && sidebar->hasFocus();
+        return s;
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString& name) override {
+        if (name == pressAction()) static_cast<SelectableRow*>(widget())->press();
+    }
+
+    static SidebarWidget* sidebarOf(QWidget* widget) {
+        for (QWidget* w = widget; w; w = w->parentWidget()) {
+            if (auto* sidebar = qobject_cast<SidebarWidget*>(w)) return sidebar;
+        }
+        return nullptr;
+    }
+};
+
+// The column of rows, a list to assistive tools, and its section headings.
+class SidebarList : public QWidget {};
+class SidebarHeading : public QWidget {};
+
+QAccessibleInterface* sidebarAccessible(const QString&, QObject* object) {
+    if (auto* row = dynamic_cast<SelectableRow*>(object)) return new SidebarItemAccessible(row);
+    if (auto* heading = dynamic_cast<SidebarHeading*>(object))
+        return new QAccessibleWidget(heading, QAccessible::Heading);
+    if (auto* list = dynamic_cast<SidebarList*>(object))
+        return new QAccessibleWidget(list, QAccessible::List);
+    return nullptr;
+}
+
+} // namespace
+
+class SidebarWidget::OverviewRow : public SelectableRow {
+public:
+    explicit OverviewRow(std::function<void()> onPress) : SelectableRow(std::move(onPress)) {
+        auto* row = new QHBoxLayout(this);
+        row->setContentsMargins(10, 5, 8, 5);
+        row->setSpacing(8);
+        row->addWidget(new IconLabel(QStringLiteral("list.bullet.rectangle"), Tone::accent, 16));
+        row->addWidget(new ToneLabel(QStringLiteral("Overview"), Tone::primary));
+        row->addStretch(1);
+        setAccessibleName(QStringLiteral("Overview"));
+    }
+};
+
+class SidebarWidget::SourceRow : public SelectableRow {
+public:
+    SourceRow(std::string sourceID, std::function<void()> onPress, std::function<void()> onEye)
+        : SelectableRow(std::move(onPress)), id(std::move(sourceID)) {
+        auto* row = new QHBoxLayout(this);
+        row->setContentsMargins(10, 3, 6, 3);
+        row->setSpacing(6);
+
+        stack = new QWidget;
+        auto* lines = new QVBoxLayout(stack);
+        lines->setContentsMargins(0, 0, 0, 0);
+        lines->setSpacing(1);
+        name = new ElidedLabel(Tone::primary);
+        subtitle = new ElidedLabel(Tone::secondary);
+        subtitle->setFont(style::captionFont());
+        lines->addWidget(name);
+        lines->addWidget(subtitle);
+        row->addWidget(stack, 1);
+
+        gear = new IconLabel(QStringLiteral("gearshape.fill"), Tone::secondary, 12);
+        gear->setToolTip(QStringLiteral("Motors / Delta set"));
+        gear->setAccessibleName(gear->toolTip());
+        row->addWidget(gear);
+        issue = new IconLabel(QStringLiteral("exclamationmark.triangle.fill"), Tone::red, 14);
+        row->addWidget(issue);
+        eye = new EyeToggle;
+        QObject::connect(eye, &QToolButton::clicked, eye, [onEye = std::move(onEye)](bool) { onEye(); });
+        row->addWidget(eye);
+    }
+
+    void show(const Source& source, bool hidden, bool motors, IssueMark mark) {
+        QFont font = semibold();
+        font.setStrikeOut(hidden);
+        if (name->font() != font) name->setFont(font);
+        name->setFullText(toQ(source.name));
+        subtitle->setFullText(toQ(sourceSubtitle(source)));
+        setFaded(stack, hidden ? 0.45 : 1.0);
+        gear->setVisible(motors);
+        issue->setVisible(mark != IssueMark::none);
+        if (mark != IssueMark::none)
+            issue->setIcon(QStringLiteral("exclamationmark.triangle.fill"),
+                           mark == IssueMark::error ? Tone::red : Tone::orange);
+        eye->setHiddenState(hidden);
+        this->hidden = hidden;
+        this->motors = motors;
+        this->mark = mark;
+
+        const QString shownName = toQ(source.name);
+        setAccessibleName(shownName);
+        QStringList about{subtitle->fullText()};
+        if (motors) about << gear->toolTip();
+        if (mark != IssueMark::none) {
+            issue->setAccessibleName(mark == IssueMark::error ? QStringLiteral("Errors")
+                                                              : QStringLiteral("Warnings"));
+            about << issue->accessibleName();
+        }
+        if (hidden) about << QStringLiteral("Hidden from the crew");
+        setAccessibleDescription(about.join(QStringLiteral(", ")));
+        eye->setAccessibleName(QStringLiteral("Hide ") + shownName + QStringLiteral(" from the crew"));
+    }
+
+    std::string id;
+    QWidget* stack;
+    ElidedLabel* name;
+    ElidedLabel* subtitle;
+    IconLabel* gear;
+    IconLabel* issue;
+    EyeToggle* eye;
+    bool hidden = false;
+    bool motors = false;
+    IssueMark mark = IssueMark::none;
+};
+
+class SidebarWidget::SectionHeading : public SidebarHeading {
+public:
+    explicit SectionHeading(std::function<void()> onEye) {
+        auto* outer = new QVBoxLayout(this);
+        outer->setContentsMargins(2, 8, 2, 0);
+        background = new Background;
+        outer->addWidget(background);
+        auto* padded = new QHBoxLayout(background);
+        padded->setContentsMargins(6, 5, 6, 5);
+        items = new QWidget;
+        padded->addWidget(items);
+        auto* row = new QHBoxLayout(items);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->setSpacing(7);
+        row->addWidget(new Bar);
+        label = new ElidedLabel(Tone::primary);
+        label->setFont(headingFont());
+        row->addWidget(label, 1);
+        count = new ToneLabel(QString(), Tone::secondary);
+        count->setFont(style::captionFont());
+        row->addWidget(count);
+        eye = new EyeToggle;
+        QObject::connect(eye, &QToolButton::clicked, eye, [onEye = std::move(onEye)](bool) { onEye(); });
+        row->addWidget(eye);
+    }
+
+    void show(const QString& text, int sources, bool allHidden) {
+        label->setFullText(text);
+        count->updateText(toQ(integerText(sources)));
+        setFaded(items, allHidden ? 0.5 : 1.0);
+        eye->setHiddenState(allHidden);
+        setAccessibleName(text);
+        setAccessibleDescription(count->text());
+        eye->setAccessibleName(QStringLiteral("Hide all of ") + text + QStringLiteral(" from the crew"));
+        this->sources = sources;
+        this->allHidden = allHidden;
+    }
+
+    class Bar : public QWidget {
+    public:
+        Bar() { setFixedSize(3, 15); }
+
+    protected:
+        void paintEvent(QPaintEvent*) override { style::fillRounded(this, 1.5, groupGreen); }
+    };
+
+    // The heading's rounded tint; not faded with the items.
+    class Background : public QWidget {
+    protected:
+        void paintEvent(QPaintEvent*) override {
+            style::fillRounded(this, 5, style::withAlpha(style::color(Tone::primary, palette()), 0.07));
+        }
+    };
+
+    Background* background;
+    QWidget* items;
+    ElidedLabel* label;
+    ToneLabel* count;
+    EyeToggle* eye;
+    int sources = 0;
+    bool allHidden = false;
+};
+
+// --- SidebarWidget ------------------------------------------------------------------------
+
+SidebarWidget::SidebarWidget(ProjectStore& store, QWidget* parent) : QScrollArea(parent), store_(store) {
+    setObjectName(QStringLiteral("sidebar"));
+    setWidgetResizable(true);
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setFocusPolicy(Qt::StrongFocus);
+    setMinimumWidth(minimumColumnWidth);
+    setMaximumWidth(maximumColumnWidth);
+
+    static const bool accessible = [] {
+        QAccessible::installFactory(sidebarAccessible);
+        return true;
+    }();
+    Q_UNUSED(accessible);
+    content_ = new SidebarList;
+    content_->setAccessibleName(QStringLiteral("Sidebar"));
+    column_ = new QVBoxLayout(content_);
+    column_->setContentsMargins(6, 8, 6, 8);
+    column_->setSpacing(0);
+    overview_ = new OverviewRow([this] { userSelects(Selection::overview()); });
+    column_->addWidget(overview_);
+    column_->addStretch(1);
+    setWidget(content_);
+
+    connect(&store_, &ProjectStore::projectChanged, this, &SidebarWidget::refresh);
+    refresh();
+}
+
+SidebarWidget::~SidebarWidget() = default;
+
+void SidebarWidget::setSelection(std::optional<Selection> selection) {
+    if (selection == selection_) return;
+    selection_ = std::move(selection);
+    updateHighlight();
+}
+
+void SidebarWidget::refresh() {
+    const Project& project = store_.project();
+    const std::vector<SidebarSection> sections = sidebarSections(project);
+
+    std::vector<std::vector<std::string>> structure;
+    structure.reserve(sections.size());
+    for (const SidebarSection& section : sections) {
+        std::vector<std::string> key{section.label};
+        for (std::size_t i : section.sources) key.push_back(project.report.sources[i].id());
+        structure.push_back(std::move(key));
+    }
+    if (structure != structure_) {
+        structure_ = std::move(structure);
+        rebuild(project, sections);
+    }
+
+    // The checks run once per refresh, not per row.
+    const std::vector<Issue> issues = project.issues();
+    std::size_t row = 0;
+    for (std::size_t s = 0; s < sections.size(); ++s) {
+        bool allHidden = true;
+        for (std::size_t i : sections[s].sources) {
+            const Source& source = project.report.sources[i];
+            const std::string id = source.id();
+            const bool hidden = project.isHidden(id);
+            allHidden = allHidden && hidden;
+            rows_[row]->show(source, hidden, project.extras.contains(id),
+                             issueMark(highestIssueLevel(issues, id)));
+            ++row;
+        }
+        headings_[s]->show(toQ(sections[s].label), int(sections[s].sources.size()), allHidden);
+    }
+    updateHighlight();
+}
+
+void SidebarWidget::rebuild(const Project& project, const std::vector<SidebarSection>& sections) {
+    ++rebuilds_;
+    const int scroll = verticalScrollBar()->value();
+    for (SectionHeading* heading : headings_) delete heading;
+    for (SourceRow* row : rows_) delete row;
+    headings_.clear();
+    rows_.clear();
+
+    int position = 1; // after the overview row
+    for (std::size_t s = 0; s < sections.size(); ++s) {
+        auto* heading = new SectionHeading([this, s] { toggleSection(int(s)); });
+        column_->insertWidget(position++, heading);
+        headings_.push_back(heading);
+        const auto& members = sections[s].sources;
+        for (std::size_t k = 0; k < members.size(); ++k) {
+            std::string id = project.report.sources[members[k]].id();
+            auto* row = new SourceRow(
+                id, [this, id] { userSelects(Selection::source(id)); }, [this, id] { toggleSource(id); });
+            row->setDivider(k + 1 < members.size());
+            column_->insertWidget(position++, row);
+            rows_.push_back(row);
+        }
+    }
+    // The eyes follow the list in the tab order, top to bottom.
+    QWidget* previous = this;
+    for (std::size_t s = 0, row = 0; s < headings_.size(); ++s) {
+        QWidget::setTabOrder(previous, headings_[s]->eye);
+        previous = headings_[s]->eye;
+        for (std::size_t k = 1; k < structure_[s].size(); ++k, ++row) {
+            QWidget::setTabOrder(previous, rows_[row]->eye);
+            previous = rows_[row]->eye;
+        }
+    }
+
+    // The rows are new; the list stays where the user left it.
+    content_->adjustSize();
+    verticalScrollBar()->setValue(scroll);
+    QTimer::singleShot(0, this, [this, scroll] { verticalScrollBar()->setValue(scroll); });
+}
+
+void SidebarWidget::userSelects(Selection selection) {
+    setFocus(Qt::MouseFocusReason);
+    if (selection_ != selection) {
+        selection_ = selection;
+        updateHighlight();
+    }
+    emit selectionChanged(selection_);
+}
+
+void SidebarWidget::updateHighlight() {
+    const bool overviewSelected = !selection_ || selection_->isOverview();
+    const auto select = [this](SelectableRow* row, bool selected) {
+        if (!row->setSelected(selected)) return;
+        QAccessible::State changed;
+        changed.selected = true;
+        QAccessibleStateChangeEvent event(row, changed);
+        QAccessible::updateAccessibility(&event);
+        if (selected && hasFocus()) announceCurrentRow();
+    };
+    select(overview_, overviewSelected);
+    for (SourceRow* row : rows_) select(row, !overviewSelected && selection_ == Selection::source(row->id));
+}
+
+QWidget* SidebarWidget::currentRow() const {
+    if (overview_->isSelected()) return overview_;
+    for (SourceRow* row : rows_) {
+        if (row->isSelected()) return row;
+    }
+    return nullptr;
+}
+
+void SidebarWidget::announceCurrentRow() {
+    if (QWidget* row = currentRow()) {
+        QAccessibleEvent event(row, QAccessible::Focus);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+void SidebarWidget::focusInEvent(QFocusEvent* event) {
+    QScrollArea::focusInEvent(event);
+    announceCurrentRow();
+}
+
+void SidebarWidget::toggleSource(const std::string& sourceID) {
+    Project project = store_.project();
+    project.setHidden({sourceID}, !project.isHidden(sourceID));
+    store_.setProject(std::move(project));
+}
+
+void SidebarWidget::toggleSection(int section) {
+    if (section < 0 || std::size_t(section) >= structure_.size()) return;
+    const auto& key = structure_[std::size_t(section)];
+    std::vector<std::string> ids(key.begin() + 1, key.end());
+    Project project = store_.project();
+    const bool allHidden =
+        std::all_of(ids.begin(), ids.end(), [&](const auto& id) { return project.isHidden(id); });
+    project.setHidden(ids, !allHidden);
+    store_.setProject(std::move(project));
+}
+
+void SidebarWidget::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if (key != Qt::Key_Up && key != Qt::Key_Down && key != Qt::Key_Home && key != Qt::Key_End) {
+        QScrollArea::keyPressEvent(event);
+        return;
+    }
+    // Position 0 is the overview, then the source rows in order.
+    int current = 0;
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        if (rows_[i]->isSelected()) {
+            current = int(i) + 1;
+            break;
+        }
+    }
+    const int last = int(rows_.size());
+    const int next = key == Qt::Key_Home  ? 0
+                     : key == Qt::Key_End ? last
+                                          : std::clamp(current + (key == Qt::Key_Down ? 1 : -1), 0, last);
+    if (next != current) {
+        userSelects(next == 0 ? Selection::overview() : Selection::source(rows_[std::size_t(next) - 1]->id));
+        ensureWidgetVisible(next == 0 ? static_cast<QWidget*>(overview_) : rows_[std::size_t(next) - 1], 0,
+                            8);
+    }
+    event->accept();
+}
+
+std::vector<SidebarWidget::HeadingView> SidebarWidget::headings() const {
+    std::vector<HeadingView> out;
+    for (const SectionHeading* heading : headings_) {
+        out.push_back({heading->label->fullText(), heading->sources, heading->allHidden});
+    }
+    return out;
+}
+
+std::vector<SidebarWidget::SourceRowView> SidebarWidget::rows() const {
+    std::vector<SourceRowView> out;
+    for (const SourceRow* row : rows_) {
+        out.push_back({row->id, row->name->fullText(), row->subtitle->fullText(), row->hidden, row->motors,
+                       row->mark, row->isSelected()});
+    }
+    return out;
+}
+
+QWidget* SidebarWidget::overviewRow() const {
+    return overview_;
+}
+
+QWidget* SidebarWidget::sourceRow(int index) const {
+    return index >= 0 && std::size_t(index) < rows_.size() ? rows_[std::size_t(index)] : nullptr;
+}
+
+EyeToggle* SidebarWidget::sourceEye(int index) const {
+    return index >= 0 && std::size_t(index) < rows_.size() ? rows_[std::size_t(index)]->eye : nullptr;
+}
+
+EyeToggle* SidebarWidget::headingEye(int section) const {
+    return section >= 0 && std::size_t(section) < headings_.size() ? headings_[std::size_t(section)]->eye
+                                                                   : nullptr;
+}
+
+} // namespace rig::app

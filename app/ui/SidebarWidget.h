@@ -1,0 +1,121 @@
+// The left column of the edit view: "Overview", then the project's sources in sections of
+// consecutive sources with one heading. Each source row has its summary, a mark for set
+// motors, a mark for errors or warnings and an eye that hides the source from the crew; each
+// heading has an eye for all its sources. Rows are updated in place on every change of the
+// store and rebuilt only when the sources or headings change, keeping the selection and the
+// scroll position. From the keyboard the list moves its selection with the arrows, Home and
+// End, and Tab reaches each eye; assistive tools see a list of named items and headings.
+#pragma once
+
+#include "SidebarModel.h"
+#include "WindowState.h"
+
+#include <QScrollArea>
+#include <QToolButton>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+class QLabel;
+class QVBoxLayout;
+
+namespace rig::app {
+
+class IconLabel;
+class ProjectStore;
+
+// The show/hide button of a row or heading.
+class EyeToggle : public QToolButton {
+    Q_OBJECT
+public:
+    explicit EyeToggle(QWidget* parent = nullptr);
+    bool isHiddenState() const { return hidden_; }
+    void setHiddenState(bool hidden);
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    void paint();
+    bool hidden_ = false;
+    bool painting_ = false;
+};
+
+class SidebarWidget : public QScrollArea {
+    Q_OBJECT
+public:
+    static constexpr int minimumColumnWidth = 230;
+    static constexpr int idealColumnWidth = 270;
+    static constexpr int maximumColumnWidth = 360;
+
+    explicit SidebarWidget(ProjectStore& store, QWidget* parent = nullptr);
+    ~SidebarWidget() override;
+
+    // The selection shown; setting it emits nothing.
+    std::optional<Selection> selection() const { return selection_; }
+    void setSelection(std::optional<Selection> selection);
+
+    // Re-reads the store's project (also called on every change of it).
+    void refresh();
+
+    // --- What is shown, for tests and the snapshot mode ----------------------------------
+    struct SourceRowView {
+        std::string sourceID;
+        QString name;
+        QString subtitle;
+        bool hidden = false;     // struck through and faded
+        bool motorsMark = false; // the gear
+        IssueMark issue = IssueMark::none;
+        bool selected = false;
+    };
+    struct HeadingView {
+        QString label;
+        int count = 0;
+        bool allHidden = false;
+    };
+    std::vector<HeadingView> headings() const;
+    std::vector<SourceRowView> rows() const;
+    // Row widgets by position among the source rows, the overview row, and the eyes.
+    QWidget* overviewRow() const;
+    QWidget* sourceRow(int index) const;
+    EyeToggle* sourceEye(int index) const;
+    EyeToggle* headingEye(int section) const;
+    // How often the rows were built anew (not updated in place).
+    int rebuildCount() const { return rebuilds_; }
+
+signals:
+    // The user selected an entry (click or arrow keys).
+    void selectionChanged(std::optional<Selection> selection);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+
+private:
+    class OverviewRow;
+    class SourceRow;
+    class SectionHeading;
+    struct Structure;
+
+    void rebuild(const Project& project, const std::vector<SidebarSection>& sections);
+    void userSelects(Selection selection);
+    void updateHighlight();
+    // The selected row, told to assistive tools as the focused item.
+    QWidget* currentRow() const;
+    void announceCurrentRow();
+    void toggleSource(const std::string& sourceID);
+    void toggleSection(int section);
+
+    ProjectStore& store_;
+    std::optional<Selection> selection_ = Selection::overview();
+    QWidget* content_ = nullptr;
+    QVBoxLayout* column_ = nullptr;
+    OverviewRow* overview_ = nullptr;
+    std::vector<SectionHeading*> headings_;
+    std::vector<SourceRow*> rows_;
+    std::vector<std::vector<std::string>> structure_; // per section: label, then source ids
+    int rebuilds_ = 0;
+};
+
+} // namespace rig::app

@@ -1,0 +1,32 @@
+// What a reader skipped while reading a file, in words for the import's messages.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rig {
+
+class ImportNotes {
+public:
+    void add(std::string note);
+    // Adds the notes of another read, counted ones included.
+    void append(const ImportNotes& other);
+    bool empty() const { return notes_.empty(); }
+    // The notes in the order they came: the first ten, then one line with how many more
+    // there were (a damaged file can give thousands).
+    std::vector<std::string> lines() const;
+
+    // A piece of the file for a note: in double quotes, cut after 60 characters.
+    static std::string quoted(std::string_view text);
+    // A character by its number, as "U+2028".
+    static std::string codePoint(char32_t c);
+
+private:
+    static constexpr std::size_t kShown = 10;
+    std::vector<std::string> notes_;
+    std::size_t more_ = 0;
+};
+
+} // namespace rig
