@@ -162,6 +162,7 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view byt
     const std::filesystem::path target = writeTarget(path);
     struct stat old {};
     const bool existing = ::stat(target.c_str(), &old) == 0;
+    if (existing && S_ISDIR(old.st_mode)) throwErrno(EISDIR);
     // Renaming over a device or a pipe would replace it by a file.
     if (existing && !S_ISREG(old.st_mode)) throw FileRefused::notRegular(path);
 

@@ -63,8 +63,8 @@ std::string readFile(const std::filesystem::path& path, std::uint64_t maxBytes);
 // through: its target gets the new content and the link stays. An existing file keeps its
 // permissions (and its owner and group as far as the system allows); the folder is synced
 // after the rename. Afterwards, temporaries of files of the same extension whose writing
-// process is gone (killed midway) are removed from that folder. Throws FileRefused when
-// the target exists and is not a regular file.
+// process is gone (killed midway) are removed from that folder. A folder in the way fails
+// with "Is a directory"; a device, pipe or socket throws FileRefused.
 void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 // The last component of a path (file name with extension), as UTF-8.
 std::string fileNameOf(const std::filesystem::path& path);
