@@ -37,6 +37,9 @@ PublishSettingsView::PublishSettingsView(PublishSettings& settings, QWidget* par
     FormSection* section = addSection(QStringLiteral("Crew link"));
 
     status_ = new style::ToneLabel({}, style::Tone::secondary);
+    // Keyring and address failures are whole sentences: wrapped, never wider than the window.
+    status_->setWordWrap(true);
+    status_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     section->addLabelledRow(QStringLiteral("Status"), status_);
 
     auto* group = new QWidget;

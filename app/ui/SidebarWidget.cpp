@@ -142,6 +142,12 @@ void EyeToggle::setHiddenState(bool hidden) {
     paint();
 }
 
+void EyeToggle::setOnHighlight(bool on) {
+    if (on == onHighlight_) return;
+    onHighlight_ = on;
+    paint();
+}
+
 void EyeToggle::changeEvent(QEvent* event) {
     QToolButton::changeEvent(event);
     if (event->type() == QEvent::PaletteChange && !painting_) paint();
@@ -149,7 +155,10 @@ void EyeToggle::changeEvent(QEvent* event) {
 
 void EyeToggle::paint() {
     painting_ = true;
-    const QColor secondary = style::color(Tone::secondary, palette());
+    // The style sheet keeps the row's palette from reaching the button: the highlighted-text
+    // colour is read from its own.
+    const QColor secondary =
+        onHighlight_ ? palette().color(QPalette::HighlightedText) : style::color(Tone::secondary, palette());
     setIcon(hidden_ ? tintedIcon(QStringLiteral("eye.slash"), secondary)
                     : tintedIcon(QStringLiteral("eye"), style::withAlpha(secondary, 0.6)));
     setToolTip(hidden_ ? QStringLiteral("Hidden from the crew – click to show")
@@ -171,6 +180,7 @@ public:
         if (selected == selected_) return false;
         selected_ = selected;
         setSelectedPalette(this, selected);
+        showSelected(selected);
         update();
         return true;
     }
@@ -181,6 +191,9 @@ public:
     }
 
 protected:
+    // Lets a row redraw its marks for the highlight.
+    virtual void showSelected(bool) {}
+
     void mousePressEvent(QMouseEvent* event) override {
         if (event->button() == Qt::LeftButton) {
             press();
@@ -331,6 +344,18 @@ public:
         eye->setAccessibleName(QStringLiteral("Hide ") + shownName + QStringLiteral(" from the crew"));
     }
 
+protected:
+    // The highlight takes the secondary tone's contrast: secondary parts are drawn in the
+    // highlighted-text colour, as an item view draws a selected item, and the issue mark, whose
+    // colour is its meaning, on a plate of that colour.
+    void showSelected(bool selected) override {
+        subtitle->setTone(selected ? Tone::primary : Tone::secondary);
+        gear->setIcon(gear->iconName(), selected ? Tone::primary : Tone::secondary);
+        issue->setPlate(selected ? std::optional(QPalette::HighlightedText) : std::nullopt);
+        eye->setOnHighlight(selected);
+    }
+
+public:
     std::string id;
     QWidget* stack;
     ElidedLabel* name;

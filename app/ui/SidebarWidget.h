@@ -32,6 +32,8 @@ public:
     explicit EyeToggle(QWidget* parent = nullptr);
     bool isHiddenState() const { return hidden_; }
     void setHiddenState(bool hidden);
+    // On a selected row: drawn in the highlighted-text colour.
+    void setOnHighlight(bool on);
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -39,6 +41,7 @@ protected:
 private:
     void paint();
     bool hidden_ = false;
+    bool onHighlight_ = false;
     bool painting_ = false;
 };
 
