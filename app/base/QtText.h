@@ -4,9 +4,11 @@
 #include <QByteArray>
 #include <QString>
 
+#include <exception>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace rig::app {
 
@@ -25,6 +27,15 @@ inline std::filesystem::path toPath(const QString& path) {
 
 inline QString fromPath(const std::filesystem::path& path) {
     return toQ(path.string());
+}
+
+// The reason shown after "Could not open x: " and "Could not save: ": the system's wording for
+// a system error, else the exception's text.
+inline QString failureReason(const std::exception& error) {
+    if (const auto* system = dynamic_cast<const std::system_error*>(&error)) {
+        return toQ(system->code().message());
+    }
+    return toQ(error.what());
 }
 
 } // namespace rig::app

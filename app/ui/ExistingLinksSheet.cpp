@@ -1,5 +1,6 @@
 #include "ExistingLinksSheet.h"
 
+#include "CrewLink.h"
 #include "DateText.h"
 #include "FormLayout.h"
 #include "PageStyle.h"
@@ -166,7 +167,7 @@ QCoro::Task<void> ExistingLinksSheet::loadLinks() {
     std::optional<std::vector<ServerLink>> result;
     std::optional<QString> failure;
     try {
-        result = co_await store_.listServerLinks();
+        result = co_await store_.crewLink().listServerLinks();
     } catch (const std::exception& e) {
         if (isPublishCancellation(e)) co_return;
         failure = publishErrorText(e);
@@ -217,7 +218,7 @@ QCoro::Task<void> ExistingLinksSheet::deleteLink(ServerLink link) {
     QPointer<ProjectStore> store(&store_);
     std::optional<QString> failure;
     try {
-        co_await store_.deleteServerLink(toQ(link.token));
+        co_await store_.crewLink().deleteServerLink(toQ(link.token));
     } catch (const std::exception& e) {
         if (isPublishCancellation(e)) co_return;
         failure = publishErrorText(e);

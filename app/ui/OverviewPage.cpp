@@ -8,6 +8,7 @@
 #include "Fields.h"
 #include "FormLayout.h"
 #include "Icons.h"
+#include "ImportController.h"
 #include "InventoryBlock.h"
 #include "MotorLibrary.h"
 #include "Preferences.h"
@@ -209,7 +210,7 @@ OverviewPage::OverviewPage(ProjectStore& store, MotorLibrary& motors, ExportComm
         importLayout->setContentsMargins(0, 0, 0, 0);
         importLayout->setSpacing(10);
         import_ = form::pushButton(overview::importButton, QStringLiteral("import"));
-        connect(import_, &QPushButton::clicked, this, [this] { store_.showImportPanel(); });
+        connect(import_, &QPushButton::clicked, this, [this] { store_.importer().showImportPanel(); });
         importLayout->addWidget(import_, 0, Qt::AlignVCenter);
         auto* hint = form::label(overview::importHint, Tone::secondary, style::captionFont());
         hint->setWordWrap(true);

@@ -65,14 +65,9 @@ public:
     form::FormSection* section(const QString& objectName) const;
     BoxField* nameField() const { return name_; }
     BoxField* authorField() const { return author_; }
-    QPushButton* importButton() const { return import_; }
-    ShareRow* shareRow() const { return share_; }
     RiggingHeightFields* riggingHeightFields() const { return rigging_; }
     QComboBox* motorMenu() const { return motorMenu_; }
     QPushButton* setOnAllButton() const { return setOnAll_; }
-    QWidget* addMotorsHint() const { return addMotorsHint_; }
-    DeltaFields* deltaFields() const { return delta_; }
-    QToolButton* notesDisclosure() const { return notesToggle_; }
     // The check rows shown (warnings, then notes while expanded), each a group's text.
     QStringList checkTexts() const;
     std::vector<InventoryBlock*> inventoryBlocks() const;

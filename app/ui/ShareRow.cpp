@@ -1,5 +1,6 @@
 #include "ShareRow.h"
 
+#include "CrewLink.h"
 #include "DateText.h"
 #include "ExistingLinksSheet.h"
 #include "ProjectStore.h"
@@ -194,7 +195,7 @@ ShareRow::ShareRow(ProjectStore& store, QWidget* parent) : form::FormRows(parent
     addRow(linksRow);
 
     connect(&store_, &ProjectStore::projectChanged, this, &ShareRow::refresh);
-    connect(&store_, &ProjectStore::visibilityErrorChanged, this, &ShareRow::refresh);
+    connect(&store_.crewLink(), &CrewLink::visibilityErrorChanged, this, &ShareRow::refresh);
     refresh();
 }
 
@@ -228,7 +229,7 @@ void ShareRow::refresh() {
         const std::int64_t changed = std::int64_t(publishChangeSummary(project).size());
         changedRow_->setVisible(changed > 0);
         if (changed > 0) changed_->updateText(changedSinceText(changed));
-        const std::optional<QString> failure = store_.visibilityError();
+        const std::optional<QString> failure = store_.crewLink().visibilityError();
         const bool showError = failure.has_value() && isShareStale(project);
         errorRow_->setVisible(showError);
         if (showError) error_->updateText(visibilityErrorText(*failure));
@@ -263,7 +264,7 @@ void ShareRow::copyQRCode() {
 
 void ShareRow::sendNow() {
     // Runs to its end on its own; a failure comes back as the store's visibility error.
-    store_.sendVisibilityUpdate();
+    store_.crewLink().sendVisibilityUpdate();
 }
 
 void ShareRow::shareByEmail() {
@@ -298,12 +299,6 @@ ExistingLinksSheet* ShareRow::linksSheet() const {
 
 QLabel* ShareRow::hiddenCountLabel() const {
     return hiddenCount_;
-}
-QLabel* ShareRow::publishedLabel() const {
-    return published_;
-}
-QLabel* ShareRow::changedLabel() const {
-    return changed_;
 }
 QLabel* ShareRow::errorLabel() const {
     return error_;

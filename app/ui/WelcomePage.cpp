@@ -2,7 +2,9 @@
 
 #include "BusyIndicator.h"
 #include "IconLabel.h"
+#include "ImportController.h"
 #include "ProjectStore.h"
+#include "RecentFiles.h"
 #include "ToneLabel.h"
 
 #include <QEvent>
@@ -117,7 +119,7 @@ WelcomePage::WelcomePage(ProjectStore& store, QWidget* parent) : QWidget(parent)
     row->addWidget(import_);
     row->addWidget(open_);
     centred(buttons);
-    connect(import_, &QPushButton::clicked, this, [this] { store_.showImportPanel(); });
+    connect(import_, &QPushButton::clicked, this, [this] { store_.importer().showImportPanel(); });
     connect(open_, &QPushButton::clicked, this, [this] { store_.showOpenPanel(); });
     // The window has no default button of its own: Return imports while this page shows.
     for (int key : {int(Qt::Key_Return), int(Qt::Key_Enter)}) {
@@ -152,8 +154,8 @@ WelcomePage::WelcomePage(ProjectStore& store, QWidget* parent) : QWidget(parent)
     footer->setFont(style::captionFont());
     centred(footer);
 
-    connect(&store_, &ProjectStore::recentChanged, this, &WelcomePage::updateRecent);
-    connect(&store_, &ProjectStore::importingChanged, this, &WelcomePage::updateProgress);
+    connect(&store_.recentFiles(), &RecentFiles::changed, this, &WelcomePage::updateRecent);
+    connect(&store_.importer(), &ImportController::importingChanged, this, &WelcomePage::updateProgress);
     updateRecent();
     updateProgress();
 }
@@ -161,7 +163,7 @@ WelcomePage::WelcomePage(ProjectStore& store, QWidget* parent) : QWidget(parent)
 void WelcomePage::updateRecent() {
     for (QPushButton* button : recentButtons_) delete button;
     recentButtons_.clear();
-    const QStringList recent = store_.recent();
+    const QStringList recent = store_.recentFiles().list();
     for (int i = 0; i < recent.size() && i < recentShown; ++i) {
         const QString path = recent[i];
         auto* button = new LinkButton(recentTitle(path));
@@ -174,7 +176,7 @@ void WelcomePage::updateRecent() {
 }
 
 void WelcomePage::updateProgress() {
-    progress_->setVisible(store_.importing());
+    progress_->setVisible(store_.importer().importing());
 }
 
 } // namespace rig::app

@@ -1,6 +1,7 @@
 #include "ExistingLinksSheet.h"
 #include "ShareRow.h"
 
+#include "CrewLink.h"
 #include "ProjectStore.h"
 #include "PublishClient.h"
 #include "PublishSettings.h"
@@ -40,8 +41,8 @@ protected:
         ASSERT_TRUE(server.start());
         settings.setServer(server.baseUrl());
         settings.setKey(testing::standInKey);
-        store->setPublishing(&settings, &client);
-        store->setDownloadUploader([](Project, QString) -> QCoro::Task<void> { co_return; });
+        store->crewLink().setPublishing(&settings, &client);
+        store->crewLink().setDownloadUploader([](Project, QString) -> QCoro::Task<void> { co_return; });
         Project p = fixtures::projectWith({fixtures::flownArray("Main L", {"ALL", "Main"}, 4),
                                            fixtures::flownArray("Main R", {"ALL", "Main"}, 4)});
         p.name = "A & B #1";
@@ -56,7 +57,7 @@ protected:
         edit(p);
         store->setProject(std::move(p));
     }
-    void publish() { ASSERT_TRUE(testing::runTask(store->publishOpenProject()).has_value()); }
+    void publish() { ASSERT_TRUE(testing::runTask(store->crewLink().publishOpenProject()).has_value()); }
     ExistingLinksSheet* openSheet() {
         row.existingLinksButton()->click();
         ExistingLinksSheet* sheet = row.linksSheet();
@@ -98,7 +99,7 @@ TEST_F(CrewLinkTest, HiddenSourcesPublishAndAFailedResend) {
     // A failed resend shows only while the crew view is stale.
     change([](Project& p) { p.setHidden({"ALL/Main/Main L"}, true); });
     server.setFault(Route::Publish, answering(500, R"({"error":"Disk full"})"));
-    testing::runTask(store->sendVisibilityUpdate());
+    testing::runTask(store->crewLink().sendVisibilityUpdate());
     EXPECT_TRUE(row.errorLabel()->text().contains(QStringLiteral("Disk full")));
     row.showAllButton()->click();
     EXPECT_FALSE(shown(row.errorRow()));
@@ -216,12 +217,12 @@ TEST_F(CrewLinkTest, SheetShowsFailuresInPlace) {
     auto unreadable = std::make_unique<MemorySecretStore>();
     unreadable->setFailures("the keyring is locked", std::nullopt);
     PublishSettings locked{std::move(unreadable)};
-    store->setPublishing(&locked, &client);
+    store->crewLink().setPublishing(&locked, &client);
     sheet = openSheet();
     ASSERT_NE(sheet, nullptr);
     EXPECT_EQ(sheet->error(), "The key could not be read from the system keyring: the keyring is locked");
     EXPECT_EQ(server.requests(Route::List).size(), lists);
-    store->setPublishing(&settings, &client);
+    store->crewLink().setPublishing(&settings, &client);
 
     for (double t : {253402300800000.0, -62135596800001.0, fixtures::notANumber})
         EXPECT_EQ(linkUpdateTime(t), std::nullopt) << t;
@@ -243,7 +244,7 @@ TEST_F(CrewLinkTest, AClosedSheetDropsLateAnswers) {
     // Both answers come after the sheets closed, one of them deleted: nothing may touch them.
     ASSERT_TRUE(waitFor([&] { return sheet.isNull() && server.answeredCount() == answered + 2; }));
     server.clearFaults();
-    (void)testing::runTask(store->listServerLinks()); // a later round trip: the answers are in
+    (void)testing::runTask(store->crewLink().listServerLinks()); // a later round trip: the answers are in
     EXPECT_EQ(finished.count() + keptFinished.count(), 0);
     EXPECT_TRUE(kept.links().empty());
 
