@@ -224,7 +224,7 @@ QCoro::Task<std::optional<QString>> CrewLink::publishOpenProject() {
     if (!self) co_return std::nullopt;
     // Another document was opened meanwhile: the link belongs to the one that was sent.
     if (store.generation() != generation) {
-        store.setErrorMessage(wrongProject + "\n" + toQ(share.url));
+        store.setErrorMessage(wrongProject + "\n" + shownName(share.url));
         co_return std::nullopt;
     }
     Project current = store.project();

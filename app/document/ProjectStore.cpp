@@ -18,7 +18,7 @@
 namespace rig::app {
 
 QString projectDisplayName(const Project& project) {
-    return project.name.empty() ? QStringLiteral("Untitled") : toQ(project.name);
+    return project.name.empty() ? QStringLiteral("Untitled") : shownName(project.name);
 }
 
 ProjectStore::ProjectStore(QObject* parent)
@@ -97,7 +97,7 @@ void ProjectStore::setDirty(bool dirty) {
 QString ProjectStore::windowTitle() const {
     QString title;
     if (filePath_) {
-        title = QFileInfo(*filePath_).completeBaseName();
+        title = shownName(QFileInfo(*filePath_).completeBaseName());
     } else {
         title = projectDisplayName(project_);
     }
@@ -133,8 +133,8 @@ void ProjectStore::openProject(const QString& path, bool prompt) {
     try {
         opened = Project::fromText(readFile(toPath(file), Project::maxFileBytes));
     } catch (const std::exception& error) {
-        setErrorMessage(
-            QStringLiteral("Could not open %1: %2").arg(QFileInfo(file).fileName(), failureReason(error)));
+        setErrorMessage(QStringLiteral("Could not open %1: %2")
+                            .arg(shownName(QFileInfo(file).fileName()), failureReason(error)));
         return;
     }
     replaceDocument(std::move(opened), file, false);

@@ -239,7 +239,7 @@ void Recovery::offerRestore() {
     const QString message = QStringLiteral("Restore unsaved project “%1”?").arg(projectDisplayName(restored));
     QString detail =
         QStringLiteral("It was not saved when Quorvane Rig closed (%1).").arg(formatShortDateTime(modified));
-    if (restored.share) detail += QStringLiteral("\nCrew link: ") + toQ(restored.share->url);
+    if (restored.share) detail += QStringLiteral("\nCrew link: ") + shownName(restored.share->url);
 
     const std::uint64_t generation = store_.generation();
     switch (prompts().askToRestore(message, detail)) {

@@ -49,11 +49,11 @@ QString linkDateText(double updatedAt) {
 
 QString linkDetailText(const ServerLink& link) {
     return QStringLiteral("Updated ") + linkDateText(link.updatedAt) + QStringLiteral(" \u00b7 ") +
-           toQ(integerText(link.sources)) + QStringLiteral(" sources \u00b7 ") + toQ(link.report);
+           toQ(integerText(link.sources)) + QStringLiteral(" sources \u00b7 ") + shownName(link.report);
 }
 
 QString linkTitle(const ServerLink& link) {
-    return link.name.empty() ? QStringLiteral("Untitled") : toQ(link.name);
+    return link.name.empty() ? QStringLiteral("Untitled") : shownName(link.name);
 }
 
 std::variant<ShareInfo, QString> attachedShare(const ServerLink& link, std::size_t index) {
@@ -204,7 +204,7 @@ void ExistingLinksSheet::askToDelete(ServerLink link) {
     confirmDelete_ = link;
     const bool confirmed = prompts().confirmDeletion(
         QStringLiteral("Delete this link?"),
-        toQ(link.url) +
+        shownName(link.url) +
             QStringLiteral("\nAnyone who has it will see \u201cThis link is no longer active\u201d."));
     if (!self) return;
     // However the question ended, it is closed now; rows held back while it was open follow.
@@ -302,7 +302,7 @@ void ExistingLinksSheet::rebuildRows() {
         detail->setObjectName(QStringLiteral("detail"));
         detail->setWordWrap(true);
         text->addWidget(detail);
-        auto* url = form::label(toQ(link.url), Tone::secondary, style::monospacedCaptionFont());
+        auto* url = form::label(shownName(link.url), Tone::secondary, style::monospacedCaptionFont());
         url->setObjectName(QStringLiteral("url"));
         url->setTextInteractionFlags(Qt::TextSelectableByMouse);
         url->setWordWrap(true);

@@ -354,8 +354,8 @@ void MainWindow::fillRecentMenu() {
     menu->clear();
     const QStringList recent = store_.recentFiles().list();
     for (const QString& path : recent) {
-        QAction* item = menu->addAction(plainMenuText(QFileInfo(path).completeBaseName()));
-        item->setToolTip(path);
+        QAction* item = menu->addAction(plainMenuText(shownName(QFileInfo(path).completeBaseName())));
+        item->setToolTip(shownName(path));
         connect(item, &QAction::triggered, this, [this, path] { store_.openProject(path, true); });
     }
     if (!recent.isEmpty()) {

@@ -89,7 +89,7 @@ QWidget* checkRow(const IssueGroup& group, bool dimmed) {
     column->setSpacing(1);
     if (!group.sources.empty()) {
         QStringList names;
-        for (const std::string& n : group.sources) names << toQ(n);
+        for (const std::string& n : group.sources) names << shownName(n);
         auto* sources =
             form::label(names.join(QStringLiteral(", ")), dimmed ? Tone::secondary : Tone::primary,
                         style::bold(style::captionFont()));
@@ -97,7 +97,7 @@ QWidget* checkRow(const IssueGroup& group, bool dimmed) {
         sources->setWordWrap(true);
         column->addWidget(sources);
     }
-    auto* text = form::label(toQ(group.text), dimmed ? Tone::secondary : Tone::primary);
+    auto* text = form::label(shownName(group.text), dimmed ? Tone::secondary : Tone::primary);
     text->setObjectName(QStringLiteral("text"));
     text->setWordWrap(true);
     text->setTextInteractionFlags(Qt::TextSelectableByMouse);

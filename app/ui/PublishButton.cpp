@@ -21,7 +21,8 @@ QString publishButtonText::label(bool published) {
 
 QString publishButtonText::help(const std::optional<QString>& link) {
     if (!link) return QStringLiteral("Publish the crew view and copy the link.");
-    return QStringLiteral("Updates ") + *link + QStringLiteral(" – the link is copied to the clipboard.");
+    return QStringLiteral("Updates ") + shownName(*link) +
+           QStringLiteral(" – the link is copied to the clipboard.");
 }
 
 // --- Controller ---------------------------------------------------------------------------

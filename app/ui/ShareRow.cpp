@@ -323,7 +323,7 @@ void LinkLabel::setText(const QString& text) {
 }
 
 QString LinkLabel::shownText() const {
-    return fontMetrics().elidedText(text_, Qt::ElideMiddle, width());
+    return shownName(fontMetrics().elidedText(text_, Qt::ElideMiddle, width()));
 }
 
 QSize LinkLabel::sizeHint() const {

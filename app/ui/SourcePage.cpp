@@ -104,7 +104,7 @@ public:
         auto* row = new QHBoxLayout(this);
         row->setContentsMargins(boxed ? QMargins(8, 8, 8, 8) : QMargins());
         row->setSpacing(6);
-        auto* message = label(toQ(warning.text), tone, style::calloutFont());
+        auto* message = label(shownName(warning.text), tone, style::calloutFont());
         message->setWordWrap(true);
         message->setTextInteractionFlags(Qt::TextSelectableByMouse);
         row->addWidget(new SymbolIcon(boxed, tone), 0, Qt::AlignTop);
@@ -530,7 +530,7 @@ void SourcePage::refresh() {
     const ReportInfo& info = project.report.info;
 
     // Header.
-    b.name->updateText(toQ(source_.name));
+    b.name->updateText(shownName(source_.name));
     b.groups->updateText(text::groupPath(source_));
     b.configuration->updateText(text::configurationLine(source_));
 

@@ -4,6 +4,7 @@
 #include "IconLabel.h"
 #include "ImportController.h"
 #include "ProjectStore.h"
+#include "QtText.h"
 #include "RecentFiles.h"
 #include "ToneLabel.h"
 
@@ -72,7 +73,7 @@ private:
 } // namespace
 
 QString WelcomePage::recentTitle(const QString& path) {
-    return QFileInfo(path).completeBaseName();
+    return shownName(QFileInfo(path).completeBaseName());
 }
 
 WelcomePage::WelcomePage(ProjectStore& store, QWidget* parent) : QWidget(parent), store_(store) {
@@ -167,7 +168,7 @@ void WelcomePage::updateRecent() {
     for (int i = 0; i < recent.size() && i < recentShown; ++i) {
         const QString path = recent[i];
         auto* button = new LinkButton(recentTitle(path));
-        button->setToolTip(path);
+        button->setToolTip(shownName(path));
         connect(button, &QPushButton::clicked, this, [this, path] { store_.openProject(path, true); });
         recentList_->addWidget(button, 0, Qt::AlignLeft);
         recentButtons_.push_back(button);

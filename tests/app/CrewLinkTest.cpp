@@ -7,6 +7,7 @@
 #include "PublishSettings.h"
 #include "QtText.h"
 #include "WebLinks.h"
+#include "support/BidiTesting.h"
 #include "support/FakePrompts.h"
 #include "support/PublishTesting.h"
 #include "support/StoreTesting.h"
@@ -176,14 +177,17 @@ TEST_F(CrewLinkTest, SheetUsesAndDeletesLinks) {
 TEST_F(CrewLinkTest, SheetShowsFailuresInPlace) {
     server.setFault(Route::List,
                     answering(200,
-                              R"({"links":[{"token":"t1","url":"https://x.example/c/t1","name":"<b>Big</b>",)"
-                              R"("report":"r.pdf","sources":2,"createdAt":0,"updatedAt":1e300},)"
+                              R"({"links":[{"token":"t1","url":"https://x.example/c/t1","name":"<b>Big</b>\u202E",)"
+                              R"("report":"r\u202E.pdf","sources":2,"createdAt":0,"updatedAt":1e300},)"
                               R"({"token":"t2","url":"javascript:alert(1)//","name":"","report":"r.pdf",)"
                               R"("sources":2,"createdAt":0,"updatedAt":1}]})"));
     ExistingLinksSheet* sheet = openSheet();
     ASSERT_TRUE(sheet && sheet->rows().size() == 2);
     QWidget* linkRow = sheet->rows()[0];
     EXPECT_EQ(linkRow->findChild<QLabel*>("title")->textFormat(), Qt::PlainText);
+    // The server's names stand isolated, directional controls and all.
+    const testing::ShownOverrides shown = testing::shownOverrides(*sheet);
+    EXPECT_TRUE(shown.isolated == 2 && shown.loose.isEmpty()) << shown.loose.join(" | ").toStdString();
     // A time that is no date, or a link that is no https address: "Use" is refused, the
     // project stays as it was.
     const Project before = store->project();

@@ -3,6 +3,7 @@
 #include "ImportController.h"
 #include "Recovery.h"
 #include "support/AppTesting.h"
+#include "support/BidiTesting.h"
 #include "support/FakePrompts.h"
 #include "support/ProjectFixtures.h"
 #include "support/StoreTesting.h"
@@ -384,6 +385,50 @@ TEST_F(MainWindowTest, LongNamesStayWithinTheNarrowestWindow) {
     const QWidget* side = page->findChild<QWidget*>("sideViewBox");
     EXPECT_LE(side->mapTo(page->viewport(), QPoint(side->width(), 0)).x(), 980);
     EXPECT_EQ(page->findChild<QPushButton*>("motor:Front")->toolTip(), QString());
+}
+
+// Names that carry directional controls stand isolated wherever the window shows them beside
+// other text (sidebar, pages, title, menus, alerts), and are stored as they came.
+TEST_F(MainWindowTest, NamesWithDirectionalControlsAreShownIsolatedAndStoredAsTheyCame) {
+    const std::string rlo = "\u202E"; // left open: outside an isolate it reverses what follows
+    auto isolated = [](const std::string& name) { return QChar(0x2068) + toQ(name) + QChar(0x2069); };
+    Project project = threeSources();
+    Source& first = project.report.sources.mut(0);
+    for (std::string* text : {&first.name, &first.groups.mut(1), &first.configuration,
+                              &first.enclosures.mut(0).type, &project.name, &project.delta.name})
+        *text += rlo;
+    Pickup& front = first.pickups.mut(0);
+    front.role += rlo;
+    front.hole += rlo;
+    front.load = -5; // a check that names the point
+    project.reportFile = "report" + rlo + ".pdf";
+    project.setExtra(first.id(), front.role, PointExtra{fixtures::testMotor("Hoist" + rlo, 50, 3), false});
+    const auto file = files.write("Show" + rlo + ".qvrig", project.fileText());
+    store->openProject(fromPath(file), false);
+    MainWindow& w = makeWindow();
+    emit w.actions().openRecent->aboutToShow();
+    auto shownIsolated = [&](int atLeast) {
+        const testing::ShownOverrides shown = testing::shownOverrides(w);
+        EXPECT_GE(shown.isolated, atLeast);
+        EXPECT_TRUE(shown.loose.isEmpty()) << shown.loose.join(" | ").toStdString();
+    };
+    shownIsolated(12);
+    EXPECT_EQ(w.windowHandle()->title(), isolated("Show" + rlo));
+    EXPECT_EQ(w.sidebar()->rows().at(0).name, isolated(first.name));
+    EXPECT_EQ(w.sidebar()->headings().at(0).label, isolated("Main" + rlo));
+    QTest::mouseClick(w.sidebar()->sourceRow(0), Qt::LeftButton, {}, QPoint(20, 8));
+    ASSERT_NE(w.sourcePage(), nullptr);
+    shownIsolated(20);
+
+    store->openProject(fromPath(files.path() / ("Gone" + rlo + ".qvrig")), false);
+    ASSERT_TRUE(waitFor([&] { return prompts.count(FakePrompts::Kind::alert) == 1; }));
+    const QString alert = prompts.last(FakePrompts::Kind::alert).text;
+    EXPECT_TRUE(alert.contains(isolated("Gone" + rlo + ".qvrig"))) << alert.toStdString();
+
+    ASSERT_TRUE(store->writeProject(fromPath(file)));
+    const std::string stored = testing::readText(fromPath(file)).toStdString();
+    EXPECT_EQ(stored.find("\u2068"), std::string::npos);
+    EXPECT_EQ(Project::fromText(stored), project);
 }
 
 } // namespace

@@ -70,15 +70,17 @@ TEST_F(StoreImport, RealFilesImportInTheBackgroundAndLaterReportsShowTheirChange
     // Bad files each get a line and leave the project as it was; a DXF needs a report first.
     const QUrl pdf = report("Show report.pdf", 3);
     const QUrl dxf = file("Show speakers.dxf", testing::loudspeakerDXF(generated.expected));
-    importAndWait({dxf, file("damaged.pdf", "%PDF-1.4 broken")});
+    importAndWait({dxf, file("damaged\u202E.pdf", "%PDF-1.4 broken")});
     EXPECT_TRUE(store->project().isEmpty());
     const QStringList lines = store->errorMessage().value_or("").split('\n');
     ASSERT_EQ(lines.size(), 2) << lines.join('|').toStdString();
-    EXPECT_TRUE(lines[0].contains("damaged.pdf")) << lines[0].toStdString();
+    // A file name in a message stands isolated: its override cannot turn the words around.
+    EXPECT_TRUE(lines[0].contains(QString::fromUtf8("\u2068damaged\u202E.pdf\u2069")))
+        << lines[0].toStdString();
     EXPECT_EQ(lines[1], "Import the Soundvision report before the DXF.");
 
     store->importer().handleURLs(
-        {dxf, file("notes.txt", "x"), file("Show inventory.csv", inventoryText), pdf});
+        {dxf, file("notes\u202E.txt", "x"), file("Show inventory.csv", inventoryText), pdf});
     EXPECT_TRUE(store->importer().importing()); // the call returns at once
     ASSERT_TRUE(testing::waitFor([&] { return !store->importer().importing(); }, 60000));
     const Project& p = store->project();
@@ -89,7 +91,8 @@ TEST_F(StoreImport, RealFilesImportInTheBackgroundAndLaterReportsShowTheirChange
     EXPECT_EQ(p.author, "Sam Reyes");
     EXPECT_EQ(p.delta, library.delta());
     EXPECT_EQ(store->importer().importChanges(), std::nullopt); // a first report shows no changes
-    EXPECT_EQ(store->errorMessage(), "notes.txt: unknown file type (use PDF, CSV or DXF).");
+    EXPECT_EQ(store->errorMessage(),
+              QString::fromUtf8("\u2068notes\u202E.txt\u2069: unknown file type (use PDF, CSV or DXF)."));
     EXPECT_EQ(settings().value(ImportController::lastImportDirKey).toString(), fromPath(files.path()));
 
     importAndWait({report("second.pdf", 2)});
