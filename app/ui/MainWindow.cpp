@@ -238,6 +238,32 @@ MainWindow::MainWindow(ProjectStore& store, MotorLibrary& motors, Parts parts, Q
 
     dropOverlay_ = new DropOverlay(central);
 
+    fillDefaultParts();
+    buildMenus();
+    buildToolbar();
+    restyle();
+
+    connect(&store_, &ProjectStore::projectChanged, this, &MainWindow::updateContent);
+    connect(&store_, &ProjectStore::windowTitleChanged, this, &MainWindow::updateTitle);
+    connect(&store_.importer(), &ImportController::importingChanged, this, &MainWindow::updateToolbar);
+    connect(&store_.importer(), &ImportController::importChangesChanged, this,
+            &MainWindow::schedulePresentation);
+    connect(&store_, &ProjectStore::errorMessageChanged, this, &MainWindow::schedulePresentation);
+
+    presentRetry_.setSingleShot(true);
+    presentRetry_.setInterval(250);
+    connect(&presentRetry_, &QTimer::timeout, this, &MainWindow::presentNext);
+
+    // Files dropped on any child (a line edit, the crew view) come to the window instead.
+    setAcceptDrops(true);
+    qApp->installEventFilter(this);
+
+    updateContent();
+    schedulePresentation();
+}
+
+// Without parts given: the crew preview as a web view, the overview on the program's exports.
+void MainWindow::fillDefaultParts() {
     if (!parts_.crewPreview.create) {
         parts_.crewPreview.create = [](const CrewDoc& doc, bool split, QWidget* parent) -> QWidget* {
             auto* view = new CrewWebView(doc, split, parent);
@@ -261,28 +287,6 @@ MainWindow::MainWindow(ProjectStore& store, MotorLibrary& motors, Parts parts, Q
                                     parts_.exports ? *parts_.exports : ExportCommands::shared());
         };
     }
-
-    buildMenus();
-    buildToolbar();
-    restyle();
-
-    connect(&store_, &ProjectStore::projectChanged, this, &MainWindow::updateContent);
-    connect(&store_, &ProjectStore::windowTitleChanged, this, &MainWindow::updateTitle);
-    connect(&store_.importer(), &ImportController::importingChanged, this, &MainWindow::updateToolbar);
-    connect(&store_.importer(), &ImportController::importChangesChanged, this,
-            &MainWindow::schedulePresentation);
-    connect(&store_, &ProjectStore::errorMessageChanged, this, &MainWindow::schedulePresentation);
-
-    presentRetry_.setSingleShot(true);
-    presentRetry_.setInterval(250);
-    connect(&presentRetry_, &QTimer::timeout, this, &MainWindow::presentNext);
-
-    // Files dropped on any child (a line edit, the crew view) come to the window instead.
-    setAcceptDrops(true);
-    qApp->installEventFilter(this);
-
-    updateContent();
-    schedulePresentation();
 }
 
 MainWindow::~MainWindow() {

@@ -151,6 +151,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    void fillDefaultParts();
     void buildMenus();
     void buildToolbar();
     void updateContent();

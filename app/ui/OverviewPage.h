@@ -19,6 +19,7 @@
 class QComboBox;
 class QPushButton;
 class QToolButton;
+class QVBoxLayout;
 
 namespace rig::app {
 
@@ -79,6 +80,14 @@ protected:
 
 private:
     struct Parts;
+
+    // The sections, top to bottom.
+    form::FormSection* addSection(QVBoxLayout* column, form::FormSection* section, const QString& name);
+    void buildProjectSection(QVBoxLayout* column);
+    void buildChecksSection(QVBoxLayout* column);
+    void buildMotorsSection(QVBoxLayout* column);
+    void buildInventorySection(QVBoxLayout* column);
+    void buildExportSection(QVBoxLayout* column);
 
     void refreshFiles(const Project& project);
     void refreshChecks(const Project& project);

@@ -7,6 +7,7 @@
 #include "SettingsPane.h"
 #include "ToneLabel.h"
 
+class QGridLayout;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
@@ -37,6 +38,7 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    QGridLayout* buildFields();
     void refresh();
     void refreshStatus();
     void commitKey();

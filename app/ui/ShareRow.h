@@ -80,6 +80,12 @@ signals:
     void showLinksChanged();
 
 private:
+    void buildLinkBlock();
+    QWidget* buildQRColumn();
+    void buildErrorRow();
+    void buildFirstPublishHint();
+    void buildExistingLinksRow();
+
     ProjectStore& store_;
     QPointer<ExistingLinksSheet> sheet_;
     std::optional<QString> qrText_;

@@ -30,6 +30,8 @@ public:
     static QString recentTitle(const QString& path);
 
 private:
+    QWidget* buildButtons();
+    QWidget* buildRecentBlock();
     void updateRecent();
     void updateProgress();
 
