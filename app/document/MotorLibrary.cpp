@@ -69,7 +69,8 @@ QString MotorLibrary::filePath() {
 std::optional<MotorLibrary::Stored> MotorLibrary::readFile() {
     const std::filesystem::path path = toPath(filePath());
     try {
-        return decodeStored(rig::readFile(path));
+        // A library of hundreds of motors takes some kilobytes.
+        return decodeStored(rig::readFile(path, 16'000'000));
     } catch (const std::exception&) {
         std::error_code ec;
         // A file that exists but cannot be used is kept aside before anything replaces it.

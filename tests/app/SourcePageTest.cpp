@@ -265,6 +265,12 @@ TEST(SourcePage, HeaderFactsPointsAndEnclosuresAsShown) {
     EXPECT_EQ(f.page->findChild<QLabel*>("load:Rear")->text(), "-12.5 kg");
     EXPECT_EQ(f.page->findChild<style::ToneLabel*>("load:Rear")->tone(), style::Tone::red);
     EXPECT_EQ(lines("pickupGrid").back(), (QStringList{"Rear", "-12.5 kg", "\u2013", "\u2014"}));
+    // The plate's own name titles its column and the check box says what it does.
+    Project renamed = f.store.project();
+    renamed.delta.name = "Plate";
+    f.store.setProject(renamed);
+    EXPECT_EQ(lines("pickupGrid").front().back(), "Plate");
+    EXPECT_EQ(f.deltaBox("Rear")->toolTip(), "Plate: this point hangs from two motors");
 
     // A Delta point hangs from two motors: "2 × " before its motor, its two points beneath its
     // coordinates; "None" keeps the Delta and shows the em dash.
