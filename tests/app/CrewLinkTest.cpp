@@ -1,4 +1,5 @@
 #include "ExistingLinksSheet.h"
+#include "ExportCommands.h"
 #include "ShareRow.h"
 
 #include "ProjectStore.h"
@@ -13,7 +14,9 @@
 
 #include "PublishStandIn.h"
 
+#include <QClipboard>
 #include <QGuiApplication>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -130,6 +133,59 @@ TEST_F(CrewLinkTest, HostileAndLongLinks) {
     for (const char* text : {"javascript:alert(1)", "smb://server/share", "rig.example.com/c/abc", "https://",
                              "https://rig.example.com/c/abc\n"})
         EXPECT_FALSE(webLinkUrl(QString::fromUtf8(text)).has_value()) << text;
+}
+
+// A project file is no more trusted than the server: its link is shown, offered, copied,
+// put into a QR code and printed only when a server's link would have been accepted; the
+// file keeps its text.
+TEST_F(CrewLinkTest, AStoredLinkIsOfferedOnlyWhenTheServerCouldHaveSentIt) {
+    const QString untouched = QStringLiteral("clipboard before");
+    const std::vector<std::pair<QString, bool>> links = {
+        {"https://rig.example.com/c/abc", true},
+        {"http://192.168.1.20:8080/c/abc", true},
+        {"javascript:alert(1)//", false},
+        {"httpx://rig.example.com/c/abc", false},
+        {"https-evil://rig.example.com/c/abc", false},
+        {"ftp://rig.example.com/c/abc", false},
+        {"file:///etc/passwd", false},
+        {"http://rig.example.com/c/abc", false},
+        {"https://rig.example.com/c/t\u202Egnp.exe", false},
+        {"https://rig.example.com/c/a%0Ab", false},
+        {"", false},
+    };
+    for (const auto& [url, valid] : links) {
+        SCOPED_TRACE(url.toStdString());
+        Project hostile = testing::showProject();
+        hostile.share = ShareInfo{"tok", toStd(url), fixtures::testDate(), {}, {}, std::nullopt};
+        const QString file = paths.file("hostile.qvrig");
+        ASSERT_TRUE(testing::writeText(file, QByteArray::fromStdString(hostile.fileText())));
+        store->openProject(file, false);
+        ASSERT_EQ(store->filePath(), file);
+        opened.clear();
+        QGuiApplication::clipboard()->setText(untouched);
+
+        EXPECT_TRUE(shown(row.linkBlock()));
+        EXPECT_EQ(shown(row.badLinkNote()), !valid);
+        EXPECT_EQ(row.linkLabel()->isLink(), valid);
+        EXPECT_EQ(row.copyLinkButton()->isEnabled(), valid);
+        EXPECT_EQ(row.shareButton()->isEnabled(), valid);
+        EXPECT_EQ(row.qrImage().has_value(), valid);
+        QTest::mouseClick(row.linkLabel(), Qt::LeftButton);
+        row.shareByEmail();
+        EXPECT_EQ(opened.size(), valid ? 2u : 0u);
+        row.copyLink();
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), valid ? url : untouched);
+        row.copyQRCode();
+        EXPECT_EQ(QGuiApplication::clipboard()->image().isNull(), !valid);
+        const CrewDoc rigger = exportCrewDoc(store->project(), false, fixtures::testDate());
+        EXPECT_EQ(rigger.link.has_value(), valid);
+        EXPECT_EQ(rigger.qr.has_value(), valid);
+        EXPECT_EQ(exportPdfPage(store->project(), false, fixtures::testDate()).contains("\"qr\":"), valid);
+
+        // Saved again, the link is the file's own text.
+        ASSERT_TRUE(store->writeProject(file));
+        EXPECT_EQ(Project::fromText(testing::readText(file).toStdString()).share->url, toStd(url));
+    }
 }
 
 TEST_F(CrewLinkTest, SheetUsesAndDeletesLinks) {

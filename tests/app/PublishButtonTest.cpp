@@ -126,6 +126,17 @@ TEST_F(PublishButtonTest, AHostileCrewLinkChangesNothing) {
         EXPECT_EQ(QApplication::clipboard()->text(), untouched);
     }
     EXPECT_TRUE(uploadedTokens.isEmpty());
+
+    // Nor is such a link from a project file named in the help: it might be markup.
+    Project stored = before;
+    stored.share = ShareInfo{"t", "<b>javascript:x</b>", fixtures::testDate(), {}, {}, std::nullopt};
+    store->setProject(stored);
+    EXPECT_EQ(button->button()->toolTip(),
+              "Updates the crew link \u2013 the link is copied to the clipboard.");
+    stored.share->url = "https://rig.example/c/t";
+    store->setProject(stored);
+    EXPECT_EQ(button->button()->toolTip(),
+              "Updates https://rig.example/c/t \u2013 the link is copied to the clipboard.");
 }
 
 } // namespace
