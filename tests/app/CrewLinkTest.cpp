@@ -234,9 +234,29 @@ TEST_F(CrewLinkTest, SheetShowsFailuresInPlace) {
                               R"({"links":[{"token":"t1","url":"https://x.example/c/t1","name":"<b>Big</b>",)"
                               R"("report":"r.pdf","sources":2,"createdAt":0,"updatedAt":1e300},)"
                               R"({"token":"t2","url":"javascript:alert(1)//","name":"","report":"r.pdf",)"
-                              R"("sources":2,"createdAt":0,"updatedAt":1}]})"));
+                              R"("sources":2,"createdAt":0,"updatedAt":1},)"
+                              R"({"token":"t3","url":"httpx://x.example/c/t3","name":"","report":"",)"
+                              R"("sources":0,"createdAt":0,"updatedAt":1},)"
+                              R"({"token":"t4","url":"https-evil://x.example/c/t4","name":"","report":"",)"
+                              R"("sources":0,"createdAt":0,"updatedAt":1},)"
+                              R"({"token":"t5","url":"","name":"","report":"","sources":0,)"
+                              R"("createdAt":0,"updatedAt":1},)"
+                              R"({"token":"","url":"https://x.example/c/","name":"","report":"",)"
+                              R"("sources":0,"createdAt":0,"updatedAt":1}]})"));
     ExistingLinksSheet* sheet = openSheet();
-    ASSERT_TRUE(sheet && sheet->rows().size() == 2);
+    ASSERT_TRUE(sheet && sheet->rows().size() == 6);
+    // "Open" hands web links alone to the browser; a link without scheme, host or token is
+    // never attached.
+    for (QWidget* r : sheet->rows()) button(r, "open")->click();
+    EXPECT_EQ(opened, (std::vector<QUrl>{QUrl("https://x.example/c/t1"), QUrl("https://x.example/c/")}));
+    prompts.answerDeletion(true);
+    button(sheet->rows()[5], "delete")->click();
+    EXPECT_TRUE(waitFor([&] { return sheet->error() == publishText::invalidToken; }));
+    EXPECT_TRUE(server.requests(Route::Delete).isEmpty());
+    for (int i : {2, 3, 4, 5}) {
+        button(sheet->rows()[i], "use")->click();
+        EXPECT_EQ(sheet->error(), i == 5 ? publishText::invalidToken : publishText::badCrewLink) << i;
+    }
     QWidget* linkRow = sheet->rows()[0];
     EXPECT_EQ(linkRow->findChild<QLabel*>("title")->textFormat(), Qt::PlainText);
     // A time that is no date, or a link that is no https address: "Use" is refused, the

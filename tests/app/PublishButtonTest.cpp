@@ -4,6 +4,7 @@
 #include "support/PublishTesting.h"
 #include "support/StoreTesting.h"
 #include "support/TempDir.h"
+#include "support/Waiting.h"
 
 #include "PublishButton.h"
 #include "PublishClient.h"
@@ -104,6 +105,22 @@ TEST_F(PublishButtonTest, AnotherProjectOpenedMeanwhileIsLeftAloneAndSoIsTheClip
     EXPECT_EQ(QApplication::clipboard()->text(), untouched);
 }
 
+// A server address typed with another scheme than http or https sends nothing.
+TEST_F(PublishButtonTest, AnAddressOfAnotherSchemeSendsNothing) {
+    QSignalSpy finished(&button->controller(), &PublishController::finished);
+    const QString port = QString::number(server.port());
+    for (const QString& address : {"ftp://127.0.0.1:" + port, "httpx://127.0.0.1:" + port}) {
+        settings->setServer(address);
+        const qsizetype presses = finished.size();
+        button->button()->click();
+        ASSERT_TRUE(testing::waitFor([&] { return finished.size() > presses; }, 20000));
+        EXPECT_EQ(store->errorMessage(), "Invalid server address.") << address.toStdString();
+        EXPECT_FALSE(store->project().share.has_value());
+        EXPECT_EQ(QApplication::clipboard()->text(), untouched);
+    }
+    EXPECT_EQ(server.connectionCount(), 0);
+}
+
 // A crew link that is not a plain https address (http only within the local network) ends the
 // press: nothing is stored, uploaded or copied.
 TEST_F(PublishButtonTest, AHostileCrewLinkChangesNothing) {
@@ -113,7 +130,9 @@ TEST_F(PublishButtonTest, AHostileCrewLinkChangesNothing) {
          {QString("javascript:alert(1)//"), QString("https://rig.example/c/t\u202Egnp.exe"),
           QString("https://rig.example/c/t\u2028x"), QString("https://rig.example/c/t\u0007"),
           QString("https://rig.example/c/%E2%80%AE"), QString("http://203.0.113.9/c/t"),
-          QString("https://rig.example/c/t") + QChar(0x200B)}) {
+          QString("https://rig.example/c/t") + QChar(0x200B), QString("httpx://rig.example/c/t"),
+          QString("https-evil://rig.example/c/t"), QString("ftp://rig.example/c/t"),
+          QString("file:///etc/passwd")}) {
         SCOPED_TRACE(url.toStdString());
         server.setFault(Route::Publish,
                         testing::answering(200, QJsonDocument(QJsonObject{{"token", "t"}, {"url", url}})
