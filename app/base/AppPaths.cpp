@@ -1,5 +1,7 @@
 #include "AppPaths.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <memory>
@@ -42,6 +44,10 @@ QSettings& settings() {
     auto& s = currentSettings();
     if (!s) s = std::make_unique<QSettings>(appPaths().settingsFile, QSettings::IniFormat);
     return *s;
+}
+
+QString absoluteFilePath(const QString& path) {
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
 } // namespace rig::app

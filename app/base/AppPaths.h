@@ -21,4 +21,7 @@ const AppPaths& appPaths();
 // The one settings object on appPaths().settingsFile. Main thread only.
 QSettings& settings();
 
+// `path` absolute and cleaned: the form file paths are kept and compared in.
+QString absoluteFilePath(const QString& path);
+
 } // namespace rig::app

@@ -76,7 +76,8 @@ void MotorLibrary::load() {
     const std::filesystem::path path = toPath(filePath());
     std::optional<Stored> stored;
     try {
-        stored = decodeStored(readFile(path));
+        // A library of hundreds of motors takes some kilobytes.
+        stored = decodeStored(readFile(path, 16'000'000));
     } catch (const std::exception&) {
         std::error_code ec;
         // A file that exists but cannot be used is kept aside before anything replaces it.

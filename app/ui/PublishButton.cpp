@@ -1,6 +1,7 @@
 #include "PublishButton.h"
 
 #include "BusyIndicator.h"
+#include "CrewLink.h"
 #include "Icons.h"
 #include "ProjectStore.h"
 #include "PublishAddresses.h"
@@ -23,7 +24,8 @@ QString publishButtonText::help(const std::optional<QString>& link) {
     if (!link) return QStringLiteral("Publish the crew view and copy the link.");
     if (link->isEmpty())
         return QStringLiteral("Updates the crew link – the link is copied to the clipboard.");
-    return QStringLiteral("Updates ") + *link + QStringLiteral(" – the link is copied to the clipboard.");
+    return QStringLiteral("Updates ") + shownName(*link) +
+           QStringLiteral(" – the link is copied to the clipboard.");
 }
 
 // --- Controller ---------------------------------------------------------------------------
@@ -49,7 +51,7 @@ QCoro::Task<void> PublishController::run() {
     QPointer<PublishController> self(this);
     setBusy(true);
     // The store re-reads its project after every wait and leaves a replaced document alone.
-    const std::optional<QString> link = co_await store_.publishOpenProject();
+    const std::optional<QString> link = co_await store_.crewLink().publishOpenProject();
     if (!self) co_return;
     if (link) QApplication::clipboard()->setText(*link);
     setBusy(false);

@@ -32,7 +32,7 @@ void writeLibraryFile(const std::string& text) {
 }
 
 std::string libraryText(const QString& path = libraryFile()) {
-    return QFileInfo::exists(path) ? readFile(toPath(path)) : std::string();
+    return QFileInfo::exists(path) ? readFile(toPath(path), 1u << 20) : std::string();
 }
 
 // The file as an independent JSON reader sees it.

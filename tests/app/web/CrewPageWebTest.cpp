@@ -1,10 +1,12 @@
 // The crew page as WebEngine draws it in the window: a real show on a phone, hostile names and bad
 // data; loaded once, updated in place, web links go out.
+#include "CrewPage.h"
 #include "CrewWebView.h"
 #include "PageScheme.h"
 #include "QtText.h"
 #include "support/CrewTesting.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -115,6 +117,68 @@ TEST(CrewPageWeb, TheViewShowsTheShowReadablyOnAPhoneAndHostileOrBadDataAsText) 
     EXPECT_EQ(js("String(window.RIG_ERROR)"), QVariant("undefined"));
     js("window.rigUpdate(null)");
     EXPECT_TRUE(js("document.body.innerText").toString().contains("No crew data"));
+}
+
+TEST(CrewPageWeb, EveryNameStandsInAnIsolateOfItsOwnInEveryMode) {
+    // An override left open in every name: outside an isolate it would reverse what follows.
+    const std::string rlo = "\u202E";
+    CrewDoc doc = showCrewDoc(true);
+    for (std::string* text : {&doc.name, &doc.report, &doc.svVersion, &doc.delta.name}) *text += rlo;
+    doc.author = "Ana" + rlo;
+    for (CrewDoc::Src& s : doc.sources) {
+        for (std::string* text : {&s.name, &s.config}) *text += rlo;
+        for (std::string& g : s.group) g += rlo;
+        if (s.bumper) *s.bumper += rlo;
+        for (CrewDoc::Warn& w : s.warn) w.t += rlo;
+        if (s.changed)
+            for (std::string& c : *s.changed) c += rlo;
+        for (CrewDoc::Point& p : s.points) {
+            for (std::string* text : {&p.role, &p.hole}) *text += rlo;
+            if (p.motor) *p.motor += rlo;
+        }
+        for (CrewDoc::Enc& e : s.enc) {
+            e.t += rlo;
+            if (e.pf) *e.pf += rlo;
+        }
+    }
+    for (CrewDoc::Inv& i : doc.inventory) i.n += rlo;
+    // Text holding such a name outside the drawings (which show a name alone) and whether it
+    // stands alone in an isolating element.
+    const QString names = R"((function () {
+      var out = { isolated: 0, loose: [] };
+      for (var w = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT), n = w.nextNode(); n; n = w.nextNode()) {
+        var p = n.parentElement;
+        if (n.textContent.indexOf('\u202E') < 0 || p.closest('svg, script')) continue;
+        if (p.childNodes.length === 1 && getComputedStyle(p).unicodeBidi === 'isolate') out.isolated++;
+        else out.loose.push(p.outerHTML.slice(0, 80));
+      }
+      return JSON.stringify(out);
+    })())";
+    auto check = [&](QWebEnginePage& page, int atLeast) {
+        const QJsonObject r = QJsonDocument::fromJson(runJs(page, names).toString().toUtf8()).object();
+        EXPECT_GE(r["isolated"].toInt(), atLeast);
+        EXPECT_TRUE(r["loose"].toArray().isEmpty()) << QJsonDocument(r).toJson().toStdString();
+    };
+    for (const bool split : {true, false}) {
+        SCOPED_TRACE(split ? "wide" : "phone");
+        CrewWebView view(doc, split);
+        view.resize(split ? 1200 : 390, 844);
+        view.show();
+        ASSERT_TRUE(waitFor([&] { return view.isLoaded(); }));
+        runJs(*view.page(), "document.querySelector('.toc') && (document.querySelector('.toc').open = true)");
+        check(*view.page(), 200);
+    }
+    for (const PageMode mode : {PageMode::rigger, PageMode::printCrew}) {
+        SCOPED_TRACE(pageModeWord(mode).toStdString());
+        QWebEnginePage page;
+        const QUrl url = servePage(page.profile(), crewPage(doc, mode, false).toUtf8());
+        bool loaded = false;
+        QObject::connect(&page, &QWebEnginePage::loadFinished, [&](bool ok) { loaded = ok; });
+        page.load(url);
+        EXPECT_TRUE(waitFor([&] { return loaded; }));
+        check(page, 150);
+        releasePage(url);
+    }
 }
 
 TEST(CrewWebViewWeb, UpdatesBeforeTheLoadArriveOnceWithTheLatestDocumentAndLinksGoOut) {
