@@ -189,10 +189,9 @@ bool ProjectStore::writeProject(const QString& path) {
         setErrorMessage(QStringLiteral("Could not save: ") + *error);
         return false;
     }
-    const bool sameFile = filePath_ == file;
     setFilePath(file);
     setDirty(false);
-    if (!sameFile) recent_->remember(file);
+    recent_->remember(file);
     recovery_->documentSaved();
     return true;
 }

@@ -128,6 +128,32 @@ TEST(MotorLibrary, UpsertAndImportMatchNamesWriteOnlyChangesAndKeepNaturalOrder)
     EXPECT_EQ(MotorLibrary().motors(), library.motors());
 }
 
+// Two programs on one library file: each change is made to the file as the other left it.
+TEST(MotorLibrary, AChangeKeepsWhatAnotherProgramWroteMeanwhile) {
+    testing::TempAppPaths paths;
+    MotorLibrary first, second; // both started without a file
+    first.upsert("Chain 1t", 60);
+    second.upsert("Chain 2t", 120);
+    DeltaSpec delta = first.delta();
+    delta.spacing = 0.9;
+    first.setDelta(delta);
+    // The settings list shows what `second` knew; `first` changes the file meanwhile.
+    std::vector<Motor> shown = second.motors();
+    ASSERT_EQ(shown.size(), 2u);
+    first.upsert("Chain 5t", 250);
+    first.upsert("chain 1T", 70);
+    shown.erase(shown.begin() + 1); // "Chain 2t" deleted in `second`
+    second.setMotors(shown);
+
+    const nlohmann::json stored = libraryJson();
+    ASSERT_EQ(stored["motors"].size(), 2u) << stored.dump();
+    EXPECT_EQ(stored["motors"][0]["name"], "Chain 1t");
+    EXPECT_EQ(stored["motors"][0]["weight"].get<double>(), 70);
+    EXPECT_EQ(stored["motors"][1]["name"], "Chain 5t");
+    EXPECT_EQ(stored["delta"]["spacing"].get<double>(), 0.9);
+    EXPECT_EQ(second.motors(), MotorLibrary().motors());
+}
+
 TEST(Preferences, AuthorNameFallsBackToTheAccountOnlyWhenBlank) {
     testing::TempAppPaths paths;
     const QString account = accountFullName();
