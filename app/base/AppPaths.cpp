@@ -1,6 +1,5 @@
 #include "AppPaths.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -47,24 +46,8 @@ QSettings& settings() {
     return *s;
 }
 
-QStringList resourceCandidates(const QString& name) {
-    // Installed layout: <prefix>/bin/quorvane-rig and <prefix>/share/quorvane-rig/<name>.
-    const QStringList folders = {
-        QCoreApplication::applicationDirPath() + "/../share/quorvane-rig",
-        QStringLiteral(RIG_INSTALL_RESOURCES),
-        QStringLiteral(RIG_SOURCE_RESOURCES),
-    };
-    QStringList paths;
-    for (const QString& folder : folders) paths << QDir(folder).filePath(name);
-    return paths;
-}
-
-QString resourcePath(const QString& name) {
-    for (const QString& path : resourceCandidates(name)) {
-        const QFileInfo file(path);
-        if (file.isFile()) return file.canonicalFilePath();
-    }
-    return {};
+QString absoluteFilePath(const QString& path) {
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
 } // namespace rig::app

@@ -1,9 +1,8 @@
-// Where the program keeps its settings and data, and where it finds its run-time resources.
+// Where the program keeps its settings and data.
 #pragma once
 
 #include <QSettings>
 #include <QString>
-#include <QStringList>
 
 namespace rig::app {
 
@@ -22,11 +21,7 @@ const AppPaths& appPaths();
 // The one settings object on appPaths().settingsFile. Main thread only.
 QSettings& settings();
 
-// A run-time file such as "crew.html": the installed copy first, then the source tree's.
-// Empty when neither exists.
-QString resourcePath(const QString& name);
-
-// Every place resourcePath() looks, in its order, whether the file exists there or not.
-QStringList resourceCandidates(const QString& name);
+// `path` absolute and cleaned: the form file paths are kept and compared in.
+QString absoluteFilePath(const QString& path);
 
 } // namespace rig::app

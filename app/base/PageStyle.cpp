@@ -16,22 +16,24 @@ QColor withAlpha(QColor color, double opacity) {
     return color;
 }
 
-QColor color(Tone tone, const QPalette& palette) {
-    const bool dark = isDark(palette);
+namespace {
+
+QColor shade(Tone tone, const QPalette& palette, bool dark) {
     // Text rather than WindowText: a label that sets its own WindowText still reads the
     // inherited text colour here.
     const QColor text = palette.color(QPalette::Text);
     switch (tone) {
     case Tone::primary:
         return text;
+    // Secondary text stays at 4.5:1 on the window.
     case Tone::secondary:
-        return withAlpha(text, dark ? 0.62 : 0.6);
+        return withAlpha(text, dark ? 0.62 : 0.64);
     case Tone::tertiary:
         return withAlpha(text, dark ? 0.4 : 0.38);
+    // Red marks errors and orange warnings, yellow checks: each far enough in hue from the next
+    // to tell at a glance. Red and orange are also text, at 4.5:1 on a 15 % tint of their own.
     case Tone::red:
-        return dark ? QColor(255, 105, 97) : QColor(215, 0, 21);
-    // Orange marks warnings and yellow checks: hues far enough apart to tell at a glance, each
-    // dark (light) enough for its background; orange is also text, on its own tint too.
+        return dark ? QColor(255, 140, 140) : QColor(178, 0, 50);
     case Tone::orange:
         return dark ? QColor(255, 140, 40) : QColor(166, 56, 0);
     case Tone::green:
@@ -42,6 +44,24 @@ QColor color(Tone tone, const QPalette& palette) {
         return palette.color(QPalette::Highlight);
     }
     return text;
+}
+
+} // namespace
+
+QColor color(Tone tone, const QPalette& palette) {
+    return shade(tone, palette, isDark(palette));
+}
+
+QColor colorOn(Tone tone, const QPalette& palette, const QColor& ground) {
+    switch (tone) {
+    case Tone::red:
+    case Tone::orange:
+    case Tone::green:
+    case Tone::yellow:
+        return shade(tone, palette, ground.lightness() < 128);
+    default:
+        return color(tone, palette);
+    }
 }
 
 namespace {

@@ -14,6 +14,9 @@ enum class Tone { primary, secondary, tertiary, red, orange, green, yellow, acce
 
 bool isDark(const QPalette& palette);
 QColor color(Tone tone, const QPalette& palette);
+// As `color`, but red, orange, green and yellow take their shade for drawing on `ground`
+// (dark shades on light grounds, light shades on dark ones) whatever the appearance.
+QColor colorOn(Tone tone, const QPalette& palette, const QColor& ground);
 QColor withAlpha(QColor color, double opacity);
 
 // --- Fonts (sizes relative to the application font) -----------------------------------

@@ -1,12 +1,8 @@
 #include "CrewPage.h"
 
-#include "AppPaths.h"
-
 #include <QFile>
 #include <QStringDecoder>
 #include <QWebEnginePage>
-
-#include <exception>
 
 namespace rig::app {
 
@@ -45,20 +41,14 @@ QString crewTemplateFrom(const QStringList& paths) {
 }
 
 QString crewTemplate() {
-    return crewTemplateFrom(resourceCandidates(QStringLiteral("crew.html")));
+    // Never a file beside the program: an installation cannot lose or mix up its page.
+    return crewTemplateFrom({QStringLiteral(":/crew.html")});
 }
 
-std::optional<QString> crewJson(const CrewDoc& doc) {
-    std::string json;
-    try {
-        json = doc.encode();
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder(QByteArrayView(json.data(), qsizetype(json.size())));
-    if (decoder.hasError()) return std::nullopt;
-    return text;
+QString crewJson(const CrewDoc& doc) {
+    // Invalid UTF-8 in the names is already replaced by the encoder.
+    const std::string json = doc.encodeLenient();
+    return QString::fromUtf8(json.data(), qsizetype(json.size()));
 }
 
 QString crewPage(const CrewDoc& doc, PageMode mode, bool split) {
@@ -66,7 +56,7 @@ QString crewPage(const CrewDoc& doc, PageMode mode, bool split) {
 }
 
 QString crewPage(const CrewDoc& doc, PageMode mode, bool split, const QString& templateText) {
-    QString json = crewJson(doc).value_or(QStringLiteral("null"));
+    QString json = crewJson(doc);
     // Inside a script element "</" could end the element and "<!--" could switch the
     // parser into a state where the element's own end tag no longer ends it. In the JSON
     // both only occur inside strings, where "\/" and "\!" read as "/" and "!".
@@ -88,16 +78,14 @@ QString crewPage(const CrewDoc& doc, PageMode mode, bool split, const QString& t
     return page;
 }
 
-std::optional<QString> crewUpdateScript(const CrewDoc& doc, bool split) {
-    const std::optional<QString> json = crewJson(doc);
-    if (!json) return std::nullopt;
-    return QStringLiteral("window.rigUpdate(") + *json + QStringLiteral(", {split: ") +
+QString crewUpdateScript(const CrewDoc& doc, bool split) {
+    return QStringLiteral("window.rigUpdate(") + crewJson(doc) + QStringLiteral(", {split: ") +
            (split ? QStringLiteral("true") : QStringLiteral("false")) + QStringLiteral("})");
 }
 
 void pushUpdate(QWebEnginePage* page, const CrewDoc& doc, bool split) {
     if (page == nullptr) return;
-    if (const auto script = crewUpdateScript(doc, split)) page->runJavaScript(*script);
+    page->runJavaScript(crewUpdateScript(doc, split));
 }
 
 } // namespace rig::app

@@ -1,13 +1,11 @@
-// The crew page: the template resource "crew.html" filled with a crew document. The same text
-// is shown live in the window and printed to both PDFs.
+// The crew page: the template "crew.html", compiled into the program, filled with a crew
+// document. The same text is shown live in the window and printed to both PDFs.
 #pragma once
 
 #include "analysis/CrewDoc.h"
 
 #include <QString>
 #include <QStringList>
-
-#include <optional>
 
 class QWebEnginePage;
 
@@ -23,24 +21,22 @@ QString pageModeWord(PageMode mode);
 // Stands in for a template that cannot be read.
 inline const QString missingCrewTemplate = QStringLiteral("<p>crew.html missing</p>");
 
-// The template text: the installed resource, then the source tree's copy, then
-// missingCrewTemplate. Read anew on every call.
+// The template text from the program's own resources.
 QString crewTemplate();
 // The first of `paths` that reads as UTF-8 text, else missingCrewTemplate.
 QString crewTemplateFrom(const QStringList& paths);
 
-// The crew document as the page receives it: compact JSON, or nothing when it cannot be
-// written (a number that is not finite).
-std::optional<QString> crewJson(const CrewDoc& doc);
+// The crew document as the page receives it: compact JSON, a number that is not finite written
+// as null (the page shows an empty field).
+QString crewJson(const CrewDoc& doc);
 
 // The complete page: the template with the data, mode and split flag injected before its
-// main script. RIG_DATA is null when the document cannot be written.
+// main script.
 QString crewPage(const CrewDoc& doc, PageMode mode, bool split);
 QString crewPage(const CrewDoc& doc, PageMode mode, bool split, const QString& templateText);
 
-// The script that makes a loaded page redraw with `doc`; nothing when the document cannot
-// be written (the page then keeps what it shows).
-std::optional<QString> crewUpdateScript(const CrewDoc& doc, bool split);
+// The script that makes a loaded page redraw with `doc`.
+QString crewUpdateScript(const CrewDoc& doc, bool split);
 
 // Asks a loaded crew page to redraw. Results and script errors are ignored.
 void pushUpdate(QWebEnginePage* page, const CrewDoc& doc, bool split);

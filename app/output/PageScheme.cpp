@@ -69,4 +69,22 @@ int servedPageCount() {
     return int(pages().size());
 }
 
+bool staysOnPage(const QUrl& home, const QUrl& url) {
+    return !home.isEmpty() && url.adjusted(QUrl::RemoveFragment) == home.adjusted(QUrl::RemoveFragment);
+}
+
+void PinnedPage::loadPinned(const QUrl& url) {
+    home_ = url;
+    load(url);
+}
+
+bool PinnedPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool) {
+    if (staysOnPage(home_, url)) return true;
+    refused(url, type);
+    emit navigationRefused(url);
+    return false;
+}
+
+void PinnedPage::refused(const QUrl&, NavigationType) {}
+
 } // namespace rig::app

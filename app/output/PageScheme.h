@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QUrl>
+#include <QWebEnginePage>
 
 class QWebEngineProfile;
 
@@ -21,5 +22,31 @@ void releasePage(const QUrl& url);
 
 // How many pages are being served (tests check that jobs clean up after themselves).
 int servedPageCount();
+
+// Whether a navigation to `url` stays on the page at `home`: a reload or a jump to one of its
+// anchors.
+bool staysOnPage(const QUrl& home, const QUrl& url);
+
+// A page that never leaves the address it was loaded from: every navigation elsewhere (a
+// script, a form, a link) is refused.
+class PinnedPage : public QWebEnginePage {
+    Q_OBJECT
+public:
+    using QWebEnginePage::QWebEnginePage;
+    // Loads `url`, the page's one address from now on.
+    void loadPinned(const QUrl& url);
+    QUrl home() const { return home_; }
+
+signals:
+    void navigationRefused(const QUrl& url);
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
+    // A navigation that was refused, before navigationRefused.
+    virtual void refused(const QUrl& url, NavigationType type);
+
+private:
+    QUrl home_;
+};
 
 } // namespace rig::app

@@ -96,7 +96,8 @@ void PdfPrinter::start(const QString& html, const QString& target, bool landscap
     job.report = std::move(report);
 
     QWebEngineProfile* profile = QWebEngineProfile::defaultProfile();
-    job.page = new QWebEnginePage(profile, this);
+    auto* page = new PinnedPage(profile, this);
+    job.page = page;
     job.url = servePage(profile, html.toUtf8());
 
     // A page that never loads, or a print that never answers, must still end the job.
@@ -106,7 +107,7 @@ void PdfPrinter::start(const QString& html, const QString& target, bool landscap
     job.timeout->start(timing_.jobTimeoutMs);
 
     connect(job.page, &QWebEnginePage::loadFinished, this, [this, id](bool ok) { onLoaded(id, ok); });
-    job.page->load(job.url);
+    page->loadPinned(job.url);
 }
 
 PdfPrinter::Job* PdfPrinter::job(std::uint64_t id) {
@@ -138,8 +139,11 @@ void PdfPrinter::checkReady(std::uint64_t id) {
         if (j == nullptr) return;
         // Anything but a Boolean true (no answer, a script error) is "not yet".
         const bool ready = answer.typeId() == QMetaType::Bool && answer.toBool();
-        if (ready || j->checks > self->timing_.checkRetries) {
+        if (ready) {
             QTimer::singleShot(self->timing_.printDelayMs, self, [self, id] { self->print(id); });
+        } else if (j->checks > self->timing_.checkRetries) {
+            // A page that never drew would print blank: that is no PDF of the project.
+            self->finish(id, false);
         } else {
             QTimer::singleShot(self->timing_.checkIntervalMs, self, [self, id] { self->checkReady(id); });
         }

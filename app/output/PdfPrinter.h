@@ -38,6 +38,9 @@ public:
     // The program's printer, created on first use and ended before the application object.
     static PdfPrinter& shared();
 
+    // A page that has not drawn its content (an element of class "rig" or "card") when the
+    // readiness checks run out is not printed: the job fails.
+
     // Fire and forget: `report` hears how the job ended, unless a later job replaced it or the
     // printer was cancelled.
     void make(const QString& html, const QString& target, bool landscape, Report report);

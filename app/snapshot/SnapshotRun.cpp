@@ -2,11 +2,13 @@
 
 #include "AppPaths.h"
 #include "Appearance.h"
+#include "CrewLink.h"
 #include "DXFOptionsForm.h"
 #include "DXFSettings.h"
 #include "DownloadFiles.h"
 #include "ExportCommands.h"
 #include "GeneralSettings.h"
+#include "ImportController.h"
 #include "MotorLibrary.h"
 #include "MotorsSettings.h"
 #include "PdfPrinter.h"
@@ -197,7 +199,7 @@ void SnapshotRun::start() {
         parts_.quit(0);
         return;
     }
-    if (isSet("RIG_FILES")) parts_.store->handleURLs(parseSnapshotFiles(env("RIG_FILES")));
+    if (isSet("RIG_FILES")) parts_.store->importer().handleURLs(parseSnapshotFiles(env("RIG_FILES")));
     if (isSet("RIG_EXPORT")) {
         QTimer::singleShot(parts_.timing.exports, this,
                            [this, folder = env("RIG_EXPORT")] { runExportSelfTest(folder); });
@@ -338,7 +340,7 @@ QCoro::Task<std::optional<QString>> SnapshotRun::publishCheckLog(QString server,
     QString log;
     try {
         Project copy = store->project();
-        const ShareInfo first = co_await store->publishProject(copy, server, key);
+        const ShareInfo first = co_await store->crewLink().publishProject(copy, server, key);
         if (gone()) co_return std::nullopt;
 
         // From here on every send goes to the link of the first publish.
@@ -354,7 +356,7 @@ QCoro::Task<std::optional<QString>> SnapshotRun::publishCheckLog(QString server,
             copy.setExtra(leadID, *leadRole,
                           PointExtra{Motor{Uuid::random(), toStd(sampleMotorName), 55.0}, true});
         }
-        const ShareInfo second = co_await store->publishProject(copy, server, key);
+        const ShareInfo second = co_await store->crewLink().publishProject(copy, server, key);
         if (gone()) co_return std::nullopt;
         log = "first " + toQ(first.url) + "\nsecond " + toQ(second.url) + "\nchanges " +
               changeMapDebugText(second.changes) + "\n";
@@ -371,7 +373,7 @@ QCoro::Task<std::optional<QString>> SnapshotRun::publishCheckLog(QString server,
             copy.setExtra(leadID, *leadRole,
                           PointExtra{Motor{Uuid::random(), toStd(probeMotorName), 99.0}, false});
         }
-        co_await store->resendProject(copy, server, key);
+        co_await store->crewLink().resendProject(copy, server, key);
         if (gone()) co_return std::nullopt;
 
         PdfMaker makePdf = [printer](QString html, QString target, bool landscape) -> QCoro::Task<bool> {

@@ -5,6 +5,7 @@
 
 #include <QDesktopServices>
 #include <QEvent>
+#include <QLabel>
 #include <QVBoxLayout>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
@@ -48,22 +49,30 @@ bool opensInBrowser(const QUrl& url) {
 }
 
 CrewWebPage::CrewWebPage(QWebEngineProfile* profile, LinkOpener opener, QObject* parent)
-    : QWebEnginePage(profile, parent), opener_(std::move(opener)) {}
+    : PinnedPage(profile, parent), opener_(std::move(opener)) {}
 
-bool CrewWebPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
-    if (type != NavigationTypeLinkClicked || !opensInBrowser(url)) {
-        return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
-    }
-    if (opener_) opener_(url);
-    return false;
+void CrewWebPage::refused(const QUrl& url, NavigationType type) {
+    if (type == NavigationTypeLinkClicked && opensInBrowser(url) && opener_) opener_(url);
 }
 
 QWebEnginePage* CrewWebPage::createWindow(WebWindowType) {
     return new LinkCatcher(profile(), opener_, this);
 }
 
+namespace {
+
+// The document as the page gets it, without the time it was built: a document rebuilt with
+// nothing else changed is the same one.
+QString contentOf(const CrewDoc& doc) {
+    CrewDoc copy = doc;
+    copy.updated.clear();
+    return crewJson(copy);
+}
+
+} // namespace
+
 CrewWebView::CrewWebView(const CrewDoc& doc, bool split, QWidget* parent, std::optional<QString> templateText)
-    : QWidget(parent), current_(doc, split) {
+    : QWidget(parent), current_(doc, split), templateText_(std::move(templateText)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     view_ = new QWebEngineView(this);
@@ -75,17 +84,44 @@ CrewWebView::CrewWebView(const CrewDoc& doc, bool split, QWidget* parent, std::o
     page_->setBackgroundColor(Qt::transparent);
     view_->setPage(page_);
     layout->addWidget(view_);
+    failure_ = new QLabel(QStringLiteral("The crew view could not be drawn: its page stopped twice while "
+                                         "showing this project. A very large show can exhaust the "
+                                         "page's memory."));
+    failure_->setTextFormat(Qt::PlainText);
+    failure_->setWordWrap(true);
+    failure_->setAlignment(Qt::AlignCenter);
+    failure_->setMargin(24);
+    failure_->hide();
+    layout->addWidget(failure_);
 
     connect(page_, &QWebEnginePage::loadFinished, this, &CrewWebView::onLoadFinished);
-    // A crashed or killed renderer leaves a blank view: load the page again.
-    connect(page_, &QWebEnginePage::renderProcessTerminated, this, [this] {
+    connect(page_, &QWebEnginePage::renderProcessTerminated, this, &CrewWebView::onRendererEnded);
+    load(templateText_ ? crewPage(doc, PageMode::crew, split, *templateText_)
+                       : crewPage(doc, PageMode::crew, split));
+}
+
+void CrewWebView::load(const QString& html) {
+    if (!url_.isEmpty()) releasePage(url_);
+    url_ = servePage(page_->profile(), html.toUtf8());
+    page_->loadPinned(url_);
+}
+
+void CrewWebView::onRendererEnded() {
+    if (hasFailed()) return;
+    QString content = contentOf(current_.first);
+    if (reloadedFor_ != content) {
+        // A crashed or killed renderer leaves a blank view: load the page once more.
+        reloadedFor_ = std::move(content);
         QMetaObject::invokeMethod(
-            page_, [this] { page_->load(url_); }, Qt::QueuedConnection);
-    });
-    const QString page = templateText ? crewPage(doc, PageMode::crew, split, *templateText)
-                                      : crewPage(doc, PageMode::crew, split);
-    url_ = servePage(profile, page.toUtf8());
-    page_->load(url_);
+            page_, [this] { page_->loadPinned(url_); }, Qt::QueuedConnection);
+        return;
+    }
+    // Again with the same document: loading it once more would only repeat that, forever.
+    failedJson_ = std::move(content);
+    loaded_ = false;
+    pending_.reset();
+    view_->hide();
+    failure_->show();
 }
 
 CrewWebView::~CrewWebView() {
@@ -98,6 +134,17 @@ void CrewWebView::setLinkOpener(LinkOpener opener) {
 
 void CrewWebView::setDocument(const CrewDoc& doc, bool split) {
     current_ = {doc, split};
+    if (hasFailed()) {
+        if (contentOf(doc) == *failedJson_) return;
+        // Another document gets its own chance, in a page of its own.
+        failedJson_.reset();
+        reloadedFor_.reset();
+        failure_->hide();
+        view_->show();
+        load(templateText_ ? crewPage(doc, PageMode::crew, split, *templateText_)
+                           : crewPage(doc, PageMode::crew, split));
+        return;
+    }
     if (loaded_) {
         pushUpdate(page_, doc, split);
     } else {

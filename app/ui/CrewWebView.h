@@ -1,6 +1,7 @@
 // The crew page shown live in the window: loaded once, then redrawn through rigUpdate.
 #pragma once
 
+#include "PageScheme.h"
 #include "analysis/CrewDoc.h"
 
 #include <QPointer>
@@ -11,6 +12,7 @@
 #include <functional>
 #include <optional>
 
+class QLabel;
 class QWebEngineView;
 
 namespace rig::app {
@@ -21,15 +23,16 @@ using LinkOpener = std::function<void(const QUrl&)>;
 // Only these links leave the page, and only for the system browser.
 bool opensInBrowser(const QUrl& url);
 
-// The page of a CrewWebView: links to web addresses go to the browser, the page stays.
-class CrewWebPage : public QWebEnginePage {
+// The page of a CrewWebView: it never leaves its own address; links to web addresses go to the
+// browser.
+class CrewWebPage : public PinnedPage {
     Q_OBJECT
 public:
     CrewWebPage(QWebEngineProfile* profile, LinkOpener opener, QObject* parent = nullptr);
     void setLinkOpener(LinkOpener opener) { opener_ = std::move(opener); }
 
 protected:
-    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
+    void refused(const QUrl& url, NavigationType type) override;
     // target=_blank and window.open: the address goes to the browser, no window opens here.
     QWebEnginePage* createWindow(WebWindowType type) override;
 
@@ -47,10 +50,14 @@ public:
     ~CrewWebView() override;
 
     // A new document or layout: redrawn at once when the page has loaded, else held and
-    // pushed when it has (only the latest one). The page is never reloaded for it.
+    // pushed when it has (only the latest one). The page is never reloaded for it, except
+    // after the view gave up on an earlier document.
     void setDocument(const CrewDoc& doc, bool split);
 
     bool isLoaded() const { return loaded_; }
+    // The page's renderer ended twice with the same document: the view shows a message
+    // instead until another document arrives.
+    bool hasFailed() const { return failedJson_.has_value(); }
     QWebEngineView* view() const { return view_; }
     CrewWebPage* page() const { return page_; }
 
@@ -69,16 +76,25 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    void load(const QString& html);
     void onLoadFinished(bool ok);
+    void onRendererEnded();
     void applyColorScheme();
 
     QWebEngineView* view_ = nullptr;
     CrewWebPage* page_ = nullptr;
+    QLabel* failure_ = nullptr;
     QUrl url_;
     bool loaded_ = false;
+    // The document (without its time stamp) the page was last loaded again for after its
+    // renderer ended.
+    std::optional<QString> reloadedFor_;
+    // Set while failed: the document that could not be drawn, without its time stamp.
+    std::optional<QString> failedJson_;
     std::optional<std::pair<CrewDoc, bool>> pending_;
     // What the page shows, pushed again when it loads anew (reload, renderer restart).
     std::pair<CrewDoc, bool> current_;
+    std::optional<QString> templateText_; // tests: instead of the crew page template
 };
 
 } // namespace rig::app

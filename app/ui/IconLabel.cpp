@@ -3,6 +3,8 @@
 #include "Icons.h"
 
 #include <QEvent>
+#include <QPainter>
+#include <QPainterPath>
 
 namespace rig::app {
 
@@ -21,6 +23,12 @@ void IconLabel::setIcon(const QString& name, style::Tone tone, double opacity) {
     paint();
 }
 
+void IconLabel::setPlate(std::optional<QPalette::ColorRole> plate) {
+    if (plate == plate_) return;
+    plate_ = plate;
+    paint();
+}
+
 void IconLabel::changeEvent(QEvent* event) {
     QLabel::changeEvent(event);
     if (event->type() == QEvent::PaletteChange && !painting_) paint();
@@ -28,8 +36,25 @@ void IconLabel::changeEvent(QEvent* event) {
 
 void IconLabel::paint() {
     painting_ = true;
-    const QColor colour = style::withAlpha(style::color(tone_, palette()), opacity_);
-    setPixmap(iconPixmap(name_, colour, side_, devicePixelRatioF()));
+    const qreal ratio = devicePixelRatioF();
+    if (plate_) {
+        const QColor plate = palette().color(*plate_);
+        const QColor colour = style::withAlpha(style::colorOn(tone_, palette(), plate), opacity_);
+        QPixmap plated(QSize(side_, side_) * ratio);
+        plated.setDevicePixelRatio(ratio);
+        plated.fill(Qt::transparent);
+        QPainter p(&plated);
+        p.setRenderHint(QPainter::Antialiasing);
+        QPainterPath path;
+        path.addRoundedRect(QRectF(0, 0, side_, side_), side_ * 0.22, side_ * 0.22);
+        p.fillPath(path, plate);
+        p.drawPixmap(0, 0, iconPixmap(name_, colour, side_, ratio));
+        p.end();
+        setPixmap(plated);
+    } else {
+        setPixmap(
+            iconPixmap(name_, style::withAlpha(style::color(tone_, palette()), opacity_), side_, ratio));
+    }
     painting_ = false;
 }
 

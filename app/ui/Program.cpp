@@ -4,12 +4,14 @@
 #include "Appearance.h"
 #include "DXFSettings.h"
 #include "ExportCommands.h"
+#include "ImportController.h"
 #include "MainWindow.h"
 #include "MotorLibrary.h"
 #include "Preferences.h"
 #include "ProjectStore.h"
 #include "PublishSettings.h"
 #include "QtPrompts.h"
+#include "Recovery.h"
 #include "SettingsWindow.h"
 
 #include <QApplication>
@@ -17,10 +19,6 @@
 #include <QSessionManager>
 
 namespace rig::app {
-
-namespace {
-Program* theProgram = nullptr;
-}
 
 QList<QUrl> commandLineFiles(const QStringList& arguments) {
     QList<QUrl> files;
@@ -38,7 +36,6 @@ QList<QUrl> commandLineFiles(const QStringList& arguments) {
 }
 
 Program::Program() : store_(ProjectStore::shared()), dialogs_(std::make_unique<QtPrompts>()) {
-    theProgram = this;
     setStandardPrompts(dialogs_.get());
     // The app-wide objects, each made once for the whole run. The publish key starts
     // loading from the keyring now, long before the first publish needs it.
@@ -59,15 +56,10 @@ Program::Program() : store_(ProjectStore::shared()), dialogs_(std::make_unique<Q
 Program::~Program() {
     delete window_.data();
     setStandardPrompts(nullptr);
-    if (theProgram == this) theProgram = nullptr;
 }
 
 MainWindow& Program::mainWindow() const {
     return *window_;
-}
-
-Program* Program::instance() {
-    return theProgram;
 }
 
 void Program::start(const QList<QUrl>& files) {
@@ -79,25 +71,25 @@ void Program::start(const QList<QUrl>& files) {
     window_->activateWindow();
 
     // Files named at launch take the road of dropped files.
-    if (!files.isEmpty()) store_.handleURLs(files);
+    if (!files.isEmpty()) store_.importer().handleURLs(files);
 
     if (snapshotRunner_) {
         snapshotRunner_();
     } else {
-        store_.scheduleRestoreOffer();
+        store_.recovery().scheduleRestoreOffer();
     }
 }
 
 void Program::setSnapshotRunner(SnapshotRunner runner) {
     snapshotRunner_ = std::move(runner);
-    store_.setRecoveryEnabled(!snapshotRunner_);
+    store_.recovery().setEnabled(!snapshotRunner_);
 }
 
 int Program::run(const QList<QUrl>& files) {
     start(files);
     const int code = QApplication::exec();
     settings().sync();
-    store_.finishWrites();
+    store_.recovery().finishWrites();
     // A key just typed or generated may still be on its way to the keyring.
     PublishSettings::shared().finishWrites(std::chrono::seconds(5));
     return code;

@@ -32,8 +32,6 @@ public:
     // Deletes the window (and with it every web page) while the application still exists.
     ~Program() override;
 
-    // The running program, null before it exists and after it ended.
-    static Program* instance();
     MainWindow& mainWindow() const;
 
     // Set before start() to run the snapshot mode: it replaces the restore offer, and the

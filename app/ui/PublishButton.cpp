@@ -1,6 +1,7 @@
 #include "PublishButton.h"
 
 #include "BusyIndicator.h"
+#include "CrewLink.h"
 #include "Icons.h"
 #include "ProjectStore.h"
 #include "QtText.h"
@@ -20,7 +21,8 @@ QString publishButtonText::label(bool published) {
 
 QString publishButtonText::help(const std::optional<QString>& link) {
     if (!link) return QStringLiteral("Publish the crew view and copy the link.");
-    return QStringLiteral("Updates ") + *link + QStringLiteral(" – the link is copied to the clipboard.");
+    return QStringLiteral("Updates ") + shownName(*link) +
+           QStringLiteral(" – the link is copied to the clipboard.");
 }
 
 // --- Controller ---------------------------------------------------------------------------
@@ -46,7 +48,7 @@ QCoro::Task<void> PublishController::run() {
     QPointer<PublishController> self(this);
     setBusy(true);
     // The store re-reads its project after every wait and leaves a replaced document alone.
-    const std::optional<QString> link = co_await store_.publishOpenProject();
+    const std::optional<QString> link = co_await store_.crewLink().publishOpenProject();
     if (!self) co_return;
     if (link) QApplication::clipboard()->setText(*link);
     setBusy(false);

@@ -53,7 +53,6 @@ public:
 
     PublishController& controller() const { return controller_; }
     QToolButton* button() const { return button_; }
-    BusyIndicator* progress() const { return progress_; }
     // The label now shown: "Publish", "Update link", or empty while busy.
     QString label() const;
 

@@ -30,12 +30,7 @@ public:
     SettingsWindow(MotorLibrary& motors, DXFSettings& dxf, PublishSettings& publish,
                    QWidget* parent = nullptr);
 
-    // The tabs, centred above the page they show.
-    QTabBar* tabBar() const { return tabBar_; }
-    QStackedWidget* pages() const { return pages_; }
-    GeneralSettings* general() const { return general_; }
     MotorsSettings* motors() const { return motors_; }
-    PublishSettingsView* publishing() const { return publishing_; }
 
 private:
     QTabBar* tabBar_;

@@ -1,5 +1,6 @@
 #include "ShareRow.h"
 
+#include "CrewLink.h"
 #include "DateText.h"
 #include "ExistingLinksSheet.h"
 #include "ProjectStore.h"
@@ -67,7 +68,7 @@ QString visibilityErrorText(const QString& error) {
 ShareRow::ShareRow(ProjectStore& store, QWidget* parent) : form::FormRows(parent), store_(store) {
     setObjectName(QStringLiteral("shareRow"));
 
-    // 1. Hidden sources.
+    // Hidden sources.
     auto* hidden = new form::FormRow(QStringLiteral("Hidden from crew"));
     hidden->setObjectName(QStringLiteral("hiddenRow"));
     hiddenCount_ = form::label({});
@@ -79,7 +80,37 @@ ShareRow::ShareRow(ProjectStore& store, QWidget* parent) : form::FormRows(parent
     hiddenRow_ = hidden;
     addRow(hiddenRow_);
 
-    // 2a. The link, its actions and the QR code.
+    buildLinkBlock();
+
+    // When it was published.
+    auto* published = new form::FormRow(QStringLiteral("Last published"));
+    published->setObjectName(QStringLiteral("publishedRow"));
+    published_ = form::label({});
+    published_->setObjectName(QStringLiteral("publishedAt"));
+    published->addValue(published_);
+    publishedRow_ = published;
+    addRow(publishedRow_);
+
+    // Attached link, changes since the publish.
+    style::ToneLabel* attached = nullptr;
+    attachedRow_ = noteRow(QStringLiteral("attachedNote"), attached);
+    attached->setText(QStringLiteral(
+        "Attached to an existing link \u2013 press Update link (toolbar) to send this project to it."));
+    addRow(attachedRow_);
+    changedRow_ = noteRow(QStringLiteral("changedNote"), changed_);
+    addRow(changedRow_);
+
+    buildErrorRow();
+    buildFirstPublishHint();
+    buildExistingLinksRow();
+
+    connect(&store_, &ProjectStore::projectChanged, this, &ShareRow::refresh);
+    connect(&store_.crewLink(), &CrewLink::visibilityErrorChanged, this, &ShareRow::refresh);
+    refresh();
+}
+
+// The link, its actions and the QR code.
+void ShareRow::buildLinkBlock() {
     linkRow_ = new QWidget;
     linkRow_->setObjectName(QStringLiteral("linkBlock"));
     auto* linkLayout = new QHBoxLayout(linkRow_);
@@ -110,6 +141,12 @@ ShareRow::ShareRow(ProjectStore& store, QWidget* parent) : form::FormRows(parent
     linkColumn->addWidget(stays);
     linkColumn->addStretch(1);
     linkLayout->addLayout(linkColumn, 1);
+    linkLayout->addWidget(buildQRColumn(), 0, Qt::AlignTop);
+    addRow(linkRow_);
+}
+
+// The QR code with its caption; its context menu copies it.
+QWidget* ShareRow::buildQRColumn() {
     qrColumn_ = new QWidget;
     qrColumn_->setObjectName(QStringLiteral("qrColumn"));
     auto* qrLayout = new QVBoxLayout(qrColumn_);
@@ -125,28 +162,11 @@ ShareRow::ShareRow(ProjectStore& store, QWidget* parent) : form::FormRows(parent
     connect(copyQR, &QAction::triggered, this, [this] { copyQRCode(); });
     qrColumn_->addAction(copyQR);
     qrColumn_->setContextMenuPolicy(Qt::ActionsContextMenu);
-    linkLayout->addWidget(qrColumn_, 0, Qt::AlignTop);
-    addRow(linkRow_);
+    return qrColumn_;
+}
 
-    // 2b. When it was published.
-    auto* published = new form::FormRow(QStringLiteral("Last published"));
-    published->setObjectName(QStringLiteral("publishedRow"));
-    published_ = form::label({});
-    published_->setObjectName(QStringLiteral("publishedAt"));
-    published->addValue(published_);
-    publishedRow_ = published;
-    addRow(publishedRow_);
-
-    // 2c, 2d. Attached link, changes since the publish.
-    style::ToneLabel* attached = nullptr;
-    attachedRow_ = noteRow(QStringLiteral("attachedNote"), attached);
-    attached->setText(QStringLiteral(
-        "Attached to an existing link \u2013 press Update link (toolbar) to send this project to it."));
-    addRow(attachedRow_);
-    changedRow_ = noteRow(QStringLiteral("changedNote"), changed_);
-    addRow(changedRow_);
-
-    // 2e. A re-send of the hidden sources that failed.
+// A re-send of the hidden sources that failed, with "Send Now".
+void ShareRow::buildErrorRow() {
     errorRow_ = new QWidget;
     errorRow_->setObjectName(QStringLiteral("visibilityError"));
     auto* errorLayout = new QHBoxLayout(errorRow_);
@@ -163,8 +183,10 @@ ShareRow::ShareRow(ProjectStore& store, QWidget* parent) : form::FormRows(parent
     connect(sendNow_, &QPushButton::clicked, this, [this] { sendNow(); });
     errorLayout->addWidget(sendNow_, 0, Qt::AlignVCenter);
     addRow(errorRow_);
+}
 
-    // Before the first publish.
+// Before the first publish.
+void ShareRow::buildFirstPublishHint() {
     hintRow_ = new QWidget;
     hintRow_->setObjectName(QStringLiteral("firstPublishHint"));
     auto* hintLayout = new QHBoxLayout(hintRow_);
@@ -176,8 +198,10 @@ ShareRow::ShareRow(ProjectStore& store, QWidget* parent) : form::FormRows(parent
     hint->setWordWrap(true);
     hintLayout->addWidget(hint, 1);
     addRow(hintRow_);
+}
 
-    // 3. Links kept on the server.
+// Links kept on the server.
+void ShareRow::buildExistingLinksRow() {
     auto* linksRow = new QWidget;
     linksRow->setObjectName(QStringLiteral("existingLinksRow"));
     auto* linksLayout = new QHBoxLayout(linksRow);
@@ -192,10 +216,6 @@ ShareRow::ShareRow(ProjectStore& store, QWidget* parent) : form::FormRows(parent
     linksCaption->setWordWrap(true);
     linksLayout->addWidget(linksCaption, 1, Qt::AlignVCenter);
     addRow(linksRow);
-
-    connect(&store_, &ProjectStore::projectChanged, this, &ShareRow::refresh);
-    connect(&store_, &ProjectStore::visibilityErrorChanged, this, &ShareRow::refresh);
-    refresh();
 }
 
 ShareRow::~ShareRow() {
@@ -228,7 +248,7 @@ void ShareRow::refresh() {
         const std::int64_t changed = std::int64_t(publishChangeSummary(project).size());
         changedRow_->setVisible(changed > 0);
         if (changed > 0) changed_->updateText(changedSinceText(changed));
-        const std::optional<QString> failure = store_.visibilityError();
+        const std::optional<QString> failure = store_.crewLink().visibilityError();
         const bool showError = failure.has_value() && isShareStale(project);
         errorRow_->setVisible(showError);
         if (showError) error_->updateText(visibilityErrorText(*failure));
@@ -263,7 +283,7 @@ void ShareRow::copyQRCode() {
 
 void ShareRow::sendNow() {
     // Runs to its end on its own; a failure comes back as the store's visibility error.
-    store_.sendVisibilityUpdate();
+    store_.crewLink().sendVisibilityUpdate();
 }
 
 void ShareRow::shareByEmail() {
@@ -299,12 +319,6 @@ ExistingLinksSheet* ShareRow::linksSheet() const {
 QLabel* ShareRow::hiddenCountLabel() const {
     return hiddenCount_;
 }
-QLabel* ShareRow::publishedLabel() const {
-    return published_;
-}
-QLabel* ShareRow::changedLabel() const {
-    return changed_;
-}
 QLabel* ShareRow::errorLabel() const {
     return error_;
 }
@@ -328,7 +342,7 @@ void LinkLabel::setText(const QString& text) {
 }
 
 QString LinkLabel::shownText() const {
-    return fontMetrics().elidedText(text_, Qt::ElideMiddle, width());
+    return shownName(fontMetrics().elidedText(text_, Qt::ElideMiddle, width()));
 }
 
 QSize LinkLabel::sizeHint() const {

@@ -69,29 +69,23 @@ public:
     // The QR image shown, or none.
     std::optional<QImage> qrImage() const { return qrImage_; }
 
-    QWidget* hiddenRow() const { return hiddenRow_; }
     QLabel* hiddenCountLabel() const;
     QPushButton* showAllButton() const { return showAll_; }
-    QWidget* linkBlock() const { return linkRow_; }
     LinkLabel* linkLabel() const { return link_; }
-    QPushButton* shareButton() const { return share_; }
-    QPushButton* copyLinkButton() const { return copyLink_; }
-    QRView* qrView() const { return qr_; }
-    QWidget* publishedRow() const { return publishedRow_; }
-    QLabel* publishedLabel() const;
-    QWidget* attachedNote() const { return attachedRow_; }
-    QWidget* changedNote() const { return changedRow_; }
-    QLabel* changedLabel() const;
     QWidget* errorRow() const { return errorRow_; }
     QLabel* errorLabel() const;
-    QPushButton* sendNowButton() const { return sendNow_; }
-    QWidget* firstPublishHint() const { return hintRow_; }
     QPushButton* existingLinksButton() const { return existingLinks_; }
 
 signals:
     void showLinksChanged();
 
 private:
+    void buildLinkBlock();
+    QWidget* buildQRColumn();
+    void buildErrorRow();
+    void buildFirstPublishHint();
+    void buildExistingLinksRow();
+
     ProjectStore& store_;
     QPointer<ExistingLinksSheet> sheet_;
     std::optional<QString> qrText_;

@@ -142,6 +142,12 @@ void EyeToggle::setHiddenState(bool hidden) {
     paint();
 }
 
+void EyeToggle::setOnHighlight(bool on) {
+    if (on == onHighlight_) return;
+    onHighlight_ = on;
+    paint();
+}
+
 void EyeToggle::changeEvent(QEvent* event) {
     QToolButton::changeEvent(event);
     if (event->type() == QEvent::PaletteChange && !painting_) paint();
@@ -149,7 +155,10 @@ void EyeToggle::changeEvent(QEvent* event) {
 
 void EyeToggle::paint() {
     painting_ = true;
-    const QColor secondary = style::color(Tone::secondary, palette());
+    // The style sheet keeps the row's palette from reaching the button: the highlighted-text
+    // colour is read from its own.
+    const QColor secondary =
+        onHighlight_ ? palette().color(QPalette::HighlightedText) : style::color(Tone::secondary, palette());
     setIcon(hidden_ ? tintedIcon(QStringLiteral("eye.slash"), secondary)
                     : tintedIcon(QStringLiteral("eye"), style::withAlpha(secondary, 0.6)));
     setToolTip(hidden_ ? QStringLiteral("Hidden from the crew – click to show")
@@ -171,6 +180,7 @@ public:
         if (selected == selected_) return false;
         selected_ = selected;
         setSelectedPalette(this, selected);
+        showSelected(selected);
         update();
         return true;
     }
@@ -181,6 +191,9 @@ public:
     }
 
 protected:
+    // Lets a row redraw its marks for the highlight.
+    virtual void showSelected(bool) {}
+
     void mousePressEvent(QMouseEvent* event) override {
         if (event->button() == Qt::LeftButton) {
             press();
@@ -304,7 +317,7 @@ public:
         QFont font = semibold();
         font.setStrikeOut(hidden);
         if (name->font() != font) name->setFont(font);
-        name->setFullText(toQ(source.name));
+        name->setFullText(shownName(source.name));
         subtitle->setFullText(toQ(sourceSubtitle(source)));
         setFaded(stack, hidden ? 0.45 : 1.0);
         gear->setVisible(motors);
@@ -317,8 +330,8 @@ public:
         this->motors = motors;
         this->mark = mark;
 
-        const QString shownName = toQ(source.name);
-        setAccessibleName(shownName);
+        const QString sourceName = shownName(source.name);
+        setAccessibleName(sourceName);
         QStringList about{subtitle->fullText()};
         if (motors) about << gear->toolTip();
         if (mark != IssueMark::none) {
@@ -328,9 +341,21 @@ public:
         }
         if (hidden) about << QStringLiteral("Hidden from the crew");
         setAccessibleDescription(about.join(QStringLiteral(", ")));
-        eye->setAccessibleName(QStringLiteral("Hide ") + shownName + QStringLiteral(" from the crew"));
+        eye->setAccessibleName(QStringLiteral("Hide ") + sourceName + QStringLiteral(" from the crew"));
     }
 
+protected:
+    // The highlight takes the secondary tone's contrast: secondary parts are drawn in the
+    // highlighted-text colour, as an item view draws a selected item, and the issue mark, whose
+    // colour is its meaning, on a plate of that colour.
+    void showSelected(bool selected) override {
+        subtitle->setTone(selected ? Tone::primary : Tone::secondary);
+        gear->setIcon(gear->iconName(), selected ? Tone::primary : Tone::secondary);
+        issue->setPlate(selected ? std::optional(QPalette::HighlightedText) : std::nullopt);
+        eye->setOnHighlight(selected);
+    }
+
+public:
     std::string id;
     QWidget* stack;
     ElidedLabel* name;

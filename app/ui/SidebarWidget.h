@@ -30,8 +30,9 @@ class EyeToggle : public QToolButton {
     Q_OBJECT
 public:
     explicit EyeToggle(QWidget* parent = nullptr);
-    bool isHiddenState() const { return hidden_; }
     void setHiddenState(bool hidden);
+    // On a selected row: drawn in the highlighted-text colour.
+    void setOnHighlight(bool on);
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -39,6 +40,7 @@ protected:
 private:
     void paint();
     bool hidden_ = false;
+    bool onHighlight_ = false;
     bool painting_ = false;
 };
 

@@ -291,6 +291,10 @@ std::string CrewDoc::encode() const {
     return dumpJsonCompactStrict(encodeDoc(*this));
 }
 
+std::string CrewDoc::encodeLenient() const {
+    return dumpJsonCompactNullingNonFinite(encodeDoc(*this));
+}
+
 CrewDoc CrewDoc::decode(std::string_view text) {
     return decodeJsonText<CrewDoc>(text);
 }

@@ -126,6 +126,9 @@ struct CrewDoc {
     // Compact JSON text (no blanks, fields in declaration order, absent optionals left
     // out). Throws JsonEncodeError naming the field when a decimal is not finite.
     std::string encode() const;
+    // The same text with every number that is not finite written as null, which readers take
+    // as an absent value: for showing a document whatever it holds.
+    std::string encodeLenient() const;
     // Strict reading: required keys present and of the right type, unknown keys ignored.
     // Throws JsonDecodeError.
     static CrewDoc decode(std::string_view text);

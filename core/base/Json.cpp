@@ -188,6 +188,11 @@ std::string dumpJsonCompactStrict(const OrderedJson& j) {
         throw JsonEncodeError("A number that is not finite cannot be written in JSON at " + where(path) +
                               ".");
     }
+    return dumpJsonCompactNullingNonFinite(j);
+}
+
+std::string dumpJsonCompactNullingNonFinite(const OrderedJson& j) {
+    // nlohmann writes NaN and the infinities as null.
     return j.dump(-1, ' ', false, OrderedJson::error_handler_t::replace);
 }
 

@@ -238,6 +238,8 @@ std::string dumpJsonCompact(const Json& j);
 // has no form for a number that is not finite: one throws JsonEncodeError naming its
 // place (never null, never the "NaN" strings of the decimal codec).
 std::string dumpJsonCompactStrict(const OrderedJson& j);
+// The same text, except that a number that is not finite is written as null.
+std::string dumpJsonCompactNullingNonFinite(const OrderedJson& j);
 
 // Reads a whole record from JSON text; throws JsonDecodeError.
 template <class T>

@@ -102,6 +102,15 @@ bool containsIgnoringCase(std::string_view haystack, std::string_view needle);
 // Canonical decomposition with the combining marks (Mn) removed, recomposed.
 std::string removeDiacritics(std::string_view text);
 
+// --- Display ------------------------------------------------------------------------
+
+// The text ready to stand beside other text on screen or paper: each of its paragraphs that
+// holds a right-to-left letter, an Arabic digit or a directional control is put between
+// FSI (U+2068) and PDI (U+2069), with its own unmatched isolates balanced, so nothing in it
+// can reorder what comes before or after it. Other text comes back unchanged. For display
+// only: stored and published text keeps its own form.
+std::string bidiIsolated(std::string_view text);
+
 // --- Encodings ----------------------------------------------------------------------
 
 bool isAscii(std::string_view bytes);

@@ -1,11 +1,13 @@
 #include "ExistingLinksSheet.h"
 #include "ShareRow.h"
 
+#include "CrewLink.h"
 #include "ProjectStore.h"
 #include "PublishClient.h"
 #include "PublishSettings.h"
 #include "QtText.h"
 #include "WebLinks.h"
+#include "support/BidiTesting.h"
 #include "support/FakePrompts.h"
 #include "support/PublishTesting.h"
 #include "support/StoreTesting.h"
@@ -40,8 +42,8 @@ protected:
         ASSERT_TRUE(server.start());
         settings.setServer(server.baseUrl());
         settings.setKey(testing::standInKey);
-        store->setPublishing(&settings, &client);
-        store->setDownloadUploader([](Project, QString) -> QCoro::Task<void> { co_return; });
+        store->crewLink().setPublishing(&settings, &client);
+        store->crewLink().setDownloadUploader([](Project, QString) -> QCoro::Task<void> { co_return; });
         Project p = fixtures::projectWith({fixtures::flownArray("Main L", {"ALL", "Main"}, 4),
                                            fixtures::flownArray("Main R", {"ALL", "Main"}, 4)});
         p.name = "A & B #1";
@@ -56,7 +58,7 @@ protected:
         edit(p);
         store->setProject(std::move(p));
     }
-    void publish() { ASSERT_TRUE(testing::runTask(store->publishOpenProject()).has_value()); }
+    void publish() { ASSERT_TRUE(testing::runTask(store->crewLink().publishOpenProject()).has_value()); }
     ExistingLinksSheet* openSheet() {
         row.existingLinksButton()->click();
         ExistingLinksSheet* sheet = row.linksSheet();
@@ -98,7 +100,7 @@ TEST_F(CrewLinkTest, HiddenSourcesPublishAndAFailedResend) {
     // A failed resend shows only while the crew view is stale.
     change([](Project& p) { p.setHidden({"ALL/Main/Main L"}, true); });
     server.setFault(Route::Publish, answering(500, R"({"error":"Disk full"})"));
-    testing::runTask(store->sendVisibilityUpdate());
+    testing::runTask(store->crewLink().sendVisibilityUpdate());
     EXPECT_TRUE(row.errorLabel()->text().contains(QStringLiteral("Disk full")));
     row.showAllButton()->click();
     EXPECT_FALSE(shown(row.errorRow()));
@@ -175,14 +177,17 @@ TEST_F(CrewLinkTest, SheetUsesAndDeletesLinks) {
 TEST_F(CrewLinkTest, SheetShowsFailuresInPlace) {
     server.setFault(Route::List,
                     answering(200,
-                              R"({"links":[{"token":"t1","url":"https://x.example/c/t1","name":"<b>Big</b>",)"
-                              R"("report":"r.pdf","sources":2,"createdAt":0,"updatedAt":1e300},)"
+                              R"({"links":[{"token":"t1","url":"https://x.example/c/t1","name":"<b>Big</b>\u202E",)"
+                              R"("report":"r\u202E.pdf","sources":2,"createdAt":0,"updatedAt":1e300},)"
                               R"({"token":"t2","url":"javascript:alert(1)//","name":"","report":"r.pdf",)"
                               R"("sources":2,"createdAt":0,"updatedAt":1}]})"));
     ExistingLinksSheet* sheet = openSheet();
     ASSERT_TRUE(sheet && sheet->rows().size() == 2);
     QWidget* linkRow = sheet->rows()[0];
     EXPECT_EQ(linkRow->findChild<QLabel*>("title")->textFormat(), Qt::PlainText);
+    // The server's names stand isolated, directional controls and all.
+    const testing::ShownOverrides shown = testing::shownOverrides(*sheet);
+    EXPECT_TRUE(shown.isolated == 2 && shown.loose.isEmpty()) << shown.loose.join(" | ").toStdString();
     // A time that is no date, or a link that is no https address: "Use" is refused, the
     // project stays as it was.
     const Project before = store->project();
@@ -216,12 +221,12 @@ TEST_F(CrewLinkTest, SheetShowsFailuresInPlace) {
     auto unreadable = std::make_unique<MemorySecretStore>();
     unreadable->setFailures("the keyring is locked", std::nullopt);
     PublishSettings locked{std::move(unreadable)};
-    store->setPublishing(&locked, &client);
+    store->crewLink().setPublishing(&locked, &client);
     sheet = openSheet();
     ASSERT_NE(sheet, nullptr);
     EXPECT_EQ(sheet->error(), "The key could not be read from the system keyring: the keyring is locked");
     EXPECT_EQ(server.requests(Route::List).size(), lists);
-    store->setPublishing(&settings, &client);
+    store->crewLink().setPublishing(&settings, &client);
 
     for (double t : {253402300800000.0, -62135596800001.0, fixtures::notANumber})
         EXPECT_EQ(linkUpdateTime(t), std::nullopt) << t;
@@ -243,7 +248,7 @@ TEST_F(CrewLinkTest, AClosedSheetDropsLateAnswers) {
     // Both answers come after the sheets closed, one of them deleted: nothing may touch them.
     ASSERT_TRUE(waitFor([&] { return sheet.isNull() && server.answeredCount() == answered + 2; }));
     server.clearFaults();
-    (void)testing::runTask(store->listServerLinks()); // a later round trip: the answers are in
+    (void)testing::runTask(store->crewLink().listServerLinks()); // a later round trip: the answers are in
     EXPECT_EQ(finished.count() + keptFinished.count(), 0);
     EXPECT_TRUE(kept.links().empty());
 

@@ -1,5 +1,6 @@
 #include "CrewPage.h"
 #include "CrewWebView.h"
+#include "PageScheme.h"
 #include "QRCode.h"
 #include "QtText.h"
 
@@ -32,12 +33,15 @@ TEST(CrewPage, DataIsInjectedBeforeEveryMarkerAndNeverEndsItsScriptElement) {
     EXPECT_TRUE(element.endsWith(";window.RIG_MODE=\"print-crew\";window.RIG_SPLIT=true;</script>"));
     EXPECT_FALSE(element.chopped(9).contains("</", Qt::CaseInsensitive) || element.contains("<!--"));
     EXPECT_EQ(page, "A" + element + marker + "B" + element + marker);
-    // Data that cannot be written gives null, and no update.
+    // A number that is not finite arrives as an empty field; the rest of the document is there.
     CrewDoc doc = namedDoc("x");
     doc.sources[0].points.push_back(CrewDoc::Point{});
     doc.sources[0].points[0].load = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_FALSE(crewUpdateScript(doc, true));
-    EXPECT_TRUE(crewPage(doc, PageMode::rigger, false, marker).startsWith("<script>window.RIG_DATA=null;"));
+    doc.sources[0].pos = std::vector<double>{1, -std::numeric_limits<double>::infinity(), 3};
+    for (const QString& text : {crewPage(doc, PageMode::rigger, false, marker), crewUpdateScript(doc, true)})
+        EXPECT_TRUE(text.contains(R"("name":"x")") && text.contains(R"("pos":[1,null,3])") &&
+                    text.contains(R"("load":null)"))
+            << text.toStdString();
 }
 
 TEST(CrewPage, TemplateIsReadableUtf8AndFetchesNothing) {
@@ -58,12 +62,18 @@ TEST(CrewPage, TemplateIsReadableUtf8AndFetchesNothing) {
         EXPECT_FALSE(text.contains(banned)) << banned;
 }
 
-TEST(CrewWebView, OnlyWebAddressesGoToTheBrowser) {
+TEST(CrewWebView, OnlyWebAddressesGoToTheBrowserAndThePageNeverLeavesItsAddress) {
     for (const char* url : {"https://crew.example.net/v/tok", "HTTP://127.0.0.1:8080/"})
         EXPECT_TRUE(opensInBrowser(QUrl(url))) << url;
     for (const char* url :
          {"httpx://example.org/", "javascript:alert(1)", "file:///etc/passwd", "rig-page://page/1"})
         EXPECT_FALSE(opensInBrowser(QUrl(url))) << url;
+    const QUrl home("rig-page://page/3.html");
+    EXPECT_TRUE(staysOnPage(home, home) && staysOnPage(home, QUrl("rig-page://page/3.html#s-4")));
+    for (const char* url : {"rig-page://page/4.html", "rig-page://page/3.html?x", "https://crew.example.net/",
+                            "about:blank", "data:text/html,x", "javascript:alert(1)"})
+        EXPECT_FALSE(staysOnPage(home, QUrl(url))) << url;
+    EXPECT_FALSE(staysOnPage(QUrl(), QUrl()));
 }
 
 TEST(QRCode, ZbarReadsBackTheLinkAndNoImageWhenNoSymbolFits) {

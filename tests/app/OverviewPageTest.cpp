@@ -1,23 +1,27 @@
 #include "OverviewPage.h"
 
+#include "Appearance.h"
 #include "DXFSettings.h"
 #include "ExportCommands.h"
 #include "Fields.h"
+#include "Icons.h"
 #include "InventoryBlock.h"
 #include "MotorLibrary.h"
 #include "OverviewTexts.h"
 #include "PageStyle.h"
 #include "PdfPrinter.h"
-#include "Appearance.h"
 #include "Preferences.h"
 #include "ProjectStore.h"
 #include "Reveal.h"
 #include "RiggingHeightFields.h"
+#include "SidebarWidget.h"
 #include "SourcePage.h"
 #include "Symbols.h"
+#include "import/InventoryCSV.h"
 #include "support/AppTesting.h"
 #include "support/FakePrompts.h"
 #include "support/ProjectFixtures.h"
+#include "support/SampleShow.h"
 #include "support/ShowProjects.h"
 #include "support/Waiting.h"
 
@@ -186,6 +190,14 @@ double contrast(const QColor& a, const QColor& b) {
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
+// `colour` drawn over the opaque `ground`.
+QColor over(const QColor& colour, const QColor& ground) {
+    const double a = colour.alphaF();
+    return QColor::fromRgbF(float(colour.redF() * a + ground.redF() * (1 - a)),
+                            float(colour.greenF() * a + ground.greenF() * (1 - a)),
+                            float(colour.blueF() * a + ground.blueF() * (1 - a)));
+}
+
 // Hue angle in CIELAB (D65), in degrees: the hue as a person sees it.
 double labHue(const QColor& c) {
     const double r = linear(c.redF()), g = linear(c.greenF()), b = linear(c.blueF());
@@ -201,14 +213,50 @@ QColor drawnAt(QWidget* widget, QPoint at) {
     return widget->window()->grab().toImage().pixelColor(widget->mapTo(widget->window(), at));
 }
 
+// The commonest colour of `counts`.
+QColor commonest(const std::map<QRgb, int>& counts) {
+    const auto most = std::max_element(counts.begin(), counts.end(),
+                                       [](const auto& a, const auto& b) { return a.second < b.second; });
+    return most == counts.end() ? QColor() : QColor::fromRgb(most->first);
+}
+
+// A mark drawn from the bundled icon `icon`, `side` wide, in the middle of `mark`, as its window
+// draws it: the commonest colour where the icon's shape is most opaque (thin strokes are never
+// fully so) and the commonest around the shape.
+std::pair<QColor, QColor> markColours(QWidget* mark, const QString& icon, int side) {
+    const QImage shape = iconPixmap(icon, Qt::black, side).toImage();
+    const QImage drawn = mark->window()->grab().toImage();
+    const QPoint origin =
+        mark->mapTo(mark->window(), QPoint((mark->width() - side) / 2, (mark->height() - side) / 2));
+    int most = 0;
+    for (int y = 0; y < shape.height(); ++y)
+        for (int x = 0; x < shape.width(); ++x) most = std::max(most, qAlpha(shape.pixel(x, y)));
+    std::map<QRgb, int> inside, around;
+    for (int y = 0; y < shape.height(); ++y) {
+        for (int x = 0; x < shape.width(); ++x) {
+            const int alpha = qAlpha(shape.pixel(x, y));
+            if (alpha == most) ++inside[drawn.pixel(origin + QPoint(x, y))];
+            if (alpha == 0) ++around[drawn.pixel(origin + QPoint(x, y))];
+        }
+    }
+    EXPECT_GE(most, 160) << icon.toStdString();
+    return {commonest(inside), commonest(around)};
+}
+
 // Checks and warnings read apart at a glance and against the backgrounds they are drawn on, in
-// both appearances: symbols at 3:1, warning texts at 4.5:1.
+// both appearances: symbols at 3:1, warning texts at 4.5:1; errors stay apart from warnings on
+// the source page's boxes and on the sidebar's selected row.
 TEST(OverviewPage, ChecksAndWarningsDifferInHueAndContrastInBothAppearances) {
     Project project = fixtures::fullProject();
     Source& main = project.report.sources.edit()[0];
     main.warnings.push_back(
         ReportWarning{ReportWarning::Level::warning, "Front motor above its load limit."});
+    main.warnings.push_back(ReportWarning{ReportWarning::Level::error, "Rear point overloaded."});
+    main.warnings.push_back(ReportWarning{ReportWarning::Level::caution, "Check the bumper angle."});
     main.pickups.edit()[0].load = 999; // the loads no longer add up: a check
+    project.report.sources.edit()[2].warnings.push_back(
+        ReportWarning{ReportWarning::Level::warning, "Site angle outside the bumper's range."});
+    project.setHidden({project.report.sources[2].id()}, true); // its eye shows the hidden state
     struct SystemAppearanceAfterwards {
         ~SystemAppearanceAfterwards() { applyAppearance(Appearance::system); }
     } restore;
@@ -231,17 +279,68 @@ TEST(OverviewPage, ChecksAndWarningsDifferInHueAndContrastInBothAppearances) {
         EXPECT_GE(contrast(warning, warningBackground), 4.5) << dark;
         EXPECT_GE(std::abs(labHue(check) - labHue(warning)), 25.0) << dark;
 
-        // The source page's warning box: orange text on an orange tint.
+        // The source page's report warnings: errors in red and warnings in orange on a tint of
+        // their own colour, cautions plain.
         SourcePage page(f.store, f.library, f.store.project().report.sources[0]);
         page.resize(900, 700);
         page.show();
-        QWidget* box =
-            page.findChild<QWidget*>("warnings")->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)[0];
-        auto* text = box->findChild<style::ToneLabel*>();
-        EXPECT_EQ(text->tone(), style::Tone::orange);
-        EXPECT_GE(contrast(text->palette().color(QPalette::WindowText), drawnAt(box, {4, box->height() / 2})),
-                  4.5)
+        std::map<style::Tone, double> textContrast;
+        std::map<style::Tone, QColor> textColour;
+        for (QWidget* row :
+             page.findChild<QWidget*>("warnings")->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            auto* text = row->findChild<style::ToneLabel*>();
+            const QColor colour = text->palette().color(QPalette::WindowText);
+            textColour[text->tone()] = colour;
+            const QColor ground = drawnAt(row, {4, row->height() / 2});
+            textContrast[text->tone()] = contrast(over(colour, ground), ground);
+        }
+        ASSERT_EQ(textContrast.size(), 3u);
+        for (const auto& [tone, ratio] : textContrast) EXPECT_GE(ratio, 4.5) << int(tone) << " " << dark;
+        EXPECT_GE(std::abs(labHue(textColour[style::Tone::red]) - labHue(textColour[style::Tone::orange])),
+                  25.0)
             << dark;
+
+        // The sidebar's marks on a selected row: errors and warnings apart, every mark readable.
+        SidebarWidget sidebar(f.store);
+        sidebar.resize(270, 400);
+        sidebar.show();
+        std::map<QString, QColor> issueColour;
+        for (int row : {0, 2}) {
+            sidebar.setSelection(Selection::source(f.store.project().report.sources[row].id()));
+            QWidget* selected = sidebar.sourceRow(row);
+            const auto named = [&](std::initializer_list<QString> names) -> QWidget* {
+                for (QWidget* w : selected->findChildren<QWidget*>())
+                    if (std::find(names.begin(), names.end(), w->accessibleName()) != names.end()) return w;
+                return nullptr;
+            };
+            QWidget* issue = named({QStringLiteral("Errors"), QStringLiteral("Warnings")});
+            ASSERT_NE(issue, nullptr);
+            const auto [mark, around] =
+                markColours(issue, QStringLiteral("exclamationmark.triangle.fill"), issue->height());
+            issueColour[issue->accessibleName()] = mark;
+            EXPECT_GE(contrast(mark, around), 3.0) << issue->accessibleName().toStdString() << " " << dark;
+            if (row == 0) {
+                QWidget* motors = named({QStringLiteral("Motors / Delta set")});
+                const auto [gear, gearGround] =
+                    markColours(motors, QStringLiteral("gearshape.fill"), motors->height());
+                EXPECT_GE(contrast(gear, gearGround), 3.0) << dark;
+                style::ToneLabel* subtitle = nullptr;
+                for (auto* label : selected->findChildren<style::ToneLabel*>())
+                    if (label->text() == sidebar.rows()[0].subtitle) subtitle = label;
+                ASSERT_NE(subtitle, nullptr);
+                const QColor ground = drawnAt(subtitle, {subtitle->width() - 1, 0});
+                EXPECT_GE(contrast(over(subtitle->palette().color(QPalette::WindowText), ground), ground),
+                          4.5)
+                    << dark;
+            } else {
+                auto* eye = sidebar.sourceEye(row);
+                const auto [slash, eyeGround] =
+                    markColours(eye, QStringLiteral("eye.slash"), eye->iconSize().height());
+                EXPECT_GE(contrast(slash, eyeGround), 3.0) << dark;
+            }
+        }
+        ASSERT_EQ(issueColour.size(), 2u);
+        EXPECT_GE(std::abs(labHue(issueColour["Errors"]) - labHue(issueColour["Warnings"])), 25.0) << dark;
     }
 }
 
@@ -252,6 +351,10 @@ TEST(OverviewRules, InventoryHooksAndGroups) {
     ASSERT_EQ(blocks.size(), 1u);
     EXPECT_EQ(blocks[0].items,
               (std::vector<std::pair<QString, std::int64_t>>{{"Eye", 1}, {"b", 1}, {"\u00c9crou", 1}}));
+    // The sample show (snapshot pass, trying the program) fills every block, amplifiers too.
+    const auto sample = overview::inventoryBlocks(InventoryCSV::parseText(test::sampleShow().inventoryCsv));
+    ASSERT_EQ(sample.size(), 3u);
+    EXPECT_EQ(sample[2].title, "Amplifiers");
     const auto max = std::numeric_limits<std::int64_t>::max();
     EXPECT_EQ(InventoryBlock::total({{"a", max}, {"b", 1}}), max);
     EXPECT_EQ(InventoryBlock::total({{"a", -max}, {"b", -5}}), std::numeric_limits<std::int64_t>::min());

@@ -6,6 +6,7 @@
 #include "support/TempDir.h"
 #include "support/Waiting.h"
 
+#include "ImportController.h"
 #include "ImportWorker.h"
 #include "MotorLibrary.h"
 #include "Preferences.h"
@@ -54,8 +55,8 @@ protected:
         return file(name, generated.pdf);
     }
     void importAndWait(const QList<QUrl>& urls) {
-        store->handleURLs(urls);
-        ASSERT_TRUE(testing::waitFor([&] { return !store->importing(); }, 60000));
+        store->importer().handleURLs(urls);
+        ASSERT_TRUE(testing::waitFor([&] { return !store->importer().importing(); }, 60000));
     }
 
     testing::TempAppPaths paths;
@@ -69,16 +70,19 @@ TEST_F(StoreImport, RealFilesImportInTheBackgroundAndLaterReportsShowTheirChange
     // Bad files each get a line and leave the project as it was; a DXF needs a report first.
     const QUrl pdf = report("Show report.pdf", 3);
     const QUrl dxf = file("Show speakers.dxf", testing::loudspeakerDXF(generated.expected));
-    importAndWait({dxf, file("damaged.pdf", "%PDF-1.4 broken")});
+    importAndWait({dxf, file("damaged\u202E.pdf", "%PDF-1.4 broken")});
     EXPECT_TRUE(store->project().isEmpty());
     const QStringList lines = store->errorMessage().value_or("").split('\n');
     ASSERT_EQ(lines.size(), 2) << lines.join('|').toStdString();
-    EXPECT_TRUE(lines[0].contains("damaged.pdf")) << lines[0].toStdString();
+    // A file name in a message stands isolated: its override cannot turn the words around.
+    EXPECT_TRUE(lines[0].contains(QString::fromUtf8("\u2068damaged\u202E.pdf\u2069")))
+        << lines[0].toStdString();
     EXPECT_EQ(lines[1], "Import the Soundvision report before the DXF.");
 
-    store->handleURLs({dxf, file("notes.txt", "x"), file("Show inventory.csv", inventoryText), pdf});
-    EXPECT_TRUE(store->importing()); // the call returns at once
-    ASSERT_TRUE(testing::waitFor([&] { return !store->importing(); }, 60000));
+    store->importer().handleURLs(
+        {dxf, file("notes\u202E.txt", "x"), file("Show inventory.csv", inventoryText), pdf});
+    EXPECT_TRUE(store->importer().importing()); // the call returns at once
+    ASSERT_TRUE(testing::waitFor([&] { return !store->importer().importing(); }, 60000));
     const Project& p = store->project();
     EXPECT_EQ(p.report.sources.size(), generated.expected.sources.size());
     EXPECT_EQ(p.reportFile, "Show report.pdf");
@@ -86,13 +90,14 @@ TEST_F(StoreImport, RealFilesImportInTheBackgroundAndLaterReportsShowTheirChange
     EXPECT_EQ(p.dxfFile, "Show speakers.dxf"); // read after the report
     EXPECT_EQ(p.author, "Sam Reyes");
     EXPECT_EQ(p.delta, library.delta());
-    EXPECT_EQ(store->importChanges(), std::nullopt); // a first report shows no changes
-    EXPECT_EQ(store->errorMessage(), "notes.txt: unknown file type (use PDF, CSV or DXF).");
-    EXPECT_EQ(settings().value(ProjectStore::lastImportDirKey).toString(), fromPath(files.path()));
+    EXPECT_EQ(store->importer().importChanges(), std::nullopt); // a first report shows no changes
+    EXPECT_EQ(store->errorMessage(),
+              QString::fromUtf8("\u2068notes\u202E.txt\u2069: unknown file type (use PDF, CSV or DXF)."));
+    EXPECT_EQ(settings().value(ImportController::lastImportDirKey).toString(), fromPath(files.path()));
 
     importAndWait({report("second.pdf", 2)});
-    ASSERT_TRUE(store->importChanges().has_value());
-    EXPECT_FALSE(store->importChanges()->isEmpty());
+    ASSERT_TRUE(store->importer().importChanges().has_value());
+    EXPECT_FALSE(store->importer().importChanges()->isEmpty());
 }
 
 TEST_F(StoreImport, NamesWithLineBreaksAreImportedOrWhatWasSkippedIsNamed) {
@@ -140,12 +145,12 @@ TEST_F(StoreImport, NamesWithLineBreaksAreImportedOrWhatWasSkippedIsNamed) {
 }
 
 TEST_F(StoreImport, OnlyAnEditDuringTheImportDropsResultAndMessages) {
-    store->handleURLs({report("report.pdf", 1), file("notes.txt", "x")});
-    ASSERT_TRUE(store->importing());
+    store->importer().handleURLs({report("report.pdf", 1), file("notes.txt", "x")});
+    ASSERT_TRUE(store->importer().importing());
     Project edited = store->project();
     edited.name = "Typed while reading";
     store->setProject(edited); // the result comes back through the event loop, after this
-    ASSERT_TRUE(testing::waitFor([&] { return !store->importing(); }, 60000));
+    ASSERT_TRUE(testing::waitFor([&] { return !store->importer().importing(); }, 60000));
     EXPECT_EQ(store->project(), edited);
     EXPECT_EQ(store->errorMessage(), std::nullopt);
     // A project with not-a-number never equals its own copy: that is no edit.
@@ -160,15 +165,15 @@ TEST_F(StoreImport, FilesHandedInWhileImportingAreIgnoredAndAProjectFileIsOpened
     testing::FakePrompts prompts;
     const QUrl projectFile = file("Show.QVRIG", fixtures::fullProject().fileText());
     prompts.answerImport({file("first.csv", inventoryText).toLocalFile()});
-    store->showImportPanel();
-    store->handleURLs({file("second.csv", inventoryText)});
-    store->handleURLs({projectFile});
-    ASSERT_TRUE(testing::waitFor([&] { return !store->importing(); }, 60000));
+    store->importer().showImportPanel();
+    store->importer().handleURLs({file("second.csv", inventoryText)});
+    store->importer().handleURLs({projectFile});
+    ASSERT_TRUE(testing::waitFor([&] { return !store->importer().importing(); }, 60000));
     EXPECT_EQ(store->project().inventoryFile, "first.csv");
     EXPECT_EQ(store->filePath(), std::nullopt);
 
-    store->handleURLs({report("report.pdf", 1), projectFile});
-    EXPECT_FALSE(store->importing());
+    store->importer().handleURLs({report("report.pdf", 1), projectFile});
+    EXPECT_FALSE(store->importer().importing());
     EXPECT_EQ(store->filePath(), fromPath(files.path() / "Show.QVRIG"));
     EXPECT_EQ(store->project(), fixtures::fullProject());
 }
@@ -186,8 +191,8 @@ TEST_F(StoreImport, AStoreThatGoesAwayStopsItsImport) {
         stopped = stop.stop_requested();
         throw Cancelled();
     };
-    store->setImportReaders(readers);
-    store->handleURLs({file("slow.csv", inventoryText)});
+    store->importer().setImportReaders(readers);
+    store->importer().handleURLs({file("slow.csv", inventoryText)});
     ASSERT_TRUE(testing::waitFor([&] { return reading.load(); }));
     store.reset();
     QThreadPool::globalInstance()->waitForDone();

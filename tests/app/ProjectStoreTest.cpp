@@ -1,5 +1,8 @@
 #include "AppPaths.h"
+#include "ImportController.h"
 #include "QtText.h"
+#include "RecentFiles.h"
+#include "Recovery.h"
 #include "support/StoreTesting.h"
 
 #include <QProcess>
@@ -36,7 +39,7 @@ protected:
 
     QString file(const QString& name) const { return QDir(files.path()).filePath(name); }
     std::string fileText(const QString& name) const { return testing::readText(file(name)).toStdString(); }
-    QString recovery() const { return ProjectStore::recoveryPath(); }
+    QString recovery() const { return Recovery::recoveryPath(); }
     bool recoveryExists() const { return QFileInfo::exists(recovery()); }
     std::string recoveryText() const { return testing::readText(recovery()).toStdString(); }
     void leaveRecoveryCopy(const Project& project) {
@@ -100,13 +103,13 @@ TEST_F(ProjectStoreTest, RecentListIsTheLastTenFilesNewestFirstWithoutDuplicates
         ASSERT_TRUE(store->writeProject(file(QString("P%1.qvrig").arg(i))));
         if (i > 0) expected.prepend(file(QString("P%1.qvrig").arg(i)));
     }
-    EXPECT_EQ(store->recent(), expected);
+    EXPECT_EQ(store->recentFiles().list(), expected);
     // Another spelling of the same file moves it to the front.
     store->openProject(files.path() + "/./sub/../P3.qvrig", true);
     expected.removeAll(file("P3.qvrig"));
     expected.prepend(file("P3.qvrig"));
-    EXPECT_EQ(store->recent(), expected);
-    EXPECT_EQ(testing::makeStore()->recent(), expected);
+    EXPECT_EQ(store->recentFiles().list(), expected);
+    EXPECT_EQ(testing::makeStore()->recentFiles().list(), expected);
 }
 
 TEST_F(ProjectStoreTest, SavePromptComesOnlyForUnsavedWorkAndSaveGoesOnOnlyIntoAFile) {
@@ -162,7 +165,7 @@ TEST_F(ProjectStoreTest, AutosaveWritesTheProjectAsItWasAndASaveWinsOverIt) {
     holdAutosave(*store);
     ASSERT_TRUE(store->writeProject(file("Show.qvrig")));
     store->setProject(showProject("B"));
-    store->writeRecovery(); // as the timer does
+    store->recovery().writeRecovery(); // as the timer does
     store->setProject(showProject("C"));
     ASSERT_TRUE(testing::autosaved(*store));
     EXPECT_EQ(fileText("Show.qvrig"), showProject("B").fileText());
@@ -170,7 +173,7 @@ TEST_F(ProjectStoreTest, AutosaveWritesTheProjectAsItWasAndASaveWinsOverIt) {
     for (int round = 0; round < 10; ++round) {
         const std::string n = std::to_string(round);
         store->setProject(showProject("B" + n));
-        store->writeRecovery();
+        store->recovery().writeRecovery();
         store->setProject(showProject("C" + n));
         ASSERT_TRUE(store->writeProject(file("Show.qvrig")));
         ASSERT_TRUE(testing::autosaved(*store));
@@ -180,7 +183,7 @@ TEST_F(ProjectStoreTest, AutosaveWritesTheProjectAsItWasAndASaveWinsOverIt) {
     QFile::remove(file("Show.qvrig"));
     QDir(files.path()).mkdir("Show.qvrig");
     store->setProject(showProject("Main C"));
-    store->writeRecovery();
+    store->recovery().writeRecovery();
     ASSERT_TRUE(testing::autosaved(*store));
     EXPECT_EQ(store->errorMessage(), couldNotSave(EISDIR));
     EXPECT_TRUE(store->isDirty());
@@ -202,11 +205,11 @@ TEST_F(ProjectStoreTest, SaveDeletesOnlyTheStoresOwnRecoveryCopy) {
         store->newProject();
         large.name = "Large " + std::to_string(round);
         store->setProject(large);
-        store->writeRecovery();
+        store->recovery().writeRecovery();
         store->setProject(showProject("Small"));
         ASSERT_TRUE(store->writeProject(file(QString("Small%1.qvrig").arg(round))));
         ASSERT_TRUE(testing::autosaved(*store));
-        store->finishWrites();
+        store->recovery().finishWrites();
         EXPECT_FALSE(recoveryExists()) << round;
     }
 }
@@ -218,11 +221,11 @@ TEST_F(ProjectStoreTest, RestoreOfferAnswersKeepOrDropTheCopy) {
     // Offered after the launch; Escape keeps the copy.
     prompts.answerRestore(RestoreAnswer::dismissed);
     auto launching = testing::makeStore();
-    EXPECT_TRUE(launching->scheduleRestoreOffer());
+    EXPECT_TRUE(launching->recovery().scheduleRestoreOffer());
     QTRY_COMPARE_WITH_TIMEOUT(prompts.count(Kind::restoreOffer), 1, 10000);
     // Restore: edited, and the copy stays until saved.
     prompts.answerRestore(RestoreAnswer::restore);
-    store->offerRestore();
+    store->recovery().offerRestore();
     EXPECT_EQ(store->project(), copy);
     EXPECT_TRUE(store->isDirty());
     ASSERT_TRUE(store->writeProject(file("Restored.qvrig")));
@@ -230,10 +233,10 @@ TEST_F(ProjectStoreTest, RestoreOfferAnswersKeepOrDropTheCopy) {
     // Discard deletes it; a damaged copy goes without asking.
     leaveRecoveryCopy(copy);
     prompts.answerRestore(RestoreAnswer::discard);
-    testing::makeStore()->offerRestore();
+    testing::makeStore()->recovery().offerRestore();
     EXPECT_FALSE(recoveryExists());
     testing::writeText(recovery(), "{\"name\": ");
-    testing::makeStore()->offerRestore();
+    testing::makeStore()->recovery().offerRestore();
     EXPECT_FALSE(recoveryExists());
     EXPECT_EQ(prompts.count(Kind::restoreOffer), 3);
 }
@@ -242,14 +245,14 @@ TEST_F(ProjectStoreTest, NoRestoreOverAnOpenOrIncomingProject) {
     leaveRecoveryCopy(showProject("Copy"));
     holdAutosave(*store);
     store->setProject(showProject("Opened"));
-    store->offerRestore();
+    store->recovery().offerRestore();
     auto importing = testing::makeStore();
-    importing->setImporting(true);
-    importing->offerRestore();
+    importing->importer().setImporting(true);
+    importing->recovery().offerRestore();
     EXPECT_TRUE(prompts.shown().empty());
     auto incoming = testing::makeStore();
     prompts.answerRestore(RestoreAnswer::restore, [&] { incoming->setProject(showProject("Imported")); });
-    incoming->offerRestore();
+    incoming->recovery().offerRestore();
     EXPECT_EQ(incoming->project(), showProject("Imported"));
     EXPECT_EQ(recoveryText(), showProject("Copy").recoveryText());
     incoming.reset(); // came in while the offer showed; gone before its own autosave
@@ -259,10 +262,10 @@ TEST_F(ProjectStoreTest, NoRestoreOverAnOpenOrIncomingProject) {
     holdAutosave(*s);
     prompts.answerRestore(RestoreAnswer::discard, [&] {
         s->setProject(imported);
-        s->writeRecovery();
+        s->recovery().writeRecovery();
         EXPECT_TRUE(testing::autosaved(*s));
     });
-    s->offerRestore();
+    s->recovery().offerRestore();
     EXPECT_TRUE(recoveryText() == imported.recoveryText());
 }
 
@@ -284,7 +287,7 @@ TEST(ProjectStoreKill, Child) {
     if (root.isEmpty()) GTEST_SKIP() << "started by ProjectStoreKill.RecoveryCopySurvivesSIGKILL";
     setAppPaths({root + "/config/QuorvaneRig.conf", root + "/data/QuorvaneRig"});
     auto store = testing::makeStore();
-    QSignalSpy autosaved(store.get(), &ProjectStore::autosaveFinished);
+    QSignalSpy autosaved(&store->recovery(), &Recovery::autosaveFinished);
     for (const Project& step : edits()) store->setProject(step);
     ASSERT_TRUE(autosaved.wait(30000));
     std::printf("autosaved\n");
@@ -315,7 +318,7 @@ TEST(ProjectStoreKill, RecoveryCopySurvivesSIGKILL) {
     testing::FakePrompts prompts;
     prompts.answerRestore(Prompts::RestoreAnswer::restore);
     auto store = testing::makeStore();
-    store->offerRestore();
+    store->recovery().offerRestore();
     EXPECT_EQ(store->project().fileText(), edits().back().fileText());
 }
 

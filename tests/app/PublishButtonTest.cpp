@@ -1,4 +1,5 @@
 // The toolbar's publish button against the publish-server stand-in.
+#include "CrewLink.h"
 #include "support/FakePrompts.h"
 #include "support/ProjectFixtures.h"
 #include "support/PublishTesting.h"
@@ -40,8 +41,8 @@ protected:
         settings->setKey(standInKey);
         store = testing::makeStore();
         store->setDelays({1h, 1h, 1h});
-        store->setPublishing(settings.get(), &client);
-        store->setDownloadUploader([this](Project, QString token) -> QCoro::Task<void> {
+        store->crewLink().setPublishing(settings.get(), &client);
+        store->crewLink().setDownloadUploader([this](Project, QString token) -> QCoro::Task<void> {
             uploadedTokens.push_back(token);
             co_return;
         });

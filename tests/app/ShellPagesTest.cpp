@@ -1,4 +1,5 @@
 // What the window and its sidebar show for a project; the welcome page and the changes sheet.
+#include "RecentFiles.h"
 #include "support/FakePrompts.h"
 #include "support/ProjectFixtures.h"
 #include "support/StoreTesting.h"
@@ -264,9 +265,9 @@ TEST_F(ShellPagesTest, WelcomePageRecentFilesAndPanels) {
     EXPECT_EQ(prompts.count(FakePrompts::Kind::openPanel), 1);
 
     for (int i = 0; i < 10; ++i)
-        store->rememberRecent(
+        store->recentFiles().remember(
             fromPath(files.write("Show " + std::to_string(i) + ".qvrig", Project().fileText())));
-    store->rememberRecent(fromPath(files.write("R&D show.qvrig", Project().fileText())));
+    store->recentFiles().remember(fromPath(files.write("R&D show.qvrig", Project().fileText())));
     EXPECT_TRUE(page.recentBlock()->isVisible());
     ASSERT_EQ(page.recentButtons().size(), 6);
     QPushButton* entry = page.recentButtons()[0];

@@ -94,7 +94,7 @@ std::string inventoryExport(const Report& report) {
         out += "Rigging;" + itos(count) + ";" + familyOf(bumper.substr(0, bumper.find('-'))) + ";" + bumper +
                ";Flying frame;\r\n";
     // One four-channel controller for every six cabinets.
-    out += "Amplifier;" + itos((total + 5) / 6) + ";LA;LA12X;Amplified controller;4\r\n";
+    out += "Amplified controller;" + itos((total + 5) / 6) + ";LA;LA12X;Amplified controller;4\r\n";
     return out;
 }
 

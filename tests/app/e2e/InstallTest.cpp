@@ -1,11 +1,12 @@
-// `cmake --install` into a fresh prefix: the program, its crew page, the launcher entry, the
-// project file type and the icon in their standard places, and the installed program using
-// the crew page of its prefix rather than the one in the source tree.
+// `cmake --install` into a fresh prefix: the program, the launcher entry, the project file type
+// and the icon in their standard places, and the installed program using the crew page compiled
+// into it, never a file of the source tree or an install path.
 #include "support/CrewTesting.h"
 
 #include "E2ETesting.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -24,9 +25,19 @@ TEST(Install, InstallsADesktopApplicationThatUsesItsOwnFiles) {
     ASSERT_TRUE(run("cmake", {"--install", RIG_BUILD_DIR, "--prefix", prefix.path(), "--component", "app"}));
     const auto installed = [&](const QString& relative) { return prefix.filePath(relative); };
     for (const char* file :
-         {"bin/quorvane-rig", "share/quorvane-rig/crew.html", "share/applications/quorvane-rig.desktop",
+         {"bin/quorvane-rig", "share/applications/quorvane-rig.desktop",
           "share/mime/packages/quorvane-rig.xml", "share/icons/hicolor/scalable/apps/quorvane-rig.svg"})
         EXPECT_TRUE(QFileInfo(installed(file)).isFile()) << file;
+    EXPECT_FALSE(QFileInfo::exists(installed("share/quorvane-rig")));
+    // No place to look for a page is built in (paths in either text encoding).
+    QFile program(installed("bin/quorvane-rig"));
+    ASSERT_TRUE(program.open(QIODevice::ReadOnly));
+    const QByteArray binary = program.readAll();
+    for (const QString& path :
+         {QStringLiteral(RIG_SOURCE_DIR "/Resources"), QStringLiteral("share/quorvane-rig")}) {
+        const QByteArray utf16(reinterpret_cast<const char*>(path.utf16()), path.size() * 2);
+        EXPECT_FALSE(binary.contains(path.toUtf8()) || binary.contains(utf16)) << path.toStdString();
+    }
 
     // Opens project files from the desktop.
     const QString desktop = installed("share/applications/quorvane-rig.desktop");
@@ -44,13 +55,15 @@ TEST(Install, InstallsADesktopApplicationThatUsesItsOwnFiles) {
         EXPECT_TRUE(readText(installed("share/mime/globs2")).contains("application/x-quorvane-rig:*.qvrig"));
     }
 
-    // A visible mark in the installed crew page only: the PDF shows which copy was used.
-    const QString page = installed("share/quorvane-rig/crew.html");
-    QString html = readText(page);
+    // A page beside the program, where a copy used to be installed, is not read.
+    QFile source(RIG_SOURCE_DIR "/Resources/crew.html");
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    QString html = QString::fromUtf8(source.readAll());
     const QString app = QStringLiteral("<div id=\"app\"></div>");
     ASSERT_TRUE(html.contains(app));
-    html.replace(app, "<p>Installed crew page copy</p>" + app);
-    ASSERT_TRUE(writeText(page, html.toUtf8()));
+    html.replace(app, "<p>Crew page copy beside the program</p>" + app);
+    ASSERT_TRUE(QDir().mkpath(installed("share/quorvane-rig")));
+    ASSERT_TRUE(writeText(installed("share/quorvane-rig/crew.html"), html.toUtf8()));
 
     PassFolders folders;
     const auto files = run(QStringLiteral(RIG_SAMPLE_FILES), {folders.path("sample")});
@@ -66,7 +79,7 @@ TEST(Install, InstallsADesktopApplicationThatUsesItsOwnFiles) {
     EXPECT_EQ(readText(folders.path("snap/state.txt")), "sources: 7\nerror: -\n");
     const testing::PdfFacts rigger = testing::readPdf(folders.path("export/rigger.pdf"));
     ASSERT_TRUE(rigger.readable);
-    EXPECT_TRUE(rigger.text.contains("Installed crew page copy"));
+    EXPECT_FALSE(rigger.text.contains("Crew page copy beside the program"));
     EXPECT_TRUE(rigger.text.contains("KARA 3"));
 }
 

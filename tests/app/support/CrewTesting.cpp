@@ -132,4 +132,27 @@ PdfFacts readPdf(const QString& path) {
     return facts;
 }
 
+std::vector<PdfWord> readPdfWords(const QString& path) {
+    QProcess text;
+    text.start("pdftotext", {"-bbox", path, "-"});
+    if (!text.waitForFinished(120000) || text.exitCode()) return {};
+    const QString html = QString::fromUtf8(text.readAllStandardOutput());
+    static const QRegularExpression item(
+        R"re(<page |<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
+    std::vector<PdfWord> words;
+    int page = 0;
+    for (auto it = item.globalMatch(html); it.hasNext();) {
+        const auto m = it.next();
+        if (m.captured(0) == "<page ") {
+            ++page;
+            continue;
+        }
+        auto at = [&](int i) { return parseDecimal(toStd(m.captured(i))).value_or(0); };
+        QString word = m.captured(5);
+        word.replace("&lt;", "<").replace("&gt;", ">").replace("&quot;", "\"").replace("&apos;", "'");
+        words.push_back({page, at(1), at(2), at(3), at(4), word.replace("&amp;", "&")});
+    }
+    return words;
+}
+
 } // namespace rig::app::testing

@@ -7,6 +7,7 @@
 #include <QVariant>
 
 #include <functional>
+#include <vector>
 
 class QWebEnginePage;
 
@@ -31,5 +32,13 @@ struct PdfFacts {
     QString text;
 };
 PdfFacts readPdf(const QString& path);
+
+// One word as `pdftotext -bbox` places it (points, origin at the page's top left).
+struct PdfWord {
+    int page = 0; // from 1
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    QString text;
+};
+std::vector<PdfWord> readPdfWords(const QString& path);
 
 } // namespace rig::app::testing

@@ -1,9 +1,11 @@
 // Printing to A4 PDF files; every file is read back with poppler.
 #include "PdfPrinter.h"
+#include "CrewPage.h"
 #include "DXFSettings.h"
 #include "ExportCommands.h"
 #include "PageScheme.h"
 #include "ProjectStore.h"
+#include "QtText.h"
 #include "Reveal.h"
 #include "support/AppTesting.h"
 #include "support/CrewTesting.h"
@@ -18,10 +20,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
+
 namespace rig::app {
 namespace {
 
 using namespace testing;
+
+// The text as poppler reads it, without the directional controls it passes on.
+QString readable(const PdfFacts& pdf) {
+    return QString(pdf.text).remove(QRegularExpression(QString::fromUtf8("[\u202A-\u202E\u2066-\u2069]")));
+}
 
 struct RecordingReveal : Reveal {
     QStringList files;
@@ -53,6 +63,14 @@ TEST_F(Printing, BothExportsAtOnceEachWithItsOwnSourcesLinkAndRows) {
     ExportCommands commands{store, dxf, printer, reveal};
     Project p = showProject();
     p.report.sources.mut(1).name = "</script>Main R"; // printed as text in both documents
+    // Names that would reverse what follows them on the line, were they not isolated: an
+    // override left open, and one behind a stray isolate end of its own.
+    p.delta.name = "PLATE\u202E";
+    Source& outfill = p.report.sources.mut(4);
+    const std::string before = outfill.id();
+    outfill.groups.mut(1) = "Outfill L\u2069\u202E";
+    outfill.configuration = "flown left\u202E";
+    p.extras.set(outfill.id(), *p.extras.get(before));
     p.share =
         ShareInfo{"tok-5f2a9c", "https://crew.example.net/v/tok-5f2a9c", nowSeconds(), {}, {}, std::nullopt};
     QSignalSpy finished(&printer, &PdfPrinter::jobFinished);
@@ -71,15 +89,21 @@ TEST_F(Printing, BothExportsAtOnceEachWithItsOwnSourcesLinkAndRows) {
     EXPECT_TRUE(rig.text.contains("Sub Ground C")); // hidden from the crew, not from the rigger
     EXPECT_TRUE(rig.text.contains("</script>Main R"));
     EXPECT_TRUE(rig.text.contains("https://crew.example.net/v/tok-5f2a9c"));
-    // A plate's hang point with every column of the CSV.
-    EXPECT_TRUE(rig.text.contains(QRegularExpression(QString::fromUtf8(
-        R"(Out L\s+Rear · K1-DELTA\s+left\s+C7\s+-13\.1\s+3\.48\s+9\.6\s+18\.5\s+8\.9\s+84\.33\s+K1-DELTA.*42\.75\s+127\.08)"))))
+    // A plate's hang point with every column of the CSV, what follows each name in its order.
+    EXPECT_TRUE(readable(rig).contains(QRegularExpression(QString::fromUtf8(
+        R"(Out L\s+Rear · PLATE\s*left\s+C7\s+-13\.1\s+3\.48\s+9\.6\s+18\.5\s+8\.9\s+84\.33\s+PLATE.*42\.75\s+127\.08)"))))
         << rig.text.toStdString();
+    EXPECT_TRUE(readable(rig).contains(QRegularExpression(R"(PLATE\s*\(see L/R\))")));
 
     const PdfFacts sheets = readPdf(file("crew.pdf"));
     EXPECT_NEAR(sheets.width, 594.96, 0.5);                          // portrait A4
     EXPECT_EQ(sheets.pages, int(showCrewDoc(false).sources.size())); // one sheet per source
     EXPECT_TRUE(sheets.text.contains("KARA «centre» 5") && sheets.text.contains("</script>Main R"));
+    EXPECT_TRUE(
+        readable(sheets).contains(QRegularExpression(QString::fromUtf8(R"(Outfill L\s*·\s*Updated 20)"))) &&
+        readable(sheets).contains(
+            QRegularExpression(QString::fromUtf8(R"(flown left\s*·\s*K2-BUMP · 3 motors)"))))
+        << sheets.text.toStdString();
     EXPECT_FALSE(sheets.text.contains("Sub Ground C") || sheets.text.contains("crew.example.net"));
 
     // A folder that is gone: the window hears of it and nothing is written.
@@ -89,6 +113,79 @@ TEST_F(Printing, BothExportsAtOnceEachWithItsOwnSourcesLinkAndRows) {
     EXPECT_EQ(store.errorMessage(), "PDF export failed.");
     EXPECT_FALSE(QFileInfo::exists(file("gone/x.pdf")));
     EXPECT_EQ(reveal.files.size(), 2);
+}
+
+TEST_F(Printing, RiggingPointsListEveryWarningAndKeepNamesOffTheNumbers) {
+    const QString longName = QStringLiteral("MainRightHangOverTheStageEdgeWithAnUnbrokenNameOfSixtyLetter");
+    const QString link =
+        QStringLiteral("https://crew.quorvane.example/rigging/shows/c/Xq3Vb8Nw2Lk5Tz9Rm4Hs7Q");
+    ASSERT_EQ(longName.size(), 60);
+    auto warning = [](int k) {
+        return QStringLiteral("Check the chain bag of hoist %1.").arg(k, 2, 10, QChar('0'));
+    };
+    for (int count : {1, 20, 21}) {
+        Project p = showProject();
+        for (std::size_t i = 0; i < p.report.sources.size(); ++i) p.report.sources.mut(i).warnings = {};
+        p.report.sources.mut(6).pickups.mut(1).load = 12.5; // no error of the crew document's own
+        for (int k = 1; k <= count; ++k)
+            p.report.sources.mut(std::size_t(k % 5))
+                .warnings.push_back(ReportWarning{ReportWarning::Level::warning, toStd(warning(k))});
+        p.report.sources.mut(1).name = toStd(longName);
+        p.share = ShareInfo{"tok", toStd(link), nowSeconds(), {}, {}, std::nullopt};
+        const QString target = file(QStringLiteral("rig-%1.pdf").arg(count));
+        ASSERT_TRUE(QCoro::waitFor(printer.makeAsync(exportPdfPage(p, false, nowSeconds()), target, true)));
+
+        const PdfFacts pdf = readPdf(target);
+        EXPECT_TRUE(pdf.text.contains(QStringLiteral("%1 warning").arg(count)) &&
+                    pdf.text.contains("Warnings"))
+            << count;
+        for (int k = 1; k <= count; ++k) EXPECT_TRUE(pdf.text.contains(warning(k))) << count << " " << k;
+        const std::vector<PdfWord> words = readPdfWords(target);
+        std::set<int> written;
+        for (const PdfWord& w : words) written.insert(w.page);
+        EXPECT_EQ(int(written.size()), pdf.pages) << count; // no empty page
+        if (count != 21) continue;
+
+        // The table pages: no word over another; the long-named source's first row keeps its X,
+        // Y, hook Z and load, in that order on one line.
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            for (std::size_t j = i + 1; j < words.size() && words[i].page > 1; ++j) {
+                const PdfWord &a = words[i], &b = words[j];
+                EXPECT_FALSE(a.page == b.page && a.x0 < b.x1 - 0.5 && b.x0 < a.x1 - 0.5 &&
+                             a.y0 < b.y1 - 0.5 && b.y0 < a.y1 - 0.5)
+                    << a.text.toStdString() << " over " << b.text.toStdString();
+            }
+        }
+        const CrewDoc doc = exportCrewDoc(p, false, nowSeconds());
+        const CrewDoc::Point& first = doc.sources[1].points[0];
+        const double values[] = {(*first.xyz)[0], (*first.xyz)[1], (*first.xyz)[2], *first.load};
+        const auto row = std::find_if(words.begin(), words.end(), [&](const PdfWord& w) {
+            return w.page > 1 && longName.startsWith(w.text) && w.text.size() > 8;
+        });
+        ASSERT_NE(row, words.end());
+        double x = row->x1;
+        for (double v : values) {
+            const auto cell = std::find_if(words.begin(), words.end(), [&](const PdfWord& w) {
+                return w.page == row->page && std::abs(w.y0 - row->y0) < 1 && w.x0 > x &&
+                       w.text == toQ(fmt(v));
+            });
+            ASSERT_NE(cell, words.end()) << fmt(v);
+            x = cell->x1;
+        }
+
+        // The crew link beside its QR code breaks only after a "/".
+        auto word = [&](const QString& text) {
+            return *std::find_if(words.begin(), words.end(),
+                                 [&](const PdfWord& w) { return w.text == text; });
+        };
+        const PdfWord label = word("Crew"), plan = word("Plan"); // the next heading
+        QStringList pieces;
+        for (const PdfWord& w : words)
+            if (w.page == 1 && w.x0 > label.x0 - 1 && w.y0 > label.y0 + 1 && w.y0 < plan.y0) pieces << w.text;
+        EXPECT_EQ(pieces.join(""), link);
+        for (qsizetype i = 0; i + 1 < pieces.size(); ++i)
+            EXPECT_TRUE(pieces[i].endsWith('/')) << pieces.join(" | ").toStdString();
+    }
 }
 
 TEST_F(Printing, LateLargeReplacedAndSlowJobsEachEndOnce) {
@@ -102,10 +199,22 @@ TEST_F(Printing, LateLargeReplacedAndSlowJobsEachEndOnce) {
     ASSERT_TRUE(waitFor([&] { return late->has_value(); }));
     EXPECT_TRUE(**late && printing.at(0).at(1).toInt() >= 2);
     EXPECT_TRUE(readPdf(file("late.pdf")).text.contains("drawn late"));
+    // A page that never draws fails rather than printing blank: the export hears of a file not
+    // written, an upload fails.
     printer.setTiming({50, 3, 100, 60000, 60000});
-    EXPECT_TRUE(QCoro::waitFor(printer.makeAsync("<p>never a card</p>", file("never.pdf"), true)));
-    EXPECT_EQ(printing.at(1).at(1).toInt(), 4);
-    EXPECT_NEAR(readPdf(file("never.pdf")).width, 841.92, 0.5);
+    std::optional<bool> written;
+    printer.make("<p>never a card</p>", file("never.pdf"), true,
+                 [&](const QString&, bool ok) { written = ok; });
+    ASSERT_TRUE(waitFor([&] { return written.has_value(); }));
+    EXPECT_FALSE(*written);
+    // So does a page whose script fails while drawing.
+    const QString crashing =
+        crewPage(exportCrewDoc(showProject(), false, nowSeconds()), PageMode::rigger, false,
+                 crewTemplate().replace("function riggerBodies(doc, sources) {",
+                                        "function riggerBodies(doc, sources) { null.x;"));
+    EXPECT_FALSE(QCoro::waitFor(printer.makeAsync(crashing, file("crashing.pdf"), true)));
+    EXPECT_EQ(printing.size(), 1);
+    EXPECT_FALSE(QFileInfo::exists(file("never.pdf")) || QFileInfo::exists(file("crashing.pdf")));
     printer.setTiming({});
 
     QString filler;

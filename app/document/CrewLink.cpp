@@ -1,10 +1,9 @@
-// The document store's crew-link actions and the re-send of the crew view after its
-// hidden sources changed.
-#include "ProjectStore.h"
+#include "CrewLink.h"
 
 #include "DXFSettings.h"
 #include "DownloadFiles.h"
 #include "PdfPrinter.h"
+#include "ProjectStore.h"
 #include "PublishChanges.h"
 #include "PublishClient.h"
 #include "PublishSettings.h"
@@ -24,18 +23,6 @@
 #include <utility>
 
 namespace rig::app {
-
-struct ShareContext {
-    PublishSettings* settings = nullptr; // PublishSettings::shared() when not set
-    PublishClient* client = nullptr;     // PublishClient::shared() when not set
-    ProjectStore::DownloadUploader uploader;
-    QTimer visibilityTimer;
-    bool sendingVisibility = false;
-    std::optional<QString> visibilityError;
-
-    PublishSettings& publishSettings() { return settings ? *settings : PublishSettings::shared(); }
-    PublishClient& publishClient() { return client ? *client : PublishClient::shared(); }
-};
 
 namespace {
 
@@ -128,9 +115,10 @@ withLoadedKey(QPointer<PublishSettings> settings, QPointer<PublishClient> client
 
 using ProjectSend = QCoro::Task<ShareInfo> (*)(PublishClient&, Project, QString, QString);
 
-QCoro::Task<ShareInfo> sendWithLoadedKey(ShareContext& context, ProjectSend send, Project project) {
+QCoro::Task<ShareInfo> sendWithLoadedKey(PublishSettings& settings, PublishClient& client, ProjectSend send,
+                                         Project project) {
     return withLoadedKey(
-        &context.publishSettings(), &context.publishClient(),
+        &settings, &client,
         [send, project = std::move(project)](PublishClient& client, QString server, QString key) mutable {
             return send(client, std::move(project), std::move(server), std::move(key));
         });
@@ -154,55 +142,66 @@ QCoro::Task<void> uploadWithSettings(Project project, QString token, QPointer<Pu
 
 } // namespace
 
-ShareContext& ProjectStore::shareContext() {
-    if (!share_) {
-        share_ = std::make_shared<ShareContext>();
-        share_->visibilityTimer.setSingleShot(true);
-        connect(&share_->visibilityTimer, &QTimer::timeout, this, [this] { sendVisibilityUpdate(); });
-    }
-    return *share_;
+CrewLink::CrewLink(ProjectStore& store) : store_(store), lastHidden_(store.project().hiddenSources) {
+    visibilityTimer_.setSingleShot(true);
+    connect(&visibilityTimer_, &QTimer::timeout, this, [this] { sendVisibilityUpdate(); });
+    connect(&store_, &ProjectStore::projectChanged, this, &CrewLink::projectChanged);
 }
 
-void ProjectStore::setPublishing(PublishSettings* settings, PublishClient* client) {
-    shareContext().settings = settings;
-    shareContext().client = client;
+PublishSettings& CrewLink::publishSettings() {
+    return settings_ ? *settings_ : PublishSettings::shared();
 }
 
-void ProjectStore::setDownloadUploader(DownloadUploader uploader) {
-    shareContext().uploader = std::move(uploader);
+PublishClient& CrewLink::publishClient() {
+    return client_ ? *client_ : PublishClient::shared();
+}
+
+void CrewLink::setPublishing(PublishSettings* settings, PublishClient* client) {
+    settings_ = settings;
+    client_ = client;
+}
+
+void CrewLink::setDownloadUploader(DownloadUploader uploader) {
+    uploader_ = std::move(uploader);
+}
+
+void CrewLink::projectChanged() {
+    const Project& project = store_.project();
+    if (project.hiddenSources == lastHidden_) return;
+    lastHidden_ = project.hiddenSources;
+    scheduleVisibilityUpdate();
+    emit hiddenSourcesChanged();
 }
 
 // --- Crew-link actions --------------------------------------------------------------------------
-// After a wait these touch nothing of the store: they may outlive it.
+// After a wait these touch nothing of the store or this object: they may outlive both.
 
-QCoro::Task<ShareInfo> ProjectStore::publish(Project project) {
-    return sendWithLoadedKey(shareContext(), publishWith, std::move(project));
+QCoro::Task<ShareInfo> CrewLink::publish(Project project) {
+    return sendWithLoadedKey(publishSettings(), publishClient(), publishWith, std::move(project));
 }
 
-QCoro::Task<ShareInfo> ProjectStore::publishProject(Project project, QString server, QString key) {
-    return publishWith(shareContext().publishClient(), std::move(project), std::move(server), std::move(key));
+QCoro::Task<ShareInfo> CrewLink::publishProject(Project project, QString server, QString key) {
+    return publishWith(publishClient(), std::move(project), std::move(server), std::move(key));
 }
 
-QCoro::Task<ShareInfo> ProjectStore::resendProject(Project project) {
-    return sendWithLoadedKey(shareContext(), resendWith, std::move(project));
+QCoro::Task<ShareInfo> CrewLink::resendProject(Project project) {
+    return sendWithLoadedKey(publishSettings(), publishClient(), resendWith, std::move(project));
 }
 
-QCoro::Task<ShareInfo> ProjectStore::resendProject(Project project, QString server, QString key) {
-    return resendWith(shareContext().publishClient(), std::move(project), std::move(server), std::move(key));
+QCoro::Task<ShareInfo> CrewLink::resendProject(Project project, QString server, QString key) {
+    return resendWith(publishClient(), std::move(project), std::move(server), std::move(key));
 }
 
-QCoro::Task<std::vector<ServerLink>> ProjectStore::listServerLinks() {
-    ShareContext& context = shareContext();
-    return withLoadedKey(&context.publishSettings(), &context.publishClient(),
+QCoro::Task<std::vector<ServerLink>> CrewLink::listServerLinks() {
+    return withLoadedKey(&publishSettings(), &publishClient(),
                          [](PublishClient& client, QString server, QString key) {
                              return client.listServerLinks(std::move(server), std::move(key));
                          });
 }
 
-QCoro::Task<void> ProjectStore::deleteServerLink(QString token) {
-    ShareContext& context = shareContext();
+QCoro::Task<void> CrewLink::deleteServerLink(QString token) {
     return withLoadedKey(
-        &context.publishSettings(), &context.publishClient(),
+        &publishSettings(), &publishClient(),
         [token = std::move(token)](PublishClient& client, QString server, QString key) mutable {
             return client.deleteServerLink(std::move(token), std::move(server), std::move(key));
         });
@@ -210,117 +209,105 @@ QCoro::Task<void> ProjectStore::deleteServerLink(QString token) {
 
 // --- The publish button's press ----------------------------------------------------------------
 
-QCoro::Task<std::optional<QString>> ProjectStore::publishOpenProject() {
-    QPointer<ProjectStore> self(this);
-    const std::uint64_t generation = generation_;
+QCoro::Task<std::optional<QString>> CrewLink::publishOpenProject() {
+    QPointer<CrewLink> self(this);
+    ProjectStore& store = store_;
+    const std::uint64_t generation = store.generation();
 
     ShareInfo share;
     try {
-        share = co_await publish(project_);
+        share = co_await publish(store.project());
     } catch (const std::exception& e) {
-        if (self && !isPublishCancellation(e)) setErrorMessage(publishErrorText(e));
+        if (self && !isPublishCancellation(e)) store.setErrorMessage(publishErrorText(e));
         co_return std::nullopt;
     }
     if (!self) co_return std::nullopt;
     // Another document was opened meanwhile: the link belongs to the one that was sent.
-    if (generation_ != generation) {
-        setErrorMessage(wrongProject + "\n" + toQ(share.url));
+    if (store.generation() != generation) {
+        store.setErrorMessage(wrongProject + "\n" + shownName(share.url));
         co_return std::nullopt;
     }
-    Project current = project_;
+    Project current = store.project();
     current.share = share;
-    setProject(std::move(current));
+    store.setProject(std::move(current));
 
-    DownloadUploader uploader = shareContext().uploader;
+    DownloadUploader uploader = uploader_;
     if (!uploader) {
-        uploader = [settings = QPointer(&shareContext().publishSettings()),
-                    client = QPointer(&shareContext().publishClient())](Project project, QString token) {
+        uploader = [settings = QPointer(&publishSettings()),
+                    client = QPointer(&publishClient())](Project project, QString token) {
             return uploadWithSettings(std::move(project), std::move(token), settings, client);
         };
     }
     try {
-        co_await uploader(project_, toQ(share.token));
+        co_await uploader(store.project(), toQ(share.token));
     } catch (const std::exception& e) {
-        if (self && !isPublishCancellation(e)) setErrorMessage(downloadsFailed + publishErrorText(e));
+        if (self && !isPublishCancellation(e)) store.setErrorMessage(downloadsFailed + publishErrorText(e));
     }
     if (!self) co_return toQ(share.url);
     // Never write another document into its file with this one's state.
-    if (generation_ == generation && filePath_) writeProject(*filePath_);
+    if (store.generation() == generation && store.filePath()) store.writeProject(*store.filePath());
     co_return toQ(share.url);
 }
 
 // --- Visibility re-send ---------------------------------------------------------------------------
 
-std::optional<QString> ProjectStore::visibilityError() const {
-    return share_ ? share_->visibilityError : std::nullopt;
-}
-
-void ProjectStore::setVisibilityError(std::optional<QString> error) {
-    ShareContext& context = shareContext();
-    if (context.visibilityError == error) return;
-    context.visibilityError = std::move(error);
+void CrewLink::setVisibilityError(std::optional<QString> error) {
+    if (visibilityError_ == error) return;
+    visibilityError_ = std::move(error);
     emit visibilityErrorChanged();
 }
 
-bool ProjectStore::isVisibilityUpdateScheduled() const {
-    return share_ && share_->visibilityTimer.isActive();
+void CrewLink::scheduleVisibilityUpdate() {
+    visibilityTimer_.stop();
+    const Project& project = store_.project();
+    if (!project.share || !isShareStale(project)) return;
+    visibilityTimer_.start(store_.delays().visibility);
 }
 
-bool ProjectStore::isSendingVisibility() const {
-    return share_ && share_->sendingVisibility;
-}
-
-void ProjectStore::scheduleVisibilityUpdate() {
-    ShareContext& context = shareContext();
-    context.visibilityTimer.stop();
-    if (!project_.share || !isShareStale(project_)) return;
-    context.visibilityTimer.start(delays_.visibility);
-}
-
-QCoro::Task<void> ProjectStore::sendVisibilityUpdate() {
-    QPointer<ProjectStore> self(this);
+QCoro::Task<void> CrewLink::sendVisibilityUpdate() {
+    QPointer<CrewLink> self(this);
     // A request in flight is never abandoned (the server would hold a set the project does not
     // know of): a second send waits for it, then looks again at what needs sending.
-    while (shareContext().sendingVisibility) {
-        co_await SignalOrEnd(this, &ProjectStore::sendingVisibilityChanged);
+    while (sendingVisibility_) {
+        co_await SignalOrEnd(this, &CrewLink::sendingVisibilityChanged);
         if (!self) co_return;
     }
-    if (!project_.share || !isShareStale(project_)) {
+    if (!store_.project().share || !isShareStale(store_.project())) {
         setVisibilityError(std::nullopt);
         co_return;
     }
-    const std::uint64_t generation = generation_;
-    const std::optional<TextSet> sent = project_.hiddenSources;
+    const std::uint64_t generation = store_.generation();
+    const std::optional<TextSet> sent = store_.project().hiddenSources;
 
-    shareContext().sendingVisibility = true;
+    sendingVisibility_ = true;
     emit sendingVisibilityChanged();
     std::optional<QString> failure;
     ShareInfo result;
     try {
-        result = co_await resendProject(project_);
+        result = co_await resendProject(store_.project());
     } catch (const std::exception& e) {
         if (!isPublishCancellation(e)) failure = publishErrorText(e);
     }
     if (!self) co_return;
     // Whoever sees the send end sees its result in place already.
     const auto ended = qScopeGuard([this] {
-        shareContext().sendingVisibility = false;
+        sendingVisibility_ = false;
         emit sendingVisibilityChanged();
     });
 
-    if (generation_ != generation) co_return; // another document: nothing here is about it
+    if (store_.generation() != generation) co_return; // another document: nothing here is about it
     if (failure) {
         setVisibilityError(failure);
         co_return;
     }
-    if (project_.share && project_.share->token == result.token) {
-        Project current = project_;
+    if (store_.project().share && store_.project().share->token == result.token) {
+        Project current = store_.project();
         current.share->hidden = sent;
-        setProject(std::move(current));
+        store_.setProject(std::move(current));
     }
     setVisibilityError(std::nullopt);
-    if (filePath_) writeProject(*filePath_);
-    if (isShareStale(project_)) scheduleVisibilityUpdate();
+    if (store_.filePath()) store_.writeProject(*store_.filePath());
+    if (isShareStale(store_.project())) scheduleVisibilityUpdate();
 }
 
 } // namespace rig::app
