@@ -23,9 +23,6 @@ public:
     explicit MotorLibrary(QObject* parent = nullptr);
     ~MotorLibrary() override;
 
-    // The process-wide library, created on first use.
-    static MotorLibrary& shared();
-
     // Sorted by name after every addition. Setting an unequal value writes the file.
     const std::vector<Motor>& motors() const { return motors_; }
     void setMotors(std::vector<Motor> motors);
