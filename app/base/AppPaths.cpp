@@ -26,7 +26,7 @@ std::unique_ptr<QSettings>& currentSettings() {
 AppPaths AppPaths::standard() {
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    return {config + "/QuorvaneRig/QuorvaneRig.conf", data + "/QuorvaneRig"};
+    return {config + "/QuorvaneRig/QuorvaneRig.conf", data + "/QuorvaneRig", data + "/recently-used.xbel"};
 }
 
 void setAppPaths(const AppPaths& paths) {

@@ -9,8 +9,12 @@ namespace rig::app {
 struct AppPaths {
     QString settingsFile;  // one INI file for every setting
     QString dataDirectory; // motors.json and Recovery/ live here
+    // The desktop's list of recently used files, shared with every other program; none: the
+    // program leaves it alone.
+    QString desktopRecentFile;
 
-    // ~/.config/QuorvaneRig/QuorvaneRig.conf and ~/.local/share/QuorvaneRig (XDG variables honoured).
+    // ~/.config/QuorvaneRig/QuorvaneRig.conf, ~/.local/share/QuorvaneRig and
+    // ~/.local/share/recently-used.xbel (XDG variables honoured).
     static AppPaths standard();
 };
 

@@ -122,7 +122,7 @@ void ProjectStore::openProject(const QString& path, bool prompt) {
     const QString file = absoluteFilePath(path);
     Project opened;
     try {
-        opened = Project::fromText(readFile(toPath(file)));
+        opened = Project::fromText(readFile(toPath(file), Project::maxFileBytes));
     } catch (const std::exception& error) {
         setErrorMessage(QStringLiteral("Could not open %1: %2")
                             .arg(shownName(QFileInfo(file).fileName()), failureReason(error)));
@@ -180,10 +180,9 @@ bool ProjectStore::writeProject(const QString& path) {
         setErrorMessage(QStringLiteral("Could not save: ") + *error);
         return false;
     }
-    const bool sameFile = filePath_ == file;
     setFilePath(file);
     setDirty(false);
-    if (!sameFile) recent_->remember(file);
+    recent_->remember(file);
     recovery_->documentSaved();
     return true;
 }

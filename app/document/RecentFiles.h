@@ -1,5 +1,6 @@
 // The recent projects of the File menu: absolute paths, most recent first, kept in the
-// settings file. Main thread only.
+// settings file; each one remembered also goes into the desktop's list of recently used files.
+// Main thread only.
 #pragma once
 
 #include <QObject>
@@ -20,7 +21,8 @@ public:
     explicit RecentFiles(QObject* parent = nullptr);
 
     QStringList list() const { return list_; }
-    // Puts the file at the front and stores the list and its folder in the settings.
+    // Puts the file at the front of the list as stored now (another program may have changed
+    // it), stores the list and its folder in the settings, and notes it on the desktop's list.
     void remember(const QString& path);
     // "Clear Menu": empties the list and removes its settings entry.
     void clear();

@@ -218,7 +218,7 @@ void Recovery::offerRestore() {
     const std::uint64_t writesSeen = writer_->recoveryWriteCount();
     std::string text;
     try {
-        text = readFile(toPath(path));
+        text = readFile(toPath(path), Project::maxFileBytes);
     } catch (const std::exception&) {
         return;
     }

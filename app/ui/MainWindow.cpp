@@ -650,7 +650,8 @@ void MainWindow::keepWorkWithoutAsking() {
         store_.recovery().finishWrites();
         // The recovery copy fails silently: only a copy that holds this project counts.
         try {
-            kept = readFile(toPath(Recovery::recoveryPath())) == store_.project().recoveryText();
+            kept = readFile(toPath(Recovery::recoveryPath()), Project::maxFileBytes) ==
+                   store_.project().recoveryText();
         } catch (const std::exception&) {
             kept = false;
         }

@@ -614,15 +614,8 @@ std::vector<DXFSource> parseText(std::string_view text, std::stop_token stop, Im
 
 std::vector<DXFSource> parse(const std::filesystem::path& path, std::stop_token stop, ImportNotes* notes) {
     const std::string readError = "Cannot read " + fileNameOf(path);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw std::system_error(errno, std::generic_category(), readError);
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) throw std::system_error(errno, std::generic_category(), readError);
-    if (S_ISDIR(st.st_mode)) throw std::system_error(EISDIR, std::generic_category(), readError);
+    const FileHandle file = openRegularFile(path, maxFileBytes);
+    const int fd = file.fd();
 
     // Read as UTF-8; a file that is not is read again as ISO Latin-1, which every byte
     // sequence is.

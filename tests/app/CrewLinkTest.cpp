@@ -2,6 +2,7 @@
 #include "ShareRow.h"
 
 #include "CrewLink.h"
+#include "DateText.h"
 #include "ProjectStore.h"
 #include "PublishClient.h"
 #include "PublishSettings.h"
@@ -10,11 +11,13 @@
 #include "support/BidiTesting.h"
 #include "support/FakePrompts.h"
 #include "support/PublishTesting.h"
+#include "support/ShownTexts.h"
 #include "support/StoreTesting.h"
 #include "support/Waiting.h"
 
 #include "PublishStandIn.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -53,6 +56,8 @@ protected:
     void TearDown() override { setLinkOpener(previousOpener); }
 
     bool shown(QWidget* w) const { return w->isVisibleTo(&row); }
+    // One of the section's rows, by its name.
+    QWidget* part(const char* name) { return row.findChild<QWidget*>(QString::fromLatin1(name)); }
     void change(const std::function<void(Project&)>& edit) {
         Project p = store->project();
         edit(p);
@@ -261,6 +266,114 @@ TEST_F(CrewLinkTest, AClosedSheetDropsLateAnswers) {
     ASSERT_TRUE(waitFor([&] { return server.requests(Route::Delete).size() == 1; }));
     open->close();
     ASSERT_TRUE(waitFor([&] { return !store->project().share.has_value(); }));
+}
+
+// --- What the rows and the sheet say --------------------------------------------------------
+
+TEST_F(CrewLinkTest, TheRowsSayWhatTheCrewSees) {
+    using testing::shownTexts;
+    row.resize(860, 500);
+    const auto texts = [&](QWidget* part) {
+        return part->isVisibleTo(&row) ? shownTexts(part) : QStringList();
+    };
+    const QStringList existing{"Use an Existing Link\u2026",
+                               "Re-attach a link the crew already has, or delete old ones."};
+
+    // Never published: how to publish, and the links kept on the server.
+    EXPECT_EQ(
+        shownTexts(&row),
+        QStringList{"Press Publish in the toolbar: the crew view goes online and the link is copied \u2013 "
+                    "paste it into WhatsApp. Later updates keep the same link."} +
+            existing);
+    // Hidden sources of the report are counted, "s" from two on.
+    change([](Project& p) { p.setHidden({"ALL/Main/Main L", "ALL/Gone/Nothing"}, true); });
+    EXPECT_EQ(texts(part("hiddenRow")), (QStringList{"Hidden from crew", "1 source", "Show All"}));
+    change([](Project& p) { p.setHidden({"ALL/Main/Main R"}, true); });
+    EXPECT_EQ(texts(part("hiddenRow")), (QStringList{"Hidden from crew", "2 sources", "Show All"}));
+    row.showAllButton()->click();
+    EXPECT_EQ(texts(part("hiddenRow")), QStringList());
+
+    // Published: the link and when; no note until a source changes.
+    publish();
+    const ShareInfo share = *store->project().share;
+    std::vector<QString> link;
+    for (const testing::PaintedText& t : testing::paintedTexts(row.linkLabel())) link.push_back(t.text);
+    EXPECT_EQ(link, std::vector<QString>{toQ(share.url)});
+    EXPECT_EQ(texts(part("publishedRow")),
+              (QStringList{"Last published", formatShortDateTime(share.publishedAt)}));
+    EXPECT_EQ(texts(part("attachedNote")), QStringList());
+    EXPECT_EQ(texts(part("changedNote")), QStringList());
+    change([](Project& p) { p.report.sources.edit()[0].pickups.mut(0).load = 999.0; });
+    EXPECT_EQ(
+        texts(part("changedNote")),
+        QStringList{"1 source changed since then \u2013 press Update link (toolbar) so the crew sees it."});
+    change([](Project& p) { p.report.sources.edit()[1].pickups.mut(0).load = 998.0; });
+    EXPECT_EQ(
+        texts(part("changedNote")),
+        QStringList{"2 sources changed since then \u2013 press Update link (toolbar) so the crew sees it."});
+    EXPECT_EQ(texts(part("attachedNote")), QStringList());
+}
+
+TEST_F(CrewLinkTest, TheSheetShowsEachLinksUpdateTimeAndAnAttachedLinkSaysSo) {
+    // Times in milliseconds since 1970, as the server sends them; one sent in seconds reads
+    // as a day in January 1970.
+    const qint64 updated = 1741944413000; // 2025-03-14 09:26:53 UTC
+    server.setFault(
+        Route::List,
+        answering(200, R"({"links":[{"token":"t1","url":"https://x.example/c/t1","name":"",)"
+                       R"("report":"Old show.pdf","sources":1,"createdAt":0,"updatedAt":1741944413000},)"
+                       R"({"token":"t2","url":"https://x.example/c/t2","name":"Arena",)"
+                       R"("report":"r.pdf","sources":2,"createdAt":0,"updatedAt":1741944413}]})"));
+    ExistingLinksSheet* sheet = openSheet();
+    ASSERT_TRUE(sheet && sheet->rows().size() == 2);
+    const auto rowTexts = [&](int i) {
+        QStringList out;
+        for (const char* name : {"title", "thisProject", "detail", "url"}) {
+            if (auto* label = sheet->rows()[i]->findChild<QLabel*>(name)) out << label->text();
+        }
+        return out;
+    };
+    const QString in2025 = formatShortDateTime(QDateTime::fromMSecsSinceEpoch(updated, Qt::UTC));
+    const QString in1970 = formatShortDateTime(QDateTime::fromMSecsSinceEpoch(updated / 1000, Qt::UTC));
+    ASSERT_TRUE(in2025.contains("2025") && in1970.contains("1970")) << in2025.toStdString();
+    EXPECT_EQ(rowTexts(0),
+              (QStringList{"Untitled", "Updated " + in2025 + " \u00b7 1 sources \u00b7 Old show.pdf",
+                           "https://x.example/c/t1"}));
+    EXPECT_EQ(rowTexts(1), (QStringList{"Arena", "Updated " + in1970 + " \u00b7 2 sources \u00b7 r.pdf",
+                                        "https://x.example/c/t2"}));
+    // Return on a row's button neither attaches nor deletes: the sheet stays open.
+    QApplication::setActiveWindow(sheet);
+    for (const char* name : {"use", "delete"}) {
+        QAbstractButton* focused = button(sheet->rows()[0], name);
+        focused->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(waitFor([&] { return focused->hasFocus(); })) << name;
+        QTest::keyClick(focused, Qt::Key_Return);
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(row.showLinks()) << name;
+    }
+    EXPECT_FALSE(store->project().share.has_value());
+    EXPECT_EQ(prompts.count(testing::FakePrompts::Kind::deletion), 0);
+
+    // "Use": the link with its time becomes the project's, marked attached, not published.
+    button(sheet->rows()[0], "use")->click();
+    ASSERT_TRUE(waitFor([&] { return !row.showLinks(); }));
+    EXPECT_EQ(store->project().share->publishedAt, fixtures::testDate());
+    row.resize(860, 500);
+    EXPECT_EQ(testing::shownTexts(part("publishedRow")), (QStringList{"Last published", in2025}));
+    EXPECT_TRUE(part("attachedNote")->isVisibleTo(&row));
+    EXPECT_EQ(
+        testing::shownTexts(part("attachedNote")),
+        QStringList{
+            "Attached to an existing link \u2013 press Update link (toolbar) to send this project to it."});
+    // Marked as this project's own when the sheet opens again.
+    sheet = openSheet();
+    ASSERT_TRUE(sheet && sheet->rows().size() == 2);
+    EXPECT_EQ(rowTexts(0).mid(0, 2), (QStringList{"Untitled", "this project"}));
+    EXPECT_FALSE(button(sheet->rows()[0], "use")->isEnabled());
+    EXPECT_EQ(rowTexts(1).mid(0, 2),
+              (QStringList{"Arena", "Updated " + in1970 + " \u00b7 2 sources \u00b7 r.pdf"}));
+    QTest::keyClick(sheet, Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return !row.showLinks(); }));
 }
 
 } // namespace

@@ -112,6 +112,105 @@ TEST_F(ProjectStoreTest, RecentListIsTheLastTenFilesNewestFirstWithoutDuplicates
     EXPECT_EQ(testing::makeStore()->recentFiles().list(), expected);
 }
 
+TEST_F(ProjectStoreTest, EverySaveListsTheProjectFirstOverWhatAnotherProgramStored) {
+    store->setProject(showProject());
+    ASSERT_TRUE(store->writeProject(file("A.qvrig")));
+    // "Clear Menu", then a save into the same file.
+    store->recentFiles().clear();
+    ASSERT_TRUE(store->writeProject(file("A.qvrig")));
+    EXPECT_EQ(store->recentFiles().list(), QStringList{file("A.qvrig")});
+    // Another program stores its list meanwhile; this one adds to it.
+    auto other = testing::makeStore();
+    other->setProject(showProject());
+    ASSERT_TRUE(other->writeProject(file("B.qvrig")));
+    ASSERT_TRUE(store->writeProject(file("A.qvrig")));
+    EXPECT_EQ(testing::makeStore()->recentFiles().list(), (QStringList{file("A.qvrig"), file("B.qvrig")}));
+}
+
+// The desktop's list as an independent reader sees it: this program's bookmarks with their
+// file, type, command and use count; every other bookmark in canonical form.
+const char* const readDesktopList = R"(
+import sys, urllib.parse, xml.etree.ElementTree as ET
+B = '{http://www.freedesktop.org/standards/desktop-bookmarks}'
+M = '{http://www.freedesktop.org/standards/shared-mime-info}'
+root = ET.parse(sys.argv[1]).getroot()
+assert root.tag == 'xbel'
+for b in root.findall('bookmark'):
+    own = [a for a in b.findall('info/metadata/' + B + 'applications/' + B + 'application')
+           if a.get('name') == 'Quorvane Rig']
+    if not own:
+        print('other', ET.canonicalize(ET.tostring(b, encoding='unicode'), strip_text=True))
+        continue
+    mime = b.find('info/metadata/' + M + 'mime-type')
+    dated = all(b.get(k) for k in ('added', 'modified', 'visited'))
+    print('own', urllib.parse.unquote(urllib.parse.urlparse(b.get('href')).path), mime.get('type'),
+          own[0].get('exec'), own[0].get('count'), dated)
+)";
+
+QStringList desktopList(const QString& path) {
+    QProcess python;
+    python.start(QStringLiteral("python3"), {"-c", readDesktopList, path});
+    if (!python.waitForFinished(60000) || python.exitCode() != 0) {
+        ADD_FAILURE() << "python3 could not read " << path.toStdString() << ": "
+                      << python.readAllStandardError().toStdString();
+        return {};
+    }
+    return QString::fromUtf8(python.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+}
+
+TEST_F(ProjectStoreTest, DesktopListGetsEverySavedProjectAndKeepsWhatOthersListed) {
+    const QString list = paths.file("data/recently-used.xbel");
+    const QByteArray others = R"(<?xml version="1.0" encoding="UTF-8"?>
+<xbel version="1.0" xmlns:bookmark="http://www.freedesktop.org/standards/desktop-bookmarks"
+      xmlns:mime="http://www.freedesktop.org/standards/shared-mime-info">
+  <bookmark href="file:///home/crew/plot%20v2.pdf" added="2025-03-14T09:26:53.123456Z"
+            modified="2025-03-14T09:26:53.123456Z" visited="2025-03-14T09:26:53.123456Z">
+    <info><metadata owner="http://freedesktop.org">
+      <mime:mime-type type="application/pdf"/>
+      <bookmark:groups><bookmark:group>Viewer</bookmark:group></bookmark:groups>
+      <bookmark:applications>
+        <bookmark:application name="Document Viewer" exec="&apos;evince %u&apos;"
+                              modified="2025-03-14T09:26:53.123456Z" count="3"/>
+      </bookmark:applications>
+    </metadata></info>
+  </bookmark>
+  <bookmark href="file:///home/crew/notes.txt" added="2025-01-02T10:00:00Z" modified="2025-01-02T10:00:00Z"
+            visited="2025-01-02T10:00:00Z"><info><metadata owner="http://freedesktop.org">
+    <mime:mime-type type="text/plain"/><bookmark:private/>
+    <bookmark:applications><bookmark:application name="Text Editor" exec="&apos;gedit %u&apos;"
+      modified="2025-01-02T10:00:00Z" count="1"/></bookmark:applications></metadata></info></bookmark>
+</xbel>
+)";
+    ASSERT_TRUE(testing::writeText(list, others));
+    const QStringList before = desktopList(list);
+    ASSERT_EQ(before.size(), 2);
+
+    store->setProject(showProject());
+    ASSERT_TRUE(store->writeProject(file("Main stage.qvrig")));
+    ASSERT_TRUE(store->writeProject(file("Main stage.qvrig")));
+    const QString own = "own " + file("Main stage.qvrig") + " application/x-quorvane-rig 'quorvane-rig %u' ";
+    EXPECT_EQ(desktopList(list), before + QStringList{own + "2 True"});
+    // Opened, and at most ten of its own.
+    auto opening = testing::makeStore();
+    opening->openProject(file("Main stage.qvrig"), false);
+    for (int i = 0; i < 11; ++i) ASSERT_TRUE(store->writeProject(file(QString("P%1.qvrig").arg(i))));
+    const QStringList after = desktopList(list);
+    EXPECT_EQ(after.mid(0, 2), before);
+    EXPECT_EQ(after.size(), 12);
+    EXPECT_FALSE(after.contains(own + "3 True")) << "the oldest of its own went";
+
+    // A list it cannot read as a bookmark list is never touched; a missing one is made.
+    for (const QByteArray& foreign :
+         {others.left(others.size() / 2), QByteArray("<html><body/></html>"), QByteArray()}) {
+        ASSERT_TRUE(testing::writeText(list, foreign));
+        ASSERT_TRUE(store->writeProject(file("Main stage.qvrig")));
+        EXPECT_EQ(testing::readText(list).toUtf8(), foreign);
+    }
+    QFile::remove(list);
+    ASSERT_TRUE(store->writeProject(file("Main stage.qvrig")));
+    EXPECT_EQ(desktopList(list), QStringList{own + "1 True"});
+}
+
 TEST_F(ProjectStoreTest, SavePromptComesOnlyForUnsavedWorkAndSaveGoesOnOnlyIntoAFile) {
     // Cancel stops opening before any panel.
     store->setProject(showProject());
@@ -285,7 +384,8 @@ std::vector<Project> edits() {
 TEST(ProjectStoreKill, Child) {
     const QString root = qEnvironmentVariable(rootVariable);
     if (root.isEmpty()) GTEST_SKIP() << "started by ProjectStoreKill.RecoveryCopySurvivesSIGKILL";
-    setAppPaths({root + "/config/QuorvaneRig.conf", root + "/data/QuorvaneRig"});
+    setAppPaths(
+        {root + "/config/QuorvaneRig.conf", root + "/data/QuorvaneRig", root + "/data/recently-used.xbel"});
     auto store = testing::makeStore();
     QSignalSpy autosaved(&store->recovery(), &Recovery::autosaveFinished);
     for (const Project& step : edits()) store->setProject(step);
