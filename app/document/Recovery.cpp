@@ -5,6 +5,7 @@
 #include "ImportController.h"
 #include "ProjectStore.h"
 #include "Prompts.h"
+#include "PublishAddresses.h"
 #include "QtText.h"
 #include "base/File.h"
 
@@ -239,7 +240,7 @@ void Recovery::offerRestore() {
     const QString message = QStringLiteral("Restore unsaved project “%1”?").arg(projectDisplayName(restored));
     QString detail =
         QStringLiteral("It was not saved when Quorvane Rig closed (%1).").arg(formatShortDateTime(modified));
-    if (restored.share) detail += QStringLiteral("\nCrew link: ") + shownName(restored.share->url);
+    if (storedCrewLink(restored)) detail += QStringLiteral("\nCrew link: ") + shownName(restored.share->url);
 
     const std::uint64_t generation = store_.generation();
     switch (prompts().askToRestore(message, detail)) {

@@ -1,6 +1,7 @@
 #include "DownloadFiles.h"
 
 #include "CrewPage.h"
+#include "PublishAddresses.h"
 #include "PublishClient.h"
 #include "QRCode.h"
 #include "QtText.h"
@@ -84,7 +85,7 @@ QCoro::Task<void> uploadDownloads(Project project, QString token, QString server
 
     // Rigging points: every source, with the crew link and its QR code once published.
     CrewDoc rigger = CrewDoc::build(project, {}, nowSeconds(), true);
-    if (project.share) {
+    if (storedCrewLink(project)) {
         rigger.link = project.share->url;
         if (std::optional<QString> qr = makeQRDataUrl(toQ(project.share->url), 8)) rigger.qr = toStd(*qr);
     }

@@ -2,6 +2,7 @@
 
 #include "QtText.h"
 #include "base/Text.h"
+#include "model/Project.h"
 
 #include <QHostAddress>
 
@@ -75,6 +76,11 @@ std::optional<QUrl> crewLinkUrl(const QString& text) {
     const QString scheme = url.scheme().toLower();
     if (scheme == u"https" || (scheme == u"http" && isLocalNetworkHost(url.host()))) return url;
     return std::nullopt;
+}
+
+std::optional<QUrl> storedCrewLink(const Project& project) {
+    if (!project.share) return std::nullopt;
+    return crewLinkUrl(toQ(project.share->url));
 }
 
 } // namespace rig::app

@@ -68,6 +68,9 @@ std::variant<ShareInfo, QString> attachedShare(const ServerLink& link, std::size
         }
     }
     if (!crewLinkUrl(toQ(link.url))) return publishText::badCrewLink;
+    // Every later request names the link by its token: one that cannot stand in a request
+    // path is no link to attach to.
+    if (!tokenSegment(toQ(link.token))) return publishText::invalidToken;
     ShareInfo share;
     share.token = link.token;
     share.url = link.url;

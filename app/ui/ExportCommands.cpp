@@ -7,6 +7,7 @@
 #include "PdfPrinter.h"
 #include "ProjectStore.h"
 #include "Prompts.h"
+#include "PublishAddresses.h"
 #include "QRCode.h"
 #include "QtText.h"
 #include "Reveal.h"
@@ -64,7 +65,7 @@ std::optional<QString> writeExportFile(const QString& path, std::string_view byt
 
 CrewDoc exportCrewDoc(const Project& project, bool crew, Date now) {
     CrewDoc doc = CrewDoc::build(project, {}, now, !crew);
-    if (!crew && project.share) {
+    if (!crew && storedCrewLink(project)) {
         doc.link = project.share->url;
         // Without an image the link still shows.
         if (const auto qr = makeQRDataUrl(toQ(project.share->url), 8)) doc.qr = toStd(*qr);

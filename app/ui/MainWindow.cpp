@@ -12,6 +12,7 @@
 #include "PageStyle.h"
 #include "ProjectStore.h"
 #include "Prompts.h"
+#include "PublishAddresses.h"
 #include "PublishButton.h"
 #include "PublishChanges.h"
 #include "QtText.h"
@@ -563,9 +564,11 @@ void MainWindow::updateToolbar() {
     toolbar_.publish->setVisible(!empty);
     toolbar_.copyLink->setVisible(!empty);
     const bool published = project.share.has_value();
-    toolbar_.copyLink->setEnabled(published);
-    toolbar_.copyLink->setToolTip(published ? QStringLiteral("Copy the crew link")
-                                            : QStringLiteral("Publish first"));
+    const bool valid = storedCrewLink(project).has_value();
+    toolbar_.copyLink->setEnabled(valid);
+    toolbar_.copyLink->setToolTip(!published ? QStringLiteral("Publish first")
+                                  : valid    ? QStringLiteral("Copy the crew link")
+                                             : QStringLiteral("The crew link is not a valid https address"));
     toolbar_.progress->setVisible(store_.importer().importing());
     // The welcome page has no toolbar items: an empty strip would sit above it.
     toolbar_.bar->setVisible(!empty || store_.importer().importing());
@@ -624,9 +627,8 @@ void MainWindow::runExport(int kind) {
 }
 
 void MainWindow::copyLink() {
-    const auto& share = store_.project().share;
-    if (!share) return;
-    QApplication::clipboard()->setText(toQ(share->url));
+    if (!storedCrewLink(store_.project())) return;
+    QApplication::clipboard()->setText(toQ(store_.project().share->url));
 }
 
 // --- Closing ----------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include "CrewLink.h"
 #include "Icons.h"
 #include "ProjectStore.h"
+#include "PublishAddresses.h"
 #include "QtText.h"
 
 #include <QApplication>
@@ -21,6 +22,8 @@ QString publishButtonText::label(bool published) {
 
 QString publishButtonText::help(const std::optional<QString>& link) {
     if (!link) return QStringLiteral("Publish the crew view and copy the link.");
+    if (link->isEmpty())
+        return QStringLiteral("Updates the crew link – the link is copied to the clipboard.");
     return QStringLiteral("Updates ") + shownName(*link) +
            QStringLiteral(" – the link is copied to the clipboard.");
 }
@@ -98,7 +101,10 @@ void PublishButton::refresh() {
     const bool busy = controller_.isBusy();
     button_->setText(publishButtonText::label(share.has_value()));
     button_->setEnabled(!busy);
-    const QString help = publishButtonText::help(share ? std::optional(toQ(share->url)) : std::nullopt);
+    // A stored link that is not a valid one is not named: it may hold markup or hidden characters.
+    const QString help = !share                             ? publishButtonText::help(std::nullopt)
+                         : storedCrewLink(store_.project()) ? publishButtonText::help(toQ(share->url))
+                                                            : publishButtonText::help(QString());
     button_->setToolTip(help);
     setToolTip(help);
     // The busy layer keeps the button's width so the toolbar does not jump.

@@ -70,7 +70,7 @@ private:
 namespace publishButtonText {
 QString label(bool published);
 // "Publish the crew view and copy the link." or "Updates <link> – the link is copied to the
-// clipboard."
+// clipboard."; an empty link (one that may not be shown) reads "the crew link".
 QString help(const std::optional<QString>& link);
 } // namespace publishButtonText
 

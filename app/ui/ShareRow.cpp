@@ -4,6 +4,7 @@
 #include "DateText.h"
 #include "ExistingLinksSheet.h"
 #include "ProjectStore.h"
+#include "PublishAddresses.h"
 #include "PublishChanges.h"
 #include "QRCode.h"
 #include "QtText.h"
@@ -65,6 +66,10 @@ QString visibilityErrorText(const QString& error) {
     return QStringLiteral("Hidden sources not sent: ") + error;
 }
 
+const QString badStoredLinkText =
+    QStringLiteral("This crew link is not a valid https address, so it is not opened, copied or shown as a "
+                   "QR code. Update link (toolbar) replaces it with the server\u2019s link.");
+
 ShareRow::ShareRow(ProjectStore& store, QWidget* parent) : form::FormRows(parent), store_(store) {
     setObjectName(QStringLiteral("shareRow"));
 
@@ -81,6 +86,13 @@ ShareRow::ShareRow(ProjectStore& store, QWidget* parent) : form::FormRows(parent
     addRow(hiddenRow_);
 
     buildLinkBlock();
+
+    // A stored link that fails the checks a server's link must pass (a hostile or damaged
+    // project file): shown as text, offered nowhere.
+    style::ToneLabel* badLink = nullptr;
+    badLinkRow_ = noteRow(QStringLiteral("badLinkNote"), badLink);
+    badLink->setText(badStoredLinkText);
+    addRow(badLinkRow_);
 
     // When it was published.
     auto* published = new form::FormRow(QStringLiteral("Last published"));
@@ -235,11 +247,15 @@ void ShareRow::refresh() {
     hintRow_->setVisible(!share);
     if (share) {
         const QString url = toQ(share->url);
-        link_->setText(url);
+        const bool valid = storedCrewLink(project).has_value();
+        link_->setText(url, valid);
+        badLinkRow_->setVisible(!valid);
         share_->setEnabled(link_->isLink());
-        if (qrText_ != url) {
-            qrText_ = url;
-            qrImage_ = makeQRImage(url, qrFactor);
+        copyLink_->setEnabled(valid);
+        const QString qrText = valid ? url : QString();
+        if (qrText_ != qrText) {
+            qrText_ = qrText;
+            qrImage_ = valid ? makeQRImage(url, qrFactor) : std::nullopt;
             if (qrImage_) qr_->setImage(*qrImage_);
         }
         qrColumn_->setVisible(qrImage_.has_value());
@@ -253,6 +269,7 @@ void ShareRow::refresh() {
         errorRow_->setVisible(showError);
         if (showError) error_->updateText(visibilityErrorText(*failure));
     } else {
+        badLinkRow_->setVisible(false);
         attachedRow_->setVisible(false);
         changedRow_->setVisible(false);
         errorRow_->setVisible(false);
@@ -267,11 +284,11 @@ void ShareRow::showAll() {
 }
 
 void ShareRow::copyLink() {
-    const std::optional<ShareInfo>& share = store_.project().share;
-    if (!share) return;
+    const std::optional<QUrl> link = storedCrewLink(store_.project());
+    if (!link) return;
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
-    clipboard->setText(toQ(share->url));
+    clipboard->setText(toQ(store_.project().share->url));
 }
 
 void ShareRow::copyQRCode() {
@@ -288,7 +305,7 @@ void ShareRow::sendNow() {
 
 void ShareRow::shareByEmail() {
     const Project& project = store_.project();
-    if (!project.share || !webLinkUrl(toQ(project.share->url))) return;
+    if (!storedCrewLink(project)) return;
     openMailDraft(toQ(project.name), shareMessage(project) + QStringLiteral("\n") + toQ(project.share->url));
 }
 
@@ -329,10 +346,11 @@ LinkLabel::LinkLabel(QWidget* parent) : QWidget(parent) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
-void LinkLabel::setText(const QString& text) {
-    if (text == text_) return;
+void LinkLabel::setText(const QString& text, bool link) {
+    link = link && webLinkUrl(text).has_value();
+    if (text == text_ && link == link_) return;
     text_ = text;
-    link_ = webLinkUrl(text).has_value();
+    link_ = link;
     setCursor(link_ ? Qt::PointingHandCursor : Qt::ArrowCursor);
     // Escaped: a tool tip reads text that looks like markup as rich text.
     setToolTip(text.isEmpty() ? QString()
@@ -357,7 +375,7 @@ void LinkLabel::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const QColor c = style::color(link_ ? style::Tone::accent : style::Tone::primary, palette());
     p.setPen(c);
-    p.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter, shownText());
+    p.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shownText());
 }
 
 void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {

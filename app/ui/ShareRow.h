@@ -100,6 +100,7 @@ private:
     QPushButton* copyLink_;
     QWidget* qrColumn_;
     QRView* qr_;
+    QWidget* badLinkRow_;
     QWidget* publishedRow_;
     style::ToneLabel* published_;
     QWidget* attachedRow_;
@@ -120,8 +121,9 @@ public:
     explicit LinkLabel(QWidget* parent = nullptr);
 
     QString text() const { return text_; }
-    void setText(const QString& text);
-    // True when the text is an http or https link that a click opens.
+    // `link` false shows the text without opening it, whatever it is.
+    void setText(const QString& text, bool link = true);
+    // True when the text is a web link (isWebLink) that a click opens.
     bool isLink() const { return link_; }
     // The text as drawn at the current width.
     QString shownText() const;

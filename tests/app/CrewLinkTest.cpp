@@ -1,4 +1,5 @@
 #include "ExistingLinksSheet.h"
+#include "ExportCommands.h"
 #include "ShareRow.h"
 
 #include "CrewLink.h"
@@ -18,7 +19,9 @@
 #include "PublishStandIn.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QGuiApplication>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -139,6 +142,59 @@ TEST_F(CrewLinkTest, HostileAndLongLinks) {
         EXPECT_FALSE(webLinkUrl(QString::fromUtf8(text)).has_value()) << text;
 }
 
+// A project file is no more trusted than the server: its link is shown, offered, copied,
+// put into a QR code and printed only when a server's link would have been accepted; the
+// file keeps its text.
+TEST_F(CrewLinkTest, AStoredLinkIsOfferedOnlyWhenTheServerCouldHaveSentIt) {
+    const QString untouched = QStringLiteral("clipboard before");
+    const std::vector<std::pair<QString, bool>> links = {
+        {"https://rig.example.com/c/abc", true},
+        {"http://192.168.1.20:8080/c/abc", true},
+        {"javascript:alert(1)//", false},
+        {"httpx://rig.example.com/c/abc", false},
+        {"https-evil://rig.example.com/c/abc", false},
+        {"ftp://rig.example.com/c/abc", false},
+        {"file:///etc/passwd", false},
+        {"http://rig.example.com/c/abc", false},
+        {"https://rig.example.com/c/t\u202Egnp.exe", false},
+        {"https://rig.example.com/c/a%0Ab", false},
+        {"", false},
+    };
+    for (const auto& [url, valid] : links) {
+        SCOPED_TRACE(url.toStdString());
+        Project hostile = testing::showProject();
+        hostile.share = ShareInfo{"tok", toStd(url), fixtures::testDate(), {}, {}, std::nullopt};
+        const QString file = paths.file("hostile.qvrig");
+        ASSERT_TRUE(testing::writeText(file, QByteArray::fromStdString(hostile.fileText())));
+        store->openProject(file, false);
+        ASSERT_EQ(store->filePath(), file);
+        opened.clear();
+        QGuiApplication::clipboard()->setText(untouched);
+
+        EXPECT_TRUE(shown(part("linkBlock")));
+        EXPECT_EQ(shown(part("badLinkNote")), !valid);
+        EXPECT_EQ(row.linkLabel()->isLink(), valid);
+        EXPECT_EQ(button(&row, "copyLink")->isEnabled(), valid);
+        EXPECT_EQ(button(&row, "share")->isEnabled(), valid);
+        EXPECT_EQ(row.qrImage().has_value(), valid);
+        QTest::mouseClick(row.linkLabel(), Qt::LeftButton);
+        row.shareByEmail();
+        EXPECT_EQ(opened.size(), valid ? 2u : 0u);
+        row.copyLink();
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), valid ? url : untouched);
+        row.copyQRCode();
+        EXPECT_EQ(QGuiApplication::clipboard()->image().isNull(), !valid);
+        const CrewDoc rigger = exportCrewDoc(store->project(), false, fixtures::testDate());
+        EXPECT_EQ(rigger.link.has_value(), valid);
+        EXPECT_EQ(rigger.qr.has_value(), valid);
+        EXPECT_EQ(exportPdfPage(store->project(), false, fixtures::testDate()).contains("\"qr\":"), valid);
+
+        // Saved again, the link is the file's own text.
+        ASSERT_TRUE(store->writeProject(file));
+        EXPECT_EQ(Project::fromText(testing::readText(file).toStdString()).share->url, toStd(url));
+    }
+}
+
 TEST_F(CrewLinkTest, SheetUsesAndDeletesLinks) {
     publish();
     const std::string own = store->project().share->token;
@@ -180,14 +236,34 @@ TEST_F(CrewLinkTest, SheetUsesAndDeletesLinks) {
 }
 
 TEST_F(CrewLinkTest, SheetShowsFailuresInPlace) {
-    server.setFault(Route::List,
-                    answering(200,
-                              R"({"links":[{"token":"t1","url":"https://x.example/c/t1","name":"<b>Big</b>\u202E",)"
-                              R"("report":"r\u202E.pdf","sources":2,"createdAt":0,"updatedAt":1e300},)"
-                              R"({"token":"t2","url":"javascript:alert(1)//","name":"","report":"r.pdf",)"
-                              R"("sources":2,"createdAt":0,"updatedAt":1}]})"));
+    server.setFault(
+        Route::List,
+        answering(200, R"({"links":[{"token":"t1","url":"https://x.example/c/t1","name":"<b>Big</b>\u202E",)"
+                       R"("report":"r\u202E.pdf","sources":2,"createdAt":0,"updatedAt":1e300},)"
+                       R"({"token":"t2","url":"javascript:alert(1)//","name":"","report":"r.pdf",)"
+                       R"("sources":2,"createdAt":0,"updatedAt":1},)"
+                       R"({"token":"t3","url":"httpx://x.example/c/t3","name":"","report":"",)"
+                       R"("sources":0,"createdAt":0,"updatedAt":1},)"
+                       R"({"token":"t4","url":"https-evil://x.example/c/t4","name":"","report":"",)"
+                       R"("sources":0,"createdAt":0,"updatedAt":1},)"
+                       R"({"token":"t5","url":"","name":"","report":"","sources":0,)"
+                       R"("createdAt":0,"updatedAt":1},)"
+                       R"({"token":"","url":"https://x.example/c/","name":"","report":"",)"
+                       R"("sources":0,"createdAt":0,"updatedAt":1}]})"));
     ExistingLinksSheet* sheet = openSheet();
-    ASSERT_TRUE(sheet && sheet->rows().size() == 2);
+    ASSERT_TRUE(sheet && sheet->rows().size() == 6);
+    // "Open" hands web links alone to the browser; a link without scheme, host or token is
+    // never attached.
+    for (QWidget* r : sheet->rows()) button(r, "open")->click();
+    EXPECT_EQ(opened, (std::vector<QUrl>{QUrl("https://x.example/c/t1"), QUrl("https://x.example/c/")}));
+    prompts.answerDeletion(true);
+    button(sheet->rows()[5], "delete")->click();
+    EXPECT_TRUE(waitFor([&] { return sheet->error() == publishText::invalidToken; }));
+    EXPECT_TRUE(server.requests(Route::Delete).isEmpty());
+    for (int i : {2, 3, 4, 5}) {
+        button(sheet->rows()[i], "use")->click();
+        EXPECT_EQ(sheet->error(), i == 5 ? publishText::invalidToken : publishText::badCrewLink) << i;
+    }
     QWidget* linkRow = sheet->rows()[0];
     EXPECT_EQ(linkRow->findChild<QLabel*>("title")->textFormat(), Qt::PlainText);
     // The server's names stand isolated, directional controls and all.

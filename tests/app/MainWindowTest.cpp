@@ -161,6 +161,14 @@ TEST_F(MainWindowTest, AProjectArrivingInCrewModeItsTitleExportsAndLink) {
     QApplication::clipboard()->setText(QStringLiteral("something else"));
     w.toolbar().copyLink->click();
     EXPECT_EQ(QApplication::clipboard()->text(), "https://crew.example/r/tok");
+    // A stored link that no server could have sent is never copied.
+    for (const char* hostile : {"javascript:alert(1)//", "httpx://crew.example/r/tok"}) {
+        project.share->url = hostile;
+        store->setProject(project);
+        EXPECT_FALSE(w.toolbar().copyLink->isEnabled()) << hostile;
+        w.toolbar().copyLink->click();
+        EXPECT_EQ(QApplication::clipboard()->text(), "https://crew.example/r/tok") << hostile;
+    }
 }
 
 // Cancel keeps the window and the work, from the close box and from Ctrl+Q pressed in any

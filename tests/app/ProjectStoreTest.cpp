@@ -329,15 +329,24 @@ TEST_F(ProjectStoreTest, RestoreOfferAnswersKeepOrDropTheCopy) {
     EXPECT_TRUE(store->isDirty());
     ASSERT_TRUE(store->writeProject(file("Restored.qvrig")));
     EXPECT_FALSE(recoveryExists());
-    // Discard deletes it; a damaged copy goes without asking.
+    // Discard deletes it; a damaged copy goes without asking. The offer names the copy's crew
+    // link only when a server could have sent it.
+    copy.share = ShareInfo{"tok", "javascript:alert(1)//", fixtures::testDate(), {}, {}, std::nullopt};
     leaveRecoveryCopy(copy);
     prompts.answerRestore(RestoreAnswer::discard);
     testing::makeStore()->recovery().offerRestore();
     EXPECT_FALSE(recoveryExists());
+    EXPECT_FALSE(prompts.last(Kind::restoreOffer).detail.contains("Crew link"))
+        << prompts.last(Kind::restoreOffer).detail.toStdString();
+    copy.share->url = "https://rig.example/c/tok";
+    leaveRecoveryCopy(copy);
+    prompts.answerRestore(RestoreAnswer::dismissed);
+    testing::makeStore()->recovery().offerRestore();
+    EXPECT_TRUE(prompts.last(Kind::restoreOffer).detail.endsWith("\nCrew link: https://rig.example/c/tok"));
     testing::writeText(recovery(), "{\"name\": ");
     testing::makeStore()->recovery().offerRestore();
     EXPECT_FALSE(recoveryExists());
-    EXPECT_EQ(prompts.count(Kind::restoreOffer), 3);
+    EXPECT_EQ(prompts.count(Kind::restoreOffer), 4);
 }
 
 TEST_F(ProjectStoreTest, NoRestoreOverAnOpenOrIncomingProject) {

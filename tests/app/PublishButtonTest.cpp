@@ -5,6 +5,7 @@
 #include "support/PublishTesting.h"
 #include "support/StoreTesting.h"
 #include "support/TempDir.h"
+#include "support/Waiting.h"
 
 #include "PublishButton.h"
 #include "PublishClient.h"
@@ -105,6 +106,22 @@ TEST_F(PublishButtonTest, AnotherProjectOpenedMeanwhileIsLeftAloneAndSoIsTheClip
     EXPECT_EQ(QApplication::clipboard()->text(), untouched);
 }
 
+// A server address typed with another scheme than http or https sends nothing.
+TEST_F(PublishButtonTest, AnAddressOfAnotherSchemeSendsNothing) {
+    QSignalSpy finished(&button->controller(), &PublishController::finished);
+    const QString port = QString::number(server.port());
+    for (const QString& address : {"ftp://127.0.0.1:" + port, "httpx://127.0.0.1:" + port}) {
+        settings->setServer(address);
+        const qsizetype presses = finished.size();
+        button->button()->click();
+        ASSERT_TRUE(testing::waitFor([&] { return finished.size() > presses; }, 20000));
+        EXPECT_EQ(store->errorMessage(), "Invalid server address.") << address.toStdString();
+        EXPECT_FALSE(store->project().share.has_value());
+        EXPECT_EQ(QApplication::clipboard()->text(), untouched);
+    }
+    EXPECT_EQ(server.connectionCount(), 0);
+}
+
 // A crew link that is not a plain https address (http only within the local network) ends the
 // press: nothing is stored, uploaded or copied.
 TEST_F(PublishButtonTest, AHostileCrewLinkChangesNothing) {
@@ -114,7 +131,9 @@ TEST_F(PublishButtonTest, AHostileCrewLinkChangesNothing) {
          {QString("javascript:alert(1)//"), QString("https://rig.example/c/t\u202Egnp.exe"),
           QString("https://rig.example/c/t\u2028x"), QString("https://rig.example/c/t\u0007"),
           QString("https://rig.example/c/%E2%80%AE"), QString("http://203.0.113.9/c/t"),
-          QString("https://rig.example/c/t") + QChar(0x200B)}) {
+          QString("https://rig.example/c/t") + QChar(0x200B), QString("httpx://rig.example/c/t"),
+          QString("https-evil://rig.example/c/t"), QString("ftp://rig.example/c/t"),
+          QString("file:///etc/passwd")}) {
         SCOPED_TRACE(url.toStdString());
         server.setFault(Route::Publish,
                         testing::answering(200, QJsonDocument(QJsonObject{{"token", "t"}, {"url", url}})
@@ -127,6 +146,17 @@ TEST_F(PublishButtonTest, AHostileCrewLinkChangesNothing) {
         EXPECT_EQ(QApplication::clipboard()->text(), untouched);
     }
     EXPECT_TRUE(uploadedTokens.isEmpty());
+
+    // Nor is such a link from a project file named in the help: it might be markup.
+    Project stored = before;
+    stored.share = ShareInfo{"t", "<b>javascript:x</b>", fixtures::testDate(), {}, {}, std::nullopt};
+    store->setProject(stored);
+    EXPECT_EQ(button->button()->toolTip(),
+              "Updates the crew link \u2013 the link is copied to the clipboard.");
+    stored.share->url = "https://rig.example/c/t";
+    store->setProject(stored);
+    EXPECT_EQ(button->button()->toolTip(),
+              "Updates https://rig.example/c/t \u2013 the link is copied to the clipboard.");
 }
 
 } // namespace

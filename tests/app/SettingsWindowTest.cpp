@@ -181,6 +181,19 @@ TEST(PublishSettingsView, TheStatusSaysWhetherPublishingWorksAndTheKeyIsCopiedAs
     settings.setServer("http://rig.example.com");
     EXPECT_EQ(pane.statusLabel()->text(),
               "The server address must begin with https:// (the publish key is never sent unencrypted).");
+    // Typed addresses with other schemes are no local-network or unencrypted servers; they
+    // fail when a request is built.
+    QLineEdit* server = nullptr;
+    for (QLineEdit* field : pane.findChildren<QLineEdit*>())
+        if (field->accessibleName() == "Server") server = field;
+    ASSERT_TRUE(server);
+    for (const char* typed : {"ftp://192.168.1.20", "httpx://192.168.1.20", "https-evil://rig.example.com"}) {
+        ASSERT_TRUE(focusIn(&pane, server));
+        erase(server);
+        QTest::keyClicks(server, typed);
+        EXPECT_EQ(settings.server(), typed);
+        EXPECT_EQ(pane.statusLabel()->text(), "Ready") << typed;
+    }
     // The key alone, marked so that clipboard managers keep no copy.
     QTest::mouseClick(pane.copyButton(), Qt::LeftButton);
     const QMimeData* copied = QGuiApplication::clipboard()->mimeData();

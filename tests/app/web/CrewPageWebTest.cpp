@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QPalette>
 #include <QSignalSpy>
+#include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -192,6 +193,7 @@ TEST(CrewWebViewWeb, UpdatesBeforeTheLoadArriveOnceWithTheLatestDocumentAndLinks
         CrewWebView view(
             named("A"), false, nullptr,
             "<!DOCTYPE html><html><body><a id=web href=\"https://crew.example.net/v/tok\">web</a>"
+            "<div id=out style=\"position:fixed;top:0;left:0\"></div>"
             "<script>\n'use strict';\n"
             "window.calls = [];\nwindow.rigUpdate = function (doc, options) { "
             "window.calls.push([doc.name, options.split]); };\n</script></body></html>");
@@ -217,6 +219,34 @@ TEST(CrewWebViewWeb, UpdatesBeforeTheLoadArriveOnceWithTheLatestDocumentAndLinks
         EXPECT_EQ(opened,
                   QList<QUrl>({QUrl("https://crew.example.net/v/tok"), QUrl("https://example.org/opened")}));
 
+        // Links a user clicks, in the page and for a new window: only http and https reach the
+        // browser, not schemes that merely begin like them. The last, a web link, arrives after
+        // the others were turned away.
+        const QStringList links = {"httpx://example.org/1", "https-evil://example.org/2",
+                                   "ftp://example.org/3",   "mailto:a@example.org",
+                                   "file:///etc/passwd",    "javascript:void(0)"};
+        QStringList clicks;
+        for (const QString& link : links) clicks << link << "_blank " + link;
+        clicks << "_blank http://example.org/blank";
+        for (const QString& click : clicks) {
+            const bool blank = click.startsWith("_blank ");
+            js(QStringLiteral(
+                   "(function () { var a = document.createElement('a'); a.href = '%1'; a.target = '%2';"
+                   " a.textContent = 'link'; a.style.cssText = 'display:block;height:40px;width:200px';"
+                   " document.getElementById('out').append(a); })()")
+                   .arg(blank ? click.mid(7) : click, blank ? "_blank" : "_self"));
+        }
+        view.resize(400, int(clicks.size()) * 40 + 100);
+        view.show();
+        ASSERT_TRUE(waitFor([&] { return js("window.innerHeight").toInt() == view.height(); })); // laid out
+        // Each link has its own place: a click lands on its own link however late it arrives.
+        for (int i = 0; i < clicks.size(); ++i)
+            QTest::mouseClick(view.view()->focusProxy(), Qt::LeftButton, {}, QPoint(20, 40 * i + 20));
+        ASSERT_TRUE(waitFor([&] { return opened.size() >= 3; }));
+        QStringList later;
+        for (const QUrl& url : opened.mid(2)) later << url.toString();
+        EXPECT_EQ(later, QStringList{"http://example.org/blank"});
+
         // Nothing else leaves the page, not even for another page of the program; its own
         // anchors are fine.
         QSignalSpy refused(view.page(), &PinnedPage::navigationRefused);
@@ -226,7 +256,7 @@ TEST(CrewWebViewWeb, UpdatesBeforeTheLoadArriveOnceWithTheLatestDocumentAndLinks
         js("location.hash = '#s-1'");
         ASSERT_TRUE(waitFor([&] { return refused.size() == 2; }));
         EXPECT_EQ(js("window.kept + location.hash"), QVariant("7#s-1"));
-        EXPECT_EQ(opened.size(), 2);
+        EXPECT_EQ(opened.size(), 3);
         releasePage(other);
     }
     EXPECT_EQ(servedPageCount(), served); // the served page is released with the view
