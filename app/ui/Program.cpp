@@ -22,6 +22,9 @@
 #include <QFileInfo>
 #include <QSessionManager>
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace rig::app {
 
 QList<QUrl> commandLineFiles(const QStringList& arguments) {
@@ -106,6 +109,12 @@ int Program::run(const QList<QUrl>& files) {
     store_->recovery().finishWrites();
     // A key just typed or generated may still be on its way to the keyring.
     publishing_->finishWrites(std::chrono::seconds(5));
+    if (!store_->importer().finishReading(std::chrono::seconds(3))) {
+        // The application's end would wait for every worker, also one stuck in a read that
+        // never returns: the program ends without it, everything worth keeping is written.
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }
     return code;
 }
 

@@ -60,7 +60,9 @@ public:
     // command line) handed to the import, then the snapshot mode or, 0.8 s later, the offer to
     // restore an unsaved project.
     void start(const QList<QUrl>& files);
-    // start(), the event loop, then the end: settings written, pending saves finished.
+    // start(), the event loop, then the end: settings written, pending saves finished. An
+    // import whose worker does not come back within 3 s is left behind: the process ends
+    // right there, with the event loop's code.
     int run(const QList<QUrl>& files);
 
     // Ends the event loop with `code` after writing the settings (the snapshot mode's end).
