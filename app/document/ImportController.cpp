@@ -40,6 +40,10 @@ std::optional<ImportResult> runImport(const ImportInput& input, const ImportRead
 
 } // namespace
 
+bool isProjectDocument(const QUrl& url) {
+    return url.isLocalFile() && QFileInfo(url.toLocalFile()).suffix().toLower() == QLatin1String("qvrig");
+}
+
 struct ImportController::Workers {
     std::mutex mutex;
     std::condition_variable done;
@@ -106,7 +110,7 @@ void ImportController::handleURLs(const QList<QUrl>& urls) {
     if (files.isEmpty()) return;
 
     for (const QString& file : files) {
-        if (QFileInfo(file).suffix().toLower() == QLatin1String("qvrig")) {
+        if (isProjectDocument(QUrl::fromLocalFile(file))) {
             store_.openProject(file, true);
             return;
         }
@@ -117,7 +121,7 @@ void ImportController::handleURLs(const QList<QUrl>& urls) {
     ImportInput input;
     for (const QString& file : files) input.files.push_back(toPath(file));
     input.snapshot = store_.project();
-    input.delta = store_.motorLibrary().delta();
+    if (const MotorLibrary* library = store_.motorLibrary()) input.delta = library->delta();
     input.author = toStd(defaultAuthorName());
 
     // Any change of the project while the files are read drops the result. The revision and

@@ -18,6 +18,9 @@ namespace rig::app {
 class ProjectStore;
 struct ImportReaders;
 
+// A local file named like a project document (".qvrig", any case).
+bool isProjectDocument(const QUrl& url);
+
 class ImportController : public QObject {
     Q_OBJECT
 public:

@@ -245,7 +245,7 @@ TEST(QuitWhileReading, Child) {
         throw Cancelled();
     };
     Program program;
-    ImportController& importer = ProjectStore::shared().importer();
+    ImportController& importer = program.store().importer();
     importer.setImportReaders(readers);
     QObject::connect(&importer, &ImportController::importingChanged, &program, [&] {
         if (!importer.importing()) return;
