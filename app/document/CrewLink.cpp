@@ -115,29 +115,48 @@ withLoadedKey(QPointer<PublishSettings> settings, QPointer<PublishClient> client
 
 using ProjectSend = QCoro::Task<ShareInfo> (*)(PublishClient&, Project, QString, QString);
 
-QCoro::Task<ShareInfo> sendWithLoadedKey(PublishSettings& settings, PublishClient& client, ProjectSend send,
-                                         Project project) {
+QCoro::Task<ShareInfo> sendWithLoadedKey(QPointer<PublishSettings> settings, QPointer<PublishClient> client,
+                                         ProjectSend send, Project project) {
     return withLoadedKey(
-        &settings, &client,
+        settings, client,
         [send, project = std::move(project)](PublishClient& client, QString server, QString key) mutable {
             return send(client, std::move(project), std::move(server), std::move(key));
         });
 }
 
-// The program's download files: the shared printer and DXF options, the settings' server
-// and key as they are when the upload starts.
+// `send` with the server and key given, on a client that is still there.
+QCoro::Task<ShareInfo> sendWithKey(QPointer<PublishClient> client, ProjectSend send, Project project,
+                                   QString server, QString key) {
+    if (!client) throw PublishError(PublishError::Kind::Cancelled, publishText::cancelled);
+    co_return co_await send(*client, std::move(project), std::move(server), std::move(key));
+}
+
+QCoro::Task<void> nothingToDo() {
+    co_return;
+}
+
+// A PDF on a printer that may have ended meanwhile (then nothing is written).
+QCoro::Task<bool> printWith(QPointer<PdfPrinter> printer, QString html, QString target, bool landscape) {
+    if (!printer) co_return false;
+    co_return co_await printer->makeAsync(std::move(html), std::move(target), landscape);
+}
+
+// The program's download files: the given printer and DXF options, the settings' server and
+// key as they are when the upload starts. Nothing is uploaded without a printer.
 QCoro::Task<void> uploadWithSettings(Project project, QString token, QPointer<PublishSettings> settings,
-                                     QPointer<PublishClient> client) {
-    return withLoadedKey(
-        settings, client,
-        [project = std::move(project), token = std::move(token)](PublishClient& loaded, QString server,
-                                                                 QString key) mutable {
-            PdfMaker print = [](QString html, QString target, bool landscape) {
-                return PdfPrinter::shared().makeAsync(std::move(html), std::move(target), landscape);
-            };
-            return uploadDownloads(std::move(project), std::move(token), std::move(server), std::move(key),
-                                   std::move(print), loaded, DXFSettings::shared().options());
-        });
+                                     QPointer<PublishClient> client, QPointer<PdfPrinter> printer,
+                                     QPointer<DXFSettings> dxf) {
+    if (!printer || !dxf) return nothingToDo();
+    return withLoadedKey(settings, client,
+                         [project = std::move(project), token = std::move(token), printer,
+                          dxf](PublishClient& loaded, QString server, QString key) mutable {
+                             PdfMaker print = [printer](QString html, QString target, bool landscape) {
+                                 return printWith(printer, std::move(html), std::move(target), landscape);
+                             };
+                             const RigDXF::Options options = dxf ? dxf->options() : RigDXF::Options();
+                             return uploadDownloads(std::move(project), std::move(token), std::move(server),
+                                                    std::move(key), std::move(print), loaded, options);
+                         });
 }
 
 } // namespace
@@ -148,17 +167,14 @@ CrewLink::CrewLink(ProjectStore& store) : store_(store), lastHidden_(store.proje
     connect(&store_, &ProjectStore::projectChanged, this, &CrewLink::projectChanged);
 }
 
-PublishSettings& CrewLink::publishSettings() {
-    return settings_ ? *settings_ : PublishSettings::shared();
-}
-
-PublishClient& CrewLink::publishClient() {
-    return client_ ? *client_ : PublishClient::shared();
-}
-
 void CrewLink::setPublishing(PublishSettings* settings, PublishClient* client) {
     settings_ = settings;
     client_ = client;
+}
+
+void CrewLink::setDownloadParts(PdfPrinter* printer, DXFSettings* dxf) {
+    printer_ = printer;
+    dxf_ = dxf;
 }
 
 void CrewLink::setDownloadUploader(DownloadUploader uploader) {
@@ -177,31 +193,30 @@ void CrewLink::projectChanged() {
 // After a wait these touch nothing of the store or this object: they may outlive both.
 
 QCoro::Task<ShareInfo> CrewLink::publish(Project project) {
-    return sendWithLoadedKey(publishSettings(), publishClient(), publishWith, std::move(project));
+    return sendWithLoadedKey(settings_, client_, publishWith, std::move(project));
 }
 
 QCoro::Task<ShareInfo> CrewLink::publishProject(Project project, QString server, QString key) {
-    return publishWith(publishClient(), std::move(project), std::move(server), std::move(key));
+    return sendWithKey(client_, publishWith, std::move(project), std::move(server), std::move(key));
 }
 
 QCoro::Task<ShareInfo> CrewLink::resendProject(Project project) {
-    return sendWithLoadedKey(publishSettings(), publishClient(), resendWith, std::move(project));
+    return sendWithLoadedKey(settings_, client_, resendWith, std::move(project));
 }
 
 QCoro::Task<ShareInfo> CrewLink::resendProject(Project project, QString server, QString key) {
-    return resendWith(publishClient(), std::move(project), std::move(server), std::move(key));
+    return sendWithKey(client_, resendWith, std::move(project), std::move(server), std::move(key));
 }
 
 QCoro::Task<std::vector<ServerLink>> CrewLink::listServerLinks() {
-    return withLoadedKey(&publishSettings(), &publishClient(),
-                         [](PublishClient& client, QString server, QString key) {
-                             return client.listServerLinks(std::move(server), std::move(key));
-                         });
+    return withLoadedKey(settings_, client_, [](PublishClient& client, QString server, QString key) {
+        return client.listServerLinks(std::move(server), std::move(key));
+    });
 }
 
 QCoro::Task<void> CrewLink::deleteServerLink(QString token) {
     return withLoadedKey(
-        &publishSettings(), &publishClient(),
+        settings_, client_,
         [token = std::move(token)](PublishClient& client, QString server, QString key) mutable {
             return client.deleteServerLink(std::move(token), std::move(server), std::move(key));
         });
@@ -233,9 +248,9 @@ QCoro::Task<std::optional<QString>> CrewLink::publishOpenProject() {
 
     DownloadUploader uploader = uploader_;
     if (!uploader) {
-        uploader = [settings = QPointer(&publishSettings()),
-                    client = QPointer(&publishClient())](Project project, QString token) {
-            return uploadWithSettings(std::move(project), std::move(token), settings, client);
+        uploader = [settings = settings_, client = client_, printer = printer_, dxf = dxf_](Project project,
+                                                                                            QString token) {
+            return uploadWithSettings(std::move(project), std::move(token), settings, client, printer, dxf);
         };
     }
     try {

@@ -6,6 +6,7 @@
 #include "model/Project.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 
@@ -17,6 +18,8 @@
 
 namespace rig::app {
 
+class DXFSettings;
+class PdfPrinter;
 class ProjectStore;
 class PublishClient;
 class PublishSettings;
@@ -27,11 +30,14 @@ class CrewLink : public QObject {
 public:
     explicit CrewLink(ProjectStore& store);
 
-    // Where the crew-link actions read the server address and key and send their requests
-    // (PublishSettings::shared() and PublishClient::shared() unless set).
+    // Where the crew-link actions read the server address and key and send their requests;
+    // until set, every action ends as cancelled.
     void setPublishing(PublishSettings* settings, PublishClient* client);
+    // What the download files are made with: the printer of both PDFs and the DXF options.
+    void setDownloadParts(PdfPrinter* printer, DXFSettings* dxf);
     // Makes and uploads the download files of a freshly published project. Unless set:
-    // uploadDownloads with the shared PDF printer and DXF options and the publish settings.
+    // uploadDownloads with the download parts and the publish settings (nothing uploaded
+    // without the parts).
     using DownloadUploader = std::function<QCoro::Task<void>(Project project, QString token)>;
     void setDownloadUploader(DownloadUploader uploader);
 
@@ -78,14 +84,14 @@ signals:
     void sendingVisibilityChanged();
 
 private:
-    PublishSettings& publishSettings();
-    PublishClient& publishClient();
     void setVisibilityError(std::optional<QString> error);
     void projectChanged();
 
     ProjectStore& store_;
-    PublishSettings* settings_ = nullptr; // PublishSettings::shared() when not set
-    PublishClient* client_ = nullptr;     // PublishClient::shared() when not set
+    QPointer<PublishSettings> settings_;
+    QPointer<PublishClient> client_;
+    QPointer<PdfPrinter> printer_;
+    QPointer<DXFSettings> dxf_;
     DownloadUploader uploader_;
     QTimer visibilityTimer_;
     bool sendingVisibility_ = false;

@@ -15,8 +15,10 @@
 #include <QFutureWatcher>
 #include <QtConcurrentRun>
 
+#include <condition_variable>
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <stop_token>
 #include <utility>
 
@@ -38,8 +40,37 @@ std::optional<ImportResult> runImport(const ImportInput& input, const ImportRead
 
 } // namespace
 
+bool isProjectDocument(const QUrl& url) {
+    return url.isLocalFile() && QFileInfo(url.toLocalFile()).suffix().toLower() == QLatin1String("qvrig");
+}
+
+struct ImportController::Workers {
+    std::mutex mutex;
+    std::condition_variable done;
+    int running = 0;
+
+    // Counts one worker from its start to its end, however it ends.
+    struct Count {
+        explicit Count(std::shared_ptr<Workers> w) : workers(std::move(w)) {
+            std::lock_guard lock(workers->mutex);
+            ++workers->running;
+        }
+        Count(const Count&) = delete;
+        Count& operator=(const Count&) = delete;
+        ~Count() {
+            {
+                std::lock_guard lock(workers->mutex);
+                --workers->running;
+            }
+            workers->done.notify_all();
+        }
+        std::shared_ptr<Workers> workers;
+    };
+};
+
 ImportController::ImportController(ProjectStore& store)
-    : store_(store), readers_(std::make_shared<const ImportReaders>(ImportReaders::standard())) {
+    : store_(store), readers_(std::make_shared<const ImportReaders>(ImportReaders::standard())),
+      workers_(std::make_shared<Workers>()) {
     if (QCoreApplication* app = QCoreApplication::instance()) {
         connect(app, &QCoreApplication::aboutToQuit, this, [this] { stop_.request_stop(); });
     }
@@ -47,6 +78,12 @@ ImportController::ImportController(ProjectStore& store)
 
 ImportController::~ImportController() {
     stop_.request_stop();
+}
+
+bool ImportController::finishReading(std::chrono::milliseconds limit) {
+    stop_.request_stop();
+    std::unique_lock lock(workers_->mutex);
+    return workers_->done.wait_for(lock, limit, [this] { return workers_->running == 0; });
 }
 
 void ImportController::setImportReaders(const ImportReaders& readers) {
@@ -73,7 +110,7 @@ void ImportController::handleURLs(const QList<QUrl>& urls) {
     if (files.isEmpty()) return;
 
     for (const QString& file : files) {
-        if (QFileInfo(file).suffix().toLower() == QLatin1String("qvrig")) {
+        if (isProjectDocument(QUrl::fromLocalFile(file))) {
             store_.openProject(file, true);
             return;
         }
@@ -84,7 +121,7 @@ void ImportController::handleURLs(const QList<QUrl>& urls) {
     ImportInput input;
     for (const QString& file : files) input.files.push_back(toPath(file));
     input.snapshot = store_.project();
-    input.delta = store_.motorLibrary().delta();
+    if (const MotorLibrary* library = store_.motorLibrary()) input.delta = library->delta();
     input.author = toStd(defaultAuthorName());
 
     // Any change of the project while the files are read drops the result. The revision and
@@ -110,10 +147,14 @@ void ImportController::handleURLs(const QList<QUrl>& urls) {
             store_.setErrorMessage(lines.join('\n'));
         }
     });
-    watcher->setFuture(
-        QtConcurrent::run([input = std::move(input), readers = readers_, stop = stop_.get_token()] {
-            return runImport(input, *readers, stop);
-        }));
+    // Counted from now: a worker still waiting for a thread counts too.
+    auto count = std::make_shared<Workers::Count>(workers_);
+    watcher->setFuture(QtConcurrent::run([input = std::move(input), readers = readers_,
+                                          stop = stop_.get_token(), count = std::move(count)]() mutable {
+        std::optional<ImportResult> result = runImport(input, *readers, stop);
+        count.reset();
+        return result;
+    }));
 }
 
 void ImportController::showImportPanel() {

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <stop_token>
@@ -16,6 +17,9 @@ namespace rig::app {
 
 class ProjectStore;
 struct ImportReaders;
+
+// A local file named like a project document (".qvrig", any case).
+bool isProjectDocument(const QUrl& url);
 
 class ImportController : public QObject {
     Q_OBJECT
@@ -44,6 +48,10 @@ public:
     void setImportReaders(const ImportReaders& readers);
     // Set while an import reads its files.
     void setImporting(bool importing);
+    // For the end of the program: stops the import and waits at most `limit` for its worker.
+    // False when the worker has not come back: a read stuck in the system (a pipe, a hung
+    // network share) may never return, and nothing may wait for it.
+    bool finishReading(std::chrono::milliseconds limit);
 
 signals:
     void importingChanged();
@@ -54,6 +62,9 @@ private:
     std::shared_ptr<const ImportReaders> readers_;
     // Stops a running import when the program quits or the store goes away.
     std::stop_source stop_;
+    // How many workers are reading, shared with them: one may outlive the controller.
+    struct Workers;
+    std::shared_ptr<Workers> workers_;
     bool importing_ = false;
     std::optional<QStringList> importChanges_;
 };

@@ -84,7 +84,8 @@ ImportResult importFiles(const ImportInput& input, const ImportReaders& readers,
             } else if (extension == "csv") {
                 ImportNotes notes;
                 project.importInventory(readers.inventory(file, stop, notes), name);
-                for (const std::string& note : notes.lines()) result.errors.push_back(name + ": " + note);
+                for (const std::string& note : notes.lines())
+                    result.errors.push_back(bidiIsolated(name) + ": " + note);
             } else if (extension == "dxf") {
                 if (project.isEmpty()) {
                     result.errors.push_back("Import the Soundvision report before the DXF.");
@@ -96,7 +97,8 @@ ImportResult importFiles(const ImportInput& input, const ImportReaders& readers,
                 Project merged = project;
                 merged.importDXF(sources, name, stop);
                 project = std::move(merged);
-                for (const std::string& note : notes.lines()) result.errors.push_back(name + ": " + note);
+                for (const std::string& note : notes.lines())
+                    result.errors.push_back(bidiIsolated(name) + ": " + note);
             } else {
                 result.errors.push_back(bidiIsolated(name) + ": unknown file type (use PDF, CSV or DXF).");
             }

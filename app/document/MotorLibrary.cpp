@@ -55,11 +55,6 @@ MotorLibrary::MotorLibrary(QObject* parent) : QObject(parent) {
 
 MotorLibrary::~MotorLibrary() = default;
 
-MotorLibrary& MotorLibrary::shared() {
-    static MotorLibrary* library = new MotorLibrary;
-    return *library;
-}
-
 QString MotorLibrary::filePath() {
     const QString folder = appPaths().dataDirectory;
     QDir().mkpath(folder);

@@ -26,9 +26,6 @@ public:
     explicit MotorLibrary(QObject* parent = nullptr);
     ~MotorLibrary() override;
 
-    // The process-wide library, created on first use.
-    static MotorLibrary& shared();
-
     // Sorted by name after every addition. Setting an unequal value re-reads the file, applies
     // the changes made to the list it was taken from, and writes the file.
     const std::vector<Motor>& motors() const { return motors_; }

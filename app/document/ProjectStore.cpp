@@ -29,15 +29,6 @@ ProjectStore::ProjectStore(QObject* parent)
 
 ProjectStore::~ProjectStore() = default;
 
-ProjectStore& ProjectStore::shared() {
-    static ProjectStore* store = new ProjectStore;
-    return *store;
-}
-
-MotorLibrary& ProjectStore::motorLibrary() const {
-    return motors_ ? *motors_ : MotorLibrary::shared();
-}
-
 void ProjectStore::setMotorLibrary(MotorLibrary* library) {
     motors_ = library;
     learnedExtras_ = project_.extras;

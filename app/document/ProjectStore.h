@@ -35,9 +35,6 @@ public:
     // Waits for autosave writes under way.
     ~ProjectStore() override;
 
-    // The process-wide store, created on first use.
-    static ProjectStore& shared();
-
     // --- The open project ---------------------------------------------------------------
     const Project& project() const { return project_; }
     // The change rule: an unequal value marks the document edited and re-arms the autosave.
@@ -78,9 +75,9 @@ public:
     ImportController& importer() const { return *import_; }
     CrewLink& crewLink() const { return *crewLink_; }
 
-    // The motor library new imports take their Delta defaults from (MotorLibrary::shared()
-    // unless set). Once set, it also learns every motor the open project uses.
-    MotorLibrary& motorLibrary() const;
+    // The motor library: new imports take their Delta defaults from it (the defaults of an
+    // empty library while none is set), and it learns every motor the open project uses.
+    MotorLibrary* motorLibrary() const { return motors_; }
     void setMotorLibrary(MotorLibrary* library);
 
     const Delays& delays() const { return delays_; }

@@ -279,11 +279,6 @@ PublishChannel PublishClient::channel(std::chrono::milliseconds idle,
     return PublishChannel{network_, gone_, idle, deadline};
 }
 
-PublishClient& PublishClient::shared() {
-    static PublishClient* client = new PublishClient;
-    return *client;
-}
-
 QCoro::Task<PublishResponse> PublishClient::publishCrewDoc(const CrewDoc& doc, std::optional<QString> token,
                                                            QString server, QString key) {
     try {

@@ -52,11 +52,6 @@ std::optional<QString> processEnvironment(const QString& name) {
     return qEnvironmentVariable(key.constData());
 }
 
-SnapshotNotifier& SnapshotNotifier::shared() {
-    static auto* notifier = new SnapshotNotifier;
-    return *notifier;
-}
-
 QList<QWidget*> allSubviews(const QList<QWidget*>& views) {
     QList<QWidget*> all;
     for (QWidget* view : views) {
@@ -153,16 +148,9 @@ private:
 SnapshotRun::SnapshotRun(QString folder, Parts parts, QObject* parent)
     : QObject(parent), folder_(std::move(folder)), parts_(std::move(parts)),
       network_(new QNetworkAccessManager(this)) {
-    if (!parts_.store) parts_.store = &ProjectStore::shared();
-    if (!parts_.motors) parts_.motors = &MotorLibrary::shared();
-    if (!parts_.dxf) parts_.dxf = &DXFSettings::shared();
-    if (!parts_.publishing) parts_.publishing = &PublishSettings::shared();
-    if (!parts_.client) parts_.client = &PublishClient::shared();
-    if (!parts_.printer) parts_.printer = &PdfPrinter::shared();
-    if (!parts_.exports) parts_.exports = &ExportCommands::shared();
     if (!parts_.environment) parts_.environment = processEnvironment;
     if (!parts_.select) {
-        parts_.select = [](const SnapshotStep& step) { SnapshotNotifier::shared().postDevSelect(step); };
+        parts_.select = [](const SnapshotStep&) {};
     }
     if (!parts_.quit) {
         parts_.quit = [](int code) {

@@ -6,11 +6,11 @@
 #include "DXFSettings.h"
 #include "PdfPrinter.h"
 #include "ProjectStore.h"
-#include "Reveal.h"
 #include "Prompts.h"
 #include "PublishAddresses.h"
 #include "QRCode.h"
 #include "QtText.h"
+#include "Reveal.h"
 #include "RiggingPointsCSV.h"
 #include "analysis/RigDXF.h"
 #include "base/File.h"
@@ -81,13 +81,6 @@ ExportCommands::ExportCommands(ProjectStore& store, DXFSettings& dxfSettings, Pd
                                Reveal& reveal)
     : store_(store), dxfSettings_(dxfSettings), printer_(printer), reveal_(reveal) {}
 
-ExportCommands& ExportCommands::shared() {
-    static ExportCommands* commands =
-        new ExportCommands(ProjectStore::shared(), DXFSettings::shared(), PdfPrinter::shared(),
-                           DesktopReveal::shared());
-    return *commands;
-}
-
 std::optional<QString> ExportCommands::choose(const Project& project, ExportKind kind, QWidget* accessory,
                                               const std::function<void()>& chosen) {
     const KindInfo k = info(kind);
@@ -121,13 +114,14 @@ void ExportCommands::exportPDF(const Project& project, bool crew) {
 void ExportCommands::printPDF(const Project& project, bool crew, const QString& path, Date now) {
     ProjectStore& store = store_;
     Reveal& reveal = reveal_;
-    printer_.make(exportPdfPage(project, crew, now), path, !crew, [&store, &reveal](const QString& file, bool written) {
-        if (written) {
-            reveal.reveal(file);
-        } else {
-            store.setErrorMessage(QStringLiteral("PDF export failed."));
-        }
-    });
+    printer_.make(exportPdfPage(project, crew, now), path, !crew,
+                  [&store, &reveal](const QString& file, bool written) {
+                      if (written) {
+                          reveal.reveal(file);
+                      } else {
+                          store.setErrorMessage(QStringLiteral("PDF export failed."));
+                      }
+                  });
 }
 
 void ExportCommands::exportDXF(const Project& project) {

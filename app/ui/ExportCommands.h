@@ -46,9 +46,6 @@ class ExportCommands {
 public:
     ExportCommands(ProjectStore& store, DXFSettings& dxfSettings, PdfPrinter& printer, Reveal& reveal);
 
-    // The program's commands on the shared store, DXF options and printer.
-    static ExportCommands& shared();
-
     // The rigging points (`crew` false: landscape) or the crew sheets (portrait) as PDF.
     // Returns once the print job has started; see printPDF.
     void exportPDF(const Project& project, bool crew);

@@ -283,10 +283,7 @@ void MainWindow::fillDefaultParts() {
         };
     }
     if (!parts_.overview) {
-        parts_.overview = [this] {
-            return new OverviewPage(store_, motors_,
-                                    parts_.exports ? *parts_.exports : ExportCommands::shared());
-        };
+        parts_.overview = [this] { return new OverviewPage(store_, motors_, *parts_.exports); };
     }
 }
 
@@ -612,7 +609,7 @@ void MainWindow::runExport(int kind) {
     // A copy of the project as it is when the command runs.
     const Project project = store_.project();
     if (project.isEmpty()) return;
-    ExportCommands& exports = parts_.exports ? *parts_.exports : ExportCommands::shared();
+    ExportCommands& exports = *parts_.exports;
     switch (kind) {
     case csv:
         exports.exportCSV(project);
@@ -731,7 +728,14 @@ bool MainWindow::handleDrag(QEvent* event) {
         drop->setDropAction(Qt::CopyAction);
         drop->accept();
         setDropTarget(false);
-        store_.importer().handleURLs(files);
+        // A project document may bring the save prompt: asked once the drop has returned, so
+        // that no modal loop runs inside the file manager's drag.
+        if (std::any_of(files.begin(), files.end(), isProjectDocument)) {
+            QMetaObject::invokeMethod(
+                this, [this, files] { store_.importer().handleURLs(files); }, Qt::QueuedConnection);
+        } else {
+            store_.importer().handleURLs(files);
+        }
         return true;
     default:
         return false;

@@ -59,7 +59,7 @@ struct MainWindowParts {
     std::function<QWidget*()> overview;
     // Opens or raises the settings window (File ▸ Settings…).
     std::function<void()> openSettings;
-    // The File ▸ Export commands; ExportCommands::shared() when null.
+    // The File ▸ Export commands (required).
     ExportCommands* exports = nullptr;
 };
 
@@ -86,7 +86,7 @@ public:
     void setPhoneSize(bool phone);
     void setSelection(std::optional<Selection> selection);
 
-    // A step of the snapshot mode ("rigDevSelect"): "crew", "phone", a source identifier,
+    // A step of the snapshot mode: "crew", "phone", a source identifier,
     // "overview" or none. See applyDevSelect.
     void devSelect(const std::optional<QString>& step);
 

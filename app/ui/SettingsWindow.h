@@ -49,9 +49,6 @@ public:
                    QObject* parent = nullptr);
     ~SettingsOpener() override;
 
-    // The program's opener, with the shared library and settings; for the program's wiring.
-    static SettingsOpener& shared();
-
     // Shows and raises the window; gives it.
     SettingsWindow* open();
     // The open window, or null.

@@ -154,10 +154,6 @@ std::size_t lineBreakAt(std::string_view text, std::size_t pos) {
     return breakWidth(text, pos);
 }
 
-bool isInnerLineBreak(char32_t c) {
-    return c == U'\v' || c == U'\f' || c == 0x85 || c == 0x2028 || c == 0x2029;
-}
-
 std::optional<std::string_view> LineSplitter::next() {
     if (done_) return std::nullopt;
     const std::size_t start = pos_;

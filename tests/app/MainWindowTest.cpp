@@ -224,6 +224,21 @@ TEST_F(MainWindowTest, CloseAndQuitAskOnceAndCancelKeepsEverything) {
     EXPECT_FALSE(store->isDirty());
 }
 
+TEST_F(MainWindowTest, AProjectDroppedOnAnEditedOneAsksOnceTheDropHasReturned) {
+    Project edited = threeSources();
+    edited.name = "Edited";
+    store->setProject(edited);
+    MainWindow& w = makeWindow();
+    const auto file = files.write("other.qvrig", threeSources().fileText());
+    QMimeData drag;
+    drag.setUrls({QUrl::fromLocalFile(fromPath(file))});
+    prompts.answerSave(Prompts::SaveAnswer::cancel);
+    EXPECT_EQ(dragAndDrop(w.sidebar(), drag), std::pair(true, true));
+    EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 0) << "no question inside the drop";
+    ASSERT_TRUE(waitFor([&] { return prompts.count(FakePrompts::Kind::saveChanges) == 1; }));
+    EXPECT_EQ(store->project().name, "Edited");
+}
+
 TEST_F(MainWindowTest, FilesDroppedAnywhereAreOneImportThenTheChangesSheetThenTheAlert) {
     store->setProject(threeSources());
     MainWindow& w = makeWindow();

@@ -3,25 +3,37 @@
 #include "support/ProjectFixtures.h"
 #include "support/ReportGenerator.h"
 #include "support/ShowProjects.h"
+#include "support/SpecialFiles.h"
+#include "support/StoreTesting.h"
 #include "support/TempDir.h"
 #include "support/Waiting.h"
 
 #include "ImportController.h"
 #include "ImportWorker.h"
+#include "MainWindow.h"
 #include "MotorLibrary.h"
 #include "Preferences.h"
+#include "Program.h"
 #include "ProjectStore.h"
 #include "QtText.h"
 #include "model/RigError.h"
 
+#include <QApplication>
+#include <QProcess>
+#include <QTest>
 #include <QThreadPool>
+#include <QTimer>
 #include <QUrl>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace rig::app {
 namespace {
@@ -178,6 +190,15 @@ TEST_F(StoreImport, FilesHandedInWhileImportingAreIgnoredAndAProjectFileIsOpened
     EXPECT_EQ(store->project(), fixtures::fullProject());
 }
 
+TEST_F(StoreImport, APipeEndsTheImportWithAClearErrorAndTheNextOneRuns) {
+    test::TestFifo pipe(files.path() / "stuck.csv");
+    importAndWait({QUrl::fromLocalFile(fromPath(pipe.path()))});
+    EXPECT_EQ(store->errorMessage(), "stuck.csv is not a regular file.");
+    EXPECT_FALSE(pipe.wasOpened());
+    importAndWait({file("inventory.csv", inventoryText)});
+    EXPECT_EQ(store->project().inventoryFile, "inventory.csv");
+}
+
 TEST_F(StoreImport, AStoreThatGoesAwayStopsItsImport) {
     std::atomic<bool> reading = false;
     std::atomic<bool> stopped = false;
@@ -197,6 +218,68 @@ TEST_F(StoreImport, AStoreThatGoesAwayStopsItsImport) {
     store.reset();
     QThreadPool::globalInstance()->waitForDone();
     EXPECT_TRUE(stopped);
+}
+
+} // namespace
+} // namespace rig::app
+
+namespace rig::app {
+namespace {
+
+// Quitting while an import's worker is stuck in a read that never returns: this program runs
+// again as a child whose reader waits on a pipe no one writes, and quits with Ctrl+Q.
+const char* const stuckRootVariable = "RIG_STUCK_IMPORT_ROOT";
+
+TEST(QuitWhileReading, Child) {
+    const QString root = qEnvironmentVariable(stuckRootVariable);
+    if (root.isEmpty()) GTEST_SKIP() << "started by QuitWhileReading.AStuckReadNeverKeepsTheProgram";
+    setAppPaths(
+        {root + "/config/QuorvaneRig.conf", root + "/data/QuorvaneRig", root + "/data/recently-used.xbel"});
+    const std::string pipe = toStd(root + "/pipe");
+    ImportReaders readers = ImportReaders::standard();
+    readers.inventory = [pipe](const std::filesystem::path&, std::stop_token,
+                               ImportNotes&) -> List<InventoryItem> {
+        // Opening waits for a writer, deaf to any stop request, as a read from a hung share.
+        const int fd = ::open(pipe.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0) ::close(fd);
+        throw Cancelled();
+    };
+    Program program;
+    ImportController& importer = program.store().importer();
+    importer.setImportReaders(readers);
+    QObject::connect(&importer, &ImportController::importingChanged, &program, [&] {
+        if (!importer.importing()) return;
+        std::printf("importing\n");
+        std::fflush(stdout);
+        QTimer::singleShot(0, &program, [&] {
+            QWidget& window = program.mainWindow();
+            QApplication::setActiveWindow(&window);
+            EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+            QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+        });
+    });
+    EXPECT_EQ(program.run({QUrl::fromLocalFile(root + "/inventory.csv")}), 0);
+}
+
+TEST(QuitWhileReading, AStuckReadNeverKeepsTheProgram) {
+    testing::TempAppPaths paths;
+    ASSERT_EQ(::mkfifo(toStd(paths.file("pipe")).c_str(), 0600), 0);
+    ASSERT_TRUE(testing::writeText(paths.file("inventory.csv"), inventoryText));
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(stuckRootVariable, paths.root());
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=QuitWhileReading.Child"});
+    ASSERT_TRUE(child.waitForStarted(30000));
+    // Generous: a child that waits for its stuck worker never ends at all.
+    const bool ended = child.waitForFinished(180000);
+    const QByteArray output = child.readAllStandardOutput();
+    if (!ended) child.kill();
+    ASSERT_TRUE(ended) << "the program did not end after Ctrl+Q; it said: " << output.toStdString();
+    EXPECT_TRUE(output.contains("importing\n")) << output.toStdString();
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 #include "QtText.h"
 #include "RecentFiles.h"
 #include "Recovery.h"
+#include "base/Json.h"
+#include "support/SpecialFiles.h"
 #include "support/StoreTesting.h"
 
 #include <QProcess>
@@ -13,8 +15,10 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <system_error>
+#include <unistd.h>
 
 namespace rig::app {
 namespace {
@@ -76,6 +80,11 @@ TEST_F(ProjectStoreTest, OnlyRealEditsMarkTheProjectAndASavedOneReopensClean) {
 TEST_F(ProjectStoreTest, FailedOpenOrSaveNamesTheReasonAndKeepsEverything) {
     QDir(files.path()).mkdir("Folder.qvrig");
     ASSERT_TRUE(testing::writeText(file("NotJSON.qvrig"), "hello"));
+    // A pipe would hold the window for good, a device would fill the memory.
+    test::TestFifo pipe(toPath(file("Pipe.qvrig")));
+    std::filesystem::create_symlink("/dev/zero", toPath(file("Zero.qvrig")));
+    std::filesystem::create_symlink("/dev/null", toPath(file("Null.qvrig")));
+    test::sparseFile(toPath(file("Huge.qvrig")), Project::maxFileBytes + 1);
     store->setProject(showProject());
     ASSERT_TRUE(store->writeProject(file("Kept.qvrig")));
     store->setProject(showProject("Main R"));
@@ -85,15 +94,92 @@ TEST_F(ProjectStoreTest, FailedOpenOrSaveNamesTheReasonAndKeepsEverything) {
          "Could not open Missing.qvrig: " + toQ(std::generic_category().message(ENOENT))},
         {[&] { store->openProject(file("NotJSON.qvrig"), false); }, "Could not open NotJSON.qvrig: "},
         {[&] { EXPECT_FALSE(store->writeProject(file("Folder.qvrig"))); }, couldNotSave(EISDIR)},
+        {[&] { store->openProject(file("Pipe.qvrig"), false); },
+         "Could not open Pipe.qvrig: Pipe.qvrig is not a regular file."},
+        {[&] { store->openProject(file("Zero.qvrig"), false); },
+         "Could not open Zero.qvrig: Zero.qvrig is not a regular file."},
+        {[&] { store->openProject(file("Huge.qvrig"), false); },
+         "Could not open Huge.qvrig: Huge.qvrig is larger than 256 MB."},
+        {[&] { EXPECT_FALSE(store->writeProject(file("Null.qvrig"))); },
+         "Could not save: Null.qvrig is not a regular file."},
     };
     for (const auto& [act, message] : cases) {
         SCOPED_TRACE(message.toStdString());
         act();
-        EXPECT_TRUE(store->errorMessage().value_or("").startsWith(message));
+        EXPECT_TRUE(store->errorMessage().value_or("").startsWith(message))
+            << store->errorMessage().value_or("").toStdString();
         EXPECT_EQ(store->project(), before);
         EXPECT_EQ(store->filePath(), file("Kept.qvrig"));
         EXPECT_TRUE(store->isDirty());
     }
+    EXPECT_FALSE(pipe.wasOpened());
+    EXPECT_TRUE(QFileInfo(file("Null.qvrig")).isSymLink());
+}
+
+TEST_F(ProjectStoreTest, SavesGoThroughLinksAndKeepTheFilesMode) {
+    QDir(files.path()).mkdir("Shows");
+    store->setProject(showProject("A"));
+    ASSERT_TRUE(store->writeProject(file("Shows/Arena.qvrig")));
+    std::filesystem::permissions(toPath(file("Shows/Arena.qvrig")),
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    ASSERT_TRUE(QFile::link("Shows/Arena.qvrig", file("Arena.qvrig")));
+
+    auto opened = testing::makeStore();
+    opened->openProject(file("Arena.qvrig"), false);
+    ASSERT_EQ(opened->project(), showProject("A"));
+    opened->setProject(showProject("B"));
+    ASSERT_TRUE(opened->writeProject(*opened->filePath()));
+    EXPECT_EQ(fileText("Shows/Arena.qvrig"), showProject("B").fileText());
+    opened->setProject(showProject("C"));
+    ASSERT_TRUE(testing::autosaved(*opened)); // into its file, through the link again
+    EXPECT_EQ(fileText("Shows/Arena.qvrig"), showProject("C").fileText());
+    EXPECT_FALSE(opened->isDirty());
+
+    EXPECT_EQ(QFileInfo(file("Arena.qvrig")).symLinkTarget(), file("Shows/Arena.qvrig"));
+    using std::filesystem::perms;
+    EXPECT_EQ(std::filesystem::status(toPath(file("Shows/Arena.qvrig"))).permissions(),
+              perms::owner_read | perms::owner_write);
+}
+
+// A write killed midway leaves its temporary; the next write into the folder removes it once
+// its process is gone, beside the project as in the recovery folder.
+TEST_F(ProjectStoreTest, DebrisOfKilledWritesGoesWhenTheFolderIsNextWritten) {
+    const std::string ended = std::to_string(test::endedProcessId());
+    const QString recoveryFolder = QFileInfo(recovery()).absolutePath();
+    const QString besideProject = file(QString::fromStdString("Show.qvrig.tmp-" + ended));
+    const QString inRecovery = recoveryFolder + QString::fromStdString("/unsaved.qvrig.tmp-" + ended);
+    const QString stillWriting =
+        file(QString::fromStdString("Other.qvrig.tmp-" + std::to_string(::getppid())));
+    for (const QString& debris : {besideProject, inRecovery, stillWriting})
+        ASSERT_TRUE(testing::writeText(debris, "{\"half\": "));
+
+    store->setProject(showProject("A"));
+    ASSERT_TRUE(testing::autosaved(*store)); // untitled: the recovery copy
+    EXPECT_FALSE(QFileInfo::exists(inRecovery));
+    EXPECT_TRUE(QFileInfo::exists(besideProject));
+    ASSERT_TRUE(store->writeProject(file("Later.qvrig")));
+    EXPECT_FALSE(QFileInfo::exists(besideProject));
+    EXPECT_TRUE(QFileInfo::exists(stillWriting));
+    EXPECT_EQ(QDir(recoveryFolder).entryList(QDir::Files), QStringList());
+}
+
+// A file of a newer version: what this one does not know, and the version number, survive
+// an edit and its autosave.
+TEST_F(ProjectStoreTest, AFileOfANewerVersionKeepsWhatThisOneDoesNotKnow) {
+    Json newer = parseJsonText(fixtures::fullProject().fileText());
+    newer["formatVersion"] = 4;
+    newer["crewNotes"] = Json::array({"Call 7:00", "Chain hoists on truck 2"});
+    newer["report"]["sources"][0]["pickups"][0]["shackle"] = "3.25 t";
+    newer["extras"].begin().value()["points"]["Front"]["chain"] = {{"length", 20}};
+    ASSERT_TRUE(testing::writeText(file("Newer.qvrig"), QByteArray::fromStdString(dumpJsonPretty(newer))));
+
+    store->openProject(file("Newer.qvrig"), false);
+    Project edited = store->project();
+    edited.name = "Edited here";
+    store->setProject(edited);
+    ASSERT_TRUE(testing::autosaved(*store));
+    newer["name"] = "Edited here";
+    EXPECT_EQ(parseJsonText(fileText("Newer.qvrig")), newer);
 }
 
 TEST_F(ProjectStoreTest, RecentListIsTheLastTenFilesNewestFirstWithoutDuplicates) {

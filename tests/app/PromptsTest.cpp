@@ -2,6 +2,7 @@
 #include "support/ModalTesting.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QLabel>
 #include <QTest>
 
@@ -67,6 +68,20 @@ TEST(QtPrompts, QuestionsAnswerByButtonAndEscapeNeverLosesAnything) {
         whenModalShows(act);
         EXPECT_EQ(qt.confirmDeletion("Delete this link?", "https://x.example/c/a"), expected);
     }
+}
+
+TEST(QtPrompts, InTheBackgroundTheMainWindowIsTheParent) {
+    QWidget window; // never shown: no window of the program is active
+    QtPrompts qt;
+    qt.setMainWindow(&window);
+    ASSERT_EQ(QApplication::activeWindow(), nullptr);
+    QWidget* parent = nullptr;
+    whenModalShows([&](QWidget* modal) {
+        parent = modal->parentWidget();
+        pressEscape(modal);
+    });
+    qt.showAlert("Could not save: disk full");
+    EXPECT_EQ(parent, &window);
 }
 
 TEST(QtPrompts, TextsFromTheProjectAreNotMarkup) {

@@ -1,6 +1,8 @@
 // The publish press as the program wires it: the crew view to the stand-in, then the four
 // download files printed by the real printer and uploaded, every file read back independently.
 #include "CrewLink.h"
+#include "DXFSettings.h"
+#include "PdfPrinter.h"
 #include "ProjectStore.h"
 #include "PublishSettings.h"
 #include "QtText.h"
@@ -33,8 +35,11 @@ TEST(PublishDownloads, ThePressPublishesAndUploadsFourReadableFiles) {
     settings.setServer(server.baseUrl() + "/");
     settings.setKey(standInKey);
     PublishClient client;
+    PdfPrinter printer;
+    DXFSettings dxf;
     ProjectStore store;
     store.crewLink().setPublishing(&settings, &client);
+    store.crewLink().setDownloadParts(&printer, &dxf);
 
     store.setProject(showProject());
     const std::optional<QString> link =
