@@ -1,6 +1,7 @@
 #include "PublishAddresses.h"
 
 #include "QtText.h"
+#include "WebLinks.h"
 #include "base/Text.h"
 #include "model/Project.h"
 
@@ -69,12 +70,12 @@ bool hasHiddenCharacters(const QString& text) {
 } // namespace
 
 std::optional<QUrl> crewLinkUrl(const QString& text) {
-    const QUrl url(text, QUrl::StrictMode);
-    if (!url.isValid() || url.isRelative() || url.host().isEmpty()) return std::nullopt;
+    // A web link first, by the rule every opened link follows.
+    const std::optional<QUrl> url = webLinkUrl(text);
+    if (!url) return std::nullopt;
     if (hasHiddenCharacters(text) || hasHiddenCharacters(QUrl::fromPercentEncoding(text.toUtf8())))
         return std::nullopt;
-    const QString scheme = url.scheme().toLower();
-    if (scheme == u"https" || (scheme == u"http" && isLocalNetworkHost(url.host()))) return url;
+    if (url->scheme() == u"https" || isLocalNetworkHost(url->host())) return url;
     return std::nullopt;
 }
 
