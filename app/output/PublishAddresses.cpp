@@ -70,7 +70,7 @@ bool hasHiddenCharacters(const QString& text) {
 } // namespace
 
 std::optional<QUrl> crewLinkUrl(const QString& text) {
-    // A web link first, by the rule every opened link follows.
+    // A web link first, then narrower: plain http only within the local network.
     const std::optional<QUrl> url = webLinkUrl(text);
     if (!url) return std::nullopt;
     if (hasHiddenCharacters(text) || hasHiddenCharacters(QUrl::fromPercentEncoding(text.toUtf8())))
