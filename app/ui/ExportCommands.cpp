@@ -1,14 +1,11 @@
 #include "ExportCommands.h"
 
 #include "AppPaths.h"
-#include "CrewPage.h"
 #include "DXFOptionsForm.h"
 #include "DXFSettings.h"
 #include "PdfPrinter.h"
 #include "ProjectStore.h"
 #include "Prompts.h"
-#include "PublishAddresses.h"
-#include "QRCode.h"
 #include "QtText.h"
 #include "Reveal.h"
 #include "RiggingPointsCSV.h"
@@ -61,20 +58,6 @@ std::optional<QString> writeExportFile(const QString& path, std::string_view byt
     } catch (const std::exception& e) {
         return toQ(e.what());
     }
-}
-
-CrewDoc exportCrewDoc(const Project& project, bool crew, Date now) {
-    CrewDoc doc = CrewDoc::build(project, {}, now, !crew);
-    if (!crew && storedCrewLink(project)) {
-        doc.link = project.share->url;
-        // Without an image the link still shows.
-        if (const auto qr = makeQRDataUrl(toQ(project.share->url), 8)) doc.qr = toStd(*qr);
-    }
-    return doc;
-}
-
-QString exportPdfPage(const Project& project, bool crew, Date now) {
-    return crewPage(exportCrewDoc(project, crew, now), crew ? PageMode::printCrew : PageMode::rigger, false);
 }
 
 ExportCommands::ExportCommands(ProjectStore& store, DXFSettings& dxfSettings, PdfPrinter& printer,

@@ -3,6 +3,7 @@
 // store's error message; written PDFs are shown in the file manager. Main thread only.
 #pragma once
 
+#include "PrintedPages.h"
 #include "analysis/CrewDoc.h"
 #include "base/Date.h"
 #include "model/Project.h"
@@ -34,13 +35,6 @@ QString proposedExportName(const Project& project, ExportKind kind);
 // Writes `bytes` to `path` atomically; the reason it failed, else nothing. A file already at
 // `path` stays as it was on failure.
 std::optional<QString> writeExportFile(const QString& path, std::string_view bytes);
-
-// The crew document of a PDF. The rigging points (`crew` false) include the sources hidden
-// from the crew and, once published, the crew link and its QR code; the crew sheets leave
-// hidden sources out and carry neither. No changes are marked.
-CrewDoc exportCrewDoc(const Project& project, bool crew, Date now);
-// The crew page of that document in its print mode ("print-crew" or "rigger"), split off.
-QString exportPdfPage(const Project& project, bool crew, Date now);
 
 class ExportCommands {
 public:
