@@ -57,6 +57,7 @@ void ProjectStore::setProject(Project project) {
 
 void ProjectStore::replaceDocument(Project project, std::optional<QString> path, bool dirty) {
     recovery_->cancelAutosave();
+    recovery_->documentReplaced();
     project_ = std::move(project);
     ++revision_;
     ++generation_;

@@ -13,7 +13,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLockFile>
 #include <QThreadPool>
+#include <QUuid>
 
 #include <exception>
 #include <filesystem>
@@ -38,17 +40,20 @@ struct Recovery::Writer {
 
     std::mutex mutex;
     std::map<QString, std::uint64_t> newest; // newest ticket handled per file
-    // The document generation whose copy is the recovery file on disk, when it is ours.
-    std::optional<std::uint64_t> recoveryOwner;
-    std::uint64_t recoveryWrites = 0; // recovery copies this run has written
+    // The program's copy on disk and the document generation it holds.
+    struct Copy {
+        QString path;
+        std::uint64_t generation = 0;
+    };
+    std::optional<Copy> copy;
 
     Writer() { pool.setMaxThreadCount(1); }
 
     std::uint64_t ticket() { return ++nextTicket; }
 
-    // `recoveryOf`: the generation the bytes belong to when they are the recovery copy.
+    // `copyOf`: the generation the bytes belong to when they are the program's copy.
     Outcome write(const QString& path, std::uint64_t ticket, const std::string& bytes,
-                  std::optional<std::uint64_t> recoveryOf) {
+                  std::optional<std::uint64_t> copyOf) {
         std::lock_guard lock(mutex);
         std::uint64_t& last = newest[path];
         if (last > ticket) return {true, std::nullopt};
@@ -58,42 +63,34 @@ struct Recovery::Writer {
         } catch (const std::exception& error) {
             return {false, failureReason(error)};
         }
-        if (recoveryOf) {
-            recoveryOwner = recoveryOf;
-            ++recoveryWrites;
-        }
+        if (copyOf) copy = Copy{path, *copyOf};
         return {};
     }
 
-    // `generation` was saved: its recovery copy goes, also one still queued (it is older than
-    // the save and would otherwise land after it). Another document's copy stays.
-    void saved(const QString& recoveryPath, std::uint64_t generation) {
+    // `generation` was saved: its copy goes, also one still queued (it is older than the save
+    // and would otherwise land after it). A copy kept of another document stays.
+    void saved(const QString& copyPath, std::uint64_t generation) {
         std::lock_guard lock(mutex);
-        newest[recoveryPath] = ticket();
-        if (recoveryOwner != generation) return;
+        newest[copyPath] = ticket();
+        if (!copy || copy->path != copyPath || copy->generation != generation) return;
         std::error_code ignored;
-        std::filesystem::remove(toPath(recoveryPath), ignored);
-        recoveryOwner.reset();
+        std::filesystem::remove(toPath(copyPath), ignored);
+        copy.reset();
     }
 
-    std::uint64_t recoveryWriteCount() {
+    // The document whose copies go to `copyPath` is gone: nothing queued for it lands any more.
+    // True when a copy of it is on disk.
+    bool leave(const QString& copyPath) {
         std::lock_guard lock(mutex);
-        return recoveryWrites;
+        newest[copyPath] = ticket();
+        const bool kept = copy && copy->path == copyPath;
+        if (kept) copy.reset();
+        return kept;
     }
 
-    // Deletes the recovery copy as it was seen after `writesSeen` copies of this run, but not
-    // one written since (the open document's own). Copies still queued are written after.
-    void discard(const QString& recoveryPath, std::uint64_t writesSeen) {
+    void own(const QString& copyPath, std::uint64_t generation) {
         std::lock_guard lock(mutex);
-        if (recoveryWrites != writesSeen) return;
-        std::error_code ignored;
-        std::filesystem::remove(toPath(recoveryPath), ignored);
-        recoveryOwner.reset();
-    }
-
-    void own(std::uint64_t generation) {
-        std::lock_guard lock(mutex);
-        recoveryOwner = generation;
+        copy = Copy{copyPath, generation};
     }
 };
 
@@ -125,7 +122,7 @@ void Recovery::writeRecovery() {
     autosaveTimer_.stop();
     if (store_.project().isEmpty() || !store_.isDirty()) return;
     const std::optional<QString> file = store_.filePath();
-    AutosaveJob job{file.has_value(), file ? *file : recoveryPath(), store_.revision(), store_.generation()};
+    AutosaveJob job{file.has_value(), file ? *file : copyPath(), store_.revision(), store_.generation()};
     const std::uint64_t ticket = writer_->ticket();
     Writer* writer = writer_.get();
     // The copy shares the project's storage; edits made meanwhile detach from it.
@@ -165,10 +162,44 @@ void Recovery::finishWrites() {
     writer_->pool.waitForDone();
 }
 
-QString Recovery::recoveryPath() {
+void Recovery::releaseCopy() {
+    copyLock_.reset();
+    copyPath_.clear();
+}
+
+QString Recovery::recoveryFolder() {
     const QString folder = QDir(appPaths().dataDirectory).filePath(QStringLiteral("Recovery"));
     QDir().mkpath(folder);
-    return absoluteFilePath(QDir(folder).filePath(QStringLiteral("unsaved.qvrig")));
+    return absoluteFilePath(folder);
+}
+
+namespace {
+// The lock on a copy, or none while a running program holds it. A lock left by a program that
+// ended without letting go (killed) is taken over; age alone never makes a lock stale.
+std::unique_ptr<QLockFile> lockCopy(const QString& path) {
+    auto lock = std::make_unique<QLockFile>(path + QStringLiteral(".lock"));
+    lock->setStaleLockTime(0);
+    if (!lock->tryLock(0)) return nullptr;
+    return lock;
+}
+} // namespace
+
+QString Recovery::copyPath() {
+    if (!copyPath_.isEmpty()) return copyPath_;
+    const QDir folder(recoveryFolder());
+    QString path;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        path = folder.filePath(
+            QStringLiteral("unsaved-%1.qvrig").arg(QUuid::createUuid().toString(QUuid::Id128).left(12)));
+        if (QFileInfo::exists(path)) continue;
+        if (auto lock = lockCopy(path); lock && !QFileInfo::exists(path)) {
+            copyLock_ = std::move(lock);
+            copyPath_ = path;
+            return path;
+        }
+    }
+    // No lock to be had (the folder cannot be written): the write that follows says why.
+    return path;
 }
 
 std::optional<QString> Recovery::writeFile(const QString& path, const std::string& bytes) {
@@ -176,7 +207,7 @@ std::optional<QString> Recovery::writeFile(const QString& path, const std::strin
 }
 
 bool Recovery::writeCopyNow() {
-    const QString path = recoveryPath();
+    const QString path = copyPath();
     std::optional<QString> error;
     try {
         error = writer_->write(path, writer_->ticket(), store_.project().recoveryText(), store_.generation())
@@ -193,7 +224,13 @@ bool Recovery::writeCopyNow() {
 }
 
 void Recovery::documentSaved() {
-    writer_->saved(recoveryPath(), store_.generation());
+    if (!copyPath_.isEmpty()) writer_->saved(copyPath_, store_.generation());
+}
+
+void Recovery::documentReplaced() {
+    if (copyPath_.isEmpty()) return;
+    // The copy of a document dropped with "Don’t Save" is offered at a later start.
+    if (writer_->leave(copyPath_)) releaseCopy();
 }
 
 namespace {
@@ -212,29 +249,38 @@ bool Recovery::scheduleRestoreOffer() {
 }
 
 void Recovery::offerRestore() {
-    const QString path = recoveryPath();
     // Files given at launch may be on their way in: never offer over them.
     if (!store_.project().isEmpty() || store_.importer().importing()) return;
-    if (!QFileInfo::exists(path)) return;
-    const std::uint64_t writesSeen = writer_->recoveryWriteCount();
-    std::string text;
-    try {
-        text = readFile(toPath(path), Project::maxFileBytes);
-    } catch (const std::exception&) {
-        return;
+    const QFileInfoList copies =
+        QDir(recoveryFolder())
+            .entryInfoList({QStringLiteral("*.qvrig")}, QDir::Files | QDir::Hidden, QDir::Time);
+    for (const QFileInfo& copy : copies) {
+        const QString path = absoluteFilePath(copy.filePath());
+        if (path == copyPath_) continue;
+        std::unique_ptr<QLockFile> lock = lockCopy(path);
+        if (!lock || !QFileInfo::exists(path)) continue; // another program's, or gone meanwhile
+        std::string text;
+        try {
+            text = readFile(toPath(path), Project::maxFileBytes);
+        } catch (const std::exception&) {
+            continue; // stays as it is
+        }
+        Project restored;
+        bool usable = true;
+        try {
+            restored = Project::fromText(text);
+        } catch (const std::exception&) {
+            usable = false;
+        }
+        if (!usable || restored.isEmpty()) {
+            QFile::remove(path);
+            continue;
+        }
+        return offer(path, std::move(lock), std::move(restored));
     }
-    Project restored;
-    try {
-        restored = Project::fromText(text);
-    } catch (const std::exception&) {
-        writer_->discard(path, writesSeen);
-        return;
-    }
-    if (restored.isEmpty()) {
-        writer_->discard(path, writesSeen);
-        return;
-    }
+}
 
+void Recovery::offer(const QString& path, std::unique_ptr<QLockFile> lock, Project restored) {
     QDateTime modified = QFileInfo(path).lastModified();
     if (!modified.isValid()) modified = QDateTime::currentDateTime();
     const QString message = QStringLiteral("Restore unsaved project “%1”?").arg(projectDisplayName(restored));
@@ -250,11 +296,14 @@ void Recovery::offerRestore() {
         if (store_.generation() != generation || !store_.project().isEmpty() || store_.importer().importing())
             return;
         store_.replaceDocument(std::move(restored), std::nullopt, true);
-        writer_->own(store_.generation());
+        // The restored document's autosaves and its save carry on with this copy.
+        releaseCopy();
+        copyPath_ = path;
+        copyLock_ = std::move(lock);
+        writer_->own(path, store_.generation());
         return;
     case Prompts::RestoreAnswer::discard:
-        // Files imported while the offer showed may have been autosaved over it meanwhile.
-        writer_->discard(path, writesSeen);
+        QFile::remove(path);
         return;
     case Prompts::RestoreAnswer::dismissed:
         return;

@@ -648,15 +648,8 @@ void MainWindow::keepWorkWithoutAsking() {
     if (const auto path = store_.filePath()) {
         kept = store_.writeProject(*path);
     } else if (!store_.project().isEmpty()) {
-        store_.recovery().writeRecovery();
-        store_.recovery().finishWrites();
-        // The recovery copy fails silently: only a copy that holds this project counts.
-        try {
-            kept = readFile(toPath(Recovery::recoveryPath()), Project::maxFileBytes) ==
-                   store_.project().recoveryText();
-        } catch (const std::exception&) {
-            kept = false;
-        }
+        // Only a copy that was written counts; otherwise the close asks.
+        kept = store_.recovery().writeCopyNow();
     }
     if (kept) quitConfirmedFor_ = std::pair(store_.generation(), store_.revision());
 }

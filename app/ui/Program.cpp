@@ -107,6 +107,7 @@ int Program::run(const QList<QUrl>& files) {
     const int code = QApplication::exec();
     settings().sync();
     store_->recovery().finishWrites();
+    store_->recovery().releaseCopy();
     // A key just typed or generated may still be on its way to the keyring.
     publishing_->finishWrites(std::chrono::seconds(5));
     if (!store_->importer().finishReading(std::chrono::seconds(3))) {

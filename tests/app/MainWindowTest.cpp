@@ -201,7 +201,7 @@ TEST_F(MainWindowTest, CloseAndQuitAskOnceAndCancelKeepsEverything) {
     EXPECT_EQ(closed.count(), 1);
     EXPECT_TRUE(w.confirmQuit());
     EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 3);
-    EXPECT_TRUE(QFileInfo::exists(Recovery::recoveryPath()));
+    EXPECT_TRUE(QFileInfo::exists(store->recovery().copyPath()));
     // ...but an edit made afterwards (the quit was cancelled elsewhere) asks again.
     w.show();
     Project edited = store->project();
@@ -212,9 +212,23 @@ TEST_F(MainWindowTest, CloseAndQuitAskOnceAndCancelKeepsEverything) {
 
     // A session end asks nothing: untitled work goes into the recovery copy...
     w.keepWorkWithoutAsking();
-    EXPECT_EQ(testing::readText(Recovery::recoveryPath()), toQ(store->project().recoveryText()));
+    EXPECT_EQ(testing::readText(store->recovery().copyPath()), toQ(store->project().recoveryText()));
     EXPECT_TRUE(w.close());
     EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 4);
+    // ...but a copy that could not be written keeps nothing: the close asks.
+    w.show();
+    Project again = edited;
+    again.name = "Edited once more";
+    store->setProject(again);
+    const QString folder = Recovery::recoveryFolder();
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    ASSERT_TRUE(testing::writeText(folder, "a file in the way"));
+    w.keepWorkWithoutAsking();
+    prompts.answerSave(Prompts::SaveAnswer::cancel);
+    EXPECT_FALSE(w.close());
+    EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 5);
+    ASSERT_TRUE(QFile::remove(folder));
+    store->setErrorMessage(std::nullopt);
     // ...and work with a file into the file.
     const auto file = files.write("show.qvrig", threeSources().fileText());
     store->openProject(fromPath(file), false);

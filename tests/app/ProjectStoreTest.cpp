@@ -43,11 +43,17 @@ protected:
 
     QString file(const QString& name) const { return QDir(files.path()).filePath(name); }
     std::string fileText(const QString& name) const { return testing::readText(file(name)).toStdString(); }
-    QString recovery() const { return Recovery::recoveryPath(); }
+    // The store's own copy.
+    QString recovery() const { return store->recovery().copyPath(); }
     bool recoveryExists() const { return QFileInfo::exists(recovery()); }
-    std::string recoveryText() const { return testing::readText(recovery()).toStdString(); }
-    void leaveRecoveryCopy(const Project& project) {
-        ASSERT_TRUE(testing::writeText(recovery(), QByteArray::fromStdString(project.recoveryText())));
+    std::string recoveryText() const { return copyText(recovery()); }
+    static std::string copyText(const QString& path) { return testing::readText(path).toStdString(); }
+    // A copy left by a program that has ended.
+    static QString leftCopy(const QString& name = "unsaved.qvrig") {
+        return Recovery::recoveryFolder() + "/" + name;
+    }
+    void leaveRecoveryCopy(const Project& project, const QString& name = "unsaved.qvrig") {
+        ASSERT_TRUE(testing::writeText(leftCopy(name), QByteArray::fromStdString(project.recoveryText())));
     }
 
     testing::TempAppPaths paths;
@@ -160,7 +166,9 @@ TEST_F(ProjectStoreTest, DebrisOfKilledWritesGoesWhenTheFolderIsNextWritten) {
     ASSERT_TRUE(store->writeProject(file("Later.qvrig")));
     EXPECT_FALSE(QFileInfo::exists(besideProject));
     EXPECT_TRUE(QFileInfo::exists(stillWriting));
-    EXPECT_EQ(QDir(recoveryFolder).entryList(QDir::Files), QStringList());
+    // Only the lock of the program's own copy, held while it runs.
+    EXPECT_EQ(QDir(recoveryFolder).entryList(QDir::Files),
+              QStringList{QFileInfo(recovery()).fileName() + ".lock"});
 }
 
 // A file of a newer version: what this one does not know, and the version number, survive
@@ -364,6 +372,15 @@ TEST_F(ProjectStoreTest, AutosaveWritesTheProjectAsItWasAndASaveWinsOverIt) {
         ASSERT_TRUE(testing::autosaved(*store));
         ASSERT_EQ(fileText("Show.qvrig"), showProject("C" + n).fileText());
     }
+    // A write of the document open before lands after the file was opened again and edited:
+    // the document now open stays edited.
+    store->setProject(showProject("Before"));
+    store->recovery().writeRecovery();
+    store->openProject(file("Show.qvrig"), false);
+    store->setProject(showProject("After"));
+    ASSERT_TRUE(testing::autosaved(*store));
+    EXPECT_TRUE(store->isDirty());
+    EXPECT_EQ(store->windowTitle(), "Show — Edited");
     // Failing into the file: said, and still edited.
     QFile::remove(file("Show.qvrig"));
     QDir(files.path()).mkdir("Show.qvrig");
@@ -375,15 +392,18 @@ TEST_F(ProjectStoreTest, AutosaveWritesTheProjectAsItWasAndASaveWinsOverIt) {
 }
 
 TEST_F(ProjectStoreTest, SaveDeletesOnlyTheStoresOwnRecoveryCopy) {
-    // Written by "Don’t Save" for the project that was dropped: kept for the next start.
+    // Written by "Don’t Save" for the project that was dropped: kept for the next start, never
+    // written over by the next project's autosave nor deleted by its save.
     store->setProject(showProject("B"));
+    const QString kept = recovery();
     prompts.answerSave(SaveAnswer::dontSave);
     store->newProject();
     store->setProject(showProject("C"));
+    ASSERT_TRUE(testing::autosaved(*store));
+    EXPECT_NE(recovery(), kept);
     ASSERT_TRUE(store->writeProject(file("C.qvrig")));
-    EXPECT_EQ(recoveryText(), showProject("B").recoveryText());
+    EXPECT_EQ(copyText(kept), showProject("B").recoveryText());
     // A large copy still being encoded when the save comes never lands afterwards.
-    QFile::remove(recovery());
     holdAutosave(*store);
     Project large = fixtures::largeProject(300);
     for (int round = 0; round < 3; ++round) {
@@ -408,30 +428,33 @@ TEST_F(ProjectStoreTest, RestoreOfferAnswersKeepOrDropTheCopy) {
     auto launching = testing::makeStore();
     EXPECT_TRUE(launching->recovery().scheduleRestoreOffer());
     QTRY_COMPARE_WITH_TIMEOUT(prompts.count(Kind::restoreOffer), 1, 10000);
-    // Restore: edited, and the copy stays until saved.
+    // Restore: edited, and the copy becomes the store's own until saved.
+    launching.reset();
     prompts.answerRestore(RestoreAnswer::restore);
     store->recovery().offerRestore();
     EXPECT_EQ(store->project(), copy);
     EXPECT_TRUE(store->isDirty());
+    EXPECT_EQ(recovery(), leftCopy());
     ASSERT_TRUE(store->writeProject(file("Restored.qvrig")));
-    EXPECT_FALSE(recoveryExists());
+    EXPECT_FALSE(QFileInfo::exists(leftCopy()));
     // Discard deletes it; a damaged copy goes without asking. The offer names the copy's crew
     // link only when a server could have sent it.
     copy.share = ShareInfo{"tok", "javascript:alert(1)//", fixtures::testDate(), {}, {}, std::nullopt};
-    leaveRecoveryCopy(copy);
+    leaveRecoveryCopy(copy, "unsaved-1.qvrig");
     prompts.answerRestore(RestoreAnswer::discard);
     testing::makeStore()->recovery().offerRestore();
-    EXPECT_FALSE(recoveryExists());
+    EXPECT_FALSE(QFileInfo::exists(leftCopy("unsaved-1.qvrig")));
     EXPECT_FALSE(prompts.last(Kind::restoreOffer).detail.contains("Crew link"))
         << prompts.last(Kind::restoreOffer).detail.toStdString();
     copy.share->url = "https://rig.example/c/tok";
-    leaveRecoveryCopy(copy);
+    leaveRecoveryCopy(copy, "unsaved-2.qvrig");
     prompts.answerRestore(RestoreAnswer::dismissed);
     testing::makeStore()->recovery().offerRestore();
     EXPECT_TRUE(prompts.last(Kind::restoreOffer).detail.endsWith("\nCrew link: https://rig.example/c/tok"));
-    testing::writeText(recovery(), "{\"name\": ");
+    ASSERT_TRUE(QFile::remove(leftCopy("unsaved-2.qvrig")));
+    testing::writeText(leftCopy("unsaved-3.qvrig"), "{\"name\": ");
     testing::makeStore()->recovery().offerRestore();
-    EXPECT_FALSE(recoveryExists());
+    EXPECT_FALSE(QFileInfo::exists(leftCopy("unsaved-3.qvrig")));
     EXPECT_EQ(prompts.count(Kind::restoreOffer), 4);
 }
 
@@ -448,9 +471,9 @@ TEST_F(ProjectStoreTest, NoRestoreOverAnOpenOrIncomingProject) {
     prompts.answerRestore(RestoreAnswer::restore, [&] { incoming->setProject(showProject("Imported")); });
     incoming->recovery().offerRestore();
     EXPECT_EQ(incoming->project(), showProject("Imported"));
-    EXPECT_EQ(recoveryText(), showProject("Copy").recoveryText());
+    EXPECT_EQ(copyText(leftCopy()), showProject("Copy").recoveryText());
     incoming.reset(); // came in while the offer showed; gone before its own autosave
-    // Discard keeps a copy the incoming project wrote meanwhile.
+    // Discard deletes the offered copy only, not the one the incoming project wrote meanwhile.
     const Project imported = fixtures::largeProject(100);
     auto s = testing::makeStore();
     holdAutosave(*s);
@@ -460,7 +483,55 @@ TEST_F(ProjectStoreTest, NoRestoreOverAnOpenOrIncomingProject) {
         EXPECT_TRUE(testing::autosaved(*s));
     });
     s->recovery().offerRestore();
-    EXPECT_TRUE(recoveryText() == imported.recoveryText());
+    EXPECT_FALSE(QFileInfo::exists(leftCopy()));
+    EXPECT_TRUE(copyText(s->recovery().copyPath()) == imported.recoveryText());
+}
+
+// Programs side by side: two stores, each with its own lock.
+TEST_F(ProjectStoreTest, EachProgramKeepsItsOwnCopyAndOffersOnlyThoseNoProgramHolds) {
+    const auto named = [](const std::string& name) {
+        Project p = showProject();
+        p.name = name;
+        return p;
+    };
+    auto second = testing::makeStore();
+    store->setProject(named("A"));
+    ASSERT_TRUE(testing::autosaved(*store));
+    second->setProject(named("B"));
+    ASSERT_TRUE(testing::autosaved(*second));
+    const QString copyA = store->recovery().copyPath(), copyB = second->recovery().copyPath();
+    ASSERT_NE(copyA, copyB);
+    EXPECT_EQ(copyText(copyA), named("A").recoveryText());
+    // Neither is offered while its program runs.
+    auto third = testing::makeStore();
+    third->recovery().offerRestore();
+    EXPECT_TRUE(prompts.shown().empty());
+    // Both ended: the newer first, one offer per start; Escape keeps it, and the next autosave
+    // of the program that was offered it goes elsewhere.
+    store.reset();
+    second.reset();
+    QFile older(copyA);
+    ASSERT_TRUE(older.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(
+        older.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+    older.close();
+    prompts.answerRestore(RestoreAnswer::dismissed);
+    third->recovery().offerRestore();
+    EXPECT_EQ(prompts.last(Kind::restoreOffer).text, "Restore unsaved project “B”?");
+    EXPECT_EQ(prompts.count(Kind::restoreOffer), 1);
+    third->setProject(named("C"));
+    ASSERT_TRUE(testing::autosaved(*third));
+    EXPECT_EQ(copyText(copyB), named("B").recoveryText());
+    // "Discard" deletes the offered copy only; the other is offered next.
+    prompts.answerRestore(RestoreAnswer::discard);
+    testing::makeStore()->recovery().offerRestore();
+    EXPECT_FALSE(QFileInfo::exists(copyB));
+    EXPECT_EQ(copyText(copyA), named("A").recoveryText());
+    prompts.answerRestore(RestoreAnswer::restore);
+    auto fourth = testing::makeStore();
+    fourth->recovery().offerRestore();
+    EXPECT_EQ(fourth->project(), named("A"));
+    EXPECT_EQ(copyText(third->recovery().copyPath()), named("C").recoveryText());
 }
 
 // The recovery copy outlives a process killed outright: this program runs again as a child that
