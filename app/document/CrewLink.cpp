@@ -15,7 +15,9 @@
 #include <QScopeGuard>
 #include <QTimer>
 
+#include <QClipboard>
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <coroutine>
 #include <memory>
@@ -262,6 +264,25 @@ QCoro::Task<std::optional<QString>> CrewLink::publishOpenProject() {
     // Never write another document into its file with this one's state.
     if (store.generation() == generation && store.filePath()) store.writeProject(*store.filePath());
     co_return toQ(share.url);
+}
+
+void CrewLink::press() {
+    if (pressing_) return;
+    runPress(); // runs by itself; its state is kept here
+}
+
+QCoro::Task<void> CrewLink::runPress() {
+    if (pressing_) co_return;
+    QPointer<CrewLink> self(this);
+    pressing_ = true;
+    emit pressingChanged();
+    // The store re-reads its project after every wait and leaves a replaced document alone.
+    const std::optional<QString> link = co_await publishOpenProject();
+    if (!self) co_return;
+    if (link) QGuiApplication::clipboard()->setText(*link);
+    pressing_ = false;
+    emit pressingChanged();
+    emit pressFinished();
 }
 
 // --- Visibility re-send ---------------------------------------------------------------------------

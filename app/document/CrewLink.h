@@ -64,6 +64,14 @@ public:
     // saved).
     QCoro::Task<std::optional<QString>> publishOpenProject();
 
+    // The publish button's press: publishOpenProject, then the link onto the clipboard. One
+    // press at a time for the store, run to its end also when the button that started it goes
+    // away. press() returns at once; runPress() is the press as a task.
+    void press();
+    QCoro::Task<void> runPress();
+    // True from the start of a press until its last step.
+    bool isPressing() const { return pressing_; }
+
     // --- The crew view's hidden sources -----------------------------------------------------
     // Text of the last failed re-send; absent after a success or when nothing needs sending.
     std::optional<QString> visibilityError() const { return visibilityError_; }
@@ -82,6 +90,9 @@ signals:
     void hiddenSourcesChanged();
     void visibilityErrorChanged();
     void sendingVisibilityChanged();
+    void pressingChanged();
+    // A press has ended (after the copy, or after a failed publish).
+    void pressFinished();
 
 private:
     void setVisibilityError(std::optional<QString> error);
@@ -95,6 +106,7 @@ private:
     DownloadUploader uploader_;
     QTimer visibilityTimer_;
     bool sendingVisibility_ = false;
+    bool pressing_ = false;
     std::optional<QString> visibilityError_;
     std::optional<TextSet> lastHidden_;
 };

@@ -7,8 +7,6 @@
 #include "PublishAddresses.h"
 #include "QtText.h"
 
-#include <QApplication>
-#include <QClipboard>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QStackedLayout>
@@ -28,46 +26,9 @@ QString publishButtonText::help(const std::optional<QString>& link) {
            QStringLiteral(" – the link is copied to the clipboard.");
 }
 
-// --- Controller ---------------------------------------------------------------------------
-
-PublishController::PublishController(ProjectStore& store) : QObject(&store), store_(store) {
-    setObjectName(QStringLiteral("publishController"));
-}
-
-PublishController& PublishController::of(ProjectStore& store) {
-    if (auto* existing = store.findChild<PublishController*>(QStringLiteral("publishController"),
-                                                             Qt::FindDirectChildrenOnly))
-        return *existing;
-    return *new PublishController(store);
-}
-
-void PublishController::press() {
-    if (busy_) return;
-    run(); // runs by itself; its state is kept here
-}
-
-QCoro::Task<void> PublishController::run() {
-    if (busy_) co_return;
-    QPointer<PublishController> self(this);
-    setBusy(true);
-    // The store re-reads its project after every wait and leaves a replaced document alone.
-    const std::optional<QString> link = co_await store_.crewLink().publishOpenProject();
-    if (!self) co_return;
-    if (link) QApplication::clipboard()->setText(*link);
-    setBusy(false);
-    emit finished();
-}
-
-void PublishController::setBusy(bool busy) {
-    if (busy == busy_) return;
-    busy_ = busy;
-    emit busyChanged();
-}
-
 // --- Button -------------------------------------------------------------------------------
 
-PublishButton::PublishButton(ProjectStore& store, QWidget* parent)
-    : QWidget(parent), store_(store), controller_(PublishController::of(store)) {
+PublishButton::PublishButton(ProjectStore& store, QWidget* parent) : QWidget(parent), store_(store) {
     layers_ = new QStackedLayout(this);
     layers_->setContentsMargins(0, 0, 0, 0);
     button_ = new QToolButton;
@@ -86,19 +47,20 @@ PublishButton::PublishButton(ProjectStore& store, QWidget* parent)
     row->addStretch(1);
     layers_->addWidget(busy);
 
-    connect(button_, &QToolButton::clicked, &controller_, [this](bool) { controller_.press(); });
-    connect(&controller_, &PublishController::busyChanged, this, &PublishButton::refresh);
+    CrewLink* crewLink = &store_.crewLink();
+    connect(button_, &QToolButton::clicked, crewLink, [crewLink](bool) { crewLink->press(); });
+    connect(crewLink, &CrewLink::pressingChanged, this, &PublishButton::refresh);
     connect(&store_, &ProjectStore::projectChanged, this, &PublishButton::refresh);
     refresh();
 }
 
 QString PublishButton::label() const {
-    return controller_.isBusy() ? QString() : button_->text();
+    return store_.crewLink().isPressing() ? QString() : button_->text();
 }
 
 void PublishButton::refresh() {
     const auto& share = store_.project().share;
-    const bool busy = controller_.isBusy();
+    const bool busy = store_.crewLink().isPressing();
     button_->setText(publishButtonText::label(share.has_value()));
     button_->setEnabled(!busy);
     // A stored link that is not a valid one is not named: it may hold markup or hidden characters.

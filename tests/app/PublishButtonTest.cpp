@@ -69,13 +69,14 @@ TEST_F(PublishButtonTest, APressRunsOnceToItsEndAndCopiesTheLink) {
     testserver::Fault slow;
     slow.delay = 300ms;
     server.setFault(Route::Publish, slow);
-    PublishController& controller = button->controller();
-    QSignalSpy finished(&controller, &PublishController::finished);
+    CrewLink& controller = store->crewLink();
+    QSignalSpy finished(&controller, &CrewLink::pressFinished);
     button->button()->click();
-    EXPECT_TRUE(controller.isBusy());
+    EXPECT_TRUE(controller.isPressing());
     EXPECT_FALSE(button->button()->isEnabled());
     button->button()->click();
     controller.press();
+    EXPECT_FALSE(PublishButton(*store).button()->isEnabled()) << "one publish per store";
     button.reset(); // the window's content changed
     ASSERT_TRUE(finished.wait(20000));
 
@@ -86,11 +87,10 @@ TEST_F(PublishButtonTest, APressRunsOnceToItsEndAndCopiesTheLink) {
     EXPECT_EQ(QApplication::clipboard()->text(), link);
     EXPECT_EQ(uploadedTokens, QStringList{server.tokens()[0]});
     EXPECT_FALSE(store->filePath().has_value()) << "an untitled project is not saved";
-    EXPECT_EQ(&PublishButton(*store).controller(), &controller) << "one publish per store";
 }
 
 TEST_F(PublishButtonTest, AnotherProjectOpenedMeanwhileIsLeftAloneAndSoIsTheClipboard) {
-    QSignalSpy finished(&button->controller(), &PublishController::finished);
+    QSignalSpy finished(&store->crewLink(), &CrewLink::pressFinished);
     testserver::Fault slow;
     slow.delay = 300ms;
     server.setFault(Route::Publish, slow);
@@ -108,7 +108,7 @@ TEST_F(PublishButtonTest, AnotherProjectOpenedMeanwhileIsLeftAloneAndSoIsTheClip
 
 // A server address typed with another scheme than http or https sends nothing.
 TEST_F(PublishButtonTest, AnAddressOfAnotherSchemeSendsNothing) {
-    QSignalSpy finished(&button->controller(), &PublishController::finished);
+    QSignalSpy finished(&store->crewLink(), &CrewLink::pressFinished);
     const QString port = QString::number(server.port());
     for (const QString& address : {"ftp://127.0.0.1:" + port, "httpx://127.0.0.1:" + port}) {
         settings->setServer(address);
@@ -125,7 +125,7 @@ TEST_F(PublishButtonTest, AnAddressOfAnotherSchemeSendsNothing) {
 // A crew link that is not a plain https address (http only within the local network) ends the
 // press: nothing is stored, uploaded or copied.
 TEST_F(PublishButtonTest, AHostileCrewLinkChangesNothing) {
-    QSignalSpy finished(&button->controller(), &PublishController::finished);
+    QSignalSpy finished(&store->crewLink(), &CrewLink::pressFinished);
     const Project before = store->project();
     for (const QString& url :
          {QString("javascript:alert(1)//"), QString("https://rig.example/c/t\u202Egnp.exe"),
