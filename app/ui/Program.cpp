@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QSessionManager>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -102,7 +103,13 @@ void Program::startedAgain(const QList<QUrl>& files) {
     window_->show();
     window_->raise();
     window_->activateWindow();
-    if (!files.isEmpty()) store_->importer().handleURLs(files);
+    if (!files.isEmpty()) takeFilesWhenNoDialogIsOpen(files);
+}
+
+void Program::takeFilesWhenNoDialogIsOpen(const QList<QUrl>& files) {
+    // As a drop, which an open dialog would not let through.
+    if (!QGuiApplication::modalWindow()) return store_->importer().handleURLs(files);
+    QTimer::singleShot(250, this, [this, files] { takeFilesWhenNoDialogIsOpen(files); });
 }
 
 void Program::setSnapshotRunner(SnapshotRunner runner) {

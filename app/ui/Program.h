@@ -66,7 +66,7 @@ public:
     int run(const QList<QUrl>& files);
 
     // The program was started again from the desktop, with `files` or none: the window comes
-    // forward and the files take the road of dropped files.
+    // forward and the files take the road of dropped files, once no dialog is open.
     void startedAgain(const QList<QUrl>& files);
 
     // Ends the event loop with `code` after writing the settings (the snapshot mode's end).
@@ -76,6 +76,8 @@ public:
     void commitSession(QSessionManager& manager);
 
 private:
+    void takeFilesWhenNoDialogIsOpen(const QList<QUrl>& files);
+
     // Made in this order, ended in the reverse one.
     std::unique_ptr<QtPrompts> dialogs_;
     std::unique_ptr<DesktopReveal> reveal_;

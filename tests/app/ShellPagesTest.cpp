@@ -16,6 +16,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
@@ -116,6 +117,25 @@ TEST(Program, CommandLineFilesAreLocalFilesInTheirOrder) {
     EXPECT_EQ(files[0], QUrl::fromLocalFile(QDir::current().filePath("b report.pdf")));
     EXPECT_EQ(files[1], QUrl::fromLocalFile("/shows/a.qvrig"));
     EXPECT_EQ(files[2].toLocalFile(), "/shows/c d.dxf");
+}
+
+// Files from a later start come in as a drop: never while a dialog is open.
+TEST(Program, FilesOfALaterStartWaitForAnOpenDialog) {
+    testing::TempAppPaths paths;
+    FakePrompts prompts;
+    test::TempDir files;
+    const QString show = fromPath(files.write("show.qvrig", testing::showProject().fileText()));
+    Program program;
+    QDialog dialog;
+    dialog.setModal(true);
+    dialog.show();
+    ASSERT_TRUE(testing::waitFor([] { return QGuiApplication::modalWindow() != nullptr; }));
+    program.startedAgain({QUrl::fromLocalFile(show)});
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(program.store().project().isEmpty());
+    dialog.close();
+    EXPECT_TRUE(testing::waitFor([&] { return program.store().filePath() == show; }));
+    EXPECT_EQ(program.store().project(), testing::showProject());
 }
 
 class ShellPagesTest : public ::testing::Test {
