@@ -97,6 +97,14 @@ void Program::start(const QList<QUrl>& files) {
     }
 }
 
+void Program::startedAgain(const QList<QUrl>& files) {
+    if (window_->isMinimized()) window_->showNormal();
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+    if (!files.isEmpty()) store_->importer().handleURLs(files);
+}
+
 void Program::setSnapshotRunner(SnapshotRunner runner) {
     snapshotRunner_ = std::move(runner);
     store_->recovery().setEnabled(!snapshotRunner_);

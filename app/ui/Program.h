@@ -65,6 +65,10 @@ public:
     // right there, with the event loop's code.
     int run(const QList<QUrl>& files);
 
+    // The program was started again from the desktop, with `files` or none: the window comes
+    // forward and the files take the road of dropped files.
+    void startedAgain(const QList<QUrl>& files);
+
     // Ends the event loop with `code` after writing the settings (the snapshot mode's end).
     void quit(int code = 0);
 

@@ -2,6 +2,7 @@
 // bus, each keeping a recovery copy of its own through a crash; with a bus, a second start
 // handing its files to the program already running.
 #include "AppPaths.h"
+#include "DesktopInstance.h"
 #include "QtText.h"
 #include "support/FakePrompts.h"
 #include "support/SampleShow.h"
@@ -9,6 +10,7 @@
 
 #include "E2ETesting.h"
 
+#include <QDBusConnectionInterface>
 #include <QDir>
 
 #include <gtest/gtest.h>
@@ -107,6 +109,53 @@ TEST(Session, TwoProgramsKilledOutrightLoseNeitherUnsavedProject) {
         EXPECT_EQ(store->project().fileText(), copies[copy].fileText());
         copies.erase(copy);
     }
+}
+
+// A session bus of the test's own: no program of whoever runs the tests is ever reached.
+struct PrivateBus {
+    QProcess daemon;
+    QString address;
+    PrivateBus() {
+        daemon.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"});
+        if (daemon.waitForReadyRead(30000)) address = QString::fromUtf8(daemon.readLine()).trimmed();
+    }
+    ~PrivateBus() {
+        daemon.kill();
+        daemon.waitForFinished(30000);
+    }
+};
+
+TEST(Session, ALaterStartHandsItsFilesToTheProgramRunning) {
+    PrivateBus bus;
+    ASSERT_FALSE(bus.address.isEmpty()) << "dbus-daemon did not start";
+    PassFolders folders;
+    const auto show = test::writeSampleShow(toPath(folders.path("sample")));
+    const QMap<QString, QString> onBus{{"DBUS_SESSION_BUS_ADDRESS", bus.address}};
+
+    Started first(folders, {}, onBus);
+    QDBusConnection watcher = QDBusConnection::connectToBus(bus.address, QStringLiteral("session-test"));
+    const auto named = [&] {
+        return watcher.interface()->isServiceRegistered(DesktopInstance::serviceName).value();
+    };
+    ASSERT_TRUE(waitFor([&] { return named() || !first.running(); }, programLimitMs));
+    ASSERT_TRUE(first.running());
+    // Files, then a plain start: each handed over, each start ending at once and well.
+    for (const QStringList& arguments : {QStringList{fromPath(show[0]), fromPath(show[1])}, QStringList{}}) {
+        Started later(folders, arguments, onBus);
+        ASSERT_TRUE(later.process.waitForFinished(programLimitMs)) << arguments.join(' ').toStdString();
+        EXPECT_EQ(later.process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(later.process.exitCode(), 0);
+    }
+    // The first program imported them into its untitled project, and autosaved it.
+    ASSERT_TRUE(
+        waitFor([&] { return !recoveryCopies(folders).isEmpty() || !first.running(); }, programLimitMs));
+    EXPECT_TRUE(first.running());
+    const QStringList copies = recoveryCopies(folders);
+    ASSERT_EQ(copies.size(), 1);
+    const Project imported = Project::fromText(testing::readText(copies.front()).toStdString());
+    EXPECT_EQ(imported.report.sources.size(), 7u);
+    EXPECT_FALSE(imported.inventory.empty());
+    QDBusConnection::disconnectFromBus(QStringLiteral("session-test"));
 }
 
 } // namespace
