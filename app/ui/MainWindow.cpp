@@ -655,10 +655,19 @@ void MainWindow::keepWorkWithoutAsking() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // "Cancel" keeps the window open with everything as it was: a program without its
-    // window would hold the unsaved work out of reach.
-    if (!confirmQuit()) {
+    // Unsaved work is asked about after this handler has returned, never in a modal loop
+    // inside it; "Cancel" then keeps the window open with everything as it was, since a
+    // program without its window would hold the work out of reach.
+    const std::pair state(store_.generation(), store_.revision());
+    if (store_.isDirty() && quitConfirmedFor_ != state) {
         event->ignore();
+        if (!closeQuestionQueued_) {
+            closeQuestionQueued_ = true;
+            QTimer::singleShot(0, this, [this] {
+                closeQuestionQueued_ = false;
+                if (confirmQuit()) close();
+            });
+        }
         return;
     }
     event->accept();

@@ -202,6 +202,7 @@ private:
 
     // The document state the save prompt was last answered for.
     std::optional<std::pair<std::uint64_t, std::uint64_t>> quitConfirmedFor_;
+    bool closeQuestionQueued_ = false;
 };
 
 } // namespace rig::app

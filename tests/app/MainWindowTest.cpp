@@ -172,15 +172,21 @@ TEST_F(MainWindowTest, AProjectArrivingInCrewModeItsTitleExportsAndLink) {
 }
 
 // Cancel keeps the window and the work, from the close box and from Ctrl+Q pressed in any
-// window; a quit asks once; an edit after an answer asks again; a session end keeps the work.
+// window; the question comes after the close event has returned; a quit asks once; an edit
+// after an answer asks again; a session end keeps the work.
 TEST_F(MainWindowTest, CloseAndQuitAskOnceAndCancelKeepsEverything) {
     MainWindow& w = makeWindow();
     QSignalSpy closed(&w, &MainWindow::closed);
     store->setProject(threeSources());
     const Project before = store->project();
 
+    const auto asked = [&](int n) {
+        return waitFor([&] { return prompts.count(FakePrompts::Kind::saveChanges) == n; });
+    };
     prompts.answerSave(Prompts::SaveAnswer::cancel);
     EXPECT_FALSE(w.close());
+    EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 0) << "no question inside the close event";
+    ASSERT_TRUE(asked(1));
     EXPECT_TRUE(w.isVisible());
     EXPECT_EQ(store->project(), before);
     EXPECT_TRUE(store->isDirty());
@@ -190,15 +196,15 @@ TEST_F(MainWindowTest, CloseAndQuitAskOnceAndCancelKeepsEverything) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
     prompts.answerSave(Prompts::SaveAnswer::cancel);
     QTest::keyClick(&other, Qt::Key_Q, Qt::ControlModifier);
-    EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 2);
+    ASSERT_TRUE(asked(2));
     EXPECT_TRUE(w.isVisible());
     EXPECT_EQ(closed.count(), 0);
     other.close();
 
     // "Don’t Save": the window closes and the quit that follows asks nothing more...
     prompts.answerSave(Prompts::SaveAnswer::dontSave);
-    EXPECT_TRUE(w.close());
-    EXPECT_EQ(closed.count(), 1);
+    w.close();
+    ASSERT_TRUE(waitFor([&] { return closed.count() == 1; }));
     EXPECT_TRUE(w.confirmQuit());
     EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 3);
     EXPECT_TRUE(QFileInfo::exists(store->recovery().copyPath()));
@@ -209,6 +215,8 @@ TEST_F(MainWindowTest, CloseAndQuitAskOnceAndCancelKeepsEverything) {
     store->setProject(edited);
     prompts.answerSave(Prompts::SaveAnswer::cancel);
     EXPECT_FALSE(w.close());
+    ASSERT_TRUE(asked(4));
+    EXPECT_TRUE(w.isVisible());
 
     // A session end asks nothing: untitled work goes into the recovery copy...
     w.keepWorkWithoutAsking();
@@ -226,7 +234,7 @@ TEST_F(MainWindowTest, CloseAndQuitAskOnceAndCancelKeepsEverything) {
     w.keepWorkWithoutAsking();
     prompts.answerSave(Prompts::SaveAnswer::cancel);
     EXPECT_FALSE(w.close());
-    EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 5);
+    ASSERT_TRUE(asked(5));
     ASSERT_TRUE(QFile::remove(folder));
     store->setErrorMessage(std::nullopt);
     // ...and work with a file into the file.
