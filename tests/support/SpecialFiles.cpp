@@ -1,5 +1,7 @@
 #include "support/SpecialFiles.h"
 
+#include "base/File.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -43,6 +45,17 @@ pid_t endedProcessId() {
     int status = 0;
     ::waitpid(pid, &status, 0);
     return pid;
+}
+
+std::string refusalOf(const std::function<void()>& read) {
+    try {
+        read();
+    } catch (const FileRefused& e) {
+        return e.what();
+    } catch (const std::exception& e) {
+        return std::string("other error: ") + e.what();
+    }
+    return "read";
 }
 
 } // namespace rig::test

@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <string>
 #include <thread>
 
 namespace rig::test {
@@ -32,6 +34,10 @@ private:
 
 // A file of `size` bytes that takes no room on the disk (all zeros).
 std::filesystem::path sparseFile(const std::filesystem::path& path, std::uint64_t size);
+
+// What a read refused with: the refusal's text, "other error: …" for any other failure, or
+// "read" when it was not refused at all.
+std::string refusalOf(const std::function<void()>& read);
 
 // The id of a process that has ended: debris named after it belongs to no one.
 pid_t endedProcessId();

@@ -34,14 +34,7 @@ mode_t modeOf(const fs::path& path) {
 }
 
 std::string refusal(const fs::path& path, std::uint64_t maxBytes) {
-    try {
-        readFile(path, maxBytes);
-    } catch (const FileRefused& e) {
-        return e.what();
-    } catch (const std::exception& e) {
-        return std::string("other error: ") + e.what();
-    }
-    return "read";
+    return test::refusalOf([&] { readFile(path, maxBytes); });
 }
 
 } // namespace

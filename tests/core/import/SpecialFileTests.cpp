@@ -33,14 +33,7 @@ const Reader readers[] = {
 };
 
 std::string failure(const Reader& reader, const fs::path& path) {
-    try {
-        reader.read(path);
-    } catch (const FileRefused& e) {
-        return e.what();
-    } catch (const std::exception& e) {
-        return std::string("other error: ") + e.what();
-    }
-    return "read";
+    return test::refusalOf([&] { reader.read(path); });
 }
 
 } // namespace
