@@ -1,3 +1,4 @@
+#include "DesktopInstance.h"
 #include "Program.h"
 #include "SnapshotDirectory.h"
 #include "SnapshotProgram.h"
@@ -8,11 +9,19 @@
 int main(int argc, char** argv) {
     rig::app::prepareApplication();
     QApplication app(argc, argv);
+    const QList<QUrl> files = rig::app::commandLineFiles(app.arguments().mid(1));
+    const auto snapshotFolder = rig::app::snapshotDirectory();
+    // One program per desktop session; the snapshot mode always drives a program of its own.
+    rig::app::DesktopInstance instance;
+    if (!snapshotFolder && instance.claimOrHandOver(files) == rig::app::DesktopInstance::Role::handedOver)
+        return 0;
     rig::app::Program program;
-    if (const auto folder = rig::app::snapshotDirectory()) {
-        program.setSnapshotRunner([&program, folder = *folder] {
+    QObject::connect(&instance, &rig::app::DesktopInstance::startedAgain, &program,
+                     &rig::app::Program::startedAgain);
+    if (snapshotFolder) {
+        program.setSnapshotRunner([&program, folder = *snapshotFolder] {
             rig::app::runDevSnapshot(folder, rig::app::programSnapshotParts(program));
         });
     }
-    return program.run(rig::app::commandLineFiles(app.arguments().mid(1)));
+    return program.run(files);
 }

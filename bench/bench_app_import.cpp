@@ -4,6 +4,7 @@
 // loop (a 1 ms probe timer), which must stay well under a frame; beside it the same probe on
 // an idle loop (what a busy machine alone causes), the time handleURLs itself takes and the
 // time the result takes to apply.
+#include "ImportController.h"
 #include "MotorLibrary.h"
 #include "ProjectStore.h"
 #include "QtText.h"
@@ -142,15 +143,15 @@ void BM_ImportShowThroughTheStore(benchmark::State& state) {
 
         QEventLoop loop;
         QElapsedTimer applying;
-        QObject::connect(&store, &app::ProjectStore::importingChanged, &loop, [&] {
-            if (store.importing()) return;
+        QObject::connect(&store.importer(), &app::ImportController::importingChanged, &loop, [&] {
+            if (store.importer().importing()) return;
             applying.start();
             loop.quit();
         });
         auto probe = std::make_unique<LoopProbe>();
         QElapsedTimer total;
         total.start();
-        store.handleURLs(files.urls);
+        store.importer().handleURLs(files.urls);
         longestCallMs = std::max(longestCallMs, double(total.nsecsElapsed()) / 1e6);
         loop.exec();
         longestApplyMs = std::max(longestApplyMs, double(applying.nsecsElapsed()) / 1e6);

@@ -1,6 +1,7 @@
 // The document store with a large project (200 sources with 4 pickups, 16 enclosures, DXF
 // data and extras each): open, save, autosave, and how long an autosave holds the main thread.
 #include "ProjectStore.h"
+#include "Recovery.h"
 #include "support/AppTesting.h"
 #include "support/ProjectFixtures.h"
 
@@ -18,6 +19,7 @@ namespace {
 
 using rig::Project;
 using rig::app::ProjectStore;
+using rig::app::Recovery;
 
 const Project& largeProject() {
     static const Project p = rig::fixtures::largeProject(200, 4, 16);
@@ -93,13 +95,13 @@ void BM_Autosave(benchmark::State& state) {
         store->setProject(largeProject());
         if (!store->writeProject(paths.file("Large.qvrig"))) std::abort();
     }
-    QSignalSpy spy(store.get(), &ProjectStore::autosaveFinished);
+    QSignalSpy spy(&store->recovery(), &Recovery::autosaveFinished);
     int n = 0;
     for (auto _ : state) {
         state.PauseTiming();
         store->setProject(edited(++n));
         state.ResumeTiming();
-        store->writeRecovery();
+        store->recovery().writeRecovery();
         waitForAutosave(spy, n);
     }
 }
@@ -115,7 +117,7 @@ void BM_AutosaveMainThreadBlock(benchmark::State& state) {
         store->setProject(largeProject());
         if (!store->writeProject(paths.file("Large.qvrig"))) std::abort();
     }
-    QSignalSpy spy(store.get(), &ProjectStore::autosaveFinished);
+    QSignalSpy spy(&store->recovery(), &Recovery::autosaveFinished);
     QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
     QElapsedTimer awake;
     qint64 awakeNs = 0;
@@ -133,7 +135,7 @@ void BM_AutosaveMainThreadBlock(benchmark::State& state) {
         awakeNs = 0;
         QElapsedTimer call;
         call.start();
-        store->writeRecovery();
+        store->recovery().writeRecovery();
         const qint64 callNs = call.nsecsElapsed();
         measuring = true;
         waitForAutosave(spy, n);

@@ -1,5 +1,7 @@
 #include "AppPaths.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <memory>
@@ -24,7 +26,7 @@ std::unique_ptr<QSettings>& currentSettings() {
 AppPaths AppPaths::standard() {
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    return {config + "/QuorvaneRig/QuorvaneRig.conf", data + "/QuorvaneRig"};
+    return {config + "/QuorvaneRig/QuorvaneRig.conf", data + "/QuorvaneRig", data + "/recently-used.xbel"};
 }
 
 void setAppPaths(const AppPaths& paths) {
@@ -42,6 +44,10 @@ QSettings& settings() {
     auto& s = currentSettings();
     if (!s) s = std::make_unique<QSettings>(appPaths().settingsFile, QSettings::IniFormat);
     return *s;
+}
+
+QString absoluteFilePath(const QString& path) {
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
 } // namespace rig::app

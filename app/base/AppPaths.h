@@ -9,8 +9,12 @@ namespace rig::app {
 struct AppPaths {
     QString settingsFile;  // one INI file for every setting
     QString dataDirectory; // motors.json and Recovery/ live here
+    // The desktop's list of recently used files, shared with every other program; none: the
+    // program leaves it alone.
+    QString desktopRecentFile;
 
-    // ~/.config/QuorvaneRig/QuorvaneRig.conf and ~/.local/share/QuorvaneRig (XDG variables honoured).
+    // ~/.config/QuorvaneRig/QuorvaneRig.conf, ~/.local/share/QuorvaneRig and
+    // ~/.local/share/recently-used.xbel (XDG variables honoured).
     static AppPaths standard();
 };
 
@@ -20,5 +24,8 @@ const AppPaths& appPaths();
 
 // The one settings object on appPaths().settingsFile. Main thread only.
 QSettings& settings();
+
+// `path` absolute and cleaned: the form file paths are kept and compared in.
+QString absoluteFilePath(const QString& path);
 
 } // namespace rig::app

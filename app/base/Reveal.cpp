@@ -23,11 +23,6 @@ DesktopReveal::DesktopReveal(QObject* parent)
 DesktopReveal::DesktopReveal(QDBusConnection bus, FolderOpener openFolder, QObject* parent)
     : QObject(parent), bus_(std::move(bus)), openFolder_(std::move(openFolder)) {}
 
-DesktopReveal& DesktopReveal::shared() {
-    static auto* instance = new DesktopReveal(QCoreApplication::instance());
-    return *instance;
-}
-
 void DesktopReveal::reveal(const QString& file) {
     if (!bus_.isConnected()) {
         openFolderOf(file);

@@ -28,9 +28,6 @@ public:
     explicit DesktopReveal(QObject* parent = nullptr);
     DesktopReveal(QDBusConnection bus, FolderOpener openFolder, QObject* parent = nullptr);
 
-    // The program's instance, created on first use.
-    static DesktopReveal& shared();
-
     void reveal(const QString& file) override;
 
 private:

@@ -23,19 +23,27 @@ void open(const QUrl& url) {
 
 } // namespace
 
+bool isWebLink(const QUrl& url) {
+    if (!url.isValid() || url.isRelative() || url.host().isEmpty()) return false;
+    // QUrl keeps schemes in lower case; "httpx:" or "https-evil:" are other schemes.
+    const QString scheme = url.scheme();
+    return scheme == QLatin1String("http") || scheme == QLatin1String("https");
+}
+
 std::optional<QUrl> webLinkUrl(const QString& text) {
     const QUrl url(text, QUrl::StrictMode);
-    if (!url.isValid() || url.isRelative()) return std::nullopt;
-    const QString scheme = url.scheme().toLower();
-    if (scheme != QLatin1String("http") && scheme != QLatin1String("https")) return std::nullopt;
-    if (url.host().isEmpty()) return std::nullopt;
+    if (!isWebLink(url)) return std::nullopt;
     return url;
 }
 
 bool openWebLink(const QString& text) {
     const std::optional<QUrl> url = webLinkUrl(text);
-    if (!url) return false;
-    open(*url);
+    return url && openWebLink(*url);
+}
+
+bool openWebLink(const QUrl& url) {
+    if (!isWebLink(url)) return false;
+    open(url);
     return true;
 }
 

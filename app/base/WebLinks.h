@@ -1,6 +1,6 @@
-// Links that come from the publish server, opened in the web browser. Only http and https
-// are handed on: a "file:" or custom-scheme link from a hostile server would start a local
-// program. Main thread only.
+// Links the program hands to the web browser: from the publish server, the project and the
+// crew page. Only http and https are handed on: a "file:" or custom-scheme link would start a
+// local program. Main thread only.
 #pragma once
 
 #include <QString>
@@ -11,11 +11,15 @@
 
 namespace rig::app {
 
-// The text as an absolute http or https URL with a host (strict parsing); nothing else.
+// A valid absolute URL whose scheme is exactly http or https, with a host.
+bool isWebLink(const QUrl& url);
+
+// The text as a web link (strict parsing); nothing else.
 std::optional<QUrl> webLinkUrl(const QString& text);
 
-// Hands the text to the web browser when it is a web link; false (nothing opened) otherwise.
+// Hands the link to the web browser when it is a web link; false (nothing opened) otherwise.
 bool openWebLink(const QString& text);
+bool openWebLink(const QUrl& url);
 
 // Where links go: QDesktopServices unless replaced. Tests put their own in; the previous
 // opener is returned (empty for the default).

@@ -15,11 +15,6 @@ namespace rig::app {
 
 DXFSettings::DXFSettings(QObject* parent) : QObject(parent), options_(decode(settings().value(key))) {}
 
-DXFSettings& DXFSettings::shared() {
-    static DXFSettings* instance = new DXFSettings;
-    return *instance;
-}
-
 void DXFSettings::setOptions(const RigDXF::Options& options) {
     const double previousHeight = options_.footprintHeight;
     options_ = options;

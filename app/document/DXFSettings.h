@@ -21,9 +21,6 @@ public:
     // Loads the stored options; anything unreadable gives the defaults.
     explicit DXFSettings(QObject* parent = nullptr);
 
-    // The program's options, loaded on first use.
-    static DXFSettings& shared();
-
     const RigDXF::Options& options() const { return options_; }
     // Stores the record and writes it at once, even when it equals the stored one. A footprint
     // height that is not finite keeps the previous height: it could not be saved and would

@@ -19,10 +19,14 @@ std::string extensionOf(const std::filesystem::path& file) {
     return toLower(extension);
 }
 
-// Readers' errors name their file already; anything else gets the name in front.
+// Readers' errors name their file already; anything else gets the name in front. Either
+// way the name is isolated: the line is shown as it is.
 std::string errorLine(const std::string& message, const std::string& fileName) {
-    if (message.find(fileName) != std::string::npos) return message;
-    return fileName + ": " + message;
+    const std::size_t at = message.find(fileName);
+    if (at == std::string::npos) return bidiIsolated(fileName) + ": " + message;
+    std::string line = message;
+    line.replace(at, fileName.size(), bidiIsolated(fileName));
+    return line;
 }
 
 } // namespace
@@ -80,7 +84,8 @@ ImportResult importFiles(const ImportInput& input, const ImportReaders& readers,
             } else if (extension == "csv") {
                 ImportNotes notes;
                 project.importInventory(readers.inventory(file, stop, notes), name);
-                for (const std::string& note : notes.lines()) result.errors.push_back(name + ": " + note);
+                for (const std::string& note : notes.lines())
+                    result.errors.push_back(bidiIsolated(name) + ": " + note);
             } else if (extension == "dxf") {
                 if (project.isEmpty()) {
                     result.errors.push_back("Import the Soundvision report before the DXF.");
@@ -92,9 +97,10 @@ ImportResult importFiles(const ImportInput& input, const ImportReaders& readers,
                 Project merged = project;
                 merged.importDXF(sources, name, stop);
                 project = std::move(merged);
-                for (const std::string& note : notes.lines()) result.errors.push_back(name + ": " + note);
+                for (const std::string& note : notes.lines())
+                    result.errors.push_back(bidiIsolated(name) + ": " + note);
             } else {
-                result.errors.push_back(name + ": unknown file type (use PDF, CSV or DXF).");
+                result.errors.push_back(bidiIsolated(name) + ": unknown file type (use PDF, CSV or DXF).");
             }
         } catch (const Cancelled&) {
             throw;

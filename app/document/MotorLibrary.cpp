@@ -27,13 +27,7 @@ namespace {
 
 constexpr char migrationKey[] = "deltaSpacing08";
 
-// The file form: "motors" is required, "delta" optional; other keys are ignored.
-struct Stored {
-    std::vector<Motor> motors;
-    std::optional<DeltaSpec> delta;
-};
-
-Stored decodeStored(const std::string& text) {
+MotorLibrary::Stored decodeStored(const std::string& text) {
     const Json j = parseJsonText(text);
     JsonObjectReader o(j, JsonPath());
     return {o.req<std::vector<Motor>>("motors"), o.opt<DeltaSpec>("delta")};
@@ -61,30 +55,29 @@ MotorLibrary::MotorLibrary(QObject* parent) : QObject(parent) {
 
 MotorLibrary::~MotorLibrary() = default;
 
-MotorLibrary& MotorLibrary::shared() {
-    static MotorLibrary* library = new MotorLibrary;
-    return *library;
-}
-
 QString MotorLibrary::filePath() {
     const QString folder = appPaths().dataDirectory;
     QDir().mkpath(folder);
     return QDir(folder).filePath(QStringLiteral("motors.json"));
 }
 
-void MotorLibrary::load() {
+std::optional<MotorLibrary::Stored> MotorLibrary::readFile() {
     const std::filesystem::path path = toPath(filePath());
-    std::optional<Stored> stored;
     try {
-        stored = decodeStored(readFile(path));
+        // A library of hundreds of motors takes some kilobytes.
+        return decodeStored(rig::readFile(path, 16'000'000));
     } catch (const std::exception&) {
         std::error_code ec;
         // A file that exists but cannot be used is kept aside before anything replaces it.
         unreadableFile_ = std::filesystem::exists(path, ec) || std::filesystem::is_symlink(path, ec);
+        return std::nullopt;
     }
-    if (stored) {
-        setMotors(std::move(stored->motors));
-        setDelta(stored->delta.value_or(DeltaSpec{}));
+}
+
+void MotorLibrary::load() {
+    if (std::optional<Stored> stored = readFile()) {
+        assignMotors(std::move(stored->motors));
+        assignDelta(stored->delta.value_or(DeltaSpec{}));
     }
 
     // Earlier versions defaulted the plate spacing to 1.0 m; move it to 0.8 m once per user.
@@ -93,19 +86,73 @@ void MotorLibrary::load() {
         if (delta_.spacing && *delta_.spacing == 1.0) {
             DeltaSpec migrated = delta_;
             migrated.spacing = DeltaSpec::defaultSpacing;
-            setDelta(std::move(migrated));
+            assignDelta(std::move(migrated));
         }
     }
 }
 
+void MotorLibrary::reread() {
+    std::optional<Stored> stored = readFile();
+    if (!stored) return;
+    DeltaSpec delta = stored->delta.value_or(DeltaSpec{});
+    if (stored->motors != motors_) {
+        motors_ = std::move(stored->motors);
+        emit motorsChanged();
+    }
+    if (delta != delta_) {
+        delta_ = std::move(delta);
+        emit deltaChanged();
+    }
+}
+
+std::vector<Motor> MotorLibrary::mergeMotors(const std::vector<Motor>& base, const std::vector<Motor>& file,
+                                             std::vector<Motor> changed) {
+    if (file == base) return changed;
+    const auto find = [](const std::vector<Motor>& list, const Uuid& id) {
+        const auto it = std::find_if(list.begin(), list.end(), [&](const Motor& m) { return m.id == id; });
+        return it == list.end() ? nullptr : &*it;
+    };
+    std::vector<Motor> merged;
+    for (Motor& motor : changed) {
+        const Motor* before = find(base, motor.id);
+        if (before && *before == motor) {
+            // Untouched here: as the file has it now, or gone with it.
+            if (const Motor* now = find(file, motor.id)) merged.push_back(*now);
+        } else {
+            merged.push_back(std::move(motor));
+        }
+    }
+    bool added = false;
+    for (const Motor& motor : file) {
+        if (find(base, motor.id) || find(merged, motor.id)) continue;
+        merged.push_back(motor);
+        added = true;
+    }
+    if (added) sortByName(merged);
+    return merged;
+}
+
 void MotorLibrary::setMotors(std::vector<Motor> motors) {
+    if (motors == motors_) return;
+    const std::vector<Motor> base = motors_;
+    reread();
+    assignMotors(mergeMotors(base, motors_, std::move(motors)));
+}
+
+void MotorLibrary::setDelta(DeltaSpec delta) {
+    if (delta == delta_) return;
+    reread();
+    assignDelta(std::move(delta));
+}
+
+void MotorLibrary::assignMotors(std::vector<Motor> motors) {
     if (motors == motors_) return;
     motors_ = std::move(motors);
     emit motorsChanged();
     save();
 }
 
-void MotorLibrary::setDelta(DeltaSpec delta) {
+void MotorLibrary::assignDelta(DeltaSpec delta) {
     if (delta == delta_) return;
     delta_ = std::move(delta);
     emit deltaChanged();
@@ -113,6 +160,7 @@ void MotorLibrary::setDelta(DeltaSpec delta) {
 }
 
 Motor MotorLibrary::upsert(const QString& name, double weight) {
+    reread();
     const std::string trimmed = trimWhite(toStd(name));
     const auto match = std::find_if(motors_.begin(), motors_.end(),
                                     [&](const Motor& m) { return sameName(m.name, trimmed); });
@@ -120,19 +168,20 @@ Motor MotorLibrary::upsert(const QString& name, double weight) {
         const auto index = std::size_t(match - motors_.begin());
         std::vector<Motor> updated = motors_;
         updated[index].weight = weight;
-        setMotors(std::move(updated));
+        assignMotors(std::move(updated));
         return motors_[index];
     }
     Motor added{Uuid::random(), trimmed, weight};
     std::vector<Motor> updated = motors_;
     updated.push_back(added);
-    setMotors(updated);
+    assignMotors(updated);
     sortByName(updated);
-    setMotors(std::move(updated));
+    assignMotors(std::move(updated));
     return added;
 }
 
 void MotorLibrary::importMotors(const Project& project) {
+    reread();
     for (const auto& [sourceID, source] : project.extras) {
         for (const auto& [role, point] : source.points) {
             if (!point.motor) continue;

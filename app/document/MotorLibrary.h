@@ -1,11 +1,14 @@
 // The chain motors and the K1-DELTA defaults kept across projects, in "motors.json" in the
-// data folder. Main thread only.
+// data folder. Every change is made to the file as it is then, so what another program wrote
+// meanwhile stays. Main thread only.
 #pragma once
 
 #include "model/Extras.h"
 
 #include <QObject>
 #include <QString>
+
+#include <optional>
 
 #include <vector>
 
@@ -23,14 +26,13 @@ public:
     explicit MotorLibrary(QObject* parent = nullptr);
     ~MotorLibrary() override;
 
-    // The process-wide library, created on first use.
-    static MotorLibrary& shared();
-
-    // Sorted by name after every addition. Setting an unequal value writes the file.
+    // Sorted by name after every addition. Setting an unequal value re-reads the file, applies
+    // the changes made to the list it was taken from, and writes the file.
     const std::vector<Motor>& motors() const { return motors_; }
     void setMotors(std::vector<Motor> motors);
 
-    // The plate settings a new project starts with. Setting an unequal value writes the file.
+    // The plate settings a new project starts with. Setting an unequal value writes the file,
+    // with the motors it holds then.
     const DeltaSpec& delta() const { return delta_; }
     void setDelta(DeltaSpec delta);
 
@@ -52,12 +54,28 @@ public:
     // case only breaks ties.
     static void sortByName(std::vector<Motor>& motors);
 
+    // The file form: "motors" is required, "delta" optional; other keys are ignored.
+    struct Stored {
+        std::vector<Motor> motors;
+        std::optional<DeltaSpec> delta;
+    };
+
 signals:
     void motorsChanged();
     void deltaChanged();
 
 private:
+    // The list `base` was turned into `changed` while the file came to hold `file`: the changes
+    // over what the file holds; motors another program added are kept in name order.
+    static std::vector<Motor> mergeMotors(const std::vector<Motor>& base, const std::vector<Motor>& file,
+                                          std::vector<Motor> changed);
+    // The file's content; nothing when it is missing or unreadable.
+    std::optional<Stored> readFile();
     void load();
+    // Takes up what the file holds now (written by another program), without writing it.
+    void reread();
+    void assignMotors(std::vector<Motor> motors);
+    void assignDelta(DeltaSpec delta);
     // Moves an unreadable file out of the way before it would be overwritten; false when
     // it is still in the way.
     bool backUpUnreadableFile();

@@ -20,7 +20,7 @@ QString count(std::int64_t n) {
 } // namespace
 
 QString motorsHeader(const DeltaSpec& delta) {
-    return QStringLiteral("Motors & ") + toQ(delta.name);
+    return QStringLiteral("Motors & ") + shownName(delta.name);
 }
 
 FileLine fileLine(const std::string& fileName, const std::optional<QString>& detail,
@@ -31,13 +31,13 @@ FileLine fileLine(const std::string& fileName, const std::optional<QString>& det
         line.secondary = true;
         return line;
     }
-    line.first = toQ(fileName);
+    line.first = shownName(fileName);
     if (detail) line.second = date ? *detail + dot + *date : *detail;
     return line;
 }
 
 QString reportDetail(const Project& project) {
-    return QStringLiteral("Soundvision ") + toQ(project.report.info.version) + dot +
+    return QStringLiteral("Soundvision ") + shownName(project.report.info.version) + dot +
            count(std::int64_t(project.report.sources.size())) + QStringLiteral(" sources");
 }
 
@@ -149,7 +149,8 @@ std::vector<InventoryBlockData> inventoryBlocks(const List<InventoryItem>& inven
             return a->product < b->product; // UTF-8 bytes: code-point order
         });
         InventoryBlockData block{key, title, {}};
-        for (const InventoryItem* item : rows) block.items.emplace_back(toQ(item->product), item->quantity);
+        for (const InventoryItem* item : rows)
+            block.items.emplace_back(shownName(item->product), item->quantity);
         blocks.push_back(std::move(block));
     }
     return blocks;

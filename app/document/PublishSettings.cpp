@@ -178,11 +178,6 @@ PublishSettings::PublishSettings(std::unique_ptr<SecretStore> secrets, QObject* 
 
 PublishSettings::~PublishSettings() = default;
 
-PublishSettings& PublishSettings::shared() {
-    static PublishSettings* instance = new PublishSettings(std::make_unique<KeychainSecretStore>());
-    return *instance;
-}
-
 QString PublishSettings::defaultServer() {
     return QStringLiteral(RIG_DEFAULT_PUBLISH_SERVER);
 }

@@ -81,8 +81,6 @@ public:
     explicit PublishSettings(std::unique_ptr<SecretStore> secrets, QObject* parent = nullptr);
     ~PublishSettings() override;
 
-    // The program's instance (system keyring), created on first use.
-    static PublishSettings& shared();
     // The address used when none is stored, and the one "Reset Server" puts back.
     static QString defaultServer();
 

@@ -8,13 +8,13 @@
 namespace rig::app {
 
 std::string sidebarLabel(const Source& source) {
-    if (source.groups.size() == 1) return source.groups.front();
+    if (source.groups.size() == 1) return bidiIsolated(source.groups.front());
     std::string label;
     bool first = true;
     for (const std::string& group : source.groups) {
         if (group == "ALL") continue;
         if (!first) label += " › ";
-        label += group;
+        label += bidiIsolated(group);
         first = false;
     }
     return label;
@@ -54,7 +54,7 @@ std::string sourceSubtitle(const Source& source) {
         if (i > 0) text += " + ";
         text += integerText(counts[i].second);
         text += "× ";
-        text += counts[i].first;
+        text += bidiIsolated(counts[i].first);
     }
     text += source.isFlown() ? " · flown" : " · stacked";
     return text;

@@ -14,7 +14,8 @@
 namespace rig::app {
 
 // The heading of a source: a one-entry group path as it is (also "ALL"), otherwise the
-// entries other than "ALL" joined with " › "; an empty path gives "".
+// entries other than "ALL" joined with " › "; an empty path gives "". These texts are shown
+// as they are, so each name in them is isolated (bidiIsolated).
 std::string sidebarLabel(const Source& source);
 
 struct SidebarSection {

@@ -22,7 +22,7 @@ QString fixed2(double value) {
 
 QString withUnit(std::optional<double> value, const std::string& unit) {
     if (!value || !std::isfinite(*value)) return absent();
-    return number(*value) + u' ' + toQ(unit);
+    return number(*value) + u' ' + shownName(unit);
 }
 
 } // namespace
@@ -58,11 +58,13 @@ QString plainNumber(std::optional<double> value) {
 }
 
 QString groupPath(const Source& source) {
-    return toQ(Project::groupLabel(source));
+    QStringList groups;
+    for (std::string_view group : groupPathWithoutAll(source)) groups << shownName(group);
+    return groups.join(QStringLiteral(" \u203A "));
 }
 
 QString configurationLine(const Source& source) {
-    QString line = toQ(source.configuration);
+    QString line = shownName(source.configuration);
     if (source.motorCount) {
         const std::int64_t n = *source.motorCount;
         line += QStringLiteral(" \u00B7 ") + integer(n) + QStringLiteral(" motor") +
@@ -87,7 +89,7 @@ QString positionLine(const XYZ& p) {
 
 std::vector<FactRow> facts(const Source& source, const ReportInfo& info) {
     std::vector<FactRow> rows;
-    if (source.bumper) rows.push_back({"Bumper", toQ(*source.bumper), {}, {}, true});
+    if (source.bumper) rows.push_back({"Bumper", shownName(*source.bumper), {}, {}, true});
     rows.push_back({"Site", angle(source.site), "Azimuth", angle(source.azimuth), false});
     if (source.isFlown()) {
         const std::optional<double> trim =
@@ -117,12 +119,12 @@ QString pickupHelp() {
 }
 
 QStringList pickupColumnTitles(const DeltaSpec& delta) {
-    return {"Point", "Speaker load", "X / Y / Z", "Motor", toQ(delta.name)};
+    return {"Point", "Speaker load", "X / Y / Z", "Motor", shownName(delta.name)};
 }
 
 QString pointTitle(const Pickup& pickup) {
-    QString title = toQ(pickup.role);
-    if (!pickup.hole.empty()) title += QStringLiteral(" \u00B7 hole ") + toQ(pickup.hole);
+    QString title = shownName(pickup.role);
+    if (!pickup.hole.empty()) title += QStringLiteral(" \u00B7 hole ") + shownName(pickup.hole);
     return title;
 }
 
@@ -145,12 +147,12 @@ QString coordinatesTooltip(const Pickup& pickup) {
 
 QString motorLabel(const PointExtra& extra) {
     if (!extra.motor) return QStringLiteral("\u2014");
-    return (extra.delta ? QStringLiteral("2 \u00D7 ") : QString()) + toQ(extra.motor->name) +
+    return (extra.delta ? QStringLiteral("2 \u00D7 ") : QString()) + shownName(extra.motor->name) +
            QStringLiteral(" (") + number(extra.motor->weight) + QStringLiteral(" kg)");
 }
 
 QString motorMenuItem(const Motor& motor) {
-    return toQ(motor.name) + QStringLiteral(" \u2013 ") + number(motor.weight) + QStringLiteral(" kg");
+    return shownName(motor.name) + QStringLiteral(" \u2013 ") + number(motor.weight) + QStringLiteral(" kg");
 }
 
 QString noMotorItem() {
@@ -162,11 +164,11 @@ QString newMotorItem() {
 }
 
 QString sameMotorItem(const Source& source) {
-    return QStringLiteral("Same motor on all points of ") + toQ(source.name);
+    return QStringLiteral("Same motor on all points of ") + shownName(source.name);
 }
 
 QString deltaTooltip(const DeltaSpec& delta) {
-    return toQ(delta.name) + QStringLiteral(": this point hangs from two motors");
+    return shownName(delta.name) + QStringLiteral(": this point hangs from two motors");
 }
 
 QString enclosuresTitle(const Source& source) {
@@ -191,7 +193,7 @@ QStringList enclosureColumnTitles(const Source& source) {
 }
 
 QStringList enclosureCells(const Source& source, const Enclosure& e) {
-    QStringList cells{integer(e.index), toQ(e.type)};
+    QStringList cells{integer(e.index), shownName(e.type)};
     if (source.hasAngles) cells << angle(e.angle);
     cells << angle(e.site) << plainNumber(e.topZ) << plainNumber(e.bottomZ);
     return cells;

@@ -1,5 +1,6 @@
 // The texts of the source page, as pure functions of the model. Absent values read "–"
-// (U+2013); a point without a motor reads "—" (U+2014). Numbers never go through the locale.
+// (U+2013); a point without a motor reads "—" (U+2014). Numbers never go through the locale;
+// names from the report and the project are isolated (shownName).
 #pragma once
 
 #include "model/Project.h"

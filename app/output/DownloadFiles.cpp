@@ -1,8 +1,7 @@
 #include "DownloadFiles.h"
 
-#include "CrewPage.h"
+#include "PrintedPages.h"
 #include "PublishClient.h"
-#include "QRCode.h"
 #include "QtText.h"
 #include "RiggingPointsCSV.h"
 #include "analysis/CrewDoc.h"
@@ -82,20 +81,14 @@ QCoro::Task<void> uploadDownloads(Project project, QString token, QString server
     const PrivateFolder folder;
     const auto& files = downloadFiles();
 
-    // Rigging points: every source, with the crew link and its QR code once published.
-    CrewDoc rigger = CrewDoc::build(project, {}, nowSeconds(), true);
-    if (project.share) {
-        rigger.link = project.share->url;
-        if (std::optional<QString> qr = makeQRDataUrl(toQ(project.share->url), 8)) rigger.qr = toStd(*qr);
-    }
+    // The rigging points with the crew link and its QR code, the crew sheets as the crew sees
+    // them: the two PDFs of the export commands.
+    const Date now = nowSeconds();
     const QString riggerFile = folder.file(files[0].name);
-    if (!co_await makePdf(crewPage(rigger, PageMode::rigger, false), riggerFile, true))
+    if (!co_await makePdf(exportPdfPage(project, false, now), riggerFile, true))
         throw PublishError::server(publishText::pdfFailed);
-
-    // Crew sheets: as the crew sees them, hidden sources left out, no link.
-    const CrewDoc crew = CrewDoc::build(project, {}, nowSeconds(), false);
     const QString crewFile = folder.file(files[1].name);
-    if (!co_await makePdf(crewPage(crew, PageMode::printCrew, false), crewFile, false))
+    if (!co_await makePdf(exportPdfPage(project, true, now), crewFile, false))
         throw PublishError::server(publishText::pdfFailed);
 
     const QByteArray data[] = {

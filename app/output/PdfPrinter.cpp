@@ -47,25 +47,13 @@ PdfPrinter::~PdfPrinter() {
     cancelAll();
 }
 
-PdfPrinter& PdfPrinter::shared() {
-    static PdfPrinter* instance = [] {
-        auto* printer = new PdfPrinter(QCoreApplication::instance());
-        // Live WebEngine pages must be gone before the application object ends.
-        QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, printer,
-                         &PdfPrinter::cancelAll);
-        return printer;
-    }();
-    return *instance;
-}
-
 void PdfPrinter::make(const QString& html, const QString& target, bool landscape, Report report) {
     start(html, target, landscape, {}, std::move(report));
 }
 
 void PdfPrinter::make(const QString& html, const QString& target, bool landscape,
                       std::function<void(bool)> done) {
-    start(
-        html, target, landscape, done ? std::move(done) : [](bool) {}, {});
+    start(html, target, landscape, done ? std::move(done) : [](bool) {}, {});
 }
 
 QCoro::Task<bool> PdfPrinter::makeAsync(QString html, QString target, bool landscape) {

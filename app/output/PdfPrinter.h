@@ -36,9 +36,6 @@ public:
     explicit PdfPrinter(QObject* parent = nullptr);
     ~PdfPrinter() override;
 
-    // The program's printer, created on first use and ended before the application object.
-    static PdfPrinter& shared();
-
     // A page that has not drawn its content (an element of class "rig" or "card") when the
     // readiness checks run out is not printed: the job fails.
 

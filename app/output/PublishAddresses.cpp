@@ -1,7 +1,9 @@
 #include "PublishAddresses.h"
 
 #include "QtText.h"
+#include "WebLinks.h"
 #include "base/Text.h"
+#include "model/Project.h"
 
 #include <QHostAddress>
 
@@ -68,13 +70,18 @@ bool hasHiddenCharacters(const QString& text) {
 } // namespace
 
 std::optional<QUrl> crewLinkUrl(const QString& text) {
-    const QUrl url(text, QUrl::StrictMode);
-    if (!url.isValid() || url.isRelative() || url.host().isEmpty()) return std::nullopt;
+    // A web link first, then narrower: plain http only within the local network.
+    const std::optional<QUrl> url = webLinkUrl(text);
+    if (!url) return std::nullopt;
     if (hasHiddenCharacters(text) || hasHiddenCharacters(QUrl::fromPercentEncoding(text.toUtf8())))
         return std::nullopt;
-    const QString scheme = url.scheme().toLower();
-    if (scheme == u"https" || (scheme == u"http" && isLocalNetworkHost(url.host()))) return url;
+    if (url->scheme() == u"https" || isLocalNetworkHost(url->host())) return url;
     return std::nullopt;
+}
+
+std::optional<QUrl> storedCrewLink(const Project& project) {
+    if (!project.share) return std::nullopt;
+    return crewLinkUrl(toQ(project.share->url));
 }
 
 } // namespace rig::app

@@ -7,6 +7,10 @@
 
 #include <optional>
 
+namespace rig {
+struct Project;
+}
+
 namespace rig::app {
 
 // The request URL: the address without surrounding blanks and tabs and without trailing
@@ -29,5 +33,9 @@ ServerTransport serverTransport(const QString& server);
 // absolute https URL (http only to a local-network host) without control or format
 // characters, line or paragraph separators, also once percent-decoded. Nothing otherwise.
 std::optional<QUrl> crewLinkUrl(const QString& text);
+
+// The project's crew link by the same rule: a project file is no more trusted than a server.
+// Nothing when the project has no link or its link fails the rule.
+std::optional<QUrl> storedCrewLink(const Project& project);
 
 } // namespace rig::app

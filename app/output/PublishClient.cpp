@@ -221,8 +221,8 @@ QCoro::Task<PublishResponse> sendPublish(Channel channel, QNetworkRequest reques
     if (r.status != 200) {
         const std::optional<std::string> message =
             serverErrorMessage(std::string_view(r.body.constData(), std::size_t(r.body.size())));
-        throw PublishError::server(
-            publishText::publishRefused(r.status, message ? toQ(*message) : "HTTP " + decimal(r.status)));
+        throw PublishError::server(publishText::publishRefused(
+            r.status, message ? shownName(*message) : "HTTP " + decimal(r.status)));
     }
     PublishResponse answer;
     try {
@@ -277,11 +277,6 @@ PublishClient::~PublishClient() {
 PublishChannel PublishClient::channel(std::chrono::milliseconds idle,
                                       std::chrono::milliseconds deadline) const {
     return PublishChannel{network_, gone_, idle, deadline};
-}
-
-PublishClient& PublishClient::shared() {
-    static PublishClient* client = new PublishClient;
-    return *client;
 }
 
 QCoro::Task<PublishResponse> PublishClient::publishCrewDoc(const CrewDoc& doc, std::optional<QString> token,

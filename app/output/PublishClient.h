@@ -106,9 +106,6 @@ public:
     // Requests still under way end with PublishError::Kind::Cancelled.
     ~PublishClient() override;
 
-    // The program's client, created on first use.
-    static PublishClient& shared();
-
     PublishTimeouts timeouts() const { return timeouts_; }
     void setTimeouts(PublishTimeouts timeouts) { timeouts_ = timeouts; }
 

@@ -16,10 +16,18 @@ SnapshotRun::Parts programSnapshotParts(Program& program) {
     SnapshotRun::Parts parts;
     QPointer<MainWindow> window = &program.mainWindow();
     parts.mainWindow = [window] { return window.data(); };
-    QObject::connect(&SnapshotNotifier::shared(), &SnapshotNotifier::rigDevSelect, window.data(),
-                     [window](const SnapshotStep& step) { window->devSelect(step); });
-    parts.overviewPage = [] {
-        return new OverviewPage(ProjectStore::shared(), MotorLibrary::shared(), ExportCommands::shared());
+    parts.store = &program.store();
+    parts.motors = &program.motors();
+    parts.dxf = &program.dxf();
+    parts.publishing = &program.publishing();
+    parts.client = &program.client();
+    parts.printer = &program.printer();
+    parts.exports = &program.exports();
+    parts.select = [window](const SnapshotStep& step) {
+        if (window) window->devSelect(step);
+    };
+    parts.overviewPage = [target = QPointer<Program>(&program)] {
+        return new OverviewPage(target->store(), target->motors(), target->exports());
     };
     parts.quit = [target = QPointer<Program>(&program)](int code) {
         // Queued: the accessory check ends the program before its event loop runs.

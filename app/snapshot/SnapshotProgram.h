@@ -8,7 +8,7 @@ namespace rig::app {
 
 class Program;
 
-// Parts for runDevSnapshot: the program's main window (which follows "rigDevSelect" from
+// Parts for runDevSnapshot: the program's services and main window (which follows the steps from
 // now on), its overview page for "full", and its quit.
 SnapshotRun::Parts programSnapshotParts(Program& program);
 

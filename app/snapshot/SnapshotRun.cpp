@@ -2,11 +2,13 @@
 
 #include "AppPaths.h"
 #include "Appearance.h"
+#include "CrewLink.h"
 #include "DXFOptionsForm.h"
 #include "DXFSettings.h"
 #include "DownloadFiles.h"
 #include "ExportCommands.h"
 #include "GeneralSettings.h"
+#include "ImportController.h"
 #include "MotorLibrary.h"
 #include "MotorsSettings.h"
 #include "PdfPrinter.h"
@@ -48,11 +50,6 @@ std::optional<QString> processEnvironment(const QString& name) {
     const QByteArray key = name.toLocal8Bit();
     if (!qEnvironmentVariableIsSet(key.constData())) return std::nullopt;
     return qEnvironmentVariable(key.constData());
-}
-
-SnapshotNotifier& SnapshotNotifier::shared() {
-    static auto* notifier = new SnapshotNotifier;
-    return *notifier;
 }
 
 QList<QWidget*> allSubviews(const QList<QWidget*>& views) {
@@ -151,16 +148,9 @@ private:
 SnapshotRun::SnapshotRun(QString folder, Parts parts, QObject* parent)
     : QObject(parent), folder_(std::move(folder)), parts_(std::move(parts)),
       network_(new QNetworkAccessManager(this)) {
-    if (!parts_.store) parts_.store = &ProjectStore::shared();
-    if (!parts_.motors) parts_.motors = &MotorLibrary::shared();
-    if (!parts_.dxf) parts_.dxf = &DXFSettings::shared();
-    if (!parts_.publishing) parts_.publishing = &PublishSettings::shared();
-    if (!parts_.client) parts_.client = &PublishClient::shared();
-    if (!parts_.printer) parts_.printer = &PdfPrinter::shared();
-    if (!parts_.exports) parts_.exports = &ExportCommands::shared();
     if (!parts_.environment) parts_.environment = processEnvironment;
     if (!parts_.select) {
-        parts_.select = [](const SnapshotStep& step) { SnapshotNotifier::shared().postDevSelect(step); };
+        parts_.select = [](const SnapshotStep&) {};
     }
     if (!parts_.quit) {
         parts_.quit = [](int code) {
@@ -197,7 +187,7 @@ void SnapshotRun::start() {
         parts_.quit(0);
         return;
     }
-    if (isSet("RIG_FILES")) parts_.store->handleURLs(parseSnapshotFiles(env("RIG_FILES")));
+    if (isSet("RIG_FILES")) parts_.store->importer().handleURLs(parseSnapshotFiles(env("RIG_FILES")));
     if (isSet("RIG_EXPORT")) {
         QTimer::singleShot(parts_.timing.exports, this,
                            [this, folder = env("RIG_EXPORT")] { runExportSelfTest(folder); });
@@ -338,7 +328,7 @@ QCoro::Task<std::optional<QString>> SnapshotRun::publishCheckLog(QString server,
     QString log;
     try {
         Project copy = store->project();
-        const ShareInfo first = co_await store->publishProject(copy, server, key);
+        const ShareInfo first = co_await store->crewLink().publishProject(copy, server, key);
         if (gone()) co_return std::nullopt;
 
         // From here on every send goes to the link of the first publish.
@@ -354,7 +344,7 @@ QCoro::Task<std::optional<QString>> SnapshotRun::publishCheckLog(QString server,
             copy.setExtra(leadID, *leadRole,
                           PointExtra{Motor{Uuid::random(), toStd(sampleMotorName), 55.0}, true});
         }
-        const ShareInfo second = co_await store->publishProject(copy, server, key);
+        const ShareInfo second = co_await store->crewLink().publishProject(copy, server, key);
         if (gone()) co_return std::nullopt;
         log = "first " + toQ(first.url) + "\nsecond " + toQ(second.url) + "\nchanges " +
               changeMapDebugText(second.changes) + "\n";
@@ -371,7 +361,7 @@ QCoro::Task<std::optional<QString>> SnapshotRun::publishCheckLog(QString server,
             copy.setExtra(leadID, *leadRole,
                           PointExtra{Motor{Uuid::random(), toStd(probeMotorName), 99.0}, false});
         }
-        co_await store->resendProject(copy, server, key);
+        co_await store->crewLink().resendProject(copy, server, key);
         if (gone()) co_return std::nullopt;
 
         PdfMaker makePdf = [printer](QString html, QString target, bool landscape) -> QCoro::Task<bool> {

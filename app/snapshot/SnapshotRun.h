@@ -35,17 +35,6 @@ class PublishSettings;
 using Environment = std::function<std::optional<QString>(const QString& name)>;
 std::optional<QString> processEnvironment(const QString& name);
 
-// Carries "rigDevSelect": the capture steps post the step, the main window switches to it.
-class SnapshotNotifier : public QObject {
-    Q_OBJECT
-public:
-    static SnapshotNotifier& shared();
-    void postDevSelect(const SnapshotStep& step) { emit rigDevSelect(step); }
-
-signals:
-    void rigDevSelect(const rig::app::SnapshotStep& step);
-};
-
 // `view` and every widget below it, depth first, each parent before its children.
 QList<QWidget*> allSubviews(const QList<QWidget*>& views);
 
@@ -76,7 +65,7 @@ class SnapshotRun : public QObject {
     Q_OBJECT
 public:
     struct Parts {
-        // The shared objects of the program for each one left null.
+        // The program's objects (all required).
         ProjectStore* store = nullptr;
         MotorLibrary* motors = nullptr;
         DXFSettings* dxf = nullptr;
@@ -92,7 +81,7 @@ public:
         // A new overview page for the "full" step (the caller owns it); without it the step
         // writes no picture.
         std::function<QWidget*()> overviewPage;
-        // Switches the main window to a step; posts "rigDevSelect" unless set.
+        // Switches the main window to a step; nothing unless set.
         std::function<void(const SnapshotStep&)> select;
         // Ends the program with the status; unless set, the settings are written and the
         // event loop ends (also when it has not started yet).
@@ -158,8 +147,8 @@ private:
     QList<QPointer<QWidget>> offscreen_; // pages drawn off screen, deleted with the run
 };
 
-// The program's entry into the mode: a run on the shared objects, owned by the application,
+// The program's entry into the mode: a run on the program's objects, owned by the application,
 // started at once.
-void runDevSnapshot(const QString& folder, SnapshotRun::Parts parts = {});
+void runDevSnapshot(const QString& folder, SnapshotRun::Parts parts);
 
 } // namespace rig::app

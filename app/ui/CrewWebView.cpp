@@ -3,7 +3,6 @@
 #include "CrewPage.h"
 #include "PageScheme.h"
 
-#include <QDesktopServices>
 #include <QEvent>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -15,7 +14,7 @@ namespace rig::app {
 namespace {
 
 LinkOpener browserOpener() {
-    return [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    return [](const QUrl& url) { openWebLink(url); };
 }
 
 // Stands in for a window the page asks for: hands the first address to the browser and
@@ -29,7 +28,7 @@ protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
         if (!done_) {
             done_ = true;
-            if (opensInBrowser(url) && opener_) opener_(url);
+            if (isWebLink(url) && opener_) opener_(url);
             deleteLater();
         }
         return false;
@@ -42,17 +41,11 @@ private:
 
 } // namespace
 
-bool opensInBrowser(const QUrl& url) {
-    // Exactly these two: "httpfoo:" or "javascript:" must never reach the browser.
-    const QString scheme = url.scheme();
-    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
-}
-
 CrewWebPage::CrewWebPage(QWebEngineProfile* profile, LinkOpener opener, QObject* parent)
     : PinnedPage(profile, parent), opener_(std::move(opener)) {}
 
 void CrewWebPage::refused(const QUrl& url, NavigationType type) {
-    if (type == NavigationTypeLinkClicked && opensInBrowser(url) && opener_) opener_(url);
+    if (type == NavigationTypeLinkClicked && isWebLink(url) && opener_) opener_(url);
 }
 
 QWebEnginePage* CrewWebPage::createWindow(WebWindowType) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "PageScheme.h"
+#include "WebLinks.h"
 #include "analysis/CrewDoc.h"
 
 #include <QPointer>
@@ -17,13 +18,7 @@ class QWebEngineView;
 
 namespace rig::app {
 
-// Opens an address outside the program (the default web browser).
-using LinkOpener = std::function<void(const QUrl&)>;
-
-// Only these links leave the page, and only for the system browser.
-bool opensInBrowser(const QUrl& url);
-
-// The page of a CrewWebView: it never leaves its own address; links to web addresses go to the
+// The page of a CrewWebView: it never leaves its own address; web links (isWebLink) go to the
 // browser.
 class CrewWebPage : public PinnedPage {
     Q_OBJECT
@@ -61,7 +56,7 @@ public:
     QWebEngineView* view() const { return view_; }
     CrewWebPage* page() const { return page_; }
 
-    // Where web links go; QDesktopServices by default.
+    // Where web links go; openWebLink by default.
     void setLinkOpener(LinkOpener opener);
 
     // "dark" or "light": what the page is told to follow, from the widget's palette (WebEngine

@@ -87,10 +87,6 @@ DXFOptionsForm::DXFOptionsForm(DXFSettings& settings, QWidget* parent)
     refresh();
 }
 
-QWidget* DXFOptionsForm::heightField() const {
-    return height_;
-}
-
 QLineEdit* DXFOptionsForm::heightEdit() const {
     return height_->lineEdit();
 }

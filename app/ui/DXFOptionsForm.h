@@ -33,13 +33,8 @@ class DXFOptionsForm : public QWidget {
 public:
     explicit DXFOptionsForm(DXFSettings& settings, QWidget* parent = nullptr);
 
-    QCheckBox* riggingPointsBox() const { return riggingPoints_; }
-    QCheckBox* labelsBox() const { return labels_; }
-    QCheckBox* deltaBox() const { return delta_; }
     QCheckBox* dropsBox() const { return drops_; }
     QComboBox* footprintsBox() const { return footprints_; }
-    // The height editor (its line edit takes the typing); shown only for "At height…".
-    QWidget* heightField() const;
     QLineEdit* heightEdit() const;
 
 private:
@@ -69,12 +64,9 @@ public:
     // Shows the height field and its unit only for "At height:".
     void updateHeightField();
 
-    QCheckBox* labelsBox() const { return labels_; }
-    QCheckBox* deltaBox() const { return delta_; }
     QCheckBox* dropsBox() const { return drops_; }
     QComboBox* footprintsBox() const { return foot_; }
     QLineEdit* heightEdit() const { return height_; }
-    QLabel* unitLabel() const { return unit_; }
 
 private:
     void changed();

@@ -34,7 +34,6 @@ public:
 
     BoxField* nameField() const { return name_; }
     NumField* spacingField() const { return spacing_; }
-    style::ToneLabel* weightLabel() const { return weight_; }
 
 private:
     Binding<DeltaSpec> delta_;

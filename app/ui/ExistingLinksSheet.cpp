@@ -1,5 +1,6 @@
 #include "ExistingLinksSheet.h"
 
+#include "CrewLink.h"
 #include "DateText.h"
 #include "FormLayout.h"
 #include "PageStyle.h"
@@ -48,11 +49,11 @@ QString linkDateText(double updatedAt) {
 
 QString linkDetailText(const ServerLink& link) {
     return QStringLiteral("Updated ") + linkDateText(link.updatedAt) + QStringLiteral(" \u00b7 ") +
-           toQ(integerText(link.sources)) + QStringLiteral(" sources \u00b7 ") + toQ(link.report);
+           toQ(integerText(link.sources)) + QStringLiteral(" sources \u00b7 ") + shownName(link.report);
 }
 
 QString linkTitle(const ServerLink& link) {
-    return link.name.empty() ? QStringLiteral("Untitled") : toQ(link.name);
+    return link.name.empty() ? QStringLiteral("Untitled") : shownName(link.name);
 }
 
 std::variant<ShareInfo, QString> attachedShare(const ServerLink& link, std::size_t index) {
@@ -67,6 +68,9 @@ std::variant<ShareInfo, QString> attachedShare(const ServerLink& link, std::size
         }
     }
     if (!crewLinkUrl(toQ(link.url))) return publishText::badCrewLink;
+    // Every later request names the link by its token: one that cannot stand in a request
+    // path is no link to attach to.
+    if (!tokenSegment(toQ(link.token))) return publishText::invalidToken;
     ShareInfo share;
     share.token = link.token;
     share.url = link.url;
@@ -166,7 +170,7 @@ QCoro::Task<void> ExistingLinksSheet::loadLinks() {
     std::optional<std::vector<ServerLink>> result;
     std::optional<QString> failure;
     try {
-        result = co_await store_.listServerLinks();
+        result = co_await store_.crewLink().listServerLinks();
     } catch (const std::exception& e) {
         if (isPublishCancellation(e)) co_return;
         failure = publishErrorText(e);
@@ -203,7 +207,7 @@ void ExistingLinksSheet::askToDelete(ServerLink link) {
     confirmDelete_ = link;
     const bool confirmed = prompts().confirmDeletion(
         QStringLiteral("Delete this link?"),
-        toQ(link.url) +
+        shownName(link.url) +
             QStringLiteral("\nAnyone who has it will see \u201cThis link is no longer active\u201d."));
     if (!self) return;
     // However the question ended, it is closed now; rows held back while it was open follow.
@@ -217,7 +221,7 @@ QCoro::Task<void> ExistingLinksSheet::deleteLink(ServerLink link) {
     QPointer<ProjectStore> store(&store_);
     std::optional<QString> failure;
     try {
-        co_await store_.deleteServerLink(toQ(link.token));
+        co_await store_.crewLink().deleteServerLink(toQ(link.token));
     } catch (const std::exception& e) {
         if (isPublishCancellation(e)) co_return;
         failure = publishErrorText(e);
@@ -301,7 +305,7 @@ void ExistingLinksSheet::rebuildRows() {
         detail->setObjectName(QStringLiteral("detail"));
         detail->setWordWrap(true);
         text->addWidget(detail);
-        auto* url = form::label(toQ(link.url), Tone::secondary, style::monospacedCaptionFont());
+        auto* url = form::label(shownName(link.url), Tone::secondary, style::monospacedCaptionFont());
         url->setObjectName(QStringLiteral("url"));
         url->setTextInteractionFlags(Qt::TextSelectableByMouse);
         url->setWordWrap(true);

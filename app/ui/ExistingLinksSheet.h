@@ -78,7 +78,6 @@ public:
 
     // The row widgets, in list order (for tests).
     QList<QWidget*> rows() const;
-    QPushButton* closeButton() const { return close_; }
 
 signals:
     // A load or a deletion changed the shown state.

@@ -1,15 +1,13 @@
 #include "ExportCommands.h"
 
 #include "AppPaths.h"
-#include "CrewPage.h"
 #include "DXFOptionsForm.h"
 #include "DXFSettings.h"
 #include "PdfPrinter.h"
 #include "ProjectStore.h"
-#include "Reveal.h"
 #include "Prompts.h"
-#include "QRCode.h"
 #include "QtText.h"
+#include "Reveal.h"
 #include "RiggingPointsCSV.h"
 #include "analysis/RigDXF.h"
 #include "base/File.h"
@@ -62,30 +60,9 @@ std::optional<QString> writeExportFile(const QString& path, std::string_view byt
     }
 }
 
-CrewDoc exportCrewDoc(const Project& project, bool crew, Date now) {
-    CrewDoc doc = CrewDoc::build(project, {}, now, !crew);
-    if (!crew && project.share) {
-        doc.link = project.share->url;
-        // Without an image the link still shows.
-        if (const auto qr = makeQRDataUrl(toQ(project.share->url), 8)) doc.qr = toStd(*qr);
-    }
-    return doc;
-}
-
-QString exportPdfPage(const Project& project, bool crew, Date now) {
-    return crewPage(exportCrewDoc(project, crew, now), crew ? PageMode::printCrew : PageMode::rigger, false);
-}
-
 ExportCommands::ExportCommands(ProjectStore& store, DXFSettings& dxfSettings, PdfPrinter& printer,
                                Reveal& reveal)
     : store_(store), dxfSettings_(dxfSettings), printer_(printer), reveal_(reveal) {}
-
-ExportCommands& ExportCommands::shared() {
-    static ExportCommands* commands =
-        new ExportCommands(ProjectStore::shared(), DXFSettings::shared(), PdfPrinter::shared(),
-                           DesktopReveal::shared());
-    return *commands;
-}
 
 std::optional<QString> ExportCommands::choose(const Project& project, ExportKind kind, QWidget* accessory,
                                               const std::function<void()>& chosen) {
@@ -120,13 +97,14 @@ void ExportCommands::exportPDF(const Project& project, bool crew) {
 void ExportCommands::printPDF(const Project& project, bool crew, const QString& path, Date now) {
     ProjectStore& store = store_;
     Reveal& reveal = reveal_;
-    printer_.make(exportPdfPage(project, crew, now), path, !crew, [&store, &reveal](const QString& file, bool written) {
-        if (written) {
-            reveal.reveal(file);
-        } else {
-            store.setErrorMessage(QStringLiteral("PDF export failed."));
-        }
-    });
+    printer_.make(exportPdfPage(project, crew, now), path, !crew,
+                  [&store, &reveal](const QString& file, bool written) {
+                      if (written) {
+                          reveal.reveal(file);
+                      } else {
+                          store.setErrorMessage(QStringLiteral("PDF export failed."));
+                      }
+                  });
 }
 
 void ExportCommands::exportDXF(const Project& project) {

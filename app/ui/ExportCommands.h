@@ -3,6 +3,7 @@
 // store's error message; written PDFs are shown in the file manager. Main thread only.
 #pragma once
 
+#include "PrintedPages.h"
 #include "analysis/CrewDoc.h"
 #include "base/Date.h"
 #include "model/Project.h"
@@ -35,19 +36,9 @@ QString proposedExportName(const Project& project, ExportKind kind);
 // `path` stays as it was on failure.
 std::optional<QString> writeExportFile(const QString& path, std::string_view bytes);
 
-// The crew document of a PDF. The rigging points (`crew` false) include the sources hidden
-// from the crew and, once published, the crew link and its QR code; the crew sheets leave
-// hidden sources out and carry neither. No changes are marked.
-CrewDoc exportCrewDoc(const Project& project, bool crew, Date now);
-// The crew page of that document in its print mode ("print-crew" or "rigger"), split off.
-QString exportPdfPage(const Project& project, bool crew, Date now);
-
 class ExportCommands {
 public:
     ExportCommands(ProjectStore& store, DXFSettings& dxfSettings, PdfPrinter& printer, Reveal& reveal);
-
-    // The program's commands on the shared store, DXF options and printer.
-    static ExportCommands& shared();
 
     // The rigging points (`crew` false: landscape) or the crew sheets (portrait) as PDF.
     // Returns once the print job has started; see printPDF.

@@ -84,7 +84,6 @@ public:
     // True while the text field is its window's focus widget (the typed text is kept).
     bool isFocused() const;
     QLineEdit* lineEdit() const { return edit_; }
-    style::ToneLabel* unitLabel() const { return unit_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

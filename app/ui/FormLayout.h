@@ -65,8 +65,6 @@ public:
 
     // Adds a value widget on the trailing side; `stretch` lets it take the free width.
     void addValue(QWidget* value, int stretch = 0, Qt::Alignment alignment = Qt::AlignVCenter);
-    style::ToneLabel* label() const { return label_; }
-    QHBoxLayout* rowLayout() const { return layout_; }
 
 private:
     style::ToneLabel* label_ = nullptr;
@@ -83,7 +81,6 @@ public:
     style::ToneLabel* header() const { return header_; }
     FormRows* rows() const { return rows_; }
     void setFooter(const QString& text);
-    style::ToneLabel* footer() const { return footer_; }
 
 private:
     style::ToneLabel* header_;

@@ -25,7 +25,6 @@ public:
 
     SegmentedControl* appearancePicker() const { return appearance_; }
     BoxField* nameField() const { return name_; }
-    DXFOptionsForm* dxfForm() const { return dxf_; }
 
     // Shows the stored values (a focused name field keeps what is being typed).
     void refresh();

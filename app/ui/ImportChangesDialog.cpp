@@ -1,5 +1,6 @@
 #include "ImportChangesDialog.h"
 
+#include "QtText.h"
 #include "ToneLabel.h"
 
 #include <QHBoxLayout>
@@ -54,7 +55,8 @@ ImportChangesDialog::ImportChangesDialog(QStringList changes, QWidget* parent)
         lines->setSpacing(6);
         // Every occurrence is a line of its own: a change listed twice is shown twice.
         for (const QString& change : changes_) {
-            auto* line = new QLabel(QStringLiteral("• ") + change);
+            // The change names its source inside a sentence: the whole line is isolated.
+            auto* line = new QLabel(QStringLiteral("• ") + shownName(change));
             line->setTextFormat(Qt::PlainText);
             line->setWordWrap(true);
             line->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);

@@ -21,11 +21,8 @@ public:
     explicit ImportChangesDialog(QStringList changes, QWidget* parent = nullptr);
 
     const QStringList& changes() const { return changes_; }
-    QPushButton* okButton() const { return ok_; }
     // One selectable plain-text label per change, in order (none for an empty list).
     const QList<QLabel*>& lineLabels() const { return lines_; }
-    // The scrolling list; null for an empty list.
-    QScrollArea* scrollArea() const { return scroll_; }
 
 protected:
     void showEvent(QShowEvent* event) override;

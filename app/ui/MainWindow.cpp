@@ -1,18 +1,23 @@
 #include "MainWindow.h"
 
 #include "BusyIndicator.h"
+#include "CrewLink.h"
 #include "CrewWebView.h"
 #include "ExportCommands.h"
 #include "Icons.h"
 #include "ImportChangesDialog.h"
+#include "ImportController.h"
 #include "MotorLibrary.h"
 #include "OverviewPage.h"
 #include "PageStyle.h"
 #include "ProjectStore.h"
 #include "Prompts.h"
+#include "PublishAddresses.h"
 #include "PublishButton.h"
 #include "PublishChanges.h"
 #include "QtText.h"
+#include "RecentFiles.h"
+#include "Recovery.h"
 #include "Sheet.h"
 #include "SidebarWidget.h"
 #include "SourcePage.h"
@@ -52,8 +57,6 @@ namespace rig::app {
 using style::Tone;
 
 namespace {
-
-MainWindow* theMainWindow = nullptr;
 
 enum Page { pageWelcome = 0, pageEdit = 1, pageCrew = 2 };
 
@@ -198,7 +201,6 @@ private:
 
 MainWindow::MainWindow(ProjectStore& store, MotorLibrary& motors, Parts parts, QWidget* parent)
     : QMainWindow(parent), store_(store), motors_(motors), parts_(std::move(parts)) {
-    theMainWindow = this;
     setObjectName(QStringLiteral("main"));
     setMinimumSize(minimumWidth, minimumHeight);
     resize(1180, 780);
@@ -237,6 +239,32 @@ MainWindow::MainWindow(ProjectStore& store, MotorLibrary& motors, Parts parts, Q
 
     dropOverlay_ = new DropOverlay(central);
 
+    fillDefaultParts();
+    buildMenus();
+    buildToolbar();
+    restyle();
+
+    connect(&store_, &ProjectStore::projectChanged, this, &MainWindow::updateContent);
+    connect(&store_, &ProjectStore::windowTitleChanged, this, &MainWindow::updateTitle);
+    connect(&store_.importer(), &ImportController::importingChanged, this, &MainWindow::updateToolbar);
+    connect(&store_.importer(), &ImportController::importChangesChanged, this,
+            &MainWindow::schedulePresentation);
+    connect(&store_, &ProjectStore::errorMessageChanged, this, &MainWindow::schedulePresentation);
+
+    presentRetry_.setSingleShot(true);
+    presentRetry_.setInterval(250);
+    connect(&presentRetry_, &QTimer::timeout, this, &MainWindow::presentNext);
+
+    // Files dropped on any child (a line edit, the crew view) come to the window instead.
+    setAcceptDrops(true);
+    qApp->installEventFilter(this);
+
+    updateContent();
+    schedulePresentation();
+}
+
+// Without parts given: the crew preview as a web view, the overview on the program's exports.
+void MainWindow::fillDefaultParts() {
     if (!parts_.crewPreview.create) {
         parts_.crewPreview.create = [](const CrewDoc& doc, bool split, QWidget* parent) -> QWidget* {
             auto* view = new CrewWebView(doc, split, parent);
@@ -255,47 +283,12 @@ MainWindow::MainWindow(ProjectStore& store, MotorLibrary& motors, Parts parts, Q
         };
     }
     if (!parts_.overview) {
-        parts_.overview = [this] {
-            return new OverviewPage(store_, motors_,
-                                    parts_.exports ? *parts_.exports : ExportCommands::shared());
-        };
+        parts_.overview = [this] { return new OverviewPage(store_, motors_, *parts_.exports); };
     }
-
-    buildMenus();
-    buildToolbar();
-    restyle();
-
-    lastExtras_ = store_.project().extras;
-    lastHidden_ = store_.project().hiddenSources;
-    connect(&store_, &ProjectStore::projectChanged, this, &MainWindow::projectChanged);
-    connect(&store_, &ProjectStore::windowTitleChanged, this, &MainWindow::updateTitle);
-    connect(&store_, &ProjectStore::importingChanged, this, &MainWindow::updateToolbar);
-    connect(&store_, &ProjectStore::importChangesChanged, this, &MainWindow::schedulePresentation);
-    connect(&store_, &ProjectStore::errorMessageChanged, this, &MainWindow::schedulePresentation);
-
-    presentRetry_.setSingleShot(true);
-    presentRetry_.setInterval(250);
-    connect(&presentRetry_, &QTimer::timeout, this, &MainWindow::presentNext);
-
-    // Files dropped on any child (a line edit, the crew view) come to the window instead.
-    setAcceptDrops(true);
-    qApp->installEventFilter(this);
-
-    updateContent();
-    schedulePresentation();
 }
 
 MainWindow::~MainWindow() {
-    if (theMainWindow == this) theMainWindow = nullptr;
     if (sheet_) delete sheet_.data();
-}
-
-MainWindow* MainWindow::instance() {
-    return theMainWindow;
-}
-
-QWidget* MainWindow::crewArea() const {
-    return crewArea_;
 }
 
 SourcePage* MainWindow::sourcePage() const {
@@ -318,7 +311,7 @@ void MainWindow::buildMenus() {
     connect(actions_.openRecent, &QMenu::aboutToShow, this, &MainWindow::fillRecentMenu);
     file->addSeparator();
     actions_.import = file->addAction(QStringLiteral("Import Soundvision Files…"), this,
-                                      [this] { store_.showImportPanel(); });
+                                      [this] { store_.importer().showImportPanel(); });
     actions_.import->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
 
     file->addSeparator();
@@ -361,15 +354,15 @@ void MainWindow::buildMenus() {
 void MainWindow::fillRecentMenu() {
     QMenu* menu = actions_.openRecent;
     menu->clear();
-    const QStringList recent = store_.recent();
+    const QStringList recent = store_.recentFiles().list();
     for (const QString& path : recent) {
-        QAction* item = menu->addAction(plainMenuText(QFileInfo(path).completeBaseName()));
-        item->setToolTip(path);
+        QAction* item = menu->addAction(plainMenuText(shownName(QFileInfo(path).completeBaseName())));
+        item->setToolTip(shownName(path));
         connect(item, &QAction::triggered, this, [this, path] { store_.openProject(path, true); });
     }
     if (!recent.isEmpty()) {
         menu->addSeparator();
-        menu->addAction(QStringLiteral("Clear Menu"), this, [this] { store_.clearRecent(); });
+        menu->addAction(QStringLiteral("Clear Menu"), this, [this] { store_.recentFiles().clear(); });
     }
 }
 
@@ -484,21 +477,6 @@ void MainWindow::devSelect(const std::optional<QString>& step) {
 
 // --- Updates ----------------------------------------------------------------------------
 
-void MainWindow::projectChanged() {
-    const Project& project = store_.project();
-    // The hooks run only on a change of their part of the project.
-    if (!(project.extras == lastExtras_)) {
-        lastExtras_ = project.extras;
-        motors_.importMotors(project);
-    }
-    if (!(project.hiddenSources == lastHidden_)) {
-        lastHidden_ = project.hiddenSources;
-        store_.scheduleVisibilityUpdate();
-        emit hiddenSourcesChanged();
-    }
-    updateContent();
-}
-
 void MainWindow::updateContent() {
     const WindowContent content = windowContent(store_.project(), view_.mode);
     const bool contentChange = content != content_;
@@ -563,7 +541,6 @@ void MainWindow::updateCrew() {
     // What a publish would send now: hidden sources left out, changes since the last publish.
     const Project& project = store_.project();
     const CrewDoc doc = CrewDoc::build(project, publishChangeSummary(project), nowSeconds(), false);
-    ++crewBuilds_;
     const bool split = !view_.phoneSize;
     if (!crewView_) {
         // Made at its final size: a page first laid out at no size stays blank.
@@ -587,12 +564,14 @@ void MainWindow::updateToolbar() {
     toolbar_.publish->setVisible(!empty);
     toolbar_.copyLink->setVisible(!empty);
     const bool published = project.share.has_value();
-    toolbar_.copyLink->setEnabled(published);
-    toolbar_.copyLink->setToolTip(published ? QStringLiteral("Copy the crew link")
-                                            : QStringLiteral("Publish first"));
-    toolbar_.progress->setVisible(store_.importing());
+    const bool valid = storedCrewLink(project).has_value();
+    toolbar_.copyLink->setEnabled(valid);
+    toolbar_.copyLink->setToolTip(!published ? QStringLiteral("Publish first")
+                                  : valid    ? QStringLiteral("Copy the crew link")
+                                             : QStringLiteral("The crew link is not a valid https address"));
+    toolbar_.progress->setVisible(store_.importer().importing());
     // The welcome page has no toolbar items: an empty strip would sit above it.
-    toolbar_.bar->setVisible(!empty || store_.importing());
+    toolbar_.bar->setVisible(!empty || store_.importer().importing());
 }
 
 void MainWindow::updateTitle() {
@@ -630,7 +609,7 @@ void MainWindow::runExport(int kind) {
     // A copy of the project as it is when the command runs.
     const Project project = store_.project();
     if (project.isEmpty()) return;
-    ExportCommands& exports = parts_.exports ? *parts_.exports : ExportCommands::shared();
+    ExportCommands& exports = *parts_.exports;
     switch (kind) {
     case csv:
         exports.exportCSV(project);
@@ -648,9 +627,8 @@ void MainWindow::runExport(int kind) {
 }
 
 void MainWindow::copyLink() {
-    const auto& share = store_.project().share;
-    if (!share) return;
-    QApplication::clipboard()->setText(toQ(share->url));
+    if (!storedCrewLink(store_.project())) return;
+    QApplication::clipboard()->setText(toQ(store_.project().share->url));
 }
 
 // --- Closing ----------------------------------------------------------------------------
@@ -670,23 +648,26 @@ void MainWindow::keepWorkWithoutAsking() {
     if (const auto path = store_.filePath()) {
         kept = store_.writeProject(*path);
     } else if (!store_.project().isEmpty()) {
-        store_.writeRecovery();
-        store_.finishWrites();
-        // The recovery copy fails silently: only a copy that holds this project counts.
-        try {
-            kept = readFile(toPath(ProjectStore::recoveryPath())) == store_.project().recoveryText();
-        } catch (const std::exception&) {
-            kept = false;
-        }
+        // Only a copy that was written counts; otherwise the close asks.
+        kept = store_.recovery().writeCopyNow();
     }
     if (kept) quitConfirmedFor_ = std::pair(store_.generation(), store_.revision());
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // "Cancel" keeps the window open with everything as it was: a program without its
-    // window would hold the unsaved work out of reach.
-    if (!confirmQuit()) {
+    // Unsaved work is asked about after this handler has returned, never in a modal loop
+    // inside it; "Cancel" then keeps the window open with everything as it was, since a
+    // program without its window would hold the work out of reach.
+    const std::pair state(store_.generation(), store_.revision());
+    if (store_.isDirty() && quitConfirmedFor_ != state) {
         event->ignore();
+        if (!closeQuestionQueued_) {
+            closeQuestionQueued_ = true;
+            QTimer::singleShot(0, this, [this] {
+                closeQuestionQueued_ = false;
+                if (confirmQuit()) close();
+            });
+        }
         return;
     }
     event->accept();
@@ -749,7 +730,14 @@ bool MainWindow::handleDrag(QEvent* event) {
         drop->setDropAction(Qt::CopyAction);
         drop->accept();
         setDropTarget(false);
-        store_.handleURLs(files);
+        // A project document may bring the save prompt: asked once the drop has returned, so
+        // that no modal loop runs inside the file manager's drag.
+        if (std::any_of(files.begin(), files.end(), isProjectDocument)) {
+            QMetaObject::invokeMethod(
+                this, [this, files] { store_.importer().handleURLs(files); }, Qt::QueuedConnection);
+        } else {
+            store_.importer().handleURLs(files);
+        }
         return true;
     default:
         return false;
@@ -769,19 +757,19 @@ void MainWindow::schedulePresentation() {
 
 void MainWindow::presentNext() {
     if (presenting_) return; // the open one calls again when it closes
-    if (!store_.importChanges() && !store_.errorMessage()) return;
+    if (!store_.importer().importChanges() && !store_.errorMessage()) return;
     // Never over another dialog or panel: wait until it has closed.
     if (QApplication::activeModalWidget()) {
         presentRetry_.start();
         return;
     }
-    if (const auto changes = store_.importChanges()) {
+    if (const auto changes = store_.importer().importChanges()) {
         presenting_ = true;
         sheet_ = new ImportChangesDialog(*changes, this);
         prepareSheet(sheet_, this, [this, shown = *changes] {
             presenting_ = false;
             // A newer list that arrived meanwhile is shown next.
-            if (store_.importChanges() == shown) store_.setImportChanges(std::nullopt);
+            if (store_.importer().importChanges() == shown) store_.importer().setImportChanges(std::nullopt);
             schedulePresentation();
         });
         sheet_->open();

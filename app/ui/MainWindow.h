@@ -59,7 +59,7 @@ struct MainWindowParts {
     std::function<QWidget*()> overview;
     // Opens or raises the settings window (File ▸ Settings…).
     std::function<void()> openSettings;
-    // The File ▸ Export commands; ExportCommands::shared() when null.
+    // The File ▸ Export commands (required).
     ExportCommands* exports = nullptr;
 };
 
@@ -75,9 +75,6 @@ public:
     MainWindow(ProjectStore& store, MotorLibrary& motors, Parts parts = Parts(), QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // The program's main window while it exists (the last one made), else null.
-    static MainWindow* instance();
-
     ProjectStore& store() const { return store_; }
 
     // --- The window's own state ----------------------------------------------------------
@@ -89,7 +86,7 @@ public:
     void setPhoneSize(bool phone);
     void setSelection(std::optional<Selection> selection);
 
-    // A step of the snapshot mode ("rigDevSelect"): "crew", "phone", a source identifier,
+    // A step of the snapshot mode: "crew", "phone", a source identifier,
     // "overview" or none. See applyDevSelect.
     void devSelect(const std::optional<QString>& step);
 
@@ -102,22 +99,13 @@ public:
     void keepWorkWithoutAsking();
 
     // --- Parts, for the program, tests and the snapshot mode ------------------------------
-    WelcomePage* welcomePage() const { return welcome_; }
     SidebarWidget* sidebar() const { return sidebar_; }
     // The source page shown in the detail, null while the overview shows.
     SourcePage* sourcePage() const;
     // The overview page, null until the edit view first showed.
     QWidget* overviewPage() const { return overview_; }
-    // The crew preview view, null until crew mode first showed.
-    QWidget* crewView() const { return crewView_; }
-    // The area the crew preview lives in (its size follows the phone switch).
-    QWidget* crewArea() const;
     // The import-changes sheet while it is open.
     ImportChangesDialog* changesSheet() const;
-    // True while files are dragged over the window.
-    bool isDropTarget() const { return dropTarget_; }
-    // How often the crew document was built (each project change in crew mode).
-    int crewDocBuilds() const { return crewBuilds_; }
 
     struct Actions {
         QAction* newProject = nullptr;
@@ -154,8 +142,6 @@ signals:
     void phoneSizeChanged();
     void selectionChanged();
     void contentChanged();
-    // The project's hidden sources changed (not at start); the store's re-send is scheduled.
-    void hiddenSourcesChanged();
     // The main window accepted its close: the program ends.
     void closed();
 
@@ -165,9 +151,9 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    void fillDefaultParts();
     void buildMenus();
     void buildToolbar();
-    void projectChanged();
     void updateContent();
     void updateDetail();
     void updateCrew();
@@ -199,7 +185,6 @@ private:
     QScrollArea* crewScroll_ = nullptr;
     CrewArea* crewArea_ = nullptr;
     QWidget* crewView_ = nullptr;
-    int crewBuilds_ = 0;
     DropOverlay* dropOverlay_ = nullptr;
     bool dropTarget_ = false;
 
@@ -209,8 +194,6 @@ private:
     bool restyling_ = false;
 
     // The hooks compare with what they saw last.
-    TextMap<SourceExtra> lastExtras_;
-    std::optional<TextSet> lastHidden_;
 
     QPointer<ImportChangesDialog> sheet_;
     bool presenting_ = false;
@@ -219,6 +202,7 @@ private:
 
     // The document state the save prompt was last answered for.
     std::optional<std::pair<std::uint64_t, std::uint64_t>> quitConfirmedFor_;
+    bool closeQuestionQueued_ = false;
 };
 
 } // namespace rig::app

@@ -37,7 +37,6 @@ public:
     BoxField* newNameField() const { return newName_; }
     NumField* newWeightField() const { return newWeight_; }
     QPushButton* addButton() const { return add_; }
-    DeltaFields* deltaFields() const { return delta_; }
 
 private:
     // A row edits the n-th motor carrying its id (ids repeat only in a hand-edited file).

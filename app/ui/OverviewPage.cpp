@@ -8,6 +8,7 @@
 #include "Fields.h"
 #include "FormLayout.h"
 #include "Icons.h"
+#include "ImportController.h"
 #include "InventoryBlock.h"
 #include "MotorLibrary.h"
 #include "Preferences.h"
@@ -88,7 +89,7 @@ QWidget* checkRow(const IssueGroup& group, bool dimmed) {
     column->setSpacing(1);
     if (!group.sources.empty()) {
         QStringList names;
-        for (const std::string& n : group.sources) names << toQ(n);
+        for (const std::string& n : group.sources) names << shownName(n);
         auto* sources =
             form::label(names.join(QStringLiteral(", ")), dimmed ? Tone::secondary : Tone::primary,
                         style::bold(style::captionFont()));
@@ -96,7 +97,7 @@ QWidget* checkRow(const IssueGroup& group, bool dimmed) {
         sources->setWordWrap(true);
         column->addWidget(sources);
     }
-    auto* text = form::label(toQ(group.text), dimmed ? Tone::secondary : Tone::primary);
+    auto* text = form::label(shownName(group.text), dimmed ? Tone::secondary : Tone::primary);
     text->setObjectName(QStringLiteral("text"));
     text->setWordWrap(true);
     text->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -151,190 +152,28 @@ OverviewPage::OverviewPage(ProjectStore& store, MotorLibrary& motors, ExportComm
     setWidgetResizable(true);
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    Parts& p = *parts_;
 
     auto* content = new QWidget;
     content->setObjectName(QStringLiteral("overviewContent"));
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(20, 20, 20, 24);
     column->setSpacing(22);
-    auto addSection = [&](FormSection* section, const QString& name) {
-        section->setObjectName(name);
-        column->addWidget(section);
-        p.sections.push_back(section);
-        return section;
-    };
 
-    // 1. Project.
-    {
-        auto* section = addSection(new FormSection(QStringLiteral("Project")), QStringLiteral("project"));
-        auto* nameRow = new FormRow(QStringLiteral("Project name"));
-        name_ = new BoxField({[this] { return toQ(store_.project().name); },
-                              [this](const QString& text) {
-                                  Project project = store_.project();
-                                  project.name = toStd(text);
-                                  store_.setProject(std::move(project));
-                              }},
-                             overview::namePrompt, textBoxWidth);
-        name_->setObjectName(QStringLiteral("projectName"));
-        nameRow->addValue(name_);
-        section->rows()->addRow(nameRow);
-
-        auto* authorRow = new FormRow(QStringLiteral("Author"));
-        author_ = new BoxField({[this] { return toQ(store_.project().author.value_or(std::string())); },
-                                [this](const QString& text) {
-                                    Project project = store_.project();
-                                    project.author = overview::authorFromText(text);
-                                    store_.setProject(std::move(project));
-                                }},
-                               defaultAuthorName(), textBoxWidth);
-        author_->setObjectName(QStringLiteral("author"));
-        authorRow->addValue(author_);
-        section->rows()->addRow(authorRow);
-
-        auto fileRow = [&](const QString& label, const QString& name) {
-            auto* row = new FormRow(label);
-            row->setObjectName(name);
-            auto* view = new FileLineView;
-            row->addValue(view, 1, Qt::AlignVCenter);
-            section->rows()->addRow(row);
-            return view;
-        };
-        p.report = fileRow(QStringLiteral("Report (PDF)"), QStringLiteral("reportFile"));
-        p.inventory = fileRow(QStringLiteral("Inventory (CSV)"), QStringLiteral("inventoryFile"));
-        p.dxf = fileRow(QStringLiteral("Loudspeakers (DXF)"), QStringLiteral("dxfFile"));
-
-        auto* importRow = new QWidget;
-        auto* importLayout = new QHBoxLayout(importRow);
-        importLayout->setContentsMargins(0, 0, 0, 0);
-        importLayout->setSpacing(10);
-        import_ = form::pushButton(overview::importButton, QStringLiteral("import"));
-        connect(import_, &QPushButton::clicked, this, [this] { store_.showImportPanel(); });
-        importLayout->addWidget(import_, 0, Qt::AlignVCenter);
-        auto* hint = form::label(overview::importHint, Tone::secondary, style::captionFont());
-        hint->setWordWrap(true);
-        importLayout->addWidget(hint, 1, Qt::AlignVCenter);
-        section->rows()->addRow(importRow);
-    }
-
-    // 2. Crew link.
+    buildProjectSection(column);
+    // Crew link.
     share_ = new ShareRow(store_);
-    addSection(new FormSection(QStringLiteral("Crew link"), share_), QStringLiteral("crewLink"));
+    addSection(column, new FormSection(QStringLiteral("Crew link"), share_), QStringLiteral("crewLink"));
 
-    // 3. Rigging height.
+    // Rigging height.
     rigging_ = new RiggingHeightFields(store_);
-    addSection(new FormSection(QStringLiteral("Rigging height"), rigging_),
+    addSection(column, new FormSection(QStringLiteral("Rigging height"), rigging_),
                QStringLiteral("riggingHeightSection"))
         ->setFooter(overview::riggingFooter);
 
-    // 4. Checks: the rows are made in refreshChecks.
-    {
-        p.checks = addSection(new FormSection(QStringLiteral("Checks")), QStringLiteral("checks"));
-        p.noWarnings = new QWidget;
-        p.noWarnings->setObjectName(QStringLiteral("noWarnings"));
-        auto* layout = new QHBoxLayout(p.noWarnings);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->setSpacing(8);
-        layout->addWidget(new SymbolView(QStringLiteral("checkmark.circle"), Tone::green, style::bodyFont()));
-        layout->addWidget(form::label(overview::noWarnings, Tone::green), 1);
-        p.checks->rows()->addRow(p.noWarnings);
-
-        p.notesRow = new QWidget;
-        p.notesRow->setObjectName(QStringLiteral("notes"));
-        auto* notesLayout = new QHBoxLayout(p.notesRow);
-        notesLayout->setContentsMargins(0, 0, 0, 0);
-        notesToggle_ = form::disclosureButton(QStringLiteral("notesDisclosure"));
-        connect(notesToggle_, &QToolButton::clicked, this, [this](bool on) { setNotesExpanded(on); });
-        notesLayout->addWidget(notesToggle_);
-        notesLayout->addStretch(1);
-        p.checks->rows()->addRow(p.notesRow);
-    }
-
-    // 5. Motors and the Delta plate.
-    {
-        p.motors = addSection(new FormSection(overview::motorsHeader(store_.project().delta)),
-                              QStringLiteral("motors"));
-        auto* row = new QWidget;
-        auto* layout = new QHBoxLayout(row);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->setSpacing(10);
-        layout->addWidget(form::label(QStringLiteral("Motor")), 0, Qt::AlignVCenter);
-        motorMenu_ = new QComboBox;
-        motorMenu_->setObjectName(QStringLiteral("motorMenu"));
-        motorMenu_->setMaximumWidth(textBoxWidth);
-        motorMenu_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-        connect(motorMenu_, &QComboBox::activated, this, [this](int index) {
-            const std::vector<Motor>& shown = parts_->shownMotors;
-            if (index <= 0 || index > int(shown.size())) {
-                chooseBulkMotor(std::nullopt);
-            } else {
-                chooseBulkMotor(shown[std::size_t(index - 1)]);
-            }
-        });
-        layout->addWidget(motorMenu_, 0, Qt::AlignVCenter);
-        setOnAll_ = form::pushButton(overview::setOnAllPoints, QStringLiteral("setOnAllPoints"));
-        connect(setOnAll_, &QPushButton::clicked, this, [this] { applyBulkMotor(); });
-        layout->addWidget(setOnAll_, 0, Qt::AlignVCenter);
-        layout->addStretch(1);
-        p.motors->rows()->addRow(row);
-
-        addMotorsHint_ = form::label(overview::addMotorsHint, Tone::secondary, style::captionFont());
-        addMotorsHint_->setObjectName(QStringLiteral("addMotorsHint"));
-        p.motors->rows()->addRow(addMotorsHint_);
-
-        // Three rows of the section, laid out as its other rows are.
-        delta_ = new DeltaFields({[this] { return store_.project().delta; },
-                                  [this](DeltaSpec delta) {
-                                      Project project = store_.project();
-                                      project.delta = std::move(delta);
-                                      store_.setProject(std::move(project));
-                                  }},
-                                 DeltaFields::Layout::formRows);
-        delta_->setObjectName(QStringLiteral("deltaFields"));
-        p.motors->rows()->addRowGroup(delta_);
-    }
-
-    // 6. Inventory: one row of blocks, made in refreshInventory.
-    {
-        p.inventory_ = addSection(new FormSection(QStringLiteral("Inventory")), QStringLiteral("inventory"));
-        auto* row = new QWidget;
-        row->setObjectName(QStringLiteral("inventoryBlocks"));
-        p.blocksLayout = new QHBoxLayout(row);
-        p.blocksLayout->setContentsMargins(0, 4, 0, 4);
-        p.blocksLayout->setSpacing(12);
-        p.inventory_->rows()->addRow(row);
-        // 4 points above and below the blocks, on top of nothing else.
-        row->setContentsMargins(0, 4, 0, 4);
-        p.blocksLayout->setContentsMargins(0, 0, 0, 0);
-    }
-
-    // 7. Exports, each with the project as it is at the press.
-    {
-        auto* section = addSection(new FormSection(QStringLiteral("Export")), QStringLiteral("export"));
-        auto* row = new QWidget;
-        auto* layout = new QHBoxLayout(row);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->setSpacing(8);
-        auto add = [&](const QString& text, const QString& name, std::function<void(const Project&)> run) {
-            QPushButton* b = form::pushButton(text, name);
-            connect(b, &QPushButton::clicked, this, [this, run = std::move(run)] {
-                const Project project = store_.project();
-                run(project);
-            });
-            layout->addWidget(b, 0, Qt::AlignVCenter);
-            p.exports.push_back(b);
-        };
-        add(QStringLiteral("Rigging points PDF\u2026"), QStringLiteral("exportRiggingPDF"),
-            [this](const Project& project) { exports_.exportPDF(project, false); });
-        add(QStringLiteral("Rigging points CSV\u2026"), QStringLiteral("exportCSV"),
-            [this](const Project& project) { exports_.exportCSV(project); });
-        add(QStringLiteral("Rigging points DXF (3D)\u2026"), QStringLiteral("exportDXF"),
-            [this](const Project& project) { exports_.exportDXF(project); });
-        add(QStringLiteral("Crew sheets PDF\u2026"), QStringLiteral("exportCrewPDF"),
-            [this](const Project& project) { exports_.exportPDF(project, true); });
-        layout->addStretch(1);
-        section->rows()->addRow(row);
-    }
+    buildChecksSection(column);
+    buildMotorsSection(column);
+    buildInventorySection(column);
+    buildExportSection(column);
     column->addStretch(1);
     setWidget(content);
 
@@ -342,6 +181,180 @@ OverviewPage::OverviewPage(ProjectStore& store, MotorLibrary& motors, ExportComm
     connect(&store_, &ProjectStore::projectChanged, this, &OverviewPage::refresh);
     connect(&motors_, &MotorLibrary::motorsChanged, this, &OverviewPage::refresh);
     refresh();
+}
+
+FormSection* OverviewPage::addSection(QVBoxLayout* column, FormSection* section, const QString& name) {
+    section->setObjectName(name);
+    column->addWidget(section);
+    parts_->sections.push_back(section);
+    return section;
+}
+
+// Name, author, the imported files and the import button.
+void OverviewPage::buildProjectSection(QVBoxLayout* column) {
+    Parts& p = *parts_;
+    auto* section = addSection(column, new FormSection(QStringLiteral("Project")), QStringLiteral("project"));
+    auto* nameRow = new FormRow(QStringLiteral("Project name"));
+    name_ = new BoxField({[this] { return toQ(store_.project().name); },
+                          [this](const QString& text) {
+                              Project project = store_.project();
+                              project.name = toStd(text);
+                              store_.setProject(std::move(project));
+                          }},
+                         overview::namePrompt, textBoxWidth);
+    name_->setObjectName(QStringLiteral("projectName"));
+    nameRow->addValue(name_);
+    section->rows()->addRow(nameRow);
+
+    auto* authorRow = new FormRow(QStringLiteral("Author"));
+    author_ = new BoxField({[this] { return toQ(store_.project().author.value_or(std::string())); },
+                            [this](const QString& text) {
+                                Project project = store_.project();
+                                project.author = overview::authorFromText(text);
+                                store_.setProject(std::move(project));
+                            }},
+                           defaultAuthorName(), textBoxWidth);
+    author_->setObjectName(QStringLiteral("author"));
+    authorRow->addValue(author_);
+    section->rows()->addRow(authorRow);
+
+    auto fileRow = [&](const QString& label, const QString& name) {
+        auto* row = new FormRow(label);
+        row->setObjectName(name);
+        auto* view = new FileLineView;
+        row->addValue(view, 1, Qt::AlignVCenter);
+        section->rows()->addRow(row);
+        return view;
+    };
+    p.report = fileRow(QStringLiteral("Report (PDF)"), QStringLiteral("reportFile"));
+    p.inventory = fileRow(QStringLiteral("Inventory (CSV)"), QStringLiteral("inventoryFile"));
+    p.dxf = fileRow(QStringLiteral("Loudspeakers (DXF)"), QStringLiteral("dxfFile"));
+
+    auto* importRow = new QWidget;
+    auto* importLayout = new QHBoxLayout(importRow);
+    importLayout->setContentsMargins(0, 0, 0, 0);
+    importLayout->setSpacing(10);
+    import_ = form::pushButton(overview::importButton, QStringLiteral("import"));
+    connect(import_, &QPushButton::clicked, this, [this] { store_.importer().showImportPanel(); });
+    importLayout->addWidget(import_, 0, Qt::AlignVCenter);
+    auto* hint = form::label(overview::importHint, Tone::secondary, style::captionFont());
+    hint->setWordWrap(true);
+    importLayout->addWidget(hint, 1, Qt::AlignVCenter);
+    section->rows()->addRow(importRow);
+}
+
+// Checks: the rows are made in refreshChecks.
+void OverviewPage::buildChecksSection(QVBoxLayout* column) {
+    Parts& p = *parts_;
+    p.checks = addSection(column, new FormSection(QStringLiteral("Checks")), QStringLiteral("checks"));
+    p.noWarnings = new QWidget;
+    p.noWarnings->setObjectName(QStringLiteral("noWarnings"));
+    auto* layout = new QHBoxLayout(p.noWarnings);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(8);
+    layout->addWidget(new SymbolView(QStringLiteral("checkmark.circle"), Tone::green, style::bodyFont()));
+    layout->addWidget(form::label(overview::noWarnings, Tone::green), 1);
+    p.checks->rows()->addRow(p.noWarnings);
+
+    p.notesRow = new QWidget;
+    p.notesRow->setObjectName(QStringLiteral("notes"));
+    auto* notesLayout = new QHBoxLayout(p.notesRow);
+    notesLayout->setContentsMargins(0, 0, 0, 0);
+    notesToggle_ = form::disclosureButton(QStringLiteral("notesDisclosure"));
+    connect(notesToggle_, &QToolButton::clicked, this, [this](bool on) { setNotesExpanded(on); });
+    notesLayout->addWidget(notesToggle_);
+    notesLayout->addStretch(1);
+    p.checks->rows()->addRow(p.notesRow);
+}
+
+// Motors and the Delta plate.
+void OverviewPage::buildMotorsSection(QVBoxLayout* column) {
+    Parts& p = *parts_;
+    p.motors = addSection(column, new FormSection(overview::motorsHeader(store_.project().delta)),
+                          QStringLiteral("motors"));
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(10);
+    layout->addWidget(form::label(QStringLiteral("Motor")), 0, Qt::AlignVCenter);
+    motorMenu_ = new QComboBox;
+    motorMenu_->setObjectName(QStringLiteral("motorMenu"));
+    motorMenu_->setMaximumWidth(textBoxWidth);
+    motorMenu_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    connect(motorMenu_, &QComboBox::activated, this, [this](int index) {
+        const std::vector<Motor>& shown = parts_->shownMotors;
+        if (index <= 0 || index > int(shown.size())) {
+            chooseBulkMotor(std::nullopt);
+        } else {
+            chooseBulkMotor(shown[std::size_t(index - 1)]);
+        }
+    });
+    layout->addWidget(motorMenu_, 0, Qt::AlignVCenter);
+    setOnAll_ = form::pushButton(overview::setOnAllPoints, QStringLiteral("setOnAllPoints"));
+    connect(setOnAll_, &QPushButton::clicked, this, [this] { applyBulkMotor(); });
+    layout->addWidget(setOnAll_, 0, Qt::AlignVCenter);
+    layout->addStretch(1);
+    p.motors->rows()->addRow(row);
+
+    addMotorsHint_ = form::label(overview::addMotorsHint, Tone::secondary, style::captionFont());
+    addMotorsHint_->setObjectName(QStringLiteral("addMotorsHint"));
+    p.motors->rows()->addRow(addMotorsHint_);
+
+    // Three rows of the section, laid out as its other rows are.
+    delta_ = new DeltaFields({[this] { return store_.project().delta; },
+                              [this](DeltaSpec delta) {
+                                  Project project = store_.project();
+                                  project.delta = std::move(delta);
+                                  store_.setProject(std::move(project));
+                              }},
+                             DeltaFields::Layout::formRows);
+    delta_->setObjectName(QStringLiteral("deltaFields"));
+    p.motors->rows()->addRowGroup(delta_);
+}
+
+// Inventory: one row of blocks, made in refreshInventory.
+void OverviewPage::buildInventorySection(QVBoxLayout* column) {
+    Parts& p = *parts_;
+    p.inventory_ =
+        addSection(column, new FormSection(QStringLiteral("Inventory")), QStringLiteral("inventory"));
+    auto* row = new QWidget;
+    row->setObjectName(QStringLiteral("inventoryBlocks"));
+    p.blocksLayout = new QHBoxLayout(row);
+    p.blocksLayout->setContentsMargins(0, 4, 0, 4);
+    p.blocksLayout->setSpacing(12);
+    p.inventory_->rows()->addRow(row);
+    // 4 points above and below the blocks, on top of nothing else.
+    row->setContentsMargins(0, 4, 0, 4);
+    p.blocksLayout->setContentsMargins(0, 0, 0, 0);
+}
+
+// Exports, each with the project as it is at the press.
+void OverviewPage::buildExportSection(QVBoxLayout* column) {
+    Parts& p = *parts_;
+    auto* section = addSection(column, new FormSection(QStringLiteral("Export")), QStringLiteral("export"));
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(8);
+    auto add = [&](const QString& text, const QString& name, std::function<void(const Project&)> run) {
+        QPushButton* b = form::pushButton(text, name);
+        connect(b, &QPushButton::clicked, this, [this, run = std::move(run)] {
+            const Project project = store_.project();
+            run(project);
+        });
+        layout->addWidget(b, 0, Qt::AlignVCenter);
+        p.exports.push_back(b);
+    };
+    add(QStringLiteral("Rigging points PDF\u2026"), QStringLiteral("exportRiggingPDF"),
+        [this](const Project& project) { exports_.exportPDF(project, false); });
+    add(QStringLiteral("Rigging points CSV\u2026"), QStringLiteral("exportCSV"),
+        [this](const Project& project) { exports_.exportCSV(project); });
+    add(QStringLiteral("Rigging points DXF (3D)\u2026"), QStringLiteral("exportDXF"),
+        [this](const Project& project) { exports_.exportDXF(project); });
+    add(QStringLiteral("Crew sheets PDF\u2026"), QStringLiteral("exportCrewPDF"),
+        [this](const Project& project) { exports_.exportPDF(project, true); });
+    layout->addStretch(1);
+    section->rows()->addRow(row);
 }
 
 OverviewPage::~OverviewPage() = default;

@@ -19,6 +19,7 @@
 class QComboBox;
 class QPushButton;
 class QToolButton;
+class QVBoxLayout;
 
 namespace rig::app {
 
@@ -65,14 +66,9 @@ public:
     form::FormSection* section(const QString& objectName) const;
     BoxField* nameField() const { return name_; }
     BoxField* authorField() const { return author_; }
-    QPushButton* importButton() const { return import_; }
-    ShareRow* shareRow() const { return share_; }
     RiggingHeightFields* riggingHeightFields() const { return rigging_; }
     QComboBox* motorMenu() const { return motorMenu_; }
     QPushButton* setOnAllButton() const { return setOnAll_; }
-    QWidget* addMotorsHint() const { return addMotorsHint_; }
-    DeltaFields* deltaFields() const { return delta_; }
-    QToolButton* notesDisclosure() const { return notesToggle_; }
     // The check rows shown (warnings, then notes while expanded), each a group's text.
     QStringList checkTexts() const;
     std::vector<InventoryBlock*> inventoryBlocks() const;
@@ -84,6 +80,14 @@ protected:
 
 private:
     struct Parts;
+
+    // The sections, top to bottom.
+    form::FormSection* addSection(QVBoxLayout* column, form::FormSection* section, const QString& name);
+    void buildProjectSection(QVBoxLayout* column);
+    void buildChecksSection(QVBoxLayout* column);
+    void buildMotorsSection(QVBoxLayout* column);
+    void buildInventorySection(QVBoxLayout* column);
+    void buildExportSection(QVBoxLayout* column);
 
     void refreshFiles(const Project& project);
     void refreshChecks(const Project& project);

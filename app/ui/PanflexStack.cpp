@@ -71,7 +71,7 @@ PanflexLayout panflexLayout(const std::optional<std::string>& value, std::string
             } else if (series && part != "55/55") {
                 style = PanflexPart::Style::highlighted;
             }
-            layout.parts.push_back({toQ(part), style});
+            layout.parts.push_back({shownName(part), style});
         }
         start = end + 1;
     }

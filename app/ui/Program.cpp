@@ -2,25 +2,31 @@
 
 #include "AppPaths.h"
 #include "Appearance.h"
+#include "CrewLink.h"
 #include "DXFSettings.h"
 #include "ExportCommands.h"
+#include "ImportController.h"
 #include "MainWindow.h"
 #include "MotorLibrary.h"
+#include "PdfPrinter.h"
 #include "Preferences.h"
 #include "ProjectStore.h"
+#include "PublishClient.h"
 #include "PublishSettings.h"
 #include "QtPrompts.h"
+#include "Recovery.h"
+#include "Reveal.h"
 #include "SettingsWindow.h"
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QSessionManager>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace rig::app {
-
-namespace {
-Program* theProgram = nullptr;
-}
 
 QList<QUrl> commandLineFiles(const QStringList& arguments) {
     QList<QUrl> files;
@@ -37,20 +43,28 @@ QList<QUrl> commandLineFiles(const QStringList& arguments) {
     return files;
 }
 
-Program::Program() : store_(ProjectStore::shared()), dialogs_(std::make_unique<QtPrompts>()) {
-    theProgram = this;
+// The publish key starts loading from the keyring as the settings are made, long before the
+// first publish needs it.
+Program::Program()
+    : dialogs_(std::make_unique<QtPrompts>()), reveal_(std::make_unique<DesktopReveal>()),
+      motors_(std::make_unique<MotorLibrary>()),
+      publishing_(std::make_unique<PublishSettings>(std::make_unique<KeychainSecretStore>())),
+      dxf_(std::make_unique<DXFSettings>()), client_(std::make_unique<PublishClient>()),
+      printer_(std::make_unique<PdfPrinter>()), store_(std::make_unique<ProjectStore>()),
+      exports_(std::make_unique<ExportCommands>(*store_, *dxf_, *printer_, *reveal_)),
+      settingsOpener_(std::make_unique<SettingsOpener>(*motors_, *dxf_, *publishing_)) {
     setStandardPrompts(dialogs_.get());
-    // The app-wide objects, each made once for the whole run. The publish key starts
-    // loading from the keyring now, long before the first publish needs it.
-    MotorLibrary& motors = MotorLibrary::shared();
-    PublishSettings::shared();
-    DXFSettings::shared();
-    store_.setMotorLibrary(&motors);
+    // Live WebEngine pages must be gone before the application object ends.
+    connect(qApp, &QCoreApplication::aboutToQuit, printer_.get(), &PdfPrinter::cancelAll);
+    store_->setMotorLibrary(motors_.get());
+    store_->crewLink().setPublishing(publishing_.get(), client_.get());
+    store_->crewLink().setDownloadParts(printer_.get(), dxf_.get());
 
     MainWindow::Parts parts;
-    parts.openSettings = [this] { openSettings(); };
-    parts.exports = &ExportCommands::shared();
-    window_ = new MainWindow(store_, motors, std::move(parts));
+    parts.openSettings = [this] { settingsOpener_->open(); };
+    parts.exports = exports_.get();
+    window_ = new MainWindow(*store_, *motors_, std::move(parts));
+    dialogs_->setMainWindow(window_);
     window_->setAttribute(Qt::WA_DeleteOnClose, false);
     connect(window_, &MainWindow::closed, this, [this] { quit(0); });
     connect(qApp, &QGuiApplication::commitDataRequest, this, &Program::commitSession);
@@ -58,16 +72,12 @@ Program::Program() : store_(ProjectStore::shared()), dialogs_(std::make_unique<Q
 
 Program::~Program() {
     delete window_.data();
+    settingsOpener_.reset();
     setStandardPrompts(nullptr);
-    if (theProgram == this) theProgram = nullptr;
 }
 
 MainWindow& Program::mainWindow() const {
     return *window_;
-}
-
-Program* Program::instance() {
-    return theProgram;
 }
 
 void Program::start(const QList<QUrl>& files) {
@@ -79,27 +89,48 @@ void Program::start(const QList<QUrl>& files) {
     window_->activateWindow();
 
     // Files named at launch take the road of dropped files.
-    if (!files.isEmpty()) store_.handleURLs(files);
+    if (!files.isEmpty()) store_->importer().handleURLs(files);
 
     if (snapshotRunner_) {
         snapshotRunner_();
     } else {
-        store_.scheduleRestoreOffer();
+        store_->recovery().scheduleRestoreOffer();
     }
+}
+
+void Program::startedAgain(const QList<QUrl>& files) {
+    if (window_->isMinimized()) window_->showNormal();
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+    if (!files.isEmpty()) takeFilesWhenNoDialogIsOpen(files);
+}
+
+void Program::takeFilesWhenNoDialogIsOpen(const QList<QUrl>& files) {
+    // As a drop, which an open dialog would not let through.
+    if (!QGuiApplication::modalWindow()) return store_->importer().handleURLs(files);
+    QTimer::singleShot(250, this, [this, files] { takeFilesWhenNoDialogIsOpen(files); });
 }
 
 void Program::setSnapshotRunner(SnapshotRunner runner) {
     snapshotRunner_ = std::move(runner);
-    store_.setRecoveryEnabled(!snapshotRunner_);
+    store_->recovery().setEnabled(!snapshotRunner_);
 }
 
 int Program::run(const QList<QUrl>& files) {
     start(files);
     const int code = QApplication::exec();
     settings().sync();
-    store_.finishWrites();
+    store_->recovery().finishWrites();
+    store_->recovery().releaseCopy();
     // A key just typed or generated may still be on its way to the keyring.
-    PublishSettings::shared().finishWrites(std::chrono::seconds(5));
+    publishing_->finishWrites(std::chrono::seconds(5));
+    if (!store_->importer().finishReading(std::chrono::seconds(3))) {
+        // The application's end would wait for every worker, also one stuck in a read that
+        // never returns: the program ends without it, everything worth keeping is written.
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }
     return code;
 }
 
@@ -119,10 +150,6 @@ void Program::commitSession(QSessionManager& manager) {
     // No one to ask: keep the work (its file, or the recovery copy offered at the next start).
     // The windows close next and must not ask either.
     if (window_) window_->keepWorkWithoutAsking();
-}
-
-void Program::openSettings() {
-    SettingsOpener::shared().open();
 }
 
 } // namespace rig::app

@@ -1,5 +1,7 @@
-// The running program: the app-wide objects, the main window and its menus, the start-up
-// sequence and every way to end. main() makes one Program after QApplication and runs it.
+// The running program: it makes and owns the services (the document store, the motor library,
+// the settings models, the publish client, the printer, the export commands) and hands them to
+// whoever needs them; the main window and its menus, the start-up sequence and every way to
+// end. main() makes one Program after QApplication and runs it.
 #pragma once
 
 #include <QObject>
@@ -17,9 +19,17 @@ class QSessionManager;
 
 namespace rig::app {
 
+class DXFSettings;
+class DesktopReveal;
+class ExportCommands;
 class MainWindow;
+class MotorLibrary;
+class PdfPrinter;
 class ProjectStore;
+class PublishClient;
+class PublishSettings;
 class QtPrompts;
+class SettingsOpener;
 
 class Program : public QObject {
     Q_OBJECT
@@ -27,14 +37,20 @@ public:
     // Runs the snapshot mode instead of the restore offer.
     using SnapshotRunner = std::function<void()>;
 
-    // Creates the shared objects and the main window (not shown yet).
+    // Creates the services and the main window (not shown yet).
     Program();
-    // Deletes the window (and with it every web page) while the application still exists.
+    // Deletes the window (and with it every web page) and the services while the application
+    // still exists.
     ~Program() override;
 
-    // The running program, null before it exists and after it ended.
-    static Program* instance();
     MainWindow& mainWindow() const;
+    ProjectStore& store() const { return *store_; }
+    MotorLibrary& motors() const { return *motors_; }
+    DXFSettings& dxf() const { return *dxf_; }
+    PublishSettings& publishing() const { return *publishing_; }
+    PublishClient& client() const { return *client_; }
+    PdfPrinter& printer() const { return *printer_; }
+    ExportCommands& exports() const { return *exports_; }
 
     // Set before start() to run the snapshot mode: it replaces the restore offer, and the
     // store keeps no recovery copy.
@@ -44,8 +60,14 @@ public:
     // command line) handed to the import, then the snapshot mode or, 0.8 s later, the offer to
     // restore an unsaved project.
     void start(const QList<QUrl>& files);
-    // start(), the event loop, then the end: settings written, pending saves finished.
+    // start(), the event loop, then the end: settings written, pending saves finished. An
+    // import whose worker does not come back within 3 s is left behind: the process ends
+    // right there, with the event loop's code.
     int run(const QList<QUrl>& files);
+
+    // The program was started again from the desktop, with `files` or none: the window comes
+    // forward and the files take the road of dropped files, once no dialog is open.
+    void startedAgain(const QList<QUrl>& files);
 
     // Ends the event loop with `code` after writing the settings (the snapshot mode's end).
     void quit(int code = 0);
@@ -54,10 +76,19 @@ public:
     void commitSession(QSessionManager& manager);
 
 private:
-    void openSettings();
+    void takeFilesWhenNoDialogIsOpen(const QList<QUrl>& files);
 
-    ProjectStore& store_;
+    // Made in this order, ended in the reverse one.
     std::unique_ptr<QtPrompts> dialogs_;
+    std::unique_ptr<DesktopReveal> reveal_;
+    std::unique_ptr<MotorLibrary> motors_;
+    std::unique_ptr<PublishSettings> publishing_;
+    std::unique_ptr<DXFSettings> dxf_;
+    std::unique_ptr<PublishClient> client_;
+    std::unique_ptr<PdfPrinter> printer_;
+    std::unique_ptr<ProjectStore> store_;
+    std::unique_ptr<ExportCommands> exports_;
+    std::unique_ptr<SettingsOpener> settingsOpener_;
     QPointer<MainWindow> window_;
     SnapshotRunner snapshotRunner_;
 };

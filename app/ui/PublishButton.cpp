@@ -1,12 +1,12 @@
 #include "PublishButton.h"
 
 #include "BusyIndicator.h"
+#include "CrewLink.h"
 #include "Icons.h"
 #include "ProjectStore.h"
+#include "PublishAddresses.h"
 #include "QtText.h"
 
-#include <QApplication>
-#include <QClipboard>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QStackedLayout>
@@ -20,49 +20,15 @@ QString publishButtonText::label(bool published) {
 
 QString publishButtonText::help(const std::optional<QString>& link) {
     if (!link) return QStringLiteral("Publish the crew view and copy the link.");
-    return QStringLiteral("Updates ") + *link + QStringLiteral(" – the link is copied to the clipboard.");
-}
-
-// --- Controller ---------------------------------------------------------------------------
-
-PublishController::PublishController(ProjectStore& store) : QObject(&store), store_(store) {
-    setObjectName(QStringLiteral("publishController"));
-}
-
-PublishController& PublishController::of(ProjectStore& store) {
-    if (auto* existing = store.findChild<PublishController*>(QStringLiteral("publishController"),
-                                                             Qt::FindDirectChildrenOnly))
-        return *existing;
-    return *new PublishController(store);
-}
-
-void PublishController::press() {
-    if (busy_) return;
-    run(); // runs by itself; its state is kept here
-}
-
-QCoro::Task<void> PublishController::run() {
-    if (busy_) co_return;
-    QPointer<PublishController> self(this);
-    setBusy(true);
-    // The store re-reads its project after every wait and leaves a replaced document alone.
-    const std::optional<QString> link = co_await store_.publishOpenProject();
-    if (!self) co_return;
-    if (link) QApplication::clipboard()->setText(*link);
-    setBusy(false);
-    emit finished();
-}
-
-void PublishController::setBusy(bool busy) {
-    if (busy == busy_) return;
-    busy_ = busy;
-    emit busyChanged();
+    if (link->isEmpty())
+        return QStringLiteral("Updates the crew link – the link is copied to the clipboard.");
+    return QStringLiteral("Updates ") + shownName(*link) +
+           QStringLiteral(" – the link is copied to the clipboard.");
 }
 
 // --- Button -------------------------------------------------------------------------------
 
-PublishButton::PublishButton(ProjectStore& store, QWidget* parent)
-    : QWidget(parent), store_(store), controller_(PublishController::of(store)) {
+PublishButton::PublishButton(ProjectStore& store, QWidget* parent) : QWidget(parent), store_(store) {
     layers_ = new QStackedLayout(this);
     layers_->setContentsMargins(0, 0, 0, 0);
     button_ = new QToolButton;
@@ -81,22 +47,26 @@ PublishButton::PublishButton(ProjectStore& store, QWidget* parent)
     row->addStretch(1);
     layers_->addWidget(busy);
 
-    connect(button_, &QToolButton::clicked, &controller_, [this](bool) { controller_.press(); });
-    connect(&controller_, &PublishController::busyChanged, this, &PublishButton::refresh);
+    CrewLink* crewLink = &store_.crewLink();
+    connect(button_, &QToolButton::clicked, crewLink, [crewLink](bool) { crewLink->press(); });
+    connect(crewLink, &CrewLink::pressingChanged, this, &PublishButton::refresh);
     connect(&store_, &ProjectStore::projectChanged, this, &PublishButton::refresh);
     refresh();
 }
 
 QString PublishButton::label() const {
-    return controller_.isBusy() ? QString() : button_->text();
+    return store_.crewLink().isPressing() ? QString() : button_->text();
 }
 
 void PublishButton::refresh() {
     const auto& share = store_.project().share;
-    const bool busy = controller_.isBusy();
+    const bool busy = store_.crewLink().isPressing();
     button_->setText(publishButtonText::label(share.has_value()));
     button_->setEnabled(!busy);
-    const QString help = publishButtonText::help(share ? std::optional(toQ(share->url)) : std::nullopt);
+    // A stored link that is not a valid one is not named: it may hold markup or hidden characters.
+    const QString help = !share                             ? publishButtonText::help(std::nullopt)
+                         : storedCrewLink(store_.project()) ? publishButtonText::help(toQ(share->url))
+                                                            : publishButtonText::help(QString());
     button_->setToolTip(help);
     setToolTip(help);
     // The busy layer keeps the button's width so the toolbar does not jump.

@@ -37,6 +37,9 @@ PublishSettingsView::PublishSettingsView(PublishSettings& settings, QWidget* par
     FormSection* section = addSection(QStringLiteral("Crew link"));
 
     status_ = new style::ToneLabel({}, style::Tone::secondary);
+    // Keyring and address failures are whole sentences: wrapped, never wider than the window.
+    status_->setWordWrap(true);
+    status_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     section->addLabelledRow(QStringLiteral("Status"), status_);
 
     auto* group = new QWidget;
@@ -56,26 +59,7 @@ PublishSettingsView::PublishSettingsView(PublishSettings& settings, QWidget* par
     stack->setSpacing(8);
     groupColumn->addWidget(advancedGroup_);
 
-    auto* fields = new QGridLayout;
-    fields->setHorizontalSpacing(10);
-    fields->setVerticalSpacing(8);
-    server_ = new QLineEdit;
-    server_->setAccessibleName(QStringLiteral("Server"));
-    auto* serverTitle = new QLabel(QStringLiteral("Server"));
-    serverTitle->setBuddy(server_);
-    fields->addWidget(serverTitle, 0, 0);
-    fields->addWidget(server_, 0, 1, 1, 2);
-    key_ = new QLineEdit;
-    key_->setAccessibleName(QStringLiteral("Publish key"));
-    key_->setEchoMode(QLineEdit::Password);
-    auto* keyTitle = new QLabel(QStringLiteral("Publish key"));
-    keyTitle->setBuddy(key_);
-    showKeyButton_ = new QPushButton(QStringLiteral("Show"));
-    fields->addWidget(keyTitle, 1, 0);
-    fields->addWidget(key_, 1, 1);
-    fields->addWidget(showKeyButton_, 1, 2);
-    fields->setColumnStretch(1, 1);
-    stack->addLayout(fields);
+    stack->addLayout(buildFields());
 
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(8);
@@ -116,6 +100,30 @@ PublishSettingsView::PublishSettingsView(PublishSettings& settings, QWidget* par
     setAdvancedShown(false);
     setKeyShown(false);
     refresh();
+}
+
+// The server address, and the publish key with its "Show" button.
+QGridLayout* PublishSettingsView::buildFields() {
+    auto* fields = new QGridLayout;
+    fields->setHorizontalSpacing(10);
+    fields->setVerticalSpacing(8);
+    server_ = new QLineEdit;
+    server_->setAccessibleName(QStringLiteral("Server"));
+    auto* serverTitle = new QLabel(QStringLiteral("Server"));
+    serverTitle->setBuddy(server_);
+    fields->addWidget(serverTitle, 0, 0);
+    fields->addWidget(server_, 0, 1, 1, 2);
+    key_ = new QLineEdit;
+    key_->setAccessibleName(QStringLiteral("Publish key"));
+    key_->setEchoMode(QLineEdit::Password);
+    auto* keyTitle = new QLabel(QStringLiteral("Publish key"));
+    keyTitle->setBuddy(key_);
+    showKeyButton_ = new QPushButton(QStringLiteral("Show"));
+    fields->addWidget(keyTitle, 1, 0);
+    fields->addWidget(key_, 1, 1);
+    fields->addWidget(showKeyButton_, 1, 2);
+    fields->setColumnStretch(1, 1);
+    return fields;
 }
 
 void PublishSettingsView::setAdvancedShown(bool shown) {

@@ -7,6 +7,7 @@
 #include "SettingsPane.h"
 #include "ToneLabel.h"
 
+class QGridLayout;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
@@ -25,25 +26,19 @@ public:
     // Starts with the advanced group collapsed and the key hidden.
     explicit PublishSettingsView(PublishSettings& settings, QWidget* parent = nullptr);
 
-    bool isAdvancedShown() const { return advanced_; }
     void setAdvancedShown(bool shown);
-    bool isKeyShown() const { return showKey_; }
     void setKeyShown(bool shown);
 
     style::ToneLabel* statusLabel() const { return status_; }
-    QToolButton* advancedButton() const { return advancedButton_; }
-    QWidget* advancedGroup() const { return advancedGroup_; }
-    QLineEdit* serverField() const { return server_; }
     QLineEdit* keyField() const { return key_; }
-    QPushButton* showKeyButton() const { return showKeyButton_; }
     QPushButton* generateButton() const { return generate_; }
     QPushButton* copyButton() const { return copy_; }
-    QPushButton* resetServerButton() const { return resetServer_; }
 
 protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    QGridLayout* buildFields();
     void refresh();
     void refreshStatus();
     void commitKey();

@@ -13,10 +13,6 @@ namespace rig::app {
 
 namespace {
 
-QWidget* dialogParent() {
-    return QApplication::activeWindow();
-}
-
 // Project names and links reach these texts: never read them as markup.
 void setPlainTexts(QMessageBox& box, QMessageBox::Icon icon, const QString& message, const QString& detail) {
     box.setIcon(icon);
@@ -52,6 +48,11 @@ std::optional<QString> chosenFile(QFileDialog& dialog) {
 }
 
 } // namespace
+
+QWidget* QtPrompts::dialogParent() const {
+    if (QWidget* active = QApplication::activeWindow()) return active;
+    return mainWindow_;
+}
 
 Prompts::SaveAnswer QtPrompts::askToSaveChanges(const QString& message, const QString& detail) {
     QMessageBox box(dialogParent());

@@ -3,11 +3,17 @@
 
 #include "Prompts.h"
 
+#include <QPointer>
+#include <QWidget>
+
 namespace rig::app {
 
-// The dialogs of the running program, on the active window.
+// The dialogs of the running program, on its active window, else on the main window (the
+// program may be in the background when a question comes).
 class QtPrompts : public Prompts {
 public:
+    void setMainWindow(QWidget* window) { mainWindow_ = window; }
+
     SaveAnswer askToSaveChanges(const QString& message, const QString& detail) override;
     std::optional<QString> chooseProjectToOpen(const QString& directory) override;
     std::optional<QString> chooseProjectSaveFile(const QString& directory, const QString& fileName) override;
@@ -16,6 +22,11 @@ public:
     void showAlert(const QString& text) override;
     std::optional<QString> chooseExportSaveFile(const ExportSave& request) override;
     bool confirmDeletion(const QString& message, const QString& detail) override;
+
+private:
+    QWidget* dialogParent() const;
+
+    QPointer<QWidget> mainWindow_;
 };
 
 } // namespace rig::app

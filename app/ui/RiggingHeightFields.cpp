@@ -18,8 +18,16 @@ using style::Tone;
 
 const QString allPointsLabel = QStringLiteral("All points");
 const QString perGroupLabel = QStringLiteral("Per group");
+const QString groupSeparator = QStringLiteral(" \u203A ");
 constexpr int fieldWidth = 100;
 constexpr Decimals heightDecimals{0, 2};
+
+// A group label as shown: each group between the separators isolated on its own.
+QString shownGroupLabel(const std::string& label) {
+    QStringList groups;
+    for (const QString& group : toQ(label).split(groupSeparator)) groups << shownName(group);
+    return groups.join(groupSeparator);
+}
 
 } // namespace
 
@@ -80,7 +88,7 @@ std::vector<std::string> hooksAboveRigging(const Project& project) {
 
 QString hookWarningText(const std::vector<std::string>& names) {
     QStringList parts;
-    for (const std::string& n : names) parts << toQ(n);
+    for (const std::string& n : names) parts << shownName(n);
     return QStringLiteral("Hook above rigging height: ") + parts.join(QStringLiteral(", "));
 }
 
@@ -165,7 +173,7 @@ void RiggingHeightFields::syncGroups(const std::vector<std::string>& labels) {
             groupRows_.push_back(*kept);
             old.erase(kept);
         } else {
-            auto* row = new form::FormRow(toQ(label));
+            auto* row = new form::FormRow(shownGroupLabel(label));
             row->setObjectName(QStringLiteral("group:") + toQ(label));
             auto* field = new NumField({[this, label] { return groupHeight(store_.project(), label); },
                                         [this, label](std::optional<double> height) {

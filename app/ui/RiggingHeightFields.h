@@ -53,7 +53,6 @@ public:
     // the store's project.
     void refresh();
 
-    bool isPerGroupExpanded() const { return perGroup_; }
     // As the disclosure does; changes nothing stored.
     void setPerGroupExpanded(bool expanded);
 

@@ -47,8 +47,6 @@ public:
     QWidget* addLabelledRow(const QString& title, QWidget* content);
 
     FormCard* card() const { return card_; }
-    style::ToneLabel* headerLabel() const { return header_; }
-    style::ToneLabel* footerLabel() const { return footer_; }
 
 private:
     FormCard* card_;

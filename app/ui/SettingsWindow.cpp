@@ -102,12 +102,6 @@ SettingsOpener::~SettingsOpener() {
     delete window_.data();
 }
 
-SettingsOpener& SettingsOpener::shared() {
-    static auto* opener =
-        new SettingsOpener(MotorLibrary::shared(), DXFSettings::shared(), PublishSettings::shared());
-    return *opener;
-}
-
 SettingsWindow* SettingsOpener::open() {
     if (!window_) {
         window_ = new SettingsWindow(motors_, dxf_, publish_);

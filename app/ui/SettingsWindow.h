@@ -30,12 +30,7 @@ public:
     SettingsWindow(MotorLibrary& motors, DXFSettings& dxf, PublishSettings& publish,
                    QWidget* parent = nullptr);
 
-    // The tabs, centred above the page they show.
-    QTabBar* tabBar() const { return tabBar_; }
-    QStackedWidget* pages() const { return pages_; }
-    GeneralSettings* general() const { return general_; }
     MotorsSettings* motors() const { return motors_; }
-    PublishSettingsView* publishing() const { return publishing_; }
 
 private:
     QTabBar* tabBar_;
@@ -53,9 +48,6 @@ public:
     SettingsOpener(MotorLibrary& motors, DXFSettings& dxf, PublishSettings& publish,
                    QObject* parent = nullptr);
     ~SettingsOpener() override;
-
-    // The program's opener, with the shared library and settings; for the program's wiring.
-    static SettingsOpener& shared();
 
     // Shows and raises the window; gives it.
     SettingsWindow* open();

@@ -1,8 +1,10 @@
 #include "ShareRow.h"
 
+#include "CrewLink.h"
 #include "DateText.h"
 #include "ExistingLinksSheet.h"
 #include "ProjectStore.h"
+#include "PublishAddresses.h"
 #include "PublishChanges.h"
 #include "QRCode.h"
 #include "QtText.h"
@@ -64,10 +66,14 @@ QString visibilityErrorText(const QString& error) {
     return QStringLiteral("Hidden sources not sent: ") + error;
 }
 
+const QString badStoredLinkText =
+    QStringLiteral("This crew link is not a valid https address, so it is not opened, copied or shown as a "
+                   "QR code. Update link (toolbar) replaces it with the server\u2019s link.");
+
 ShareRow::ShareRow(ProjectStore& store, QWidget* parent) : form::FormRows(parent), store_(store) {
     setObjectName(QStringLiteral("shareRow"));
 
-    // 1. Hidden sources.
+    // Hidden sources.
     auto* hidden = new form::FormRow(QStringLiteral("Hidden from crew"));
     hidden->setObjectName(QStringLiteral("hiddenRow"));
     hiddenCount_ = form::label({});
@@ -79,7 +85,44 @@ ShareRow::ShareRow(ProjectStore& store, QWidget* parent) : form::FormRows(parent
     hiddenRow_ = hidden;
     addRow(hiddenRow_);
 
-    // 2a. The link, its actions and the QR code.
+    buildLinkBlock();
+
+    // A stored link that fails the checks a server's link must pass (a hostile or damaged
+    // project file): shown as text, offered nowhere.
+    style::ToneLabel* badLink = nullptr;
+    badLinkRow_ = noteRow(QStringLiteral("badLinkNote"), badLink);
+    badLink->setText(badStoredLinkText);
+    addRow(badLinkRow_);
+
+    // When it was published.
+    auto* published = new form::FormRow(QStringLiteral("Last published"));
+    published->setObjectName(QStringLiteral("publishedRow"));
+    published_ = form::label({});
+    published_->setObjectName(QStringLiteral("publishedAt"));
+    published->addValue(published_);
+    publishedRow_ = published;
+    addRow(publishedRow_);
+
+    // Attached link, changes since the publish.
+    style::ToneLabel* attached = nullptr;
+    attachedRow_ = noteRow(QStringLiteral("attachedNote"), attached);
+    attached->setText(QStringLiteral(
+        "Attached to an existing link \u2013 press Update link (toolbar) to send this project to it."));
+    addRow(attachedRow_);
+    changedRow_ = noteRow(QStringLiteral("changedNote"), changed_);
+    addRow(changedRow_);
+
+    buildErrorRow();
+    buildFirstPublishHint();
+    buildExistingLinksRow();
+
+    connect(&store_, &ProjectStore::projectChanged, this, &ShareRow::refresh);
+    connect(&store_.crewLink(), &CrewLink::visibilityErrorChanged, this, &ShareRow::refresh);
+    refresh();
+}
+
+// The link, its actions and the QR code.
+void ShareRow::buildLinkBlock() {
     linkRow_ = new QWidget;
     linkRow_->setObjectName(QStringLiteral("linkBlock"));
     auto* linkLayout = new QHBoxLayout(linkRow_);
@@ -110,6 +153,12 @@ ShareRow::ShareRow(ProjectStore& store, QWidget* parent) : form::FormRows(parent
     linkColumn->addWidget(stays);
     linkColumn->addStretch(1);
     linkLayout->addLayout(linkColumn, 1);
+    linkLayout->addWidget(buildQRColumn(), 0, Qt::AlignTop);
+    addRow(linkRow_);
+}
+
+// The QR code with its caption; its context menu copies it.
+QWidget* ShareRow::buildQRColumn() {
     qrColumn_ = new QWidget;
     qrColumn_->setObjectName(QStringLiteral("qrColumn"));
     auto* qrLayout = new QVBoxLayout(qrColumn_);
@@ -125,28 +174,11 @@ ShareRow::ShareRow(ProjectStore& store, QWidget* parent) : form::FormRows(parent
     connect(copyQR, &QAction::triggered, this, [this] { copyQRCode(); });
     qrColumn_->addAction(copyQR);
     qrColumn_->setContextMenuPolicy(Qt::ActionsContextMenu);
-    linkLayout->addWidget(qrColumn_, 0, Qt::AlignTop);
-    addRow(linkRow_);
+    return qrColumn_;
+}
 
-    // 2b. When it was published.
-    auto* published = new form::FormRow(QStringLiteral("Last published"));
-    published->setObjectName(QStringLiteral("publishedRow"));
-    published_ = form::label({});
-    published_->setObjectName(QStringLiteral("publishedAt"));
-    published->addValue(published_);
-    publishedRow_ = published;
-    addRow(publishedRow_);
-
-    // 2c, 2d. Attached link, changes since the publish.
-    style::ToneLabel* attached = nullptr;
-    attachedRow_ = noteRow(QStringLiteral("attachedNote"), attached);
-    attached->setText(QStringLiteral(
-        "Attached to an existing link \u2013 press Update link (toolbar) to send this project to it."));
-    addRow(attachedRow_);
-    changedRow_ = noteRow(QStringLiteral("changedNote"), changed_);
-    addRow(changedRow_);
-
-    // 2e. A re-send of the hidden sources that failed.
+// A re-send of the hidden sources that failed, with "Send Now".
+void ShareRow::buildErrorRow() {
     errorRow_ = new QWidget;
     errorRow_->setObjectName(QStringLiteral("visibilityError"));
     auto* errorLayout = new QHBoxLayout(errorRow_);
@@ -163,8 +195,10 @@ ShareRow::ShareRow(ProjectStore& store, QWidget* parent) : form::FormRows(parent
     connect(sendNow_, &QPushButton::clicked, this, [this] { sendNow(); });
     errorLayout->addWidget(sendNow_, 0, Qt::AlignVCenter);
     addRow(errorRow_);
+}
 
-    // Before the first publish.
+// Before the first publish.
+void ShareRow::buildFirstPublishHint() {
     hintRow_ = new QWidget;
     hintRow_->setObjectName(QStringLiteral("firstPublishHint"));
     auto* hintLayout = new QHBoxLayout(hintRow_);
@@ -176,8 +210,10 @@ ShareRow::ShareRow(ProjectStore& store, QWidget* parent) : form::FormRows(parent
     hint->setWordWrap(true);
     hintLayout->addWidget(hint, 1);
     addRow(hintRow_);
+}
 
-    // 3. Links kept on the server.
+// Links kept on the server.
+void ShareRow::buildExistingLinksRow() {
     auto* linksRow = new QWidget;
     linksRow->setObjectName(QStringLiteral("existingLinksRow"));
     auto* linksLayout = new QHBoxLayout(linksRow);
@@ -192,10 +228,6 @@ ShareRow::ShareRow(ProjectStore& store, QWidget* parent) : form::FormRows(parent
     linksCaption->setWordWrap(true);
     linksLayout->addWidget(linksCaption, 1, Qt::AlignVCenter);
     addRow(linksRow);
-
-    connect(&store_, &ProjectStore::projectChanged, this, &ShareRow::refresh);
-    connect(&store_, &ProjectStore::visibilityErrorChanged, this, &ShareRow::refresh);
-    refresh();
 }
 
 ShareRow::~ShareRow() {
@@ -215,11 +247,15 @@ void ShareRow::refresh() {
     hintRow_->setVisible(!share);
     if (share) {
         const QString url = toQ(share->url);
-        link_->setText(url);
+        const bool valid = storedCrewLink(project).has_value();
+        link_->setText(url, valid);
+        badLinkRow_->setVisible(!valid);
         share_->setEnabled(link_->isLink());
-        if (qrText_ != url) {
-            qrText_ = url;
-            qrImage_ = makeQRImage(url, qrFactor);
+        copyLink_->setEnabled(valid);
+        const QString qrText = valid ? url : QString();
+        if (qrText_ != qrText) {
+            qrText_ = qrText;
+            qrImage_ = valid ? makeQRImage(url, qrFactor) : std::nullopt;
             if (qrImage_) qr_->setImage(*qrImage_);
         }
         qrColumn_->setVisible(qrImage_.has_value());
@@ -228,11 +264,12 @@ void ShareRow::refresh() {
         const std::int64_t changed = std::int64_t(publishChangeSummary(project).size());
         changedRow_->setVisible(changed > 0);
         if (changed > 0) changed_->updateText(changedSinceText(changed));
-        const std::optional<QString> failure = store_.visibilityError();
+        const std::optional<QString> failure = store_.crewLink().visibilityError();
         const bool showError = failure.has_value() && isShareStale(project);
         errorRow_->setVisible(showError);
         if (showError) error_->updateText(visibilityErrorText(*failure));
     } else {
+        badLinkRow_->setVisible(false);
         attachedRow_->setVisible(false);
         changedRow_->setVisible(false);
         errorRow_->setVisible(false);
@@ -247,11 +284,11 @@ void ShareRow::showAll() {
 }
 
 void ShareRow::copyLink() {
-    const std::optional<ShareInfo>& share = store_.project().share;
-    if (!share) return;
+    const std::optional<QUrl> link = storedCrewLink(store_.project());
+    if (!link) return;
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
-    clipboard->setText(toQ(share->url));
+    clipboard->setText(toQ(store_.project().share->url));
 }
 
 void ShareRow::copyQRCode() {
@@ -263,12 +300,12 @@ void ShareRow::copyQRCode() {
 
 void ShareRow::sendNow() {
     // Runs to its end on its own; a failure comes back as the store's visibility error.
-    store_.sendVisibilityUpdate();
+    store_.crewLink().sendVisibilityUpdate();
 }
 
 void ShareRow::shareByEmail() {
     const Project& project = store_.project();
-    if (!project.share || !webLinkUrl(toQ(project.share->url))) return;
+    if (!storedCrewLink(project)) return;
     openMailDraft(toQ(project.name), shareMessage(project) + QStringLiteral("\n") + toQ(project.share->url));
 }
 
@@ -299,12 +336,6 @@ ExistingLinksSheet* ShareRow::linksSheet() const {
 QLabel* ShareRow::hiddenCountLabel() const {
     return hiddenCount_;
 }
-QLabel* ShareRow::publishedLabel() const {
-    return published_;
-}
-QLabel* ShareRow::changedLabel() const {
-    return changed_;
-}
 QLabel* ShareRow::errorLabel() const {
     return error_;
 }
@@ -315,10 +346,11 @@ LinkLabel::LinkLabel(QWidget* parent) : QWidget(parent) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
-void LinkLabel::setText(const QString& text) {
-    if (text == text_) return;
+void LinkLabel::setText(const QString& text, bool link) {
+    link = link && webLinkUrl(text).has_value();
+    if (text == text_ && link == link_) return;
     text_ = text;
-    link_ = webLinkUrl(text).has_value();
+    link_ = link;
     setCursor(link_ ? Qt::PointingHandCursor : Qt::ArrowCursor);
     // Escaped: a tool tip reads text that looks like markup as rich text.
     setToolTip(text.isEmpty() ? QString()
@@ -328,7 +360,7 @@ void LinkLabel::setText(const QString& text) {
 }
 
 QString LinkLabel::shownText() const {
-    return fontMetrics().elidedText(text_, Qt::ElideMiddle, width());
+    return shownName(fontMetrics().elidedText(text_, Qt::ElideMiddle, width()));
 }
 
 QSize LinkLabel::sizeHint() const {
@@ -343,7 +375,7 @@ void LinkLabel::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const QColor c = style::color(link_ ? style::Tone::accent : style::Tone::primary, palette());
     p.setPen(c);
-    p.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter, shownText());
+    p.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shownText());
 }
 
 void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {

@@ -69,29 +69,23 @@ public:
     // The QR image shown, or none.
     std::optional<QImage> qrImage() const { return qrImage_; }
 
-    QWidget* hiddenRow() const { return hiddenRow_; }
     QLabel* hiddenCountLabel() const;
     QPushButton* showAllButton() const { return showAll_; }
-    QWidget* linkBlock() const { return linkRow_; }
     LinkLabel* linkLabel() const { return link_; }
-    QPushButton* shareButton() const { return share_; }
-    QPushButton* copyLinkButton() const { return copyLink_; }
-    QRView* qrView() const { return qr_; }
-    QWidget* publishedRow() const { return publishedRow_; }
-    QLabel* publishedLabel() const;
-    QWidget* attachedNote() const { return attachedRow_; }
-    QWidget* changedNote() const { return changedRow_; }
-    QLabel* changedLabel() const;
     QWidget* errorRow() const { return errorRow_; }
     QLabel* errorLabel() const;
-    QPushButton* sendNowButton() const { return sendNow_; }
-    QWidget* firstPublishHint() const { return hintRow_; }
     QPushButton* existingLinksButton() const { return existingLinks_; }
 
 signals:
     void showLinksChanged();
 
 private:
+    void buildLinkBlock();
+    QWidget* buildQRColumn();
+    void buildErrorRow();
+    void buildFirstPublishHint();
+    void buildExistingLinksRow();
+
     ProjectStore& store_;
     QPointer<ExistingLinksSheet> sheet_;
     std::optional<QString> qrText_;
@@ -106,6 +100,7 @@ private:
     QPushButton* copyLink_;
     QWidget* qrColumn_;
     QRView* qr_;
+    QWidget* badLinkRow_;
     QWidget* publishedRow_;
     style::ToneLabel* published_;
     QWidget* attachedRow_;
@@ -126,8 +121,9 @@ public:
     explicit LinkLabel(QWidget* parent = nullptr);
 
     QString text() const { return text_; }
-    void setText(const QString& text);
-    // True when the text is an http or https link that a click opens.
+    // `link` false shows the text without opening it, whatever it is.
+    void setText(const QString& text, bool link = true);
+    // True when the text is a web link (isWebLink) that a click opens.
     bool isLink() const { return link_; }
     // The text as drawn at the current width.
     QString shownText() const;

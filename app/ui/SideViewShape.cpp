@@ -169,7 +169,7 @@ QStringList sideViewLabels(const Source& source) {
         // The import projects only pickups it can place; a coordinate that is not finite
         // cannot be placed.
         if (std::isfinite(p.position.x) && std::isfinite(p.position.y) && std::isfinite(p.position.z)) {
-            labels.push_back(toQ(p.role));
+            labels.push_back(shownName(p.role));
         }
     }
     return labels;

@@ -317,7 +317,7 @@ public:
         QFont font = semibold();
         font.setStrikeOut(hidden);
         if (name->font() != font) name->setFont(font);
-        name->setFullText(toQ(source.name));
+        name->setFullText(shownName(source.name));
         subtitle->setFullText(toQ(sourceSubtitle(source)));
         setFaded(stack, hidden ? 0.45 : 1.0);
         gear->setVisible(motors);
@@ -330,8 +330,8 @@ public:
         this->motors = motors;
         this->mark = mark;
 
-        const QString shownName = toQ(source.name);
-        setAccessibleName(shownName);
+        const QString sourceName = shownName(source.name);
+        setAccessibleName(sourceName);
         QStringList about{subtitle->fullText()};
         if (motors) about << gear->toolTip();
         if (mark != IssueMark::none) {
@@ -341,7 +341,7 @@ public:
         }
         if (hidden) about << QStringLiteral("Hidden from the crew");
         setAccessibleDescription(about.join(QStringLiteral(", ")));
-        eye->setAccessibleName(QStringLiteral("Hide ") + shownName + QStringLiteral(" from the crew"));
+        eye->setAccessibleName(QStringLiteral("Hide ") + sourceName + QStringLiteral(" from the crew"));
     }
 
 protected:

@@ -30,7 +30,6 @@ class EyeToggle : public QToolButton {
     Q_OBJECT
 public:
     explicit EyeToggle(QWidget* parent = nullptr);
-    bool isHiddenState() const { return hidden_; }
     void setHiddenState(bool hidden);
     // On a selected row: drawn in the highlighted-text colour.
     void setOnHighlight(bool on);

@@ -104,7 +104,7 @@ public:
         auto* row = new QHBoxLayout(this);
         row->setContentsMargins(boxed ? QMargins(8, 8, 8, 8) : QMargins());
         row->setSpacing(6);
-        auto* message = label(toQ(warning.text), tone, style::calloutFont());
+        auto* message = label(shownName(warning.text), tone, style::calloutFont());
         message->setWordWrap(true);
         message->setTextInteractionFlags(Qt::TextSelectableByMouse);
         row->addWidget(new SymbolIcon(boxed, tone), 0, Qt::AlignTop);
@@ -443,7 +443,39 @@ SourcePage::SourcePage(ProjectStore& store, MotorLibrary& motors, const Source& 
     b.column->setContentsMargins(24, 24, 24, 24);
     b.column->setSpacing(16);
 
-    // 1. Header.
+    b.column->addWidget(buildHeader());
+
+    // Warnings (one item per warning, built in refresh), facts.
+    b.warnings = new QWidget;
+    b.column->addWidget(b.warnings);
+    b.facts = new QWidget;
+    b.column->addWidget(b.facts);
+
+    // Pickup points.
+    b.pickups = new QWidget;
+    b.pickups->setObjectName(QStringLiteral("pickupPoints"));
+    b.pickupsLayout = new QVBoxLayout(b.pickups);
+    b.pickupsLayout->setContentsMargins(0, 0, 0, 0);
+    b.pickupsLayout->setSpacing(8);
+    b.pickupsLayout->addWidget(label(text::pickupHeading(), Tone::primary, style::headlineFont()));
+    b.pickupGrid = new QWidget;
+    b.pickupsLayout->addWidget(b.pickupGrid);
+    auto* help = label(text::pickupHelp(), Tone::secondary, style::captionFont());
+    help->setWordWrap(true);
+    b.pickupsLayout->addWidget(help);
+    b.column->addWidget(b.pickups);
+
+    b.column->addWidget(buildEnclosureRow());
+    b.column->addStretch(1);
+
+    setWidget(content);
+    connect(&store_, &ProjectStore::projectChanged, this, &SourcePage::refresh);
+    refresh();
+}
+
+// The name, its group path on the same baseline, and the configuration line.
+QWidget* SourcePage::buildHeader() {
+    Blocks& b = *blocks_;
     auto* header = new QWidget;
     auto* headerLayout = new QVBoxLayout(header);
     headerLayout->setContentsMargins(0, 0, 0, 0);
@@ -465,29 +497,12 @@ SourcePage::SourcePage(ProjectStore& store, MotorLibrary& motors, const Source& 
     b.configuration = label({}, Tone::secondary);
     b.configuration->setObjectName(QStringLiteral("configuration"));
     headerLayout->addWidget(b.configuration);
-    b.column->addWidget(header);
+    return header;
+}
 
-    // 2. Warnings (one item per warning, built in refresh), 3. facts.
-    b.warnings = new QWidget;
-    b.column->addWidget(b.warnings);
-    b.facts = new QWidget;
-    b.column->addWidget(b.facts);
-
-    // 4. Pickup points.
-    b.pickups = new QWidget;
-    b.pickups->setObjectName(QStringLiteral("pickupPoints"));
-    b.pickupsLayout = new QVBoxLayout(b.pickups);
-    b.pickupsLayout->setContentsMargins(0, 0, 0, 0);
-    b.pickupsLayout->setSpacing(8);
-    b.pickupsLayout->addWidget(label(text::pickupHeading(), Tone::primary, style::headlineFont()));
-    b.pickupGrid = new QWidget;
-    b.pickupsLayout->addWidget(b.pickupGrid);
-    auto* help = label(text::pickupHelp(), Tone::secondary, style::captionFont());
-    help->setWordWrap(true);
-    b.pickupsLayout->addWidget(help);
-    b.column->addWidget(b.pickups);
-
-    // 5. Enclosures beside the side view.
+// The enclosures beside the side view, or below it when both do not fit.
+QWidget* SourcePage::buildEnclosureRow() {
+    Blocks& b = *blocks_;
     auto* enclosureRow = new QWidget;
     auto* enclosureLayout = new BesideOrBelow(enclosureRow, 20);
     auto* left = new QWidget;
@@ -508,12 +523,7 @@ SourcePage::SourcePage(ProjectStore& store, MotorLibrary& motors, const Source& 
     b.side = new SideViewBox;
     b.side->setObjectName(QStringLiteral("sideViewBox"));
     enclosureLayout->addWidget(b.side);
-    b.column->addWidget(enclosureRow);
-    b.column->addStretch(1);
-
-    setWidget(content);
-    connect(&store_, &ProjectStore::projectChanged, this, &SourcePage::refresh);
-    refresh();
+    return enclosureRow;
 }
 
 SourcePage::~SourcePage() = default;
@@ -526,11 +536,17 @@ void SourcePage::refresh() {
             break;
         }
     }
-    Blocks& b = *blocks_;
-    const ReportInfo& info = project.report.info;
+    refreshHeader();
+    refreshFacts(project.report.info);
+    refreshPickups(project);
+    refreshEnclosures();
+    refreshSideView(project);
+}
 
+void SourcePage::refreshHeader() {
+    Blocks& b = *blocks_;
     // Header.
-    b.name->updateText(toQ(source_.name));
+    b.name->updateText(shownName(source_.name));
     b.groups->updateText(text::groupPath(source_));
     b.configuration->updateText(text::configurationLine(source_));
 
@@ -546,7 +562,10 @@ void SourcePage::refresh() {
         replaceWidget(b.column, b.warnings, warnings);
         b.shownWarnings = source_.warnings;
     }
+}
 
+void SourcePage::refreshFacts(const ReportInfo& info) {
+    Blocks& b = *blocks_;
     // Facts: rows rebuilt when which rows there are changes, values set in place.
     const std::vector<text::FactRow> rows = text::facts(source_, info);
     FactsShape shape;
@@ -584,74 +603,16 @@ void SourcePage::refresh() {
         b.factValues[2 * i]->updateText(rows[i].value);
         if (ToneLabel* second = b.factValues[2 * i + 1]) second->updateText(rows[i].value2);
     }
+}
 
+void SourcePage::refreshPickups(const Project& project) {
+    Blocks& b = *blocks_;
+    const ReportInfo& info = project.report.info;
     // Pickup points: rows rebuilt only when the roles change.
     b.pickups->setVisible(!source_.pickups.empty());
     std::vector<std::string> roles;
     for (const Pickup& p : source_.pickups) roles.push_back(p.role);
-    if (b.shownRoles != roles) {
-        auto* gridWidget = new QWidget;
-        gridWidget->setObjectName(QStringLiteral("pickupGrid"));
-        QGridLayout* g = grid(gridWidget, 16, 10);
-        b.pickupTitles.clear();
-        for (int c = 0; c < 5; ++c) {
-            auto* title = label({}, Tone::secondary);
-            b.pickupTitles.push_back(title);
-            g->addWidget(title, 0, c);
-        }
-        b.points.clear();
-        int row = 1;
-        for (const std::string& role : roles) {
-            Blocks::PointRow r;
-            r.role = role;
-            r.title = label({}, Tone::primary, style::bold(style::bodyFont()));
-            r.load = label({}, Tone::primary);
-            r.load->setObjectName(QStringLiteral("load:") + toQ(role));
-            r.coordinates = new QWidget;
-            auto* coordinates = new QVBoxLayout(r.coordinates);
-            coordinates->setContentsMargins(0, 0, 0, 0);
-            coordinates->setSpacing(2);
-            r.position = label({}, Tone::secondary);
-            r.delta = label({}, Tone::green, style::captionFont());
-            r.delta->setObjectName(QStringLiteral("deltaLine:") + toQ(role));
-            coordinates->addWidget(r.position);
-            coordinates->addWidget(r.delta);
-            r.motor = new MotorButton;
-            r.motor->setObjectName(QStringLiteral("motor:") + toQ(role));
-            auto* menu = new QMenu(r.motor);
-            r.motor->setMenu(menu);
-            connect(menu, &QMenu::aboutToShow, this, [this, menu, role] {
-                menu->clear();
-                const PointExtra extra = store_.project().extra(sourceID_, role);
-                menu->addAction(text::noMotorItem(), this, [this, role] { setMotor(role, std::nullopt); });
-                if (!motors_.motors().empty()) menu->addSeparator();
-                for (const Motor& m : motors_.motors()) {
-                    menu->addAction(buttonText(text::motorMenuItem(m)), this,
-                                    [this, role, m] { setMotor(role, m); });
-                }
-                menu->addSeparator();
-                menu->addAction(text::newMotorItem(), this, [this, role] { openNewMotorSheet(role); });
-                if (extra.motor) {
-                    menu->addAction(buttonText(text::sameMotorItem(source_)), this,
-                                    [this, m = *extra.motor] { applyMotorToAllPoints(m); });
-                }
-            });
-            r.deltaBox = new QCheckBox;
-            r.deltaBox->setObjectName(QStringLiteral("delta:") + toQ(role));
-            r.deltaBox->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-            connect(r.deltaBox, &QCheckBox::clicked, this, [this, role](bool on) { setDelta(role, on); });
-            g->addWidget(r.title, row, 0);
-            g->addWidget(r.load, row, 1);
-            g->addWidget(r.coordinates, row, 2);
-            g->addWidget(r.motor, row, 3, Qt::AlignLeft);
-            g->addWidget(r.deltaBox, row, 4, Qt::AlignLeft | Qt::AlignVCenter);
-            b.points.push_back(r);
-            ++row;
-        }
-        g->setColumnStretch(5, 1);
-        replaceWidget(b.pickupsLayout, b.pickupGrid, gridWidget);
-        b.shownRoles = roles;
-    }
+    if (b.shownRoles != roles) buildPickupGrid(roles);
     const QStringList titles = text::pickupColumnTitles(project.delta);
     for (int c = 0; c < 5; ++c) b.pickupTitles[std::size_t(c)]->updateText(titles[c]);
     for (std::size_t i = 0; i < b.points.size(); ++i) {
@@ -673,7 +634,76 @@ void SourcePage::refresh() {
         }
         r.deltaBox->setToolTip(plainToolTip(text::deltaTooltip(project.delta)));
     }
+}
 
+void SourcePage::buildPickupGrid(const std::vector<std::string>& roles) {
+    Blocks& b = *blocks_;
+    auto* gridWidget = new QWidget;
+    gridWidget->setObjectName(QStringLiteral("pickupGrid"));
+    QGridLayout* g = grid(gridWidget, 16, 10);
+    b.pickupTitles.clear();
+    for (int c = 0; c < 5; ++c) {
+        auto* title = label({}, Tone::secondary);
+        b.pickupTitles.push_back(title);
+        g->addWidget(title, 0, c);
+    }
+    b.points.clear();
+    int row = 1;
+    for (const std::string& role : roles) {
+        Blocks::PointRow r;
+        r.role = role;
+        r.title = label({}, Tone::primary, style::bold(style::bodyFont()));
+        r.load = label({}, Tone::primary);
+        r.load->setObjectName(QStringLiteral("load:") + toQ(role));
+        r.coordinates = new QWidget;
+        auto* coordinates = new QVBoxLayout(r.coordinates);
+        coordinates->setContentsMargins(0, 0, 0, 0);
+        coordinates->setSpacing(2);
+        r.position = label({}, Tone::secondary);
+        r.delta = label({}, Tone::green, style::captionFont());
+        r.delta->setObjectName(QStringLiteral("deltaLine:") + toQ(role));
+        coordinates->addWidget(r.position);
+        coordinates->addWidget(r.delta);
+        r.motor = new MotorButton;
+        r.motor->setObjectName(QStringLiteral("motor:") + toQ(role));
+        auto* menu = new QMenu(r.motor);
+        r.motor->setMenu(menu);
+        connect(menu, &QMenu::aboutToShow, this, [this, menu, role] { fillMotorMenu(menu, role); });
+        r.deltaBox = new QCheckBox;
+        r.deltaBox->setObjectName(QStringLiteral("delta:") + toQ(role));
+        r.deltaBox->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        connect(r.deltaBox, &QCheckBox::clicked, this, [this, role](bool on) { setDelta(role, on); });
+        g->addWidget(r.title, row, 0);
+        g->addWidget(r.load, row, 1);
+        g->addWidget(r.coordinates, row, 2);
+        g->addWidget(r.motor, row, 3, Qt::AlignLeft);
+        g->addWidget(r.deltaBox, row, 4, Qt::AlignLeft | Qt::AlignVCenter);
+        b.points.push_back(r);
+        ++row;
+    }
+    g->setColumnStretch(5, 1);
+    replaceWidget(b.pickupsLayout, b.pickupGrid, gridWidget);
+    b.shownRoles = roles;
+}
+
+void SourcePage::fillMotorMenu(QMenu* menu, const std::string& role) {
+    menu->clear();
+    const PointExtra extra = store_.project().extra(sourceID_, role);
+    menu->addAction(text::noMotorItem(), this, [this, role] { setMotor(role, std::nullopt); });
+    if (!motors_.motors().empty()) menu->addSeparator();
+    for (const Motor& m : motors_.motors()) {
+        menu->addAction(buttonText(text::motorMenuItem(m)), this, [this, role, m] { setMotor(role, m); });
+    }
+    menu->addSeparator();
+    menu->addAction(text::newMotorItem(), this, [this, role] { openNewMotorSheet(role); });
+    if (extra.motor) {
+        menu->addAction(buttonText(text::sameMotorItem(source_)), this,
+                        [this, m = *extra.motor] { applyMotorToAllPoints(m); });
+    }
+}
+
+void SourcePage::refreshEnclosures() {
+    Blocks& b = *blocks_;
     // Enclosures: rows rebuilt when indexes or columns change, cells set in place.
     b.enclosuresTitle->updateText(text::enclosuresTitle(source_));
     EnclosureShape encShape;
@@ -681,35 +711,8 @@ void SourcePage::refresh() {
     encShape.angles = source_.hasAngles;
     encShape.panflex = text::showsPanflexColumn(source_);
     if (b.enclosureShape != encShape) {
-        auto* gridWidget = new QWidget;
-        gridWidget->setObjectName(QStringLiteral("enclosureGrid"));
-        QGridLayout* g = grid(gridWidget, 14, 6);
-        const QStringList columns = text::enclosureColumnTitles(source_);
-        for (int c = 0; c < columns.size(); ++c) g->addWidget(label(columns[c], Tone::secondary), 0, c);
-        b.enclosures.clear();
-        int row = 1;
-        for (std::size_t i = 0; i < source_.enclosures.size(); ++i) {
-            g->addWidget(new form::Divider, row++, 0, 1, int(columns.size()));
-            Blocks::EnclosureRow r;
-            const int textCells = int(columns.size()) - (encShape.panflex ? 1 : 0);
-            for (int c = 0; c < textCells; ++c) {
-                const bool isAngle = encShape.angles && c == 2;
-                const bool isHeight = c >= textCells - 2;
-                auto* cell = label({}, isHeight ? Tone::secondary : Tone::primary,
-                                   isAngle ? style::bold(style::bodyFont()) : style::bodyFont());
-                r.cells.push_back(cell);
-                g->addWidget(cell, row, c);
-            }
-            if (encShape.panflex) {
-                r.panflex = new PanflexStack(std::nullopt, {});
-                g->addWidget(r.panflex, row, textCells, Qt::AlignLeft | Qt::AlignVCenter);
-            }
-            b.enclosures.push_back(r);
-            ++row;
-        }
-        g->setColumnStretch(int(columns.size()), 1);
-        replaceWidget(b.enclosuresLayout, b.enclosureGrid, gridWidget);
         b.enclosureShape = encShape;
+        buildEnclosureGrid();
     }
     for (std::size_t i = 0; i < b.enclosures.size(); ++i) {
         const Enclosure& e = source_.enclosures[i];
@@ -720,7 +723,43 @@ void SourcePage::refresh() {
         if (PanflexStack* stack = b.enclosures[i].panflex) stack->setValue(e.panflex, e.type);
     }
     b.angleNote->setVisible(text::showsAngleNote(source_));
+}
 
+void SourcePage::buildEnclosureGrid() {
+    Blocks& b = *blocks_;
+    const EnclosureShape& encShape = *b.enclosureShape;
+    auto* gridWidget = new QWidget;
+    gridWidget->setObjectName(QStringLiteral("enclosureGrid"));
+    QGridLayout* g = grid(gridWidget, 14, 6);
+    const QStringList columns = text::enclosureColumnTitles(source_);
+    for (int c = 0; c < columns.size(); ++c) g->addWidget(label(columns[c], Tone::secondary), 0, c);
+    b.enclosures.clear();
+    int row = 1;
+    for (std::size_t i = 0; i < source_.enclosures.size(); ++i) {
+        g->addWidget(new form::Divider, row++, 0, 1, int(columns.size()));
+        Blocks::EnclosureRow r;
+        const int textCells = int(columns.size()) - (encShape.panflex ? 1 : 0);
+        for (int c = 0; c < textCells; ++c) {
+            const bool isAngle = encShape.angles && c == 2;
+            const bool isHeight = c >= textCells - 2;
+            auto* cell = label({}, isHeight ? Tone::secondary : Tone::primary,
+                               isAngle ? style::bold(style::bodyFont()) : style::bodyFont());
+            r.cells.push_back(cell);
+            g->addWidget(cell, row, c);
+        }
+        if (encShape.panflex) {
+            r.panflex = new PanflexStack(std::nullopt, {});
+            g->addWidget(r.panflex, row, textCells, Qt::AlignLeft | Qt::AlignVCenter);
+        }
+        b.enclosures.push_back(r);
+        ++row;
+    }
+    g->setColumnStretch(int(columns.size()), 1);
+    replaceWidget(b.enclosuresLayout, b.enclosureGrid, gridWidget);
+}
+
+void SourcePage::refreshSideView(const Project& project) {
+    Blocks& b = *blocks_;
     // Side view: only when the project's DXF data for the source has one.
     const DXFInfo* dxf = project.dxf.get(sourceID_);
     const bool hasSide = dxf && dxf->side;

@@ -13,6 +13,8 @@
 #include <optional>
 #include <string>
 
+class QMenu;
+
 namespace rig::app {
 
 class MotorLibrary;
@@ -57,6 +59,18 @@ signals:
 
 private:
     struct Blocks;
+
+    QWidget* buildHeader();
+    QWidget* buildEnclosureRow();
+    // The parts of refresh(): each block's widgets are rebuilt only when their shape changes.
+    void refreshHeader();
+    void refreshFacts(const ReportInfo& info);
+    void refreshPickups(const Project& project);
+    void buildPickupGrid(const std::vector<std::string>& roles);
+    void fillMotorMenu(QMenu* menu, const std::string& role);
+    void refreshEnclosures();
+    void buildEnclosureGrid();
+    void refreshSideView(const Project& project);
 
     ProjectStore& store_;
     MotorLibrary& motors_;

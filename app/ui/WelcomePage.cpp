@@ -2,7 +2,10 @@
 
 #include "BusyIndicator.h"
 #include "IconLabel.h"
+#include "ImportController.h"
 #include "ProjectStore.h"
+#include "QtText.h"
+#include "RecentFiles.h"
 #include "ToneLabel.h"
 
 #include <QEvent>
@@ -70,7 +73,7 @@ private:
 } // namespace
 
 QString WelcomePage::recentTitle(const QString& path) {
-    return QFileInfo(path).completeBaseName();
+    return shownName(QFileInfo(path).completeBaseName());
 }
 
 WelcomePage::WelcomePage(ProjectStore& store, QWidget* parent) : QWidget(parent), store_(store) {
@@ -108,35 +111,8 @@ WelcomePage::WelcomePage(ProjectStore& store, QWidget* parent) : QWidget(parent)
     centred(new ToneLabel(QStringLiteral("Report (PDF) · Inventory export (CSV) · Loudspeaker export (DXF)"),
                           Tone::secondary));
 
-    auto* buttons = new QWidget;
-    auto* row = new QHBoxLayout(buttons);
-    row->setContentsMargins(0, 0, 0, 0);
-    import_ = new QPushButton(QStringLiteral("Import Files…"));
-    import_->setDefault(true);
-    open_ = new QPushButton(QStringLiteral("Open Project…"));
-    row->addWidget(import_);
-    row->addWidget(open_);
-    centred(buttons);
-    connect(import_, &QPushButton::clicked, this, [this] { store_.showImportPanel(); });
-    connect(open_, &QPushButton::clicked, this, [this] { store_.showOpenPanel(); });
-    // The window has no default button of its own: Return imports while this page shows.
-    for (int key : {int(Qt::Key_Return), int(Qt::Key_Enter)}) {
-        auto* shortcut = new QShortcut(QKeySequence(key), this);
-        shortcut->setContext(Qt::WindowShortcut);
-        connect(shortcut, &QShortcut::activated, import_, &QPushButton::click);
-    }
-
-    recentBlock_ = new QWidget;
-    auto* recent = new QVBoxLayout(recentBlock_);
-    recent->setContentsMargins(0, 10, 0, 0);
-    recent->setSpacing(4);
-    auto* heading = new ToneLabel(QStringLiteral("Recent"), Tone::secondary);
-    heading->setFont(style::captionFont());
-    recent->addWidget(heading);
-    recentList_ = new QVBoxLayout;
-    recentList_->setSpacing(4);
-    recent->addLayout(recentList_);
-    column->addWidget(recentBlock_, 0, Qt::AlignHCenter);
+    centred(buildButtons());
+    column->addWidget(buildRecentBlock(), 0, Qt::AlignHCenter);
 
     progress_ = new QWidget;
     auto* progressRow = new QHBoxLayout(progress_);
@@ -152,20 +128,56 @@ WelcomePage::WelcomePage(ProjectStore& store, QWidget* parent) : QWidget(parent)
     footer->setFont(style::captionFont());
     centred(footer);
 
-    connect(&store_, &ProjectStore::recentChanged, this, &WelcomePage::updateRecent);
-    connect(&store_, &ProjectStore::importingChanged, this, &WelcomePage::updateProgress);
+    connect(&store_.recentFiles(), &RecentFiles::changed, this, &WelcomePage::updateRecent);
+    connect(&store_.importer(), &ImportController::importingChanged, this, &WelcomePage::updateProgress);
     updateRecent();
     updateProgress();
+}
+
+// "Import Files…" (the default) and "Open Project…".
+QWidget* WelcomePage::buildButtons() {
+    auto* buttons = new QWidget;
+    auto* row = new QHBoxLayout(buttons);
+    row->setContentsMargins(0, 0, 0, 0);
+    import_ = new QPushButton(QStringLiteral("Import Files…"));
+    import_->setDefault(true);
+    open_ = new QPushButton(QStringLiteral("Open Project…"));
+    row->addWidget(import_);
+    row->addWidget(open_);
+    connect(import_, &QPushButton::clicked, this, [this] { store_.importer().showImportPanel(); });
+    connect(open_, &QPushButton::clicked, this, [this] { store_.showOpenPanel(); });
+    // The window has no default button of its own: Return imports while this page shows.
+    for (int key : {int(Qt::Key_Return), int(Qt::Key_Enter)}) {
+        auto* shortcut = new QShortcut(QKeySequence(key), this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, import_, &QPushButton::click);
+    }
+    return buttons;
+}
+
+// The recent projects under a "Recent" heading, listed by updateRecent.
+QWidget* WelcomePage::buildRecentBlock() {
+    recentBlock_ = new QWidget;
+    auto* recent = new QVBoxLayout(recentBlock_);
+    recent->setContentsMargins(0, 10, 0, 0);
+    recent->setSpacing(4);
+    auto* heading = new ToneLabel(QStringLiteral("Recent"), Tone::secondary);
+    heading->setFont(style::captionFont());
+    recent->addWidget(heading);
+    recentList_ = new QVBoxLayout;
+    recentList_->setSpacing(4);
+    recent->addLayout(recentList_);
+    return recentBlock_;
 }
 
 void WelcomePage::updateRecent() {
     for (QPushButton* button : recentButtons_) delete button;
     recentButtons_.clear();
-    const QStringList recent = store_.recent();
+    const QStringList recent = store_.recentFiles().list();
     for (int i = 0; i < recent.size() && i < recentShown; ++i) {
         const QString path = recent[i];
         auto* button = new LinkButton(recentTitle(path));
-        button->setToolTip(path);
+        button->setToolTip(shownName(path));
         connect(button, &QPushButton::clicked, this, [this, path] { store_.openProject(path, true); });
         recentList_->addWidget(button, 0, Qt::AlignLeft);
         recentButtons_.push_back(button);
@@ -174,7 +186,7 @@ void WelcomePage::updateRecent() {
 }
 
 void WelcomePage::updateProgress() {
-    progress_->setVisible(store_.importing());
+    progress_->setVisible(store_.importer().importing());
 }
 
 } // namespace rig::app

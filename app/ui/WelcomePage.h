@@ -20,19 +20,18 @@ public:
 
     explicit WelcomePage(ProjectStore& store, QWidget* parent = nullptr);
 
-    QPushButton* importButton() const { return import_; }
     QPushButton* openButton() const { return open_; }
     // The recent entries shown, most recent first (empty while there are none).
     const QList<QPushButton*>& recentButtons() const { return recentButtons_; }
     // The "Recent" block; hidden while there are no recent projects.
     QWidget* recentBlock() const { return recentBlock_; }
-    // "Reading files…"; visible exactly while the store imports.
-    QWidget* progressLine() const { return progress_; }
 
     // Title of a recent entry: the file name without its last extension.
     static QString recentTitle(const QString& path);
 
 private:
+    QWidget* buildButtons();
+    QWidget* buildRecentBlock();
     void updateRecent();
     void updateProgress();
 

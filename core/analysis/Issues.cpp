@@ -2,6 +2,7 @@
 
 #include "base/Equal.h"
 #include "base/Number.h"
+#include "base/Text.h"
 #include "base/TextMap.h"
 #include "model/Project.h"
 
@@ -76,7 +77,7 @@ void loadChecks(const Source& source, SourceIssues& issues) {
 
     for (const Pickup& p : source.pickups) {
         if (p.load && *p.load < 0) {
-            issues.add(Issue::Level::error, p.role + " load is negative (" + fmt(*p.load) +
+            issues.add(Issue::Level::error, bidiIsolated(p.role) + " load is negative (" + fmt(*p.load) +
                                                 " kg) \u2013 the array tips away from this point.");
         }
     }
@@ -113,7 +114,7 @@ void dxfChecks(const Project& project, const Source& source, SourceIssues& issue
     for (const Pickup& p : source.pickups) {
         if (p.hasPosition() && !p.fromDXF) {
             issues.add(Issue::Level::check,
-                       p.role +
+                       bidiIsolated(p.role) +
                            " point differs from the DXF by more than 5 cm \u2013 is the DXF from the same "
                            "version?");
         }
@@ -154,22 +155,22 @@ void inventoryChecks(const Project& project, std::vector<Issue>& out) {
         std::int64_t reported = count ? *count : 0;
         if (reported != model.quantity) {
             out.push_back(Issue{Issue::Level::warning, std::nullopt,
-                                model.product + ": inventory " + integerText(model.quantity) + ", report " +
-                                    integerText(reported) + "."});
+                                bidiIsolated(model.product) + ": inventory " + integerText(model.quantity) +
+                                    ", report " + integerText(reported) + "."});
         }
     }
     for (const auto& [key, count] : reportCounts) {
         if (!inventoryModels.contains(key)) {
-            out.push_back(
-                Issue{Issue::Level::warning, std::nullopt,
-                      key + ": " + integerText(count) + " in the report, missing from the inventory."});
+            out.push_back(Issue{Issue::Level::warning, std::nullopt,
+                                bidiIsolated(key) + ": " + integerText(count) +
+                                    " in the report, missing from the inventory."});
         }
     }
     for (const InventoryItem& row : project.inventory) {
         if (containsIgnoringCase(row.description, "no product information")) {
-            out.push_back(
-                Issue{Issue::Level::info, std::nullopt,
-                      row.product + ": Soundvision has no product information (custom or unknown model)."});
+            out.push_back(Issue{Issue::Level::info, std::nullopt,
+                                bidiIsolated(row.product) +
+                                    ": Soundvision has no product information (custom or unknown model)."});
         }
     }
 }

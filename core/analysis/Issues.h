@@ -14,7 +14,7 @@ struct Issue {
 
     Level level = Level::info;
     std::optional<std::string> sourceID; // none for project-wide results
-    std::string text;
+    std::string text;                    // shown as it is: the names in it are isolated
 
     // The source identifier (empty when none), "|" and the text.
     std::string id() const;

@@ -1,6 +1,9 @@
 #include "base/File.h"
 
+#include "base/Number.h"
+
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,8 +13,8 @@
 namespace rig {
 
 namespace {
-[[noreturn]] void throwErrno() {
-    throw std::system_error(errno, std::generic_category());
+[[noreturn]] void throwErrno(int err = errno) {
+    throw std::system_error(err, std::generic_category());
 }
 
 // An import of several files shows this message alone, so it names the file.
@@ -19,65 +22,191 @@ namespace {
     throw std::system_error(err, std::generic_category(), "Cannot read " + fileNameOf(path));
 }
 
-struct Fd {
-    int fd;
-    ~Fd() {
-        if (fd >= 0) ::close(fd);
+// Refuses what must not be read: folders with the system's own error, other things that
+// are no regular file, and files above the limit.
+void checkReadable(const struct stat& st, const std::filesystem::path& path, std::uint64_t maxBytes) {
+    if (S_ISDIR(st.st_mode)) throwReadError(EISDIR, path);
+    if (!S_ISREG(st.st_mode)) throw FileRefused::notRegular(path);
+    if (st.st_size > 0 && static_cast<std::uint64_t>(st.st_size) > maxBytes)
+        throw FileRefused::tooLarge(path, maxBytes);
+}
+
+// Where a write to `path` goes: the end of the chain of symbolic links starting there, which
+// may not exist yet. Saving through a link must not replace the link by a file.
+std::filesystem::path writeTarget(const std::filesystem::path& path) {
+    std::filesystem::path p = path;
+    for (int hops = 0;; ++hops) {
+        struct stat st {};
+        if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return p;
+        if (hops == 40) throwErrno(ELOOP);
+        std::error_code error;
+        const std::filesystem::path target = std::filesystem::read_symlink(p, error);
+        if (error) throw std::system_error(error);
+        p = target.is_absolute() ? target : p.parent_path() / target;
     }
-};
+}
+
+bool processIsGone(pid_t pid) {
+    return ::kill(pid, 0) != 0 && errno == ESRCH;
+}
+
+// The process id of a temporary named "<name>.tmp-<pid>" beside files with `extension`;
+// 0 when `name` is not one.
+pid_t temporaryOwner(const std::string& name, const std::filesystem::path& file) {
+    static constexpr std::string_view marker = ".tmp-";
+    const std::size_t at = name.rfind(marker);
+    if (at == std::string::npos || at == 0) return 0;
+    const std::string_view digits = std::string_view(name).substr(at + marker.size());
+    if (digits.empty() || digits.size() > 9) return 0;
+    pid_t pid = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return 0;
+        pid = pid * 10 + (c - '0');
+    }
+    const std::filesystem::path base = name.substr(0, at);
+    const std::filesystem::path extension = file.extension();
+    // Without an extension only the file's own temporaries are its kind.
+    if (extension.empty() ? base != file.filename() : base.extension() != extension) return 0;
+    return pid;
+}
+
+// Temporaries of writes killed midway would otherwise stay for good, each as large as its
+// file. Only those whose process has ended go: a live one may be writing right now.
+void removeStaleTemporaries(const std::filesystem::path& file) {
+    std::filesystem::path folder = file.parent_path();
+    if (folder.empty()) folder = ".";
+    std::error_code error;
+    std::filesystem::directory_iterator it(folder, error);
+    if (error) return;
+    const pid_t self = ::getpid();
+    for (const std::filesystem::directory_entry& entry : it) {
+        const pid_t owner = temporaryOwner(entry.path().filename().string(), file);
+        if (owner <= 0 || owner == self || !processIsGone(owner)) continue;
+        if (!entry.is_regular_file(error) || entry.is_symlink(error)) continue;
+        ::unlink(entry.path().c_str());
+    }
+}
+
+// A rename reaches the disk with its folder: without this a power cut could bring back the
+// old file, or none.
+void syncFolder(const std::filesystem::path& file) {
+    std::filesystem::path folder = file.parent_path();
+    if (folder.empty()) folder = ".";
+    FileHandle dir{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (dir.fd() < 0) return; // a folder that cannot be listed cannot be synced either
+    // Some file systems cannot sync a folder at all (EINVAL); they are not asked twice.
+    if (::fsync(dir.fd()) != 0 && errno != EINVAL) throwErrno();
+}
 } // namespace
 
-std::string readFile(const std::filesystem::path& path) {
-    Fd f{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (f.fd < 0) throwReadError(errno, path);
+FileRefused FileRefused::notRegular(const std::filesystem::path& path) {
+    return FileRefused(Reason::notRegular, fileNameOf(path) + " is not a regular file.");
+}
+
+FileRefused FileRefused::tooLarge(const std::filesystem::path& path, std::uint64_t maxBytes) {
+    const bool gigabytes = maxBytes >= 1'000'000'000 && maxBytes % 1'000'000'000 == 0;
+    const std::uint64_t amount = gigabytes ? maxBytes / 1'000'000'000 : maxBytes / 1'000'000;
+    return FileRefused(Reason::tooLarge, fileNameOf(path) + " is larger than " +
+                                             integerText(static_cast<std::int64_t>(amount)) +
+                                             (gigabytes ? " GB." : " MB."));
+}
+
+FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = other.release();
+    }
+    return *this;
+}
+
+FileHandle::~FileHandle() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+FileHandle openRegularFile(const std::filesystem::path& path, std::uint64_t maxBytes) {
     struct stat st {};
-    if (::fstat(f.fd, &st) != 0) throwReadError(errno, path);
-    if (S_ISDIR(st.st_mode)) throwReadError(EISDIR, path);
+    if (::stat(path.c_str(), &st) != 0) throwReadError(errno, path);
+    checkReadable(st, path, maxBytes);
+    // Not waiting for a writer: a pipe put in place since the look above is refused below.
+    FileHandle f{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
+    if (f.fd() < 0) throwReadError(errno, path);
+    if (::fstat(f.fd(), &st) != 0) throwReadError(errno, path);
+    checkReadable(st, path, maxBytes);
+    const int flags = ::fcntl(f.fd(), F_GETFL);
+    if (flags < 0 || ::fcntl(f.fd(), F_SETFL, flags & ~O_NONBLOCK) != 0) throwReadError(errno, path);
+    return f;
+}
+
+std::string readFile(const std::filesystem::path& path, std::uint64_t maxBytes) {
+    FileHandle f = openRegularFile(path, maxBytes);
+    struct stat st {};
+    if (::fstat(f.fd(), &st) != 0) throwReadError(errno, path);
     std::string out;
     if (st.st_size > 0) out.reserve(static_cast<std::size_t>(st.st_size));
     char buf[1 << 16];
     for (;;) {
-        ssize_t n = ::read(f.fd, buf, sizeof buf);
+        ssize_t n = ::read(f.fd(), buf, sizeof buf);
         if (n < 0) {
             if (errno == EINTR) continue;
             throwReadError(errno, path);
         }
         if (n == 0) break;
         out.append(buf, static_cast<std::size_t>(n));
+        // A file that grows while it is read still stops at the limit.
+        if (out.size() > maxBytes) throw FileRefused::tooLarge(path, maxBytes);
     }
     return out;
 }
 
 void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
-    std::filesystem::path tmp = path;
+    const std::filesystem::path target = writeTarget(path);
+    struct stat old {};
+    const bool existing = ::stat(target.c_str(), &old) == 0;
+    if (existing && S_ISDIR(old.st_mode)) throwErrno(EISDIR);
+    // Renaming over a device or a pipe would replace it by a file.
+    if (existing && !S_ISREG(old.st_mode)) throw FileRefused::notRegular(path);
+
+    std::filesystem::path tmp = target;
     tmp += ".tmp-" + std::to_string(::getpid());
     {
-        Fd f{::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
-        if (f.fd < 0) throwErrno();
+        // A new file gets the permissions the user's file mask leaves; an existing one its own.
+        FileHandle f{::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW,
+                            existing ? 0600 : 0666)};
+        if (f.fd() < 0) throwErrno();
+        auto fail = [&tmp](int err) {
+            ::unlink(tmp.c_str());
+            throwErrno(err);
+        };
+        if (existing) {
+            // Owner first: changing it may clear set-id bits that the mode then restores.
+            // Only the superuser may give a file away; a group of one's own is still kept.
+            if (::fchown(f.fd(), old.st_uid, old.st_gid) != 0 &&
+                ::fchown(f.fd(), static_cast<uid_t>(-1), old.st_gid) != 0) {
+                // The file becomes the writer's own; its mode is still kept.
+            }
+            if (::fchmod(f.fd(), old.st_mode & 07777) != 0) fail(errno);
+        }
         const char* p = bytes.data();
         std::size_t left = bytes.size();
         while (left > 0) {
-            ssize_t n = ::write(f.fd, p, left);
+            ssize_t n = ::write(f.fd(), p, left);
             if (n < 0) {
                 if (errno == EINTR) continue;
-                int err = errno;
-                ::unlink(tmp.c_str());
-                throw std::system_error(err, std::generic_category());
+                fail(errno);
             }
             p += n;
             left -= static_cast<std::size_t>(n);
         }
-        if (::fsync(f.fd) != 0) {
-            int err = errno;
-            ::unlink(tmp.c_str());
-            throw std::system_error(err, std::generic_category());
-        }
+        if (::fsync(f.fd()) != 0) fail(errno);
+        if (::close(f.release()) != 0) fail(errno);
     }
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
+    if (::rename(tmp.c_str(), target.c_str()) != 0) {
         int err = errno;
         ::unlink(tmp.c_str());
-        throw std::system_error(err, std::generic_category());
+        throwErrno(err);
     }
+    syncFolder(target);
+    removeStaleTemporaries(target);
 }
 
 std::string fileNameOf(const std::filesystem::path& path) {

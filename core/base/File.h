@@ -1,17 +1,70 @@
 // Whole-file reading and writing. Failures throw std::system_error carrying the system's
 // error code; a read failure's what() also names the file, for example
-// "Cannot read plan.csv: No such file or directory".
+// "Cannot read plan.csv: No such file or directory". A file refused before it is read
+// throws FileRefused.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
 namespace rig {
 
-std::string readFile(const std::filesystem::path& path);
+// A file that is not read at all: a pipe, device or socket (a read could wait forever or
+// never end), or a regular file larger than its reader takes. what() names the file:
+// "plan.csv is not a regular file.", "plan.csv is larger than 64 MB."
+class FileRefused : public std::runtime_error {
+public:
+    enum class Reason { notRegular, tooLarge };
+
+    static FileRefused notRegular(const std::filesystem::path& path);
+    static FileRefused tooLarge(const std::filesystem::path& path, std::uint64_t maxBytes);
+
+    Reason reason() const { return reason_; }
+
+private:
+    FileRefused(Reason reason, const std::string& message) : std::runtime_error(message), reason_(reason) {}
+    Reason reason_;
+};
+
+// An open file descriptor, closed with the object.
+class FileHandle {
+public:
+    FileHandle() = default;
+    explicit FileHandle(int fd) : fd_(fd) {}
+    FileHandle(FileHandle&& other) noexcept : fd_(other.release()) {}
+    FileHandle& operator=(FileHandle&& other) noexcept;
+    ~FileHandle();
+
+    int fd() const { return fd_; }
+    // Hands the descriptor over; the handle no longer closes it.
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+// Opens a regular file of at most `maxBytes` for reading. A pipe is never waited on: the
+// path is looked at before it is opened, and opened without waiting, so a pipe swapped in
+// meanwhile is refused as well. Throws FileRefused, or std::system_error as readFile does
+// (a folder gives "Is a directory").
+FileHandle openRegularFile(const std::filesystem::path& path, std::uint64_t maxBytes);
+// The whole content of a regular file of at most `maxBytes`, as openRegularFile opens it.
+std::string readFile(const std::filesystem::path& path, std::uint64_t maxBytes);
+
 // Writes through a temporary file in the same folder and renames it over the target,
-// so a failed write never leaves a half-written file behind.
+// so a failed write never leaves a half-written file behind. A symbolic link is written
+// through: its target gets the new content and the link stays. An existing file keeps its
+// permissions (and its owner and group as far as the system allows); the folder is synced
+// after the rename. Afterwards, temporaries of files of the same extension whose writing
+// process is gone (killed midway) are removed from that folder. A folder in the way fails
+// with "Is a directory"; a device, pipe or socket throws FileRefused.
 void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 // The last component of a path (file name with extension), as UTF-8.
 std::string fileNameOf(const std::filesystem::path& path);

@@ -2,6 +2,7 @@
 
 #include "base/Number.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -119,7 +120,42 @@ JsonObjectReader::JsonObjectReader(const Json& j, const JsonPath& path) : j_(j),
 
 const Json* JsonObjectReader::member(std::string_view key) const {
     auto it = j_.find(key);
-    return it == j_.end() ? nullptr : &*it;
+    if (it == j_.end()) return nullptr;
+    const Json* found = &*it;
+    const auto first = found_.begin(), last = first + std::min(foundCount_, found_.size());
+    if (std::find(first, last, found) == last &&
+        std::find(moreFound_.begin(), moreFound_.end(), found) == moreFound_.end()) {
+        if (foundCount_ < found_.size()) {
+            found_[foundCount_] = found;
+        } else {
+            moreFound_.push_back(found);
+        }
+        ++foundCount_;
+    }
+    return found;
+}
+
+JsonUnknown JsonObjectReader::unknown() const {
+    JsonUnknown out;
+    if (foundCount_ == j_.size()) return out;
+    const auto first = found_.begin(), last = first + std::min(foundCount_, found_.size());
+    Json members = Json::object();
+    for (auto it = j_.begin(); it != j_.end(); ++it) {
+        const Json* value = &*it;
+        if (std::find(first, last, value) != last ||
+            std::find(moreFound_.begin(), moreFound_.end(), value) != moreFound_.end())
+            continue;
+        members[it.key()] = *it;
+    }
+    out.members_ = std::make_shared<const Json>(std::move(members));
+    return out;
+}
+
+JsonObjectWriter& JsonObjectWriter::keep(const JsonUnknown& unknown) {
+    if (const Json* members = unknown.members()) {
+        for (auto it = members->begin(); it != members->end(); ++it) obj_.emplace(it.key(), *it);
+    }
+    return *this;
 }
 
 void JsonObjectReader::missing(std::string_view key) const {

@@ -3,7 +3,8 @@
 // Records provide `Json toJson() const` and `static T fromJson(const Json&, const JsonPath&)`.
 // Reading rules: a required key fails on absence and on null; an optional key reads
 // missing or null as absent; types are exact; integers must be whole and fit 64 bits;
-// unknown keys are ignored. A failed read throws JsonDecodeError naming the key path.
+// unknown keys are ignored, or kept by records that hold a JsonUnknown. A failed read throws
+// JsonDecodeError naming the key path.
 // Decimals that are not finite are written as the strings "NaN", "Infinity", "-Infinity"
 // and read back from them.
 #pragma once
@@ -16,6 +17,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -156,6 +158,8 @@ class JsonObjectReader {
 public:
     // Throws when `j` is not an object.
     JsonObjectReader(const Json& j, const JsonPath& path);
+    JsonObjectReader(const JsonObjectReader&) = delete;
+    JsonObjectReader& operator=(const JsonObjectReader&) = delete;
 
     template <class T>
     T req(std::string_view key) const {
@@ -170,12 +174,18 @@ public:
         return readJson<T>(*v, path_.key(key));
     }
     const JsonPath& path() const { return path_; }
+    // The members not asked for so far: call it after reading every known key.
+    JsonUnknown unknown() const;
 
 private:
     const Json* member(std::string_view key) const;
     [[noreturn]] void missing(std::string_view key) const;
     const Json& j_;
     JsonPath path_;
+    // The members found so far; records have fewer than 32 keys, more go to the vector.
+    mutable std::array<const Json*, 32> found_{};
+    mutable std::size_t foundCount_ = 0;
+    mutable std::vector<const Json*> moreFound_;
 };
 
 // Builds one JSON object; optional fields are left out when absent.
@@ -191,6 +201,9 @@ public:
         if (value) obj_[key] = writeJson(*value);
         return *this;
     }
+    // Writes back the members read but not known, after the known ones (which they never
+    // replace).
+    JsonObjectWriter& keep(const JsonUnknown& unknown);
     Json take() { return std::move(obj_); }
 
 private:

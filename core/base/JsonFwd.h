@@ -5,6 +5,7 @@
 
 #include <nlohmann/json_fwd.hpp>
 
+#include <memory>
 #include <stdexcept>
 
 namespace rig {
@@ -14,6 +15,22 @@ using Json = nlohmann::json;
 using OrderedJson = nlohmann::ordered_json;
 // Where a value sits in the document, for error messages.
 class JsonPath;
+
+// The members of a record's JSON object that this program does not know: a file written by a
+// newer version keeps them when it is saved here. Read once and never changed, so copies of
+// a record share them. Records leave them out of their equality: nothing here can change or
+// show them, so two records that differ only there are the same to this program (its change
+// rule and the crew view's "changed since publish" compare what it knows).
+class JsonUnknown {
+public:
+    bool empty() const { return members_ == nullptr; }
+    // An object of the members, or null when there are none.
+    const Json* members() const { return members_.get(); }
+
+private:
+    friend class JsonObjectReader;
+    std::shared_ptr<const Json> members_;
+};
 
 // A document that does not read: what is wrong and where ("Missing value for \"name\".").
 class JsonDecodeError : public std::runtime_error {

@@ -154,10 +154,6 @@ std::size_t lineBreakAt(std::string_view text, std::size_t pos) {
     return breakWidth(text, pos);
 }
 
-bool isInnerLineBreak(char32_t c) {
-    return c == U'\v' || c == U'\f' || c == 0x85 || c == 0x2028 || c == 0x2029;
-}
-
 std::optional<std::string_view> LineSplitter::next() {
     if (done_) return std::nullopt;
     const std::size_t start = pos_;
@@ -330,6 +326,67 @@ std::size_t codePointCount(std::string_view text) {
     std::size_t n = 0;
     for (std::size_t pos = 0; pos < text.size(); ++n) nextCodePoint(text, pos);
     return n;
+}
+
+std::string bidiIsolated(std::string_view text) {
+    constexpr std::string_view fsi = "\u2068", pdi = "\u2069";
+    std::string out;
+    bool changed = false;
+    std::size_t start = 0;
+    bool moves = false;
+    std::size_t open = 0, stray = 0; // isolates the paragraph opens and does not close, closes unopened
+    auto flush = [&](std::size_t end) {
+        const std::string_view part = text.substr(start, end - start);
+        if (moves) {
+            // A stray PDI of the text closes one of the extra FSIs, never ours.
+            for (std::size_t i = 0; i <= stray; ++i) out += fsi;
+            out += part;
+            for (std::size_t i = 0; i <= open; ++i) out += pdi;
+            changed = true;
+        } else {
+            out += part;
+        }
+        moves = false;
+        open = stray = 0;
+    };
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t at = pos;
+        switch (u_charDirection(static_cast<UChar32>(nextCodePoint(text, pos)))) {
+        case U_BLOCK_SEPARATOR: // a paragraph ends every isolate: each one is isolated alone
+            flush(at);
+            out += text.substr(at, pos - at);
+            start = pos;
+            break;
+        case U_RIGHT_TO_LEFT:
+        case U_RIGHT_TO_LEFT_ARABIC:
+        case U_ARABIC_NUMBER:
+        case U_LEFT_TO_RIGHT_EMBEDDING:
+        case U_LEFT_TO_RIGHT_OVERRIDE:
+        case U_RIGHT_TO_LEFT_EMBEDDING:
+        case U_RIGHT_TO_LEFT_OVERRIDE:
+        case U_POP_DIRECTIONAL_FORMAT:
+            moves = true;
+            break;
+        case U_LEFT_TO_RIGHT_ISOLATE:
+        case U_RIGHT_TO_LEFT_ISOLATE:
+        case U_FIRST_STRONG_ISOLATE:
+            moves = true;
+            ++open;
+            break;
+        case U_POP_DIRECTIONAL_ISOLATE:
+            moves = true;
+            if (open > 0) {
+                --open;
+            } else {
+                ++stray;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    flush(text.size());
+    return changed ? out : std::string(text);
 }
 
 } // namespace rig

@@ -72,7 +72,9 @@ std::size_t lineBreakAt(std::string_view text, std::size_t pos);
 
 // VT, FF, NEL, LS and PS: line breaks that a text whose lines end in CR or LF holds only
 // inside a line (a name that holds one, say).
-bool isInnerLineBreak(char32_t c);
+inline bool isInnerLineBreak(char32_t c) {
+    return c > 0x0D ? c == 0x85 || c == 0x2028 || c == 0x2029 : c - 0x0Bu <= 1u;
+}
 
 // The lines of a text, one at a time, split at every line break; CR LF is one break. Empty
 // lines are kept, and a break at the very end gives a last, empty line.
@@ -99,6 +101,15 @@ bool containsIgnoringCase(std::string_view haystack, std::string_view needle);
 
 // Canonical decomposition with the combining marks (Mn) removed, recomposed.
 std::string removeDiacritics(std::string_view text);
+
+// --- Display ------------------------------------------------------------------------
+
+// The text ready to stand beside other text on screen or paper: each of its paragraphs that
+// holds a right-to-left letter, an Arabic digit or a directional control is put between
+// FSI (U+2068) and PDI (U+2069), with its own unmatched isolates balanced, so nothing in it
+// can reorder what comes before or after it. Other text comes back unchanged. For display
+// only: stored and published text keeps its own form.
+std::string bidiIsolated(std::string_view text);
 
 // --- Encodings ----------------------------------------------------------------------
 

@@ -203,7 +203,10 @@ public:
                     // CR, NEL, LS and PS need the bytes after them.
                     if (eof_ || end_ - i >= 3 || (c != 0x0D && c < 0xC2)) {
                         const std::size_t width = breakWidth(i);
-                        if (width > 0) return take(i, width);
+                        if (width > 0) {
+                            if (c != 0x0D) noteInnerBreak(i);
+                            return take(i, width);
+                        }
                         ++i;
                         continue;
                     }
@@ -213,7 +216,6 @@ public:
                 }
             } else if (eof_) {
                 done_ = true;
-                lastBreak_ = 0;
                 return std::string_view(data_ + pos_, end_ - pos_);
             }
             const std::size_t scanned = i - pos_;
@@ -226,8 +228,10 @@ public:
     }
 
     bool invalidUtf8() const { return invalid_; }
-    // The line break that ended the last line; 0 when it ended at the end of the text.
-    char32_t lastBreak() const { return lastBreak_; }
+    // How many lines so far ended in VT, FF, NEL, LS or PS, and the last such break: a
+    // reader compares the count before and after a line to learn how that line ended.
+    std::size_t innerBreaks() const { return innerBreaks_; }
+    char32_t lastInnerBreak() const { return lastInnerBreak_; }
 
 private:
     static constexpr std::array<bool, 256> kMayBreak = [] {
@@ -238,11 +242,15 @@ private:
     }();
     static constexpr std::size_t kChunk = 1 << 18;
 
-    std::string_view take(std::size_t i, std::size_t width) {
+    void noteInnerBreak(std::size_t i) {
         const auto c = static_cast<unsigned char>(data_[i]);
-        lastBreak_ = c < 0x80    ? c
-                     : c == 0xC2 ? 0x85
-                                 : 0x2028 + (static_cast<unsigned char>(data_[i + 2]) & 1);
+        lastInnerBreak_ = c < 0x80    ? c
+                          : c == 0xC2 ? 0x85
+                                      : 0x2028 + (static_cast<unsigned char>(data_[i + 2]) & 1);
+        ++innerBreaks_;
+    }
+
+    std::string_view take(std::size_t i, std::size_t width) {
         const std::string_view line(data_ + pos_, i - pos_);
         pos_ = i + width;
         return line;
@@ -347,7 +355,8 @@ private:
     int fd_ = -1;
     bool latin1_ = false;
     bool invalid_ = false;
-    char32_t lastBreak_ = 0;
+    std::size_t innerBreaks_ = 0;
+    char32_t lastInnerBreak_ = 0;
     std::string readError_;
     std::unique_ptr<char[]> buf_;
     std::size_t capacity_ = 0;
@@ -363,22 +372,25 @@ public:
 
     // False when the file turned out not to be UTF-8 (nothing is kept then).
     bool read(LineReader& lines) {
-        while (auto codeLine = lines.next()) {
+        for (;;) {
+            const std::size_t before = lines.innerBreaks();
+            const auto codeLine = lines.next();
+            if (!codeLine) break;
             const std::optional<std::int64_t> number = groupCode(*codeLine);
             if (cut_.open) {
                 if (!number) {
-                    cutOff(lines);
+                    cutOff(lines.innerBreaks() != before);
                     continue;
                 }
                 if (++cut_.pairs > kCutWindow) cut_.open = false;
             }
             const std::int64_t code = number.value_or(-1);
-            const bool name = nameExpected(code);
+            const std::size_t after = lines.innerBreaks();
             // An odd line count leaves the last code with an empty value.
             const std::string_view value = trimmed(lines.next().value_or(std::string_view()));
             if (lines.invalidUtf8()) return false;
-            if (isInnerLineBreak(lines.lastBreak()))
-                cut_ = Cut{true, name, std::string(value), lines.lastBreak(), 0};
+            if (lines.innerBreaks() != after) [[unlikely]]
+                cut_ = Cut{true, nameExpected(code), std::string(value), lines.lastInnerBreak(), 0};
             handle(code, value);
         }
         if (lines.invalidUtf8()) return false;
@@ -457,7 +469,7 @@ private:
     // belongs. A line there that is no number, within a few pairs, is taken for that rest
     // and skipped alone, so that the pairs after it are in step again. Files whose lines end
     // in these breaks have numbers on every code line and read as before.
-    void cutOff(LineReader& lines) {
+    void cutOff(bool restGoesOn) {
         if (!cut_.noted) {
             cut_.noted = true;
             const std::string because = ": a line break (" + ImportNotes::codePoint(cut_.at) + ") cuts ";
@@ -472,7 +484,7 @@ private:
         }
         cut_.pairs = 0;
         // A rest of several pieces goes on past the next break.
-        cut_.open = isInnerLineBreak(lines.lastBreak());
+        cut_.open = restGoesOn;
     }
 
     void handle(std::int64_t code, std::string_view value) {
@@ -614,15 +626,8 @@ std::vector<DXFSource> parseText(std::string_view text, std::stop_token stop, Im
 
 std::vector<DXFSource> parse(const std::filesystem::path& path, std::stop_token stop, ImportNotes* notes) {
     const std::string readError = "Cannot read " + fileNameOf(path);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw std::system_error(errno, std::generic_category(), readError);
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) throw std::system_error(errno, std::generic_category(), readError);
-    if (S_ISDIR(st.st_mode)) throw std::system_error(EISDIR, std::generic_category(), readError);
+    const FileHandle file = openRegularFile(path, maxFileBytes);
+    const int fd = file.fd();
 
     // Read as UTF-8; a file that is not is read again as ISO Latin-1, which every byte
     // sequence is.

@@ -33,9 +33,13 @@ namespace DXFReader {
 inline constexpr std::size_t maxSegments = 2'000'000;
 inline constexpr std::size_t maxPickups = 100'000;
 
+// The largest file read; real exports stay far below.
+inline constexpr std::uint64_t maxFileBytes = 1'000'000'000;
+
 // Reads and decodes the file (UTF-8, else ISO Latin-1). A file that cannot be read throws
 // std::system_error with the system's error code; its message names the file, for example
-// "Cannot read arrays.dxf: No such file or directory". A requested stop throws Cancelled.
+// "Cannot read arrays.dxf: No such file or directory". What is no regular file, or is larger
+// than maxFileBytes, throws FileRefused. A requested stop throws Cancelled.
 // In a file of CR or LF lines, a VT, FF, NEL, LS or PS stands inside a line: what follows
 // it up to the line's end is skipped, and named in `notes`; a block or insert whose name
 // it cuts is skipped whole.

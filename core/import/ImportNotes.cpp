@@ -29,9 +29,10 @@ std::string ImportNotes::quoted(std::string_view text) {
     constexpr std::size_t kLength = 60;
     std::size_t pos = 0;
     for (std::size_t n = 0; n < kLength && pos < text.size(); ++n) nextCodePoint(text, pos);
-    std::string out = "\"" + decodeUtf8Lossy(text.substr(0, pos));
-    if (pos < text.size()) out += "…";
-    return out + "\"";
+    std::string piece = decodeUtf8Lossy(text.substr(0, pos));
+    if (pos < text.size()) piece += "…";
+    // A piece of a file is shown as it is, whatever directions its letters take.
+    return "\"" + bidiIsolated(piece) + "\"";
 }
 
 std::string ImportNotes::codePoint(char32_t c) {

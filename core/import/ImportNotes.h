@@ -18,7 +18,8 @@ public:
     // there were (a damaged file can give thousands).
     std::vector<std::string> lines() const;
 
-    // A piece of the file for a note: in double quotes, cut after 60 characters.
+    // A piece of the file for a note: in double quotes, cut after 60 characters, isolated
+    // from the text around it.
     static std::string quoted(std::string_view text);
     // A character by its number, as "U+2028".
     static std::string codePoint(char32_t c);

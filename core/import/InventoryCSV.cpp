@@ -113,7 +113,7 @@ List<InventoryItem> parseText(std::string_view text, std::stop_token stop, Impor
 
 List<InventoryItem> parse(const std::filesystem::path& path, std::stop_token stop, ImportNotes* notes) {
     throwIfCancelled(stop);
-    return parseText(readFile(path), std::move(stop), notes);
+    return parseText(readFile(path, maxFileBytes), std::move(stop), notes);
 }
 
 } // namespace rig::InventoryCSV

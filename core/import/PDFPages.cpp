@@ -1,6 +1,8 @@
 // Kept to C++17: qpdf 11.3's document headers do not compile as C++20 under clang.
 #include "import/detail/PDFPages.h"
 
+#include "base/File.h"
+
 // qpdf 11 API without the PointerHolder compatibility layer.
 #define POINTERHOLDER_TRANSITION 4
 #include <qpdf/Pipeline.hh>
@@ -11,9 +13,11 @@
 #include <qpdf/QPDFPageObjectHelper.hh>
 
 #include <algorithm>
+#include <cstdio>
 #include <exception>
 #include <set>
 #include <stdexcept>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -110,9 +114,21 @@ bool readPages(const std::filesystem::path* file, std::string_view memory, const
     logger->setError(logger->discard());
     pdf.setLogger(logger);
     pdf.setSuppressWarnings(true);
+    std::FILE* stream = nullptr;
+    if (file) {
+        try {
+            FileHandle handle = openRegularFile(*file, limits.fileBytes);
+            stream = ::fdopen(handle.fd(), "rb");
+            if (stream) handle.release();
+        } catch (const std::system_error&) {
+            return false; // a file that does not open is not readable as a PDF either
+        }
+        if (!stream) return false;
+    }
     try {
-        if (file) {
-            pdf.processFile(file->string().c_str());
+        if (stream) {
+            // qpdf owns the stream from here on and closes it.
+            pdf.processFile(name.c_str(), stream, true);
         } else {
             // qpdf reads straight from the caller's buffer, which outlives the document.
             pdf.processMemoryFile(name.c_str(), memory.data(), memory.size());

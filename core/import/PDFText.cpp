@@ -597,7 +597,7 @@ std::vector<PDFTextItem> readDocument(const std::filesystem::path* file, std::st
             items.push_back(PDFTextItem{page, r.x, r.y, std::move(r.text), cells[i]});
         }
     };
-    const detail::PageLimits limits{maxPageContentBytes, maxDocumentContentBytes};
+    const detail::PageLimits limits{maxPageContentBytes, maxDocumentContentBytes, maxFileBytes};
     if (!detail::readPages(
             file, memory, name, limits, [&] { throwIfCancelled(stop); }, scan))
         throw RigError::unreadable(name);

@@ -48,8 +48,9 @@ struct PDFTextItem {
 namespace PDFText {
 
 // The strings of every page, page 1 first, each page in content-stream order.
-// Throws RigError::unreadable(file name) when the file does not open as a PDF, and
-// Cancelled when `stop` is requested (checked between pages).
+// Throws RigError::unreadable(file name) when the file does not open as a PDF, FileRefused
+// when it is no regular file or larger than maxFileBytes, and Cancelled when `stop` is
+// requested (checked between pages).
 std::vector<PDFTextItem> items(const std::filesystem::path& path, std::stop_token stop = {});
 // The same for a PDF held in memory; `name` is used in the error.
 std::vector<PDFTextItem> itemsFromMemory(std::string_view bytes, const std::string& name,
@@ -60,6 +61,8 @@ std::vector<PDFTextItem> itemsFromMemory(std::string_view bytes, const std::stri
 // FE FF, otherwise PDFDocEncoding).
 std::string decodeString(std::string_view bytes);
 
+// The largest file read; real reports stay far below.
+inline constexpr std::uint64_t maxFileBytes = 1'000'000'000;
 // Content of one page larger than this (after decompression) is not scanned.
 inline constexpr std::size_t maxPageContentBytes = 16u << 20;
 // Pages after the first this many decoded bytes of a document are skipped: a small file of

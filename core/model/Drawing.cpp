@@ -17,7 +17,8 @@ Json SideView::toJson() const {
         .put("maxU", maxU)
         .put("minV", minV)
         .put("maxV", maxV)
-        .put("points", points);
+        .put("points", points)
+        .keep(unknown);
     return w.take();
 }
 
@@ -30,6 +31,7 @@ SideView SideView::fromJson(const Json& j, const JsonPath& path) {
     s.minV = o.req<std::int64_t>("minV");
     s.maxV = o.req<std::int64_t>("maxV");
     s.points = o.req<List<std::vector<std::int64_t>>>("points");
+    s.unknown = o.unknown();
     return s;
 }
 
@@ -39,7 +41,7 @@ bool operator==(const TopView& a, const TopView& b) {
 
 Json TopView::toJson() const {
     JsonObjectWriter w;
-    w.put("cx", cx).put("cy", cy).put("hull", hull);
+    w.put("cx", cx).put("cy", cy).put("hull", hull).keep(unknown);
     return w.take();
 }
 
@@ -49,6 +51,7 @@ TopView TopView::fromJson(const Json& j, const JsonPath& path) {
     t.cx = o.req<double>("cx");
     t.cy = o.req<double>("cy");
     t.hull = o.req<List<std::vector<double>>>("hull");
+    t.unknown = o.unknown();
     return t;
 }
 
@@ -58,7 +61,7 @@ bool operator==(const DXFInfo& a, const DXFInfo& b) {
 
 Json DXFInfo::toJson() const {
     JsonObjectWriter w;
-    w.put("pickups", pickups).opt("side", side).opt("top", top);
+    w.put("pickups", pickups).opt("side", side).opt("top", top).keep(unknown);
     return w.take();
 }
 
@@ -68,6 +71,7 @@ DXFInfo DXFInfo::fromJson(const Json& j, const JsonPath& path) {
     d.pickups = o.req<List<XYZ>>("pickups");
     d.side = o.opt<SideView>("side");
     d.top = o.opt<TopView>("top");
+    d.unknown = o.unknown();
     return d;
 }
 
@@ -77,7 +81,7 @@ bool operator==(const ImportRecord& a, const ImportRecord& b) {
 
 Json ImportRecord::toJson() const {
     JsonObjectWriter w;
-    w.put("date", date).put("file", file).put("changes", changes);
+    w.put("date", date).put("file", file).put("changes", changes).keep(unknown);
     return w.take();
 }
 
@@ -87,6 +91,7 @@ ImportRecord ImportRecord::fromJson(const Json& j, const JsonPath& path) {
     r.date = o.req<Date>("date");
     r.file = o.req<std::string>("file");
     r.changes = o.req<List<std::string>>("changes");
+    r.unknown = o.unknown();
     return r;
 }
 

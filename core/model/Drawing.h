@@ -22,6 +22,8 @@ struct SideView {
     std::int64_t maxV = 0;
     List<std::vector<std::int64_t>> points; // [u, v] each
 
+    JsonUnknown unknown{};
+
     friend bool operator==(const SideView& a, const SideView& b);
     Json toJson() const;
     static SideView fromJson(const Json& j, const JsonPath& path);
@@ -33,6 +35,8 @@ struct TopView {
     double cy = 0;
     List<std::vector<double>> hull; // [x, y] each
 
+    JsonUnknown unknown{};
+
     friend bool operator==(const TopView& a, const TopView& b);
     Json toJson() const;
     static TopView fromJson(const Json& j, const JsonPath& path);
@@ -43,6 +47,8 @@ struct DXFInfo {
     std::optional<SideView> side;
     std::optional<TopView> top;
 
+    JsonUnknown unknown{};
+
     friend bool operator==(const DXFInfo& a, const DXFInfo& b);
     Json toJson() const;
     static DXFInfo fromJson(const Json& j, const JsonPath& path);
@@ -52,6 +58,8 @@ struct ImportRecord {
     Date date;
     std::string file;
     List<std::string> changes;
+
+    JsonUnknown unknown{};
 
     friend bool operator==(const ImportRecord& a, const ImportRecord& b);
     Json toJson() const;

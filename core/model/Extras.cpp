@@ -12,7 +12,7 @@ bool operator==(const Motor& a, const Motor& b) {
 
 Json Motor::toJson() const {
     JsonObjectWriter w;
-    w.put("id", id).put("name", name).put("weight", weight);
+    w.put("id", id).put("name", name).put("weight", weight).keep(unknown);
     return w.take();
 }
 
@@ -22,6 +22,7 @@ Motor Motor::fromJson(const Json& j, const JsonPath& path) {
     m.id = o.req<Uuid>("id");
     m.name = o.req<std::string>("name");
     m.weight = o.req<double>("weight");
+    m.unknown = o.unknown();
     return m;
 }
 
@@ -31,7 +32,7 @@ bool operator==(const DeltaSpec& a, const DeltaSpec& b) {
 
 Json DeltaSpec::toJson() const {
     JsonObjectWriter w;
-    w.put("name", name).opt("spacing", spacing).opt("weight", weight);
+    w.put("name", name).opt("spacing", spacing).opt("weight", weight).keep(unknown);
     return w.take();
 }
 
@@ -42,6 +43,7 @@ DeltaSpec DeltaSpec::fromJson(const Json& j, const JsonPath& path) {
     // A missing spacing stays missing: the initialiser's default is not a reading rule.
     d.spacing = o.opt<double>("spacing");
     d.weight = o.opt<double>("weight");
+    d.unknown = o.unknown();
     return d;
 }
 
@@ -51,7 +53,7 @@ bool operator==(const PointExtra& a, const PointExtra& b) {
 
 Json PointExtra::toJson() const {
     JsonObjectWriter w;
-    w.opt("motor", motor).put("delta", delta);
+    w.opt("motor", motor).put("delta", delta).keep(unknown);
     return w.take();
 }
 
@@ -60,12 +62,13 @@ PointExtra PointExtra::fromJson(const Json& j, const JsonPath& path) {
     PointExtra e;
     e.motor = o.opt<Motor>("motor");
     e.delta = o.req<bool>("delta");
+    e.unknown = o.unknown();
     return e;
 }
 
 Json SourceExtra::toJson() const {
     JsonObjectWriter w;
-    w.put("points", points);
+    w.put("points", points).keep(unknown);
     return w.take();
 }
 
@@ -73,6 +76,7 @@ SourceExtra SourceExtra::fromJson(const Json& j, const JsonPath& path) {
     JsonObjectReader o(j, path);
     SourceExtra e;
     e.points = o.req<TextMap<PointExtra>>("points");
+    e.unknown = o.unknown();
     return e;
 }
 

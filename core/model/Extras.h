@@ -15,6 +15,8 @@ struct Motor {
     std::string name;
     double weight = 0;
 
+    JsonUnknown unknown{};
+
     friend bool operator==(const Motor& a, const Motor& b);
     Json toJson() const;
     static Motor fromJson(const Json& j, const JsonPath& path);
@@ -32,6 +34,8 @@ struct DeltaSpec {
     // The plate's product weight; the stored `weight` does not change it.
     double weightValue() const { return plateWeight; }
 
+    JsonUnknown unknown{};
+
     friend bool operator==(const DeltaSpec& a, const DeltaSpec& b);
     Json toJson() const;
     static DeltaSpec fromJson(const Json& j, const JsonPath& path);
@@ -43,6 +47,8 @@ struct PointExtra {
 
     bool isEmpty() const { return !motor && !delta; }
 
+    JsonUnknown unknown{};
+
     friend bool operator==(const PointExtra& a, const PointExtra& b);
     Json toJson() const;
     static PointExtra fromJson(const Json& j, const JsonPath& path);
@@ -50,6 +56,8 @@ struct PointExtra {
 
 struct SourceExtra {
     TextMap<PointExtra> points; // by pickup role
+
+    JsonUnknown unknown{};
 
     friend bool operator==(const SourceExtra& a, const SourceExtra& b) { return a.points == b.points; }
     Json toJson() const;

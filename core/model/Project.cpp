@@ -60,7 +60,8 @@ Json Project::toJson() const {
         .put("history", history)
         .opt("hiddenSources", hiddenSources)
         .opt("riggingHeight", riggingHeight)
-        .opt("groupRiggingHeights", groupRiggingHeights);
+        .opt("groupRiggingHeights", groupRiggingHeights)
+        .keep(unknown);
     return w.take();
 }
 
@@ -84,6 +85,7 @@ Project Project::fromJson(const Json& j, const JsonPath& path) {
     p.hiddenSources = o.opt<TextSet>("hiddenSources");
     p.riggingHeight = o.opt<double>("riggingHeight");
     p.groupRiggingHeights = o.opt<TextMap<double>>("groupRiggingHeights");
+    p.unknown = o.unknown();
     return p;
 }
 

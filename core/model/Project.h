@@ -25,6 +25,10 @@ struct Issue;      // analysis/Issues.h
 struct IssueGroup; // analysis/Issues.h
 
 struct Project {
+    // The largest project file read: a show of a thousand arrays with everything filled in
+    // takes some 15 MB.
+    static constexpr std::uint64_t maxFileBytes = 256'000'000;
+
     std::int64_t formatVersion = 1;
     std::string name;
     std::optional<std::string> author;
@@ -42,6 +46,9 @@ struct Project {
     std::optional<TextSet> hiddenSources;
     std::optional<double> riggingHeight;
     std::optional<TextMap<double>> groupRiggingHeights;
+
+    // Members of a newer version's file, written back as they were read.
+    JsonUnknown unknown{};
 
     friend bool operator==(const Project& a, const Project& b);
     Json toJson() const;

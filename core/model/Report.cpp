@@ -38,6 +38,7 @@ Json Pickup::toJson() const {
         .put("position", position)
         .opt("load", load)
         .put("fromDXF", fromDXF)
+        .keep(unknown)
         .take();
 }
 
@@ -49,6 +50,7 @@ Pickup Pickup::fromJson(const Json& j, const JsonPath& path) {
     p.position = o.req<XYZ>("position");
     p.load = o.opt<double>("load");
     p.fromDXF = o.req<bool>("fromDXF");
+    p.unknown = o.unknown();
     return p;
 }
 
@@ -68,6 +70,7 @@ Json Enclosure::toJson() const {
         .opt("topZ", topZ)
         .opt("bottomZ", bottomZ)
         .opt("panflex", panflex)
+        .keep(unknown)
         .take();
 }
 
@@ -81,6 +84,7 @@ Enclosure Enclosure::fromJson(const Json& j, const JsonPath& path) {
     e.topZ = o.opt<double>("topZ");
     e.bottomZ = o.opt<double>("bottomZ");
     e.panflex = o.opt<std::string>("panflex");
+    e.unknown = o.unknown();
     return e;
 }
 
@@ -106,7 +110,11 @@ std::optional<ReportWarning::Level> ReportWarning::levelFromText(std::string_vie
 }
 
 Json ReportWarning::toJson() const {
-    return JsonObjectWriter().put("level", std::string(levelText(level))).put("text", text).take();
+    return JsonObjectWriter()
+        .put("level", std::string(levelText(level)))
+        .put("text", text)
+        .keep(unknown)
+        .take();
 }
 
 ReportWarning ReportWarning::fromJson(const Json& j, const JsonPath& path) {
@@ -116,6 +124,7 @@ ReportWarning ReportWarning::fromJson(const Json& j, const JsonPath& path) {
     if (!level) throwJsonTypeError(path.key("level"), "\"error\", \"warning\" or \"caution\"");
     w.level = *level;
     w.text = o.req<std::string>("text");
+    w.unknown = o.unknown();
     return w;
 }
 
@@ -168,6 +177,7 @@ Json Source::toJson() const {
         .put("warnings", warnings)
         .opt("delay", delay)
         .opt("gain", gain)
+        .keep(unknown)
         .take();
 }
 
@@ -194,6 +204,7 @@ Source Source::fromJson(const Json& j, const JsonPath& path) {
     s.warnings = o.req<List<ReportWarning>>("warnings");
     s.delay = o.opt<double>("delay");
     s.gain = o.opt<double>("gain");
+    s.unknown = o.unknown();
     return s;
 }
 
@@ -211,6 +222,7 @@ Json ReportInfo::toJson() const {
         .put("fileName", fileName)
         .put("distanceUnit", distanceUnit)
         .put("weightUnit", weightUnit)
+        .keep(unknown)
         .take();
 }
 
@@ -222,11 +234,12 @@ ReportInfo ReportInfo::fromJson(const Json& j, const JsonPath& path) {
     r.fileName = o.req<std::string>("fileName");
     r.distanceUnit = o.req<std::string>("distanceUnit");
     r.weightUnit = o.req<std::string>("weightUnit");
+    r.unknown = o.unknown();
     return r;
 }
 
 Json Report::toJson() const {
-    return JsonObjectWriter().put("info", info).put("sources", sources).take();
+    return JsonObjectWriter().put("info", info).put("sources", sources).keep(unknown).take();
 }
 
 Report Report::fromJson(const Json& j, const JsonPath& path) {
@@ -234,6 +247,7 @@ Report Report::fromJson(const Json& j, const JsonPath& path) {
     Report r;
     r.info = o.req<ReportInfo>("info");
     r.sources = o.req<List<Source>>("sources");
+    r.unknown = o.unknown();
     return r;
 }
 
@@ -252,6 +266,7 @@ Json InventoryItem::toJson() const {
         .put("product", product)
         .put("description", description)
         .opt("ampChannels", ampChannels)
+        .keep(unknown)
         .take();
 }
 
@@ -264,6 +279,7 @@ InventoryItem InventoryItem::fromJson(const Json& j, const JsonPath& path) {
     i.product = o.req<std::string>("product");
     i.description = o.req<std::string>("description");
     i.ampChannels = o.opt<std::int64_t>("ampChannels");
+    i.unknown = o.unknown();
     return i;
 }
 

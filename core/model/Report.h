@@ -43,6 +43,8 @@ struct Pickup {
     // motor load line has none; y and z are not looked at.
     bool hasPosition() const { return std::isfinite(position.x); }
 
+    JsonUnknown unknown{};
+
     friend bool operator==(const Pickup& a, const Pickup& b);
     Json toJson() const;
     static Pickup fromJson(const Json& j, const JsonPath& path);
@@ -57,6 +59,8 @@ struct Enclosure {
     std::optional<double> bottomZ;
     std::optional<std::string> panflex;
 
+    JsonUnknown unknown{};
+
     friend bool operator==(const Enclosure& a, const Enclosure& b);
     Json toJson() const;
     static Enclosure fromJson(const Json& j, const JsonPath& path);
@@ -69,6 +73,8 @@ struct ReportWarning {
 
     Level level = Level::warning;
     std::string text;
+
+    JsonUnknown unknown{};
 
     friend bool operator==(const ReportWarning& a, const ReportWarning& b) {
         return a.level == b.level && eq(a.text, b.text);
@@ -108,6 +114,8 @@ struct Source {
     // "flown" anywhere in the configuration, case-sensitive.
     bool isFlown() const;
 
+    JsonUnknown unknown{};
+
     friend bool operator==(const Source& a, const Source& b);
     Json toJson() const;
     static Source fromJson(const Json& j, const JsonPath& path);
@@ -120,6 +128,8 @@ struct ReportInfo {
     std::string distanceUnit = "m";
     std::string weightUnit = "kg";
 
+    JsonUnknown unknown{};
+
     friend bool operator==(const ReportInfo& a, const ReportInfo& b);
     Json toJson() const;
     static ReportInfo fromJson(const Json& j, const JsonPath& path);
@@ -128,6 +138,8 @@ struct ReportInfo {
 struct Report {
     ReportInfo info;
     List<Source> sources;
+
+    JsonUnknown unknown{};
 
     friend bool operator==(const Report& a, const Report& b) {
         return a.info == b.info && a.sources == b.sources;
@@ -143,6 +155,8 @@ struct InventoryItem {
     std::string product;
     std::string description;
     std::optional<std::int64_t> ampChannels;
+
+    JsonUnknown unknown{};
 
     friend bool operator==(const InventoryItem& a, const InventoryItem& b);
     Json toJson() const;

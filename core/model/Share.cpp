@@ -11,7 +11,7 @@ bool operator==(const SourceFingerprint& a, const SourceFingerprint& b) {
 
 Json SourceFingerprint::toJson() const {
     JsonObjectWriter w;
-    w.put("source", source).opt("extra", extra);
+    w.put("source", source).opt("extra", extra).keep(unknown);
     return w.take();
 }
 
@@ -20,6 +20,7 @@ SourceFingerprint SourceFingerprint::fromJson(const Json& j, const JsonPath& pat
     SourceFingerprint f;
     f.source = o.req<Source>("source");
     f.extra = o.opt<SourceExtra>("extra");
+    f.unknown = o.unknown();
     return f;
 }
 
@@ -35,7 +36,8 @@ Json ShareInfo::toJson() const {
         .put("publishedAt", publishedAt)
         .put("fingerprints", fingerprints)
         .put("changes", changes)
-        .opt("hidden", hidden);
+        .opt("hidden", hidden)
+        .keep(unknown);
     return w.take();
 }
 
@@ -48,6 +50,7 @@ ShareInfo ShareInfo::fromJson(const Json& j, const JsonPath& path) {
     s.fingerprints = o.req<TextMap<SourceFingerprint>>("fingerprints");
     s.changes = o.req<TextMap<List<std::string>>>("changes");
     s.hidden = o.opt<TextSet>("hidden");
+    s.unknown = o.unknown();
     return s;
 }
 

@@ -17,6 +17,8 @@ struct SourceFingerprint {
     Source source;
     std::optional<SourceExtra> extra;
 
+    JsonUnknown unknown{};
+
     friend bool operator==(const SourceFingerprint& a, const SourceFingerprint& b);
     Json toJson() const;
     static SourceFingerprint fromJson(const Json& j, const JsonPath& path);
@@ -29,6 +31,8 @@ struct ShareInfo {
     TextMap<SourceFingerprint> fingerprints;
     TextMap<List<std::string>> changes;
     std::optional<TextSet> hidden;
+
+    JsonUnknown unknown{};
 
     friend bool operator==(const ShareInfo& a, const ShareInfo& b);
     Json toJson() const;

@@ -1,16 +1,19 @@
-#include "DXFOptionsForm.h"
 #include "DXFSettings.h"
+#include "DXFOptionsForm.h"
 #include "support/AppTesting.h"
+#include "support/ShownTexts.h"
 
 #include "AppPaths.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 
 namespace rig::app {
@@ -94,6 +97,66 @@ TEST(DXFOptionsForm, TheFormStoresEachKeystrokeTheAccessoryOnlyOnReturn) {
     }
     EXPECT_EQ(form.heightEdit()->text(), "2.5"); // the form follows other editors
     EXPECT_TRUE(form.dropsBox()->isChecked());
+}
+
+// Each mode shows its own fields: the height only for "At height", in the form and in the
+// export dialog alike; a first start shows the defaults.
+TEST(DXFOptionsForm, EachFootprintModeShowsItsFields) {
+    testing::TempAppPaths paths;
+    DXFSettings dxf;
+    DXFOptionsForm form(dxf);
+    DXFAccessory accessory(dxf);
+    for (QWidget* w : {static_cast<QWidget*>(&form), static_cast<QWidget*>(&accessory)}) {
+        w->show();
+        w->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    }
+    const auto items = [](QComboBox* box) {
+        QStringList out;
+        for (int i = 0; i < box->count(); ++i) out << box->itemText(i);
+        return out;
+    };
+    EXPECT_EQ(items(form.footprintsBox()), (QStringList{"Off", "At hook height", "At rigging height",
+                                                        "On floor (0 m)", "At height\u2026"}));
+    EXPECT_EQ(items(accessory.footprintsBox()),
+              (QStringList{"Off", "At hook height", "At rigging height", "On floor (0 m)", "At height:"}));
+    // The check boxes as shown, top to bottom: text, state, and whether it can be changed.
+    const auto checks = [](QWidget* editor) {
+        QList<QCheckBox*> boxes = editor->findChildren<QCheckBox*>();
+        std::sort(boxes.begin(), boxes.end(), [](QWidget* a, QWidget* b) { return a->y() < b->y(); });
+        QStringList out;
+        for (QCheckBox* box : boxes)
+            out << box->text() + (box->isChecked() ? " on" : " off") + (box->isEnabled() ? "" : ", fixed");
+        return out;
+    };
+    const QStringList defaults{"Rigging points on, fixed", "Labels (name, point, load) on",
+                               "K1-DELTA points (two motors and the plate) on",
+                               "Drops (chain from rigging height to hook, real length) off"};
+    EXPECT_EQ(checks(&form), defaults);
+    EXPECT_EQ(checks(&accessory), defaults);
+    EXPECT_EQ(form.footprintsBox()->currentText(), "At hook height");
+    EXPECT_EQ(accessory.footprintsBox()->currentText(), "At hook height");
+    EXPECT_EQ(accessory.heightEdit()->text(), "0");
+
+    const Footprints modes[] = {Footprints::off, Footprints::hook, Footprints::rigging, Footprints::floor,
+                                Footprints::height};
+    const QStringList shown{"Rigging points", "Labels (name, point, load)",
+                            "K1-DELTA points (two motors and the plate)",
+                            "Drops (chain from rigging height to hook, real length)", "Speaker footprints"};
+    // Chosen with the keyboard, from the last item up and back down.
+    for (int i : {4, 3, 2, 1, 0, 4, 0}) {
+        const QStringList fields = modes[i] == Footprints::height ? shown + QStringList{"m"} : shown;
+        for (QWidget* editor : {static_cast<QWidget*>(&form), static_cast<QWidget*>(&accessory)}) {
+            QComboBox* box = editor->findChild<QComboBox*>();
+            box->setFocus();
+            QTest::keyClick(box, Qt::Key_Home);
+            for (int step = 0; step < i; ++step) QTest::keyClick(box, Qt::Key_Down);
+            EXPECT_EQ(stored().footprints, modes[i]) << i;
+            EXPECT_EQ(testing::shownTexts(editor), fields) << i;
+            EXPECT_EQ(editor->findChild<QLineEdit*>()->isVisibleTo(editor), modes[i] == Footprints::height)
+                << i;
+        }
+    }
 }
 
 } // namespace

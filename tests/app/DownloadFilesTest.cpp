@@ -1,9 +1,11 @@
 // The download files with a stand-in printer (the real one, with a publish record, is in the
 // web tests): what is made, where, and that every ending cleans up.
 #include "DownloadFiles.h"
+#include "QtText.h"
 
 #include "support/CrewTesting.h"
 #include "support/CsvTesting.h"
+#include "support/ProjectFixtures.h"
 #include "support/PublishTesting.h"
 
 #include <QDir>
@@ -66,6 +68,18 @@ TEST(DownloadFiles, FourFilesInAPrivateFolderAndTheFirstFailureEndsTheRun) {
     EXPECT_EQ(QFileInfo(folder).absolutePath(), runs);
     EXPECT_EQ(printed[0].folderMode, 0700u);
     EXPECT_TRUE(leftovers().isEmpty());
+    // A link from the project file goes onto the page only as a server's link would have.
+    for (const auto& [url, valid] :
+         {std::pair("https://rig.example/c/t", true), std::pair("javascript:alert(1)//", false),
+          std::pair("https-evil://rig.example/c/t", false)}) {
+        printed.clear();
+        project.share = ShareInfo{toStd(token), url, fixtures::testDate(), {}, {}, std::nullopt};
+        runTask(upload());
+        ASSERT_EQ(printed.size(), 2u);
+        EXPECT_EQ(printed[0].html.contains("\"qr\":"), valid) << url;
+        EXPECT_EQ(printed[0].html.contains(QString::fromUtf8(url)), valid) << url;
+    }
+    project.share.reset();
 
     auto fails = [&](const QString& text, std::size_t prints, int uploaded) {
         SCOPED_TRACE(text.toStdString());

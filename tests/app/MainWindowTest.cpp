@@ -1,5 +1,9 @@
 // The main window offscreen, driven as a user would, with a store on temporary files.
+#include "CrewLink.h"
+#include "ImportController.h"
+#include "Recovery.h"
 #include "support/AppTesting.h"
+#include "support/BidiTesting.h"
 #include "support/FakePrompts.h"
 #include "support/ProjectFixtures.h"
 #include "support/StoreTesting.h"
@@ -82,7 +86,7 @@ protected:
         readers.dxf = [note](const auto& f, std::stop_token, ImportNotes&) {
             return note(f), std::vector<DXFSource>{};
         };
-        store->setImportReaders(readers);
+        store->importer().setImportReaders(readers);
     }
 
     void TearDown() override {
@@ -157,18 +161,32 @@ TEST_F(MainWindowTest, AProjectArrivingInCrewModeItsTitleExportsAndLink) {
     QApplication::clipboard()->setText(QStringLiteral("something else"));
     w.toolbar().copyLink->click();
     EXPECT_EQ(QApplication::clipboard()->text(), "https://crew.example/r/tok");
+    // A stored link that no server could have sent is never copied.
+    for (const char* hostile : {"javascript:alert(1)//", "httpx://crew.example/r/tok"}) {
+        project.share->url = hostile;
+        store->setProject(project);
+        EXPECT_FALSE(w.toolbar().copyLink->isEnabled()) << hostile;
+        w.toolbar().copyLink->click();
+        EXPECT_EQ(QApplication::clipboard()->text(), "https://crew.example/r/tok") << hostile;
+    }
 }
 
 // Cancel keeps the window and the work, from the close box and from Ctrl+Q pressed in any
-// window; a quit asks once; an edit after an answer asks again; a session end keeps the work.
+// window; the question comes after the close event has returned; a quit asks once; an edit
+// after an answer asks again; a session end keeps the work.
 TEST_F(MainWindowTest, CloseAndQuitAskOnceAndCancelKeepsEverything) {
     MainWindow& w = makeWindow();
     QSignalSpy closed(&w, &MainWindow::closed);
     store->setProject(threeSources());
     const Project before = store->project();
 
+    const auto asked = [&](int n) {
+        return waitFor([&] { return prompts.count(FakePrompts::Kind::saveChanges) == n; });
+    };
     prompts.answerSave(Prompts::SaveAnswer::cancel);
     EXPECT_FALSE(w.close());
+    EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 0) << "no question inside the close event";
+    ASSERT_TRUE(asked(1));
     EXPECT_TRUE(w.isVisible());
     EXPECT_EQ(store->project(), before);
     EXPECT_TRUE(store->isDirty());
@@ -178,18 +196,18 @@ TEST_F(MainWindowTest, CloseAndQuitAskOnceAndCancelKeepsEverything) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
     prompts.answerSave(Prompts::SaveAnswer::cancel);
     QTest::keyClick(&other, Qt::Key_Q, Qt::ControlModifier);
-    EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 2);
+    ASSERT_TRUE(asked(2));
     EXPECT_TRUE(w.isVisible());
     EXPECT_EQ(closed.count(), 0);
     other.close();
 
     // "Don’t Save": the window closes and the quit that follows asks nothing more...
     prompts.answerSave(Prompts::SaveAnswer::dontSave);
-    EXPECT_TRUE(w.close());
-    EXPECT_EQ(closed.count(), 1);
+    w.close();
+    ASSERT_TRUE(waitFor([&] { return closed.count() == 1; }));
     EXPECT_TRUE(w.confirmQuit());
     EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 3);
-    EXPECT_TRUE(QFileInfo::exists(ProjectStore::recoveryPath()));
+    EXPECT_TRUE(QFileInfo::exists(store->recovery().copyPath()));
     // ...but an edit made afterwards (the quit was cancelled elsewhere) asks again.
     w.show();
     Project edited = store->project();
@@ -197,12 +215,28 @@ TEST_F(MainWindowTest, CloseAndQuitAskOnceAndCancelKeepsEverything) {
     store->setProject(edited);
     prompts.answerSave(Prompts::SaveAnswer::cancel);
     EXPECT_FALSE(w.close());
+    ASSERT_TRUE(asked(4));
+    EXPECT_TRUE(w.isVisible());
 
     // A session end asks nothing: untitled work goes into the recovery copy...
     w.keepWorkWithoutAsking();
-    EXPECT_EQ(testing::readText(ProjectStore::recoveryPath()), toQ(store->project().recoveryText()));
+    EXPECT_EQ(testing::readText(store->recovery().copyPath()), toQ(store->project().recoveryText()));
     EXPECT_TRUE(w.close());
     EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 4);
+    // ...but a copy that could not be written keeps nothing: the close asks.
+    w.show();
+    Project again = edited;
+    again.name = "Edited once more";
+    store->setProject(again);
+    const QString folder = Recovery::recoveryFolder();
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    ASSERT_TRUE(testing::writeText(folder, "a file in the way"));
+    w.keepWorkWithoutAsking();
+    prompts.answerSave(Prompts::SaveAnswer::cancel);
+    EXPECT_FALSE(w.close());
+    ASSERT_TRUE(asked(5));
+    ASSERT_TRUE(QFile::remove(folder));
+    store->setErrorMessage(std::nullopt);
     // ...and work with a file into the file.
     const auto file = files.write("show.qvrig", threeSources().fileText());
     store->openProject(fromPath(file), false);
@@ -210,6 +244,21 @@ TEST_F(MainWindowTest, CloseAndQuitAskOnceAndCancelKeepsEverything) {
     w.keepWorkWithoutAsking();
     EXPECT_EQ(Project::fromText(testing::readText(fromPath(file)).toStdString()).name, "Edited later");
     EXPECT_FALSE(store->isDirty());
+}
+
+TEST_F(MainWindowTest, AProjectDroppedOnAnEditedOneAsksOnceTheDropHasReturned) {
+    Project edited = threeSources();
+    edited.name = "Edited";
+    store->setProject(edited);
+    MainWindow& w = makeWindow();
+    const auto file = files.write("other.qvrig", threeSources().fileText());
+    QMimeData drag;
+    drag.setUrls({QUrl::fromLocalFile(fromPath(file))});
+    prompts.answerSave(Prompts::SaveAnswer::cancel);
+    EXPECT_EQ(dragAndDrop(w.sidebar(), drag), std::pair(true, true));
+    EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 0) << "no question inside the drop";
+    ASSERT_TRUE(waitFor([&] { return prompts.count(FakePrompts::Kind::saveChanges) == 1; }));
+    EXPECT_EQ(store->project().name, "Edited");
 }
 
 TEST_F(MainWindowTest, FilesDroppedAnywhereAreOneImportThenTheChangesSheetThenTheAlert) {
@@ -225,7 +274,7 @@ TEST_F(MainWindowTest, FilesDroppedAnywhereAreOneImportThenTheChangesSheetThenTh
                   QUrl::fromLocalFile(fromPath(m))});
     drag.setText(fromPath(z));
     EXPECT_EQ(dragAndDrop(field, drag), std::pair(true, true));
-    ASSERT_TRUE(waitFor([&] { return !store->importing(); }, 30000));
+    ASSERT_TRUE(waitFor([&] { return !store->importer().importing(); }, 30000));
     EXPECT_EQ(field->text(), name) << "the line edit inserts no path";
     EXPECT_EQ(importedFiles(), (std::vector<std::string>{"z.csv", "a.csv", "m.csv"}));
 
@@ -237,7 +286,7 @@ TEST_F(MainWindowTest, FilesDroppedAnywhereAreOneImportThenTheChangesSheetThenTh
     QDragEnterEvent textEnter(QPoint(4, 4), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(field, &textEnter);
     EXPECT_TRUE(textEnter.isAccepted()) << "dragged text is the field's own";
-    EXPECT_FALSE(store->importing());
+    EXPECT_FALSE(store->importer().importing());
     EXPECT_EQ(importedFiles().size(), 3u);
     QDragLeaveEvent textLeave;
     QApplication::sendEvent(field, &textLeave);
@@ -249,12 +298,12 @@ TEST_F(MainWindowTest, FilesDroppedAnywhereAreOneImportThenTheChangesSheetThenTh
                   QUrl::fromLocalFile(fromPath(files.write("notes.txt", "x")))});
     dragAndDrop(w.sidebar(), drag);
     ASSERT_TRUE(waitFor([&] { return w.changesSheet() && w.changesSheet()->isVisible(); }, 30000));
-    EXPECT_EQ(w.changesSheet()->changes(), *store->importChanges());
+    EXPECT_EQ(w.changesSheet()->changes(), *store->importer().importChanges());
     QTest::qWait(50);
     EXPECT_EQ(prompts.count(FakePrompts::Kind::alert), 0) << "the alert waits for the sheet";
 
     QTest::keyClick(w.changesSheet(), Qt::Key_Return);
-    EXPECT_FALSE(store->importChanges().has_value()) << "closing the sheet clears the list";
+    EXPECT_FALSE(store->importer().importChanges().has_value()) << "closing the sheet clears the list";
     ASSERT_TRUE(waitFor([&] { return prompts.count(FakePrompts::Kind::alert) == 1; }));
     EXPECT_TRUE(prompts.last(FakePrompts::Kind::alert).text.startsWith(QStringLiteral("notes.txt")));
     EXPECT_FALSE(store->errorMessage().has_value()) << "closing the alert clears the message";
@@ -269,10 +318,12 @@ TEST_F(MainWindowTest, ProjectMotorsEnterTheLibraryAndHidingResendsOnlyOnChanges
     project.share = ShareInfo{
         "tok",       "https://crew.example/c/tok", fixtures::testDate(), publishFingerprints(project), {},
         std::nullopt};
+    store->setMotorLibrary(nullptr);
     store->setProject(project);
-    MainWindow& w = makeWindow();
-    QSignalSpy hidden(&w, &MainWindow::hiddenSourcesChanged);
-    EXPECT_TRUE(library.motors().empty()) << "opening the window imports nothing";
+    store->setMotorLibrary(&library);
+    makeWindow();
+    QSignalSpy hidden(&store->crewLink(), &CrewLink::hiddenSourcesChanged);
+    EXPECT_TRUE(library.motors().empty()) << "attaching the library imports nothing";
 
     Project withMotor = store->project();
     withMotor.setExtra(id, "Rear", PointExtra{fixtures::testMotor("SR 500 kg", 40, 2), false});
@@ -286,12 +337,12 @@ TEST_F(MainWindowTest, ProjectMotorsEnterTheLibraryAndHidingResendsOnlyOnChanges
     store->setProject(renamed);
     EXPECT_TRUE(library.motors().empty());
     EXPECT_EQ(hidden.count(), 0);
-    EXPECT_FALSE(store->isVisibilityUpdateScheduled());
+    EXPECT_FALSE(store->crewLink().isVisibilityUpdateScheduled());
     Project hide = store->project();
     hide.setHidden({hide.report.sources[1].id()}, true);
     store->setProject(hide);
     EXPECT_EQ(hidden.count(), 1);
-    EXPECT_TRUE(store->isVisibilityUpdateScheduled()) << "a published project is sent again";
+    EXPECT_TRUE(store->crewLink().isVisibilityUpdateScheduled()) << "a published project is sent again";
 }
 
 // Selection, hiding and crew mode, as one user session.
@@ -379,6 +430,50 @@ TEST_F(MainWindowTest, LongNamesStayWithinTheNarrowestWindow) {
     const QWidget* side = page->findChild<QWidget*>("sideViewBox");
     EXPECT_LE(side->mapTo(page->viewport(), QPoint(side->width(), 0)).x(), 980);
     EXPECT_EQ(page->findChild<QPushButton*>("motor:Front")->toolTip(), QString());
+}
+
+// Names that carry directional controls stand isolated wherever the window shows them beside
+// other text (sidebar, pages, title, menus, alerts), and are stored as they came.
+TEST_F(MainWindowTest, NamesWithDirectionalControlsAreShownIsolatedAndStoredAsTheyCame) {
+    const std::string rlo = "\u202E"; // left open: outside an isolate it reverses what follows
+    auto isolated = [](const std::string& name) { return QChar(0x2068) + toQ(name) + QChar(0x2069); };
+    Project project = threeSources();
+    Source& first = project.report.sources.mut(0);
+    for (std::string* text : {&first.name, &first.groups.mut(1), &first.configuration,
+                              &first.enclosures.mut(0).type, &project.name, &project.delta.name})
+        *text += rlo;
+    Pickup& front = first.pickups.mut(0);
+    front.role += rlo;
+    front.hole += rlo;
+    front.load = -5; // a check that names the point
+    project.reportFile = "report" + rlo + ".pdf";
+    project.setExtra(first.id(), front.role, PointExtra{fixtures::testMotor("Hoist" + rlo, 50, 3), false});
+    const auto file = files.write("Show" + rlo + ".qvrig", project.fileText());
+    store->openProject(fromPath(file), false);
+    MainWindow& w = makeWindow();
+    emit w.actions().openRecent->aboutToShow();
+    auto shownIsolated = [&](int atLeast) {
+        const testing::ShownOverrides shown = testing::shownOverrides(w);
+        EXPECT_GE(shown.isolated, atLeast);
+        EXPECT_TRUE(shown.loose.isEmpty()) << shown.loose.join(" | ").toStdString();
+    };
+    shownIsolated(12);
+    EXPECT_EQ(w.windowHandle()->title(), isolated("Show" + rlo));
+    EXPECT_EQ(w.sidebar()->rows().at(0).name, isolated(first.name));
+    EXPECT_EQ(w.sidebar()->headings().at(0).label, isolated("Main" + rlo));
+    QTest::mouseClick(w.sidebar()->sourceRow(0), Qt::LeftButton, {}, QPoint(20, 8));
+    ASSERT_NE(w.sourcePage(), nullptr);
+    shownIsolated(20);
+
+    store->openProject(fromPath(files.path() / ("Gone" + rlo + ".qvrig")), false);
+    ASSERT_TRUE(waitFor([&] { return prompts.count(FakePrompts::Kind::alert) == 1; }));
+    const QString alert = prompts.last(FakePrompts::Kind::alert).text;
+    EXPECT_TRUE(alert.contains(isolated("Gone" + rlo + ".qvrig"))) << alert.toStdString();
+
+    ASSERT_TRUE(store->writeProject(fromPath(file)));
+    const std::string stored = testing::readText(fromPath(file)).toStdString();
+    EXPECT_EQ(stored.find("\u2068"), std::string::npos);
+    EXPECT_EQ(Project::fromText(stored), project);
 }
 
 } // namespace

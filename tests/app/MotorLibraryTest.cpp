@@ -32,7 +32,7 @@ void writeLibraryFile(const std::string& text) {
 }
 
 std::string libraryText(const QString& path = libraryFile()) {
-    return QFileInfo::exists(path) ? readFile(toPath(path)) : std::string();
+    return QFileInfo::exists(path) ? readFile(toPath(path), 1u << 20) : std::string();
 }
 
 // The file as an independent JSON reader sees it.
@@ -126,6 +126,32 @@ TEST(MotorLibrary, UpsertAndImportMatchNamesWriteOnlyChangesAndKeepNaturalOrder)
     EXPECT_EQ(names, (std::vector<std::string>{"chain 2t", "Chain 10t", "CM Lodestar 1t"}));
     EXPECT_NE(library.motors()[1].id, withNew.extra("Main/L", "Front").motor->id);
     EXPECT_EQ(MotorLibrary().motors(), library.motors());
+}
+
+// Two programs on one library file: each change is made to the file as the other left it.
+TEST(MotorLibrary, AChangeKeepsWhatAnotherProgramWroteMeanwhile) {
+    testing::TempAppPaths paths;
+    MotorLibrary first, second; // both started without a file
+    first.upsert("Chain 1t", 60);
+    second.upsert("Chain 2t", 120);
+    DeltaSpec delta = first.delta();
+    delta.spacing = 0.9;
+    first.setDelta(delta);
+    // The settings list shows what `second` knew; `first` changes the file meanwhile.
+    std::vector<Motor> shown = second.motors();
+    ASSERT_EQ(shown.size(), 2u);
+    first.upsert("Chain 5t", 250);
+    first.upsert("chain 1T", 70);
+    shown.erase(shown.begin() + 1); // "Chain 2t" deleted in `second`
+    second.setMotors(shown);
+
+    const nlohmann::json stored = libraryJson();
+    ASSERT_EQ(stored["motors"].size(), 2u) << stored.dump();
+    EXPECT_EQ(stored["motors"][0]["name"], "Chain 1t");
+    EXPECT_EQ(stored["motors"][0]["weight"].get<double>(), 70);
+    EXPECT_EQ(stored["motors"][1]["name"], "Chain 5t");
+    EXPECT_EQ(stored["delta"]["spacing"].get<double>(), 0.9);
+    EXPECT_EQ(second.motors(), MotorLibrary().motors());
 }
 
 TEST(Preferences, AuthorNameFallsBackToTheAccountOnlyWhenBlank) {

@@ -2,8 +2,10 @@
 
 #include "Appearance.h"
 #include "DXFSettings.h"
+#include "DateText.h"
 #include "ExportCommands.h"
 #include "Fields.h"
+#include "FormLayout.h"
 #include "Icons.h"
 #include "InventoryBlock.h"
 #include "MotorLibrary.h"
@@ -23,9 +25,11 @@
 #include "support/ProjectFixtures.h"
 #include "support/SampleShow.h"
 #include "support/ShowProjects.h"
+#include "support/ShownTexts.h"
 #include "support/Waiting.h"
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QToolButton>
@@ -371,6 +375,259 @@ TEST(OverviewRules, InventoryHooksAndGroups) {
     Project p;
     setGroupHeight(p, "Main", 16.5);
     EXPECT_EQ(groupHeight(p, "Main \u203a Left"), std::nullopt); // not through the prefix
+}
+
+// --- What the page says ---------------------------------------------------------------------
+
+using testing::shownTexts;
+
+// Nothing for a section that is not shown.
+QStringList sectionTexts(const PageFixture& f, const char* name) {
+    form::FormSection* section = f.page.section(QString::fromLatin1(name));
+    return section->isVisibleTo(&f.page) ? shownTexts(section) : QStringList();
+}
+
+Project showWithInventory() {
+    Project p = testing::arenaShow();
+    p.inventoryFile = "Arena show inventory.csv";
+    // In another order than the page's.
+    for (const InventoryItem& i :
+         {item("Amplified controller", 12, "LA12X"), item("Rigging", 4, "b"), item("Cable", 40, "DO.7"),
+          item("Enclosure", 6, "KS28"), item("Rigging", 4, "K2-BUMP"), item("Enclosure", 24, "K2"),
+          item("Enclosure", 6, "KARA II")})
+        p.inventory.push_back(i);
+    return p;
+}
+
+TEST(OverviewPage, ANewProjectShowsItsSectionsInOrderWithDashesAndNoInventory) {
+    PageFixture f{Project()};
+    f.page.resize(900, 3000);
+    std::vector<form::FormSection*> sections;
+    for (auto* s : f.page.findChildren<form::FormSection*>()) {
+        if (s->isVisibleTo(&f.page)) sections.push_back(s);
+    }
+    std::sort(sections.begin(), sections.end(), [&](QWidget* a, QWidget* b) {
+        return a->mapTo(&f.page, QPoint()).y() < b->mapTo(&f.page, QPoint()).y();
+    });
+    QStringList headers;
+    for (auto* s : sections) headers << s->header()->text();
+    EXPECT_EQ(headers, (QStringList{"Project", "Crew link", "Rigging height", "Checks", "Motors & K1-DELTA",
+                                    "Export"}));
+
+    EXPECT_EQ(
+        sectionTexts(f, "project"),
+        (QStringList{"Project", "Project name", "Author", "Report (PDF)", "\u2013", "Inventory (CSV)",
+                     "\u2013", "Loudspeakers (DXF)", "\u2013", "Import / Update Files\u2026",
+                     "Or drop files on the window. A new report keeps your motors and Delta settings."}));
+    for (const char* row : {"reportFile", "inventoryFile", "dxfFile"}) {
+        auto* file = f.page.findChild<QWidget*>(row)->findChild<style::ToneLabel*>("file");
+        EXPECT_EQ(file->tone(), style::Tone::secondary) << row;
+    }
+    EXPECT_EQ(sectionTexts(f, "checks"),
+              (QStringList{"Checks", "No warnings \u2013 report, inventory and DXF agree."}));
+    EXPECT_EQ(sectionTexts(f, "motors"),
+              (QStringList{"Motors & K1-DELTA", "Motor", "Set on all points without a motor",
+                           "Add motors in Settings (Ctrl+,) or on a source page.", "Delta plate",
+                           "Motor spacing", "m", "Plate weight", "9.5 kg"}));
+    EXPECT_EQ(f.page.motorMenu()->count(), 1);
+    EXPECT_EQ(f.page.motorMenu()->currentText(), "Choose\u2026");
+    EXPECT_FALSE(f.page.setOnAllButton()->isEnabled());
+    EXPECT_EQ(sectionTexts(f, "export"),
+              (QStringList{"Export", "Rigging points PDF\u2026", "Rigging points CSV\u2026",
+                           "Rigging points DXF (3D)\u2026", "Crew sheets PDF\u2026"}));
+    for (QPushButton* b : f.page.exportButtons()) EXPECT_TRUE(b->isEnabled());
+
+    // The plate weight shown is the product's, whatever is stored; an empty plate name leaves
+    // the header ending after "Motors & ".
+    f.change([](Project& p) {
+        p.delta.weight = 30;
+        p.delta.name.clear();
+    });
+    EXPECT_EQ(sectionTexts(f, "motors").first(), "Motors & ");
+    EXPECT_TRUE(sectionTexts(f, "motors").contains("9.5 kg"));
+}
+
+TEST(OverviewPage, FileRowsOfAnImportedShow) {
+    Project p = showWithInventory();
+    p.reportImportedAt.reset();
+    PageFixture f(p);
+    f.page.resize(900, 3000);
+    const QStringList files{
+        "Report (PDF)",       "Arena show report.pdf",    "Soundvision 3.7.1 \u00b7 4 sources",
+        "Inventory (CSV)",    "Arena show inventory.csv", "7 lines",
+        "Loudspeakers (DXF)", "Arena show.dxf",           "4 arrays drawn, exact point coordinates"};
+    EXPECT_EQ(sectionTexts(f, "project").mid(3, files.size()), files);
+
+    // With an import date the report line ends with it; a DXF name without drawings has no
+    // second line; one source is "1 sources".
+    f.change([](Project& p) {
+        p.reportImportedAt = fixtures::testDate();
+        p.dxf = {};
+        auto& sources = p.report.sources.edit();
+        sources.erase(sources.begin() + 1, sources.end());
+    });
+    const QStringList shown = sectionTexts(f, "project");
+    EXPECT_EQ(shown.mid(3, 3), (QStringList{"Report (PDF)", "Arena show report.pdf",
+                                            "Soundvision 3.7.1 \u00b7 1 sources \u00b7 " +
+                                                formatShortDateTime(fixtures::testDate())}));
+    EXPECT_EQ(shown.mid(9, 3),
+              (QStringList{"Loudspeakers (DXF)", "Arena show.dxf", "Import / Update Files\u2026"}));
+}
+
+TEST(OverviewPage, ChecksListWarningsByLevelAndFoldTheNotesUnderTheirCount) {
+    using Level = ReportWarning::Level;
+    Source left = testSource("Main L", {"ALL", "Main"}, {testPickup("Front", {0, 0, 12}, 100.0)});
+    left.totalWeight = 300.0; // the point loads do not add up: a check
+    left.warnings.push_back(ReportWarning{Level::caution, "Check the pullback strap."});
+    left.warnings.push_back(ReportWarning{Level::warning, "Rear motor above 80 % of its limit."});
+    left.warnings.push_back(ReportWarning{Level::error, "Bumper overloaded."});
+    Source right = testSource("Main R", {"ALL", "Main"});
+    right.warnings.push_back(ReportWarning{Level::caution, "Check the pullback strap."});
+    Project p = fixtures::projectOf({left, right});
+    p.inventory.push_back(InventoryItem{"Rigging", 2, "", "Clamp", "No product information", std::nullopt});
+    PageFixture f(p);
+    f.page.resize(900, 3000);
+
+    // Errors, warnings and checks, each under its source; the notes folded under their count:
+    // a group naming two sources counts two, one naming none counts one.
+    const QStringList warnings{"Checks",
+                               "Main L",
+                               "Bumper overloaded.",
+                               "Main L",
+                               "Rear motor above 80 % of its limit.",
+                               "Main L",
+                               "Point loads add up to 100 kg but total weight is 300 kg."};
+    EXPECT_EQ(sectionTexts(f, "checks"), warnings + QStringList("Notes (3)"));
+    const auto symbols = [&] {
+        std::vector<std::pair<QString, style::Tone>> out;
+        std::vector<QWidget*> rows;
+        for (QWidget* row : f.page.findChildren<QWidget*>("check")) {
+            if (row->isVisibleTo(&f.page)) rows.push_back(row);
+        }
+        std::sort(rows.begin(), rows.end(), [&](QWidget* a, QWidget* b) {
+            return a->mapTo(&f.page, QPoint()).y() < b->mapTo(&f.page, QPoint()).y();
+        });
+        for (QWidget* row : rows) {
+            auto* symbol = row->findChild<SymbolView*>();
+            out.emplace_back(symbol->name(), symbol->tone());
+        }
+        return out;
+    };
+    using style::Tone;
+    const std::vector<std::pair<QString, Tone>> warningSymbols{
+        {"exclamationmark.octagon.fill", Tone::red},
+        {"exclamationmark.triangle.fill", Tone::orange},
+        {"exclamationmark.circle", Tone::yellow}};
+    EXPECT_EQ(symbols(), warningSymbols);
+
+    f.page.findChild<QToolButton*>("notesDisclosure")->click();
+    const QStringList notes{"Notes (3)", "Main L, Main R", "Check the pullback strap.",
+                            "Clamp: Soundvision has no product information (custom or unknown model)."};
+    EXPECT_EQ(sectionTexts(f, "checks"), warnings + notes);
+    std::vector<std::pair<QString, Tone>> all = warningSymbols;
+    all.insert(all.end(), {{"info.circle", Tone::secondary}, {"info.circle", Tone::secondary}});
+    EXPECT_EQ(symbols(), all);
+    // The notes are dimmed, the warnings are not.
+    for (QWidget* row : f.page.findChildren<QWidget*>("check")) {
+        const bool note = row->findChild<SymbolView*>()->name() == "info.circle";
+        EXPECT_EQ(row->findChild<style::ToneLabel*>("text")->tone(), note ? Tone::secondary : Tone::primary);
+    }
+
+    // Notes alone: the green label stays above them.
+    f.change([](Project& p) {
+        Source& left = p.report.sources.edit()[0];
+        left.totalWeight.reset();
+        left.warnings.edit().erase(left.warnings.edit().begin() + 1, left.warnings.edit().end());
+    });
+    EXPECT_EQ(sectionTexts(f, "checks"),
+              QStringList({"Checks", "No warnings \u2013 report, inventory and DXF agree."}) + notes);
+}
+
+TEST(OverviewPage, InventoryBlocksInTheirFixedOrderLargestCountsFirst) {
+    PageFixture f(showWithInventory());
+    f.page.resize(1100, 3000);
+    std::vector<InventoryBlock*> blocks = f.page.inventoryBlocks();
+    std::sort(blocks.begin(), blocks.end(), [&](QWidget* a, QWidget* b) {
+        return a->mapTo(&f.page, QPoint()).x() < b->mapTo(&f.page, QPoint()).x();
+    });
+    std::vector<QStringList> shown;
+    for (InventoryBlock* b : blocks) shown.push_back(shownTexts(b));
+    const std::vector<QStringList> expected{
+        {"ENCLOSURES", "K2", "24", "KARA II", "6", "KS28", "6", "Total", "36"},
+        {"RIGGING", "K2-BUMP", "4", "b", "4", "Total", "8"},
+        {"AMPLIFIERS", "LA12X", "12", "Total", "12"}};
+    EXPECT_EQ(shown, expected);
+
+    // Blocks stay while other things change; an inventory of other categories keeps the
+    // section, without blocks.
+    f.change([](Project& p) { p.name = "Other"; });
+    EXPECT_EQ(f.page.inventoryBlocks(), blocks);
+    f.change([](Project& p) { p.inventory = List<InventoryItem>{item("Cable", 40, "DO.7")}; });
+    EXPECT_EQ(sectionTexts(f, "inventory"), QStringList{"Inventory"});
+}
+
+TEST(OverviewPage, RiggingHeightRowsForTheGroupsOfPlacedSources) {
+    const Pickup placed = testPickup("Front", {1, 0, 12});
+    const Pickup unplaced = testPickup("Front", {notANumber, 0, 12});
+    struct Case {
+        const char* name;
+        std::vector<Source> sources;
+        QStringList rows;
+    };
+    const std::vector<Case> cases{
+        {"no report", {}, {}},
+        {"two sources, one label",
+         {testSource("L", {"ALL", "Main"}, {placed}), testSource("R", {"ALL", "Main"}, {placed})},
+         {"Main"}},
+        {"order of first appearance, nested labels",
+         {testSource("O", {"ALL", "Out", "Left"}, {placed}), testSource("L", {"ALL", "Main"}, {placed}),
+          testSource("O2", {"Out", "ALL", "Left"}, {placed})},
+         {"Out \u203a Left", "Main"}},
+        {"no pickup with a finite x",
+         {testSource("L", {"ALL", "Main"}, {unplaced}), testSource("S", {"Subs"})},
+         {}},
+        {"in no group but ALL", {testSource("L", {"ALL"}, {placed}), testSource("M", {}, {placed})}, {}},
+        {"a prefix only when it is a source's own label",
+         {testSource("A", {"Main", "Left"}, {placed}), testSource("B", {"Main"}, {unplaced, placed})},
+         {"Main \u203a Left", "Main"}},
+    };
+    qputenv("RIG_TEST_PERGROUP", ""); // expanded from the start, even when empty
+    for (const Case& c : cases) {
+        PageFixture f(fixtures::projectOf(c.sources));
+        f.page.resize(900, 3000);
+        QStringList expected{"Rigging height", "All points", "m", "Per group"};
+        for (const QString& row : c.rows) expected << row << "m";
+        EXPECT_EQ(sectionTexts(f, "riggingHeightSection").mid(0, expected.size()), expected) << c.name;
+    }
+    qunsetenv("RIG_TEST_PERGROUP");
+
+    // Without the variable the groups start folded; each field's prompt names the height it
+    // falls back to.
+    PageFixture f(testing::arenaShow());
+    f.page.resize(900, 3000);
+    const QString footer = overview::riggingFooter;
+    EXPECT_EQ(sectionTexts(f, "riggingHeightSection"),
+              (QStringList{"Rigging height", "All points", "m", "Per group", footer}));
+    f.page.riggingHeightFields()->disclosure()->click();
+    EXPECT_EQ(sectionTexts(f, "riggingHeightSection"),
+              (QStringList{"Rigging height", "All points", "m", "Per group", "Main \u203a Left", "m",
+                           "Main \u203a Right", "m", "Outfill", "m", footer}));
+    NumField* left = f.page.riggingHeightFields()->groupField("Main \u203a Left");
+    EXPECT_EQ(left->lineEdit()->placeholderText(), "same");
+    for (const auto& [height, prompt] : {std::pair{18.0, "same (18)"}, {18.5, "same (18.5)"}}) {
+        f.change([height](Project& p) { p.riggingHeight = height; });
+        EXPECT_EQ(left->lineEdit()->placeholderText(), prompt);
+    }
+    // Hooks above their rigging height are named under the fields, each source once.
+    f.change([](Project& p) {
+        p.riggingHeight = 11.3;
+        setGroupHeight(p, "Outfill", 8.4);
+    });
+    EXPECT_EQ(sectionTexts(f, "riggingHeightSection").mid(10, 2),
+              (QStringList{"Hook above rigging height: Out L", footer}));
+    f.change([](Project& p) { p.riggingHeight = 11.29; });
+    EXPECT_EQ(sectionTexts(f, "riggingHeightSection").mid(10, 2),
+              (QStringList{"Hook above rigging height: Main L, Main R, Out L", footer}));
 }
 
 } // namespace

@@ -3,24 +3,37 @@
 #include "support/ProjectFixtures.h"
 #include "support/ReportGenerator.h"
 #include "support/ShowProjects.h"
+#include "support/SpecialFiles.h"
+#include "support/StoreTesting.h"
 #include "support/TempDir.h"
 #include "support/Waiting.h"
 
+#include "ImportController.h"
 #include "ImportWorker.h"
+#include "MainWindow.h"
 #include "MotorLibrary.h"
 #include "Preferences.h"
+#include "Program.h"
 #include "ProjectStore.h"
 #include "QtText.h"
 #include "model/RigError.h"
 
+#include <QApplication>
+#include <QProcess>
+#include <QTest>
 #include <QThreadPool>
+#include <QTimer>
 #include <QUrl>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace rig::app {
 namespace {
@@ -54,8 +67,8 @@ protected:
         return file(name, generated.pdf);
     }
     void importAndWait(const QList<QUrl>& urls) {
-        store->handleURLs(urls);
-        ASSERT_TRUE(testing::waitFor([&] { return !store->importing(); }, 60000));
+        store->importer().handleURLs(urls);
+        ASSERT_TRUE(testing::waitFor([&] { return !store->importer().importing(); }, 60000));
     }
 
     testing::TempAppPaths paths;
@@ -69,16 +82,19 @@ TEST_F(StoreImport, RealFilesImportInTheBackgroundAndLaterReportsShowTheirChange
     // Bad files each get a line and leave the project as it was; a DXF needs a report first.
     const QUrl pdf = report("Show report.pdf", 3);
     const QUrl dxf = file("Show speakers.dxf", testing::loudspeakerDXF(generated.expected));
-    importAndWait({dxf, file("damaged.pdf", "%PDF-1.4 broken")});
+    importAndWait({dxf, file("damaged\u202E.pdf", "%PDF-1.4 broken")});
     EXPECT_TRUE(store->project().isEmpty());
     const QStringList lines = store->errorMessage().value_or("").split('\n');
     ASSERT_EQ(lines.size(), 2) << lines.join('|').toStdString();
-    EXPECT_TRUE(lines[0].contains("damaged.pdf")) << lines[0].toStdString();
+    // A file name in a message stands isolated: its override cannot turn the words around.
+    EXPECT_TRUE(lines[0].contains(QString::fromUtf8("\u2068damaged\u202E.pdf\u2069")))
+        << lines[0].toStdString();
     EXPECT_EQ(lines[1], "Import the Soundvision report before the DXF.");
 
-    store->handleURLs({dxf, file("notes.txt", "x"), file("Show inventory.csv", inventoryText), pdf});
-    EXPECT_TRUE(store->importing()); // the call returns at once
-    ASSERT_TRUE(testing::waitFor([&] { return !store->importing(); }, 60000));
+    store->importer().handleURLs(
+        {dxf, file("notes\u202E.txt", "x"), file("Show inventory.csv", inventoryText), pdf});
+    EXPECT_TRUE(store->importer().importing()); // the call returns at once
+    ASSERT_TRUE(testing::waitFor([&] { return !store->importer().importing(); }, 60000));
     const Project& p = store->project();
     EXPECT_EQ(p.report.sources.size(), generated.expected.sources.size());
     EXPECT_EQ(p.reportFile, "Show report.pdf");
@@ -86,13 +102,14 @@ TEST_F(StoreImport, RealFilesImportInTheBackgroundAndLaterReportsShowTheirChange
     EXPECT_EQ(p.dxfFile, "Show speakers.dxf"); // read after the report
     EXPECT_EQ(p.author, "Sam Reyes");
     EXPECT_EQ(p.delta, library.delta());
-    EXPECT_EQ(store->importChanges(), std::nullopt); // a first report shows no changes
-    EXPECT_EQ(store->errorMessage(), "notes.txt: unknown file type (use PDF, CSV or DXF).");
-    EXPECT_EQ(settings().value(ProjectStore::lastImportDirKey).toString(), fromPath(files.path()));
+    EXPECT_EQ(store->importer().importChanges(), std::nullopt); // a first report shows no changes
+    EXPECT_EQ(store->errorMessage(),
+              QString::fromUtf8("\u2068notes\u202E.txt\u2069: unknown file type (use PDF, CSV or DXF)."));
+    EXPECT_EQ(settings().value(ImportController::lastImportDirKey).toString(), fromPath(files.path()));
 
     importAndWait({report("second.pdf", 2)});
-    ASSERT_TRUE(store->importChanges().has_value());
-    EXPECT_FALSE(store->importChanges()->isEmpty());
+    ASSERT_TRUE(store->importer().importChanges().has_value());
+    EXPECT_FALSE(store->importer().importChanges()->isEmpty());
 }
 
 TEST_F(StoreImport, NamesWithLineBreaksAreImportedOrWhatWasSkippedIsNamed) {
@@ -140,12 +157,12 @@ TEST_F(StoreImport, NamesWithLineBreaksAreImportedOrWhatWasSkippedIsNamed) {
 }
 
 TEST_F(StoreImport, OnlyAnEditDuringTheImportDropsResultAndMessages) {
-    store->handleURLs({report("report.pdf", 1), file("notes.txt", "x")});
-    ASSERT_TRUE(store->importing());
+    store->importer().handleURLs({report("report.pdf", 1), file("notes.txt", "x")});
+    ASSERT_TRUE(store->importer().importing());
     Project edited = store->project();
     edited.name = "Typed while reading";
     store->setProject(edited); // the result comes back through the event loop, after this
-    ASSERT_TRUE(testing::waitFor([&] { return !store->importing(); }, 60000));
+    ASSERT_TRUE(testing::waitFor([&] { return !store->importer().importing(); }, 60000));
     EXPECT_EQ(store->project(), edited);
     EXPECT_EQ(store->errorMessage(), std::nullopt);
     // A project with not-a-number never equals its own copy: that is no edit.
@@ -160,17 +177,26 @@ TEST_F(StoreImport, FilesHandedInWhileImportingAreIgnoredAndAProjectFileIsOpened
     testing::FakePrompts prompts;
     const QUrl projectFile = file("Show.QVRIG", fixtures::fullProject().fileText());
     prompts.answerImport({file("first.csv", inventoryText).toLocalFile()});
-    store->showImportPanel();
-    store->handleURLs({file("second.csv", inventoryText)});
-    store->handleURLs({projectFile});
-    ASSERT_TRUE(testing::waitFor([&] { return !store->importing(); }, 60000));
+    store->importer().showImportPanel();
+    store->importer().handleURLs({file("second.csv", inventoryText)});
+    store->importer().handleURLs({projectFile});
+    ASSERT_TRUE(testing::waitFor([&] { return !store->importer().importing(); }, 60000));
     EXPECT_EQ(store->project().inventoryFile, "first.csv");
     EXPECT_EQ(store->filePath(), std::nullopt);
 
-    store->handleURLs({report("report.pdf", 1), projectFile});
-    EXPECT_FALSE(store->importing());
+    store->importer().handleURLs({report("report.pdf", 1), projectFile});
+    EXPECT_FALSE(store->importer().importing());
     EXPECT_EQ(store->filePath(), fromPath(files.path() / "Show.QVRIG"));
     EXPECT_EQ(store->project(), fixtures::fullProject());
+}
+
+TEST_F(StoreImport, APipeEndsTheImportWithAClearErrorAndTheNextOneRuns) {
+    test::TestFifo pipe(files.path() / "stuck.csv");
+    importAndWait({QUrl::fromLocalFile(fromPath(pipe.path()))});
+    EXPECT_EQ(store->errorMessage(), "stuck.csv is not a regular file.");
+    EXPECT_FALSE(pipe.wasOpened());
+    importAndWait({file("inventory.csv", inventoryText)});
+    EXPECT_EQ(store->project().inventoryFile, "inventory.csv");
 }
 
 TEST_F(StoreImport, AStoreThatGoesAwayStopsItsImport) {
@@ -186,12 +212,74 @@ TEST_F(StoreImport, AStoreThatGoesAwayStopsItsImport) {
         stopped = stop.stop_requested();
         throw Cancelled();
     };
-    store->setImportReaders(readers);
-    store->handleURLs({file("slow.csv", inventoryText)});
+    store->importer().setImportReaders(readers);
+    store->importer().handleURLs({file("slow.csv", inventoryText)});
     ASSERT_TRUE(testing::waitFor([&] { return reading.load(); }));
     store.reset();
     QThreadPool::globalInstance()->waitForDone();
     EXPECT_TRUE(stopped);
+}
+
+} // namespace
+} // namespace rig::app
+
+namespace rig::app {
+namespace {
+
+// Quitting while an import's worker is stuck in a read that never returns: this program runs
+// again as a child whose reader waits on a pipe no one writes, and quits with Ctrl+Q.
+const char* const stuckRootVariable = "RIG_STUCK_IMPORT_ROOT";
+
+TEST(QuitWhileReading, Child) {
+    const QString root = qEnvironmentVariable(stuckRootVariable);
+    if (root.isEmpty()) GTEST_SKIP() << "started by QuitWhileReading.AStuckReadNeverKeepsTheProgram";
+    setAppPaths(
+        {root + "/config/QuorvaneRig.conf", root + "/data/QuorvaneRig", root + "/data/recently-used.xbel"});
+    const std::string pipe = toStd(root + "/pipe");
+    ImportReaders readers = ImportReaders::standard();
+    readers.inventory = [pipe](const std::filesystem::path&, std::stop_token,
+                               ImportNotes&) -> List<InventoryItem> {
+        // Opening waits for a writer, deaf to any stop request, as a read from a hung share.
+        const int fd = ::open(pipe.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0) ::close(fd);
+        throw Cancelled();
+    };
+    Program program;
+    ImportController& importer = program.store().importer();
+    importer.setImportReaders(readers);
+    QObject::connect(&importer, &ImportController::importingChanged, &program, [&] {
+        if (!importer.importing()) return;
+        std::printf("importing\n");
+        std::fflush(stdout);
+        QTimer::singleShot(0, &program, [&] {
+            QWidget& window = program.mainWindow();
+            QApplication::setActiveWindow(&window);
+            EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+            QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+        });
+    });
+    EXPECT_EQ(program.run({QUrl::fromLocalFile(root + "/inventory.csv")}), 0);
+}
+
+TEST(QuitWhileReading, AStuckReadNeverKeepsTheProgram) {
+    testing::TempAppPaths paths;
+    ASSERT_EQ(::mkfifo(toStd(paths.file("pipe")).c_str(), 0600), 0);
+    ASSERT_TRUE(testing::writeText(paths.file("inventory.csv"), inventoryText));
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(stuckRootVariable, paths.root());
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=QuitWhileReading.Child"});
+    ASSERT_TRUE(child.waitForStarted(30000));
+    // Generous: a child that waits for its stuck worker never ends at all.
+    const bool ended = child.waitForFinished(180000);
+    const QByteArray output = child.readAllStandardOutput();
+    if (!ended) child.kill();
+    ASSERT_TRUE(ended) << "the program did not end after Ctrl+Q; it said: " << output.toStdString();
+    EXPECT_TRUE(output.contains("importing\n")) << output.toStdString();
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
 }
 
 } // namespace

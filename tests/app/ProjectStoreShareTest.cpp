@@ -1,5 +1,6 @@
 // The crew link as the project records it: what a publish sends and keeps, the changes since
 // the last publish, the press that stores the link, and the re-send after hiding sources.
+#include "CrewLink.h"
 #include "PublishChanges.h"
 #include "PublishSettings.h"
 #include "QtText.h"
@@ -81,8 +82,8 @@ protected:
         // The key arrives late, as from the real keyring at the first use of the settings.
         QTimer::singleShot(100, [this] { keyring.pendingRead({standInKey}); });
         settings.setServer(server.baseUrl());
-        store->setPublishing(&settings, &client);
-        store->setDownloadUploader([this](Project project, QString token) -> QCoro::Task<void> {
+        store->crewLink().setPublishing(&settings, &client);
+        store->crewLink().setDownloadUploader([this](Project project, QString token) -> QCoro::Task<void> {
             uploads.push_back({std::move(project), token});
             if (uploadFailure) throw *uploadFailure;
             co_return;
@@ -100,9 +101,11 @@ protected:
         Project p = store->project();
         p.setHidden({id}, hidden);
         store->setProject(p);
-        store->scheduleVisibilityUpdate();
+        store->crewLink().scheduleVisibilityUpdate();
     }
-    bool idle() const { return !store->isVisibilityUpdateScheduled() && !store->isSendingVisibility(); }
+    bool idle() const {
+        return !store->crewLink().isVisibilityUpdateScheduled() && !store->crewLink().isSendingVisibility();
+    }
 
     TempAppPaths paths;
     testserver::PublishStandIn server{standInKey};
@@ -118,13 +121,13 @@ TEST_F(StoreShareTest, PublishSendsTheVisibleSourcesRecordsAllAndAResendSendsTha
     Project p = twoArrays();
     // An attached link has nothing published: a re-send would empty the crew view.
     p.share = ShareInfo{"tok", "http://x/c/tok", fixtures::testDate(), {}, {}, {}};
-    const auto e = publishFailure(store->resendProject(p));
+    const auto e = publishFailure(store->crewLink().resendProject(p));
     EXPECT_EQ(e ? e->message() : "", "Not published yet.");
     EXPECT_EQ(server.connectionCount(), 0);
 
     p.share.reset();
     p.setHidden({right}, true);
-    p.share = runTask(store->publish(p));
+    p.share = runTask(store->crewLink().publish(p));
     ASSERT_EQ(sentDoc(publishes()[0]).sources.size(), 1u);
     EXPECT_EQ(sentDoc(publishes()[0]).sources[0].id, left);
     EXPECT_EQ(p.share->fingerprints, publishFingerprints(p)); // hidden sources included
@@ -132,7 +135,7 @@ TEST_F(StoreShareTest, PublishSendsTheVisibleSourcesRecordsAllAndAResendSendsTha
 
     p.setHidden({right}, false);
     p.report.sources.mut(1).bumper = "K2-BUMP-2";
-    p.share = runTask(store->publishProject(p, "  " + server.baseUrl() + "/", standInKey));
+    p.share = runTask(store->crewLink().publishProject(p, "  " + server.baseUrl() + "/", standInKey));
     EXPECT_EQ(server.tokens().size(), 1); // the link is updated
     const Texts change = {"bumper K2-BUMP → K2-BUMP-2"};
     EXPECT_EQ(p.share->changes, (TextMap<List<std::string>>{{right, List<std::string>(change)}}));
@@ -143,7 +146,7 @@ TEST_F(StoreShareTest, PublishSendsTheVisibleSourcesRecordsAllAndAResendSendsTha
     p.report.sources.mut(1).enclosures.mut(2).angle = 9.0;
     p.setHidden({left}, true);
     server.setFault(Route::Publish, answering(200, R"({"token":"other","url":"http://elsewhere/c/other"})"));
-    const ShareInfo share = runTask(store->resendProject(p));
+    const ShareInfo share = runTask(store->crewLink().resendProject(p));
     EXPECT_TRUE(publishes().last().body.contains(("\"token\":\"" + p.share->token + "\"").c_str()));
     const CrewDoc doc = sentDoc(publishes().last());
     ASSERT_EQ(doc.sources.size(), 1u);
@@ -161,13 +164,13 @@ TEST_F(StoreShareTest, APressKeepsEditsMadeMeanwhileAndHidingSavesOnlyWhatTheSer
     edited.name = "Edited";
     store->setProject(edited);
     server.setFault(Route::Publish, answering(500, R"({"error":"Disk full"})"));
-    EXPECT_FALSE(runTask(store->publishOpenProject()));
+    EXPECT_FALSE(runTask(store->crewLink().publishOpenProject()));
     EXPECT_EQ(store->project(), edited); // no record stored
     EXPECT_TRUE(store->isDirty());       // nor saved
 
     server.setFault(Route::Publish, answering(std::nullopt, {}, 1s));
     uploadFailure = PublishError::server(publishText::uploadFailed("crew-sheets.pdf", 413));
-    auto task = store->publishOpenProject();
+    auto task = store->crewLink().publishOpenProject();
     ASSERT_TRUE(waitFor([&] { return publishes().size() == 2; }));
     edited.name = "Renamed while sending";
     store->setProject(edited);
@@ -187,7 +190,7 @@ TEST_F(StoreShareTest, APressKeepsEditsMadeMeanwhileAndHidingSavesOnlyWhatTheSer
     const int answered = server.answeredCount();
     server.setFault(Route::Publish, answering(500));
     hide(left);
-    ASSERT_TRUE(waitFor([&] { return store->visibilityError().has_value() && idle(); }));
+    ASSERT_TRUE(waitFor([&] { return store->crewLink().visibilityError().has_value() && idle(); }));
     EXPECT_FALSE(store->project().share->hidden);
     EXPECT_TRUE(store->isDirty());
 
@@ -197,7 +200,7 @@ TEST_F(StoreShareTest, APressKeepsEditsMadeMeanwhileAndHidingSavesOnlyWhatTheSer
     QObject::connect(&server, &testserver::PublishStandIn::requestReceived, [&] {
         if (publishes().size() == 3) answeredWhenNextArrived = server.answeredCount() - answered;
     });
-    auto sendNow = store->sendVisibilityUpdate();
+    auto sendNow = store->crewLink().sendVisibilityUpdate();
     ASSERT_TRUE(waitFor([&] { return publishes().size() == 2; }));
     hide(right);
     runTask(std::move(sendNow));
@@ -205,7 +208,7 @@ TEST_F(StoreShareTest, APressKeepsEditsMadeMeanwhileAndHidingSavesOnlyWhatTheSer
     ASSERT_EQ(publishes().size(), 3);
     EXPECT_EQ(answeredWhenNextArrived, 2); // nothing abandoned
     EXPECT_TRUE(sentDoc(publishes()[2]).sources.empty());
-    EXPECT_FALSE(store->visibilityError());
+    EXPECT_FALSE(store->crewLink().visibilityError());
     EXPECT_FALSE(store->isDirty());
     EXPECT_EQ(savedFile().share->hidden, (TextSet{left, right}));
 
@@ -218,7 +221,7 @@ TEST_F(StoreShareTest, APressKeepsEditsMadeMeanwhileAndHidingSavesOnlyWhatTheSer
     ASSERT_TRUE(waitFor([&] { return publishes().size() == 4; }));
     store->openProject(paths.file("other.qvrig"), false);
     ASSERT_TRUE(waitFor([&] { return idle() && server.answeredCount() == answered + 4; }));
-    EXPECT_FALSE(store->visibilityError());
+    EXPECT_FALSE(store->crewLink().visibilityError());
     EXPECT_FALSE(store->isDirty());
     EXPECT_EQ(store->project(), other);
 }

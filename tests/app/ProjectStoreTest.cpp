@@ -1,5 +1,10 @@
 #include "AppPaths.h"
+#include "ImportController.h"
 #include "QtText.h"
+#include "RecentFiles.h"
+#include "Recovery.h"
+#include "base/Json.h"
+#include "support/SpecialFiles.h"
 #include "support/StoreTesting.h"
 
 #include <QProcess>
@@ -10,8 +15,10 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <system_error>
+#include <unistd.h>
 
 namespace rig::app {
 namespace {
@@ -36,11 +43,17 @@ protected:
 
     QString file(const QString& name) const { return QDir(files.path()).filePath(name); }
     std::string fileText(const QString& name) const { return testing::readText(file(name)).toStdString(); }
-    QString recovery() const { return ProjectStore::recoveryPath(); }
+    // The store's own copy.
+    QString recovery() const { return store->recovery().copyPath(); }
     bool recoveryExists() const { return QFileInfo::exists(recovery()); }
-    std::string recoveryText() const { return testing::readText(recovery()).toStdString(); }
-    void leaveRecoveryCopy(const Project& project) {
-        ASSERT_TRUE(testing::writeText(recovery(), QByteArray::fromStdString(project.recoveryText())));
+    std::string recoveryText() const { return copyText(recovery()); }
+    static std::string copyText(const QString& path) { return testing::readText(path).toStdString(); }
+    // A copy left by a program that has ended.
+    static QString leftCopy(const QString& name = "unsaved.qvrig") {
+        return Recovery::recoveryFolder() + "/" + name;
+    }
+    void leaveRecoveryCopy(const Project& project, const QString& name = "unsaved.qvrig") {
+        ASSERT_TRUE(testing::writeText(leftCopy(name), QByteArray::fromStdString(project.recoveryText())));
     }
 
     testing::TempAppPaths paths;
@@ -73,6 +86,11 @@ TEST_F(ProjectStoreTest, OnlyRealEditsMarkTheProjectAndASavedOneReopensClean) {
 TEST_F(ProjectStoreTest, FailedOpenOrSaveNamesTheReasonAndKeepsEverything) {
     QDir(files.path()).mkdir("Folder.qvrig");
     ASSERT_TRUE(testing::writeText(file("NotJSON.qvrig"), "hello"));
+    // A pipe would hold the window for good, a device would fill the memory.
+    test::TestFifo pipe(toPath(file("Pipe.qvrig")));
+    std::filesystem::create_symlink("/dev/zero", toPath(file("Zero.qvrig")));
+    std::filesystem::create_symlink("/dev/null", toPath(file("Null.qvrig")));
+    test::sparseFile(toPath(file("Huge.qvrig")), Project::maxFileBytes + 1);
     store->setProject(showProject());
     ASSERT_TRUE(store->writeProject(file("Kept.qvrig")));
     store->setProject(showProject("Main R"));
@@ -82,15 +100,94 @@ TEST_F(ProjectStoreTest, FailedOpenOrSaveNamesTheReasonAndKeepsEverything) {
          "Could not open Missing.qvrig: " + toQ(std::generic_category().message(ENOENT))},
         {[&] { store->openProject(file("NotJSON.qvrig"), false); }, "Could not open NotJSON.qvrig: "},
         {[&] { EXPECT_FALSE(store->writeProject(file("Folder.qvrig"))); }, couldNotSave(EISDIR)},
+        {[&] { store->openProject(file("Pipe.qvrig"), false); },
+         "Could not open Pipe.qvrig: Pipe.qvrig is not a regular file."},
+        {[&] { store->openProject(file("Zero.qvrig"), false); },
+         "Could not open Zero.qvrig: Zero.qvrig is not a regular file."},
+        {[&] { store->openProject(file("Huge.qvrig"), false); },
+         "Could not open Huge.qvrig: Huge.qvrig is larger than 256 MB."},
+        {[&] { EXPECT_FALSE(store->writeProject(file("Null.qvrig"))); },
+         "Could not save: Null.qvrig is not a regular file."},
     };
     for (const auto& [act, message] : cases) {
         SCOPED_TRACE(message.toStdString());
         act();
-        EXPECT_TRUE(store->errorMessage().value_or("").startsWith(message));
+        EXPECT_TRUE(store->errorMessage().value_or("").startsWith(message))
+            << store->errorMessage().value_or("").toStdString();
         EXPECT_EQ(store->project(), before);
         EXPECT_EQ(store->filePath(), file("Kept.qvrig"));
         EXPECT_TRUE(store->isDirty());
     }
+    EXPECT_FALSE(pipe.wasOpened());
+    EXPECT_TRUE(QFileInfo(file("Null.qvrig")).isSymLink());
+}
+
+TEST_F(ProjectStoreTest, SavesGoThroughLinksAndKeepTheFilesMode) {
+    QDir(files.path()).mkdir("Shows");
+    store->setProject(showProject("A"));
+    ASSERT_TRUE(store->writeProject(file("Shows/Arena.qvrig")));
+    std::filesystem::permissions(toPath(file("Shows/Arena.qvrig")),
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    ASSERT_TRUE(QFile::link("Shows/Arena.qvrig", file("Arena.qvrig")));
+
+    auto opened = testing::makeStore();
+    opened->openProject(file("Arena.qvrig"), false);
+    ASSERT_EQ(opened->project(), showProject("A"));
+    opened->setProject(showProject("B"));
+    ASSERT_TRUE(opened->writeProject(*opened->filePath()));
+    EXPECT_EQ(fileText("Shows/Arena.qvrig"), showProject("B").fileText());
+    opened->setProject(showProject("C"));
+    ASSERT_TRUE(testing::autosaved(*opened)); // into its file, through the link again
+    EXPECT_EQ(fileText("Shows/Arena.qvrig"), showProject("C").fileText());
+    EXPECT_FALSE(opened->isDirty());
+
+    EXPECT_EQ(QFileInfo(file("Arena.qvrig")).symLinkTarget(), file("Shows/Arena.qvrig"));
+    using std::filesystem::perms;
+    EXPECT_EQ(std::filesystem::status(toPath(file("Shows/Arena.qvrig"))).permissions(),
+              perms::owner_read | perms::owner_write);
+}
+
+// A write killed midway leaves its temporary; the next write into the folder removes it once
+// its process is gone, beside the project as in the recovery folder.
+TEST_F(ProjectStoreTest, DebrisOfKilledWritesGoesWhenTheFolderIsNextWritten) {
+    const std::string ended = std::to_string(test::endedProcessId());
+    const QString recoveryFolder = QFileInfo(recovery()).absolutePath();
+    const QString besideProject = file(QString::fromStdString("Show.qvrig.tmp-" + ended));
+    const QString inRecovery = recoveryFolder + QString::fromStdString("/unsaved.qvrig.tmp-" + ended);
+    const QString stillWriting =
+        file(QString::fromStdString("Other.qvrig.tmp-" + std::to_string(::getppid())));
+    for (const QString& debris : {besideProject, inRecovery, stillWriting})
+        ASSERT_TRUE(testing::writeText(debris, "{\"half\": "));
+
+    store->setProject(showProject("A"));
+    ASSERT_TRUE(testing::autosaved(*store)); // untitled: the recovery copy
+    EXPECT_FALSE(QFileInfo::exists(inRecovery));
+    EXPECT_TRUE(QFileInfo::exists(besideProject));
+    ASSERT_TRUE(store->writeProject(file("Later.qvrig")));
+    EXPECT_FALSE(QFileInfo::exists(besideProject));
+    EXPECT_TRUE(QFileInfo::exists(stillWriting));
+    // Only the lock of the program's own copy, held while it runs.
+    EXPECT_EQ(QDir(recoveryFolder).entryList(QDir::Files),
+              QStringList{QFileInfo(recovery()).fileName() + ".lock"});
+}
+
+// A file of a newer version: what this one does not know, and the version number, survive
+// an edit and its autosave.
+TEST_F(ProjectStoreTest, AFileOfANewerVersionKeepsWhatThisOneDoesNotKnow) {
+    Json newer = parseJsonText(fixtures::fullProject().fileText());
+    newer["formatVersion"] = 4;
+    newer["crewNotes"] = Json::array({"Call 7:00", "Chain hoists on truck 2"});
+    newer["report"]["sources"][0]["pickups"][0]["shackle"] = "3.25 t";
+    newer["extras"].begin().value()["points"]["Front"]["chain"] = {{"length", 20}};
+    ASSERT_TRUE(testing::writeText(file("Newer.qvrig"), QByteArray::fromStdString(dumpJsonPretty(newer))));
+
+    store->openProject(file("Newer.qvrig"), false);
+    Project edited = store->project();
+    edited.name = "Edited here";
+    store->setProject(edited);
+    ASSERT_TRUE(testing::autosaved(*store));
+    newer["name"] = "Edited here";
+    EXPECT_EQ(parseJsonText(fileText("Newer.qvrig")), newer);
 }
 
 TEST_F(ProjectStoreTest, RecentListIsTheLastTenFilesNewestFirstWithoutDuplicates) {
@@ -100,13 +197,112 @@ TEST_F(ProjectStoreTest, RecentListIsTheLastTenFilesNewestFirstWithoutDuplicates
         ASSERT_TRUE(store->writeProject(file(QString("P%1.qvrig").arg(i))));
         if (i > 0) expected.prepend(file(QString("P%1.qvrig").arg(i)));
     }
-    EXPECT_EQ(store->recent(), expected);
+    EXPECT_EQ(store->recentFiles().list(), expected);
     // Another spelling of the same file moves it to the front.
     store->openProject(files.path() + "/./sub/../P3.qvrig", true);
     expected.removeAll(file("P3.qvrig"));
     expected.prepend(file("P3.qvrig"));
-    EXPECT_EQ(store->recent(), expected);
-    EXPECT_EQ(testing::makeStore()->recent(), expected);
+    EXPECT_EQ(store->recentFiles().list(), expected);
+    EXPECT_EQ(testing::makeStore()->recentFiles().list(), expected);
+}
+
+TEST_F(ProjectStoreTest, EverySaveListsTheProjectFirstOverWhatAnotherProgramStored) {
+    store->setProject(showProject());
+    ASSERT_TRUE(store->writeProject(file("A.qvrig")));
+    // "Clear Menu", then a save into the same file.
+    store->recentFiles().clear();
+    ASSERT_TRUE(store->writeProject(file("A.qvrig")));
+    EXPECT_EQ(store->recentFiles().list(), QStringList{file("A.qvrig")});
+    // Another program stores its list meanwhile; this one adds to it.
+    auto other = testing::makeStore();
+    other->setProject(showProject());
+    ASSERT_TRUE(other->writeProject(file("B.qvrig")));
+    ASSERT_TRUE(store->writeProject(file("A.qvrig")));
+    EXPECT_EQ(testing::makeStore()->recentFiles().list(), (QStringList{file("A.qvrig"), file("B.qvrig")}));
+}
+
+// The desktop's list as an independent reader sees it: this program's bookmarks with their
+// file, type, command and use count; every other bookmark in canonical form.
+const char* const readDesktopList = R"(
+import sys, urllib.parse, xml.etree.ElementTree as ET
+B = '{http://www.freedesktop.org/standards/desktop-bookmarks}'
+M = '{http://www.freedesktop.org/standards/shared-mime-info}'
+root = ET.parse(sys.argv[1]).getroot()
+assert root.tag == 'xbel'
+for b in root.findall('bookmark'):
+    own = [a for a in b.findall('info/metadata/' + B + 'applications/' + B + 'application')
+           if a.get('name') == 'Quorvane Rig']
+    if not own:
+        print('other', ET.canonicalize(ET.tostring(b, encoding='unicode'), strip_text=True))
+        continue
+    mime = b.find('info/metadata/' + M + 'mime-type')
+    dated = all(b.get(k) for k in ('added', 'modified', 'visited'))
+    print('own', urllib.parse.unquote(urllib.parse.urlparse(b.get('href')).path), mime.get('type'),
+          own[0].get('exec'), own[0].get('count'), dated)
+)";
+
+QStringList desktopList(const QString& path) {
+    QProcess python;
+    python.start(QStringLiteral("python3"), {"-c", readDesktopList, path});
+    if (!python.waitForFinished(60000) || python.exitCode() != 0) {
+        ADD_FAILURE() << "python3 could not read " << path.toStdString() << ": "
+                      << python.readAllStandardError().toStdString();
+        return {};
+    }
+    return QString::fromUtf8(python.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+}
+
+TEST_F(ProjectStoreTest, DesktopListGetsEverySavedProjectAndKeepsWhatOthersListed) {
+    const QString list = paths.file("data/recently-used.xbel");
+    const QByteArray others = R"(<?xml version="1.0" encoding="UTF-8"?>
+<xbel version="1.0" xmlns:bookmark="http://www.freedesktop.org/standards/desktop-bookmarks"
+      xmlns:mime="http://www.freedesktop.org/standards/shared-mime-info">
+  <bookmark href="file:///home/crew/plot%20v2.pdf" added="2025-03-14T09:26:53.123456Z"
+            modified="2025-03-14T09:26:53.123456Z" visited="2025-03-14T09:26:53.123456Z">
+    <info><metadata owner="http://freedesktop.org">
+      <mime:mime-type type="application/pdf"/>
+      <bookmark:groups><bookmark:group>Viewer</bookmark:group></bookmark:groups>
+      <bookmark:applications>
+        <bookmark:application name="Document Viewer" exec="&apos;evince %u&apos;"
+                              modified="2025-03-14T09:26:53.123456Z" count="3"/>
+      </bookmark:applications>
+    </metadata></info>
+  </bookmark>
+  <bookmark href="file:///home/crew/notes.txt" added="2025-01-02T10:00:00Z" modified="2025-01-02T10:00:00Z"
+            visited="2025-01-02T10:00:00Z"><info><metadata owner="http://freedesktop.org">
+    <mime:mime-type type="text/plain"/><bookmark:private/>
+    <bookmark:applications><bookmark:application name="Text Editor" exec="&apos;gedit %u&apos;"
+      modified="2025-01-02T10:00:00Z" count="1"/></bookmark:applications></metadata></info></bookmark>
+</xbel>
+)";
+    ASSERT_TRUE(testing::writeText(list, others));
+    const QStringList before = desktopList(list);
+    ASSERT_EQ(before.size(), 2);
+
+    store->setProject(showProject());
+    ASSERT_TRUE(store->writeProject(file("Main stage.qvrig")));
+    ASSERT_TRUE(store->writeProject(file("Main stage.qvrig")));
+    const QString own = "own " + file("Main stage.qvrig") + " application/x-quorvane-rig 'quorvane-rig %u' ";
+    EXPECT_EQ(desktopList(list), before + QStringList{own + "2 True"});
+    // Opened, and at most ten of its own.
+    auto opening = testing::makeStore();
+    opening->openProject(file("Main stage.qvrig"), false);
+    for (int i = 0; i < 11; ++i) ASSERT_TRUE(store->writeProject(file(QString("P%1.qvrig").arg(i))));
+    const QStringList after = desktopList(list);
+    EXPECT_EQ(after.mid(0, 2), before);
+    EXPECT_EQ(after.size(), 12);
+    EXPECT_FALSE(after.contains(own + "3 True")) << "the oldest of its own went";
+
+    // A list it cannot read as a bookmark list is never touched; a missing one is made.
+    for (const QByteArray& foreign :
+         {others.left(others.size() / 2), QByteArray("<html><body/></html>"), QByteArray()}) {
+        ASSERT_TRUE(testing::writeText(list, foreign));
+        ASSERT_TRUE(store->writeProject(file("Main stage.qvrig")));
+        EXPECT_EQ(testing::readText(list).toUtf8(), foreign);
+    }
+    QFile::remove(list);
+    ASSERT_TRUE(store->writeProject(file("Main stage.qvrig")));
+    EXPECT_EQ(desktopList(list), QStringList{own + "1 True"});
 }
 
 TEST_F(ProjectStoreTest, SavePromptComesOnlyForUnsavedWorkAndSaveGoesOnOnlyIntoAFile) {
@@ -162,7 +358,7 @@ TEST_F(ProjectStoreTest, AutosaveWritesTheProjectAsItWasAndASaveWinsOverIt) {
     holdAutosave(*store);
     ASSERT_TRUE(store->writeProject(file("Show.qvrig")));
     store->setProject(showProject("B"));
-    store->writeRecovery(); // as the timer does
+    store->recovery().writeRecovery(); // as the timer does
     store->setProject(showProject("C"));
     ASSERT_TRUE(testing::autosaved(*store));
     EXPECT_EQ(fileText("Show.qvrig"), showProject("B").fileText());
@@ -170,43 +366,55 @@ TEST_F(ProjectStoreTest, AutosaveWritesTheProjectAsItWasAndASaveWinsOverIt) {
     for (int round = 0; round < 10; ++round) {
         const std::string n = std::to_string(round);
         store->setProject(showProject("B" + n));
-        store->writeRecovery();
+        store->recovery().writeRecovery();
         store->setProject(showProject("C" + n));
         ASSERT_TRUE(store->writeProject(file("Show.qvrig")));
         ASSERT_TRUE(testing::autosaved(*store));
         ASSERT_EQ(fileText("Show.qvrig"), showProject("C" + n).fileText());
     }
+    // A write of the document open before lands after the file was opened again and edited:
+    // the document now open stays edited.
+    store->setProject(showProject("Before"));
+    store->recovery().writeRecovery();
+    store->openProject(file("Show.qvrig"), false);
+    store->setProject(showProject("After"));
+    ASSERT_TRUE(testing::autosaved(*store));
+    EXPECT_TRUE(store->isDirty());
+    EXPECT_EQ(store->windowTitle(), "Show — Edited");
     // Failing into the file: said, and still edited.
     QFile::remove(file("Show.qvrig"));
     QDir(files.path()).mkdir("Show.qvrig");
     store->setProject(showProject("Main C"));
-    store->writeRecovery();
+    store->recovery().writeRecovery();
     ASSERT_TRUE(testing::autosaved(*store));
     EXPECT_EQ(store->errorMessage(), couldNotSave(EISDIR));
     EXPECT_TRUE(store->isDirty());
 }
 
 TEST_F(ProjectStoreTest, SaveDeletesOnlyTheStoresOwnRecoveryCopy) {
-    // Written by "Don’t Save" for the project that was dropped: kept for the next start.
+    // Written by "Don’t Save" for the project that was dropped: kept for the next start, never
+    // written over by the next project's autosave nor deleted by its save.
     store->setProject(showProject("B"));
+    const QString kept = recovery();
     prompts.answerSave(SaveAnswer::dontSave);
     store->newProject();
     store->setProject(showProject("C"));
+    ASSERT_TRUE(testing::autosaved(*store));
+    EXPECT_NE(recovery(), kept);
     ASSERT_TRUE(store->writeProject(file("C.qvrig")));
-    EXPECT_EQ(recoveryText(), showProject("B").recoveryText());
+    EXPECT_EQ(copyText(kept), showProject("B").recoveryText());
     // A large copy still being encoded when the save comes never lands afterwards.
-    QFile::remove(recovery());
     holdAutosave(*store);
     Project large = fixtures::largeProject(300);
     for (int round = 0; round < 3; ++round) {
         store->newProject();
         large.name = "Large " + std::to_string(round);
         store->setProject(large);
-        store->writeRecovery();
+        store->recovery().writeRecovery();
         store->setProject(showProject("Small"));
         ASSERT_TRUE(store->writeProject(file(QString("Small%1.qvrig").arg(round))));
         ASSERT_TRUE(testing::autosaved(*store));
-        store->finishWrites();
+        store->recovery().finishWrites();
         EXPECT_FALSE(recoveryExists()) << round;
     }
 }
@@ -218,52 +426,112 @@ TEST_F(ProjectStoreTest, RestoreOfferAnswersKeepOrDropTheCopy) {
     // Offered after the launch; Escape keeps the copy.
     prompts.answerRestore(RestoreAnswer::dismissed);
     auto launching = testing::makeStore();
-    EXPECT_TRUE(launching->scheduleRestoreOffer());
+    EXPECT_TRUE(launching->recovery().scheduleRestoreOffer());
     QTRY_COMPARE_WITH_TIMEOUT(prompts.count(Kind::restoreOffer), 1, 10000);
-    // Restore: edited, and the copy stays until saved.
+    // Restore: edited, and the copy becomes the store's own until saved.
+    launching.reset();
     prompts.answerRestore(RestoreAnswer::restore);
-    store->offerRestore();
+    store->recovery().offerRestore();
     EXPECT_EQ(store->project(), copy);
     EXPECT_TRUE(store->isDirty());
+    EXPECT_EQ(recovery(), leftCopy());
     ASSERT_TRUE(store->writeProject(file("Restored.qvrig")));
-    EXPECT_FALSE(recoveryExists());
-    // Discard deletes it; a damaged copy goes without asking.
-    leaveRecoveryCopy(copy);
+    EXPECT_FALSE(QFileInfo::exists(leftCopy()));
+    // Discard deletes it; a damaged copy goes without asking. The offer names the copy's crew
+    // link only when a server could have sent it.
+    copy.share = ShareInfo{"tok", "javascript:alert(1)//", fixtures::testDate(), {}, {}, std::nullopt};
+    leaveRecoveryCopy(copy, "unsaved-1.qvrig");
     prompts.answerRestore(RestoreAnswer::discard);
-    testing::makeStore()->offerRestore();
-    EXPECT_FALSE(recoveryExists());
-    testing::writeText(recovery(), "{\"name\": ");
-    testing::makeStore()->offerRestore();
-    EXPECT_FALSE(recoveryExists());
-    EXPECT_EQ(prompts.count(Kind::restoreOffer), 3);
+    testing::makeStore()->recovery().offerRestore();
+    EXPECT_FALSE(QFileInfo::exists(leftCopy("unsaved-1.qvrig")));
+    EXPECT_FALSE(prompts.last(Kind::restoreOffer).detail.contains("Crew link"))
+        << prompts.last(Kind::restoreOffer).detail.toStdString();
+    copy.share->url = "https://rig.example/c/tok";
+    leaveRecoveryCopy(copy, "unsaved-2.qvrig");
+    prompts.answerRestore(RestoreAnswer::dismissed);
+    testing::makeStore()->recovery().offerRestore();
+    EXPECT_TRUE(prompts.last(Kind::restoreOffer).detail.endsWith("\nCrew link: https://rig.example/c/tok"));
+    ASSERT_TRUE(QFile::remove(leftCopy("unsaved-2.qvrig")));
+    testing::writeText(leftCopy("unsaved-3.qvrig"), "{\"name\": ");
+    testing::makeStore()->recovery().offerRestore();
+    EXPECT_FALSE(QFileInfo::exists(leftCopy("unsaved-3.qvrig")));
+    EXPECT_EQ(prompts.count(Kind::restoreOffer), 4);
 }
 
 TEST_F(ProjectStoreTest, NoRestoreOverAnOpenOrIncomingProject) {
     leaveRecoveryCopy(showProject("Copy"));
     holdAutosave(*store);
     store->setProject(showProject("Opened"));
-    store->offerRestore();
+    store->recovery().offerRestore();
     auto importing = testing::makeStore();
-    importing->setImporting(true);
-    importing->offerRestore();
+    importing->importer().setImporting(true);
+    importing->recovery().offerRestore();
     EXPECT_TRUE(prompts.shown().empty());
     auto incoming = testing::makeStore();
     prompts.answerRestore(RestoreAnswer::restore, [&] { incoming->setProject(showProject("Imported")); });
-    incoming->offerRestore();
+    incoming->recovery().offerRestore();
     EXPECT_EQ(incoming->project(), showProject("Imported"));
-    EXPECT_EQ(recoveryText(), showProject("Copy").recoveryText());
+    EXPECT_EQ(copyText(leftCopy()), showProject("Copy").recoveryText());
     incoming.reset(); // came in while the offer showed; gone before its own autosave
-    // Discard keeps a copy the incoming project wrote meanwhile.
+    // Discard deletes the offered copy only, not the one the incoming project wrote meanwhile.
     const Project imported = fixtures::largeProject(100);
     auto s = testing::makeStore();
     holdAutosave(*s);
     prompts.answerRestore(RestoreAnswer::discard, [&] {
         s->setProject(imported);
-        s->writeRecovery();
+        s->recovery().writeRecovery();
         EXPECT_TRUE(testing::autosaved(*s));
     });
-    s->offerRestore();
-    EXPECT_TRUE(recoveryText() == imported.recoveryText());
+    s->recovery().offerRestore();
+    EXPECT_FALSE(QFileInfo::exists(leftCopy()));
+    EXPECT_TRUE(copyText(s->recovery().copyPath()) == imported.recoveryText());
+}
+
+// Programs side by side: two stores, each with its own lock.
+TEST_F(ProjectStoreTest, EachProgramKeepsItsOwnCopyAndOffersOnlyThoseNoProgramHolds) {
+    const auto named = [](const std::string& name) {
+        Project p = showProject();
+        p.name = name;
+        return p;
+    };
+    auto second = testing::makeStore();
+    store->setProject(named("A"));
+    ASSERT_TRUE(testing::autosaved(*store));
+    second->setProject(named("B"));
+    ASSERT_TRUE(testing::autosaved(*second));
+    const QString copyA = store->recovery().copyPath(), copyB = second->recovery().copyPath();
+    ASSERT_NE(copyA, copyB);
+    EXPECT_EQ(copyText(copyA), named("A").recoveryText());
+    // Neither is offered while its program runs.
+    auto third = testing::makeStore();
+    third->recovery().offerRestore();
+    EXPECT_TRUE(prompts.shown().empty());
+    // Both ended: the newer first, one offer per start; Escape keeps it, and the next autosave
+    // of the program that was offered it goes elsewhere.
+    store.reset();
+    second.reset();
+    QFile older(copyA);
+    ASSERT_TRUE(older.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(
+        older.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+    older.close();
+    prompts.answerRestore(RestoreAnswer::dismissed);
+    third->recovery().offerRestore();
+    EXPECT_EQ(prompts.last(Kind::restoreOffer).text, "Restore unsaved project “B”?");
+    EXPECT_EQ(prompts.count(Kind::restoreOffer), 1);
+    third->setProject(named("C"));
+    ASSERT_TRUE(testing::autosaved(*third));
+    EXPECT_EQ(copyText(copyB), named("B").recoveryText());
+    // "Discard" deletes the offered copy only; the other is offered next.
+    prompts.answerRestore(RestoreAnswer::discard);
+    testing::makeStore()->recovery().offerRestore();
+    EXPECT_FALSE(QFileInfo::exists(copyB));
+    EXPECT_EQ(copyText(copyA), named("A").recoveryText());
+    prompts.answerRestore(RestoreAnswer::restore);
+    auto fourth = testing::makeStore();
+    fourth->recovery().offerRestore();
+    EXPECT_EQ(fourth->project(), named("A"));
+    EXPECT_EQ(copyText(third->recovery().copyPath()), named("C").recoveryText());
 }
 
 // The recovery copy outlives a process killed outright: this program runs again as a child that
@@ -282,9 +550,10 @@ std::vector<Project> edits() {
 TEST(ProjectStoreKill, Child) {
     const QString root = qEnvironmentVariable(rootVariable);
     if (root.isEmpty()) GTEST_SKIP() << "started by ProjectStoreKill.RecoveryCopySurvivesSIGKILL";
-    setAppPaths({root + "/config/QuorvaneRig.conf", root + "/data/QuorvaneRig"});
+    setAppPaths(
+        {root + "/config/QuorvaneRig.conf", root + "/data/QuorvaneRig", root + "/data/recently-used.xbel"});
     auto store = testing::makeStore();
-    QSignalSpy autosaved(store.get(), &ProjectStore::autosaveFinished);
+    QSignalSpy autosaved(&store->recovery(), &Recovery::autosaveFinished);
     for (const Project& step : edits()) store->setProject(step);
     ASSERT_TRUE(autosaved.wait(30000));
     std::printf("autosaved\n");
@@ -315,7 +584,7 @@ TEST(ProjectStoreKill, RecoveryCopySurvivesSIGKILL) {
     testing::FakePrompts prompts;
     prompts.answerRestore(Prompts::RestoreAnswer::restore);
     auto store = testing::makeStore();
-    store->offerRestore();
+    store->recovery().offerRestore();
     EXPECT_EQ(store->project().fileText(), edits().back().fileText());
 }
 

@@ -2,6 +2,7 @@
 #include "support/ModalTesting.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QLabel>
 #include <QTest>
 
@@ -28,28 +29,59 @@ void pressEscape(QWidget* modal) {
     QTest::keyClick(modal, Qt::Key_Escape);
 }
 
+void pressReturn(QWidget* modal) {
+    QTest::keyClick(modal, Qt::Key_Return);
+}
+
+void closeWindow(QWidget* modal) {
+    modal->close();
+}
+
 TEST(QtPrompts, QuestionsAnswerByButtonAndEscapeNeverLosesAnything) {
     using Save = Prompts::SaveAnswer;
     using Restore = Prompts::RestoreAnswer;
     QtPrompts qt;
     const std::pair<std::function<void(QWidget*)>, Save> saves[] = {
-        {click("Save"), Save::save},
-        {click(QStringLiteral("Don’t Save")), Save::dontSave},
-        {pressEscape, Save::cancel},
+        {click("Save"), Save::save},     {click(QStringLiteral("Don’t Save")), Save::dontSave},
+        {click("Cancel"), Save::cancel}, {pressEscape, Save::cancel},
+        {closeWindow, Save::cancel},     {pressReturn, Save::save},
     };
     for (const auto& [act, expected] : saves) {
         whenModalShows(act);
         EXPECT_EQ(qt.askToSaveChanges("Save changes to “A”?", "detail"), expected);
     }
     const std::pair<std::function<void(QWidget*)>, Restore> restores[] = {
-        {click("Restore"), Restore::restore},
-        {click("Discard"), Restore::discard},
-        {pressEscape, Restore::dismissed},
+        {click("Restore"), Restore::restore}, {click("Discard"), Restore::discard},
+        {pressEscape, Restore::dismissed},    {closeWindow, Restore::dismissed},
+        {pressReturn, Restore::restore},
     };
     for (const auto& [act, expected] : restores) {
         whenModalShows(act);
         EXPECT_EQ(qt.askToRestore("Restore unsaved project “A”?", "detail"), expected);
     }
+    // Only a click on "Delete" deletes; Return answers "Cancel".
+    const std::pair<std::function<void(QWidget*)>, bool> deletions[] = {
+        {click("Delete"), true}, {click("Cancel"), false}, {pressEscape, false},
+        {closeWindow, false},    {pressReturn, false},
+    };
+    for (const auto& [act, expected] : deletions) {
+        whenModalShows(act);
+        EXPECT_EQ(qt.confirmDeletion("Delete this link?", "https://x.example/c/a"), expected);
+    }
+}
+
+TEST(QtPrompts, InTheBackgroundTheMainWindowIsTheParent) {
+    QWidget window; // never shown: no window of the program is active
+    QtPrompts qt;
+    qt.setMainWindow(&window);
+    ASSERT_EQ(QApplication::activeWindow(), nullptr);
+    QWidget* parent = nullptr;
+    whenModalShows([&](QWidget* modal) {
+        parent = modal->parentWidget();
+        pressEscape(modal);
+    });
+    qt.showAlert("Could not save: disk full");
+    EXPECT_EQ(parent, &window);
 }
 
 TEST(QtPrompts, TextsFromTheProjectAreNotMarkup) {

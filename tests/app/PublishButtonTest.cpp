@@ -1,9 +1,11 @@
 // The toolbar's publish button against the publish-server stand-in.
+#include "CrewLink.h"
 #include "support/FakePrompts.h"
 #include "support/ProjectFixtures.h"
 #include "support/PublishTesting.h"
 #include "support/StoreTesting.h"
 #include "support/TempDir.h"
+#include "support/Waiting.h"
 
 #include "PublishButton.h"
 #include "PublishClient.h"
@@ -40,8 +42,8 @@ protected:
         settings->setKey(standInKey);
         store = testing::makeStore();
         store->setDelays({1h, 1h, 1h});
-        store->setPublishing(settings.get(), &client);
-        store->setDownloadUploader([this](Project, QString token) -> QCoro::Task<void> {
+        store->crewLink().setPublishing(settings.get(), &client);
+        store->crewLink().setDownloadUploader([this](Project, QString token) -> QCoro::Task<void> {
             uploadedTokens.push_back(token);
             co_return;
         });
@@ -67,13 +69,14 @@ TEST_F(PublishButtonTest, APressRunsOnceToItsEndAndCopiesTheLink) {
     testserver::Fault slow;
     slow.delay = 300ms;
     server.setFault(Route::Publish, slow);
-    PublishController& controller = button->controller();
-    QSignalSpy finished(&controller, &PublishController::finished);
+    CrewLink& controller = store->crewLink();
+    QSignalSpy finished(&controller, &CrewLink::pressFinished);
     button->button()->click();
-    EXPECT_TRUE(controller.isBusy());
+    EXPECT_TRUE(controller.isPressing());
     EXPECT_FALSE(button->button()->isEnabled());
     button->button()->click();
     controller.press();
+    EXPECT_FALSE(PublishButton(*store).button()->isEnabled()) << "one publish per store";
     button.reset(); // the window's content changed
     ASSERT_TRUE(finished.wait(20000));
 
@@ -84,11 +87,10 @@ TEST_F(PublishButtonTest, APressRunsOnceToItsEndAndCopiesTheLink) {
     EXPECT_EQ(QApplication::clipboard()->text(), link);
     EXPECT_EQ(uploadedTokens, QStringList{server.tokens()[0]});
     EXPECT_FALSE(store->filePath().has_value()) << "an untitled project is not saved";
-    EXPECT_EQ(&PublishButton(*store).controller(), &controller) << "one publish per store";
 }
 
 TEST_F(PublishButtonTest, AnotherProjectOpenedMeanwhileIsLeftAloneAndSoIsTheClipboard) {
-    QSignalSpy finished(&button->controller(), &PublishController::finished);
+    QSignalSpy finished(&store->crewLink(), &CrewLink::pressFinished);
     testserver::Fault slow;
     slow.delay = 300ms;
     server.setFault(Route::Publish, slow);
@@ -104,16 +106,34 @@ TEST_F(PublishButtonTest, AnotherProjectOpenedMeanwhileIsLeftAloneAndSoIsTheClip
     EXPECT_EQ(QApplication::clipboard()->text(), untouched);
 }
 
+// A server address typed with another scheme than http or https sends nothing.
+TEST_F(PublishButtonTest, AnAddressOfAnotherSchemeSendsNothing) {
+    QSignalSpy finished(&store->crewLink(), &CrewLink::pressFinished);
+    const QString port = QString::number(server.port());
+    for (const QString& address : {"ftp://127.0.0.1:" + port, "httpx://127.0.0.1:" + port}) {
+        settings->setServer(address);
+        const qsizetype presses = finished.size();
+        button->button()->click();
+        ASSERT_TRUE(testing::waitFor([&] { return finished.size() > presses; }, 20000));
+        EXPECT_EQ(store->errorMessage(), "Invalid server address.") << address.toStdString();
+        EXPECT_FALSE(store->project().share.has_value());
+        EXPECT_EQ(QApplication::clipboard()->text(), untouched);
+    }
+    EXPECT_EQ(server.connectionCount(), 0);
+}
+
 // A crew link that is not a plain https address (http only within the local network) ends the
 // press: nothing is stored, uploaded or copied.
 TEST_F(PublishButtonTest, AHostileCrewLinkChangesNothing) {
-    QSignalSpy finished(&button->controller(), &PublishController::finished);
+    QSignalSpy finished(&store->crewLink(), &CrewLink::pressFinished);
     const Project before = store->project();
     for (const QString& url :
          {QString("javascript:alert(1)//"), QString("https://rig.example/c/t\u202Egnp.exe"),
           QString("https://rig.example/c/t\u2028x"), QString("https://rig.example/c/t\u0007"),
           QString("https://rig.example/c/%E2%80%AE"), QString("http://203.0.113.9/c/t"),
-          QString("https://rig.example/c/t") + QChar(0x200B)}) {
+          QString("https://rig.example/c/t") + QChar(0x200B), QString("httpx://rig.example/c/t"),
+          QString("https-evil://rig.example/c/t"), QString("ftp://rig.example/c/t"),
+          QString("file:///etc/passwd")}) {
         SCOPED_TRACE(url.toStdString());
         server.setFault(Route::Publish,
                         testing::answering(200, QJsonDocument(QJsonObject{{"token", "t"}, {"url", url}})
@@ -126,6 +146,17 @@ TEST_F(PublishButtonTest, AHostileCrewLinkChangesNothing) {
         EXPECT_EQ(QApplication::clipboard()->text(), untouched);
     }
     EXPECT_TRUE(uploadedTokens.isEmpty());
+
+    // Nor is such a link from a project file named in the help: it might be markup.
+    Project stored = before;
+    stored.share = ShareInfo{"t", "<b>javascript:x</b>", fixtures::testDate(), {}, {}, std::nullopt};
+    store->setProject(stored);
+    EXPECT_EQ(button->button()->toolTip(),
+              "Updates the crew link \u2013 the link is copied to the clipboard.");
+    stored.share->url = "https://rig.example/c/t";
+    store->setProject(stored);
+    EXPECT_EQ(button->button()->toolTip(),
+              "Updates https://rig.example/c/t \u2013 the link is copied to the clipboard.");
 }
 
 } // namespace

@@ -98,9 +98,16 @@ TEST_F(PublishClientTest, EveryFailedAnswerEndsInAClearError) {
         {Route::List, answering(404, R"({"error":"x"})"), Kind::Server, "Could not load links (HTTP 404)."},
         {Route::Delete, answering(204), Kind::Server, "Could not delete the link."},
         {Route::Upload, answering(407), Kind::Server, "Upload of rigging-points.csv failed (HTTP 407)."},
-        {Route::Publish, answering(200, R"({"token":"","url":"http://x/c/"})"), Kind::Decoding, ""},
+        {Route::Publish, answering(200, R"({"token":"","url":"https://x/c/"})"), Kind::Decoding,
+         "The server’s answer could not be read: the link is empty."},
+        {Route::Publish, answering(200, R"({"token":"abc","url":""})"), Kind::Decoding,
+         "The server’s answer could not be read: the link is empty."},
+        {Route::Publish, answering(200, R"({"token":"abc"})"), Kind::Decoding, ""},
+        {Route::Publish, answering(200, R"({"token":5,"url":"http://x/c/5"})"), Kind::Decoding, ""},
+        {Route::Publish, answering(200, "<html>gateway</html>"), Kind::Decoding, ""},
         {Route::List, answering(200, badLinks), Kind::Decoding, ""},
         {Route::List, answering(200, R"({"links":{}})"), Kind::Decoding, ""},
+        {Route::List, answering(200, R"({})"), Kind::Decoding, ""},
         {all, closed, Kind::Transport, ""},
         {all, garbage, Kind::Transport, ""},
         {all, answering(200, QByteArray(PublishClient::maxAnswerBytes + 1, 'x')), Kind::Transport,
@@ -165,9 +172,13 @@ TEST_F(PublishClientTest, BadAddressesKeysAndTokensSendNothing) {
         {base(), "", Kind::NoKey, "Add the publish key in Settings (Ctrl+,) first."},
         {base(), "qvr_x\r\nX-Injected: 1", Kind::Server, "The publish key contains invalid characters."},
     };
+    // Exactly http and https: "ftp:" and schemes that merely begin with "http" are no address.
+    const QString port = QString::number(server.port());
     for (const QString& address :
-         QStringList{"", http.mid(7), "file:///tmp", "mailto:crew@example.com", "http://", http + "\n",
-                     http + "/?next=1", http + "/#top", "http://[::1"})
+         QStringList{"", http.mid(7), "localhost/api", "foo/api", "/api", "ftp://127.0.0.1:" + port,
+                     "httpx://127.0.0.1:" + port, "https-evil://127.0.0.1:" + port, "file:///tmp",
+                     "mailto:crew@example.com", "http://", "http:///api", "http://127.0.0.1:99999",
+                     http + "\n", http + "/?next=1", http + "/#top", http + "/a b", "http://[::1"})
         cases.emplace_back(address, standInKey, Kind::Server, "Invalid server address.");
     // The key never travels unencrypted beyond the local network.
     for (const QString& address : QStringList{"http://0.0.0.0:1", "http://[::]:1"})

@@ -1,4 +1,5 @@
 #include "support/AppTesting.h"
+#include "support/ShownTexts.h"
 #include "support/Waiting.h"
 
 #include "AppPaths.h"
@@ -27,9 +28,11 @@
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -137,6 +140,27 @@ TEST(MotorsSettings, RowsFollowTheirMotorsAndKeepTheFocus) {
     EXPECT_EQ(rowNames(), names());
 }
 
+// Deleting a motor asks nothing, so only a click deletes: Return in a row, also on its delete
+// button, leaves the library whole.
+TEST(MotorsSettings, ReturnNeverDeletesAMotor) {
+    testing::TempAppPaths paths;
+    MotorLibrary library;
+    library.upsert("Alpha", 55.5);
+    library.upsert("Beta", 60);
+    MotorsSettings pane(library);
+    const std::function<QWidget*()> fields[] = {
+        [&] { return pane.nameField(0); }, [&] { return pane.weightField(0)->lineEdit(); },
+        [&] { return pane.deleteButton(0); }, [&] { return pane.nameField(1); }};
+    for (const auto& field : fields) {
+        ASSERT_TRUE(focusIn(&pane, field()));
+        QTest::keyClick(field(), Qt::Key_Return);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ASSERT_EQ(library.motors().size(), 2u);
+    }
+    QTest::mouseClick(pane.deleteButton(0), Qt::LeftButton);
+    EXPECT_EQ(library.motors().size(), 1u);
+}
+
 TEST(PublishSettingsView, TheStatusSaysWhetherPublishingWorksAndTheKeyIsCopiedAsASecret) {
     testing::TempAppPaths paths;
     PublishSettings settings{std::make_unique<MemorySecretStore>()};
@@ -157,6 +181,19 @@ TEST(PublishSettingsView, TheStatusSaysWhetherPublishingWorksAndTheKeyIsCopiedAs
     settings.setServer("http://rig.example.com");
     EXPECT_EQ(pane.statusLabel()->text(),
               "The server address must begin with https:// (the publish key is never sent unencrypted).");
+    // Typed addresses with other schemes are no local-network or unencrypted servers; they
+    // fail when a request is built.
+    QLineEdit* server = nullptr;
+    for (QLineEdit* field : pane.findChildren<QLineEdit*>())
+        if (field->accessibleName() == "Server") server = field;
+    ASSERT_TRUE(server);
+    for (const char* typed : {"ftp://192.168.1.20", "httpx://192.168.1.20", "https-evil://rig.example.com"}) {
+        ASSERT_TRUE(focusIn(&pane, server));
+        erase(server);
+        QTest::keyClicks(server, typed);
+        EXPECT_EQ(settings.server(), typed);
+        EXPECT_EQ(pane.statusLabel()->text(), "Ready") << typed;
+    }
     // The key alone, marked so that clipboard managers keep no copy.
     QTest::mouseClick(pane.copyButton(), Qt::LeftButton);
     const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
@@ -220,6 +257,42 @@ TEST(SettingsWindow, OneWindowThatNeitherKeepsTheProgramRunningNorOutlivesItsOpe
     window = f.opener->open();
     f.opener.reset();
     EXPECT_TRUE(window.isNull());
+}
+
+TEST(SettingsWindow, TheKeyIsHiddenWheneverTheSettingsOpen) {
+    WindowFixture f;
+    f.publish.setKey("qvr_secret");
+    using testing::buttonShowing;
+    // Hidden: masked, with "Show" beside it.
+    const auto hidden = [](PublishSettingsView* pane) {
+        return pane->keyField()->echoMode() == QLineEdit::Password &&
+               !pane->keyField()->displayText().contains("qvr_secret") && buttonShowing(pane, "Show") &&
+               !buttonShowing(pane, "Hide");
+    };
+    QPointer<SettingsWindow> window = f.opener->open();
+    auto* pane = window->findChild<PublishSettingsView*>();
+    ASSERT_TRUE(hidden(pane));
+    EXPECT_FALSE(pane->keyField()->isVisibleTo(pane)); // the advanced group starts folded
+    QTest::mouseClick(buttonShowing(pane, "Advanced (server and key)"), Qt::LeftButton);
+    EXPECT_TRUE(pane->keyField()->isVisibleTo(pane));
+    QTest::mouseClick(buttonShowing(pane, "Show"), Qt::LeftButton);
+    EXPECT_EQ(pane->keyField()->displayText(), "qvr_secret");
+    ASSERT_NE(buttonShowing(pane, "Hide"), nullptr);
+    QTest::mouseClick(buttonShowing(pane, "Hide"), Qt::LeftButton);
+    ASSERT_TRUE(hidden(pane));
+    QTest::mouseClick(buttonShowing(pane, "Show"), Qt::LeftButton);
+
+    // Left shown and open, then closed: the next window starts folded with the key hidden.
+    window->close();
+    ASSERT_TRUE(testing::waitFor([&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return window.isNull();
+    }));
+    window = f.opener->open();
+    pane = window->findChild<PublishSettingsView*>();
+    EXPECT_TRUE(hidden(pane));
+    EXPECT_FALSE(pane->keyField()->isVisibleTo(pane));
+    EXPECT_EQ(pane->keyField()->text(), "qvr_secret");
 }
 
 TEST(Icons, EveryIconTheProgramNamesIsBundledAndFollowsThePalette) {

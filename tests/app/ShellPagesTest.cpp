@@ -1,4 +1,5 @@
 // What the window and its sidebar show for a project; the welcome page and the changes sheet.
+#include "RecentFiles.h"
 #include "support/FakePrompts.h"
 #include "support/ProjectFixtures.h"
 #include "support/StoreTesting.h"
@@ -15,6 +16,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
@@ -115,6 +117,25 @@ TEST(Program, CommandLineFilesAreLocalFilesInTheirOrder) {
     EXPECT_EQ(files[0], QUrl::fromLocalFile(QDir::current().filePath("b report.pdf")));
     EXPECT_EQ(files[1], QUrl::fromLocalFile("/shows/a.qvrig"));
     EXPECT_EQ(files[2].toLocalFile(), "/shows/c d.dxf");
+}
+
+// Files from a later start come in as a drop: never while a dialog is open.
+TEST(Program, FilesOfALaterStartWaitForAnOpenDialog) {
+    testing::TempAppPaths paths;
+    FakePrompts prompts;
+    test::TempDir files;
+    const QString show = fromPath(files.write("show.qvrig", testing::showProject().fileText()));
+    Program program;
+    QDialog dialog;
+    dialog.setModal(true);
+    dialog.show();
+    ASSERT_TRUE(testing::waitFor([] { return QGuiApplication::modalWindow() != nullptr; }));
+    program.startedAgain({QUrl::fromLocalFile(show)});
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(program.store().project().isEmpty());
+    dialog.close();
+    EXPECT_TRUE(testing::waitFor([&] { return program.store().filePath() == show; }));
+    EXPECT_EQ(program.store().project(), testing::showProject());
 }
 
 class ShellPagesTest : public ::testing::Test {
@@ -264,9 +285,9 @@ TEST_F(ShellPagesTest, WelcomePageRecentFilesAndPanels) {
     EXPECT_EQ(prompts.count(FakePrompts::Kind::openPanel), 1);
 
     for (int i = 0; i < 10; ++i)
-        store->rememberRecent(
+        store->recentFiles().remember(
             fromPath(files.write("Show " + std::to_string(i) + ".qvrig", Project().fileText())));
-    store->rememberRecent(fromPath(files.write("R&D show.qvrig", Project().fileText())));
+    store->recentFiles().remember(fromPath(files.write("R&D show.qvrig", Project().fileText())));
     EXPECT_TRUE(page.recentBlock()->isVisible());
     ASSERT_EQ(page.recentButtons().size(), 6);
     QPushButton* entry = page.recentButtons()[0];

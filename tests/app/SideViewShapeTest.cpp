@@ -1,6 +1,7 @@
 #include "SideViewShape.h"
 
 #include "support/ShowProjects.h"
+#include "support/ShownTexts.h"
 
 #include <QImage>
 #include <QPainter>
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 
 namespace rig::app {
@@ -92,6 +94,83 @@ TEST(SideViewShape, RealisticSourcePaintsInsideTheCanvasWithDotsOnThePoints) {
         }
     }
     EXPECT_EQ(drawn, 4);
+}
+
+// What the canvas writes: the captions over their dots and the "front →" marker, read from
+// what it paints.
+TEST(SideViewShape, CaptionsAndTheFrontMarkerAsDrawn) {
+    using testing::PaintedText;
+    const auto drawn = [](const SideView& side, const QStringList& labels) {
+        SideViewShape shape(side, labels);
+        return testing::paintedTexts(&shape);
+    };
+    const auto texts = [](const std::vector<PaintedText>& painted) {
+        QStringList out;
+        for (const PaintedText& t : painted) out << t.text;
+        return out;
+    };
+    // 0..1000 cm on both axes: 0.232 points per centimetre, the drawing at (14, 34).
+    struct Case {
+        const char* what;
+        std::vector<std::vector<std::int64_t>> points;
+        QStringList labels;
+        QStringList captions;
+    };
+    const std::vector<Case> cases = {
+        {"close points share a dot",
+         {{0, 0}, {20, 0}, {1000, 1000}},
+         {"Front Left", "Front Right", "Rear"},
+         {"FL/FR", "Rear"}},
+        {"initials of every word, blanks collapsed, upper-cased",
+         {{0, 0}, {10, 10}},
+         {"  front   left ", "Rear"},
+         {"FL/R"}},
+        {"a single text is shown whole; empty texts give no caption",
+         {{0, 0}, {10, 10}, {500, 500}},
+         {"", "Pullback"},
+         {"Pullback"}},
+        {"points past the end of the labels", {{0, 0}, {1000, 0}}, {"Front"}, {"Front"}},
+        {"8 points apart are two dots, a little less one",
+         {{0, 0}, {35, 0}, {0, 500}, {34, 500}},
+         {"A", "B", "C", "D"},
+         {"A", "B", "C/D"}},
+        {"no points, no path", {}, {}, {}},
+    };
+    for (const Case& c : cases) {
+        const auto painted = drawn(sideOf(0, 1000, 0, 1000, c.points), c.labels);
+        EXPECT_EQ(texts(painted), c.captions + QStringList{"front \u2192"}) << c.what;
+        // The marker near the bottom right corner, whatever the drawing holds.
+        ASSERT_FALSE(painted.empty());
+        EXPECT_NEAR(painted.back().box.center().x(), 260 - 32, 1) << c.what;
+        EXPECT_NEAR(painted.back().box.center().y(), 300 - 10, 1) << c.what;
+    }
+
+    // A caption stands 11 points above its dot, keeps 2 points from the sides and 8 from the
+    // top.
+    const struct {
+        const char* what;
+        SideView side;
+        QString label;
+        std::function<void(const QRectF&)> check;
+    } placements[] = {
+        {"above the dot", sideOf(0, 1000, 0, 1000, {{500, 500}}), "Rear",
+         [](const QRectF& box) {
+             EXPECT_NEAR(box.center().x(), 130, 1);
+             EXPECT_NEAR(box.center().y(), 150 - 11, 1);
+         }},
+        {"pushed in from the left", sideOf(0, 1000, 0, 1000, {{0, 500}}), "Front Left Pullback",
+         [](const QRectF& box) { EXPECT_NEAR(box.left(), 2, 1); }},
+        {"pushed in from the right", sideOf(0, 1000, 0, 1000, {{1000, 500}}), "Front Left Pullback",
+         [](const QRectF& box) { EXPECT_NEAR(box.right(), 258, 1); }},
+        {"near the top", sideOf(0, 10, 0, 1000, {{5, 0}}), "Front",
+         [](const QRectF& box) { EXPECT_NEAR(box.center().y(), 8, 1); }},
+    };
+    for (const auto& p : placements) {
+        const auto painted = drawn(p.side, {p.label});
+        ASSERT_EQ(texts(painted), (QStringList{p.label, "front \u2192"})) << p.what;
+        SCOPED_TRACE(p.what);
+        p.check(painted.front().box);
+    }
 }
 
 } // namespace

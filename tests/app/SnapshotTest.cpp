@@ -1,7 +1,9 @@
 // The snapshot mode without a browser: its failures and bad input. The whole pass with exports
 // runs in the end-to-end test.
+#include "CrewLink.h"
 #include "DXFSettings.h"
 #include "ExportCommands.h"
+#include "ImportController.h"
 #include "MotorLibrary.h"
 #include "PdfPrinter.h"
 #include "ProjectStore.h"
@@ -161,7 +163,7 @@ struct RunFixture {
     RunFixture() {
         window.resize(640, 400);
         window.show();
-        store->setPublishing(&publishing, &client);
+        store->crewLink().setPublishing(&publishing, &client);
     }
 
     std::unique_ptr<SnapshotRun> run(SnapshotTiming timing = quick(), std::optional<QString> into = {}) {
@@ -247,7 +249,7 @@ TEST(SnapshotRun, EveryRunEndsWithItsNotes) {
             << readText(f.file("state.txt")).toStdString();
         if (c.files.contains("accessory.txt")) {
             EXPECT_TRUE(DXFSettings().options().drops) << "stored as a user's clicks would store it";
-            EXPECT_FALSE(f.store->importing()) << "nothing after the check";
+            EXPECT_FALSE(f.store->importer().importing()) << "nothing after the check";
         }
         EXPECT_FALSE(QFileInfo::exists(missing));
         if (c.special == Special::undrawable) {

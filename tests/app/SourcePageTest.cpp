@@ -5,9 +5,11 @@
 #include "ProjectStore.h"
 #include "QtText.h"
 #include "SideViewShape.h"
+#include "ToneLabel.h"
 #include "support/AppTesting.h"
 #include "support/ProjectFixtures.h"
 #include "support/ShowProjects.h"
+#include "support/ShownTexts.h"
 #include "support/Waiting.h"
 
 #include <QAction>
@@ -18,6 +20,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextDocumentFragment>
@@ -37,6 +40,11 @@ struct PageFixture {
         store.setProject(std::move(project));
         page = std::make_unique<SourcePage>(store, library, store.project().report.sources[sourceIndex]);
         page->show();
+    }
+    // The motor button's text as shown, once the page is laid out again.
+    QString motorShown(const std::string& role) const {
+        testing::settleLayouts();
+        return motorButton(role)->text();
     }
     PointExtra extra(const std::string& role) const { return store.project().extra(page->sourceID(), role); }
     QCheckBox* deltaBox(const std::string& role) const {
@@ -192,6 +200,177 @@ TEST(PanflexStack, Layout) {
         {"110|70", "KS28", {{{"110", P}, {"70", P}}, true}},
     };
     for (const auto& [value, type, layout] : cases) EXPECT_EQ(panflexLayout(value, type), layout) << type;
+}
+
+// --- What the page says ---------------------------------------------------------------------
+
+using testing::shownLines;
+using Lines = std::vector<QStringList>;
+
+Source handMadeArray() {
+    using fixtures::testPickup;
+    Source s = fixtures::testSource("Main L", {"ALL", "Main", "Left"},
+                                    {testPickup("Front", XYZ(4.75, -2, 11.3), 365.5, "A3"),
+                                     testPickup("Rear", XYZ(notANumber, 1, 2), -12.5)});
+    s.configuration = "flown";
+    s.motorCount = 1;
+    s.bumper = "K2-BUMP";
+    s.site = -3.5;
+    s.position = XYZ(4.5, -2, 11.25);
+    s.bottomElevation = 6.5;
+    s.totalWeight = 730;
+    s.enclosureWeight = 672;
+    Enclosure top;
+    top.index = 1;
+    top.type = "K2";
+    top.angle = 0;
+    top.site = -3.5;
+    top.topZ = 11.25;
+    top.bottomZ = 10.9;
+    top.panflex = "110|55/55";
+    Enclosure bottom = top;
+    bottom.index = 2;
+    bottom.angle = 2.5;
+    bottom.site = 2;
+    bottom.topZ = 10.9;
+    bottom.bottomZ = 10.55;
+    bottom.panflex.reset();
+    s.enclosures = List<Enclosure>({top, bottom});
+    s.hasAngles = true;
+    s.warnings.push_back(ReportWarning{ReportWarning::Level::caution, "Check the pullback strap."});
+    s.warnings.push_back(ReportWarning{ReportWarning::Level::error, "Bumper overloaded."});
+    return s;
+}
+
+TEST(SourcePage, HeaderFactsPointsAndEnclosuresAsShown) {
+    PageFixture f(fixtures::projectOf({handMadeArray()}));
+    f.page->resize(1000, 900);
+    auto lines = [&](const char* name) { return shownLines(f.page->findChild<QWidget*>(name)); };
+    EXPECT_EQ(shownLines(f.page.get()).front(), (QStringList{"Main L", "Main \u203a Left"}));
+    EXPECT_EQ(f.page->findChild<QLabel*>("configuration")->text(), "flown \u00b7 1 motor in Soundvision");
+    EXPECT_EQ(lines("warnings"), (Lines{{"Check the pullback strap."}, {"Bumper overloaded."}}));
+    EXPECT_EQ(lines("facts"), (Lines{{"Bumper", "K2-BUMP"},
+                                     {"Site", "-3.5\u00b0", "Azimuth", "\u2013"},
+                                     {"Trim", "11.25 m", "Bottom", "6.5 m"},
+                                     {"Bottom box", "+2\u00b0", "Inclinometer", "-3\u00b0  bottom face"},
+                                     {"Weight", "730 kg  (speakers 672 kg)"},
+                                     {"Position", "X 4.5  Y -2  Z 11.25"}}));
+
+    // Points: a negative load in red, no coordinates as a dash, the plate's name as the
+    // last column.
+    EXPECT_EQ(lines("pickupGrid").front(),
+              (QStringList{"Point", "Speaker load", "X / Y / Z", "Motor", "K1-DELTA"}));
+    EXPECT_EQ(f.page->findChild<QLabel*>("load:Front")->text(), "365.5 kg");
+    EXPECT_EQ(f.page->findChild<style::ToneLabel*>("load:Front")->tone(), style::Tone::primary);
+    EXPECT_EQ(f.page->findChild<QLabel*>("load:Rear")->text(), "-12.5 kg");
+    EXPECT_EQ(f.page->findChild<style::ToneLabel*>("load:Rear")->tone(), style::Tone::red);
+    EXPECT_EQ(lines("pickupGrid").back(), (QStringList{"Rear", "-12.5 kg", "\u2013", "\u2014"}));
+    // The plate's own name titles its column and the check box says what it does.
+    Project renamed = f.store.project();
+    renamed.delta.name = "Plate";
+    f.store.setProject(renamed);
+    EXPECT_EQ(lines("pickupGrid").front().back(), "Plate");
+    EXPECT_EQ(f.deltaBox("Rear")->toolTip(), "Plate: this point hangs from two motors");
+
+    // A Delta point hangs from two motors: "2 × " before its motor, its two points beneath its
+    // coordinates; "None" keeps the Delta and shows the em dash.
+    QLabel* deltaLine = f.page->findChild<QLabel*>("deltaLine:Front");
+    EXPECT_FALSE(deltaLine->isVisibleTo(f.page.get()));
+    f.page->setMotor("Front", testMotor("CM Lodestar 1t", 62, 3));
+    EXPECT_EQ(f.motorShown("Front"), "CM Lodestar 1t (62 kg)");
+    QTest::mouseClick(f.deltaBox("Front"), Qt::LeftButton);
+    EXPECT_EQ(f.motorShown("Front"), "2 \u00d7 CM Lodestar 1t (62 kg)");
+    EXPECT_TRUE(deltaLine->isVisibleTo(f.page.get()));
+    EXPECT_TRUE(QRegularExpression(
+                    "^\u0394 L -?\\d+\\.\\d\\d / -?\\d+\\.\\d\\d   R -?\\d+\\.\\d\\d / -?\\d+\\.\\d\\d$")
+                    .match(deltaLine->text())
+                    .hasMatch())
+        << deltaLine->text().toStdString();
+    f.menuItem("Front", "None")->trigger();
+    EXPECT_EQ(f.motorShown("Front"), "\u2014");
+    EXPECT_TRUE(deltaLine->isVisibleTo(f.page.get()));
+
+    // Every column has its title: the angles only where the report has them, Panflex as soon
+    // as one enclosure has a value.
+    EXPECT_EQ(f.page->findChild<QLabel*>("enclosuresTitle")->text(), "Enclosures (2)");
+    EXPECT_EQ(lines("enclosureGrid"), (Lines{{"#", "Type", "Angle", "Site", "Top Z", "Bottom Z", "Panflex"},
+                                             {"1", "K2", "0\u00b0", "-3.5\u00b0", "11.25", "10.9"},
+                                             {"2", "K2", "2.5\u00b0", "2\u00b0", "10.9", "10.55"}}));
+    EXPECT_FALSE(f.page->findChild<QWidget*>("angleNote")->isVisibleTo(f.page.get()));
+    // The Panflex cells draw the parts of their value, or nothing.
+    QList<PanflexStack*> stacks = f.page->findChild<QWidget*>("enclosureGrid")->findChildren<PanflexStack*>();
+    std::sort(stacks.begin(), stacks.end(), [](QWidget* a, QWidget* b) { return a->y() < b->y(); });
+    std::vector<QStringList> panflex;
+    for (PanflexStack* stack : stacks) {
+        panflex.emplace_back();
+        for (const testing::PaintedText& t : testing::paintedTexts(stack)) panflex.back() << t.text;
+    }
+    EXPECT_EQ(panflex, (Lines{{"110", "55/55"}, {}}));
+}
+
+TEST(SourcePage, WhatChangesWithTheSource) {
+    struct Case {
+        const char* name;
+        std::function<void(Source&)> change;
+        QString configuration;
+        QStringList heightRow;
+        Lines enclosures;
+        bool angleNote;
+    };
+    const QStringList allColumns{"#", "Type", "Angle", "Site", "Top Z", "Bottom Z", "Panflex"};
+    const std::vector<Case> cases{
+        {"no motor count",
+         [](Source& s) { s.motorCount.reset(); },
+         "flown",
+         QStringList{"Trim", "11.25 m", "Bottom", "6.5 m"},
+         {},
+         false},
+        {"no motors, no position",
+         [](Source& s) {
+             s.motorCount = 0;
+             s.position.reset();
+         },
+         "flown \u00b7 0 motors in Soundvision",
+         QStringList{"Trim", "\u2013", "Bottom", "6.5 m"},
+         {},
+         false},
+        {"stacked, no angles, no Panflex",
+         [](Source& s) {
+             s.configuration = "Stacked";
+             s.hasAngles = false;
+             for (std::size_t i = 0; i < s.enclosures.size(); ++i) s.enclosures.mut(i).panflex.reset();
+         },
+         "Stacked \u00b7 1 motor in Soundvision", QStringList{"Height", "6.5 m"},
+         Lines{{"#", "Type", "Site", "Top Z", "Bottom Z"},
+               {"1", "K2", "-3.5\u00b0", "11.25", "10.9"},
+               {"2", "K2", "2\u00b0", "10.9", "10.55"}},
+         true},
+        {"one enclosure without angles",
+         [](Source& s) {
+             s.hasAngles = false;
+             s.enclosures.edit().pop_back();
+         },
+         "flown \u00b7 1 motor in Soundvision", QStringList{"Trim", "11.25 m", "Bottom", "6.5 m"},
+         Lines{{"#", "Type", "Site", "Top Z", "Bottom Z", "Panflex"},
+               {"1", "K2", "-3.5\u00b0", "11.25", "10.9"}},
+         false},
+        {"no enclosures", [](Source& s) { s.enclosures = {}; }, "flown \u00b7 1 motor in Soundvision",
+         QStringList{"Trim", "11.25 m", "Bottom", "6.5 m"},
+         Lines{{"#", "Type", "Angle", "Site", "Top Z", "Bottom Z"}}, false},
+    };
+    for (const Case& c : cases) {
+        Source source = handMadeArray();
+        c.change(source);
+        PageFixture f(fixtures::projectOf({source}));
+        f.page->resize(1000, 900);
+        EXPECT_EQ(f.page->findChild<QLabel*>("configuration")->text(), c.configuration) << c.name;
+        EXPECT_EQ(shownLines(f.page->findChild<QWidget*>("facts")).at(2), c.heightRow) << c.name;
+        const Lines enclosures = shownLines(f.page->findChild<QWidget*>("enclosureGrid"));
+        EXPECT_EQ(c.enclosures.empty() ? Lines(enclosures.begin(), enclosures.begin() + 1) : enclosures,
+                  c.enclosures.empty() ? Lines{allColumns} : c.enclosures)
+            << c.name;
+        EXPECT_EQ(f.page->findChild<QWidget*>("angleNote")->isVisibleTo(f.page.get()), c.angleNote) << c.name;
+    }
 }
 
 } // namespace

@@ -14,6 +14,7 @@ namespace rig::PDFText::detail {
 struct PageLimits {
     std::size_t pageBytes = 0;     // decoded content of one page, at most
     std::size_t documentBytes = 0; // decoded content of all pages together, at most
+    std::uint64_t fileBytes = 0;   // the file itself, at most
 };
 
 // Called before each page is decoded; it may throw to stop the whole read.
@@ -25,7 +26,8 @@ using PageHandler = std::function<void(std::int64_t page, std::string_view conte
 // Opens the PDF from the file (when `file` is set) or from `memory`, then hands every page
 // whose content decodes within the limits to `handle`. Pages that do not decode, or that
 // would pass a limit, are skipped; once the document's budget is spent the rest are skipped
-// too. Returns false when the document does not open.
+// too. Returns false when the document does not open; a file that is no regular file or is
+// larger than its limit throws FileRefused.
 bool readPages(const std::filesystem::path* file, std::string_view memory, const std::string& name,
                const PageLimits& limits, const PageCheckpoint& checkpoint, const PageHandler& handle);
 

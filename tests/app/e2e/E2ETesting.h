@@ -64,8 +64,10 @@ struct PassResult {
     qint64 ms = 0;
 };
 
-inline PassResult runPass(const QString& program, const PassFolders& folders,
-                          const QMap<QString, QString>& variables) {
+// The environment a pass runs the program in: a home of its own (settings, data, recent files)
+// and no session bus unless `variables` names one.
+inline QProcessEnvironment programEnvironment(const PassFolders& folders,
+                                              const QMap<QString, QString>& variables) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     if (geteuid() == 0) env.insert("QTWEBENGINE_DISABLE_SANDBOX", "1");
@@ -78,9 +80,13 @@ inline PassResult runPass(const QString& program, const PassFolders& folders,
     for (const QString& name : env.keys())
         if (name.startsWith("RIG_")) env.remove(name);
     for (auto it = variables.begin(); it != variables.end(); ++it) env.insert(it.key(), it.value());
+    return env;
+}
 
+inline PassResult runPass(const QString& program, const PassFolders& folders,
+                          const QMap<QString, QString>& variables) {
     QProcess process;
-    process.setProcessEnvironment(env);
+    process.setProcessEnvironment(programEnvironment(folders, variables));
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     QElapsedTimer clock;
     clock.start();

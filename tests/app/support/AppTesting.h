@@ -20,7 +20,8 @@ class TempAppPaths {
 public:
     TempAppPaths() {
         previous_ = appPaths();
-        setAppPaths({dir_.filePath("config/QuorvaneRig.conf"), dir_.filePath("data/QuorvaneRig")});
+        setAppPaths({dir_.filePath("config/QuorvaneRig.conf"), dir_.filePath("data/QuorvaneRig"),
+                     dir_.filePath("data/recently-used.xbel")});
     }
     ~TempAppPaths() { setAppPaths(previous_); }
     TempAppPaths(const TempAppPaths&) = delete;

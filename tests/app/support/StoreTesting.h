@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ProjectStore.h"
+#include "Recovery.h"
 #include "support/AppTesting.h"
 #include "support/FakePrompts.h"
 #include "support/ProjectFixtures.h"
@@ -45,7 +46,7 @@ inline bool writeText(const QString& path, const QByteArray& bytes) {
 
 // Waits for the next autosave write to be applied.
 inline ::testing::AssertionResult autosaved(ProjectStore& store) {
-    QSignalSpy spy(&store, &ProjectStore::autosaveFinished);
+    QSignalSpy spy(&store.recovery(), &Recovery::autosaveFinished);
     if (spy.wait(10000)) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "no autosave within 10 s";
 }

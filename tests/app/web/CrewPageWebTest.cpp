@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QPalette>
 #include <QSignalSpy>
+#include <QTest>
 #include <QWebEnginePage>
 #include <QTimeZone>
 #include <QWebEngineView>
@@ -128,6 +129,68 @@ TEST(CrewPageWeb, TheViewShowsTheShowReadablyOnAPhoneAndHostileOrBadDataAsText) 
     EXPECT_TRUE(js("document.body.innerText").toString().contains("No crew data"));
 }
 
+TEST(CrewPageWeb, EveryNameStandsInAnIsolateOfItsOwnInEveryMode) {
+    // An override left open in every name: outside an isolate it would reverse what follows.
+    const std::string rlo = "\u202E";
+    CrewDoc doc = showCrewDoc(true);
+    for (std::string* text : {&doc.name, &doc.report, &doc.svVersion, &doc.delta.name}) *text += rlo;
+    doc.author = "Ana" + rlo;
+    for (CrewDoc::Src& s : doc.sources) {
+        for (std::string* text : {&s.name, &s.config}) *text += rlo;
+        for (std::string& g : s.group) g += rlo;
+        if (s.bumper) *s.bumper += rlo;
+        for (CrewDoc::Warn& w : s.warn) w.t += rlo;
+        if (s.changed)
+            for (std::string& c : *s.changed) c += rlo;
+        for (CrewDoc::Point& p : s.points) {
+            for (std::string* text : {&p.role, &p.hole}) *text += rlo;
+            if (p.motor) *p.motor += rlo;
+        }
+        for (CrewDoc::Enc& e : s.enc) {
+            e.t += rlo;
+            if (e.pf) *e.pf += rlo;
+        }
+    }
+    for (CrewDoc::Inv& i : doc.inventory) i.n += rlo;
+    // Text holding such a name outside the drawings (which show a name alone) and whether it
+    // stands alone in an isolating element.
+    const QString names = R"((function () {
+      var out = { isolated: 0, loose: [] };
+      for (var w = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT), n = w.nextNode(); n; n = w.nextNode()) {
+        var p = n.parentElement;
+        if (n.textContent.indexOf('\u202E') < 0 || p.closest('svg, script')) continue;
+        if (p.childNodes.length === 1 && getComputedStyle(p).unicodeBidi === 'isolate') out.isolated++;
+        else out.loose.push(p.outerHTML.slice(0, 80));
+      }
+      return JSON.stringify(out);
+    })())";
+    auto check = [&](QWebEnginePage& page, int atLeast) {
+        const QJsonObject r = QJsonDocument::fromJson(runJs(page, names).toString().toUtf8()).object();
+        EXPECT_GE(r["isolated"].toInt(), atLeast);
+        EXPECT_TRUE(r["loose"].toArray().isEmpty()) << QJsonDocument(r).toJson().toStdString();
+    };
+    for (const bool split : {true, false}) {
+        SCOPED_TRACE(split ? "wide" : "phone");
+        CrewWebView view(doc, split);
+        view.resize(split ? 1200 : 390, 844);
+        view.show();
+        ASSERT_TRUE(waitFor([&] { return view.isLoaded(); }));
+        runJs(*view.page(), "document.querySelector('.toc') && (document.querySelector('.toc').open = true)");
+        check(*view.page(), 200);
+    }
+    for (const PageMode mode : {PageMode::rigger, PageMode::printCrew}) {
+        SCOPED_TRACE(pageModeWord(mode).toStdString());
+        QWebEnginePage page;
+        const QUrl url = servePage(page.profile(), crewPage(doc, mode, false).toUtf8());
+        bool loaded = false;
+        QObject::connect(&page, &QWebEnginePage::loadFinished, [&](bool ok) { loaded = ok; });
+        page.load(url);
+        EXPECT_TRUE(waitFor([&] { return loaded; }));
+        check(page, 150);
+        releasePage(url);
+    }
+}
+
 TEST(CrewWebViewWeb, UpdatesBeforeTheLoadArriveOnceWithTheLatestDocumentAndLinksGoOut) {
     const int served = servedPageCount();
     auto named = [](const std::string& name) {
@@ -140,6 +203,7 @@ TEST(CrewWebViewWeb, UpdatesBeforeTheLoadArriveOnceWithTheLatestDocumentAndLinks
         CrewWebView view(
             named("A"), false, nullptr,
             "<!DOCTYPE html><html><body><a id=web href=\"https://crew.example.net/v/tok\">web</a>"
+            "<div id=out style=\"position:fixed;top:0;left:0\"></div>"
             "<script>\n'use strict';\n"
             "window.calls = [];\nwindow.rigUpdate = function (doc, options) { "
             "window.calls.push([doc.name, options.split]); };\n"
@@ -169,6 +233,34 @@ TEST(CrewWebViewWeb, UpdatesBeforeTheLoadArriveOnceWithTheLatestDocumentAndLinks
         EXPECT_EQ(opened,
                   QList<QUrl>({QUrl("https://crew.example.net/v/tok"), QUrl("https://example.org/opened")}));
 
+        // Links a user clicks, in the page and for a new window: only http and https reach the
+        // browser, not schemes that merely begin like them. The last, a web link, arrives after
+        // the others were turned away.
+        const QStringList links = {"httpx://example.org/1", "https-evil://example.org/2",
+                                   "ftp://example.org/3",   "mailto:a@example.org",
+                                   "file:///etc/passwd",    "javascript:void(0)"};
+        QStringList clicks;
+        for (const QString& link : links) clicks << link << "_blank " + link;
+        clicks << "_blank http://example.org/blank";
+        for (const QString& click : clicks) {
+            const bool blank = click.startsWith("_blank ");
+            js(QStringLiteral(
+                   "(function () { var a = document.createElement('a'); a.href = '%1'; a.target = '%2';"
+                   " a.textContent = 'link'; a.style.cssText = 'display:block;height:40px;width:200px';"
+                   " document.getElementById('out').append(a); })()")
+                   .arg(blank ? click.mid(7) : click, blank ? "_blank" : "_self"));
+        }
+        view.resize(400, int(clicks.size()) * 40 + 100);
+        view.show();
+        ASSERT_TRUE(waitFor([&] { return js("window.innerHeight").toInt() == view.height(); })); // laid out
+        // Each link has its own place: a click lands on its own link however late it arrives.
+        for (int i = 0; i < clicks.size(); ++i)
+            QTest::mouseClick(view.view()->focusProxy(), Qt::LeftButton, {}, QPoint(20, 40 * i + 20));
+        ASSERT_TRUE(waitFor([&] { return opened.size() >= 3; }));
+        QStringList later;
+        for (const QUrl& url : opened.mid(2)) later << url.toString();
+        EXPECT_EQ(later, QStringList{"http://example.org/blank"});
+
         // Nothing else leaves the page, not even for another page of the program; its own
         // anchors are fine.
         QSignalSpy refused(view.page(), &PinnedPage::navigationRefused);
@@ -178,7 +270,7 @@ TEST(CrewWebViewWeb, UpdatesBeforeTheLoadArriveOnceWithTheLatestDocumentAndLinks
         js("location.hash = '#s-1'");
         ASSERT_TRUE(waitFor([&] { return refused.size() == 2; }));
         EXPECT_EQ(js("window.kept + location.hash"), QVariant("7#s-1"));
-        EXPECT_EQ(opened.size(), 2);
+        EXPECT_EQ(opened.size(), 3);
         releasePage(other);
     }
     EXPECT_EQ(servedPageCount(), served); // the served page is released with the view

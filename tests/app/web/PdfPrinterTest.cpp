@@ -30,6 +30,11 @@ namespace {
 
 using namespace testing;
 
+// The text as poppler reads it, without the directional controls it passes on.
+QString readable(const PdfFacts& pdf) {
+    return QString(pdf.text).remove(QRegularExpression(QString::fromUtf8("[\u202A-\u202E\u2066-\u2069]")));
+}
+
 struct RecordingReveal : Reveal {
     QStringList files;
     void reveal(const QString& file) override { files << QFileInfo(file).fileName(); }
@@ -60,6 +65,14 @@ TEST_F(Printing, BothExportsAtOnceEachWithItsOwnSourcesLinkAndRows) {
     ExportCommands commands{store, dxf, printer, reveal};
     Project p = showProject();
     p.report.sources.mut(1).name = "</script>Main R"; // printed as text in both documents
+    // Names that would reverse what follows them on the line, were they not isolated: an
+    // override left open, and one behind a stray isolate end of its own.
+    p.delta.name = "PLATE\u202E";
+    Source& outfill = p.report.sources.mut(4);
+    const std::string before = outfill.id();
+    outfill.groups.mut(1) = "Outfill L\u2069\u202E";
+    outfill.configuration = "flown left\u202E";
+    p.extras.set(outfill.id(), *p.extras.get(before));
     p.share =
         ShareInfo{"tok-5f2a9c", "https://crew.example.net/v/tok-5f2a9c", nowSeconds(), {}, {}, std::nullopt};
     QSignalSpy finished(&printer, &PdfPrinter::jobFinished);
@@ -78,15 +91,21 @@ TEST_F(Printing, BothExportsAtOnceEachWithItsOwnSourcesLinkAndRows) {
     EXPECT_TRUE(rig.text.contains("Sub Ground C")); // hidden from the crew, not from the rigger
     EXPECT_TRUE(rig.text.contains("</script>Main R"));
     EXPECT_TRUE(rig.text.contains("https://crew.example.net/v/tok-5f2a9c"));
-    // A plate's hang point with every column of the CSV.
-    EXPECT_TRUE(rig.text.contains(QRegularExpression(QString::fromUtf8(
-        R"(Out L\s+Rear · K1-DELTA\s+left\s+C7\s+-13\.1\s+3\.48\s+9\.6\s+18\.5\s+8\.9\s+84\.33\s+K1-DELTA.*42\.75\s+127\.08)"))))
+    // A plate's hang point with every column of the CSV, what follows each name in its order.
+    EXPECT_TRUE(readable(rig).contains(QRegularExpression(QString::fromUtf8(
+        R"(Out L\s+Rear · PLATE\s*left\s+C7\s+-13\.1\s+3\.48\s+9\.6\s+18\.5\s+8\.9\s+84\.33\s+PLATE.*42\.75\s+127\.08)"))))
         << rig.text.toStdString();
+    EXPECT_TRUE(readable(rig).contains(QRegularExpression(R"(PLATE\s*\(see L/R\))")));
 
     const PdfFacts sheets = readPdf(file("crew.pdf"));
     EXPECT_NEAR(sheets.width, 594.96, 0.5);                          // portrait A4
     EXPECT_EQ(sheets.pages, int(showCrewDoc(false).sources.size())); // one sheet per source
     EXPECT_TRUE(sheets.text.contains("KARA «centre» 5") && sheets.text.contains("</script>Main R"));
+    EXPECT_TRUE(
+        readable(sheets).contains(QRegularExpression(QString::fromUtf8(R"(Outfill L\s*·\s*Updated 20)"))) &&
+        readable(sheets).contains(
+            QRegularExpression(QString::fromUtf8(R"(flown left\s*·\s*K2-BUMP · 3 motors)"))))
+        << sheets.text.toStdString();
     EXPECT_FALSE(sheets.text.contains("Sub Ground C") || sheets.text.contains("crew.example.net"));
 
     // A folder that is gone: the window hears of it and nothing is written.

@@ -1,5 +1,8 @@
 // The publish press as the program wires it: the crew view to the stand-in, then the four
 // download files printed by the real printer and uploaded, every file read back independently.
+#include "CrewLink.h"
+#include "DXFSettings.h"
+#include "PdfPrinter.h"
 #include "ProjectStore.h"
 #include "PublishSettings.h"
 #include "QtText.h"
@@ -32,11 +35,15 @@ TEST(PublishDownloads, ThePressPublishesAndUploadsFourReadableFiles) {
     settings.setServer(server.baseUrl() + "/");
     settings.setKey(standInKey);
     PublishClient client;
+    PdfPrinter printer;
+    DXFSettings dxf;
     ProjectStore store;
-    store.setPublishing(&settings, &client);
+    store.crewLink().setPublishing(&settings, &client);
+    store.crewLink().setDownloadParts(&printer, &dxf);
 
     store.setProject(showProject());
-    const std::optional<QString> link = runTask(store.publishOpenProject(), std::chrono::minutes(5));
+    const std::optional<QString> link =
+        runTask(store.crewLink().publishOpenProject(), std::chrono::minutes(5));
     ASSERT_TRUE(link);
     EXPECT_FALSE(store.errorMessage()) << store.errorMessage().value_or("").toStdString();
     const QString token = server.tokens().value(0);

@@ -117,14 +117,14 @@ TEST(Json, TextMapsSetsAndInvalidUtf8AreWritten) {
 TEST(File, ReadsBytesAndNamesTheFileWithTheSystemReason) {
     test::TempDir dir;
     auto p = dir.write("data.bin", std::string("a\0b", 3));
-    EXPECT_EQ(readFile(p), std::string("a\0b", 3));
+    EXPECT_EQ(readFile(p, 100), std::string("a\0b", 3));
     const std::pair<std::filesystem::path, std::string> failures[] = {
         {dir.path() / "missing é.dxf", "Cannot read missing é.dxf: No such file or directory"},
         {dir.path(), "Cannot read " + fileNameOf(dir.path()) + ": Is a directory"},
     };
     for (const auto& [path, message] : failures) {
         try {
-            readFile(path);
+            readFile(path, 100);
             ADD_FAILURE() << path;
         } catch (const std::system_error& e) {
             EXPECT_EQ(e.what(), message);
@@ -132,7 +132,7 @@ TEST(File, ReadsBytesAndNamesTheFileWithTheSystemReason) {
         }
     }
     writeFileAtomically(dir.path() / "out.txt", "hello");
-    EXPECT_EQ(readFile(dir.path() / "out.txt"), "hello");
+    EXPECT_EQ(readFile(dir.path() / "out.txt", 100), "hello");
     EXPECT_THROW(writeFileAtomically(dir.path() / "no" / "out.txt", "x"), std::system_error);
     EXPECT_EQ(fileNameOf("/a/b/Plan de feu é.pdf"), "Plan de feu é.pdf");
     EXPECT_EQ(fileNameOf("/a/b/Show/"), "Show");

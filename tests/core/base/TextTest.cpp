@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unicode/ubidi.h>
+#include <unicode/unistr.h>
+
 #include <cmath>
 #include <utility>
 #include <vector>
@@ -140,4 +143,48 @@ TEST(Text, PrefixByCanonicalEquivalence) {
     // "e" followed by a combining accent is "é", which does not begin with "e".
     EXPECT_FALSE(startsWithText(decomposed + "x", "e"));
     EXPECT_TRUE(startsWithText("anything", ""));
+}
+
+namespace {
+
+// What a reader sees of `text` on a left-to-right line (ICU's own reordering, controls dropped).
+std::string seen(const std::string& text) {
+    const icu::UnicodeString logical = icu::UnicodeString::fromUTF8(text);
+    UErrorCode status = U_ZERO_ERROR;
+    UBiDi* bidi = ubidi_open();
+    ubidi_setPara(bidi, logical.getBuffer(), logical.length(), UBIDI_LTR, nullptr, &status);
+    icu::UnicodeString visual;
+    const int32_t capacity = logical.length() * 2 + 8;
+    const int32_t length =
+        ubidi_writeReordered(bidi, visual.getBuffer(capacity), capacity, UBIDI_REMOVE_BIDI_CONTROLS, &status);
+    visual.releaseBuffer(U_SUCCESS(status) ? length : 0);
+    ubidi_close(bidi);
+    std::string out;
+    visual.toUTF8String(out);
+    return out;
+}
+
+} // namespace
+
+TEST(Text, NamesThatCouldReorderTheirNeighboursAreIsolated) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"Main L", "Main L"},
+        {"12 «centre» é", "12 «centre» é"},
+        {"\u05E9\u05DC\u05D5\u05DD", "\u2068\u05E9\u05DC\u05D5\u05DD\u2069"},
+        {"\u0661\u0662", "\u2068\u0661\u0662\u2069"}, // Arabic digits
+        {"RTL \u202Egnp.exe\u202C", "\u2068RTL \u202Egnp.exe\u202C\u2069"},
+        {"a\u2069\u202Eb", "\u2068\u2068a\u2069\u202Eb\u2069"}, // its stray PDI closes an extra FSI
+        {"\u2067x", "\u2068\u2067x\u2069\u2069"},               // its open RLI is closed
+        {"A\u2029\u202Eb", "A\u2029\u2068\u202Eb\u2069"},       // per paragraph
+        {"a\xFF", "a\xFF"},
+    };
+    for (const auto& [name, shown] : cases) EXPECT_EQ(bidiIsolated(name), shown) << name;
+
+    // Whatever the name holds, the text around it reads in its own order.
+    for (const std::string name : {"RTL \u202Egnp.exe\u202C", "\u202Eab", "\u05E9\u05DC\u05D5\u05DD 2",
+                                   "x\u2069\u202Eb", "\u2067abc", "\u202Bab\u2069\u202E\u2066"}) {
+        const std::string line = seen("head · " + bidiIsolated(name) + " · 3 kg");
+        EXPECT_TRUE(line.starts_with("head · ") && line.ends_with(" · 3 kg")) << line;
+    }
+    EXPECT_FALSE(seen("\u202Eab · 3 kg").ends_with(" · 3 kg")); // as it would be without
 }

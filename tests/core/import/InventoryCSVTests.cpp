@@ -99,6 +99,12 @@ TEST(InventoryCSV, WhatABreakInsideARowCutsOffIsNamed) {
                             "…\": a line break (U+2028) inside a row splits it.");
     EXPECT_EQ(lines[1], "skipped \"3;A;B\": a line break (U+2028) inside a row splits it.");
     EXPECT_EQ(lines[10], "… and 50 more like these.");
+
+    // A right-to-left piece is isolated, so it cannot reorder the message around it.
+    ImportNotes rtl;
+    InventoryCSV::parseText("A;1;B;C\u2029\u05D0\u05D1;x\n", {}, &rtl);
+    EXPECT_EQ(rtl.lines(), (std::vector<std::string>{"skipped \"\u2068\u05D0\u05D1;x\u2069\": a line break "
+                                                     "(U+2029) inside a row splits it."}));
 }
 
 TEST(InventoryCSV, LineBreaksAndTrims) {

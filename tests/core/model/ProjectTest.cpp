@@ -85,14 +85,61 @@ TEST(ProjectFile, HiddenSourcesEmptyIsNotNoneAndOrderDoesNotCount) {
     EXPECT_EQ(Project::fromText(dumpJsonCompact(j)), a);
 }
 
-TEST(ProjectFile, UnknownKeysAreIgnoredAtEveryLevel) {
+// A file of a newer version: what this one does not know comes back unchanged at every
+// level, and takes no part in equality (it is the same show to this version).
+TEST(ProjectFile, UnknownKeysAreWrittenBackAtEveryLevel) {
     Project p = fixtures::fullProject();
     Json j = parseJsonText(p.fileText());
-    j["futureField"] = {{"a", 1}};
-    j["report"]["sources"][0]["newColumn"] = "x";
+    j["formatVersion"] = 3;
+    j["futureField"] = {{"a", 1}, {"b", Json::array({1.5, "x", nullptr})}};
+    j["report"]["newSection"] = "r";
+    j["report"]["info"]["units"] = "si";
+    Json& source = j["report"]["sources"][0];
+    source["newColumn"] = "x";
+    source["pickups"][0]["rating"] = 2000;
+    source["enclosures"][1]["serial"] = "K2-0042";
+    j["report"]["sources"][2]["warnings"][0]["code"] = 7;
+    j["inventory"][0]["barcode"] = "123";
+    Json& dxf = j["dxf"].begin().value();
+    dxf["layer"] = "L";
+    dxf["side"]["scale"] = 2;
+    dxf["top"]["scale"] = 3;
+    Json& extra = j["extras"].begin().value();
+    extra["note"] = "check shackles";
+    extra["points"]["Front"]["chain"] = 12.5;
+    extra["points"]["Front"]["motor"]["speed"] = 4;
     j["delta"]["colour"] = "red";
-    j["share"]["fingerprints"].begin().value()["seen"] = true;
-    EXPECT_EQ(Project::fromText(dumpJsonPretty(j)), p);
+    j["share"]["expires"] = "2026-01-01T00:00:00Z";
+    Json& fingerprint = j["share"]["fingerprints"].begin().value();
+    fingerprint["seen"] = true;
+    fingerprint["source"]["newColumn"] = "y";
+    j["history"][0]["user"] = "ana";
+
+    const std::string newer = dumpJsonPretty(j);
+    Project read = Project::fromText(newer);
+    EXPECT_EQ(read.formatVersion, 3);
+    read.formatVersion = p.formatVersion;
+    EXPECT_EQ(read, p);
+    read.formatVersion = 3;
+    EXPECT_EQ(read.fileText(), newer);
+    EXPECT_EQ(parseJsonText(read.recoveryText()), j);
+    EXPECT_EQ(Project::fromText(read.recoveryText()).fileText(), newer);
+
+    // Edits of known fields keep the unknown ones beside them; a known optional field taken
+    // out stays out, even where the record has unknown members.
+    const std::string main = read.report.sources[0].id();
+    read.name = "Renamed";
+    read.report.sources.mut(0).pickups.mut(0).load = 321.5;
+    read.extras.edit(main).points.edit("Front").delta ^= true;
+    read.share->hidden.reset();
+    read.author.reset();
+    Json expected = j;
+    expected["name"] = "Renamed";
+    expected["report"]["sources"][0]["pickups"][0]["load"] = 321.5;
+    expected["extras"][main]["points"]["Front"]["delta"] = read.extra(main, "Front").delta;
+    expected["share"].erase("hidden");
+    expected.erase("author");
+    EXPECT_EQ(parseJsonText(read.fileText()), expected);
 }
 
 TEST(ProjectFile, ErrorsSayWhatAndWhere) {

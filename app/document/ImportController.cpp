@@ -1,0 +1,170 @@
+#include "ImportController.h"
+
+#include "AppPaths.h"
+#include "ImportWorker.h"
+#include "MotorLibrary.h"
+#include "Preferences.h"
+#include "ProjectStore.h"
+#include "Prompts.h"
+#include "QtText.h"
+#include "model/RigError.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QFuture>
+#include <QFutureWatcher>
+#include <QtConcurrentRun>
+
+#include <condition_variable>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <stop_token>
+#include <utility>
+
+namespace rig::app {
+
+namespace {
+
+std::optional<ImportResult> runImport(const ImportInput& input, const ImportReaders& readers,
+                                      std::stop_token stop) {
+    try {
+        return importFiles(input, readers, std::move(stop));
+    } catch (const Cancelled&) {
+        return std::nullopt; // the program is quitting
+    } catch (const std::exception& error) {
+        // Not a file's failure (those are caught per file): report it, change nothing.
+        return ImportResult{input.snapshot, std::nullopt, {error.what()}};
+    }
+}
+
+} // namespace
+
+bool isProjectDocument(const QUrl& url) {
+    return url.isLocalFile() && QFileInfo(url.toLocalFile()).suffix().toLower() == QLatin1String("qvrig");
+}
+
+struct ImportController::Workers {
+    std::mutex mutex;
+    std::condition_variable done;
+    int running = 0;
+
+    // Counts one worker from its start to its end, however it ends.
+    struct Count {
+        explicit Count(std::shared_ptr<Workers> w) : workers(std::move(w)) {
+            std::lock_guard lock(workers->mutex);
+            ++workers->running;
+        }
+        Count(const Count&) = delete;
+        Count& operator=(const Count&) = delete;
+        ~Count() {
+            {
+                std::lock_guard lock(workers->mutex);
+                --workers->running;
+            }
+            workers->done.notify_all();
+        }
+        std::shared_ptr<Workers> workers;
+    };
+};
+
+ImportController::ImportController(ProjectStore& store)
+    : store_(store), readers_(std::make_shared<const ImportReaders>(ImportReaders::standard())),
+      workers_(std::make_shared<Workers>()) {
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        connect(app, &QCoreApplication::aboutToQuit, this, [this] { stop_.request_stop(); });
+    }
+}
+
+ImportController::~ImportController() {
+    stop_.request_stop();
+}
+
+bool ImportController::finishReading(std::chrono::milliseconds limit) {
+    stop_.request_stop();
+    std::unique_lock lock(workers_->mutex);
+    return workers_->done.wait_for(lock, limit, [this] { return workers_->running == 0; });
+}
+
+void ImportController::setImportReaders(const ImportReaders& readers) {
+    readers_ = std::make_shared<const ImportReaders>(readers);
+}
+
+void ImportController::setImporting(bool importing) {
+    if (importing == importing_) return;
+    importing_ = importing;
+    emit importingChanged();
+}
+
+void ImportController::setImportChanges(std::optional<QStringList> changes) {
+    if (changes == importChanges_) return;
+    importChanges_ = std::move(changes);
+    emit importChangesChanged();
+}
+
+void ImportController::handleURLs(const QList<QUrl>& urls) {
+    if (importing_) return;
+    QStringList files;
+    for (const QUrl& url : urls)
+        if (url.isLocalFile()) files.push_back(url.toLocalFile());
+    if (files.isEmpty()) return;
+
+    for (const QString& file : files) {
+        if (isProjectDocument(QUrl::fromLocalFile(file))) {
+            store_.openProject(file, true);
+            return;
+        }
+    }
+    settings().setValue(lastImportDirKey, QFileInfo(files.front()).absolutePath());
+    setImporting(true);
+
+    ImportInput input;
+    for (const QString& file : files) input.files.push_back(toPath(file));
+    input.snapshot = store_.project();
+    if (const MotorLibrary* library = store_.motorLibrary()) input.delta = library->delta();
+    input.author = toStd(defaultAuthorName());
+
+    // Any change of the project while the files are read drops the result. The revision and
+    // not value equality: a project holding not-a-number values never equals its own copy.
+    const std::uint64_t startRevision = store_.revision();
+    // The watcher is this controller's child: when it goes away first, the result is dropped
+    // with it (a continuation bound to a dead context would run regardless).
+    auto* watcher = new QFutureWatcher<std::optional<ImportResult>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, startRevision] {
+        std::optional<ImportResult> result = watcher->result();
+        watcher->deleteLater();
+        setImporting(false);
+        if (!result || store_.revision() != startRevision) return;
+        store_.setProject(std::move(result->project));
+        if (result->changes) {
+            QStringList changes;
+            for (const std::string& change : *result->changes) changes.push_back(toQ(change));
+            setImportChanges(std::move(changes));
+        }
+        if (!result->errors.empty()) {
+            QStringList lines;
+            for (const std::string& error : result->errors) lines.push_back(toQ(error));
+            store_.setErrorMessage(lines.join('\n'));
+        }
+    });
+    // Counted from now: a worker still waiting for a thread counts too.
+    auto count = std::make_shared<Workers::Count>(workers_);
+    watcher->setFuture(QtConcurrent::run([input = std::move(input), readers = readers_,
+                                          stop = stop_.get_token(), count = std::move(count)]() mutable {
+        std::optional<ImportResult> result = runImport(input, *readers, stop);
+        count.reset();
+        return result;
+    }));
+}
+
+void ImportController::showImportPanel() {
+    const QStringList files = prompts().chooseFilesToImport(
+        settings().value(lastImportDirKey).toString(),
+        QStringLiteral(
+            "Choose the Soundvision report (PDF), inventory export (CSV) and/or loudspeaker export (DXF)."));
+    QList<QUrl> urls;
+    for (const QString& file : files) urls.push_back(QUrl::fromLocalFile(file));
+    handleURLs(urls);
+}
+
+} // namespace rig::app

@@ -1,0 +1,72 @@
+// The file import of one ProjectStore: the entry for dropped, chosen and system-opened files,
+// the reading on a worker thread and the result merged into the open project on the main
+// thread. Main thread only.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <stop_token>
+
+namespace rig::app {
+
+class ProjectStore;
+struct ImportReaders;
+
+// A local file named like a project document (".qvrig", any case).
+bool isProjectDocument(const QUrl& url);
+
+class ImportController : public QObject {
+    Q_OBJECT
+public:
+    static constexpr const char* lastImportDirKey = "lastImportDirectory";
+
+    explicit ImportController(ProjectStore& store);
+    // Stops a running import; its result is dropped.
+    ~ImportController() override;
+
+    // True while an import reads its files.
+    bool importing() const { return importing_; }
+    // Change texts of the last report import, shown once by the window; cleared by it and by
+    // another document.
+    std::optional<QStringList> importChanges() const { return importChanges_; }
+    void setImportChanges(std::optional<QStringList> changes);
+
+    // Files dropped, chosen or opened with the program. The first project document among them
+    // is opened instead (after the save prompt); otherwise the files are read on a worker
+    // thread and merged into the project, unless it changed meanwhile. Ignored while an import
+    // runs. Only local files are taken.
+    void handleURLs(const QList<QUrl>& urls);
+    // The import panel, opening in the folder of the previous import.
+    void showImportPanel();
+    // The readers imports use (the library's unless set; tests inject their own).
+    void setImportReaders(const ImportReaders& readers);
+    // Set while an import reads its files.
+    void setImporting(bool importing);
+    // For the end of the program: stops the import and waits at most `limit` for its worker.
+    // False when the worker has not come back: a read stuck in the system (a pipe, a hung
+    // network share) may never return, and nothing may wait for it.
+    bool finishReading(std::chrono::milliseconds limit);
+
+signals:
+    void importingChanged();
+    void importChangesChanged();
+
+private:
+    ProjectStore& store_;
+    std::shared_ptr<const ImportReaders> readers_;
+    // Stops a running import when the program quits or the store goes away.
+    std::stop_source stop_;
+    // How many workers are reading, shared with them: one may outlive the controller.
+    struct Workers;
+    std::shared_ptr<Workers> workers_;
+    bool importing_ = false;
+    std::optional<QStringList> importChanges_;
+};
+
+} // namespace rig::app

@@ -1,0 +1,64 @@
+// Whether names with directional controls are shown isolated: test names carry a right-to-left
+// override (U+202E) left open, and every text on screen must hold it inside an isolate.
+#pragma once
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QStringList>
+#include <QWidget>
+
+#include <algorithm>
+
+namespace rig::app::testing {
+
+inline constexpr char16_t openOverride = u'\u202E';
+
+// False when a U+202E of `text` stands outside every FSI, LRI or RLI … PDI pair.
+inline bool overridesIsolated(const QString& text) {
+    int depth = 0;
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x2066 && c.unicode() <= 0x2068) {
+            ++depth;
+        } else if (c.unicode() == 0x2069) {
+            depth = std::max(0, depth - 1);
+        } else if (c.unicode() == openOverride && depth == 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The texts of `root` and the widgets and actions in it (titles, labels, buttons, menu items,
+// tool tips) that hold such an override: how many keep it isolated, and the others. Editors
+// are left out: they show the text as it is stored.
+struct ShownOverrides {
+    int isolated = 0;
+    QStringList loose;
+};
+inline ShownOverrides shownOverrides(const QWidget& root) {
+    ShownOverrides out;
+    auto note = [&](const QString& text) {
+        if (!text.contains(QChar(openOverride))) return;
+        if (overridesIsolated(text)) {
+            ++out.isolated;
+        } else {
+            out.loose << text;
+        }
+    };
+    QList<const QWidget*> widgets{&root};
+    for (const QWidget* w : root.findChildren<QWidget*>()) widgets << w;
+    for (const QWidget* w : widgets) {
+        note(w->windowTitle());
+        note(w->toolTip());
+        if (const auto* label = qobject_cast<const QLabel*>(w)) note(label->text());
+        if (const auto* button = qobject_cast<const QAbstractButton*>(w)) note(button->text());
+        if (const auto* box = qobject_cast<const QComboBox*>(w))
+            for (int i = 0; i < box->count(); ++i) note(box->itemText(i));
+    }
+    for (const QAction* action : root.findChildren<QAction*>()) note(action->text());
+    return out;
+}
+
+} // namespace rig::app::testing
