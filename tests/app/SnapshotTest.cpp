@@ -9,8 +9,8 @@
 #include "ProjectStore.h"
 #include "PublishClient.h"
 #include "PublishSettings.h"
-#include "Reveal.h"
 #include "QtText.h"
+#include "Reveal.h"
 #include "SnapshotRun.h"
 #include "WindowState.h"
 #include "support/AppTesting.h"
@@ -53,7 +53,8 @@ TEST(SnapshotTexts, StepsAndFilesFromTheEnvironment) {
         {"Overview", {"Overview"}},
         {"|", {}},
         {"", {}},
-        {"full|ALL/MAIN/L2 L|overview |B-LAVA/KARA/KARA 1", {"full", "ALL/MAIN/L2 L", "overview ", "B-LAVA/KARA/KARA 1"}},
+        {"full|ALL/MAIN/L2 L|overview |B-LAVA/KARA/KARA 1",
+         {"full", "ALL/MAIN/L2 L", "overview ", "B-LAVA/KARA/KARA 1"}},
         {std::nullopt, {std::nullopt, "ALL/MAIN/L2 L", "B-LAVA/KARA/KARA 3", "ALL/GR SUB/CS 1"}},
     };
     for (const auto& c : stepCases)
@@ -66,7 +67,8 @@ TEST(SnapshotTexts, StepsAndFilesFromTheEnvironment) {
         {"a.pdf::b.csv", {QUrl::fromLocalFile(absolute("a.pdf")), QUrl::fromLocalFile(absolute("b.csv"))}},
         {"", {}},
         {":::", {}},
-        {"/show/r é.pdf:/show/s.dxf:", {QUrl::fromLocalFile("/show/r é.pdf"), QUrl::fromLocalFile("/show/s.dxf")}},
+        {"/show/r é.pdf:/show/s.dxf:",
+         {QUrl::fromLocalFile("/show/r é.pdf"), QUrl::fromLocalFile("/show/s.dxf")}},
         {"/show/a|b.csv", {QUrl::fromLocalFile("/show/a|b.csv")}},
     };
     for (const auto& c : fileCases) EXPECT_EQ(parseSnapshotFiles(c.value), c.files) << c.value.toStdString();
@@ -101,13 +103,16 @@ TEST(SnapshotTexts, NumbersLinesAndBadValues) {
     options.drops = true;
     options.footprints = RigDXF::Options::Footprints::height;
     options.footprintHeight = 2.5;
-    EXPECT_EQ(accessoryText(options, QSizeF(412, 187)), "drops true footprints height h 2.5 size (412.0, 187.0)");
-    EXPECT_EQ(accessoryText(RigDXF::Options(), QSizeF(0, 0)), "drops false footprints hook h 0.0 size (0.0, 0.0)");
+    EXPECT_EQ(accessoryText(options, QSizeF(412, 187)),
+              "drops true footprints height h 2.5 size (412.0, 187.0)");
+    EXPECT_EQ(accessoryText(RigDXF::Options(), QSizeF(0, 0)),
+              "drops false footprints hook h 0.0 size (0.0, 0.0)");
 
     const std::pair<QString, std::optional<double>> heights[] = {
-        {"12.5", 12.5},          {"1e1", 10.0},           {"-0.5", -0.5},         {" 12.5", std::nullopt},
-        {"12.5 ", std::nullopt}, {"twelve", std::nullopt}, {"12,5", std::nullopt}, {"", std::nullopt},
-        {"inf", std::nullopt},   {"nan", std::nullopt},   {"1e999", std::nullopt}};
+        {"12.5", 12.5},          {"1e1", 10.0},           {"-0.5", -0.5},
+        {" 12.5", std::nullopt}, {"12.5 ", std::nullopt}, {"twelve", std::nullopt},
+        {"12,5", std::nullopt},  {"", std::nullopt},      {"inf", std::nullopt},
+        {"nan", std::nullopt},   {"1e999", std::nullopt}};
     for (const auto& [text, height] : heights) EXPECT_EQ(parseTestHeight(text), height) << text.toStdString();
 
     EXPECT_EQ(changeMapDebugText({}), "[:]");
@@ -119,7 +124,8 @@ TEST(SnapshotTexts, NumbersLinesAndBadValues) {
         {R"({"sources":[{"name":"CS 1"},{"name":"CS 2"},{"name":"CSX"}],"m":"Test 1t"})",
          "after visibility: CS sources=2 leakedMotor=false keptTestMotor=true"},
         {"", "after visibility: CS sources=0 leakedMotor=false keptTestMotor=false"},
-        {R"({"name": "CS 1","m":"NOT PUBLISHED"})", "after visibility: CS sources=0 leakedMotor=true keptTestMotor=false"},
+        {R"({"name": "CS 1","m":"NOT PUBLISHED"})",
+         "after visibility: CS sources=0 leakedMotor=true keptTestMotor=false"},
     };
     for (const auto& [answer, line] : answers) EXPECT_EQ(visibilityResultLine(answer), line);
     EXPECT_EQ(snapshotStateText(7, std::nullopt), "sources: 7\nerror: -\n");

@@ -66,8 +66,8 @@ TEST(SnapshotPass, WritesEveryOutputOfASampleShow) {
     const testing::PdfFacts rigger = testing::readPdf(out + "/rigger.pdf");
     const testing::PdfFacts crew = testing::readPdf(out + "/crew.pdf");
     ASSERT_TRUE(rigger.readable && crew.readable);
-    EXPECT_NEAR(rigger.width, 841.92, 0.5); // landscape
-    EXPECT_NEAR(crew.width, 594.96, 0.5);   // portrait
+    EXPECT_NEAR(rigger.width, 841.92, 0.5);          // landscape
+    EXPECT_NEAR(crew.width, 594.96, 0.5);            // portrait
     EXPECT_FALSE(rigger.text.contains("Crew link")); // no link before the publish check
     for (const QString& name : sampleSources) {
         EXPECT_TRUE(rigger.text.contains(name)) << name.toStdString();
@@ -92,9 +92,11 @@ TEST(SnapshotPass, WritesEveryOutputOfASampleShow) {
     }
     EXPECT_EQ(plates, (std::map<std::string, std::vector<std::string>>{
                           {"L2 L",
-                           {"Rear | ", "Rear · K1-DELTA left | Test 1t + ½ plate", "Rear · K1-DELTA right | Test 1t + ½ plate"}},
+                           {"Rear | ", "Rear · K1-DELTA left | Test 1t + ½ plate",
+                            "Rear · K1-DELTA right | Test 1t + ½ plate"}},
                           {"KARA 1",
-                           {"Rear | ", "Rear · K1-DELTA left | Test 1t + ½ plate", "Rear · K1-DELTA right | Test 1t + ½ plate"}}}));
+                           {"Rear | ", "Rear · K1-DELTA left | Test 1t + ½ plate",
+                            "Rear · K1-DELTA right | Test 1t + ½ plate"}}}));
 
     // Both DXFs, read by dxflib: labelled points; drops only in the second.
     const testing::DxfSeen hook = testing::readDxf(out + "/points.dxf");

@@ -23,43 +23,48 @@ namespace {
 // the seconds one test may take.
 class Watchdog : public ::testing::EmptyTestEventListener {
 public:
-    explicit Watchdog(std::chrono::seconds limit) : limit_(limit) {
-        std::thread([this] { watch(); }).detach();
+    explicit Watchdog(std::chrono::seconds limit) : watch_(new Watch{limit}) {
+        // The watching thread outlives main(); so does what it waits on, or the exit would wait
+        // for it.
+        std::thread([w = watch_] { w->run(); }).detach();
     }
 
     void OnTestStart(const ::testing::TestInfo& test) override {
-        const std::lock_guard lock(mutex_);
-        running_ = std::string(test.test_suite_name()) + "." + test.name();
-        deadline_ = std::chrono::steady_clock::now() + limit_;
-        changed_.notify_all();
+        const std::lock_guard lock(watch_->mutex);
+        watch_->running = std::string(test.test_suite_name()) + "." + test.name();
+        watch_->deadline = std::chrono::steady_clock::now() + watch_->limit;
+        watch_->changed.notify_all();
     }
     void OnTestEnd(const ::testing::TestInfo&) override {
-        const std::lock_guard lock(mutex_);
-        running_.clear();
-        changed_.notify_all();
+        const std::lock_guard lock(watch_->mutex);
+        watch_->running.clear();
+        watch_->changed.notify_all();
     }
 
 private:
-    void watch() {
-        std::unique_lock lock(mutex_);
-        for (;;) {
-            if (running_.empty()) {
-                changed_.wait(lock);
-            } else if (changed_.wait_until(lock, deadline_) == std::cv_status::timeout &&
-                       !running_.empty() && std::chrono::steady_clock::now() >= deadline_) {
-                std::fprintf(stderr, "\n%s did not end within %lld s: stopped.\n", running_.c_str(),
-                             static_cast<long long>(limit_.count()));
-                std::fflush(stderr);
-                std::_Exit(1);
+    struct Watch {
+        const std::chrono::seconds limit;
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::string running;
+        std::chrono::steady_clock::time_point deadline;
+
+        void run() {
+            std::unique_lock lock(mutex);
+            for (;;) {
+                if (running.empty()) {
+                    changed.wait(lock);
+                } else if (changed.wait_until(lock, deadline) == std::cv_status::timeout &&
+                           !running.empty() && std::chrono::steady_clock::now() >= deadline) {
+                    std::fprintf(stderr, "\n%s did not end within %lld s: stopped.\n", running.c_str(),
+                                 static_cast<long long>(limit.count()));
+                    std::fflush(stderr);
+                    std::_Exit(1);
+                }
             }
         }
-    }
-
-    const std::chrono::seconds limit_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::string running_;
-    std::chrono::steady_clock::time_point deadline_;
+    };
+    Watch* const watch_;
 };
 
 std::chrono::seconds testLimit() {

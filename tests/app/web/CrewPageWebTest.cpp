@@ -19,14 +19,14 @@
 #include <QPalette>
 #include <QSignalSpy>
 #include <QTest>
-#include <QWebEnginePage>
 #include <QTimeZone>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cmath>
+#include <csignal>
 #include <limits>
 #include <map>
 #include <tuple>
@@ -309,7 +309,6 @@ TEST(CrewWebViewWeb, ARendererEndingTwiceWithOneDocumentGivesWayToAMessage) {
     EXPECT_TRUE(view.view()->isVisible() && !message->isVisible());
 }
 
-
 // ---- The page's own logic in every layout -----------------------------------------------------
 
 std::string join(const std::vector<std::string>& fields, const char* separator) {
@@ -320,7 +319,9 @@ std::string join(const std::vector<std::string>& fields, const char* separator) 
 
 // A text as a script literal.
 QString literal(const QString& text) {
-    return QString::fromUtf8(QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact)).mid(1).chopped(1);
+    return QString::fromUtf8(QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact))
+        .mid(1)
+        .chopped(1);
 }
 
 // What the page draws for `selector`: the text of each matching element that is laid out,
@@ -347,7 +348,7 @@ std::vector<QStringList> shownRows(QWebEnginePage& page, const QString& selector
           return td.innerText.replace(/\s+/g, ' ').trim(); }));
       }));
     })())")
-                                               .arg(literal(selector)))
+                                         .arg(literal(selector)))
                              .toString();
     std::vector<QStringList> rows;
     for (const QJsonValue& row : QJsonDocument::fromJson(json.toUtf8()).array()) {
@@ -411,7 +412,8 @@ TEST_F(CrewLayouts, PointsAsTheCsvListsThem) {
     const auto records = readCsv(riggingPointsCSV(project));
     ASSERT_TRUE(records && records->size() > 20);
     std::map<QString, std::vector<std::vector<std::string>>> bySource;
-    for (std::size_t i = 1; i < records->size(); ++i) bySource[toQ((*records)[i][1])].push_back((*records)[i]);
+    for (std::size_t i = 1; i < records->size(); ++i)
+        bySource[toQ((*records)[i][1])].push_back((*records)[i]);
     const double point = 0.0001, weight = 0.0501; // the CSV's loads and weights have one decimal
 
     // The crew view and the sheets: point, hole, X, Y, Z, load, motor, drop.
@@ -427,7 +429,8 @@ TEST_F(CrewLayouts, PointsAsTheCsvListsThem) {
             const bool side = line[10] == project.delta.name;
             const QString why = row.join(" | ") + "  ≠  " + toQ(join(line, ";"));
             if (side) {
-                EXPECT_EQ(row[1], QString::fromUtf8("↳ ") + (toQ(line[2]).endsWith(" left") ? "Left" : "Right"))
+                EXPECT_EQ(row[1],
+                          QString::fromUtf8("↳ ") + (toQ(line[2]).endsWith(" left") ? "Left" : "Right"))
                     << why.toStdString();
                 EXPECT_TRUE(row[6].startsWith(QString::fromUtf8("½ "))) << why.toStdString();
                 EXPECT_EQ(row[7], "") << why.toStdString();
@@ -436,9 +439,11 @@ TEST_F(CrewLayouts, PointsAsTheCsvListsThem) {
                 EXPECT_EQ(row[2], toQ(line[3])) << why.toStdString();
                 // A plate's two motors, or the point's own.
                 const bool plate = at + 1 < csv.size() && csv[at + 1][10] == project.delta.name;
-                const QString motor = plate ? QString::fromUtf8("2 × ") + toQ(csv[at + 1][11]).section(" + ", 0, 0)
-                                            : toQ(line[11]);
-                EXPECT_EQ(row[7].section(QString::fromUtf8(" ·"), 0, 0), motor.trimmed() == "2 ×" ? "" : motor)
+                const QString motor =
+                    plate ? QString::fromUtf8("2 × ") + toQ(csv[at + 1][11]).section(" + ", 0, 0)
+                          : toQ(line[11]);
+                EXPECT_EQ(row[7].section(QString::fromUtf8(" ·"), 0, 0),
+                          motor.trimmed() == "2 ×" ? "" : motor)
                     << why.toStdString();
             }
             for (const auto& [cell, column, tolerance] :
@@ -506,12 +511,14 @@ TEST_F(CrewLayouts, WarningsBySeverity) {
     draw(sheets->page(), doc);
     EXPECT_EQ(shown(sheets->page(), "#s-0 .warnings li", true), card);
     draw(rigger->page(), doc);
-    EXPECT_EQ(shown(rigger->page(), ".rig-warn td.c-level", true).section(" | ", 0, 6),
-              "c-level error: Error | c-level error: Error | c-level warning: Warning | c-level warning: Warning | "
-              "c-level caution: Caution | c-level caution: Caution | c-level caution: Note");
-    EXPECT_EQ(shown(rigger->page(), ".rig-warn tbody tr"),
-              "Main L Error E1 | Main L Error E2 | Main L Warning W1 | Main L Warning W2 | Main L Caution C1 | "
-              "Main L Caution C2 | Main L Note N1 | Main R Warning W3 | Main R Caution C3");
+    EXPECT_EQ(
+        shown(rigger->page(), ".rig-warn td.c-level", true).section(" | ", 0, 6),
+        "c-level error: Error | c-level error: Error | c-level warning: Warning | c-level warning: Warning | "
+        "c-level caution: Caution | c-level caution: Caution | c-level caution: Note");
+    EXPECT_EQ(
+        shown(rigger->page(), ".rig-warn tbody tr"),
+        "Main L Error E1 | Main L Error E2 | Main L Warning W1 | Main L Warning W2 | Main L Caution C1 | "
+        "Main L Caution C2 | Main L Note N1 | Main R Warning W3 | Main R Caution C3");
 }
 
 // Only a web address becomes a link one can click, in the rigging points beside its QR code;
@@ -522,7 +529,8 @@ TEST_F(CrewLayouts, OnlyAWebAddressIsALink) {
         std::string link, qr;
         QString shown; // the link as drawn: element, address, text
     } cases[] = {
-        {"https://crew.example.net/c/tok", qr, "a https://crew.example.net/c/tok https://crew.example.net/c/tok"},
+        {"https://crew.example.net/c/tok", qr,
+         "a https://crew.example.net/c/tok https://crew.example.net/c/tok"},
         {"HTTP://127.0.0.1:8080/c/x", "", "a HTTP://127.0.0.1:8080/c/x HTTP://127.0.0.1:8080/c/x"},
         {"javascript:alert(1)", qr, "span - javascript:alert(1)"},
         {"httpx://crew.example.net/c/tok", "", "span - httpx://crew.example.net/c/tok"},
@@ -564,7 +572,9 @@ TEST_F(CrewLayouts, OnlyAWebAddressIsALink) {
 // no such time as it is.
 TEST_F(CrewLayouts, TheUpdateTimeInLocalTime) {
     const auto local = [](const char* iso) {
-        return QDateTime::fromString(QString::fromLatin1(iso), Qt::ISODate).toLocalTime().toString("yyyy-MM-dd HH:mm");
+        return QDateTime::fromString(QString::fromLatin1(iso), Qt::ISODate)
+            .toLocalTime()
+            .toString("yyyy-MM-dd HH:mm");
     };
     const std::pair<std::string, QString> cases[] = {
         {"2026-08-31T20:39:07Z", local("2026-08-31T20:39:07Z")},
@@ -577,8 +587,8 @@ TEST_F(CrewLayouts, TheUpdateTimeInLocalTime) {
         CrewDoc doc = showCrewDoc(true);
         doc.updated = updated;
         const QString part = text.isEmpty() ? QString() : "Updated " + text;
-        const QString meta = "By Ana Rigger · " + (part.isEmpty() ? "" : part + " · ") +
-                             "Report Arena show report v2.pdf";
+        const QString meta =
+            "By Ana Rigger · " + (part.isEmpty() ? "" : part + " · ") + "Report Arena show report v2.pdf";
         EXPECT_TRUE(shown(crewView(false, doc), ".doc-head .meta").startsWith(meta)) << updated;
         draw(rigger->page(), doc);
         EXPECT_TRUE(shown(rigger->page(), ".rig-head .meta").startsWith(meta)) << updated;
@@ -592,11 +602,14 @@ TEST_F(CrewLayouts, TheUpdateTimeInLocalTime) {
 // Numbers as the library writes them: at most two decimals, an exact half of the last digit to
 // the even one, no trailing zeros, no minus before a zero; the same in the card and the table.
 TEST_F(CrewLayouts, NumbersRoundAsTheLibrarysDo) {
-    const std::pair<double, const char*> cases[] = {
-        {0.125, "0.12"}, {0.375, "0.38"}, {0.625, "0.62"}, {0.875, "0.88"},     {-0.125, "-0.12"},
-        {2.675, "2.67"}, {1.005, "1"},    {0.005, "0.01"}, {-0.001, "0"},        {1.5, "1.5"},
-        {-3.5, "-3.5"},  {12, "12"},      {402.25, "402.25"}, {1e21, "1000000000000000000000"},
-        {12.3456, "12.35"}};
+    const std::pair<double, const char*> cases[] = {{0.125, "0.12"},    {0.375, "0.38"},
+                                                    {0.625, "0.62"},    {0.875, "0.88"},
+                                                    {-0.125, "-0.12"},  {2.675, "2.67"},
+                                                    {1.005, "1"},       {0.005, "0.01"},
+                                                    {-0.001, "0"},      {1.5, "1.5"},
+                                                    {-3.5, "-3.5"},     {12, "12"},
+                                                    {402.25, "402.25"}, {1e21, "1000000000000000000000"},
+                                                    {12.3456, "12.35"}};
     CrewDoc doc = showCrewDoc(true);
     doc.sources.resize(1);
     CrewDoc::Src& src = doc.sources[0];
@@ -623,10 +636,12 @@ TEST_F(CrewLayouts, NumbersRoundAsTheLibrarysDo) {
     CrewDoc::Point& rear = plate.sources[4].points[1];
     ASSERT_TRUE(rear.delta && rear.dm);
     rear.load = 402.25;
-    EXPECT_EQ(shown(crewView(false, plate), "#s-4 tr.sub td.c-load"), QString::fromUtf8("½ 201.12 | ½ 201.12"));
+    EXPECT_EQ(shown(crewView(false, plate), "#s-4 tr.sub td.c-load"),
+              QString::fromUtf8("½ 201.12 | ½ 201.12"));
     draw(rigger->page(), plate);
-    EXPECT_TRUE(shown(rigger->page(), ".rig-table tbody tr").contains(QString::fromUtf8(
-        "Out L Rear · K1-DELTA left C7 -13.1 3.48 9.6 18.5 8.9 201.12 K1-DELTA D8+ 500 kg + ½ plate 42.75 243.88")));
+    EXPECT_TRUE(shown(rigger->page(), ".rig-table tbody tr")
+                    .contains(QString::fromUtf8("Out L Rear · K1-DELTA left C7 -13.1 3.48 9.6 18.5 8.9 "
+                                                "201.12 K1-DELTA D8+ 500 kg + ½ plate 42.75 243.88")));
 }
 
 // What each layout shows: beside each other on a wide window, one column with a list of the
@@ -663,7 +678,8 @@ TEST_F(CrewLayouts, WhatEachLayoutShows) {
     const Row rows[] = {
         {".summary", QString::fromUtf8("2 sources · 1 rigging point · 0 warnings"),
          QString::fromUtf8("2 sources · 1 rigging point · 0 warnings")},
-        {".banner strong", "1 source changed since the last publish", "1 source changed since the last publish"},
+        {".banner strong", "1 source changed since the last publish",
+         "1 source changed since the last publish"},
         {".side-nav .nav-link", "Main L | Main R Changed", ""},
         {".toc > summary", "", "Sources (2)"},
         {"section.group > h2", QString::fromUtf8("Main › Left | Main › Right"),
@@ -688,9 +704,10 @@ TEST_F(CrewLayouts, WhatEachLayoutShows) {
                 << row.selector << (phone ? " on a phone" : " wide");
         }
         EXPECT_EQ(shown(page, "#s-0 .facts div"),
-                  QString::fromUtf8("Rigging height 19.25 m | Site -3.5° | Azimuth -4° | Bottom 7 m | "
-                                    "Bottom facet -7.5° (site -3°) | Total weight 730 kg | Enclosure weight 672 kg | "
-                                    "Position X / Y / Z -7.5 / 0.5 / 11.2 m"))
+                  QString::fromUtf8(
+                      "Rigging height 19.25 m | Site -3.5° | Azimuth -4° | Bottom 7 m | "
+                      "Bottom facet -7.5° (site -3°) | Total weight 730 kg | Enclosure weight 672 kg | "
+                      "Position X / Y / Z -7.5 / 0.5 / 11.2 m"))
             << (phone ? "phone" : "wide");
     }
     // Wide, the list of sources stands beside them.
@@ -702,18 +719,22 @@ TEST_F(CrewLayouts, WhatEachLayoutShows) {
     // The crew sheets: a sheet per source, each headed with the show, group and time; nothing to
     // open or jump to.
     draw(sheets->page(), doc);
-    EXPECT_EQ(shown(sheets->page(), ".sheet-head"),
-              QString::fromUtf8("Arena – Show 2026 Main › Left · Updated %1 | Arena – Show 2026 Main › Right · "
-                                "Updated %1")
-                  .arg(QDateTime(QDate(2025, 3, 14), QTime(9, 26), Qt::UTC).toLocalTime().toString("yyyy-MM-dd HH:mm")));
+    EXPECT_EQ(
+        shown(sheets->page(), ".sheet-head"),
+        QString::fromUtf8("Arena – Show 2026 Main › Left · Updated %1 | Arena – Show 2026 Main › Right · "
+                          "Updated %1")
+            .arg(QDateTime(QDate(2025, 3, 14), QTime(9, 26), Qt::UTC)
+                     .toLocalTime()
+                     .toString("yyyy-MM-dd HH:mm")));
     EXPECT_EQ(shown(sheets->page(), ".side-nav, .toc, .banner, .summary, .inventory, h1"), "");
     EXPECT_EQ(shown(sheets->page(), "#s-0 .enc th"), encWide);
 
     // The rigging points: title, counts, plan, every column, warnings.
     draw(rigger->page(), doc);
     EXPECT_EQ(shown(rigger->page(), ".rig-head .kind, .rig-head .meta + .meta, section.rig > h2"),
-              QString::fromUtf8("RIGGING POINTS | 2 sources · 1 rigging point · 0 warnings | Plan | Rigging points | "
-                                "Warnings"));
+              QString::fromUtf8(
+                  "RIGGING POINTS | 2 sources · 1 rigging point · 0 warnings | Plan | Rigging points | "
+                  "Warnings"));
     EXPECT_EQ(shown(rigger->page(), ".rig-warn p"), "No warnings.");
 
     // Print modes always draw something the printer waits for, even without sources; without

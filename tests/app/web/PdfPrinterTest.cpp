@@ -11,12 +11,12 @@
 #include "support/CrewTesting.h"
 #include "support/FakePrompts.h"
 
-#include <QFileInfo>
 #include <QDir>
-#include <QTimer>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <qcoro/qcorotask.h>
 
@@ -177,7 +177,8 @@ TEST_F(Printing, RiggingPointsListEveryWarningAndKeepNamesOffTheNumbers) {
 
         // The warnings' list: the long name wraps inside its column and leaves the warnings most
         // of the width, on every page the list takes.
-        const auto level = std::find_if(words.begin(), words.end(), [](const PdfWord& w) { return w.text == "Level"; });
+        const auto level =
+            std::find_if(words.begin(), words.end(), [](const PdfWord& w) { return w.text == "Level"; });
         ASSERT_NE(level, words.end());
         EXPECT_LT(level->x0, 0.3 * pdf.width);
         int nameLines = 0;
@@ -209,7 +210,8 @@ TEST_F(Printing, RiggingPointsListEveryWarningAndKeepNamesOffTheNumbers) {
 // failed.", a waiting caller (the downloads' upload) false.
 TEST(PrintingNothing, IsAFailure) {
     struct EmptyPrints : PdfPrinter {
-        void printPage(QWebEnginePage&, const QPageLayout&, std::function<void(const QByteArray&)> done) override {
+        void printPage(QWebEnginePage&, const QPageLayout&,
+                       std::function<void(const QByteArray&)> done) override {
             QTimer::singleShot(0, this, [done] { done({}); });
         }
     };
