@@ -29,6 +29,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QComboBox>
+#include <QCoroNetworkReply>
 #include <QFile>
 #include <QImageWriter>
 #include <QNetworkAccessManager>
@@ -38,7 +39,6 @@
 #include <QWindow>
 
 #include <algorithm>
-#include <coroutine>
 #include <memory>
 #include <string_view>
 #include <system_error>
@@ -120,28 +120,6 @@ void prepareOffscreen(QWidget* widget, QSize size) {
     widget->resize(size);
     widget->show();
 }
-
-// Resumes a coroutine once the reply has finished, or is gone.
-class ReplyDone {
-public:
-    explicit ReplyDone(QNetworkReply* reply) : reply_(reply) {}
-    bool await_ready() const noexcept { return reply_.isNull() || reply_->isFinished(); }
-    void await_suspend(std::coroutine_handle<> waiting) {
-        auto handle = std::make_shared<std::coroutine_handle<>>(waiting);
-        auto wake = [handle] {
-            if (!*handle) return;
-            QMetaObject::invokeMethod(
-                QCoreApplication::instance(), [h = std::exchange(*handle, {})] { h.resume(); },
-                Qt::QueuedConnection);
-        };
-        QObject::connect(reply_.data(), &QNetworkReply::finished, QCoreApplication::instance(), wake);
-        QObject::connect(reply_.data(), &QObject::destroyed, QCoreApplication::instance(), wake);
-    }
-    void await_resume() const noexcept {}
-
-private:
-    QPointer<QNetworkReply> reply_;
-};
 
 } // namespace
 
@@ -401,7 +379,7 @@ QCoro::Task<QString> SnapshotRun::fetchLink(QString server, QString token) {
             reply->abort();
         }
     });
-    co_await ReplyDone(reply);
+    co_await reply.data();
     if (!reply) throw PublishError(PublishError::Kind::Cancelled, publishText::cancelled);
     const std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> owned(
         reply.data(), [](QNetworkReply* r) { r->deleteLater(); });
