@@ -122,9 +122,7 @@ const Json* JsonObjectReader::member(std::string_view key) const {
     auto it = j_.find(key);
     if (it == j_.end()) return nullptr;
     const Json* found = &*it;
-    const auto first = found_.begin(), last = first + std::min(foundCount_, found_.size());
-    if (std::find(first, last, found) == last &&
-        std::find(moreFound_.begin(), moreFound_.end(), found) == moreFound_.end()) {
+    if (!wasFound(found)) {
         if (foundCount_ < found_.size()) {
             found_[foundCount_] = found;
         } else {
@@ -135,17 +133,18 @@ const Json* JsonObjectReader::member(std::string_view key) const {
     return found;
 }
 
+bool JsonObjectReader::wasFound(const Json* value) const {
+    const auto first = found_.begin(), last = first + std::min(foundCount_, found_.size());
+    return std::find(first, last, value) != last ||
+           std::find(moreFound_.begin(), moreFound_.end(), value) != moreFound_.end();
+}
+
 JsonUnknown JsonObjectReader::unknown() const {
     JsonUnknown out;
     if (foundCount_ == j_.size()) return out;
-    const auto first = found_.begin(), last = first + std::min(foundCount_, found_.size());
     Json members = Json::object();
     for (auto it = j_.begin(); it != j_.end(); ++it) {
-        const Json* value = &*it;
-        if (std::find(first, last, value) != last ||
-            std::find(moreFound_.begin(), moreFound_.end(), value) != moreFound_.end())
-            continue;
-        members[it.key()] = *it;
+        if (!wasFound(&*it)) members[it.key()] = *it;
     }
     out.members_ = std::make_shared<const Json>(std::move(members));
     return out;

@@ -179,6 +179,7 @@ public:
 
 private:
     const Json* member(std::string_view key) const;
+    bool wasFound(const Json* value) const;
     [[noreturn]] void missing(std::string_view key) const;
     const Json& j_;
     JsonPath path_;
