@@ -435,6 +435,8 @@ private:
     enum class Type { other, block, endblk, insert, line, face };
     // Codes kept of an entity: 10-13, 20-23, 30-33 and 50 as numbers, 2 and 8 as text.
     static constexpr int kRotation = 12;
+    static constexpr int kName = 13;
+    static constexpr int kLayer = 14;
 
     struct Placed {
         Insert insert;
@@ -461,7 +463,8 @@ private:
 
     // The name of the open block or insert, not read yet: a pair of code 2 now names it.
     bool nameExpected(std::int64_t code) const {
-        return code == 2 && open_ && (type_ == Type::block || type_ == Type::insert) && !(seen_ & (1u << 13));
+        return code == 2 && open_ && (type_ == Type::block || type_ == Type::insert) &&
+               !(seen_ & (1u << kName));
     }
 
     // A value line ended by VT, FF, NEL, LS or PS may be a value cut by a break inside it
@@ -523,17 +526,17 @@ private:
         } else if (code == 50) {
             slot = kRotation;
         } else if (code == 2) {
-            slot = 13;
+            slot = kName;
         } else if (code == 8) {
-            slot = 14;
+            slot = kLayer;
         } else {
             return;
         }
         if (seen_ & (1u << slot)) return;
         seen_ |= 1u << slot;
-        if (slot == 13) {
+        if (slot == kName) {
             name_ = std::string(value);
-        } else if (slot == 14) {
+        } else if (slot == kLayer) {
             pickupLayer_ = value.ends_with("PickupPoints");
         } else {
             numbers_[slot] = parseDecimal(value).value_or(0);
@@ -595,7 +598,7 @@ private:
     bool keep_ = false;
     bool inBlock_ = false;
     std::uint32_t seen_ = 0;
-    std::array<double, 13> numbers_{};
+    std::array<double, kRotation + 1> numbers_{}; // the number slots
     std::optional<std::string> name_;
     bool pickupLayer_ = false;
     std::string section_;
