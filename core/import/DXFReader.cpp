@@ -204,7 +204,7 @@ public:
                     if (eof_ || end_ - i >= 3 || (c != 0x0D && c < 0xC2)) {
                         const std::size_t width = breakWidth(i);
                         if (width > 0) {
-                            if (c != 0x0D) noteInnerBreak(i);
+                            if (c != 0x0D) noteInnerBreak(i, width);
                             return take(i, width);
                         }
                         ++i;
@@ -242,11 +242,9 @@ private:
     }();
     static constexpr std::size_t kChunk = 1 << 18;
 
-    void noteInnerBreak(std::size_t i) {
-        const auto c = static_cast<unsigned char>(data_[i]);
-        lastInnerBreak_ = c < 0x80    ? c
-                          : c == 0xC2 ? 0x85
-                                      : 0x2028 + (static_cast<unsigned char>(data_[i + 2]) & 1);
+    void noteInnerBreak(std::size_t i, std::size_t width) {
+        std::size_t pos = 0;
+        lastInnerBreak_ = nextCodePoint(std::string_view(data_ + i, width), pos);
         ++innerBreaks_;
     }
 
