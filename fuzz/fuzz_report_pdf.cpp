@@ -11,21 +11,15 @@
 // that folder first, as a starting corpus.
 #include "import/PDFText.h"
 #include "import/ReportParser.h"
-#include "import/detail/PDFTextDetail.h"
 #include "model/RigError.h"
+#include "support/PDFTokenTesting.h"
 #include "support/ReportGenerator.h"
 #include "support/TestPDF.h"
-
-#define POINTERHOLDER_TRANSITION 4
-#include <qpdf/Buffer.hh>
-#include <qpdf/BufferInputSource.hh>
-#include <qpdf/QPDFTokenizer.hh>
 
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -57,32 +51,6 @@ void writeSeeds(const std::filesystem::path& dir) {
     }
 }
 
-// The scanner's tokens against qpdf's tokenizer, the image data after "ID" included.
-void compareTokens(std::string_view content) {
-    using Type = rig::PDFText::detail::ContentTokens::Type;
-    rig::PDFText::detail::ContentTokens ours(content);
-    Buffer buffer(reinterpret_cast<unsigned char*>(const_cast<char*>(content.data())), content.size());
-    auto input = std::make_shared<BufferInputSource>("content", &buffer);
-    QPDFTokenizer qpdf;
-    qpdf.allowEOF();
-    for (bool image = false;;) {
-        if (image) {
-            ours.nextInlineImage();
-            char ch;
-            input->read(&ch, 1);
-            qpdf.expectInlineImage(input);
-        } else {
-            ours.next();
-        }
-        const QPDFTokenizer::Token t = qpdf.readToken(input, "content", true);
-        const Type type = t.getType() == QPDFTokenizer::tt_inline_image ? Type::inlineImage
-                                                                        : static_cast<Type>(t.getType());
-        if (ours.type() != type || ours.value() != t.getValue()) std::abort();
-        if (type == Type::eof) return;
-        image = type == Type::word && t.getValue() == "ID";
-    }
-}
-
 std::vector<rig::PDFTextItem> itemsOf(std::string_view data) {
     if (data.starts_with("%PDF")) return rig::PDFText::itemsFromMemory(data, "fuzz.pdf");
     rig::test::TestPDF pdf;
@@ -105,7 +73,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    if (!bytes.starts_with("%PDF")) compareTokens(bytes);
+    if (!bytes.starts_with("%PDF") && rig::test::scannerTokens(bytes) != rig::test::qpdfTokens(bytes))
+        std::abort();
     std::vector<rig::PDFTextItem> items;
     try {
         items = itemsOf(bytes);

@@ -4,18 +4,13 @@
 #include "model/RigError.h"
 
 #include "support/ImportTesting.h"
+#include "support/PDFTokenTesting.h"
 #include "support/TempDir.h"
 #include "support/TestPDF.h"
 
 #include <gtest/gtest.h>
 
-#define POINTERHOLDER_TRANSITION 4
-#include <qpdf/Buffer.hh>
-#include <qpdf/BufferInputSource.hh>
-#include <qpdf/QPDFTokenizer.hh>
-
 #include <cmath>
-#include <memory>
 #include <random>
 #include <stop_token>
 
@@ -52,51 +47,6 @@ struct Shown {
 std::vector<Shown> shown(const std::vector<PDFTextItem>& items) {
     std::vector<Shown> out;
     for (const PDFTextItem& i : items) out.push_back({i.page, i.x, i.y, i.text});
-    return out;
-}
-
-using Token = std::pair<PDFText::detail::ContentTokens::Type, std::string>;
-
-// The tokens of a content stream, read as the page scanner reads them: after "ID" the
-// image data up to "EI" is one token.
-std::vector<Token> scannerTokens(std::string_view content) {
-    PDFText::detail::ContentTokens tokens(content);
-    std::vector<Token> out;
-    do {
-        tokens.next();
-        out.emplace_back(tokens.type(), tokens.value());
-        if (tokens.value() == "ID") {
-            tokens.nextInlineImage();
-            out.emplace_back(tokens.type(), tokens.value());
-        }
-    } while (tokens.type() != PDFText::detail::ContentTokens::Type::eof);
-    return out;
-}
-
-// The same with qpdf's tokenizer alone.
-std::vector<Token> qpdfTokens(const std::string& content) {
-    using Type = PDFText::detail::ContentTokens::Type;
-    Buffer buffer(reinterpret_cast<unsigned char*>(const_cast<char*>(content.data())), content.size());
-    auto input = std::make_shared<BufferInputSource>("content", &buffer);
-    QPDFTokenizer tokenizer;
-    tokenizer.allowEOF();
-    std::vector<Token> out;
-    auto read = [&] {
-        const QPDFTokenizer::Token t = tokenizer.readToken(input, "content", true);
-        // The kinds are in qpdf's order; space and comment tokens are never asked for.
-        out.emplace_back(t.getType() == QPDFTokenizer::tt_inline_image ? Type::inlineImage
-                                                                       : static_cast<Type>(t.getType()),
-                         t.getValue());
-    };
-    do {
-        read();
-        if (out.back().second == "ID" && out.back().first == Type::word) {
-            char ch;
-            input->read(&ch, 1);
-            tokenizer.expectInlineImage(input);
-            read();
-        }
-    } while (out.back().first != Type::eof);
     return out;
 }
 
@@ -178,7 +128,7 @@ TEST(PDFText, ContentTokensAreQpdfTokens) {
         }
         contents.push_back(c);
     }
-    for (const std::string& c : contents) ASSERT_EQ(scannerTokens(c), qpdfTokens(c)) << c;
+    for (const std::string& c : contents) ASSERT_EQ(test::scannerTokens(c), test::qpdfTokens(c)) << c;
 }
 
 TEST(PDFText, PagesOfMillionsOfOperators) {
