@@ -331,7 +331,6 @@ std::size_t codePointCount(std::string_view text) {
 std::string bidiIsolated(std::string_view text) {
     constexpr std::string_view fsi = "\u2068", pdi = "\u2069";
     std::string out;
-    bool changed = false;
     std::size_t start = 0;
     bool moves = false;
     std::size_t open = 0, stray = 0; // isolates the paragraph opens and does not close, closes unopened
@@ -342,7 +341,6 @@ std::string bidiIsolated(std::string_view text) {
             for (std::size_t i = 0; i <= stray; ++i) out += fsi;
             out += part;
             for (std::size_t i = 0; i <= open; ++i) out += pdi;
-            changed = true;
         } else {
             out += part;
         }
@@ -386,7 +384,7 @@ std::string bidiIsolated(std::string_view text) {
         }
     }
     flush(text.size());
-    return changed ? out : std::string(text);
+    return out;
 }
 
 } // namespace rig
