@@ -73,7 +73,7 @@ std::size_t lineBreakAt(std::string_view text, std::size_t pos);
 // VT, FF, NEL, LS and PS: line breaks that a text whose lines end in CR or LF holds only
 // inside a line (a name that holds one, say).
 inline bool isInnerLineBreak(char32_t c) {
-    return c > 0x0D ? c == 0x85 || c == 0x2028 || c == 0x2029 : c - 0x0Bu <= 1u;
+    return c == 0x0B || c == 0x0C || c == 0x85 || c == 0x2028 || c == 0x2029;
 }
 
 // The lines of a text, one at a time, split at every line break; CR LF is one break. Empty
