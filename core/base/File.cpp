@@ -50,8 +50,8 @@ bool processIsGone(pid_t pid) {
     return ::kill(pid, 0) != 0 && errno == ESRCH;
 }
 
-// The process id of a temporary named "<name>.tmp-<pid>" beside files with `extension`;
-// 0 when `name` is not one.
+// The process id in `name` when it is "<base>.tmp-<pid>", a temporary of a file with the
+// extension of `file`; 0 otherwise.
 pid_t temporaryOwner(const std::string& name, const std::filesystem::path& file) {
     static constexpr std::string_view marker = ".tmp-";
     const std::size_t at = name.rfind(marker);
