@@ -69,17 +69,25 @@ QWidget* chooseCaptureWindow(const QList<QWidget*>& windows, QWidget* active) {
     return windows.isEmpty() ? nullptr : windows.front();
 }
 
+namespace {
+
+// Empty when the picture cannot be encoded.
+QByteArray pngBytes(const QImage& picture) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!QImageWriter(&buffer, "png").write(picture)) return {};
+    return png;
+}
+
+} // namespace
+
 QByteArray widgetPng(QWidget* widget) {
     // Layouts asked for by the last changes are applied first, as a shown window would.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     const QPixmap picture = widget->grab();
     if (picture.isNull()) return {};
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    if (!writer.write(picture.toImage())) return {};
-    return png;
+    return pngBytes(picture.toImage());
 }
 
 namespace {
@@ -475,10 +483,8 @@ void SnapshotRun::captureMainWindow(const QString& path) {
         fail(QStringLiteral("The screen gave no picture of the window."));
         return;
     }
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    if (!QImageWriter(&buffer, "png").write(shot.toImage())) return;
+    const QByteArray png = pngBytes(shot.toImage());
+    if (png.isEmpty()) return;
     QString error;
     if (!writePlain(path, png, &error)) fail(error);
 }
