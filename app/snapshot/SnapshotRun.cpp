@@ -21,7 +21,6 @@
 #include "RiggingPointsCSV.h"
 #include "analysis/RigDXF.h"
 #include "base/Date.h"
-#include "base/File.h"
 #include "base/Text.h"
 #include "base/Uuid.h"
 
@@ -40,8 +39,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <string_view>
-#include <system_error>
 #include <utility>
 
 namespace rig::app {
@@ -104,21 +101,14 @@ constexpr std::chrono::milliseconds keyWaitLimit{1500};
 const QString sampleMotorName = QStringLiteral("Test 1t");
 const QString probeMotorName = QStringLiteral("NOT PUBLISHED");
 
-// A plain write: what was written stays even when the write fails half-way.
+// Result files go through writeExportFile: one that cannot be written is left out and the run
+// goes on. Pictures take a plain write: what was written stays even when the write fails half-way.
 bool writePlain(const QString& path, const QByteArray& bytes, QString* error = nullptr) {
     QFile file(path);
     const bool ok =
         file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
     if (!ok && error) *error = file.errorString();
     return ok;
-}
-
-// A file that cannot be written is left out; the run goes on.
-void writeAtomically(const QString& path, std::string_view bytes) {
-    try {
-        writeFileAtomically(toPath(path), bytes);
-    } catch (const std::system_error&) {
-    }
 }
 
 // A widget drawn off screen: laid out and polished as if shown, never on a screen, and
@@ -212,7 +202,7 @@ void SnapshotRun::writeAccessoryCheck() {
     if (const QByteArray png = widgetPng(accessory.get()); !png.isEmpty())
         writePlain(inFolder("accessory.png"), png);
     const QString line = accessoryText(parts_.dxf->options(), QSizeF(accessory->size()));
-    writeAtomically(inFolder("accessory.txt"), toStd(line));
+    writeExportFile(inFolder("accessory.txt"), toStd(line));
 }
 
 void SnapshotRun::writeSettingsShots() {
@@ -279,14 +269,14 @@ void SnapshotRun::runExportSelfTest(const QString& exportFolder) {
     const Date now = nowSeconds();
     parts_.exports->printPDF(project, false, exportFolder + "/rigger.pdf", now);
     parts_.exports->printPDF(project, true, exportFolder + "/crew.pdf", now);
-    writeAtomically(exportFolder + "/points.csv", riggingPointsCSV(project));
+    writeExportFile(exportFolder + "/points.csv", riggingPointsCSV(project));
     using Footprints = RigDXF::Options::Footprints;
     const RigDXF::Options atHook{true, true, false, Footprints::hook, 0};
     const RigDXF::Options dropsToFloor{true, true, true, Footprints::floor, 0};
     for (const auto& [name, options] :
          {std::pair{"/points.dxf", atHook}, std::pair{"/points-drops-floor.dxf", dropsToFloor}}) {
         const std::string text = RigDXF::make(project, options);
-        if (isAscii(text)) writeAtomically(exportFolder + QLatin1String(name), text);
+        if (isAscii(text)) writeExportFile(exportFolder + QLatin1String(name), text);
     }
 
     if (isSet("RIG_PUBLISH_SERVER") && isSet("RIG_PUBLISH_KEY"))
@@ -298,7 +288,7 @@ QCoro::Task<void> SnapshotRun::runPublishSelfTest(QString server, QString key, Q
     ++publishChecks_;
     const std::optional<QString> log = co_await publishCheckLog(std::move(server), std::move(key));
     if (!self) co_return;
-    if (log) writeAtomically(exportFolder + "/publish.txt", toStd(*log));
+    if (log) writeExportFile(exportFolder + "/publish.txt", toStd(*log));
     --publishChecks_;
     emit publishCheckFinished();
 }
@@ -443,7 +433,7 @@ void SnapshotRun::finishSteps(std::chrono::steady_clock::time_point deadline) {
         return;
     }
     const ProjectStore& store = *parts_.store;
-    writeAtomically(
+    writeExportFile(
         inFolder("state.txt"),
         toStd(snapshotStateText(qsizetype(store.project().report.sources.size()), store.errorMessage())));
     parts_.quit(0);
