@@ -1,8 +1,8 @@
 // The program's one main window: the welcome page while the project has no sources, else
 // the edit view (sidebar and the overview or a source's page) or the crew preview (wide, or
 // in a phone-sized frame). Around it: the title, the File menu, the toolbar, drops of files
-// anywhere in the window, the import-changes sheet and the error alert one after the other,
-// and the two project hooks. Main thread only.
+// anywhere in the window, the import-changes sheet and the error alert one after the other.
+// Main thread only.
 #pragma once
 
 #include "WindowState.h"
@@ -192,8 +192,6 @@ private:
     Toolbar toolbar_;
     QList<QPushButton*> segments_;
     bool restyling_ = false;
-
-    // The hooks compare with what they saw last.
 
     QPointer<ImportChangesDialog> sheet_;
     bool presenting_ = false;
