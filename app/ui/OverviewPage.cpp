@@ -320,12 +320,11 @@ void OverviewPage::buildInventorySection(QVBoxLayout* column) {
     auto* row = new QWidget;
     row->setObjectName(QStringLiteral("inventoryBlocks"));
     p.blocksLayout = new QHBoxLayout(row);
-    p.blocksLayout->setContentsMargins(0, 4, 0, 4);
+    p.blocksLayout->setContentsMargins(0, 0, 0, 0);
     p.blocksLayout->setSpacing(12);
     p.inventory_->rows()->addRow(row);
-    // 4 points above and below the blocks, on top of nothing else.
+    // 4 points above and below the blocks instead of the row padding.
     row->setContentsMargins(0, 4, 0, 4);
-    p.blocksLayout->setContentsMargins(0, 0, 0, 0);
 }
 
 // Exports, each with the project as it is at the press.
