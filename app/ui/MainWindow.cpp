@@ -209,8 +209,7 @@ MainWindow::MainWindow(ProjectStore& store, MotorLibrary& motors, Parts parts, Q
     centralLayout->addWidget(stack_);
     setCentralWidget(central);
 
-    welcome_ = new WelcomePage(store_);
-    stack_->insertWidget(pageWelcome, welcome_);
+    stack_->insertWidget(pageWelcome, new WelcomePage(store_));
 
     editView_ = new LineSplitter(Qt::Horizontal);
     editView_->setChildrenCollapsible(false);

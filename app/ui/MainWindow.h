@@ -38,7 +38,6 @@ class ProjectStore;
 class PublishButton;
 class SidebarWidget;
 class SourcePage;
-class WelcomePage;
 class CrewArea;
 class DropOverlay;
 
@@ -175,7 +174,6 @@ private:
     WindowContent content_ = WindowContent::welcome;
 
     QStackedWidget* stack_ = nullptr;
-    WelcomePage* welcome_ = nullptr;
     QSplitter* editView_ = nullptr;
     SidebarWidget* sidebar_ = nullptr;
     QStackedWidget* detail_ = nullptr;

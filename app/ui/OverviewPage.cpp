@@ -161,8 +161,8 @@ OverviewPage::OverviewPage(ProjectStore& store, MotorLibrary& motors, ExportComm
 
     buildProjectSection(column);
     // Crew link.
-    share_ = new ShareRow(store_);
-    addSection(column, new FormSection(QStringLiteral("Crew link"), share_), QStringLiteral("crewLink"));
+    addSection(column, new FormSection(QStringLiteral("Crew link"), new ShareRow(store_)),
+               QStringLiteral("crewLink"));
 
     // Rigging height.
     rigging_ = new RiggingHeightFields(store_);
@@ -234,9 +234,9 @@ void OverviewPage::buildProjectSection(QVBoxLayout* column) {
     auto* importLayout = new QHBoxLayout(importRow);
     importLayout->setContentsMargins(0, 0, 0, 0);
     importLayout->setSpacing(10);
-    import_ = form::pushButton(overview::importButton, QStringLiteral("import"));
-    connect(import_, &QPushButton::clicked, this, [this] { store_.importer().showImportPanel(); });
-    importLayout->addWidget(import_, 0, Qt::AlignVCenter);
+    QPushButton* import = form::pushButton(overview::importButton, QStringLiteral("import"));
+    connect(import, &QPushButton::clicked, this, [this] { store_.importer().showImportPanel(); });
+    importLayout->addWidget(import, 0, Qt::AlignVCenter);
     auto* hint = form::label(overview::importHint, Tone::secondary, style::captionFont());
     hint->setWordWrap(true);
     importLayout->addWidget(hint, 1, Qt::AlignVCenter);
