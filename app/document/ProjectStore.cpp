@@ -70,6 +70,8 @@ void ProjectStore::replaceDocument(Project project, std::optional<QString> path,
     if (pathChanged) emit filePathChanged();
     if (dirtyChanged_) emit dirtyChanged();
     updateWindowTitle();
+    // The changes of an import into the document that went are no news about this one.
+    import_->setImportChanges(std::nullopt);
 }
 
 void ProjectStore::setFilePath(std::optional<QString> path) {
@@ -109,7 +111,6 @@ void ProjectStore::updateWindowTitle() {
 void ProjectStore::newProject() {
     if (!confirmDiscardChanges()) return;
     replaceDocument(Project(), std::nullopt, false);
-    import_->setImportChanges(std::nullopt);
 }
 
 void ProjectStore::showOpenPanel() {
@@ -130,7 +131,6 @@ void ProjectStore::openProject(const QString& path, bool prompt) {
         return;
     }
     replaceDocument(std::move(opened), file, false);
-    import_->setImportChanges(std::nullopt);
     recent_->remember(file);
 }
 
