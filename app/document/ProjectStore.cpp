@@ -171,14 +171,8 @@ bool ProjectStore::saveProject() {
 
 bool ProjectStore::writeProject(const QString& path) {
     const QString file = absoluteFilePath(path);
-    std::optional<QString> error;
-    try {
-        error = recovery_->writeFile(file, project_.fileText());
-    } catch (const std::exception& encodeError) {
-        error = failureReason(encodeError);
-    }
-    if (error) {
-        setErrorMessage(QStringLiteral("Could not save: ") + *error);
+    if (const std::optional<QString> error = recovery_->writeFile(file, project_)) {
+        reportSaveFailure(*error);
         return false;
     }
     setFilePath(file);
@@ -186,6 +180,10 @@ bool ProjectStore::writeProject(const QString& path) {
     recent_->remember(file);
     recovery_->documentSaved();
     return true;
+}
+
+void ProjectStore::reportSaveFailure(const QString& reason) {
+    setErrorMessage(QStringLiteral("Could not save: ") + reason);
 }
 
 void ProjectStore::setErrorMessage(std::optional<QString> message) {
