@@ -21,7 +21,6 @@
 #include "RiggingPointsCSV.h"
 #include "analysis/RigDXF.h"
 #include "base/Date.h"
-#include "base/File.h"
 #include "base/Text.h"
 #include "base/Uuid.h"
 
@@ -40,8 +39,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <string_view>
-#include <system_error>
 #include <utility>
 
 namespace rig::app {
@@ -69,17 +66,25 @@ QWidget* chooseCaptureWindow(const QList<QWidget*>& windows, QWidget* active) {
     return windows.isEmpty() ? nullptr : windows.front();
 }
 
+namespace {
+
+// Empty when the picture cannot be encoded.
+QByteArray pngBytes(const QImage& picture) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!QImageWriter(&buffer, "png").write(picture)) return {};
+    return png;
+}
+
+} // namespace
+
 QByteArray widgetPng(QWidget* widget) {
     // Layouts asked for by the last changes are applied first, as a shown window would.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     const QPixmap picture = widget->grab();
     if (picture.isNull()) return {};
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    if (!writer.write(picture.toImage())) return {};
-    return png;
+    return pngBytes(picture.toImage());
 }
 
 namespace {
@@ -96,21 +101,14 @@ constexpr std::chrono::milliseconds keyWaitLimit{1500};
 const QString sampleMotorName = QStringLiteral("Test 1t");
 const QString probeMotorName = QStringLiteral("NOT PUBLISHED");
 
-// A plain write: what was written stays even when the write fails half-way.
+// Result files go through writeExportFile: one that cannot be written is left out and the run
+// goes on. Pictures take a plain write: what was written stays even when the write fails half-way.
 bool writePlain(const QString& path, const QByteArray& bytes, QString* error = nullptr) {
     QFile file(path);
     const bool ok =
         file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
     if (!ok && error) *error = file.errorString();
     return ok;
-}
-
-// A file that cannot be written is left out; the run goes on.
-void writeAtomically(const QString& path, std::string_view bytes) {
-    try {
-        writeFileAtomically(toPath(path), bytes);
-    } catch (const std::system_error&) {
-    }
 }
 
 // A widget drawn off screen: laid out and polished as if shown, never on a screen, and
@@ -204,7 +202,7 @@ void SnapshotRun::writeAccessoryCheck() {
     if (const QByteArray png = widgetPng(accessory.get()); !png.isEmpty())
         writePlain(inFolder("accessory.png"), png);
     const QString line = accessoryText(parts_.dxf->options(), QSizeF(accessory->size()));
-    writeAtomically(inFolder("accessory.txt"), toStd(line));
+    writeExportFile(inFolder("accessory.txt"), toStd(line));
 }
 
 void SnapshotRun::writeSettingsShots() {
@@ -271,14 +269,14 @@ void SnapshotRun::runExportSelfTest(const QString& exportFolder) {
     const Date now = nowSeconds();
     parts_.exports->printPDF(project, false, exportFolder + "/rigger.pdf", now);
     parts_.exports->printPDF(project, true, exportFolder + "/crew.pdf", now);
-    writeAtomically(exportFolder + "/points.csv", riggingPointsCSV(project));
+    writeExportFile(exportFolder + "/points.csv", riggingPointsCSV(project));
     using Footprints = RigDXF::Options::Footprints;
     const RigDXF::Options atHook{true, true, false, Footprints::hook, 0};
     const RigDXF::Options dropsToFloor{true, true, true, Footprints::floor, 0};
     for (const auto& [name, options] :
          {std::pair{"/points.dxf", atHook}, std::pair{"/points-drops-floor.dxf", dropsToFloor}}) {
         const std::string text = RigDXF::make(project, options);
-        if (isAscii(text)) writeAtomically(exportFolder + QLatin1String(name), text);
+        if (isAscii(text)) writeExportFile(exportFolder + QLatin1String(name), text);
     }
 
     if (isSet("RIG_PUBLISH_SERVER") && isSet("RIG_PUBLISH_KEY"))
@@ -290,7 +288,7 @@ QCoro::Task<void> SnapshotRun::runPublishSelfTest(QString server, QString key, Q
     ++publishChecks_;
     const std::optional<QString> log = co_await publishCheckLog(std::move(server), std::move(key));
     if (!self) co_return;
-    if (log) writeAtomically(exportFolder + "/publish.txt", toStd(*log));
+    if (log) writeExportFile(exportFolder + "/publish.txt", toStd(*log));
     --publishChecks_;
     emit publishCheckFinished();
 }
@@ -435,7 +433,7 @@ void SnapshotRun::finishSteps(std::chrono::steady_clock::time_point deadline) {
         return;
     }
     const ProjectStore& store = *parts_.store;
-    writeAtomically(
+    writeExportFile(
         inFolder("state.txt"),
         toStd(snapshotStateText(qsizetype(store.project().report.sources.size()), store.errorMessage())));
     parts_.quit(0);
@@ -475,10 +473,8 @@ void SnapshotRun::captureMainWindow(const QString& path) {
         fail(QStringLiteral("The screen gave no picture of the window."));
         return;
     }
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    if (!QImageWriter(&buffer, "png").write(shot.toImage())) return;
+    const QByteArray png = pngBytes(shot.toImage());
+    if (png.isEmpty()) return;
     QString error;
     if (!writePlain(path, png, &error)) fail(error);
 }

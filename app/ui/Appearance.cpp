@@ -43,15 +43,12 @@ void setRole(QPalette& palette, QPalette::ColorRole role, const QColor& color) {
     setRole(palette, role, color, color);
 }
 
-} // namespace
-
+// The first call remembers the style and palette the program started with.
 void captureStartupAppearance() {
     if (startup()) return;
     startup() =
         StartupAppearance{QApplication::style()->name(), QApplication::palette(), QToolTip::palette()};
 }
-
-namespace {
 
 // What sets the light and dark palettes apart; every other role is white or the text colour.
 struct PaletteColours {

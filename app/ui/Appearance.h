@@ -12,9 +12,6 @@ namespace rig::app {
 void applyAppearance();
 void applyAppearance(Appearance appearance);
 
-// Remembers the start-up style and palette unless already done; applyAppearance does it too.
-void captureStartupAppearance();
-
 // The palettes used with the Fusion style.
 QPalette lightPalette();
 QPalette darkPalette();

@@ -89,11 +89,13 @@ CrewWebView::CrewWebView(const CrewDoc& doc, bool split, QWidget* parent, std::o
 
     connect(page_, &QWebEnginePage::loadFinished, this, &CrewWebView::onLoadFinished);
     connect(page_, &QWebEnginePage::renderProcessTerminated, this, &CrewWebView::onRendererEnded);
-    load(templateText_ ? crewPage(doc, PageMode::crew, split, *templateText_)
-                       : crewPage(doc, PageMode::crew, split));
+    load();
 }
 
-void CrewWebView::load(const QString& html) {
+void CrewWebView::load() {
+    const auto& [doc, split] = current_;
+    const QString html = templateText_ ? crewPage(doc, PageMode::crew, split, *templateText_)
+                                       : crewPage(doc, PageMode::crew, split);
     if (!url_.isEmpty()) releasePage(url_);
     url_ = servePage(page_->profile(), html.toUtf8());
     page_->loadPinned(url_);
@@ -134,8 +136,7 @@ void CrewWebView::setDocument(const CrewDoc& doc, bool split) {
         reloadedFor_.reset();
         failure_->hide();
         view_->show();
-        load(templateText_ ? crewPage(doc, PageMode::crew, split, *templateText_)
-                           : crewPage(doc, PageMode::crew, split));
+        load();
         return;
     }
     if (loaded_) {

@@ -71,7 +71,8 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    void load(const QString& html);
+    // Serves the page of the current document and loads it.
+    void load();
     void onLoadFinished(bool ok);
     void onRendererEnded();
     void applyColorScheme();

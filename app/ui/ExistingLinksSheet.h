@@ -101,7 +101,6 @@ private:
     std::optional<ServerLink> confirmDelete_;
     bool started_ = false;
     bool closed_ = false;
-    int loadsRunning_ = 0;
     // What the rows were built from.
     std::vector<ServerLink> shownLinks_;
     std::optional<std::string> shownOwnToken_;

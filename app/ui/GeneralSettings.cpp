@@ -48,11 +48,10 @@ GeneralSettings::GeneralSettings(DXFSettings& dxf, std::function<void()> applyAp
                                   "projects use this name; each project can change it in Overview."))
         ->addLabelledRow(QStringLiteral("Your name"), name_);
 
-    dxf_ = new DXFOptionsForm(dxf);
     addSection(QStringLiteral("Rigging points DXF (3D)"),
                QStringLiteral("Used by File ▸ Export DXF and the DXF in the crew link downloads. The "
                               "export window shows the same options."))
-        ->addRow(dxf_);
+        ->addRow(new DXFOptionsForm(dxf));
 
     refresh();
 }

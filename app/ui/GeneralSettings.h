@@ -9,7 +9,6 @@
 namespace rig::app {
 
 class BoxField;
-class DXFOptionsForm;
 class DXFSettings;
 
 class GeneralSettings : public SettingsPane {
@@ -38,7 +37,6 @@ private:
     std::function<void()> applyAppearance_;
     SegmentedControl* appearance_;
     BoxField* name_;
-    DXFOptionsForm* dxf_;
 };
 
 } // namespace rig::app

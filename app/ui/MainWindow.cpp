@@ -4,6 +4,7 @@
 #include "CrewLink.h"
 #include "CrewWebView.h"
 #include "ExportCommands.h"
+#include "FormLayout.h"
 #include "Icons.h"
 #include "ImportChangesDialog.h"
 #include "ImportController.h"
@@ -65,11 +66,6 @@ enum ExportItem { riggingPDF, csv, dxf, crewPDF };
 // Qt reads "[*]" in a window title as the modified mark; a project name is shown as it is.
 QString plainWindowTitle(QString title) {
     return title.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
-}
-
-// A menu item shows a file name as it is: "&" is no mnemonic there.
-QString plainMenuText(QString text) {
-    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
 // Local files among the dragged items, in their order.
@@ -213,8 +209,7 @@ MainWindow::MainWindow(ProjectStore& store, MotorLibrary& motors, Parts parts, Q
     centralLayout->addWidget(stack_);
     setCentralWidget(central);
 
-    welcome_ = new WelcomePage(store_);
-    stack_->insertWidget(pageWelcome, welcome_);
+    stack_->insertWidget(pageWelcome, new WelcomePage(store_));
 
     editView_ = new LineSplitter(Qt::Horizontal);
     editView_->setChildrenCollapsible(false);
@@ -356,7 +351,8 @@ void MainWindow::fillRecentMenu() {
     menu->clear();
     const QStringList recent = store_.recentFiles().list();
     for (const QString& path : recent) {
-        QAction* item = menu->addAction(plainMenuText(shownName(QFileInfo(path).completeBaseName())));
+        // The file name as it is: "&" is no mnemonic.
+        QAction* item = menu->addAction(form::buttonText(shownName(QFileInfo(path).completeBaseName())));
         item->setToolTip(shownName(path));
         connect(item, &QAction::triggered, this, [this, path] { store_.openProject(path, true); });
     }

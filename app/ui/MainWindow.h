@@ -1,8 +1,8 @@
 // The program's one main window: the welcome page while the project has no sources, else
 // the edit view (sidebar and the overview or a source's page) or the crew preview (wide, or
 // in a phone-sized frame). Around it: the title, the File menu, the toolbar, drops of files
-// anywhere in the window, the import-changes sheet and the error alert one after the other,
-// and the two project hooks. Main thread only.
+// anywhere in the window, the import-changes sheet and the error alert one after the other.
+// Main thread only.
 #pragma once
 
 #include "WindowState.h"
@@ -38,7 +38,6 @@ class ProjectStore;
 class PublishButton;
 class SidebarWidget;
 class SourcePage;
-class WelcomePage;
 class CrewArea;
 class DropOverlay;
 
@@ -175,7 +174,6 @@ private:
     WindowContent content_ = WindowContent::welcome;
 
     QStackedWidget* stack_ = nullptr;
-    WelcomePage* welcome_ = nullptr;
     QSplitter* editView_ = nullptr;
     SidebarWidget* sidebar_ = nullptr;
     QStackedWidget* detail_ = nullptr;
@@ -192,8 +190,6 @@ private:
     Toolbar toolbar_;
     QList<QPushButton*> segments_;
     bool restyling_ = false;
-
-    // The hooks compare with what they saw last.
 
     QPointer<ImportChangesDialog> sheet_;
     bool presenting_ = false;

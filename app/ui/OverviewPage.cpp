@@ -161,8 +161,8 @@ OverviewPage::OverviewPage(ProjectStore& store, MotorLibrary& motors, ExportComm
 
     buildProjectSection(column);
     // Crew link.
-    share_ = new ShareRow(store_);
-    addSection(column, new FormSection(QStringLiteral("Crew link"), share_), QStringLiteral("crewLink"));
+    addSection(column, new FormSection(QStringLiteral("Crew link"), new ShareRow(store_)),
+               QStringLiteral("crewLink"));
 
     // Rigging height.
     rigging_ = new RiggingHeightFields(store_);
@@ -234,9 +234,9 @@ void OverviewPage::buildProjectSection(QVBoxLayout* column) {
     auto* importLayout = new QHBoxLayout(importRow);
     importLayout->setContentsMargins(0, 0, 0, 0);
     importLayout->setSpacing(10);
-    import_ = form::pushButton(overview::importButton, QStringLiteral("import"));
-    connect(import_, &QPushButton::clicked, this, [this] { store_.importer().showImportPanel(); });
-    importLayout->addWidget(import_, 0, Qt::AlignVCenter);
+    QPushButton* import = form::pushButton(overview::importButton, QStringLiteral("import"));
+    connect(import, &QPushButton::clicked, this, [this] { store_.importer().showImportPanel(); });
+    importLayout->addWidget(import, 0, Qt::AlignVCenter);
     auto* hint = form::label(overview::importHint, Tone::secondary, style::captionFont());
     hint->setWordWrap(true);
     importLayout->addWidget(hint, 1, Qt::AlignVCenter);
@@ -320,12 +320,11 @@ void OverviewPage::buildInventorySection(QVBoxLayout* column) {
     auto* row = new QWidget;
     row->setObjectName(QStringLiteral("inventoryBlocks"));
     p.blocksLayout = new QHBoxLayout(row);
-    p.blocksLayout->setContentsMargins(0, 4, 0, 4);
+    p.blocksLayout->setContentsMargins(0, 0, 0, 0);
     p.blocksLayout->setSpacing(12);
     p.inventory_->rows()->addRow(row);
-    // 4 points above and below the blocks, on top of nothing else.
+    // 4 points above and below the blocks instead of the row padding.
     row->setContentsMargins(0, 4, 0, 4);
-    p.blocksLayout->setContentsMargins(0, 0, 0, 0);
 }
 
 // Exports, each with the project as it is at the press.

@@ -30,7 +30,6 @@ class InventoryBlock;
 class MotorLibrary;
 class ProjectStore;
 class RiggingHeightFields;
-class ShareRow;
 
 namespace form {
 class FormSection;
@@ -104,8 +103,6 @@ private:
 
     BoxField* name_ = nullptr;
     BoxField* author_ = nullptr;
-    QPushButton* import_ = nullptr;
-    ShareRow* share_ = nullptr;
     RiggingHeightFields* rigging_ = nullptr;
     QComboBox* motorMenu_ = nullptr;
     QPushButton* setOnAll_ = nullptr;

@@ -86,8 +86,6 @@ PanflexStack::PanflexStack(std::optional<std::string> value, std::string type, Q
 
 void PanflexStack::setValue(std::optional<std::string> value, std::string type) {
     PanflexLayout next = panflexLayout(value, type);
-    value_ = std::move(value);
-    type_ = std::move(type);
     if (next == layout_) return;
     layout_ = std::move(next);
     updateGeometry();

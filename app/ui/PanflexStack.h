@@ -47,8 +47,6 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    std::optional<std::string> value_;
-    std::string type_;
     PanflexLayout layout_;
 };
 

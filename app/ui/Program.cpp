@@ -82,7 +82,6 @@ MainWindow& Program::mainWindow() const {
 
 void Program::start(const QList<QUrl>& files) {
     // The window shows in the stored appearance from its first frame.
-    captureStartupAppearance();
     applyAppearance();
     window_->show();
     window_->raise();

@@ -171,9 +171,10 @@ void PublishSettingsView::refreshStatus() {
         status_->updateText({});
     } else if (settings_.key().isEmpty()) {
         show(QStringLiteral("Not set up \u2013 Publish will not work"), style::Tone::orange);
-    } else if (serverTransport(settings_.server()) == ServerTransport::unencrypted) {
+    } else if (const ServerTransport transport = serverTransport(settings_.server());
+               transport == ServerTransport::unencrypted) {
         show(publishText::httpsRequired, style::Tone::orange);
-    } else if (serverTransport(settings_.server()) == ServerTransport::localNetwork) {
+    } else if (transport == ServerTransport::localNetwork) {
         show(QStringLiteral("Ready \u2013 not encrypted (local network)"), style::Tone::secondary);
     } else {
         show(QStringLiteral("Ready"), style::Tone::secondary);

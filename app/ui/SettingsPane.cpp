@@ -81,18 +81,18 @@ FormSection::FormSection(const QString& header, const QString& footer, QWidget* 
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(5);
     if (!header.isEmpty()) {
-        header_ = new style::ToneLabel(header, style::Tone::secondary, this);
-        header_->setFont(style::bold(style::calloutFont()));
-        header_->setContentsMargins(rowInset - 2, 0, 0, 0);
-        column->addWidget(header_);
+        auto* title = new style::ToneLabel(header, style::Tone::secondary, this);
+        title->setFont(style::bold(style::calloutFont()));
+        title->setContentsMargins(rowInset - 2, 0, 0, 0);
+        column->addWidget(title);
     }
     column->addWidget(card_);
     if (!footer.isEmpty()) {
-        footer_ = new style::ToneLabel(footer, style::Tone::secondary, this);
-        footer_->setFont(style::captionFont());
-        footer_->setWordWrap(true);
-        footer_->setContentsMargins(rowInset - 2, 0, rowInset - 2, 0);
-        column->addWidget(footer_);
+        auto* caption = new style::ToneLabel(footer, style::Tone::secondary, this);
+        caption->setFont(style::captionFont());
+        caption->setWordWrap(true);
+        caption->setContentsMargins(rowInset - 2, 0, rowInset - 2, 0);
+        column->addWidget(caption);
     }
 }
 

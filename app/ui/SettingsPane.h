@@ -13,10 +13,6 @@ class QVBoxLayout;
 
 namespace rig::app {
 
-namespace style {
-class ToneLabel;
-}
-
 // Gives a push button some room around its title (Fusion draws them tight).
 void padButton(QAbstractButton* button);
 
@@ -50,8 +46,6 @@ public:
 
 private:
     FormCard* card_;
-    style::ToneLabel* header_ = nullptr;
-    style::ToneLabel* footer_ = nullptr;
 };
 
 // A scrolling column of sections; the settings window shows one per tab, and each pane can be

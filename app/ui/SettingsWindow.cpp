@@ -51,8 +51,7 @@ protected:
 SettingsWindow::SettingsWindow(MotorLibrary& motors, DXFSettings& dxf, PublishSettings& publish,
                                QWidget* parent)
     : QWidget(parent, Qt::Window), tabBar_(new SettingsTabBar), pages_(new QStackedWidget),
-      general_(new GeneralSettings(dxf)), motors_(new MotorsSettings(motors)),
-      publishing_(new PublishSettingsView(publish)) {
+      motors_(new MotorsSettings(motors)) {
     setWindowTitle(QStringLiteral("Settings"));
     setFixedSize(width, height);
     // Closing the main window ends the program even while this window is open.
@@ -63,9 +62,9 @@ SettingsWindow::SettingsWindow(MotorLibrary& motors, DXFSettings& dxf, PublishSe
     tabBar_->setExpanding(false);
     tabBar_->setIconSize({18, 18});
     for (const TabInfo& tab : tabInfo) tabBar_->addTab(QString::fromUtf8(tab.title));
-    pages_->addWidget(general_);
+    pages_->addWidget(new GeneralSettings(dxf));
     pages_->addWidget(motors_);
-    pages_->addWidget(publishing_);
+    pages_->addWidget(new PublishSettingsView(publish));
     // Drawn in the application palette's text colour whenever painted, so a change of
     // appearance re-tints them.
     for (int i = 0; i < tabBar_->count(); ++i)

@@ -13,11 +13,9 @@ class QTabBar;
 namespace rig::app {
 
 class DXFSettings;
-class GeneralSettings;
 class MotorLibrary;
 class MotorsSettings;
 class PublishSettings;
-class PublishSettingsView;
 
 class SettingsWindow : public QWidget {
     Q_OBJECT
@@ -35,9 +33,7 @@ public:
 private:
     QTabBar* tabBar_;
     QStackedWidget* pages_;
-    GeneralSettings* general_;
     MotorsSettings* motors_;
-    PublishSettingsView* publishing_;
 };
 
 // Opens the settings window, or brings the open one to the front. Each opening after a close

@@ -250,7 +250,7 @@ void ShareRow::refresh() {
         const bool valid = storedCrewLink(project).has_value();
         link_->setText(url, valid);
         badLinkRow_->setVisible(!valid);
-        share_->setEnabled(link_->isLink());
+        share_->setEnabled(valid);
         copyLink_->setEnabled(valid);
         const QString qrText = valid ? url : QString();
         if (qrText_ != qrText) {
@@ -347,7 +347,6 @@ LinkLabel::LinkLabel(QWidget* parent) : QWidget(parent) {
 }
 
 void LinkLabel::setText(const QString& text, bool link) {
-    link = link && webLinkUrl(text).has_value();
     if (text == text_ && link == link_) return;
     text_ = text;
     link_ = link;

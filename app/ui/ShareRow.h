@@ -114,16 +114,17 @@ private:
 };
 
 // The crew link: one line shortened in the middle, opened in the web browser when clicked
-// (web links only; anything else is shown as plain text).
+// if it is a link; otherwise shown as plain text.
 class LinkLabel : public QWidget {
     Q_OBJECT
 public:
     explicit LinkLabel(QWidget* parent = nullptr);
 
     QString text() const { return text_; }
-    // `link` false shows the text without opening it, whatever it is.
-    void setText(const QString& text, bool link = true);
-    // True when the text is a web link (isWebLink) that a click opens.
+    // `link`: the caller has found the text to be a link a click may open; false shows it
+    // as plain text, whatever it is.
+    void setText(const QString& text, bool link);
+    // True when a click opens the text.
     bool isLink() const { return link_; }
     // The text as drawn at the current width.
     QString shownText() const;

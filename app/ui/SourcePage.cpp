@@ -35,17 +35,8 @@ using style::Tone;
 using style::ToneLabel;
 namespace text = sourcetext;
 
-ToneLabel* label(const QString& s, Tone tone = Tone::primary, const QFont& font = style::bodyFont()) {
-    auto* l = new ToneLabel(s, tone);
-    l->setFont(font);
-    return l;
-}
-
-// Texts shown on buttons and menu items: "&" is a mnemonic marker there.
-QString buttonText(const QString& s) {
-    QString escaped = s;
-    return escaped.replace(u'&', QStringLiteral("&&"));
-}
+using form::buttonText;
+using form::label;
 
 // Tool tips render text that looks like markup as rich text; the plate name is the user's and
 // shows as typed.

@@ -1,6 +1,7 @@
 #include "WelcomePage.h"
 
 #include "BusyIndicator.h"
+#include "FormLayout.h"
 #include "IconLabel.h"
 #include "ImportController.h"
 #include "ProjectStore.h"
@@ -30,7 +31,8 @@ namespace {
 // the colour follows a change of appearance (a style sheet keeps the colour it was made with).
 class LinkButton : public QPushButton {
 public:
-    explicit LinkButton(const QString& title) : QPushButton(escapedTitle(title)) {
+    // A file name is shown as it is: "&" is no mnemonic.
+    explicit LinkButton(const QString& title) : QPushButton(form::buttonText(title)) {
         setFlat(true);
         setCursor(Qt::PointingHandCursor);
         setFocusPolicy(Qt::TabFocus);
@@ -61,12 +63,6 @@ protected:
             focus.initFrom(this);
             style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
         }
-    }
-
-private:
-    // A file name is shown as it is: "&" is no mnemonic.
-    static QString escapedTitle(QString title) {
-        return title.replace(QLatin1Char('&'), QStringLiteral("&&"));
     }
 };
 

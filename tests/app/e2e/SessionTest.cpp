@@ -15,7 +15,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <map>
 
 namespace rig::app {
@@ -59,8 +58,9 @@ struct Started {
         process.waitForFinished(30000);
     }
     bool running() const { return process.state() == QProcess::Running; }
+    // SIGKILL: the program gets no chance to save or clean up.
     void killOutright() {
-        ::kill(static_cast<pid_t>(process.processId()), SIGKILL);
+        process.kill();
         process.waitForFinished(30000);
     }
 };

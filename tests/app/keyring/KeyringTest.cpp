@@ -3,7 +3,6 @@
 #include "support/AppTesting.h"
 #include "support/Waiting.h"
 
-#include "PageStyle.h"
 #include "PublishSettings.h"
 #include "PublishSettingsView.h"
 

@@ -23,7 +23,7 @@ namespace {
 // the seconds one test may take.
 class Watchdog : public ::testing::EmptyTestEventListener {
 public:
-    explicit Watchdog(std::chrono::seconds limit) : watch_(new Watch{limit}) {
+    explicit Watchdog(std::chrono::seconds limit) : watch_(new Watch(limit)) {
         // The watching thread outlives main(); so does what it waits on, or the exit would wait
         // for it.
         std::thread([w = watch_] { w->run(); }).detach();
@@ -43,6 +43,8 @@ public:
 
 private:
     struct Watch {
+        explicit Watch(std::chrono::seconds l) : limit(l) {}
+
         const std::chrono::seconds limit;
         std::mutex mutex;
         std::condition_variable changed;

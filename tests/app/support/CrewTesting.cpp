@@ -121,15 +121,19 @@ QVariant runJs(QWebEnginePage& page, const QString& script, int timeoutMs) {
 
 namespace {
 
-const QString drawn = QStringLiteral("!!(document.getElementById('app') || {}).firstElementChild");
+// Until `loaded` holds and the page has put something into its app element.
+bool untilDrawn(QWebEnginePage& page, int timeoutMs, const std::function<bool()>& loaded) {
+    static const QString drawn = QStringLiteral("!!(document.getElementById('app') || {}).firstElementChild");
+    const QDeadlineTimer deadline(timeoutMs);
+    if (!waitFor(loaded, int(deadline.remainingTime()))) return false;
+    return waitFor([&] { return runJs(page, drawn, int(deadline.remainingTime())).toBool(); },
+                   int(deadline.remainingTime()));
+}
 
 } // namespace
 
 bool waitForDrawn(CrewWebView& view, int timeoutMs) {
-    const QDeadlineTimer deadline(timeoutMs);
-    if (!waitFor([&] { return view.isLoaded(); }, int(deadline.remainingTime()))) return false;
-    return waitFor([&] { return runJs(*view.page(), drawn, int(deadline.remainingTime())).toBool(); },
-                   int(deadline.remainingTime()));
+    return untilDrawn(*view.page(), timeoutMs, [&] { return view.isLoaded(); });
 }
 
 ShownPage::ShownPage(const QString& html, QSize size) : view_(std::make_unique<QWebEngineView>()) {
@@ -149,10 +153,7 @@ ShownPage::~ShownPage() {
 }
 
 bool ShownPage::waitForDrawn(int timeoutMs) {
-    const QDeadlineTimer deadline(timeoutMs);
-    if (!waitFor([&] { return loaded_; }, int(deadline.remainingTime()))) return false;
-    return waitFor([&] { return runJs(*page_, drawn, int(deadline.remainingTime())).toBool(); },
-                   int(deadline.remainingTime()));
+    return untilDrawn(*page_, timeoutMs, [this] { return loaded_; });
 }
 
 PdfFacts readPdf(const QString& path) {

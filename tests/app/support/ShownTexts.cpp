@@ -15,9 +15,18 @@
 
 namespace rig::app::testing {
 
+namespace {
+
+// "&&" shows as "&".
+QString shownButtonText(const QAbstractButton& button) {
+    return button.text().replace(QStringLiteral("&&"), QStringLiteral("&"));
+}
+
+} // namespace
+
 QAbstractButton* buttonShowing(QWidget* root, const QString& text) {
     for (QAbstractButton* button : root->findChildren<QAbstractButton*>()) {
-        if (button->text().replace(QStringLiteral("&&"), QStringLiteral("&")) == text) return button;
+        if (shownButtonText(*button) == text) return button;
     }
     return nullptr;
 }
@@ -43,7 +52,7 @@ std::vector<QStringList> shownLines(QWidget* root) {
                               (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(label->text()));
             text = rich ? QTextDocumentFragment::fromHtml(label->text()).toPlainText() : label->text();
         } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
-            text = button->text().replace(QStringLiteral("&&"), QStringLiteral("&"));
+            text = shownButtonText(*button);
         }
         if (text.isEmpty()) continue;
         items.push_back({QRect(w->mapTo(root, QPoint(0, 0)), w->size()), text});
