@@ -48,7 +48,8 @@ public slots:
 private:
     void later(QList<QUrl> files) {
         QMetaObject::invokeMethod(
-            instance_, [instance = instance_, files = std::move(files)] { instance->receive(files); },
+            instance_,
+            [instance = instance_, files = std::move(files)] { emit instance->startedAgain(files); },
             Qt::QueuedConnection);
     }
 
@@ -95,10 +96,6 @@ DesktopInstance::Role DesktopInstance::claimOrHandOver(const QList<QUrl>& files)
     }
     bus_.unregisterObject(objectPath);
     return Role::alone;
-}
-
-void DesktopInstance::receive(const QList<QUrl>& files) {
-    emit startedAgain(files);
 }
 
 } // namespace rig::app

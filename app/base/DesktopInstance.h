@@ -33,9 +33,6 @@ signals:
     void startedAgain(const QList<QUrl>& files);
 
 private:
-    friend class DesktopApplicationAdaptor;
-    void receive(const QList<QUrl>& files);
-
     QDBusConnection bus_;
     bool registered_ = false;
 };

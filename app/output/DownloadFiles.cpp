@@ -4,7 +4,6 @@
 #include "PublishClient.h"
 #include "QtText.h"
 #include "RiggingPointsCSV.h"
-#include "analysis/CrewDoc.h"
 #include "base/Date.h"
 #include "base/Uuid.h"
 
@@ -16,7 +15,6 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
-#include <utility>
 
 namespace rig::app {
 

@@ -35,7 +35,6 @@ public:
     using QWebEnginePage::QWebEnginePage;
     // Loads `url`, the page's one address from now on.
     void loadPinned(const QUrl& url);
-    QUrl home() const { return home_; }
 
 signals:
     void navigationRefused(const QUrl& url);

@@ -1,9 +1,9 @@
 #include "PdfPrinter.h"
 
+#include "AppPaths.h"
 #include "PageScheme.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QPageSize>
@@ -68,7 +68,7 @@ QCoro::Task<bool> PdfPrinter::makeAsync(QString html, QString target, bool lands
 
 void PdfPrinter::start(const QString& html, const QString& target, bool landscape,
                        std::function<void(bool)> done, Report report) {
-    const QString file = QFileInfo(target).absoluteFilePath();
+    const QString file = absoluteFilePath(target);
     // Two jobs writing one file would race; the later request wins.
     std::vector<std::uint64_t> replaced;
     for (const auto& [id, job] : jobs_) {

@@ -44,9 +44,12 @@ bool isLocalNetworkHost(const QString& host) {
 
 ServerTransport serverTransport(const QString& server) {
     const std::optional<QUrl> url = publishUrl(server, QStringLiteral("/api/rig"));
-    if (!url) return ServerTransport::invalid;
-    if (url->scheme() == u"https") return ServerTransport::encrypted;
-    return isLocalNetworkHost(url->host()) ? ServerTransport::localNetwork : ServerTransport::unencrypted;
+    return url ? transportOf(*url) : ServerTransport::invalid;
+}
+
+ServerTransport transportOf(const QUrl& url) {
+    if (url.scheme() == u"https") return ServerTransport::encrypted;
+    return isLocalNetworkHost(url.host()) ? ServerTransport::localNetwork : ServerTransport::unencrypted;
 }
 
 namespace {
@@ -75,8 +78,8 @@ std::optional<QUrl> crewLinkUrl(const QString& text) {
     if (!url) return std::nullopt;
     if (hasHiddenCharacters(text) || hasHiddenCharacters(QUrl::fromPercentEncoding(text.toUtf8())))
         return std::nullopt;
-    if (url->scheme() == u"https" || isLocalNetworkHost(url->host())) return url;
-    return std::nullopt;
+    if (transportOf(*url) == ServerTransport::unencrypted) return std::nullopt;
+    return url;
 }
 
 std::optional<QUrl> storedCrewLink(const Project& project) {

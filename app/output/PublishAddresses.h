@@ -28,6 +28,8 @@ bool isLocalNetworkHost(const QString& host);
 // key would cross the internet readable by anyone on the way.
 enum class ServerTransport { encrypted, localNetwork, unencrypted, invalid };
 ServerTransport serverTransport(const QString& server);
+// The same for an http or https URL already parsed: never invalid.
+ServerTransport transportOf(const QUrl& url);
 
 // A crew link from the server as it may be stored, shown, copied and put into a QR code: an
 // absolute https URL (http only to a local-network host) without control or format

@@ -179,7 +179,7 @@ void checkKey(const QString& key) {
 QUrl urlOrThrow(const QString& server, const QString& path) {
     std::optional<QUrl> url = publishUrl(server, path);
     if (!url) throw PublishError::server(publishText::invalidAddress);
-    if (url->scheme() != u"https" && !isLocalNetworkHost(url->host()))
+    if (transportOf(*url) == ServerTransport::unencrypted)
         throw PublishError::server(publishText::httpsRequired);
     return *url;
 }

@@ -180,14 +180,10 @@ TEST(CrewPageWeb, EveryNameStandsInAnIsolateOfItsOwnInEveryMode) {
     }
     for (const PageMode mode : {PageMode::rigger, PageMode::printCrew}) {
         SCOPED_TRACE(pageModeWord(mode).toStdString());
-        QWebEnginePage page;
-        const QUrl url = servePage(page.profile(), crewPage(doc, mode, false).toUtf8());
-        bool loaded = false;
-        QObject::connect(&page, &QWebEnginePage::loadFinished, [&](bool ok) { loaded = ok; });
-        page.load(url);
-        EXPECT_TRUE(waitFor([&] { return loaded; }));
-        check(page, 150);
-        releasePage(url);
+        ShownPage shown(crewPage(doc, mode, false),
+                        mode == PageMode::rigger ? QSize(1048, 740) : QSize(718, 1000));
+        EXPECT_TRUE(shown.waitForDrawn());
+        check(shown.page(), 150);
     }
 }
 
