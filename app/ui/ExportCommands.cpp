@@ -14,8 +14,6 @@
 
 #include <QFileInfo>
 
-#include <system_error>
-
 namespace rig::app {
 
 namespace {
@@ -53,10 +51,8 @@ std::optional<QString> writeExportFile(const QString& path, std::string_view byt
     try {
         writeFileAtomically(toPath(path), bytes);
         return std::nullopt;
-    } catch (const std::system_error& e) {
-        return toQ(e.code().message());
     } catch (const std::exception& e) {
-        return toQ(e.what());
+        return failureReason(e);
     }
 }
 

@@ -7,7 +7,6 @@
 #include "PublishAddresses.h"
 #include "QtText.h"
 
-#include <QEvent>
 #include <QHBoxLayout>
 #include <QStackedLayout>
 #include <QToolButton>

@@ -4,8 +4,10 @@
 // lives in the store's crew link.
 #pragma once
 
-#include <QPointer>
+#include <QString>
 #include <QWidget>
+
+#include <optional>
 
 class QStackedLayout;
 class QToolButton;
