@@ -1,6 +1,5 @@
 #include "Reveal.h"
 
-#include <QCoreApplication>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDesktopServices>

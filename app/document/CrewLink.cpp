@@ -11,13 +11,10 @@
 #include "analysis/CrewDoc.h"
 #include "base/Date.h"
 
-#include <QPointer>
-#include <QScopeGuard>
-#include <QTimer>
-
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QScopeGuard>
 
 #include <coroutine>
 #include <memory>

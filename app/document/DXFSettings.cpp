@@ -3,15 +3,11 @@
 #include "AppPaths.h"
 #include "QtText.h"
 #include "base/Json.h"
-#include "base/Number.h"
-#include "model/Project.h"
 
 #include <cmath>
 #include <exception>
 
 namespace rig::app {
-
-// ---- DXFSettings ----------------------------------------------------------------------------
 
 DXFSettings::DXFSettings(QObject* parent) : QObject(parent), options_(decode(settings().value(key))) {}
 

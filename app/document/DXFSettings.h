@@ -6,8 +6,6 @@
 #include <QObject>
 #include <QString>
 
-#include <functional>
-
 class QVariant;
 
 namespace rig::app {

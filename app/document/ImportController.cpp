@@ -104,17 +104,16 @@ void ImportController::setImportChanges(std::optional<QStringList> changes) {
 
 void ImportController::handleURLs(const QList<QUrl>& urls) {
     if (importing_) return;
+    for (const QUrl& url : urls) {
+        if (isProjectDocument(url)) {
+            store_.openProject(url.toLocalFile(), true);
+            return;
+        }
+    }
     QStringList files;
     for (const QUrl& url : urls)
         if (url.isLocalFile()) files.push_back(url.toLocalFile());
     if (files.isEmpty()) return;
-
-    for (const QString& file : files) {
-        if (isProjectDocument(QUrl::fromLocalFile(file))) {
-            store_.openProject(file, true);
-            return;
-        }
-    }
     settings().setValue(lastImportDirKey, QFileInfo(files.front()).absolutePath());
     setImporting(true);
 

@@ -19,11 +19,17 @@ std::string extensionOf(const std::filesystem::path& file) {
     return toLower(extension);
 }
 
-// Readers' errors name their file already; anything else gets the name in front. Either
-// way the name is isolated: the line is shown as it is.
+// A line about a file, shown as it is: the name is isolated so that it cannot turn the
+// words around it.
+std::string fileLine(const std::string& fileName, const std::string& text) {
+    return bidiIsolated(fileName) + ": " + text;
+}
+
+// Readers' errors name their file already (isolated in place); anything else gets the name in
+// front.
 std::string errorLine(const std::string& message, const std::string& fileName) {
     const std::size_t at = message.find(fileName);
-    if (at == std::string::npos) return bidiIsolated(fileName) + ": " + message;
+    if (at == std::string::npos) return fileLine(fileName, message);
     std::string line = message;
     line.replace(at, fileName.size(), bidiIsolated(fileName));
     return line;
@@ -72,6 +78,9 @@ ImportResult importFiles(const ImportInput& input, const ImportReaders& readers,
         throwIfCancelled(stop);
         const std::string name = fileNameOf(file);
         const std::string extension = extensionOf(file);
+        const auto addNotes = [&](const ImportNotes& notes) {
+            for (const std::string& note : notes.lines()) result.errors.push_back(fileLine(name, note));
+        };
         try {
             if (extension == "pdf") {
                 const bool wasEmpty = project.isEmpty();
@@ -84,8 +93,7 @@ ImportResult importFiles(const ImportInput& input, const ImportReaders& readers,
             } else if (extension == "csv") {
                 ImportNotes notes;
                 project.importInventory(readers.inventory(file, stop, notes), name);
-                for (const std::string& note : notes.lines())
-                    result.errors.push_back(bidiIsolated(name) + ": " + note);
+                addNotes(notes);
             } else if (extension == "dxf") {
                 if (project.isEmpty()) {
                     result.errors.push_back("Import the Soundvision report before the DXF.");
@@ -97,10 +105,9 @@ ImportResult importFiles(const ImportInput& input, const ImportReaders& readers,
                 Project merged = project;
                 merged.importDXF(sources, name, stop);
                 project = std::move(merged);
-                for (const std::string& note : notes.lines())
-                    result.errors.push_back(bidiIsolated(name) + ": " + note);
+                addNotes(notes);
             } else {
-                result.errors.push_back(bidiIsolated(name) + ": unknown file type (use PDF, CSV or DXF).");
+                result.errors.push_back(fileLine(name, "unknown file type (use PDF, CSV or DXF)."));
             }
         } catch (const Cancelled&) {
             throw;

@@ -174,7 +174,6 @@ Motor MotorLibrary::upsert(const QString& name, double weight) {
     Motor added{Uuid::random(), trimmed, weight};
     std::vector<Motor> updated = motors_;
     updated.push_back(added);
-    assignMotors(updated);
     sortByName(updated);
     assignMotors(std::move(updated));
     return added;

@@ -9,7 +9,6 @@
 #include <QString>
 
 #include <optional>
-
 #include <vector>
 
 namespace rig {

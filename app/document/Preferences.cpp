@@ -4,7 +4,6 @@
 #include "QtText.h"
 #include "base/Text.h"
 
-#include <optional>
 #include <pwd.h>
 #include <unistd.h>
 #include <vector>

@@ -70,6 +70,8 @@ void ProjectStore::replaceDocument(Project project, std::optional<QString> path,
     if (pathChanged) emit filePathChanged();
     if (dirtyChanged_) emit dirtyChanged();
     updateWindowTitle();
+    // The changes of an import into the document that went are no news about this one.
+    import_->setImportChanges(std::nullopt);
 }
 
 void ProjectStore::setFilePath(std::optional<QString> path) {
@@ -109,7 +111,6 @@ void ProjectStore::updateWindowTitle() {
 void ProjectStore::newProject() {
     if (!confirmDiscardChanges()) return;
     replaceDocument(Project(), std::nullopt, false);
-    import_->setImportChanges(std::nullopt);
 }
 
 void ProjectStore::showOpenPanel() {
@@ -130,7 +131,6 @@ void ProjectStore::openProject(const QString& path, bool prompt) {
         return;
     }
     replaceDocument(std::move(opened), file, false);
-    import_->setImportChanges(std::nullopt);
     recent_->remember(file);
 }
 
@@ -171,14 +171,8 @@ bool ProjectStore::saveProject() {
 
 bool ProjectStore::writeProject(const QString& path) {
     const QString file = absoluteFilePath(path);
-    std::optional<QString> error;
-    try {
-        error = recovery_->writeFile(file, project_.fileText());
-    } catch (const std::exception& encodeError) {
-        error = failureReason(encodeError);
-    }
-    if (error) {
-        setErrorMessage(QStringLiteral("Could not save: ") + *error);
+    if (const std::optional<QString> error = recovery_->writeFile(file, project_)) {
+        reportSaveFailure(*error);
         return false;
     }
     setFilePath(file);
@@ -186,6 +180,10 @@ bool ProjectStore::writeProject(const QString& path) {
     recent_->remember(file);
     recovery_->documentSaved();
     return true;
+}
+
+void ProjectStore::reportSaveFailure(const QString& reason) {
+    setErrorMessage(QStringLiteral("Could not save: ") + reason);
 }
 
 void ProjectStore::setErrorMessage(std::optional<QString> message) {

@@ -103,6 +103,8 @@ private:
     void setDirty(bool dirty);
     void updateWindowTitle();
     void learnMotors();
+    // A project file or the recovery copy could not be written.
+    void reportSaveFailure(const QString& reason);
 
     Project project_;
     std::uint64_t revision_ = 0;

@@ -67,6 +67,19 @@ struct Recovery::Writer {
         return {};
     }
 
+    // `project` as its file or, with `copyOf`, as the program's copy; a project that cannot be
+    // encoded fails like a write.
+    Outcome write(const QString& path, std::uint64_t ticket, const Project& project,
+                  std::optional<std::uint64_t> copyOf) {
+        std::string bytes;
+        try {
+            bytes = copyOf ? project.recoveryText() : project.fileText();
+        } catch (const std::exception& error) {
+            return {false, failureReason(error)};
+        }
+        return write(path, ticket, bytes, copyOf);
+    }
+
     // `generation` was saved: its copy goes, also one still queued (it is older than the save
     // and would otherwise land after it). A copy kept of another document stays.
     void saved(const QString& copyPath, std::uint64_t generation) {
@@ -127,15 +140,9 @@ void Recovery::writeRecovery() {
     Writer* writer = writer_.get();
     // The copy shares the project's storage; edits made meanwhile detach from it.
     writer->pool.start([this, writer, job, ticket, copy = store_.project()] {
-        Writer::Outcome outcome;
-        try {
-            const std::string bytes = job.intoFile ? copy.fileText() : copy.recoveryText();
-            outcome =
-                writer->write(job.path, ticket, bytes,
-                              job.intoFile ? std::nullopt : std::optional<std::uint64_t>(job.generation));
-        } catch (const std::exception& error) {
-            outcome.error = failureReason(error);
-        }
+        const Writer::Outcome outcome =
+            writer->write(job.path, ticket, copy,
+                          job.intoFile ? std::nullopt : std::optional<std::uint64_t>(job.generation));
         QMetaObject::invokeMethod(
             this, [this, job, outcome] { autosaveWritten(job, outcome.error, outcome.superseded); },
             Qt::QueuedConnection);
@@ -148,7 +155,7 @@ void Recovery::autosaveWritten(const AutosaveJob& job, const std::optional<QStri
     if (job.intoFile && !superseded && job.generation == store_.generation() &&
         store_.filePath() == job.path) {
         if (error) {
-            store_.setErrorMessage(QStringLiteral("Could not save: ") + *error);
+            store_.reportSaveFailure(*error);
         } else {
             // Changes made after the copy was taken are not in the file.
             if (store_.revision() == job.revision) store_.setDirty(false);
@@ -202,22 +209,17 @@ QString Recovery::copyPath() {
     return path;
 }
 
-std::optional<QString> Recovery::writeFile(const QString& path, const std::string& bytes) {
-    return writer_->write(path, writer_->ticket(), bytes, std::nullopt).error;
+std::optional<QString> Recovery::writeFile(const QString& path, const Project& project) {
+    return writer_->write(path, writer_->ticket(), project, std::nullopt).error;
 }
 
 bool Recovery::writeCopyNow() {
     const QString path = copyPath();
-    std::optional<QString> error;
-    try {
-        error = writer_->write(path, writer_->ticket(), store_.project().recoveryText(), store_.generation())
-                    .error;
-    } catch (const std::exception& encodeError) {
-        error = failureReason(encodeError);
-    }
+    const std::optional<QString> error =
+        writer_->write(path, writer_->ticket(), store_.project(), store_.generation()).error;
     // The user was promised a copy: without one the project must not be dropped.
     if (error) {
-        store_.setErrorMessage(QStringLiteral("Could not save: ") + *error);
+        store_.reportSaveFailure(*error);
         return false;
     }
     return true;

@@ -61,9 +61,9 @@ public:
     // later start. One offer at most.
     void offerRestore();
 
-    // For the store. Writes a project file now, in turn with the autosaves of the same file:
-    // the reason it failed, else nothing.
-    std::optional<QString> writeFile(const QString& path, const std::string& bytes);
+    // For the store. Writes `project` into its file now, in turn with the autosaves of the same
+    // file: the reason it failed, else nothing.
+    std::optional<QString> writeFile(const QString& path, const Project& project);
     // "Don’t Save": the recovery copy of the open project, written now. False (with the
     // store's error message set) when it could not be.
     bool writeCopyNow();

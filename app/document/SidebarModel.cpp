@@ -9,13 +9,11 @@ namespace rig::app {
 
 std::string sidebarLabel(const Source& source) {
     if (source.groups.size() == 1) return bidiIsolated(source.groups.front());
+    const std::vector<std::string_view> groups = groupPathWithoutAll(source);
     std::string label;
-    bool first = true;
-    for (const std::string& group : source.groups) {
-        if (group == "ALL") continue;
-        if (!first) label += " › ";
-        label += bidiIsolated(group);
-        first = false;
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        if (i > 0) label += " › ";
+        label += bidiIsolated(groups[i]);
     }
     return label;
 }

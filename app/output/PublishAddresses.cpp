@@ -13,9 +13,7 @@ std::optional<QUrl> publishUrl(const QString& server, const QString& path) {
     QString base = toQ(trimWhite(toStd(server)));
     while (base.endsWith(u'/')) base.chop(1);
     const QUrl url(base + path, QUrl::StrictMode);
-    if (!url.isValid() || url.isRelative()) return std::nullopt;
-    if (url.scheme() != u"http" && url.scheme() != u"https") return std::nullopt;
-    if (url.host().isEmpty() || url.hasQuery() || url.hasFragment()) return std::nullopt;
+    if (!isWebLink(url) || url.hasQuery() || url.hasFragment()) return std::nullopt;
     return url;
 }
 

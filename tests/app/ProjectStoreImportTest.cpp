@@ -233,8 +233,7 @@ const char* const stuckRootVariable = "RIG_STUCK_IMPORT_ROOT";
 TEST(QuitWhileReading, Child) {
     const QString root = qEnvironmentVariable(stuckRootVariable);
     if (root.isEmpty()) GTEST_SKIP() << "started by QuitWhileReading.AStuckReadNeverKeepsTheProgram";
-    setAppPaths(
-        {root + "/config/QuorvaneRig.conf", root + "/data/QuorvaneRig", root + "/data/recently-used.xbel"});
+    setAppPaths(testing::appPathsUnder(root));
     const std::string pipe = toStd(root + "/pipe");
     ImportReaders readers = ImportReaders::standard();
     readers.inventory = [pipe](const std::filesystem::path&, std::stop_token,

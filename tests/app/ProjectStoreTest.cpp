@@ -550,8 +550,7 @@ std::vector<Project> edits() {
 TEST(ProjectStoreKill, Child) {
     const QString root = qEnvironmentVariable(rootVariable);
     if (root.isEmpty()) GTEST_SKIP() << "started by ProjectStoreKill.RecoveryCopySurvivesSIGKILL";
-    setAppPaths(
-        {root + "/config/QuorvaneRig.conf", root + "/data/QuorvaneRig", root + "/data/recently-used.xbel"});
+    setAppPaths(testing::appPathsUnder(root));
     auto store = testing::makeStore();
     QSignalSpy autosaved(&store->recovery(), &Recovery::autosaveFinished);
     for (const Project& step : edits()) store->setProject(step);

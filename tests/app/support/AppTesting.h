@@ -15,13 +15,18 @@ inline void PrintTo(const QString& text, std::ostream* os) {
 
 namespace rig::app::testing {
 
+// The program's files under `root`: a child program given the root of a TempAppPaths finds
+// the files its parent set up.
+inline AppPaths appPathsUnder(const QString& root) {
+    return {root + "/config/QuorvaneRig.conf", root + "/data/QuorvaneRig", root + "/data/recently-used.xbel"};
+}
+
 // Points the settings file and the data folder at a fresh temporary folder for its lifetime.
 class TempAppPaths {
 public:
     TempAppPaths() {
         previous_ = appPaths();
-        setAppPaths({dir_.filePath("config/QuorvaneRig.conf"), dir_.filePath("data/QuorvaneRig"),
-                     dir_.filePath("data/recently-used.xbel")});
+        setAppPaths(appPathsUnder(dir_.path()));
     }
     ~TempAppPaths() { setAppPaths(previous_); }
     TempAppPaths(const TempAppPaths&) = delete;
