@@ -1,7 +1,5 @@
 #include "import/DXFReader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "base/File.h"
