@@ -23,10 +23,6 @@
 
 namespace {
 
-struct NoReveal : rig::app::Reveal {
-    void reveal(const QString&) override {}
-};
-
 using namespace rig;
 using namespace rig::app;
 
@@ -49,7 +45,7 @@ void BM_KeystrokeInTheName(benchmark::State& state) {
     store.setProject(publishedLargeProject());
     MotorLibrary library;
     DXFSettings dxf;
-    NoReveal reveal;
+    rig::app::testing::NoReveal reveal;
     PdfPrinter printer;
     ExportCommands exports(store, dxf, printer, reveal);
     std::unique_ptr<OverviewPage> page;

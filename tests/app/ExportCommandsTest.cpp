@@ -33,7 +33,8 @@ namespace {
 
 using namespace rig::fixtures;
 
-struct NoReveal : Reveal {
+// No export here may open the file manager.
+struct RevealIsAFault : Reveal {
     void reveal(const QString& file) override { ADD_FAILURE() << "revealed " << file.toStdString(); }
 };
 
@@ -42,7 +43,7 @@ struct Env {
     testing::FakePrompts prompts;
     ProjectStore store;
     DXFSettings dxf;
-    NoReveal reveal;
+    RevealIsAFault reveal;
     PdfPrinter printer;
     ExportCommands commands{store, dxf, printer, reveal};
     QTemporaryDir out;

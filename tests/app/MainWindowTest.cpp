@@ -64,9 +64,7 @@ std::pair<bool, bool> dragAndDrop(QWidget* target, const QMimeData& mime) {
     return {enter.isAccepted(), drop.isAccepted()};
 }
 
-struct NoReveal : Reveal {
-    void reveal(const QString&) override {}
-};
+using testing::NoReveal;
 
 class MainWindowTest : public ::testing::Test {
 protected:

@@ -47,9 +47,7 @@ using fixtures::notANumber;
 using fixtures::testPickup;
 using fixtures::testSource;
 
-struct NoReveal : Reveal {
-    void reveal(const QString&) override {}
-};
+using testing::NoReveal;
 
 InventoryItem item(std::string category, std::int64_t quantity, std::string product) {
     return InventoryItem{std::move(category), quantity, "", std::move(product), "", std::nullopt};

@@ -156,9 +156,7 @@ struct RunFixture {
     PublishSettings publishing{std::make_unique<MemorySecretStore>()};
     PublishSettings* runPublishing = &publishing;
     PublishClient client;
-    struct NoReveal : Reveal {
-        void reveal(const QString&) override {}
-    } reveal;
+    testing::NoReveal reveal;
     PdfPrinter printer;
     ExportCommands exports{*store, dxf, printer, reveal};
     std::map<QString, QString> environment;

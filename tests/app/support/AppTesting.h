@@ -2,6 +2,7 @@
 #pragma once
 
 #include "AppPaths.h"
+#include "Reveal.h"
 
 #include <QString>
 #include <QTemporaryDir>
@@ -14,6 +15,11 @@ inline void PrintTo(const QString& text, std::ostream* os) {
 }
 
 namespace rig::app::testing {
+
+// A file manager that is never opened.
+struct NoReveal : Reveal {
+    void reveal(const QString&) override {}
+};
 
 // The program's files under `root`: a child program given the root of a TempAppPaths finds
 // the files its parent set up.

@@ -103,15 +103,6 @@ CrewDoc showCrewDoc(bool includeHidden) {
     return CrewDoc::build(p, changes, fixtures::testDate(), includeHidden);
 }
 
-bool waitFor(const std::function<bool()>& done, int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired()) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
-    }
-    return true;
-}
-
 QVariant runJs(QWebEnginePage& page, const QString& script, int timeoutMs) {
     auto result = std::make_shared<std::optional<QVariant>>();
     page.runJavaScript(script, [result](const QVariant& v) { *result = v; });

@@ -3,6 +3,7 @@
 
 #include "analysis/CrewDoc.h"
 #include "model/Project.h"
+#include "support/Waiting.h"
 
 #include <QSize>
 #include <QUrl>
@@ -27,8 +28,6 @@ Project showProject();
 // Its crew document, with a change on the first source.
 CrewDoc showCrewDoc(bool includeHidden = false);
 
-// Runs the event loop until `done` holds or `timeoutMs` passes; true when it holds.
-bool waitFor(const std::function<bool()>& done, int timeoutMs = 30000);
 // The value of a script in the page (invalid when it did not answer in time).
 QVariant runJs(QWebEnginePage& page, const QString& script, int timeoutMs = 30000);
 

@@ -10,7 +10,7 @@ namespace rig::app::testing {
 
 // Runs the event loop until `condition` holds or `timeoutMs` passed; true when it holds.
 template <class Condition>
-bool waitFor(Condition&& condition, int timeoutMs = 10000) {
+bool waitFor(Condition&& condition, int timeoutMs = 30000) {
     return QTest::qWaitFor(std::forward<Condition>(condition), timeoutMs);
 }
 
