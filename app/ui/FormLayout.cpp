@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QToolButton>
 
 namespace rig::app::form {
@@ -126,6 +127,12 @@ void Divider::paintEvent(QPaintEvent*) {
 QString buttonText(const QString& text) {
     QString escaped = text;
     return escaped.replace(u'&', QStringLiteral("&&"));
+}
+
+QString plainToolTip(const QString& text) {
+    if (!Qt::mightBeRichText(text)) return text;
+    return QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() +
+           QStringLiteral("</p>");
 }
 
 QPushButton* pushButton(const QString& text, const QString& objectName) {

@@ -101,6 +101,10 @@ protected:
 // Texts shown on buttons and menu items: "&" is a mnemonic marker there.
 QString buttonText(const QString& text);
 
+// A tool tip showing `text` as written: Qt reads text that looks like markup as rich text,
+// and names come from files and users.
+QString plainToolTip(const QString& text);
+
 // A push button of its own size with `text` as written ("&" is no mnemonic).
 QPushButton* pushButton(const QString& text, const QString& objectName);
 

@@ -353,7 +353,7 @@ void MainWindow::fillRecentMenu() {
     for (const QString& path : recent) {
         // The file name as it is: "&" is no mnemonic.
         QAction* item = menu->addAction(form::buttonText(shownName(QFileInfo(path).completeBaseName())));
-        item->setToolTip(shownName(path));
+        item->setToolTip(form::plainToolTip(shownName(path)));
         connect(item, &QAction::triggered, this, [this, path] { store_.openProject(path, true); });
     }
     if (!recent.isEmpty()) {

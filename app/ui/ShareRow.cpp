@@ -3,6 +3,7 @@
 #include "CrewLink.h"
 #include "DateText.h"
 #include "ExistingLinksSheet.h"
+#include "FormLayout.h"
 #include "ProjectStore.h"
 #include "PublishAddresses.h"
 #include "PublishChanges.h"
@@ -351,9 +352,7 @@ void LinkLabel::setText(const QString& text, bool link) {
     text_ = text;
     link_ = link;
     setCursor(link_ ? Qt::PointingHandCursor : Qt::ArrowCursor);
-    // Escaped: a tool tip reads text that looks like markup as rich text.
-    setToolTip(text.isEmpty() ? QString()
-                              : QStringLiteral("<qt>") + text.toHtmlEscaped() + QStringLiteral("</qt>"));
+    setToolTip(form::plainToolTip(text));
     updateGeometry();
     update();
 }

@@ -1,5 +1,6 @@
 #include "SidebarWidget.h"
 
+#include "FormLayout.h"
 #include "IconLabel.h"
 #include "Icons.h"
 #include "ProjectStore.h"
@@ -66,7 +67,7 @@ private:
     void elide() {
         const QString shown = fontMetrics().elidedText(full_, Qt::ElideRight, std::max(0, width()));
         updateText(shown);
-        setToolTip(shown == full_ ? QString() : full_);
+        setToolTip(shown == full_ ? QString() : form::plainToolTip(full_));
     }
 
     QString full_;

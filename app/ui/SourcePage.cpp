@@ -19,7 +19,6 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStyleOptionButton>
-#include <QTextDocument>
 #include <QTextLayout>
 #include <QVBoxLayout>
 
@@ -37,13 +36,7 @@ namespace text = sourcetext;
 
 using form::buttonText;
 using form::label;
-
-// Tool tips render text that looks like markup as rich text; the plate name is the user's and
-// shows as typed.
-QString plainToolTip(const QString& s) {
-    if (!Qt::mightBeRichText(s)) return s;
-    return QStringLiteral("<p style=\"white-space:pre-wrap\">") + s.toHtmlEscaped() + QStringLiteral("</p>");
-}
+using form::plainToolTip;
 
 // "info.circle" and "exclamationmark.triangle.fill", drawn in the row's colour.
 class SymbolIcon : public QWidget {

@@ -173,7 +173,7 @@ void WelcomePage::updateRecent() {
     for (int i = 0; i < recent.size() && i < recentShown; ++i) {
         const QString path = recent[i];
         auto* button = new LinkButton(recentTitle(path));
-        button->setToolTip(shownName(path));
+        button->setToolTip(form::plainToolTip(shownName(path)));
         connect(button, &QPushButton::clicked, this, [this, path] { store_.openProject(path, true); });
         recentList_->addWidget(button, 0, Qt::AlignLeft);
         recentButtons_.push_back(button);

@@ -1,6 +1,7 @@
 // The main window offscreen, driven as a user would, with a store on temporary files.
 #include "CrewLink.h"
 #include "ImportController.h"
+#include "RecentFiles.h"
 #include "Recovery.h"
 #include "support/AppTesting.h"
 #include "support/BidiTesting.h"
@@ -22,6 +23,7 @@
 #include "Reveal.h"
 #include "SidebarWidget.h"
 #include "SourcePage.h"
+#include "WelcomePage.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -37,6 +39,8 @@
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTest>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <QThreadPool>
 
 #include <gtest/gtest.h>
@@ -472,6 +476,41 @@ TEST_F(MainWindowTest, NamesWithDirectionalControlsAreShownIsolatedAndStoredAsTh
     const std::string stored = testing::readText(fromPath(file)).toStdString();
     EXPECT_EQ(stored.find("\u2068"), std::string::npos);
     EXPECT_EQ(Project::fromText(stored), project);
+}
+
+// A name that looks like markup is shown as written in every tool tip, never drawn as markup:
+// the recent menu's file, the welcome page's file, an elided source and a motor.
+TEST_F(MainWindowTest, ToolTipsShowNamesThatLookLikeMarkupAsWritten) {
+    const QString bold = QStringLiteral("<b>bold");
+    Project project = threeSources();
+    Source& first = project.report.sources.mut(0);
+    first.name = "Main <b>bold</b> hanging over the left edge of the stage";
+    project.setExtra(
+        first.id(), first.pickups[0].role,
+        PointExtra{fixtures::testMotor(
+                       "Hoist <b>bold</b> with a name much longer than any motor button can show", 50, 3),
+                   false});
+    const auto file = files.write("Show <b>bold<.qvrig", project.fileText());
+    store->recentFiles().remember(fromPath(file));
+    MainWindow& w = makeWindow();
+    ASSERT_NE(w.findChild<WelcomePage*>(), nullptr);
+    store->openProject(fromPath(file), false);
+    emit w.actions().openRecent->aboutToShow();
+    QTest::mouseClick(w.sidebar()->sourceRow(0), Qt::LeftButton, {}, QPoint(20, 8));
+    ASSERT_NE(w.sourcePage(), nullptr);
+
+    QStringList tips;
+    for (const QWidget* widget : w.findChildren<QWidget*>()) tips << widget->toolTip();
+    for (const QAction* action : w.findChildren<QAction*>()) tips << action->toolTip();
+    int named = 0;
+    for (const QString& tip : tips) {
+        const QString shown =
+            Qt::mightBeRichText(tip) ? QTextDocumentFragment::fromHtml(tip).toPlainText() : tip;
+        if (!tip.contains("bold")) continue;
+        ++named;
+        EXPECT_TRUE(shown.contains(bold)) << tip.toStdString();
+    }
+    EXPECT_GE(named, 4); // the recent file in the menu and on the welcome page, the source, the motor
 }
 
 } // namespace
