@@ -4,24 +4,70 @@
 #include "DownloadFiles.h"
 #include "PdfPrinter.h"
 #include "ProjectStore.h"
+#include "PublishAddresses.h"
 #include "PublishChanges.h"
 #include "PublishClient.h"
+#include "PublishProtocol.h"
 #include "PublishSettings.h"
 #include "QtText.h"
 #include "analysis/CrewDoc.h"
 #include "base/Date.h"
+#include "base/Json.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScopeGuard>
 
+#include <chrono>
+#include <cmath>
 #include <coroutine>
+#include <cstdint>
 #include <memory>
 #include <type_traits>
 #include <utility>
 
 namespace rig::app {
+
+namespace {
+
+// 0001-01-01T00:00:00Z and 9999-12-31T23:59:59.999Z in milliseconds: the dates a project
+// file writes and reads back.
+constexpr double earliestMs = -62135596800000.0;
+constexpr double latestMs = 253402300799999.0;
+
+} // namespace
+
+std::optional<Date> linkUpdateTime(double updatedAt) {
+    if (!std::isfinite(updatedAt) || updatedAt < earliestMs || updatedAt > latestMs) return std::nullopt;
+    return Date(std::chrono::seconds(static_cast<std::int64_t>(std::floor(updatedAt / 1000))));
+}
+
+std::variant<ShareInfo, QString> attachedShare(const ServerLink& link, std::size_t index) {
+    const std::optional<Date> when = linkUpdateTime(link.updatedAt);
+    if (!when) {
+        // Worded as the list's own decoding failures are.
+        try {
+            throwJsonTypeError(JsonPath().key("links").index(index).key("updatedAt"),
+                               "a time between the years 1 and 9999");
+        } catch (const JsonDecodeError& e) {
+            return QStringLiteral("The server\u2019s answer could not be read: ") + toQ(e.what());
+        }
+    }
+    if (!crewLinkUrl(toQ(link.url))) return publishText::badCrewLink;
+    // Every later request names the link by its token: one that cannot stand in a request
+    // path is no link to attach to.
+    if (!tokenSegment(toQ(link.token))) return publishText::invalidToken;
+    ShareInfo share;
+    share.token = link.token;
+    share.url = link.url;
+    share.publishedAt = *when;
+    return share;
+}
+
+bool isOwnLink(const Project& project, const ServerLink& link) {
+    return project.share && project.share->token == link.token;
+}
 
 namespace {
 

@@ -12,8 +12,10 @@
 
 #include <qcoro6/qcoro/qcorotask.h>
 
+#include <cstddef>
 #include <functional>
 #include <optional>
+#include <variant>
 #include <vector>
 
 namespace rig::app {
@@ -24,6 +26,16 @@ class ProjectStore;
 class PublishClient;
 class PublishSettings;
 struct ServerLink;
+
+// The link's update time (milliseconds since 1970-01-01 UTC) as a point in time, when it
+// is one the project file can hold (years 1 to 9999); nothing for anything else.
+std::optional<Date> linkUpdateTime(double updatedAt);
+// The publish record of an attached link: its token, link and update time, no fingerprints,
+// changes or hidden set. A text saying why when the update time cannot be a date (`index`
+// is the link's place in the server's list, for that text).
+std::variant<ShareInfo, QString> attachedShare(const ServerLink& link, std::size_t index);
+// The link is the project's own: the project's record has the same token.
+bool isOwnLink(const Project& project, const ServerLink& link);
 
 class CrewLink : public QObject {
     Q_OBJECT

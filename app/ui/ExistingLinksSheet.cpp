@@ -10,7 +10,6 @@
 #include "QtText.h"
 #include "Symbols.h"
 #include "WebLinks.h"
-#include "base/Json.h"
 #include "base/Number.h"
 
 #include <QDateTime>
@@ -22,25 +21,13 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include <cmath>
-
 namespace rig::app {
 
 namespace {
 
 using style::Tone;
 
-// 0001-01-01T00:00:00Z and 9999-12-31T23:59:59.999Z in milliseconds: the dates a project
-// file writes and reads back.
-constexpr double earliestMs = -62135596800000.0;
-constexpr double latestMs = 253402300799999.0;
-
 } // namespace
-
-std::optional<Date> linkUpdateTime(double updatedAt) {
-    if (!std::isfinite(updatedAt) || updatedAt < earliestMs || updatedAt > latestMs) return std::nullopt;
-    return Date(std::chrono::seconds(static_cast<std::int64_t>(std::floor(updatedAt / 1000))));
-}
 
 QString linkDateText(double updatedAt) {
     if (!linkUpdateTime(updatedAt)) return QStringLiteral("?");
@@ -54,32 +41,6 @@ QString linkDetailText(const ServerLink& link) {
 
 QString linkTitle(const ServerLink& link) {
     return link.name.empty() ? QStringLiteral("Untitled") : shownName(link.name);
-}
-
-std::variant<ShareInfo, QString> attachedShare(const ServerLink& link, std::size_t index) {
-    const std::optional<Date> when = linkUpdateTime(link.updatedAt);
-    if (!when) {
-        // Worded as the list's own decoding failures are.
-        try {
-            throwJsonTypeError(JsonPath().key("links").index(index).key("updatedAt"),
-                               "a time between the years 1 and 9999");
-        } catch (const JsonDecodeError& e) {
-            return QStringLiteral("The server\u2019s answer could not be read: ") + toQ(e.what());
-        }
-    }
-    if (!crewLinkUrl(toQ(link.url))) return publishText::badCrewLink;
-    // Every later request names the link by its token: one that cannot stand in a request
-    // path is no link to attach to.
-    if (!tokenSegment(toQ(link.token))) return publishText::invalidToken;
-    ShareInfo share;
-    share.token = link.token;
-    share.url = link.url;
-    share.publishedAt = *when;
-    return share;
-}
-
-bool isOwnLink(const Project& project, const ServerLink& link) {
-    return project.share && project.share->token == link.token;
 }
 
 ExistingLinksSheet::ExistingLinksSheet(ProjectStore& store, QWidget* parent)

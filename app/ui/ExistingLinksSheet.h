@@ -16,7 +16,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <variant>
 #include <vector>
 
 class QProgressBar;
@@ -31,21 +30,12 @@ namespace style {
 class ToneLabel;
 }
 
-// The link's update time (milliseconds since 1970-01-01 UTC) as a point in time, when it
-// is one the project file can hold (years 1 to 9999); nothing for anything else.
-std::optional<Date> linkUpdateTime(double updatedAt);
 // The update time in the user's short date style, or "?" when it is out of range.
 QString linkDateText(double updatedAt);
 // "Updated " + date + " · " + sources + " sources · " + report.
 QString linkDetailText(const ServerLink& link);
 // The link's name, or "Untitled" for an empty one.
 QString linkTitle(const ServerLink& link);
-// The publish record of an attached link: its token, link and update time, no fingerprints,
-// changes or hidden set. A text saying why when the update time cannot be a date (`index`
-// is the link's place in the server's list, for that text).
-std::variant<ShareInfo, QString> attachedShare(const ServerLink& link, std::size_t index);
-// The link is the project's own: the project's record has the same token.
-bool isOwnLink(const Project& project, const ServerLink& link);
 
 class ExistingLinksSheet : public QDialog {
     Q_OBJECT
