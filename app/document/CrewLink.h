@@ -10,7 +10,7 @@
 #include <QString>
 #include <QTimer>
 
-#include <qcoro6/qcoro/qcorotask.h>
+#include <QCoroTask>
 
 #include <cstddef>
 #include <functional>

@@ -8,7 +8,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include <qcoro6/qcoro/qcorotask.h>
+#include <QCoroTask>
 
 #include <functional>
 #include <vector>

@@ -13,7 +13,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 
-#include <qcoro/qcorosignal.h>
+#include <QCoroSignal>
 
 #include <vector>
 

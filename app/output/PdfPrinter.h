@@ -6,7 +6,7 @@
 #include <QString>
 #include <QUrl>
 
-#include <qcoro/qcorotask.h>
+#include <QCoroTask>
 
 #include <cstdint>
 #include <functional>

@@ -11,8 +11,8 @@
 #include <QTimer>
 #include <QUrlQuery>
 
-#include <qcoro6/qcoro/qcoronetworkreply.h>
-#include <qcoro6/qcoro/qcorotimer.h>
+#include <QCoroNetworkReply>
+#include <QCoroTimer>
 
 #include <algorithm>
 #include <memory>

@@ -11,7 +11,7 @@
 #include <QString>
 #include <QUrl>
 
-#include <qcoro6/qcoro/qcorotask.h>
+#include <QCoroTask>
 
 #include <chrono>
 #include <exception>

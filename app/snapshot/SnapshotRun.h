@@ -11,7 +11,7 @@
 #include <QPointer>
 #include <QString>
 
-#include <qcoro6/qcoro/qcorotask.h>
+#include <QCoroTask>
 
 #include <chrono>
 #include <cstddef>

@@ -11,7 +11,7 @@
 #include <QDialog>
 #include <QString>
 
-#include <qcoro6/qcoro/qcorotask.h>
+#include <QCoroTask>
 
 #include <cstdint>
 #include <optional>

@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <QTimer>
 
-#include <qcoro6/qcoro/qcorotask.h>
+#include <QCoroTask>
 
 #include <gtest/gtest.h>
 

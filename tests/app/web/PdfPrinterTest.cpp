@@ -18,7 +18,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <qcoro/qcorotask.h>
+#include <QCoroTask>
 
 #include <gtest/gtest.h>
 
