@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTextDocumentFragment>
 #include <QUrlQuery>
 

@@ -32,6 +32,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
 #include <QToolButton>
 
 #include <gtest/gtest.h>

@@ -2,16 +2,25 @@
 // they must not be used here.
 #pragma once
 
-#include <QTest>
-
-#include <utility>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
 
 namespace rig::app::testing {
 
 // Runs the event loop until `condition` holds or `timeoutMs` passed; true when it holds.
+// Events are handled in short slices with the condition checked between them: a web page
+// posts events all the time, and one long slice would run on long after the condition held.
 template <class Condition>
 bool waitFor(Condition&& condition, int timeoutMs = 30000) {
-    return QTest::qWaitFor(std::forward<Condition>(condition), timeoutMs);
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired()) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QThread::msleep(1);
+    }
+    return true;
 }
 
 } // namespace rig::app::testing
