@@ -341,5 +341,77 @@ TEST_F(Drive, EveryPageWindowAndSheetAsAPersonUsesThem) {
     EXPECT_EQ(prompts.count(Kind::saveChanges), 0);
 }
 
+// A click into the crew page moves the focus into the web engine's own objects, and Qt asks
+// every accessibility factory about them.
+TEST_F(Drive, TheCrewViewTakesTheFocusAndClicksAndTheProgramGoesOn) {
+    MainWindow& w = *window;
+    const QString show = fromPath(files.write("show.qvrig", showProject().fileText()));
+    prompts.answerOpen(show);
+    press(Qt::CTRL | Qt::Key_O);
+    ASSERT_TRUE(waitFor([&] { return store().filePath() == show; }));
+    QTest::mouseClick(w.toolbar().modes->button(int(Mode::crew)), Qt::LeftButton);
+    auto* crew = w.findChild<CrewWebView*>();
+    ASSERT_NE(crew, nullptr);
+    ASSERT_TRUE(waitForDrawn(*crew));
+    QWidget* page = crew->view()->focusProxy();
+    ASSERT_NE(page, nullptr);
+    runJs(*crew->page(), "window.clicks = 0; document.addEventListener('mousedown', () => ++window.clicks)");
+
+    activate();
+    QTest::keyClick(w.toolbar().modes->button(int(Mode::crew)), Qt::Key_Tab);
+    page->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(waitFor([&] { return page->hasFocus(); }));
+    for (const QPoint& at : {page->rect().center(), QPoint(30, 30), QPoint(page->width() - 30, 200)})
+        QTest::mouseClick(page, Qt::LeftButton, {}, at);
+    EXPECT_TRUE(waitFor([&] { return runJs(*crew->page(), "window.clicks").toInt() == 3; }));
+    QTest::keyClick(page, Qt::Key_PageDown);
+    QTest::mouseClick(w.toolbar().sizes->button(1), Qt::LeftButton);
+    QTest::mouseClick(page, Qt::LeftButton, {}, page->rect().center());
+    EXPECT_TRUE(waitFor([&] { return runJs(*crew->page(), "window.clicks").toInt() == 4; }));
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(w.content(), WindowContent::crew);
+    EXPECT_TRUE(runJs(*crew->page(), "document.getElementById('app').textContent")
+                    .toString()
+                    .contains(QStringLiteral("Main L")));
+}
+
+// Whether the JSON reader refuses text nested deeper than any real file, before building it.
+bool deepJsonIsRefused() {
+    try {
+        parseJsonText(std::string(10000, '[') + std::string(10000, ']'));
+        return false;
+    } catch (const std::exception&) {
+        return true;
+    }
+}
+
+// A hostile project, a million levels of brackets under a member the program does not know:
+// the open is refused with a message naming the file, and the open project stays.
+TEST_F(Drive, AProjectNestedAMillionLevelsDeepIsRefusedAndTheProgramGoesOn) {
+    if (!deepJsonIsRefused())
+        GTEST_SKIP() << "the JSON reader does not refuse deep nesting yet: opening the file would "
+                        "end the test program";
+    MainWindow& w = *window;
+    const QString show = fromPath(files.write("show.qvrig", showProject().fileText()));
+    prompts.answerOpen(show);
+    press(Qt::CTRL | Qt::Key_O);
+    ASSERT_TRUE(waitFor([&] { return store().filePath() == show; }));
+
+    std::string deep = showProject().fileText();
+    const std::size_t levels = 1000000;
+    ASSERT_EQ(deep.front(), '{');
+    deep.insert(1, "\"keptFromANewerVersion\": " + std::string(levels, '[') + std::string(levels, ']') + ",");
+    const QString hostile = fromPath(files.write("deep.qvrig", deep));
+    prompts.answerOpen(hostile);
+    press(Qt::CTRL | Qt::Key_O);
+    ASSERT_TRUE(waitFor([&] { return prompts.count(Kind::alert) == 1; }));
+    EXPECT_TRUE(prompts.last(Kind::alert).text.contains(QStringLiteral("deep.qvrig")))
+        << prompts.last(Kind::alert).text.toStdString();
+    EXPECT_EQ(store().filePath(), show);
+    EXPECT_EQ(store().project(), showProject());
+    EXPECT_EQ(w.content(), WindowContent::edit);
+    EXPECT_TRUE(w.isVisible());
+}
+
 } // namespace
 } // namespace rig::app
