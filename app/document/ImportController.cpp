@@ -7,6 +7,7 @@
 #include "ProjectStore.h"
 #include "Prompts.h"
 #include "QtText.h"
+#include "base/Text.h"
 #include "model/RigError.h"
 
 #include <QCoreApplication>
@@ -36,6 +37,12 @@ std::optional<ImportResult> runImport(const ImportInput& input, const ImportRead
         // Not a file's failure (those are caught per file): report it, change nothing.
         return ImportResult{input.snapshot, std::nullopt, {error.what()}};
     }
+}
+
+QString joinedLines(const std::vector<std::string>& lines) {
+    QStringList shown;
+    for (const std::string& line : lines) shown.push_back(toQ(line));
+    return shown.join('\n');
 }
 
 } // namespace
@@ -102,8 +109,23 @@ void ImportController::setImportChanges(std::optional<QStringList> changes) {
     emit importChangesChanged();
 }
 
+void ImportController::noteNotTaken(const QList<QUrl>& urls) {
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile()) continue;
+        const QString file = url.toLocalFile();
+        if (notTakenFiles_.contains(file)) continue;
+        notTakenFiles_.insert(file);
+        notTaken_.add("Still reading files: " + bidiIsolated(toStd(QFileInfo(file).fileName())) +
+                      " was not imported.");
+    }
+}
+
 void ImportController::handleURLs(const QList<QUrl>& urls) {
-    if (importing_) return;
+    if (importing_) {
+        // Not taken, as before; but the import's message names them.
+        noteNotTaken(urls);
+        return;
+    }
     for (const QUrl& url : urls) {
         if (isProjectDocument(url)) {
             store_.openProject(url.toLocalFile(), true);
@@ -132,19 +154,29 @@ void ImportController::handleURLs(const QList<QUrl>& urls) {
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, startRevision] {
         std::optional<ImportResult> result = watcher->result();
         watcher->deleteLater();
+        const std::vector<std::string> notTaken = notTaken_.lines();
+        notTaken_ = ImportNotes();
+        notTakenFiles_.clear();
         setImporting(false);
-        if (!result || store_.revision() != startRevision) return;
+        if (!result) return; // the program is quitting
+        if (store_.revision() != startRevision) {
+            // The result is stale, but files the user handed in were still refused.
+            if (!notTaken.empty()) store_.setErrorMessage(joinedLines(notTaken));
+            return;
+        }
         store_.setProject(std::move(result->project));
         if (result->changes) {
             QStringList changes;
             for (const std::string& change : *result->changes) changes.push_back(toQ(change));
             setImportChanges(std::move(changes));
         }
-        if (!result->errors.empty()) {
-            QStringList lines;
-            for (const std::string& error : result->errors) lines.push_back(toQ(error));
-            store_.setErrorMessage(lines.join('\n'));
-        }
+        // Thousands of files handed in at once give as many lines: the alert keeps to ten of
+        // them, as a reader's notes do.
+        ImportNotes errors;
+        for (std::string& error : result->errors) errors.add(std::move(error));
+        std::vector<std::string> lines = errors.lines();
+        lines.insert(lines.end(), notTaken.begin(), notTaken.end());
+        if (!lines.empty()) store_.setErrorMessage(joinedLines(lines));
     });
     // Counted from now: a worker still waiting for a thread counts too.
     auto count = std::make_shared<Workers::Count>(workers_);
