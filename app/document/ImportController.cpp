@@ -126,21 +126,20 @@ void ImportController::handleURLs(const QList<QUrl>& urls) {
         noteNotTaken(urls);
         return;
     }
+    QStringList files;
+    files.reserve(urls.size());
     for (const QUrl& url : urls) {
         if (isProjectDocument(url)) {
             store_.openProject(url.toLocalFile(), true);
             return;
         }
-    }
-    QStringList files;
-    for (const QUrl& url : urls)
         if (url.isLocalFile()) files.push_back(url.toLocalFile());
+    }
     if (files.isEmpty()) return;
     settings().setValue(lastImportDirKey, QFileInfo(files.front()).absolutePath());
     setImporting(true);
 
     ImportInput input;
-    for (const QString& file : files) input.files.push_back(toPath(file));
     input.snapshot = store_.project();
     if (const MotorLibrary* library = store_.motorLibrary()) input.delta = library->delta();
     input.author = toStd(defaultAuthorName());
@@ -180,12 +179,17 @@ void ImportController::handleURLs(const QList<QUrl>& urls) {
     });
     // Counted from now: a worker still waiting for a thread counts too.
     auto count = std::make_shared<Workers::Count>(workers_);
-    watcher->setFuture(QtConcurrent::run([input = std::move(input), readers = readers_,
-                                          stop = stop_.get_token(), count = std::move(count)]() mutable {
-        std::optional<ImportResult> result = runImport(input, *readers, stop);
-        count.reset();
-        return result;
-    }));
+    // Paths are made on the worker: for a hundred thousand files handed in at once that takes
+    // longer than the window may stand still.
+    watcher->setFuture(
+        QtConcurrent::run([input = std::move(input), files = std::move(files), readers = readers_,
+                           stop = stop_.get_token(), count = std::move(count)]() mutable {
+            input.files.reserve(std::size_t(files.size()));
+            for (const QString& file : files) input.files.push_back(toPath(file));
+            std::optional<ImportResult> result = runImport(input, *readers, stop);
+            count.reset();
+            return result;
+        }));
 }
 
 void ImportController::showImportPanel() {

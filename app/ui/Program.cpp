@@ -125,7 +125,8 @@ void Program::startedAgain(const QList<QUrl>& files) {
     for (const QList<QUrl>& waiting : handedIn_)
         if (waiting == handed) return;
     handedIn_.push_back(std::move(handed));
-    takeHandedFiles();
+    // In a turn of its own: the window answers in between when the list is long.
+    QTimer::singleShot(0, this, &Program::takeHandedFiles);
 }
 
 void Program::takeHandedFiles() {

@@ -49,17 +49,20 @@ protected:
         instance = std::make_unique<DesktopInstance>(QDBusConnection::connectToBus(bus.address, "program"));
         ASSERT_EQ(instance->claimOrHandOver({}), DesktopInstance::Role::first);
         program = std::make_unique<Program>();
-        QObject::connect(instance.get(), &DesktopInstance::startedAgain, program.get(), &Program::startedAgain);
+        QObject::connect(instance.get(), &DesktopInstance::startedAgain, program.get(),
+                         &Program::startedAgain);
         program->store().setDelays({std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1)});
         // The standard readers, noting what they were given.
         ImportReaders readers = ImportReaders::standard();
-        readers.report = [this, report = readers.report](const std::filesystem::path& f, std::stop_token stop) {
+        readers.report = [this, report = readers.report](const std::filesystem::path& f,
+                                                         std::stop_token stop) {
             note(f);
-            while (holdReports && !stop.stop_requested()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            while (holdReports && !stop.stop_requested())
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
             return report(f, stop);
         };
         readers.inventory = [this, inventory = readers.inventory](const std::filesystem::path& f,
-                                                                   std::stop_token stop, ImportNotes& notes) {
+                                                                  std::stop_token stop, ImportNotes& notes) {
             note(f);
             return inventory(f, stop, notes);
         };
@@ -78,15 +81,14 @@ protected:
     QDBusPendingCall open(const QStringList& paths) {
         QStringList uris;
         for (const QString& path : paths) uris << QString::fromUtf8(QUrl::fromLocalFile(path).toEncoded());
-        QDBusMessage call = QDBusMessage::createMethodCall(DesktopInstance::serviceName, DesktopInstance::objectPath,
-                                                           "org.freedesktop.Application", "Open");
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            DesktopInstance::serviceName, DesktopInstance::objectPath, "org.freedesktop.Application", "Open");
         call << uris << QVariantMap();
         return caller.asyncCall(call, 120000);
     }
     static bool answered(const std::vector<QDBusPendingCall>& calls) {
-        return std::all_of(calls.begin(), calls.end(), [](const QDBusPendingCall& c) {
-            return c.isFinished() && !c.isError();
-        });
+        return std::all_of(calls.begin(), calls.end(),
+                           [](const QDBusPendingCall& c) { return c.isFinished() && !c.isError(); });
     }
 
     void note(const std::filesystem::path& file) {
@@ -97,7 +99,9 @@ protected:
         std::lock_guard lock(mutex);
         return read;
     }
-    QString file(const std::string& name, std::string_view bytes) { return fromPath(files.write(name, bytes)); }
+    QString file(const std::string& name, std::string_view bytes) {
+        return fromPath(files.write(name, bytes));
+    }
     // Drops `paths` on the window's sidebar, as a file manager does.
     void drop(const QStringList& paths) {
         QMimeData mime;
