@@ -304,6 +304,10 @@ void MainWindow::buildMenus() {
     actions_.open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     actions_.openRecent = file->addMenu(QStringLiteral("Open Recent"));
     connect(actions_.openRecent, &QMenu::aboutToShow, this, &MainWindow::fillRecentMenu);
+    // A submenu that was shown empty may never open again: it is rebuilt whenever the list
+    // changes, and disabled while the list is empty so that it never shows empty.
+    connect(&store_.recentFiles(), &RecentFiles::changed, this, &MainWindow::fillRecentMenu);
+    fillRecentMenu();
     file->addSeparator();
     actions_.import = file->addAction(QStringLiteral("Import Soundvision Files…"), this,
                                       [this] { store_.importer().showImportPanel(); });
@@ -360,6 +364,7 @@ void MainWindow::fillRecentMenu() {
         menu->addSeparator();
         menu->addAction(QStringLiteral("Clear Menu"), this, [this] { store_.recentFiles().clear(); });
     }
+    menu->menuAction()->setEnabled(!recent.isEmpty());
 }
 
 void MainWindow::buildToolbar() {
