@@ -17,6 +17,7 @@
 #include "RiggingHeightFields.h"
 #include "ShareRow.h"
 #include "Symbols.h"
+#include "WheelGuard.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -152,6 +153,7 @@ OverviewPage::OverviewPage(ProjectStore& store, MotorLibrary& motors, ExportComm
     setWidgetResizable(true);
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scrollPastControls(this);
 
     auto* content = new QWidget;
     content->setObjectName(QStringLiteral("overviewContent"));

@@ -1,0 +1,193 @@
+// Every page of the main window and every settings tab, walked as a user meets them: the wheel
+// over their controls, and the narrowest window.
+#include "support/AppTesting.h"
+#include "support/FakePrompts.h"
+#include "support/ProjectFixtures.h"
+#include "support/StoreTesting.h"
+#include "support/Waiting.h"
+
+#include "DXFSettings.h"
+#include "ExportCommands.h"
+#include "MainWindow.h"
+#include "MotorLibrary.h"
+#include "OverviewPage.h"
+#include "PdfPrinter.h"
+#include "PublishSettings.h"
+#include "QtText.h"
+#include "SettingsPane.h"
+#include "SettingsWindow.h"
+#include "SidebarWidget.h"
+#include "SourcePage.h"
+
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSpontaneKeyEvent>
+#include <QTabBar>
+#include <QTest>
+#include <QWheelEvent>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace rig::app {
+namespace {
+
+using testing::waitFor;
+
+class PagesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        library.upsert("D8+ 500 kg", 38);
+        library.upsert("D8+ 1000 kg", 58);
+        store->setMotorLibrary(&library);
+    }
+
+    MainWindow& makeWindow(Project project) {
+        store->setProject(std::move(project));
+        MainWindow::Parts parts;
+        parts.crewPreview = {[](const CrewDoc&, bool, QWidget* parent) -> QWidget* {
+                                 return new QLabel(QStringLiteral("crew"), parent);
+                             },
+                             [](QWidget*, const CrewDoc&, bool) {}};
+        parts.exports = &exports;
+        window = std::make_unique<MainWindow>(*store, library, std::move(parts));
+        window->show();
+        return *window;
+    }
+
+    // The scrolling pages of the edit view: the overview, then each source's page.
+    void forEachPage(MainWindow& w, const std::function<void(const QString& name, QScrollArea* page)>& run) {
+        w.setSelection(Selection::overview());
+        run(QStringLiteral("overview"), qobject_cast<QScrollArea*>(w.overviewPage()));
+        for (const Source& source : store->project().report.sources) {
+            w.setSelection(Selection::source(source.id()));
+            QApplication::processEvents();
+            run(toQ(source.name), w.sourcePage());
+        }
+    }
+
+    // Each tab of the settings window, shown.
+    void forEachSettingsTab(SettingsWindow& settings,
+                            const std::function<void(const QString& name, QScrollArea* page)>& run) {
+        auto* tabs = settings.findChild<QTabBar*>();
+        for (int i = 0; i < tabs->count(); ++i) {
+            QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(i).center());
+            QScrollArea* pane = nullptr;
+            for (auto* candidate : settings.findChildren<SettingsPane*>())
+                if (candidate->isVisible()) pane = candidate;
+            ASSERT_NE(pane, nullptr) << tabs->tabText(i).toStdString();
+            run(tabs->tabText(i), pane);
+        }
+    }
+
+    testing::TempAppPaths paths;
+    testing::FakePrompts prompts;
+    MotorLibrary library;
+    std::unique_ptr<ProjectStore> store = testing::makeStore();
+    DXFSettings dxf;
+    PublishSettings publish{std::make_unique<MemorySecretStore>()};
+    testing::NoReveal reveal;
+    PdfPrinter printer;
+    ExportCommands exports{*store, dxf, printer, reveal};
+    std::unique_ptr<MainWindow> window;
+};
+
+// --- The wheel ------------------------------------------------------------------------------
+
+bool takesWheel(const QWidget* w) {
+    return qobject_cast<const QComboBox*>(w) || qobject_cast<const QAbstractSpinBox*>(w) ||
+           (qobject_cast<const QAbstractSlider*>(w) && !qobject_cast<const QScrollBar*>(w));
+}
+
+QString valueOf(const QWidget* w) {
+    if (auto* combo = qobject_cast<const QComboBox*>(w)) return combo->currentText();
+    if (auto* spin = qobject_cast<const QAbstractSpinBox*>(w)) return spin->text();
+    return QString::number(static_cast<const QAbstractSlider*>(w)->value());
+}
+
+// One notch of the wheel with the pointer over `widget`, as the window system delivers it: to
+// the window, which hands it to the widget under the pointer and on to its parents.
+void wheelOver(QWidget* widget, int delta) {
+    const QPoint centre = widget->rect().center();
+    QWheelEvent wheel(widget->mapTo(widget->window(), centre), widget->mapToGlobal(centre), QPoint(),
+                      QPoint(0, delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QSpontaneKeyEvent::setSpontaneous(&wheel); // sendEvent would make it one the program sent
+    QCoreApplication::instance()->notify(widget->window()->windowHandle(), &wheel);
+}
+
+// Every menu, spin box and slider of `page`: the wheel over it without focus leaves its value
+// and scrolls the page (`thenCheck` runs then); once focused, the wheel is the control's.
+// Gives how many there were.
+int checkWheel(const QString& name, QScrollArea* page, const std::function<void()>& thenCheck = {}) {
+    int controls = 0;
+    for (QWidget* control : page->widget()->findChildren<QWidget*>()) {
+        if (!takesWheel(control) || !control->isVisibleTo(page)) continue;
+        ++controls;
+        const std::string where = name.toStdString() + " / " + control->objectName().toStdString();
+        QScrollBar* bar = page->verticalScrollBar();
+        EXPECT_GT(bar->maximum(), 0) << where << ": the page must scroll for this check";
+        // The page scrolled so that the control sits under the pointer, room left to go on.
+        page->ensureWidgetVisible(control);
+        const int down = bar->value() < bar->maximum() ? -120 : 120;
+        control->clearFocus();
+        QApplication::processEvents();
+        const QString before = valueOf(control);
+        const int scrolled = bar->value();
+        wheelOver(control, down);
+        EXPECT_EQ(valueOf(control), before) << where;
+        EXPECT_NE(bar->value(), scrolled) << where << ": the page did not scroll";
+        EXPECT_FALSE(control->hasFocus()) << where;
+        if (thenCheck) thenCheck();
+
+        auto* combo = qobject_cast<QComboBox*>(control);
+        if (!combo || combo->count() < 2) continue;
+        page->ensureWidgetVisible(control);
+        control->setFocus(Qt::MouseFocusReason);
+        const int at = bar->value();
+        wheelOver(control, combo->currentIndex() + 1 < combo->count() ? -120 : 120);
+        EXPECT_NE(valueOf(control), before) << where << ": focused, the wheel is the control's";
+        EXPECT_EQ(bar->value(), at) << where;
+    }
+    return controls;
+}
+
+TEST_F(PagesTest, TheWheelScrollsPastMenusSpinBoxesAndSlidersUntilTheyHaveTheFocus) {
+    MainWindow& w = makeWindow(fixtures::fullProject());
+    QApplication::setActiveWindow(&w);
+    w.resize(MainWindow::minimumWidth, MainWindow::minimumHeight);
+    QApplication::processEvents();
+    auto* overview = qobject_cast<OverviewPage*>(w.overviewPage());
+    ASSERT_NE(overview, nullptr);
+    int controls = 0;
+    forEachPage(w, [&](const QString& name, QScrollArea* page) {
+        // The bulk menu, wheeled past without focus, chose nothing to set on all points.
+        const auto nothingChosen = [&] {
+            EXPECT_EQ(overview->bulkMotor(), std::nullopt);
+            EXPECT_FALSE(overview->setOnAllButton()->isEnabled());
+        };
+        controls += checkWheel(name, page, page == overview ? nothingChosen : std::function<void()>());
+    });
+    EXPECT_GE(controls, 1); // the bulk "Motor" menu
+
+    SettingsWindow settings(library, dxf, publish);
+    settings.setFixedSize(SettingsWindow::width, 240); // a short screen: every tab scrolls
+    settings.show();
+    QApplication::setActiveWindow(&settings);
+    int settingsControls = 0;
+    forEachSettingsTab(settings, [&](const QString& name, QScrollArea* pane) {
+        settingsControls += checkWheel(name, pane);
+    });
+    EXPECT_GE(settingsControls, 1); // the DXF footprints menu of General
+}
+
+} // namespace
+} // namespace rig::app
