@@ -27,7 +27,9 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QSpontaneKeyEvent>
+#include <QStackedWidget>
 #include <QTabBar>
 #include <QTest>
 #include <QWheelEvent>
@@ -187,6 +189,127 @@ TEST_F(PagesTest, TheWheelScrollsPastMenusSpinBoxesAndSlidersUntilTheyHaveTheFoc
         settingsControls += checkWheel(name, pane);
     });
     EXPECT_GE(settingsControls, 1); // the DXF footprints menu of General
+}
+
+// --- The narrowest window --------------------------------------------------------------------
+
+// The width a layout grants `w` at least (what it must not be squeezed below).
+QSize leastSize(const QWidget* w) {
+    const QSizePolicy policy = w->sizePolicy();
+    const auto least = [](QSizePolicy::Policy p, int hint, int minHint, int set) {
+        if (set > 0) return set;
+        if (p == QSizePolicy::Ignored) return 0;
+        return (p & QSizePolicy::ShrinkFlag) ? minHint : std::max(hint, minHint);
+    };
+    const QSize hint = w->sizeHint(), minHint = w->minimumSizeHint(), set = w->minimumSize();
+    return QSize(least(policy.horizontalPolicy(), hint.width(), minHint.width(), set.width()),
+                 least(policy.verticalPolicy(), hint.height(), minHint.height(), set.height()))
+        .boundedTo(w->maximumSize());
+}
+
+// What of `page` a user cannot reach or see whole: a widget outside the page's content (which
+// scrolling reaches only where a scroll bar is shown), outside its parent, or squeezed below the
+// size its layout owes it. `across`: the content must also fit the width without scrolling.
+QStringList unreachable(QScrollArea* page, bool across) {
+    QStringList faults;
+    QWidget* content = page->widget();
+    const QSize view = page->viewport()->size();
+    const auto name = [](const QWidget* w) {
+        return QString::fromLatin1(w->metaObject()->className()) + " '" + w->objectName() + "'";
+    };
+    if (content->width() > view.width() && (across || !page->horizontalScrollBar()->isVisible()))
+        faults << QStringLiteral("content %1 wide in a view of %2").arg(content->width()).arg(view.width());
+    if (content->height() > view.height() && !page->verticalScrollBar()->isVisible())
+        faults << QStringLiteral("content %1 high in a view of %2, no scroll bar")
+                      .arg(content->height())
+                      .arg(view.height());
+    for (QWidget* w : content->findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(content) || w->isWindow()) continue;
+        QWidget* parent = w->parentWidget();
+        // The parts of a compound control are its own business.
+        if (qobject_cast<QComboBox*>(parent) || qobject_cast<QAbstractSpinBox*>(parent)) continue;
+        const QRect inContent(w->mapTo(content, QPoint(0, 0)), w->size());
+        if (!content->rect().contains(inContent))
+            faults << name(w) + " outside the page";
+        else if (!parent->rect().contains(w->geometry()))
+            faults << name(w) + " outside " + name(parent);
+        if (!parent->layout()) continue;
+        const QSize least = leastSize(w);
+        const int height = w->hasHeightForWidth() ? w->heightForWidth(w->width()) : least.height();
+        if (w->width() < least.width() || w->height() < height)
+            faults << QStringLiteral("%1 squeezed to %2×%3 (needs %4×%5)")
+                          .arg(name(w))
+                          .arg(w->width())
+                          .arg(w->height())
+                          .arg(least.width())
+                          .arg(height);
+    }
+    return faults;
+}
+
+// A project with long names everywhere a page shows one.
+Project longNamedProject() {
+    Project project = fixtures::fullProject();
+    const std::string name = "STAGE_LEFT_MAIN_HANG_K2_TWELVE_BOXES_BEHIND_THE_LED_WALL_V2026";
+    Source& source = project.report.sources.edit()[0];
+    const DXFInfo drawn = *project.dxf.get(source.id());
+    const PointExtra front = project.extra(source.id(), "Front");
+    source.name = name;
+    source.groups.mut(1) = "Main hang of the arena over the stage left wing";
+    project.dxf.set(source.id(), drawn);
+    project.setExtra(
+        source.id(), "Front",
+        PointExtra{fixtures::testMotor("Chainmaster BGV-D8 Plus 1000 kg Rigging Hoist 18.5m", 62, 4),
+                   front.delta});
+    project.reportFile = "Arena show " + name + " report.pdf";
+    project.inventoryFile = "Arena show inventory of the whole tour 2026.csv";
+    project.inventory.mut(0).product = "K2 line source with its bumper and the flight cases";
+    project.delta.name = "K1-DELTA plate of the left wing";
+    return project;
+}
+
+TEST_F(PagesTest, EveryPageStaysWithinTheNarrowestWindow) {
+    library.upsert("Chainmaster BGV-D8 Plus 1000 kg Rigging Hoist 18.5m", 62);
+    int sidebar = 0;
+    bool longNames = false;
+    const auto check = [&](const QString& name, QScrollArea* page) {
+        ASSERT_NE(page, nullptr) << name.toStdString();
+        // Scroll bars and wrapped lines settle over a few layout passes.
+        QStringList faults;
+        waitFor([&] { return (faults = unreachable(page, !longNames)).isEmpty(); }, 3000);
+        EXPECT_TRUE(faults.isEmpty())
+            << name.toStdString() << ", sidebar " << sidebar << (longNames ? ", long names: " : ": ")
+            << faults.join(" | ").toStdString();
+    };
+    for (const bool named : {false, true}) {
+        longNames = named;
+        MainWindow& w = makeWindow(named ? longNamedProject() : fixtures::fullProject());
+        auto* splitter = w.findChild<QSplitter*>();
+        for (const int width : {SidebarWidget::minimumColumnWidth, SidebarWidget::maximumColumnWidth}) {
+            sidebar = width;
+            w.resize(MainWindow::minimumWidth, MainWindow::minimumHeight);
+            splitter->setSizes({width, MainWindow::minimumWidth - width});
+            ASSERT_TRUE(waitFor([&] { return w.width() == MainWindow::minimumWidth; }));
+            QApplication::processEvents();
+            ASSERT_EQ(w.sidebar()->width(), width);
+            check(QStringLiteral("sidebar"), w.sidebar());
+            forEachPage(w, check);
+        }
+        // The crew preview, wide and in the phone frame.
+        w.setMode(Mode::crew);
+        for (const bool phone : {false, true}) {
+            w.setPhoneSize(phone);
+            QApplication::processEvents();
+            check(phone ? QStringLiteral("phone") : QStringLiteral("crew"),
+                  qobject_cast<QScrollArea*>(w.findChild<QStackedWidget*>()->currentWidget()));
+        }
+        w.setMode(Mode::edit);
+    }
+
+    // The settings tabs, in their window of fixed size.
+    SettingsWindow settings(library, dxf, publish);
+    settings.show();
+    forEachSettingsTab(settings, check);
 }
 
 } // namespace
