@@ -18,6 +18,7 @@
 #include "SettingsWindow.h"
 #include "SidebarWidget.h"
 #include "SourcePage.h"
+#include "WelcomePage.h"
 
 #include <QAbstractSlider>
 #include <QAbstractSpinBox>
@@ -207,22 +208,14 @@ QSize leastSize(const QWidget* w) {
         .boundedTo(w->maximumSize());
 }
 
-// What of `page` a user cannot reach or see whole: a widget outside the page's content (which
-// scrolling reaches only where a scroll bar is shown), outside its parent, or squeezed below the
-// size its layout owes it. `across`: the content must also fit the width without scrolling.
-QStringList unreachable(QScrollArea* page, bool across) {
+QString widgetName(const QWidget* w) {
+    return QString::fromLatin1(w->metaObject()->className()) + " '" + w->objectName() + "'";
+}
+
+// Widgets of `content` a user cannot see whole: outside the content, outside their parent, or
+// squeezed below the size their layout owes them.
+QStringList cutOff(QWidget* content) {
     QStringList faults;
-    QWidget* content = page->widget();
-    const QSize view = page->viewport()->size();
-    const auto name = [](const QWidget* w) {
-        return QString::fromLatin1(w->metaObject()->className()) + " '" + w->objectName() + "'";
-    };
-    if (content->width() > view.width() && (across || !page->horizontalScrollBar()->isVisible()))
-        faults << QStringLiteral("content %1 wide in a view of %2").arg(content->width()).arg(view.width());
-    if (content->height() > view.height() && !page->verticalScrollBar()->isVisible())
-        faults << QStringLiteral("content %1 high in a view of %2, no scroll bar")
-                      .arg(content->height())
-                      .arg(view.height());
     for (QWidget* w : content->findChildren<QWidget*>()) {
         if (!w->isVisibleTo(content) || w->isWindow()) continue;
         QWidget* parent = w->parentWidget();
@@ -230,21 +223,37 @@ QStringList unreachable(QScrollArea* page, bool across) {
         if (qobject_cast<QComboBox*>(parent) || qobject_cast<QAbstractSpinBox*>(parent)) continue;
         const QRect inContent(w->mapTo(content, QPoint(0, 0)), w->size());
         if (!content->rect().contains(inContent))
-            faults << name(w) + " outside the page";
+            faults << widgetName(w) + " outside the page";
         else if (!parent->rect().contains(w->geometry()))
-            faults << name(w) + " outside " + name(parent);
+            faults << widgetName(w) + " outside " + widgetName(parent);
         if (!parent->layout()) continue;
         const QSize least = leastSize(w);
         const int height = w->hasHeightForWidth() ? w->heightForWidth(w->width()) : least.height();
         if (w->width() < least.width() || w->height() < height)
             faults << QStringLiteral("%1 squeezed to %2×%3 (needs %4×%5)")
-                          .arg(name(w))
+                          .arg(widgetName(w))
                           .arg(w->width())
                           .arg(w->height())
                           .arg(least.width())
                           .arg(height);
     }
     return faults;
+}
+
+// What of a scrolling `page` a user cannot reach or see whole: content beyond the view with no
+// scroll bar to reach it, and what cutOff finds. `across`: the content must also fit the width
+// without scrolling.
+QStringList unreachable(QScrollArea* page, bool across) {
+    QStringList faults;
+    const QWidget* content = page->widget();
+    const QSize view = page->viewport()->size();
+    if (content->width() > view.width() && (across || !page->horizontalScrollBar()->isVisible()))
+        faults << QStringLiteral("content %1 wide in a view of %2").arg(content->width()).arg(view.width());
+    if (content->height() > view.height() && !page->verticalScrollBar()->isVisible())
+        faults << QStringLiteral("content %1 high in a view of %2, no scroll bar")
+                      .arg(content->height())
+                      .arg(view.height());
+    return faults + cutOff(page->widget());
 }
 
 // A project with long names everywhere a page shows one.
@@ -305,6 +314,14 @@ TEST_F(PagesTest, EveryPageStaysWithinTheNarrowestWindow) {
         }
         w.setMode(Mode::edit);
     }
+
+    // The welcome page, without a scroll bar.
+    store->setProject(Project());
+    auto* welcome = window->findChild<WelcomePage*>();
+    ASSERT_TRUE(waitFor([&] { return welcome->isVisible(); }));
+    QStringList faults;
+    EXPECT_TRUE(waitFor([&] { return (faults = cutOff(welcome)).isEmpty(); }, 3000))
+        << faults.join(" | ").toStdString();
 
     // The settings tabs, in their window of fixed size.
     SettingsWindow settings(library, dxf, publish);
