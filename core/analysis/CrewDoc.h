@@ -23,6 +23,9 @@ struct CrewDoc {
         std::string hole;
         std::optional<std::vector<double>> xyz;
         std::optional<double> load;
+        // The point has a load that is not a number (the report printed none readable): `load`
+        // is then absent, and no total that needs it can be given. Written only when set.
+        bool loadInvalid = false;
         bool delta = false;
         std::optional<std::string> motor;
         std::optional<double> motorKg;
