@@ -121,6 +121,14 @@ TEST(UnreadableLoadsWeb, NoPageGivesATotalTheCsvLeavesEmpty) {
     EXPECT_TRUE(text.contains(QRegularExpression("Rear\\s+#17.*D8\\s+55\\s+55\\s*\n"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QRegularExpression("Front\\s+#5.*Odd\\s*\n"))) << text.toStdString();
 
+    // The crew sheets give no half of it either.
+    prompts.answerExportSave(dir.filePath("crew.pdf"));
+    commands.exportPDF(project, true);
+    ASSERT_TRUE(finished.wait(180000));
+    const QString sheets = readPdf(dir.filePath("crew.pdf")).text;
+    EXPECT_TRUE(sheets.contains("Main L") && !sheets.contains(QString::fromUtf8("½")))
+        << sheets.toStdString();
+
     // The crew view: no load and no half of one beside the plate's sides.
     CrewWebView view(exportCrewDoc(project, true, nowSeconds()), true);
     view.resize(1280, 900);
