@@ -1,7 +1,10 @@
 #include "analysis/RigDXF.h"
+#include "import/ReportParser.h"
 #include "model/Project.h"
 #include "support/JsonTesting.h"
 #include "support/ProjectFixtures.h"
+#include "support/ReportGenerator.h"
+#include "support/TempDir.h"
 
 #include <dl_creationadapter.h>
 #include <dl_dxf.h>
@@ -202,6 +205,29 @@ TEST(RigDXF, RiggingHeightDropsAndLabels) {
         EXPECT_TRUE(seen.textsOn("RIG_DROPS").empty());
         EXPECT_EQ(seen.circles[0].second.cz, 8.2);
     }
+}
+
+// The holes as the report prints them ("#5", "#17"), through the report parser and the import.
+TEST(RigDXF, AHoleThatBeginsWithItsHashKeepsOne) {
+    test::ReportGeneratorOptions o;
+    test::SourcePlan plan;
+    plan.groups = {"ALL", "Main"};
+    plan.name = "L2 L";
+    plan.configuration = "flown";
+    plan.enclosureType = "L2";
+    o.sourceList = {plan};
+    test::TempDir dir;
+    Project p;
+    p.importReport(ReportParser::parse(dir.write("show.pdf", test::generateReport(o).pdf)), "show.pdf",
+                   testDate());
+    ASSERT_EQ(p.report.sources.at(0).pickups.at(0).hole, "#5");
+    p.report.sources.mut(0).pickups.edit().push_back(testPickup("Extra", XYZ(0, 0, 9), std::nullopt, "B3"));
+
+    const std::vector<std::string> labels = draw(p, RigDXF::Options()).textsOn("RIG_LABELS");
+    ASSERT_EQ(labels.size(), 3u);
+    EXPECT_TRUE(labels[0].starts_with("L2 L Front #5 ")) << labels[0];
+    EXPECT_TRUE(labels[1].starts_with("L2 L Rear #17 ")) << labels[1];
+    EXPECT_EQ(labels[2], "L2 L Extra #B3");
 }
 
 TEST(RigDXF, UnreadableLoadsAreLeftOutOfLabels) {
