@@ -4,6 +4,7 @@
 // name that begins with a combining mark.
 #include "analysis/BottomFace.h"
 #include "analysis/Issues.h"
+#include "import/DXFReader.h"
 #include "import/ReportParser.h"
 #include "model/Project.h"
 #include "support/ProjectFixtures.h"
@@ -98,6 +99,26 @@ TEST(CanonicalNames, TheReportMergeSeesNoChangeInAnotherShapeOfTheSameName) {
     EXPECT_TRUE(std::find(changes.begin(), changes.end(), "#2 type K2 \u2192 K2\u0301") != changes.end())
         << testing::PrintToString(changes);
     EXPECT_GE(changes.size(), 3u) << testing::PrintToString(changes); // the role's old and new sides
+}
+
+// A newer report keeps the settings of its sources, and a DXF source pairs with its report
+// source, by name in any canonical shape.
+TEST(CanonicalNames, ImportsPairSourcesByCanonicalName) {
+    Project p;
+    p.importReport(testReport({flownArray("Kara", {"ALL", "Sc\u00E8ne"}, 2)}), "day1.pdf", testDate());
+    p.setExtra("ALL/Sc\u00E8ne/Kara", "Front", PointExtra{testMotor("D8", 55), false});
+    const std::vector<std::string> changes =
+        p.importReport(testReport({flownArray(kelvin + "ara", {"ALL", "Sce\u0300ne"}, 2),
+                                   flownArray("\u0301e\u0301_L", {"ALL"}, 2)}),
+                       "day2.pdf", testDate(86400));
+    EXPECT_EQ(changes.size(), 1u) << testing::PrintToString(changes); // only the new source
+    EXPECT_TRUE(p.extra(p.report.sources[0].id(), "Front").motor.has_value());
+
+    DXFSource kara{2, "Kara", XYZ(0, 0, 10), 0, {}, {}};
+    DXFSource mark{1, "\u0301\u00E9 L", XYZ(5, 0, 10), 0, {}, {}};
+    p.importDXF({mark, kara}, "show.dxf");
+    EXPECT_TRUE(p.dxf.contains("ALL/Sce\u0300ne/" + kelvin + "ara"));
+    EXPECT_TRUE(p.dxf.contains("ALL/\u0301\u00E9_L"));
 }
 
 // A motor load line finds the pickup of its role, in whatever shape either line spells it.
