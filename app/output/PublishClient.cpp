@@ -232,8 +232,9 @@ QCoro::Task<PublishResponse> sendPublish(Channel channel, QNetworkRequest reques
     if (r.status != 200) {
         const std::optional<std::string> message =
             serverErrorMessage(std::string_view(r.body.constData(), std::size_t(r.body.size())));
-        throw PublishError::refused(r.status, publishText::publishRefused(
-                                                  r.status, message ? shownName(*message) : "HTTP " + decimal(r.status)));
+        throw PublishError::refused(
+            r.status, publishText::publishRefused(r.status, message ? shownName(*message)
+                                                                    : "HTTP " + decimal(r.status)));
     }
     PublishResponse answer;
     try {

@@ -70,12 +70,16 @@ TEST(QtPrompts, QuestionsAnswerByButtonAndEscapeNeverLosesAnything) {
     }
     // An alert's offer is taken only by its own button; Return is "OK".
     const std::pair<std::function<void(QWidget*)>, bool> offers[] = {
-        {click("Publish Under a New Link"), true}, {click("OK"), false}, {pressEscape, false},
-        {closeWindow, false},                      {pressReturn, false},
+        {click("Publish Under a New Link"), true},
+        {click("OK"), false},
+        {pressEscape, false},
+        {closeWindow, false},
+        {pressReturn, false},
     };
     for (const auto& [act, expected] : offers) {
         whenModalShows(act);
-        EXPECT_EQ(qt.showAlertOffering("Publishing failed: Unknown link", "Publish Under a New Link"), expected);
+        EXPECT_EQ(qt.showAlertOffering("Publishing failed: Unknown link", "Publish Under a New Link"),
+                  expected);
     }
 }
 
