@@ -221,7 +221,8 @@ TEST_F(PublishButtonTest, ALinkGoneFromTheServerIsReplacedOnlyWhenTheUserChooses
     QSignalSpy finished(&store->crewLink(), &CrewLink::pressFinished);
     const auto press = [&](qsizetype presses) {
         publish->click();
-        ASSERT_TRUE(testing::waitFor([&] { return finished.size() == presses; }, 20000));
+        // A press chosen in its alert may have followed already.
+        ASSERT_TRUE(testing::waitFor([&] { return finished.size() >= presses; }, 20000)) << presses;
     };
     const QString file = fromPath(files.path() / "show.qvrig");
     ASSERT_TRUE(store->writeProject(file));
