@@ -139,7 +139,7 @@ struct CrewDoc {
 
     // The crew's view of a project. `changes` maps source identifiers to what changed
     // since the last publish. Numbers that are not finite are left out, so the result
-    // always encodes.
+    // always encodes; a point's load that is not finite is marked as such (`loadInvalid`).
     static CrewDoc build(const Project& project, const TextMap<List<std::string>>& changes, Date date,
                          bool includeHidden);
 };

@@ -131,6 +131,7 @@ std::string groupLayerName(const Source& source) {
         joined += groups[i];
     }
     if (joined.empty()) joined = "POINTS";
+    // Composed: canonically equal group paths share one layer.
     std::string upper = toUpper(joined);
 
     // A character (a base with its marks) stays when its first code point is a letter or a
