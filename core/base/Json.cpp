@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -161,7 +162,45 @@ void JsonObjectReader::missing(std::string_view key) const {
     throw JsonDecodeError("Missing value for " + where(path_.key(key)) + ".");
 }
 
+bool jsonNestsDeeperThan(std::string_view text, std::size_t levels) {
+    std::size_t depth = 0;
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p != end) {
+        switch (*p++) {
+        case '[':
+        case '{':
+            if (++depth > levels) return true;
+            break;
+        case ']':
+        case '}':
+            // Past the end of the first value the parser reads no further.
+            if (depth <= 1) return false;
+            --depth;
+            break;
+        case '"':
+            // To the closing quote: the first one after an even run of backslashes.
+            for (;;) {
+                const auto* quote = static_cast<const char*>(std::memchr(p, '"', std::size_t(end - p)));
+                if (quote == nullptr) return false;
+                const char* run = quote;
+                while (run != p && run[-1] == '\\') --run;
+                p = quote + 1;
+                if ((quote - run) % 2 == 0) break;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
 Json parseJsonText(std::string_view text) {
+    if (jsonNestsDeeperThan(text, maxJsonDepth)) {
+        throw JsonTooDeep("The file is nested more than " + integerText(std::int64_t(maxJsonDepth)) +
+                          " levels deep.");
+    }
     try {
         return Json::parse(text.begin(), text.end());
     } catch (const Json::exception& e) { // syntax errors, and numbers beyond a double (406)
