@@ -3,8 +3,8 @@
 #include "base/Number.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -162,11 +162,22 @@ void JsonObjectReader::missing(std::string_view key) const {
     throw JsonDecodeError("Missing value for " + where(path_.key(key)) + ".");
 }
 
+namespace {
+// The bytes the nesting check looks at; it skips the rest in a tight loop.
+constexpr std::array<bool, 256> nestingBytes = [] {
+    std::array<bool, 256> t{};
+    for (const unsigned char c : {'[', '{', ']', '}', '"'}) t[c] = true;
+    return t;
+}();
+} // namespace
+
 bool jsonNestsDeeperThan(std::string_view text, std::size_t levels) {
     std::size_t depth = 0;
     const char* p = text.data();
     const char* const end = p + text.size();
-    while (p != end) {
+    for (;;) {
+        while (p != end && !nestingBytes[static_cast<unsigned char>(*p)]) ++p;
+        if (p == end) return false;
         switch (*p++) {
         case '[':
         case '{':
@@ -178,22 +189,13 @@ bool jsonNestsDeeperThan(std::string_view text, std::size_t levels) {
             if (depth <= 1) return false;
             --depth;
             break;
-        case '"':
-            // To the closing quote: the first one after an even run of backslashes.
-            for (;;) {
-                const auto* quote = static_cast<const char*>(std::memchr(p, '"', std::size_t(end - p)));
-                if (quote == nullptr) return false;
-                const char* run = quote;
-                while (run != p && run[-1] == '\\') --run;
-                p = quote + 1;
-                if ((quote - run) % 2 == 0) break;
-            }
-            break;
-        default:
+        default: // '"': on past the closing quote; a backslash escapes the byte after it
+            while (p != end && *p != '"') p += (*p == '\\' && end - p > 1) ? 2 : 1;
+            if (p == end) return false;
+            ++p;
             break;
         }
     }
-    return false;
 }
 
 Json parseJsonText(std::string_view text) {
