@@ -773,9 +773,19 @@ void MainWindow::presentNext() {
     }
     if (const auto message = store_.errorMessage()) {
         presenting_ = true;
-        prompts().showAlert(*message);
+        CrewLink& crewLink = store_.crewLink();
+        // A link the server no longer knows fails every update alike: offer a new one.
+        const bool offered = crewLink.newLinkOffer() == message;
+        bool chosen = false;
+        if (offered) {
+            chosen = prompts().showAlertOffering(*message, QStringLiteral("Publish Under a New Link"));
+        } else {
+            prompts().showAlert(*message);
+        }
         presenting_ = false;
         if (store_.errorMessage() == message) store_.setErrorMessage(std::nullopt);
+        // After the clearing: the new press may fail with the same words.
+        if (offered) crewLink.answerNewLinkOffer(chosen);
         schedulePresentation();
     }
 }

@@ -153,6 +153,11 @@ TEST(MotorLibrary, UpsertAndImportMatchNamesWriteOnlyChangesAndKeepNaturalOrder)
     EXPECT_EQ(names, (std::vector<std::string>{"chain 2t", "Chain 10t", "CM Lodestar 1t"}));
     EXPECT_NE(library.motors()[1].id, withNew.extra("Main/L", "Front").motor->id);
     EXPECT_EQ(MotorLibrary().motors(), library.motors());
+    // Another canonical shape of a name, in another case, is the same motor: KELVIN SIGN for K,
+    // the iota subscript before or after the accent.
+    const Motor rare = library.upsert("\u212A2 chain \u1FB4", 40);
+    EXPECT_EQ(library.upsert("k2 CHAIN \u03B1\u0345\u0301", 41).id, rare.id);
+    EXPECT_EQ(library.motors().size(), 4u);
 }
 
 // Two programs on one library file: each change is made to the file as the other left it.
