@@ -4,6 +4,8 @@
 #include "PageScheme.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QPageSize>
@@ -149,10 +151,23 @@ void PdfPrinter::print(std::uint64_t id) {
     const QPageLayout layout(QPageSize(QPageSize::A4),
                              j->landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
                              QMarginsF(28, 28, 28, 28), QPageLayout::Point);
+    j->printing = true;
     QPointer<PdfPrinter> self(this);
-    printPage(*j->page, layout, [self, id](const QByteArray& pdf) {
-        if (self) self->write(id, pdf);
+    QWebEnginePage* page = j->page;
+    printPage(*page, layout, [self, id, page](const QByteArray& pdf) {
+        if (self) self->printed(id, page, pdf);
     });
+}
+
+void PdfPrinter::printed(std::uint64_t id, QWebEnginePage* page, const QByteArray& pdf) {
+    if (printingAlone_.erase(page) > 0) {
+        // Its job ended meanwhile. Not deleted from inside its own callback.
+        page->deleteLater();
+        if (waiting_ && printingAlone_.empty()) waiting_->quit();
+        return;
+    }
+    if (Job* j = job(id)) j->printing = false;
+    write(id, pdf);
 }
 
 void PdfPrinter::printPage(QWebEnginePage& page, const QPageLayout& layout,
@@ -180,8 +195,12 @@ void PdfPrinter::finish(std::uint64_t id, bool success, bool report) {
 
     delete job.timeout;
     job.page->disconnect(this);
-    // This may run inside one of the page's own callbacks.
-    job.page->deleteLater();
+    if (job.printing) {
+        printingAlone_.insert(job.page); // deleted once its print answers
+    } else {
+        // This may run inside one of the page's own callbacks.
+        job.page->deleteLater();
+    }
     releasePage(job.url);
 
     emit jobFinished(job.target, success);
@@ -193,15 +212,34 @@ void PdfPrinter::finish(std::uint64_t id, bool success, bool report) {
 }
 
 void PdfPrinter::cancelAll() {
-    std::vector<std::uint64_t> ids;
-    for (const auto& entry : jobs_) ids.push_back(entry.first);
-    std::vector<QWebEnginePage*> pages;
-    for (std::uint64_t id : ids) {
-        pages.push_back(jobs_[id].page);
-        finish(id, false, false);
+    const QDeadlineTimer deadline(timing_.endWaitMs);
+    std::vector<QPointer<QWebEnginePage>> waitedFor;
+    for (;;) {
+        std::vector<QWebEnginePage*> idle;
+        while (!jobs_.empty()) {
+            const auto it = jobs_.begin();
+            if (!it->second.printing) idle.push_back(it->second.page);
+            finish(it->first, false, false);
+        }
+        // Not from inside a page callback here: end the pages now, the event loop may be over.
+        for (QWebEnginePage* page : idle) delete page;
+        if (printingAlone_.empty() || deadline.hasExpired()) break;
+        waitedFor.insert(waitedFor.end(), printingAlone_.begin(), printingAlone_.end());
+        // Their answers come through the event loop; a job started meanwhile ends next round.
+        QEventLoop loop;
+        QTimer bound;
+        bound.setSingleShot(true);
+        connect(&bound, &QTimer::timeout, &loop, &QEventLoop::quit);
+        bound.start(int(deadline.remainingTime()));
+        waiting_ = &loop;
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        waiting_ = nullptr;
     }
-    // Not from inside a page callback here: end the pages now, the event loop may be over.
-    for (QWebEnginePage* page : pages) delete page;
+    // Answered ones wait for a deferred delete that may never come now; pages whose print
+    // never answered go all the same.
+    for (QWebEnginePage* page : printingAlone_) waitedFor.emplace_back(page);
+    printingAlone_.clear();
+    for (const QPointer<QWebEnginePage>& page : waitedFor) delete page.data();
 }
 
 } // namespace rig::app

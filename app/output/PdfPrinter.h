@@ -11,7 +11,9 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <set>
 
+class QEventLoop;
 class QPageLayout;
 class QTimer;
 class QWebEnginePage;
@@ -28,6 +30,7 @@ public:
         int printDelayMs = 300;      // from the last check to printing
         int jobTimeoutMs = 60000;    // a page not printing by then has failed
         int printTimeoutMs = 600000; // a print not written by then has failed (a large show takes a while)
+        int endWaitMs = 20000;       // cancelAll: how long prints under way may take to answer
     };
 
     // How a fire-and-forget job ended: its file, and whether it was written.
@@ -55,7 +58,9 @@ public:
     Timing timing() const { return timing_; }
     void setTiming(Timing timing) { timing_ = timing; }
 
-    // Ends every job as failed without reporting anything (the program is quitting).
+    // Ends every job as failed without reporting anything (the program is quitting). A page
+    // whose print is under way is deleted only once that print has answered: this runs the
+    // event loop until then, at most timing().endWaitMs.
     void cancelAll();
 
 signals:
@@ -80,6 +85,7 @@ private:
         std::function<void(bool)> done; // empty: fire and forget
         Report report;
         bool loaded = false;
+        bool printing = false; // printed, no answer yet
         int checks = 0;
     };
 
@@ -88,6 +94,7 @@ private:
     void onLoaded(std::uint64_t id, bool ok);
     void checkReady(std::uint64_t id);
     void print(std::uint64_t id);
+    void printed(std::uint64_t id, QWebEnginePage* page, const QByteArray& pdf);
     void write(std::uint64_t id, const QByteArray& pdf);
     // Ends the job; `report` false ends it silently (replaced or cancelled).
     void finish(std::uint64_t id, bool success, bool report = true);
@@ -96,6 +103,11 @@ private:
     Timing timing_;
     std::map<std::uint64_t, Job> jobs_;
     std::uint64_t nextId_ = 0;
+    // Pages of ended jobs whose print has not answered yet. Qt WebEngine hands a print's answer
+    // to the page that asked for it even after that page was deleted: each of them lives until
+    // its answer has come.
+    std::set<QWebEnginePage*> printingAlone_;
+    QEventLoop* waiting_ = nullptr; // cancelAll waiting for them
 };
 
 } // namespace rig::app

@@ -241,6 +241,73 @@ TEST(PrintingNothing, IsAFailure) {
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList());
 }
 
+// Qt WebEngine answers a print on the page that asked for it even after that page was deleted,
+// into freed memory. A job that ends while its page prints (a later job for the same file, the
+// printer ended as the program quits) must keep the page until the answer has come.
+TEST_F(Printing, APageThatPrintsOutlivesItsJobUntilThePrintAnswers) {
+    struct Watch {
+        bool answered = false;
+        bool gone = false;
+        bool goneFirst = false; // deleted with its print under way
+    };
+    using Watches = std::vector<std::shared_ptr<Watch>>;
+    // Prints for real, watching each page; `onPrint` runs once, with the print under way.
+    struct WatchedPrints : PdfPrinter {
+        explicit WatchedPrints(Watches& w) : watches(w) {}
+        Watches& watches;
+        std::function<void()> onPrint;
+        void printPage(QWebEnginePage& page, const QPageLayout& layout,
+                       std::function<void(const QByteArray&)> done) override {
+            auto watch = watches.emplace_back(std::make_shared<Watch>());
+            QObject::connect(&page, &QObject::destroyed, [watch] {
+                watch->gone = true;
+                watch->goneFirst = !watch->answered;
+            });
+            PdfPrinter::printPage(page, layout, [watch, done](const QByteArray& pdf) {
+                watch->answered = true;
+                done(pdf);
+            });
+            if (onPrint) std::exchange(onPrint, nullptr)();
+        }
+    };
+    const auto html = [](const QString& text) { return "<div class=rig>" + text + "</div>"; };
+
+    // The same file exported again while the first export prints.
+    Watches replacing;
+    WatchedPrints printer(replacing);
+    std::optional<bool> first, second;
+    printer.onPrint = [&] {
+        printer.make(html("second"), file("same.pdf"), true, [&](bool ok) { second = ok; });
+    };
+    printer.make(html("first"), file("same.pdf"), true, [&](bool ok) { first = ok; });
+    ASSERT_TRUE(waitFor([&] { return first && second; }, pageDeadlineMs));
+    EXPECT_TRUE(!*first && *second);
+    ASSERT_EQ(replacing.size(), 2u);
+    ASSERT_TRUE(waitFor([&] { return replacing[0]->gone && replacing[1]->gone; }, pageDeadlineMs));
+    for (const auto& watch : replacing) EXPECT_FALSE(watch->goneFirst);
+    const PdfFacts same = readPdf(file("same.pdf"));
+    EXPECT_TRUE(same.text.contains("second") && !same.text.contains("first"));
+
+    // The printer ends (the program quits) while a page prints: it waits for the answer.
+    Watches ending;
+    auto quitting = std::make_unique<WatchedPrints>(ending);
+    std::optional<bool> cut;
+    quitting->onPrint = [&] {
+        QMetaObject::invokeMethod(
+            qApp, [&] { quitting.reset(); }, Qt::QueuedConnection);
+    };
+    quitting->make(html("cut"), file("cut.pdf"), true, [&](bool ok) { cut = ok; });
+    ASSERT_TRUE(waitFor([&] { return !quitting && cut.has_value(); }, pageDeadlineMs));
+    ASSERT_EQ(ending.size(), 1u);
+    EXPECT_TRUE(ending[0]->answered && ending[0]->gone && !ending[0]->goneFirst);
+    EXPECT_FALSE(*cut);
+    EXPECT_FALSE(QFileInfo::exists(file("cut.pdf")));
+
+    // Printing goes on, late answers and all.
+    EXPECT_TRUE(QCoro::waitFor(this->printer.makeAsync(html("after"), file("after.pdf"), true)));
+    EXPECT_TRUE(readPdf(file("after.pdf")).text.contains("after"));
+}
+
 TEST_F(Printing, LateLargeReplacedAndSlowJobsEachEndOnce) {
     // A page is printed once drawn, or when the readiness checks run out.
     QSignalSpy printing(&printer, &PdfPrinter::printStarted);
