@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QEventLoop>
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QPageSize>
@@ -163,7 +162,6 @@ void PdfPrinter::printed(std::uint64_t id, QWebEnginePage* page, const QByteArra
     if (printingAlone_.erase(page) > 0) {
         // Its job ended meanwhile. Not deleted from inside its own callback.
         page->deleteLater();
-        if (waiting_ && printingAlone_.empty()) waiting_->quit();
         return;
     }
     if (Job* j = job(id)) j->printing = false;
@@ -226,14 +224,13 @@ void PdfPrinter::cancelAll() {
         if (printingAlone_.empty() || deadline.hasExpired()) break;
         waitedFor.insert(waitedFor.end(), printingAlone_.begin(), printingAlone_.end());
         // Their answers come through the event loop; a job started meanwhile ends next round.
-        QEventLoop loop;
-        QTimer bound;
+        // Not QEventLoop::exec(): it returns at once while an exit() is pending.
+        QTimer bound; // wakes the wait below at the deadline
         bound.setSingleShot(true);
-        connect(&bound, &QTimer::timeout, &loop, &QEventLoop::quit);
         bound.start(int(deadline.remainingTime()));
-        waiting_ = &loop;
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-        waiting_ = nullptr;
+        while (!printingAlone_.empty() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents |
+                                            QEventLoop::ExcludeUserInputEvents);
     }
     // Answered ones wait for a deferred delete that may never come now; pages whose print
     // never answered go all the same.

@@ -13,7 +13,6 @@
 #include <map>
 #include <set>
 
-class QEventLoop;
 class QPageLayout;
 class QTimer;
 class QWebEnginePage;
@@ -107,7 +106,6 @@ private:
     // to the page that asked for it even after that page was deleted: each of them lives until
     // its answer has come.
     std::set<QWebEnginePage*> printingAlone_;
-    QEventLoop* waiting_ = nullptr; // cancelAll waiting for them
 };
 
 } // namespace rig::app

@@ -11,6 +11,7 @@
 #include "support/TempDir.h"
 #include "support/Waiting.h"
 
+#include "CrewLink.h"
 #include "CrewWebView.h"
 #include "ExistingLinksSheet.h"
 #include "Fields.h"
@@ -21,6 +22,8 @@
 #include "MotorsSettings.h"
 #include "NewMotorSheet.h"
 #include "OverviewPage.h"
+#include "PageScheme.h"
+#include "PdfPrinter.h"
 #include "Program.h"
 #include "ProjectStore.h"
 #include "PublishButton.h"
@@ -152,8 +155,10 @@ protected:
     void TearDown() override {
         for (QWidget* w : QApplication::topLevelWidgets())
             if (w->isVisible() && w != window) w->close();
+        // The program's end, as at quit: a PDF still printing is waited for.
         program.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(servedPageCount(), 0) << "pages left behind by the ended program";
     }
 
     // The user brings the main window to the front (a sheet that closed leaves none active
@@ -282,6 +287,11 @@ TEST_F(Drive, EveryPageWindowAndSheetAsAPersonUsesThem) {
     QTest::mouseClick(w.toolbar().publish->button(), Qt::LeftButton);
     ASSERT_TRUE(waitFor([&] { return store().project().share.has_value(); }));
     EXPECT_EQ(server.tokens().size(), 1);
+    // The link comes first, the download files (both PDFs printed) after it.
+    ASSERT_TRUE(waitFor([&] { return !store().crewLink().isPressing(); }, pageDeadlineMs));
+    const auto* published = server.link(server.tokens().value(0));
+    ASSERT_NE(published, nullptr);
+    EXPECT_EQ(published->files.size(), 4u);
     auto* share = overview->findChild<ShareRow*>();
     ASSERT_NE(share, nullptr);
     QTest::mouseClick(share->existingLinksButton(), Qt::LeftButton);
@@ -306,9 +316,21 @@ TEST_F(Drive, EveryPageWindowAndSheetAsAPersonUsesThem) {
         accessory->hide();
     });
     w.actions().exportDXF->trigger();
+    // The rigging points PDF, then the same file again while the first one prints: the later
+    // one is written, and the program goes on.
+    PdfPrinter& printer = program->printer();
+    QSignalSpy printing(&printer, &PdfPrinter::printStarted);
+    QSignalSpy printed(&printer, &PdfPrinter::jobFinished);
     prompts.answerExportSave(pdf);
     w.actions().exportRiggingPDF->trigger();
-    EXPECT_TRUE(waitFor([&] { return readPdf(pdf).pages > 0; }, pageDeadlineMs));
+    ASSERT_TRUE(printing.wait(pageDeadlineMs));
+    prompts.answerExportSave(pdf);
+    w.actions().exportRiggingPDF->trigger();
+    ASSERT_TRUE(waitFor([&] { return printed.size() == 2; }, pageDeadlineMs));
+    EXPECT_EQ(printed.at(0), (QVariantList{pdf, false}));
+    EXPECT_EQ(printed.at(1), (QVariantList{pdf, true}));
+    EXPECT_GT(readPdf(pdf).pages, 0);
+    EXPECT_FALSE(store().errorMessage().has_value()) << store().errorMessage()->toStdString();
     EXPECT_TRUE(QFileInfo(csv).size() > 0 && QFileInfo(dxf).size() > 0);
 
     // Ctrl+, : every settings tab.
@@ -332,15 +354,20 @@ TEST_F(Drive, EveryPageWindowAndSheetAsAPersonUsesThem) {
     askAboutEveryObject();
     settings->close();
 
-    // Saved, then Ctrl+Q asks nothing and ends the program.
+    // Saved, then the crew sheets exported and Ctrl+Q pressed while they print: it asks
+    // nothing and ends the program (the fixture's end waits for the print, as the quit does).
     const QString saved = fromPath(files.path() / "show.qvrig");
     prompts.answerSavePanel(saved);
     press(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
     ASSERT_TRUE(waitFor([&] { return store().filePath() == saved && !store().isDirty(); }));
+    prompts.answerExportSave(fromPath(files.path() / "crew.pdf"));
+    w.actions().exportCrewPDF->trigger();
+    ASSERT_TRUE(printing.wait(pageDeadlineMs));
     QSignalSpy closed(&w, &MainWindow::closed);
     press(Qt::CTRL | Qt::Key_Q);
     EXPECT_TRUE(waitFor([&] { return closed.count() == 1; }));
     EXPECT_EQ(prompts.count(Kind::saveChanges), 0);
+    EXPECT_EQ(printer.jobCount(), 1) << "the crew sheets print on";
 }
 
 // A click into the crew page moves the focus into the web engine's own objects, and Qt asks
