@@ -103,8 +103,8 @@ private:
     std::map<std::uint64_t, Job> jobs_;
     std::uint64_t nextId_ = 0;
     // Pages of ended jobs whose print has not answered yet. Qt WebEngine hands a print's answer
-    // to the page that asked for it even after that page was deleted: each of them lives until
-    // its answer has come.
+    // to the page that asked for it even after that page was deleted, and Chromium stops the
+    // program when a page goes just after it started printing: each lives until its answer.
     std::set<QWebEnginePage*> printingAlone_;
 };
 

@@ -78,6 +78,9 @@ Program::Program()
 }
 
 Program::~Program() {
+    // Prints under way are waited for while what they report to still exists (the quit has
+    // done so already).
+    printer_->cancelAll();
     delete window_.data();
     settingsOpener_.reset();
     setStandardPrompts(nullptr);
