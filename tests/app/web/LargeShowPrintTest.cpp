@@ -1,0 +1,127 @@
+// The rigging-points page of a large show: what it holds and lays out for the screen, and that
+// the paper is the same as that of a page laid out in full.
+#include "CrewPage.h"
+#include "PdfPrinter.h"
+#include "QtText.h"
+#include "support/CrewTesting.h"
+#include "support/ProjectFixtures.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <QCoroTask>
+
+#include <gtest/gtest.h>
+
+namespace rig::app {
+namespace {
+
+using namespace testing;
+
+// Names that reorder the text beside them unless isolated: right-to-left letters, a right-to-left
+// mark alone, Arabic-Indic digits, an override left open and a stray isolate end.
+const std::vector<std::string> moving = {"מערך", "Array\u200F", "Hang ٣", "Fill\u202E", "Rear\u2069"};
+
+CrewDoc largeDoc(int warnings) {
+    CrewDoc doc = CrewDoc::build(fixtures::largeProject(40), {}, fixtures::testDate(), true);
+    doc.sources[1].name = moving[0];
+    doc.sources[2].name = moving[1];
+    doc.sources[3].group.back() = moving[2];
+    doc.sources[4].points[0].motor = moving[3];
+    doc.sources[5].points[1].role = moving[4];
+    for (int k = 0; k < warnings; ++k)
+        doc.sources[std::size_t(k % 7)].warn.push_back(
+            CrewDoc::Warn{"warning", "Check the chain bag of hoist " + std::to_string(k)});
+    return doc;
+}
+
+QString movingJson() {
+    QJsonArray list;
+    for (const std::string& m : moving) list.append(toQ(m));
+    return QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Compact));
+}
+
+TEST(RiggingPointsPage, PlainNamesAreTextAndOnlyNamesThatMoveTextAreIsolated) {
+    ShownPage shown(crewPage(largeDoc(0), PageMode::rigger, false), QSize(1048, 740));
+    ASSERT_TRUE(shown.waitForDrawn());
+    // Cells without such a name hold one text node at most; each such name stands alone in an
+    // isolating element.
+    const QJsonObject r = QJsonDocument::fromJson(shown
+                                                      .js(R"((function (moving) {
+      function moves(t) { return moving.some(function (m) { return t.indexOf(m) >= 0; }); }
+      var out = { cells: 0, movingCells: 0, plainCells: 0, isolated: 0, found: 0, loose: [] };
+      var table = document.querySelector('.rig-table');
+      moving.forEach(function (m) { if (table.textContent.indexOf(m) >= 0) out.found++; });
+      document.querySelectorAll('.rig-table td').forEach(function (td) {
+        out.cells++;
+        if (moves(td.textContent)) out.movingCells++;
+        else if (!td.children.length && td.childNodes.length <= 1) out.plainCells++;
+      });
+      for (var w = document.createTreeWalker(table, NodeFilter.SHOW_TEXT), n = w.nextNode(); n; n = w.nextNode()) {
+        if (!moves(n.textContent)) continue;
+        var p = n.parentElement;
+        if (p.childNodes.length === 1 && getComputedStyle(p).unicodeBidi === 'isolate') out.isolated++;
+        else out.loose.push(p.outerHTML.slice(0, 80));
+      }
+      return JSON.stringify(out);
+    })()" + movingJson() + ")")
+                                                      .toString()
+                                                      .toUtf8())
+                              .object();
+    EXPECT_GT(r["cells"].toInt(), 4000);
+    EXPECT_EQ(r["plainCells"].toInt(), r["cells"].toInt() - r["movingCells"].toInt())
+        << QJsonDocument(r).toJson().toStdString();
+    EXPECT_GE(r["isolated"].toInt(), r["movingCells"].toInt());
+    EXPECT_EQ(r["found"].toInt(), int(moving.size()));
+    EXPECT_TRUE(r["loose"].toArray().isEmpty()) << QJsonDocument(r).toJson().toStdString();
+}
+
+TEST(RiggingPointsPage, TheTableIsLaidOutForTheScreenOnlyNearIt) {
+    // The printer's page is never on screen: its long table was laid out for the screen as well
+    // as for the paper.
+    ShownPage shown(crewPage(largeDoc(60), PageMode::rigger, false), QSize(1048, 200));
+    ASSERT_TRUE(shown.waitForDrawn());
+    const int rows = shown.js("document.querySelectorAll('.rig-table tr').length").toInt();
+    ASSERT_GT(rows, 300);
+    auto height = [&](const char* section) {
+        return shown
+            .js(QStringLiteral("document.querySelector('%1').getBoundingClientRect().height").arg(section))
+            .toDouble();
+    };
+    // Away from the screen each part keeps its stand-in height, not that of its rows.
+    EXPECT_LT(height(".rig-table"), 1200);
+    EXPECT_LT(height(".rig-warn"), 1200);
+    shown.js("document.querySelector('.rig-table').scrollIntoView()");
+    EXPECT_TRUE(waitFor([&] { return height(".rig-table") > rows * 12; })) << height(".rig-table");
+}
+
+TEST(RiggingPointsPage, PrintsTheSamePaperAsAPageLaidOutInFull) {
+    const CrewDoc doc = largeDoc(60); // the warnings take more than a page
+    const QString page = crewPage(doc, PageMode::rigger, false);
+    QString full = page;
+    full.replace("</head>",
+                 "<style>.rig-table, .rig-warn { content-visibility: visible !important; }</style></head>");
+    ASSERT_NE(full, page);
+    PdfPrinter printer;
+    QTemporaryDir dir;
+    ASSERT_TRUE(QCoro::waitFor(printer.makeAsync(page, dir.filePath("page.pdf"), true)));
+    ASSERT_TRUE(QCoro::waitFor(printer.makeAsync(full, dir.filePath("full.pdf"), true)));
+    const PdfFacts a = readPdf(dir.filePath("page.pdf")), b = readPdf(dir.filePath("full.pdf"));
+    ASSERT_TRUE(a.readable && b.readable);
+    EXPECT_GT(a.pages, 10);
+    EXPECT_EQ(a.pages, b.pages);
+    EXPECT_TRUE(a.text == b.text);
+    int plain = 0, found = 0;
+    for (const CrewDoc::Src& s : doc.sources) {
+        if (s.name.rfind("Array ", 0) != 0) continue;
+        ++plain;
+        found += a.text.contains(toQ(s.name)) ? 1 : 0;
+    }
+    EXPECT_EQ(found, plain);
+    EXPECT_TRUE(a.text.contains("hoist 59"));
+}
+
+} // namespace
+} // namespace rig::app
