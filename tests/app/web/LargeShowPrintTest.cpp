@@ -43,13 +43,9 @@ QString movingJson() {
     return QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Compact));
 }
 
-TEST(RiggingPointsPage, PlainNamesAreTextAndOnlyNamesThatMoveTextAreIsolated) {
-    ShownPage shown(crewPage(largeDoc(0), PageMode::rigger, false), QSize(1048, 740));
-    ASSERT_TRUE(shown.waitForDrawn());
-    // Cells without such a name hold one text node at most; each such name stands alone in an
-    // isolating element.
-    const QJsonObject r = QJsonDocument::fromJson(shown
-                                                      .js(R"((function (moving) {
+// The cells of the rigging table and how the names above stand in them: cells without such a
+// name hold one text node at most; each such name stands alone in an isolating element.
+const char* const isolatesInTable = R"((function (moving) {
       function moves(t) { return moving.some(function (m) { return t.indexOf(m) >= 0; }); }
       var out = { cells: 0, movingCells: 0, plainCells: 0, isolated: 0, found: 0, loose: [] };
       var table = document.querySelector('.rig-table');
@@ -66,10 +62,13 @@ TEST(RiggingPointsPage, PlainNamesAreTextAndOnlyNamesThatMoveTextAreIsolated) {
         else out.loose.push(p.outerHTML.slice(0, 80));
       }
       return JSON.stringify(out);
-    })()" + movingJson() + ")")
-                                                      .toString()
-                                                      .toUtf8())
-                              .object();
+    })()";
+
+TEST(RiggingPointsPage, PlainNamesAreTextAndOnlyNamesThatMoveTextAreIsolated) {
+    ShownPage shown(crewPage(largeDoc(0), PageMode::rigger, false), QSize(1048, 740));
+    ASSERT_TRUE(shown.waitForDrawn());
+    const QJsonObject r =
+        QJsonDocument::fromJson(shown.js(isolatesInTable + movingJson() + ")").toString().toUtf8()).object();
     EXPECT_GT(r["cells"].toInt(), 4000);
     EXPECT_EQ(r["plainCells"].toInt(), r["cells"].toInt() - r["movingCells"].toInt())
         << QJsonDocument(r).toJson().toStdString();
@@ -79,8 +78,7 @@ TEST(RiggingPointsPage, PlainNamesAreTextAndOnlyNamesThatMoveTextAreIsolated) {
 }
 
 TEST(RiggingPointsPage, TheTableIsLaidOutForTheScreenOnlyNearIt) {
-    // The printer's page is never on screen: its long table was laid out for the screen as well
-    // as for the paper.
+    // The printer's page is never on screen: its table and warnings are laid out for the paper.
     ShownPage shown(crewPage(largeDoc(60), PageMode::rigger, false), QSize(1048, 200));
     ASSERT_TRUE(shown.waitForDrawn());
     const int rows = shown.js("document.querySelectorAll('.rig-table tr').length").toInt();
