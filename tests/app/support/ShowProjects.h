@@ -3,6 +3,7 @@
 #pragma once
 
 #include "model/Project.h"
+#include "support/ReportGenerator.h"
 
 #include <cstdint>
 #include <string>
@@ -16,6 +17,7 @@ std::string loudspeakerDXF(const Report& report);
 
 // A generated report PDF read by the report parser and imported, then the DXF above imported.
 Project generatedShow(int sources = 8, std::uint64_t seed = 1);
+Project generatedShow(const test::ReportGeneratorOptions& options);
 
 // A hand-made arena show imported through the DXF reader: flown line arrays with bumpers,
 // pickups, Panflex values and warnings, a flown array without angle column, a ground stack
