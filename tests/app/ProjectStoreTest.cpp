@@ -4,6 +4,7 @@
 #include "RecentFiles.h"
 #include "Recovery.h"
 #include "base/Json.h"
+#include "support/JsonTesting.h"
 #include "support/SpecialFiles.h"
 #include "support/StoreTesting.h"
 
@@ -188,6 +189,50 @@ TEST_F(ProjectStoreTest, AFileOfANewerVersionKeepsWhatThisOneDoesNotKnow) {
     ASSERT_TRUE(testing::autosaved(*store));
     newer["name"] = "Edited here";
     EXPECT_EQ(parseJsonText(fileText("Newer.qvrig")), newer);
+}
+
+// Nesting deeper than any real file is refused on open and in a recovery copy, wherever it
+// sits: such a value would be copied and written back recursively until the stack runs out.
+TEST_F(ProjectStoreTest, FilesNestedDeeperThanAnyRealOneAreRefusedWhereverItSits) {
+    const Json full = parseJsonText(fixtures::fullProject().fileText());
+    Json inSource = full, inSourceMember = full, inProjectMember = full;
+    inSource["report"]["sources"][1] = test::nestedPlace;
+    inSourceMember["report"]["sources"][0]["rigNotes"] = test::nestedPlace;
+    inProjectMember["crewNotes"] = test::nestedPlace;
+    const std::pair<QString, std::string> files[] = {
+        {"Top.qvrig", test::nestedArrays(1'000'000)},
+        {"Source.qvrig", test::withNestedArrays(inSource, 1'000'000)},
+        {"SourceMember.qvrig", test::withNestedArrays(inSourceMember, 1'000'000)},
+        {"ProjectMember.qvrig", test::withNestedArrays(inProjectMember, 1'000'000)},
+        // One level beyond the limit: the project's object and 512 arrays.
+        {"OneTooMany.qvrig", test::withNestedArrays(inProjectMember, 512)},
+    };
+    store->setProject(showProject());
+    ASSERT_TRUE(store->writeProject(file("Kept.qvrig")));
+    const Project before = store->project();
+    for (const auto& [name, text] : files) {
+        SCOPED_TRACE(name.toStdString());
+        ASSERT_TRUE(testing::writeText(file(name), QByteArray::fromStdString(text)));
+        store->openProject(file(name), false);
+        EXPECT_EQ(store->errorMessage().value_or(""),
+                  "Could not open " + name + ": The file is nested more than 512 levels deep.");
+        EXPECT_EQ(store->project(), before);
+        EXPECT_EQ(store->filePath(), file("Kept.qvrig"));
+    }
+
+    // At the limit a member opens and is written back as it came.
+    ASSERT_TRUE(testing::writeText(file("AtLimit.qvrig"),
+                                   QByteArray::fromStdString(test::withNestedArrays(inProjectMember, 511))));
+    store->openProject(file("AtLimit.qvrig"), false);
+    EXPECT_EQ(store->filePath(), file("AtLimit.qvrig"));
+    ASSERT_TRUE(store->writeProject(file("Saved.qvrig")));
+    EXPECT_EQ(parseJsonText(fileText("Saved.qvrig"))["crewNotes"].dump(), test::nestedArrays(511));
+
+    // A recovery copy that deep is dropped without an offer, as a damaged one is.
+    ASSERT_TRUE(testing::writeText(leftCopy(), QByteArray::fromStdString(files[3].second)));
+    testing::makeStore()->recovery().offerRestore();
+    EXPECT_FALSE(QFileInfo::exists(leftCopy()));
+    EXPECT_EQ(prompts.count(Kind::restoreOffer), 0);
 }
 
 TEST_F(ProjectStoreTest, RecentListIsTheLastTenFilesNewestFirstWithoutDuplicates) {
