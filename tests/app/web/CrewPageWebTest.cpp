@@ -497,7 +497,8 @@ CrewDoc crowdedPlan(bool longName) {
     test::ReportGeneratorOptions options = test::sampleShowOptions();
     for (test::SourcePlan& s : options.sourceList) {
         const std::size_t length = longName && s.name == "CS 1" ? 60 : 25;
-        std::string name = s.name + " hung over the stage edge, cardioid stack";
+        std::string name = s.name + " hung over the stage edge";
+        while (name.size() < length) name += ", cardioid stack";
         name.resize(length);
         s.name = name;
     }
@@ -592,6 +593,17 @@ TEST_F(CrewLayouts, PlanLabelsStayOffOtherLabelsAndOutlines) {
                 EXPECT_EQ(r["shortened"].toInt(), 0);
             }
         }
+    }
+
+    // Outlines too far apart to draw leave no room to measure: the page still draws.
+    CrewDoc far = crowdedPlan(false);
+    far.sources[0].plan->c = {-1e300, 0};
+    far.sources[1].plan->c = {1e300, 1e300};
+    for (QWebEnginePage* page : {&crewView(true, far), &rigger->page()}) {
+        draw(*page, far);
+        EXPECT_EQ(
+            runJs(*page, "String(window.RIG_ERROR) + (document.querySelectorAll('svg.draw').length > 0)"),
+            QVariant("undefinedtrue"));
     }
 }
 
