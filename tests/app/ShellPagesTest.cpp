@@ -94,19 +94,25 @@ TEST(SidebarModel, LabelsSectionsSubtitlesAndMarks) {
         EXPECT_EQ(sourceSubtitle(source), subtitle);
     }
 
-    const std::vector<Issue> issues = {
-        {Issue::Level::warning, "Main/A", ""}, {Issue::Level::error, "Main/A", ""},
-        {Issue::Level::warning, "Main/A", ""}, {Issue::Level::check, "Main/B", ""},
-        {Issue::Level::warning, "Main/C", ""}, {Issue::Level::error, std::nullopt, ""},
-    };
+    const SourceIssueLevels levels({
+        {Issue::Level::warning, "Main/A", ""},
+        {Issue::Level::error, "Main/A", ""},
+        {Issue::Level::warning, "Main/A", ""},
+        {Issue::Level::check, "Main/B", ""},
+        {Issue::Level::warning, "Main/C", ""},
+        {Issue::Level::error, std::nullopt, ""},
+        {Issue::Level::warning, "Main/Caf\xC3\xA9", ""},
+    });
     const std::tuple<std::string, std::optional<Issue::Level>, IssueMark> marks[] = {
         {"Main/A", Issue::Level::error, IssueMark::error},
         {"Main/B", Issue::Level::check, IssueMark::none},
         {"Main/C", Issue::Level::warning, IssueMark::warning},
+        {"Main/D", std::nullopt, IssueMark::none},
+        {"Main/Cafe\xCC\x81", Issue::Level::warning, IssueMark::warning}, // compared canonically
     };
     for (const auto& [id, level, mark] : marks) {
-        EXPECT_EQ(highestIssueLevel(issues, id), level) << id;
-        EXPECT_EQ(issueMark(highestIssueLevel(issues, id)), mark) << id;
+        EXPECT_EQ(levels.highest(id), level) << id;
+        EXPECT_EQ(issueMark(levels.highest(id)), mark) << id;
     }
 }
 
