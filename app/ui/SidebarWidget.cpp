@@ -587,7 +587,11 @@ void SidebarWidget::buildMore() {
     if (complete()) return;
     const Block block = newBlock(store_.project(), nullptr);
     column_->insertWidget(column_->count() - 1, block.widget);
+    // Room for the block first, or the column squeezes the blocks above it to fit it in and
+    // lays all their rows out again.
+    content_->setMinimumHeight(content_->height() + block.widget->sizeHint().height());
     block.widget->show();
+    content_->setMinimumHeight(0);
     orderEyes(block);
     updateHighlight();
     restoreScroll();

@@ -18,13 +18,17 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <tuple>
 
 namespace rig::app {
@@ -275,6 +279,78 @@ TEST_F(ShellPagesTest, SidebarWorksFromTheKeyboardAndNamesItsRowsAndButtons) {
     EXPECT_TRUE(store->project().isHidden(a) && store->project().isHidden(b));
     EXPECT_TRUE(item(sidebar.headingEye(0))->state().checked);
     EXPECT_EQ(selected.count(), 4) << "the eyes select nothing";
+}
+
+// Counts the moves and resizes of the widgets inside one widget.
+class GeometryEvents : public QObject {
+public:
+    explicit GeometryEvents(QWidget* inside) : inside_(inside) { qApp->installEventFilter(this); }
+    ~GeometryEvents() override { qApp->removeEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override {
+        if ((event->type() == QEvent::Move || event->type() == QEvent::Resize) && object->isWidgetType() &&
+            inside_->isAncestorOf(static_cast<QWidget*>(object)))
+            ++count;
+        return false;
+    }
+
+private:
+    QWidget* inside_;
+};
+
+// A large show: the window answers while the rows are built, each row is laid out a bounded
+// number of times however many rows there are, and Tab still runs through every eye in order
+// and then on to what follows the sidebar.
+TEST_F(ShellPagesTest, SidebarOfALargeShowKeepsTheWindowAnsweringAndLaysEachRowOutOnce) {
+    store->setProject(fixtures::projectWith({fixtures::flownArray("Main L", {"ALL", "Main"}, 3)}));
+    QWidget window;
+    auto* sidebar = new SidebarWidget(*store);
+    auto* after = new QLineEdit;
+    auto* row = new QHBoxLayout(&window);
+    row->addWidget(sidebar);
+    row->addWidget(after);
+    window.resize(700, 600);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+
+    const std::size_t sources = 3 * SidebarWidget::entriesPerBlock;
+    const Project large = fixtures::largeProject(int(sources), 1, 1);
+    std::optional<std::size_t> rowsWhenAnswered;
+    GeometryEvents geometry(sidebar);
+    QTimer::singleShot(0, &window, [&] { rowsWhenAnswered = sidebar->rows().size(); });
+    store->setProject(large);
+    EXPECT_LT(sidebar->rows().size(), sources) << "the first rows at once, the others later";
+    ASSERT_TRUE(testing::waitFor([&] { return sidebar->rows().size() == sources; }));
+    ASSERT_TRUE(rowsWhenAnswered.has_value());
+    EXPECT_LT(*rowsWhenAnswered, sources) << "events were handled while the rows were built";
+    QCoreApplication::processEvents();
+    const auto widgets = int(sidebar->findChildren<QWidget*>().size());
+    EXPECT_LE(geometry.count, 4 * widgets) << "widgets moved or resized again for every row added";
+    EXPECT_EQ(sidebar->rows().back().sourceID, large.report.sources.back().id());
+    EXPECT_EQ(sidebar->headings().size(), sources / 4);
+
+    // The eyes in the tab order: each heading's before its rows, block after block.
+    std::vector<QWidget*> eyes;
+    for (std::size_t s = 0, r = 0; s < sidebar->headings().size(); ++s) {
+        eyes.push_back(sidebar->headingEye(int(s)));
+        for (int k = 0; k < sidebar->headings()[s].count; ++k) eyes.push_back(sidebar->sourceEye(int(r++)));
+    }
+    std::vector<QWidget*> chain;
+    for (QWidget* w = sidebar->nextInFocusChain(); w != sidebar && chain.size() < eyes.size();
+         w = w->nextInFocusChain())
+        if (w->focusPolicy() & Qt::TabFocus && w->isVisibleTo(&window)) chain.push_back(w);
+    EXPECT_TRUE(chain == eyes);
+    sidebar->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(sidebar, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), eyes.front());
+    eyes.back()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(eyes.back(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), after);
+    QTest::keyClick(after, Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), eyes.back());
 }
 
 TEST_F(ShellPagesTest, WelcomePageRecentFilesAndPanels) {
