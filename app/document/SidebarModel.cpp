@@ -52,7 +52,7 @@ std::string sourceSubtitle(const Source& source) {
         if (i > 0) text += " + ";
         text += integerText(counts[i].second);
         text += "× ";
-        text += bidiIsolated(counts[i].first);
+        text += bidiIsolated(singleLine(counts[i].first));
     }
     text += source.isFlown() ? " · flown" : " · stacked";
     return text;

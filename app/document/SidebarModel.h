@@ -30,7 +30,8 @@ struct SidebarSection {
 std::vector<SidebarSection> sidebarSections(const Project& project);
 
 // "3× K2 + 1× KARA · flown": cabinets counted per type ("_C" dropped from the end of a type)
-// in order of first appearance, then " · flown" or " · stacked".
+// in order of first appearance, then " · flown" or " · stacked". One line: a type's line
+// breaks are shown as spaces.
 std::string sourceSubtitle(const Source& source);
 
 // The highest level among the issues of each source, gathered in one pass over the issues.

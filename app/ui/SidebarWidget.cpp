@@ -609,8 +609,9 @@ void SidebarWidget::fillHeading(const Project& project, std::size_t section) {
     const std::vector<std::string>& key = structure_[section];
     const bool allHidden =
         std::all_of(key.begin() + 1, key.end(), [&](const std::string& id) { return project.isHidden(id); });
-    headings_[section]->show(toQ(sections_[section].label), int(sections_[section].sources.size()),
-                             allHidden);
+    // The label tells sections apart as it is; shown, it takes one line.
+    headings_[section]->show(toQ(singleLine(sections_[section].label)),
+                             int(sections_[section].sources.size()), allHidden);
 }
 
 void SidebarWidget::restoreScroll() {

@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -279,6 +280,43 @@ TEST_F(ShellPagesTest, SidebarWorksFromTheKeyboardAndNamesItsRowsAndButtons) {
     EXPECT_TRUE(store->project().isHidden(a) && store->project().isHidden(b));
     EXPECT_TRUE(item(sidebar.headingEye(0))->state().checked);
     EXPECT_EQ(selected.count(), 4) << "the eyes select nothing";
+}
+
+// Line breaks in names read from a report are shown as spaces in a sidebar row, its heading,
+// its subtitle and the window title, and stay in the project as they came.
+TEST_F(ShellPagesTest, SidebarAndTitleShowLineBreaksInNamesAsSpaces) {
+    const std::pair<std::string, std::string> names[] = {
+        {"Main\u2028L", "Main L"}, {"Main\u2029R", "Main R"}, {"Out\nFill", "Out Fill"},
+        {"Sub\r\nL", "Sub L"},     {"Sub\xC2\x85R", "Sub R"}, {"Delay\v1\f2", "Delay 1 2"},
+    };
+    std::vector<Source> sources;
+    for (const auto& [name, shown] : names)
+        sources.push_back(fixtures::flownArray(name, {"ALL", "Zone\u2029" + name}, 2, 2, "K2\u2028C"));
+    Project project = fixtures::projectWith(std::move(sources));
+    project.name = "Tour\u2029Show";
+    store->setProject(project);
+    SidebarWidget sidebar(*store);
+    sidebar.resize(270, 600);
+    sidebar.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&sidebar));
+
+    const QRegularExpression lineBreak(QStringLiteral("[\\n\\r\\v\\f\\x{85}\\x{2028}\\x{2029}]"));
+    ASSERT_EQ(sidebar.rows().size(), std::size(names));
+    for (std::size_t i = 0; i < std::size(names); ++i) {
+        const auto& [name, shown] = names[i];
+        EXPECT_EQ(sidebar.rows()[i].name, toQ(shown)) << name;
+        EXPECT_EQ(sidebar.headings()[i].label, toQ("Zone " + shown)) << name;
+        EXPECT_TRUE(sidebar.rows()[i].subtitle.startsWith(QStringLiteral("2× K2 C · "))) << name;
+        // What is drawn and what assistive tools read.
+        for (const QLabel* label : sidebar.sourceRow(int(i))->findChildren<QLabel*>())
+            EXPECT_FALSE(label->text().contains(lineBreak)) << name << " " << label->text().toStdString();
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(sidebar.sourceRow(int(i)))->text(QAccessible::Name),
+                  toQ(shown));
+        EXPECT_EQ(store->project().report.sources[i].name, name) << "stored as it came";
+    }
+    EXPECT_FALSE(store->windowTitle().contains(lineBreak)) << store->windowTitle().toStdString();
+    EXPECT_TRUE(store->windowTitle().startsWith(QStringLiteral("Tour Show")));
+    EXPECT_EQ(store->project().name, "Tour\u2029Show");
 }
 
 // Counts the moves and resizes of the widgets inside one widget.
