@@ -1,5 +1,6 @@
 // Writing and reading a large project file: 200 sources with 4 pickups, 16 enclosures,
 // DXF data and extras each, plus a share state fingerprinting every source.
+#include "base/Json.h"
 #include "model/Project.h"
 #include "support/ProjectFixtures.h"
 
@@ -46,6 +47,16 @@ void BM_ReadProjectFile(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(BM_ReadProjectFile)->Unit(benchmark::kMillisecond);
+
+// The nesting check every read makes before parsing: its share of BM_ReadProjectFile.
+void BM_CheckProjectNesting(benchmark::State& state) {
+    const std::string text = largeProject().fileText();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(rig::jsonNestsDeeperThan(text, rig::maxJsonDepth));
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_CheckProjectNesting)->Unit(benchmark::kMillisecond);
 
 void BM_CompareUnchangedCopy(benchmark::State& state) {
     const rig::Project& p = largeProject();

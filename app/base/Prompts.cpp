@@ -6,6 +6,11 @@ namespace rig::app {
 
 Prompts::~Prompts() = default;
 
+bool Prompts::showAlertOffering(const QString& text, const QString&) {
+    showAlert(text);
+    return false;
+}
+
 namespace {
 
 Prompts* replacement = nullptr;

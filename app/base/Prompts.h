@@ -41,6 +41,9 @@ public:
 
     // The program's alert: titled "Quorvane Rig", one "OK" button, `text` shown as plain text.
     virtual void showAlert(const QString& text) = 0;
+    // The same alert with a second button, `action`, beside "OK" (the default). Escape and
+    // closing it answer "OK". True for `action`. Unless replaced: the plain alert, then false.
+    virtual bool showAlertOffering(const QString& text, const QString& action);
 
     // The save panel of an export, proposing `fileName` in `directory` (empty: no preference),
     // listing files of `nameFilter` and adding `defaultSuffix` to a name typed without one.

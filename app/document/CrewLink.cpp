@@ -269,16 +269,27 @@ QCoro::Task<void> CrewLink::deleteServerLink(QString token) {
 
 // --- The publish button's press ----------------------------------------------------------------
 
-QCoro::Task<std::optional<QString>> CrewLink::publishOpenProject() {
+QCoro::Task<std::optional<QString>> CrewLink::publishOpenProject(bool newLink) {
     QPointer<CrewLink> self(this);
     ProjectStore& store = store_;
     const std::uint64_t generation = store.generation();
+    newLinkOffer_.reset();
 
+    Project sent = store.project();
+    std::optional<std::string> token;
+    if (sent.share) token = sent.share->token;
+    if (newLink) sent.share.reset();
     ShareInfo share;
     try {
-        share = co_await publish(store.project());
+        share = co_await publish(std::move(sent));
     } catch (const std::exception& e) {
-        if (self && !isPublishCancellation(e)) store.setErrorMessage(publishErrorText(e));
+        if (self && !isPublishCancellation(e)) {
+            const QString failure = publishErrorText(e);
+            // The link is gone from the server: offered, never done unasked (a mistyped
+            // server or a passing fault must not fork the crew's link).
+            if (token && !newLink && isNotFound(e)) newLinkOffer_ = NewLinkOffer{failure, *token, generation};
+            store.setErrorMessage(failure);
+        }
         co_return std::nullopt;
     }
     if (!self) co_return std::nullopt;
@@ -314,18 +325,31 @@ void CrewLink::press() {
     runPress(); // runs by itself; its state is kept here
 }
 
-QCoro::Task<void> CrewLink::runPress() {
+QCoro::Task<void> CrewLink::runPress(bool newLink) {
     if (pressing_) co_return;
     QPointer<CrewLink> self(this);
     pressing_ = true;
     emit pressingChanged();
     // The store re-reads its project after every wait and leaves a replaced document alone.
-    const std::optional<QString> link = co_await publishOpenProject();
+    const std::optional<QString> link = co_await publishOpenProject(newLink);
     if (!self) co_return;
     if (link) QGuiApplication::clipboard()->setText(*link);
     pressing_ = false;
     emit pressingChanged();
     emit pressFinished();
+}
+
+std::optional<QString> CrewLink::newLinkOffer() const {
+    if (!newLinkOffer_ || store_.generation() != newLinkOffer_->generation) return std::nullopt;
+    const std::optional<ShareInfo>& share = store_.project().share;
+    if (!share || share->token != newLinkOffer_->token) return std::nullopt;
+    return newLinkOffer_->failure;
+}
+
+void CrewLink::answerNewLinkOffer(bool chosen) {
+    const bool stands = newLinkOffer().has_value();
+    newLinkOffer_.reset();
+    if (chosen && stands && !pressing_) runPress(true);
 }
 
 // --- Visibility re-send ---------------------------------------------------------------------------

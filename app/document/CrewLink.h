@@ -13,8 +13,10 @@
 #include <QCoroTask>
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <variant>
 #include <vector>
 
@@ -73,16 +75,26 @@ public:
     // uploads the download files, writes the project to its file when it has one. Failures go
     // to the store's error message. Gives the link to put on the clipboard, nothing when the
     // publish failed or another project was opened while it ran (then nothing is stored or
-    // saved).
-    QCoro::Task<std::optional<QString>> publishOpenProject();
+    // saved). With `newLink`, the project goes out as if never published: no token is sent,
+    // no changes are marked, and the new link's record replaces the old one.
+    QCoro::Task<std::optional<QString>> publishOpenProject(bool newLink = false);
 
     // The publish button's press: publishOpenProject, then the link onto the clipboard. One
     // press at a time for the store, run to its end also when the button that started it goes
     // away. press() returns at once; runPress() is the press as a task.
     void press();
-    QCoro::Task<void> runPress();
+    QCoro::Task<void> runPress(bool newLink = false);
     // True from the start of a press until its last step.
     bool isPressing() const { return pressing_; }
+
+    // After a press whose link the server does not know (it answered "not found" to the
+    // project's token, so every later press would fail alike): the text of that failure, for
+    // as long as the same project still holds that link. The window shows it with the offer to
+    // publish under a new link; nothing is published without the user's answer.
+    std::optional<QString> newLinkOffer() const;
+    // The user's answer, once: chosen, a press under a new link (publishOpenProject's
+    // `newLink`) while the offer still stands; the offer is gone either way.
+    void answerNewLinkOffer(bool chosen);
 
     // --- The crew view's hidden sources -----------------------------------------------------
     // Text of the last failed re-send; absent after a success or when nothing needs sending.
@@ -121,6 +133,12 @@ private:
     bool pressing_ = false;
     std::optional<QString> visibilityError_;
     std::optional<TextSet> lastHidden_;
+    struct NewLinkOffer {
+        QString failure;
+        std::string token;
+        std::uint64_t generation = 0;
+    };
+    std::optional<NewLinkOffer> newLinkOffer_;
 };
 
 } // namespace rig::app

@@ -71,9 +71,14 @@ bool hasHiddenCharacters(const QString& text) {
 } // namespace
 
 std::optional<QUrl> crewLinkUrl(const QString& text) {
+    // Measured before anything reads the whole text.
+    if (text.size() > maxCrewLinkLength) return std::nullopt;
     // A web link first, then narrower: plain http only within the local network.
     const std::optional<QUrl> url = webLinkUrl(text);
     if (!url) return std::nullopt;
+    // "https://crew.example.com@evil.example/" goes to evil.example; an "@" within a user part
+    // stays percent-encoded, so any "@" left in the authority starts one.
+    if (!url->userInfo().isEmpty() || url->authority(QUrl::FullyEncoded).contains(u'@')) return std::nullopt;
     if (hasHiddenCharacters(text) || hasHiddenCharacters(QUrl::fromPercentEncoding(text.toUtf8())))
         return std::nullopt;
     if (transportOf(*url) == ServerTransport::unencrypted) return std::nullopt;

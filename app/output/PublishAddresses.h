@@ -31,9 +31,16 @@ ServerTransport serverTransport(const QString& server);
 // The same for an http or https URL already parsed: never invalid.
 ServerTransport transportOf(const QUrl& url);
 
+// The longest crew link taken. A server's link is its address and a token, well under a
+// hundred characters; 2,048 is the length browsers and servers have long taken as safe, and
+// still fits a QR code (level M holds 2,331 bytes) and a line or two of the printed page.
+inline constexpr qsizetype maxCrewLinkLength = 2048;
+
 // A crew link from the server as it may be stored, shown, copied and put into a QR code: an
-// absolute https URL (http only to a local-network host) without control or format
-// characters, line or paragraph separators, also once percent-decoded. Nothing otherwise.
+// absolute https URL (http only to a local-network host) of at most maxCrewLinkLength
+// characters, without a user or password part (it would read as one host and open another),
+// without control or format characters, line or paragraph separators, also once
+// percent-decoded. Nothing otherwise.
 std::optional<QUrl> crewLinkUrl(const QString& text);
 
 // The project's crew link by the same rule: a project file is no more trusted than a server.

@@ -29,6 +29,12 @@ PublishError PublishError::noKey() {
     return {Kind::NoKey, publishText::noKey};
 }
 
+PublishError PublishError::refused(int status, QString message) {
+    PublishError error(Kind::Server, std::move(message));
+    error.status_ = status;
+    return error;
+}
+
 QString publishErrorText(const std::exception& e) {
     if (const auto* p = dynamic_cast<const PublishError*>(&e)) return p->message();
     return toQ(e.what());
@@ -37,6 +43,11 @@ QString publishErrorText(const std::exception& e) {
 bool isPublishCancellation(const std::exception& e) {
     const auto* p = dynamic_cast<const PublishError*>(&e);
     return p != nullptr && p->kind() == PublishError::Kind::Cancelled;
+}
+
+bool isNotFound(const std::exception& e) {
+    const auto* p = dynamic_cast<const PublishError*>(&e);
+    return p != nullptr && p->status() == 404;
 }
 
 namespace publishText {
@@ -221,8 +232,9 @@ QCoro::Task<PublishResponse> sendPublish(Channel channel, QNetworkRequest reques
     if (r.status != 200) {
         const std::optional<std::string> message =
             serverErrorMessage(std::string_view(r.body.constData(), std::size_t(r.body.size())));
-        throw PublishError::server(publishText::publishRefused(
-            r.status, message ? shownName(*message) : "HTTP " + decimal(r.status)));
+        throw PublishError::refused(
+            r.status, publishText::publishRefused(r.status, message ? shownName(*message)
+                                                                    : "HTTP " + decimal(r.status)));
     }
     PublishResponse answer;
     try {

@@ -47,21 +47,29 @@ public:
     PublishError(Kind kind, QString message);
     static PublishError server(QString message) { return {Kind::Server, std::move(message)}; }
     static PublishError noKey();
+    // The server answered with this HTTP status instead of 200.
+    static PublishError refused(int status, QString message);
 
     Kind kind() const { return kind_; }
     const QString& message() const { return message_; }
+    // The status of a refused request; 0 for every other failure.
+    int status() const { return status_; }
     const char* what() const noexcept override { return utf8_.constData(); }
 
 private:
     Kind kind_;
     QString message_;
     QByteArray utf8_;
+    int status_ = 0;
 };
 
 // The text shown for a failed request: a PublishError's own message, else what().
 QString publishErrorText(const std::exception& e);
 // Whether the failure is a request abandoned with its client (never shown).
 bool isPublishCancellation(const std::exception& e);
+// Whether the server refused the request with "404 Not Found": for a publish that named a
+// link, the server does not know that link (any more).
+bool isNotFound(const std::exception& e);
 
 // The protocol's texts.
 namespace publishText {

@@ -2,6 +2,7 @@
 
 #include "analysis/CrewDoc.h"
 #include "base/Json.h"
+#include "base/Number.h"
 
 #include <cmath>
 #include <utility>
@@ -10,11 +11,15 @@ namespace rig::app {
 
 namespace {
 
-// Parses an answer body; syntax errors, invalid UTF-8 and numbers beyond a double fail.
+// Parses an answer body; syntax errors, invalid UTF-8, numbers beyond a double and nesting
+// deeper than any answer has fail.
 Json parseAnswer(std::string_view body) {
     try {
-        return Json::parse(body.begin(), body.end());
-    } catch (const Json::exception&) {
+        return parseJsonText(body);
+    } catch (const JsonTooDeep&) {
+        throw PublishDecodeError("The server’s answer could not be read: it is nested more than " +
+                                 integerText(std::int64_t(maxJsonDepth)) + " levels deep.");
+    } catch (const JsonDecodeError&) {
         throw PublishDecodeError("The server’s answer is not valid JSON.");
     }
 }
@@ -80,8 +85,8 @@ std::vector<ServerLink> decodeServerLinks(std::string_view body) {
 std::optional<std::string> serverErrorMessage(std::string_view body) {
     Json j;
     try {
-        j = Json::parse(body.begin(), body.end());
-    } catch (const Json::exception&) {
+        j = parseJsonText(body);
+    } catch (const JsonDecodeError&) {
         return std::nullopt;
     }
     if (!j.is_object()) return std::nullopt;

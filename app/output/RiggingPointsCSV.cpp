@@ -19,7 +19,7 @@ constexpr double halfPlate = 4.75;
 
 using Line = std::array<std::string, 14>;
 
-// A value that is not finite counts as absent everywhere below.
+// A value that is not finite is shown as an empty field, like an absent one.
 std::optional<double> finite(std::optional<double> value) {
     if (value && std::isfinite(*value)) return value;
     return std::nullopt;
@@ -28,6 +28,18 @@ std::optional<double> finite(std::optional<double> value) {
 std::optional<double> minus(std::optional<double> a, std::optional<double> b) {
     if (a && b) return *a - *b;
     return std::nullopt;
+}
+
+std::optional<double> plus(std::optional<double> a, std::optional<double> b) {
+    if (a && b) return *a + *b;
+    return std::nullopt;
+}
+
+// What a weight adds to a total: an absent one adds nothing, while one that is there but not
+// a number (an unreadable load) leaves the total unknown rather than made up.
+std::optional<double> addend(std::optional<double> value) {
+    if (!value) return 0.0;
+    return finite(value);
 }
 
 // A field with ";" is quoted as always. A quote inside, a line break or a leading quote
@@ -93,6 +105,9 @@ std::string riggingPointsCSV(const Project& project) {
             const std::optional<double> load = finite(pickup.load);
             const std::optional<double> motorWeight =
                 extra.motor ? finite(extra.motor->weight) : std::nullopt;
+            const std::optional<double> loadPart = addend(pickup.load);
+            const std::optional<double> motorPart =
+                addend(extra.motor ? std::optional(extra.motor->weight) : std::nullopt);
             const bool placed = std::isfinite(pickup.position.x);
             const std::optional<double> x = placed ? finite(pickup.position.x) : std::nullopt;
             const std::optional<double> y = placed ? finite(pickup.position.y) : std::nullopt;
@@ -114,14 +129,14 @@ std::string riggingPointsCSV(const Project& project) {
             } else {
                 main[11] = asText(extra.motor ? extra.motor->name : std::string());
                 main[12] = formatNumber(motorWeight, 1);
-                main[13] = formatNumber(motorWeight.value_or(0) + load.value_or(0), 1);
+                main[13] = formatNumber(plus(motorPart, loadPart), 1);
             }
             append(text, main);
 
             const auto points = project.deltaPoints(source, pickup);
             if (!points) continue;
-            const double sideWeight = motorWeight.value_or(0) + halfPlate;
-            const double sideLoad = load.value_or(0) / 2;
+            const std::optional<double> sideWeight = plus(motorPart, halfPlate);
+            const std::optional<double> sideLoad = loadPart ? std::optional(*loadPart / 2) : std::nullopt;
             const std::array<std::pair<const char*, XYZ>, 2> sides = {std::pair{"left", points->left},
                                                                       std::pair{"right", points->right}};
             for (const auto& [side, point] : sides) {
@@ -140,7 +155,7 @@ std::string riggingPointsCSV(const Project& project) {
                 hang[10] = asText(plate);
                 hang[11] = asText((extra.motor ? extra.motor->name : std::string()) + " + ½ plate");
                 hang[12] = formatNumber(sideWeight, 1);
-                hang[13] = formatNumber(sideWeight + sideLoad, 1);
+                hang[13] = formatNumber(plus(sideWeight, sideLoad), 1);
                 append(text, hang);
             }
         }

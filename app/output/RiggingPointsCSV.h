@@ -16,7 +16,8 @@ std::string formatNumber(std::optional<double> value, int decimals);
 
 // The whole table: header, every source of the report (hidden ones too), LF line ends,
 // no byte-order mark. A name a spreadsheet would take for a formula starts with an
-// apostrophe. Pure.
+// apostrophe. A total or plate-side load counts an absent load or motor as 0 and is left
+// empty when one it needs is not a number. Pure.
 std::string riggingPointsCSV(const Project& project);
 
 } // namespace rig::app

@@ -6,6 +6,7 @@
 #include "PageStyle.h"
 #include "ProjectStore.h"
 #include "Prompts.h"
+#include "PublishAddresses.h"
 #include "PublishClient.h"
 #include "QtText.h"
 #include "Symbols.h"
@@ -204,7 +205,8 @@ QCoro::Task<void> ExistingLinksSheet::deleteLink(ServerLink link) {
 }
 
 void ExistingLinksSheet::openLink(const ServerLink& link) {
-    openWebLink(toQ(link.url));
+    // A server's link by the rule of every crew link: one with a user part opens another host.
+    if (const std::optional<QUrl> url = crewLinkUrl(toQ(link.url))) openWebLink(*url);
 }
 
 QList<QWidget*> ExistingLinksSheet::rows() const {

@@ -304,6 +304,10 @@ void MainWindow::buildMenus() {
     actions_.open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     actions_.openRecent = file->addMenu(QStringLiteral("Open Recent"));
     connect(actions_.openRecent, &QMenu::aboutToShow, this, &MainWindow::fillRecentMenu);
+    // A submenu that was shown empty may never open again: it is rebuilt whenever the list
+    // changes, and disabled while the list is empty so that it never shows empty.
+    connect(&store_.recentFiles(), &RecentFiles::changed, this, &MainWindow::fillRecentMenu);
+    fillRecentMenu();
     file->addSeparator();
     actions_.import = file->addAction(QStringLiteral("Import Soundvision Files…"), this,
                                       [this] { store_.importer().showImportPanel(); });
@@ -360,6 +364,7 @@ void MainWindow::fillRecentMenu() {
         menu->addSeparator();
         menu->addAction(QStringLiteral("Clear Menu"), this, [this] { store_.recentFiles().clear(); });
     }
+    menu->menuAction()->setEnabled(!recent.isEmpty());
 }
 
 void MainWindow::buildToolbar() {
@@ -773,9 +778,19 @@ void MainWindow::presentNext() {
     }
     if (const auto message = store_.errorMessage()) {
         presenting_ = true;
-        prompts().showAlert(*message);
+        CrewLink& crewLink = store_.crewLink();
+        // A link the server no longer knows fails every update alike: offer a new one.
+        const bool offered = crewLink.newLinkOffer() == message;
+        bool chosen = false;
+        if (offered) {
+            chosen = prompts().showAlertOffering(*message, QStringLiteral("Publish Under a New Link"));
+        } else {
+            prompts().showAlert(*message);
+        }
         presenting_ = false;
         if (store_.errorMessage() == message) store_.setErrorMessage(std::nullopt);
+        // After the clearing: the new press may fail with the same words.
+        if (offered) crewLink.answerNewLinkOffer(chosen);
         schedulePresentation();
     }
 }

@@ -121,7 +121,8 @@ public:
         QAction* quit = nullptr;
     };
     const Actions& actions() const { return actions_; }
-    // Fills the Open Recent menu from the store (done each time it is about to show).
+    // Fills the Open Recent menu from the store (each time the list changes or the menu is
+    // about to show); disabled while the list is empty.
     void fillRecentMenu();
 
     struct Toolbar {

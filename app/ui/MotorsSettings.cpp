@@ -197,6 +197,9 @@ void MotorsSettings::addMotor() {
         const QSignalBlocker blockWeight(newWeight_->lineEdit());
         newWeight_->lineEdit()->clear();
     }
+    // The next motor is typed into the add row. Moved before Add is disabled: a disabled
+    // button that holds the focus passes it on to the next field, the plate name below.
+    if (isVisible()) newName_->setFocus(Qt::OtherFocusReason);
     updateAddButton();
 }
 

@@ -6,6 +6,7 @@
 #include "DeltaFields.h"
 #include "ExportCommands.h"
 #include "Fields.h"
+#include "FlowLayout.h"
 #include "FormLayout.h"
 #include "Icons.h"
 #include "ImportController.h"
@@ -17,6 +18,7 @@
 #include "RiggingHeightFields.h"
 #include "ShareRow.h"
 #include "Symbols.h"
+#include "WheelGuard.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -151,7 +153,9 @@ OverviewPage::OverviewPage(ProjectStore& store, MotorLibrary& motors, ExportComm
     setObjectName(QStringLiteral("overviewPage"));
     setWidgetResizable(true);
     setFrameShape(QFrame::NoFrame);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Rows wrap to the narrowest window; a name too long for any line still scrolls into view.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    scrollPastControls(this);
 
     auto* content = new QWidget;
     content->setObjectName(QStringLiteral("overviewContent"));
@@ -272,11 +276,14 @@ void OverviewPage::buildMotorsSection(QVBoxLayout* column) {
     Parts& p = *parts_;
     p.motors = addSection(column, new FormSection(overview::motorsHeader(store_.project().delta)),
                           QStringLiteral("motors"));
+    // The menu with its label, and the button beside them or, in a narrow window, below.
     auto* row = new QWidget;
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(10);
-    layout->addWidget(form::label(QStringLiteral("Motor")), 0, Qt::AlignVCenter);
+    auto* layout = new FlowLayout(row, 10, 8);
+    auto* menuBox = new QWidget;
+    auto* menuLine = new QHBoxLayout(menuBox);
+    menuLine->setContentsMargins(0, 0, 0, 0);
+    menuLine->setSpacing(10);
+    menuLine->addWidget(form::label(QStringLiteral("Motor")), 0, Qt::AlignVCenter);
     motorMenu_ = new QComboBox;
     motorMenu_->setObjectName(QStringLiteral("motorMenu"));
     motorMenu_->setMaximumWidth(textBoxWidth);
@@ -289,11 +296,11 @@ void OverviewPage::buildMotorsSection(QVBoxLayout* column) {
             chooseBulkMotor(shown[std::size_t(index - 1)]);
         }
     });
-    layout->addWidget(motorMenu_, 0, Qt::AlignVCenter);
+    menuLine->addWidget(motorMenu_, 0, Qt::AlignVCenter);
+    layout->addWidget(menuBox);
     setOnAll_ = form::pushButton(overview::setOnAllPoints, QStringLiteral("setOnAllPoints"));
     connect(setOnAll_, &QPushButton::clicked, this, [this] { applyBulkMotor(); });
-    layout->addWidget(setOnAll_, 0, Qt::AlignVCenter);
-    layout->addStretch(1);
+    layout->addWidget(setOnAll_);
     p.motors->rows()->addRow(row);
 
     addMotorsHint_ = form::label(overview::addMotorsHint, Tone::secondary, style::captionFont());
@@ -331,17 +338,16 @@ void OverviewPage::buildInventorySection(QVBoxLayout* column) {
 void OverviewPage::buildExportSection(QVBoxLayout* column) {
     Parts& p = *parts_;
     auto* section = addSection(column, new FormSection(QStringLiteral("Export")), QStringLiteral("export"));
+    // Side by side where they fit, on further lines in a narrow window.
     auto* row = new QWidget;
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(8);
+    auto* layout = new FlowLayout(row, 8, 8);
     auto add = [&](const QString& text, const QString& name, std::function<void(const Project&)> run) {
         QPushButton* b = form::pushButton(text, name);
         connect(b, &QPushButton::clicked, this, [this, run = std::move(run)] {
             const Project project = store_.project();
             run(project);
         });
-        layout->addWidget(b, 0, Qt::AlignVCenter);
+        layout->addWidget(b);
         p.exports.push_back(b);
     };
     add(QStringLiteral("Rigging points PDF\u2026"), QStringLiteral("exportRiggingPDF"),
@@ -352,7 +358,6 @@ void OverviewPage::buildExportSection(QVBoxLayout* column) {
         [this](const Project& project) { exports_.exportDXF(project); });
     add(QStringLiteral("Crew sheets PDF\u2026"), QStringLiteral("exportCrewPDF"),
         [this](const Project& project) { exports_.exportPDF(project, true); });
-    layout->addStretch(1);
     section->rows()->addRow(row);
 }
 

@@ -110,6 +110,14 @@ void QtPrompts::showAlert(const QString& text) {
     box.exec();
 }
 
+bool QtPrompts::showAlertOffering(const QString& text, const QString& action) {
+    QMessageBox box(dialogParent());
+    setPlainTexts(box, QMessageBox::Warning, QStringLiteral("Quorvane Rig"), text);
+    QPushButton* chosen = box.addButton(action, QMessageBox::ActionRole);
+    QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    return clickedIn(box, ok, ok) == chosen;
+}
+
 std::optional<QString> QtPrompts::chooseExportSaveFile(const ExportSave& request) {
     QFileDialog dialog(dialogParent(), QString(), request.directory, request.nameFilter);
     prepareSave(dialog, request.directory, request.fileName, request.defaultSuffix);

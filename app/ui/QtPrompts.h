@@ -20,6 +20,7 @@ public:
     RestoreAnswer askToRestore(const QString& message, const QString& detail) override;
     QStringList chooseFilesToImport(const QString& directory, const QString& message) override;
     void showAlert(const QString& text) override;
+    bool showAlertOffering(const QString& text, const QString& action) override;
     std::optional<QString> chooseExportSaveFile(const ExportSave& request) override;
     bool confirmDeletion(const QString& message, const QString& detail) override;
 

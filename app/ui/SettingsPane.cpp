@@ -1,6 +1,7 @@
 #include "SettingsPane.h"
 
 #include "ToneLabel.h"
+#include "WheelGuard.h"
 
 #include <QAbstractButton>
 #include <QHBoxLayout>
@@ -132,6 +133,7 @@ SettingsPane::SettingsPane(QWidget* parent) : QScrollArea(parent) {
     setFrameShape(QFrame::NoFrame);
     setWidgetResizable(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scrollPastControls(this);
     viewport()->setBackgroundRole(QPalette::Window);
     viewport()->setAutoFillBackground(true);
     auto* content = new QWidget;

@@ -172,6 +172,7 @@ void EyeToggle::paint() {
 
 // A row the user can select: painted with the highlight when selected.
 class SelectableRow : public QWidget {
+    Q_OBJECT
 public:
     explicit SelectableRow(std::function<void()> onPress) : onPress_(std::move(onPress)) {}
 
@@ -258,14 +259,20 @@ public:
 };
 
 // The column of rows, a list to assistive tools, and its section headings.
-class SidebarList : public QWidget {};
-class SidebarHeading : public QWidget {};
+class SidebarList : public QWidget {
+    Q_OBJECT
+};
+class SidebarHeading : public QWidget {
+    Q_OBJECT
+};
 
+// Qt asks every factory about every object, also the web engine's own, which come from a
+// library without RTTI: a dynamic_cast on them crashes. Only the meta-object is asked.
 QAccessibleInterface* sidebarAccessible(const QString&, QObject* object) {
-    if (auto* row = dynamic_cast<SelectableRow*>(object)) return new SidebarItemAccessible(row);
-    if (auto* heading = dynamic_cast<SidebarHeading*>(object))
+    if (auto* row = qobject_cast<SelectableRow*>(object)) return new SidebarItemAccessible(row);
+    if (auto* heading = qobject_cast<SidebarHeading*>(object))
         return new QAccessibleWidget(heading, QAccessible::Heading);
-    if (auto* list = dynamic_cast<SidebarList*>(object))
+    if (auto* list = qobject_cast<SidebarList*>(object))
         return new QAccessibleWidget(list, QAccessible::List);
     return nullptr;
 }
@@ -748,3 +755,5 @@ EyeToggle* SidebarWidget::headingEye(int section) const {
 }
 
 } // namespace rig::app
+
+#include "SidebarWidget.moc"

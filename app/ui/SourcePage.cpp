@@ -9,6 +9,7 @@
 #include "SideViewShape.h"
 #include "SourceTexts.h"
 #include "ToneLabel.h"
+#include "WheelGuard.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -414,6 +415,7 @@ SourcePage::SourcePage(ProjectStore& store, MotorLibrary& motors, const Source& 
     setWidgetResizable(true);
     setFrameShape(QFrame::NoFrame);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    scrollPastControls(this);
 
     auto* content = new QWidget;
     auto* outer = new QHBoxLayout(content);

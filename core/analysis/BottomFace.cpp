@@ -39,8 +39,9 @@ std::optional<double> Wedge::halfAngle(std::string_view type) {
     std::optional<double> best;
     std::size_t bestLength = 0;
     for (const auto& [prefix, half] : wedges) {
-        // The prefixes are ASCII, so bytes count characters; strictly longer wins.
-        if (std::string_view(normal).starts_with(prefix) && (!best || prefix.size() > bestLength)) {
+        // The prefixes are ASCII, so bytes count characters; strictly longer wins. A prefix
+        // that ends inside a character of the type ("K2" of "K2" with a mark) is no match.
+        if (startsWithText(normal, prefix) && (!best || prefix.size() > bestLength)) {
             best = half;
             bestLength = prefix.size();
         }

@@ -63,11 +63,12 @@ OrderedJson list(const std::vector<T>& v, OrderedJson (*encode)(const T&)) {
 }
 
 OrderedJson encodePoint(const CrewDoc::Point& p) {
-    return OrderedJsonWriter(8)
+    return OrderedJsonWriter(9)
         .put("role", p.role)
         .put("hole", p.hole)
         .opt("xyz", dec(p.xyz))
         .opt("load", dec(p.load))
+        .opt("loadInvalid", p.loadInvalid ? std::optional<bool>(true) : std::nullopt)
         .put("delta", p.delta)
         .opt("motor", p.motor)
         .opt("motorKg", dec(p.motorKg))
@@ -176,6 +177,7 @@ CrewDoc::Point CrewDoc::Point::fromJson(const Json& j, const JsonPath& path) {
     p.hole = o.req<std::string>("hole");
     p.xyz = optDecimals(o, "xyz");
     p.load = optDecimal(o, "load");
+    p.loadInvalid = o.opt<bool>("loadInvalid").value_or(false);
     p.delta = o.req<bool>("delta");
     p.motor = o.opt<std::string>("motor");
     p.motorKg = optDecimal(o, "motorKg");

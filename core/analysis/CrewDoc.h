@@ -23,6 +23,9 @@ struct CrewDoc {
         std::string hole;
         std::optional<std::vector<double>> xyz;
         std::optional<double> load;
+        // The point has a load that is not a number (the report printed none readable): `load`
+        // is then absent, and no total that needs it can be given. Written only when set.
+        bool loadInvalid = false;
         bool delta = false;
         std::optional<std::string> motor;
         std::optional<double> motorKg;
@@ -136,7 +139,7 @@ struct CrewDoc {
 
     // The crew's view of a project. `changes` maps source identifiers to what changed
     // since the last publish. Numbers that are not finite are left out, so the result
-    // always encodes.
+    // always encodes; a point's load that is not finite is marked as such (`loadInvalid`).
     static CrewDoc build(const Project& project, const TextMap<List<std::string>>& changes, Date date,
                          bool includeHidden);
 };

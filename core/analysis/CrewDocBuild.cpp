@@ -36,6 +36,7 @@ CrewDoc::Point buildPoint(const Project& project, const Source& source, const st
     point.hole = p.hole;
     point.xyz = finiteTriple(p.position);
     point.load = finiteOpt(p.load);
+    point.loadInvalid = p.load && !point.load;
     PointExtra extra = project.extra(id, p.role);
     point.delta = extra.delta;
     if (extra.motor) {

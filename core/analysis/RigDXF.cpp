@@ -131,6 +131,7 @@ std::string groupLayerName(const Source& source) {
         joined += groups[i];
     }
     if (joined.empty()) joined = "POINTS";
+    // Composed: canonically equal group paths share one layer.
     std::string upper = toUpper(joined);
 
     // A character (a base with its marks) stays when its first code point is a letter or a
@@ -316,7 +317,8 @@ private:
         drop(x, y, z, H);
         if (options_.labels) {
             std::string label = s.name + " " + p.role;
-            if (!p.hole.empty()) label += " #" + p.hole;
+            // The report may print the hole with its "#" already: never "##5".
+            if (!p.hole.empty()) label += (p.hole.front() == '#' ? " " : " #") + p.hole;
             // An unreadable load is left out rather than printed as "nan kg".
             if (p.load && std::isfinite(*p.load)) label += " " + fmt(*p.load) + " kg";
             label += hookNote(z, H);

@@ -3,6 +3,7 @@
 #include "base/Number.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -161,7 +162,47 @@ void JsonObjectReader::missing(std::string_view key) const {
     throw JsonDecodeError("Missing value for " + where(path_.key(key)) + ".");
 }
 
+namespace {
+// The bytes the nesting check looks at; it skips the rest in a tight loop.
+constexpr std::array<bool, 256> nestingBytes = [] {
+    std::array<bool, 256> t{};
+    for (const unsigned char c : {'[', '{', ']', '}', '"'}) t[c] = true;
+    return t;
+}();
+} // namespace
+
+bool jsonNestsDeeperThan(std::string_view text, std::size_t levels) {
+    std::size_t depth = 0;
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    for (;;) {
+        while (p != end && !nestingBytes[static_cast<unsigned char>(*p)]) ++p;
+        if (p == end) return false;
+        switch (*p++) {
+        case '[':
+        case '{':
+            if (++depth > levels) return true;
+            break;
+        case ']':
+        case '}':
+            // Past the end of the first value the parser reads no further.
+            if (depth <= 1) return false;
+            --depth;
+            break;
+        default: // '"': on past the closing quote; a backslash escapes the byte after it
+            while (p != end && *p != '"') p += (*p == '\\' && end - p > 1) ? 2 : 1;
+            if (p == end) return false;
+            ++p;
+            break;
+        }
+    }
+}
+
 Json parseJsonText(std::string_view text) {
+    if (jsonNestsDeeperThan(text, maxJsonDepth)) {
+        throw JsonTooDeep("The file is nested more than " + integerText(std::int64_t(maxJsonDepth)) +
+                          " levels deep.");
+    }
     try {
         return Json::parse(text.begin(), text.end());
     } catch (const Json::exception& e) { // syntax errors, and numbers beyond a double (406)

@@ -242,7 +242,18 @@ private:
     OrderedJson obj_ = OrderedJson::object();
 };
 
-// Parses JSON text; a syntax error throws JsonDecodeError with the line and column.
+// The deepest nesting of arrays and objects a reader takes; real files stay within a dozen
+// levels. Values are copied, compared and written recursively, so a text nested deeper is
+// refused before anything is built from it.
+inline constexpr std::size_t maxJsonDepth = 512;
+// Whether the arrays and objects of `text` nest deeper than `levels`: brackets are counted
+// outside strings, up to the end of the first whole array or object. A text that is no JSON
+// may be counted deep too; a parser refuses it either way.
+bool jsonNestsDeeperThan(std::string_view text, std::size_t levels);
+
+// Parses JSON text; a syntax error throws JsonDecodeError with the line and column, a text
+// nested deeper than maxJsonDepth throws JsonTooDeep ("The file is nested more than 512
+// levels deep.").
 Json parseJsonText(std::string_view text);
 // Indented text with sorted keys (nlohmann objects are sorted); invalid UTF-8 replaced.
 std::string dumpJsonPretty(const Json& j);

@@ -37,6 +37,12 @@ class JsonDecodeError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+// A text whose arrays and objects nest deeper than any reader takes (maxJsonDepth in
+// base/Json.h); refused before a value is built.
+class JsonTooDeep : public JsonDecodeError {
+public:
+    using JsonDecodeError::JsonDecodeError;
+};
 // A value that cannot be written, such as a number that is not finite.
 class JsonEncodeError : public std::runtime_error {
 public:

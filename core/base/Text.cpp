@@ -105,13 +105,15 @@ std::size_t textHash(std::string_view text) {
 
 std::optional<std::string> dropPrefix(std::string_view text, std::string_view prefix) {
     if (text.substr(0, prefix.size()) == prefix) {
-        // A combining mark right after the prefix would change its last character.
+        // What follows may still belong to the prefix's last character: a combining mark, or a
+        // letter that composes with it (a Hangul vowel after its consonant). Only where
+        // composition cannot reach back is the byte match a match.
         std::size_t pos = prefix.size();
         if (pos >= text.size() || isAscii(text.substr(pos, 1)) || prefix.empty()) {
             return std::string(text.substr(prefix.size()));
         }
         char32_t next = nextCodePoint(text, pos);
-        if (u_getCombiningClass(static_cast<UChar32>(next)) == 0)
+        if (nfcNormalizer().hasBoundaryBefore(static_cast<UChar32>(next)))
             return std::string(text.substr(prefix.size()));
     }
     if (isAscii(text) && isAscii(prefix)) return std::nullopt;
@@ -209,29 +211,39 @@ std::string trimWhite(std::string_view text) {
     return std::string(text.substr(begin, end - begin));
 }
 
+// Case is mapped on the decomposed text: a mark such as U+0345, which maps to a letter of its
+// own, must stand in its canonical place, or equivalent texts would map apart.
 std::string toUpper(std::string_view text) {
-    icu::UnicodeString u = fromUtf8(text);
+    if (isAscii(text)) {
+        std::string out(text);
+        for (char& c : out) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+        return out;
+    }
+    icu::UnicodeString u = fromUtf8(nfd(text));
     u.toUpper(icu::Locale::getRoot());
-    return toUtf8(u);
+    return nfc(toUtf8(u));
 }
 
 std::string toLower(std::string_view text) {
-    icu::UnicodeString u = fromUtf8(text);
+    if (isAscii(text)) {
+        std::string out(text);
+        for (char& c : out) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        return out;
+    }
+    icu::UnicodeString u = fromUtf8(nfd(text));
     u.toLower(icu::Locale::getRoot());
-    return toUtf8(u);
+    return nfc(toUtf8(u));
 }
 
 std::string foldCase(std::string_view text) {
-    icu::UnicodeString u = fromUtf8(text);
+    icu::UnicodeString u = fromUtf8(nfd(text));
     u.foldCase(U_FOLD_CASE_DEFAULT);
-    return toUtf8(u);
+    return nfc(toUtf8(u));
 }
 
 bool containsIgnoringCase(std::string_view haystack, std::string_view needle) {
     if (needle.empty()) return true;
-    std::string h = nfc(foldCase(nfd(haystack)));
-    std::string n = nfc(foldCase(nfd(needle)));
-    return h.find(n) != std::string::npos;
+    return foldCase(haystack).find(foldCase(needle)) != std::string::npos;
 }
 
 std::string removeDiacritics(std::string_view text) {

@@ -52,8 +52,8 @@ struct TextEqualTo {
     bool operator()(std::string_view a, std::string_view b) const { return textEqual(a, b); }
 };
 
-// When `text` begins with `prefix` (canonically), the rest after it; else none.
-// The rest is taken from the NFC form when the bytes differ.
+// When `text` begins with `prefix` (canonically, and never inside one of its characters), the
+// rest after it; else none. The rest is taken from the NFC form when the bytes differ.
 std::optional<std::string> dropPrefix(std::string_view text, std::string_view prefix);
 bool startsWithText(std::string_view text, std::string_view prefix);
 
@@ -96,10 +96,11 @@ private:
 
 // --- Case ---------------------------------------------------------------------------
 
-// Full case mapping with the root locale's rules ("ß" -> "SS").
+// Full case mapping with the root locale's rules ("ß" -> "SS"), composed (NFC):
+// canonically equivalent texts map to the same text.
 std::string toUpper(std::string_view text);
 std::string toLower(std::string_view text);
-// Full, locale-independent case folding.
+// Full, locale-independent case folding, composed like the mappings above.
 std::string foldCase(std::string_view text);
 // Case-insensitive containment by full case folding (also canonical).
 bool containsIgnoringCase(std::string_view haystack, std::string_view needle);

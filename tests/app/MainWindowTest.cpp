@@ -33,11 +33,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSplitter>
+#include <QSpontaneKeyEvent>
 #include <QTest>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
@@ -432,6 +434,63 @@ TEST_F(MainWindowTest, LongNamesStayWithinTheNarrowestWindow) {
     const QWidget* side = page->findChild<QWidget*>("sideViewBox");
     EXPECT_LE(side->mapTo(page->viewport(), QPoint(side->width(), 0)).x(), 980);
     EXPECT_EQ(page->findChild<QPushButton*>("motor:Front")->toolTip(), QString());
+}
+
+// The pointer moving over `menu` to `pos`, as the window system delivers it to the popup under
+// it (QTest's moves go to whichever window it finds first at that place).
+void pointerMove(QMenu* menu, QPoint pos) {
+    QMouseEvent move(QEvent::MouseMove, pos, menu->mapToGlobal(pos), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QSpontaneKeyEvent::setSpontaneous(&move);
+    QApplication::sendEvent(menu, &move);
+}
+
+// File ▸ Open Recent at first start and after "Clear Menu" never shows empty (a submenu shown
+// empty may never open again); after a save the pointer resting on it opens it with the file.
+TEST_F(MainWindowTest, OpenRecentNeverShowsEmptyAndOpensWithTheSavedFile) {
+    MainWindow& w = makeWindow();
+    QApplication::setActiveWindow(&w);
+    QMenu* file = w.menuBar()->actions().at(0)->menu();
+    QMenu* recent = w.actions().openRecent;
+    // Opens the File menu from the menu bar and comes down it to "Open Recent": whether it opened.
+    const auto hoverRecent = [&] {
+        QTest::mouseClick(w.menuBar(), Qt::LeftButton, {},
+                          w.menuBar()->actionGeometry(file->menuAction()).center());
+        EXPECT_TRUE(waitFor([&] { return file->isVisible(); }));
+        for (QAction* item : {w.actions().newProject, w.actions().open, recent->menuAction()})
+            pointerMove(file, file->actionGeometry(item).center());
+        return waitFor([&] { return recent->isVisible(); }, 1500);
+    };
+    const auto close = [&] {
+        for (QMenu* menu : {recent, file})
+            if (menu->isVisible()) QTest::keyClick(menu, Qt::Key_Escape);
+        EXPECT_TRUE(waitFor([&] { return !file->isVisible() && !recent->isVisible(); }));
+    };
+    const auto shownAfterSaving = [&](const char* name) {
+        store->setProject(threeSources());
+        EXPECT_TRUE(store->writeProject(fromPath(files.path() / name)));
+        EXPECT_TRUE(hoverRecent()) << "Open Recent did not open";
+        QStringList items;
+        for (const QAction* item : recent->actions()) items << item->text();
+        return items;
+    };
+    const auto click = [&](QAction* item) {
+        pointerMove(recent, recent->actionGeometry(item).center());
+        QTest::mouseClick(recent, Qt::LeftButton, {}, recent->actionGeometry(item).center());
+        EXPECT_TRUE(waitFor([&] { return !file->isVisible(); }));
+    };
+
+    EXPECT_FALSE(hoverRecent()) << "shown empty at first start";
+    close();
+    EXPECT_EQ(shownAfterSaving("Show.qvrig"), (QStringList{"Show", "", "Clear Menu"}));
+    click(recent->actions().last());
+    EXPECT_TRUE(store->recentFiles().list().isEmpty());
+    EXPECT_FALSE(hoverRecent()) << "shown empty after Clear Menu";
+    close();
+    EXPECT_EQ(shownAfterSaving("Encore.qvrig"), (QStringList{"Encore", "", "Clear Menu"}));
+    store->newProject();
+    click(recent->actions().first());
+    EXPECT_EQ(store->filePath(), fromPath(files.path() / "Encore.qvrig"));
 }
 
 // Names that carry directional controls stand isolated wherever the window shows them beside

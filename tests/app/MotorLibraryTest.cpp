@@ -5,6 +5,7 @@
 #include "Preferences.h"
 #include "QtText.h"
 #include "base/File.h"
+#include "support/JsonTesting.h"
 #include "support/ProjectFixtures.h"
 
 #include <QDir>
@@ -91,6 +92,32 @@ TEST(MotorLibrary, UnreadableFileIsKeptAsideBeforeTheFirstSave) {
     }
 }
 
+// A motor's member nested deeper than any real library would be kept and copied recursively: the
+// file is refused as an unreadable one is; at the limit it reads and is written back.
+TEST(MotorLibrary, AFileNestedDeeperThanAnyRealOneIsRefusedAndKeptAside) {
+    Json file = Json::parse(R"({"motors": [{"id": "0F4C2C2E-7B4A-4F6B-9C59-3D2B0C1E4A11",
+                                            "name": "CM Lodestar 1t", "weight": 55}]})");
+    file["motors"][0]["rating"] = test::nestedPlace;
+    // The file's object, "motors" and the motor hold 3 levels.
+    for (const std::size_t levels : {std::size_t(1'000'000), std::size_t(510), std::size_t(509)}) {
+        SCOPED_TRACE(levels);
+        testing::TempAppPaths paths;
+        const std::string text = test::withNestedArrays(file, levels);
+        writeLibraryFile(text);
+        MotorLibrary library;
+        library.upsert("Chain 2t", 120);
+        const auto kept = [] { return readFile(toPath(libraryFile() + ".unreadable"), 4u << 20); };
+        if (levels > 509) {
+            ASSERT_EQ(library.motors().size(), 1u);
+            EXPECT_EQ(kept(), text);
+        } else {
+            ASSERT_EQ(library.motors().size(), 2u);
+            EXPECT_FALSE(QFileInfo::exists(libraryFile() + ".unreadable"));
+            EXPECT_EQ(libraryJson()["motors"][1]["rating"].dump(), test::nestedArrays(509));
+        }
+    }
+}
+
 TEST(MotorLibrary, UpsertAndImportMatchNamesWriteOnlyChangesAndKeepNaturalOrder) {
     testing::TempAppPaths paths;
     writeLibraryFile(R"({"motors": [{"id": "0F4C2C2E-7B4A-4F6B-9C59-3D2B0C1E4A11", "name": "CM Lodestar 1t",
@@ -126,6 +153,11 @@ TEST(MotorLibrary, UpsertAndImportMatchNamesWriteOnlyChangesAndKeepNaturalOrder)
     EXPECT_EQ(names, (std::vector<std::string>{"chain 2t", "Chain 10t", "CM Lodestar 1t"}));
     EXPECT_NE(library.motors()[1].id, withNew.extra("Main/L", "Front").motor->id);
     EXPECT_EQ(MotorLibrary().motors(), library.motors());
+    // Another canonical shape of a name, in another case, is the same motor: KELVIN SIGN for K,
+    // the iota subscript before or after the accent.
+    const Motor rare = library.upsert("\u212A2 chain \u1FB4", 40);
+    EXPECT_EQ(library.upsert("k2 CHAIN \u03B1\u0345\u0301", 41).id, rare.id);
+    EXPECT_EQ(library.motors().size(), 4u);
 }
 
 // Two programs on one library file: each change is made to the file as the other left it.

@@ -68,6 +68,19 @@ TEST(QtPrompts, QuestionsAnswerByButtonAndEscapeNeverLosesAnything) {
         whenModalShows(act);
         EXPECT_EQ(qt.confirmDeletion("Delete this link?", "https://x.example/c/a"), expected);
     }
+    // An alert's offer is taken only by its own button; Return is "OK".
+    const std::pair<std::function<void(QWidget*)>, bool> offers[] = {
+        {click("Publish Under a New Link"), true},
+        {click("OK"), false},
+        {pressEscape, false},
+        {closeWindow, false},
+        {pressReturn, false},
+    };
+    for (const auto& [act, expected] : offers) {
+        whenModalShows(act);
+        EXPECT_EQ(qt.showAlertOffering("Publishing failed: Unknown link", "Publish Under a New Link"),
+                  expected);
+    }
 }
 
 TEST(QtPrompts, InTheBackgroundTheMainWindowIsTheParent) {

@@ -4,6 +4,7 @@
 
 #include "analysis/CrewDoc.h"
 #include "support/AppTesting.h"
+#include "support/JsonTesting.h"
 #include "support/ProjectFixtures.h"
 
 #include <QTest>
@@ -86,6 +87,10 @@ TEST_F(PublishClientTest, EveryFailedAnswerEndsInAClearError) {
         R"({"links":[{"token":"a","url":"u","name":"","report":"r.pdf","sources":1.5,)"
         R"("createdAt":1,"updatedAt":2}]})";
     const std::optional<Route> all;
+    const auto deep = [](const Json& answer) {
+        return QByteArray::fromStdString(test::withNestedArrays(answer, 1'000'000));
+    };
+    const QString tooDeep = "The server’s answer could not be read: it is nested more than 512 levels deep.";
     const std::vector<std::tuple<std::optional<Route>, Fault, Kind, QString>> cases = {
         {Route::Publish, answering(401), Kind::Server,
          "The server did not accept the publish key (HTTP 401)."},
@@ -108,6 +113,14 @@ TEST_F(PublishClientTest, EveryFailedAnswerEndsInAClearError) {
         {Route::List, answering(200, badLinks), Kind::Decoding, ""},
         {Route::List, answering(200, R"({"links":{}})"), Kind::Decoding, ""},
         {Route::List, answering(200, R"({})"), Kind::Decoding, ""},
+        // Nested deeper than any answer: refused before anything is built, wherever it sits.
+        {Route::Publish,
+         answering(200, deep(Json::object({{"token", "t"}, {"url", "u"}, {"x", test::nestedPlace}}))),
+         Kind::Decoding, tooDeep},
+        {Route::List, answering(200, deep(Json::object({{"links", Json::array({test::nestedPlace})}}))),
+         Kind::Decoding, tooDeep},
+        {Route::List, answering(200, QByteArray::fromStdString(test::nestedArrays(513))), Kind::Decoding,
+         tooDeep},
         {all, closed, Kind::Transport, ""},
         {all, garbage, Kind::Transport, ""},
         {all, answering(200, QByteArray(PublishClient::maxAnswerBytes + 1, 'x')), Kind::Transport,

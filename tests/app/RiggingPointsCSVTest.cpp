@@ -96,21 +96,29 @@ TEST(RiggingPointsCSV, ProjectsGiveTheirExactTextInAnyLocale) {
          "right;'@A1;-1.10;2.00;3.00;;;-10.0;'="
          "PLATE;'=M + ½ plate;14.8;4.8\n"
          "'+Main;\"'=HYPERLINK(\"\"http://x\"\";\"\"y\"\")\";'\tTab;\"'\rCR\";0.00;0.00;0.00;;;;;;;0.0\n"},
-        // values that are not finite are empty
+        // values that are not finite are empty, and so is every total that needs one; an
+        // absent load or motor still counts as 0
         {[&] {
              Project p = oneSource({testPickup("A", {1, notANumber, inf}, notANumber),
-                                    testPickup("B", {1, 2, 3}, -inf), testPickup("C", {1, 2, 3}, 10)});
+                                    testPickup("B", {1, 2, 3}, -inf), testPickup("C", {1, 2, 3}, 10),
+                                    testPickup("D", {1, 2, 3}, notANumber), testPickup("E", {1, 2, 3}, 8)});
              p.riggingHeight = notANumber;
              Motor broken = testMotor("Odd", notANumber);
              p = withExtra(std::move(p), "B", PointExtra{d8, false});
              p = withExtra(std::move(p), "C", PointExtra{broken, true});
+             p = withExtra(std::move(p), "D", PointExtra{{}, true});
+             p = withExtra(std::move(p), "E", PointExtra{broken, false});
              return p;
          }(),
-         "Main;S;A;;1.00;;;;;;;;;0.0\n"
-         "Main;S;B;;1.00;2.00;3.00;;;;;D8;55.0;55.0\n"
+         "Main;S;A;;1.00;;;;;;;;;\n"
+         "Main;S;B;;1.00;2.00;3.00;;;;;D8;55.0;\n"
          "Main;S;C;;1.00;2.00;3.00;;;10.0;K1-DELTA (see L/R);;;\n"
-         "Main;S;C · K1-DELTA left;;0.60;2.00;3.00;;;5.0;K1-DELTA;Odd + ½ plate;4.8;9.8\n"
-         "Main;S;C · K1-DELTA right;;1.40;2.00;3.00;;;5.0;K1-DELTA;Odd + ½ plate;4.8;9.8\n"},
+         "Main;S;C · K1-DELTA left;;0.60;2.00;3.00;;;5.0;K1-DELTA;Odd + ½ plate;;\n"
+         "Main;S;C · K1-DELTA right;;1.40;2.00;3.00;;;5.0;K1-DELTA;Odd + ½ plate;;\n"
+         "Main;S;D;;1.00;2.00;3.00;;;;K1-DELTA (see L/R);;;\n"
+         "Main;S;D · K1-DELTA left;;0.60;2.00;3.00;;;;K1-DELTA; + ½ plate;4.8;\n"
+         "Main;S;D · K1-DELTA right;;1.40;2.00;3.00;;;;K1-DELTA; + ½ plate;4.8;\n"
+         "Main;S;E;;1.00;2.00;3.00;;;8.0;;Odd;;\n"},
     };
     auto check = [&] {
         for (const auto& [project, body] : cases) EXPECT_EQ(riggingPointsCSV(project), header + body);

@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QTabBar>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -159,6 +160,57 @@ TEST(MotorsSettings, ReturnNeverDeletesAMotor) {
     }
     QTest::mouseClick(pane.deleteButton(0), Qt::LeftButton);
     EXPECT_EQ(library.motors().size(), 1u);
+}
+
+// Typed into whatever has the keyboard focus, as a user types.
+void typeIntoFocus(QWidget* window, const QString& text) {
+    for (const QChar c : text) QTest::keyClick(window->windowHandle(), c.toLatin1());
+}
+
+// After "Add", by mouse or by Return in either field, the next name typed goes into the add
+// row's empty name field, never over the plate name of new projects.
+TEST(MotorsSettings, AddLeavesTheFocusInTheEmptyNameField) {
+    testing::TempAppPaths paths;
+    MotorLibrary library;
+    DXFSettings dxf;
+    PublishSettings publish{std::make_unique<MemorySecretStore>()};
+    SettingsWindow window(library, dxf, publish);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(testing::waitFor([&] { return window.isActiveWindow(); }));
+    auto* tabs = window.findChild<QTabBar*>();
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+    MotorsSettings* pane = window.motors();
+    ASSERT_TRUE(pane->isVisible());
+
+    QLineEdit* name = pane->newNameField();
+    QLineEdit* weight = pane->newWeightField()->lineEdit();
+    const std::function<void()> adds[] = {
+        [&] { QTest::mouseClick(pane->addButton(), Qt::LeftButton); },
+        [&] {
+            ASSERT_TRUE(focusIn(pane, weight));
+            QTest::keyClick(weight, Qt::Key_Return);
+        },
+        [&] {
+            ASSERT_TRUE(focusIn(pane, name));
+            QTest::keyClick(name, Qt::Key_Return);
+        },
+    };
+    int added = 0;
+    for (const auto& add : adds) {
+        ASSERT_TRUE(focusIn(pane, name));
+        QTest::keyClicks(name, QStringLiteral("Hoist %1").arg(++added));
+        ASSERT_TRUE(focusIn(pane, weight));
+        QTest::keyClicks(weight, "50");
+        add();
+        ASSERT_EQ(library.motors().size(), std::size_t(added));
+        EXPECT_EQ(QApplication::focusWidget(), name) << added;
+        typeIntoFocus(&window, "CM");
+        EXPECT_EQ(name->text(), "CM") << added;
+        EXPECT_EQ(library.delta().name, "K1-DELTA") << added;
+        library.setDelta(DeltaSpec{});
+        erase(name);
+    }
 }
 
 TEST(PublishSettingsView, TheStatusSaysWhetherPublishingWorksAndTheKeyIsCopiedAsASecret) {

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <initializer_list>
+#include <string>
 #include <string_view>
 
 namespace rig::test {
@@ -53,6 +55,24 @@ void expectKeyRules(const T& sample, std::initializer_list<const char*> required
         EXPECT_NE(read<T>(missing), sample) << key;
     }
     EXPECT_EQ(full.size(), required.size() + optional.size()) << "keys written: " << full.dump();
+}
+
+// `levels` arrays, each holding the next: "[[[]]]" for 3.
+inline std::string nestedArrays(std::size_t levels) {
+    return std::string(levels, '[') + std::string(levels, ']');
+}
+
+// Marks where withNestedArrays puts its arrays.
+inline const char* const nestedPlace = "@nested arrays@";
+// The compact text of `doc` with its one string value nestedPlace replaced by `levels` nested
+// arrays: so deep a value is never built, since copying and writing values recurse.
+inline std::string withNestedArrays(const Json& doc, std::size_t levels) {
+    std::string text = dumpJsonCompact(doc);
+    const std::string place = dumpJsonCompact(Json(nestedPlace));
+    const std::size_t at = text.find(place);
+    EXPECT_NE(at, std::string::npos) << "no place for the arrays";
+    if (at != std::string::npos) text.replace(at, place.size(), nestedArrays(levels));
+    return text;
 }
 
 } // namespace rig::test

@@ -301,8 +301,22 @@ private:
                                              p.hole + " (" + xs + "; " + ys + "; " + zs + ")"));
                 s.pickups.push_back(std::move(p));
             }
-            for (const Pickup& p : s.pickups)
-                body.rows.push_back(labelled(p.role + " motor load:", fixed(*p.load, 1) + " kg"));
+            for (std::size_t i = 0; i < s.pickups.size(); ++i) {
+                Pickup& p = s.pickups.mut(i);
+                if (i >= plan.loadTexts.size()) {
+                    body.rows.push_back(labelled(p.role + " motor load:", fixed(*p.load, 1) + " kg"));
+                    continue;
+                }
+                const std::string& shown = plan.loadTexts[i];
+                if (shown.empty()) {
+                    p.load.reset();
+                    continue;
+                }
+                body.rows.push_back(labelled(p.role + " motor load:", shown));
+                // The parser reads the sign, digits and points that follow the label.
+                const std::size_t end = shown.find_first_not_of("-0123456789.");
+                p.load = parseDecimal(shown.substr(0, end)).value_or(std::nan(""));
+            }
         }
         auto triple = [&](const std::string& label, const XYZ& v) {
             const std::string x = fixed(v.x, 2), y = fixed(v.y, 2), z = fixed(v.z, 2);

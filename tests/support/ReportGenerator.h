@@ -30,6 +30,11 @@ struct SourcePlan {
     std::string panflex;        // every cabinet's Panflex setting; empty: no Panflex column
     double delay = 0;           // ms
     double gain = 0;            // dB
+    // Flown arrays: when given, what the "motor load:" lines of Front and Rear read after the
+    // label instead of the computed loads ("-" is a load Soundvision could not give); an empty
+    // text leaves that line out. The expected load is what the text reads as, not a number
+    // when it reads as none.
+    std::vector<std::string> loadTexts;
 };
 
 struct ReportGeneratorOptions {

@@ -87,6 +87,13 @@ void FakePrompts::answerDeletion(bool confirm, std::function<void()> whileOpen) 
     answers_.push_back(std::move(a));
 }
 
+void FakePrompts::answerAlert(bool chooseAction, std::function<void()> whileOpen) {
+    Answer a{Kind::alert};
+    a.confirm = chooseAction;
+    a.whileOpen = std::move(whileOpen);
+    answers_.push_back(std::move(a));
+}
+
 int FakePrompts::count(Kind kind) const {
     int n = 0;
     for (const Shown& s : shown_) n += s.kind == kind ? 1 : 0;
@@ -146,6 +153,16 @@ QStringList FakePrompts::chooseFilesToImport(const QString& directory, const QSt
 
 void FakePrompts::showAlert(const QString& text) {
     shown_.push_back({Kind::alert, text, {}, {}, {}});
+}
+
+bool FakePrompts::showAlertOffering(const QString& text, const QString& action) {
+    Shown shown{Kind::alert, text, action, {}, {}};
+    if (answers_.empty() || answers_.front().kind != Kind::alert) {
+        shown_.push_back(std::move(shown));
+        return false;
+    }
+    auto answer = take(std::move(shown));
+    return answer && answer->confirm;
 }
 
 std::optional<QString> FakePrompts::chooseExportSaveFile(const ExportSave& request) {

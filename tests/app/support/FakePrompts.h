@@ -31,7 +31,7 @@ public:
     struct Shown {
         Kind kind;
         QString text;      // message of an alert, caption of the import panel
-        QString detail;    // informative text of an alert
+        QString detail;    // informative text of a question, the action an alert offers
         QString directory; // starting folder of a panel
         QString fileName;  // proposed name of the save panel
     };
@@ -56,6 +56,9 @@ public:
                           std::function<void(QWidget* accessory)> whileOpen = {});
     // The answer to a deletion question: true is "Delete".
     void answerDeletion(bool confirm, std::function<void()> whileOpen = {});
+    // The answer to the next alert that offers an action: true chooses it. Unscripted, such an
+    // alert answers "OK" like any other.
+    void answerAlert(bool chooseAction, std::function<void()> whileOpen = {});
     // Every export panel shown, in order.
     const std::vector<ExportSave>& exportSaves() const { return exportSaves_; }
 
@@ -71,6 +74,7 @@ public:
     RestoreAnswer askToRestore(const QString& message, const QString& detail) override;
     QStringList chooseFilesToImport(const QString& directory, const QString& message) override;
     void showAlert(const QString& text) override;
+    bool showAlertOffering(const QString& text, const QString& action) override;
     std::optional<QString> chooseExportSaveFile(const ExportSave& request) override;
     bool confirmDeletion(const QString& message, const QString& detail) override;
 

@@ -36,6 +36,24 @@ Project generatedShow(int sources, std::uint64_t seed) {
     return project;
 }
 
+std::string unreadableLoadReport() {
+    test::ReportGeneratorOptions options;
+    for (const char* name : {"Main L", "Main R"}) {
+        test::SourcePlan plan;
+        plan.groups = {"Main"};
+        plan.name = name;
+        plan.configuration = "flown";
+        plan.bumper = "K2-BUMP";
+        plan.enclosureType = "K2";
+        plan.enclosures = 6;
+        plan.frameWeight = 60;
+        plan.position = XYZ(name[5] == 'L' ? -6 : 6, 2, 11);
+        options.sourceList.push_back(plan);
+    }
+    options.sourceList[0].loadTexts = {"-", ""};
+    return test::generateReport(options).pdf;
+}
+
 Project arenaShow() {
     using namespace fixtures;
     Source mainL = flownArray("Main L", {"ALL", "Main", "Left"}, 12, 2, "K2");

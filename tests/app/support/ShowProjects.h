@@ -17,6 +17,10 @@ std::string loudspeakerDXF(const Report& report);
 // A generated report PDF read by the report parser and imported, then the DXF above imported.
 Project generatedShow(int sources = 8, std::uint64_t seed = 1);
 
+// The PDF of a report with two flown K2 arrays in the group Main, "Main L" and "Main R": Main L's
+// Front motor load reads "-", which is not a number, and its Rear has no load line at all.
+std::string unreadableLoadReport();
+
 // A hand-made arena show imported through the DXF reader: flown line arrays with bumpers,
 // pickups, Panflex values and warnings, a flown array without angle column, a ground stack
 // without pickups, a motor and a Delta point.

@@ -134,7 +134,8 @@ TEST(CrewDocBuild, NotANumberValuesAreLeftOutSoTheDocumentEncodes) {
          {"site", "az", "pos", "bottom", "botFace", "weight", "encWeight", "plan", "rigH"}) {
         EXPECT_FALSE(src.contains(key)) << key;
     }
-    EXPECT_EQ(src["points"], parseJsonText(R"([{"role":"Front","hole":"3","delta":true},
+    // A load that is not a number is marked, so that the page tells it from an absent one.
+    EXPECT_EQ(src["points"], parseJsonText(R"([{"role":"Front","hole":"3","loadInvalid":true,"delta":true},
         {"role":"Rear","hole":"","load":-1,"delta":true,"motor":"M"}])"));
     EXPECT_EQ(src["enc"], parseJsonText(R"([{"n":1,"t":"K1","s":1,"bot":8.7},{"n":2,"t":"KARA"}])"));
     EXPECT_EQ(src["warn"].back()["t"], "Rear load is negative (-1 kg).");

@@ -71,8 +71,10 @@ TEST(CrewDocFormat, RoundTripKeepsEveryValueAndText) {
     d.sources[0].weight = 0.1 + 0.2;
     d.sources[0].encWeight = 1e21;
     d.sources[0].bottom = 5e-324;
+    d.sources[0].points[1].loadInvalid = true; // a load that is not a number, marked only then
     std::string text = d.encode();
     EXPECT_NE(text.find("\\u0001"), std::string::npos);
+    EXPECT_NE(text.find(R"({"role":"Rear","hole":"","loadInvalid":true,"delta":false})"), std::string::npos);
 
     CrewDoc r = CrewDoc::decode(text);
     EXPECT_EQ(r.encode(), text);
@@ -81,6 +83,7 @@ TEST(CrewDocFormat, RoundTripKeepsEveryValueAndText) {
     EXPECT_EQ(r.sources[0].weight, 0.1 + 0.2);
     EXPECT_EQ(r.sources[0].encWeight, 1e21);
     EXPECT_EQ(r.sources[0].bottom, 5e-324);
+    EXPECT_TRUE(r.sources[0].points[1].loadInvalid && !r.sources[0].points[0].loadInvalid);
 
     d.author = std::string("bad \xff byte");
     EXPECT_EQ(CrewDoc::decode(d.encode()).author, "bad \xEF\xBF\xBD byte"); // U+FFFD

@@ -1,7 +1,10 @@
 #include "analysis/RigDXF.h"
+#include "import/ReportParser.h"
 #include "model/Project.h"
 #include "support/JsonTesting.h"
 #include "support/ProjectFixtures.h"
+#include "support/ReportGenerator.h"
+#include "support/TempDir.h"
 
 #include <dl_creationadapter.h>
 #include <dl_dxf.h>
@@ -174,6 +177,23 @@ TEST(RigDXF, GroupLayersAndPalette) {
               "RIG_DELTA 4, RIG_MAIN 1, RIG_OTHER 2, RIG_POINTS 5, RIG_SCÈNE_L_R 6");
 }
 
+// Canonically equivalent group paths are one group and so one layer, named in composed form:
+// decomposed accents, KELVIN SIGN and OHM SIGN, and a name that begins with a combining mark
+// (which has no letter to stay with, so it becomes "_").
+TEST(RigDXF, OneLayerForEveryShapeOfAGroupName) {
+    const std::vector<Pickup> one = {testPickup("Front", XYZ(0, 0, 5), 1)};
+    Project p = projectOf({testSource("A", {"ALL", "Sc\u00E8ne"}, one), testSource("B", {"Sce\u0300ne"}, one),
+                           testSource("C", {"\u212Aara"}, one), testSource("D", {"Kara"}, one),
+                           testSource("E", {"\u0301\u00E9"}, one), testSource("F", {"\u0301e\u0301"}, one),
+                           testSource("G", {"\u2126"}, one), testSource("H", {"\u03C9"}, one)});
+    const Seen seen = draw(p, kAllOff);
+    EXPECT_EQ(seen.layerTable(), "RIG_KARA 5, RIG_SCÈNE 1, RIG__É 4, RIG_Ω 6");
+    std::vector<std::string> used;
+    for (const auto& [layer, circle] : seen.circles) used.push_back(layer);
+    EXPECT_EQ(used, (std::vector<std::string>{"RIG_SCÈNE", "RIG_SCÈNE", "RIG_KARA", "RIG_KARA", "RIG__É",
+                                              "RIG__É", "RIG_Ω", "RIG_Ω"}));
+}
+
 TEST(RigDXF, RiggingHeightDropsAndLabels) {
     Project p = projectOf({mainL({testPickup("Front", XYZ(1, 2, 8.2), 412.5, "3"),
                                   testPickup("Rear", XYZ(1, 1, 8.2), std::nullopt)})});
@@ -202,6 +222,29 @@ TEST(RigDXF, RiggingHeightDropsAndLabels) {
         EXPECT_TRUE(seen.textsOn("RIG_DROPS").empty());
         EXPECT_EQ(seen.circles[0].second.cz, 8.2);
     }
+}
+
+// The holes as the report prints them ("#5", "#17"), through the report parser and the import.
+TEST(RigDXF, AHoleThatBeginsWithItsHashKeepsOne) {
+    test::ReportGeneratorOptions o;
+    test::SourcePlan plan;
+    plan.groups = {"ALL", "Main"};
+    plan.name = "L2 L";
+    plan.configuration = "flown";
+    plan.enclosureType = "L2";
+    o.sourceList = {plan};
+    test::TempDir dir;
+    Project p;
+    p.importReport(ReportParser::parse(dir.write("show.pdf", test::generateReport(o).pdf)), "show.pdf",
+                   testDate());
+    ASSERT_EQ(p.report.sources.at(0).pickups.at(0).hole, "#5");
+    p.report.sources.mut(0).pickups.edit().push_back(testPickup("Extra", XYZ(0, 0, 9), std::nullopt, "B3"));
+
+    const std::vector<std::string> labels = draw(p, RigDXF::Options()).textsOn("RIG_LABELS");
+    ASSERT_EQ(labels.size(), 3u);
+    EXPECT_TRUE(labels[0].starts_with("L2 L Front #5 ")) << labels[0];
+    EXPECT_TRUE(labels[1].starts_with("L2 L Rear #17 ")) << labels[1];
+    EXPECT_EQ(labels[2], "L2 L Extra #B3");
 }
 
 TEST(RigDXF, UnreadableLoadsAreLeftOutOfLabels) {

@@ -72,6 +72,37 @@ TEST(Json, ErrorsNameTheRuleAndThePath) {
     EXPECT_FALSE((Rec{"x", std::nullopt, 3}.toJson().contains("load")));
 }
 
+// Deeper than 512 levels is refused before parsing; brackets inside strings, however their
+// quotes are escaped, do not count.
+TEST(Json, NestingDeeperThanTheLimitIsRefusedCountingOutsideStringsOnly) {
+    const auto within = [](const std::string& innermost) {
+        return std::string(511, '[') + innermost + std::string(511, ']');
+    };
+    const std::string deep = "The file is nested more than 512 levels deep.";
+    const std::pair<std::string, std::string> cases[] = {
+        {within("[]"), ""},
+        {within("[[]]"), deep},
+        {within(R"(["[[{{", {"[": "]"}])"), deep},
+        {within(R"(["[[{{", "]]"])"), ""},
+        {within(R"(["\"[[", "a\\\"[{"])"), ""},
+        {within(R"(["\\", []])"), deep},
+        {within(R"(["\\\\", {}])"), deep},
+        {within(R"(["\\\\\", {}"])"), ""},
+        {within(R"(["unclosed )" + std::string(600, '[')), "The file is not valid JSON: "},
+        {std::string(600, ']') + std::string(600, '['), "The file is not valid JSON: "},
+    };
+    for (const auto& [text, error] : cases) {
+        SCOPED_TRACE(text.substr(505, 40));
+        try {
+            parseJsonText(text);
+            EXPECT_EQ(error, "");
+        } catch (const JsonDecodeError& e) {
+            EXPECT_EQ(std::string(e.what()).substr(0, error.size()), error);
+            EXPECT_FALSE(error.empty()) << e.what();
+        }
+    }
+}
+
 TEST(Json, IntegerFieldsTakeOnlyWholeNumbersWithin64Bits) {
     auto count = [](std::string_view v) {
         return decodeJsonText<List<Rec>>("[{\"name\":\"a\",\"count\":" + std::string(v) + "}]")[0].count;

@@ -7,6 +7,7 @@
 #include <unicode/unistr.h>
 
 #include <cmath>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -67,6 +68,10 @@ TEST(Text, MapsAndSetsKeyByCanonicalTextAndIterateInCodePointOrder) {
         {"e\u0301", "e", false},                  // a mark is part of the key
         {"A\xFF", "A\uFFFD", true},               // an ill-formed byte reads as U+FFFD
         {"Main", "main", false},                  // no case folding
+        {"\u212Aelvin", "Kelvin", true},          // KELVIN SIGN is K
+        {"\u2126 load", "\u03A9 load", true},     // OHM SIGN is omega
+        {"\u0301\u00E9", "\u0301e\u0301", true},  // a name that begins with a mark
+        {"\u0327\u0301x", "\u0301\u0327x", true}, // leading marks in either order
     };
     for (const auto& c : corners) {
         TextMap<int> table{{c.stored, 1}, {"Other", 2}};
@@ -143,6 +148,72 @@ TEST(Text, PrefixByCanonicalEquivalence) {
     // "e" followed by a combining accent is "é", which does not begin with "e".
     EXPECT_FALSE(startsWithText(decomposed + "x", "e"));
     EXPECT_TRUE(startsWithText("anything", ""));
+
+    const struct {
+        std::string text, prefix;
+        std::optional<std::string> rest;
+    } cases[] = {
+        // A character whose canonical form is another single character, either side.
+        {"\u212A2 left", "K2", " left"},
+        {"K2 left", "\u212A2", " left"},
+        {"\u2126 rated", "\u03A9", " rated"},
+        // A prefix that would end inside a combined character: a mark, or a letter that
+        // composes with the last one (Hangul jamo, an Oriya two-part vowel).
+        {"KARA\u0301 II", "KARA", std::nullopt},
+        {"\u1100\u1161 A", "\u1100", std::nullopt},
+        {"\uAC00\u11A8 A", "\uAC00", std::nullopt},
+        {"\u0B47\u0B3E", "\u0B47", std::nullopt},
+        {"a\u1161", "a", "\u1161"}, // a vowel jamo after a letter it cannot join
+        // A decomposed text and a composed prefix, and the other way round.
+        {"\u1100\u1161\u11A8 Z", "\uAC01", " Z"},
+        {"Sce\u0300ne: 3", "Sc\u00E8ne:", " 3"},
+        {"Sc\u00E8ne: 3", "Sce\u0300ne:", " 3"},
+        // Names that begin with a combining mark.
+        {"\u0301abc", "\u0301", "abc"},
+        {"\u0327\u0301x", "\u0301\u0327", "x"},
+        {"\u0301\u0327x", "\u0301", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(dropPrefix(c.text, c.prefix), c.rest) << c.text << " / " << c.prefix;
+        EXPECT_EQ(startsWithText(c.text, c.prefix), c.rest.has_value()) << c.text << " / " << c.prefix;
+    }
+}
+
+// Canonically equivalent texts map and fold alike, also where a mark maps to a letter of its
+// own (U+0345 upper-cases to IOTA) and its place in the text therefore matters.
+TEST(Text, CaseMappingRespectsCanonicalEquivalence) {
+    const std::pair<std::string, std::string> same[] = {
+        {"\u03B1\u0345\u0301", "\u03B1\u0301\u0345"},
+        {"\u1FB4", "\u03B1\u0345\u0301"},
+        {"\u212Aara", "Kara"},
+        {"\u2126m", "\u03A9m"},
+        {"Sc\u00E8ne", "Sce\u0300ne"},
+        {"\u0301x", "\u0301x"},
+    };
+    for (const auto& [a, b] : same) {
+        EXPECT_EQ(toUpper(a), toUpper(b)) << a << " / " << b;
+        EXPECT_EQ(toLower(a), toLower(b)) << a << " / " << b;
+        EXPECT_EQ(foldCase(a), foldCase(b)) << a << " / " << b;
+        EXPECT_TRUE(isComposed(toUpper(a)) && isComposed(foldCase(a))) << a;
+    }
+    EXPECT_EQ(toUpper("\u212Aara"), "KARA");
+    EXPECT_EQ(toUpper("sce\u0300ne"), "SC\u00C8NE");
+    EXPECT_EQ(toLower("ABC-xyz 09"), "abc-xyz 09");
+
+    // Case-blind containment: either side composed, decomposed or in another canonical shape.
+    const struct {
+        std::string haystack, needle;
+        bool found;
+    } cases[] = {
+        {"The \u212AELVIN rating", "kelvin", true}, {"Load 2 \u2126", "\u03C9", true},
+        {"CAFE\u0301 noir", "caf\u00E9", true},     {"caf\u00E9 noir", "CAFE\u0301", true},
+        {"cafe\u0301 noir", "cafe noir", false}, // the accent belongs to the e
+        {"IMPOSSIBLE\u0301", "impossible", false},  {"x\u03B1\u0345\u0301", "\u1FB4", true},
+        {"\u0301Impossible", "impossible", true}, // a leading mark has no letter to join
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(containsIgnoringCase(c.haystack, c.needle), c.found) << c.haystack << " / " << c.needle;
+    EXPECT_EQ(removeDiacritics("\u212A2 Sce\u0300ne"), "K2 Scene");
 }
 
 namespace {
