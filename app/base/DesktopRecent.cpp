@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QDomDocument>
-#include <QFile>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -88,23 +87,28 @@ bool sameFile(const QString& href, const QUrl& file) {
     return QUrl::fromEncoded(href.toUtf8()).adjusted(QUrl::NormalizePathSegments) == file;
 }
 
-} // namespace
+enum class Attempt { written, changed, failed };
 
-bool noteDesktopRecent(const QString& listPath, const QString& file, const DesktopRecentApp& app) {
-    if (listPath.isEmpty()) return false;
+// One try: the list as read now with `file` noted, written unless another program replaced
+// the list meanwhile.
+Attempt noteOnce(const QString& listPath, const QString& file, const DesktopRecentApp& app) {
     QDomDocument list;
     const QFileInfo info(listPath);
+    FileStamp read;
     if (info.exists() || info.isSymLink()) {
-        if (!info.isFile() || info.size() > largestList) return false;
-        QFile in(listPath);
-        if (!in.open(QIODevice::ReadOnly)) return false;
-        const QByteArray bytes = in.readAll();
-        if (in.error() != QFileDevice::NoError || !list.setContent(bytes, false)) return false;
+        if (!info.isFile() || info.size() > largestList) return Attempt::failed;
+        std::string bytes;
+        try {
+            bytes = readFile(toPath(listPath), largestList, &read);
+        } catch (const std::exception&) {
+            return Attempt::failed;
+        }
+        if (!list.setContent(QByteArray::fromStdString(bytes), false)) return Attempt::failed;
     } else {
         list.setContent(QByteArray(emptyList), false);
     }
     QDomElement root = list.documentElement();
-    if (root.tagName() != QLatin1String("xbel")) return false;
+    if (root.tagName() != QLatin1String("xbel")) return Attempt::failed;
 
     const QString bookmarkPrefix = prefixFor(root, bookmarkNamespace, QStringLiteral("bookmark"));
     const QString mimePrefix = prefixFor(root, mimeNamespace, QStringLiteral("mime"));
@@ -156,17 +160,43 @@ bool noteDesktopRecent(const QString& listPath, const QString& file, const Deskt
         if (apps.firstChildElement().isNull()) root.removeChild(b);
     }
 
-    if (!list.firstChild().isProcessingInstruction())
-        list.insertBefore(list.createProcessingInstruction(
-                              QStringLiteral("xml"), QStringLiteral("version=\"1.0\" encoding=\"UTF-8\"")),
-                          list.firstChild());
+    // Written as UTF-8 whatever the list was in, so it says so: a list read as ISO-8859-1 or
+    // UTF-16 would otherwise be misread by everyone after.
+    const QString declaration = QStringLiteral("version=\"1.0\" encoding=\"UTF-8\"");
+    QDomNode first = list.firstChild();
+    if (first.isProcessingInstruction() && first.toProcessingInstruction().target() == QLatin1String("xml")) {
+        first.toProcessingInstruction().setData(declaration);
+    } else {
+        list.insertBefore(list.createProcessingInstruction(QStringLiteral("xml"), declaration), first);
+    }
     try {
         QDir().mkpath(info.absolutePath());
-        writeFileAtomically(toPath(listPath), list.toByteArray(2).toStdString());
+        return replaceFileIfUnchanged(toPath(listPath), list.toByteArray(2).toStdString(), read)
+                   ? Attempt::written
+                   : Attempt::changed;
     } catch (const std::exception&) {
-        return false;
+        return Attempt::failed;
     }
-    return true;
+}
+
+} // namespace
+
+bool noteDesktopRecent(const QString& listPath, const QString& file, const DesktopRecentApp& app) {
+    if (listPath.isEmpty()) return false;
+    // Other programs rewrite the list at any time: a list replaced between reading and writing
+    // is read again, so that what they noted meanwhile stays.
+    constexpr int tries = 8;
+    for (int n = 0; n < tries; ++n) {
+        switch (noteOnce(listPath, file, app)) {
+        case Attempt::written:
+            return true;
+        case Attempt::failed:
+            return false;
+        case Attempt::changed:
+            break;
+        }
+    }
+    return false;
 }
 
 } // namespace rig::app

@@ -7,6 +7,7 @@
 #include "ProjectStore.h"
 #include "Prompts.h"
 #include "QtText.h"
+#include "base/Text.h"
 #include "model/RigError.h"
 
 #include <QCoreApplication>
@@ -36,6 +37,12 @@ std::optional<ImportResult> runImport(const ImportInput& input, const ImportRead
         // Not a file's failure (those are caught per file): report it, change nothing.
         return ImportResult{input.snapshot, std::nullopt, {error.what()}};
     }
+}
+
+QString joinedLines(const std::vector<std::string>& lines) {
+    QStringList shown;
+    for (const std::string& line : lines) shown.push_back(toQ(line));
+    return shown.join('\n');
 }
 
 } // namespace
@@ -102,23 +109,37 @@ void ImportController::setImportChanges(std::optional<QStringList> changes) {
     emit importChangesChanged();
 }
 
+void ImportController::noteNotTaken(const QList<QUrl>& urls) {
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile()) continue;
+        const QString file = url.toLocalFile();
+        if (notTakenFiles_.contains(file)) continue;
+        notTakenFiles_.insert(file);
+        notTaken_.add("Still reading files: " + bidiIsolated(toStd(QFileInfo(file).fileName())) +
+                      " was not imported.");
+    }
+}
+
 void ImportController::handleURLs(const QList<QUrl>& urls) {
-    if (importing_) return;
+    if (importing_) {
+        // Not taken, as before; but the import's message names them.
+        noteNotTaken(urls);
+        return;
+    }
+    QStringList files;
+    files.reserve(urls.size());
     for (const QUrl& url : urls) {
         if (isProjectDocument(url)) {
             store_.openProject(url.toLocalFile(), true);
             return;
         }
-    }
-    QStringList files;
-    for (const QUrl& url : urls)
         if (url.isLocalFile()) files.push_back(url.toLocalFile());
+    }
     if (files.isEmpty()) return;
     settings().setValue(lastImportDirKey, QFileInfo(files.front()).absolutePath());
     setImporting(true);
 
     ImportInput input;
-    for (const QString& file : files) input.files.push_back(toPath(file));
     input.snapshot = store_.project();
     if (const MotorLibrary* library = store_.motorLibrary()) input.delta = library->delta();
     input.author = toStd(defaultAuthorName());
@@ -132,28 +153,43 @@ void ImportController::handleURLs(const QList<QUrl>& urls) {
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, startRevision] {
         std::optional<ImportResult> result = watcher->result();
         watcher->deleteLater();
+        const std::vector<std::string> notTaken = notTaken_.lines();
+        notTaken_ = ImportNotes();
+        notTakenFiles_.clear();
         setImporting(false);
-        if (!result || store_.revision() != startRevision) return;
+        if (!result) return; // the program is quitting
+        if (store_.revision() != startRevision) {
+            // The result is stale, but files the user handed in were still refused.
+            if (!notTaken.empty()) store_.setErrorMessage(joinedLines(notTaken));
+            return;
+        }
         store_.setProject(std::move(result->project));
         if (result->changes) {
             QStringList changes;
             for (const std::string& change : *result->changes) changes.push_back(toQ(change));
             setImportChanges(std::move(changes));
         }
-        if (!result->errors.empty()) {
-            QStringList lines;
-            for (const std::string& error : result->errors) lines.push_back(toQ(error));
-            store_.setErrorMessage(lines.join('\n'));
-        }
+        // Thousands of files handed in at once give as many lines: the alert keeps to ten of
+        // them, as a reader's notes do.
+        ImportNotes errors;
+        for (std::string& error : result->errors) errors.add(std::move(error));
+        std::vector<std::string> lines = errors.lines();
+        lines.insert(lines.end(), notTaken.begin(), notTaken.end());
+        if (!lines.empty()) store_.setErrorMessage(joinedLines(lines));
     });
     // Counted from now: a worker still waiting for a thread counts too.
     auto count = std::make_shared<Workers::Count>(workers_);
-    watcher->setFuture(QtConcurrent::run([input = std::move(input), readers = readers_,
-                                          stop = stop_.get_token(), count = std::move(count)]() mutable {
-        std::optional<ImportResult> result = runImport(input, *readers, stop);
-        count.reset();
-        return result;
-    }));
+    // Paths are made on the worker: for a hundred thousand files handed in at once that takes
+    // longer than the window may stand still.
+    watcher->setFuture(
+        QtConcurrent::run([input = std::move(input), files = std::move(files), readers = readers_,
+                           stop = stop_.get_token(), count = std::move(count)]() mutable {
+            input.files.reserve(std::size_t(files.size()));
+            for (const QString& file : files) input.files.push_back(toPath(file));
+            std::optional<ImportResult> result = runImport(input, *readers, stop);
+            count.reset();
+            return result;
+        }));
 }
 
 void ImportController::showImportPanel() {

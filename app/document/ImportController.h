@@ -3,7 +3,10 @@
 // thread. Main thread only.
 #pragma once
 
+#include "import/ImportNotes.h"
+
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -40,7 +43,7 @@ public:
     // Files dropped, chosen or opened with the program. The first project document among them
     // is opened instead (after the save prompt); otherwise the files are read on a worker
     // thread and merged into the project, unless it changed meanwhile. Ignored while an import
-    // runs. Only local files are taken.
+    // runs, but named once in that import's message. Only local files are taken.
     void handleURLs(const QList<QUrl>& urls);
     // The import panel, opening in the folder of the previous import.
     void showImportPanel();
@@ -58,6 +61,9 @@ signals:
     void importChangesChanged();
 
 private:
+    // Files handed in while an import runs, for its message.
+    void noteNotTaken(const QList<QUrl>& urls);
+
     ProjectStore& store_;
     std::shared_ptr<const ImportReaders> readers_;
     // Stops a running import when the program quits or the store goes away.
@@ -67,6 +73,8 @@ private:
     std::shared_ptr<Workers> workers_;
     bool importing_ = false;
     std::optional<QStringList> importChanges_;
+    ImportNotes notTaken_;
+    QSet<QString> notTakenFiles_;
 };
 
 } // namespace rig::app

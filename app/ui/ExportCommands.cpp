@@ -72,30 +72,38 @@ std::optional<QString> ExportCommands::choose(const Project& project, ExportKind
     const std::optional<QString> path = prompts().chooseExportSaveFile(request);
     if (!path || path->isEmpty()) return std::nullopt;
     if (chosen) chosen();
-    // Remembered before anything is written, so a failed write still opens here next time.
-    settings().setValue(lastExportDirectoryKey, QFileInfo(*path).absolutePath());
-    settings().sync();
     return path;
+}
+
+void ExportCommands::rememberFolder(const QString& writtenFile) {
+    // Only a folder that took a file: the next panel would open in one that failed (and a
+    // panel reading a device such as /proc/kmsg for its icons never comes back).
+    settings().setValue(lastExportDirectoryKey, QFileInfo(writtenFile).absolutePath());
+    settings().sync();
 }
 
 void ExportCommands::write(const QString& path, std::string_view bytes) {
     if (const auto reason = writeExportFile(path, bytes)) {
         store_.setErrorMessage(QStringLiteral("Could not save: ") + *reason);
+        return;
     }
+    rememberFolder(path);
 }
 
 void ExportCommands::exportPDF(const Project& project, bool crew) {
     const auto path = choose(project, crew ? ExportKind::crewSheetsPDF : ExportKind::riggingPointsPDF);
     if (!path) return;
-    printPDF(project, crew, *path, nowSeconds());
+    printPDF(project, crew, *path, nowSeconds(), [](const QString& file) { rememberFolder(file); });
 }
 
-void ExportCommands::printPDF(const Project& project, bool crew, const QString& path, Date now) {
+void ExportCommands::printPDF(const Project& project, bool crew, const QString& path, Date now,
+                              std::function<void(const QString&)> written) {
     ProjectStore& store = store_;
     Reveal& reveal = reveal_;
     printer_.make(exportPdfPage(project, crew, now), path, !crew,
-                  [&store, &reveal](const QString& file, bool written) {
-                      if (written) {
+                  [&store, &reveal, done = std::move(written)](const QString& file, bool ok) {
+                      if (ok) {
+                          if (done) done(file);
                           reveal.reveal(file);
                       } else {
                           store.setErrorMessage(QStringLiteral("PDF export failed."));

@@ -43,9 +43,10 @@ public:
     // The rigging points (`crew` false: landscape) or the crew sheets (portrait) as PDF.
     // Returns once the print job has started; see printPDF.
     void exportPDF(const Project& project, bool crew);
-    // The same PDF to `path` without the panel: the written file is revealed, a failure sets
-    // the store's error message to "PDF export failed.".
-    void printPDF(const Project& project, bool crew, const QString& path, Date now);
+    // The same PDF to `path` without the panel: the written file is revealed (after `written`
+    // ran with it), a failure sets the store's error message to "PDF export failed.".
+    void printPDF(const Project& project, bool crew, const QString& path, Date now,
+                  std::function<void(const QString&)> written = {});
     // The rigging points as 3-D DXF with the kept options; the panel carries the options
     // accessory, whose choices are kept even when the panel is cancelled.
     void exportDXF(const Project& project);
@@ -53,10 +54,12 @@ public:
     void exportCSV(const Project& project);
 
 private:
-    // Runs the export panel; once a file is chosen runs `chosen`, then remembers the folder.
-    // Absent when cancelled.
+    // Runs the export panel; once a file is chosen runs `chosen`. Absent when cancelled.
     std::optional<QString> choose(const Project& project, ExportKind kind, QWidget* accessory = nullptr,
                                   const std::function<void()>& chosen = {});
+    // The next export panel opens where `writtenFile` was written.
+    static void rememberFolder(const QString& writtenFile);
+    // Writes the file and remembers its folder, or reports why it failed.
     void write(const QString& path, std::string_view bytes);
 
     ProjectStore& store_;

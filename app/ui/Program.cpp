@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QSessionManager>
+#include <QSet>
 #include <QTimer>
 
 #include <cstdio>
@@ -68,6 +69,12 @@ Program::Program()
     window_->setAttribute(Qt::WA_DeleteOnClose, false);
     connect(window_, &MainWindow::closed, this, [this] { quit(0); });
     connect(qApp, &QGuiApplication::commitDataRequest, this, &Program::commitSession);
+    handInRetry_.setSingleShot(true);
+    handInRetry_.setInterval(250);
+    connect(&handInRetry_, &QTimer::timeout, this, &Program::takeHandedFiles);
+    // Queued: the import's result is applied before the next files start another.
+    connect(&store_->importer(), &ImportController::importingChanged, this, &Program::takeHandedFiles,
+            Qt::QueuedConnection);
 }
 
 Program::~Program() {
@@ -102,13 +109,40 @@ void Program::startedAgain(const QList<QUrl>& files) {
     window_->show();
     window_->raise();
     window_->activateWindow();
-    if (!files.isEmpty()) takeFilesWhenNoDialogIsOpen(files);
+    if (files.isEmpty()) return;
+    // Each file once, in its first place.
+    QList<QUrl> handed;
+    handed.reserve(files.size());
+    QSet<QUrl> seen;
+    seen.reserve(files.size());
+    for (const QUrl& file : files) {
+        if (seen.contains(file)) continue;
+        seen.insert(file);
+        handed.push_back(file);
+    }
+    // A desktop that repeats its request while a question is open asks nothing twice.
+    if (handingIn_ == handed) return;
+    for (const QList<QUrl>& waiting : handedIn_)
+        if (waiting == handed) return;
+    handedIn_.push_back(std::move(handed));
+    // In a turn of its own: the window answers in between when the list is long.
+    QTimer::singleShot(0, this, &Program::takeHandedFiles);
 }
 
-void Program::takeFilesWhenNoDialogIsOpen(const QList<QUrl>& files) {
-    // As a drop, which an open dialog would not let through.
-    if (!QGuiApplication::modalWindow()) return store_->importer().handleURLs(files);
-    QTimer::singleShot(250, this, [this, files] { takeFilesWhenNoDialogIsOpen(files); });
+void Program::takeHandedFiles() {
+    if (handedIn_.empty() || handingIn_) return;
+    // As a drop, which an open dialog would not let through; a running import would refuse
+    // them: they wait for either to end.
+    if (store_->importer().importing()) return; // taken when it ends
+    if (QGuiApplication::modalWindow() || QApplication::activeModalWidget()) {
+        handInRetry_.start();
+        return;
+    }
+    handingIn_ = std::move(handedIn_.front());
+    handedIn_.pop_front();
+    store_->importer().handleURLs(*handingIn_);
+    handingIn_.reset();
+    if (!handedIn_.empty()) QTimer::singleShot(0, this, &Program::takeHandedFiles);
 }
 
 void Program::setSnapshotRunner(SnapshotRunner runner) {

@@ -8,8 +8,10 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QUrl>
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -66,7 +68,8 @@ public:
     int run(const QList<QUrl>& files);
 
     // The program was started again from the desktop, with `files` or none: the window comes
-    // forward and the files take the road of dropped files, once no dialog is open.
+    // forward and the files take the road of dropped files, once no dialog is open and no
+    // import runs. A request for the same files as one waiting or under way is dropped.
     void startedAgain(const QList<QUrl>& files);
 
     // Ends the event loop with `code` after writing the settings (the snapshot mode's end).
@@ -76,7 +79,8 @@ public:
     void commitSession(QSessionManager& manager);
 
 private:
-    void takeFilesWhenNoDialogIsOpen(const QList<QUrl>& files);
+    // The oldest files handed in, when nothing is in the way.
+    void takeHandedFiles();
 
     // Made in this order, ended in the reverse one.
     std::unique_ptr<QtPrompts> dialogs_;
@@ -91,6 +95,11 @@ private:
     std::unique_ptr<SettingsOpener> settingsOpener_;
     QPointer<MainWindow> window_;
     SnapshotRunner snapshotRunner_;
+    // Files of later starts, oldest first, and the ones being taken (a save question about
+    // them may be open).
+    std::deque<QList<QUrl>> handedIn_;
+    std::optional<QList<QUrl>> handingIn_;
+    QTimer handInRetry_;
 };
 
 // Files named on the command line as local file addresses, relative ones taken from the

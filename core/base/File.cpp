@@ -46,6 +46,17 @@ std::filesystem::path writeTarget(const std::filesystem::path& path) {
     }
 }
 
+FileStamp stampOf(const struct stat& st) {
+    FileStamp stamp;
+    stamp.exists = true;
+    stamp.device = static_cast<std::uint64_t>(st.st_dev);
+    stamp.inode = static_cast<std::uint64_t>(st.st_ino);
+    stamp.size = static_cast<std::uint64_t>(st.st_size);
+    stamp.modifiedSeconds = static_cast<std::int64_t>(st.st_mtim.tv_sec);
+    stamp.modifiedNanoseconds = static_cast<std::int64_t>(st.st_mtim.tv_nsec);
+    return stamp;
+}
+
 bool processIsGone(pid_t pid) {
     return ::kill(pid, 0) != 0 && errno == ESRCH;
 }
@@ -137,10 +148,17 @@ FileHandle openRegularFile(const std::filesystem::path& path, std::uint64_t maxB
     return f;
 }
 
-std::string readFile(const std::filesystem::path& path, std::uint64_t maxBytes) {
+FileStamp fileStamp(const std::filesystem::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return {};
+    return stampOf(st);
+}
+
+std::string readFile(const std::filesystem::path& path, std::uint64_t maxBytes, FileStamp* stamp) {
     FileHandle f = openRegularFile(path, maxBytes);
     struct stat st {};
     if (::fstat(f.fd(), &st) != 0) throwReadError(errno, path);
+    if (stamp) *stamp = stampOf(st);
     std::string out;
     if (st.st_size > 0) out.reserve(static_cast<std::size_t>(st.st_size));
     char buf[1 << 16];
@@ -158,8 +176,12 @@ std::string readFile(const std::filesystem::path& path, std::uint64_t maxBytes) 
     return out;
 }
 
-void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
-    const std::filesystem::path target = writeTarget(path);
+namespace {
+
+// The new content in a temporary beside `target`, with the permissions of the file it is to
+// replace; its path.
+std::filesystem::path writeTemporary(const std::filesystem::path& path, const std::filesystem::path& target,
+                                     std::string_view bytes) {
     struct stat old {};
     const bool existing = ::stat(target.c_str(), &old) == 0;
     if (existing && S_ISDIR(old.st_mode)) throwErrno(EISDIR);
@@ -168,45 +190,96 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view byt
 
     std::filesystem::path tmp = target;
     tmp += ".tmp-" + std::to_string(::getpid());
-    {
-        // A new file gets the permissions the user's file mask leaves; an existing one its own.
-        FileHandle f{::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW,
-                            existing ? 0600 : 0666)};
-        if (f.fd() < 0) throwErrno();
-        auto fail = [&tmp](int err) {
-            ::unlink(tmp.c_str());
-            throwErrno(err);
-        };
-        if (existing) {
-            // Owner first: changing it may clear set-id bits that the mode then restores.
-            // Only the superuser may give a file away; a group of one's own is still kept.
-            if (::fchown(f.fd(), old.st_uid, old.st_gid) != 0 &&
-                ::fchown(f.fd(), static_cast<uid_t>(-1), old.st_gid) != 0) {
-                // The file becomes the writer's own; its mode is still kept.
-            }
-            if (::fchmod(f.fd(), old.st_mode & 07777) != 0) fail(errno);
+    // A new file gets the permissions the user's file mask leaves; an existing one its own.
+    FileHandle f{
+        ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, existing ? 0600 : 0666)};
+    if (f.fd() < 0) throwErrno();
+    auto fail = [&tmp](int err) {
+        ::unlink(tmp.c_str());
+        throwErrno(err);
+    };
+    if (existing) {
+        // Owner first: changing it may clear set-id bits that the mode then restores.
+        // Only the superuser may give a file away; a group of one's own is still kept.
+        if (::fchown(f.fd(), old.st_uid, old.st_gid) != 0 &&
+            ::fchown(f.fd(), static_cast<uid_t>(-1), old.st_gid) != 0) {
+            // The file becomes the writer's own; its mode is still kept.
         }
-        const char* p = bytes.data();
-        std::size_t left = bytes.size();
-        while (left > 0) {
-            ssize_t n = ::write(f.fd(), p, left);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                fail(errno);
-            }
-            p += n;
-            left -= static_cast<std::size_t>(n);
-        }
-        if (::fsync(f.fd()) != 0) fail(errno);
-        if (::close(f.release()) != 0) fail(errno);
+        if (::fchmod(f.fd(), old.st_mode & 07777) != 0) fail(errno);
     }
+    const char* p = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        ssize_t n = ::write(f.fd(), p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            fail(errno);
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    if (::fsync(f.fd()) != 0) fail(errno);
+    if (::close(f.release()) != 0) fail(errno);
+    return tmp;
+}
+
+void renameInPlace(const std::filesystem::path& tmp, const std::filesystem::path& target) {
     if (::rename(tmp.c_str(), target.c_str()) != 0) {
         int err = errno;
         ::unlink(tmp.c_str());
         throwErrno(err);
     }
+}
+
+} // namespace
+
+void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
+    const std::filesystem::path target = writeTarget(path);
+    renameInPlace(writeTemporary(path, target, bytes), target);
     syncFolder(target);
     removeStaleTemporaries(target);
+}
+
+bool replaceFileIfUnchanged(const std::filesystem::path& path, std::string_view bytes,
+                            const FileStamp& expected) {
+    const std::filesystem::path target = writeTarget(path);
+    const std::filesystem::path tmp = writeTemporary(path, target, bytes);
+    const auto giveUp = [&tmp] {
+        ::unlink(tmp.c_str());
+        return false;
+    };
+    // Another writer may get in between this look and the rename below: where the system can,
+    // the two files are swapped instead, and the one swapped out is looked at once more.
+    if (fileStamp(target) != expected) return giveUp();
+    if (!expected.exists) {
+        if (::renameat2(AT_FDCWD, tmp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
+            if (errno == EEXIST) return giveUp();
+            if (errno != EINVAL && errno != ENOSYS) {
+                const int err = errno;
+                giveUp();
+                throwErrno(err);
+            }
+            renameInPlace(tmp, target);
+        }
+    } else if (::renameat2(AT_FDCWD, tmp.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
+        if (fileStamp(tmp) != expected) {
+            // Another writer's file was swapped out: it goes back, this content goes.
+            ::renameat2(AT_FDCWD, tmp.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE);
+            return giveUp();
+        }
+        ::unlink(tmp.c_str());
+    } else {
+        if (errno == ENOENT) return giveUp(); // removed since the look
+        if (errno != EINVAL && errno != ENOSYS) {
+            const int err = errno;
+            giveUp();
+            throwErrno(err);
+        }
+        renameInPlace(tmp, target); // no swapping on this file system
+    }
+    syncFolder(target);
+    removeStaleTemporaries(target);
+    return true;
 }
 
 std::string fileNameOf(const std::filesystem::path& path) {

@@ -50,13 +50,25 @@ private:
     int fd_ = -1;
 };
 
+// What tells one state of a file from another: a file replaced (renamed over) or rewritten in
+// place gets another stamp. `exists` is false for a path that names nothing.
+struct FileStamp {
+    bool exists = false;
+    std::uint64_t device = 0, inode = 0, size = 0;
+    std::int64_t modifiedSeconds = 0, modifiedNanoseconds = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+// The stamp of what `path` names now (through symbolic links); nothing there: exists false.
+FileStamp fileStamp(const std::filesystem::path& path);
+
 // Opens a regular file of at most `maxBytes` for reading. A pipe is never waited on: the
 // path is looked at before it is opened, and opened without waiting, so a pipe swapped in
 // meanwhile is refused as well. Throws FileRefused, or std::system_error as readFile does
 // (a folder gives "Is a directory").
 FileHandle openRegularFile(const std::filesystem::path& path, std::uint64_t maxBytes);
-// The whole content of a regular file of at most `maxBytes`, as openRegularFile opens it.
-std::string readFile(const std::filesystem::path& path, std::uint64_t maxBytes);
+// The whole content of a regular file of at most `maxBytes`, as openRegularFile opens it;
+// `stamp`, when given, receives the stamp of the file that was read.
+std::string readFile(const std::filesystem::path& path, std::uint64_t maxBytes, FileStamp* stamp = nullptr);
 
 // Writes through a temporary file in the same folder and renames it over the target,
 // so a failed write never leaves a half-written file behind. A symbolic link is written
@@ -66,6 +78,13 @@ std::string readFile(const std::filesystem::path& path, std::uint64_t maxBytes);
 // process is gone (killed midway) are removed from that folder. A folder in the way fails
 // with "Is a directory"; a device, pipe or socket throws FileRefused.
 void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+// As writeFileAtomically, for a file other programs write too: the new content takes the
+// place only of the file stamped `expected` (when it was read), and false, with nothing
+// changed, when another writer replaced or changed it since; the caller reads it again. Where
+// the system can swap two files atomically, what was swapped out is checked as well, and put
+// back when it was not the file expected.
+bool replaceFileIfUnchanged(const std::filesystem::path& path, std::string_view bytes,
+                            const FileStamp& expected);
 // The last component of a path (file name with extension), as UTF-8.
 std::string fileNameOf(const std::filesystem::path& path);
 

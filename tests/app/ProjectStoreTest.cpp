@@ -350,6 +350,82 @@ TEST_F(ProjectStoreTest, DesktopListGetsEverySavedProjectAndKeepsWhatOthersListe
     EXPECT_EQ(desktopList(list), QStringList{own + "1 True"});
 }
 
+// Another program noting files in the desktop's list as GLib does: read, add one bookmark,
+// write a temporary and rename it over the list; one file every few milliseconds.
+const char* const otherWriter = R"(
+import os, sys, time, xml.etree.ElementTree as ET
+path, count = sys.argv[1], int(sys.argv[2])
+B = 'http://www.freedesktop.org/standards/desktop-bookmarks'
+ET.register_namespace('bookmark', B)
+ET.register_namespace('mime', 'http://www.freedesktop.org/standards/shared-mime-info')
+for i in range(count):
+    root = ET.parse(path).getroot()
+    ET.SubElement(root, 'bookmark', href='file:///home/crew/clip%d.wav' % i, added='2025-01-02T10:00:00Z',
+                  modified='2025-01-02T10:00:00Z', visited='2025-01-02T10:00:00Z')
+    with open(path + '.other', 'wb') as f:
+        f.write(ET.tostring(root, encoding='utf-8', xml_declaration=True))
+    os.replace(path + '.other', path)
+    time.sleep(0.003)
+)";
+
+TEST_F(ProjectStoreTest, DesktopListKeepsWhatAnotherProgramWritesMeanwhile) {
+    holdAutosave(*store);
+    const QString list = paths.file("data/recently-used.xbel");
+    store->setProject(showProject());
+    ASSERT_TRUE(store->writeProject(file("Main stage.qvrig")));
+    QProcess other;
+    other.setProcessChannelMode(QProcess::ForwardedChannels);
+    other.start(QStringLiteral("python3"), {"-c", otherWriter, list, "300"});
+    ASSERT_TRUE(other.waitForStarted(30000));
+    int saves = 0;
+    while (other.state() != QProcess::NotRunning) {
+        ASSERT_TRUE(store->writeProject(file(QString("Show %1.qvrig").arg(saves++ % 10))));
+        QCoreApplication::processEvents();
+    }
+    ASSERT_EQ(other.exitCode(), 0);
+    ASSERT_TRUE(store->writeProject(file("Main stage.qvrig")));
+    int clips = 0;
+    for (const QString& entry : desktopList(list)) clips += entry.contains("clip");
+    EXPECT_EQ(clips, 300) << "after " << saves << " saves meanwhile";
+    // The other program may drop this one's entries (it does not look again); never the last.
+    EXPECT_EQ(desktopList(list).filter("own " + file("Main stage.qvrig") + " ").size(), 1);
+}
+
+TEST_F(ProjectStoreTest, DesktopListInAnotherEncodingIsWrittenAsItSays) {
+    holdAutosave(*store);
+    const QString list = paths.file("data/recently-used.xbel");
+    const QString others = QString::fromUtf8(R"(<?xml version="1.0" encoding="%1"?>
+<xbel version="1.0" xmlns:bookmark="http://www.freedesktop.org/standards/desktop-bookmarks"
+      xmlns:mime="http://www.freedesktop.org/standards/shared-mime-info">
+  <bookmark href="file:///home/crew/sc%C3%A8ne.pdf" added="2025-01-02T10:00:00Z" modified="2025-01-02T10:00:00Z"
+            visited="2025-01-02T10:00:00Z"><title>Scène · façade</title><info><metadata owner="http://freedesktop.org">
+    <mime:mime-type type="application/pdf"/><bookmark:groups><bookmark:group>Vidéo</bookmark:group></bookmark:groups>
+    <bookmark:applications><bookmark:application name="Visionneuse" exec="&apos;evince %u&apos;"
+      modified="2025-01-02T10:00:00Z" count="1"/></bookmark:applications></metadata></info></bookmark>
+</xbel>
+)");
+    store->setProject(showProject());
+    for (const char* encoding : {"ISO-8859-1", "UTF-16"}) {
+        const QString text = others.arg(QLatin1String(encoding));
+        QByteArray bytes;
+        if (QLatin1String(encoding) == QLatin1String("UTF-16")) {
+            bytes = QByteArray("\xFF\xFE") +
+                    QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+        } else {
+            bytes = text.toLatin1();
+        }
+        ASSERT_TRUE(testing::writeText(list, bytes));
+        const QStringList before = desktopList(list);
+        ASSERT_EQ(before.size(), 1) << encoding;
+        ASSERT_TRUE(before[0].contains(QString::fromUtf8("Vidéo")));
+        ASSERT_TRUE(store->writeProject(file("Main stage.qvrig")));
+        const QStringList after = desktopList(list);
+        ASSERT_EQ(after.size(), 2) << encoding;
+        EXPECT_EQ(after[0], before[0]) << encoding;
+        EXPECT_TRUE(testing::readText(list).startsWith(R"(<?xml version="1.0" encoding="UTF-8"?>)"));
+    }
+}
+
 TEST_F(ProjectStoreTest, SavePromptComesOnlyForUnsavedWorkAndSaveGoesOnOnlyIntoAFile) {
     // Cancel stops opening before any panel.
     store->setProject(showProject());

@@ -6,6 +6,7 @@
 #include "QtText.h"
 #include "support/FakePrompts.h"
 #include "support/SampleShow.h"
+#include "support/SessionBus.h"
 #include "support/Waiting.h"
 
 #include "E2ETesting.h"
@@ -111,19 +112,7 @@ TEST(Session, TwoProgramsKilledOutrightLoseNeitherUnsavedProject) {
     }
 }
 
-// A session bus of the test's own: no program of whoever runs the tests is ever reached.
-struct PrivateBus {
-    QProcess daemon;
-    QString address;
-    PrivateBus() {
-        daemon.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"});
-        if (daemon.waitForReadyRead(30000)) address = QString::fromUtf8(daemon.readLine()).trimmed();
-    }
-    ~PrivateBus() {
-        daemon.kill();
-        daemon.waitForFinished(30000);
-    }
-};
+using testing::PrivateBus;
 
 TEST(Session, ALaterStartHandsItsFilesToTheProgramRunning) {
     PrivateBus bus;

@@ -115,6 +115,10 @@ TEST_F(Printing, BothExportsAtOnceEachWithItsOwnSourcesLinkAndRows) {
     EXPECT_EQ(store.errorMessage(), "PDF export failed.");
     EXPECT_FALSE(QFileInfo::exists(file("gone/x.pdf")));
     EXPECT_EQ(reveal.files.size(), 2);
+    // The next panel opens where a PDF was written, not in the folder that took none.
+    prompts.answerExportSave(std::nullopt);
+    commands.exportPDF(p, false);
+    EXPECT_EQ(prompts.exportSaves().back().directory, dir.path());
 }
 
 TEST_F(Printing, RiggingPointsListEveryWarningAndKeepNamesOffTheNumbers) {

@@ -62,6 +62,38 @@ TEST(File, ReadsOnlyRegularFilesUpToTheirLimit) {
     EXPECT_THROW(readFile(dir.path(), 1000), std::system_error);
 }
 
+// A list other programs write too: replaced only while it is the file that was read.
+TEST(File, ReplacesOnlyTheFileThatWasRead) {
+    test::TempDir dir;
+    const fs::path list = dir.write("list.xbel", "first");
+    FileStamp read;
+    ASSERT_EQ(readFile(list, 100, &read), "first");
+    EXPECT_EQ(read, fileStamp(list));
+    // Another writer renames its file over the list, of the very same size.
+    const fs::path theirs = dir.write("theirs", "other");
+    fs::rename(theirs, list);
+    EXPECT_FALSE(replaceFileIfUnchanged(list, "mine", read));
+    EXPECT_EQ(readFile(list, 100, &read), "other");
+    EXPECT_TRUE(replaceFileIfUnchanged(list, "mine", read));
+    EXPECT_EQ(readFile(list, 100), "mine");
+    // Through a link, to its target.
+    fs::create_symlink("list.xbel", dir.path() / "link.xbel");
+    ASSERT_EQ(readFile(dir.path() / "link.xbel", 100, &read), "mine");
+    EXPECT_TRUE(replaceFileIfUnchanged(dir.path() / "link.xbel", "again", read));
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "link.xbel"));
+    EXPECT_EQ(readFile(list, 100), "again");
+    // A list that was missing when read and has been made since.
+    const FileStamp none = fileStamp(dir.path() / "new.xbel");
+    EXPECT_FALSE(none.exists);
+    dir.write("new.xbel", "made meanwhile");
+    EXPECT_FALSE(replaceFileIfUnchanged(dir.path() / "new.xbel", "mine", none));
+    EXPECT_EQ(readFile(dir.path() / "new.xbel", 100), "made meanwhile");
+    EXPECT_TRUE(replaceFileIfUnchanged(dir.path() / "other.xbel", "mine", none));
+    EXPECT_EQ(readFile(dir.path() / "other.xbel", 100), "mine");
+    // No temporary stays behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 4);
+}
+
 TEST(File, WritesThroughLinksAndKeepsPermissions) {
     test::TempDir dir;
     fs::create_directory(dir.path() / "shows");
