@@ -1,6 +1,7 @@
 // The rigging-points page of a large show: what it holds and lays out for the screen, and that
 // the paper is the same as that of a page laid out in full.
 #include "CrewPage.h"
+#include "PageScheme.h"
 #include "PdfPrinter.h"
 #include "QtText.h"
 #include "support/CrewTesting.h"
@@ -10,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <QWebEngineProfile>
 
 #include <QCoroTask>
 
@@ -77,22 +79,36 @@ TEST(RiggingPointsPage, PlainNamesAreTextAndOnlyNamesThatMoveTextAreIsolated) {
     EXPECT_TRUE(r["loose"].toArray().isEmpty()) << QJsonDocument(r).toJson().toStdString();
 }
 
-TEST(RiggingPointsPage, TheTableIsLaidOutForTheScreenOnlyNearIt) {
-    // The printer's page is never on screen: its table and warnings are laid out for the paper.
-    ShownPage shown(crewPage(largeDoc(60), PageMode::rigger, false), QSize(1048, 200));
-    ASSERT_TRUE(shown.waitForDrawn());
-    const int rows = shown.js("document.querySelectorAll('.rig-table tr').length").toInt();
-    ASSERT_GT(rows, 300);
-    auto height = [&](const char* section) {
-        return shown
-            .js(QStringLiteral("document.querySelector('%1').getBoundingClientRect().height").arg(section))
-            .toDouble();
+TEST(RiggingPointsPage, WithoutAViewItsTableAndWarningsAreLaidOutForThePaperOnly) {
+    const QString html = crewPage(largeDoc(60), PageMode::rigger, false);
+    // Heights of the table and the warnings, and the table's rows.
+    const QString sizes = QStringLiteral(R"(JSON.stringify(['.rig-table', '.rig-warn'].map(function (s) {
+      return document.querySelector(s).getBoundingClientRect().height;
+    }).concat(document.querySelectorAll('.rig-table tr').length)))");
+    auto read = [&](QWebEnginePage& page) {
+        const QJsonArray a = QJsonDocument::fromJson(runJs(page, sizes).toString().toUtf8()).array();
+        return std::vector<double>{a[0].toDouble(), a[1].toDouble(), a[2].toDouble()};
     };
-    // Away from the screen each part keeps its stand-in height, not that of its rows.
-    EXPECT_LT(height(".rig-table"), 1200);
-    EXPECT_LT(height(".rig-warn"), 1200);
-    shown.js("document.querySelector('.rig-table').scrollIntoView()");
-    EXPECT_TRUE(waitFor([&] { return height(".rig-table") > rows * 12; })) << height(".rig-table");
+
+    // As the printer holds it, never on screen: each part keeps a stand-in height.
+    PinnedPage unseen(QWebEngineProfile::defaultProfile());
+    const QUrl url = servePage(unseen.profile(), html.toUtf8());
+    bool loaded = false;
+    QObject::connect(&unseen, &QWebEnginePage::loadFinished, [&](bool ok) { loaded = ok; });
+    unseen.loadPinned(url);
+    ASSERT_TRUE(waitFor([&] { return loaded; }, pageDeadlineMs));
+    const std::vector<double> away = read(unseen);
+    releasePage(url);
+    ASSERT_GT(away[2], 300);
+    EXPECT_LT(away[0], 1200);
+    EXPECT_LT(away[1], 1200);
+
+    // In a view, even a small one, everything is laid out as before.
+    ShownPage shown(html, QSize(1048, 200));
+    ASSERT_TRUE(shown.waitForDrawn());
+    const std::vector<double> seen = read(shown.page());
+    EXPECT_GT(seen[0], away[2] * 12);
+    EXPECT_GT(seen[1], 1200);
 }
 
 TEST(RiggingPointsPage, PrintsTheSamePaperAsAPageLaidOutInFull) {
