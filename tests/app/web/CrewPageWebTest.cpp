@@ -275,6 +275,42 @@ TEST(CrewWebViewWeb, UpdatesBeforeTheLoadArriveOnceWithTheLatestDocumentAndLinks
     EXPECT_EQ(servedPageCount(), served); // the served page is released with the view
 }
 
+// A source of the plan reached with Tab is marked by its own shape. An outline ring is drawn in
+// the drawing's units, scaled up with it: it covered the neighbours and half the plan.
+TEST(CrewWebViewWeb, AFocusedPlanSourceIsMarkedByItsOwnShape) {
+    CrewWebView view(showCrewDoc(), false);
+    view.resize(1100, 900);
+    view.show();
+    ASSERT_TRUE(waitForDrawn(view));
+    auto js = [&](const QString& script) { return runJs(*view.page(), script); };
+    QWidget* page = view.view()->focusProxy();
+    ASSERT_NE(page, nullptr);
+    page->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(waitFor([&] { return page->hasFocus(); }));
+    const QString inPlan = "!!(document.activeElement && document.activeElement.closest('svg'))";
+    for (int i = 0; i < 60 && !js(inPlan).toBool(); ++i) {
+        QTest::keyClick(page, Qt::Key_Tab);
+        ASSERT_TRUE(waitFor([&] { return js("document.activeElement.tagName").isValid(); }));
+    }
+    ASSERT_TRUE(js(inPlan).toBool());
+    // The ring's width in screen pixels, and the outline stroke of the focused source and of another.
+    const QStringList facts =
+        js("(function () { var a = document.activeElement, s = getComputedStyle(a);"
+           " var scale = a.ownerSVGElement.getScreenCTM().a;"
+           " var ring = s.outlineStyle === 'none' ? 0 : parseFloat(s.outlineWidth) * scale;"
+           " var mine = a.querySelector('.outline'), other = [].find.call("
+           "   a.ownerSVGElement.querySelectorAll('a .outline'), function (o) { return !a.contains(o); });"
+           " return [a.matches(':focus-visible'), Math.round(ring), mine && getComputedStyle(mine).stroke,"
+           "   other && getComputedStyle(other).stroke].join('|'); })()")
+            .toString()
+            .split('|');
+    ASSERT_EQ(facts.size(), 4);
+    EXPECT_EQ(facts[0], "true");
+    EXPECT_LE(facts[1].toInt(), 4) << "ring in screen pixels";
+    EXPECT_FALSE(facts[2].isEmpty());
+    EXPECT_NE(facts[2], facts[3]) << "the focused source stands out";
+}
+
 TEST(CrewWebViewWeb, ARendererEndingTwiceWithOneDocumentGivesWayToAMessage) {
     CrewWebView view(showCrewDoc(), true);
     view.resize(900, 700);
