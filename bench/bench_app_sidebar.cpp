@@ -6,9 +6,11 @@
 //
 // Measured on the 8-core development machine, others building beside it (wall time, one run):
 //   rebuild        1,000: 709 ms    5,000: 2,429 ms    10,000: 4,502 ms   longest block 113-153 ms
-//   apply          1,000: 726 ms    5,000: 4,218 ms    10,000: 9,328 ms
-// The apply's longest block (0.7 s, 3.2 s, 7.5 s) is the import-changes sheet of the first
-// apply, one line per new source; the sidebar's share of it is a block of rows at a time.
+//   apply          1,000: 459 ms    5,000: 2,423 ms    10,000: 4,880 ms   longest block 162-745 ms
+// The apply's longest block is now the project's apply itself; the sidebar's share of it is a
+// block of rows at a time. With a label per line in the import-changes sheet of the first
+// apply (one line per new source) it was 726 ms, 4,218 ms and 9,328 ms, with blocks of 0.7 s,
+// 3.2 s and 7.5 s (see bench_app_changes).
 // Before, each rebuild showed and laid out the rows one by one and walked the focus chain per
 // row, all in one block: 1,000 sources 1,757-1,912 ms, 5,000 sources 61.9 s (10,000 not run:
 // about four minutes at that growth); the apply of 1,000 sources 2,278-2,965 ms.

@@ -23,8 +23,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextEdit>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -419,12 +423,18 @@ TEST_F(ShellPagesTest, WelcomePageRecentFilesAndPanels) {
 }
 
 TEST(ImportChangesSheet, PlainSelectableLinesEvenTwice) {
-    ImportChangesDialog sheet(
-        {"Main L: 12 → 14 enclosures", "<b>Side</b> removed", "Main L: 12 → 14 enclosures"});
-    ASSERT_EQ(sheet.lineLabels().size(), 3) << "duplicates show twice";
-    EXPECT_EQ(sheet.lineLabels()[1]->textFormat(), Qt::PlainText);
-    EXPECT_TRUE(sheet.lineLabels()[1]->textInteractionFlags() & Qt::TextSelectableByMouse);
+    ImportChangesDialog sheet({"Main L: 12 → 14 enclosures", "<b>Side</b> removed",
+                               "Main L: 12 → 14 enclosures",
+                               QStringLiteral("New source: Front\u2029Fill \ufdd0 (ALL)")});
+    QTextDocument* lines = sheet.lineView()->document();
+    ASSERT_EQ(lines->blockCount(), 4) << "duplicates show twice, a break inside a name starts no line";
+    EXPECT_EQ(lines->findBlockByNumber(1).text(), QStringLiteral("• <b>Side</b> removed"))
+        << "plain text, not markup";
+    EXPECT_EQ(lines->findBlockByNumber(3).text(), QStringLiteral("• New source: Front Fill \ufffd (ALL)"));
+    EXPECT_TRUE(sheet.lineView()->textInteractionFlags() & Qt::TextSelectableByMouse);
     sheet.show();
+    EXPECT_LT(sheet.lineView()->height(), ImportChangesDialog::maxListHeight) << "shrinks to its lines";
+    EXPECT_EQ(sheet.lineView()->verticalScrollBar()->maximum(), 0) << "and shows them all";
     QSignalSpy finished(&sheet, &QDialog::finished);
     QTest::keyClick(&sheet, Qt::Key_Return);
     EXPECT_EQ(finished.count(), 1);
