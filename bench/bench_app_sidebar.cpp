@@ -24,6 +24,7 @@
 #include "ProjectStore.h"
 #include "QtText.h"
 #include "SidebarWidget.h"
+#include "app/LoopProbe.h"
 #include "support/AppTesting.h"
 #include "support/ProjectFixtures.h"
 #include "support/TempDir.h"
@@ -45,6 +46,8 @@ namespace {
 
 using namespace rig;
 using namespace rig::app;
+using rig::app::bench::LoopProbe;
+using rig::app::bench::settle;
 
 Project showOf(int sources) {
     return fixtures::largeProject(sources, 2, 4);
@@ -56,33 +59,6 @@ Project renamedLast(Project p) {
     sources.back().name += " B";
     return p;
 }
-
-void settle() {
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
-}
-
-// Ticks every millisecond; the longest gap between two ticks, less the interval, is the
-// longest time the event loop was kept from running.
-class LoopProbe {
-public:
-    LoopProbe() {
-        timer_.setTimerType(Qt::PreciseTimer);
-        timer_.setInterval(1);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            worstGapMs_ = std::max(worstGapMs_, double(sinceTick_.nsecsElapsed()) / 1e6);
-            sinceTick_.restart();
-        });
-        timer_.start();
-        sinceTick_.start();
-    }
-    double longestBlockMs() const { return std::max(0.0, worstGapMs_ - 1.0); }
-
-private:
-    QTimer timer_;
-    QElapsedTimer sinceTick_;
-    double worstGapMs_ = 0;
-};
 
 void BM_SidebarRebuild(benchmark::State& state) {
     testing::TempAppPaths paths;
