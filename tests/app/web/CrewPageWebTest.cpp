@@ -385,13 +385,7 @@ std::vector<QStringList> shownRows(QWebEnginePage& page, const QString& selector
     })())")
                                          .arg(literal(selector)))
                              .toString();
-    std::vector<QStringList> rows;
-    for (const QJsonValue& row : QJsonDocument::fromJson(json.toUtf8()).array()) {
-        QStringList cells;
-        for (const QJsonValue& cell : row.toArray()) cells << cell.toString();
-        rows.push_back(cells);
-    }
-    return rows;
+    return jsonRows(json);
 }
 
 void draw(QWebEnginePage& page, const CrewDoc& doc, bool split = false) {
