@@ -8,6 +8,7 @@
 #include "MotorLibrary.h"
 #include "ProjectStore.h"
 #include "QtText.h"
+#include "app/LoopProbe.h"
 #include "support/AppTesting.h"
 #include "support/ReportGenerator.h"
 #include "support/ShowProjects.h"
@@ -31,6 +32,7 @@
 namespace {
 
 using namespace rig;
+using rig::app::bench::LoopProbe;
 
 // Mesh detail inside one cabinet stack: small boxes below the block origin, as a detailed
 // export has them; they leave the outline as it is.
@@ -91,28 +93,6 @@ const ShowFiles& showFiles() {
     static ShowFiles files;
     return files;
 }
-
-// Ticks every millisecond; the longest gap between two ticks, less the interval, is the
-// longest time the event loop was kept from running.
-class LoopProbe {
-public:
-    LoopProbe() {
-        timer_.setTimerType(Qt::PreciseTimer);
-        timer_.setInterval(1);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            worstGapMs_ = std::max(worstGapMs_, double(sinceTick_.nsecsElapsed()) / 1e6);
-            sinceTick_.restart();
-        });
-        timer_.start();
-        sinceTick_.start();
-    }
-    double longestBlockMs() const { return std::max(0.0, worstGapMs_ - 1.0); }
-
-private:
-    QTimer timer_;
-    QElapsedTimer sinceTick_;
-    double worstGapMs_ = 0;
-};
 
 void runEventLoopFor(int ms) {
     QEventLoop loop;

@@ -32,9 +32,10 @@ inline QString fromPath(const std::filesystem::path& path) {
 }
 
 // A name from a file or the server as it is shown beside other text (labels, titles, menus,
-// alerts): isolated when it could reorder what stands around it. Never stored or sent.
+// alerts): on one line, and isolated when it could reorder what stands around it. Never
+// stored or sent.
 inline QString shownName(std::string_view name) {
-    return toQ(bidiIsolated(name));
+    return toQ(bidiIsolated(singleLine(name)));
 }
 inline QString shownName(const QString& name) {
     return shownName(toStd(name));

@@ -52,19 +52,24 @@ std::string sourceSubtitle(const Source& source) {
         if (i > 0) text += " + ";
         text += integerText(counts[i].second);
         text += "× ";
-        text += bidiIsolated(counts[i].first);
+        text += bidiIsolated(singleLine(counts[i].first));
     }
     text += source.isFlown() ? " · flown" : " · stacked";
     return text;
 }
 
-std::optional<Issue::Level> highestIssueLevel(const std::vector<Issue>& issues, std::string_view sourceID) {
-    std::optional<Issue::Level> highest;
+SourceIssueLevels::SourceIssueLevels(const std::vector<Issue>& issues) {
     for (const Issue& issue : issues) {
-        if (!issue.sourceID || !textEqual(*issue.sourceID, sourceID)) continue;
-        if (!highest || int(issue.level) > int(*highest)) highest = issue.level;
+        if (!issue.sourceID) continue;
+        const auto [at, added] = levels_.try_emplace(*issue.sourceID, issue.level);
+        if (!added && int(issue.level) > int(at->second)) at->second = issue.level;
     }
-    return highest;
+}
+
+std::optional<Issue::Level> SourceIssueLevels::highest(std::string_view sourceID) const {
+    const auto at = levels_.find(sourceID);
+    if (at == levels_.end()) return std::nullopt;
+    return at->second;
 }
 
 IssueMark issueMark(std::optional<Issue::Level> level) {

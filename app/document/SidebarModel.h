@@ -3,12 +3,14 @@
 #pragma once
 
 #include "analysis/Issues.h"
+#include "base/Text.h"
 #include "model/Project.h"
 
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace rig::app {
@@ -28,11 +30,21 @@ struct SidebarSection {
 std::vector<SidebarSection> sidebarSections(const Project& project);
 
 // "3× K2 + 1× KARA · flown": cabinets counted per type ("_C" dropped from the end of a type)
-// in order of first appearance, then " · flown" or " · stacked".
+// in order of first appearance, then " · flown" or " · stacked". One line: a type's line
+// breaks are shown as spaces.
 std::string sourceSubtitle(const Source& source);
 
-// The highest level among the issues of that source; none when it has none.
-std::optional<Issue::Level> highestIssueLevel(const std::vector<Issue>& issues, std::string_view sourceID);
+// The highest level among the issues of each source, gathered in one pass over the issues.
+class SourceIssueLevels {
+public:
+    SourceIssueLevels() = default;
+    explicit SourceIssueLevels(const std::vector<Issue>& issues);
+    // None when the source has no issue.
+    std::optional<Issue::Level> highest(std::string_view sourceID) const;
+
+private:
+    std::unordered_map<std::string, Issue::Level, TextHash, TextEqualTo> levels_;
+};
 
 // The sidebar's mark for a source: red for an error, orange for a warning, none below.
 enum class IssueMark { none, warning, error };

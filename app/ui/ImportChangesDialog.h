@@ -3,12 +3,10 @@
 #pragma once
 
 #include <QDialog>
-#include <QList>
 #include <QStringList>
 
-class QLabel;
 class QPushButton;
-class QScrollArea;
+class QTextEdit;
 
 namespace rig::app {
 
@@ -21,8 +19,9 @@ public:
     explicit ImportChangesDialog(QStringList changes, QWidget* parent = nullptr);
 
     const QStringList& changes() const { return changes_; }
-    // One selectable plain-text label per change, in order (none for an empty list).
-    const QList<QLabel*>& lineLabels() const { return lines_; }
+    // The change lines, one paragraph per change in order, as plain text in a read-only,
+    // selectable view (none for an empty list).
+    QTextEdit* lineView() const { return lines_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -32,8 +31,7 @@ private:
 
     QStringList changes_;
     QPushButton* ok_ = nullptr;
-    QScrollArea* scroll_ = nullptr;
-    QList<QLabel*> lines_;
+    QTextEdit* lines_ = nullptr;
 };
 
 } // namespace rig::app

@@ -11,6 +11,7 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QApplication>
 #include <QEvent>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
@@ -455,15 +456,12 @@ SidebarWidget::SidebarWidget(ProjectStore& store, QWidget* parent) : QScrollArea
         return true;
     }();
     Q_UNUSED(accessible);
-    content_ = new SidebarList;
-    content_->setAccessibleName(QStringLiteral("Sidebar"));
-    column_ = new QVBoxLayout(content_);
-    column_->setContentsMargins(6, 8, 6, 8);
-    column_->setSpacing(0);
-    overview_ = new OverviewRow([this] { userSelects(Selection::overview()); });
-    column_->addWidget(overview_);
-    column_->addStretch(1);
-    setWidget(content_);
+    builder_.setSingleShot(true);
+    builder_.setInterval(0);
+    connect(&builder_, &QTimer::timeout, this, &SidebarWidget::buildMore);
+    // A list the user scrolled stays there.
+    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] { scrollTarget_.reset(); });
+    rebuild(store_.project());
 
     connect(&store_, &ProjectStore::projectChanged, this, &SidebarWidget::refresh);
     refresh();
@@ -479,77 +477,160 @@ void SidebarWidget::setSelection(std::optional<Selection> selection) {
 
 void SidebarWidget::refresh() {
     const Project& project = store_.project();
-    const std::vector<SidebarSection> sections = sidebarSections(project);
-
+    sections_ = sidebarSections(project);
     std::vector<std::vector<std::string>> structure;
-    structure.reserve(sections.size());
-    for (const SidebarSection& section : sections) {
+    structure.reserve(sections_.size());
+    for (const SidebarSection& section : sections_) {
         std::vector<std::string> key{section.label};
         for (std::size_t i : section.sources) key.push_back(project.report.sources[i].id());
         structure.push_back(std::move(key));
     }
+    // The checks run once per refresh, not per row.
+    issues_ = SourceIssueLevels(project.issues());
+
     if (structure != structure_) {
         structure_ = std::move(structure);
-        rebuild(project, sections);
-    }
-
-    // The checks run once per refresh, not per row.
-    const std::vector<Issue> issues = project.issues();
-    std::size_t row = 0;
-    for (std::size_t s = 0; s < sections.size(); ++s) {
-        bool allHidden = true;
-        for (std::size_t i : sections[s].sources) {
-            const Source& source = project.report.sources[i];
-            const std::string id = source.id();
-            const bool hidden = project.isHidden(id);
-            allHidden = allHidden && hidden;
-            rows_[row]->show(source, hidden, project.extras.contains(id),
-                             issueMark(highestIssueLevel(issues, id)));
-            ++row;
+        ++rebuilds_;
+        rebuild(project);
+    } else {
+        std::size_t row = 0;
+        for (std::size_t s = 0; s < headings_.size(); ++s) {
+            for (std::size_t i : sections_[s].sources) {
+                if (row == rows_.size()) break;
+                fillRow(project, row++, i);
+            }
+            fillHeading(project, s);
         }
-        headings_[s]->show(toQ(sections[s].label), int(sections[s].sources.size()), allHidden);
     }
     updateHighlight();
 }
 
-void SidebarWidget::rebuild(const Project& project, const std::vector<SidebarSection>& sections) {
-    ++rebuilds_;
+void SidebarWidget::rebuild(const Project& project) {
+    builder_.stop();
     const int scroll = verticalScrollBar()->value();
-    for (SectionHeading* heading : headings_) delete heading;
-    for (SourceRow* row : rows_) delete row;
+    const bool hadFocus = content_ && content_->isAncestorOf(QApplication::focusWidget());
     headings_.clear();
     rows_.clear();
+    nextSection_ = nextMember_ = 0;
 
-    int position = 1; // after the overview row
-    for (std::size_t s = 0; s < sections.size(); ++s) {
-        auto* heading = new SectionHeading([this, s] { toggleSection(int(s)); });
-        column_->insertWidget(position++, heading);
-        headings_.push_back(heading);
-        const auto& members = sections[s].sources;
-        for (std::size_t k = 0; k < members.size(); ++k) {
-            std::string id = project.report.sources[members[k]].id();
+    // Built apart from the window and shown as a whole: rows added to a shown column are shown
+    // one at a time, and each lays out the whole column again.
+    auto* content = new QWidget;
+    column_ = new QVBoxLayout(content);
+    column_->setContentsMargins(6, 8, 6, 8);
+    column_->setSpacing(0);
+    overview_ = new OverviewRow([this] { userSelects(Selection::overview()); });
+    const Block first = newBlock(project, overview_);
+    column_->addWidget(first.widget);
+    column_->addStretch(1);
+    // Deletes the old column with its rows.
+    setWidget(content);
+    content_ = content;
+    if (hadFocus) setFocus(Qt::OtherFocusReason);
+    lastEye_ = this;
+    orderEyes(first);
+
+    content->adjustSize();
+    scrollTarget_ = scroll > 0 ? std::optional(scroll) : std::nullopt;
+    restoreScroll();
+    if (!complete()) builder_.start();
+}
+
+SidebarWidget::Block SidebarWidget::newBlock(const Project& project, QWidget* lead) {
+    // Qt compares each widget it repaints with all its later siblings, and every new row is
+    // repainted: the rows are shared out among lists of a bounded size.
+    Block block;
+    block.widget = new SidebarList;
+    block.widget->setAccessibleName(QStringLiteral("Sidebar"));
+    auto* entries = new QVBoxLayout(block.widget);
+    entries->setContentsMargins(0, 0, 0, 0);
+    entries->setSpacing(0);
+    if (lead) entries->addWidget(lead);
+    for (int built = 0; nextSection_ < sections_.size() && built < entriesPerBlock;) {
+        const std::size_t s = nextSection_;
+        const std::vector<std::size_t>& members = sections_[s].sources;
+        if (headings_.size() == s) {
+            auto* heading = new SectionHeading([this, s] { toggleSection(int(s)); });
+            entries->addWidget(heading);
+            headings_.push_back(heading);
+            block.eyes.push_back(heading->eye);
+            fillHeading(project, s);
+            ++built;
+        }
+        for (; nextMember_ < members.size() && built < entriesPerBlock; ++nextMember_, ++built) {
+            std::string id = structure_[s][nextMember_ + 1];
             auto* row = new SourceRow(
                 id, [this, id] { userSelects(Selection::source(id)); }, [this, id] { toggleSource(id); });
-            row->setDivider(k + 1 < members.size());
-            column_->insertWidget(position++, row);
+            row->setDivider(nextMember_ + 1 < members.size());
+            entries->addWidget(row);
             rows_.push_back(row);
+            block.eyes.push_back(row->eye);
+            fillRow(project, rows_.size() - 1, members[nextMember_]);
+        }
+        if (nextMember_ == members.size()) {
+            ++nextSection_;
+            nextMember_ = 0;
         }
     }
-    // The eyes follow the list in the tab order, top to bottom.
-    QWidget* previous = this;
-    for (std::size_t s = 0, row = 0; s < headings_.size(); ++s) {
-        QWidget::setTabOrder(previous, headings_[s]->eye);
-        previous = headings_[s]->eye;
-        for (std::size_t k = 1; k < structure_[s].size(); ++k, ++row) {
-            QWidget::setTabOrder(previous, rows_[row]->eye);
-            previous = rows_[row]->eye;
-        }
-    }
+    return block;
+}
 
-    // The rows are new; the list stays where the user left it.
-    content_->adjustSize();
-    verticalScrollBar()->setValue(scroll);
-    QTimer::singleShot(0, this, [this, scroll] { verticalScrollBar()->setValue(scroll); });
+void SidebarWidget::orderEyes(const Block& block) {
+    // The eyes follow the sidebar in the tab order, top to bottom. A new block joined the
+    // window's focus chain at its end, its eyes in order; each is put right after the eye
+    // before the block, the last first. Qt looks back from the eye for the nearest widget that
+    // takes the focus: the eye before it, still in its place. In order, that look would pass
+    // every row done. For the first eye, the block itself stops that look, taking the focus
+    // only meanwhile.
+    const std::vector<QWidget*>& eyes = block.eyes;
+    if (eyes.empty()) return;
+    block.widget->setFocusPolicy(Qt::TabFocus);
+    for (auto eye = eyes.rbegin(); eye != eyes.rend(); ++eye) QWidget::setTabOrder(lastEye_, *eye);
+    block.widget->setFocusPolicy(Qt::NoFocus);
+    lastEye_ = eyes.back();
+}
+
+void SidebarWidget::buildMore() {
+    if (complete()) return;
+    const Block block = newBlock(store_.project(), nullptr);
+    column_->insertWidget(column_->count() - 1, block.widget);
+    // Room for the block first, or the column squeezes the blocks above it to fit it in and
+    // lays all their rows out again.
+    content_->setMinimumHeight(content_->height() + block.widget->sizeHint().height());
+    block.widget->show();
+    content_->setMinimumHeight(0);
+    orderEyes(block);
+    updateHighlight();
+    restoreScroll();
+    if (!complete()) builder_.start();
+}
+
+void SidebarWidget::fillRow(const Project& project, std::size_t row, std::size_t source) {
+    const Source& shown = project.report.sources[source];
+    const std::string& id = rows_[row]->id;
+    rows_[row]->show(shown, project.isHidden(id), project.extras.contains(id),
+                     issueMark(issues_.highest(id)));
+}
+
+void SidebarWidget::fillHeading(const Project& project, std::size_t section) {
+    const std::vector<std::string>& key = structure_[section];
+    const bool allHidden =
+        std::all_of(key.begin() + 1, key.end(), [&](const std::string& id) { return project.isHidden(id); });
+    // The label tells sections apart as it is; shown, it takes one line.
+    headings_[section]->show(toQ(singleLine(sections_[section].label)),
+                             int(sections_[section].sources.size()), allHidden);
+}
+
+void SidebarWidget::restoreScroll() {
+    if (!scrollTarget_) return;
+    const auto apply = [this] {
+        if (!scrollTarget_) return;
+        verticalScrollBar()->setValue(*scrollTarget_);
+        if (verticalScrollBar()->value() == *scrollTarget_ || complete()) scrollTarget_.reset();
+    };
+    apply();
+    // Again once the layout has taken the new rows in.
+    QTimer::singleShot(0, this, apply);
 }
 
 void SidebarWidget::userSelects(Selection selection) {
@@ -618,6 +699,7 @@ void SidebarWidget::keyPressEvent(QKeyEvent* event) {
         QScrollArea::keyPressEvent(event);
         return;
     }
+    scrollTarget_.reset();
     // Position 0 is the overview, then the source rows in order.
     int current = 0;
     for (std::size_t i = 0; i < rows_.size(); ++i) {

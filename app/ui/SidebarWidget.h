@@ -3,14 +3,17 @@
 // motors, a mark for errors or warnings and an eye that hides the source from the crew; each
 // heading has an eye for all its sources. Rows are updated in place on every change of the
 // store and rebuilt only when the sources or headings change, keeping the selection and the
-// scroll position. From the keyboard the list moves its selection with the arrows, Home and
-// End, and Tab reaches each eye; assistive tools see a list of named items and headings.
+// scroll position. A large show's rows are built a block at a time, the first at once and the
+// others while the window goes on answering. From the keyboard the list moves its selection
+// with the arrows, Home and End, and Tab reaches each eye; assistive tools see a list of named
+// items and headings (one list per block).
 #pragma once
 
 #include "SidebarModel.h"
 #include "WindowState.h"
 
 #include <QScrollArea>
+#include <QTimer>
 #include <QToolButton>
 
 #include <optional>
@@ -50,6 +53,8 @@ public:
     static constexpr int minimumColumnWidth = 230;
     static constexpr int idealColumnWidth = 270;
     static constexpr int maximumColumnWidth = 360;
+    // Rows and headings built in one go; the next block waits for the event loop.
+    static constexpr int entriesPerBlock = 200;
 
     explicit SidebarWidget(ProjectStore& store, QWidget* parent = nullptr);
     ~SidebarWidget() override;
@@ -85,6 +90,8 @@ public:
     EyeToggle* headingEye(int section) const;
     // How often the rows were built anew (not updated in place).
     int rebuildCount() const { return rebuilds_; }
+    // False while blocks of rows are still to be built.
+    bool complete() const { return nextSection_ >= sections_.size(); }
 
 signals:
     // The user selected an entry (click or arrow keys).
@@ -100,7 +107,23 @@ private:
     class SectionHeading;
     struct Structure;
 
-    void rebuild(const Project& project, const std::vector<SidebarSection>& sections);
+    // A block of rows and headings and their eyes in order.
+    struct Block {
+        QWidget* widget = nullptr;
+        std::vector<QWidget*> eyes;
+    };
+    // A new column with its first block (the overview and what follows) in place of the old.
+    void rebuild(const Project& project);
+    // The next rows and headings, filled from the project, in a new list widget led by `lead`.
+    Block newBlock(const Project& project, QWidget* lead);
+    // Puts the eyes of a block that is in the window after the eyes before it.
+    void orderEyes(const Block& block);
+    // The next block, at the end of the shown column.
+    void buildMore();
+    void fillRow(const Project& project, std::size_t row, std::size_t source);
+    void fillHeading(const Project& project, std::size_t section);
+    // Back to where the user left the list, once the rows up to there exist.
+    void restoreScroll();
     void userSelects(Selection selection);
     void updateHighlight();
     // The selected row, told to assistive tools as the focused item.
@@ -117,6 +140,15 @@ private:
     std::vector<SectionHeading*> headings_;
     std::vector<SourceRow*> rows_;
     std::vector<std::vector<std::string>> structure_; // per section: label, then source ids
+    // Of the last refresh: the blocks still to build read them.
+    std::vector<SidebarSection> sections_;
+    SourceIssueLevels issues_;
+    // Where the next block starts: a section, and a source in it (0: its heading first).
+    std::size_t nextSection_ = 0;
+    std::size_t nextMember_ = 0;
+    QWidget* lastEye_ = nullptr;
+    QTimer builder_;
+    std::optional<int> scrollTarget_;
     int rebuilds_ = 0;
 };
 

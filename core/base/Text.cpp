@@ -156,6 +156,16 @@ std::size_t lineBreakAt(std::string_view text, std::size_t pos) {
     return breakWidth(text, pos);
 }
 
+std::string singleLine(std::string_view text) {
+    std::string out;
+    LineSplitter lines(text);
+    for (bool first = true; const std::optional<std::string_view> line = lines.next(); first = false) {
+        if (!first) out += ' ';
+        out += *line;
+    }
+    return out;
+}
+
 std::optional<std::string_view> LineSplitter::next() {
     if (done_) return std::nullopt;
     const std::size_t start = pos_;

@@ -76,6 +76,11 @@ inline bool isInnerLineBreak(char32_t c) {
     return c == 0x0B || c == 0x0C || c == 0x85 || c == 0x2028 || c == 0x2029;
 }
 
+// The text on one line: each line break (CR LF as one) becomes a space. For display where a
+// break would draw the text as lines cut in half (a row, a title, a menu); stored text keeps
+// its breaks.
+std::string singleLine(std::string_view text);
+
 // The lines of a text, one at a time, split at every line break; CR LF is one break. Empty
 // lines are kept, and a break at the very end gives a last, empty line.
 class LineSplitter {

@@ -41,8 +41,10 @@
 #include <QSplitter>
 #include <QSpontaneKeyEvent>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
+#include <QTextEdit>
 #include <QThreadPool>
 
 #include <gtest/gtest.h>
@@ -313,6 +315,67 @@ TEST_F(MainWindowTest, FilesDroppedAnywhereAreOneImportThenTheChangesSheetThenTh
     EXPECT_FALSE(store->errorMessage().has_value()) << "closing the alert clears the message";
     QTest::qWait(50);
     EXPECT_EQ(prompts.count(FakePrompts::Kind::alert), 1) << "shown once";
+}
+
+// A re-import where thousands of sources are new: the sheet holds one line per change in a
+// single scrolling view (it used to make a widget per line and kept the window waiting
+// seconds), and reads, scrolls, copies and closes as it did.
+TEST_F(MainWindowTest, TheChangesSheetOfALargeReimportIsOneScrollingView) {
+    store->setProject(threeSources());
+    MainWindow& w = makeWindow();
+    report = fixtures::largeProject(2000, 2, 4).report;
+    store->importer().handleURLs({QUrl::fromLocalFile(fromPath(files.write("report v2.pdf", "x")))});
+    ASSERT_TRUE(waitFor([&] { return w.changesSheet() && w.changesSheet()->isVisible(); }));
+    ImportChangesDialog* sheet = w.changesSheet();
+    const QStringList changes = *store->importer().importChanges();
+    ASSERT_GT(changes.size(), 2000);
+
+    const ImportChangesDialog oneLine({changes.front()});
+    EXPECT_EQ(sheet->findChildren<QWidget*>().size(), oneLine.findChildren<QWidget*>().size())
+        << "as many widgets for 2,000 lines as for one";
+    QTextEdit* view = sheet->lineView();
+    ASSERT_NE(view, nullptr);
+    ASSERT_EQ(view->document()->blockCount(), changes.size());
+    for (int i = 0; i < changes.size(); ++i)
+        ASSERT_EQ(view->document()->findBlockByNumber(i).text(), QStringLiteral("• ") + shownName(changes[i]))
+            << "line " << i;
+
+    // The list scrolls to its last line inside the sheet; the rest stays where it was.
+    EXPECT_EQ(view->height(), ImportChangesDialog::maxListHeight);
+    auto* ok = sheet->findChild<QPushButton*>();
+    QLabel* title = nullptr;
+    QLabel* hint = nullptr;
+    for (QLabel* label : sheet->findChildren<QLabel*>()) {
+        if (label->text() == "New report imported") title = label;
+        if (label->text() == "Publish to update the crew link.") hint = label;
+    }
+    ASSERT_TRUE(title && hint && ok);
+    const QPoint okAt = ok->mapTo(sheet, QPoint()), hintAt = hint->mapTo(sheet, QPoint()),
+                 titleAt = title->mapTo(sheet, QPoint());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(4, 4));
+    EXPECT_EQ(QApplication::focusWidget(), view);
+    QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(view->cursorForPosition(QPoint(4, view->viewport()->height() - 4)).blockNumber(),
+              changes.size() - 1);
+    EXPECT_EQ(ok->mapTo(sheet, QPoint()), okAt);
+    EXPECT_EQ(hint->mapTo(sheet, QPoint()), hintAt);
+    EXPECT_EQ(title->mapTo(sheet, QPoint()), titleAt);
+
+    // A line is selected and copied from the keyboard.
+    QApplication::clipboard()->clear();
+    QTest::keyClick(view, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_End, Qt::ShiftModifier);
+    QTest::keySequence(view, QKeySequence::Copy);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("• ") + shownName(changes.front()));
+
+    // One stop for the keyboard, not one per line; Return closes the sheet from the list too.
+    QTest::keyClick(view, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), ok);
+    QTest::keyClick(ok, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), view);
+    QTest::keyClick(view, Qt::Key_Return);
+    EXPECT_FALSE(store->importer().importChanges().has_value()) << "closing the sheet clears the list";
+    EXPECT_TRUE(waitFor([&] { return w.changesSheet() == nullptr; }));
 }
 
 TEST_F(MainWindowTest, ProjectMotorsEnterTheLibraryAndHidingResendsOnlyOnChanges) {

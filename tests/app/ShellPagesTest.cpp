@@ -18,13 +18,22 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <tuple>
 
 namespace rig::app {
@@ -94,19 +103,25 @@ TEST(SidebarModel, LabelsSectionsSubtitlesAndMarks) {
         EXPECT_EQ(sourceSubtitle(source), subtitle);
     }
 
-    const std::vector<Issue> issues = {
-        {Issue::Level::warning, "Main/A", ""}, {Issue::Level::error, "Main/A", ""},
-        {Issue::Level::warning, "Main/A", ""}, {Issue::Level::check, "Main/B", ""},
-        {Issue::Level::warning, "Main/C", ""}, {Issue::Level::error, std::nullopt, ""},
-    };
+    const SourceIssueLevels levels({
+        {Issue::Level::warning, "Main/A", ""},
+        {Issue::Level::error, "Main/A", ""},
+        {Issue::Level::warning, "Main/A", ""},
+        {Issue::Level::check, "Main/B", ""},
+        {Issue::Level::warning, "Main/C", ""},
+        {Issue::Level::error, std::nullopt, ""},
+        {Issue::Level::warning, "Main/Caf\xC3\xA9", ""},
+    });
     const std::tuple<std::string, std::optional<Issue::Level>, IssueMark> marks[] = {
         {"Main/A", Issue::Level::error, IssueMark::error},
         {"Main/B", Issue::Level::check, IssueMark::none},
         {"Main/C", Issue::Level::warning, IssueMark::warning},
+        {"Main/D", std::nullopt, IssueMark::none},
+        {"Main/Cafe\xCC\x81", Issue::Level::warning, IssueMark::warning}, // compared canonically
     };
     for (const auto& [id, level, mark] : marks) {
-        EXPECT_EQ(highestIssueLevel(issues, id), level) << id;
-        EXPECT_EQ(issueMark(highestIssueLevel(issues, id)), mark) << id;
+        EXPECT_EQ(levels.highest(id), level) << id;
+        EXPECT_EQ(issueMark(levels.highest(id)), mark) << id;
     }
 }
 
@@ -271,6 +286,115 @@ TEST_F(ShellPagesTest, SidebarWorksFromTheKeyboardAndNamesItsRowsAndButtons) {
     EXPECT_EQ(selected.count(), 4) << "the eyes select nothing";
 }
 
+// Line breaks in names read from a report are shown as spaces in a sidebar row, its heading,
+// its subtitle and the window title, and stay in the project as they came.
+TEST_F(ShellPagesTest, SidebarAndTitleShowLineBreaksInNamesAsSpaces) {
+    const std::pair<std::string, std::string> names[] = {
+        {"Main\u2028L", "Main L"}, {"Main\u2029R", "Main R"}, {"Out\nFill", "Out Fill"},
+        {"Sub\r\nL", "Sub L"},     {"Sub\xC2\x85R", "Sub R"}, {"Delay\v1\f2", "Delay 1 2"},
+    };
+    std::vector<Source> sources;
+    for (const auto& [name, shown] : names)
+        sources.push_back(fixtures::flownArray(name, {"ALL", "Zone\u2029" + name}, 2, 2, "K2\u2028C"));
+    Project project = fixtures::projectWith(std::move(sources));
+    project.name = "Tour\u2029Show";
+    store->setProject(project);
+    SidebarWidget sidebar(*store);
+    sidebar.resize(270, 600);
+    sidebar.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&sidebar));
+
+    const QRegularExpression lineBreak(QStringLiteral("[\\n\\r\\v\\f\\x{85}\\x{2028}\\x{2029}]"));
+    ASSERT_EQ(sidebar.rows().size(), std::size(names));
+    for (std::size_t i = 0; i < std::size(names); ++i) {
+        const auto& [name, shown] = names[i];
+        EXPECT_EQ(sidebar.rows()[i].name, toQ(shown)) << name;
+        EXPECT_EQ(sidebar.headings()[i].label, toQ("Zone " + shown)) << name;
+        EXPECT_TRUE(sidebar.rows()[i].subtitle.startsWith(QStringLiteral("2× K2 C · "))) << name;
+        // What is drawn and what assistive tools read.
+        for (const QLabel* label : sidebar.sourceRow(int(i))->findChildren<QLabel*>())
+            EXPECT_FALSE(label->text().contains(lineBreak)) << name << " " << label->text().toStdString();
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(sidebar.sourceRow(int(i)))->text(QAccessible::Name),
+                  toQ(shown));
+        EXPECT_EQ(store->project().report.sources[i].name, name) << "stored as it came";
+    }
+    EXPECT_FALSE(store->windowTitle().contains(lineBreak)) << store->windowTitle().toStdString();
+    EXPECT_TRUE(store->windowTitle().startsWith(QStringLiteral("Tour Show")));
+    EXPECT_EQ(store->project().name, "Tour\u2029Show");
+}
+
+// Counts the moves and resizes of the widgets inside one widget.
+class GeometryEvents : public QObject {
+public:
+    explicit GeometryEvents(QWidget* inside) : inside_(inside) { qApp->installEventFilter(this); }
+    ~GeometryEvents() override { qApp->removeEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override {
+        if ((event->type() == QEvent::Move || event->type() == QEvent::Resize) && object->isWidgetType() &&
+            inside_->isAncestorOf(static_cast<QWidget*>(object)))
+            ++count;
+        return false;
+    }
+
+private:
+    QWidget* inside_;
+};
+
+// A large show: the window answers while the rows are built, each row is laid out a bounded
+// number of times however many rows there are, and Tab still runs through every eye in order
+// and then on to what follows the sidebar.
+TEST_F(ShellPagesTest, SidebarOfALargeShowKeepsTheWindowAnsweringAndLaysEachRowOutOnce) {
+    store->setProject(fixtures::projectWith({fixtures::flownArray("Main L", {"ALL", "Main"}, 3)}));
+    QWidget window;
+    auto* sidebar = new SidebarWidget(*store);
+    auto* after = new QLineEdit;
+    auto* row = new QHBoxLayout(&window);
+    row->addWidget(sidebar);
+    row->addWidget(after);
+    window.resize(700, 600);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+
+    const std::size_t sources = 3 * SidebarWidget::entriesPerBlock;
+    const Project large = fixtures::largeProject(int(sources), 1, 1);
+    std::optional<std::size_t> rowsWhenAnswered;
+    GeometryEvents geometry(sidebar);
+    QTimer::singleShot(0, &window, [&] { rowsWhenAnswered = sidebar->rows().size(); });
+    store->setProject(large);
+    EXPECT_LT(sidebar->rows().size(), sources) << "the first rows at once, the others later";
+    ASSERT_TRUE(testing::waitFor([&] { return sidebar->rows().size() == sources; }));
+    ASSERT_TRUE(rowsWhenAnswered.has_value());
+    EXPECT_LT(*rowsWhenAnswered, sources) << "events were handled while the rows were built";
+    QCoreApplication::processEvents();
+    const auto widgets = int(sidebar->findChildren<QWidget*>().size());
+    EXPECT_LE(geometry.count, 4 * widgets) << "widgets moved or resized again for every row added";
+    EXPECT_EQ(sidebar->rows().back().sourceID, large.report.sources.back().id());
+    EXPECT_EQ(sidebar->headings().size(), sources / 4);
+
+    // The eyes in the tab order: each heading's before its rows, block after block.
+    std::vector<QWidget*> eyes;
+    for (std::size_t s = 0, r = 0; s < sidebar->headings().size(); ++s) {
+        eyes.push_back(sidebar->headingEye(int(s)));
+        for (int k = 0; k < sidebar->headings()[s].count; ++k) eyes.push_back(sidebar->sourceEye(int(r++)));
+    }
+    std::vector<QWidget*> chain;
+    for (QWidget* w = sidebar->nextInFocusChain(); w != sidebar && chain.size() < eyes.size();
+         w = w->nextInFocusChain())
+        if (w->focusPolicy() & Qt::TabFocus && w->isVisibleTo(&window)) chain.push_back(w);
+    EXPECT_TRUE(chain == eyes);
+    sidebar->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(sidebar, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), eyes.front());
+    eyes.back()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(eyes.back(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), after);
+    QTest::keyClick(after, Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), eyes.back());
+}
+
 TEST_F(ShellPagesTest, WelcomePageRecentFilesAndPanels) {
     WelcomePage page(*store);
     page.show();
@@ -299,12 +423,18 @@ TEST_F(ShellPagesTest, WelcomePageRecentFilesAndPanels) {
 }
 
 TEST(ImportChangesSheet, PlainSelectableLinesEvenTwice) {
-    ImportChangesDialog sheet(
-        {"Main L: 12 → 14 enclosures", "<b>Side</b> removed", "Main L: 12 → 14 enclosures"});
-    ASSERT_EQ(sheet.lineLabels().size(), 3) << "duplicates show twice";
-    EXPECT_EQ(sheet.lineLabels()[1]->textFormat(), Qt::PlainText);
-    EXPECT_TRUE(sheet.lineLabels()[1]->textInteractionFlags() & Qt::TextSelectableByMouse);
+    ImportChangesDialog sheet({"Main L: 12 → 14 enclosures", "<b>Side</b> removed",
+                               "Main L: 12 → 14 enclosures",
+                               QStringLiteral("New source: Front\u2029Fill \ufdd0 (ALL)")});
+    QTextDocument* lines = sheet.lineView()->document();
+    ASSERT_EQ(lines->blockCount(), 4) << "duplicates show twice, a break inside a name starts no line";
+    EXPECT_EQ(lines->findBlockByNumber(1).text(), QStringLiteral("• <b>Side</b> removed"))
+        << "plain text, not markup";
+    EXPECT_EQ(lines->findBlockByNumber(3).text(), QStringLiteral("• New source: Front Fill \ufffd (ALL)"));
+    EXPECT_TRUE(sheet.lineView()->textInteractionFlags() & Qt::TextSelectableByMouse);
     sheet.show();
+    EXPECT_LT(sheet.lineView()->height(), ImportChangesDialog::maxListHeight) << "shrinks to its lines";
+    EXPECT_EQ(sheet.lineView()->verticalScrollBar()->maximum(), 0) << "and shows them all";
     QSignalSpy finished(&sheet, &QDialog::finished);
     QTest::keyClick(&sheet, Qt::Key_Return);
     EXPECT_EQ(finished.count(), 1);

@@ -10,6 +10,8 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QWebEnginePage>
@@ -162,6 +164,16 @@ PdfFacts readPdf(const QString& path) {
     facts.text = QString::fromUtf8(text.readAllStandardOutput());
     facts.readable = m.hasMatch();
     return facts;
+}
+
+std::vector<QStringList> jsonRows(const QString& json) {
+    std::vector<QStringList> rows;
+    for (const QJsonValue& row : QJsonDocument::fromJson(json.toUtf8()).array()) {
+        QStringList cells;
+        for (const QJsonValue& cell : row.toArray()) cells << cell.toString();
+        rows.push_back(cells);
+    }
+    return rows;
 }
 
 std::vector<PdfWord> readPdfWords(const QString& path) {

@@ -6,6 +6,7 @@
 #include "support/Waiting.h"
 
 #include <QSize>
+#include <QStringList>
 #include <QUrl>
 #include <QVariant>
 
@@ -30,6 +31,9 @@ CrewDoc showCrewDoc(bool includeHidden = false);
 
 // The value of a script in the page (invalid when it did not answer in time).
 QVariant runJs(QWebEnginePage& page, const QString& script, int timeoutMs = 30000);
+
+// Rows of cell texts from a page script's JSON answer (an array of arrays of strings).
+std::vector<QStringList> jsonRows(const QString& json);
 
 // How long a page may take to load and draw. A page that breaks fails its test by then
 // instead of holding up the whole run.

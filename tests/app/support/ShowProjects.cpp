@@ -21,6 +21,10 @@ Project generatedShow(int sources, std::uint64_t seed) {
     test::ReportGeneratorOptions options;
     options.sources = sources;
     options.seed = seed;
+    return generatedShow(options);
+}
+
+Project generatedShow(const test::ReportGeneratorOptions& options) {
     const test::GeneratedReport generated = test::generateReport(options);
     QTemporaryDir dir;
     const std::string path = dir.filePath("Arena show report.pdf").toStdString();

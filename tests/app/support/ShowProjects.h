@@ -3,6 +3,7 @@
 #pragma once
 
 #include "model/Project.h"
+#include "support/ReportGenerator.h"
 
 #include <cstdint>
 #include <string>
@@ -16,6 +17,7 @@ std::string loudspeakerDXF(const Report& report);
 
 // A generated report PDF read by the report parser and imported, then the DXF above imported.
 Project generatedShow(int sources = 8, std::uint64_t seed = 1);
+Project generatedShow(const test::ReportGeneratorOptions& options);
 
 // The PDF of a report with two flown K2 arrays in the group Main, "Main L" and "Main R": Main L's
 // Front motor load reads "-", which is not a number, and its Rear has no load line at all.

@@ -3,6 +3,7 @@
 #include "CrewPage.h"
 #include "CrewWebView.h"
 #include "PageScheme.h"
+#include "PrintedPages.h"
 #include "QRCode.h"
 #include "QtText.h"
 #include "RiggingPointsCSV.h"
@@ -10,6 +11,8 @@
 #include "support/AppTesting.h"
 #include "support/CrewTesting.h"
 #include "support/CsvTesting.h"
+#include "support/SampleShow.h"
+#include "support/ShowProjects.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -272,6 +275,42 @@ TEST(CrewWebViewWeb, UpdatesBeforeTheLoadArriveOnceWithTheLatestDocumentAndLinks
     EXPECT_EQ(servedPageCount(), served); // the served page is released with the view
 }
 
+// A source of the plan reached with Tab is marked by its own shape. An outline ring is drawn in
+// the drawing's units, scaled up with it: it covered the neighbours and half the plan.
+TEST(CrewWebViewWeb, AFocusedPlanSourceIsMarkedByItsOwnShape) {
+    CrewWebView view(showCrewDoc(), false);
+    view.resize(1100, 900);
+    view.show();
+    ASSERT_TRUE(waitForDrawn(view));
+    auto js = [&](const QString& script) { return runJs(*view.page(), script); };
+    QWidget* page = view.view()->focusProxy();
+    ASSERT_NE(page, nullptr);
+    page->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(waitFor([&] { return page->hasFocus(); }));
+    const QString inPlan = "!!(document.activeElement && document.activeElement.closest('svg'))";
+    for (int i = 0; i < 60 && !js(inPlan).toBool(); ++i) {
+        QTest::keyClick(page, Qt::Key_Tab);
+        ASSERT_TRUE(waitFor([&] { return js("document.activeElement.tagName").isValid(); }));
+    }
+    ASSERT_TRUE(js(inPlan).toBool());
+    // The ring's width in screen pixels, and the outline stroke of the focused source and of another.
+    const QStringList facts =
+        js("(function () { var a = document.activeElement, s = getComputedStyle(a);"
+           " var scale = a.ownerSVGElement.getScreenCTM().a;"
+           " var ring = s.outlineStyle === 'none' ? 0 : parseFloat(s.outlineWidth) * scale;"
+           " var mine = a.querySelector('.outline'), other = [].find.call("
+           "   a.ownerSVGElement.querySelectorAll('a .outline'), function (o) { return !a.contains(o); });"
+           " return [a.matches(':focus-visible'), Math.round(ring), mine && getComputedStyle(mine).stroke,"
+           "   other && getComputedStyle(other).stroke].join('|'); })()")
+            .toString()
+            .split('|');
+    ASSERT_EQ(facts.size(), 4);
+    EXPECT_EQ(facts[0], "true");
+    EXPECT_LE(facts[1].toInt(), 4) << "ring in screen pixels";
+    EXPECT_FALSE(facts[2].isEmpty());
+    EXPECT_NE(facts[2], facts[3]) << "the focused source stands out";
+}
+
 TEST(CrewWebViewWeb, ARendererEndingTwiceWithOneDocumentGivesWayToAMessage) {
     CrewWebView view(showCrewDoc(), true);
     view.resize(900, 700);
@@ -346,13 +385,7 @@ std::vector<QStringList> shownRows(QWebEnginePage& page, const QString& selector
     })())")
                                          .arg(literal(selector)))
                              .toString();
-    std::vector<QStringList> rows;
-    for (const QJsonValue& row : QJsonDocument::fromJson(json.toUtf8()).array()) {
-        QStringList cells;
-        for (const QJsonValue& cell : row.toArray()) cells << cell.toString();
-        rows.push_back(cells);
-    }
-    return rows;
+    return jsonRows(json);
 }
 
 void draw(QWebEnginePage& page, const CrewDoc& doc, bool split = false) {
@@ -485,6 +518,122 @@ TEST_F(CrewLayouts, PointsAsTheCsvListsThem) {
                 EXPECT_EQ(cell, toQ(line[c]).trimmed()) << c << ": " << why.toStdString();
             }
         }
+    }
+}
+
+// The sample show (main hangs, ground subs between them, three more arrays) with names of 25
+// characters, one of them of 60 with `longName`; imported from its report and loudspeaker DXF.
+CrewDoc crowdedPlan(bool longName) {
+    test::ReportGeneratorOptions options = test::sampleShowOptions();
+    for (test::SourcePlan& s : options.sourceList) {
+        const std::size_t length = longName && s.name == "CS 1" ? 60 : 25;
+        std::string name = s.name + " hung over the stage edge";
+        while (name.size() < length) name += ", cardioid stack";
+        name.resize(length);
+        s.name = name;
+    }
+    return exportCrewDoc(generatedShow(options), false, nowSeconds());
+}
+
+// Every label of the plan drawing `svg`, read back as drawn: overlaps with another label, an
+// outline or a point, labels outside the drawing, and texts that are not the source's name or
+// its beginning followed by "…".
+const char* const planLabelFaults = R"((function (svg) {
+  var ctm = svg.getScreenCTM(), out = { labels: 0, shortened: 0, faults: [] };
+  function screen(x, y) { var p = svg.createSVGPoint(); p.x = x; p.y = y; p = p.matrixTransform(ctm); return [p.x, p.y]; }
+  function boxOf(t) {
+    var b = t.getBBox(), a = screen(b.x, b.y), c = screen(b.x + b.width, b.y + b.height);
+    return { x0: Math.min(a[0], c[0]), y0: Math.min(a[1], c[1]), x1: Math.max(a[0], c[0]), y1: Math.max(a[1], c[1]) };
+  }
+  function meet(a, b) { return a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1; }
+  function crosses(p, q, r, s) {
+    function side(a, b, c) { return Math.sign((b[0] - a[0]) * (c[1] - a[1]) - (b[1] - a[1]) * (c[0] - a[0])); }
+    return side(p, q, r) * side(p, q, s) < 0 && side(r, s, p) * side(r, s, q) < 0;
+  }
+  function inside(pt, poly) {
+    var c = false;
+    for (var i = 0, j = poly.length - 1; i < poly.length; j = i++)
+      if ((poly[i][1] > pt[1]) !== (poly[j][1] > pt[1]) &&
+          pt[0] < (poly[j][0] - poly[i][0]) * (pt[1] - poly[i][1]) / (poly[j][1] - poly[i][1]) + poly[i][0]) c = !c;
+    return c;
+  }
+  function boxMeetsPolygon(b, poly) {
+    var corners = [[b.x0, b.y0], [b.x1, b.y0], [b.x1, b.y1], [b.x0, b.y1]];
+    if (poly.some(function (p) { return p[0] > b.x0 && p[0] < b.x1 && p[1] > b.y0 && p[1] < b.y1; })) return true;
+    if (corners.some(function (c) { return inside(c, poly); })) return true;
+    for (var i = 0; i < poly.length; i++)
+      for (var k = 0; k < 4; k++)
+        if (crosses(poly[i], poly[(i + 1) % poly.length], corners[k], corners[(k + 1) % 4])) return true;
+    return false;
+  }
+  var frame = svg.getBoundingClientRect();
+  var groups = [].slice.call(svg.children).filter(function (g) { return g.querySelector('title'); });
+  var labels = [], outlines = [], points = [];
+  groups.forEach(function (g) {
+    var name = g.querySelector('title').textContent;
+    g.querySelectorAll('polygon.outline').forEach(function (p) {
+      outlines.push({ name: name, pts: [].map.call(p.points, function (q) { return screen(q.x, q.y); }) });
+    });
+    g.querySelectorAll('circle').forEach(function (c) { points.push({ name: name, box: c.getBoundingClientRect() }); });
+    g.querySelectorAll('text.lbl').forEach(function (t) { labels.push({ name: name, text: t.textContent, box: boxOf(t) }); });
+  });
+  labels.forEach(function (l, i) {
+    var at = l.text + ' (' + l.name + ')';
+    out.labels++;
+    if (l.text !== l.name) {
+      out.shortened++;
+      if (!/…$/.test(l.text) || l.name.indexOf(l.text.slice(0, -1).trim()) !== 0) out.faults.push(at + ': not the name');
+    }
+    if (l.box.x0 < frame.left || l.box.x1 > frame.right || l.box.y0 < frame.top || l.box.y1 > frame.bottom) out.faults.push(at + ': cut off');
+    labels.slice(i + 1).forEach(function (m) { if (meet(l.box, m.box)) out.faults.push(at + ' over ' + m.text); });
+    outlines.forEach(function (o) { if (boxMeetsPolygon(l.box, o.pts)) out.faults.push(at + ' over the outline of ' + o.name); });
+    points.forEach(function (p) {
+      if (meet(l.box, { x0: p.box.left, y0: p.box.top, x1: p.box.right, y1: p.box.bottom })) out.faults.push(at + ' over a point of ' + p.name);
+    });
+  });
+  out.sources = groups.length;
+  return JSON.stringify(out);
+}))";
+
+// The plan of all sources names each of them beside its outline, never over another name, an
+// outline or a point, and within the drawing: on a phone, in the window and in the rigging
+// points. A name with no room is shortened with "…".
+TEST_F(CrewLayouts, PlanLabelsStayOffOtherLabelsAndOutlines) {
+    for (const bool longName : {false, true}) {
+        const CrewDoc doc = crowdedPlan(longName);
+        ASSERT_EQ(doc.sources.size(), 7u);
+        for (const char* layout : {"phone", "wide", "rigging points"}) {
+            SCOPED_TRACE(std::string(layout) + (longName ? ", a name of 60" : ""));
+            const bool printed = QString(layout) == "rigging points", phone = QString(layout) == "phone";
+            QWebEnginePage& page = printed ? rigger->page() : crewView(phone, doc);
+            if (printed) draw(page, doc);
+            const QString probe =
+                QString("(%1)(document.querySelector('%2'))")
+                    .arg(planLabelFaults, printed ? ".rig-plan svg" : "figure.overview svg");
+            const QJsonObject r = QJsonDocument::fromJson(runJs(page, probe).toString().toUtf8()).object();
+            const std::string faults = QJsonDocument(r["faults"].toArray()).toJson().toStdString();
+            EXPECT_EQ(r["sources"].toInt(), 7);
+            EXPECT_EQ(r["labels"].toInt(), 7) << faults; // every source named
+            EXPECT_TRUE(r["faults"].toArray().isEmpty()) << faults;
+            // A phone has no room for 60 characters; the printed page has for every name.
+            if (phone && longName) {
+                EXPECT_GE(r["shortened"].toInt(), 1);
+            }
+            if (printed) {
+                EXPECT_EQ(r["shortened"].toInt(), 0);
+            }
+        }
+    }
+
+    // Outlines too far apart to draw leave no room to measure: the page still draws.
+    CrewDoc far = crowdedPlan(false);
+    far.sources[0].plan->c = {-1e300, 0};
+    far.sources[1].plan->c = {1e300, 1e300};
+    for (QWebEnginePage* page : {&crewView(true, far), &rigger->page()}) {
+        draw(*page, far);
+        EXPECT_EQ(
+            runJs(*page, "String(window.RIG_ERROR) + (document.querySelectorAll('svg.draw').length > 0)"),
+            QVariant("undefinedtrue"));
     }
 }
 

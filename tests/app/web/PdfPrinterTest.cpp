@@ -210,6 +210,64 @@ TEST_F(Printing, RiggingPointsListEveryWarningAndKeepNamesOffTheNumbers) {
     }
 }
 
+// A crew link with a long token is printed whole beside its QR code, broken inside the token
+// where it must; the pages keep their full scale (content wider than the page would make the
+// printer shrink all of it).
+TEST_F(Printing, ALongCrewLinkIsPrintedWholeAtFullScale) {
+    struct Printed {
+        QString link;
+        std::vector<PdfWord> words;
+        PdfFacts facts;
+    };
+    auto print = [&](qsizetype tokenLength) {
+        QString token;
+        for (qsizetype i = 0; i < tokenLength; ++i) token += QChar("Xq3Vb8Nw2Lk5Tz9Rm4Hs7Q"[i % 22]);
+        Project p = showProject();
+        const QString link = "https://crew.quorvane.example/rigging/shows/c/" + token;
+        p.share = ShareInfo{toStd(token), toStd(link), nowSeconds(), {}, {}, std::nullopt};
+        const QString target = file(QStringLiteral("rig-%1.pdf").arg(tokenLength));
+        EXPECT_TRUE(QCoro::waitFor(printer.makeAsync(exportPdfPage(p, false, nowSeconds()), target, true)));
+        return Printed{link, readPdfWords(target), readPdf(target)};
+    };
+    auto word = [](const Printed& pdf, const QString& text) {
+        const auto at = std::find_if(pdf.words.begin(), pdf.words.end(),
+                                     [&](const PdfWord& w) { return w.text == text; });
+        return at == pdf.words.end() ? PdfWord{} : *at;
+    };
+    const Printed shortLink = print(22);
+    for (const qsizetype length : {90, 200}) {
+        SCOPED_TRACE(length);
+        const Printed pdf = print(length);
+        EXPECT_NEAR(pdf.facts.width, 841.92, 0.5); // landscape A4
+        EXPECT_NEAR(pdf.facts.height, 594.96, 0.5);
+        // Below "Crew link", beside the QR code, up to the plan's heading.
+        const PdfWord label = word(pdf, "Crew"), plan = word(pdf, "Plan");
+        ASSERT_EQ(label.page, 1);
+        QString shown;
+        for (const PdfWord& w : pdf.words) {
+            if (w.page == 1 && w.x0 > label.x0 - 1 && w.y0 > label.y0 + 1 &&
+                (plan.page > 1 || w.y0 < plan.y0))
+                shown += w.text;
+        }
+        EXPECT_EQ(shown, pdf.link);
+        // Full scale: the page's texts have the size and place they have beside a short link,
+        // and the table spans the page between its margins.
+        for (const char* text : {"RIGGING", "Group", "Total"}) {
+            const PdfWord a = word(pdf, text), b = word(shortLink, text);
+            EXPECT_NEAR(a.y1 - a.y0, b.y1 - b.y0, 0.05) << text;
+            EXPECT_NEAR(a.x0, b.x0, 0.05) << text;
+        }
+        EXPECT_NEAR(word(pdf, "Group").x0, 28 + 3, 2);
+        double right = 0, tableRight = 0;
+        for (const PdfWord& w : pdf.words) {
+            right = std::max(right, w.x1);
+            if (w.page == word(pdf, "Total").page) tableRight = std::max(tableRight, w.x1);
+        }
+        EXPECT_NEAR(tableRight, pdf.facts.width - 28 - 3, 2);
+        EXPECT_LE(right, pdf.facts.width - 28 + 0.5); // nothing runs into the margin
+    }
+}
+
 // A print that gives no bytes writes no file and is no success: the export hears "PDF export
 // failed.", a waiting caller (the downloads' upload) false.
 TEST(PrintingNothing, IsAFailure) {

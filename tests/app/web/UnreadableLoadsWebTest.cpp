@@ -46,13 +46,7 @@ std::vector<QStringList> cellsOf(QWebEnginePage& page, const QString& selector) 
     })())")
                                          .arg(selector))
                              .toString();
-    std::vector<QStringList> rows;
-    for (const QJsonValue& row : QJsonDocument::fromJson(json.toUtf8()).array()) {
-        QStringList cells;
-        for (const QJsonValue& cell : row.toArray()) cells << cell.toString();
-        rows.push_back(cells);
-    }
-    return rows;
+    return jsonRows(json);
 }
 
 // The same number to the CSV's one decimal, or both empty.

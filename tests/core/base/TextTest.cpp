@@ -237,6 +237,24 @@ std::string seen(const std::string& text) {
 
 } // namespace
 
+TEST(Text, SingleLineShowsEachLineBreakAsOneSpace) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"Main L", "Main L"},
+        {"Main\u2028L", "Main L"},      // line separator
+        {"Main\u2029L", "Main L"},      // paragraph separator
+        {"Main\nL", "Main L"},          // LF
+        {"Main\rL", "Main L"},          // CR
+        {"Main\r\nL", "Main L"},        // CR LF is one break
+        {"Main\n\rL", "Main  L"},       // LF CR are two
+        {"Main\xC2\x85L", "Main L"},    // NEL
+        {"Main\vL\fR", "Main L R"},     // VT, FF
+        {"\u2028Main\u2029", " Main "}, // at the ends too
+        {"Main\tL\u00A0R", "Main\tL\u00A0R"},
+        {"a\xFF\nb", "a\xFF b"},
+    };
+    for (const auto& [text, line] : cases) EXPECT_EQ(singleLine(text), line) << text;
+}
+
 TEST(Text, NamesThatCouldReorderTheirNeighboursAreIsolated) {
     const std::pair<std::string, std::string> cases[] = {
         {"Main L", "Main L"},
