@@ -28,7 +28,7 @@
 #include "ProjectStore.h"
 #include "QtText.h"
 #include "SidebarWidget.h"
-#include "app/LoopProbe.h"
+#include "app/BenchWindow.h"
 #include "support/AppTesting.h"
 #include "support/ProjectFixtures.h"
 #include "support/TempDir.h"
@@ -55,6 +55,8 @@ namespace {
 
 using namespace rig;
 using namespace rig::app;
+using rig::app::bench::BenchWindow;
+using rig::app::bench::importUntilApplying;
 using rig::app::bench::LoopProbe;
 using rig::app::bench::settle;
 
@@ -152,37 +154,17 @@ void BM_ReimportIntoWindow(benchmark::State& state) {
     readers.report = [&](const auto&, std::stop_token) { return report; };
     store.importer().setImportReaders(readers);
 
-    DXFSettings dxf;
-    PdfPrinter printer;
-    testing::NoReveal reveal;
-    ExportCommands exports(store, dxf, printer, reveal);
-    MainWindow::Parts parts;
-    parts.crewPreview = {[](const CrewDoc&, bool, QWidget* parent) -> QWidget* { return new QLabel(parent); },
-                         [](QWidget*, const CrewDoc&, bool) {}};
-    parts.exports = &exports;
     // A show of one array, replaced by the large one: every source of it is a new one, and the
     // array is gone.
     const Project small = fixtures::projectWith({fixtures::flownArray("Main L", {"ALL", "Main"}, 6)});
     store.setProject(small);
-    MainWindow window(store, library, std::move(parts));
-    window.resize(1280, 800);
-    window.show();
-    settle();
+    BenchWindow shown(store, library);
+    MainWindow& window = shown.window;
 
     double longestBlockMs = 0;
     for (auto _ : state) {
-        QEventLoop loop;
         QElapsedTimer applying;
-        std::unique_ptr<LoopProbe> probe;
-        // The result goes in right after importing turns false, before the loop runs again.
-        QObject::connect(&store.importer(), &ImportController::importingChanged, &loop, [&] {
-            if (store.importer().importing()) return;
-            applying.start();
-            probe = std::make_unique<LoopProbe>();
-            loop.quit();
-        });
-        store.importer().handleURLs(urls);
-        loop.exec();
+        std::unique_ptr<LoopProbe> probe = importUntilApplying(store, urls, applying);
         while (!window.changesSheet() || !window.changesSheet()->isVisible())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         while (!window.sidebar()->complete()) QCoreApplication::processEvents();

@@ -8,7 +8,7 @@
 #include "MotorLibrary.h"
 #include "ProjectStore.h"
 #include "QtText.h"
-#include "app/LoopProbe.h"
+#include "app/BenchWindow.h"
 #include "support/AppTesting.h"
 #include "support/ReportGenerator.h"
 #include "support/ShowProjects.h"
