@@ -253,7 +253,10 @@ void ExistingLinksSheet::rebuildRows() {
         auto* text = new QVBoxLayout;
         text->setSpacing(2);
         auto* titleLine = new QHBoxLayout;
-        auto* title = form::label(linkTitle(link), Tone::primary, style::bold(style::bodyFont()));
+        // Names, reports and links from the server wrap, anywhere if they must: the row's
+        // buttons stay in sight however long they run.
+        auto* title = new style::WrappingLabel(linkTitle(link));
+        title->setFont(style::bold(style::bodyFont()));
         title->setObjectName(QStringLiteral("title"));
         titleLine->addWidget(title);
         const bool own = isOwnLink(project, link);
@@ -264,14 +267,13 @@ void ExistingLinksSheet::rebuildRows() {
         }
         titleLine->addStretch(1);
         text->addLayout(titleLine);
-        auto* detail = form::label(linkDetailText(link), Tone::secondary, style::captionFont());
+        auto* detail = new style::WrappingLabel(linkDetailText(link), Tone::secondary);
+        detail->setFont(style::captionFont());
         detail->setObjectName(QStringLiteral("detail"));
-        detail->setWordWrap(true);
         text->addWidget(detail);
-        auto* url = form::label(shownName(link.url), Tone::secondary, style::monospacedCaptionFont());
+        auto* url =
+            new style::SelectableText(shownName(link.url), Tone::secondary, style::monospacedCaptionFont());
         url->setObjectName(QStringLiteral("url"));
-        url->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        url->setWordWrap(true);
         text->addWidget(url);
         layout->addLayout(text, 1);
 
