@@ -246,13 +246,16 @@ void ExistingLinksSheet::rebuildRows() {
         outer->setContentsMargins(0, 0, 0, 0);
         outer->setSpacing(0);
         if (at > 0) outer->addWidget(new form::Divider);
+        // Spacings of their own: nested layouts would take the outer column's none.
         auto* layout = new QHBoxLayout;
+        layout->setSpacing(8);
         layout->setContentsMargins(0, 3, 0, 3);
         outer->addLayout(layout);
 
         auto* text = new QVBoxLayout;
         text->setSpacing(2);
         auto* titleLine = new QHBoxLayout;
+        titleLine->setSpacing(6);
         // Names, reports and links from the server wrap, anywhere if they must: the row's
         // buttons stay in sight however long they run.
         auto* title = new style::WrappingLabel(linkTitle(link));

@@ -588,12 +588,13 @@ void MainWindow::changeEvent(QEvent* event) {
 void MainWindow::restyle() {
     restyling_ = true;
     const QPalette p = palette();
-    // Segmented switches: the chosen segment in the highlight colour.
-    const QString border = style::withAlpha(style::color(Tone::primary, p), 0.25).name(QColor::HexArgb);
+    // Segmented switches: the chosen segment in the highlight colour, the edge of every segment
+    // as other controls' (a dark highlight alone would hardly stand out from a dark toolbar).
+    const QString border = style::controlOutline(p).name();
     const QString sheet =
         QStringLiteral(
             "QPushButton { border: 1px solid %1; background: %2; color: %3; padding: 3px 12px; }"
-            "QPushButton:checked { background: %4; color: %5; border-color: %4; }"
+            "QPushButton:checked { background: %4; color: %5; }"
             "QPushButton[segment=\"first\"] { border-top-left-radius: 5px; border-bottom-left-radius: 5px; }"
             "QPushButton[segment=\"last\"] { border-top-right-radius: 5px; border-bottom-right-radius: 5px;"
             " border-left: none; }"
