@@ -32,7 +32,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
@@ -220,47 +219,38 @@ QColor groundAround(const QImage& image, const QRect& frame) {
                            })->first);
 }
 
-// How `frame`'s outline stands out from `ground`: along the middle half of each side the
-// strongest pixel from one outside to two inside, the median of those; the weakest side.
+// How `frame`'s outline stands out from `ground`: in the middle of each side the strongest
+// pixel from one outside to two inside; the weakest side.
 double outlineContrast(const QImage& image, const QRect& frame, const QColor& ground) {
+    const QPoint middle = frame.center();
     double weakest = 100;
-    const auto side = [&](QPoint from, QPoint along, QPoint inward, int length) {
-        std::vector<double> strongest;
-        for (int i = length / 4; i < length * 3 / 4; ++i) {
-            double best = 1;
-            for (int d = -1; d <= 2; ++d)
-                best = std::max(best,
-                                testing::contrast(image.pixelColor(from + along * i + inward * d), ground));
-            strongest.push_back(best);
-        }
-        std::sort(strongest.begin(), strongest.end());
-        weakest = std::min(weakest, strongest[strongest.size() / 2]);
-    };
-    side(frame.topLeft(), {1, 0}, {0, 1}, frame.width());
-    side(frame.bottomLeft(), {1, 0}, {0, -1}, frame.width());
-    side(frame.topLeft(), {0, 1}, {1, 0}, frame.height());
-    side(frame.topRight(), {0, 1}, {-1, 0}, frame.height());
+    for (const auto& [edge, inward] : {std::pair{QPoint(middle.x(), frame.top()), QPoint(0, 1)},
+                                       {QPoint(middle.x(), frame.bottom()), QPoint(0, -1)},
+                                       {QPoint(frame.left(), middle.y()), QPoint(1, 0)},
+                                       {QPoint(frame.right(), middle.y()), QPoint(-1, 0)}}) {
+        double best = 1;
+        for (int d = -1; d <= 2; ++d)
+            best = std::max(best, testing::contrast(image.pixelColor(edge + inward * d), ground));
+        weakest = std::min(weakest, best);
+    }
     return weakest;
 }
 
 // The box a control's outline is drawn around, in its own coordinates; an empty one for a
 // button without a frame (its symbol or text is what shows it).
 std::optional<QRect> outlinedBox(QWidget* control) {
-    if (auto* box = qobject_cast<QAbstractButton*>(control);
-        box && (qobject_cast<QCheckBox*>(box) || qobject_cast<QRadioButton*>(box))) {
+    if (auto* box = qobject_cast<QCheckBox*>(control)) {
         QStyleOptionButton option;
         option.initFrom(box);
-        option.text = box->text();
-        const auto element =
-            qobject_cast<QCheckBox*>(box) ? QStyle::SE_CheckBoxIndicator : QStyle::SE_RadioButtonIndicator;
-        return box->style()->subElementRect(element, &option, box);
+        return box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
     }
     if (auto* button = qobject_cast<QToolButton*>(control); button && button->autoRaise()) return QRect();
     if (auto* button = qobject_cast<QPushButton*>(control); button && button->isFlat()) return QRect();
+    const bool part = qobject_cast<QComboBox*>(control->parentWidget()) ||
+                      qobject_cast<QAbstractSpinBox*>(control->parentWidget());
     if (qobject_cast<QAbstractButton*>(control) || qobject_cast<QComboBox*>(control) ||
         qobject_cast<QAbstractSpinBox*>(control) || qobject_cast<SegmentedControl*>(control) ||
-        (qobject_cast<QLineEdit*>(control) && !qobject_cast<QComboBox*>(control->parentWidget()) &&
-         !qobject_cast<QAbstractSpinBox*>(control->parentWidget())))
+        (qobject_cast<QLineEdit*>(control) && !part))
         return control->rect();
     return std::nullopt;
 }
