@@ -234,6 +234,7 @@ TEST_F(CrewLinkTest, SheetUsesAndDeletesLinks) {
     expectButtonsInSight(sheet);
     // The long link wraps and copies whole.
     auto* url = rows[1]->findChild<QTextEdit*>("url");
+    ASSERT_NE(url, nullptr);
     url->selectAll();
     url->copy();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), server.baseUrl() + "/c/" + longToken);
