@@ -152,8 +152,12 @@ TEST(QtPrompts, FilePanelsNeverReadAFileToShowIt) {
         [&] { qt.chooseProjectToOpen(root.path()); },
         [&] { qt.chooseProjectSaveFile(root.path(), "Show.qvrig"); },
         [&] { qt.chooseFilesToImport(root.path(), "Choose"); },
-        [&] { qt.chooseExportSaveFile({root.path(), "Show.csv", "CSV text (*.csv)", "csv", nullptr}); },
-        [&] { qt.chooseExportSaveFile({root.path(), "Show.dxf", "DXF drawing (*.dxf)", "dxf", &accessory}); },
+        [&] {
+            qt.chooseExportSaveFile({root.path(), "Show.csv", "CSV text (*.csv)", "csv", nullptr});
+        },
+        [&] {
+            qt.chooseExportSaveFile({root.path(), "Show.dxf", "DXF drawing (*.dxf)", "dxf", &accessory});
+        },
     };
     for (const auto& panel : panels) {
         testing::whenModalShows(browse);

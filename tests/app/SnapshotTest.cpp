@@ -228,7 +228,8 @@ TEST(SnapshotRun, EveryRunEndsWithItsNotes) {
         {{{"RIG_SETTINGS_SHOTS", ""}, {"RIG_STEPS", "|"}}, Special::lateKeyring,
          {"settings-general.png", "settings-motors.png"}, {}},
         // An empty folder is none: nothing is exported (into "/").
-        {{{"RIG_EXPORT", ""}, {"RIG_TEST_HEIGHT", "14"}, {"RIG_STEPS", "|"}}, Special::exportsAtOnce, {"state.txt"}, {}},
+        {{{"RIG_EXPORT", ""}, {"RIG_TEST_HEIGHT", "14"}, {"RIG_STEPS", "|"}}, Special::exportsAtOnce,
+         {"state.txt"}, {}},
         // clang-format on
     };
     for (const auto& c : cases) {
