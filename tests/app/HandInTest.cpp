@@ -16,6 +16,7 @@
 #include "ProjectStore.h"
 #include "QtText.h"
 #include "base/Text.h"
+#include "import/ImportNotes.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -81,6 +82,9 @@ protected:
     QDBusPendingCall open(const QStringList& paths) {
         QStringList uris;
         for (const QString& path : paths) uris << QString::fromUtf8(QUrl::fromLocalFile(path).toEncoded());
+        return openURIs(uris);
+    }
+    QDBusPendingCall openURIs(const QStringList& uris) {
         QDBusMessage call = QDBusMessage::createMethodCall(
             DesktopInstance::serviceName, DesktopInstance::objectPath, "org.freedesktop.Application", "Open");
         call << uris << QVariantMap();
@@ -188,6 +192,26 @@ TEST_F(HandIn, ThousandsOfFilesInOneCallGiveTenLinesOfAlert) {
         std::lock_guard lock(mutex);
         read.clear();
     }
+
+    // Addresses that are no local file are named once, after what the files' import says, or
+    // alone; a password is not shown.
+    const QString gone =
+        QString::fromUtf8(QUrl::fromLocalFile(fromPath(files.path()) + "/gone.csv").toEncoded());
+    const auto notTaken = [](const char* address) {
+        return "Not a file on this computer: " + toQ(ImportNotes::quoted(address)) + " was not imported.";
+    };
+    for (const QStringList& uris : {QStringList{"http://x.org/a.pdf", gone, "sftp://rig:pw@host/b.csv",
+                                                "http://x.org/a.pdf", "data:text/csv,Category"},
+                                    QStringList{"trash:///c.dxf"}}) {
+        const std::vector<QDBusPendingCall> calls{openURIs(uris)};
+        ASSERT_TRUE(waitFor([&] { return answered(calls) && int(alerts().size()) > alertsSeen; }, 60000));
+        alertsSeen = int(alerts().size());
+    }
+    EXPECT_EQ(alerts()[alerts().size() - 2],
+              "Cannot read " + toQ(bidiIsolated("gone.csv")) + ": No such file or directory\n" +
+                  notTaken("http://x.org/a.pdf") + "\n" + notTaken("sftp://rig@host/b.csv") + "\n" +
+                  notTaken("data:text/csv,Category"));
+    EXPECT_EQ(alerts().back(), notTaken("trash:///c.dxf"));
 }
 
 TEST_F(HandIn, RepeatedCallsWhileASaveQuestionIsOpenAskOnce) {
@@ -229,6 +253,23 @@ TEST_F(HandIn, RepeatedCallsWhileASaveQuestionIsOpenAskOnce) {
     ASSERT_TRUE(waitFor([&] { return prompts.count(FakePrompts::Kind::saveChanges) == 2; }, 60000));
     ASSERT_TRUE(fence("second.csv"));
     EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 2);
+
+    // The same file in addresses spelled 300 ways while its question is open: asked once.
+    prompts.answerSave(Prompts::SaveAnswer::cancel, [&] {
+        const qsizetype before = handed.size();
+        const QString uri = QString::fromUtf8(QUrl::fromLocalFile(show).toEncoded());
+        const QString folder = uri.left(uri.lastIndexOf('/'));
+        std::vector<QDBusPendingCall> calls;
+        for (int i = 0; i < 300; ++i)
+            calls.push_back(openURIs({i % 3 == 0   ? uri + "?v=" + QString::number(i)
+                                      : i % 3 == 1 ? folder + "/./show.qvrig"
+                                                   : folder + "//show.qvrig"}));
+        EXPECT_TRUE(waitFor([&] { return answered(calls) && handed.size() == before + 300; }, 60000));
+    });
+    const std::vector<QDBusPendingCall> third{open({show})};
+    ASSERT_TRUE(waitFor([&] { return prompts.count(FakePrompts::Kind::saveChanges) == 3; }, 60000));
+    ASSERT_TRUE(fence("third.csv"));
+    EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 3);
     EXPECT_EQ(program->store().project().name, "Edited");
 }
 

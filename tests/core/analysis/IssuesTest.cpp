@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 using namespace rig;
 using namespace rig::fixtures;
 using Level = Issue::Level;
@@ -60,10 +63,19 @@ TEST(Issues, LoadSumAndFlownBoundaries) {
     Source zero = source("Z", {loaded("Front", 0.0), loaded("Rear", -0.0)});
     Source noLoads = source("N", {loaded("Front", std::nullopt)});
     noLoads.totalWeight = 500;
-    Source nanLoad = source("Q", {loaded("Front", notANumber)});
-    nanLoad.totalWeight = 500;
-    Project p = projectOf({s, zero, noLoads, nanLoad});
+    Source infiniteTotal = source("T", {loaded("Front", 400)});
+    infiniteTotal.totalWeight = std::numeric_limits<double>::infinity();
+    Project p = projectOf({s, zero, noLoads, infiniteTotal});
     EXPECT_TRUE(p.issues().empty()) << testing::PrintToString(texts(p.issues()));
+
+    // Loads that are not finite numbers: one row per source naming their points, no number.
+    Source unreadable = source("Q", {loaded("Front", notANumber), loaded("Rear", -HUGE_VAL), loaded("X", 5)});
+    unreadable.totalWeight = 500;
+    EXPECT_EQ(projectOf({unreadable}).issues(),
+              (std::vector<Issue>{
+                  {Level::warning, "ALL/Main/Q",
+                   "Unreadable loads on Front, Rear – totals that need them are left empty."},
+                  {Level::check, "ALL/Main/Q", "Point loads add up to 5 kg but total weight is 500 kg."}}));
 
     p.report.sources.mut(0).totalWeight = 800;
     p.report.sources.mut(0).pickups = {loaded("Front", 400), loaded("Rear", 402)};
@@ -72,7 +84,8 @@ TEST(Issues, LoadSumAndFlownBoundaries) {
     // A load that could not be read leaves the readable ones to be checked.
     p.report.sources.mut(0).pickups = {loaded("Front", 400), loaded("Rear", notANumber)};
     EXPECT_EQ(texts(p.issues()),
-              std::vector<std::string>{"Point loads add up to 400 kg but total weight is 800 kg."});
+              (std::vector<std::string>{"Unreadable load on Rear – totals that need it are left empty.",
+                                        "Point loads add up to 400 kg but total weight is 800 kg."}));
 }
 
 TEST(Issues, DXFChecksOnlyWithDXFData) {
