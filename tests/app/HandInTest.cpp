@@ -193,25 +193,14 @@ TEST_F(HandIn, ThousandsOfFilesInOneCallGiveTenLinesOfAlert) {
         read.clear();
     }
 
-    // Addresses that are no local file are named once, after what the files' import says, or
-    // alone; a password is not shown.
-    const QString gone =
-        QString::fromUtf8(QUrl::fromLocalFile(fromPath(files.path()) + "/gone.csv").toEncoded());
-    const auto notTaken = [](const char* address) {
-        return "Not a file on this computer: " + toQ(ImportNotes::quoted(address)) + " was not imported.";
-    };
-    for (const QStringList& uris : {QStringList{"http://x.org/a.pdf", gone, "sftp://rig:pw@host/b.csv",
-                                                "http://x.org/a.pdf", "data:text/csv,Category"},
-                                    QStringList{"trash:///c.dxf"}}) {
-        const std::vector<QDBusPendingCall> calls{openURIs(uris)};
-        ASSERT_TRUE(waitFor([&] { return answered(calls) && int(alerts().size()) > alertsSeen; }, 60000));
-        alertsSeen = int(alerts().size());
-    }
-    EXPECT_EQ(alerts()[alerts().size() - 2],
-              "Cannot read " + toQ(bidiIsolated("gone.csv")) + ": No such file or directory\n" +
-                  notTaken("http://x.org/a.pdf") + "\n" + notTaken("sftp://rig@host/b.csv") + "\n" +
-                  notTaken("data:text/csv,Category"));
-    EXPECT_EQ(alerts().back(), notTaken("trash:///c.dxf"));
+    // Addresses that are no local file are named once, without a password.
+    const std::vector<QDBusPendingCall> calls{
+        openURIs({"http://x.org/a.pdf", "sftp://rig:pw@host/b.csv", "http://x.org/a.pdf", "trash:///c.dxf"})};
+    ASSERT_TRUE(waitFor([&] { return answered(calls) && int(alerts().size()) > alertsSeen; }, 60000));
+    QStringList named;
+    for (const char* address : {"http://x.org/a.pdf", "sftp://rig@host/b.csv", "trash:///c.dxf"})
+        named << "Not a file on this computer: " + toQ(ImportNotes::quoted(address)) + " was not imported.";
+    EXPECT_EQ(alerts().back(), named.join('\n'));
 }
 
 TEST_F(HandIn, RepeatedCallsWhileASaveQuestionIsOpenAskOnce) {
@@ -255,15 +244,13 @@ TEST_F(HandIn, RepeatedCallsWhileASaveQuestionIsOpenAskOnce) {
     EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 2);
 
     // The same file in addresses spelled 300 ways while its question is open: asked once.
+    const QString uri = QString::fromUtf8(QUrl::fromLocalFile(show).toEncoded());
+    const QString folder = uri.section('/', 0, -2);
     prompts.answerSave(Prompts::SaveAnswer::cancel, [&] {
         const qsizetype before = handed.size();
-        const QString uri = QString::fromUtf8(QUrl::fromLocalFile(show).toEncoded());
-        const QString folder = uri.left(uri.lastIndexOf('/'));
         std::vector<QDBusPendingCall> calls;
         for (int i = 0; i < 300; ++i)
-            calls.push_back(openURIs({i % 3 == 0   ? uri + "?v=" + QString::number(i)
-                                      : i % 3 == 1 ? folder + "/./show.qvrig"
-                                                   : folder + "//show.qvrig"}));
+            calls.push_back(openURIs({i % 2 ? uri + "?v=" + QString::number(i) : folder + "/.//show.qvrig"}));
         EXPECT_TRUE(waitFor([&] { return answered(calls) && handed.size() == before + 300; }, 60000));
     });
     const std::vector<QDBusPendingCall> third{open({show})};

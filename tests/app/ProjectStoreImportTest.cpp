@@ -149,14 +149,12 @@ TEST_F(StoreImport, NamesWithLineBreaksAreImportedOrWhatWasSkippedIsNamed) {
               "Show speakers.dxf: skipped the block \"1_Main\": a line break (U+2028) cuts its name there.\n"
               "Show speakers.dxf: skipped the block \"3_Out\": a line break (U+2029) cuts its name there.");
 
-    // A reader's own count of what it left out is counted on: 909 skipped blocks, ten named.
+    // 909 skipped blocks: ten named, and the real count of the rest.
     test::DXFWriter cut;
-    cut.beginSection("BLOCKS");
     for (int i = 1; i <= 909; ++i) cut.beginBlock(std::to_string(i) + "_Cut\u2028L").endBlock();
-    importAndWait({file("cut.dxf", cut.endSection().finish())});
-    const QStringList lines = store->errorMessage().value_or("").split('\n');
-    ASSERT_EQ(lines.size(), 11);
-    EXPECT_EQ(lines[10], QString::fromUtf8("… and 899 more like these."));
+    importAndWait({file("cut.dxf", cut.finish())});
+    EXPECT_TRUE(
+        store->errorMessage().value_or("").endsWith(QString::fromUtf8(".\n… and 899 more like these.")));
 
     // The names survive the program's own save and open.
     const QString path = fromPath(files.path() / "Line breaks.qvrig");

@@ -138,10 +138,8 @@ TEST(CrewDocBuild, NotANumberValuesAreLeftOutSoTheDocumentEncodes) {
     EXPECT_EQ(src["points"], parseJsonText(R"([{"role":"Front","hole":"3","loadInvalid":true,"delta":true},
         {"role":"Rear","hole":"","load":-1,"delta":true,"motor":"M"}])"));
     EXPECT_EQ(src["enc"], parseJsonText(R"([{"n":1,"t":"K1","s":1,"bot":8.7},{"n":2,"t":"KARA"}])"));
-    const std::size_t n = src["warn"].size();
-    ASSERT_GE(n, 2u);
-    EXPECT_EQ(src["warn"][n - 2]["t"], "Rear load is negative (-1 kg).");
-    EXPECT_EQ(src["warn"][n - 1],
+    EXPECT_EQ(src["warn"][src["warn"].size() - 2]["t"], "Rear load is negative (-1 kg).");
+    EXPECT_EQ(src["warn"].back(),
               parseJsonText(
                   R"({"l":"warning","t":"Unreadable load on Front – totals that need it are left empty."})"));
 

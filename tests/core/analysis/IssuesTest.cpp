@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 
 using namespace rig;
 using namespace rig::fixtures;
@@ -63,19 +62,13 @@ TEST(Issues, LoadSumAndFlownBoundaries) {
     Source zero = source("Z", {loaded("Front", 0.0), loaded("Rear", -0.0)});
     Source noLoads = source("N", {loaded("Front", std::nullopt)});
     noLoads.totalWeight = 500;
-    Source infiniteTotal = source("T", {loaded("Front", 400)});
-    infiniteTotal.totalWeight = std::numeric_limits<double>::infinity();
-    Project p = projectOf({s, zero, noLoads, infiniteTotal});
+    Project p = projectOf({s, zero, noLoads});
     EXPECT_TRUE(p.issues().empty()) << testing::PrintToString(texts(p.issues()));
-
-    // Loads that are not finite numbers: one row per source naming their points, no number.
-    Source unreadable = source("Q", {loaded("Front", notANumber), loaded("Rear", -HUGE_VAL), loaded("X", 5)});
-    unreadable.totalWeight = 500;
-    EXPECT_EQ(projectOf({unreadable}).issues(),
-              (std::vector<Issue>{
-                  {Level::warning, "ALL/Main/Q",
-                   "Unreadable loads on Front, Rear – totals that need them are left empty."},
-                  {Level::check, "ALL/Main/Q", "Point loads add up to 5 kg but total weight is 500 kg."}}));
+    // A load or total that is not finite is never printed: the points are named instead.
+    Source infinite = source("Q", {loaded("Front", -HUGE_VAL), loaded("Rear", 400)});
+    infinite.totalWeight = HUGE_VAL;
+    EXPECT_EQ(texts(projectOf({infinite}).issues()),
+              std::vector<std::string>{"Unreadable load on Front – totals that need it are left empty."});
 
     p.report.sources.mut(0).totalWeight = 800;
     p.report.sources.mut(0).pickups = {loaded("Front", 400), loaded("Rear", 402)};
