@@ -90,7 +90,7 @@ protected:
     DXFSettings dxf;
     PdfPrinter printer;
     testing::NoReveal reveal;
-    std::unique_ptr<ExportCommands> exports;
+    std::unique_ptr<ExportCommands> exports; // made with the store
     std::unique_ptr<MainWindow> window;
 };
 
@@ -303,7 +303,7 @@ TEST_F(PublishButtonTest, ALinkGoneFromTheServerIsReplacedOnlyWhenTheUserChooses
 // quits without asking again and keeps the new link with the rest of the work.
 TEST_F(PublishButtonTest, AQuitWhilePublishingAsksOnceAndWaitsForTheDownloadFiles) {
     using Kind = FakePrompts::Kind;
-    QTimer uploaded; // the upload ends when the test lets it
+    QTimer uploaded; // the upload ends when the test starts it
     uploaded.setSingleShot(true);
     bool uploading = false;
     store->crewLink().setDownloadUploader([&](Project, QString token) -> QCoro::Task<void> {
@@ -321,13 +321,11 @@ TEST_F(PublishButtonTest, AQuitWhilePublishingAsksOnceAndWaitsForTheDownloadFile
     EXPECT_EQ(prompts.shown().front().kind, Kind::saveChanges);
     EXPECT_EQ(prompts.last(Kind::quitWhileRunning).text,
               "Quit while the crew link is still being published?");
-    EXPECT_TRUE(w.isVisible());
 
     prompts.answerQuitWhileRunning(Prompts::QuitAnswer::finishFirst);
     w.close();
     ASSERT_TRUE(testing::waitFor([&] { return w.quitsWhenDone() && uploading; }));
-    EXPECT_TRUE(w.toolbar().finishing->isVisible());
-    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.toolbar().finishing->isVisible() && w.isVisible());
     uploaded.start(0);
     ASSERT_TRUE(testing::waitFor([&] { return closed.count() == 1; }));
     EXPECT_EQ(uploadedTokens, server.tokens());
