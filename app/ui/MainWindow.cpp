@@ -722,6 +722,11 @@ void MainWindow::scheduleWorkCheck() {
 
 void MainWindow::quitIfWorkDone() {
     if (!quitWhenDone_ || hasRunningWork()) return;
+    // Never from under a dialog or panel the user has open: once it has closed.
+    if (QApplication::activeModalWidget()) {
+        QTimer::singleShot(250, this, &MainWindow::scheduleWorkCheck);
+        return;
+    }
     setQuitWhenDone(false);
     // A PDF not written or download files not uploaded: the user reads why and decides.
     if (store_.errorMessage() || presenting_) return;
