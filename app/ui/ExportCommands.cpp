@@ -81,8 +81,7 @@ std::optional<QString> ExportCommands::choose(const Project& project, ExportKind
 }
 
 void ExportCommands::rememberFolder(const QString& writtenFile) {
-    // Only a folder that took a file: the next panel would open in one that failed (and a
-    // panel reading a device such as /proc/kmsg for its icons never comes back).
+    // Only a folder that took a file: the next panel would open in one that failed.
     settings().setValue(lastExportDirectoryKey, QFileInfo(writtenFile).absolutePath());
     settings().sync();
 }
