@@ -173,7 +173,8 @@ void Program::quit(int code) {
 
 void Program::commitSession(QSessionManager& manager) {
     if (manager.allowsInteraction()) {
-        const bool mayEnd = window_ && window_->confirmQuit();
+        // "Finish, Then Quit" ends the program once its work is done, not the session now.
+        const bool mayEnd = window_ && window_->confirmQuit() && window_->confirmRunningWork();
         manager.release();
         if (!mayEnd) manager.cancel();
         return;

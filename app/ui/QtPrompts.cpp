@@ -188,4 +188,16 @@ bool QtPrompts::confirmDeletion(const QString& message, const QString& detail) {
     return clickedIn(box, cancel, cancel) == remove;
 }
 
+Prompts::QuitAnswer QtPrompts::askToQuitWhileRunning(const QString& message, const QString& detail) {
+    QMessageBox box(dialogParent());
+    setPlainTexts(box, QMessageBox::Warning, message, detail);
+    QPushButton* finish = box.addButton(QStringLiteral("Finish, Then Quit"), QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    QPushButton* quitNow = box.addButton(QStringLiteral("Quit Now"), QMessageBox::DestructiveRole);
+    QAbstractButton* clicked = clickedIn(box, finish, cancel);
+    if (clicked == finish) return QuitAnswer::finishFirst;
+    if (clicked == quitNow) return QuitAnswer::quitNow;
+    return QuitAnswer::cancel;
+}
+
 } // namespace rig::app

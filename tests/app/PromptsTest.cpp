@@ -78,6 +78,14 @@ TEST(QtPrompts, QuestionsAnswerByButtonAndEscapeNeverLosesAnything) {
         whenModalShows(act);
         EXPECT_EQ(qt.confirmDeletion("Delete this link?", "https://x.example/c/a"), expected);
     }
+    // Waiting for running work is the default; only its own button quits at once.
+    using Quit = Prompts::QuitAnswer;
+    const std::pair<std::function<void(QWidget*)>, Quit> quits[] = {
+        {click("Quit Now"), Quit::quitNow}, {pressEscape, Quit::cancel}, {pressReturn, Quit::finishFirst}};
+    for (const auto& [act, expected] : quits) {
+        whenModalShows(act);
+        EXPECT_EQ(qt.askToQuitWhileRunning("Quit while “A.pdf” is still being written?", "detail"), expected);
+    }
     // An alert's offer is taken only by its own button; Return is "OK".
     const std::pair<std::function<void(QWidget*)>, bool> offers[] = {
         {click("Publish Under a New Link"), true},
