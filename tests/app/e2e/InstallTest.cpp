@@ -51,8 +51,9 @@ TEST(Install, InstallsADesktopApplicationThatUsesItsOwnFiles) {
         EXPECT_EQ(*complaints, "");
     }
     // The install itself tells the desktop, where the tools exist.
-    if (!QStandardPaths::findExecutable("update-mime-database").isEmpty())
+    if (!QStandardPaths::findExecutable("update-mime-database").isEmpty()) {
         EXPECT_TRUE(readText(installed("share/mime/globs2")).contains("application/x-quorvane-rig:*.qvrig"));
+    }
     if (!QStandardPaths::findExecutable("update-desktop-database").isEmpty()) {
         EXPECT_TRUE(readText(installed("share/applications/mimeinfo.cache"))
                         .contains("application/x-quorvane-rig=quorvane-rig.desktop;"));
