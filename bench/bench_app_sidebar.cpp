@@ -20,6 +20,7 @@
 #include "ImportWorker.h"
 #include "MainWindow.h"
 #include "MotorLibrary.h"
+#include "OverviewPage.h"
 #include "PdfPrinter.h"
 #include "ProjectStore.h"
 #include "QtText.h"
@@ -27,6 +28,7 @@
 #include "app/BenchWindow.h"
 #include "support/AppTesting.h"
 #include "support/ProjectFixtures.h"
+#include "support/ReportGenerator.h"
 #include "support/TempDir.h"
 
 #include <QApplication>
@@ -137,6 +139,81 @@ BENCHMARK(BM_ApplyReportIntoWindow)
     ->Arg(1000)
     ->Arg(5000)
     ->Arg(10000)
+    ->UseManualTime()
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond);
+
+// A show whose sources carry checks (the report generator's warnings, and a load check for most
+// sources) applied after another project was shown: imported after File > New Project (0), or
+// opened while the other's overview is on screen (1). The overview page exists already.
+void BM_ApplyCheckedShowAfterAProject(benchmark::State& state) {
+    testing::TempAppPaths paths;
+    test::TempDir dir;
+    const bool opened = state.range(1) == 1;
+    test::ReportGeneratorOptions options;
+    options.sources = int(state.range(0));
+    options.seed = 7;
+    const Report report = test::generateReport(options).expected;
+    Project checked;
+    checked.importReport(report, "Show report.pdf", fixtures::testDate());
+    const QString checkedFile = fromPath(dir.write("Checked.qvrig", checked.fileText()));
+    const QString smallFile = fromPath(
+        dir.write("Small.qvrig",
+                  fixtures::projectWith({fixtures::flownArray("Main L", {"ALL", "Main"}, 6)}).fileText()));
+    const QList<QUrl> urls{QUrl::fromLocalFile(fromPath(dir.write("Show report.pdf", "%PDF-1.4\n")))};
+    MotorLibrary library;
+    ProjectStore store;
+    store.setMotorLibrary(&library);
+    store.setDelays({std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1)});
+    ImportReaders readers;
+    readers.report = [&](const auto&, std::stop_token) { return report; };
+    store.importer().setImportReaders(readers);
+    store.openProject(smallFile, false);
+    BenchWindow shown(store, library);
+    MainWindow& window = shown.window;
+    const auto caughtUp = [&] {
+        auto* overview = qobject_cast<OverviewPage*>(window.overviewPage());
+        return window.sidebar()->complete() && overview && overview->complete();
+    };
+
+    double longestBlockMs = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        store.openProject(smallFile, false);
+        window.setSelection(Selection::overview());
+        while (!caughtUp()) QCoreApplication::processEvents();
+        settle();
+        if (!opened) {
+            store.newProject();
+            settle();
+        }
+        state.ResumeTiming();
+
+        QElapsedTimer applying;
+        std::unique_ptr<LoopProbe> probe;
+        if (opened) {
+            applying.start();
+            probe = std::make_unique<LoopProbe>();
+            store.openProject(checkedFile, false);
+        } else {
+            probe = importUntilApplying(store, urls, applying);
+        }
+        runEventLoopFor(20);
+        while (!caughtUp()) QCoreApplication::processEvents();
+        settle();
+        state.SetIterationTime(double(applying.nsecsElapsed()) / 1e9);
+        longestBlockMs = std::max(longestBlockMs, probe->longestBlockMs());
+        if (store.project().report.sources.size() != std::size_t(state.range(0))) {
+            state.SkipWithError("the show was not applied");
+            break;
+        }
+    }
+    state.counters["sources"] = double(state.range(0));
+    state.counters["checks"] = double(checked.groupedIssues().size());
+    state.counters["longest_block_ms"] = longestBlockMs;
+}
+BENCHMARK(BM_ApplyCheckedShowAfterAProject)
+    ->ArgsProduct({{200, 1000, 5000}, {0, 1}})
     ->UseManualTime()
     ->Iterations(2)
     ->Unit(benchmark::kMillisecond);
