@@ -285,7 +285,9 @@ QGridLayout* grid(QWidget* owner, int hSpacing, int vSpacing) {
     g->setContentsMargins(0, 0, 0, 0);
     g->setHorizontalSpacing(hSpacing);
     g->setVerticalSpacing(vSpacing);
-    g->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Left only: a layout aligned on top lays its rows out at their one-line heights, too low
+    // for a value that wraps.
+    g->setAlignment(Qt::AlignLeft);
     return g;
 }
 
@@ -572,7 +574,7 @@ void SourcePage::buildPickupGrid(const std::vector<std::string>& roles) {
     QGridLayout* g = grid(gridWidget, 16, 10);
     b.pickupTitles.clear();
     for (int c = 0; c < 5; ++c) {
-        auto* title = label({}, Tone::secondary);
+        auto* title = new WrappingLabel({}, Tone::secondary);
         b.pickupTitles.push_back(title);
         g->addWidget(title, 0, c);
     }
@@ -588,8 +590,10 @@ void SourcePage::buildPickupGrid(const std::vector<std::string>& roles) {
         auto* coordinates = new QVBoxLayout(r.coordinates);
         coordinates->setContentsMargins(0, 0, 0, 0);
         coordinates->setSpacing(2);
-        r.position = label({}, Tone::secondary);
-        r.delta = label({}, Tone::green, style::captionFont());
+        // Coordinates far from the origin take two lines rather than widen the page.
+        r.position = new WrappingLabel({}, Tone::secondary, 12);
+        r.delta = new WrappingLabel({}, Tone::green, 12);
+        r.delta->setFont(style::captionFont());
         r.delta->setObjectName(QStringLiteral("deltaLine:") + toQ(role));
         coordinates->addWidget(r.position);
         coordinates->addWidget(r.delta);

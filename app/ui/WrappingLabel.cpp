@@ -15,9 +15,9 @@ namespace rig::app::style {
 
 WrappingLabel::WrappingLabel(const QString& text, Tone tone, int minimumChars, QWidget* parent)
     : ToneLabel(text, tone, parent), minimumChars_(minimumChars) {
-    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
-    policy.setHeightForWidth(true);
-    setSizePolicy(policy);
+    // Layouts read height-for-width from the size policy, which QLabel sets again on every
+    // setText: to whether it wraps.
+    setWordWrap(true);
 }
 
 void WrappingLabel::setSelectable(bool selectable) {
