@@ -574,7 +574,8 @@ void SourcePage::buildPickupGrid(const std::vector<std::string>& roles) {
     QGridLayout* g = grid(gridWidget, 16, 10);
     b.pickupTitles.clear();
     for (int c = 0; c < 5; ++c) {
-        auto* title = new WrappingLabel({}, Tone::secondary);
+        // The Delta plate's name is the user's: it may need lines of its own.
+        auto* title = new WrappingLabel({}, Tone::secondary, 14);
         b.pickupTitles.push_back(title);
         g->addWidget(title, 0, c);
     }

@@ -76,9 +76,19 @@ qreal WrappingLabel::lay(int width) const {
 QSize WrappingLabel::sizeHint() const {
     checkText();
     if (fullWidth_ < 0) {
-        fullWidth_ = 0;
-        for (const QString& line : text().split(u'\n'))
-            fullWidth_ = std::max(fullWidth_, fontMetrics().horizontalAdvance(line) + 1);
+        // As the lines are laid out, which may come to a fraction more than the font's metrics.
+        QTextLayout whole(QString(text()).replace(u'\n', QChar::LineSeparator), font());
+        QTextOption option;
+        option.setWrapMode(QTextOption::NoWrap);
+        whole.setTextOption(option);
+        whole.beginLayout();
+        qreal width = 0;
+        for (QTextLine line = whole.createLine(); line.isValid(); line = whole.createLine()) {
+            line.setLineWidth(1e6);
+            width = std::max(width, line.naturalTextWidth());
+        }
+        whole.endLayout();
+        fullWidth_ = int(std::ceil(width)) + 1;
     }
     const QMargins m = contentsMargins();
     const int width = fullWidth_ + m.left() + m.right();
