@@ -164,10 +164,9 @@ void SnapshotRun::start() {
         return;
     }
     if (isSet("RIG_FILES")) parts_.store->importer().handleURLs(parseSnapshotFiles(env("RIG_FILES")));
-    if (isSet("RIG_EXPORT")) {
-        QTimer::singleShot(parts_.timing.exports, this,
-                           [this, folder = env("RIG_EXPORT")] { runExportSelfTest(folder); });
-    }
+    // Empty names no folder: the exports would land in "/".
+    if (const QString folder = env("RIG_EXPORT"); !folder.isEmpty())
+        QTimer::singleShot(parts_.timing.exports, this, [this, folder] { runExportSelfTest(folder); });
     SnapshotSteps steps = parseSnapshotSteps(parts_.environment(QStringLiteral("RIG_STEPS")));
     if (isSet("RIG_SETTINGS_SHOTS")) writeSettingsShots();
     if (isSet("RIG_SNAPSHOT_TALL"))
