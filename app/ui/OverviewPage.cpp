@@ -20,7 +20,6 @@
 #include "ShareRow.h"
 #include "Symbols.h"
 #include "WheelGuard.h"
-#include "WrappingLabel.h"
 
 #include <QComboBox>
 #include <QEvent>

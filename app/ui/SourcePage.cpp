@@ -10,7 +10,6 @@
 #include "SourceTexts.h"
 #include "ToneLabel.h"
 #include "WheelGuard.h"
-#include "WrappingLabel.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
