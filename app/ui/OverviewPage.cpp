@@ -160,7 +160,8 @@ OverviewPage::OverviewPage(ProjectStore& store, MotorLibrary& motors, ExportComm
     setObjectName(QStringLiteral("overviewPage"));
     setWidgetResizable(true);
     setFrameShape(QFrame::NoFrame);
-    // Rows wrap to the narrowest window; a name too long for any line still scrolls into view.
+    // Rows and texts wrap to the narrowest window, inside a word where they must; the bar is for
+    // what cannot (a field of its own width).
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     scrollPastControls(this);
 

@@ -69,6 +69,7 @@ int fewCharacters(const QFontMetrics& metrics) {
 
 WrappingLabel::WrappingLabel(const QString& text, Tone tone, int minimumChars, QWidget* parent)
     : ToneLabel(text, tone, parent), minimumChars_(minimumChars) {
+    heights_.fill({-1, 0});
     // Layouts read height-for-width from the size policy, which QLabel sets again on every
     // setText: to whether it wraps.
     setWordWrap(true);
