@@ -29,7 +29,9 @@
 #include "support/ShownTexts.h"
 #include "support/Waiting.h"
 
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -487,6 +489,14 @@ TEST(OverviewPage, ChecksListWarningsByLevelAndFoldTheNotesUnderTheirCount) {
                                "Main L",
                                "Point loads add up to 100 kg but total weight is 300 kg."};
     EXPECT_EQ(sectionTexts(f, "checks"), warnings + QStringList("Notes (3)"));
+    // A check's text is selected with the mouse and copied with the keyboard.
+    auto* text = f.page.findChild<style::WrappingLabel*>("text");
+    const int middle = text->height() / 2;
+    QTest::mousePress(text, Qt::LeftButton, {}, QPoint(0, middle));
+    QTest::mouseMove(text, QPoint(text->width() - 1, middle));
+    QTest::mouseRelease(text, Qt::LeftButton, {}, QPoint(text->width() - 1, middle));
+    QTest::keyClick(text, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), text->text());
     const auto symbols = [&] {
         std::vector<std::pair<QString, style::Tone>> out;
         std::vector<QWidget*> rows;

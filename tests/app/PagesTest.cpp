@@ -362,14 +362,14 @@ QStringList cutOff(QWidget* content) {
     return faults;
 }
 
-// What of a scrolling `page` a user cannot reach or see whole: content beyond the view with no
-// scroll bar to reach it, and what cutOff finds. `across`: the content must also fit the width
-// without scrolling.
-QStringList unreachable(QScrollArea* page, bool across) {
+// What of a scrolling `page` a user cannot reach or see whole: content wider than the view (texts
+// wrap, anywhere if they must), content beyond the view with no scroll bar to reach it, and what
+// cutOff finds.
+QStringList unreachable(QScrollArea* page) {
     QStringList faults;
     const QWidget* content = page->widget();
     const QSize view = page->viewport()->size();
-    if (content->width() > view.width() && (across || !page->horizontalScrollBar()->isVisible()))
+    if (content->width() > view.width())
         faults << QStringLiteral("content %1 wide in a view of %2").arg(content->width()).arg(view.width());
     if (content->height() > view.height() && !page->verticalScrollBar()->isVisible())
         faults << QStringLiteral("content %1 high in a view of %2, no scroll bar")
@@ -399,22 +399,53 @@ Project longNamedProject() {
     return project;
 }
 
+// Report and project texts a page shows, all set to `text`, and a Delta point far from the origin.
+Project projectWithTexts(const std::string& text) {
+    Project project = fixtures::fullProject();
+    Source& source = project.report.sources.edit()[0];
+    const std::string id = source.id();
+    const DXFInfo drawn = *project.dxf.get(id);
+    const SourceExtra extra = *project.extras.get(id);
+    source.name = text;
+    source.groups.mut(1) = text;
+    source.bumper = text;
+    source.warnings.push_back(ReportWarning{ReportWarning::Level::warning, text});
+    source.pickups.edit()[1].position = XYZ(-1234.56, -789.01, 12.5);
+    project.dxf.set(source.id(), drawn);
+    project.extras.set(source.id(), extra);
+    project.reportFile = text;
+    project.inventoryFile = text;
+    return project;
+}
+
 TEST_F(PagesTest, EveryPageStaysWithinTheNarrowestWindow) {
     library.upsert("Chainmaster BGV-D8 Plus 1000 kg Rigging Hoist 18.5m", 62);
     int sidebar = 0;
-    bool longNames = false;
+    std::string texts;
     const auto check = [&](const QString& name, QScrollArea* page) {
         ASSERT_NE(page, nullptr) << name.toStdString();
         // Scroll bars and wrapped lines settle over a few layout passes.
         QStringList faults;
-        waitFor([&] { return (faults = unreachable(page, !longNames)).isEmpty(); }, 3000);
-        EXPECT_TRUE(faults.isEmpty())
-            << name.toStdString() << ", sidebar " << sidebar << (longNames ? ", long names: " : ": ")
-            << faults.join(" | ").toStdString();
+        waitFor([&] { return (faults = unreachable(page)).isEmpty(); }, 3000);
+        EXPECT_TRUE(faults.isEmpty()) << name.toStdString() << ", sidebar " << sidebar << ", " << texts
+                                      << ": " << faults.join(" | ").toStdString();
     };
-    for (const bool named : {false, true}) {
-        longNames = named;
-        MainWindow& w = makeWindow(named ? longNamedProject() : fixtures::fullProject());
+    std::string unbroken = "STAGE_LEFT_MAIN_HANG_";
+    while (unbroken.size() < 200) unbroken += "K2_BEHIND_THE_LED_WALL_";
+    unbroken.resize(200);
+    // "Warning: the load on the front point exceeds the limit" without its blanks, six times.
+    std::string arabic;
+    for (int i = 0; i < 6; ++i)
+        arabic += "\u062A\u062D\u0630\u064A\u0631\u0627\u0644\u062D\u0645\u0644\u0639\u0644\u0649"
+                  "\u0627\u0644\u0646\u0642\u0637\u0629\u0627\u0644\u0623\u0645\u0627\u0645\u064A"
+                  "\u0629\u064A\u062A\u062C\u0627\u0648\u0632\u0627\u0644\u062D\u062F";
+    const std::pair<const char*, Project> rows[] = {{"", fixtures::fullProject()},
+                                                    {"long names", longNamedProject()},
+                                                    {"200 characters unbroken", projectWithTexts(unbroken)},
+                                                    {"right to left", projectWithTexts(arabic)}};
+    for (const auto& [name, project] : rows) {
+        texts = name;
+        MainWindow& w = makeWindow(project);
         auto* splitter = w.findChild<QSplitter*>();
         for (const int width : {SidebarWidget::minimumColumnWidth, SidebarWidget::maximumColumnWidth}) {
             sidebar = width;
