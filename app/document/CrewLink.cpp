@@ -181,9 +181,9 @@ QCoro::Task<void> nothingToDo() {
 }
 
 // A PDF on a printer that may have ended meanwhile (then nothing is written).
-QCoro::Task<bool> printWith(QPointer<PdfPrinter> printer, QString html, QString target, bool landscape) {
+QCoro::Task<bool> printWith(QPointer<PdfPrinter> printer, QStringList pages, QString target, bool landscape) {
     if (!printer) co_return false;
-    co_return co_await printer->makeAsync(std::move(html), std::move(target), landscape);
+    co_return co_await printer->makeAsync(std::move(pages), std::move(target), landscape);
 }
 
 // The program's download files: the given printer and DXF options, the settings' server and
@@ -195,8 +195,8 @@ QCoro::Task<void> uploadWithSettings(Project project, QString token, QPointer<Pu
     return withLoadedKey(settings, client,
                          [project = std::move(project), token = std::move(token), printer,
                           dxf](PublishClient& loaded, QString server, QString key) mutable {
-                             PdfMaker print = [printer](QString html, QString target, bool landscape) {
-                                 return printWith(printer, std::move(html), std::move(target), landscape);
+                             PdfMaker print = [printer](QStringList pages, QString target, bool landscape) {
+                                 return printWith(printer, std::move(pages), std::move(target), landscape);
                              };
                              const RigDXF::Options options = dxf ? dxf->options() : RigDXF::Options();
                              return uploadDownloads(std::move(project), std::move(token), std::move(server),

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstddef>
+
 class QWebEnginePage;
 
 namespace rig::app {
@@ -34,6 +36,17 @@ QString crewJson(const CrewDoc& doc);
 // main script.
 QString crewPage(const CrewDoc& doc, PageMode mode, bool split);
 QString crewPage(const CrewDoc& doc, PageMode mode, bool split, const QString& templateText);
+
+// The crew sheets of `doc` as `parts` pages (fewer for a show of fewer sources), each drawing its
+// own run of the sheets: printed side by side and joined in order, they make the same paper as
+// crewPage(doc, PageMode::printCrew, false). A web page prints on one core only.
+QStringList crewSheetParts(const CrewDoc& doc, int parts);
+// How many parts the crew sheets of `sheets` sources print in on `cores` cores: one per core, at
+// most maxSheetParts, each of at least minSheetsPerPart sheets (a part costs a renderer process and
+// a load of the whole document).
+inline constexpr int maxSheetParts = 8;
+inline constexpr std::size_t minSheetsPerPart = 20;
+int crewSheetPartCount(std::size_t sheets, int cores);
 
 // The script that makes a loaded page redraw with `doc`.
 QString crewUpdateScript(const CrewDoc& doc, bool split);

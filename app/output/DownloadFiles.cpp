@@ -83,10 +83,10 @@ QCoro::Task<void> uploadDownloads(Project project, QString token, QString server
     // them: the two PDFs of the export commands.
     const Date now = nowSeconds();
     const QString riggerFile = folder.file(files[0].name);
-    if (!co_await makePdf(exportPdfPage(project, false, now), riggerFile, true))
+    if (!co_await makePdf(exportPdfPages(project, false, now), riggerFile, true))
         throw PublishError::server(publishText::pdfFailed);
     const QString crewFile = folder.file(files[1].name);
-    if (!co_await makePdf(exportPdfPage(project, true, now), crewFile, false))
+    if (!co_await makePdf(exportPdfPages(project, true, now), crewFile, false))
         throw PublishError::server(publishText::pdfFailed);
 
     const QByteArray data[] = {

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <QCoroTask>
 
@@ -17,8 +18,9 @@ namespace rig::app {
 
 class PublishClient;
 
-// Prints a finished page to a PDF file; true once the file is written.
-using PdfMaker = std::function<QCoro::Task<bool>(QString html, QString target, bool landscape)>;
+// Prints finished pages (one, or the parts of one document) to a PDF file; true once the file is
+// written.
+using PdfMaker = std::function<QCoro::Task<bool>(QStringList pages, QString target, bool landscape)>;
 
 struct DownloadFile {
     QString name;  // the file name on the server

@@ -2,6 +2,7 @@
 
 #include "AppPaths.h"
 #include "PageScheme.h"
+#include "base/PdfJoin.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -16,6 +17,11 @@
 
 #include <QCoroSignal>
 
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace rig::app {
@@ -49,25 +55,38 @@ PdfPrinter::~PdfPrinter() {
 }
 
 void PdfPrinter::make(const QString& html, const QString& target, bool landscape, Report report) {
-    start(html, target, landscape, {}, std::move(report));
+    start(QStringList(html), target, landscape, {}, std::move(report));
 }
 
 void PdfPrinter::make(const QString& html, const QString& target, bool landscape,
                       std::function<void(bool)> done) {
-    start(html, target, landscape, done ? std::move(done) : [](bool) {}, {});
+    make(QStringList(html), target, landscape, std::move(done));
 }
 
 QCoro::Task<bool> PdfPrinter::makeAsync(QString html, QString target, bool landscape) {
+    return makeAsync(QStringList(std::move(html)), std::move(target), landscape);
+}
+
+void PdfPrinter::make(const QStringList& parts, const QString& target, bool landscape, Report report) {
+    start(parts, target, landscape, {}, std::move(report));
+}
+
+void PdfPrinter::make(const QStringList& parts, const QString& target, bool landscape,
+                      std::function<void(bool)> done) {
+    start(parts, target, landscape, done ? std::move(done) : [](bool) {}, {});
+}
+
+QCoro::Task<bool> PdfPrinter::makeAsync(QStringList parts, QString target, bool landscape) {
     JobWaiter waiter;
     QPointer<JobWaiter> guard(&waiter);
-    make(html, target, landscape, [guard](bool success) {
+    make(parts, target, landscape, [guard](bool success) {
         if (guard) emit guard->finished(success);
     });
     const bool success = co_await qCoro(&waiter, &JobWaiter::finished);
     co_return success;
 }
 
-void PdfPrinter::start(const QString& html, const QString& target, bool landscape,
+void PdfPrinter::start(const QStringList& parts, const QString& target, bool landscape,
                        std::function<void(bool)> done, Report report) {
     const QString file = absoluteFilePath(target);
     // Two jobs writing one file would race; the later request wins.
@@ -84,19 +103,27 @@ void PdfPrinter::start(const QString& html, const QString& target, bool landscap
     job.done = std::move(done);
     job.report = std::move(report);
 
-    QWebEngineProfile* profile = QWebEngineProfile::defaultProfile();
-    auto* page = new PinnedPage(profile, this);
-    job.page = page;
-    job.url = servePage(profile, html.toUtf8());
-
     // A page that never loads, or a print that never answers, must still end the job.
     job.timeout = new QTimer(this);
     job.timeout->setSingleShot(true);
     connect(job.timeout, &QTimer::timeout, this, [this, id] { finish(id, false); });
     job.timeout->start(timing_.jobTimeoutMs);
 
-    connect(job.page, &QWebEnginePage::loadFinished, this, [this, id](bool ok) { onLoaded(id, ok); });
-    page->loadPinned(job.url);
+    // No page prints nothing: the job fails, later.
+    if (parts.isEmpty()) {
+        QTimer::singleShot(0, this, [this, id] { finish(id, false); });
+        return;
+    }
+    QWebEngineProfile* profile = QWebEngineProfile::defaultProfile();
+    job.parts.resize(std::size_t(parts.size()));
+    for (std::size_t k = 0; k < job.parts.size(); ++k) {
+        Part& part = job.parts[k];
+        auto* page = new PinnedPage(profile, this);
+        part.page = page;
+        part.url = servePage(profile, parts[qsizetype(k)].toUtf8());
+        connect(page, &QWebEnginePage::loadFinished, this, [this, id, k](bool ok) { onLoaded(id, k, ok); });
+        page->loadPinned(part.url);
+    }
 }
 
 PdfPrinter::Job* PdfPrinter::job(std::uint64_t id) {
@@ -104,68 +131,97 @@ PdfPrinter::Job* PdfPrinter::job(std::uint64_t id) {
     return it == jobs_.end() ? nullptr : &it->second;
 }
 
-void PdfPrinter::onLoaded(std::uint64_t id, bool ok) {
+PdfPrinter::Part* PdfPrinter::part(std::uint64_t id, std::size_t part) {
     Job* j = job(id);
-    if (j == nullptr || j->loaded) return;
+    return j == nullptr || part >= j->parts.size() ? nullptr : &j->parts[part];
+}
+
+void PdfPrinter::onLoaded(std::uint64_t id, std::size_t k, bool ok) {
+    Part* p = part(id, k);
+    if (p == nullptr || p->loaded) return;
     if (!ok) {
         finish(id, false);
         return;
     }
-    j->loaded = true;
-    const QString target = j->target; // a receiver may end the job
-    emit pageLoaded(target);
-    checkReady(id);
+    p->loaded = true;
+    Job* j = job(id);
+    if (!std::exchange(j->loaded, true)) {
+        const QString target = j->target; // a receiver may end the job
+        emit pageLoaded(target);
+    }
+    checkReady(id, k);
 }
 
-void PdfPrinter::checkReady(std::uint64_t id) {
-    Job* j = job(id);
-    if (j == nullptr) return;
-    ++j->checks;
+void PdfPrinter::checkReady(std::uint64_t id, std::size_t k) {
+    Part* p = part(id, k);
+    if (p == nullptr) return;
+    ++p->checks;
     QPointer<PdfPrinter> self(this);
-    j->page->runJavaScript(readinessCheck, [self, id](const QVariant& answer) {
+    p->page->runJavaScript(readinessCheck, [self, id, k](const QVariant& answer) {
         if (!self) return;
-        Job* j = self->job(id);
-        if (j == nullptr) return;
+        Part* p = self->part(id, k);
+        if (p == nullptr) return;
         // Anything but a Boolean true (no answer, a script error) is "not yet".
         const bool ready = answer.typeId() == QMetaType::Bool && answer.toBool();
         if (ready) {
-            QTimer::singleShot(self->timing_.printDelayMs, self, [self, id] { self->print(id); });
-        } else if (j->checks > self->timing_.checkRetries) {
+            QTimer::singleShot(self->timing_.printDelayMs, self, [self, id, k] { self->print(id, k); });
+        } else if (p->checks > self->timing_.checkRetries) {
             // A page that never drew would print blank: that is no PDF of the project.
             self->finish(id, false);
         } else {
-            QTimer::singleShot(self->timing_.checkIntervalMs, self, [self, id] { self->checkReady(id); });
+            QTimer::singleShot(self->timing_.checkIntervalMs, self,
+                               [self, id, k] { self->checkReady(id, k); });
         }
     });
 }
 
-void PdfPrinter::print(std::uint64_t id) {
+void PdfPrinter::print(std::uint64_t id, std::size_t k) {
     Job* j = job(id);
     if (j == nullptr) return;
-    const QString target = j->target;
-    emit printStarted(target, j->checks);
-    j = job(id); // a receiver may end the job
-    if (j == nullptr) return;
-    j->timeout->start(timing_.printTimeoutMs);
+    if (!std::exchange(j->started, true)) {
+        const QString target = j->target;
+        emit printStarted(target, j->parts[k].checks);
+        j = job(id); // a receiver may end the job
+        if (j == nullptr) return;
+    }
+    Part& p = j->parts[k];
+    p.printing = true;
+    // Once every part prints, the job has the time a print may take.
+    if (std::all_of(j->parts.begin(), j->parts.end(), [](const Part& q) { return q.printing || !q.page; }))
+        j->timeout->start(timing_.printTimeoutMs);
     const QPageLayout layout(QPageSize(QPageSize::A4),
                              j->landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
                              QMarginsF(28, 28, 28, 28), QPageLayout::Point);
-    j->printing = true;
     QPointer<PdfPrinter> self(this);
-    QWebEnginePage* page = j->page;
-    printPage(*page, layout, [self, id, page](const QByteArray& pdf) {
-        if (self) self->printed(id, page, pdf);
+    QWebEnginePage* page = p.page;
+    printPage(*page, layout, [self, id, k, page](const QByteArray& pdf) {
+        if (self) self->printed(id, k, page, pdf);
     });
 }
 
-void PdfPrinter::printed(std::uint64_t id, QWebEnginePage* page, const QByteArray& pdf) {
+void PdfPrinter::printed(std::uint64_t id, std::size_t k, QWebEnginePage* page, const QByteArray& pdf) {
     if (printingAlone_.erase(page) > 0) {
         // Its job ended meanwhile. Not deleted from inside its own callback.
         page->deleteLater();
         return;
     }
-    if (Job* j = job(id)) j->printing = false;
-    write(id, pdf);
+    Part* p = part(id, k);
+    if (p == nullptr) return;
+    // No bytes is a print that failed, never an empty file that looks written.
+    if (pdf.isEmpty()) {
+        p->printing = false;
+        finish(id, false);
+        return;
+    }
+    // Done with: its renderer goes while the other parts print.
+    p->printing = false;
+    p->pdf = pdf;
+    p->page->disconnect(this);
+    p->page->deleteLater();
+    p->page = nullptr;
+    releasePage(std::exchange(p->url, QUrl()));
+    Job* j = job(id);
+    if (std::all_of(j->parts.begin(), j->parts.end(), [](const Part& q) { return !q.page; })) write(id);
 }
 
 void PdfPrinter::printPage(QWebEnginePage& page, const QPageLayout& layout,
@@ -173,11 +229,19 @@ void PdfPrinter::printPage(QWebEnginePage& page, const QPageLayout& layout,
     page.printToPdf(std::move(done), layout);
 }
 
-void PdfPrinter::write(std::uint64_t id, const QByteArray& pdf) {
+void PdfPrinter::write(std::uint64_t id) {
     Job* j = job(id);
     if (j == nullptr) return;
+    std::optional<std::string> joined;
+    if (j->parts.size() > 1) {
+        std::vector<std::string_view> parts;
+        for (const Part& p : j->parts) parts.emplace_back(p.pdf.constData(), std::size_t(p.pdf.size()));
+        joined = joinPdfs(parts);
+    }
+    const QByteArray pdf = j->parts.size() == 1 ? j->parts[0].pdf
+                           : joined ? QByteArray::fromRawData(joined->data(), qsizetype(joined->size()))
+                                    : QByteArray();
     bool written = false;
-    // No bytes is a print that failed, never an empty file that looks written.
     if (!pdf.isEmpty()) {
         QSaveFile file(j->target);
         written = file.open(QIODevice::WriteOnly) && file.write(pdf) == pdf.size() && file.commit();
@@ -192,14 +256,17 @@ void PdfPrinter::finish(std::uint64_t id, bool success, bool report) {
     jobs_.erase(it);
 
     delete job.timeout;
-    job.page->disconnect(this);
-    if (job.printing) {
-        printingAlone_.insert(job.page); // deleted once its print answers
-    } else {
-        // This may run inside one of the page's own callbacks.
-        job.page->deleteLater();
+    for (Part& part : job.parts) {
+        if (!part.page) continue;
+        part.page->disconnect(this);
+        if (part.printing) {
+            printingAlone_.insert(part.page); // deleted once its print answers
+        } else {
+            // This may run inside one of the page's own callbacks.
+            part.page->deleteLater();
+        }
+        releasePage(part.url);
     }
-    releasePage(job.url);
 
     emit jobFinished(job.target, success);
     if (job.done) {
@@ -216,7 +283,8 @@ void PdfPrinter::cancelAll() {
         std::vector<QWebEnginePage*> idle;
         while (!jobs_.empty()) {
             const auto it = jobs_.begin();
-            if (!it->second.printing) idle.push_back(it->second.page);
+            for (const Part& part : it->second.parts)
+                if (part.page && !part.printing) idle.push_back(part.page);
             finish(it->first, false, false);
         }
         // Not from inside a page callback here: end the pages now, the event loop may be over.

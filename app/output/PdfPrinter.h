@@ -1,17 +1,21 @@
-// Prints a finished HTML page (the crew page in a print mode) to an A4 PDF file.
+// Prints a finished HTML page (the crew page in a print mode), or a document in parts, to an A4
+// PDF file.
 #pragma once
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
+#include <QByteArray>
 #include <QCoroTask>
 
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <set>
+#include <vector>
 
 class QPageLayout;
 class QTimer;
@@ -50,6 +54,14 @@ public:
     // The asynchronous form of the above.
     QCoro::Task<bool> makeAsync(QString html, QString target, bool landscape);
 
+    // The same for a document printed in parts: each page is printed on its own, all at once
+    // (each in a renderer process of its own), and their pages are joined in order into one
+    // file. The job fails as a whole when one part fails; nothing is written then.
+    void make(const QStringList& parts, const QString& target, bool landscape, Report report);
+    void make(const QStringList& parts, const QString& target, bool landscape,
+              std::function<void(bool)> done);
+    QCoro::Task<bool> makeAsync(QStringList parts, QString target, bool landscape);
+
     // A job for a target that has one in flight replaces it: the earlier job ends at once,
     // its waiting caller gets false and nothing is reported.
 
@@ -63,9 +75,9 @@ public:
     void cancelAll();
 
 signals:
-    // The job's page has loaded; its readiness checks start now.
+    // The job's first page has loaded; its readiness checks start now.
     void pageLoaded(const QString& target);
-    // The page is about to be printed, after `checks` readiness checks.
+    // The job's first page is about to be printed, after `checks` readiness checks.
     void printStarted(const QString& target, int checks);
     void jobFinished(const QString& target, bool success);
 
@@ -75,29 +87,37 @@ protected:
                            std::function<void(const QByteArray&)> done);
 
 private:
-    struct Job {
-        QString target;
-        bool landscape = false;
-        QWebEnginePage* page = nullptr;
+    // One page of a job, printed on its own.
+    struct Part {
+        QWebEnginePage* page = nullptr; // null once its print has answered
         QUrl url;
-        QTimer* timeout = nullptr;
-        std::function<void(bool)> done; // empty: fire and forget
-        Report report;
         bool loaded = false;
         bool printing = false; // printed, no answer yet
         int checks = 0;
+        QByteArray pdf; // its print, once answered
+    };
+    struct Job {
+        QString target;
+        bool landscape = false;
+        std::vector<Part> parts;
+        QTimer* timeout = nullptr;
+        std::function<void(bool)> done; // empty: fire and forget
+        Report report;
+        bool loaded = false;  // a part has loaded
+        bool started = false; // a part has started printing
     };
 
-    void start(const QString& html, const QString& target, bool landscape, std::function<void(bool)> done,
-               Report report);
-    void onLoaded(std::uint64_t id, bool ok);
-    void checkReady(std::uint64_t id);
-    void print(std::uint64_t id);
-    void printed(std::uint64_t id, QWebEnginePage* page, const QByteArray& pdf);
-    void write(std::uint64_t id, const QByteArray& pdf);
+    void start(const QStringList& parts, const QString& target, bool landscape,
+               std::function<void(bool)> done, Report report);
+    void onLoaded(std::uint64_t id, std::size_t part, bool ok);
+    void checkReady(std::uint64_t id, std::size_t part);
+    void print(std::uint64_t id, std::size_t part);
+    void printed(std::uint64_t id, std::size_t part, QWebEnginePage* page, const QByteArray& pdf);
+    void write(std::uint64_t id);
     // Ends the job; `report` false ends it silently (replaced or cancelled).
     void finish(std::uint64_t id, bool success, bool report = true);
     Job* job(std::uint64_t id);
+    Part* part(std::uint64_t id, std::size_t part);
 
     Timing timing_;
     std::map<std::uint64_t, Job> jobs_;

@@ -5,6 +5,8 @@
 #include "QRCode.h"
 #include "QtText.h"
 
+#include <QThread>
+
 namespace rig::app {
 
 CrewDoc exportCrewDoc(const Project& project, bool crew, Date now) {
@@ -19,6 +21,12 @@ CrewDoc exportCrewDoc(const Project& project, bool crew, Date now) {
 
 QString exportPdfPage(const Project& project, bool crew, Date now) {
     return crewPage(exportCrewDoc(project, crew, now), crew ? PageMode::printCrew : PageMode::rigger, false);
+}
+
+QStringList exportPdfPages(const Project& project, bool crew, Date now) {
+    if (!crew) return {exportPdfPage(project, crew, now)};
+    const CrewDoc doc = exportCrewDoc(project, crew, now);
+    return crewSheetParts(doc, crewSheetPartCount(doc.sources.size(), QThread::idealThreadCount()));
 }
 
 } // namespace rig::app

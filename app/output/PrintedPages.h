@@ -7,6 +7,7 @@
 #include "model/Project.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace rig::app {
 
@@ -16,5 +17,8 @@ namespace rig::app {
 CrewDoc exportCrewDoc(const Project& project, bool crew, Date now);
 // The crew page of that document in its print mode ("print-crew" or "rigger"), split off.
 QString exportPdfPage(const Project& project, bool crew, Date now);
+// The pages the printer prints side by side and joins into that PDF: the crew sheets of a large
+// show in parts, one per core; the rigging points, a table running on from page to page, whole.
+QStringList exportPdfPages(const Project& project, bool crew, Date now);
 
 } // namespace rig::app

@@ -339,9 +339,9 @@ QCoro::Task<std::optional<QString>> SnapshotRun::publishCheckLog(QString server,
         co_await store->crewLink().resendProject(copy, server, key);
         if (gone()) co_return std::nullopt;
 
-        PdfMaker makePdf = [printer](QString html, QString target, bool landscape) -> QCoro::Task<bool> {
+        PdfMaker makePdf = [printer](QStringList pages, QString target, bool landscape) -> QCoro::Task<bool> {
             if (!printer) co_return false;
-            co_return co_await printer->makeAsync(std::move(html), std::move(target), landscape);
+            co_return co_await printer->makeAsync(std::move(pages), std::move(target), landscape);
         };
         co_await uploadDownloads(copy, toQ(second.token), server, key, std::move(makePdf), *client,
                                  dxfOptions);

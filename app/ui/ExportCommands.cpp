@@ -104,7 +104,7 @@ void ExportCommands::printPDF(const Project& project, bool crew, const QString& 
                               std::function<void(const QString&)> written) {
     ProjectStore& store = store_;
     Reveal& reveal = reveal_;
-    printer_.make(exportPdfPage(project, crew, now), path, !crew,
+    printer_.make(exportPdfPages(project, crew, now), path, !crew,
                   [&store, &reveal, done = std::move(written)](const QString& file, bool ok) {
                       if (ok) {
                           if (done) done(file);

@@ -42,7 +42,8 @@ TEST(DownloadFiles, FourFilesInAPrivateFolderAndTheFirstFailureEndsTheRun) {
     };
     std::vector<Printed> printed;
     std::size_t failAt = 0; // this print, counted from 1, fails
-    PdfMaker maker = [&](QString html, QString target, bool) -> QCoro::Task<bool> {
+    PdfMaker maker = [&](QStringList pages, QString target, bool) -> QCoro::Task<bool> {
+        const QString html = pages.join(QString());
         struct stat info {};
         ::stat(QFile::encodeName(QFileInfo(target).absolutePath()).constData(), &info);
         printed.push_back({html, target, unsigned(info.st_mode & 0777)});
