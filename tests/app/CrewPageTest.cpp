@@ -6,12 +6,14 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 namespace rig::app {
 namespace {
@@ -42,6 +44,23 @@ TEST(CrewPage, DataIsInjectedBeforeEveryMarkerAndNeverEndsItsScriptElement) {
         EXPECT_TRUE(text.contains(R"("name":"x")") && text.contains(R"("pos":[1,null,3])") &&
                     text.contains(R"("load":null)"))
             << text.toStdString();
+}
+
+// A large show's crew sheets print in runs, one per core (at most eight) of at least 20 sheets
+// each, that together hold every sheet once, in order.
+TEST(CrewPage, SheetsPrintInRunsThatHoldEverySheetOnce) {
+    for (const auto& [sheets, cores, parts] :
+         {std::tuple{0, 8, 1}, {39, 8, 1}, {40, 8, 2}, {300, 8, 8}, {300, 2, 2}, {5000, 64, 8}, {300, 0, 1}})
+        EXPECT_EQ(crewSheetPartCount(std::size_t(sheets), cores), parts) << sheets << " on " << cores;
+    CrewDoc doc;
+    doc.sources.resize(7);
+    QStringList runs;
+    for (const QString& page : crewSheetParts(doc, 3))
+        runs << QRegularExpression(R"(RIG_SHEETS=\[\d+,\d+\];</script>)").match(page).captured(0);
+    EXPECT_EQ(runs, QStringList({"RIG_SHEETS=[0,2];</script>", "RIG_SHEETS=[2,4];</script>",
+                                 "RIG_SHEETS=[4,7];</script>"}));
+    EXPECT_EQ(crewSheetParts(doc, 20).size(), 7);
+    EXPECT_EQ(crewSheetParts(doc, 1), QStringList(crewPage(doc, PageMode::printCrew, false)));
 }
 
 TEST(CrewPage, TemplateIsReadableUtf8AndFetchesNothing) {

@@ -11,6 +11,7 @@
 #include "support/AppTesting.h"
 #include "support/CrewTesting.h"
 #include "support/CsvTesting.h"
+#include "support/ProjectFixtures.h"
 #include "support/SampleShow.h"
 #include "support/ShowProjects.h"
 
@@ -536,11 +537,12 @@ CrewDoc crowdedPlan(bool longName) {
 }
 
 // Every label and numbered mark of the plan drawing `svg`, read back as drawn: overlaps with
-// another label or mark, an outline or a point, labels outside the drawing, sources drawn with
-// neither, a label that is not its source's whole name, a mark the key under the plan does not
-// name as its source, and one text shown for two different names.
+// another label or mark, an outline or a point (a mark may cover the sources its key entry names),
+// labels outside the drawing, sources neither labelled nor named by the key entry of a mark, a
+// label that is not its source's whole name, a mark whose key entry does not name the source it
+// is drawn with, and one text shown for two different names.
 const char* const planLabelFaults = R"((function (svg) {
-  var ctm = svg.getScreenCTM(), out = { labels: 0, marks: 0, unnamed: 0, faults: [] };
+  var ctm = svg.getScreenCTM(), out = { labels: 0, marks: 0, unnamed: 0, faults: [] }, named = {};
   function screen(x, y) { var p = svg.createSVGPoint(); p.x = x; p.y = y; p = p.matrixTransform(ctm); return [p.x, p.y]; }
   function boxOf(t) {
     var b = t.getBBox(), a = screen(b.x, b.y), c = screen(b.x + b.width, b.y + b.height);
@@ -569,7 +571,8 @@ const char* const planLabelFaults = R"((function (svg) {
   }
   var key = {};
   svg.parentNode.querySelectorAll('.plan-key li').forEach(function (li) {
-    key[li.querySelector('.mark').textContent] = li.textContent.slice(li.querySelector('.mark').textContent.length).trim();
+    var mark = li.querySelector('.mark').textContent, names = li.querySelectorAll('.src-name');
+    key[mark] = names.length ? [].map.call(names, function (n) { return n.textContent; }) : [li.textContent.slice(mark.length).trim()];
   });
   var frame = svg.getBoundingClientRect();
   var groups = [].slice.call(svg.children).filter(function (g) { return g.querySelector('title'); });
@@ -580,14 +583,13 @@ const char* const planLabelFaults = R"((function (svg) {
       outlines.push({ name: name, pts: [].map.call(p.points, function (q) { return screen(q.x, q.y); }) });
     });
     g.querySelectorAll('circle').forEach(function (c) { points.push({ name: name, box: c.getBoundingClientRect() }); });
-    var shown = g.querySelectorAll('text.lbl');
-    if (!shown.length) out.unnamed++;
-    shown.forEach(function (t) {
-      var mark = t.closest('.mark'), text = mark ? '#' + t.textContent : t.textContent;
-      labels.push({ name: name, text: text, mark: !!mark, box: boxOf(mark ? mark.querySelector('rect') : t) });
+    g.querySelectorAll('text.lbl').forEach(function (t) {
+      var mark = t.closest('.mark'), text = mark ? '#' + t.textContent : t.textContent, names = mark ? key[t.textContent] || [] : [name];
+      labels.push({ name: name, names: names, text: text, mark: !!mark, box: boxOf(mark ? mark.querySelector('rect') : t) });
+      names.forEach(function (n) { named[n] = true; });
       if (mark) {
         out.marks++;
-        if (key[t.textContent] !== name) out.faults.push(text + ' (' + name + '): the key says ' + key[t.textContent]);
+        if (names.indexOf(name) < 0) out.faults.push(text + ' (' + name + '): the key says ' + names);
       } else {
         out.labels++;
         if (text !== name) out.faults.push(text + ' (' + name + '): not the name');
@@ -600,13 +602,14 @@ const char* const planLabelFaults = R"((function (svg) {
     var at = l.text + ' (' + l.name + ')';
     if (l.box.x0 < frame.left || l.box.x1 > frame.right || l.box.y0 < frame.top || l.box.y1 > frame.bottom) out.faults.push(at + ': cut off');
     labels.slice(i + 1).forEach(function (m) { if (meet(l.box, m.box)) out.faults.push(at + ' over ' + m.text); });
-    // A mark may stand over its own source.
-    function other(o) { return !l.mark || o.name !== l.name; }
+    // A mark may stand over its own sources.
+    function other(o) { return !l.mark || l.names.indexOf(o.name) < 0; }
     outlines.filter(other).forEach(function (o) { if (boxMeetsPolygon(l.box, o.pts)) out.faults.push(at + ' over the outline of ' + o.name); });
     points.filter(other).forEach(function (p) {
       if (meet(l.box, { x0: p.box.left, y0: p.box.top, x1: p.box.right, y1: p.box.bottom })) out.faults.push(at + ' over a point of ' + p.name);
     });
   });
+  groups.forEach(function (g) { if (!named[g.querySelector('title').textContent]) out.unnamed++; });
   out.sources = groups.length;
   return JSON.stringify(out);
 }))";
@@ -614,15 +617,19 @@ const char* const planLabelFaults = R"((function (svg) {
 // The plan of all sources names each of them beside its outline, never over another name, an
 // outline or a point, and within the drawing: on a phone, in the window and in the rigging
 // points. A name with no room beside its source gives way to the source's number, explained
-// under the plan; so in crowded shows of 17 and 60 sources with towers close together.
+// under the plan; so in crowded shows of 17 and 60 sources with towers close together. Sources
+// drawn at one spot share one mark, its key entry naming them all.
 TEST_F(CrewLayouts, PlanLabelsStayOffOtherLabelsAndOutlines) {
-    const std::pair<const char*, CrewDoc> shows[] = {
-        {"sample show", crowdedPlan(false)},
-        {"a name of 60", crowdedPlan(true)},
-        {"17 crowded sources", exportCrewDoc(generatedShow(test::denseShowOptions(17)), false, nowSeconds())},
-        {"60 crowded sources", exportCrewDoc(generatedShow(test::denseShowOptions(60)), false, nowSeconds())},
+    const std::tuple<const char*, CrewDoc, int> shows[] = {
+        {"sample show", crowdedPlan(false), 2},
+        {"a name of 60", crowdedPlan(true), 2},
+        {"17 crowded sources", exportCrewDoc(generatedShow(test::denseShowOptions(17)), false, nowSeconds()),
+         2},
+        {"60 crowded sources", exportCrewDoc(generatedShow(test::denseShowOptions(60)), false, nowSeconds()),
+         2},
+        {"150 sources at one spot", exportCrewDoc(fixtures::largeProject(150, 2, 2), false, nowSeconds()), 0},
     };
-    for (const auto& [show, doc] : shows) {
+    for (const auto& [show, doc, leastNames] : shows) {
         for (const char* layout : {"phone", "wide", "rigging points"}) {
             SCOPED_TRACE(std::string(layout) + ", " + show);
             const bool printed = QString(layout) == "rigging points", phone = QString(layout) == "phone";
@@ -635,10 +642,10 @@ TEST_F(CrewLayouts, PlanLabelsStayOffOtherLabelsAndOutlines) {
             const std::string faults = QJsonDocument(r["faults"].toArray()).toJson().toStdString();
             EXPECT_EQ(r["sources"].toInt(), int(doc.sources.size()));
             EXPECT_EQ(r["unnamed"].toInt(), 0) << faults;
-            EXPECT_EQ(r["labels"].toInt() + r["marks"].toInt(), int(doc.sources.size())) << faults;
             EXPECT_TRUE(r["faults"].toArray().isEmpty()) << faults;
             // Names where they have room: most of the sample show's on paper.
-            EXPECT_GE(r["labels"].toInt(), QString(show) == "sample show" && printed ? 5 : 2) << faults;
+            EXPECT_GE(r["labels"].toInt(), QString(show) == "sample show" && printed ? 5 : leastNames)
+                << faults;
         }
     }
 

@@ -143,17 +143,24 @@ TEST(RiggingPointsPage, PrintsTheSamePaperAsAPageLaidOutInFull) {
         EXPECT_TRUE(a.text.contains(QStringLiteral("hoist %1").arg(warnings - 1))) << warnings;
     }
 
-    // The crew sheets too: a sheet per source, each as it reads when laid out in full.
+    // The crew sheets too: a sheet per source, each as it reads when laid out in full, and the
+    // same when printed in parts side by side and joined.
     const CrewDoc doc = largeDoc(20);
     const QString page = crewPage(doc, PageMode::printCrew, false);
     QString full = page;
     full.replace("</head>", "<style>.card { content-visibility: visible !important; }</style></head>");
     ASSERT_TRUE(QCoro::waitFor(printer.makeAsync(page, dir.filePath("page.pdf"), false)));
     ASSERT_TRUE(QCoro::waitFor(printer.makeAsync(full, dir.filePath("full.pdf"), false)));
+    const QStringList parts = crewSheetParts(doc, 3);
+    ASSERT_EQ(parts.size(), 3);
+    ASSERT_TRUE(QCoro::waitFor(printer.makeAsync(parts, dir.filePath("parts.pdf"), false)));
     const PdfFacts a = readPdf(dir.filePath("page.pdf")), b = readPdf(dir.filePath("full.pdf"));
+    const PdfFacts c = readPdf(dir.filePath("parts.pdf"));
     EXPECT_EQ(a.pages, int(doc.sources.size()));
     EXPECT_EQ(a.pages, b.pages);
+    EXPECT_EQ(c.pages, a.pages);
     EXPECT_TRUE(a.readable && a.text == b.text);
+    EXPECT_TRUE(c.text == a.text);
 }
 
 } // namespace

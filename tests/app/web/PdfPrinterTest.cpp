@@ -269,12 +269,13 @@ TEST_F(Printing, ALongCrewLinkIsPrintedWholeAtFullScale) {
 }
 
 // A print that gives no bytes writes no file and is no success: the export hears "PDF export
-// failed.", a waiting caller (the downloads' upload) false.
+// failed.", a waiting caller (the downloads' upload) false. So do parts that do not join.
 TEST(PrintingNothing, IsAFailure) {
     struct EmptyPrints : PdfPrinter {
+        QByteArray bytes;
         void printPage(QWebEnginePage&, const QPageLayout&,
                        std::function<void(const QByteArray&)> done) override {
-            QTimer::singleShot(0, this, [done] { done({}); });
+            QTimer::singleShot(0, this, [done, b = bytes] { done(b); });
         }
     };
     TempAppPaths paths;
@@ -296,6 +297,10 @@ TEST(PrintingNothing, IsAFailure) {
     printer.make("<div class=rig>x</div>", dir.filePath("waited.pdf"), true, [&](bool ok) { written = ok; });
     ASSERT_TRUE(waitFor([&] { return written.has_value(); }, pageDeadlineMs));
     EXPECT_FALSE(*written);
+    printer.bytes = "%PDF-1.4 no more than that";
+    EXPECT_FALSE(
+        QCoro::waitFor(printer.makeAsync(QStringList{"<div class=card>1</div>", "<div class=card>2</div>"},
+                                         dir.filePath("parts.pdf"), false)));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList());
 }
 
@@ -354,10 +359,12 @@ TEST_F(Printing, APageThatPrintsOutlivesItsJobUntilThePrintAnswers) {
         QMetaObject::invokeMethod(
             qApp, [&] { quitting.reset(); }, Qt::QueuedConnection);
     };
-    quitting->make(html("cut"), file("cut.pdf"), true, [&](bool ok) { cut = ok; });
+    // A document in parts: the parts already printing are waited for.
+    quitting->make(QStringList{html("cut"), html("cut too")}, file("cut.pdf"), true,
+                   [&](bool ok) { cut = ok; });
     ASSERT_TRUE(waitFor([&] { return !quitting && cut.has_value(); }, pageDeadlineMs));
-    ASSERT_EQ(ending.size(), 1u);
-    EXPECT_TRUE(ending[0]->answered && ending[0]->gone && !ending[0]->goneFirst);
+    ASSERT_GE(ending.size(), 1u);
+    for (const auto& watch : ending) EXPECT_TRUE(watch->answered && watch->gone && !watch->goneFirst);
     EXPECT_FALSE(*cut);
     EXPECT_FALSE(QFileInfo::exists(file("cut.pdf")));
 
@@ -392,8 +399,23 @@ TEST_F(Printing, LateLargeReplacedAndSlowJobsEachEndOnce) {
                                         "function riggerBodies(doc, sources) { null.x;"));
     EXPECT_FALSE(QCoro::waitFor(printer.makeAsync(crashing, file("crashing.pdf"), true)));
     EXPECT_EQ(printing.size(), 1);
-    EXPECT_FALSE(QFileInfo::exists(file("never.pdf")) || QFileInfo::exists(file("crashing.pdf")));
+    // So does a document one of whose parts never draws.
+    EXPECT_FALSE(QCoro::waitFor(printer.makeAsync(QStringList{"<div class=card>drawn</div>", "<p>never</p>"},
+                                                  file("parts.pdf"), false)));
+    EXPECT_FALSE(QFileInfo::exists(file("never.pdf")) || QFileInfo::exists(file("crashing.pdf")) ||
+                 QFileInfo::exists(file("parts.pdf")));
     printer.setTiming({});
+
+    // Parts printed side by side are joined in their order.
+    ASSERT_TRUE(
+        QCoro::waitFor(printer.makeAsync(QStringList{"<div class=card>Part one</div>",
+                                                     "<div class=card>Part two</div><div class=card "
+                                                     "style='break-before: page'>Part two, sheet 2</div>",
+                                                     "<div class=card>Part three</div>"},
+                                         file("parts.pdf"), false)));
+    const PdfFacts parts = readPdf(file("parts.pdf"));
+    EXPECT_EQ(parts.pages, 4);
+    EXPECT_EQ(QString(parts.text).simplified(), "Part one Part two Part two, sheet 2 Part three");
 
     QString filler;
     while (filler.size() < 2'600'000) filler += "<span>padding text </span>";
