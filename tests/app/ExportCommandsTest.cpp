@@ -179,7 +179,7 @@ TEST(Reveal, TheFileManagerShowsTheFileAndOnlyWithoutOneTheFolderOpens) {
     // A private session bus, ended with the test.
     QProcess daemon;
     daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-    ASSERT_TRUE(testing::waitFor([&] { return daemon.canReadLine(); }, 10000));
+    ASSERT_TRUE(testing::waitFor([&] { return daemon.canReadLine(); }));
     const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
     QDBusConnection client = QDBusConnection::connectToBus(address, "rig-reveal-client");
     ASSERT_TRUE(client.isConnected());

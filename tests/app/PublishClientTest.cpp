@@ -176,7 +176,7 @@ TEST_F(PublishClientTest, EveryFailedAnswerEndsInAClearError) {
     server.clearRequests();
     auto doomed = std::make_unique<PublishClient>();
     QCoro::Task<std::vector<ServerLink>> task = doomed->listServerLinks(base(), standInKey);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !server.requests().empty(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !server.requests().empty(); }, 30000));
     doomed.reset();
     const auto e = publishFailure(std::move(task));
     EXPECT_EQ(e ? e->kind() : Kind::Server, Kind::Cancelled);
