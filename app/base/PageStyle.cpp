@@ -4,6 +4,8 @@
 #include <QGuiApplication>
 
 #include <algorithm>
+#include <cmath>
+#include <iterator>
 
 namespace rig::app::style {
 
@@ -14,6 +16,42 @@ bool isDark(const QPalette& palette) {
 QColor withAlpha(QColor color, double opacity) {
     color.setAlphaF(float(std::clamp(color.alphaF() * opacity, 0.0, 1.0)));
     return color;
+}
+
+QColor mixed(const QColor& from, const QColor& to, double t) {
+    return QColor::fromRgbF(float(from.redF() + (to.redF() - from.redF()) * t),
+                            float(from.greenF() + (to.greenF() - from.greenF()) * t),
+                            float(from.blueF() + (to.blueF() - from.blueF()) * t));
+}
+
+double contrastRatio(const QColor& a, const QColor& b) {
+    const auto linear = [](double v) {
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    const auto luminance = [&](const QColor& c) {
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+bool outlineStandsOut(const QColor& outline, const QPalette& palette) {
+    const QColor window = palette.color(QPalette::Window);
+    const QColor grounds[] = {window, palette.color(QPalette::Base), palette.color(QPalette::Button),
+                              isDark(palette) ? window.lighter(135) : window};
+    // A little above 3:1, so that rounding and antialiased corners keep it.
+    return std::all_of(std::begin(grounds), std::end(grounds), [&](const QColor& ground) {
+        return contrastRatio(outline, ground) >= 3.3 && contrastRatio(outline.lighter(110), ground) >= 3.3;
+    });
+}
+
+QColor controlOutline(const QPalette& palette) {
+    const QColor window = palette.color(QPalette::Window), text = palette.color(QPalette::Text);
+    for (int step = 1; step < 40; ++step) {
+        const QColor outline = mixed(window, text, step / 40.0);
+        if (outlineStandsOut(outline, palette)) return outline;
+    }
+    return text;
 }
 
 namespace {

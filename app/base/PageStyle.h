@@ -18,6 +18,17 @@ QColor color(Tone tone, const QPalette& palette);
 // (dark shades on light grounds, light shades on dark ones) whatever the appearance.
 QColor colorOn(Tone tone, const QPalette& palette, const QColor& ground);
 QColor withAlpha(QColor color, double opacity);
+// `from` taken the fraction `t` of the way to `to`.
+QColor mixed(const QColor& from, const QColor& to, double t);
+// Contrast ratio of two opaque colours as people read it (WCAG 2): 1 to 21.
+double contrastRatio(const QColor& a, const QColor& b);
+// The outline of boxes, fields, menus and buttons: the window colour taken toward the text colour
+// until it stands out at least 3:1 from every ground the pages put controls on (window, base,
+// button, and the lighter boxes of a dark page), also in the slightly lighter shade some
+// outlines are drawn in.
+QColor controlOutline(const QPalette& palette);
+// Whether `outline` stands out so from those grounds.
+bool outlineStandsOut(const QColor& outline, const QPalette& palette);
 
 // --- Fonts (sizes relative to the application font) -----------------------------------
 

@@ -17,6 +17,7 @@ public:
 
     enum class SaveAnswer { save, cancel, dontSave };
     enum class RestoreAnswer { restore, discard, dismissed };
+    enum class QuitAnswer { finishFirst, quitNow, cancel };
 
     // The save prompt before a project is dropped: "Save" (the default), "Cancel", "Don’t Save".
     // Escape and closing the prompt answer cancel.
@@ -57,6 +58,11 @@ public:
         QWidget* accessory = nullptr;
     };
     virtual std::optional<QString> chooseExportSaveFile(const ExportSave& request) = 0;
+
+    // Before quitting while work the user started still runs (a PDF being written, a publish):
+    // "Finish, Then Quit" (the default), "Quit Now", "Cancel". Escape and closing it answer
+    // cancel.
+    virtual QuitAnswer askToQuitWhileRunning(const QString& message, const QString& detail) = 0;
 
     // A question before something is deleted for good: "Delete" (destructive) or "Cancel".
     // Escape and closing it answer cancel. True for "Delete".

@@ -11,6 +11,7 @@
 #include "model/RigError.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QFuture>
 #include <QFutureWatcher>
@@ -35,7 +36,9 @@ std::optional<ImportResult> runImport(const ImportInput& input, const ImportRead
         return std::nullopt; // the program is quitting
     } catch (const std::exception& error) {
         // Not a file's failure (those are caught per file): report it, change nothing.
-        return ImportResult{input.snapshot, std::nullopt, {error.what()}};
+        ImportResult result{input.snapshot, std::nullopt, {}};
+        result.errors.add(error.what());
+        return result;
     }
 }
 
@@ -49,6 +52,27 @@ QString joinedLines(const std::vector<std::string>& lines) {
 
 bool isProjectDocument(const QUrl& url) {
     return url.isLocalFile() && QFileInfo(url.toLocalFile()).suffix().toLower() == QLatin1String("qvrig");
+}
+
+HandedURLs sortHandedURLs(const QList<QUrl>& urls) {
+    HandedURLs handed;
+    QSet<QString> seen;
+    seen.reserve(urls.size());
+    for (const QUrl& url : urls) {
+        // The path alone names the file: a query or fragment does not, nor "." or a doubled "/".
+        const QString path = url.isLocalFile() ? QDir::cleanPath(url.toLocalFile()) : QString();
+        const bool isFile = QDir::isAbsolutePath(path);
+        // Paths start with "/", addresses with their scheme: the keys never meet.
+        const QString key = isFile ? path : url.toString();
+        if (seen.contains(key)) continue;
+        seen.insert(key);
+        if (isFile) {
+            handed.files.push_back(QUrl::fromLocalFile(path));
+        } else {
+            handed.notFiles.push_back(url);
+        }
+    }
+    return handed;
 }
 
 struct ImportController::Workers {
@@ -109,33 +133,45 @@ void ImportController::setImportChanges(std::optional<QStringList> changes) {
     emit importChangesChanged();
 }
 
-void ImportController::noteNotTaken(const QList<QUrl>& urls) {
+void ImportController::noteNotTaken(const QList<QUrl>& urls, const char* why) {
     for (const QUrl& url : urls) {
-        if (!url.isLocalFile()) continue;
-        const QString file = url.toLocalFile();
-        if (notTakenFiles_.contains(file)) continue;
-        notTakenFiles_.insert(file);
-        notTaken_.add("Still reading files: " + bidiIsolated(toStd(QFileInfo(file).fileName())) +
-                      " was not imported.");
+        const bool isFile = url.isLocalFile();
+        const QString key = isFile ? url.toLocalFile() : url.toString();
+        if (notTakenFiles_.contains(key)) continue;
+        notTakenFiles_.insert(key);
+        // A file by its name; any other address as a cut piece (a "data:" one can be megabytes),
+        // without the password it may carry.
+        const std::string name = isFile ? bidiIsolated(toStd(QFileInfo(key).fileName()))
+                                        : ImportNotes::quoted(toStd(url.toDisplayString()));
+        notTaken_.add(why + name + " was not imported.");
     }
 }
 
 void ImportController::handleURLs(const QList<QUrl>& urls) {
+    const HandedURLs handed = sortHandedURLs(urls);
     if (importing_) {
         // Not taken, as before; but the import's message names them.
-        noteNotTaken(urls);
+        noteNotTaken(handed.files, "Still reading files: ");
+        noteNotTaken(handed.notFiles, "Not a file on this computer: ");
         return;
     }
     QStringList files;
-    files.reserve(urls.size());
-    for (const QUrl& url : urls) {
+    files.reserve(handed.files.size());
+    for (const QUrl& url : handed.files) {
         if (isProjectDocument(url)) {
             store_.openProject(url.toLocalFile(), true);
             return;
         }
-        if (url.isLocalFile()) files.push_back(url.toLocalFile());
+        files.push_back(url.toLocalFile());
     }
-    if (files.isEmpty()) return;
+    noteNotTaken(handed.notFiles, "Not a file on this computer: ");
+    if (files.isEmpty()) {
+        // Nothing to read: what was not taken is said at once.
+        if (!notTaken_.empty()) store_.setErrorMessage(joinedLines(notTaken_.lines()));
+        notTaken_ = ImportNotes();
+        notTakenFiles_.clear();
+        return;
+    }
     settings().setValue(lastImportDirKey, QFileInfo(files.front()).absolutePath());
     setImporting(true);
 
@@ -169,11 +205,7 @@ void ImportController::handleURLs(const QList<QUrl>& urls) {
             for (const std::string& change : *result->changes) changes.push_back(toQ(change));
             setImportChanges(std::move(changes));
         }
-        // Thousands of files handed in at once give as many lines: the alert keeps to ten of
-        // them, as a reader's notes do.
-        ImportNotes errors;
-        for (std::string& error : result->errors) errors.add(std::move(error));
-        std::vector<std::string> lines = errors.lines();
+        std::vector<std::string> lines = result->errors.lines();
         lines.insert(lines.end(), notTaken.begin(), notTaken.end());
         if (!lines.empty()) store_.setErrorMessage(joinedLines(lines));
     });

@@ -24,6 +24,15 @@ struct ImportReaders;
 // A local file named like a project document (".qvrig", any case).
 bool isProjectDocument(const QUrl& url);
 
+// Addresses handed in, sorted: the local files, each once in its first place, by the file and
+// not by how its address is spelled ("./", "//", a query), as plain file addresses; and the
+// addresses that name no local file ("http:", "sftp:", "data:" …), each once.
+struct HandedURLs {
+    QList<QUrl> files;
+    QList<QUrl> notFiles;
+};
+HandedURLs sortHandedURLs(const QList<QUrl>& urls);
+
 class ImportController : public QObject {
     Q_OBJECT
 public:
@@ -43,7 +52,8 @@ public:
     // Files dropped, chosen or opened with the program. The first project document among them
     // is opened instead (after the save prompt); otherwise the files are read on a worker
     // thread and merged into the project, unless it changed meanwhile. Ignored while an import
-    // runs, but named once in that import's message. Only local files are taken.
+    // runs, but named once in that import's message. Only local files are taken: the other
+    // addresses are named once, in the import's message or an alert of their own.
     void handleURLs(const QList<QUrl>& urls);
     // The import panel, opening in the folder of the previous import.
     void showImportPanel();
@@ -61,8 +71,9 @@ signals:
     void importChangesChanged();
 
 private:
-    // Files handed in while an import runs, for its message.
-    void noteNotTaken(const QList<QUrl>& urls);
+    // Files handed in while an import runs, and addresses that are no local file, for the
+    // import's message.
+    void noteNotTaken(const QList<QUrl>& urls, const char* why);
 
     ProjectStore& store_;
     std::shared_ptr<const ImportReaders> readers_;

@@ -79,7 +79,7 @@ ImportResult importFiles(const ImportInput& input, const ImportReaders& readers,
         const std::string name = fileNameOf(file);
         const std::string extension = extensionOf(file);
         const auto addNotes = [&](const ImportNotes& notes) {
-            for (const std::string& note : notes.lines()) result.errors.push_back(fileLine(name, note));
+            result.errors.append(notes, fileLine(name, ""));
         };
         try {
             if (extension == "pdf") {
@@ -96,7 +96,7 @@ ImportResult importFiles(const ImportInput& input, const ImportReaders& readers,
                 addNotes(notes);
             } else if (extension == "dxf") {
                 if (project.isEmpty()) {
-                    result.errors.push_back("Import the Soundvision report before the DXF.");
+                    result.errors.add("Import the Soundvision report before the DXF.");
                     continue;
                 }
                 ImportNotes notes;
@@ -107,12 +107,12 @@ ImportResult importFiles(const ImportInput& input, const ImportReaders& readers,
                 project = std::move(merged);
                 addNotes(notes);
             } else {
-                result.errors.push_back(fileLine(name, "unknown file type (use PDF, CSV or DXF)."));
+                result.errors.add(fileLine(name, "unknown file type (use PDF, CSV or DXF)."));
             }
         } catch (const Cancelled&) {
             throw;
         } catch (const std::exception& e) {
-            result.errors.push_back(errorLine(e.what(), name));
+            result.errors.add(errorLine(e.what(), name));
         }
     }
     return result;

@@ -42,8 +42,9 @@ struct ImportResult {
     // The changes of a report that replaced an earlier one (the last such report's).
     std::optional<std::vector<std::string>> changes;
     // One line per failed file and per thing a reader skipped, each beginning with the
-    // file's name, in the order they arose.
-    std::vector<std::string> errors;
+    // file's name, in the order they arose; past the first ten only counted, with what the
+    // readers counted themselves.
+    ImportNotes errors;
 };
 
 // Reports first, then inventories, then DXFs, then anything else.

@@ -164,8 +164,9 @@ void SnapshotRun::start() {
         return;
     }
     if (isSet("RIG_FILES")) parts_.store->importer().handleURLs(parseSnapshotFiles(env("RIG_FILES")));
-    if (isSet("RIG_EXPORT")) {
-        QTimer::singleShot(parts_.timing.exports, this, [this, folder = env("RIG_EXPORT")] {
+    // Empty names no folder: the exports would land in "/".
+    if (const QString folder = env("RIG_EXPORT"); !folder.isEmpty()) {
+        QTimer::singleShot(parts_.timing.exports, this, [this, folder] {
             afterImport([this, folder] { runExportSelfTest(folder); });
         });
     }

@@ -1,5 +1,6 @@
 #include "SnapshotTexts.h"
 
+#include "PublishAddresses.h"
 #include "PublishClient.h"
 #include "QtText.h"
 #include "base/Number.h"
@@ -129,10 +130,8 @@ QString visibilityResultLine(const QString& answer) {
 std::optional<QUrl> linkDocumentUrl(const QString& server, const QString& token) {
     const std::optional<QString> segment = tokenSegment(token);
     if (!segment) return std::nullopt;
-    const QUrl url(server + "/api/rig/" + *segment, QUrl::StrictMode);
-    if (!url.isValid() || (url.scheme() != "http" && url.scheme() != "https") || url.host().isEmpty())
-        return std::nullopt;
-    return url;
+    // Read as the publish read it: what reached the server there is fetched from here.
+    return publishUrl(server, "/api/rig/" + *segment);
 }
 
 QString snapshotStateText(qsizetype sources, const std::optional<QString>& error) {

@@ -52,9 +52,9 @@ qsizetype countOccurrences(const QString& text, const QString& pattern);
 // "after visibility: CS sources=0 leakedMotor=false keptTestMotor=true".
 QString visibilityResultLine(const QString& answer);
 
-// Where the publish check reads what the server keeps for a link: the server text exactly as
-// given (not tidied as the publish requests tidy it), "/api/rig/" and the token. Nothing when
-// that makes no absolute http or https address.
+// Where the publish check reads what the server keeps for a link: the server address read as
+// the publish requests read it (publishUrl), "/api/rig/" and the token. Nothing when that
+// makes no address a publish would take.
 std::optional<QUrl> linkDocumentUrl(const QString& server, const QString& token);
 
 // state.txt: "sources: 7\nerror: -\n".

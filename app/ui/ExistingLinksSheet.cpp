@@ -246,14 +246,20 @@ void ExistingLinksSheet::rebuildRows() {
         outer->setContentsMargins(0, 0, 0, 0);
         outer->setSpacing(0);
         if (at > 0) outer->addWidget(new form::Divider);
+        // Spacings of their own: nested layouts would take the outer column's none.
         auto* layout = new QHBoxLayout;
+        layout->setSpacing(8);
         layout->setContentsMargins(0, 3, 0, 3);
         outer->addLayout(layout);
 
         auto* text = new QVBoxLayout;
         text->setSpacing(2);
         auto* titleLine = new QHBoxLayout;
-        auto* title = form::label(linkTitle(link), Tone::primary, style::bold(style::bodyFont()));
+        titleLine->setSpacing(6);
+        // Names, reports and links from the server wrap, anywhere if they must: the row's
+        // buttons stay in sight however long they run.
+        auto* title = new style::WrappingLabel(linkTitle(link));
+        title->setFont(style::bold(style::bodyFont()));
         title->setObjectName(QStringLiteral("title"));
         titleLine->addWidget(title);
         const bool own = isOwnLink(project, link);
@@ -264,14 +270,13 @@ void ExistingLinksSheet::rebuildRows() {
         }
         titleLine->addStretch(1);
         text->addLayout(titleLine);
-        auto* detail = form::label(linkDetailText(link), Tone::secondary, style::captionFont());
+        auto* detail = new style::WrappingLabel(linkDetailText(link), Tone::secondary);
+        detail->setFont(style::captionFont());
         detail->setObjectName(QStringLiteral("detail"));
-        detail->setWordWrap(true);
         text->addWidget(detail);
-        auto* url = form::label(shownName(link.url), Tone::secondary, style::monospacedCaptionFont());
+        auto* url =
+            new style::SelectableText(shownName(link.url), Tone::secondary, style::monospacedCaptionFont());
         url->setObjectName(QStringLiteral("url"));
-        url->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        url->setWordWrap(true);
         text->addWidget(url);
         layout->addLayout(text, 1);
 

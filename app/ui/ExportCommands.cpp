@@ -58,7 +58,12 @@ std::optional<QString> writeExportFile(const QString& path, std::string_view byt
 
 ExportCommands::ExportCommands(ProjectStore& store, DXFSettings& dxfSettings, PdfPrinter& printer,
                                Reveal& reveal)
-    : store_(store), dxfSettings_(dxfSettings), printer_(printer), reveal_(reveal) {}
+    : store_(store), dxfSettings_(dxfSettings), printer_(printer), reveal_(reveal) {
+    // Every end of a job, also one replaced by a later export of the same file or cancelled.
+    connect(&printer_, &PdfPrinter::jobFinished, this, [this](const QString& file) {
+        if (printing_.removeOne(file)) emit pdfsPrintingChanged();
+    });
+}
 
 std::optional<QString> ExportCommands::choose(const Project& project, ExportKind kind, QWidget* accessory,
                                               const std::function<void()>& chosen) {
@@ -76,8 +81,7 @@ std::optional<QString> ExportCommands::choose(const Project& project, ExportKind
 }
 
 void ExportCommands::rememberFolder(const QString& writtenFile) {
-    // Only a folder that took a file: the next panel would open in one that failed (and a
-    // panel reading a device such as /proc/kmsg for its icons never comes back).
+    // Only a folder that took a file: the next panel would open in one that failed.
     settings().setValue(lastExportDirectoryKey, QFileInfo(writtenFile).absolutePath());
     settings().sync();
 }
@@ -109,6 +113,9 @@ void ExportCommands::printPDF(const Project& project, bool crew, const QString& 
                           store.setErrorMessage(QStringLiteral("PDF export failed."));
                       }
                   });
+    // After make(): a job it replaced for this file has ended by now.
+    printing_.push_back(absoluteFilePath(path));
+    emit pdfsPrintingChanged();
 }
 
 void ExportCommands::exportDXF(const Project& project) {

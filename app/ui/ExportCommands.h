@@ -8,7 +8,9 @@
 #include "base/Date.h"
 #include "model/Project.h"
 
+#include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -36,9 +38,13 @@ QString proposedExportName(const Project& project, ExportKind kind);
 // `path` stays as it was on failure.
 std::optional<QString> writeExportFile(const QString& path, std::string_view bytes);
 
-class ExportCommands {
+class ExportCommands : public QObject {
+    Q_OBJECT
 public:
     ExportCommands(ProjectStore& store, DXFSettings& dxfSettings, PdfPrinter& printer, Reveal& reveal);
+
+    // The files of the PDF exports still printing, oldest first; quitting now would drop them.
+    const QStringList& pdfsPrinting() const { return printing_; }
 
     // The rigging points (`crew` false: landscape) or the crew sheets (portrait) as PDF.
     // Returns once the print job has started; see printPDF.
@@ -53,6 +59,10 @@ public:
     // The rigging-points CSV as UTF-8.
     void exportCSV(const Project& project);
 
+signals:
+    // A PDF export started or ended (written, failed or replaced).
+    void pdfsPrintingChanged();
+
 private:
     // Runs the export panel; once a file is chosen runs `chosen`. Absent when cancelled.
     std::optional<QString> choose(const Project& project, ExportKind kind, QWidget* accessory = nullptr,
@@ -66,6 +76,7 @@ private:
     DXFSettings& dxfSettings_;
     PdfPrinter& printer_;
     Reveal& reveal_;
+    QStringList printing_;
 };
 
 } // namespace rig::app

@@ -7,6 +7,9 @@
 #include <QTextDocument>
 #include <QToolButton>
 
+#include <utility>
+#include <vector>
+
 namespace rig::app::form {
 
 using style::Tone;
@@ -26,6 +29,43 @@ void paintHairlines(QPainter& p, const QPalette& palette, const QVBoxLayout& row
     }
 }
 
+// A column of rows that keeps its height for the last few widths. A page asks for its height at
+// its own width and at the width of its size hint in turn; a column answering for one width
+// only lays all its rows out again at each turn, and a page of many such columns pays that
+// for every one of them each time anything on it changes.
+class RowsLayout : public QVBoxLayout {
+public:
+    explicit RowsLayout(QWidget* parent) : QVBoxLayout(parent) {}
+
+    int heightForWidth(int width) const override {
+        return measuring_ ? QVBoxLayout::heightForWidth(width) : heightsAt(width).first;
+    }
+    int minimumHeightForWidth(int width) const override {
+        return measuring_ ? QVBoxLayout::minimumHeightForWidth(width) : heightsAt(width).second;
+    }
+    void invalidate() override {
+        heights_.clear();
+        QVBoxLayout::invalidate();
+    }
+
+private:
+    // The height and the least height at `width`.
+    std::pair<int, int> heightsAt(int width) const {
+        for (const auto& [w, h] : heights_)
+            if (w == width) return h;
+        measuring_ = true;
+        const std::pair<int, int> h(QVBoxLayout::heightForWidth(width),
+                                    QVBoxLayout::minimumHeightForWidth(width));
+        measuring_ = false;
+        if (heights_.size() == 4) heights_.erase(heights_.begin());
+        heights_.emplace_back(width, h);
+        return h;
+    }
+
+    mutable std::vector<std::pair<int, std::pair<int, int>>> heights_;
+    mutable bool measuring_ = false;
+};
+
 void addPaddedRow(QVBoxLayout& rows, QWidget* row) {
     row->setContentsMargins(0, rowVerticalPadding, 0, rowVerticalPadding);
     rows.addWidget(row);
@@ -33,7 +73,7 @@ void addPaddedRow(QVBoxLayout& rows, QWidget* row) {
 
 } // namespace
 
-FormRows::FormRows(QWidget* parent) : QWidget(parent), rows_(new QVBoxLayout(this)) {
+FormRows::FormRows(QWidget* parent) : QWidget(parent), rows_(new RowsLayout(this)) {
     rows_->setContentsMargins(rowPadding, 0, rowPadding, 0);
     rows_->setSpacing(0);
 }
@@ -62,7 +102,7 @@ void FormRows::addRowGroup(QWidget* group) {
     rows_->addWidget(group);
 }
 
-RowGroup::RowGroup(QWidget* parent) : QWidget(parent), rows_(new QVBoxLayout(this)) {
+RowGroup::RowGroup(QWidget* parent) : QWidget(parent), rows_(new RowsLayout(this)) {
     rows_->setContentsMargins(0, 0, 0, 0);
     rows_->setSpacing(0);
 }

@@ -77,6 +77,36 @@ QList<QUrl> localFiles(const QMimeData* mime) {
     return files;
 }
 
+// The question before quitting while the PDFs `files` print and, when `publishing`, a
+// publish runs: its message and detail.
+std::pair<QString, QString> runningWorkQuestion(const QStringList& files, bool publishing) {
+    QStringList names;
+    for (const QString& file : files)
+        names << QStringLiteral("“%1”").arg(shownName(QFileInfo(file).fileName()));
+    const bool one = names.size() == 1;
+    const QString written =
+        (one ? names.front() + QStringLiteral(" is") : QStringLiteral("%1 PDF files are").arg(names.size())) +
+        QStringLiteral(" still being written");
+    QString message;
+    QString lost =
+        one ? QStringLiteral("the file is not written") : QStringLiteral("these files are not written");
+    const QString crew = QStringLiteral("the crew may not get the new crew view or its download files");
+    if (!publishing) {
+        message = QStringLiteral("Quit while %1?").arg(written);
+    } else if (names.isEmpty()) {
+        message = QStringLiteral("Quit while the crew link is still being published?");
+        lost = crew;
+    } else {
+        message = QStringLiteral("Quit while %1 and the crew link is being published?").arg(written);
+        lost += QStringLiteral(" and ") + crew;
+    }
+    QString detail = one ? QString() : names.join(QLatin1Char('\n'));
+    if (!detail.isEmpty()) detail += QStringLiteral("\n\n");
+    detail += QStringLiteral("Quorvane Rig can finish first and then quit by itself. If you quit now, %1.")
+                  .arg(lost);
+    return {message, detail};
+}
+
 // The line between the sidebar and the detail. Painted here rather than by a style sheet:
 // a style sheet on the splitter would restyle every page inside it.
 class LineHandle : public QSplitterHandle {
@@ -245,6 +275,9 @@ MainWindow::MainWindow(ProjectStore& store, MotorLibrary& motors, Parts parts, Q
     connect(&store_.importer(), &ImportController::importChangesChanged, this,
             &MainWindow::schedulePresentation);
     connect(&store_, &ProjectStore::errorMessageChanged, this, &MainWindow::schedulePresentation);
+    if (parts_.exports)
+        connect(parts_.exports, &ExportCommands::pdfsPrintingChanged, this, &MainWindow::scheduleWorkCheck);
+    connect(&store_.crewLink(), &CrewLink::pressingChanged, this, &MainWindow::scheduleWorkCheck);
 
     presentRetry_.setSingleShot(true);
     presentRetry_.setInterval(250);
@@ -435,6 +468,10 @@ void MainWindow::buildToolbar() {
     trailing->addWidget(toolbar_.copyLink);
     connect(toolbar_.copyLink, &QToolButton::clicked, this, [this](bool) { copyLink(); });
 
+    toolbar_.finishing = new QLabel(QStringLiteral("Finishing, then quitting…"));
+    toolbar_.finishing->setTextFormat(Qt::PlainText);
+    trailing->addWidget(toolbar_.finishing);
+
     toolbar_.progress = new BusyIndicator(16);
     trailing->addWidget(toolbar_.progress);
 }
@@ -570,9 +607,10 @@ void MainWindow::updateToolbar() {
     toolbar_.copyLink->setToolTip(!published ? QStringLiteral("Publish first")
                                   : valid    ? QStringLiteral("Copy the crew link")
                                              : QStringLiteral("The crew link is not a valid https address"));
-    toolbar_.progress->setVisible(store_.importer().importing());
+    toolbar_.finishing->setVisible(quitWhenDone_);
+    toolbar_.progress->setVisible(store_.importer().importing() || quitWhenDone_);
     // The welcome page has no toolbar items: an empty strip would sit above it.
-    toolbar_.bar->setVisible(!empty || store_.importer().importing());
+    toolbar_.bar->setVisible(!empty || store_.importer().importing() || quitWhenDone_);
 }
 
 void MainWindow::updateTitle() {
@@ -588,12 +626,13 @@ void MainWindow::changeEvent(QEvent* event) {
 void MainWindow::restyle() {
     restyling_ = true;
     const QPalette p = palette();
-    // Segmented switches: the chosen segment in the highlight colour.
-    const QString border = style::withAlpha(style::color(Tone::primary, p), 0.25).name(QColor::HexArgb);
+    // Segmented switches: the chosen segment in the highlight colour, the edge of every segment
+    // as other controls' (a dark highlight alone would hardly stand out from a dark toolbar).
+    const QString border = style::controlOutline(p).name();
     const QString sheet =
         QStringLiteral(
             "QPushButton { border: 1px solid %1; background: %2; color: %3; padding: 3px 12px; }"
-            "QPushButton:checked { background: %4; color: %5; border-color: %4; }"
+            "QPushButton:checked { background: %4; color: %5; }"
             "QPushButton[segment=\"first\"] { border-top-left-radius: 5px; border-bottom-left-radius: 5px; }"
             "QPushButton[segment=\"last\"] { border-top-right-radius: 5px; border-bottom-right-radius: 5px;"
             " border-left: none; }"
@@ -642,7 +681,64 @@ bool MainWindow::confirmQuit() {
     return true;
 }
 
+bool MainWindow::confirmRunningWork() {
+    if (!hasRunningWork()) return true;
+    const QStringList files = parts_.exports ? parts_.exports->pdfsPrinting() : QStringList();
+    const auto [message, detail] = runningWorkQuestion(files, store_.crewLink().isPressing());
+    switch (prompts().askToQuitWhileRunning(message, detail)) {
+    case Prompts::QuitAnswer::finishFirst:
+        setQuitWhenDone(true);
+        // It may have ended while the question was open.
+        scheduleWorkCheck();
+        return false;
+    case Prompts::QuitAnswer::quitNow:
+        quitNow_ = true;
+        return true;
+    case Prompts::QuitAnswer::cancel:
+        setQuitWhenDone(false);
+        return false;
+    }
+    return false;
+}
+
+bool MainWindow::hasRunningWork() const {
+    return (parts_.exports && !parts_.exports->pdfsPrinting().isEmpty()) || store_.crewLink().isPressing();
+}
+
+void MainWindow::setQuitWhenDone(bool quit) {
+    if (quit == quitWhenDone_) return;
+    quitWhenDone_ = quit;
+    updateToolbar();
+}
+
+void MainWindow::scheduleWorkCheck() {
+    if (!quitWhenDone_ || workCheckQueued_) return;
+    workCheckQueued_ = true;
+    // Queued: whoever ended the work reports its outcome first (a failure message, say).
+    QTimer::singleShot(0, this, [this] {
+        workCheckQueued_ = false;
+        quitIfWorkDone();
+    });
+}
+
+void MainWindow::quitIfWorkDone() {
+    if (!quitWhenDone_ || hasRunningWork()) return;
+    // Never from under a dialog or panel the user has open: once it has closed.
+    if (QApplication::activeModalWidget()) {
+        QTimer::singleShot(250, this, &MainWindow::scheduleWorkCheck);
+        return;
+    }
+    setQuitWhenDone(false);
+    // A PDF not written or download files not uploaded: the user reads why and decides.
+    if (store_.errorMessage() || presenting_) return;
+    // What the work changed (a new crew link, say) is kept as the answers given before were.
+    keepWorkWithoutAsking();
+    close();
+}
+
 void MainWindow::keepWorkWithoutAsking() {
+    // The close that follows drops running work: the session ends.
+    quitNow_ = true;
     // Nothing to keep: the close asks nothing anyway.
     if (!store_.isDirty()) return;
     bool kept = false;
@@ -656,21 +752,26 @@ void MainWindow::keepWorkWithoutAsking() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // Unsaved work is asked about after this handler has returned, never in a modal loop
-    // inside it; "Cancel" then keeps the window open with everything as it was, since a
-    // program without its window would hold the work out of reach.
+    // Unsaved work, then work still running, are asked about after this handler has
+    // returned, never in a modal loop inside it; "Cancel" then keeps the window open with
+    // everything as it was, since a program without its window would hold the work out of
+    // reach.
     const std::pair state(store_.generation(), store_.revision());
-    if (store_.isDirty() && quitConfirmedFor_ != state) {
+    const bool unsaved = store_.isDirty() && quitConfirmedFor_ != state;
+    if (unsaved || (!quitNow_ && hasRunningWork())) {
         event->ignore();
+        quitNow_ = false;
         if (!closeQuestionQueued_) {
             closeQuestionQueued_ = true;
             QTimer::singleShot(0, this, [this] {
                 closeQuestionQueued_ = false;
-                if (confirmQuit()) close();
+                if (confirmQuit() && confirmRunningWork()) close();
             });
         }
         return;
     }
+    quitNow_ = false;
+    setQuitWhenDone(false);
     event->accept();
     emit closed();
 }

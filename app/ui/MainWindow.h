@@ -20,6 +20,7 @@
 class QAbstractButton;
 class QAction;
 class QButtonGroup;
+class QLabel;
 class QPushButton;
 class QMenu;
 class QScrollArea;
@@ -92,9 +93,16 @@ public:
     // Asks the store's save prompt unless it was answered for this very state of the
     // document already; true when the program may end.
     bool confirmQuit();
+    // Asks before quitting while work the user started still runs (PDF exports printing, a
+    // publish with its download files); true when the program may end now. "Finish, Then
+    // Quit" keeps the window open and answering until that work has ended, then closes it;
+    // a failure reported meanwhile stops that quit.
+    bool confirmRunningWork();
+    // True while a close waits for running work to end.
+    bool quitsWhenDone() const { return quitWhenDone_; }
     // For an end that may ask nothing (a logout without interaction): unsaved work goes into
     // its file or the recovery copy now; once it is there, the close that follows asks nothing
-    // unless the project changes before it.
+    // unless the project changes before it, and does not wait for running work.
     void keepWorkWithoutAsking();
 
     // --- Parts, for the program, tests and the snapshot mode ------------------------------
@@ -133,7 +141,8 @@ public:
         QButtonGroup* sizes = nullptr;     // id 0: "Wide", 1: "Phone"
         PublishButton* publish = nullptr;  // shown with the project
         QToolButton* copyLink = nullptr;   // shown with the project
-        BusyIndicator* progress = nullptr; // shown while importing
+        QLabel* finishing = nullptr;       // shown while a quit waits for running work
+        BusyIndicator* progress = nullptr; // shown while importing or finishing
     };
     const Toolbar& toolbar() const { return toolbar_; }
 
@@ -167,6 +176,11 @@ private:
     // The sheet, then the alert, never two at once and never over another modal dialog.
     void schedulePresentation();
     void presentNext();
+    bool hasRunningWork() const;
+    void setQuitWhenDone(bool quit);
+    // Once running work has changed: the close waiting for it goes on when it has all ended.
+    void scheduleWorkCheck();
+    void quitIfWorkDone();
 
     ProjectStore& store_;
     MotorLibrary& motors_;
@@ -200,6 +214,11 @@ private:
     // The document state the save prompt was last answered for.
     std::optional<std::pair<std::uint64_t, std::uint64_t>> quitConfirmedFor_;
     bool closeQuestionQueued_ = false;
+    // "Finish, Then Quit" was chosen and the work has not ended yet.
+    bool quitWhenDone_ = false;
+    bool workCheckQueued_ = false;
+    // The next close drops running work without asking ("Quit Now", a session's end).
+    bool quitNow_ = false;
 };
 
 } // namespace rig::app

@@ -3,6 +3,7 @@
 #include "ToneLabel.h"
 
 #include "DateText.h"
+#include "DeferredDeletion.h"
 #include "DeltaFields.h"
 #include "ExportCommands.h"
 #include "Fields.h"
@@ -25,6 +26,7 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -41,8 +43,11 @@ using form::FormRows;
 using form::FormSection;
 using style::Tone;
 using style::ToneLabel;
+using style::WrappingLabel;
 
 constexpr int textBoxWidth = 320;
+// Check rows built in one go; the next block waits for the event loop.
+constexpr std::size_t checkRowsPerBlock = 50;
 
 // The value side of a file row: a right-aligned column, 1 point between its lines.
 class FileLineView : public QWidget {
@@ -51,15 +56,14 @@ public:
         auto* column = new QVBoxLayout(this);
         column->setContentsMargins(0, 0, 0, 0);
         column->setSpacing(1);
-        first_ = form::label({});
+        first_ = new WrappingLabel;
         first_->setObjectName(QStringLiteral("file"));
         first_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        first_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        first_->setWordWrap(true);
-        second_ = form::label({}, Tone::secondary, style::captionFont());
+        first_->setSelectable(true);
+        second_ = new WrappingLabel({}, Tone::secondary);
+        second_->setFont(style::captionFont());
         second_->setObjectName(QStringLiteral("detail"));
         second_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        second_->setWordWrap(true);
         // Full width, text on the right: wrapping then gets the whole column.
         column->addWidget(first_);
         column->addWidget(second_);
@@ -73,8 +77,8 @@ public:
     }
 
 private:
-    ToneLabel* first_;
-    ToneLabel* second_;
+    WrappingLabel* first_;
+    WrappingLabel* second_;
 };
 
 // One check group: its symbol, then the source names (bold caption) and the text.
@@ -93,16 +97,14 @@ QWidget* checkRow(const IssueGroup& group, bool dimmed) {
         QStringList names;
         for (const std::string& n : group.sources) names << shownName(n);
         auto* sources =
-            form::label(names.join(QStringLiteral(", ")), dimmed ? Tone::secondary : Tone::primary,
-                        style::bold(style::captionFont()));
+            new WrappingLabel(names.join(QStringLiteral(", ")), dimmed ? Tone::secondary : Tone::primary);
+        sources->setFont(style::bold(style::captionFont()));
         sources->setObjectName(QStringLiteral("sources"));
-        sources->setWordWrap(true);
         column->addWidget(sources);
     }
-    auto* text = form::label(shownName(group.text), dimmed ? Tone::secondary : Tone::primary);
+    auto* text = new WrappingLabel(shownName(group.text), dimmed ? Tone::secondary : Tone::primary);
     text->setObjectName(QStringLiteral("text"));
-    text->setWordWrap(true);
-    text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    text->setSelectable(true);
     column->addWidget(text);
     layout->addLayout(column, 1);
     return row;
@@ -128,11 +130,16 @@ struct OverviewPage::Parts {
     FormSection* checks = nullptr;
     QWidget* noWarnings = nullptr;
     QWidget* notesRow = nullptr;
-    std::vector<QWidget*> warningRows;
-    std::vector<QWidget*> noteRows;
+    // The check rows in blocks of rows, the warnings' after the green label and the notes'
+    // after their title; the rows of the groups still to build follow a block at a time.
+    std::vector<QWidget*> warningBlocks;
+    std::vector<QWidget*> noteBlocks;
     std::vector<QString> warningTexts;
     std::vector<QString> noteTexts;
     std::optional<std::vector<IssueGroup>> shownChecks;
+    overview::CheckSplit checkRows;
+    QTimer checkBuilder;
+    DeferredDeletion* oldRows = nullptr;
 
     FormSection* motors = nullptr;
     std::vector<Motor> shownMotors;
@@ -153,7 +160,8 @@ OverviewPage::OverviewPage(ProjectStore& store, MotorLibrary& motors, ExportComm
     setObjectName(QStringLiteral("overviewPage"));
     setWidgetResizable(true);
     setFrameShape(QFrame::NoFrame);
-    // Rows wrap to the narrowest window; a name too long for any line still scrolls into view.
+    // Rows and texts wrap to the narrowest window, inside a word where they must; the bar is for
+    // what cannot (a field of its own width).
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     scrollPastControls(this);
 
@@ -181,6 +189,10 @@ OverviewPage::OverviewPage(ProjectStore& store, MotorLibrary& motors, ExportComm
     column->addStretch(1);
     setWidget(content);
 
+    parts_->oldRows = new DeferredDeletion(this);
+    parts_->checkBuilder.setSingleShot(true);
+    parts_->checkBuilder.setInterval(0);
+    connect(&parts_->checkBuilder, &QTimer::timeout, this, &OverviewPage::buildChecks);
     generation_ = store_.generation();
     connect(&store_, &ProjectStore::projectChanged, this, &OverviewPage::refresh);
     connect(&motors_, &MotorLibrary::motorsChanged, this, &OverviewPage::refresh);
@@ -400,40 +412,65 @@ void OverviewPage::refreshChecks(const Project& project) {
     Parts& p = *parts_;
     std::vector<IssueGroup> groups = project.groupedIssues();
     if (p.shownChecks && *p.shownChecks == groups) return;
-    const overview::CheckSplit split = overview::splitChecks(groups);
+    p.checkRows = overview::splitChecks(groups);
     p.shownChecks = std::move(groups);
+    const overview::CheckSplit& split = p.checkRows;
 
-    for (QWidget* row : p.warningRows) removeRow(row);
-    for (QWidget* row : p.noteRows) removeRow(row);
-    p.warningRows.clear();
-    p.noteRows.clear();
+    for (QWidget* block : p.warningBlocks) p.oldRows->add(block);
+    for (QWidget* block : p.noteBlocks) p.oldRows->add(block);
+    p.warningBlocks.clear();
+    p.noteBlocks.clear();
     p.warningTexts.clear();
     p.noteTexts.clear();
-    FormRows* rows = p.checks->rows();
-    QVBoxLayout* layout = rows->rowsLayout();
     p.noWarnings->setVisible(split.warnings.empty());
-    int at = layout->indexOf(p.noWarnings) + 1;
-    for (const IssueGroup& g : split.warnings) {
-        QWidget* row = checkRow(g, false);
-        row->setContentsMargins(0, form::rowVerticalPadding, 0, form::rowVerticalPadding);
-        layout->insertWidget(at++, row);
-        row->setVisible(true); // at once, not when the layout gets to it
-        p.warningRows.push_back(row);
-        p.warningTexts.push_back(toQ(g.text));
-    }
     p.notesRow->setVisible(!split.notes.empty());
     // The group goes with its notes; when notes come back it is shown anew, collapsed.
     if (split.notes.empty()) notesExpanded_ = false;
     notesToggle_->setText(overview::notesTitle(split.notes));
-    at = layout->indexOf(p.notesRow) + 1;
-    for (const IssueGroup& g : split.notes) {
-        QWidget* row = checkRow(g, true);
-        row->setContentsMargins(18, form::rowVerticalPadding, 0, form::rowVerticalPadding);
-        layout->insertWidget(at++, row);
-        p.noteRows.push_back(row);
-        p.noteTexts.push_back(toQ(g.text));
-    }
+    buildChecks();
     updateNotes();
+}
+
+bool OverviewPage::complete() const {
+    const Parts& p = *parts_;
+    return p.warningTexts.size() == p.checkRows.warnings.size() &&
+           p.noteTexts.size() == p.checkRows.notes.size();
+}
+
+void OverviewPage::buildChecks() {
+    Parts& p = *parts_;
+    const bool warnings = p.warningTexts.size() < p.checkRows.warnings.size();
+    const std::vector<IssueGroup>& groups = warnings ? p.checkRows.warnings : p.checkRows.notes;
+    std::vector<QString>& texts = warnings ? p.warningTexts : p.noteTexts;
+    if (texts.size() == groups.size()) return;
+    // Built apart from the page and shown as a whole: rows added to a shown page are shown
+    // one at a time, and each lays out the whole page again.
+    auto* block = new form::RowGroup;
+    block->setObjectName(QStringLiteral("checkBlock"));
+    const std::size_t end = std::min(groups.size(), texts.size() + checkRowsPerBlock);
+    for (std::size_t i = texts.size(); i < end; ++i) {
+        QWidget* row = checkRow(groups[i], !warnings);
+        block->addRow(row);
+        if (!warnings) row->setContentsMargins(18, form::rowVerticalPadding, 0, form::rowVerticalPadding);
+        texts.push_back(toQ(groups[i].text));
+    }
+    std::vector<QWidget*>& blocks = warnings ? p.warningBlocks : p.noteBlocks;
+    QWidget* after = !blocks.empty() ? blocks.back() : warnings ? p.noWarnings : p.notesRow;
+    QVBoxLayout* layout = p.checks->rows()->rowsLayout();
+    layout->insertWidget(layout->indexOf(after) + 1, block);
+    blocks.push_back(block);
+    const bool shown = warnings || notesExpanded_;
+    if (shown && isVisible()) {
+        // Room for the block first, or the page squeezes what is above it to fit it in and
+        // lays all of that out again.
+        QWidget* content = widget();
+        content->setMinimumHeight(content->height() + block->sizeHint().height());
+        block->setVisible(true);
+        content->setMinimumHeight(0);
+    } else {
+        block->setVisible(shown); // at once, not when the layout gets to it
+    }
+    if (!complete()) p.checkBuilder.start();
 }
 
 void OverviewPage::setNotesExpanded(bool expanded) {
@@ -458,7 +495,7 @@ void OverviewPage::updateNotes() {
     notesToggle_->setIcon(
         tintedIcon(notesExpanded_ ? QStringLiteral("chevron.down") : QStringLiteral("chevron.right"),
                    [](const QPalette& palette) { return style::color(Tone::secondary, palette); }));
-    for (QWidget* row : p.noteRows) row->setVisible(notesExpanded_);
+    for (QWidget* block : p.noteBlocks) block->setVisible(notesExpanded_);
     p.checks->rows()->update();
 }
 

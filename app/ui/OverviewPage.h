@@ -46,6 +46,9 @@ public:
     // Re-reads the store and the library and updates the page in place. Called on every
     // change of either.
     void refresh();
+    // False while check rows are still to be built: a large show's rows are built a block at
+    // a time, the first at once and the others while the window goes on answering.
+    bool complete() const;
 
     // --- The motors section ---------------------------------------------------------------
     // The motor chosen in the "Motor" menu; none at first, and again when the library no
@@ -90,6 +93,7 @@ private:
 
     void refreshFiles(const Project& project);
     void refreshChecks(const Project& project);
+    void buildChecks();
     void refreshMotors();
     void refreshInventory(const Project& project);
     void updateNotes();

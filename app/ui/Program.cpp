@@ -21,7 +21,6 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QSessionManager>
-#include <QSet>
 #include <QTimer>
 
 #include <cstdio>
@@ -34,8 +33,9 @@ QList<QUrl> commandLineFiles(const QStringList& arguments) {
     for (const QString& argument : arguments) {
         if (argument.isEmpty() || argument.startsWith(QLatin1Char('-'))) continue;
         const QUrl url(argument);
-        // A launcher may hand "file://" addresses (the desktop entry's %U); paths otherwise.
-        if (url.isLocalFile()) {
+        // A launcher may hand addresses (the desktop entry's %U); paths otherwise. An address
+        // that is no local file goes on, to be named as not taken.
+        if (url.isLocalFile() || (!url.scheme().isEmpty() && !QFileInfo::exists(argument))) {
             files.push_back(url);
         } else {
             files.push_back(QUrl::fromLocalFile(QFileInfo(argument).absoluteFilePath()));
@@ -113,16 +113,11 @@ void Program::startedAgain(const QList<QUrl>& files) {
     window_->raise();
     window_->activateWindow();
     if (files.isEmpty()) return;
-    // Each file once, in its first place.
-    QList<QUrl> handed;
-    handed.reserve(files.size());
-    QSet<QUrl> seen;
-    seen.reserve(files.size());
-    for (const QUrl& file : files) {
-        if (seen.contains(file)) continue;
-        seen.insert(file);
-        handed.push_back(file);
-    }
+    // Each file once, in its first place, however its address is spelled; the other
+    // addresses go along to be named.
+    HandedURLs sorted = sortHandedURLs(files);
+    QList<QUrl> handed = std::move(sorted.files);
+    handed.append(sorted.notFiles);
     // A desktop that repeats its request while a question is open asks nothing twice.
     if (handingIn_ == handed) return;
     for (const QList<QUrl>& waiting : handedIn_)
@@ -178,7 +173,8 @@ void Program::quit(int code) {
 
 void Program::commitSession(QSessionManager& manager) {
     if (manager.allowsInteraction()) {
-        const bool mayEnd = window_ && window_->confirmQuit();
+        // "Finish, Then Quit" ends the program once its work is done, not the session now.
+        const bool mayEnd = window_ && window_->confirmQuit() && window_->confirmRunningWork();
         manager.release();
         if (!mayEnd) manager.cancel();
         return;

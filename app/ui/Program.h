@@ -69,7 +69,8 @@ public:
 
     // The program was started again from the desktop, with `files` or none: the window comes
     // forward and the files take the road of dropped files, once no dialog is open and no
-    // import runs. A request for the same files as one waiting or under way is dropped.
+    // import runs. A request for the same files as one waiting or under way, however their
+    // addresses are spelled, is dropped.
     void startedAgain(const QList<QUrl>& files);
 
     // Ends the event loop with `code` after writing the settings (the snapshot mode's end).
@@ -103,7 +104,8 @@ private:
 };
 
 // Files named on the command line as local file addresses, relative ones taken from the
-// current folder; options (starting with "-") are left out.
+// current folder; an address of another kind ("sftp:", "http:" …) as it is, for the import to
+// name; options (starting with "-") are left out.
 QList<QUrl> commandLineFiles(const QStringList& arguments);
 
 } // namespace rig::app

@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QPointer>
 #include <QPushButton>
 
@@ -33,6 +35,43 @@ QAbstractButton* clickedIn(QMessageBox& box, QPushButton* defaultButton, QPushBu
     box.exec();
     return box.clickedButton();
 }
+
+// Icons and type names of files from their names alone. Qt's own lookup reads a file whose
+// name says nothing: a device that never answers (/proc/kmsg as root) would hold the panel,
+// and the whole program, for good.
+class NamedFileIcons : public QFileIconProvider {
+public:
+    QIcon icon(const QFileInfo& info) const override {
+        if (info.isDir()) return QFileIconProvider::icon(info);
+        const QMimeType type = byName(info);
+        return QIcon::fromTheme(type.iconName(),
+                                QIcon::fromTheme(type.genericIconName(), QFileIconProvider::icon(File)));
+    }
+    QString type(const QFileInfo& info) const override {
+        if (info.isDir()) return QFileIconProvider::type(info);
+        const QMimeType type = byName(info);
+        return type.comment().isEmpty() ? type.name() : type.comment();
+    }
+
+private:
+    QMimeType byName(const QFileInfo& info) const {
+        return types_.mimeTypeForFile(info.fileName(), QMimeDatabase::MatchExtension);
+    }
+    QMimeDatabase types_;
+};
+
+// A file panel; where it is Qt's own (the platform's panels do their own lookups), with file
+// icons by name, set before the panel's first listing reaches them. They outlive the panel.
+struct FilePanel {
+    FilePanel(QWidget* parent, const QString& caption, const QString& directory, const QString& filter,
+              QFileDialog::Options options = {})
+        : dialog(parent, caption, directory, filter) {
+        dialog.setOptions(options);
+        dialog.setIconProvider(&icons);
+    }
+    NamedFileIcons icons;
+    QFileDialog dialog;
+};
 
 void prepareSave(QFileDialog& dialog, const QString& directory, const QString& fileName,
                  const QString& suffix) {
@@ -67,16 +106,16 @@ Prompts::SaveAnswer QtPrompts::askToSaveChanges(const QString& message, const QS
 }
 
 std::optional<QString> QtPrompts::chooseProjectToOpen(const QString& directory) {
-    QFileDialog dialog(dialogParent(), QString(), directory, QString::fromLatin1(projectFileFilter));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    return chosenFile(dialog);
+    FilePanel panel(dialogParent(), QString(), directory, QString::fromLatin1(projectFileFilter));
+    panel.dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    panel.dialog.setFileMode(QFileDialog::ExistingFile);
+    return chosenFile(panel.dialog);
 }
 
 std::optional<QString> QtPrompts::chooseProjectSaveFile(const QString& directory, const QString& fileName) {
-    QFileDialog dialog(dialogParent(), QString(), directory, QString::fromLatin1(projectFileFilter));
-    prepareSave(dialog, directory, fileName, QStringLiteral("qvrig"));
-    return chosenFile(dialog);
+    FilePanel panel(dialogParent(), QString(), directory, QString::fromLatin1(projectFileFilter));
+    prepareSave(panel.dialog, directory, fileName, QStringLiteral("qvrig"));
+    return chosenFile(panel.dialog);
 }
 
 Prompts::RestoreAnswer QtPrompts::askToRestore(const QString& message, const QString& detail) {
@@ -95,12 +134,12 @@ Prompts::RestoreAnswer QtPrompts::askToRestore(const QString& message, const QSt
 }
 
 QStringList QtPrompts::chooseFilesToImport(const QString& directory, const QString& message) {
-    QFileDialog dialog(dialogParent(), message, directory,
-                       QStringLiteral("Soundvision files (*.pdf *.csv *.dxf *.txt)"));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFiles);
-    if (dialog.exec() != QDialog::Accepted) return {};
-    return dialog.selectedFiles();
+    FilePanel panel(dialogParent(), message, directory,
+                    QStringLiteral("Soundvision files (*.pdf *.csv *.dxf *.txt)"));
+    panel.dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    panel.dialog.setFileMode(QFileDialog::ExistingFiles);
+    if (panel.dialog.exec() != QDialog::Accepted) return {};
+    return panel.dialog.selectedFiles();
 }
 
 void QtPrompts::showAlert(const QString& text) {
@@ -119,13 +158,14 @@ bool QtPrompts::showAlertOffering(const QString& text, const QString& action) {
 }
 
 std::optional<QString> QtPrompts::chooseExportSaveFile(const ExportSave& request) {
-    QFileDialog dialog(dialogParent(), QString(), request.directory, request.nameFilter);
-    prepareSave(dialog, request.directory, request.fileName, request.defaultSuffix);
     QPointer<QWidget> accessory = request.accessory;
+    // Only Qt's own dialog can hold extra controls.
+    FilePanel panel(dialogParent(), QString(), request.directory, request.nameFilter,
+                    accessory ? QFileDialog::DontUseNativeDialog : QFileDialog::Options());
+    QFileDialog& dialog = panel.dialog;
+    prepareSave(dialog, request.directory, request.fileName, request.defaultSuffix);
     QWidget* accessoryParent = accessory ? accessory->parentWidget() : nullptr;
     if (accessory) {
-        // Only Qt's own dialog can hold extra controls.
-        dialog.setOption(QFileDialog::DontUseNativeDialog);
         if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
             grid->addWidget(accessory, grid->rowCount(), 0, 1, grid->columnCount());
         }
@@ -146,6 +186,18 @@ bool QtPrompts::confirmDeletion(const QString& message, const QString& detail) {
     QPushButton* remove = box.addButton(QStringLiteral("Delete"), QMessageBox::DestructiveRole);
     QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
     return clickedIn(box, cancel, cancel) == remove;
+}
+
+Prompts::QuitAnswer QtPrompts::askToQuitWhileRunning(const QString& message, const QString& detail) {
+    QMessageBox box(dialogParent());
+    setPlainTexts(box, QMessageBox::Warning, message, detail);
+    QPushButton* finish = box.addButton(QStringLiteral("Finish, Then Quit"), QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    QPushButton* quitNow = box.addButton(QStringLiteral("Quit Now"), QMessageBox::DestructiveRole);
+    QAbstractButton* clicked = clickedIn(box, finish, cancel);
+    if (clicked == finish) return QuitAnswer::finishFirst;
+    if (clicked == quitNow) return QuitAnswer::quitNow;
+    return QuitAnswer::cancel;
 }
 
 } // namespace rig::app

@@ -23,6 +23,7 @@ public:
     bool showAlertOffering(const QString& text, const QString& action) override;
     std::optional<QString> chooseExportSaveFile(const ExportSave& request) override;
     bool confirmDeletion(const QString& message, const QString& detail) override;
+    QuitAnswer askToQuitWhileRunning(const QString& message, const QString& detail) override;
 
 private:
     QWidget* dialogParent() const;

@@ -195,10 +195,12 @@ void SegmentedControl::paintEvent(QPaintEvent*) {
     const QColor edge = style::withAlpha(pal.color(QPalette::Text), style::isDark(pal) ? 0.22 : 0.2);
 
     const QRectF outer = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    p.setPen(QPen(edge, 1));
+    // The edge stands out as other controls' outlines do; the lines between segments stay light.
+    p.setPen(QPen(style::controlOutline(pal), 1));
     p.setBrush(pal.color(QPalette::Button));
     p.drawRoundedRect(outer, 6, 6);
 
+    p.setPen(QPen(edge, 1));
     for (int i = 1; i < count(); ++i) {
         if (i == current_ || i - 1 == current_) continue;
         const int x = segmentRect(i).left();

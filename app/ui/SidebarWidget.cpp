@@ -1,5 +1,6 @@
 #include "SidebarWidget.h"
 
+#include "DeferredDeletion.h"
 #include "FormLayout.h"
 #include "IconLabel.h"
 #include "Icons.h"
@@ -442,7 +443,8 @@ public:
 
 // --- SidebarWidget ------------------------------------------------------------------------
 
-SidebarWidget::SidebarWidget(ProjectStore& store, QWidget* parent) : QScrollArea(parent), store_(store) {
+SidebarWidget::SidebarWidget(ProjectStore& store, QWidget* parent)
+    : QScrollArea(parent), store_(store), oldBlocks_(new DeferredDeletion(this)) {
     setObjectName(QStringLiteral("sidebar"));
     setWidgetResizable(true);
     setFrameShape(QFrame::NoFrame);
@@ -461,6 +463,12 @@ SidebarWidget::SidebarWidget(ProjectStore& store, QWidget* parent) : QScrollArea
     connect(&builder_, &QTimer::timeout, this, &SidebarWidget::buildMore);
     // A list the user scrolled stays there.
     connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] { scrollTarget_.reset(); });
+    content_ = new QWidget;
+    column_ = new QVBoxLayout(content_);
+    column_->setContentsMargins(6, 8, 6, 8);
+    column_->setSpacing(0);
+    column_->addStretch(1);
+    setWidget(content_);
     rebuild(store_.project());
 
     connect(&store_, &ProjectStore::projectChanged, this, &SidebarWidget::refresh);
@@ -508,29 +516,27 @@ void SidebarWidget::refresh() {
 void SidebarWidget::rebuild(const Project& project) {
     builder_.stop();
     const int scroll = verticalScrollBar()->value();
-    const bool hadFocus = content_ && content_->isAncestorOf(QApplication::focusWidget());
+    const bool hadFocus = content_->isAncestorOf(QApplication::focusWidget());
     headings_.clear();
     rows_.clear();
     nextSection_ = nextMember_ = 0;
 
+    // The old blocks go a part at a time while the window goes on answering: a large show's
+    // rows deleted in one go would keep it from answering for as long as that takes.
+    for (QWidget* block : blocks_) oldBlocks_->add(block);
+    blocks_.clear();
     // Built apart from the window and shown as a whole: rows added to a shown column are shown
     // one at a time, and each lays out the whole column again.
-    auto* content = new QWidget;
-    column_ = new QVBoxLayout(content);
-    column_->setContentsMargins(6, 8, 6, 8);
-    column_->setSpacing(0);
     overview_ = new OverviewRow([this] { userSelects(Selection::overview()); });
     const Block first = newBlock(project, overview_);
-    column_->addWidget(first.widget);
-    column_->addStretch(1);
-    // Deletes the old column with its rows.
-    setWidget(content);
-    content_ = content;
+    column_->insertWidget(0, first.widget);
+    first.widget->show();
+    blocks_.push_back(first.widget);
     if (hadFocus) setFocus(Qt::OtherFocusReason);
     lastEye_ = this;
     orderEyes(first);
 
-    content->adjustSize();
+    content_->adjustSize();
     scrollTarget_ = scroll > 0 ? std::optional(scroll) : std::nullopt;
     restoreScroll();
     if (!complete()) builder_.start();
@@ -594,6 +600,7 @@ void SidebarWidget::buildMore() {
     if (complete()) return;
     const Block block = newBlock(store_.project(), nullptr);
     column_->insertWidget(column_->count() - 1, block.widget);
+    blocks_.push_back(block.widget);
     // Room for the block first, or the column squeezes the blocks above it to fit it in and
     // lays all their rows out again.
     content_->setMinimumHeight(content_->height() + block.widget->sizeHint().height());

@@ -25,6 +25,7 @@ class QVBoxLayout;
 
 namespace rig::app {
 
+class DeferredDeletion;
 class IconLabel;
 class ProjectStore;
 
@@ -54,7 +55,7 @@ public:
     static constexpr int idealColumnWidth = 270;
     static constexpr int maximumColumnWidth = 360;
     // Rows and headings built in one go; the next block waits for the event loop.
-    static constexpr int entriesPerBlock = 200;
+    static constexpr int entriesPerBlock = 100;
 
     explicit SidebarWidget(ProjectStore& store, QWidget* parent = nullptr);
     ~SidebarWidget() override;
@@ -148,6 +149,9 @@ private:
     std::size_t nextMember_ = 0;
     QWidget* lastEye_ = nullptr;
     QTimer builder_;
+    // The blocks of rows shown, and those of earlier shows still to delete.
+    std::vector<QWidget*> blocks_;
+    DeferredDeletion* oldBlocks_;
     std::optional<int> scrollTarget_;
     int rebuilds_ = 0;
 };

@@ -20,7 +20,6 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStyleOptionButton>
-#include <QTextLayout>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -33,6 +32,7 @@ namespace {
 
 using style::Tone;
 using style::ToneLabel;
+using style::WrappingLabel;
 namespace text = sourcetext;
 
 using form::buttonText;
@@ -89,9 +89,9 @@ public:
         auto* row = new QHBoxLayout(this);
         row->setContentsMargins(boxed ? QMargins(8, 8, 8, 8) : QMargins());
         row->setSpacing(6);
-        auto* message = label(shownName(warning.text), tone, style::calloutFont());
-        message->setWordWrap(true);
-        message->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        auto* message = new WrappingLabel(shownName(warning.text), tone);
+        message->setFont(style::calloutFont());
+        message->setSelectable(true);
         row->addWidget(new SymbolIcon(boxed, tone), 0, Qt::AlignTop);
         row->addWidget(message, 1);
     }
@@ -122,67 +122,6 @@ protected:
     void paintEvent(QPaintEvent*) override {
         style::fillRounded(this, 10, style::withAlpha(style::color(Tone::secondary, palette()), 0.06));
     }
-};
-
-// A label that wraps at word boundaries and, where one word is longer than the line, anywhere:
-// a long unbroken name takes more lines instead of pushing the page wider.
-class WrappingLabel : public ToneLabel {
-public:
-    // Narrower than `minimumChars` average characters only when the text is.
-    WrappingLabel(Tone tone, const QFont& font, int minimumChars)
-        : ToneLabel(QString(), tone), minimumChars_(minimumChars) {
-        setFont(font);
-        QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
-        policy.setHeightForWidth(true);
-        setSizePolicy(policy);
-    }
-
-    QSize sizeHint() const override {
-        return QSize(fontMetrics().horizontalAdvance(text()) + 1, fontMetrics().height())
-            .grownBy(contentsMargins());
-    }
-    QSize minimumSizeHint() const override {
-        const QSize line(std::min(fontMetrics().horizontalAdvance(text()) + 1,
-                                  minimumChars_ * fontMetrics().averageCharWidth()),
-                         fontMetrics().height());
-        return line.grownBy(contentsMargins());
-    }
-    bool hasHeightForWidth() const override { return true; }
-    int heightForWidth(int width) const override {
-        const QMargins m = contentsMargins();
-        QTextLayout layout(text(), font());
-        const int height = int(std::ceil(lay(layout, width - m.left() - m.right())));
-        return std::max(fontMetrics().height(), height) + m.top() + m.bottom();
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        const QRect area = contentsRect();
-        QTextLayout layout(text(), font());
-        lay(layout, area.width());
-        QPainter p(this);
-        p.setPen(palette().color(QPalette::WindowText));
-        layout.draw(&p, area.topLeft());
-    }
-
-private:
-    // Lays `layout` out in lines of `width`; its height.
-    static qreal lay(QTextLayout& layout, int width) {
-        QTextOption option;
-        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-        layout.setTextOption(option);
-        qreal y = 0;
-        layout.beginLayout();
-        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-            line.setLineWidth(std::max(1, width));
-            line.setPosition(QPointF(0, y));
-            y += line.height();
-        }
-        layout.endLayout();
-        return y;
-    }
-
-    int minimumChars_;
 };
 
 // The motor menu button of a point: as wide as its label where there is room; elided, with
@@ -345,7 +284,9 @@ QGridLayout* grid(QWidget* owner, int hSpacing, int vSpacing) {
     g->setContentsMargins(0, 0, 0, 0);
     g->setHorizontalSpacing(hSpacing);
     g->setVerticalSpacing(vSpacing);
-    g->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Left only: a layout aligned on top lays its rows out at their one-line heights, too low
+    // for a value that wraps.
+    g->setAlignment(Qt::AlignLeft);
     return g;
 }
 
@@ -369,7 +310,7 @@ struct SourcePage::Blocks {
 
     WrappingLabel* name = nullptr;
     WrappingLabel* groups = nullptr;
-    ToneLabel* configuration = nullptr;
+    WrappingLabel* configuration = nullptr;
 
     QWidget* warnings = nullptr;
     std::optional<List<ReportWarning>> shownWarnings;
@@ -468,9 +409,10 @@ QWidget* SourcePage::buildHeader() {
     headerLayout->setSpacing(2);
     auto* titleRow = new QHBoxLayout;
     titleRow->setSpacing(8);
-    b.name = new WrappingLabel(Tone::primary, style::largeTitleFont(), 6);
+    b.name = new WrappingLabel({}, Tone::primary, 6);
+    b.name->setFont(style::largeTitleFont());
     b.name->setObjectName(QStringLiteral("sourceName"));
-    b.groups = new WrappingLabel(Tone::secondary, style::bodyFont(), 20);
+    b.groups = new WrappingLabel({}, Tone::secondary, 20);
     b.groups->setObjectName(QStringLiteral("groupPath"));
     // Both on the first baseline, also when the name takes more lines: the smaller text
     // lowered by the difference of the ascents.
@@ -480,7 +422,7 @@ QWidget* SourcePage::buildHeader() {
     titleRow->addWidget(b.groups, 0, Qt::AlignTop);
     titleRow->addStretch(1);
     headerLayout->addLayout(titleRow);
-    b.configuration = label({}, Tone::secondary);
+    b.configuration = new WrappingLabel({}, Tone::secondary, 20);
     b.configuration->setObjectName(QStringLiteral("configuration"));
     headerLayout->addWidget(b.configuration);
     return header;
@@ -568,14 +510,16 @@ void SourcePage::refreshFacts(const ReportInfo& info) {
         for (int i = 0; i < int(rows.size()); ++i) {
             const text::FactRow& r = rows[std::size_t(i)];
             g->addWidget(label(r.label, Tone::secondary), i, 0);
-            auto* value = label({}, Tone::primary, valueFont);
-            value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+            auto* value = new WrappingLabel({}, Tone::primary, 12);
+            value->setFont(valueFont);
+            value->setSelectable(true);
             g->addWidget(value, i, 1, 1, r.wide ? 3 : 1);
-            ToneLabel* value2 = nullptr;
+            WrappingLabel* value2 = nullptr;
             if (!r.label2.isEmpty()) {
                 g->addWidget(label(r.label2, Tone::secondary), i, 2);
-                value2 = label({}, Tone::primary, valueFont);
-                value2->setTextInteractionFlags(Qt::TextSelectableByMouse);
+                value2 = new WrappingLabel({}, Tone::primary, 12);
+                value2->setFont(valueFont);
+                value2->setSelectable(true);
                 g->addWidget(value2, i, 3);
             }
             b.factValues.push_back(value);
@@ -629,7 +573,8 @@ void SourcePage::buildPickupGrid(const std::vector<std::string>& roles) {
     QGridLayout* g = grid(gridWidget, 16, 10);
     b.pickupTitles.clear();
     for (int c = 0; c < 5; ++c) {
-        auto* title = label({}, Tone::secondary);
+        // The Delta plate's name is the user's: it may need lines of its own.
+        auto* title = new WrappingLabel({}, Tone::secondary, 14);
         b.pickupTitles.push_back(title);
         g->addWidget(title, 0, c);
     }
@@ -645,8 +590,10 @@ void SourcePage::buildPickupGrid(const std::vector<std::string>& roles) {
         auto* coordinates = new QVBoxLayout(r.coordinates);
         coordinates->setContentsMargins(0, 0, 0, 0);
         coordinates->setSpacing(2);
-        r.position = label({}, Tone::secondary);
-        r.delta = label({}, Tone::green, style::captionFont());
+        // Coordinates far from the origin take two lines rather than widen the page.
+        r.position = new WrappingLabel({}, Tone::secondary, 12);
+        r.delta = new WrappingLabel({}, Tone::green, 12);
+        r.delta->setFont(style::captionFont());
         r.delta->setObjectName(QStringLiteral("deltaLine:") + toQ(role));
         coordinates->addWidget(r.position);
         coordinates->addWidget(r.delta);

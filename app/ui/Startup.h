@@ -3,7 +3,8 @@
 
 namespace rig::app {
 
-// Application attributes, names and URL schemes. Call once, before constructing QApplication.
+// Application attributes, names and URL schemes; as root, the web engine without its sandbox
+// (said once on standard error). Call once, before constructing QApplication.
 void prepareApplication();
 
 } // namespace rig::app

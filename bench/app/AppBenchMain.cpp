@@ -7,12 +7,9 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
-#include <unistd.h>
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    // Chromium refuses to run as root with its sandbox.
-    if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
     rig::app::prepareApplication();
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);

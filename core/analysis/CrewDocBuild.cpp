@@ -1,5 +1,6 @@
 #include "analysis/BottomFace.h"
 #include "analysis/CrewDoc.h"
+#include "analysis/Issues.h"
 #include "analysis/PlanGeometry.h"
 #include "import/SideViewBuilder.h"
 #include "model/Project.h"
@@ -51,13 +52,25 @@ CrewDoc::Point buildPoint(const Project& project, const Source& source, const st
     return point;
 }
 
+// A load that is not finite is not taken for negative: "-inf kg" would tell a rigger nothing.
 std::vector<CrewDoc::Warn> negativeLoadWarnings(const Source& source) {
     std::vector<CrewDoc::Warn> out;
     for (const Pickup& p : source.pickups) {
-        if (p.load && *p.load < 0)
+        if (p.load && std::isfinite(*p.load) && *p.load < 0)
             out.push_back({"error", p.role + " load is negative (" + fmt(*p.load) + " kg)."});
     }
     return out;
+}
+
+// One warning naming the points whose load is not a finite number: the page leaves their
+// totals empty.
+std::optional<CrewDoc::Warn> unreadableLoadWarning(const Source& source) {
+    std::vector<std::string> roles;
+    for (const Pickup& p : source.pickups) {
+        if (p.load && !std::isfinite(*p.load)) roles.push_back(p.role);
+    }
+    if (roles.empty()) return std::nullopt;
+    return CrewDoc::Warn{"warning", unreadableLoadsText(roles)};
 }
 
 std::optional<CrewDoc::Side> buildSide(const SideView& view) {
@@ -138,6 +151,7 @@ CrewDoc::Src buildSource(const Project& project, const Source& source,
         src.warn.push_back({std::string(ReportWarning::levelText(w.level)), w.text});
     }
     for (CrewDoc::Warn& w : negativeLoadWarnings(source)) src.warn.push_back(std::move(w));
+    if (auto w = unreadableLoadWarning(source)) src.warn.push_back(std::move(*w));
 
     if (const DXFInfo* info = project.dxf.get(src.id); info && info->side) src.side = buildSide(*info->side);
     auto [ux, uy] = SideViewBuilder::planAxis(source);

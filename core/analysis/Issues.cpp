@@ -31,6 +31,14 @@ std::string IssueGroup::id() const {
     return integerText(static_cast<int>(level)) + "|" + text;
 }
 
+std::string unreadableLoadsText(const std::vector<std::string>& roles) {
+    const bool one = roles.size() == 1;
+    std::string text = one ? "Unreadable load on " : "Unreadable loads on ";
+    for (std::size_t i = 0; i < roles.size(); ++i) text += (i > 0 ? ", " : "") + roles[i];
+    return text + (one ? " \u2013 totals that need it are left empty."
+                       : " \u2013 totals that need them are left empty.");
+}
+
 bool operator==(const IssueGroup& a, const IssueGroup& b) {
     if (a.level != b.level || !eq(a.text, b.text) || a.sources.size() != b.sources.size()) return false;
     for (std::size_t i = 0; i < a.sources.size(); ++i) {
@@ -75,14 +83,18 @@ struct SourceIssues {
 void loadChecks(const Source& source, SourceIssues& issues) {
     for (const ReportWarning& w : source.warnings) issues.add(issueLevel(w.level), w.text);
 
+    std::vector<std::string> unreadable;
     for (const Pickup& p : source.pickups) {
-        if (p.load && *p.load < 0) {
+        if (p.load && !std::isfinite(*p.load)) {
+            unreadable.push_back(bidiIsolated(p.role));
+        } else if (p.load && *p.load < 0) {
             issues.add(Issue::Level::error, bidiIsolated(p.role) + " load is negative (" + fmt(*p.load) +
                                                 " kg) \u2013 the array tips away from this point.");
         }
     }
+    if (!unreadable.empty()) issues.add(Issue::Level::warning, unreadableLoadsText(unreadable));
 
-    if (!source.totalWeight) return;
+    if (!source.totalWeight || !std::isfinite(*source.totalWeight)) return;
     bool anyLoad = false;
     double sum = 0;
     for (const Pickup& p : source.pickups) {

@@ -31,4 +31,8 @@ struct IssueGroup {
     friend bool operator==(const IssueGroup& a, const IssueGroup& b);
 };
 
+// The check on a source whose loads are not finite numbers (unreadable in the report, or from a
+// damaged file), naming the points by their roles.
+std::string unreadableLoadsText(const std::vector<std::string>& roles);
+
 } // namespace rig

@@ -14,8 +14,8 @@ void ImportNotes::add(std::string note) {
     }
 }
 
-void ImportNotes::append(const ImportNotes& other) {
-    for (const std::string& note : other.notes_) add(note);
+void ImportNotes::append(const ImportNotes& other, std::string_view prefix) {
+    for (const std::string& note : other.notes_) add(std::string(prefix) + note);
     more_ += other.more_;
 }
 

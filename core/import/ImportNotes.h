@@ -11,8 +11,9 @@ namespace rig {
 class ImportNotes {
 public:
     void add(std::string note);
-    // Adds the notes of another read, counted ones included.
-    void append(const ImportNotes& other);
+    // Adds the notes of another read, each after `prefix`; the ones it only counted are
+    // counted here too, so that the last line gives the real number left out.
+    void append(const ImportNotes& other, std::string_view prefix = {});
     bool empty() const { return notes_.empty(); }
     // The notes in the order they came: the first ten, then one line with how many more
     // there were (a damaged file can give thousands).

@@ -24,9 +24,11 @@
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextDocumentFragment>
+#include <QTextEdit>
 #include <QUrlQuery>
 
 #include <gtest/gtest.h>
@@ -41,6 +43,20 @@ using testserver::Route;
 
 QAbstractButton* button(QWidget* linkRow, const char* name) {
     return linkRow->findChild<QAbstractButton*>(QString::fromLatin1(name));
+}
+
+// Every row shows its buttons within the list's width, however long its link.
+void expectButtonsInSight(ExistingLinksSheet* sheet) {
+    testing::settleLayouts();
+    const QWidget* list = sheet->findChild<QScrollArea*>("linkList")->viewport();
+    for (QWidget* linkRow : sheet->rows()) {
+        for (const char* name : {"open", "use", "delete"}) {
+            const QAbstractButton* b = button(linkRow, name);
+            const QRect at(b->mapTo(list, QPoint(0, 0)), b->size());
+            EXPECT_TRUE(b->isVisibleTo(sheet) && at.left() >= 0 && at.right() < list->width())
+                << name << " at " << at.x() << " of " << list->width();
+        }
+    }
 }
 
 class CrewLinkTest : public ::testing::Test {
@@ -209,11 +225,19 @@ TEST_F(CrewLinkTest, AStoredLinkIsOfferedOnlyWhenTheServerCouldHaveSentIt) {
 TEST_F(CrewLinkTest, SheetUsesAndDeletesLinks) {
     publish();
     const std::string own = store->project().share->token;
-    server.addLink(R"({"name":"","report":"Old show.pdf","sources":[{}]})");
+    const QString longToken(3000, u'k'); // unbroken, far wider than the sheet
+    server.addLink(R"({"name":"","report":"Old show.pdf","sources":[{}]})", longToken);
     ExistingLinksSheet* sheet = openSheet();
     ASSERT_TRUE(sheet && sheet->rows().size() == 2);
     QList<QWidget*> rows = sheet->rows();
     EXPECT_FALSE(button(rows[0], "use")->isEnabled()); // the project's own link
+    expectButtonsInSight(sheet);
+    // The long link wraps and copies whole.
+    auto* url = rows[1]->findChild<QTextEdit*>("url");
+    ASSERT_NE(url, nullptr);
+    url->selectAll();
+    url->copy();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), server.baseUrl() + "/c/" + longToken);
 
     // "Cancel" sends nothing; "Delete" on another link keeps the project's record.
     prompts.answerDeletion(false);
@@ -226,7 +250,8 @@ TEST_F(CrewLinkTest, SheetUsesAndDeletesLinks) {
 
     // While the question is open the project loses its link elsewhere and deferred deletions
     // run: the row whose button asked stays alive.
-    const QString other = server.addLink(R"({"name":"Old","report":"r.pdf","sources":[]})");
+    const QString other =
+        server.addLink(R"({"name":"Old","report":"r.pdf","sources":[]})", QString(90, u'o'));
     QPointer<QWidget> asking = sheet->rows()[0];
     prompts.answerDeletion(true, [&] {
         change([](Project& p) { p.share.reset(); });
@@ -236,6 +261,7 @@ TEST_F(CrewLinkTest, SheetUsesAndDeletesLinks) {
     button(asking, "delete")->click();
     ASSERT_TRUE(waitFor([&] { return !sheet->isLoading() && sheet->links().at(0).token == toStd(other); }));
     EXPECT_TRUE(server.requests(Route::Delete).back().path.endsWith(QByteArray::fromStdString(own)));
+    expectButtonsInSight(sheet);
 
     // "Use" attaches the project to the link and closes the sheet.
     ASSERT_TRUE(store->writeProject(paths.file("show.qvrig")));
@@ -419,6 +445,7 @@ TEST_F(CrewLinkTest, TheSheetShowsEachLinksUpdateTimeAndAnAttachedLinkSaysSo) {
         QStringList out;
         for (const char* name : {"title", "thisProject", "detail", "url"}) {
             if (auto* label = sheet->rows()[i]->findChild<QLabel*>(name)) out << label->text();
+            if (auto* text = sheet->rows()[i]->findChild<QTextEdit*>(name)) out << text->toPlainText();
         }
         return out;
     };

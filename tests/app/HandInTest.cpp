@@ -16,6 +16,7 @@
 #include "ProjectStore.h"
 #include "QtText.h"
 #include "base/Text.h"
+#include "import/ImportNotes.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -81,6 +82,9 @@ protected:
     QDBusPendingCall open(const QStringList& paths) {
         QStringList uris;
         for (const QString& path : paths) uris << QString::fromUtf8(QUrl::fromLocalFile(path).toEncoded());
+        return openURIs(uris);
+    }
+    QDBusPendingCall openURIs(const QStringList& uris) {
         QDBusMessage call = QDBusMessage::createMethodCall(
             DesktopInstance::serviceName, DesktopInstance::objectPath, "org.freedesktop.Application", "Open");
         call << uris << QVariantMap();
@@ -189,6 +193,15 @@ TEST_F(HandIn, ThousandsOfFilesInOneCallGiveTenLinesOfAlert) {
         std::lock_guard lock(mutex);
         read.clear();
     }
+
+    // Addresses that are no local file are named once, without a password.
+    const std::vector<QDBusPendingCall> calls{
+        openURIs({"http://x.org/a.pdf", "sftp://rig:pw@host/b.csv", "http://x.org/a.pdf", "trash:///c.dxf"})};
+    ASSERT_TRUE(waitFor([&] { return answered(calls) && int(alerts().size()) > alertsSeen; }, 60000));
+    QStringList named;
+    for (const char* address : {"http://x.org/a.pdf", "sftp://rig@host/b.csv", "trash:///c.dxf"})
+        named << "Not a file on this computer: " + toQ(ImportNotes::quoted(address)) + " was not imported.";
+    EXPECT_EQ(alerts().back(), named.join('\n'));
 }
 
 TEST_F(HandIn, RepeatedCallsWhileASaveQuestionIsOpenAskOnce) {
@@ -230,6 +243,21 @@ TEST_F(HandIn, RepeatedCallsWhileASaveQuestionIsOpenAskOnce) {
     ASSERT_TRUE(waitFor([&] { return prompts.count(FakePrompts::Kind::saveChanges) == 2; }, 60000));
     ASSERT_TRUE(fence("second.csv"));
     EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 2);
+
+    // The same file in addresses spelled 300 ways while its question is open: asked once.
+    const QString uri = QString::fromUtf8(QUrl::fromLocalFile(show).toEncoded());
+    const QString folder = uri.section('/', 0, -2);
+    prompts.answerSave(Prompts::SaveAnswer::cancel, [&] {
+        const qsizetype before = handed.size();
+        std::vector<QDBusPendingCall> calls;
+        for (int i = 0; i < 300; ++i)
+            calls.push_back(openURIs({i % 2 ? uri + "?v=" + QString::number(i) : folder + "/.//show.qvrig"}));
+        EXPECT_TRUE(waitFor([&] { return answered(calls) && handed.size() == before + 300; }, 60000));
+    });
+    const std::vector<QDBusPendingCall> third{open({show})};
+    ASSERT_TRUE(waitFor([&] { return prompts.count(FakePrompts::Kind::saveChanges) == 3; }, 60000));
+    ASSERT_TRUE(fence("third.csv"));
+    EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 3);
     EXPECT_EQ(program->store().project().name, "Edited");
 }
 

@@ -21,6 +21,7 @@
 #include "Symbols.h"
 #include "import/InventoryCSV.h"
 #include "support/AppTesting.h"
+#include "support/Contrast.h"
 #include "support/FakePrompts.h"
 #include "support/ProjectFixtures.h"
 #include "support/SampleShow.h"
@@ -28,7 +29,9 @@
 #include "support/ShownTexts.h"
 #include "support/Waiting.h"
 
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -179,19 +182,8 @@ TEST(OverviewPage, BulkMotorSetsOnlyPointsWithout) {
     EXPECT_FALSE(f.page.setOnAllButton()->isEnabled());
 }
 
-// An sRGB channel (0 to 1) made linear.
-double linear(double v) {
-    return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-}
-
-// Contrast ratio of two opaque colours (WCAG 2).
-double contrast(const QColor& a, const QColor& b) {
-    const auto luminance = [](const QColor& c) {
-        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
-    };
-    const double la = luminance(a), lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
+using testing::contrast;
+using testing::linear;
 
 // `colour` drawn over the opaque `ground`.
 QColor over(const QColor& colour, const QColor& ground) {
@@ -497,6 +489,14 @@ TEST(OverviewPage, ChecksListWarningsByLevelAndFoldTheNotesUnderTheirCount) {
                                "Main L",
                                "Point loads add up to 100 kg but total weight is 300 kg."};
     EXPECT_EQ(sectionTexts(f, "checks"), warnings + QStringList("Notes (3)"));
+    // A check's text is selected with the mouse and copied with the keyboard.
+    auto* text = f.page.findChild<style::WrappingLabel*>("text");
+    const int middle = text->height() / 2;
+    QTest::mousePress(text, Qt::LeftButton, {}, QPoint(0, middle));
+    QTest::mouseMove(text, QPoint(text->width() - 1, middle));
+    QTest::mouseRelease(text, Qt::LeftButton, {}, QPoint(text->width() - 1, middle));
+    QTest::keyClick(text, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), text->text());
     const auto symbols = [&] {
         std::vector<std::pair<QString, style::Tone>> out;
         std::vector<QWidget*> rows;

@@ -1,16 +1,19 @@
 // Every page of the main window and every settings tab, walked as a user meets them: the wheel
 // over their controls, and the narrowest window.
 #include "support/AppTesting.h"
+#include "support/Contrast.h"
 #include "support/FakePrompts.h"
 #include "support/ProjectFixtures.h"
 #include "support/StoreTesting.h"
 #include "support/Waiting.h"
 
+#include "Appearance.h"
 #include "DXFSettings.h"
 #include "ExportCommands.h"
 #include "MainWindow.h"
 #include "MotorLibrary.h"
 #include "OverviewPage.h"
+#include "PageStyle.h"
 #include "PdfPrinter.h"
 #include "PublishSettings.h"
 #include "QtText.h"
@@ -23,23 +26,33 @@
 #include <QAbstractSlider>
 #include <QAbstractSpinBox>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QSpontaneKeyEvent>
 #include <QStackedWidget>
+#include <QStyleOptionButton>
 #include <QTabBar>
 #include <QTest>
+#include <QToolBar>
+#include <QToolButton>
 #include <QWheelEvent>
 #include <QWindow>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
+#include <set>
 
 namespace rig::app {
 namespace {
@@ -192,6 +205,115 @@ TEST_F(PagesTest, TheWheelScrollsPastMenusSpinBoxesAndSlidersUntilTheyHaveTheFoc
     EXPECT_GE(settingsControls, 1); // the DXF footprints menu of General
 }
 
+// --- Outlines of controls --------------------------------------------------------------------
+
+// The commonest colour 2 to 3 pixels around `frame` in `image`: what a control stands on.
+QColor groundAround(const QImage& image, const QRect& frame) {
+    std::map<QRgb, int> counts;
+    const QRect inner = frame.adjusted(-1, -1, 1, 1), outer = frame.adjusted(-3, -3, 3, 3);
+    for (int y = outer.top(); y <= outer.bottom(); ++y)
+        for (int x = outer.left(); x <= outer.right(); ++x)
+            if (!inner.contains(x, y) && image.rect().contains(x, y)) ++counts[image.pixel(x, y)];
+    return QColor::fromRgb(std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) {
+                               return a.second < b.second;
+                           })->first);
+}
+
+// How `frame`'s outline stands out from `ground`: in the middle of each side the strongest
+// pixel from one outside to two inside; the weakest side.
+double outlineContrast(const QImage& image, const QRect& frame, const QColor& ground) {
+    const QPoint middle = frame.center();
+    double weakest = 100;
+    for (const auto& [edge, inward] : {std::pair{QPoint(middle.x(), frame.top()), QPoint(0, 1)},
+                                       {QPoint(middle.x(), frame.bottom()), QPoint(0, -1)},
+                                       {QPoint(frame.left(), middle.y()), QPoint(1, 0)},
+                                       {QPoint(frame.right(), middle.y()), QPoint(-1, 0)}}) {
+        double best = 1;
+        for (int d = -1; d <= 2; ++d)
+            best = std::max(best, testing::contrast(image.pixelColor(edge + inward * d), ground));
+        weakest = std::min(weakest, best);
+    }
+    return weakest;
+}
+
+// The box a control's outline is drawn around, in its own coordinates; an empty one for a
+// button without a frame (its symbol or text is what shows it).
+std::optional<QRect> outlinedBox(QWidget* control) {
+    if (auto* box = qobject_cast<QCheckBox*>(control)) {
+        QStyleOptionButton option;
+        option.initFrom(box);
+        return box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
+    }
+    if (auto* button = qobject_cast<QToolButton*>(control); button && button->autoRaise()) return QRect();
+    if (auto* button = qobject_cast<QPushButton*>(control); button && button->isFlat()) return QRect();
+    const bool part = qobject_cast<QComboBox*>(control->parentWidget()) ||
+                      qobject_cast<QAbstractSpinBox*>(control->parentWidget());
+    if (qobject_cast<QAbstractButton*>(control) || qobject_cast<QComboBox*>(control) ||
+        qobject_cast<QAbstractSpinBox*>(control) || qobject_cast<SegmentedControl*>(control) ||
+        (qobject_cast<QLineEdit*>(control) && !part))
+        return control->rect();
+    return std::nullopt;
+}
+
+// Every enabled control of every page and settings tab, in both appearances, as drawn: the
+// outline of boxes, fields (focused too), menus and buttons at 3:1 against what they stand on,
+// the symbol or text of a button without a frame too.
+TEST_F(PagesTest, EveryControlsOutlineStandsOutInBothAppearances) {
+    struct SystemAppearanceAfterwards {
+        ~SystemAppearanceAfterwards() { applyAppearance(Appearance::system); }
+    } restore;
+    std::set<QString> kinds;
+    const auto measure = [&](const QString& name, QWidget* control, const QRect& box) {
+        const QRect frame = box.isEmpty() ? control->rect() : box;
+        const QPoint at = control->mapTo(control->window(), frame.topLeft()) - QPoint(4, 4);
+        const QImage image = control->window()->grab(QRect(at, frame.size() + QSize(8, 8))).toImage();
+        const QRect drawn = frame.translated(-frame.topLeft() + QPoint(4, 4));
+        const QColor ground = groundAround(image, drawn);
+        double shown = 1;
+        if (box.isEmpty()) {
+            for (int y = drawn.top(); y <= drawn.bottom(); ++y)
+                for (int x = drawn.left(); x <= drawn.right(); ++x)
+                    shown = std::max(shown, testing::contrast(image.pixelColor(x, y), ground));
+        } else {
+            shown = outlineContrast(image, drawn, ground);
+        }
+        kinds.insert(QString::fromLatin1(control->metaObject()->className()));
+        EXPECT_GE(shown, 3.0) << name.toStdString() << " / " << control->metaObject()->className() << " "
+                              << control->objectName().toStdString()
+                              << (control->hasFocus() ? " focused" : "") << " on "
+                              << ground.name().toStdString() << ", "
+                              << (style::isDark(QApplication::palette()) ? "dark" : "light");
+    };
+    const auto check = [&](const QString& name, QWidget* root) {
+        auto* page = qobject_cast<QScrollArea*>(root);
+        QApplication::setActiveWindow(root->window());
+        for (QWidget* control : (page ? page->widget() : root)->findChildren<QWidget*>()) {
+            const std::optional<QRect> box = outlinedBox(control);
+            if (!box || !control->isVisibleTo(root) || !control->isEnabled()) continue;
+            if (page) page->ensureWidgetVisible(control, 8, 8);
+            measure(name, control, *box);
+            if (!qobject_cast<QLineEdit*>(control)) continue;
+            control->setFocus(Qt::TabFocusReason);
+            if (waitFor([&] { return control->hasFocus(); })) measure(name, control, *box);
+            control->clearFocus();
+        }
+    };
+    Project project = fixtures::fullProject();
+    for (Appearance appearance : {Appearance::light, Appearance::dark}) {
+        applyAppearance(appearance);
+        MainWindow& w = makeWindow(project);
+        w.resize(1200, 800);
+        forEachPage(w, check);
+        check(QStringLiteral("toolbar"), w.toolbar().bar);
+        SettingsWindow settings(library, dxf, publish);
+        settings.show();
+        forEachSettingsTab(settings, check);
+    }
+    for (const char* kind :
+         {"QCheckBox", "QComboBox", "QPushButton", "QToolButton", "rig::app::SegmentedControl"})
+        EXPECT_TRUE(kinds.count(kind)) << kind;
+}
+
 // --- The narrowest window --------------------------------------------------------------------
 
 // The width a layout grants `w` at least (what it must not be squeezed below).
@@ -240,14 +362,14 @@ QStringList cutOff(QWidget* content) {
     return faults;
 }
 
-// What of a scrolling `page` a user cannot reach or see whole: content beyond the view with no
-// scroll bar to reach it, and what cutOff finds. `across`: the content must also fit the width
-// without scrolling.
-QStringList unreachable(QScrollArea* page, bool across) {
+// What of a scrolling `page` a user cannot reach or see whole: content wider than the view (texts
+// wrap, anywhere if they must), content beyond the view with no scroll bar to reach it, and what
+// cutOff finds.
+QStringList unreachable(QScrollArea* page) {
     QStringList faults;
     const QWidget* content = page->widget();
     const QSize view = page->viewport()->size();
-    if (content->width() > view.width() && (across || !page->horizontalScrollBar()->isVisible()))
+    if (content->width() > view.width())
         faults << QStringLiteral("content %1 wide in a view of %2").arg(content->width()).arg(view.width());
     if (content->height() > view.height() && !page->verticalScrollBar()->isVisible())
         faults << QStringLiteral("content %1 high in a view of %2, no scroll bar")
@@ -277,22 +399,53 @@ Project longNamedProject() {
     return project;
 }
 
+// Report and project texts a page shows, all set to `text`, and a Delta point far from the origin.
+Project projectWithTexts(const std::string& text) {
+    Project project = fixtures::fullProject();
+    Source& source = project.report.sources.edit()[0];
+    const std::string id = source.id();
+    const DXFInfo drawn = *project.dxf.get(id);
+    const SourceExtra extra = *project.extras.get(id);
+    source.name = text;
+    source.groups.mut(1) = text;
+    source.bumper = text;
+    source.warnings.push_back(ReportWarning{ReportWarning::Level::warning, text});
+    source.pickups.edit()[1].position = XYZ(-1234.56, -789.01, 12.5);
+    project.dxf.set(source.id(), drawn);
+    project.extras.set(source.id(), extra);
+    project.reportFile = text;
+    project.inventoryFile = text;
+    return project;
+}
+
 TEST_F(PagesTest, EveryPageStaysWithinTheNarrowestWindow) {
     library.upsert("Chainmaster BGV-D8 Plus 1000 kg Rigging Hoist 18.5m", 62);
     int sidebar = 0;
-    bool longNames = false;
+    std::string texts;
     const auto check = [&](const QString& name, QScrollArea* page) {
         ASSERT_NE(page, nullptr) << name.toStdString();
         // Scroll bars and wrapped lines settle over a few layout passes.
         QStringList faults;
-        waitFor([&] { return (faults = unreachable(page, !longNames)).isEmpty(); });
-        EXPECT_TRUE(faults.isEmpty())
-            << name.toStdString() << ", sidebar " << sidebar << (longNames ? ", long names: " : ": ")
-            << faults.join(" | ").toStdString();
+        waitFor([&] { return (faults = unreachable(page)).isEmpty(); });
+        EXPECT_TRUE(faults.isEmpty()) << name.toStdString() << ", sidebar " << sidebar << ", " << texts
+                                      << ": " << faults.join(" | ").toStdString();
     };
-    for (const bool named : {false, true}) {
-        longNames = named;
-        MainWindow& w = makeWindow(named ? longNamedProject() : fixtures::fullProject());
+    std::string unbroken = "STAGE_LEFT_MAIN_HANG_";
+    while (unbroken.size() < 200) unbroken += "K2_BEHIND_THE_LED_WALL_";
+    unbroken.resize(200);
+    // "Warning: the load on the front point exceeds the limit" without its blanks, six times.
+    std::string arabic;
+    for (int i = 0; i < 6; ++i)
+        arabic += "\u062A\u062D\u0630\u064A\u0631\u0627\u0644\u062D\u0645\u0644\u0639\u0644\u0649"
+                  "\u0627\u0644\u0646\u0642\u0637\u0629\u0627\u0644\u0623\u0645\u0627\u0645\u064A"
+                  "\u0629\u064A\u062A\u062C\u0627\u0648\u0632\u0627\u0644\u062D\u062F";
+    const std::pair<const char*, Project> rows[] = {{"", fixtures::fullProject()},
+                                                    {"long names", longNamedProject()},
+                                                    {"200 characters unbroken", projectWithTexts(unbroken)},
+                                                    {"right to left", projectWithTexts(arabic)}};
+    for (const auto& [name, project] : rows) {
+        texts = name;
+        MainWindow& w = makeWindow(project);
         auto* splitter = w.findChild<QSplitter*>();
         for (const int width : {SidebarWidget::minimumColumnWidth, SidebarWidget::maximumColumnWidth}) {
             sidebar = width;

@@ -6,6 +6,7 @@
 #include "support/SpecialFiles.h"
 #include "support/StoreTesting.h"
 #include "support/TempDir.h"
+#include "support/TestDXF.h"
 #include "support/Waiting.h"
 
 #include "ImportController.h"
@@ -147,6 +148,13 @@ TEST_F(StoreImport, NamesWithLineBreaksAreImportedOrWhatWasSkippedIsNamed) {
               "Show inventory.csv: skipped \"(spare)\": a line break (U+2028) inside a row splits it.\n"
               "Show speakers.dxf: skipped the block \"1_Main\": a line break (U+2028) cuts its name there.\n"
               "Show speakers.dxf: skipped the block \"3_Out\": a line break (U+2029) cuts its name there.");
+
+    // 909 skipped blocks: ten named, and the real count of the rest.
+    test::DXFWriter cut;
+    for (int i = 1; i <= 909; ++i) cut.beginBlock(std::to_string(i) + "_Cut\u2028L").endBlock();
+    importAndWait({file("cut.dxf", cut.finish())});
+    EXPECT_TRUE(
+        store->errorMessage().value_or("").endsWith(QString::fromUtf8(".\n… and 899 more like these.")));
 
     // The names survive the program's own save and open.
     const QString path = fromPath(files.path() / "Line breaks.qvrig");

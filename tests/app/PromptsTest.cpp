@@ -1,14 +1,24 @@
 #include "QtPrompts.h"
 #include "support/ModalTesting.h"
+#include "support/StoreTesting.h"
+#include "support/Waiting.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
+#include <QFileSystemModel>
 #include <QLabel>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <functional>
+
+#include <sys/inotify.h>
+#include <unistd.h>
 
 namespace rig::app {
 namespace {
@@ -68,6 +78,14 @@ TEST(QtPrompts, QuestionsAnswerByButtonAndEscapeNeverLosesAnything) {
         whenModalShows(act);
         EXPECT_EQ(qt.confirmDeletion("Delete this link?", "https://x.example/c/a"), expected);
     }
+    // Waiting for running work is the default; only its own button quits at once.
+    using Quit = Prompts::QuitAnswer;
+    const std::pair<std::function<void(QWidget*)>, Quit> quits[] = {
+        {click("Quit Now"), Quit::quitNow}, {pressEscape, Quit::cancel}, {pressReturn, Quit::finishFirst}};
+    for (const auto& [act, expected] : quits) {
+        whenModalShows(act);
+        EXPECT_EQ(qt.askToQuitWhileRunning("Quit while “A.pdf” is still being written?", "detail"), expected);
+    }
     // An alert's offer is taken only by its own button; Return is "OK".
     const std::pair<std::function<void(QWidget*)>, bool> offers[] = {
         {click("Publish Under a New Link"), true},
@@ -109,6 +127,46 @@ TEST(QtPrompts, TextsFromTheProjectAreNotMarkup) {
     qt.askToRestore("Restore unsaved project “<b>A</b>”?", "Crew link: <i>x</i>");
     EXPECT_TRUE(texts.contains("Restore unsaved project “<b>A</b>”?")) << texts.join('|').toStdString();
     EXPECT_TRUE(texts.contains("Crew link: <i>x</i>")) << texts.join('|').toStdString();
+}
+
+// Files are told apart by name: a panel reading them for their icons hangs for good on a device
+// that never answers (/proc/kmsg as root). inotify sees any open of the file.
+TEST(QtPrompts, FilePanelsNeverReadAFileToShowIt) {
+    QTemporaryDir root;
+    const QString folder = root.filePath("show");
+    ASSERT_TRUE(QDir().mkpath(folder) && testing::writeText(folder + "/notes", "what is this"));
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(inotify_add_watch(watch, QFile::encodeName(folder + "/notes").constData(), IN_OPEN), 0);
+    // Into the folder as a user types it, until the panel has listed it.
+    const auto browse = [&](QWidget* modal) {
+        QSignalSpy loaded(modal->findChild<QFileSystemModel*>(), &QFileSystemModel::directoryLoaded);
+        if (auto* name = modal->findChild<QLineEdit*>("fileNameEdit")) {
+            name->setText(folder);
+            QTest::keyClick(name, Qt::Key_Return);
+        }
+        EXPECT_TRUE(testing::waitFor([&] { return loaded.contains({folder}); })) << "Qt's own panel";
+        pressEscape(modal);
+    };
+    QtPrompts qt;
+    QWidget accessory;
+    const std::function<void()> panels[] = {
+        [&] { qt.chooseProjectToOpen(root.path()); },
+        [&] { qt.chooseProjectSaveFile(root.path(), "Show.qvrig"); },
+        [&] { qt.chooseFilesToImport(root.path(), "Choose"); },
+        [&] {
+            qt.chooseExportSaveFile({root.path(), "Show.csv", "CSV (*.csv)", "csv"});
+        },
+        [&] {
+            qt.chooseExportSaveFile({root.path(), "Show.dxf", "DXF (*.dxf)", "dxf", &accessory});
+        },
+    };
+    for (const auto& panel : panels) {
+        testing::whenModalShows(browse);
+        panel();
+    }
+    char seen[4096];
+    EXPECT_LE(read(watch, seen, sizeof seen), 0) << "a panel opened the file";
+    close(watch);
 }
 
 } // namespace

@@ -26,7 +26,10 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QToolButton>
+
+#include <QCoroSignal>
 
 #include <gtest/gtest.h>
 
@@ -70,6 +73,25 @@ protected:
     std::unique_ptr<ProjectStore> store;
     std::unique_ptr<PublishButton> button;
     QStringList uploadedTokens;
+
+    // The main window around the store, for presses from its toolbar.
+    MainWindow& makeWindow() {
+        MainWindow::Parts parts;
+        parts.crewPreview = {
+            [](const CrewDoc&, bool, QWidget* parent) -> QWidget* { return new QLabel(parent); },
+            [](QWidget*, const CrewDoc&, bool) {}};
+        exports = std::make_unique<ExportCommands>(*store, dxf, printer, reveal);
+        parts.exports = exports.get();
+        window = std::make_unique<MainWindow>(*store, library, std::move(parts));
+        window->show();
+        return *window;
+    }
+    MotorLibrary library;
+    DXFSettings dxf;
+    PdfPrinter printer;
+    testing::NoReveal reveal;
+    std::unique_ptr<ExportCommands> exports; // made with the store
+    std::unique_ptr<MainWindow> window;
 };
 
 // One press at a time; the link reaches the clipboard even when the button goes away meanwhile.
@@ -206,18 +228,7 @@ TEST_F(PublishButtonTest, ALinkWithAUserPartOrBeyondTheLengthLimitChangesNothing
 // reset): every update fails alike. The alert offers a new link; only the user's choice
 // makes one, and it then takes the old one's place everywhere.
 TEST_F(PublishButtonTest, ALinkGoneFromTheServerIsReplacedOnlyWhenTheUserChooses) {
-    MotorLibrary library;
-    DXFSettings dxf;
-    PdfPrinter printer;
-    testing::NoReveal reveal;
-    ExportCommands exports{*store, dxf, printer, reveal};
-    MainWindow::Parts parts;
-    parts.crewPreview = {[](const CrewDoc&, bool, QWidget* parent) -> QWidget* { return new QLabel(parent); },
-                         [](QWidget*, const CrewDoc&, bool) {}};
-    parts.exports = &exports;
-    MainWindow window(*store, library, std::move(parts));
-    window.show();
-    QAbstractButton* publish = window.toolbar().publish->button();
+    QAbstractButton* publish = makeWindow().toolbar().publish->button();
     QSignalSpy finished(&store->crewLink(), &CrewLink::pressFinished);
     const auto press = [&](qsizetype presses) {
         publish->click();
@@ -285,6 +296,41 @@ TEST_F(PublishButtonTest, ALinkGoneFromTheServerIsReplacedOnlyWhenTheUserChooses
     press(7);
     ASSERT_TRUE(testing::waitFor([&] { return prompts.count(FakePrompts::Kind::alert) == 4; }));
     EXPECT_EQ(prompts.last(FakePrompts::Kind::alert).detail, QString());
+}
+
+// Quitting while a publish runs: the unsaved changes are asked about first, then the publish;
+// "Finish, Then Quit" keeps the window answering until the download files are uploaded, then
+// quits without asking again and keeps the new link with the rest of the work.
+TEST_F(PublishButtonTest, AQuitWhilePublishingAsksOnceAndWaitsForTheDownloadFiles) {
+    using Kind = FakePrompts::Kind;
+    QTimer uploaded; // the upload ends when the test starts it
+    uploaded.setSingleShot(true);
+    bool uploading = false;
+    store->crewLink().setDownloadUploader([&](Project, QString token) -> QCoro::Task<void> {
+        uploading = true;
+        co_await qCoro(&uploaded, &QTimer::timeout);
+        uploadedTokens.push_back(token);
+    });
+    MainWindow& w = makeWindow();
+    QSignalSpy closed(&w, &MainWindow::closed);
+    w.toolbar().publish->button()->click();
+    prompts.answerSave(Prompts::SaveAnswer::dontSave);
+    prompts.answerQuitWhileRunning(Prompts::QuitAnswer::cancel);
+    w.close();
+    ASSERT_TRUE(testing::waitFor([&] { return prompts.count(Kind::quitWhileRunning) == 1; }));
+    EXPECT_EQ(prompts.shown().front().kind, Kind::saveChanges);
+    EXPECT_EQ(prompts.last(Kind::quitWhileRunning).text,
+              "Quit while the crew link is still being published?");
+
+    prompts.answerQuitWhileRunning(Prompts::QuitAnswer::finishFirst);
+    w.close();
+    ASSERT_TRUE(testing::waitFor([&] { return w.quitsWhenDone() && uploading; }));
+    EXPECT_TRUE(w.toolbar().finishing->isVisible() && w.isVisible());
+    uploaded.start(0);
+    ASSERT_TRUE(testing::waitFor([&] { return closed.count() == 1; }));
+    EXPECT_EQ(uploadedTokens, server.tokens());
+    EXPECT_EQ(prompts.count(Kind::saveChanges), 1);
+    EXPECT_TRUE(testing::readText(store->recovery().copyPath()).contains(server.tokens().value(0)));
 }
 
 } // namespace

@@ -126,9 +126,10 @@ TEST(SidebarModel, LabelsSectionsSubtitlesAndMarks) {
 }
 
 TEST(Program, CommandLineFilesAreLocalFilesInTheirOrder) {
-    const QList<QUrl> files = commandLineFiles(
-        {"b report.pdf", "--verbose", "/shows/a.qvrig", QString(), "file:///shows/c%20d.dxf"});
-    ASSERT_EQ(files.size(), 3);
+    const QList<QUrl> files = commandLineFiles({"b report.pdf", "--verbose", "/shows/a.qvrig", QString(),
+                                                "file:///shows/c%20d.dxf", "sftp://host/e.pdf"});
+    ASSERT_EQ(files.size(), 4);
+    EXPECT_EQ(files[3], QUrl("sftp://host/e.pdf")); // named by the import as not taken
     EXPECT_EQ(files[0], QUrl::fromLocalFile(QDir::current().filePath("b report.pdf")));
     EXPECT_EQ(files[1], QUrl::fromLocalFile("/shows/a.qvrig"));
     EXPECT_EQ(files[2].toLocalFile(), "/shows/c d.dxf");

@@ -131,11 +131,11 @@ TEST(SnapshotTexts, NumbersLinesAndBadValues) {
     EXPECT_EQ(snapshotStateText(7, std::nullopt), "sources: 7\nerror: -\n");
     EXPECT_EQ(snapshotStateText(0, QString("PDF export failed.")), "sources: 0\nerror: PDF export failed.\n");
 
-    // The link document is fetched only from an http(s) server, with the token as given.
+    // The link document is fetched from the server the publish reached, with the token as given.
     const std::tuple<QString, QString, std::optional<QString>> fetches[] = {
         {"http://127.0.0.1:8080", "tok", "http://127.0.0.1:8080/api/rig/tok"},
-        {"http://127.0.0.1:8080/", "tok", "http://127.0.0.1:8080//api/rig/tok"},
-        {" http://127.0.0.1:8080", "tok", std::nullopt},
+        {"http://127.0.0.1:8080/", "tok", "http://127.0.0.1:8080/api/rig/tok"},
+        {" http://127.0.0.1:8080// \t", "tok", "http://127.0.0.1:8080/api/rig/tok"},
         {"127.0.0.1:8080", "tok", std::nullopt},
         {"ftp://host", "tok", std::nullopt},
         {"http://h", "..", std::nullopt},
@@ -206,7 +206,7 @@ TEST(SnapshotRun, EveryRunEndsWithItsNotes) {
         }
         void write(const QString&, const QString&, WriteDone done) override { done(std::nullopt); }
     };
-    enum class Special { none, missingFolder, undrawable, lateKeyring };
+    enum class Special { none, missingFolder, undrawable, lateKeyring, exportsAtOnce };
     const struct {
         std::map<QString, QString> environment;
         Special special;
@@ -222,6 +222,9 @@ TEST(SnapshotRun, EveryRunEndsWithItsNotes) {
          "sources: 0\nerror: -"},
         {{{"RIG_SETTINGS_SHOTS", ""}, {"RIG_STEPS", "|"}}, Special::lateKeyring,
          {"settings-general.png", "settings-motors.png"}, {}},
+        // An empty folder is none: nothing is exported (into "/").
+        {{{"RIG_EXPORT", ""}, {"RIG_TEST_HEIGHT", "14"}, {"RIG_STEPS", "|"}}, Special::exportsAtOnce,
+         {"state.txt"}, {}},
         // clang-format on
     };
     for (const auto& c : cases) {
@@ -232,6 +235,7 @@ TEST(SnapshotRun, EveryRunEndsWithItsNotes) {
         QWidget nothing; // never shown and of no size: draws nothing, on no screen
         nothing.resize(0, 0);
         if (c.special == Special::undrawable) f.captured = &nothing;
+        if (c.special == Special::exportsAtOnce) timing.exports = 0ms;
         if (c.special == Special::lateKeyring) {
             f.runPublishing = &late;
             timing.steps = 10min; // the run goes on past the check
@@ -256,6 +260,7 @@ TEST(SnapshotRun, EveryRunEndsWithItsNotes) {
             EXPECT_FALSE(f.store->importer().importing()) << "nothing after the check";
         }
         EXPECT_FALSE(QFileInfo::exists(missing));
+        EXPECT_FALSE(f.store->project().riggingHeight) << "no export run";
         if (c.special == Special::undrawable) {
             EXPECT_TRUE(readText(f.file("shot0.png.txt")).startsWith("capture failed: "));
         }

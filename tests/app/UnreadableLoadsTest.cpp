@@ -4,6 +4,7 @@
 #include "ExportCommands.h"
 #include "ImportController.h"
 #include "MotorLibrary.h"
+#include "OverviewPage.h"
 #include "PdfPrinter.h"
 #include "ProjectStore.h"
 #include "QtText.h"
@@ -79,6 +80,12 @@ TEST_F(UnreadableLoads, LeaveEveryTotalThatNeedsThemEmptyAcrossImportSaveAndOpen
     ASSERT_TRUE(testing::waitFor([&] { return !store.importer().importing(); }, 60000));
     ASSERT_EQ(store.project().report.sources.size(), 2u);
     const std::string plate = store.project().delta.name;
+    // The overview names the points, and shows no number for them.
+    OverviewPage overview(store, library, commands);
+    const auto named = [&](const char* text) {
+        return overview.checkTexts().contains(QString::fromUtf8(text));
+    };
+    EXPECT_TRUE(named("Unreadable load on Front – totals that need it are left empty."));
 
     // The user hangs Main L's Front from a plate and gives its Rear a motor, on the source page.
     const Motor d8 = library.upsert("D8", 55);
@@ -125,6 +132,7 @@ TEST_F(UnreadableLoads, LeaveEveryTotalThatNeedsThemEmptyAcrossImportSaveAndOpen
     // A damaged file: an infinite load on Main R and a motor weight that is not a number.
     Json project = parseJsonText(testing::readText(file("show.qvrig")).toStdString());
     project["report"]["sources"][1]["pickups"][0]["load"] = "Infinity";
+    project["report"]["sources"][1]["pickups"][1]["load"] = "-Infinity";
     project["extras"]["Main/Main L"]["points"]["Rear"]["motor"]["weight"] = "NaN";
     ASSERT_TRUE(testing::writeText(file("damaged.qvrig"), QByteArray::fromStdString(project.dump())));
     store.openProject(file("damaged.qvrig"), false);
@@ -136,6 +144,9 @@ TEST_F(UnreadableLoads, LeaveEveryTotalThatNeedsThemEmptyAcrossImportSaveAndOpen
               weights(imported.at("Main L/Front · " + plate + " left")));
     SourcePage page(store, library, store.project().report.sources[1]);
     EXPECT_EQ(page.findChild<QLabel*>("load:Front")->text(), sourcetext::absent());
+    EXPECT_TRUE(testing::waitFor([&] {
+        return named("Unreadable loads on Front, Rear – totals that need them are left empty.");
+    })) << overview.checkTexts().join('|').toStdString();
     EXPECT_TRUE(prompts.allAnswered());
 }
 

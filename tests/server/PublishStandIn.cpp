@@ -183,9 +183,9 @@ const StoredLink* PublishStandIn::link(const QString& token) const {
     return nullptr;
 }
 
-QString PublishStandIn::addLink(const QByteArray& doc) {
+QString PublishStandIn::addLink(const QByteArray& doc, const QString& token) {
     StoredLink l;
-    l.token = newToken();
+    l.token = token.isEmpty() ? newToken() : token;
     l.doc = doc;
     l.createdAt = l.updatedAt = QDateTime::currentMSecsSinceEpoch();
     links_.append(l);

@@ -106,8 +106,8 @@ public:
     // Tokens in creation order, and what is stored under one.
     QStringList tokens() const;
     const StoredLink* link(const QString& token) const;
-    // Seeds a link as if published.
-    QString addLink(const QByteArray& doc);
+    // Seeds a link as if published, under `token` when one is given.
+    QString addLink(const QByteArray& doc, const QString& token = {});
 
 signals:
     void requestReceived();

@@ -354,20 +354,30 @@ TEST_F(Drive, EveryPageWindowAndSheetAsAPersonUsesThem) {
     askAboutEveryObject();
     settings->close();
 
-    // Saved, then the crew sheets exported and Ctrl+Q pressed while they print: it asks
-    // nothing and ends the program (the fixture's end waits for the print, as the quit does).
+    // Saved, published again and the crew sheets exported, then Ctrl+Q pressed while both run:
+    // the question names them, and finishing first writes the PDF and uploads the four
+    // download files before the program ends, with nothing asked about the saved project.
     const QString saved = fromPath(files.path() / "show.qvrig");
     prompts.answerSavePanel(saved);
     press(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
     ASSERT_TRUE(waitFor([&] { return store().filePath() == saved && !store().isDirty(); }));
-    prompts.answerExportSave(fromPath(files.path() / "crew.pdf"));
+    const QString sheets = fromPath(files.path() / "crew.pdf");
+    const qsizetype uploads = server.requests(testserver::Route::Upload).size();
+    QTest::mouseClick(w.toolbar().publish->button(), Qt::LeftButton);
+    prompts.answerExportSave(sheets);
     activate();
     w.actions().exportCrewPDF->trigger();
-    ASSERT_TRUE(printing.wait(pageDeadlineMs));
     QSignalSpy closed(&w, &MainWindow::closed);
+    prompts.answerQuitWhileRunning(Prompts::QuitAnswer::finishFirst);
     QTest::keyClick(window, Qt::Key_Q, Qt::ControlModifier);
-    EXPECT_EQ(printer.jobCount(), 1) << "the crew sheets print on";
-    EXPECT_TRUE(waitFor([&] { return closed.count() == 1; }));
+    ASSERT_TRUE(waitFor([&] { return prompts.count(Kind::quitWhileRunning) == 1; }));
+    EXPECT_EQ(prompts.last(Kind::quitWhileRunning).text,
+              "Quit while “crew.pdf” is still being written and the crew link is being published?");
+    EXPECT_TRUE(waitFor([&] { return closed.count() == 1; }, 3 * pageDeadlineMs));
+    const PdfFacts written = readPdf(sheets);
+    EXPECT_GT(written.pages, 0);
+    EXPECT_TRUE(written.text.contains(toQ(store().project().report.sources.front().name)));
+    EXPECT_EQ(server.requests(testserver::Route::Upload).size(), uploads + 4);
     EXPECT_EQ(prompts.count(Kind::saveChanges), 0);
 }
 

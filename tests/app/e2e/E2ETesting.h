@@ -12,6 +12,7 @@
 
 #include "support/StoreTesting.h"
 
+#include <iostream>
 #include <optional>
 
 #include <unistd.h>
@@ -62,6 +63,7 @@ struct PassResult {
     bool ended = false;
     int exitCode = -1;
     qint64 ms = 0;
+    QString errors; // its standard error
 };
 
 // The environment a pass runs the program in: a home of its own (settings, data, recent files)
@@ -70,7 +72,8 @@ inline QProcessEnvironment programEnvironment(const PassFolders& folders,
                                               const QMap<QString, QString>& variables) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
-    if (geteuid() == 0) env.insert("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    // As root the program turns Chromium's sandbox off itself.
+    env.remove("QTWEBENGINE_DISABLE_SANDBOX");
     env.insert("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --disable-background-networking");
     env.insert("HOME", folders.path("home"));
     env.insert("XDG_CONFIG_HOME", folders.path("home/.config"));
@@ -87,13 +90,15 @@ inline PassResult runPass(const QString& program, const PassFolders& folders,
                           const QMap<QString, QString>& variables) {
     QProcess process;
     process.setProcessEnvironment(programEnvironment(folders, variables));
-    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.setProcessChannelMode(QProcess::ForwardedOutputChannel);
     QElapsedTimer clock;
     clock.start();
     process.start(program, {});
     PassResult result;
     result.ended = process.waitForFinished(programLimitMs);
     result.ms = clock.elapsed();
+    result.errors = QString::fromLocal8Bit(process.readAllStandardError());
+    std::cerr << result.errors.toStdString();
     if (!result.ended)
         process.kill();
     else if (process.exitStatus() == QProcess::NormalExit)

@@ -50,9 +50,13 @@ TEST(Install, InstallsADesktopApplicationThatUsesItsOwnFiles) {
         ASSERT_TRUE(complaints);
         EXPECT_EQ(*complaints, "");
     }
-    if (const QString mime = QStandardPaths::findExecutable("update-mime-database"); !mime.isEmpty()) {
-        ASSERT_TRUE(run(mime, {installed("share/mime")}));
+    // The install itself tells the desktop, where the tools exist.
+    if (!QStandardPaths::findExecutable("update-mime-database").isEmpty()) {
         EXPECT_TRUE(readText(installed("share/mime/globs2")).contains("application/x-quorvane-rig:*.qvrig"));
+    }
+    if (!QStandardPaths::findExecutable("update-desktop-database").isEmpty()) {
+        EXPECT_TRUE(readText(installed("share/applications/mimeinfo.cache"))
+                        .contains("application/x-quorvane-rig=quorvane-rig.desktop;"));
     }
 
     // A page beside the program, where a copy used to be installed, is not read.

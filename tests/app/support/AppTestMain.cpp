@@ -14,7 +14,6 @@
 #include <mutex>
 #include <string>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -80,8 +79,6 @@ std::chrono::seconds testLimit() {
 int main(int argc, char** argv) {
     // Tests never open real windows and never touch the user's own files.
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    // Chromium refuses to start as root unless its sandbox is off.
-    if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
     setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --disable-background-networking", 0);
     rig::app::prepareApplication();
     QApplication app(argc, argv);

@@ -25,6 +25,8 @@ const char* kindName(FakePrompts::Kind kind) {
         return "export panel";
     case FakePrompts::Kind::deletion:
         return "deletion question";
+    case FakePrompts::Kind::quitWhileRunning:
+        return "question about quitting while work runs";
     }
     return "?";
 }
@@ -83,6 +85,13 @@ void FakePrompts::answerExportSave(std::optional<QString> file, std::function<vo
 void FakePrompts::answerDeletion(bool confirm, std::function<void()> whileOpen) {
     Answer a{Kind::deletion};
     a.confirm = confirm;
+    a.whileOpen = std::move(whileOpen);
+    answers_.push_back(std::move(a));
+}
+
+void FakePrompts::answerQuitWhileRunning(QuitAnswer answer, std::function<void()> whileOpen) {
+    Answer a{Kind::quitWhileRunning};
+    a.quit = answer;
     a.whileOpen = std::move(whileOpen);
     answers_.push_back(std::move(a));
 }
@@ -176,6 +185,11 @@ std::optional<QString> FakePrompts::chooseExportSaveFile(const ExportSave& reque
 bool FakePrompts::confirmDeletion(const QString& message, const QString& detail) {
     auto answer = take({Kind::deletion, message, detail, {}, {}});
     return answer && answer->confirm;
+}
+
+Prompts::QuitAnswer FakePrompts::askToQuitWhileRunning(const QString& message, const QString& detail) {
+    auto answer = take({Kind::quitWhileRunning, message, detail, {}, {}});
+    return answer ? answer->quit : QuitAnswer::cancel;
 }
 
 } // namespace rig::app::testing

@@ -24,7 +24,8 @@ public:
         importPanel,
         alert,
         exportPanel,
-        deletion
+        deletion,
+        quitWhileRunning
     };
 
     // What a prompt showed.
@@ -56,6 +57,7 @@ public:
                           std::function<void(QWidget* accessory)> whileOpen = {});
     // The answer to a deletion question: true is "Delete".
     void answerDeletion(bool confirm, std::function<void()> whileOpen = {});
+    void answerQuitWhileRunning(QuitAnswer answer, std::function<void()> whileOpen = {});
     // The answer to the next alert that offers an action: true chooses it. Unscripted, such an
     // alert answers "OK" like any other.
     void answerAlert(bool chooseAction, std::function<void()> whileOpen = {});
@@ -77,6 +79,7 @@ public:
     bool showAlertOffering(const QString& text, const QString& action) override;
     std::optional<QString> chooseExportSaveFile(const ExportSave& request) override;
     bool confirmDeletion(const QString& message, const QString& detail) override;
+    QuitAnswer askToQuitWhileRunning(const QString& message, const QString& detail) override;
 
 private:
     struct Answer {
@@ -84,6 +87,7 @@ private:
         Kind kind;
         SaveAnswer save = SaveAnswer::cancel;
         RestoreAnswer restore = RestoreAnswer::dismissed;
+        QuitAnswer quit = QuitAnswer::cancel;
         std::optional<QString> file;
         QStringList files;
         bool confirm = false;

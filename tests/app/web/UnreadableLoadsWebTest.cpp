@@ -77,6 +77,7 @@ TEST(UnreadableLoadsWeb, NoPageGivesATotalTheCsvLeavesEmpty) {
     // A motor whose weight a damaged file lost.
     project.setExtra("Main/Main R", "Front",
                      PointExtra{fixtures::testMotor("Odd", fixtures::notANumber, 2), false});
+    project.report.sources.mut(1).pickups.mut(1).load = -HUGE_VAL; // from a damaged file
     store.setProject(project);
     const auto csv = readCsv(riggingPointsCSV(project));
     ASSERT_TRUE(csv && csv->size() == 7u);
@@ -114,6 +115,11 @@ TEST(UnreadableLoadsWeb, NoPageGivesATotalTheCsvLeavesEmpty) {
     }
     EXPECT_TRUE(text.contains(QRegularExpression("Rear\\s+#17.*D8\\s+55\\s+55\\s*\n"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QRegularExpression("Front\\s+#5.*Odd\\s*\n"))) << text.toStdString();
+    // Each source's warnings name its points whose load is unreadable, with no number.
+    for (const char* source :
+         {"Main L Warning Unreadable load on Front", "Main R Warning Unreadable load on Rear"})
+        EXPECT_TRUE(text.simplified().contains(source)) << text.toStdString();
+    EXPECT_FALSE(text.contains(QRegularExpression("\\b(inf|nan)\\b")));
 
     // The crew sheets give no half of it either.
     prompts.answerExportSave(dir.filePath("crew.pdf"));

@@ -138,7 +138,10 @@ TEST(CrewDocBuild, NotANumberValuesAreLeftOutSoTheDocumentEncodes) {
     EXPECT_EQ(src["points"], parseJsonText(R"([{"role":"Front","hole":"3","loadInvalid":true,"delta":true},
         {"role":"Rear","hole":"","load":-1,"delta":true,"motor":"M"}])"));
     EXPECT_EQ(src["enc"], parseJsonText(R"([{"n":1,"t":"K1","s":1,"bot":8.7},{"n":2,"t":"KARA"}])"));
-    EXPECT_EQ(src["warn"].back()["t"], "Rear load is negative (-1 kg).");
+    EXPECT_EQ(src["warn"][src["warn"].size() - 2]["t"], "Rear load is negative (-1 kg).");
+    EXPECT_EQ(src["warn"].back(),
+              parseJsonText(
+                  R"({"l":"warning","t":"Unreadable load on Front – totals that need it are left empty."})"));
 
     // A NaN spacing stored in the project leaves out the spacing and every Delta point.
     p.delta.spacing = nan;
