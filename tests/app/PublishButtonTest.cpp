@@ -25,11 +25,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QPromise>
 #include <QSignalSpy>
-#include <QTimer>
 #include <QToolButton>
 
-#include <QCoroSignal>
+#include <QCoroFuture>
 
 #include <gtest/gtest.h>
 
@@ -303,12 +303,14 @@ TEST_F(PublishButtonTest, ALinkGoneFromTheServerIsReplacedOnlyWhenTheUserChooses
 // quits without asking again and keeps the new link with the rest of the work.
 TEST_F(PublishButtonTest, AQuitWhilePublishingAsksOnceAndWaitsForTheDownloadFiles) {
     using Kind = FakePrompts::Kind;
-    QTimer uploaded; // the upload ends when the test starts it
-    uploaded.setSingleShot(true);
+    // The upload ends when the test ends it (a promise: a private signal such as QTimer's
+    // cannot be awaited without binding its tag to null).
+    QPromise<void> uploaded;
+    uploaded.start();
     bool uploading = false;
     store->crewLink().setDownloadUploader([&](Project, QString token) -> QCoro::Task<void> {
         uploading = true;
-        co_await qCoro(&uploaded, &QTimer::timeout);
+        co_await uploaded.future();
         uploadedTokens.push_back(token);
     });
     MainWindow& w = makeWindow();
@@ -326,7 +328,7 @@ TEST_F(PublishButtonTest, AQuitWhilePublishingAsksOnceAndWaitsForTheDownloadFile
     w.close();
     ASSERT_TRUE(testing::waitFor([&] { return w.quitsWhenDone() && uploading; }));
     EXPECT_TRUE(w.toolbar().finishing->isVisible() && w.isVisible());
-    uploaded.start(0);
+    uploaded.finish();
     ASSERT_TRUE(testing::waitFor([&] { return closed.count() == 1; }));
     EXPECT_EQ(uploadedTokens, server.tokens());
     EXPECT_EQ(prompts.count(Kind::saveChanges), 1);
