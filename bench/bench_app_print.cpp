@@ -9,6 +9,7 @@
 #include "support/ProjectFixtures.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -39,6 +40,7 @@ void printPdf(benchmark::State& state, PageMode mode, bool landscape) {
     const CrewDoc doc = largeDoc(mode == PageMode::rigger, mode == PageMode::rigger);
     PdfPrinter printer;
     QTemporaryDir dir;
+    // RIG_BENCH_KEEP keeps the PDF, and the page with its paper set for another browser to print.
     if (getenv("RIG_BENCH_KEEP")) dir.setAutoRemove(false), fprintf(stderr, "%s\n", qPrintable(dir.path()));
     const QString target = dir.filePath("out.pdf");
     qint64 loadToPrint = 0, printToFile = 0, loadedAt = 0, printedAt = 0;
@@ -62,6 +64,15 @@ void printPdf(benchmark::State& state, PageMode mode, bool landscape) {
         }
         loadToPrint = printedAt - loadedAt;
         printToFile = clock.elapsed() - printedAt;
+        if (dir.autoRemove()) continue;
+        // The same page for another browser to print, on the same paper.
+        QFile page(dir.filePath("page.html"));
+        if (page.open(QIODevice::WriteOnly))
+            page.write(QString(html)
+                           .replace("</head>", "<style>@page { size: A4 " +
+                                                   QString(landscape ? "landscape" : "portrait") +
+                                                   "; margin: 28pt }</style></head>")
+                           .toUtf8());
     }
     const testing::PdfFacts pdf = testing::readPdf(target);
     int missing = 0;

@@ -78,6 +78,48 @@ ReportGeneratorOptions sampleShowOptions() {
     return options;
 }
 
+ReportGeneratorOptions denseShowOptions(int sources) {
+    ReportGeneratorOptions options;
+    options.seed = 17;
+    options.fileName = "Dense Show.xmlp";
+    auto add = [&](std::vector<std::string> groups, std::string name, bool flown, std::string type, int count,
+                   XYZ at, double azimuth) {
+        SourcePlan s;
+        s.groups = std::move(groups);
+        s.name = std::move(name);
+        s.configuration = flown ? "flown" : "Ground stacked";
+        s.bumper = flown ? type + "-BUMP" : "";
+        s.enclosureType = std::move(type);
+        s.enclosures = count;
+        s.cabinetWeight = flown ? 56 : 79;
+        s.frameWeight = flown ? 60 : 0;
+        s.cabinetHeight = flown ? 0.35 : 0.55;
+        s.position = at;
+        s.azimuth = azimuth;
+        options.sourceList.push_back(std::move(s));
+    };
+    for (const int side : {-1, 1}) {
+        const std::string lr = side < 0 ? " L" : " R";
+        add({"ALL", "MAIN"}, "MAIN" + lr, true, "K2", 12, XYZ(side * 7.5, 0.5, 11.5), side * 8);
+        add({"ALL", "SUB"}, "MAIN SUB" + lr, true, "KS28", 8, XYZ(side * 9, 1, 11), side * 8);
+        add({"ALL", "OUT"}, "OUT" + lr, true, "KARA", 8, XYZ(side * 13, 4, 9), side * 30);
+    }
+    for (int i = 0; i < 4; ++i)
+        add({"ALL", "GR SUB"}, "CS " + itos(i + 1), false, "KS28", 3, XYZ(-3 + 2 * i, 1.2, 0), 0);
+    for (int i = 0; i < 3; ++i)
+        add({"ALL", "FRONT FILL"}, std::string("FRONT FILL ") + "LCR"[i], false, "X8", 1,
+            XYZ(-4 + 4 * i, -1, 0), 0);
+    const char* towers[] = {"OUTER LEFT", "INNER LEFT", "INNER RIGHT", "OUTER RIGHT"};
+    for (int i = 0; int(options.sourceList.size()) < sources; ++i) {
+        const int row = i / 4, place = i % 4;
+        const std::string name = row ? "DELAY TOWER ROW " + itos(row + 1) + " " + towers[place]
+                                     : std::string("DELAY TOWER ") + towers[place];
+        add({"DELAY", "ROW " + itos(row + 1)}, name, true, "KARA", 6,
+            XYZ(-9 + 6 * place + (row % 2) * 1.5, 30 + 5 * row, 8), place < 2 ? -10 : 10);
+    }
+    return options;
+}
+
 std::string inventoryExport(const Report& report) {
     std::map<std::string, long long> cabinets, bumpers;
     for (const Source& s : report.sources) {

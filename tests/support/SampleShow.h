@@ -17,6 +17,11 @@ namespace rig::test {
 // arrays of a second zone (B-LAVA › KARA).
 ReportGeneratorOptions sampleShowOptions();
 
+// A crowded show of `sources` (at least 17): main and sub hangs side by side, out-fills, ground
+// subs and front fills in a row, and delay towers a few metres apart whose names differ only
+// at their end; past 17, further rows of towers.
+ReportGeneratorOptions denseShowOptions(int sources);
+
 struct SampleShow {
     std::string reportPdf;
     std::string inventoryCsv;

@@ -1,5 +1,5 @@
 // The rigging-points page of a large show: what it holds and lays out for the screen, and that
-// the paper is the same as that of a page laid out in full.
+// its paper, and that of the crew sheets, is the same as that of a page laid out in full.
 #include "CrewPage.h"
 #include "PageScheme.h"
 #include "PdfPrinter.h"
@@ -142,6 +142,18 @@ TEST(RiggingPointsPage, PrintsTheSamePaperAsAPageLaidOutInFull) {
         EXPECT_EQ(found, plain) << warnings;
         EXPECT_TRUE(a.text.contains(QStringLiteral("hoist %1").arg(warnings - 1))) << warnings;
     }
+
+    // The crew sheets too: a sheet per source, each as it reads when laid out in full.
+    const CrewDoc doc = largeDoc(20);
+    const QString page = crewPage(doc, PageMode::printCrew, false);
+    QString full = page;
+    full.replace("</head>", "<style>.card { content-visibility: visible !important; }</style></head>");
+    ASSERT_TRUE(QCoro::waitFor(printer.makeAsync(page, dir.filePath("page.pdf"), false)));
+    ASSERT_TRUE(QCoro::waitFor(printer.makeAsync(full, dir.filePath("full.pdf"), false)));
+    const PdfFacts a = readPdf(dir.filePath("page.pdf")), b = readPdf(dir.filePath("full.pdf"));
+    EXPECT_EQ(a.pages, int(doc.sources.size()));
+    EXPECT_EQ(a.pages, b.pages);
+    EXPECT_TRUE(a.readable && a.text == b.text);
 }
 
 } // namespace
