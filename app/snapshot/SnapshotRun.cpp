@@ -166,9 +166,8 @@ void SnapshotRun::start() {
     if (isSet("RIG_FILES")) parts_.store->importer().handleURLs(parseSnapshotFiles(env("RIG_FILES")));
     // Empty names no folder: the exports would land in "/".
     if (const QString folder = env("RIG_EXPORT"); !folder.isEmpty()) {
-        QTimer::singleShot(parts_.timing.exports, this, [this, folder] {
-            afterImport([this, folder] { runExportSelfTest(folder); });
-        });
+        QTimer::singleShot(parts_.timing.exports, this,
+                           [this, folder] { afterImport([this, folder] { runExportSelfTest(folder); }); });
     }
     SnapshotSteps steps = parseSnapshotSteps(parts_.environment(QStringLiteral("RIG_STEPS")));
     if (isSet("RIG_SETTINGS_SHOTS")) writeSettingsShots();
