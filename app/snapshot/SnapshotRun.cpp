@@ -165,14 +165,31 @@ void SnapshotRun::start() {
     }
     if (isSet("RIG_FILES")) parts_.store->importer().handleURLs(parseSnapshotFiles(env("RIG_FILES")));
     // Empty names no folder: the exports would land in "/".
-    if (const QString folder = env("RIG_EXPORT"); !folder.isEmpty())
-        QTimer::singleShot(parts_.timing.exports, this, [this, folder] { runExportSelfTest(folder); });
+    if (const QString folder = env("RIG_EXPORT"); !folder.isEmpty()) {
+        QTimer::singleShot(parts_.timing.exports, this,
+                           [this, folder] { afterImport([this, folder] { runExportSelfTest(folder); }); });
+    }
     SnapshotSteps steps = parseSnapshotSteps(parts_.environment(QStringLiteral("RIG_STEPS")));
     if (isSet("RIG_SETTINGS_SHOTS")) writeSettingsShots();
     if (isSet("RIG_SNAPSHOT_TALL"))
         QTimer::singleShot(parts_.timing.enlarge, this, [this] { enlargeWindowForSnapshot(); });
-    QTimer::singleShot(parts_.timing.steps, this,
-                       [this, steps = std::move(steps)] { runSnapshotSteps(0, steps); });
+    QTimer::singleShot(parts_.timing.steps, this, [this, steps = std::move(steps)] {
+        afterImport([this, steps] { runSnapshotSteps(0, steps); });
+    });
+}
+
+void SnapshotRun::afterImport(std::function<void()> next) {
+    const auto deadline = std::chrono::steady_clock::now() + parts_.timing.finishLimit;
+    waitForImport(std::move(next), deadline);
+}
+
+void SnapshotRun::waitForImport(std::function<void()> next, std::chrono::steady_clock::time_point deadline) {
+    if (parts_.store->importer().importing() && std::chrono::steady_clock::now() < deadline) {
+        QTimer::singleShot(100, this,
+                           [this, next = std::move(next), deadline] { waitForImport(next, deadline); });
+        return;
+    }
+    next();
 }
 
 // --- Accessory and settings pictures ------------------------------------------------------------

@@ -47,10 +47,12 @@ QByteArray widgetPng(QWidget* widget);
 
 struct SnapshotTiming {
     std::chrono::milliseconds enlarge{2000}; // RIG_SNAPSHOT_TALL, after the start
-    std::chrono::milliseconds exports{8000}; // RIG_EXPORT, after the start
-    std::chrono::milliseconds steps{14000};  // first capture step, after the start
-    std::chrono::milliseconds settle{1500};  // from a step's switch to its capture
-    // At the end, the longest wait for PDF jobs and the publish check still running.
+    // RIG_EXPORT and the first capture step, after the start (and after the import of RIG_FILES).
+    std::chrono::milliseconds exports{8000};
+    std::chrono::milliseconds steps{14000};
+    std::chrono::milliseconds settle{1500}; // from a step's switch to its capture
+    // The longest wait for an import still reading; at the end, for PDF jobs and the publish
+    // check still running.
     std::chrono::milliseconds finishLimit{180000};
 };
 
@@ -133,6 +135,11 @@ private:
     bool isSet(const char* name) const;
     QString inFolder(const QString& name) const;
     QWidget* captureWindow() const;
+    // Runs `next` once the files handed in are read (a busy machine may take longer than the
+    // timed start allows): exports and pictures of a project still being read show the one
+    // before it. At most the finish limit.
+    void afterImport(std::function<void()> next);
+    void waitForImport(std::function<void()> next, std::chrono::steady_clock::time_point deadline);
     void captureStep(std::size_t index, SnapshotSteps steps);
     void finishSteps(std::chrono::steady_clock::time_point deadline);
     // publish.txt's lines; nothing when the objects it works with went away.

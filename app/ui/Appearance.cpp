@@ -75,17 +75,19 @@ public:
     }
 
 private:
+    // Shared rather than unique: the copy is deleted as the type it was made as, since
+    // QStyleOption has no virtual destructor.
     template <class Option>
-    static std::unique_ptr<QStyleOption> copyOf(const QStyleOption* option) {
+    static std::shared_ptr<QStyleOption> copyOf(const QStyleOption* option) {
         if (const auto* typed = qstyleoption_cast<const Option*>(option))
-            return std::make_unique<Option>(*typed);
+            return std::make_shared<Option>(*typed);
         return nullptr;
     }
 
     // A copy of `option` with the outlined palette; null for an option of another kind (a
     // copy of its base would lose the fields its type promises).
-    std::unique_ptr<QStyleOption> withOutline(const QStyleOption* option) const {
-        std::unique_ptr<QStyleOption> copy = copyOf<QStyleOptionComboBox>(option);
+    std::shared_ptr<QStyleOption> withOutline(const QStyleOption* option) const {
+        std::shared_ptr<QStyleOption> copy = copyOf<QStyleOptionComboBox>(option);
         if (!copy) copy = copyOf<QStyleOptionSpinBox>(option);
         if (!copy) copy = copyOf<QStyleOptionButton>(option);
         if (!copy) copy = copyOf<QStyleOptionFrame>(option);

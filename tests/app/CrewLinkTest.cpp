@@ -47,6 +47,9 @@ QAbstractButton* button(QWidget* linkRow, const char* name) {
 
 // Every row shows its buttons within the list's width, however long its link.
 void expectButtonsInSight(ExistingLinksSheet* sheet) {
+    // Rows added to a shown list are shown by a queued call, which a busy machine may not have
+    // reached yet when the links are in; then their layouts settle.
+    QCoreApplication::sendPostedEvents();
     testing::settleLayouts();
     const QWidget* list = sheet->findChild<QScrollArea*>("linkList")->viewport();
     for (QWidget* linkRow : sheet->rows()) {

@@ -151,6 +151,7 @@ TEST_F(HandIn, FilesRefusedDuringAnImportAreNamedOnceAndALaterStartsFilesWaitFor
     program->mainWindow().show();
     drop({report});
     ASSERT_TRUE(importer.importing());
+    ASSERT_TRUE(waitFor([&] { return !readFiles().empty(); })); // the worker reads the report
     // The user drops more while it reads (twice the same file); a later start hands its own.
     drop({dropped});
     drop({dropped, project});

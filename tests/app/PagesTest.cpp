@@ -426,7 +426,7 @@ TEST_F(PagesTest, EveryPageStaysWithinTheNarrowestWindow) {
         ASSERT_NE(page, nullptr) << name.toStdString();
         // Scroll bars and wrapped lines settle over a few layout passes.
         QStringList faults;
-        waitFor([&] { return (faults = unreachable(page)).isEmpty(); }, 3000);
+        waitFor([&] { return (faults = unreachable(page)).isEmpty(); });
         EXPECT_TRUE(faults.isEmpty()) << name.toStdString() << ", sidebar " << sidebar << ", " << texts
                                       << ": " << faults.join(" | ").toStdString();
     };
@@ -473,7 +473,7 @@ TEST_F(PagesTest, EveryPageStaysWithinTheNarrowestWindow) {
     auto* welcome = window->findChild<WelcomePage*>();
     ASSERT_TRUE(waitFor([&] { return welcome->isVisible(); }));
     QStringList faults;
-    EXPECT_TRUE(waitFor([&] { return (faults = cutOff(welcome)).isEmpty(); }, 3000))
+    EXPECT_TRUE(waitFor([&] { return (faults = cutOff(welcome)).isEmpty(); }))
         << faults.join(" | ").toStdString();
 
     // The settings tabs, in their window of fixed size.

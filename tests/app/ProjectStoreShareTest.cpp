@@ -158,7 +158,7 @@ TEST_F(StoreShareTest, PublishSendsTheVisibleSourcesRecordsAllAndAResendSendsTha
 }
 
 TEST_F(StoreShareTest, APressKeepsEditsMadeMeanwhileAndHidingSavesOnlyWhatTheServerTook) {
-    store->setDelays({10s, 20ms, 20ms}); // no autosave in between
+    store->setDelays({1h, 20ms, 20ms}); // no autosave in between
     openSaved(twoArrays());
     Project edited = store->project();
     edited.name = "Edited";

@@ -7,6 +7,7 @@
 #include "support/JsonTesting.h"
 #include "support/SpecialFiles.h"
 #include "support/StoreTesting.h"
+#include "support/Waiting.h"
 
 #include <QProcess>
 #include <QTest>
@@ -548,7 +549,7 @@ TEST_F(ProjectStoreTest, RestoreOfferAnswersKeepOrDropTheCopy) {
     prompts.answerRestore(RestoreAnswer::dismissed);
     auto launching = testing::makeStore();
     EXPECT_TRUE(launching->recovery().scheduleRestoreOffer());
-    QTRY_COMPARE_WITH_TIMEOUT(prompts.count(Kind::restoreOffer), 1, 10000);
+    ASSERT_TRUE(testing::waitFor([&] { return prompts.count(Kind::restoreOffer) == 1; }));
     // Restore: edited, and the copy becomes the store's own until saved.
     launching.reset();
     prompts.answerRestore(RestoreAnswer::restore);

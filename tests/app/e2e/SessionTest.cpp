@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <string>
 
 namespace rig::app {
 namespace {
@@ -59,6 +60,12 @@ struct Started {
         process.waitForFinished(30000);
     }
     bool running() const { return process.state() == QProcess::Running; }
+    // How it ended, for a failure message.
+    std::string ending() const {
+        return process.exitStatus() == QProcess::CrashExit
+                   ? "it crashed or was killed"
+                   : "it ended with status " + std::to_string(process.exitCode());
+    }
     // SIGKILL: the program gets no chance to save or clean up.
     void killOutright() {
         process.kill();
@@ -76,11 +83,11 @@ TEST(Session, TwoProgramsKilledOutrightLoseNeitherUnsavedProject) {
     Started first(folders, {report});
     ASSERT_TRUE(
         waitFor([&] { return recoveryCopies(folders).size() == 1 || !first.running(); }, programLimitMs));
-    ASSERT_TRUE(first.running());
+    ASSERT_TRUE(first.running()) << first.ending();
     Started second(folders, {report, inventory});
     ASSERT_TRUE(
         waitFor([&] { return recoveryCopies(folders).size() == 2 || !second.running(); }, programLimitMs));
-    ASSERT_TRUE(second.running());
+    ASSERT_TRUE(second.running()) << second.ending();
     std::map<QString, Project> copies;
     for (const QString& copy : recoveryCopies(folders))
         copies[copy] = Project::fromText(testing::readText(copy).toStdString());
@@ -127,7 +134,7 @@ TEST(Session, ALaterStartHandsItsFilesToTheProgramRunning) {
         return watcher.interface()->isServiceRegistered(DesktopInstance::serviceName).value();
     };
     ASSERT_TRUE(waitFor([&] { return named() || !first.running(); }, programLimitMs));
-    ASSERT_TRUE(first.running());
+    ASSERT_TRUE(first.running()) << first.ending();
     // Files, then a plain start: each handed over, each start ending at once and well.
     for (const QStringList& arguments : {QStringList{fromPath(show[0]), fromPath(show[1])}, QStringList{}}) {
         Started later(folders, arguments, onBus);
@@ -138,7 +145,7 @@ TEST(Session, ALaterStartHandsItsFilesToTheProgramRunning) {
     // The first program imported them into its untitled project, and autosaved it.
     ASSERT_TRUE(
         waitFor([&] { return !recoveryCopies(folders).isEmpty() || !first.running(); }, programLimitMs));
-    EXPECT_TRUE(first.running());
+    EXPECT_TRUE(first.running()) << first.ending();
     const QStringList copies = recoveryCopies(folders);
     ASSERT_EQ(copies.size(), 1);
     const Project imported = Project::fromText(testing::readText(copies.front()).toStdString());

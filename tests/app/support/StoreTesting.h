@@ -47,8 +47,8 @@ inline bool writeText(const QString& path, const QByteArray& bytes) {
 // Waits for the next autosave write to be applied.
 inline ::testing::AssertionResult autosaved(ProjectStore& store) {
     QSignalSpy spy(&store.recovery(), &Recovery::autosaveFinished);
-    if (spy.wait(10000)) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "no autosave within 10 s";
+    if (spy.wait(30000)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "no autosave within 30 s";
 }
 
 } // namespace rig::app::testing

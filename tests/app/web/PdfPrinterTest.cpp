@@ -374,13 +374,16 @@ TEST_F(Printing, APageThatPrintsOutlivesItsJobUntilThePrintAnswers) {
 }
 
 TEST_F(Printing, LateLargeReplacedAndSlowJobsEachEndOnce) {
-    // A page is printed once drawn, or when the readiness checks run out.
+    // A page is printed once drawn, or when the readiness checks run out. This one draws only
+    // after the printer's first look found nothing.
     QSignalSpy printing(&printer, &PdfPrinter::printStarted);
-    auto late =
-        start("<script>\n'use strict';\nsetTimeout(function () { var d = document.createElement('div'); "
-              "d.className = 'card'; d.textContent = 'drawn late'; document.body.appendChild(d); }, 500);\n"
-              "</script>",
-              "late.pdf");
+    auto late = start(
+        "<script>\n'use strict';\nvar query = document.querySelector.bind(document), asked = false;\n"
+        "document.querySelector = function (s) { var found = query(s); if (!found && !asked) "
+        "setTimeout(function () { var d = document.createElement('div'); d.className = 'card'; "
+        "d.textContent = 'drawn late'; document.body.appendChild(d); }, 0); asked = true; return found; };\n"
+        "</script>",
+        "late.pdf");
     ASSERT_TRUE(waitFor([&] { return late->has_value(); }));
     EXPECT_TRUE(**late && printing.at(0).at(1).toInt() >= 2);
     EXPECT_TRUE(readPdf(file("late.pdf")).text.contains("drawn late"));
