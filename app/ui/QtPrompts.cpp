@@ -11,6 +11,8 @@
 #include <QPointer>
 #include <QPushButton>
 
+#include <utility>
+
 namespace rig::app {
 
 namespace {
@@ -34,6 +36,21 @@ QAbstractButton* clickedIn(QMessageBox& box, QPushButton* defaultButton, QPushBu
     box.setEscapeButton(escapeButton);
     box.exec();
     return box.clickedButton();
+}
+
+// A warning whose first button goes on (also Return), whose second does what cannot be undone,
+// and whose "Cancel" (also Escape and the close button) answers `cancelled`.
+template <typename Answer>
+Answer askWarning(QWidget* parent, const QString& message, const QString& detail,
+                  std::pair<const char*, Answer> accept, std::pair<const char*, Answer> destructive,
+                  Answer cancelled) {
+    QMessageBox box(parent);
+    setPlainTexts(box, QMessageBox::Warning, message, detail);
+    QPushButton* yes = box.addButton(QString::fromUtf8(accept.first), QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    QPushButton* no = box.addButton(QString::fromUtf8(destructive.first), QMessageBox::DestructiveRole);
+    QAbstractButton* clicked = clickedIn(box, yes, cancel);
+    return clicked == yes ? accept.second : clicked == no ? destructive.second : cancelled;
 }
 
 // Icons and type names of files from their names alone. Qt's own lookup reads a file whose
@@ -94,15 +111,8 @@ QWidget* QtPrompts::dialogParent() const {
 }
 
 Prompts::SaveAnswer QtPrompts::askToSaveChanges(const QString& message, const QString& detail) {
-    QMessageBox box(dialogParent());
-    setPlainTexts(box, QMessageBox::Warning, message, detail);
-    QPushButton* save = box.addButton(QStringLiteral("Save"), QMessageBox::AcceptRole);
-    QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-    QPushButton* dontSave = box.addButton(QStringLiteral("Don’t Save"), QMessageBox::DestructiveRole);
-    QAbstractButton* clicked = clickedIn(box, save, cancel);
-    if (clicked == save) return SaveAnswer::save;
-    if (clicked == dontSave) return SaveAnswer::dontSave;
-    return SaveAnswer::cancel;
+    return askWarning(dialogParent(), message, detail, std::pair{"Save", SaveAnswer::save},
+                      std::pair{"Don’t Save", SaveAnswer::dontSave}, SaveAnswer::cancel);
 }
 
 std::optional<QString> QtPrompts::chooseProjectToOpen(const QString& directory) {
@@ -189,15 +199,9 @@ bool QtPrompts::confirmDeletion(const QString& message, const QString& detail) {
 }
 
 Prompts::QuitAnswer QtPrompts::askToQuitWhileRunning(const QString& message, const QString& detail) {
-    QMessageBox box(dialogParent());
-    setPlainTexts(box, QMessageBox::Warning, message, detail);
-    QPushButton* finish = box.addButton(QStringLiteral("Finish, Then Quit"), QMessageBox::AcceptRole);
-    QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-    QPushButton* quitNow = box.addButton(QStringLiteral("Quit Now"), QMessageBox::DestructiveRole);
-    QAbstractButton* clicked = clickedIn(box, finish, cancel);
-    if (clicked == finish) return QuitAnswer::finishFirst;
-    if (clicked == quitNow) return QuitAnswer::quitNow;
-    return QuitAnswer::cancel;
+    return askWarning(dialogParent(), message, detail,
+                      std::pair{"Finish, Then Quit", QuitAnswer::finishFirst},
+                      std::pair{"Quit Now", QuitAnswer::quitNow}, QuitAnswer::cancel);
 }
 
 } // namespace rig::app
