@@ -121,8 +121,11 @@ private:
 
     Tone tone_;
     bool applying_ = false;
-    mutable int laidWidth_ = -1;
-    mutable int laidHeight_ = 0;
+    // Heights by width, the size hint's among them: layouts ask for both in turn, and each
+    // answer lays the whole text out.
+    mutable std::array<std::pair<int, int>, 4> heights_;
+    mutable std::size_t nextHeight_ = 0;
+    mutable int fullWidth_ = -1;
 };
 
 } // namespace rig::app::style

@@ -275,6 +275,41 @@ TEST_F(CrewLinkTest, SheetUsesAndDeletesLinks) {
     EXPECT_TRUE(store->isDirty());
 }
 
+// A long list comes a block of rows at a time: every link gets its row, in the server's
+// order, and Tab runs from row to row across the blocks.
+TEST_F(CrewLinkTest, ALongListIsBuiltInOrder) {
+    QStringList tokens;
+    for (int i = 0; i < 230; ++i)
+        tokens << server.addLink(R"({"name":"Show )" + QByteArray::number(i) + R"(","report":"r.pdf"})");
+    ExistingLinksSheet* sheet = openSheet();
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_TRUE(waitFor([&] { return sheet->rowsComplete(); }));
+    ASSERT_EQ(sheet->rows().size(), tokens.size());
+    const auto tabFrom = [](QWidget* w) {
+        do w = w->nextInFocusChain();
+        while (!(w->focusPolicy() & Qt::TabFocus) || !w->isVisible() || !w->isEnabled());
+        return w;
+    };
+    for (qsizetype i = 0; i < tokens.size(); ++i) {
+        QWidget* linkRow = sheet->rows()[i];
+        ASSERT_EQ(linkRow->objectName(), "link:" + tokens[i]) << i;
+        EXPECT_TRUE(linkRow->isVisibleTo(sheet)) << i;
+        EXPECT_EQ(tabFrom(button(linkRow, "open")), button(linkRow, "use")) << i;
+        EXPECT_EQ(tabFrom(button(linkRow, "use")), button(linkRow, "delete")) << i;
+        if (i + 1 < tokens.size()) {
+            EXPECT_EQ(tabFrom(button(linkRow, "delete")), button(sheet->rows()[i + 1], "open")) << i;
+        }
+    }
+    // Deleting one builds the list anew from the server's answer.
+    prompts.answerDeletion(true);
+    button(sheet->rows()[150], "delete")->click();
+    ASSERT_TRUE(waitFor(
+        [&] { return !sheet->isLoading() && sheet->links().size() == 229u && sheet->rowsComplete(); }));
+    tokens.removeAt(150);
+    for (qsizetype i = 0; i < tokens.size(); ++i)
+        ASSERT_EQ(sheet->rows()[i]->objectName(), "link:" + tokens[i]) << i;
+}
+
 TEST_F(CrewLinkTest, SheetShowsFailuresInPlace) {
     server.setFault(
         Route::List,
