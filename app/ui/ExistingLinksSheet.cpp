@@ -14,6 +14,7 @@
 #include "Symbols.h"
 #include "WebLinks.h"
 #include "base/Number.h"
+#include "base/Text.h"
 
 #include <QDateTime>
 #include <QHBoxLayout>
@@ -29,6 +30,9 @@ namespace rig::app {
 namespace {
 
 using style::Tone;
+
+// Characters of a link that the delete question quotes.
+constexpr std::size_t linkPieceLength = 200;
 
 // Rows built in one go; the next block waits for the event loop.
 constexpr qsizetype rowsPerBlock = 100;
@@ -177,9 +181,10 @@ void ExistingLinksSheet::useLink(const ServerLink& link) {
 void ExistingLinksSheet::askToDelete(ServerLink link) {
     QPointer<ExistingLinksSheet> self(this);
     confirmDelete_ = link;
+    // The server's link, as long as it may be, by its start: the row shows all of it.
     const bool confirmed = prompts().confirmDeletion(
         QStringLiteral("Delete this link?"),
-        shownName(link.url) +
+        shownName(messagePiece(link.url, linkPieceLength)) +
             QStringLiteral("\nAnyone who has it will see \u201cThis link is no longer active\u201d."));
     if (!self) return;
     // However the question ended, it is closed now; rows held back while it was open follow.

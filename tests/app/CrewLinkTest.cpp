@@ -248,6 +248,10 @@ TEST_F(CrewLinkTest, SheetUsesAndDeletesLinks) {
     EXPECT_TRUE(server.requests(Route::Delete).isEmpty());
     prompts.answerDeletion(true);
     button(rows[1], "delete")->click();
+    // The question quotes the start of a long link.
+    EXPECT_EQ(prompts.last(testing::FakePrompts::Kind::deletion).detail,
+              (server.baseUrl() + "/c/" + longToken).left(200) + QChar(0x2026) +
+                  "\nAnyone who has it will see \u201cThis link is no longer active\u201d.");
     ASSERT_TRUE(waitFor([&] { return sheet->links().size() == 1u && !sheet->isLoading(); }));
     EXPECT_EQ(store->project().share->token, own);
 
