@@ -134,6 +134,27 @@ TEST_F(CrewLinkTest, HiddenSourcesPublishAndAFailedResend) {
     EXPECT_FALSE(shown(row.errorRow()));
     change([](Project& p) { p.setHidden({"ALL/Main/Main L"}, true); });
     EXPECT_TRUE(shown(row.errorRow()));
+    EXPECT_TRUE(shown(row.sendNowButton()) && !shown(row.newLinkButton()));
+
+    // The server lost the link: every re-send would fail alike, so the row offers what a failed
+    // update's alert offers instead of "Send Now".
+    server.clearFaults();
+    const std::string gone = store->project().share->token;
+    testing::runTask(client.deleteServerLink(toQ(gone), server.baseUrl(), testing::standInKey));
+    testing::runTask(store->crewLink().sendVisibilityUpdate());
+    ASSERT_TRUE(waitFor([&] { return shown(row.newLinkButton()); }));
+    EXPECT_EQ(row.errorLabel()->text(), "Hidden sources not sent: Publishing failed: Unknown link");
+    EXPECT_FALSE(shown(row.sendNowButton()));
+    EXPECT_EQ(row.newLinkButton()->text(), "Publish Under a New Link");
+    QSignalSpy finished(&store->crewLink(), &CrewLink::pressFinished);
+    row.newLinkButton()->click();
+    ASSERT_TRUE(waitFor([&] { return finished.size() == 1; }));
+    ASSERT_TRUE(store->project().share.has_value());
+    EXPECT_NE(store->project().share->token, gone);
+    EXPECT_EQ(server.tokens(), QStringList{toQ(store->project().share->token)});
+    EXPECT_EQ(store->project().share->hidden, store->project().hiddenSources);
+    EXPECT_EQ(store->crewLink().visibilityError(), std::nullopt);
+    EXPECT_TRUE(waitFor([&] { return !shown(row.errorRow()); }));
 }
 
 TEST_F(CrewLinkTest, HostileAndLongLinks) {
