@@ -5,14 +5,16 @@
 // Existing Link…" on a server that keeps many links, from the sheet's showing until every row
 // is built and the event loop is idle, with the longest stretch the loop did not run.
 //
-// Measured on the 8-core development machine, others building beside it (wall time, longest block):
-//   links sheet   1,000: 427 ms (54 ms)   5,000: 4,599 ms (145 ms)   2,000, one token of
-//                 100,000 characters: 1,785 ms (782 ms, that one row's text laid out)
+// Measured on the 8-core development machine, others building beside it (load 8; wall time,
+// longest block, two runs):
+//   links sheet   1,000: 474-508 ms (60-71 ms)   5,000: 4,663-5,450 ms (162-227 ms)
+//                 2,000, one token of 100,000 characters: 1,368-1,376 ms (162-170 ms)
 // The rows come 100 at a time, each block built apart from the sheet and shown as one; the
 // link's selectable text keeps its heights for several widths (the layouts ask for its size
-// hint's and its own in turn, and each answer laid the whole text out again). Before, all rows
-// were built and shown one by one in one pass: 1,000: 2,272 ms, 5,000: 30,390 ms, 2,000 with
-// the long token: 10,000 ms, each all of it one block.
+// hint's and its own in turn, and each answer laid the whole text out again) and wraps
+// anywhere (looking for word ends in a long link went through the rest of it for every line).
+// Before, at load 3, all rows were built and shown one by one in one pass: 1,000: 2,272 ms,
+// 5,000: 30,390 ms, 2,000 with the long token: 10,000 ms, each all of it one block.
 #include "CrewLink.h"
 #include "ExistingLinksSheet.h"
 #include "ProjectStore.h"

@@ -292,7 +292,7 @@ SelectableText::SelectableText(const QString& text, Tone tone, const QFont& font
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setLineWrapMode(QTextEdit::WidgetWidth);
-    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    setWordWrapMode(QTextOption::WrapAnywhere);
     document()->setDocumentMargin(0);
     viewport()->setAutoFillBackground(false);
     QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);

@@ -98,8 +98,9 @@ private:
     mutable std::size_t nextHeight_ = 0;
 };
 
-// Read-only text in a tone that the user can select and copy, drawn like a label and wrapped
-// as a WrappingLabel is.
+// Read-only text in a tone that the user can select and copy, drawn like a label. Made for
+// links: it wraps anywhere, since a link has no words to keep whole, and looking for them in a
+// long one goes through the rest of it for every line.
 class SelectableText : public QTextEdit {
     Q_OBJECT
 public:
