@@ -301,6 +301,8 @@ QCoro::Task<std::optional<QString>> CrewLink::publishOpenProject(bool newLink) {
     Project current = store.project();
     current.share = share;
     store.setProject(std::move(current));
+    // The new record holds the hidden sources as sent: a failed re-send before it is moot.
+    setVisibilityError(std::nullopt);
 
     DownloadUploader uploader = uploader_;
     if (!uploader) {
@@ -349,7 +351,11 @@ std::optional<QString> CrewLink::newLinkOffer() const {
 void CrewLink::answerNewLinkOffer(bool chosen) {
     const bool stands = newLinkOffer().has_value();
     newLinkOffer_.reset();
-    if (chosen && stands && !pressing_) runPress(true);
+    if (chosen && stands) pressUnderNewLink();
+}
+
+void CrewLink::pressUnderNewLink() {
+    if (!pressing_) runPress(true);
 }
 
 // --- Visibility re-send ---------------------------------------------------------------------------
@@ -358,6 +364,13 @@ void CrewLink::setVisibilityError(std::optional<QString> error) {
     if (visibilityError_ == error) return;
     visibilityError_ = std::move(error);
     emit visibilityErrorChanged();
+}
+
+bool CrewLink::visibilityLinkGone() const {
+    if (!visibilityError_ || !visibilityLinkGone_ || store_.generation() != visibilityLinkGone_->generation)
+        return false;
+    const std::optional<ShareInfo>& share = store_.project().share;
+    return share && share->token == visibilityLinkGone_->token;
 }
 
 void CrewLink::scheduleVisibilityUpdate() {
@@ -381,15 +394,20 @@ QCoro::Task<void> CrewLink::sendVisibilityUpdate() {
     }
     const std::uint64_t generation = store_.generation();
     const std::optional<TextSet> sent = store_.project().hiddenSources;
+    const std::string token = store_.project().share->token;
 
     sendingVisibility_ = true;
     emit sendingVisibilityChanged();
     std::optional<QString> failure;
+    bool linkGone = false;
     ShareInfo result;
     try {
         result = co_await resendProject(store_.project());
     } catch (const std::exception& e) {
-        if (!isPublishCancellation(e)) failure = publishErrorText(e);
+        if (!isPublishCancellation(e)) {
+            failure = publishErrorText(e);
+            linkGone = isNotFound(e);
+        }
     }
     if (!self) co_return;
     // Whoever sees the send end sees its result in place already.
@@ -400,6 +418,10 @@ QCoro::Task<void> CrewLink::sendVisibilityUpdate() {
 
     if (store_.generation() != generation) co_return; // another document: nothing here is about it
     if (failure) {
+        const bool wasGone = visibilityLinkGone();
+        visibilityLinkGone_.reset();
+        if (linkGone) visibilityLinkGone_ = GoneLink{token, generation};
+        if (visibilityError_ == failure && wasGone != linkGone) emit visibilityErrorChanged();
         setVisibilityError(failure);
         co_return;
     }

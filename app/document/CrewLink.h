@@ -95,10 +95,15 @@ public:
     // The user's answer, once: chosen, a press under a new link (publishOpenProject's
     // `newLink`) while the offer still stands; the offer is gone either way.
     void answerNewLinkOffer(bool chosen);
+    // A press under a new link, as the offer's choice makes it; nothing while a press runs.
+    void pressUnderNewLink();
 
     // --- The crew view's hidden sources -----------------------------------------------------
     // Text of the last failed re-send; absent after a success or when nothing needs sending.
     std::optional<QString> visibilityError() const { return visibilityError_; }
+    // The last re-send failed because the server does not know the project's link (any more):
+    // every later one would fail alike. True while the same project still holds that link.
+    bool visibilityLinkGone() const;
     // Runs whenever the project's hidden sources change (the store's projectChanged): re-sends
     // the crew view once the visibility delay has passed without another change, when it is
     // stale.
@@ -139,6 +144,12 @@ private:
         std::uint64_t generation = 0;
     };
     std::optional<NewLinkOffer> newLinkOffer_;
+    // The link a re-send found gone, and the document it belonged to.
+    struct GoneLink {
+        std::string token;
+        std::uint64_t generation = 0;
+    };
+    std::optional<GoneLink> visibilityLinkGone_;
 };
 
 } // namespace rig::app

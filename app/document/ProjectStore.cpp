@@ -9,6 +9,7 @@
 #include "RecentFiles.h"
 #include "Recovery.h"
 #include "base/File.h"
+#include "base/Text.h"
 
 #include <QFileInfo>
 
@@ -19,6 +20,10 @@ namespace rig::app {
 
 QString projectDisplayName(const Project& project) {
     return project.name.empty() ? QStringLiteral("Untitled") : shownName(project.name);
+}
+
+QString projectNameInQuestion(const Project& project) {
+    return project.name.empty() ? QStringLiteral("Untitled") : shownName(messagePiece(project.name));
 }
 
 ProjectStore::ProjectStore(QObject* parent)
@@ -145,7 +150,7 @@ bool ProjectStore::confirmDiscardChanges() {
     if (!dirty_) return true;
     if (project_.isEmpty() && !fileSaveFailed) return true;
 
-    const QString message = QStringLiteral("Save changes to “%1”?").arg(projectDisplayName(project_));
+    const QString message = QStringLiteral("Save changes to “%1”?").arg(projectNameInQuestion(project_));
     const QString detail =
         QStringLiteral("If you don’t save, Quorvane Rig keeps a copy and offers to restore it next time.");
     switch (prompts().askToSaveChanges(message, detail)) {

@@ -124,5 +124,7 @@ private:
 
 // The project's name, or "Untitled" when it has none.
 QString projectDisplayName(const Project& project);
+// The same, cut short, for a question that names the project: the name comes from a file too.
+QString projectNameInQuestion(const Project& project);
 
 } // namespace rig::app

@@ -285,7 +285,8 @@ void Recovery::offerRestore() {
 void Recovery::offer(const QString& path, std::unique_ptr<QLockFile> lock, Project restored) {
     QDateTime modified = QFileInfo(path).lastModified();
     if (!modified.isValid()) modified = QDateTime::currentDateTime();
-    const QString message = QStringLiteral("Restore unsaved project “%1”?").arg(projectDisplayName(restored));
+    const QString message =
+        QStringLiteral("Restore unsaved project “%1”?").arg(projectNameInQuestion(restored));
     QString detail =
         QStringLiteral("It was not saved when Quorvane Rig closed (%1).").arg(formatShortDateTime(modified));
     if (storedCrewLink(restored)) detail += QStringLiteral("\nCrew link: ") + shownName(restored.share->url);

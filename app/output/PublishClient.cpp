@@ -4,6 +4,7 @@
 #include "analysis/CrewDoc.h"
 #include "base/Json.h"
 #include "base/Number.h"
+#include "base/Text.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -209,6 +210,9 @@ QNetworkRequest makeRequest(const QUrl& url, const QString& key) {
     return request;
 }
 
+// At most this many characters of a server's error text go into the message.
+constexpr std::size_t serverMessageLength = 200;
+
 QString decimal(int status) {
     return toQ(integerText(status));
 }
@@ -232,9 +236,11 @@ QCoro::Task<PublishResponse> sendPublish(Channel channel, QNetworkRequest reques
     if (r.status != 200) {
         const std::optional<std::string> message =
             serverErrorMessage(std::string_view(r.body.constData(), std::size_t(r.body.size())));
+        // The server's own words, a sentence or two of them: an answer may hold megabytes.
         throw PublishError::refused(
-            r.status, publishText::publishRefused(r.status, message ? shownName(*message)
-                                                                    : "HTTP " + decimal(r.status)));
+            r.status, publishText::publishRefused(
+                          r.status, message ? shownName(messagePiece(*message, serverMessageLength))
+                                            : "HTTP " + decimal(r.status)));
     }
     PublishResponse answer;
     try {

@@ -2,6 +2,7 @@
 
 #include "CrewLink.h"
 #include "DateText.h"
+#include "DeferredDeletion.h"
 #include "FormLayout.h"
 #include "PageStyle.h"
 #include "ProjectStore.h"
@@ -9,9 +10,11 @@
 #include "PublishAddresses.h"
 #include "PublishClient.h"
 #include "QtText.h"
+#include "RowBlocks.h"
 #include "Symbols.h"
 #include "WebLinks.h"
 #include "base/Number.h"
+#include "base/Text.h"
 
 #include <QDateTime>
 #include <QHBoxLayout>
@@ -27,6 +30,12 @@ namespace rig::app {
 namespace {
 
 using style::Tone;
+
+// Characters of a link that the delete question quotes.
+constexpr std::size_t linkPieceLength = 200;
+
+// Rows built in one go; the next block waits for the event loop.
+constexpr qsizetype rowsPerBlock = 100;
 
 } // namespace
 
@@ -99,6 +108,11 @@ ExistingLinksSheet::ExistingLinksSheet(ProjectStore& store, QWidget* parent)
     footer->addWidget(close_);
     column->addLayout(footer);
 
+    oldBlocks_ = new DeferredDeletion(this);
+    builder_.setSingleShot(true);
+    builder_.setInterval(0);
+    connect(&builder_, &QTimer::timeout, this, &ExistingLinksSheet::buildRows);
+
     // The "this project" mark and "Use" follow the project's record.
     connect(&store_, &ProjectStore::projectChanged, this, [this] { showState(); });
     showState();
@@ -167,9 +181,10 @@ void ExistingLinksSheet::useLink(const ServerLink& link) {
 void ExistingLinksSheet::askToDelete(ServerLink link) {
     QPointer<ExistingLinksSheet> self(this);
     confirmDelete_ = link;
+    // The server's link, as long as it may be, by its start: the row shows all of it.
     const bool confirmed = prompts().confirmDeletion(
         QStringLiteral("Delete this link?"),
-        shownName(link.url) +
+        shownName(messagePiece(link.url, linkPieceLength)) +
             QStringLiteral("\nAnyone who has it will see \u201cThis link is no longer active\u201d."));
     if (!self) return;
     // However the question ended, it is closed now; rows held back while it was open follow.
@@ -213,6 +228,10 @@ QList<QWidget*> ExistingLinksSheet::rows() const {
     return rows_;
 }
 
+bool ExistingLinksSheet::rowsComplete() const {
+    return rows_.size() == qsizetype(shownLinks_.size());
+}
+
 void ExistingLinksSheet::showState() {
     progress_->setVisible(loading_);
     errorLabel_->setVisible(error_.has_value());
@@ -231,78 +250,93 @@ void ExistingLinksSheet::showState() {
 }
 
 void ExistingLinksSheet::rebuildRows() {
-    for (QWidget* row : rows_) {
-        listLayout_->removeWidget(row);
-        row->hide();
-        row->deleteLater();
-    }
+    // The rows shown go a part at a time while the sheet goes on answering.
+    for (QWidget* block : blocks_) oldBlocks_->add(block);
+    blocks_.clear();
     rows_.clear();
-    const Project& project = store_.project();
-    int at = 0;
-    for (const ServerLink& link : links_) {
-        auto* row = new QWidget;
-        row->setObjectName(QStringLiteral("link:") + toQ(link.token));
-        auto* outer = new QVBoxLayout(row);
-        outer->setContentsMargins(0, 0, 0, 0);
-        outer->setSpacing(0);
-        if (at > 0) outer->addWidget(new form::Divider);
-        // Spacings of their own: nested layouts would take the outer column's none.
-        auto* layout = new QHBoxLayout;
-        layout->setSpacing(8);
-        layout->setContentsMargins(0, 3, 0, 3);
-        outer->addLayout(layout);
+    buildRows();
+}
 
-        auto* text = new QVBoxLayout;
-        text->setSpacing(2);
-        auto* titleLine = new QHBoxLayout;
-        titleLine->setSpacing(6);
-        // Names, reports and links from the server wrap, anywhere if they must: the row's
-        // buttons stay in sight however long they run.
-        auto* title = new style::WrappingLabel(linkTitle(link));
-        title->setFont(style::bold(style::bodyFont()));
-        title->setObjectName(QStringLiteral("title"));
-        titleLine->addWidget(title);
-        const bool own = isOwnLink(project, link);
-        if (own) {
-            auto* mark = form::label(QStringLiteral("this project"), Tone::green, style::captionFont());
-            mark->setObjectName(QStringLiteral("thisProject"));
-            titleLine->addWidget(mark);
-        }
-        titleLine->addStretch(1);
-        text->addLayout(titleLine);
-        auto* detail = new style::WrappingLabel(linkDetailText(link), Tone::secondary);
-        detail->setFont(style::captionFont());
-        detail->setObjectName(QStringLiteral("detail"));
-        text->addWidget(detail);
-        auto* url =
-            new style::SelectableText(shownName(link.url), Tone::secondary, style::monospacedCaptionFont());
-        url->setObjectName(QStringLiteral("url"));
-        text->addWidget(url);
-        layout->addLayout(text, 1);
-
-        auto* open = new QPushButton(QStringLiteral("Open"));
-        open->setObjectName(QStringLiteral("open"));
-        open->setAutoDefault(false);
-        connect(open, &QPushButton::clicked, this, [this, link] { openLink(link); });
-        auto* use = new QPushButton(QStringLiteral("Use"));
-        use->setObjectName(QStringLiteral("use"));
-        use->setAutoDefault(false);
-        use->setEnabled(!own);
-        connect(use, &QPushButton::clicked, this, [this, link] { useLink(link); });
-        auto* trash = new QToolButton;
-        trash->setObjectName(QStringLiteral("delete"));
-        trash->setAutoRaise(true);
-        trash->setIcon(symbolIcon(QStringLiteral("trash")));
-        trash->setToolTip(QStringLiteral("Delete this link \u2013 the crew can no longer open it"));
-        connect(trash, &QToolButton::clicked, this, [this, link] { askToDelete(link); });
-        layout->addWidget(open, 0, Qt::AlignTop);
-        layout->addWidget(use, 0, Qt::AlignTop);
-        layout->addWidget(trash, 0, Qt::AlignTop);
-
-        listLayout_->insertWidget(listLayout_->count() - 1, row);
+void ExistingLinksSheet::buildRows() {
+    if (rowsComplete()) return;
+    // Built apart from the sheet and shown as a whole.
+    auto* block = new QWidget;
+    block->setObjectName(QStringLiteral("linkRows"));
+    auto* rows = new QVBoxLayout(block);
+    rows->setContentsMargins(0, 0, 0, 0);
+    rows->setSpacing(0);
+    const qsizetype end = std::min(qsizetype(shownLinks_.size()), rows_.size() + rowsPerBlock);
+    for (qsizetype i = rows_.size(); i < end; ++i) {
+        const ServerLink& link = shownLinks_[std::size_t(i)];
+        QWidget* row = linkRow(link, i == 0, shownOwnToken_ == link.token);
+        rows->addWidget(row);
         rows_.push_back(row);
-        ++at;
     }
+    listLayout_->insertWidget(listLayout_->count() - 1, block);
+    blocks_.push_back(block);
+    showNewBlock(list_, block);
+    if (!rowsComplete()) builder_.start();
+}
+
+QWidget* ExistingLinksSheet::linkRow(const ServerLink& link, bool first, bool own) {
+    auto* row = new QWidget;
+    row->setObjectName(QStringLiteral("link:") + toQ(link.token));
+    auto* outer = new QVBoxLayout(row);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    if (!first) outer->addWidget(new form::Divider);
+    // Spacings of their own: nested layouts would take the outer column's none.
+    auto* layout = new QHBoxLayout;
+    layout->setSpacing(8);
+    layout->setContentsMargins(0, 3, 0, 3);
+    outer->addLayout(layout);
+
+    auto* text = new QVBoxLayout;
+    text->setSpacing(2);
+    auto* titleLine = new QHBoxLayout;
+    titleLine->setSpacing(6);
+    // Names, reports and links from the server wrap, anywhere if they must: the row's
+    // buttons stay in sight however long they run.
+    auto* title = new style::WrappingLabel(linkTitle(link));
+    title->setFont(style::bold(style::bodyFont()));
+    title->setObjectName(QStringLiteral("title"));
+    titleLine->addWidget(title);
+    if (own) {
+        auto* mark = form::label(QStringLiteral("this project"), Tone::green, style::captionFont());
+        mark->setObjectName(QStringLiteral("thisProject"));
+        titleLine->addWidget(mark);
+    }
+    titleLine->addStretch(1);
+    text->addLayout(titleLine);
+    auto* detail = new style::WrappingLabel(linkDetailText(link), Tone::secondary);
+    detail->setFont(style::captionFont());
+    detail->setObjectName(QStringLiteral("detail"));
+    text->addWidget(detail);
+    auto* url =
+        new style::SelectableText(shownName(link.url), Tone::secondary, style::monospacedCaptionFont());
+    url->setObjectName(QStringLiteral("url"));
+    text->addWidget(url);
+    layout->addLayout(text, 1);
+
+    auto* open = new QPushButton(QStringLiteral("Open"));
+    open->setObjectName(QStringLiteral("open"));
+    open->setAutoDefault(false);
+    connect(open, &QPushButton::clicked, this, [this, link] { openLink(link); });
+    auto* use = new QPushButton(QStringLiteral("Use"));
+    use->setObjectName(QStringLiteral("use"));
+    use->setAutoDefault(false);
+    use->setEnabled(!own);
+    connect(use, &QPushButton::clicked, this, [this, link] { useLink(link); });
+    auto* trash = new QToolButton;
+    trash->setObjectName(QStringLiteral("delete"));
+    trash->setAutoRaise(true);
+    trash->setIcon(symbolIcon(QStringLiteral("trash")));
+    trash->setToolTip(QStringLiteral("Delete this link \u2013 the crew can no longer open it"));
+    connect(trash, &QToolButton::clicked, this, [this, link] { askToDelete(link); });
+    layout->addWidget(open, 0, Qt::AlignTop);
+    layout->addWidget(use, 0, Qt::AlignTop);
+    layout->addWidget(trash, 0, Qt::AlignTop);
+    return row;
 }
 
 } // namespace rig::app

@@ -10,6 +10,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <QTimer>
 
 #include <QCoroTask>
 
@@ -24,6 +25,7 @@ class QVBoxLayout;
 
 namespace rig::app {
 
+class DeferredDeletion;
 class ProjectStore;
 
 namespace style {
@@ -66,8 +68,11 @@ public:
     // The link whose deletion is being asked about.
     std::optional<ServerLink> confirmDelete() const { return confirmDelete_; }
 
-    // The row widgets, in list order (for tests).
+    // The row widgets built so far, in list order. A long list is built a block of rows at a
+    // time, each block in its own pass of the event loop.
     QList<QWidget*> rows() const;
+    // Every row of the list shown is built.
+    bool rowsComplete() const;
 
 signals:
     // A load or a deletion changed the shown state.
@@ -83,6 +88,9 @@ private:
     void setLoading(bool loading);
     void showState();
     void rebuildRows();
+    // The next block of rows.
+    void buildRows();
+    QWidget* linkRow(const ServerLink& link, bool first, bool own);
 
     ProjectStore& store_;
     std::vector<ServerLink> links_;
@@ -101,6 +109,9 @@ private:
     QWidget* list_;
     QVBoxLayout* listLayout_;
     QList<QWidget*> rows_;
+    std::vector<QWidget*> blocks_;
+    DeferredDeletion* oldBlocks_;
+    QTimer builder_;
     QPushButton* close_;
 };
 

@@ -17,6 +17,7 @@
 #include "ProjectStore.h"
 #include "QtText.h"
 #include "RiggingHeightFields.h"
+#include "RowBlocks.h"
 #include "ShareRow.h"
 #include "Symbols.h"
 #include "WheelGuard.h"
@@ -461,12 +462,7 @@ void OverviewPage::buildChecks() {
     blocks.push_back(block);
     const bool shown = warnings || notesExpanded_;
     if (shown && isVisible()) {
-        // Room for the block first, or the page squeezes what is above it to fit it in and
-        // lays all of that out again.
-        QWidget* content = widget();
-        content->setMinimumHeight(content->height() + block->sizeHint().height());
-        block->setVisible(true);
-        content->setMinimumHeight(0);
+        showNewBlock(widget(), block);
     } else {
         block->setVisible(shown); // at once, not when the layout gets to it
     }

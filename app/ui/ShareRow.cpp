@@ -119,6 +119,7 @@ ShareRow::ShareRow(ProjectStore& store, QWidget* parent) : form::FormRows(parent
 
     connect(&store_, &ProjectStore::projectChanged, this, &ShareRow::refresh);
     connect(&store_.crewLink(), &CrewLink::visibilityErrorChanged, this, &ShareRow::refresh);
+    connect(&store_.crewLink(), &CrewLink::pressingChanged, this, &ShareRow::refresh);
     refresh();
 }
 
@@ -195,6 +196,10 @@ void ShareRow::buildErrorRow() {
     sendNow_ = form::pushButton(QStringLiteral("Send Now"), QStringLiteral("sendNow"));
     connect(sendNow_, &QPushButton::clicked, this, [this] { sendNow(); });
     errorLayout->addWidget(sendNow_, 0, Qt::AlignVCenter);
+    newLink_ =
+        form::pushButton(QStringLiteral("Publish Under a New Link"), QStringLiteral("publishUnderNewLink"));
+    connect(newLink_, &QPushButton::clicked, this, [this] { publishUnderNewLink(); });
+    errorLayout->addWidget(newLink_, 0, Qt::AlignVCenter);
     addRow(errorRow_);
 }
 
@@ -265,10 +270,18 @@ void ShareRow::refresh() {
         const std::int64_t changed = std::int64_t(publishChangeSummary(project).size());
         changedRow_->setVisible(changed > 0);
         if (changed > 0) changed_->updateText(changedSinceText(changed));
-        const std::optional<QString> failure = store_.crewLink().visibilityError();
+        const CrewLink& crewLink = store_.crewLink();
+        const std::optional<QString> failure = crewLink.visibilityError();
         const bool showError = failure.has_value() && isShareStale(project);
         errorRow_->setVisible(showError);
-        if (showError) error_->updateText(visibilityErrorText(*failure));
+        if (showError) {
+            error_->updateText(visibilityErrorText(*failure));
+            // A link the server no longer knows fails every re-send alike.
+            const bool gone = crewLink.visibilityLinkGone();
+            sendNow_->setVisible(!gone);
+            newLink_->setVisible(gone);
+            newLink_->setEnabled(!crewLink.isPressing());
+        }
     } else {
         badLinkRow_->setVisible(false);
         attachedRow_->setVisible(false);
@@ -302,6 +315,12 @@ void ShareRow::copyQRCode() {
 void ShareRow::sendNow() {
     // Runs to its end on its own; a failure comes back as the store's visibility error.
     store_.crewLink().sendVisibilityUpdate();
+}
+
+void ShareRow::publishUnderNewLink() {
+    // As chosen in the failed update's alert: the press goes on by itself. Only while the
+    // project still holds the link that was found gone.
+    if (store_.crewLink().visibilityLinkGone()) store_.crewLink().pressUnderNewLink();
 }
 
 void ShareRow::shareByEmail() {

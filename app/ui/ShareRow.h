@@ -1,7 +1,8 @@
 // The overview's "Crew link" rows: the sources hidden from the crew, the link with its QR
 // code, share and copy actions, when it was published and what changed since, a failed
-// re-send of the hidden sources with "Send Now", and the way to the links kept on the
-// server. Everything is read from the store on every change; only user actions write.
+// re-send of the hidden sources with "Send Now" (or, once the server has lost the link, with
+// what the failed update's alert offers), and the way to the links kept on the server. Everything is read
+// from the store on every change; only user actions write.
 #pragma once
 
 #include "FormLayout.h"
@@ -57,6 +58,9 @@ public:
     void copyQRCode();
     // "Send Now": the hidden sources to the crew view at once.
     void sendNow();
+    // "Publish Under a New Link": in place of "Send Now" after a re-send found the link gone
+    // from the server, as the failed update's alert offers it.
+    void publishUnderNewLink();
     // "Share…" ▸ "Email…": a mail draft with the project's name as subject.
     void shareByEmail();
     // "Use an Existing Link…": the links sheet, window-modal; returns at once.
@@ -74,6 +78,8 @@ public:
     LinkLabel* linkLabel() const { return link_; }
     QWidget* errorRow() const { return errorRow_; }
     QLabel* errorLabel() const;
+    QPushButton* sendNowButton() const { return sendNow_; }
+    QPushButton* newLinkButton() const { return newLink_; }
     QPushButton* existingLinksButton() const { return existingLinks_; }
 
 signals:
@@ -109,6 +115,7 @@ private:
     QWidget* errorRow_;
     style::ToneLabel* error_;
     QPushButton* sendNow_;
+    QPushButton* newLink_;
     QWidget* hintRow_;
     QPushButton* existingLinks_;
 };

@@ -6,6 +6,7 @@
 #include "Icons.h"
 #include "ProjectStore.h"
 #include "QtText.h"
+#include "RowBlocks.h"
 #include "ToneLabel.h"
 #include "base/Number.h"
 #include "base/Text.h"
@@ -601,11 +602,7 @@ void SidebarWidget::buildMore() {
     const Block block = newBlock(store_.project(), nullptr);
     column_->insertWidget(column_->count() - 1, block.widget);
     blocks_.push_back(block.widget);
-    // Room for the block first, or the column squeezes the blocks above it to fit it in and
-    // lays all their rows out again.
-    content_->setMinimumHeight(content_->height() + block.widget->sizeHint().height());
-    block.widget->show();
-    content_->setMinimumHeight(0);
+    showNewBlock(content_, block.widget);
     orderEyes(block);
     updateHighlight();
     restoreScroll();

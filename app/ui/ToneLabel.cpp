@@ -281,6 +281,7 @@ void WrappingLabel::focusOutEvent(QFocusEvent* event) {
 
 SelectableText::SelectableText(const QString& text, Tone tone, const QFont& font, QWidget* parent)
     : QTextEdit(parent), tone_(tone) {
+    heights_.fill({-1, 0});
     setFont(font);
     setFrameShape(QFrame::NoFrame);
     setReadOnly(true);
@@ -291,7 +292,7 @@ SelectableText::SelectableText(const QString& text, Tone tone, const QFont& font
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setLineWrapMode(QTextEdit::WidgetWidth);
-    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    setWordWrapMode(QTextOption::WrapAnywhere);
     document()->setDocumentMargin(0);
     viewport()->setAutoFillBackground(false);
     QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
@@ -302,8 +303,8 @@ SelectableText::SelectableText(const QString& text, Tone tone, const QFont& font
 }
 
 QSize SelectableText::sizeHint() const {
-    const int width = fontMetrics().horizontalAdvance(toPlainText()) + 1 + 2 * frameWidth();
-    return QSize(width, heightForWidth(width));
+    if (fullWidth_ < 0) fullWidth_ = fontMetrics().horizontalAdvance(toPlainText()) + 1 + 2 * frameWidth();
+    return QSize(fullWidth_, heightForWidth(fullWidth_));
 }
 
 QSize SelectableText::minimumSizeHint() const {
@@ -311,14 +312,16 @@ QSize SelectableText::minimumSizeHint() const {
 }
 
 int SelectableText::heightForWidth(int width) const {
-    if (width != laidWidth_) {
-        // A copy, so that asking never disturbs the lines shown.
-        const std::unique_ptr<QTextDocument> lines(document()->clone());
-        lines->setTextWidth(std::max(1, width - 2 * frameWidth()));
-        laidWidth_ = width;
-        laidHeight_ = std::max(fontMetrics().height(), int(std::ceil(lines->size().height())));
-    }
-    return laidHeight_ + 2 * frameWidth();
+    for (const auto& [w, h] : heights_)
+        if (w == width) return h;
+    // A copy, so that asking never disturbs the lines shown.
+    const std::unique_ptr<QTextDocument> lines(document()->clone());
+    lines->setTextWidth(std::max(1, width - 2 * frameWidth()));
+    const int height =
+        std::max(fontMetrics().height(), int(std::ceil(lines->size().height()))) + 2 * frameWidth();
+    heights_[nextHeight_] = {width, height};
+    nextHeight_ = (nextHeight_ + 1) % heights_.size();
+    return height;
 }
 
 void SelectableText::changeEvent(QEvent* event) {
@@ -327,7 +330,8 @@ void SelectableText::changeEvent(QEvent* event) {
         applyTone();
     }
     if (event->type() == QEvent::FontChange) {
-        laidWidth_ = -1;
+        heights_.fill({-1, 0});
+        fullWidth_ = -1;
         updateGeometry();
     }
 }

@@ -98,8 +98,9 @@ private:
     mutable std::size_t nextHeight_ = 0;
 };
 
-// Read-only text in a tone that the user can select and copy, drawn like a label and wrapped
-// as a WrappingLabel is.
+// Read-only text in a tone that the user can select and copy, drawn like a label. Made for
+// links: it wraps anywhere, since a link has no words to keep whole, and looking for them in a
+// long one goes through the rest of it for every line.
 class SelectableText : public QTextEdit {
     Q_OBJECT
 public:
@@ -121,8 +122,11 @@ private:
 
     Tone tone_;
     bool applying_ = false;
-    mutable int laidWidth_ = -1;
-    mutable int laidHeight_ = 0;
+    // Heights by width, the size hint's among them: layouts ask for both in turn, and each
+    // answer lays the whole text out.
+    mutable std::array<std::pair<int, int>, 4> heights_;
+    mutable std::size_t nextHeight_ = 0;
+    mutable int fullWidth_ = -1;
 };
 
 } // namespace rig::app::style

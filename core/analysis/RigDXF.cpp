@@ -62,7 +62,8 @@ RigDXF::Options RigDXF::Options::fromJson(const Json& j, const JsonPath& path) {
     std::string raw = o.req<std::string>("footprints");
     auto footprints = footprintsFromRaw(raw);
     if (!footprints)
-        throw JsonDecodeError(path.key("footprints").str() + ": unknown footprint mode \"" + raw + "\"");
+        throw JsonDecodeError(path.key("footprints").str() + ": unknown footprint mode \"" +
+                              messagePiece(raw) + "\"");
     options.footprints = *footprints;
     // A plain JSON number only; the project file's "NaN" strings are not accepted here.
     options.footprintHeight = o.req<StrictDecimal>("footprintHeight").value;

@@ -1,6 +1,7 @@
 #include "base/Json.h"
 
 #include "base/Number.h"
+#include "base/Text.h"
 
 #include <algorithm>
 #include <array>
@@ -11,11 +12,15 @@
 namespace rig {
 
 JsonPath JsonPath::key(std::string_view k) const {
+    // Keys come from the file: a message names a long one by its start (a key of no more bytes
+    // than that has no more characters either).
+    const std::string cut = k.size() > messagePieceLength ? messagePiece(k) : std::string();
+    const std::string_view shown = cut.empty() ? k : std::string_view(cut);
     JsonPath p;
-    p.text_.reserve(text_.size() + k.size() + 1);
+    p.text_.reserve(text_.size() + shown.size() + 1);
     p.text_ = text_;
     if (!p.text_.empty()) p.text_ += '.';
-    p.text_ += k;
+    p.text_ += shown;
     return p;
 }
 
@@ -198,6 +203,29 @@ bool jsonNestsDeeperThan(std::string_view text, std::size_t levels) {
     }
 }
 
+namespace {
+// The parser quotes the token it stopped at ("...; last read: '<token>'; expected ...", "number
+// overflow parsing '<token>'"): a whole string or number of the file, megabytes long in a
+// damaged one. The message keeps its start.
+std::string withTokenCut(std::string msg) {
+    for (const std::string_view lead : {std::string_view("last read: '"), std::string_view("parsing '")}) {
+        const std::size_t pos = msg.find(lead);
+        if (pos == std::string::npos) continue;
+        const std::size_t start = pos + lead.size();
+        // What follows the token is short; the token itself may hold the same characters.
+        std::size_t end =
+            msg.find("'; expected ", std::max(start, msg.size() - std::min<std::size_t>(msg.size(), 64)));
+        if (end == std::string::npos) {
+            if (msg.size() <= start || msg.back() != '\'') return msg;
+            end = msg.size() - 1;
+        }
+        return msg.substr(0, start) + messagePiece(std::string_view(msg).substr(start, end - start)) +
+               msg.substr(end);
+    }
+    return msg;
+}
+} // namespace
+
 Json parseJsonText(std::string_view text) {
     if (jsonNestsDeeperThan(text, maxJsonDepth)) {
         throw JsonTooDeep("The file is nested more than " + integerText(std::int64_t(maxJsonDepth)) +
@@ -210,7 +238,7 @@ Json parseJsonText(std::string_view text) {
         // Drop the library's "[json.exception.parse_error.101] " tag.
         if (auto pos = msg.find("] "); pos != std::string::npos && msg.rfind("[json.", 0) == 0)
             msg = msg.substr(pos + 2);
-        throw JsonDecodeError("The file is not valid JSON: " + msg);
+        throw JsonDecodeError("The file is not valid JSON: " + withTokenCut(std::move(msg)));
     }
 }
 

@@ -350,6 +350,14 @@ std::size_t codePointCount(std::string_view text) {
     return n;
 }
 
+std::string messagePiece(std::string_view text, std::size_t length) {
+    std::size_t pos = 0;
+    for (std::size_t n = 0; n < length && pos < text.size(); ++n) nextCodePoint(text, pos);
+    std::string piece = decodeUtf8Lossy(text.substr(0, pos));
+    if (pos < text.size()) piece += "\u2026";
+    return piece;
+}
+
 std::string bidiIsolated(std::string_view text) {
     constexpr std::string_view fsi = "\u2068", pdi = "\u2069";
     std::string out;

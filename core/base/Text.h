@@ -117,6 +117,12 @@ std::string removeDiacritics(std::string_view text);
 // only: stored and published text keeps its own form.
 std::string bidiIsolated(std::string_view text);
 
+// A piece of a file or of a server's answer for a message: its first `length` characters,
+// with "…" after them when there were more; ill-formed bytes become U+FFFD. However long a
+// value is, a message quotes only this much of it.
+inline constexpr std::size_t messagePieceLength = 60;
+std::string messagePiece(std::string_view text, std::size_t length = messagePieceLength);
+
 // --- Encodings ----------------------------------------------------------------------
 
 bool isAscii(std::string_view bytes);

@@ -26,13 +26,8 @@ std::vector<std::string> ImportNotes::lines() const {
 }
 
 std::string ImportNotes::quoted(std::string_view text) {
-    constexpr std::size_t kLength = 60;
-    std::size_t pos = 0;
-    for (std::size_t n = 0; n < kLength && pos < text.size(); ++n) nextCodePoint(text, pos);
-    std::string piece = decodeUtf8Lossy(text.substr(0, pos));
-    if (pos < text.size()) piece += "…";
     // A piece of a file is shown as it is, whatever directions its letters take.
-    return "\"" + bidiIsolated(piece) + "\"";
+    return "\"" + bidiIsolated(messagePiece(text)) + "\"";
 }
 
 std::string ImportNotes::codePoint(char32_t c) {

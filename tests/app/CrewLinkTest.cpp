@@ -134,6 +134,27 @@ TEST_F(CrewLinkTest, HiddenSourcesPublishAndAFailedResend) {
     EXPECT_FALSE(shown(row.errorRow()));
     change([](Project& p) { p.setHidden({"ALL/Main/Main L"}, true); });
     EXPECT_TRUE(shown(row.errorRow()));
+    EXPECT_TRUE(shown(row.sendNowButton()) && !shown(row.newLinkButton()));
+
+    // The server lost the link: every re-send would fail alike, so the row offers what a failed
+    // update's alert offers instead of "Send Now".
+    server.clearFaults();
+    const std::string gone = store->project().share->token;
+    testing::runTask(client.deleteServerLink(toQ(gone), server.baseUrl(), testing::standInKey));
+    testing::runTask(store->crewLink().sendVisibilityUpdate());
+    ASSERT_TRUE(waitFor([&] { return shown(row.newLinkButton()); }));
+    EXPECT_EQ(row.errorLabel()->text(), "Hidden sources not sent: Publishing failed: Unknown link");
+    EXPECT_FALSE(shown(row.sendNowButton()));
+    EXPECT_EQ(row.newLinkButton()->text(), "Publish Under a New Link");
+    QSignalSpy finished(&store->crewLink(), &CrewLink::pressFinished);
+    row.newLinkButton()->click();
+    ASSERT_TRUE(waitFor([&] { return finished.size() == 1; }));
+    ASSERT_TRUE(store->project().share.has_value());
+    EXPECT_NE(store->project().share->token, gone);
+    EXPECT_EQ(server.tokens(), QStringList{toQ(store->project().share->token)});
+    EXPECT_EQ(store->project().share->hidden, store->project().hiddenSources);
+    EXPECT_EQ(store->crewLink().visibilityError(), std::nullopt);
+    EXPECT_TRUE(waitFor([&] { return !shown(row.errorRow()); }));
 }
 
 TEST_F(CrewLinkTest, HostileAndLongLinks) {
@@ -248,6 +269,10 @@ TEST_F(CrewLinkTest, SheetUsesAndDeletesLinks) {
     EXPECT_TRUE(server.requests(Route::Delete).isEmpty());
     prompts.answerDeletion(true);
     button(rows[1], "delete")->click();
+    // The question quotes the start of a long link.
+    EXPECT_EQ(prompts.last(testing::FakePrompts::Kind::deletion).detail,
+              (server.baseUrl() + "/c/" + longToken).left(200) + QChar(0x2026) +
+                  "\nAnyone who has it will see \u201cThis link is no longer active\u201d.");
     ASSERT_TRUE(waitFor([&] { return sheet->links().size() == 1u && !sheet->isLoading(); }));
     EXPECT_EQ(store->project().share->token, own);
 
@@ -273,6 +298,41 @@ TEST_F(CrewLinkTest, SheetUsesAndDeletesLinks) {
     EXPECT_EQ(toQ(store->project().share->token), other);
     EXPECT_TRUE(store->project().share->fingerprints.empty());
     EXPECT_TRUE(store->isDirty());
+}
+
+// A long list comes a block of rows at a time: every link gets its row, in the server's
+// order, and Tab runs from row to row across the blocks.
+TEST_F(CrewLinkTest, ALongListIsBuiltInOrder) {
+    QStringList tokens;
+    for (int i = 0; i < 230; ++i)
+        tokens << server.addLink(R"({"name":"Show )" + QByteArray::number(i) + R"(","report":"r.pdf"})");
+    ExistingLinksSheet* sheet = openSheet();
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_TRUE(waitFor([&] { return sheet->rowsComplete(); }));
+    ASSERT_EQ(sheet->rows().size(), tokens.size());
+    const auto tabFrom = [](QWidget* w) {
+        do w = w->nextInFocusChain();
+        while (!(w->focusPolicy() & Qt::TabFocus) || !w->isVisible() || !w->isEnabled());
+        return w;
+    };
+    for (qsizetype i = 0; i < tokens.size(); ++i) {
+        QWidget* linkRow = sheet->rows()[i];
+        ASSERT_EQ(linkRow->objectName(), "link:" + tokens[i]) << i;
+        EXPECT_TRUE(linkRow->isVisibleTo(sheet)) << i;
+        EXPECT_EQ(tabFrom(button(linkRow, "open")), button(linkRow, "use")) << i;
+        EXPECT_EQ(tabFrom(button(linkRow, "use")), button(linkRow, "delete")) << i;
+        if (i + 1 < tokens.size()) {
+            EXPECT_EQ(tabFrom(button(linkRow, "delete")), button(sheet->rows()[i + 1], "open")) << i;
+        }
+    }
+    // Deleting one builds the list anew from the server's answer.
+    prompts.answerDeletion(true);
+    button(sheet->rows()[150], "delete")->click();
+    ASSERT_TRUE(waitFor(
+        [&] { return !sheet->isLoading() && sheet->links().size() == 229u && sheet->rowsComplete(); }));
+    tokens.removeAt(150);
+    for (qsizetype i = 0; i < tokens.size(); ++i)
+        ASSERT_EQ(sheet->rows()[i]->objectName(), "link:" + tokens[i]) << i;
 }
 
 TEST_F(CrewLinkTest, SheetShowsFailuresInPlace) {

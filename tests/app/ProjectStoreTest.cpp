@@ -93,10 +93,19 @@ TEST_F(ProjectStoreTest, FailedOpenOrSaveNamesTheReasonAndKeepsEverything) {
     std::filesystem::create_symlink("/dev/zero", toPath(file("Zero.qvrig")));
     std::filesystem::create_symlink("/dev/null", toPath(file("Null.qvrig")));
     test::sparseFile(toPath(file("Huge.qvrig")), Project::maxFileBytes + 1);
+    // One long value in a damaged file: the message quotes its start.
+    ASSERT_TRUE(
+        testing::writeText(file("LongNumber.qvrig"), "{\"formatVersion\": " + QByteArray(1'000'000, '7')));
+    ASSERT_TRUE(testing::writeText(file("LongText.qvrig"), "{\"name\": \"" + QByteArray(2'000'000, 'x')));
+    Json longKey = parseJsonText(showProject().fileText());
+    longKey["dxf"][std::string(2'000'000, 'k')] = 5;
+    ASSERT_TRUE(
+        testing::writeText(file("LongKey.qvrig"), QByteArray::fromStdString(dumpJsonCompact(longKey))));
     store->setProject(showProject());
     ASSERT_TRUE(store->writeProject(file("Kept.qvrig")));
     store->setProject(showProject("Main R"));
     const Project before = store->project();
+    const QString notJSON = "The file is not valid JSON: ";
     const std::pair<std::function<void()>, QString> cases[] = {
         {[&] { store->openProject(file("Missing.qvrig"), false); },
          "Could not open Missing.qvrig: " + toQ(std::generic_category().message(ENOENT))},
@@ -110,12 +119,23 @@ TEST_F(ProjectStoreTest, FailedOpenOrSaveNamesTheReasonAndKeepsEverything) {
          "Could not open Huge.qvrig: Huge.qvrig is larger than 256 MB."},
         {[&] { EXPECT_FALSE(store->writeProject(file("Null.qvrig"))); },
          "Could not save: Null.qvrig is not a regular file."},
+        {[&] { store->openProject(file("LongNumber.qvrig"), false); },
+         "Could not open LongNumber.qvrig: " + notJSON + "number overflow parsing '" + QString(60, '7') +
+             "\u2026'"},
+        {[&] { store->openProject(file("LongText.qvrig"), false); },
+         "Could not open LongText.qvrig: " + notJSON +
+             "parse error at line 1, column 2000011: syntax error while parsing value - invalid string: "
+             "missing closing quote; last read: '\"" +
+             QString(59, 'x') + "\u2026'"},
+        {[&] { store->openProject(file("LongKey.qvrig"), false); },
+         "Could not open LongKey.qvrig: Expected an object at \"dxf." + QString(60, 'k') + "\u2026\"."},
     };
     for (const auto& [act, message] : cases) {
         SCOPED_TRACE(message.toStdString());
         act();
         EXPECT_TRUE(store->errorMessage().value_or("").startsWith(message))
-            << store->errorMessage().value_or("").toStdString();
+            << store->errorMessage().value_or("").left(300).toStdString();
+        EXPECT_LT(store->errorMessage().value_or("").size(), 300);
         EXPECT_EQ(store->project(), before);
         EXPECT_EQ(store->filePath(), file("Kept.qvrig"));
         EXPECT_TRUE(store->isDirty());
@@ -448,6 +468,14 @@ TEST_F(ProjectStoreTest, SavePromptComesOnlyForUnsavedWorkAndSaveGoesOnOnlyIntoA
         EXPECT_EQ(prompts.last(Kind::savePanel).fileName, "ACDC.qvrig"); // no folder in the name
         EXPECT_EQ(fileText("Saved.qvrig"), panel ? p.fileText() : "");
     }
+    // A name as long as a damaged file may hold is named by its start.
+    Project longName = showProject();
+    longName.name = std::string(1'000'000, 'n');
+    auto untitled = testing::makeStore();
+    untitled->setProject(longName);
+    prompts.answerSave(SaveAnswer::cancel);
+    EXPECT_FALSE(untitled->confirmDiscardChanges());
+    EXPECT_EQ(prompts.last(Kind::saveChanges).text, "Save changes to “" + QString(60, 'n') + "…”?");
 }
 
 TEST_F(ProjectStoreTest, AProjectThatCannotBeSavedIsNeverDroppedSilently) {
@@ -578,6 +606,12 @@ TEST_F(ProjectStoreTest, RestoreOfferAnswersKeepOrDropTheCopy) {
     testing::makeStore()->recovery().offerRestore();
     EXPECT_FALSE(QFileInfo::exists(leftCopy("unsaved-3.qvrig")));
     EXPECT_EQ(prompts.count(Kind::restoreOffer), 4);
+    // A copy's long name is named by its start.
+    copy.name = std::string(1'000'000, 'n');
+    leaveRecoveryCopy(copy, "unsaved-4.qvrig");
+    prompts.answerRestore(RestoreAnswer::discard);
+    testing::makeStore()->recovery().offerRestore();
+    EXPECT_EQ(prompts.last(Kind::restoreOffer).text, "Restore unsaved project “" + QString(60, 'n') + "…”?");
 }
 
 TEST_F(ProjectStoreTest, NoRestoreOverAnOpenOrIncomingProject) {

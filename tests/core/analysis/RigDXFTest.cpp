@@ -365,6 +365,16 @@ TEST(RigDXFOptions, JsonFormWithAllFiveKeys) {
         j.update(Json::parse("{" + std::string(bad) + "}"));
         EXPECT_THROW(test::read<RigDXF::Options>(j), JsonDecodeError) << bad;
     }
+    // A stored mode is named by its start.
+    Json longMode = o.toJson();
+    longMode["footprints"] = std::string(100'000, 'x');
+    try {
+        (void)test::read<RigDXF::Options>(longMode);
+        ADD_FAILURE();
+    } catch (const JsonDecodeError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "footprints: unknown footprint mode \"" + std::string(60, 'x') + "…\"");
+    }
     o.footprintHeight = notANumber;
     EXPECT_THROW((void)o.toJson(), JsonEncodeError);
 }
