@@ -505,8 +505,9 @@ private:
     }
     void finish() {
         if (std::exchange(done_, true)) return;
+        const std::function<void()> next = std::move(next_);
         deleteLater();
-        next_();
+        next();
     }
 
     QPointer<CrewWebView> view_;
