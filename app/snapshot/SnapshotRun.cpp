@@ -3,6 +3,7 @@
 #include "AppPaths.h"
 #include "Appearance.h"
 #include "CrewLink.h"
+#include "CrewWebView.h"
 #include "DXFOptionsForm.h"
 #include "DXFSettings.h"
 #include "DownloadFiles.h"
@@ -436,9 +437,102 @@ void SnapshotRun::runSnapshotSteps(std::size_t index, SnapshotSteps steps) {
 }
 
 void SnapshotRun::captureStep(std::size_t index, SnapshotSteps steps) {
-    captureMainWindow(inFolder(QStringLiteral("shot%1.png").arg(index)));
-    emit stepCaptured(int(index));
-    runSnapshotSteps(index + 1, std::move(steps));
+    afterCrewDrawn([this, index, steps = std::move(steps)] {
+        captureMainWindow(inFolder(QStringLiteral("shot%1.png").arg(index)));
+        emit stepCaptured(int(index));
+        runSnapshotSteps(index + 1, steps);
+    });
+}
+
+namespace {
+
+// Asked after the page's latest document went in (scripts run in the order they were sent):
+// 0 while the page has drawn nothing, else a number that `framedCheck` reports once two frames
+// have begun since, so the one with the drawing has been painted.
+const QString frameProbe =
+    QStringLiteral("(function () {"
+                   "  var app = document.getElementById('app');"
+                   "  if (!app || !app.firstElementChild) return 0;"
+                   "  var n = (window.rigSnapshotProbe || 0) + 1;"
+                   "  window.rigSnapshotProbe = n;"
+                   "  requestAnimationFrame(function () {"
+                   "    requestAnimationFrame(function () { window.rigSnapshotFramed = n; });"
+                   "  });"
+                   "  return n;"
+                   "})()");
+// True once painted; 0 when the page was loaded anew meanwhile (its renderer restarted), so
+// the probe is asked again.
+QString framedCheck(int probe) {
+    return QStringLiteral("window.rigSnapshotProbe === undefined ? 0 : (window.rigSnapshotFramed || 0) >= %1")
+        .arg(probe);
+}
+constexpr std::chrono::milliseconds drawPoll{100};
+
+// Calls `next` once, when `view` has drawn and painted its latest document, or has failed,
+// gone or not done so within `limit`; then goes.
+class CrewDrawnWait : public QObject {
+public:
+    CrewDrawnWait(CrewWebView* view, std::chrono::milliseconds limit, std::function<void()> next,
+                  QObject* parent)
+        : QObject(parent), view_(view), next_(std::move(next)) {
+        QTimer::singleShot(limit, this, [this] { finish(); });
+        poll();
+    }
+
+private:
+    void poll() {
+        if (!view_ || view_->hasFailed()) return finish();
+        if (!view_->isLoaded()) return later();
+        QPointer<CrewDrawnWait> self(this);
+        view_->page()->runJavaScript(probe_ == 0 ? frameProbe : framedCheck(probe_),
+                                     [self](const QVariant& answer) {
+                                         if (self) self->answered(answer);
+                                     });
+    }
+    void answered(const QVariant& answer) {
+        if (done_) return;
+        if (probe_ == 0) {
+            probe_ = answer.toInt();
+        } else if (answer.typeId() != QMetaType::Bool) {
+            probe_ = 0;
+        } else if (answer.toBool()) {
+            return finish();
+        }
+        later();
+    }
+    void later() {
+        QTimer::singleShot(drawPoll, this, [this] { poll(); });
+    }
+    void finish() {
+        if (std::exchange(done_, true)) return;
+        const std::function<void()> next = std::move(next_);
+        deleteLater();
+        next();
+    }
+
+    QPointer<CrewWebView> view_;
+    std::function<void()> next_;
+    int probe_ = 0;
+    bool done_ = false;
+};
+
+} // namespace
+
+void SnapshotRun::afterCrewDrawn(std::function<void()> next) {
+    CrewWebView* view = nullptr;
+    if (QWidget* window = captureWindow()) {
+        for (CrewWebView* candidate : window->findChildren<CrewWebView*>()) {
+            if (candidate->isVisible()) {
+                view = candidate;
+                break;
+            }
+        }
+    }
+    if (!view) {
+        next();
+        return;
+    }
+    new CrewDrawnWait(view, parts_.timing.finishLimit, std::move(next), this);
 }
 
 void SnapshotRun::finishSteps(std::chrono::steady_clock::time_point deadline) {

@@ -51,8 +51,8 @@ struct SnapshotTiming {
     std::chrono::milliseconds exports{8000};
     std::chrono::milliseconds steps{14000};
     std::chrono::milliseconds settle{1500}; // from a step's switch to its capture
-    // The longest wait for an import still reading; at the end, for PDF jobs and the publish
-    // check still running.
+    // The longest wait for an import still reading, for a crew view still drawing before its
+    // capture; at the end, for PDF jobs and the publish check still running.
     std::chrono::milliseconds finishLimit{180000};
 };
 
@@ -141,6 +141,10 @@ private:
     void afterImport(std::function<void()> next);
     void waitForImport(std::function<void()> next, std::chrono::steady_clock::time_point deadline);
     void captureStep(std::size_t index, SnapshotSteps steps);
+    // Runs `next` once the crew view shown in the captured window has drawn its latest document
+    // and painted it (a large show takes longer than the settle time), or at once when none is
+    // shown. At most the finish limit.
+    void afterCrewDrawn(std::function<void()> next);
     void finishSteps(std::chrono::steady_clock::time_point deadline);
     // publish.txt's lines; nothing when the objects it works with went away.
     QCoro::Task<std::optional<QString>> publishCheckLog(QString server, QString key);

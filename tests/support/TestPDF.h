@@ -74,6 +74,18 @@ public:
     // A page whose /Contents is the given PDF object text (for example "42" or "null").
     TestPDF& addPageWithContentsObject(std::string objectText);
 
+    // The paper and the font /F1 of the pages added from now on: A4 portrait and Helvetica
+    // until set.
+    TestPDF& pageSize(double width, double height) {
+        width_ = width;
+        height_ = height;
+        return *this;
+    }
+    TestPDF& baseFont(std::string name) {
+        font_ = std::move(name);
+        return *this;
+    }
+
     TestPDF& compress(bool on) {
         compress_ = on;
         return *this;
@@ -93,8 +105,15 @@ private:
     struct Page {
         std::vector<TestStream> streams;
         std::string contentsObject;
+        double width = 595, height = 842;
+        std::string font = "Helvetica";
     };
+    Page makePage(std::vector<TestStream> streams, std::string contentsObject) const {
+        return Page{std::move(streams), std::move(contentsObject), width_, height_, font_};
+    }
     std::vector<Page> pages_;
+    double width_ = 595, height_ = 842;
+    std::string font_ = "Helvetica";
     bool compress_ = false;
     bool encrypt_ = false;
     std::string userPassword_;

@@ -2,11 +2,20 @@
 // data; loaded once, updated in place, web links go out.
 #include "CrewPage.h"
 #include "CrewWebView.h"
+#include "DXFSettings.h"
+#include "ExportCommands.h"
+#include "MainWindow.h"
+#include "MotorLibrary.h"
 #include "PageScheme.h"
+#include "PdfPrinter.h"
 #include "PrintedPages.h"
+#include "ProjectStore.h"
+#include "PublishClient.h"
+#include "PublishSettings.h"
 #include "QRCode.h"
 #include "QtText.h"
 #include "RiggingPointsCSV.h"
+#include "SnapshotRun.h"
 #include "base/Number.h"
 #include "support/AppTesting.h"
 #include "support/CrewTesting.h"
@@ -16,12 +25,16 @@
 #include "support/ShowProjects.h"
 
 #include <QDateTime>
+#include <QFile>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QPalette>
+#include <QSet>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
 #include <QWebEnginePage>
@@ -343,6 +356,69 @@ TEST(CrewWebViewWeb, ARendererEndingTwiceWithOneDocumentGivesWayToAMessage) {
         [&] { return view.isLoaded() && js("document.querySelector('h1').textContent") == "Another show"; }));
     EXPECT_EQ(loads.size(), 2);
     EXPECT_TRUE(view.view()->isVisible() && !message->isVisible());
+}
+
+// The snapshot mode captures the window's crew view once the page has drawn and painted its
+// latest document, however long a large show takes, and not at the step's settle time.
+TEST(CrewWebViewWeb, TheSnapshotCapturesTheViewOnceItHasDrawn) {
+    using namespace std::chrono_literals;
+    TempAppPaths paths;
+    QTemporaryDir folder;
+    auto store = std::make_unique<ProjectStore>();
+    test::ReportGeneratorOptions large;
+    large.sources = 1000;
+    large.seed = 7;
+    store->setProject(generatedShow(large));
+    MotorLibrary motors;
+    DXFSettings dxf;
+    PublishSettings publishing{std::make_unique<MemorySecretStore>()};
+    PublishClient client;
+    NoReveal reveal;
+    PdfPrinter printer;
+    ExportCommands exports{*store, dxf, printer, reveal};
+    MainWindow::Parts windowParts;
+    windowParts.exports = &exports;
+    MainWindow window(*store, motors, std::move(windowParts));
+    window.resize(1180, 780);
+    window.show();
+
+    SnapshotRun::Parts parts;
+    parts.store = store.get();
+    parts.motors = &motors;
+    parts.dxf = &dxf;
+    parts.publishing = &publishing;
+    parts.client = &client;
+    parts.printer = &printer;
+    parts.exports = &exports;
+    parts.environment = [](const QString& name) {
+        return name == "RIG_STEPS" ? std::optional<QString>("crew|phone") : std::nullopt;
+    };
+    parts.mainWindow = [&] { return &window; };
+    parts.select = [&](const SnapshotStep& step) { window.devSelect(step); };
+    std::vector<int> quits;
+    parts.quit = [&](int code) { quits.push_back(code); };
+    // Captures due at once after each switch: only the wait for the page can make them whole.
+    parts.timing = {0ms, 10min, 0ms, 0ms};
+    SnapshotRun run(folder.path(), std::move(parts));
+    run.start();
+    ASSERT_TRUE(waitFor([&] { return !quits.empty(); }, 240000));
+
+    auto* crew = window.findChild<CrewWebView*>();
+    ASSERT_NE(crew, nullptr);
+    const QRect area(crew->mapTo(&window, QPoint(0, 0)), crew->size());
+    for (const char* shot : {"shot0.png", "shot1.png"}) {
+        const QImage picture(folder.filePath(shot), "PNG");
+        ASSERT_FALSE(picture.isNull()) << shot;
+        // The page's text and plan, not one colour where it was still to come.
+        QSet<QRgb> colours;
+        for (int y = area.top(); y <= area.bottom() && y < picture.height(); y += 2)
+            for (int x = area.left(); x <= area.right() && x < picture.width(); x += 2)
+                colours.insert(picture.pixel(x, y));
+        EXPECT_GT(colours.size(), 50) << shot;
+    }
+    QFile state(folder.filePath("state.txt"));
+    ASSERT_TRUE(state.open(QIODevice::ReadOnly));
+    EXPECT_EQ(state.readAll(), "sources: 1000\nerror: -\n");
 }
 
 // ---- The page's own logic in every layout -----------------------------------------------------
