@@ -50,6 +50,7 @@ void ProjectStore::setProject(Project project) {
     dirty_ = true;
     learnMotors();
     emit projectChanged();
+    scheduleShow();
     if (!wasDirty) emit dirtyChanged();
     updateWindowTitle();
     recovery_->scheduleAutosave();
@@ -67,11 +68,24 @@ void ProjectStore::replaceDocument(Project project, std::optional<QString> path,
     dirty_ = dirty;
     learnMotors();
     emit projectChanged();
+    scheduleShow();
     if (pathChanged) emit filePathChanged();
     if (dirtyChanged_) emit dirtyChanged();
     updateWindowTitle();
     // The changes of an import into the document that went are no news about this one.
     import_->setImportChanges(std::nullopt);
+}
+
+void ProjectStore::scheduleShow() {
+    if (showPending_) return;
+    showPending_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            showPending_ = false;
+            emit changesToShow();
+        },
+        Qt::QueuedConnection);
 }
 
 void ProjectStore::setFilePath(std::optional<QString> path) {

@@ -45,6 +45,8 @@ public:
     std::uint64_t revision() const { return revision_; }
     // Bumped only when another document replaces the open one (new, open, restore).
     std::uint64_t generation() const { return generation_; }
+    // True from a change until changesToShow has been emitted for it.
+    bool hasChangesToShow() const { return showPending_; }
 
     // Absolute path of the open project's file; absent for an untitled project.
     std::optional<QString> filePath() const { return filePath_; }
@@ -88,7 +90,11 @@ public:
     void setErrorMessage(std::optional<QString> message);
 
 signals:
+    // Each change of the project, at once: for what must see every one of them.
     void projectChanged();
+    // Once, from the event loop, after any number of changes of the project: what views
+    // redraw on, so that a run of writes (a motor on every point) redraws them once.
+    void changesToShow();
     void filePathChanged();
     void dirtyChanged();
     void windowTitleChanged();
@@ -103,6 +109,7 @@ private:
     void setDirty(bool dirty);
     void updateWindowTitle();
     void learnMotors();
+    void scheduleShow();
     // A project file or the recovery copy could not be written.
     void reportSaveFailure(const QString& reason);
 
@@ -111,6 +118,7 @@ private:
     std::uint64_t generation_ = 0;
     std::optional<QString> filePath_;
     bool dirty_ = false;
+    bool showPending_ = false;
     QString windowTitle_;
     std::optional<QString> errorMessage_;
     Delays delays_;

@@ -100,7 +100,7 @@ ExistingLinksSheet::ExistingLinksSheet(ProjectStore& store, QWidget* parent)
     column->addLayout(footer);
 
     // The "this project" mark and "Use" follow the project's record.
-    connect(&store_, &ProjectStore::projectChanged, this, [this] { showState(); });
+    connect(&store_, &ProjectStore::changesToShow, this, [this] { showState(); });
     showState();
 }
 

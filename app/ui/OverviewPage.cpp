@@ -194,7 +194,10 @@ OverviewPage::OverviewPage(ProjectStore& store, MotorLibrary& motors, ExportComm
     parts_->checkBuilder.setInterval(0);
     connect(&parts_->checkBuilder, &QTimer::timeout, this, &OverviewPage::buildChecks);
     generation_ = store_.generation();
-    connect(&store_, &ProjectStore::projectChanged, this, &OverviewPage::refresh);
+    // Leaving a document cannot wait for the redraw: a key pressed meanwhile would go into the
+    // next one.
+    connect(&store_, &ProjectStore::projectChanged, this, &OverviewPage::followDocument);
+    connect(&store_, &ProjectStore::changesToShow, this, &OverviewPage::refresh);
     connect(&motors_, &MotorLibrary::motorsChanged, this, &OverviewPage::refresh);
     refresh();
 }
@@ -375,18 +378,19 @@ void OverviewPage::buildExportSection(QVBoxLayout* column) {
 
 OverviewPage::~OverviewPage() = default;
 
+void OverviewPage::followDocument() {
+    if (store_.generation() == generation_) return;
+    generation_ = store_.generation();
+    // Another document is open: text being typed belonged to the one before and must not be
+    // shown, nor written, as this one's. The field shows the new document's value as it
+    // loses the focus.
+    QWidget* focused = window()->focusWidget();
+    if (focused && isAncestorOf(focused)) focused->clearFocus();
+}
+
 void OverviewPage::refresh() {
     const Project& project = store_.project();
-    if (store_.generation() != generation_) {
-        generation_ = store_.generation();
-        // Another document is open: text being typed belonged to the one before and must
-        // not be shown, nor written, as this one's.
-        QWidget* focused = window()->focusWidget();
-        if (focused && isAncestorOf(focused)) {
-            focused->clearFocus();
-            rigging_->refresh();
-        }
-    }
+    followDocument();
     name_->refresh();
     author_->refresh();
     const QString defaultAuthor = defaultAuthorName();

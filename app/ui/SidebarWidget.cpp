@@ -471,7 +471,7 @@ SidebarWidget::SidebarWidget(ProjectStore& store, QWidget* parent)
     setWidget(content_);
     rebuild(store_.project());
 
-    connect(&store_, &ProjectStore::projectChanged, this, &SidebarWidget::refresh);
+    connect(&store_, &ProjectStore::changesToShow, this, &SidebarWidget::refresh);
     refresh();
 }
 

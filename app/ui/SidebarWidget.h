@@ -1,10 +1,10 @@
 // The left column of the edit view: "Overview", then the project's sources in sections of
 // consecutive sources with one heading. Each source row has its summary, a mark for set
 // motors, a mark for errors or warnings and an eye that hides the source from the crew; each
-// heading has an eye for all its sources. Rows are updated in place on every change of the
-// store and rebuilt only when the sources or headings change, keeping the selection and the
-// scroll position. A large show's rows are built a block at a time, the first at once and the
-// others while the window goes on answering. From the keyboard the list moves its selection
+// heading has an eye for all its sources. Rows are updated in place once the store's changes
+// are to be shown and rebuilt only when the sources or headings change, keeping the selection
+// and the scroll position. A large show's rows are built a block at a time, the first at once
+// and the others while the window goes on answering. From the keyboard the list moves its selection
 // with the arrows, Home and End, and Tab reaches each eye; assistive tools see a list of named
 // items and headings (one list per block).
 #pragma once
@@ -64,7 +64,7 @@ public:
     std::optional<Selection> selection() const { return selection_; }
     void setSelection(std::optional<Selection> selection);
 
-    // Re-reads the store's project (also called on every change of it).
+    // Re-reads the store's project (also called once its changes are to be shown).
     void refresh();
 
     // --- What is shown, for tests and the snapshot mode ----------------------------------

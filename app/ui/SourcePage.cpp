@@ -396,7 +396,7 @@ SourcePage::SourcePage(ProjectStore& store, MotorLibrary& motors, const Source& 
     b.column->addStretch(1);
 
     setWidget(content);
-    connect(&store_, &ProjectStore::projectChanged, this, &SourcePage::refresh);
+    connect(&store_, &ProjectStore::changesToShow, this, &SourcePage::refresh);
     refresh();
 }
 

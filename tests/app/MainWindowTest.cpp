@@ -146,11 +146,13 @@ TEST_F(MainWindowTest, AProjectArrivingInCrewModeItsTitleExportsAndLink) {
     inventoryOnly.inventory =
         List<InventoryItem>({InventoryItem{"Enclosure", 2, "K2", "K2", "", std::nullopt}});
     store->setProject(inventoryOnly);
+    ASSERT_TRUE(testing::changesShown(*store));
     for (QAction* item : exportItems) EXPECT_FALSE(item->isEnabled());
     EXPECT_EQ(w.content(), WindowContent::welcome);
     Project project = threeSources();
     project.name = "Tour [*] 2025";
     store->setProject(project);
+    ASSERT_TRUE(testing::changesShown(*store));
     EXPECT_EQ(w.content(), WindowContent::crew);
     EXPECT_EQ(w.windowHandle()->title(), "Tour [*] 2025 — Edited");
     for (QAction* item : exportItems) EXPECT_TRUE(item->isEnabled());
@@ -164,6 +166,7 @@ TEST_F(MainWindowTest, AProjectArrivingInCrewModeItsTitleExportsAndLink) {
     project.share =
         ShareInfo{"tok", "https://crew.example/r/tok", fixtures::testDate(), {}, {}, std::nullopt};
     store->setProject(project);
+    ASSERT_TRUE(testing::changesShown(*store));
     QApplication::clipboard()->setText(QStringLiteral("something else"));
     w.toolbar().copyLink->click();
     EXPECT_EQ(QApplication::clipboard()->text(), "https://crew.example/r/tok");
@@ -171,6 +174,7 @@ TEST_F(MainWindowTest, AProjectArrivingInCrewModeItsTitleExportsAndLink) {
     for (const char* hostile : {"javascript:alert(1)//", "httpx://crew.example/r/tok"}) {
         project.share->url = hostile;
         store->setProject(project);
+        ASSERT_TRUE(testing::changesShown(*store));
         EXPECT_FALSE(w.toolbar().copyLink->isEnabled()) << hostile;
         w.toolbar().copyLink->click();
         EXPECT_EQ(QApplication::clipboard()->text(), "https://crew.example/r/tok") << hostile;
@@ -437,6 +441,7 @@ TEST_F(MainWindowTest, SelectionSurvivesHidingModesAndReportsWithoutTheSource) {
     Project shown = store->project();
     shown.setHidden({second}, false);
     store->setProject(shown);
+    ASSERT_TRUE(testing::changesShown(*store));
     EXPECT_EQ(crewShown.back(), std::pair(std::size_t(3), true));
     t.modes->button(int(Mode::edit))->click();
     ASSERT_NE(w.sourcePage(), nullptr);
@@ -447,9 +452,11 @@ TEST_F(MainWindowTest, SelectionSurvivesHidingModesAndReportsWithoutTheSource) {
     Project without = before;
     without.report.sources = List<Source>({before.report.sources[0], before.report.sources[2]});
     store->setProject(without);
+    ASSERT_TRUE(testing::changesShown(*store));
     EXPECT_EQ(w.sourcePage(), nullptr);
     EXPECT_EQ(w.selection(), Selection::source(second));
     store->setProject(before);
+    ASSERT_TRUE(testing::changesShown(*store));
     ASSERT_NE(w.sourcePage(), nullptr);
 }
 
@@ -618,6 +625,7 @@ TEST_F(MainWindowTest, ToolTipsShowNamesThatLookLikeMarkupAsWritten) {
     MainWindow& w = makeWindow();
     ASSERT_NE(w.findChild<WelcomePage*>(), nullptr);
     store->openProject(fromPath(file), false);
+    ASSERT_TRUE(testing::changesShown(*store));
     emit w.actions().openRecent->aboutToShow();
     QTest::mouseClick(w.sidebar()->sourceRow(0), Qt::LeftButton, {}, QPoint(20, 8));
     ASSERT_NE(w.sourcePage(), nullptr);

@@ -27,6 +27,7 @@
 #include "support/SampleShow.h"
 #include "support/ShowProjects.h"
 #include "support/ShownTexts.h"
+#include "support/StoreTesting.h"
 #include "support/Waiting.h"
 
 #include <QClipboard>
@@ -73,6 +74,7 @@ struct PageFixture {
         Project p = store.project();
         edit(p);
         store.setProject(std::move(p));
+        EXPECT_TRUE(testing::changesShown(store));
     }
 
     testing::TempAppPaths paths;
