@@ -45,10 +45,19 @@ void ProjectStore::learnMotors() {
 void ProjectStore::setProject(Project project) {
     if (project == project_) return;
     project_ = std::move(project);
+    edited();
+}
+
+void ProjectStore::setPointExtra(std::string_view sourceID, std::string_view role, const PointExtra& extra) {
+    if (project_.extra(sourceID, role) == extra) return;
+    project_.setExtra(sourceID, role, extra);
+    edited();
+}
+
+void ProjectStore::edited() {
     ++revision_;
     const bool wasDirty = dirty_;
     dirty_ = true;
-    learnMotors();
     emit projectChanged();
     scheduleShow();
     if (!wasDirty) emit dirtyChanged();
@@ -66,7 +75,6 @@ void ProjectStore::replaceDocument(Project project, std::optional<QString> path,
     const bool dirtyChanged_ = dirty != dirty_;
     filePath_ = std::move(path);
     dirty_ = dirty;
-    learnMotors();
     emit projectChanged();
     scheduleShow();
     if (pathChanged) emit filePathChanged();
@@ -83,6 +91,8 @@ void ProjectStore::scheduleShow() {
         this,
         [this] {
             showPending_ = false;
+            // Once for all the changes: it compares every point's extras.
+            learnMotors();
             emit changesToShow();
         },
         Qt::QueuedConnection);

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 namespace rig::app {
 
@@ -39,6 +40,9 @@ public:
     const Project& project() const { return project_; }
     // The change rule: an unequal value marks the document edited and re-arms the autosave.
     void setProject(Project project);
+    // One point's extras, under the same rule. Written into the open project in place: a
+    // motor set on each of thousands of points must not copy the project's tables each time.
+    void setPointExtra(std::string_view sourceID, std::string_view role, const PointExtra& extra);
 
     // Bumped by every effective change of the project and by every replacement
     // (new, open, restore): an import or a request compares it to drop stale results.
@@ -108,6 +112,8 @@ private:
     void setFilePath(std::optional<QString> path);
     void setDirty(bool dirty);
     void updateWindowTitle();
+    // The project took an edit: dirty, announced, autosave re-armed.
+    void edited();
     void learnMotors();
     void scheduleShow();
     // A project file or the recovery copy could not be written.

@@ -547,14 +547,13 @@ void OverviewPage::chooseBulkMotor(const std::optional<Motor>& motor) {
 void OverviewPage::applyBulkMotor() {
     if (!bulkMotor_) return;
     const Motor motor = *bulkMotor_;
-    // Each point is its own assignment, read from the store as it is then.
+    // Each point is its own write, read from the store as it is then; the page redraws once
+    // they are all in.
     for (const overview::PointAssignment& a : overview::bulkMotorAssignments(store_.project(), motor)) {
-        Project project = store_.project();
-        PointExtra extra = project.extra(a.sourceID, a.role);
+        PointExtra extra = store_.project().extra(a.sourceID, a.role);
         if (extra.motor) continue;
         extra.motor = motor;
-        project.setExtra(a.sourceID, a.role, extra);
-        store_.setProject(std::move(project));
+        store_.setPointExtra(a.sourceID, a.role, extra);
     }
 }
 

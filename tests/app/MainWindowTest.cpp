@@ -399,6 +399,7 @@ TEST_F(MainWindowTest, ProjectMotorsEnterTheLibraryAndHidingResendsOnlyOnChanges
     Project withMotor = store->project();
     withMotor.setExtra(id, "Rear", PointExtra{fixtures::testMotor("SR 500 kg", 40, 2), false});
     store->setProject(withMotor);
+    ASSERT_TRUE(testing::changesShown(*store));
     EXPECT_EQ(library.motors().size(), 2u);
 
     // Edits of other parts run neither hook: a motor removed from the library stays removed.
@@ -406,6 +407,7 @@ TEST_F(MainWindowTest, ProjectMotorsEnterTheLibraryAndHidingResendsOnlyOnChanges
     Project renamed = store->project();
     renamed.name = "Renamed";
     store->setProject(renamed);
+    ASSERT_TRUE(testing::changesShown(*store));
     EXPECT_TRUE(library.motors().empty());
     EXPECT_EQ(hidden.count(), 0);
     EXPECT_FALSE(store->crewLink().isVisibilityUpdateScheduled());
