@@ -37,6 +37,8 @@ public:
     void setHiddenState(bool hidden);
     // On a selected row: drawn in the highlighted-text colour.
     void setOnHighlight(bool on);
+    // Drawn faded, at this part of its opacity.
+    void setOpacity(double opacity);
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -45,6 +47,7 @@ private:
     void paint();
     bool hidden_ = false;
     bool onHighlight_ = false;
+    double opacity_ = 1.0;
     bool painting_ = false;
 };
 
