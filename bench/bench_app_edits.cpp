@@ -86,7 +86,7 @@ struct OpenShow {
         settle();
         const auto done = [this] {
             OverviewPage* page = overview();
-            return window().sidebar()->complete() && (!page || page->complete());
+            return !store.hasChangesToShow() && window().sidebar()->complete() && (!page || page->complete());
         };
         while (!done()) QCoreApplication::processEvents();
         settle();

@@ -17,6 +17,7 @@
 #include "ImportWorker.h"
 #include "MainWindow.h"
 #include "MotorLibrary.h"
+#include "OverviewPage.h"
 #include "PdfPrinter.h"
 #include "PublishChanges.h"
 #include "QtText.h"
@@ -46,6 +47,7 @@
 #include <QTextDocumentFragment>
 #include <QTextEdit>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -460,6 +462,39 @@ TEST_F(MainWindowTest, SelectionSurvivesHidingModesAndReportsWithoutTheSource) {
     store->setProject(before);
     ASSERT_TRUE(testing::changesShown(*store));
     ASSERT_NE(w.sourcePage(), nullptr);
+}
+
+// A large show replaced by another: its sidebar rows and check rows go a part at a time while
+// the window answers, and in the end none of them is left behind.
+TEST_F(MainWindowTest, RowsOfALargeShowAllGoWhenAnotherReplacesIt) {
+    store->setProject(threeSources());
+    MainWindow& w = makeWindow();
+    const auto caughtUp = [&] {
+        auto* overview = qobject_cast<OverviewPage*>(w.overviewPage());
+        return !store->hasChangesToShow() && w.sidebar()->complete() && overview && overview->complete();
+    };
+    const auto widgets = [&] { return w.findChildren<QWidget*>().size(); };
+    ASSERT_TRUE(waitFor(caughtUp));
+    const qsizetype small = widgets();
+
+    // Rows enough that their deletion takes many passes of the event loop, one check each.
+    Project large = fixtures::largeProject(600, 1, 1);
+    for (std::size_t i = 0; i < large.report.sources.size(); ++i)
+        large.report.sources.mut(i).warnings.push_back(
+            ReportWarning{ReportWarning::Level::warning, "Overload " + std::to_string(i)});
+    store->setProject(large);
+    ASSERT_TRUE(waitFor(caughtUp));
+    ASSERT_GE(qobject_cast<OverviewPage*>(w.overviewPage())->checkTexts().size(), 600);
+    const qsizetype shown = widgets();
+    EXPECT_GT(shown, small + 600 * 8);
+
+    store->setProject(threeSources());
+    std::optional<qsizetype> whenAnswered;
+    QTimer::singleShot(0, &w, [&] { whenAnswered = widgets(); });
+    EXPECT_TRUE(waitFor([&] { return caughtUp() && widgets() == small; }))
+        << widgets() - small << " widgets of the large show left";
+    ASSERT_TRUE(whenAnswered.has_value());
+    EXPECT_GT(*whenAnswered, small) << "the rows go while the window answers";
 }
 
 // The narrowest window, with the sidebar at each end of its range: a long unbroken source name
