@@ -198,7 +198,8 @@ OverviewPage::OverviewPage(ProjectStore& store, MotorLibrary& motors, ExportComm
     // next one.
     connect(&store_, &ProjectStore::projectChanged, this, &OverviewPage::followDocument);
     connect(&store_, &ProjectStore::changesToShow, this, &OverviewPage::refresh);
-    connect(&motors_, &MotorLibrary::motorsChanged, this, &OverviewPage::refresh);
+    // The library's motors show only in the motor menu.
+    connect(&motors_, &MotorLibrary::motorsChanged, this, &OverviewPage::refreshMotors);
     refresh();
 }
 

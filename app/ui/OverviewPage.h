@@ -44,7 +44,8 @@ public:
     ~OverviewPage() override;
 
     // Re-reads the store and the library and updates the page in place. Called once the
-    // changes of either are to be shown.
+    // store's changes are to be shown; a change of the library's motors refreshes the motor
+    // menu alone.
     void refresh();
     // False while check rows are still to be built: a large show's rows are built a block at
     // a time, the first at once and the others while the window goes on answering.

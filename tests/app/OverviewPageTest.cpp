@@ -170,10 +170,15 @@ TEST(OverviewPage, BulkMotorSetsOnlyPointsWithout) {
     EXPECT_FALSE(f.page.setOnAllButton()->isEnabled());
     emit menu->activated(menu->findText(QStringLiteral("D8+ 1000 kg \u2013 58 kg")));
 
-    // One assignment per point without a motor, hidden sources included; the flag stays.
+    // One assignment per point without a motor, hidden sources included; the flag stays. The
+    // views redraw once for all of them, when the event loop runs.
     QSignalSpy changes(&f.store, &ProjectStore::projectChanged);
+    QSignalSpy shown(&f.store, &ProjectStore::changesToShow);
     f.page.setOnAllButton()->click();
     EXPECT_EQ(changes.count(), 2);
+    EXPECT_EQ(shown.count(), 0);
+    ASSERT_TRUE(testing::changesShown(f.store));
+    EXPECT_EQ(shown.count(), 1);
     EXPECT_EQ(f.store.project().extra(main.id(), "Front"), (PointExtra{a, false}));
     EXPECT_EQ(f.store.project().extra(main.id(), "Rear"), (PointExtra{d8, true}));
     EXPECT_EQ(f.store.project().extra(out.id(), "Front"), (PointExtra{d8, false}));
