@@ -1,8 +1,8 @@
 // The project's front page: where the data came from, the project's name and author, the
 // crew link, the rigging heights, the checks, motors for all points and the Delta plate,
 // the inventory and the exports. The page keeps no copy of the project: it reads the store
-// once changes are to be shown and refreshes in place (a field being typed in is never rebuilt or
-// overwritten), and every edit is an assignment to the store.
+// once changes are to be shown and refreshes in place (a field being typed in is never
+// rebuilt or overwritten), and every edit is an assignment to the store.
 #pragma once
 
 #include "OverviewTexts.h"
