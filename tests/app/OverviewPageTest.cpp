@@ -118,6 +118,10 @@ TEST(OverviewPage, TypingEditsOncePerKeyInPlaceAndFollowsTheOpenDocument) {
     all->selectAll();
     QTest::keyClicks(all, QStringLiteral("18,5"));
     EXPECT_EQ(f.store.project().riggingHeight, 18.5);
+    // The page redrawn meanwhile leaves the field as typed, and its focus.
+    f.change([](Project& p) { p.author = "Jo"; });
+    EXPECT_EQ(all->text(), "18,5");
+    EXPECT_EQ(f.focused(), all);
     NumField* left = rigging->groupField("Main \u203a Left");
     ASSERT_NE(left, nullptr);
     f.focus(left->lineEdit());
