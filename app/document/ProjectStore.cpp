@@ -50,11 +50,21 @@ void ProjectStore::learnMotors() {
 void ProjectStore::setProject(Project project) {
     if (project == project_) return;
     project_ = std::move(project);
+    edited();
+}
+
+void ProjectStore::setPointExtra(std::string_view sourceID, std::string_view role, const PointExtra& extra) {
+    if (project_.extra(sourceID, role) == extra) return;
+    project_.setExtra(sourceID, role, extra);
+    edited();
+}
+
+void ProjectStore::edited() {
     ++revision_;
     const bool wasDirty = dirty_;
     dirty_ = true;
-    learnMotors();
     emit projectChanged();
+    scheduleShow();
     if (!wasDirty) emit dirtyChanged();
     updateWindowTitle();
     recovery_->scheduleAutosave();
@@ -70,13 +80,27 @@ void ProjectStore::replaceDocument(Project project, std::optional<QString> path,
     const bool dirtyChanged_ = dirty != dirty_;
     filePath_ = std::move(path);
     dirty_ = dirty;
-    learnMotors();
     emit projectChanged();
+    scheduleShow();
     if (pathChanged) emit filePathChanged();
     if (dirtyChanged_) emit dirtyChanged();
     updateWindowTitle();
     // The changes of an import into the document that went are no news about this one.
     import_->setImportChanges(std::nullopt);
+}
+
+void ProjectStore::scheduleShow() {
+    if (showPending_) return;
+    showPending_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            showPending_ = false;
+            // Once for all the changes: it compares every point's extras.
+            learnMotors();
+            emit changesToShow();
+        },
+        Qt::QueuedConnection);
 }
 
 void ProjectStore::setFilePath(std::optional<QString> path) {

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 namespace rig::app {
 
@@ -39,12 +40,17 @@ public:
     const Project& project() const { return project_; }
     // The change rule: an unequal value marks the document edited and re-arms the autosave.
     void setProject(Project project);
+    // One point's extras, under the same rule. Written into the open project in place: a
+    // motor set on each of thousands of points must not copy the project's tables each time.
+    void setPointExtra(std::string_view sourceID, std::string_view role, const PointExtra& extra);
 
     // Bumped by every effective change of the project and by every replacement
     // (new, open, restore): an import or a request compares it to drop stale results.
     std::uint64_t revision() const { return revision_; }
     // Bumped only when another document replaces the open one (new, open, restore).
     std::uint64_t generation() const { return generation_; }
+    // True from a change until changesToShow has been emitted for it.
+    bool hasChangesToShow() const { return showPending_; }
 
     // Absolute path of the open project's file; absent for an untitled project.
     std::optional<QString> filePath() const { return filePath_; }
@@ -88,7 +94,11 @@ public:
     void setErrorMessage(std::optional<QString> message);
 
 signals:
+    // Each change of the project, at once: for what must see every one of them.
     void projectChanged();
+    // Once, from the event loop, after any number of changes of the project: what views
+    // redraw on, so that a run of writes (a motor on every point) redraws them once.
+    void changesToShow();
     void filePathChanged();
     void dirtyChanged();
     void windowTitleChanged();
@@ -102,7 +112,10 @@ private:
     void setFilePath(std::optional<QString> path);
     void setDirty(bool dirty);
     void updateWindowTitle();
+    // The project took an edit: dirty, announced, autosave re-armed.
+    void edited();
     void learnMotors();
+    void scheduleShow();
     // A project file or the recovery copy could not be written.
     void reportSaveFailure(const QString& reason);
 
@@ -111,6 +124,7 @@ private:
     std::uint64_t generation_ = 0;
     std::optional<QString> filePath_;
     bool dirty_ = false;
+    bool showPending_ = false;
     QString windowTitle_;
     std::optional<QString> errorMessage_;
     Delays delays_;

@@ -114,7 +114,7 @@ ExistingLinksSheet::ExistingLinksSheet(ProjectStore& store, QWidget* parent)
     connect(&builder_, &QTimer::timeout, this, &ExistingLinksSheet::buildRows);
 
     // The "this project" mark and "Use" follow the project's record.
-    connect(&store_, &ProjectStore::projectChanged, this, [this] { showState(); });
+    connect(&store_, &ProjectStore::changesToShow, this, [this] { showState(); });
     showState();
 }
 

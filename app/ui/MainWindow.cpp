@@ -269,7 +269,7 @@ MainWindow::MainWindow(ProjectStore& store, MotorLibrary& motors, Parts parts, Q
     buildToolbar();
     restyle();
 
-    connect(&store_, &ProjectStore::projectChanged, this, &MainWindow::updateContent);
+    connect(&store_, &ProjectStore::changesToShow, this, &MainWindow::updateContent);
     connect(&store_, &ProjectStore::windowTitleChanged, this, &MainWindow::updateTitle);
     connect(&store_.importer(), &ImportController::importingChanged, this, &MainWindow::updateToolbar);
     connect(&store_.importer(), &ImportController::importChangesChanged, this,

@@ -195,8 +195,12 @@ OverviewPage::OverviewPage(ProjectStore& store, MotorLibrary& motors, ExportComm
     parts_->checkBuilder.setInterval(0);
     connect(&parts_->checkBuilder, &QTimer::timeout, this, &OverviewPage::buildChecks);
     generation_ = store_.generation();
-    connect(&store_, &ProjectStore::projectChanged, this, &OverviewPage::refresh);
-    connect(&motors_, &MotorLibrary::motorsChanged, this, &OverviewPage::refresh);
+    // Leaving a document cannot wait for the redraw: a key pressed meanwhile would go into the
+    // next one.
+    connect(&store_, &ProjectStore::projectChanged, this, &OverviewPage::followDocument);
+    connect(&store_, &ProjectStore::changesToShow, this, &OverviewPage::refresh);
+    // The library's motors show only in the motor menu.
+    connect(&motors_, &MotorLibrary::motorsChanged, this, &OverviewPage::refreshMotors);
     refresh();
 }
 
@@ -376,18 +380,19 @@ void OverviewPage::buildExportSection(QVBoxLayout* column) {
 
 OverviewPage::~OverviewPage() = default;
 
+void OverviewPage::followDocument() {
+    if (store_.generation() == generation_) return;
+    generation_ = store_.generation();
+    // Another document is open: text being typed belonged to the one before and must not be
+    // shown, nor written, as this one's. The field shows the new document's value as it
+    // loses the focus.
+    QWidget* focused = window()->focusWidget();
+    if (focused && isAncestorOf(focused)) focused->clearFocus();
+}
+
 void OverviewPage::refresh() {
     const Project& project = store_.project();
-    if (store_.generation() != generation_) {
-        generation_ = store_.generation();
-        // Another document is open: text being typed belonged to the one before and must
-        // not be shown, nor written, as this one's.
-        QWidget* focused = window()->focusWidget();
-        if (focused && isAncestorOf(focused)) {
-            focused->clearFocus();
-            rigging_->refresh();
-        }
-    }
+    followDocument();
     name_->refresh();
     author_->refresh();
     const QString defaultAuthor = defaultAuthorName();
@@ -539,14 +544,13 @@ void OverviewPage::chooseBulkMotor(const std::optional<Motor>& motor) {
 void OverviewPage::applyBulkMotor() {
     if (!bulkMotor_) return;
     const Motor motor = *bulkMotor_;
-    // Each point is its own assignment, read from the store as it is then.
+    // Each point is its own write, read from the store as it is then; the page redraws once
+    // they are all in.
     for (const overview::PointAssignment& a : overview::bulkMotorAssignments(store_.project(), motor)) {
-        Project project = store_.project();
-        PointExtra extra = project.extra(a.sourceID, a.role);
+        PointExtra extra = store_.project().extra(a.sourceID, a.role);
         if (extra.motor) continue;
         extra.motor = motor;
-        project.setExtra(a.sourceID, a.role, extra);
-        store_.setProject(std::move(project));
+        store_.setPointExtra(a.sourceID, a.role, extra);
     }
 }
 

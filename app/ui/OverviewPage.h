@@ -1,8 +1,8 @@
 // The project's front page: where the data came from, the project's name and author, the
 // crew link, the rigging heights, the checks, motors for all points and the Delta plate,
 // the inventory and the exports. The page keeps no copy of the project: it reads the store
-// on every change and refreshes in place (a field being typed in is never rebuilt or
-// overwritten), and every edit is an assignment to the store.
+// once changes are to be shown and refreshes in place (a field being typed in is never
+// rebuilt or overwritten), and every edit is an assignment to the store.
 #pragma once
 
 #include "OverviewTexts.h"
@@ -43,8 +43,9 @@ public:
                  QWidget* parent = nullptr);
     ~OverviewPage() override;
 
-    // Re-reads the store and the library and updates the page in place. Called on every
-    // change of either.
+    // Re-reads the store and the library and updates the page in place. Called once the
+    // store's changes are to be shown; a change of the library's motors refreshes the motor
+    // menu alone.
     void refresh();
     // False while check rows are still to be built: a large show's rows are built a block at
     // a time, the first at once and the others while the window goes on answering.
@@ -91,6 +92,8 @@ private:
     void buildInventorySection(QVBoxLayout* column);
     void buildExportSection(QVBoxLayout* column);
 
+    // Drops the focus of a field that belonged to the document before.
+    void followDocument();
     void refreshFiles(const Project& project);
     void refreshChecks(const Project& project);
     void buildChecks();

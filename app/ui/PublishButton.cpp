@@ -49,7 +49,7 @@ PublishButton::PublishButton(ProjectStore& store, QWidget* parent) : QWidget(par
     CrewLink* crewLink = &store_.crewLink();
     connect(button_, &QToolButton::clicked, crewLink, [crewLink](bool) { crewLink->press(); });
     connect(crewLink, &CrewLink::pressingChanged, this, &PublishButton::refresh);
-    connect(&store_, &ProjectStore::projectChanged, this, &PublishButton::refresh);
+    connect(&store_, &ProjectStore::changesToShow, this, &PublishButton::refresh);
     refresh();
 }
 

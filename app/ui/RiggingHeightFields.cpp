@@ -142,7 +142,7 @@ RiggingHeightFields::RiggingHeightFields(ProjectStore& store, QWidget* parent)
     addRow(warning_);
 
     updateDisclosure();
-    connect(&store_, &ProjectStore::projectChanged, this, &RiggingHeightFields::refresh);
+    connect(&store_, &ProjectStore::changesToShow, this, &RiggingHeightFields::refresh);
     refresh();
 }
 

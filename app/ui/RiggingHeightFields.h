@@ -49,8 +49,8 @@ public:
     explicit RiggingHeightFields(ProjectStore& store, QWidget* parent = nullptr);
 
     // Re-reads the store: group rows come and go with their labels (a row whose label stays
-    // keeps its field), and a field being typed in keeps its text. Called on every change of
-    // the store's project.
+    // keeps its field), and a field being typed in keeps its text. Called once changes of the
+    // store's project are to be shown.
     void refresh();
 
     // As the disclosure does; changes nothing stored.

@@ -117,7 +117,7 @@ ShareRow::ShareRow(ProjectStore& store, QWidget* parent) : form::FormRows(parent
     buildFirstPublishHint();
     buildExistingLinksRow();
 
-    connect(&store_, &ProjectStore::projectChanged, this, &ShareRow::refresh);
+    connect(&store_, &ProjectStore::changesToShow, this, &ShareRow::refresh);
     connect(&store_.crewLink(), &CrewLink::visibilityErrorChanged, this, &ShareRow::refresh);
     connect(&store_.crewLink(), &CrewLink::pressingChanged, this, &ShareRow::refresh);
     refresh();

@@ -1,8 +1,8 @@
 // The overview's "Crew link" rows: the sources hidden from the crew, the link with its QR
 // code, share and copy actions, when it was published and what changed since, a failed
 // re-send of the hidden sources with "Send Now" (or, once the server has lost the link, with
-// what the failed update's alert offers), and the way to the links kept on the server. Everything is read
-// from the store on every change; only user actions write.
+// what the failed update's alert offers), and the way to the links kept on the server.
+// Everything is read from the store once its changes are to be shown; only user actions write.
 #pragma once
 
 #include "FormLayout.h"

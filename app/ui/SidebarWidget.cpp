@@ -15,7 +15,6 @@
 #include <QAccessibleWidget>
 #include <QApplication>
 #include <QEvent>
-#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -91,19 +90,6 @@ QFont headingFont() {
     return f;
 }
 
-void setFaded(QWidget* widget, double opacity) {
-    auto* effect = qobject_cast<QGraphicsOpacityEffect*>(widget->graphicsEffect());
-    if (opacity >= 1.0) {
-        if (effect) widget->setGraphicsEffect(nullptr);
-        return;
-    }
-    if (!effect) {
-        effect = new QGraphicsOpacityEffect(widget);
-        widget->setGraphicsEffect(effect);
-    }
-    effect->setOpacity(opacity);
-}
-
 // Selected rows take the highlight colours; their labels follow through the palette.
 void setSelectedPalette(QWidget* row, bool selected) {
     if (!selected) {
@@ -152,6 +138,12 @@ void EyeToggle::setOnHighlight(bool on) {
     paint();
 }
 
+void EyeToggle::setOpacity(double opacity) {
+    if (opacity == opacity_) return;
+    opacity_ = opacity;
+    paint();
+}
+
 void EyeToggle::changeEvent(QEvent* event) {
     QToolButton::changeEvent(event);
     if (event->type() == QEvent::PaletteChange && !painting_) paint();
@@ -161,8 +153,9 @@ void EyeToggle::paint() {
     painting_ = true;
     // The style sheet keeps the row's palette from reaching the button: the highlighted-text
     // colour is read from its own.
-    const QColor secondary =
-        onHighlight_ ? palette().color(QPalette::HighlightedText) : style::color(Tone::secondary, palette());
+    const QColor secondary = style::withAlpha(onHighlight_ ? palette().color(QPalette::HighlightedText)
+                                                           : style::color(Tone::secondary, palette()),
+                                              opacity_);
     setIcon(hidden_ ? tintedIcon(QStringLiteral("eye.slash"), secondary)
                     : tintedIcon(QStringLiteral("eye"), style::withAlpha(secondary, 0.6)));
     setToolTip(hidden_ ? QStringLiteral("Hidden from the crew – click to show")
@@ -330,7 +323,9 @@ public:
         if (name->font() != font) name->setFont(font);
         name->setFullText(shownName(source.name));
         subtitle->setFullText(toQ(sourceSubtitle(source)));
-        setFaded(stack, hidden ? 0.45 : 1.0);
+        // Faded by colour (see ToneLabel::setOpacity).
+        name->setOpacity(hidden ? 0.45 : 1.0);
+        subtitle->setOpacity(hidden ? 0.45 : 1.0);
         gear->setVisible(motors);
         issue->setVisible(mark != IssueMark::none);
         if (mark != IssueMark::none)
@@ -393,7 +388,8 @@ public:
         auto* row = new QHBoxLayout(items);
         row->setContentsMargins(0, 0, 0, 0);
         row->setSpacing(7);
-        row->addWidget(new Bar);
+        bar = new Bar;
+        row->addWidget(bar);
         label = new ElidedLabel(Tone::primary);
         label->setFont(headingFont());
         row->addWidget(label, 1);
@@ -408,7 +404,12 @@ public:
     void show(const QString& text, int sources, bool allHidden) {
         label->setFullText(text);
         count->updateText(toQ(integerText(sources)));
-        setFaded(items, allHidden ? 0.5 : 1.0);
+        // Faded by colour (see ToneLabel::setOpacity).
+        const double opacity = allHidden ? 0.5 : 1.0;
+        bar->setOpacity(opacity);
+        label->setOpacity(opacity);
+        count->setOpacity(opacity);
+        eye->setOpacity(opacity);
         eye->setHiddenState(allHidden);
         setAccessibleName(text);
         setAccessibleDescription(count->text());
@@ -420,9 +421,19 @@ public:
     class Bar : public QWidget {
     public:
         Bar() { setFixedSize(3, 15); }
+        void setOpacity(double opacity) {
+            if (opacity == opacity_) return;
+            opacity_ = opacity;
+            update();
+        }
 
     protected:
-        void paintEvent(QPaintEvent*) override { style::fillRounded(this, 1.5, groupGreen); }
+        void paintEvent(QPaintEvent*) override {
+            style::fillRounded(this, 1.5, style::withAlpha(groupGreen, opacity_));
+        }
+
+    private:
+        double opacity_ = 1.0;
     };
 
     // The heading's rounded tint; not faded with the items.
@@ -434,6 +445,7 @@ public:
     };
 
     Background* background;
+    Bar* bar;
     QWidget* items;
     ElidedLabel* label;
     ToneLabel* count;
@@ -472,7 +484,7 @@ SidebarWidget::SidebarWidget(ProjectStore& store, QWidget* parent)
     setWidget(content_);
     rebuild(store_.project());
 
-    connect(&store_, &ProjectStore::projectChanged, this, &SidebarWidget::refresh);
+    connect(&store_, &ProjectStore::changesToShow, this, &SidebarWidget::refresh);
     refresh();
 }
 

@@ -1,10 +1,10 @@
 // The left column of the edit view: "Overview", then the project's sources in sections of
 // consecutive sources with one heading. Each source row has its summary, a mark for set
 // motors, a mark for errors or warnings and an eye that hides the source from the crew; each
-// heading has an eye for all its sources. Rows are updated in place on every change of the
-// store and rebuilt only when the sources or headings change, keeping the selection and the
-// scroll position. A large show's rows are built a block at a time, the first at once and the
-// others while the window goes on answering. From the keyboard the list moves its selection
+// heading has an eye for all its sources. Rows are updated in place once the store's changes
+// are to be shown and rebuilt only when the sources or headings change, keeping the selection
+// and the scroll position. A large show's rows are built a block at a time, the first at once
+// and the others while the window goes on answering. From the keyboard the list moves its selection
 // with the arrows, Home and End, and Tab reaches each eye; assistive tools see a list of named
 // items and headings (one list per block).
 #pragma once
@@ -37,6 +37,8 @@ public:
     void setHiddenState(bool hidden);
     // On a selected row: drawn in the highlighted-text colour.
     void setOnHighlight(bool on);
+    // Drawn faded, at this part of its opacity.
+    void setOpacity(double opacity);
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -45,6 +47,7 @@ private:
     void paint();
     bool hidden_ = false;
     bool onHighlight_ = false;
+    double opacity_ = 1.0;
     bool painting_ = false;
 };
 
@@ -64,7 +67,7 @@ public:
     std::optional<Selection> selection() const { return selection_; }
     void setSelection(std::optional<Selection> selection);
 
-    // Re-reads the store's project (also called on every change of it).
+    // Re-reads the store's project (also called once its changes are to be shown).
     void refresh();
 
     // --- What is shown, for tests and the snapshot mode ----------------------------------

@@ -396,7 +396,7 @@ SourcePage::SourcePage(ProjectStore& store, MotorLibrary& motors, const Source& 
     b.column->addStretch(1);
 
     setWidget(content);
-    connect(&store_, &ProjectStore::projectChanged, this, &SourcePage::refresh);
+    connect(&store_, &ProjectStore::changesToShow, this, &SourcePage::refresh);
     refresh();
 }
 
@@ -701,25 +701,21 @@ void SourcePage::refreshSideView(const Project& project) {
 }
 
 void SourcePage::setMotor(const std::string& role, std::optional<Motor> motor) {
-    Project project = store_.project();
-    PointExtra extra = project.extra(sourceID_, role);
+    PointExtra extra = store_.project().extra(sourceID_, role);
     extra.motor = std::move(motor);
-    project.setExtra(sourceID_, role, extra);
-    store_.setProject(std::move(project));
+    store_.setPointExtra(sourceID_, role, extra);
 }
 
 void SourcePage::applyMotorToAllPoints(const Motor& motor) {
-    // A copy: each assignment refreshes the page, which replaces source_.
+    // A copy: a refresh meanwhile (a modal run of the event loop) replaces source_.
     const List<Pickup> pickups = source_.pickups;
     for (const Pickup& p : pickups) setMotor(p.role, motor);
 }
 
 void SourcePage::setDelta(const std::string& role, bool delta) {
-    Project project = store_.project();
-    PointExtra extra = project.extra(sourceID_, role);
+    PointExtra extra = store_.project().extra(sourceID_, role);
     extra.delta = delta;
-    project.setExtra(sourceID_, role, extra);
-    store_.setProject(std::move(project));
+    store_.setPointExtra(sourceID_, role, extra);
 }
 
 void SourcePage::openNewMotorSheet(const std::string& role) {

@@ -37,7 +37,7 @@ public:
 
     // Re-reads the store and updates the page in place: rows are rebuilt only when their
     // structure (roles, enclosure indexes, columns, warnings) changed, so a button or check
-    // box keeps its focus. Called on every change of the store's project.
+    // box keeps its focus. Called once changes of the store's project are to be shown.
     void refresh();
 
     // One point's motor (or none); the point keeps its Delta setting.

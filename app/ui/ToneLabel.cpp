@@ -41,6 +41,12 @@ void ToneLabel::setTone(Tone tone) {
     applyTone();
 }
 
+void ToneLabel::setOpacity(double opacity) {
+    if (opacity == opacity_) return;
+    opacity_ = opacity;
+    applyTone();
+}
+
 void ToneLabel::updateText(const QString& text) {
     if (text != this->text()) setText(text);
 }
@@ -53,7 +59,7 @@ void ToneLabel::changeEvent(QEvent* event) {
 void ToneLabel::applyTone() {
     applying_ = true;
     QPalette p = palette();
-    p.setColor(QPalette::WindowText, color(tone_, p));
+    p.setColor(QPalette::WindowText, withAlpha(color(tone_, p), opacity_));
     setPalette(p);
     applying_ = false;
 }

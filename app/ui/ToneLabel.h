@@ -23,6 +23,9 @@ public:
 
     Tone tone() const { return tone_; }
     void setTone(Tone tone);
+    // Drawn faded: the tone's colour at this part of its opacity. A colour, not a graphics
+    // effect: each widget drawn through an effect makes Qt walk its whole window first.
+    void setOpacity(double opacity);
     // setText only when it differs (avoids relayouts on every refresh).
     void updateText(const QString& text);
 
@@ -33,6 +36,7 @@ private:
     void applyTone();
 
     Tone tone_;
+    double opacity_ = 1.0;
     bool applying_ = false;
 };
 

@@ -85,8 +85,12 @@ protected:
         Project p = store->project();
         edit(p);
         store->setProject(std::move(p));
+        EXPECT_TRUE(testing::changesShown(*store));
     }
-    void publish() { ASSERT_TRUE(testing::runTask(store->crewLink().publishOpenProject()).has_value()); }
+    void publish() {
+        ASSERT_TRUE(testing::runTask(store->crewLink().publishOpenProject()).has_value());
+        ASSERT_TRUE(testing::changesShown(*store));
+    }
     ExistingLinksSheet* openSheet() {
         row.existingLinksButton()->click();
         ExistingLinksSheet* sheet = row.linksSheet();
@@ -131,6 +135,7 @@ TEST_F(CrewLinkTest, HiddenSourcesPublishAndAFailedResend) {
     testing::runTask(store->crewLink().sendVisibilityUpdate());
     EXPECT_TRUE(row.errorLabel()->text().contains(QStringLiteral("Disk full")));
     row.showAllButton()->click();
+    ASSERT_TRUE(testing::changesShown(*store));
     EXPECT_FALSE(shown(row.errorRow()));
     change([](Project& p) { p.setHidden({"ALL/Main/Main L"}, true); });
     EXPECT_TRUE(shown(row.errorRow()));
@@ -219,6 +224,7 @@ TEST_F(CrewLinkTest, AStoredLinkIsOfferedOnlyWhenTheServerCouldHaveSentIt) {
         ASSERT_TRUE(testing::writeText(file, QByteArray::fromStdString(hostile.fileText())));
         store->openProject(file, false);
         ASSERT_EQ(store->filePath(), file);
+        ASSERT_TRUE(testing::changesShown(*store));
         opened.clear();
         QGuiApplication::clipboard()->setText(untouched);
 
@@ -469,6 +475,7 @@ TEST_F(CrewLinkTest, TheRowsSayWhatTheCrewSees) {
     change([](Project& p) { p.setHidden({"ALL/Main/Main R"}, true); });
     EXPECT_EQ(texts(part("hiddenRow")), (QStringList{"Hidden from crew", "2 sources", "Show All"}));
     row.showAllButton()->click();
+    ASSERT_TRUE(testing::changesShown(*store));
     EXPECT_EQ(texts(part("hiddenRow")), QStringList());
 
     // Published: the link and when; no note until a source changes.
@@ -536,6 +543,7 @@ TEST_F(CrewLinkTest, TheSheetShowsEachLinksUpdateTimeAndAnAttachedLinkSaysSo) {
     // "Use": the link with its time becomes the project's, marked attached, not published.
     button(sheet->rows()[0], "use")->click();
     ASSERT_TRUE(waitFor([&] { return !row.showLinks(); }));
+    ASSERT_TRUE(testing::changesShown(*store));
     EXPECT_EQ(store->project().share->publishedAt, fixtures::testDate());
     row.resize(860, 500);
     EXPECT_EQ(testing::shownTexts(part("publishedRow")), (QStringList{"Last published", in2025}));

@@ -17,6 +17,7 @@
 #include "ImportWorker.h"
 #include "MainWindow.h"
 #include "MotorLibrary.h"
+#include "OverviewPage.h"
 #include "PdfPrinter.h"
 #include "PublishChanges.h"
 #include "QtText.h"
@@ -46,6 +47,7 @@
 #include <QTextDocumentFragment>
 #include <QTextEdit>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -146,11 +148,13 @@ TEST_F(MainWindowTest, AProjectArrivingInCrewModeItsTitleExportsAndLink) {
     inventoryOnly.inventory =
         List<InventoryItem>({InventoryItem{"Enclosure", 2, "K2", "K2", "", std::nullopt}});
     store->setProject(inventoryOnly);
+    ASSERT_TRUE(testing::changesShown(*store));
     for (QAction* item : exportItems) EXPECT_FALSE(item->isEnabled());
     EXPECT_EQ(w.content(), WindowContent::welcome);
     Project project = threeSources();
     project.name = "Tour [*] 2025";
     store->setProject(project);
+    ASSERT_TRUE(testing::changesShown(*store));
     EXPECT_EQ(w.content(), WindowContent::crew);
     EXPECT_EQ(w.windowHandle()->title(), "Tour [*] 2025 — Edited");
     for (QAction* item : exportItems) EXPECT_TRUE(item->isEnabled());
@@ -164,6 +168,7 @@ TEST_F(MainWindowTest, AProjectArrivingInCrewModeItsTitleExportsAndLink) {
     project.share =
         ShareInfo{"tok", "https://crew.example/r/tok", fixtures::testDate(), {}, {}, std::nullopt};
     store->setProject(project);
+    ASSERT_TRUE(testing::changesShown(*store));
     QApplication::clipboard()->setText(QStringLiteral("something else"));
     w.toolbar().copyLink->click();
     EXPECT_EQ(QApplication::clipboard()->text(), "https://crew.example/r/tok");
@@ -171,6 +176,7 @@ TEST_F(MainWindowTest, AProjectArrivingInCrewModeItsTitleExportsAndLink) {
     for (const char* hostile : {"javascript:alert(1)//", "httpx://crew.example/r/tok"}) {
         project.share->url = hostile;
         store->setProject(project);
+        ASSERT_TRUE(testing::changesShown(*store));
         EXPECT_FALSE(w.toolbar().copyLink->isEnabled()) << hostile;
         w.toolbar().copyLink->click();
         EXPECT_EQ(QApplication::clipboard()->text(), "https://crew.example/r/tok") << hostile;
@@ -395,6 +401,7 @@ TEST_F(MainWindowTest, ProjectMotorsEnterTheLibraryAndHidingResendsOnlyOnChanges
     Project withMotor = store->project();
     withMotor.setExtra(id, "Rear", PointExtra{fixtures::testMotor("SR 500 kg", 40, 2), false});
     store->setProject(withMotor);
+    ASSERT_TRUE(testing::changesShown(*store));
     EXPECT_EQ(library.motors().size(), 2u);
 
     // Edits of other parts run neither hook: a motor removed from the library stays removed.
@@ -402,6 +409,7 @@ TEST_F(MainWindowTest, ProjectMotorsEnterTheLibraryAndHidingResendsOnlyOnChanges
     Project renamed = store->project();
     renamed.name = "Renamed";
     store->setProject(renamed);
+    ASSERT_TRUE(testing::changesShown(*store));
     EXPECT_TRUE(library.motors().empty());
     EXPECT_EQ(hidden.count(), 0);
     EXPECT_FALSE(store->crewLink().isVisibilityUpdateScheduled());
@@ -437,6 +445,7 @@ TEST_F(MainWindowTest, SelectionSurvivesHidingModesAndReportsWithoutTheSource) {
     Project shown = store->project();
     shown.setHidden({second}, false);
     store->setProject(shown);
+    ASSERT_TRUE(testing::changesShown(*store));
     EXPECT_EQ(crewShown.back(), std::pair(std::size_t(3), true));
     t.modes->button(int(Mode::edit))->click();
     ASSERT_NE(w.sourcePage(), nullptr);
@@ -447,10 +456,45 @@ TEST_F(MainWindowTest, SelectionSurvivesHidingModesAndReportsWithoutTheSource) {
     Project without = before;
     without.report.sources = List<Source>({before.report.sources[0], before.report.sources[2]});
     store->setProject(without);
+    ASSERT_TRUE(testing::changesShown(*store));
     EXPECT_EQ(w.sourcePage(), nullptr);
     EXPECT_EQ(w.selection(), Selection::source(second));
     store->setProject(before);
+    ASSERT_TRUE(testing::changesShown(*store));
     ASSERT_NE(w.sourcePage(), nullptr);
+}
+
+// A large show replaced by another: its sidebar rows and check rows go a part at a time while
+// the window answers, and in the end none of them is left behind.
+TEST_F(MainWindowTest, RowsOfALargeShowAllGoWhenAnotherReplacesIt) {
+    store->setProject(threeSources());
+    MainWindow& w = makeWindow();
+    const auto caughtUp = [&] {
+        auto* overview = qobject_cast<OverviewPage*>(w.overviewPage());
+        return !store->hasChangesToShow() && w.sidebar()->complete() && overview && overview->complete();
+    };
+    const auto widgets = [&] { return w.findChildren<QWidget*>().size(); };
+    ASSERT_TRUE(waitFor(caughtUp));
+    const qsizetype small = widgets();
+
+    // Rows enough that their deletion takes many passes of the event loop, one check each.
+    Project large = fixtures::largeProject(600, 1, 1);
+    for (std::size_t i = 0; i < large.report.sources.size(); ++i)
+        large.report.sources.mut(i).warnings.push_back(
+            ReportWarning{ReportWarning::Level::warning, "Overload " + std::to_string(i)});
+    store->setProject(large);
+    ASSERT_TRUE(waitFor(caughtUp));
+    ASSERT_GE(qobject_cast<OverviewPage*>(w.overviewPage())->checkTexts().size(), 600);
+    const qsizetype shown = widgets();
+    EXPECT_GT(shown, small + 600 * 8);
+
+    store->setProject(threeSources());
+    std::optional<qsizetype> whenAnswered;
+    QTimer::singleShot(0, &w, [&] { whenAnswered = widgets(); });
+    EXPECT_TRUE(waitFor([&] { return caughtUp() && widgets() == small; }))
+        << widgets() - small << " widgets of the large show left";
+    ASSERT_TRUE(whenAnswered.has_value());
+    EXPECT_GT(*whenAnswered, small) << "the rows go while the window answers";
 }
 
 // The narrowest window, with the sidebar at each end of its range: a long unbroken source name
@@ -618,6 +662,7 @@ TEST_F(MainWindowTest, ToolTipsShowNamesThatLookLikeMarkupAsWritten) {
     MainWindow& w = makeWindow();
     ASSERT_NE(w.findChild<WelcomePage*>(), nullptr);
     store->openProject(fromPath(file), false);
+    ASSERT_TRUE(testing::changesShown(*store));
     emit w.actions().openRecent->aboutToShow();
     QTest::mouseClick(w.sidebar()->sourceRow(0), Qt::LeftButton, {}, QPoint(20, 8));
     ASSERT_NE(w.sourcePage(), nullptr);

@@ -27,6 +27,7 @@
 #include "support/SampleShow.h"
 #include "support/ShowProjects.h"
 #include "support/ShownTexts.h"
+#include "support/StoreTesting.h"
 #include "support/Waiting.h"
 
 #include <QClipboard>
@@ -73,6 +74,7 @@ struct PageFixture {
         Project p = store.project();
         edit(p);
         store.setProject(std::move(p));
+        EXPECT_TRUE(testing::changesShown(store));
     }
 
     testing::TempAppPaths paths;
@@ -116,6 +118,10 @@ TEST(OverviewPage, TypingEditsOncePerKeyInPlaceAndFollowsTheOpenDocument) {
     all->selectAll();
     QTest::keyClicks(all, QStringLiteral("18,5"));
     EXPECT_EQ(f.store.project().riggingHeight, 18.5);
+    // The page redrawn meanwhile leaves the field as typed, and its focus.
+    f.change([](Project& p) { p.author = "Jo"; });
+    EXPECT_EQ(all->text(), "18,5");
+    EXPECT_EQ(f.focused(), all);
     NumField* left = rigging->groupField("Main \u203a Left");
     ASSERT_NE(left, nullptr);
     f.focus(left->lineEdit());
@@ -168,10 +174,15 @@ TEST(OverviewPage, BulkMotorSetsOnlyPointsWithout) {
     EXPECT_FALSE(f.page.setOnAllButton()->isEnabled());
     emit menu->activated(menu->findText(QStringLiteral("D8+ 1000 kg \u2013 58 kg")));
 
-    // One assignment per point without a motor, hidden sources included; the flag stays.
+    // One assignment per point without a motor, hidden sources included; the flag stays. The
+    // views redraw once for all of them, when the event loop runs.
     QSignalSpy changes(&f.store, &ProjectStore::projectChanged);
+    QSignalSpy shown(&f.store, &ProjectStore::changesToShow);
     f.page.setOnAllButton()->click();
     EXPECT_EQ(changes.count(), 2);
+    EXPECT_EQ(shown.count(), 0);
+    ASSERT_TRUE(testing::changesShown(f.store));
+    EXPECT_EQ(shown.count(), 1);
     EXPECT_EQ(f.store.project().extra(main.id(), "Front"), (PointExtra{a, false}));
     EXPECT_EQ(f.store.project().extra(main.id(), "Rear"), (PointExtra{d8, true}));
     EXPECT_EQ(f.store.project().extra(out.id(), "Front"), (PointExtra{d8, false}));

@@ -181,10 +181,12 @@ TEST_F(PublishButtonTest, AHostileCrewLinkChangesNothing) {
     Project stored = before;
     stored.share = ShareInfo{"t", "<b>javascript:x</b>", fixtures::testDate(), {}, {}, std::nullopt};
     store->setProject(stored);
+    ASSERT_TRUE(testing::changesShown(*store));
     EXPECT_EQ(button->button()->toolTip(),
               "Updates the crew link \u2013 the link is copied to the clipboard.");
     stored.share->url = "https://rig.example/c/t";
     store->setProject(stored);
+    ASSERT_TRUE(testing::changesShown(*store));
     EXPECT_EQ(button->button()->toolTip(),
               "Updates https://rig.example/c/t \u2013 the link is copied to the clipboard.");
 }

@@ -184,13 +184,16 @@ TEST_F(ShellPagesTest, SidebarEyesHideWithoutSelectingAndClicksAndKeysSelect) {
 
     QTest::mouseClick(sidebar.sourceEye(0), Qt::LeftButton);
     EXPECT_TRUE(store->project().isHidden(a));
+    ASSERT_TRUE(testing::changesShown(*store));
     EXPECT_TRUE(sidebar.rows()[0].hidden);
     // Some hidden: the heading eye hides all; all hidden: it shows all.
     sidebar.headingEye(0)->click();
     EXPECT_TRUE(store->project().isHidden(b));
+    ASSERT_TRUE(testing::changesShown(*store));
     EXPECT_TRUE(sidebar.headings()[0].allHidden);
     sidebar.headingEye(0)->click();
     EXPECT_FALSE(store->project().hiddenSources.has_value()) << "an empty set is stored as none";
+    ASSERT_TRUE(testing::changesShown(*store));
     EXPECT_EQ(selected.count(), 0) << "an eye does not select its row";
     EXPECT_EQ(sidebar.rebuildCount(), 1) << "hiding updates the rows in place";
 
@@ -205,6 +208,7 @@ TEST_F(ShellPagesTest, SidebarEyesHideWithoutSelectingAndClicksAndKeysSelect) {
     Project more = store->project();
     more.report.sources.push_back(fixtures::flownArray("Delay", {"ALL", "Delays"}, 4));
     store->setProject(more);
+    ASSERT_TRUE(testing::changesShown(*store));
     EXPECT_EQ(sidebar.rebuildCount(), 2);
     EXPECT_TRUE(sidebar.rows()[1].selected);
 }
@@ -276,6 +280,7 @@ TEST_F(ShellPagesTest, SidebarWorksFromTheKeyboardAndNamesItsRowsAndButtons) {
     EXPECT_TRUE(eye->state().checkable && !eye->state().checked);
     QTest::keyClick(sidebar.sourceEye(1), Qt::Key_Space);
     EXPECT_TRUE(store->project().isHidden(b));
+    ASSERT_TRUE(testing::changesShown(*store));
     EXPECT_TRUE(eye->state().checked);
     EXPECT_TRUE(second->text(QAccessible::Description).endsWith("Hidden from the crew"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
@@ -283,6 +288,7 @@ TEST_F(ShellPagesTest, SidebarWorksFromTheKeyboardAndNamesItsRowsAndButtons) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
     EXPECT_EQ(item(sidebar.headingEye(0))->text(QAccessible::Name), "Hide all of Main from the crew");
     EXPECT_TRUE(store->project().isHidden(a) && store->project().isHidden(b));
+    ASSERT_TRUE(testing::changesShown(*store));
     EXPECT_TRUE(item(sidebar.headingEye(0))->state().checked);
     EXPECT_EQ(selected.count(), 4) << "the eyes select nothing";
 }

@@ -10,6 +10,7 @@
 #include "support/ProjectFixtures.h"
 #include "support/ShowProjects.h"
 #include "support/ShownTexts.h"
+#include "support/StoreTesting.h"
 #include "support/Waiting.h"
 
 #include <QAction>
@@ -41,8 +42,9 @@ struct PageFixture {
         page = std::make_unique<SourcePage>(store, library, store.project().report.sources[sourceIndex]);
         page->show();
     }
-    // The motor button's text as shown, once the page is laid out again.
+    // The motor button's text as shown, once the page is refreshed and laid out again.
     QString motorShown(const std::string& role) const {
+        EXPECT_TRUE(testing::changesShown(store));
         testing::settleLayouts();
         return motorButton(role)->text();
     }
@@ -166,6 +168,7 @@ TEST(SourcePage, RefreshKeepsRowsAndFocus) {
     Project p = f.store.project();
     p.delta.name = "<b>Plate</b> & <i>co</i>";
     f.store.setProject(p);
+    ASSERT_TRUE(testing::changesShown(f.store));
     EXPECT_TRUE(box->hasFocus());
     // A plate name that looks like markup is shown as typed.
     EXPECT_EQ(QTextDocumentFragment::fromHtml(box->toolTip()).toPlainText(),
@@ -269,6 +272,7 @@ TEST(SourcePage, HeaderFactsPointsAndEnclosuresAsShown) {
     Project renamed = f.store.project();
     renamed.delta.name = "Plate";
     f.store.setProject(renamed);
+    ASSERT_TRUE(testing::changesShown(f.store));
     EXPECT_EQ(lines("pickupGrid").front().back(), "Plate");
     EXPECT_EQ(f.deltaBox("Rear")->toolTip(), "Plate: this point hangs from two motors");
 

@@ -7,6 +7,7 @@
 #include "support/AppTesting.h"
 #include "support/FakePrompts.h"
 #include "support/ProjectFixtures.h"
+#include "support/Waiting.h"
 
 #include <QDir>
 #include <QFile>
@@ -42,6 +43,13 @@ inline bool writeText(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+// Runs the event loop until the views have been told of the store's changes: they redraw once
+// per pass of the event loop, not on each change.
+inline ::testing::AssertionResult changesShown(const ProjectStore& store) {
+    if (waitFor([&] { return !store.hasChangesToShow(); })) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the changes were not shown within 30 s";
 }
 
 // Waits for the next autosave write to be applied.
