@@ -197,7 +197,7 @@ public:
             if (i < end_) {
                 const auto c = static_cast<unsigned char>(data_[i]);
                 if (c == '\n') {
-                    sawLF_ = true;
+                    if (lineEnd_ == LineEnd::unknown) lineEnd_ = LineEnd::lf;
                     return take(i, 1);
                 }
                 if (kMayBreak[c]) {
@@ -205,14 +205,11 @@ public:
                     if (eof_ || end_ - i >= 3 || (c != 0x0D && c < 0xC2)) {
                         const std::size_t width = breakWidth(i);
                         if (width > 0) {
-                            if (c != 0x0D) {
+                            if (lineEnd_ == LineEnd::unknown)
+                                lineEnd_ = c == 0x0D && width == 1 ? LineEnd::cr : LineEnd::lf;
+                            // A lone CR in a file of LF or CR LF lines stands inside a line.
+                            if (c != 0x0D || (width == 1 && lineEnd_ == LineEnd::lf))
                                 noteInnerBreak(i, width);
-                            } else if (width == 2) {
-                                sawLF_ = true;
-                            } else if (sawLF_) {
-                                // A lone CR in a file of LF or CR LF lines stands inside a line.
-                                noteInnerBreak(i, width);
-                            }
                             return take(i, width);
                         }
                         ++i;
@@ -236,9 +233,9 @@ public:
     }
 
     bool invalidUtf8() const { return invalid_; }
-    // How many lines so far ended in VT, FF, NEL, LS or PS (or in a lone CR, once a line
-    // ended in LF), and the last such break: a reader compares the count before and after a
-    // line to learn how that line ended.
+    // How many lines so far ended in VT, FF, NEL, LS or PS (or in a lone CR, in a file whose
+    // first line ends in LF or CR LF), and the last such break: a reader compares the count
+    // before and after a line to learn how that line ended.
     std::size_t innerBreaks() const { return innerBreaks_; }
     char32_t lastInnerBreak() const { return lastInnerBreak_; }
 
@@ -362,7 +359,9 @@ private:
     int fd_ = -1;
     bool latin1_ = false;
     bool invalid_ = false;
-    bool sawLF_ = false;
+    // How the file's lines end, by its first line break: LF or CR LF, or CR alone.
+    enum class LineEnd { unknown, lf, cr };
+    LineEnd lineEnd_ = LineEnd::unknown;
     std::size_t innerBreaks_ = 0;
     char32_t lastInnerBreak_ = 0;
     std::string readError_;

@@ -74,7 +74,9 @@ TEST(DXFReader, EveryLineEndAndLatin1) {
     test::TempDir dir;
     for (const std::string eol : {"\n", "\r\n", "\r"}) {
         const std::string text = twoSources(eol);
-        expectTwoSources(DXFReader::parseText(text));
+        ImportNotes notes;
+        expectTwoSources(DXFReader::parseText(text, {}, &notes));
+        EXPECT_TRUE(notes.empty()) << testing::PrintToString(notes.lines());
         expectTwoSources(DXFReader::parse(dir.write("arrays.dxf", text)));
     }
     expectTwoSources(DXFReader::parse(dir.write("latin1.dxf", twoSources("\r\n", "Sub_B\xFChne"))),
@@ -295,8 +297,10 @@ TEST(DXFReader, ALineBreakInsideANameSkipsThatSourceAlone) {
         w.beginBlock("4_Front");
         test::pickupMarker(w, XYZ(0, 0, 0), "Front_\u2029PickupPoints");
         w.endBlock().beginBlock("5_Last").line(XYZ(0, 0, 0), XYZ(0, 0, 1)).endBlock();
+        // A lone CR, as an editor leaves it, in a file of LF or CR LF lines.
+        w.beginBlock("6_Side\rL").line(XYZ(0, 0, 0), XYZ(1, 0, 0)).endBlock();
         w.endSection().beginSection("ENTITIES");
-        for (const char* name : {"1_Main\u2028L", "2_Sub", "3_Out\u202912", "4_Front", "5_Last"})
+        for (const char* name : {"1_Main\u2028L", "2_Sub", "3_Out\u202912", "4_Front", "5_Last", "6_Side\rL"})
             w.insert(name, XYZ(2.5, 0.5, 1.5), 12.5);
         const std::string text = w.finish();
         for (bool fromFile : {false, true}) {
@@ -320,6 +324,7 @@ TEST(DXFReader, ALineBreakInsideANameSkipsThatSourceAlone) {
                           "skipped the block \"3_Out\": a line break (U+2029) cuts its name there.",
                           "skipped the rest of the line after \"Front_\": a line break (U+2029) "
                           "cuts it there.",
+                          "skipped the block \"6_Side\": a line break (U+000D) cuts its name there.",
                       }));
         }
     }
