@@ -518,15 +518,19 @@ private:
         }
         noteEmptyLine();
         if (ended_) return;
-        notes_.add("skipped line " + integerText(static_cast<std::int64_t>(line_)) + ", " +
-                   ImportNotes::quoted(t) + ", where a group code belongs.");
+        notes_.addMade([&] {
+            return "skipped line " + integerText(static_cast<std::int64_t>(line_)) + ", " +
+                   ImportNotes::quoted(t) + ", where a group code belongs.";
+        });
     }
 
     void noteEmptyLine() {
         if (emptyLine_ == 0) return;
         if (!ended_) {
-            notes_.add("skipped the empty line " + integerText(static_cast<std::int64_t>(emptyLine_)) +
-                       ", where a group code belongs.");
+            notes_.addMade([&] {
+                return "skipped the empty line " + integerText(static_cast<std::int64_t>(emptyLine_)) +
+                       ", where a group code belongs.";
+            });
         }
         emptyLine_ = 0;
     }
