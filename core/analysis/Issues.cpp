@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
@@ -106,13 +107,13 @@ void loadChecks(const Source& source, SourceIssues& issues) {
         }
     }
     if (!anyLoad) return;
-    const double sum = static_cast<double>(wide);
-    if (!std::isfinite(sum)) {
+    if (std::fabs(wide) > std::numeric_limits<double>::max()) {
         // A sum that no number holds is never printed.
-        issues.add(Issue::Level::check, "Point loads are too large to add up – total weight is " +
+        issues.add(Issue::Level::check, "Point loads are too large to add up \u2013 total weight is " +
                                             fmt(*source.totalWeight) + " kg.");
         return;
     }
+    const double sum = static_cast<double>(wide);
     if (std::abs(sum - *source.totalWeight) > kLoadSumTolerance) {
         issues.add(Issue::Level::check, "Point loads add up to " + fmt(sum) + " kg but total weight is " +
                                             fmt(*source.totalWeight) + " kg.");
