@@ -4,13 +4,11 @@
 #include "analysis/Issues.h"
 #include "base/Date.h"
 #include "import/DXFReader.h"
-#include "import/ImportNotes.h"
 #include "import/InventoryCSV.h"
 #include "import/ReportParser.h"
 #include "model/Project.h"
 #include "support/SampleShow.h"
 #include "support/TempDir.h"
-#include "support/TestDXF.h"
 
 #include <gtest/gtest.h>
 
@@ -52,54 +50,6 @@ TEST(SampleShow, ItsThreeExportsAgree) {
     }
     for (const Issue& issue : project.issues()) {
         ADD_FAILURE() << issue.sourceID.value_or("-") << ": " << issue.text;
-    }
-}
-
-TEST(SampleShow, DamagedCopiesOfItsDXFAreNamedAndNeverAgreeSilently) {
-    // Every damage gives a note for the import's message. A stray or empty line costs no
-    // array: the reader gets back in step at once. A CR in a name loses only that block, and
-    // a cut file gives no array, which the checks then say for each source.
-    const test::SampleShow show = test::sampleShow();
-    const struct {
-        const char* kind;
-        std::size_t arrays;
-        std::string note;
-    } expected[] = {
-        {"cut to 90 %", 0,
-         "no loudspeaker array found: the file may be cut short, or not Soundvision's loudspeaker export."},
-        {"a stray line halfway, at a code line", 7,
-         "skipped line 4853, \"stray text\", where a group code belongs."},
-        {"a stray line halfway, at a value line", 7,
-         "skipped line 4855, \"1.1\", where a group code belongs."},
-        {"an empty line halfway, at a code line", 7,
-         "skipped the empty line 4853, where a group code belongs."},
-        {"an empty line halfway, at a value line", 7,
-         "skipped line 4855, \"1.1\", where a group code belongs."},
-        {"a lone CR in a block name", 6,
-         "skipped the block \"0_L2\": a line break (U+000D) cuts its name there."},
-    };
-    const auto copies = test::damagedCopies(show.loudspeakerDxf, "0_L2_L");
-    ASSERT_EQ(copies.size(), std::size(expected));
-    ImportNotes wholeNotes;
-    EXPECT_EQ(DXFReader::parseText(show.loudspeakerDxf, {}, &wholeNotes).size(),
-              show.expected.sources.size());
-    EXPECT_TRUE(wholeNotes.empty());
-    for (std::size_t i = 0; i < copies.size(); ++i) {
-        const auto& e = expected[i];
-        ASSERT_EQ(copies[i].kind, e.kind);
-        ImportNotes notes;
-        const auto sources = DXFReader::parseText(copies[i].text, {}, &notes);
-        EXPECT_EQ(sources.size(), e.arrays) << e.kind;
-        EXPECT_EQ(notes.lines(), std::vector<std::string>{e.note}) << e.kind;
-
-        Project project;
-        project.importReport(show.expected, "show.pdf", Date{});
-        project.importDXF(sources, "show.dxf");
-        std::set<std::string> notFound;
-        for (const Issue& issue : project.issues()) {
-            if (issue.text.starts_with("Not found in the DXF")) notFound.insert(*issue.sourceID);
-        }
-        EXPECT_EQ(notFound.size(), show.expected.sources.size() - e.arrays) << e.kind;
     }
 }
 
