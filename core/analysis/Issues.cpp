@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
@@ -96,23 +97,34 @@ void loadChecks(const Source& source, SourceIssues& issues) {
 
     if (!source.totalWeight || !std::isfinite(*source.totalWeight)) return;
     bool anyLoad = false;
-    double sum = 0;
+    // Wider than a load, so that absurd loads from a damaged file cannot overflow part way.
+    long double wide = 0;
     for (const Pickup& p : source.pickups) {
         // An unreadable load counts as missing: a not-a-number sum would hide the check.
         if (p.load && std::isfinite(*p.load)) {
             anyLoad = true;
-            sum += *p.load;
+            wide += *p.load;
         }
     }
-    if (anyLoad && std::abs(sum - *source.totalWeight) > kLoadSumTolerance) {
+    if (!anyLoad) return;
+    if (std::fabs(wide) > std::numeric_limits<double>::max()) {
+        // A sum that no number holds is never printed.
+        issues.add(Issue::Level::check, "Point loads are too large to add up \u2013 total weight is " +
+                                            fmt(*source.totalWeight) + " kg.");
+        return;
+    }
+    const double sum = static_cast<double>(wide);
+    if (std::abs(sum - *source.totalWeight) > kLoadSumTolerance) {
         issues.add(Issue::Level::check, "Point loads add up to " + fmt(sum) + " kg but total weight is " +
                                             fmt(*source.totalWeight) + " kg.");
     }
 }
 
-// Only when the project has DXF data: the source's drawing and its confirmed points.
+// Only when a DXF was imported: the source's drawing and its confirmed points. A DXF that
+// gave no array for any source (damaged, or of another show) still counts: it agrees with
+// nothing.
 void dxfChecks(const Project& project, const Source& source, SourceIssues& issues) {
-    if (project.dxf.empty()) return;
+    if (project.dxf.empty() && project.dxfFile.empty()) return;
     const DXFInfo* info = project.dxf.get(issues.id);
     if (info == nullptr) {
         issues.add(Issue::Level::check,

@@ -196,13 +196,20 @@ public:
             i = nextCandidate(i);
             if (i < end_) {
                 const auto c = static_cast<unsigned char>(data_[i]);
-                if (c == '\n') return take(i, 1);
+                if (c == '\n') {
+                    if (lineEnd_ == LineEnd::unknown) lineEnd_ = LineEnd::lf;
+                    return take(i, 1);
+                }
                 if (kMayBreak[c]) {
                     // CR, NEL, LS and PS need the bytes after them.
                     if (eof_ || end_ - i >= 3 || (c != 0x0D && c < 0xC2)) {
                         const std::size_t width = breakWidth(i);
                         if (width > 0) {
-                            if (c != 0x0D) noteInnerBreak(i, width);
+                            if (lineEnd_ == LineEnd::unknown)
+                                lineEnd_ = c == 0x0D && width == 1 ? LineEnd::cr : LineEnd::lf;
+                            // A lone CR in a file of LF or CR LF lines stands inside a line.
+                            if (c != 0x0D || (width == 1 && lineEnd_ == LineEnd::lf))
+                                noteInnerBreak(i, width);
                             return take(i, width);
                         }
                         ++i;
@@ -226,8 +233,9 @@ public:
     }
 
     bool invalidUtf8() const { return invalid_; }
-    // How many lines so far ended in VT, FF, NEL, LS or PS, and the last such break: a
-    // reader compares the count before and after a line to learn how that line ended.
+    // How many lines so far ended in VT, FF, NEL, LS or PS (or in a lone CR, in a file whose
+    // first line ends in LF or CR LF), and the last such break: a reader compares the count
+    // before and after a line to learn how that line ended.
     std::size_t innerBreaks() const { return innerBreaks_; }
     char32_t lastInnerBreak() const { return lastInnerBreak_; }
 
@@ -351,6 +359,9 @@ private:
     int fd_ = -1;
     bool latin1_ = false;
     bool invalid_ = false;
+    // How the file's lines end, by its first line break: LF or CR LF, or CR alone.
+    enum class LineEnd { unknown, lf, cr };
+    LineEnd lineEnd_ = LineEnd::unknown;
     std::size_t innerBreaks_ = 0;
     char32_t lastInnerBreak_ = 0;
     std::string readError_;
@@ -372,6 +383,7 @@ public:
             const std::size_t before = lines.innerBreaks();
             const auto codeLine = lines.next();
             if (!codeLine) break;
+            ++line_;
             const std::optional<std::int64_t> number = groupCode(*codeLine);
             if (cut_.open) {
                 if (!number) {
@@ -380,10 +392,19 @@ public:
                 }
                 if (++cut_.pairs > kCutWindow) cut_.open = false;
             }
-            const std::int64_t code = number.value_or(-1);
+            if (!number) {
+                // A stray, missing or split line put the pairs out of step. Skipping this one
+                // line alone brings them back: read in step, every code line is a number, and
+                // read out of step, the first value that is no whole number lands here.
+                lostStep(*codeLine);
+                continue;
+            }
+            noteEmptyLine();
+            const std::int64_t code = *number;
             const std::size_t after = lines.innerBreaks();
             // An odd line count leaves the last code with an empty value.
             const std::string_view value = trimmed(lines.next().value_or(std::string_view()));
+            ++line_;
             if (lines.invalidUtf8()) return false;
             if (lines.innerBreaks() != after) [[unlikely]]
                 cut_ = Cut{true, nameExpected(code), std::string(value), lines.lastInnerBreak(), 0};
@@ -486,10 +507,39 @@ private:
         cut_.open = restGoesOn;
     }
 
+    // Named by its line number. Past the end of the drawing nothing is named, and empty lines
+    // are named only when more follows: a file may end in any number of them.
+    void lostStep(std::string_view codeLine) {
+        const std::string_view t = trimmed(codeLine);
+        if (t.empty()) {
+            noteEmptyLine();
+            emptyLine_ = line_;
+            return;
+        }
+        noteEmptyLine();
+        if (ended_) return;
+        notes_.addMade([&] {
+            return "skipped line " + integerText(static_cast<std::int64_t>(line_)) + ", " +
+                   ImportNotes::quoted(t) + ", where a group code belongs.";
+        });
+    }
+
+    void noteEmptyLine() {
+        if (emptyLine_ == 0) return;
+        if (!ended_) {
+            notes_.addMade([&] {
+                return "skipped the empty line " + integerText(static_cast<std::int64_t>(emptyLine_)) +
+                       ", where a group code belongs.";
+            });
+        }
+        emptyLine_ = 0;
+    }
+
     void handle(std::int64_t code, std::string_view value) {
         if (code == 0) {
             throwIfCancelled(stop_);
             close();
+            if (value == "EOF") ended_ = true;
             if (value != "SECTION") open(value);
         } else if (!open_) {
             if (code == 2) section_ = value;
@@ -587,6 +637,9 @@ private:
 
     std::stop_token stop_;
     ImportNotes notes_;
+    std::uint64_t line_ = 0;      // lines read so far
+    std::uint64_t emptyLine_ = 0; // an empty line skipped where a code belongs, not named yet
+    bool ended_ = false;          // the drawing's EOF was read
     Cut cut_;
     std::set<std::string> cutNames_;
     bool open_ = false;
@@ -604,11 +657,23 @@ private:
     std::vector<Insert> inserts_;
 };
 
+// The sources, and into `notes` what the reader skipped; a file that gives no source at all
+// is said first, ahead of the skipped lines of a file that is no DXF.
+std::vector<DXFSource> finish(Reader& reader, ImportNotes* notes) {
+    std::vector<DXFSource> sources = reader.resolve();
+    if (notes) {
+        if (sources.empty())
+            notes->add("no loudspeaker array found: the file may be cut short, or not Soundvision's "
+                       "loudspeaker export.");
+        notes->append(reader.notes());
+    }
+    return sources;
+}
+
 std::vector<DXFSource> parseLines(LineReader& lines, const std::stop_token& stop, ImportNotes* notes) {
     Reader reader(stop);
     reader.read(lines);
-    if (notes) notes->append(reader.notes());
-    return reader.resolve();
+    return finish(reader, notes);
 }
 
 } // namespace
@@ -635,10 +700,7 @@ std::vector<DXFSource> parse(const std::filesystem::path& path, std::stop_token 
             throw std::system_error(errno, std::generic_category(), readError);
         LineReader lines(fd, latin1, readError);
         Reader reader(stop);
-        if (reader.read(lines)) {
-            if (notes) notes->append(reader.notes());
-            return reader.resolve();
-        }
+        if (reader.read(lines)) return finish(reader, notes);
     }
     return {};
 }

@@ -40,9 +40,12 @@ inline constexpr std::uint64_t maxFileBytes = 1'000'000'000;
 // std::system_error with the system's error code; its message names the file, for example
 // "Cannot read arrays.dxf: No such file or directory". What is no regular file, or is larger
 // than maxFileBytes, throws FileRefused. A requested stop throws Cancelled.
-// In a file of CR or LF lines, a VT, FF, NEL, LS or PS stands inside a line: what follows
-// it up to the line's end is skipped, and named in `notes`; a block or insert whose name
-// it cuts is skipped whole.
+// In a file of CR or LF lines, a VT, FF, NEL, LS or PS (and in a file of LF or CR LF lines,
+// a lone CR) stands inside a line: what follows it up to the line's end is skipped, and
+// named in `notes`; a block or insert whose name it cuts is skipped whole. A line that
+// stands where a group code belongs but is no number is skipped alone, which brings pairs
+// that a stray or missing line put out of step back in step, and is named in `notes` by its
+// line number. A file that gives no source at all is said in `notes` too.
 std::vector<DXFSource> parse(const std::filesystem::path& path, std::stop_token stop = {},
                              ImportNotes* notes = nullptr);
 // The sources of a DXF text, sorted by index; what cannot be used is skipped.

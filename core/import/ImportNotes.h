@@ -11,6 +11,16 @@ namespace rig {
 class ImportNotes {
 public:
     void add(std::string note);
+    // Makes the note only when it is shown: past the first ten it is only counted, which a
+    // file of millions of damaged lines needs.
+    template <class MakeNote>
+    void addMade(MakeNote&& make) {
+        if (notes_.size() < kShown) {
+            notes_.push_back(make());
+        } else {
+            ++more_;
+        }
+    }
     // Adds the notes of another read, each after `prefix`; the ones it only counted are
     // counted here too, so that the last line gives the real number left out.
     void append(const ImportNotes& other, std::string_view prefix = {});

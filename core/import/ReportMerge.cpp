@@ -32,9 +32,23 @@ std::string orDash(const std::optional<std::string>& text) {
     return text ? *text : std::string(dash);
 }
 
-// Differences equal to the tolerance, and those that are not a number, do not count.
+// A value the report printed as something other than a number ("-") is read as not a number;
+// a damaged project file may hold infinities too. Neither is ever shown as a number.
+bool readable(double v) {
+    return std::isfinite(v);
+}
+
+// Differences equal to the tolerance do not count. A value that becomes unreadable, or
+// readable again, is a change; two unreadable values are the same.
 bool differs(double a, double b, double tolerance) {
+    if (readable(a) != readable(b)) return true;
+    if (!readable(a)) return false;
     return std::fabs(b - a) > tolerance;
+}
+
+// The value with its unit, or "unreadable".
+std::string shown(double v, std::string_view unit = {}) {
+    return readable(v) ? fmt(v) + std::string(unit) : std::string("unreadable");
 }
 
 // "{label} → {new}{unit}", "{label} removed" or "{label} {old}{unit} → {new}{unit}".
@@ -42,12 +56,11 @@ void compareOptional(std::vector<std::string>& out, std::string_view label, std:
                      std::optional<double> a, std::optional<double> b, double tolerance) {
     const std::string l(label);
     if (!a && b) {
-        out.push_back(l + std::string(arrow) + fmt(*b) + std::string(unit));
+        out.push_back(l + std::string(arrow) + shown(*b, unit));
     } else if (a && !b) {
         out.push_back(l + " removed");
     } else if (a && b && differs(*a, *b, tolerance)) {
-        out.push_back(l + " " + fmt(*a) + std::string(unit) + std::string(arrow) + fmt(*b) +
-                      std::string(unit));
+        out.push_back(l + " " + shown(*a, unit) + std::string(arrow) + shown(*b, unit));
     }
 }
 
@@ -66,8 +79,8 @@ void compareSourceFields(std::vector<std::string>& out, const Source& a, const S
     if (a.position && b.position &&
         (differs(a.position->x, b.position->x, kHeightTolerance) ||
          differs(a.position->y, b.position->y, kHeightTolerance))) {
-        out.push_back("position X/Y " + fmt(a.position->x) + "; " + fmt(a.position->y) + to +
-                      fmt(b.position->x) + "; " + fmt(b.position->y));
+        out.push_back("position X/Y " + shown(a.position->x) + "; " + shown(a.position->y) + to +
+                      shown(b.position->x) + "; " + shown(b.position->y));
     }
     compareOptional(out, "bottom", " m", a.bottomElevation, b.bottomElevation, kHeightTolerance);
 }
@@ -85,8 +98,7 @@ void compareEnclosures(std::vector<std::string>& out, const Source& a, const Sou
         const std::string n = "#" + integerText(eb.index);
         if (!textEqual(ea.type, eb.type)) out.push_back(n + " type " + ea.type + to + eb.type);
         if (ea.angle && eb.angle && differs(*ea.angle, *eb.angle, kEnclosureAngleTolerance)) {
-            out.push_back(n + " angle " + fmt(*ea.angle) + std::string(degree) + to + fmt(*eb.angle) +
-                          std::string(degree));
+            out.push_back(n + " angle " + shown(*ea.angle, degree) + to + shown(*eb.angle, degree));
         }
         if (!eq(ea.panflex, eb.panflex))
             out.push_back(n + " panflex " + orDash(ea.panflex) + to + orDash(eb.panflex));

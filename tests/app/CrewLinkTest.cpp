@@ -4,6 +4,7 @@
 
 #include "CrewLink.h"
 #include "DateText.h"
+#include "ImportController.h"
 #include "ProjectStore.h"
 #include "PublishClient.h"
 #include "PublishSettings.h"
@@ -12,6 +13,7 @@
 #include "support/BidiTesting.h"
 #include "support/FakePrompts.h"
 #include "support/PublishTesting.h"
+#include "support/ReportGenerator.h"
 #include "support/ShownTexts.h"
 #include "support/StoreTesting.h"
 #include "support/Waiting.h"
@@ -26,6 +28,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocumentFragment>
 #include <QTextEdit>
@@ -497,6 +500,53 @@ TEST_F(CrewLinkTest, TheRowsSayWhatTheCrewSees) {
         texts(part("changedNote")),
         QStringList{"2 sources changed since then \u2013 press Update link (toolbar) so the crew sees it."});
     EXPECT_EQ(texts(part("attachedNote")), QStringList());
+}
+
+TEST_F(CrewLinkTest, LoadsThatBecomeUnreadableInANewerReportAreAChangeInEveryList) {
+    // A newer report moves Main L and prints Main R's loads as "-": the change sheet, the
+    // import history and the row all count both sources.
+    test::ReportGeneratorOptions options;
+    for (const char* name : {"Main L", "Main R"}) {
+        test::SourcePlan plan;
+        plan.groups = {"ALL", "Main"};
+        plan.name = name;
+        plan.configuration = "flown";
+        plan.enclosureType = "K2";
+        plan.enclosures = 6;
+        plan.position = XYZ(name[5] == 'L' ? -6 : 6, 2, 11);
+        options.sourceList.push_back(plan);
+    }
+    const auto texts = [&](QWidget* part) {
+        return part->isVisibleTo(&row) ? testing::shownTexts(part) : QStringList();
+    };
+    QTemporaryDir dir;
+    const auto importReport = [&](const char* name) {
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        ASSERT_TRUE(testing::writeText(path, QByteArray::fromStdString(test::generateReport(options).pdf)));
+        store->importer().handleURLs({QUrl::fromLocalFile(path)});
+        ASSERT_TRUE(waitFor([&] { return !store->importer().importing(); }, 60000));
+        ASSERT_FALSE(store->errorMessage().has_value()) << store->errorMessage()->toStdString();
+    };
+    importReport("first.pdf");
+    publish();
+    const Source mainR = store->project().report.sources[1];
+    EXPECT_EQ(texts(part("changedNote")), QStringList());
+
+    options.sourceList[0].position.z = 11.5;
+    options.sourceList[1].loadTexts = {"-", "-"};
+    importReport("second.pdf");
+    const QStringList changes{"Main L: trim 11 m → 11.5 m; bottom 8.55 m → 9.05 m",
+                              toQ("Main R: Front load " + fmt(*mainR.pickups[0].load) +
+                                  " kg → unreadable; Rear load " + fmt(*mainR.pickups[1].load) +
+                                  " kg → unreadable")};
+    EXPECT_EQ(store->importer().importChanges(), changes);
+    QStringList history;
+    for (const std::string& line : store->project().history.back().changes) history << toQ(line);
+    EXPECT_EQ(history, changes);
+    EXPECT_TRUE(waitFor([&] {
+        return texts(part("changedNote")) ==
+               QStringList{"2 sources changed since then – press Update link (toolbar) so the crew sees it."};
+    })) << texts(part("changedNote")).join('|').toStdString();
 }
 
 TEST_F(CrewLinkTest, TheSheetShowsEachLinksUpdateTimeAndAnAttachedLinkSaysSo) {

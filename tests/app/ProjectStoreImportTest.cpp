@@ -2,6 +2,7 @@
 #include "support/FakePrompts.h"
 #include "support/ProjectFixtures.h"
 #include "support/ReportGenerator.h"
+#include "support/SampleShow.h"
 #include "support/ShowProjects.h"
 #include "support/SpecialFiles.h"
 #include "support/StoreTesting.h"
@@ -9,10 +10,14 @@
 #include "support/TestDXF.h"
 #include "support/Waiting.h"
 
+#include "DXFSettings.h"
+#include "ExportCommands.h"
 #include "ImportController.h"
 #include "ImportWorker.h"
 #include "MainWindow.h"
 #include "MotorLibrary.h"
+#include "OverviewPage.h"
+#include "PdfPrinter.h"
 #include "Preferences.h"
 #include "Program.h"
 #include "ProjectStore.h"
@@ -32,6 +37,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
+#include <map>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -149,12 +155,15 @@ TEST_F(StoreImport, NamesWithLineBreaksAreImportedOrWhatWasSkippedIsNamed) {
               "Show speakers.dxf: skipped the block \"1_Main\": a line break (U+2028) cuts its name there.\n"
               "Show speakers.dxf: skipped the block \"3_Out\": a line break (U+2029) cuts its name there.");
 
-    // 909 skipped blocks: ten named, and the real count of the rest.
+    // 909 skipped blocks and so no array: that first, nine blocks named, and the real count of
+    // the rest.
     test::DXFWriter cut;
     for (int i = 1; i <= 909; ++i) cut.beginBlock(std::to_string(i) + "_Cut\u2028L").endBlock();
     importAndWait({file("cut.dxf", cut.finish())});
-    EXPECT_TRUE(
-        store->errorMessage().value_or("").endsWith(QString::fromUtf8(".\n… and 899 more like these.")));
+    const QString message = store->errorMessage().value_or("");
+    EXPECT_TRUE(message.startsWith("cut.dxf: no loudspeaker array found")) << message.toStdString();
+    EXPECT_TRUE(message.endsWith(QString::fromUtf8(".\n… and 900 more like these.")))
+        << message.toStdString();
 
     // The names survive the program's own save and open.
     const QString path = fromPath(files.path() / "Line breaks.qvrig");
@@ -162,6 +171,55 @@ TEST_F(StoreImport, NamesWithLineBreaksAreImportedOrWhatWasSkippedIsNamed) {
     ProjectStore other;
     other.openProject(path, false);
     EXPECT_EQ(other.project(), p);
+}
+
+TEST_F(StoreImport, ADamagedDXFIsNamedAndTheOverviewNeverSaysItAgreesWhenArraysAreMissing) {
+    // The sample show agrees. Each damaged copy of its DXF is named in the import's message;
+    // where arrays are missing the checks say so instead of "No warnings".
+    const test::SampleShow show = test::sampleShow();
+    DXFSettings dxfSettings;
+    testing::NoReveal reveal;
+    PdfPrinter printer;
+    ExportCommands exports{*store, dxfSettings, printer, reveal};
+    OverviewPage overview(*store, library, exports);
+    const auto agrees = [&] { return overview.findChild<QWidget*>("noWarnings")->isVisibleTo(&overview); };
+    importAndWait({file("show.pdf", show.reportPdf), file("show.csv", show.inventoryCsv),
+                   file("Show speakers.dxf", show.loudspeakerDxf)});
+    EXPECT_EQ(store->errorMessage(), std::nullopt);
+    ASSERT_EQ(store->project().dxf.size(), 7u);
+    ASSERT_TRUE(testing::waitFor(agrees));
+    const Project whole = store->project();
+
+    const std::map<std::string, QString> notes = {
+        {"cut to 90 %",
+         "no loudspeaker array found: the file may be cut short, or not Soundvision's loudspeaker export."},
+        {"a stray line halfway, at a code line",
+         "skipped line 4853, \"stray text\", where a group code belongs."},
+        {"a stray line halfway, at a value line", "skipped line 4855, \"1.1\", where a group code belongs."},
+        {"an empty line halfway, at a code line", "skipped the empty line 4853, where a group code belongs."},
+        {"an empty line halfway, at a value line", "skipped line 4855, \"1.1\", where a group code belongs."},
+        {"a lone CR in a block name",
+         "skipped the block \"0_L2\": a line break (U+000D) cuts its name there."},
+    };
+    const QString notFound =
+        QStringLiteral("Not found in the DXF – no drawing, coordinates from the report (cm).");
+    for (const test::DamagedDXF& damaged : test::damagedCopies(show.loudspeakerDxf, "0_L2_L")) {
+        store->setProject(whole);
+        store->setErrorMessage(std::nullopt);
+        importAndWait({file("Show speakers.dxf", damaged.text)});
+        EXPECT_EQ(store->errorMessage(), "Show speakers.dxf: " + notes.at(damaged.kind)) << damaged.kind;
+        const std::size_t arrays = store->project().dxf.size();
+        EXPECT_EQ(arrays, damaged.kind == "cut to 90 %"                 ? 0u
+                          : damaged.kind == "a lone CR in a block name" ? 6u
+                                                                        : 7u)
+            << damaged.kind;
+        if (arrays < 7u) {
+            EXPECT_TRUE(testing::waitFor([&] {
+                return !agrees() && overview.checkTexts().contains(notFound);
+            })) << damaged.kind
+                << ": " << overview.checkTexts().join('|').toStdString();
+        }
+    }
 }
 
 TEST_F(StoreImport, OnlyAnEditDuringTheImportDropsResultAndMessages) {

@@ -147,6 +147,18 @@ TEST_F(UnreadableLoads, LeaveEveryTotalThatNeedsThemEmptyAcrossImportSaveAndOpen
     EXPECT_TRUE(testing::waitFor([&] {
         return named("Unreadable loads on Front, Rear – totals that need them are left empty.");
     })) << overview.checkTexts().join('|').toStdString();
+
+    // Two loads that each fit a number but whose sum does not: no "inf" in the checks.
+    project["report"]["sources"][1]["pickups"][0]["load"] = 1.7e308;
+    project["report"]["sources"][1]["pickups"][1]["load"] = 1.7e308;
+    ASSERT_TRUE(testing::writeText(file("huge.qvrig"), QByteArray::fromStdString(project.dump())));
+    store.openProject(file("huge.qvrig"), false);
+    ASSERT_FALSE(store.errorMessage().has_value()) << store.errorMessage()->toStdString();
+    const std::string total = fmt(*store.project().report.sources[1].totalWeight);
+    EXPECT_TRUE(testing::waitFor([&] {
+        return named(("Point loads are too large to add up – total weight is " + total + " kg.").c_str());
+    })) << overview.checkTexts().join('|').toStdString();
+    EXPECT_FALSE(overview.checkTexts().join('|').contains("inf kg"));
     EXPECT_TRUE(prompts.allAnswered());
 }
 

@@ -247,4 +247,36 @@ std::string loudspeakerExport(const Report& report) {
     return w.finish();
 }
 
+std::vector<DamagedDXF> damagedCopies(const std::string& text, std::string_view block) {
+    // The start of the line at or after the middle whose index has the given parity: even
+    // lines hold group codes, odd ones values.
+    const auto lineStart = [&](bool codeLine) {
+        std::size_t at = 0, index = 0;
+        while (true) {
+            const std::size_t next = text.find('\n', at);
+            if (next == std::string::npos) return text.size();
+            if (at >= text.size() / 2 && (index % 2 == 0) == codeLine) return at;
+            at = next + 1;
+            ++index;
+        }
+    };
+    const auto inserted = [&](bool codeLine, std::string_view line) {
+        std::string copy = text;
+        copy.insert(lineStart(codeLine), std::string(line) + "\n");
+        return copy;
+    };
+    std::string cr = text;
+    const std::string name = "\n2\n" + std::string(block) + "\n";
+    const std::size_t at = cr.find(name);
+    if (at != std::string::npos) cr.insert(at + name.size() - 3, "\r");
+    return {
+        {"cut to 90 %", text.substr(0, text.size() * 9 / 10)},
+        {"a stray line halfway, at a code line", inserted(true, "stray text")},
+        {"a stray line halfway, at a value line", inserted(false, "stray text")},
+        {"an empty line halfway, at a code line", inserted(true, "")},
+        {"an empty line halfway, at a value line", inserted(false, "")},
+        {"a lone CR in a block name", cr},
+    };
+}
+
 } // namespace rig::test

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace rig::test {
 
@@ -49,5 +50,14 @@ std::string arrayExport(int sources, int faces, std::string_view eol = "\n");
 // position and name, with hanging cabinets along the source's plan axis (or a stack on the
 // floor) and a pickup marker at each pickup that has coordinates.
 std::string loudspeakerExport(const Report& report);
+
+// Damaged copies of a DXF text of LF lines, as a disk, a mail or a text editor leaves them:
+// cut to 90 %, a stray text line or an empty line halfway (at a code line and at a value
+// line), and a lone CR in the name of the block `block`.
+struct DamagedDXF {
+    std::string kind;
+    std::string text;
+};
+std::vector<DamagedDXF> damagedCopies(const std::string& text, std::string_view block);
 
 } // namespace rig::test

@@ -74,7 +74,9 @@ TEST(DXFReader, EveryLineEndAndLatin1) {
     test::TempDir dir;
     for (const std::string eol : {"\n", "\r\n", "\r"}) {
         const std::string text = twoSources(eol);
-        expectTwoSources(DXFReader::parseText(text));
+        ImportNotes notes;
+        expectTwoSources(DXFReader::parseText(text, {}, &notes));
+        EXPECT_TRUE(notes.empty()) << testing::PrintToString(notes.lines());
         expectTwoSources(DXFReader::parse(dir.write("arrays.dxf", text)));
     }
     expectTwoSources(DXFReader::parse(dir.write("latin1.dxf", twoSources("\r\n", "Sub_B\xFChne"))),
@@ -265,6 +267,19 @@ TEST(DXFReader, DamagedInputIsReadLeniently) {
     EXPECT_EQ(r[0].name, "\uFFFD");
     EXPECT_FALSE(SideViewBuilder::sideView(source, r[0]));
     EXPECT_FALSE(SideViewBuilder::topView(r[0]));
+
+    // A text that is no DXF says so first; a whole file followed by empty lines or by text
+    // after its EOF has nothing to say.
+    ImportNotes notes;
+    EXPECT_TRUE(DXFReader::parseText("just some text\nwith lines", {}, &notes).empty());
+    EXPECT_EQ(notes.lines(),
+              (std::vector<std::string>{"no loudspeaker array found: the file may be cut short, or not "
+                                        "Soundvision's loudspeaker export.",
+                                        "skipped line 1, \"just some text\", where a group code belongs.",
+                                        "skipped line 2, \"with lines\", where a group code belongs."}));
+    ImportNotes none;
+    expectTwoSources(DXFReader::parseText(full + "\n\n  \nsaved by hand\n", {}, &none));
+    EXPECT_TRUE(none.empty()) << testing::PrintToString(none.lines());
 }
 
 TEST(DXFReader, ALineBreakInsideANameSkipsThatSourceAlone) {
@@ -282,8 +297,10 @@ TEST(DXFReader, ALineBreakInsideANameSkipsThatSourceAlone) {
         w.beginBlock("4_Front");
         test::pickupMarker(w, XYZ(0, 0, 0), "Front_\u2029PickupPoints");
         w.endBlock().beginBlock("5_Last").line(XYZ(0, 0, 0), XYZ(0, 0, 1)).endBlock();
+        // A lone CR, as an editor leaves it, in a file of LF or CR LF lines.
+        w.beginBlock("6_Side\rL").line(XYZ(0, 0, 0), XYZ(1, 0, 0)).endBlock();
         w.endSection().beginSection("ENTITIES");
-        for (const char* name : {"1_Main\u2028L", "2_Sub", "3_Out\u202912", "4_Front", "5_Last"})
+        for (const char* name : {"1_Main\u2028L", "2_Sub", "3_Out\u202912", "4_Front", "5_Last", "6_Side\rL"})
             w.insert(name, XYZ(2.5, 0.5, 1.5), 12.5);
         const std::string text = w.finish();
         for (bool fromFile : {false, true}) {
@@ -307,6 +324,7 @@ TEST(DXFReader, ALineBreakInsideANameSkipsThatSourceAlone) {
                           "skipped the block \"3_Out\": a line break (U+2029) cuts its name there.",
                           "skipped the rest of the line after \"Front_\": a line break (U+2029) "
                           "cuts it there.",
+                          "skipped the block \"6_Side\": a line break (U+000D) cuts its name there.",
                       }));
         }
     }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 
 using namespace rig;
@@ -60,14 +61,19 @@ TEST(ProjectDiff, TolerancesAndUncomparedFields) {
     b.bottomElevation = 3.996;
     b.enclosures.mut(0).angle = 2.01;
     b.pickups.mut(0).load = 250.5;
-    b.pickups.mut(1).load = notANumber; // not a number never differs
-    a.configuration = "Flown \u00E9";   // texts compare canonically
+    a.pickups.mut(1).load = notANumber; // two unreadable loads are the same
+    b.pickups.mut(1).load = notANumber;
+    a.configuration = "Flown \u00E9"; // texts compare canonically
     b.configuration = "Flown e\u0301";
     EXPECT_EQ(Project::diff(a, b), Lines{});
     b.site = 2.06;
     b.pickups.mut(0).load = 250.6;
-    b.position = XYZ(notANumber, 2, notANumber);
     EXPECT_EQ(Project::diff(a, b), (Lines{"site 2° → 2.06°", "Front load 250 kg → 250.6 kg"}));
+    // A value that becomes unreadable is a change, never shown as a number.
+    b.position = XYZ(notANumber, 2, HUGE_VAL);
+    EXPECT_EQ(Project::diff(a, b),
+              (Lines{"site 2° → 2.06°", "trim 9 m → unreadable", "position X/Y 1; 2 → unreadable; 2",
+                     "Front load 250 kg → 250.6 kg"}));
 
     b = mainL();
     b.position = std::nullopt;
@@ -76,9 +82,9 @@ TEST(ProjectDiff, TolerancesAndUncomparedFields) {
     b.position = XYZ(1.01, 2, 9);
     EXPECT_EQ(Project::diff(mainL(), b), Lines{"position X/Y 1; 2 → 1.01; 2"});
 
-    // Each tolerance from 0: a move of exactly the tolerance (either way) or of not-a-number
-    // gives no line, one just beyond it gives its line. The enclosure and the role are the
-    // last of their lists.
+    // Each tolerance from 0: a move of exactly the tolerance (either way) gives no line, one
+    // just beyond it gives its line, and so does a value that becomes unreadable or readable
+    // again. The enclosure and the role are the last of their lists.
     Source zero = mainL();
     zero.site = zero.azimuth = zero.bottomElevation = 0.0;
     zero.position = XYZ(0, 0, 0);
@@ -87,19 +93,27 @@ TEST(ProjectDiff, TolerancesAndUncomparedFields) {
     const struct {
         double tolerance, beyond;
         std::function<void(Source&, double)> move;
-        std::string line;
+        std::string line, unreadable, readableAgain;
     } edges[] = {
-        {0.05, 0.051, [](Source& s, double v) { s.site = v; }, "site 0° → 0.05°"},
-        {0.05, 0.051, [](Source& s, double v) { s.azimuth = v; }, "azimuth 0° → 0.05°"},
-        {0.005, 0.0051, [](Source& s, double v) { s.position->z = v; }, "trim 0 m → 0.01 m"},
-        {0.005, 0.0051, [](Source& s, double v) { s.position->x = v; }, "position X/Y 0; 0 → 0.01; 0"},
-        {0.005, 0.0051, [](Source& s, double v) { s.position->y = v; }, "position X/Y 0; 0 → 0; 0.01"},
-        {0.005, 0.0051, [](Source& s, double v) { s.bottomElevation = v; }, "bottom 0 m → 0.01 m"},
-        {0.01, 0.011, [](Source& s, double v) { s.enclosures.mut(7).angle = v; }, "#8 angle 0° → 0.01°"},
-        {0.5, 0.51, [](Source& s, double v) { s.pickups.mut(1).load = v; }, "Pullback load 0 kg → 0.51 kg"},
+        {0.05, 0.051, [](Source& s, double v) { s.site = v; }, "site 0° → 0.05°", "site 0° → unreadable",
+         "site unreadable → 0°"},
+        {0.05, 0.051, [](Source& s, double v) { s.azimuth = v; }, "azimuth 0° → 0.05°",
+         "azimuth 0° → unreadable", "azimuth unreadable → 0°"},
+        {0.005, 0.0051, [](Source& s, double v) { s.position->z = v; }, "trim 0 m → 0.01 m",
+         "trim 0 m → unreadable", "trim unreadable → 0 m"},
+        {0.005, 0.0051, [](Source& s, double v) { s.position->x = v; }, "position X/Y 0; 0 → 0.01; 0",
+         "position X/Y 0; 0 → unreadable; 0", "position X/Y unreadable; 0 → 0; 0"},
+        {0.005, 0.0051, [](Source& s, double v) { s.position->y = v; }, "position X/Y 0; 0 → 0; 0.01",
+         "position X/Y 0; 0 → 0; unreadable", "position X/Y 0; unreadable → 0; 0"},
+        {0.005, 0.0051, [](Source& s, double v) { s.bottomElevation = v; }, "bottom 0 m → 0.01 m",
+         "bottom 0 m → unreadable", "bottom unreadable → 0 m"},
+        {0.01, 0.011, [](Source& s, double v) { s.enclosures.mut(7).angle = v; }, "#8 angle 0° → 0.01°",
+         "#8 angle 0° → unreadable", "#8 angle unreadable → 0°"},
+        {0.5, 0.51, [](Source& s, double v) { s.pickups.mut(1).load = v; }, "Pullback load 0 kg → 0.51 kg",
+         "Pullback load 0 kg → unreadable", "Pullback load unreadable → 0 kg"},
     };
     for (const auto& e : edges) {
-        for (double inside : {e.tolerance, -e.tolerance, notANumber}) {
+        for (double inside : {e.tolerance, -e.tolerance}) {
             Source moved = zero;
             e.move(moved, inside);
             EXPECT_EQ(Project::diff(zero, moved), Lines{}) << e.line << " by " << inside;
@@ -107,6 +121,15 @@ TEST(ProjectDiff, TolerancesAndUncomparedFields) {
         Source moved = zero;
         e.move(moved, e.beyond);
         EXPECT_EQ(Project::diff(zero, moved), Lines{e.line});
+        for (double unreadable : {double(notANumber), -HUGE_VAL}) {
+            Source lost = zero;
+            e.move(lost, unreadable);
+            EXPECT_EQ(Project::diff(zero, lost), Lines{e.unreadable});
+            EXPECT_EQ(Project::diff(lost, zero), Lines{e.readableAgain});
+            Source alsoLost = zero;
+            e.move(alsoLost, notANumber);
+            EXPECT_EQ(Project::diff(lost, alsoLost), Lines{}) << e.line;
+        }
     }
 }
 
