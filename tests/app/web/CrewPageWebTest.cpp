@@ -3,6 +3,7 @@
 #include "CrewPage.h"
 #include "CrewWebView.h"
 #include "PageScheme.h"
+#include "PdfPrinter.h"
 #include "PrintedPages.h"
 #include "QRCode.h"
 #include "QtText.h"
@@ -15,13 +16,18 @@
 #include "support/SampleShow.h"
 #include "support/ShowProjects.h"
 
+#include <QCoroTask>
 #include <QDateTime>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QPalette>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
 #include <QWebEnginePage>
@@ -713,6 +719,117 @@ TEST_F(CrewLayouts, PlanLabelsStayOffOtherLabelsAndOutlines) {
     EXPECT_EQ(sheets->js("String(window.RIG_ERROR)"), QVariant("undefined"));
     EXPECT_EQ(shown(sheets->page(), "#s-1 .plan-note"),
               "Parts more than 100000 m from the origin are left out of the plan.");
+}
+
+// The key under the plan on the first page of the rigging points `pdf`, as poppler reads it:
+// number and name of each entry. An entry starts with a number standing apart from the word
+// before it; a name wrapped onto the next line goes on under its beginning.
+std::map<QString, QString> paperKey(const QString& pdf) {
+    std::vector<PdfWord> words = readPdfWords(pdf);
+    const auto compass = std::find_if(words.begin(), words.end(), [](const PdfWord& w) {
+        return w.page == 1 && w.text.contains(QChar(0x2191));
+    });
+    if (compass == words.end()) return {};
+    const double top = compass->y1;
+    std::erase_if(words, [&](const PdfWord& w) { return w.page != 1 || w.y0 < top; });
+    std::sort(words.begin(), words.end(), [](const PdfWord& a, const PdfWord& b) {
+        return std::abs(a.y0 - b.y0) > 2 ? a.y0 < b.y0 : a.x0 < b.x0;
+    });
+    std::map<QString, QString> key;
+    std::vector<std::pair<double, QString>> above, here; // where each entry of a line starts
+    const PdfWord* before = nullptr;
+    for (const PdfWord& w : words) {
+        const bool newLine = !before || std::abs(w.y0 - before->y0) > 2;
+        if (newLine) above = here.empty() ? above : here, here.clear();
+        const bool number = QRegularExpression("^[0-9]+$").match(w.text).hasMatch();
+        if (number && (newLine || w.x0 - before->x1 > 6)) {
+            here.push_back({w.x0, w.text});
+            key[w.text];
+        } else {
+            QString entry = here.empty() ? QString() : here.back().second;
+            for (const auto& [x, n] : newLine ? above : decltype(above){})
+                if (x <= w.x0) entry = n;
+            if (!entry.isEmpty()) key[entry] += (key[entry].isEmpty() ? "" : " ") + w.text;
+        }
+        before = &w;
+    }
+    return key;
+}
+
+// A source has one number in every document: every number of the crew view's key, which
+// leaves the hidden sources out, names the same source in the rigging points' key, which has
+// them, read back with poppler. A key longer than a page says at the foot of each page that it
+// goes on, and the page it goes on to carries its heading. A point far away paints nothing.
+TEST_F(CrewLayouts, PlanNumbersAndKeysOnPaper) {
+    PdfPrinter printer;
+    QTemporaryDir dir;
+    auto print = [&](const QString& html, const QString& name) {
+        const QString target = dir.filePath(name);
+        EXPECT_TRUE(QCoro::waitFor(printer.makeAsync(html, target, true))) << name.toStdString();
+        return target;
+    };
+
+    Project hiding = generatedShow(test::denseShowOptions(17));
+    std::vector<std::string> hidden;
+    for (const Source& s : hiding.report.sources)
+        if (s.name.starts_with("CS ")) hidden.push_back(s.id());
+    hiding.setHidden(hidden, true);
+    const std::map<QString, QString> paper =
+        paperKey(print(exportPdfPage(hiding, false, nowSeconds()), "hidden.pdf"));
+    EXPECT_EQ(paper.at("7"), "CS 1");
+    const QStringList entries = runJs(crewView(true, CrewDoc::build(hiding, {}, nowSeconds(), false)),
+                                      "[].map.call(document.querySelectorAll('.plan-key li'), function (e) { "
+                                      "return e.textContent.replace(/\\s+/g, ' "
+                                      "').trim(); }).join('\\n')")
+                                    .toString()
+                                    .split('\n');
+    ASSERT_GE(entries.size(), 8);
+    int both = 0;
+    for (const QString& entry : entries) {
+        const QString number = entry.section(' ', 0, 0);
+        if (!paper.count(number)) continue; // named on paper, where there is more room
+        ++both;
+        EXPECT_EQ(number + " " + paper.at(number), entry);
+    }
+    EXPECT_GE(both, 5);
+
+    // 300 sources: the plan in parts, then the key over two pages.
+    const QStringList pages =
+        readPdf(print(exportPdfPage(generatedShow(300, 1), false, nowSeconds()), "large.pdf"))
+            .text.split('\f');
+    QStringList keyPages;
+    for (const QString& page : pages)
+        if (page.contains("Numbers in the plan")) keyPages << page.trimmed();
+    ASSERT_GE(keyPages.size(), 2);
+    for (qsizetype i = 0; i < keyPages.size(); ++i) {
+        const bool last = i == keyPages.size() - 1;
+        EXPECT_TRUE(keyPages[i].startsWith(i ? "Numbers in the plan (continued)" : "Numbers in the plan"))
+            << keyPages[i].left(80).toStdString();
+        EXPECT_EQ(keyPages[i].endsWith("Continued on the next page."), !last)
+            << keyPages[i].right(80).toStdString();
+    }
+    const QString plans = pages.filter(QRegularExpression("^\\s*Plan, part ")).join('\f');
+    EXPECT_TRUE(plans.contains("Plan, part 1 of ")) << pages.value(0).left(400).toStdString();
+    EXPECT_TRUE(plans.trimmed().endsWith("The numbers in the plan are explained on the next page."));
+
+    // Points 1e300 m away: the first page shows the rest of the plan, barely any of it red.
+    CrewDoc far = crowdedPlan(false);
+    for (CrewDoc::Point& p : far.sources[1].points)
+        if (p.xyz) (*p.xyz)[0] = 1e300, (*p.xyz)[1] = -1e300;
+    const QString farPdf = print(crewPage(far, PageMode::rigger, false), "far.pdf");
+    QProcess raster;
+    raster.start("pdftoppm",
+                 {"-r", "30", "-f", "1", "-l", "1", "-png", "-singlefile", farPdf, dir.filePath("far")});
+    ASSERT_TRUE(raster.waitForFinished(60000) && raster.exitCode() == 0);
+    const QImage first(dir.filePath("far.png"));
+    ASSERT_FALSE(first.isNull());
+    qint64 red = 0;
+    for (int y = 0; y < first.height(); ++y)
+        for (int x = 0; x < first.width(); ++x) {
+            const QColor c = first.pixelColor(x, y);
+            red += c.red() > 150 && c.green() < 110 && c.blue() < 110 ? 1 : 0;
+        }
+    EXPECT_LT(double(red) / double(first.width() * first.height()), 0.01);
 }
 
 // Warnings by severity, errors first, in the report's order within a level; the same in the
