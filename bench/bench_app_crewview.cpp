@@ -1,11 +1,14 @@
 // The crew view of large shows (100, 1,000 and 5,000 sources with 4 pickups, 16 enclosures and
 // DXF data each), as the main window shows it: the time from making the view until the page has
 // drawn and laid itself out, and what its renderer process holds afterwards (resident and peak
-// memory from /proc), with the page's element count and script heap for where it goes.
+// memory from /proc), with the page's element count and script heap for where it goes. And the
+// time an edit's redraw takes for shows of sources scattered over the plan.
+#include "CrewPage.h"
 #include "CrewWebView.h"
 #include "PublishChanges.h"
 #include "support/CrewTesting.h"
 #include "support/ProjectFixtures.h"
+#include "support/ShowProjects.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -72,8 +75,36 @@ void BM_CrewView(benchmark::State& state) {
     }
 }
 
+// The page's own time to redraw the crew view of a report generator's show (100 or 300 sources
+// scattered over the plan, names of some and numbers of the others in it), as each edit of the
+// project makes it: phone-sized (/0) and wide (/1). The plan's search for room for every name
+// and number is most of what grows with the show.
+void BM_CrewViewRedraw(benchmark::State& state) {
+    const Project p = testing::generatedShow(int(state.range(0)), 1);
+    const CrewDoc doc = CrewDoc::build(p, {}, fixtures::testDate(), false);
+    const bool wide = state.range(1) == 1;
+    CrewWebView view(doc, wide);
+    view.resize(wide ? 1180 : 390, 780);
+    view.show();
+    if (!testing::waitForDrawn(view)) {
+        state.SkipWithError("the crew view was not drawn");
+        return;
+    }
+    const QString redraw = "(function () { var t0 = performance.now(); " + crewUpdateScript(doc, wide) +
+                           "; return performance.now() - t0; })()";
+    for (auto _ : state) {
+        const double ms = testing::runJs(*view.page(), redraw, 600000).toDouble();
+        state.SetIterationTime(ms / 1000);
+    }
+}
+
 } // namespace
 
+BENCHMARK(BM_CrewViewRedraw)
+    ->ArgsProduct({{100, 300}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(5);
 BENCHMARK(BM_CrewView)
     ->Arg(100)
     ->Arg(1000)

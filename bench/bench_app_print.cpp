@@ -1,5 +1,6 @@
-// Both crew PDFs of a 300-source show: the page build and the print, with the file size,
-// the page count and whether every source made it onto paper (read back with poppler).
+// Both crew PDFs of a 300-source show, and the rigging points of one whose sources are scattered
+// over the plan: the page build and the print, with the file size, the page count and whether
+// every source made it onto paper (read back with poppler).
 #include "CrewPage.h"
 #include "PageScheme.h"
 #include "PdfPrinter.h"
@@ -7,6 +8,7 @@
 #include "QtText.h"
 #include "support/CrewTesting.h"
 #include "support/ProjectFixtures.h"
+#include "support/ShowProjects.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -37,8 +39,7 @@ CrewDoc largeDoc(bool includeHidden, bool withLink) {
     return doc;
 }
 
-void printPdf(benchmark::State& state, PageMode mode, bool landscape) {
-    const CrewDoc doc = largeDoc(mode == PageMode::rigger, mode == PageMode::rigger);
+void printPdf(benchmark::State& state, const CrewDoc& doc, PageMode mode, bool landscape) {
     PdfPrinter printer;
     QTemporaryDir dir;
     // RIG_BENCH_KEEP keeps the PDF, and the page with its paper set for another browser to print.
@@ -106,10 +107,16 @@ void printPdf(benchmark::State& state, PageMode mode, bool landscape) {
 }
 
 void BM_RiggingPointsPdf(benchmark::State& state) {
-    printPdf(state, PageMode::rigger, true);
+    printPdf(state, largeDoc(true, true), PageMode::rigger, true);
 }
 void BM_CrewSheetsPdf(benchmark::State& state) {
-    printPdf(state, PageMode::printCrew, false);
+    printPdf(state, largeDoc(false, false), PageMode::printCrew, false);
+}
+// The rigging points of a report generator's 300 sources scattered over the plan: too crowded for
+// one drawing, its plan is printed in parts.
+void BM_RiggingPointsPdfScattered(benchmark::State& state) {
+    const Project p = testing::generatedShow(sourceCount, 1);
+    printPdf(state, CrewDoc::build(p, {}, fixtures::testDate(), true), PageMode::rigger, true);
 }
 void BM_CrewPageBuild(benchmark::State& state) {
     const CrewDoc doc = largeDoc(true, true);
@@ -120,4 +127,5 @@ void BM_CrewPageBuild(benchmark::State& state) {
 
 BENCHMARK(BM_RiggingPointsPdf)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(BM_CrewSheetsPdf)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_RiggingPointsPdfScattered)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(BM_CrewPageBuild)->Unit(benchmark::kMillisecond);

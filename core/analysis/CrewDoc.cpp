@@ -101,7 +101,7 @@ OrderedJson encodePlan(const CrewDoc::Plan& p) {
 }
 
 OrderedJson encodeSrc(const CrewDoc::Src& s) {
-    OrderedJsonWriter w(21);
+    OrderedJsonWriter w(22);
     w.put("id", s.id).put("name", s.name).put("group", s.group).put("config", s.config);
     w.opt("bumper", s.bumper).opt("motors", s.motors).opt("site", dec(s.site)).opt("az", dec(s.az));
     w.opt("pos", dec(s.pos)).opt("bottom", dec(s.bottom)).opt("botFace", dec(s.botFace));
@@ -110,7 +110,7 @@ OrderedJson encodeSrc(const CrewDoc::Src& s) {
     w.put("enc", list(s.enc, encodeEnc)).put("warn", list(s.warn, encodeWarn));
     if (s.side) w.put("side", encodeSide(*s.side));
     if (s.plan) w.put("plan", encodePlan(*s.plan));
-    w.opt("rigH", dec(s.rigH)).opt("changed", s.changed);
+    w.opt("rigH", dec(s.rigH)).opt("changed", s.changed).opt("no", s.no);
     return w.take();
 }
 
@@ -248,6 +248,7 @@ CrewDoc::Src CrewDoc::Src::fromJson(const Json& j, const JsonPath& path) {
     s.plan = o.opt<Plan>("plan");
     s.rigH = optDecimal(o, "rigH");
     s.changed = o.opt<std::vector<std::string>>("changed");
+    s.no = o.opt<std::int64_t>("no");
     return s;
 }
 

@@ -91,6 +91,10 @@ struct CrewDoc {
         std::optional<Plan> plan;
         std::optional<double> rigH;
         std::optional<std::vector<std::string>> changed;
+        // The source's number in plans, the same in every document of a project: its place
+        // among all of the project's sources, hidden ones included, from 1. Absent in documents
+        // made before it existed.
+        std::optional<std::int64_t> no;
 
         static Src fromJson(const Json& j, const JsonPath& path);
     };

@@ -175,9 +175,13 @@ CrewDoc CrewDoc::build(const Project& project, const TextMap<List<std::string>>&
     doc.distUnit = project.report.info.distanceUnit;
     doc.weightUnit = project.report.info.weightUnit;
 
+    // A source keeps its number whether or not the crew sees the others.
+    std::int64_t number = 0;
     for (const Source& source : project.report.sources) {
+        ++number;
         if (!includeHidden && project.isHidden(source.id())) continue;
         doc.sources.push_back(buildSource(project, source, changes));
+        doc.sources.back().no = number;
     }
 
     doc.inventory.reserve(project.inventory.size());

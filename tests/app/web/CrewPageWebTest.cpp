@@ -24,6 +24,7 @@
 #include "support/SampleShow.h"
 #include "support/ShowProjects.h"
 
+#include <QCoroTask>
 #include <QDateTime>
 #include <QFile>
 #include <QImage>
@@ -32,6 +33,8 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QPalette>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -612,18 +615,32 @@ CrewDoc crowdedPlan(bool longName) {
     return exportCrewDoc(generatedShow(options), false, nowSeconds());
 }
 
-// Every label and numbered mark of the plan drawing `svg`, read back as drawn: overlaps with
-// another label or mark, an outline or a point (a mark may cover the sources its key entry names),
-// labels outside the drawing, sources neither labelled nor named by the key entry of a mark, a
+// Four groups with a source "L" and a source "R" each: the same names in different groups.
+CrewDoc sameNames() {
+    const test::ReportGeneratorOptions dense = test::denseShowOptions(17);
+    test::ReportGeneratorOptions options = dense;
+    options.sourceList.clear();
+    for (const std::size_t i : {0, 1, 2, 13, 3, 4, 5, 16}) {
+        options.sourceList.push_back(dense.sourceList[i]);
+        options.sourceList.back().name = options.sourceList.size() <= 4 ? "L" : "R";
+    }
+    return exportCrewDoc(generatedShow(options), false, nowSeconds());
+}
+
+// Every label and numbered mark of the plan drawings `svgs` (a plan, or the parts of one), read
+// back as drawn: overlaps with another label or mark, an outline or a point (its own ones too),
+// labels outside their drawing, sources neither labelled nor named by the key entry of a mark, a
 // label that is not its source's whole name, a mark whose key entry does not name the source it
-// is drawn with, and one text shown for two different names.
-const char* const planLabelFaults = R"((function (svg) {
-  var ctm = svg.getScreenCTM(), out = { labels: 0, marks: 0, unnamed: 0, faults: [] }, named = {};
-  function screen(x, y) { var p = svg.createSVGPoint(); p.x = x; p.y = y; p = p.matrixTransform(ctm); return [p.x, p.y]; }
-  function boxOf(t) {
-    var b = t.getBBox(), a = screen(b.x, b.y), c = screen(b.x + b.width, b.y + b.height);
-    return { x0: Math.min(a[0], c[0]), y0: Math.min(a[1], c[1]), x1: Math.max(a[0], c[0]), y1: Math.max(a[1], c[1]) };
-  }
+// is drawn with, and one text shown for two sources. What a part draws of the sources another
+// part marks counts as something to keep off.
+const char* const planLabelFaults = R"((function (svgs) {
+  var out = { drawings: svgs.length, sources: 0, labels: 0, marks: 0, unnamed: 0, faults: [] }, shownAs = {};
+  var key = {};
+  document.querySelectorAll('.key-entry').forEach(function (entry) {
+    var mark = entry.querySelector('.mark').textContent;
+    if (key[mark]) out.faults.push('key entry ' + mark + ' twice');
+    key[mark] = [].map.call(entry.querySelectorAll('.src-name'), function (n) { return n.textContent; });
+  });
   function meet(a, b) { return a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1; }
   function crosses(p, q, r, s) {
     function side(a, b, c) { return Math.sign((b[0] - a[0]) * (c[1] - a[1]) - (b[1] - a[1]) * (c[0] - a[0])); }
@@ -645,56 +662,72 @@ const char* const planLabelFaults = R"((function (svg) {
         if (crosses(poly[i], poly[(i + 1) % poly.length], corners[k], corners[(k + 1) % 4])) return true;
     return false;
   }
-  var key = {};
-  svg.parentNode.querySelectorAll('.plan-key li').forEach(function (li) {
-    var mark = li.querySelector('.mark').textContent, names = li.querySelectorAll('.src-name');
-    key[mark] = names.length ? [].map.call(names, function (n) { return n.textContent; }) : [li.textContent.slice(mark.length).trim()];
-  });
-  var frame = svg.getBoundingClientRect();
-  var groups = [].slice.call(svg.children).filter(function (g) { return g.querySelector('title'); });
-  var labels = [], outlines = [], points = [], shownAs = {};
-  groups.forEach(function (g) {
-    var name = g.querySelector('title').textContent;
-    g.querySelectorAll('polygon.outline').forEach(function (p) {
-      outlines.push({ name: name, pts: [].map.call(p.points, function (q) { return screen(q.x, q.y); }) });
+  [].forEach.call(svgs, function (svg, drawing) {
+    var ctm = svg.getScreenCTM(), frame = svg.getBoundingClientRect();
+    function screen(x, y) { var p = svg.createSVGPoint(); p.x = x; p.y = y; p = p.matrixTransform(ctm); return [p.x, p.y]; }
+    function boxOf(t) {
+      var b = t.getBBox(), a = screen(b.x, b.y), c = screen(b.x + b.width, b.y + b.height);
+      return { x0: Math.min(a[0], c[0]), y0: Math.min(a[1], c[1]), x1: Math.max(a[0], c[0]), y1: Math.max(a[1], c[1]) };
+    }
+    var groups = [].slice.call(svg.children).filter(function (g) { return g.matches('g, a'); });
+    var labels = [], outlines = [], points = [], named = {};
+    groups.forEach(function (g, gi) {
+      var title = g.querySelector('title'), name = title ? title.textContent : 'a source of another part', id = drawing + '/' + gi;
+      g.querySelectorAll('polygon.outline').forEach(function (p) {
+        outlines.push({ name: name, pts: [].map.call(p.points, function (q) { return screen(q.x, q.y); }) });
+      });
+      g.querySelectorAll('circle').forEach(function (c) { points.push({ name: name, box: c.getBoundingClientRect() }); });
+      g.querySelectorAll('text.lbl').forEach(function (t) {
+        var mark = t.closest('.mark'), text = mark ? '#' + t.textContent : t.textContent, names = mark ? key[t.textContent] || [] : [name];
+        labels.push({ name: name, text: text, box: boxOf(mark ? mark.querySelector('rect') : t) });
+        if (mark) {
+          out.marks++;
+          names.forEach(function (n) { named[n] = true; });
+          if (names.indexOf(name) < 0) out.faults.push(text + ' (' + name + '): the key says ' + names);
+        } else {
+          out.labels++;
+          named[gi] = true;
+          if (text !== name) out.faults.push(text + ' (' + name + '): not the name');
+        }
+        if (shownAs[text] !== undefined && shownAs[text] !== id) out.faults.push(text + ' shown for two sources');
+        shownAs[text] = id;
+      });
     });
-    g.querySelectorAll('circle').forEach(function (c) { points.push({ name: name, box: c.getBoundingClientRect() }); });
-    g.querySelectorAll('text.lbl').forEach(function (t) {
-      var mark = t.closest('.mark'), text = mark ? '#' + t.textContent : t.textContent, names = mark ? key[t.textContent] || [] : [name];
-      labels.push({ name: name, names: names, text: text, mark: !!mark, box: boxOf(mark ? mark.querySelector('rect') : t) });
-      names.forEach(function (n) { named[n] = true; });
-      if (mark) {
-        out.marks++;
-        if (names.indexOf(name) < 0) out.faults.push(text + ' (' + name + '): the key says ' + names);
-      } else {
-        out.labels++;
-        if (text !== name) out.faults.push(text + ' (' + name + '): not the name');
-      }
-      if (shownAs[text] !== undefined && shownAs[text] !== name) out.faults.push(text + ' shown for ' + name + ' and ' + shownAs[text]);
-      shownAs[text] = name;
+    labels.forEach(function (l, i) {
+      var at = l.text + ' (' + l.name + ')';
+      if (l.box.x0 < frame.left || l.box.x1 > frame.right || l.box.y0 < frame.top || l.box.y1 > frame.bottom) out.faults.push(at + ': cut off');
+      labels.slice(i + 1).forEach(function (m) { if (meet(l.box, m.box)) out.faults.push(at + ' over ' + m.text); });
+      outlines.forEach(function (o) { if (boxMeetsPolygon(l.box, o.pts)) out.faults.push(at + ' over the outline of ' + o.name); });
+      points.forEach(function (p) {
+        if (meet(l.box, { x0: p.box.left, y0: p.box.top, x1: p.box.right, y1: p.box.bottom })) out.faults.push(at + ' over a point of ' + p.name);
+      });
+    });
+    groups.forEach(function (g, gi) {
+      var title = g.querySelector('title');
+      if (!title) return;
+      out.sources++;
+      if (!named[gi] && !named[title.textContent]) out.unnamed++;
     });
   });
-  labels.forEach(function (l, i) {
-    var at = l.text + ' (' + l.name + ')';
-    if (l.box.x0 < frame.left || l.box.x1 > frame.right || l.box.y0 < frame.top || l.box.y1 > frame.bottom) out.faults.push(at + ': cut off');
-    labels.slice(i + 1).forEach(function (m) { if (meet(l.box, m.box)) out.faults.push(at + ' over ' + m.text); });
-    // A mark may stand over its own sources.
-    function other(o) { return !l.mark || l.names.indexOf(o.name) < 0; }
-    outlines.filter(other).forEach(function (o) { if (boxMeetsPolygon(l.box, o.pts)) out.faults.push(at + ' over the outline of ' + o.name); });
-    points.filter(other).forEach(function (p) {
-      if (meet(l.box, { x0: p.box.left, y0: p.box.top, x1: p.box.right, y1: p.box.bottom })) out.faults.push(at + ' over a point of ' + p.name);
-    });
-  });
-  groups.forEach(function (g) { if (!named[g.querySelector('title').textContent]) out.unnamed++; });
-  out.sources = groups.length;
   return JSON.stringify(out);
 }))";
 
+// The plan faults of the crew view (`page` at phone width or wide) or of the rigging points.
+QJsonObject planFaults(QWebEnginePage& page, bool printed) {
+    const QString probe = QString("(%1)(document.querySelectorAll('%2'))")
+                              .arg(planLabelFaults, printed ? ".rig-plan svg.draw:not(.plan-index)"
+                                                            : "figure.overview svg.draw");
+    return QJsonDocument::fromJson(runJs(page, probe, 120000).toString().toUtf8()).object();
+}
+
 // The plan of all sources names each of them beside its outline, never over another name, an
-// outline or a point, and within the drawing: on a phone, in the window and in the rigging
-// points. A name with no room beside its source gives way to the source's number, explained
-// under the plan; so in crowded shows of 17 and 60 sources with towers close together. Sources
-// drawn at one spot share one mark, its key entry naming them all.
+// outline or a point (its own ones neither), and within the drawing: on a phone, in the window
+// and in the rigging points. A name with no room beside its source gives way to the source's
+// number, explained under the plan; so in crowded shows of 17 and 60 sources with towers close
+// together. Sources drawn at one spot share one mark, its key entry naming them all. Sources of
+// the same name in different groups never read alike. Shows of 100 and 300 scattered sources are
+// drawn taller or larger in the crew view, and in parts on paper, until every source is named
+// or numbered.
 TEST_F(CrewLayouts, PlanLabelsStayOffOtherLabelsAndOutlines) {
     const std::tuple<const char*, CrewDoc, int> shows[] = {
         {"sample show", crowdedPlan(false), 2},
@@ -704,6 +737,9 @@ TEST_F(CrewLayouts, PlanLabelsStayOffOtherLabelsAndOutlines) {
         {"60 crowded sources", exportCrewDoc(generatedShow(test::denseShowOptions(60)), false, nowSeconds()),
          2},
         {"150 sources at one spot", exportCrewDoc(fixtures::largeProject(150, 2, 2), false, nowSeconds()), 0},
+        {"four L and four R", sameNames(), 6},
+        {"100 generated sources", exportCrewDoc(generatedShow(100, 1), false, nowSeconds()), 0},
+        {"300 generated sources", exportCrewDoc(generatedShow(300, 1), false, nowSeconds()), 0},
     };
     for (const auto& [show, doc, leastNames] : shows) {
         for (const char* layout : {"phone", "wide", "rigging points"}) {
@@ -711,10 +747,7 @@ TEST_F(CrewLayouts, PlanLabelsStayOffOtherLabelsAndOutlines) {
             const bool printed = QString(layout) == "rigging points", phone = QString(layout) == "phone";
             QWebEnginePage& page = printed ? rigger->page() : crewView(phone, doc);
             if (printed) draw(page, doc);
-            const QString probe =
-                QString("(%1)(document.querySelector('%2'))")
-                    .arg(planLabelFaults, printed ? ".rig-plan svg" : "figure.overview svg");
-            const QJsonObject r = QJsonDocument::fromJson(runJs(page, probe).toString().toUtf8()).object();
+            const QJsonObject r = planFaults(page, printed);
             const std::string faults = QJsonDocument(r["faults"].toArray()).toJson().toStdString();
             EXPECT_EQ(r["sources"].toInt(), int(doc.sources.size()));
             EXPECT_EQ(r["unnamed"].toInt(), 0) << faults;
@@ -722,19 +755,159 @@ TEST_F(CrewLayouts, PlanLabelsStayOffOtherLabelsAndOutlines) {
             // Names where they have room: most of the sample show's on paper.
             EXPECT_GE(r["labels"].toInt(), QString(show) == "sample show" && printed ? 5 : leastNames)
                 << faults;
+            // A plan wider than the screen scrolls by itself; the page keeps its width.
+            if (!printed) {
+                EXPECT_EQ(runJs(page, "document.documentElement.scrollWidth <= window.innerWidth"),
+                          QVariant(true));
+            }
         }
     }
 
-    // Outlines too far apart to draw leave no room to measure: the page still draws.
+    // Outlines and points too far away to draw are left out and named under the plan; the
+    // rest draws as usual, its points as small as ever. In the sheets, a source lying wholly
+    // that far has a plan that says so.
     CrewDoc far = crowdedPlan(false);
     far.sources[0].plan->c = {-1e300, 0};
     far.sources[1].plan->c = {1e300, 1e300};
-    for (QWebEnginePage* page : {&crewView(true, far), &rigger->page()}) {
-        draw(*page, far);
-        EXPECT_EQ(
-            runJs(*page, "String(window.RIG_ERROR) + (document.querySelectorAll('svg.draw').length > 0)"),
-            QVariant("undefinedtrue"));
+    for (CrewDoc::Point& p : far.sources[1].points)
+        if (p.xyz) (*p.xyz)[0] = 1e300, (*p.xyz)[1] = -1e300;
+    const QString leftOut =
+        "Left out of the plan, more than 100000 m from the origin: " + toQ(far.sources[0].name) + ", " +
+        toQ(far.sources[1].name) + ".";
+    const QString largestPoint = "Math.max.apply(null, [].map.call(document.querySelectorAll('%1 circle'), "
+                                 "function (c) { return c.getBoundingClientRect().width; }))";
+    for (const char* layout : {"phone", "rigging points"}) {
+        SCOPED_TRACE(layout);
+        const bool printed = QString(layout) == "rigging points";
+        QWebEnginePage& page = printed ? rigger->page() : crewView(true, far);
+        if (printed) draw(page, far);
+        EXPECT_EQ(runJs(page, "String(window.RIG_ERROR)"), QVariant("undefined"));
+        EXPECT_EQ(shown(page, printed ? ".rig-plan .plan-note" : "figure.overview .plan-note"), leftOut);
+        const QJsonObject r = planFaults(page, printed);
+        EXPECT_EQ(r["sources"].toInt(), int(far.sources.size()) - 1); // the first keeps its points
+        EXPECT_EQ(r["unnamed"].toInt(), 0);
+        EXPECT_LE(runJs(page, largestPoint.arg(printed ? ".rig-plan" : "figure.overview")).toDouble(), 8);
     }
+    draw(sheets->page(), far);
+    EXPECT_EQ(sheets->js("String(window.RIG_ERROR)"), QVariant("undefined"));
+    EXPECT_EQ(shown(sheets->page(), "#s-1 .plan-note"),
+              "Parts more than 100000 m from the origin are left out of the plan.");
+}
+
+// The key under the plan on the first page of the rigging points `pdf`, as poppler reads it:
+// number and name of each entry. An entry starts with a number standing apart from the word
+// before it; a name wrapped onto the next line goes on under its beginning.
+std::map<QString, QString> paperKey(const QString& pdf) {
+    std::vector<PdfWord> words = readPdfWords(pdf);
+    const auto compass = std::find_if(words.begin(), words.end(), [](const PdfWord& w) {
+        return w.page == 1 && w.text.contains(QChar(0x2191));
+    });
+    if (compass == words.end()) return {};
+    const double top = compass->y1;
+    std::erase_if(words, [&](const PdfWord& w) { return w.page != 1 || w.y0 < top; });
+    std::sort(words.begin(), words.end(), [](const PdfWord& a, const PdfWord& b) {
+        return std::abs(a.y0 - b.y0) > 2 ? a.y0 < b.y0 : a.x0 < b.x0;
+    });
+    std::map<QString, QString> key;
+    std::vector<std::pair<double, QString>> above, here; // where each entry of a line starts
+    const PdfWord* before = nullptr;
+    for (const PdfWord& w : words) {
+        const bool newLine = !before || std::abs(w.y0 - before->y0) > 2;
+        if (newLine) above = here.empty() ? above : here, here.clear();
+        const bool number = QRegularExpression("^[0-9]+$").match(w.text).hasMatch();
+        if (number && (newLine || w.x0 - before->x1 > 6)) {
+            here.push_back({w.x0, w.text});
+            key[w.text];
+        } else {
+            QString entry = here.empty() ? QString() : here.back().second;
+            for (const auto& [x, n] : newLine ? above : decltype(above){})
+                if (x <= w.x0) entry = n;
+            if (!entry.isEmpty()) key[entry] += (key[entry].isEmpty() ? "" : " ") + w.text;
+        }
+        before = &w;
+    }
+    return key;
+}
+
+// A source has one number in every document: every number of the crew view's key, which
+// leaves the hidden sources out, names the same source in the rigging points' key, which has
+// them, read back with poppler. A key longer than a page says at the foot of each page that it
+// goes on, and the page it goes on to carries its heading. A point far away paints nothing.
+TEST_F(CrewLayouts, PlanNumbersAndKeysOnPaper) {
+    PdfPrinter printer;
+    QTemporaryDir dir;
+    auto print = [&](const QString& html, const QString& name) {
+        const QString target = dir.filePath(name);
+        EXPECT_TRUE(QCoro::waitFor(printer.makeAsync(html, target, true))) << name.toStdString();
+        return target;
+    };
+
+    Project hiding = generatedShow(test::denseShowOptions(17));
+    std::vector<std::string> hidden;
+    for (const Source& s : hiding.report.sources)
+        if (s.name.starts_with("CS ")) hidden.push_back(s.id());
+    hiding.setHidden(hidden, true);
+    const std::map<QString, QString> paper =
+        paperKey(print(exportPdfPage(hiding, false, nowSeconds()), "hidden.pdf"));
+    EXPECT_EQ(paper.at("7"), "CS 1");
+    const QStringList entries = runJs(crewView(true, CrewDoc::build(hiding, {}, nowSeconds(), false)),
+                                      "[].map.call(document.querySelectorAll('.plan-key li'), function (e) { "
+                                      "return e.textContent.replace(/\\s+/g, ' "
+                                      "').trim(); }).join('\\n')")
+                                    .toString()
+                                    .split('\n');
+    ASSERT_GE(entries.size(), 8);
+    int both = 0;
+    for (const QString& entry : entries) {
+        const QString number = entry.section(' ', 0, 0);
+        if (!paper.count(number)) continue; // named on paper, where there is more room
+        ++both;
+        EXPECT_EQ(number + " " + paper.at(number), entry);
+    }
+    EXPECT_GE(both, 5);
+
+    // 300 sources: the plan in parts, then the key over two pages.
+    const QStringList pages =
+        readPdf(print(exportPdfPage(generatedShow(300, 1), false, nowSeconds()), "large.pdf"))
+            .text.split('\f');
+    QStringList keyPages;
+    for (const QString& page : pages)
+        if (page.contains("Numbers in the plan")) keyPages << page.trimmed();
+    ASSERT_GE(keyPages.size(), 2);
+    for (qsizetype i = 0; i < keyPages.size(); ++i) {
+        const bool last = i == keyPages.size() - 1;
+        EXPECT_TRUE(keyPages[i].startsWith(i ? "Numbers in the plan (continued)" : "Numbers in the plan"))
+            << keyPages[i].left(80).toStdString();
+        EXPECT_EQ(keyPages[i].endsWith("Continued on the next page."), !last)
+            << keyPages[i].right(80).toStdString();
+    }
+    const QStringList plans = pages.filter(QRegularExpression("^\\s*Plan, part "));
+    ASSERT_GE(plans.size(), 2);
+    EXPECT_TRUE(plans[0].contains("Plan, part 1 of " + QString::number(plans.size())));
+    // The last part says beside its heading where its numbers are explained.
+    for (const QString& plan : plans)
+        EXPECT_EQ(
+            plan.section('\n', 0, 0).contains("The numbers in the plan are explained on the next page."),
+            plan == plans.last());
+
+    // Points 1e300 m away: the first page shows the rest of the plan, barely any of it red.
+    CrewDoc far = crowdedPlan(false);
+    for (CrewDoc::Point& p : far.sources[1].points)
+        if (p.xyz) (*p.xyz)[0] = 1e300, (*p.xyz)[1] = -1e300;
+    const QString farPdf = print(crewPage(far, PageMode::rigger, false), "far.pdf");
+    QProcess raster;
+    raster.start("pdftoppm",
+                 {"-r", "30", "-f", "1", "-l", "1", "-png", "-singlefile", farPdf, dir.filePath("far")});
+    ASSERT_TRUE(raster.waitForFinished(60000) && raster.exitCode() == 0);
+    const QImage first(dir.filePath("far.png"));
+    ASSERT_FALSE(first.isNull());
+    qint64 red = 0;
+    for (int y = 0; y < first.height(); ++y)
+        for (int x = 0; x < first.width(); ++x) {
+            const QColor c = first.pixelColor(x, y);
+            red += c.red() > 150 && c.green() < 110 && c.blue() < 110 ? 1 : 0;
+        }
+    EXPECT_LT(double(red) / double(first.width() * first.height()), 0.01);
 }
 
 // Warnings by severity, errors first, in the report's order within a level; the same in the

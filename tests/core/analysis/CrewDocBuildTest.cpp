@@ -68,9 +68,10 @@ TEST(CrewDocBuild, RealisticProject) {
         "warn":[{"l":"caution","t":"Check the rear link"},{"l":"error","t":"Rear load is negative (-12 kg)."}],
         "side":{"p":"M0 -900L50 -900L50 -800Z","box":[-20,-910,70,110],"pts":[[0,-900],[-20,-910]]},
         "plan":{"c":[1.2,4.6],"hull":[[-0.5,-1],[0.5,-1],[0.5,1]],"dir":[0,1]},"rigH":12,
-        "changed":["Site -1 → -1.5"]})"));
+        "changed":["Site -1 → -1.5"],"no":1})"));
+    // A source keeps its number when the crew does not see the one before it.
     EXPECT_EQ(j["sources"][1], parseJsonText(R"({"id":"Front fill","name":"Front fill","group":[],"config":"",
-        "points":[],"hasAngles":false,"enc":[],"warn":[],"rigH":12})"));
+        "points":[],"hasAngles":false,"enc":[],"warn":[],"rigH":12,"no":3})"));
     EXPECT_EQ(j["inventory"], parseJsonText(R"([{"cat":"Enclosure","q":12,"n":"K1","ch":3}])"));
     EXPECT_EQ(j["delta"], parseJsonText(R"({"name":"K1-DELTA","spacing":0.8,"weight":9.5})"));
     ASSERT_NO_THROW(CrewDoc::decode(text));
@@ -80,6 +81,7 @@ TEST(CrewDocBuild, RealisticProject) {
     changes.erase("ALL/Main/Main L");
     j = parseJsonText(CrewDoc::build(p, changes, testDate(), true).encode());
     ASSERT_EQ(j["sources"].size(), 3u);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(j["sources"][i]["no"], i + 1);
     EXPECT_FALSE(j["sources"][0].contains("changed"));
     EXPECT_EQ(j["sources"][1]["id"], "ALL/Sub");
     EXPECT_EQ(j["sources"][1]["changed"], Json::array());

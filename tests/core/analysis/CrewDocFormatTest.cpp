@@ -24,7 +24,7 @@ const char* const kSampleText =
     R"("enc":[{"n":1,"t":"K1","a":0,"s":-1.5,"top":9.1,"bot":8.7}],"warn":[{"l":"caution",)"
     R"("t":"Check the rear link"}],"side":{"p":"M0 0L10 0L10 10Z","box":[0,0,10,10],"pts":[[0,-5]]},)"
     R"("plan":{"c":[1,2],"hull":[[-0.3,-0.2],[0.3,-0.2],[0.3,0.2]],"dir":[0,1]},"rigH":12,)"
-    R"("changed":["Site -1 → -2"]},{"id":"Fill","name":"Fill","group":[],"config":"","points":[],)"
+    R"("changed":["Site -1 → -2"],"no":7},{"id":"Fill","name":"Fill","group":[],"config":"","points":[],)"
     R"("hasAngles":false,"enc":[],"warn":[]}],"inventory":[{"cat":"Enclosure","q":12,"n":"K1","ch":3},)"
     R"({"cat":"Rigging","q":2,"n":"K1-BUMP"}],"delta":{"name":"K1-DELTA","spacing":0.8,"weight":9.5}})";
 
