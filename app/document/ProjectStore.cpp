@@ -9,6 +9,7 @@
 #include "RecentFiles.h"
 #include "Recovery.h"
 #include "base/File.h"
+#include "base/Text.h"
 
 #include <QFileInfo>
 
@@ -160,11 +161,9 @@ bool ProjectStore::confirmDiscardChanges() {
 }
 
 bool ProjectStore::saveProject() {
-    QString name = toQ(project_.name);
-    name.remove(QLatin1Char('/'));
-    if (name.isEmpty()) name = QStringLiteral("Rig");
-    const auto path = prompts().chooseProjectSaveFile(settings().value(RecentFiles::lastDirKey).toString(),
-                                                      name + ".qvrig");
+    const QString name = toQ(proposedFileName(project_.name, ".qvrig", "Rig"));
+    const auto path =
+        prompts().chooseProjectSaveFile(settings().value(RecentFiles::lastDirKey).toString(), name);
     if (!path) return false;
     return writeProject(*path);
 }
