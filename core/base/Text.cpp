@@ -419,6 +419,8 @@ std::string_view cutToBytes(std::string_view text, std::size_t maxBytes) {
     std::unique_ptr<icu::BreakIterator> characters(
         icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
     std::size_t end = 0;
+    // The iterator counts in 32 bits.
+    if (maxBytes >= std::size_t(INT32_MAX)) status = U_INDEX_OUTOFBOUNDS_ERROR;
     if (U_SUCCESS(status)) {
         characters->setText(utext, status);
         // UTF-8 text: the iterator's offsets are byte offsets.
