@@ -189,11 +189,9 @@ bool ProjectStore::confirmDiscardChanges() {
 }
 
 bool ProjectStore::saveProject() {
-    QString name = toQ(project_.name);
-    name.remove(QLatin1Char('/'));
-    if (name.isEmpty()) name = QStringLiteral("Rig");
-    const auto path = prompts().chooseProjectSaveFile(settings().value(RecentFiles::lastDirKey).toString(),
-                                                      name + ".qvrig");
+    const QString name = toQ(proposedFileName(project_.name, ".qvrig", "Rig"));
+    const auto path =
+        prompts().chooseProjectSaveFile(settings().value(RecentFiles::lastDirKey).toString(), name);
     if (!path) return false;
     return writeProject(*path);
 }

@@ -53,6 +53,17 @@ QString weight(std::optional<double> value, const ReportInfo& info) {
     return withUnit(value, info.weightUnit);
 }
 
+QString pointLoad(std::optional<double> load, const ReportInfo& info) {
+    if (load && !std::isfinite(*load)) return QStringLiteral("Unreadable");
+    return weight(load, info);
+}
+
+style::Tone pointLoadTone(std::optional<double> load) {
+    if (!load) return style::Tone::primary;
+    if (!std::isfinite(*load)) return style::Tone::orange;
+    return *load < 0 ? style::Tone::red : style::Tone::primary;
+}
+
 QString plainNumber(std::optional<double> value) {
     return value ? number(*value) : absent();
 }

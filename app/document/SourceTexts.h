@@ -3,6 +3,7 @@
 // names from the report and the project are isolated (shownName).
 #pragma once
 
+#include "PageStyle.h"
 #include "model/Project.h"
 
 #include <QString>
@@ -55,6 +56,11 @@ QString positionLine(const XYZ& position);
 QString pickupHeading();
 QString pickupHelp();
 QStringList pickupColumnTitles(const DeltaSpec& delta);
+// A point's speaker load: its weight, "–" when the report gives none, and "Unreadable" when it
+// printed one that is no number (the checks name the point).
+QString pointLoad(std::optional<double> load, const ReportInfo& info);
+// Orange for an unreadable load, as the checks warn of it; red below 0.
+style::Tone pointLoadTone(std::optional<double> load);
 // "Front · hole A3"
 QString pointTitle(const Pickup& pickup);
 // "4.75 / -2.00 / 11.30", or "–" when x is not finite.

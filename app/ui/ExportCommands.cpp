@@ -11,6 +11,7 @@
 #include "RiggingPointsCSV.h"
 #include "analysis/RigDXF.h"
 #include "base/File.h"
+#include "base/Text.h"
 
 #include <QFileInfo>
 
@@ -41,10 +42,7 @@ KindInfo info(ExportKind kind) {
 } // namespace
 
 QString proposedExportName(const Project& project, ExportKind kind) {
-    QString base = toQ(project.name);
-    base.remove('/');
-    if (base.isEmpty()) base = QStringLiteral("Rig");
-    return base + QString::fromUtf8(info(kind).suffix);
+    return toQ(proposedFileName(project.name, info(kind).suffix, "Rig"));
 }
 
 std::optional<QString> writeExportFile(const QString& path, std::string_view bytes) {

@@ -31,7 +31,8 @@ enum class ExportKind { riggingPointsPDF, crewSheetsPDF, riggingPointsDXF, riggi
 inline constexpr const char* lastExportDirectoryKey = "lastExportDirectory";
 
 // The project name (or "Rig" when it has none) and the kind's suffix, such as
-// "Main Stage – rigging points.pdf". A "/" in the name would name a folder and is left out.
+// "Main Stage – rigging points.pdf", as proposedFileName makes it (no "/", control or
+// direction characters; at most 255 bytes).
 QString proposedExportName(const Project& project, ExportKind kind);
 
 // Writes `bytes` to `path` atomically; the reason it failed, else nothing. A file already at

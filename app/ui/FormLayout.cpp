@@ -121,7 +121,9 @@ FormRow::FormRow(const QString& labelText, QWidget* parent)
     layout_->setContentsMargins(0, 0, 0, 0);
     layout_->setSpacing(10);
     if (!labelText.isEmpty()) {
-        label_ = form::label(labelText);
+        // A label may be a name from the report (a group's): a long one wraps, never widening the form.
+        label_ = new style::WrappingLabel(labelText);
+        label_->setFont(style::bodyFont());
         layout_->addWidget(label_, 0, Qt::AlignVCenter);
     }
     layout_->addStretch(1);

@@ -67,7 +67,7 @@ public:
     void addValue(QWidget* value, int stretch = 0, Qt::Alignment alignment = Qt::AlignVCenter);
 
 private:
-    style::ToneLabel* label_ = nullptr;
+    style::WrappingLabel* label_ = nullptr;
     QHBoxLayout* layout_;
 };
 

@@ -28,11 +28,11 @@ QWidget* lineRow(const QString& name, std::int64_t count, QMargins margins, QFon
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(margins);
     layout->setSpacing(8);
-    auto* nameLabel = form::label(name, Tone::primary, nameFont);
+    // A long name wraps, anywhere if it must; the count keeps its place at the right edge.
+    auto* nameLabel = new style::WrappingLabel(name);
+    nameLabel->setFont(nameFont);
     nameLabel->setObjectName(QStringLiteral("name"));
-    nameLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    // A long name wraps; the count keeps its place at the right edge.
-    nameLabel->setWordWrap(true);
+    nameLabel->setSelectable(true);
     QFont countFont = nameFont;
     countFont.setWeight(QFont::ExtraBold);
     countFont.setStyleHint(QFont::Monospace, QFont::PreferDefault);

@@ -77,6 +77,12 @@ MotorsSettings::MotorsSettings(MotorLibrary& library, QWidget* parent)
     connect(add_, &QPushButton::clicked, this, &MotorsSettings::addMotor);
     connect(newName_, &QLineEdit::returnPressed, this, &MotorsSettings::addMotor);
     connect(newWeight_->lineEdit(), &QLineEdit::returnPressed, this, &MotorsSettings::addMotor);
+    // A weight by the New Motor sheet's rule: the text as it stands, read whole. The field keeps
+    // the last number it could read ("1e99" on the way to "1e999"), which is no weight to add.
+    connect(newWeight_->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
+        weight_ = parseMotorWeight(text);
+        updateAddButton();
+    });
 
     delta_ = new DeltaFields({[this] { return library_.delta(); },
                               [this](DeltaSpec delta) { library_.setDelta(std::move(delta)); }});

@@ -135,9 +135,10 @@ RiggingHeightFields::RiggingHeightFields(ProjectStore& store, QWidget* parent)
     warningLayout->addWidget(
         new SymbolView(QStringLiteral("exclamationmark.triangle.fill"), Tone::orange, style::calloutFont()),
         0, Qt::AlignTop);
-    warningLabel_ = form::label({}, Tone::orange, style::calloutFont());
-    warningLabel_->setWordWrap(true);
-    warningLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Names the sources: a long name wraps, anywhere if it must.
+    warningLabel_ = new style::WrappingLabel({}, Tone::orange);
+    warningLabel_->setFont(style::calloutFont());
+    warningLabel_->setSelectable(true);
     warningLayout->addWidget(warningLabel_, 1);
     addRow(warning_);
 

@@ -82,7 +82,7 @@ private:
     std::vector<GroupRow> groupRows_;
     std::optional<std::vector<std::string>> shownLabels_;
     QWidget* warning_;
-    style::ToneLabel* warningLabel_;
+    style::WrappingLabel* warningLabel_;
 };
 
 } // namespace rig::app

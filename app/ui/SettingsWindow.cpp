@@ -89,6 +89,9 @@ SettingsWindow::SettingsWindow(MotorLibrary& motors, DXFSettings& dxf, PublishSe
 
     auto* close = new QShortcut(QKeySequence::Close, this);
     connect(close, &QShortcut::activated, this, &QWidget::close);
+    // As a dialog closes on Escape: every change is kept already, nothing is left to confirm.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
 }
 
 // ---- SettingsOpener ---------------------------------------------------------------------------

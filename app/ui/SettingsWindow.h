@@ -1,5 +1,6 @@
 // The settings window: one top-level window of 560 × 480 with the tabs General, Motors and
-// Publishing. Every control writes through at once; there is nothing to confirm or cancel.
+// Publishing. Every control writes through at once; there is nothing to confirm or cancel, and
+// Escape or Ctrl+W closes it.
 #pragma once
 
 #include <QObject>

@@ -550,8 +550,8 @@ void SourcePage::refreshPickups(const Project& project) {
         Blocks::PointRow& r = b.points[i];
         const PointExtra extra = project.extra(sourceID_, r.role);
         r.title->updateText(text::pointTitle(p));
-        r.load->updateText(text::weight(p.load, info));
-        r.load->setTone(p.load && *p.load < 0 ? Tone::red : Tone::primary);
+        r.load->updateText(text::pointLoad(p.load, info));
+        r.load->setTone(text::pointLoadTone(p.load));
         r.position->updateText(text::coordinatesLine(p));
         const auto deltaPoints = project.deltaPoints(source_, p);
         r.delta->updateText(deltaPoints ? text::deltaLine(*deltaPoints) : QString());

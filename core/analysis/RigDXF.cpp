@@ -102,6 +102,36 @@ std::string sanitiseText(std::string_view text) {
     return out;
 }
 
+// The longest value line written. R12 programs keep 255 characters of a text, and some readers
+// fall out of step with the code/value pairs after a longer line.
+constexpr std::size_t maxValueLength = 255;
+constexpr std::string_view cutMark = "...";
+
+// Printable ASCII cut to the longest value line, with a mark where it was cut.
+std::string fitted(std::string text) {
+    if (text.size() > maxValueLength) {
+        text.resize(maxValueLength - cutMark.size());
+        text += cutMark;
+    }
+    return text;
+}
+
+// A point's label: its source name, then `rest`. A name too long for the line gives way first,
+// so the point's role, load and hook height stay; it keeps enough to be told apart.
+std::string pointLabel(std::string_view name, std::string_view rest) {
+    constexpr std::size_t leastName = 64;
+    std::string shown = sanitiseText(name);
+    const std::string tail = sanitiseText(rest);
+    if (shown.size() + tail.size() > maxValueLength) {
+        const std::size_t room = std::max(leastName, maxValueLength - std::min(tail.size(), maxValueLength));
+        if (shown.size() > room) {
+            shown.resize(room - cutMark.size());
+            shown += cutMark;
+        }
+    }
+    return shown + tail; // the line cuts what is still too long
+}
+
 // As sanitiseText, but characters outside printable ASCII are dropped.
 std::string sanitiseAuthor(std::string_view text) {
     std::string base = removeDiacritics(text);
@@ -156,6 +186,8 @@ std::string groupLayerName(const Source& source) {
             name += '_';
         }
     }
+    // Group paths alike up to there share a layer rather than a line readers lose step on.
+    name.resize(cutToBytes(name, maxValueLength).size());
     return name;
 }
 
@@ -197,7 +229,7 @@ public:
         pair(20, y);
         pair(30, z);
         pair(40, height);
-        pair(1, sanitiseText(value));
+        pair(1, fitted(sanitiseText(value)));
     }
 
     std::string& str() { return out_; }
@@ -241,7 +273,7 @@ public:
             std::string author = sanitiseAuthor(*project_.author);
             if (!author.empty()) comment += " - prepared by " + author;
         }
-        h.pair(999, comment);
+        h.pair(999, fitted(std::move(comment)));
         h.pair(0, "SECTION");
         h.pair(2, "HEADER");
         h.pair(9, "$ACADVER");
@@ -317,13 +349,13 @@ private:
         marker(layer, x, y, zc);
         drop(x, y, z, H);
         if (options_.labels) {
-            std::string label = s.name + " " + p.role;
+            std::string rest = " " + p.role;
             // The report may print the hole with its "#" already: never "##5".
-            if (!p.hole.empty()) label += (p.hole.front() == '#' ? " " : " #") + p.hole;
+            if (!p.hole.empty()) rest += (p.hole.front() == '#' ? " " : " #") + p.hole;
             // An unreadable load is left out rather than printed as "nan kg".
-            if (p.load && std::isfinite(*p.load)) label += " " + fmt(*p.load) + " kg";
-            label += hookNote(z, H);
-            body_.text(labelsLayer, x + 0.15, y + 0.15, zc, 0.12, label);
+            if (p.load && std::isfinite(*p.load)) rest += " " + fmt(*p.load) + " kg";
+            rest += hookNote(z, H);
+            body_.text(labelsLayer, x + 0.15, y + 0.15, zc, 0.12, pointLabel(s.name, rest));
         }
     }
 
@@ -341,10 +373,10 @@ private:
             marker(layer, side->x, side->y, zc);
             drop(side->x, side->y, z, H);
             if (options_.labels) {
-                std::string label = s.name + " " + p.role + " " + project_.delta.name + " " + letter;
-                if (p.load && std::isfinite(sideLoad)) label += " " + fmt(sideLoad) + " kg" + motorText;
-                label += hookNote(z, H);
-                body_.text(labelsLayer, side->x + 0.15, side->y + 0.15, zc, 0.12, label);
+                std::string rest = " " + p.role + " " + project_.delta.name + " " + letter;
+                if (p.load && std::isfinite(sideLoad)) rest += " " + fmt(sideLoad) + " kg" + motorText;
+                rest += hookNote(z, H);
+                body_.text(labelsLayer, side->x + 0.15, side->y + 0.15, zc, 0.12, pointLabel(s.name, rest));
             }
         }
         double plateZ = options_.drops ? z : zc;

@@ -3,15 +3,18 @@
 #include <cstdint>
 #include <cstring>
 
+#include <unicode/brkiter.h>
 #include <unicode/locid.h>
 #include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
+#include <unicode/utext.h>
 #include <unicode/utf8.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 namespace rig {
 
@@ -415,6 +418,48 @@ std::string bidiIsolated(std::string_view text) {
     }
     flush(text.size());
     return out;
+}
+
+std::string_view cutToBytes(std::string_view text, std::size_t maxBytes) {
+    if (text.size() <= maxBytes) return text;
+    UErrorCode status = U_ZERO_ERROR;
+    UText* utext = utext_openUTF8(nullptr, text.data(), static_cast<int64_t>(text.size()), &status);
+    std::unique_ptr<icu::BreakIterator> characters(
+        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    std::size_t end = 0;
+    // The iterator counts in 32 bits.
+    if (maxBytes >= std::size_t(INT32_MAX)) status = U_INDEX_OUTOFBOUNDS_ERROR;
+    if (U_SUCCESS(status)) {
+        characters->setText(utext, status);
+        // UTF-8 text: the iterator's offsets are byte offsets.
+        const int32_t before = characters->preceding(static_cast<int32_t>(maxBytes) + 1);
+        if (U_SUCCESS(status) && before != icu::BreakIterator::DONE) end = static_cast<std::size_t>(before);
+    }
+    utext_close(utext);
+    if (!U_SUCCESS(status)) {
+        // Never inside a code point at least.
+        end = maxBytes;
+        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    }
+    return text.substr(0, std::min(end, maxBytes));
+}
+
+std::string proposedFileName(std::string_view base, std::string_view suffix, std::string_view fallback) {
+    std::string name;
+    name.reserve(base.size());
+    for (std::size_t pos = 0; pos < base.size();) {
+        const char32_t c = nextCodePoint(base, pos);
+        const auto u = static_cast<UChar32>(c);
+        // A line or paragraph separator breaks the name as a line feed does.
+        if (c == U'/' || u_charType(u) == U_CONTROL_CHAR || c == 0x2028 || c == 0x2029 ||
+            u_hasBinaryProperty(u, UCHAR_BIDI_CONTROL))
+            continue;
+        appendUtf8(name, c);
+    }
+    const std::size_t room = maxFileNameBytes > suffix.size() ? maxFileNameBytes - suffix.size() : 0;
+    name.resize(cutToBytes(name, room).size());
+    if (name.empty()) name = cutToBytes(fallback, room);
+    return name + std::string(suffix);
 }
 
 } // namespace rig

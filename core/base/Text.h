@@ -123,6 +123,24 @@ std::string bidiIsolated(std::string_view text);
 inline constexpr std::size_t messagePieceLength = 60;
 std::string messagePiece(std::string_view text, std::size_t length = messagePieceLength);
 
+// --- Length -------------------------------------------------------------------------
+
+// The longest start of `text` of at most `maxBytes` bytes that ends between two characters:
+// never inside a code point, nor between a letter and the marks or joiners that go with it.
+std::string_view cutToBytes(std::string_view text, std::size_t maxBytes);
+
+// --- File names ---------------------------------------------------------------------
+
+// The most bytes one file name takes on common file systems.
+inline constexpr std::size_t maxFileNameBytes = 255;
+
+// A file name proposed from a name the user or a report gave: `base` without "/", control
+// characters (line breaks, tabs, escapes) and the characters that set the direction of text
+// (they could show the name, and its extension, in another order), cut between two
+// characters so that the name with `suffix` fits in maxFileNameBytes; then `suffix`, which
+// ends in the extension and is kept whole. An empty base becomes `fallback`.
+std::string proposedFileName(std::string_view base, std::string_view suffix, std::string_view fallback);
+
 // --- Encodings ----------------------------------------------------------------------
 
 bool isAscii(std::string_view bytes);

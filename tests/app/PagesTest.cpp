@@ -17,6 +17,7 @@
 #include "PdfPrinter.h"
 #include "PublishSettings.h"
 #include "QtText.h"
+#include "RiggingHeightFields.h"
 #include "SettingsPane.h"
 #include "SettingsWindow.h"
 #include "SidebarWidget.h"
@@ -415,6 +416,10 @@ Project projectWithTexts(const std::string& text) {
     project.extras.set(source.id(), extra);
     project.reportFile = text;
     project.inventoryFile = text;
+    project.inventory.mut(0).product = text;
+    // Every hook above it: the warning names the source.
+    project.riggingHeight = 1;
+    project.groupRiggingHeights.reset();
     return project;
 }
 
@@ -446,6 +451,11 @@ TEST_F(PagesTest, EveryPageStaysWithinTheNarrowestWindow) {
     for (const auto& [name, project] : rows) {
         texts = name;
         MainWindow& w = makeWindow(project);
+        // The group rows, each with its label.
+        auto* heights = w.findChild<RiggingHeightFields*>();
+        ASSERT_NE(heights, nullptr);
+        QTest::mouseClick(heights->disclosure(), Qt::LeftButton);
+        ASSERT_FALSE(heights->shownGroupLabels().isEmpty());
         auto* splitter = w.findChild<QSplitter*>();
         for (const int width : {SidebarWidget::minimumColumnWidth, SidebarWidget::maximumColumnWidth}) {
             sidebar = width;

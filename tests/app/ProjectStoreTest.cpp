@@ -476,6 +476,15 @@ TEST_F(ProjectStoreTest, SavePromptComesOnlyForUnsavedWorkAndSaveGoesOnOnlyIntoA
     prompts.answerSave(SaveAnswer::cancel);
     EXPECT_FALSE(untitled->confirmDiscardChanges());
     EXPECT_EQ(prompts.last(Kind::saveChanges).text, "Save changes to “" + QString(60, 'n') + "…”?");
+    // A name too long for a file, with a line break: the proposed name fits, its end cut.
+    auto s = testing::makeStore();
+    Project p = showProject();
+    p.name = "Main\nStage " + std::string(300, 'x');
+    s->setProject(p);
+    prompts.answerSave(SaveAnswer::save);
+    prompts.answerSavePanel(std::nullopt);
+    EXPECT_FALSE(s->confirmDiscardChanges());
+    EXPECT_EQ(prompts.last(Kind::savePanel).fileName, "MainStage " + QString(239, 'x') + ".qvrig");
 }
 
 TEST_F(ProjectStoreTest, AProjectThatCannotBeSavedIsNeverDroppedSilently) {

@@ -10,6 +10,7 @@
 #include "QtText.h"
 #include "SourcePage.h"
 #include "SourceTexts.h"
+#include "ToneLabel.h"
 #include "base/Json.h"
 #include "support/AppTesting.h"
 #include "support/CsvTesting.h"
@@ -72,6 +73,14 @@ Row weights(const Row& row) {
     return row.size() == 14 ? Row(row.begin() + 9, row.end()) : Row{"no such row"};
 }
 
+// A point's load on its source page: the text and its colour.
+void expectLoadShown(const SourcePage& page, const char* role, const QString& text, style::Tone tone) {
+    const auto* load = page.findChild<style::ToneLabel*>(QStringLiteral("load:") + role);
+    ASSERT_NE(load, nullptr) << role;
+    EXPECT_EQ(load->text(), text) << role;
+    EXPECT_EQ(load->tone(), tone) << role;
+}
+
 TEST_F(UnreadableLoads, LeaveEveryTotalThatNeedsThemEmptyAcrossImportSaveAndOpen) {
     // A report whose Main L Front reads "Front motor load: -" and whose Rear has no load line.
     ASSERT_TRUE(
@@ -99,9 +108,9 @@ TEST_F(UnreadableLoads, LeaveEveryTotalThatNeedsThemEmptyAcrossImportSaveAndOpen
             if (a->text() == sourcetext::motorMenuItem(d8)) a->trigger();
         }
         testing::settleLayouts();
-        // The page shows no number for either load.
-        EXPECT_EQ(page.findChild<QLabel*>("load:Front")->text(), sourcetext::absent());
-        EXPECT_EQ(page.findChild<QLabel*>("load:Rear")->text(), sourcetext::absent());
+        // The page shows no number for either load, and says which one the report gave unreadable.
+        expectLoadShown(page, "Front", "Unreadable", style::Tone::orange);
+        expectLoadShown(page, "Rear", sourcetext::absent(), style::Tone::primary);
     }
     ASSERT_TRUE(store.project().extra("Main/Main L", "Front").delta);
     ASSERT_TRUE(store.project().extra("Main/Main L", "Rear").motor);
@@ -143,7 +152,9 @@ TEST_F(UnreadableLoads, LeaveEveryTotalThatNeedsThemEmptyAcrossImportSaveAndOpen
     EXPECT_EQ(weights(damaged.at("Main L/Front · " + plate + " left")),
               weights(imported.at("Main L/Front · " + plate + " left")));
     SourcePage page(store, library, store.project().report.sources[1]);
-    EXPECT_EQ(page.findChild<QLabel*>("load:Front")->text(), sourcetext::absent());
+    // Infinite either way: unreadable, never the red of a negative load.
+    expectLoadShown(page, "Front", "Unreadable", style::Tone::orange);
+    expectLoadShown(page, "Rear", "Unreadable", style::Tone::orange);
     EXPECT_TRUE(testing::waitFor([&] {
         return named("Unreadable loads on Front, Rear – totals that need them are left empty.");
     })) << overview.checkTexts().join('|').toStdString();

@@ -352,6 +352,42 @@ TEST(RigDXF, TextsAreSanitisedToSafeASCII) {
     EXPECT_EQ(draw(p, RigDXF::Options()).textsOn("RIG_LABELS")[1], "Scene Stra?e K1?DELTA L");
 }
 
+// A name of thousands of characters: every line stays one a common reader keeps, so it reads
+// every point of the source; a label keeps its point's role and load.
+TEST(RigDXF, LongTextsAreCutToLinesReadersKeep) {
+    const std::string name(10000, 'N');
+    Source s = testSource(name, {"ALL", std::string(10000, 'g')},
+                          {testPickup("Front", XYZ(0, 0, 5), 100), testPickup("Rear", XYZ(1, 0, 5), 120)});
+    Project p = projectOf({s});
+    p.author = std::string(10000, 'a');
+    p.delta.name = std::string(300, 'D');
+    p.setExtra(s.id(), "Rear", PointExtra{std::nullopt, true});
+
+    // Read from a file, as a CAD program reads it (the library's stream reader can hang on a
+    // line it cannot hold).
+    Seen seen;
+    seen.dxf = RigDXF::make(p, RigDXF::Options{true, true, false, Footprints::off});
+    test::TempDir dir;
+    Collector collector(seen);
+    ASSERT_TRUE(DL_Dxf().in(dir.write("long.dxf", seen.dxf).string(), &collector));
+    for (std::size_t start = 0, end; start < seen.dxf.size(); start = end + 1) {
+        end = seen.dxf.find('\n', start);
+        EXPECT_LE(end - start, 255u) << "at byte " << start;
+    }
+    const std::string layer = "RIG_" + std::string(251, 'G');
+    EXPECT_EQ(seen.layerTable(), "RIG_DELTA 3, " + layer + " 4, RIG_LABELS 7");
+    EXPECT_EQ(seen.linesOn(layer).size(), 9u); // three markers
+    const std::vector<std::string> labels = seen.textsOn("RIG_LABELS");
+    ASSERT_EQ(labels.size(), 3u);
+    EXPECT_EQ(labels[0], std::string(255 - 3 - 13, 'N') + "... Front 100 kg");
+    for (const std::string& delta : {labels[1], labels[2]}) {
+        EXPECT_EQ(delta.size(), 255u);
+        EXPECT_TRUE(delta.starts_with(std::string(61, 'N') + "... Rear DDD") && delta.ends_with("DDD..."))
+            << delta;
+    }
+    EXPECT_EQ(seen.dxf.substr(0, seen.dxf.find('\n', 4) + 1).size(), 4 + 255 + 1u);
+}
+
 TEST(RigDXFOptions, JsonFormWithAllFiveKeys) {
     EXPECT_EQ(RigDXF::Options().toJson(), Json::parse(R"({"labels":true,"delta":true,"drops":false,)"
                                                       R"("footprints":"hook","footprintHeight":0})"));
