@@ -4,6 +4,7 @@
 #include "Appearance.h"
 #include "CrewLink.h"
 #include "DXFSettings.h"
+#include "DesktopInstance.h"
 #include "ExportCommands.h"
 #include "ImportController.h"
 #include "MainWindow.h"
@@ -107,7 +108,14 @@ void Program::start(const QList<QUrl>& files) {
     }
 }
 
+void Program::setDesktopInstance(DesktopInstance* instance) {
+    instance_ = instance;
+    if (instance_) connect(instance_, &DesktopInstance::startedAgain, this, &Program::startedAgain);
+}
+
 void Program::startedAgain(const QList<QUrl>& files) {
+    // Handed in before the quit was decided: too late to be taken.
+    if (ending_) return;
     if (window_->isMinimized()) window_->showNormal();
     window_->show();
     window_->raise();
@@ -128,7 +136,7 @@ void Program::startedAgain(const QList<QUrl>& files) {
 }
 
 void Program::takeHandedFiles() {
-    if (handedIn_.empty() || handingIn_) return;
+    if (handedIn_.empty() || handingIn_ || ending_) return;
     // As a drop, which an open dialog would not let through; a running import would refuse
     // them: they wait for either to end.
     if (store_->importer().importing()) return; // taken when it ends
@@ -166,6 +174,11 @@ int Program::run(const QList<QUrl>& files) {
 }
 
 void Program::quit(int code) {
+    // Prints and uploads dropped with "Quit Now" may still take a moment to end: a start
+    // meanwhile must not hand its files to this program.
+    ending_ = true;
+    handInRetry_.stop();
+    if (instance_) instance_->release();
     settings().sync();
     // exit() rather than quit(): quit() would ask every window to close once more.
     QCoreApplication::exit(code);
