@@ -3,6 +3,7 @@
 #include "CrewPage.h"
 #include "PageScheme.h"
 #include "PdfPrinter.h"
+#include "PrintedPages.h"
 #include "QRCode.h"
 #include "QtText.h"
 #include "support/CrewTesting.h"
@@ -111,6 +112,40 @@ void BM_RiggingPointsPdf(benchmark::State& state) {
 void BM_CrewSheetsPdf(benchmark::State& state) {
     printPdf(state, PageMode::printCrew, false);
 }
+// The program quits ("Quit Now") while the crew sheets of a large show print: how long the
+// printer takes to let go of its pages once it is told to end.
+void BM_QuitWhileCrewSheetsPrint(benchmark::State& state) {
+    const Project p = fixtures::largeProject(int(state.range(0)));
+    const QStringList pages = exportPdfPages(p, true, fixtures::testDate());
+    QTemporaryDir dir;
+    qint64 endMs = 0;
+    int parts = 0;
+    for (auto _ : state) {
+        PdfPrinter printer;
+        int printing = 0;
+        QObject::connect(&printer, &PdfPrinter::printStarted, [&] { ++printing; });
+        std::optional<bool> result;
+        printer.make(pages, dir.filePath("crew.pdf"), false, [&](bool ok) { result = ok; });
+        parts = int(pages.size());
+        if (!testing::waitFor([&] { return printing > 0; }, 300000)) {
+            state.SkipWithError("the print did not start");
+            return;
+        }
+        // Well into the print, as a user quits some time after choosing the export.
+        testing::waitFor([] { return false; }, 500);
+        if (printer.jobCount() == 0) {
+            state.SkipWithError("the print ended before the quit");
+            return;
+        }
+        QElapsedTimer clock;
+        clock.start();
+        printer.cancelAll();
+        endMs = clock.elapsed();
+    }
+    state.counters["parts"] = parts;
+    state.counters["end_ms"] = double(endMs);
+}
+
 void BM_CrewPageBuild(benchmark::State& state) {
     const CrewDoc doc = largeDoc(true, true);
     for (auto _ : state) benchmark::DoNotOptimize(crewPage(doc, PageMode::rigger, false));
@@ -120,4 +155,9 @@ void BM_CrewPageBuild(benchmark::State& state) {
 
 BENCHMARK(BM_RiggingPointsPdf)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(BM_CrewSheetsPdf)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_QuitWhileCrewSheetsPrint)
+    ->Arg(1000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
 BENCHMARK(BM_CrewPageBuild)->Unit(benchmark::kMillisecond);

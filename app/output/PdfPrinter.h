@@ -17,6 +17,7 @@
 #include <set>
 #include <vector>
 
+class QDeadlineTimer;
 class QPageLayout;
 class QTimer;
 class QWebEnginePage;
@@ -36,8 +37,9 @@ public:
         int endWaitMs = 20000;       // cancelAll: how long prints under way may take to answer
     };
 
-    // How a fire-and-forget job ended: its file, and whether it was written.
-    using Report = std::function<void(const QString& file, bool written)>;
+    // How a fire-and-forget job ended: its file, whether it was written, and if not, why (a
+    // sentence, or the system's words for a write that failed).
+    using Report = std::function<void(const QString& file, bool written, const QString& failure)>;
 
     explicit PdfPrinter(QObject* parent = nullptr);
     ~PdfPrinter() override;
@@ -69,9 +71,10 @@ public:
     Timing timing() const { return timing_; }
     void setTiming(Timing timing) { timing_ = timing; }
 
-    // Ends every job as failed without reporting anything (the program is quitting). A page
-    // whose print is under way is deleted only once that print has answered: this runs the
-    // event loop until then, at most timing().endWaitMs.
+    // Ends every job as failed without reporting anything (the program is quitting). A print
+    // under way cannot be called off, and its page must not go before it has answered: its
+    // renderer is ended instead, and the page goes once the engine has seen that. This runs the
+    // event loop meanwhile, at most timing().endWaitMs.
     void cancelAll();
 
 signals:
@@ -115,7 +118,10 @@ private:
     void printed(std::uint64_t id, std::size_t part, QWebEnginePage* page, const QByteArray& pdf);
     void write(std::uint64_t id);
     // Ends the job; `report` false ends it silently (replaced or cancelled).
-    void finish(std::uint64_t id, bool success, bool report = true);
+    void finish(std::uint64_t id, bool success, bool report = true, const QString& failure = {});
+    // For cancelAll: ends the renderers of the pages whose print is under way and deletes those
+    // pages once their end was seen. False when some were left (their renderer unknown).
+    bool endPrintingRenderers(const QDeadlineTimer& deadline);
     Job* job(std::uint64_t id);
     Part* part(std::uint64_t id, std::size_t part);
 

@@ -10,6 +10,7 @@
 #include "support/AppTesting.h"
 #include "support/CrewTesting.h"
 #include "support/FakePrompts.h"
+#include "support/SpecialFiles.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -23,7 +24,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <set>
+#include <system_error>
 
 namespace rig::app {
 namespace {
@@ -112,7 +115,7 @@ TEST_F(Printing, BothExportsAtOnceEachWithItsOwnSourcesLinkAndRows) {
     prompts.answerExportSave(file("gone/x.pdf"));
     commands.exportPDF(p, true);
     ASSERT_TRUE(finished.wait(60000));
-    EXPECT_EQ(store.errorMessage(), "PDF export failed.");
+    EXPECT_EQ(store.errorMessage(), "Could not save x.pdf: " + toQ(std::generic_category().message(ENOENT)));
     EXPECT_FALSE(QFileInfo::exists(file("gone/x.pdf")));
     EXPECT_EQ(reveal.files.size(), 2);
     // The next panel opens where a PDF was written, not in the folder that took none.
@@ -268,14 +271,20 @@ TEST_F(Printing, ALongCrewLinkIsPrintedWholeAtFullScale) {
     }
 }
 
-// A print that gives no bytes writes no file and is no success: the export hears "PDF export
-// failed.", a waiting caller (the downloads' upload) false. So do parts that do not join.
+// A print that gives no bytes writes no file and is no success: the export names the file and
+// why, a waiting caller (the downloads' upload) hears false. So do parts that do not join, and
+// a disk that fills up.
 TEST(PrintingNothing, IsAFailure) {
     struct EmptyPrints : PdfPrinter {
         QByteArray bytes;
+        std::optional<std::uint64_t> diskRoom; // while the file is written
         void printPage(QWebEnginePage&, const QPageLayout&,
                        std::function<void(const QByteArray&)> done) override {
-            QTimer::singleShot(0, this, [done, b = bytes] { done(b); });
+            QTimer::singleShot(0, this, [this, done, b = bytes] {
+                std::optional<test::FileSizeLimit> full;
+                if (diskRoom) full.emplace(*diskRoom);
+                done(b);
+            });
         }
     };
     TempAppPaths paths;
@@ -291,8 +300,9 @@ TEST(PrintingNothing, IsAFailure) {
     commands.exportPDF(showProject(), true);
     ASSERT_TRUE(finished.wait(pageDeadlineMs));
     EXPECT_EQ(finished.at(0).at(1), QVariant(false));
-    EXPECT_EQ(store.errorMessage(), "PDF export failed.");
+    EXPECT_EQ(store.errorMessage(), "Could not save crew.pdf: The page could not be printed.");
     EXPECT_TRUE(reveal.files.isEmpty());
+    store.setErrorMessage(std::nullopt);
     std::optional<bool> written;
     printer.make("<div class=rig>x</div>", dir.filePath("waited.pdf"), true, [&](bool ok) { written = ok; });
     ASSERT_TRUE(waitFor([&] { return written.has_value(); }, pageDeadlineMs));
@@ -302,16 +312,31 @@ TEST(PrintingNothing, IsAFailure) {
         QCoro::waitFor(printer.makeAsync(QStringList{"<div class=card>1</div>", "<div class=card>2</div>"},
                                          dir.filePath("parts.pdf"), false)));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList());
+
+    // Both exports fail on a full disk before the window shows either: one message names both.
+    printer.diskRoom = 8;
+    finished.clear();
+    prompts.answerExportSave(dir.filePath("crew.pdf"));
+    commands.exportPDF(showProject(), true);
+    prompts.answerExportSave(dir.filePath("rig \u202Epoints.pdf"));
+    commands.exportPDF(showProject(), false);
+    ASSERT_TRUE(waitFor([&] { return finished.size() == 2; }, pageDeadlineMs));
+    const QString full = toQ(std::generic_category().message(EFBIG));
+    EXPECT_EQ(store.errorMessage(), "Could not save crew.pdf: " + full + "\nCould not save " +
+                                        shownName(QString("rig \u202Epoints.pdf")) + ": " + full);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList());
 }
 
 // Qt WebEngine answers a print on the page that asked for it even after that page was deleted,
-// into freed memory. A job that ends while its page prints (a later job for the same file, the
-// printer ended as the program quits) must keep the page until the answer has come.
+// into freed memory. A job that ends while its page prints (a later job for the same file)
+// must keep the page until the answer has come; as the program quits, until its renderer has
+// ended.
 TEST_F(Printing, APageThatPrintsOutlivesItsJobUntilThePrintAnswers) {
     struct Watch {
         bool answered = false;
+        bool ended = false; // its renderer
         bool gone = false;
-        bool goneFirst = false; // deleted with its print under way
+        bool goneFirst = false; // deleted with its print under way and its renderer running
     };
     using Watches = std::vector<std::shared_ptr<Watch>>;
     // Prints for real, watching each page; `onPrint` runs once, with the print under way.
@@ -322,9 +347,11 @@ TEST_F(Printing, APageThatPrintsOutlivesItsJobUntilThePrintAnswers) {
         void printPage(QWebEnginePage& page, const QPageLayout& layout,
                        std::function<void(const QByteArray&)> done) override {
             auto watch = watches.emplace_back(std::make_shared<Watch>());
+            QObject::connect(&page, &QWebEnginePage::renderProcessTerminated,
+                             [watch] { watch->ended = true; });
             QObject::connect(&page, &QObject::destroyed, [watch] {
                 watch->gone = true;
-                watch->goneFirst = !watch->answered;
+                watch->goneFirst = !watch->answered && !watch->ended;
             });
             PdfPrinter::printPage(page, layout, [watch, done](const QByteArray& pdf) {
                 watch->answered = true;
@@ -351,7 +378,8 @@ TEST_F(Printing, APageThatPrintsOutlivesItsJobUntilThePrintAnswers) {
     const PdfFacts same = readPdf(file("same.pdf"));
     EXPECT_TRUE(same.text.contains("second") && !same.text.contains("first"));
 
-    // The printer ends (the program quits) while a page prints: it waits for the answer.
+    // The printer ends (the program quits) while a page prints: a large print takes seconds
+    // to answer, so its renderer is ended, and the page goes once the engine has seen that.
     Watches ending;
     auto quitting = std::make_unique<WatchedPrints>(ending);
     std::optional<bool> cut;
@@ -359,12 +387,17 @@ TEST_F(Printing, APageThatPrintsOutlivesItsJobUntilThePrintAnswers) {
         QMetaObject::invokeMethod(
             qApp, [&] { quitting.reset(); }, Qt::QueuedConnection);
     };
-    // A document in parts: the parts already printing are waited for.
-    quitting->make(QStringList{html("cut"), html("cut too")}, file("cut.pdf"), true,
-                   [&](bool ok) { cut = ok; });
+    QString sheets;
+    for (int sheet = 0; sheet < 3000; ++sheet)
+        sheets += QString("<div class=card style='break-after: page'><h1>Sheet %1</h1><p>%2</p></div>")
+                      .arg(sheet)
+                      .arg(QString("rigging point ").repeated(200));
+    // A document in parts: every part printing is ended.
+    quitting->make(QStringList{sheets, sheets}, file("cut.pdf"), true, [&](bool ok) { cut = ok; });
     ASSERT_TRUE(waitFor([&] { return !quitting && cut.has_value(); }, pageDeadlineMs));
     ASSERT_GE(ending.size(), 1u);
-    for (const auto& watch : ending) EXPECT_TRUE(watch->answered && watch->gone && !watch->goneFirst);
+    for (const auto& watch : ending)
+        EXPECT_TRUE(watch->ended && !watch->answered && watch->gone && !watch->goneFirst);
     EXPECT_FALSE(*cut);
     EXPECT_FALSE(QFileInfo::exists(file("cut.pdf")));
 
@@ -391,10 +424,15 @@ TEST_F(Printing, LateLargeReplacedAndSlowJobsEachEndOnce) {
     // written, an upload fails.
     printer.setTiming({50, 3, 100, 60000, 60000});
     std::optional<bool> written;
+    QString why;
     printer.make("<p>never a card</p>", file("never.pdf"), true,
-                 [&](const QString&, bool ok) { written = ok; });
+                 [&](const QString&, bool ok, const QString& failure) {
+                     written = ok;
+                     why = failure;
+                 });
     ASSERT_TRUE(waitFor([&] { return written.has_value(); }));
     EXPECT_FALSE(*written);
+    EXPECT_EQ(why, "The page did not finish drawing.");
     // So does a page whose script fails while drawing.
     const QString crashing =
         crewPage(exportCrewDoc(showProject(), false, nowSeconds()), PageMode::rigger, false,
