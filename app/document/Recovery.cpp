@@ -276,6 +276,7 @@ void Recovery::offerRestore() {
         }
         if (!usable || restored.isEmpty()) {
             QFile::remove(path);
+            removeStaleTemporaries(toPath(path));
             continue;
         }
         return offer(path, std::move(lock), std::move(restored));
@@ -306,6 +307,9 @@ void Recovery::offer(const QString& path, std::unique_ptr<QLockFile> lock, Proje
         return;
     case Prompts::RestoreAnswer::discard:
         QFile::remove(path);
+        // Nothing is written into the folder before the next edit: a write of this copy killed
+        // midway would stay there until then, as large as the copy.
+        removeStaleTemporaries(toPath(path));
         return;
     case Prompts::RestoreAnswer::dismissed:
         return;

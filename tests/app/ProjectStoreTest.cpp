@@ -563,9 +563,14 @@ TEST_F(ProjectStoreTest, RestoreOfferAnswersKeepOrDropTheCopy) {
     // link only when a server could have sent it.
     copy.share = ShareInfo{"tok", "javascript:alert(1)//", fixtures::testDate(), {}, {}, std::nullopt};
     leaveRecoveryCopy(copy, "unsaved-1.qvrig");
+    // A later write of it was killed midway: its temporary goes with it.
+    const QString killedWrite =
+        leftCopy(QString::fromStdString("unsaved-1.qvrig.tmp-" + std::to_string(test::endedProcessId())));
+    ASSERT_TRUE(testing::writeText(killedWrite, "{\"half\": "));
     prompts.answerRestore(RestoreAnswer::discard);
     testing::makeStore()->recovery().offerRestore();
     EXPECT_FALSE(QFileInfo::exists(leftCopy("unsaved-1.qvrig")));
+    EXPECT_FALSE(QFileInfo::exists(killedWrite));
     EXPECT_FALSE(prompts.last(Kind::restoreOffer).detail.contains("Crew link"))
         << prompts.last(Kind::restoreOffer).detail.toStdString();
     copy.share->url = "https://rig.example/c/tok";
