@@ -213,16 +213,9 @@ std::optional<QString> Recovery::writeFile(const QString& path, const Project& p
     return writer_->write(path, writer_->ticket(), project, std::nullopt).error;
 }
 
-bool Recovery::writeCopyNow() {
+std::optional<QString> Recovery::writeCopyNow() {
     const QString path = copyPath();
-    const std::optional<QString> error =
-        writer_->write(path, writer_->ticket(), store_.project(), store_.generation()).error;
-    // The user was promised a copy: without one the project must not be dropped.
-    if (error) {
-        store_.reportSaveFailure(*error);
-        return false;
-    }
-    return true;
+    return writer_->write(path, writer_->ticket(), store_.project(), store_.generation()).error;
 }
 
 void Recovery::documentSaved() {

@@ -461,12 +461,15 @@ TEST_F(ProjectStoreTest, AProjectThatCannotBeSavedIsNeverDroppedSilently) {
     store->newProject();
     EXPECT_EQ(store->errorMessage(), couldNotSave(ENOENT));
     EXPECT_EQ(store->project(), showProject("Main R"));
-    // Don’t Save when not even the recovery copy can be written: kept.
+    // Don’t Save when not even the recovery copy can be written: kept, and said so.
     ASSERT_TRUE(QDir(paths.file("data/QuorvaneRig/Recovery")).removeRecursively());
     ASSERT_TRUE(testing::writeText(paths.file("data/QuorvaneRig/Recovery"), "a file in the way"));
     prompts.answerSave(SaveAnswer::dontSave);
     store->newProject();
     EXPECT_EQ(store->project(), showProject("Main R"));
+    EXPECT_EQ(store->errorMessage(), "Quorvane Rig could not keep a copy of “" +
+                                         projectDisplayName(store->project()) +
+                                         "”: " + toQ(std::generic_category().message(ENOTDIR)));
 }
 
 TEST_F(ProjectStoreTest, AutosaveWritesTheProjectAsItWasAndASaveWinsOverIt) {
