@@ -19,9 +19,6 @@
 #include <QCoroSignal>
 
 #include <algorithm>
-#include <cerrno>
-#include <csignal>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -297,22 +294,32 @@ void PdfPrinter::finish(std::uint64_t id, bool success, bool report, const QStri
     }
 }
 
+void PdfPrinter::dropAll() {
+    std::vector<QWebEnginePage*> idle;
+    while (!jobs_.empty()) {
+        const auto it = jobs_.begin();
+        for (const Part& part : it->second.parts)
+            if (part.page && !part.printing) idle.push_back(part.page);
+        finish(it->first, false, false);
+    }
+    // Not from inside a page callback here: end the pages now, the event loop may be over.
+    for (QWebEnginePage* page : idle) delete page;
+}
+
+bool PdfPrinter::printsUnderWay() const {
+    if (!printingAlone_.empty()) return true;
+    for (const auto& [id, job] : jobs_)
+        for (const Part& part : job.parts)
+            if (part.printing) return true;
+    return false;
+}
+
 void PdfPrinter::cancelAll() {
     const QDeadlineTimer deadline(timing_.endWaitMs);
     std::vector<QPointer<QWebEnginePage>> waitedFor;
     for (;;) {
-        std::vector<QWebEnginePage*> idle;
-        while (!jobs_.empty()) {
-            const auto it = jobs_.begin();
-            for (const Part& part : it->second.parts)
-                if (part.page && !part.printing) idle.push_back(part.page);
-            finish(it->first, false, false);
-        }
-        // Not from inside a page callback here: end the pages now, the event loop may be over.
-        for (QWebEnginePage* page : idle) delete page;
+        dropAll();
         if (printingAlone_.empty() || deadline.hasExpired()) break;
-        // A large print takes many seconds to answer; the program ends now, not then.
-        if (endPrintingRenderers(deadline)) continue;
         waitedFor.insert(waitedFor.end(), printingAlone_.begin(), printingAlone_.end());
         // Their answers come through the event loop; a job started meanwhile ends next round.
         // Not QEventLoop::exec(): it returns at once while an exit() is pending.
@@ -328,36 +335,6 @@ void PdfPrinter::cancelAll() {
     for (QWebEnginePage* page : printingAlone_) waitedFor.emplace_back(page);
     printingAlone_.clear();
     for (const QPointer<QWebEnginePage>& page : waitedFor) delete page.data();
-}
-
-bool PdfPrinter::endPrintingRenderers(const QDeadlineTimer& deadline) {
-    // Deleting a page that prints trips a check in Chromium, and a print whose renderer has gone
-    // never answers; once the engine has seen the renderer end, its page goes safely.
-    auto ended = std::make_shared<std::set<QWebEnginePage*>>();
-    std::vector<QWebEnginePage*> ending;
-    for (QWebEnginePage* page : printingAlone_) {
-        const qint64 pid = page->renderProcessPid();
-        if (pid <= 0) continue;
-        connect(page, &QWebEnginePage::renderProcessTerminated, this, [ended, page] { ended->insert(page); });
-        if (::kill(pid_t(pid), SIGKILL) == 0) ending.push_back(page);
-    }
-    if (ending.empty()) return false;
-    const auto waiting = [&] {
-        // A print may still answer meanwhile: its page then goes the usual way.
-        return std::any_of(ending.begin(), ending.end(), [&](QWebEnginePage* page) {
-            return printingAlone_.count(page) && !ended->count(page);
-        });
-    };
-    QTimer bound; // wakes the wait below at the deadline
-    bound.setSingleShot(true);
-    bound.start(int(deadline.remainingTime()));
-    while (waiting() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::ExcludeUserInputEvents);
-    for (QWebEnginePage* page : ending) {
-        if (!ended->count(page) || printingAlone_.erase(page) == 0) continue;
-        delete page;
-    }
-    return true;
 }
 
 } // namespace rig::app

@@ -17,7 +17,6 @@
 #include <set>
 #include <vector>
 
-class QDeadlineTimer;
 class QPageLayout;
 class QTimer;
 class QWebEnginePage;
@@ -71,11 +70,16 @@ public:
     Timing timing() const { return timing_; }
     void setTiming(Timing timing) { timing_ = timing; }
 
-    // Ends every job as failed without reporting anything (the program is quitting). A print
-    // under way cannot be called off, and its page must not go before it has answered: its
-    // renderer is ended instead, and the page goes once the engine has seen that. This runs the
-    // event loop meanwhile, at most timing().endWaitMs.
+    // Ends every job as failed without reporting anything (the program is quitting). A page
+    // whose print is under way is deleted only once that print has answered: this runs the
+    // event loop until then, at most timing().endWaitMs.
     void cancelAll();
+    // The same without waiting ("Quit Now"): pages whose print is under way stay until it
+    // answers. A print cannot be called off; neither its page nor its renderer may go before
+    // it answers (either trips a check in Chromium that stops the program).
+    void dropAll();
+    // Prints that have not answered yet, of jobs ended or not.
+    bool printsUnderWay() const;
 
 signals:
     // The job's first page has loaded; its readiness checks start now.
@@ -119,9 +123,6 @@ private:
     void write(std::uint64_t id);
     // Ends the job; `report` false ends it silently (replaced or cancelled).
     void finish(std::uint64_t id, bool success, bool report = true, const QString& failure = {});
-    // For cancelAll: ends the renderers of the pages whose print is under way and deletes those
-    // pages once their end was seen. False when some were left (their renderer unknown).
-    bool endPrintingRenderers(const QDeadlineTimer& deadline);
     Job* job(std::uint64_t id);
     Part* part(std::uint64_t id, std::size_t part);
 

@@ -56,8 +56,9 @@ Program::Program()
       exports_(std::make_unique<ExportCommands>(*store_, *dxf_, *printer_, *reveal_)),
       settingsOpener_(std::make_unique<SettingsOpener>(*motors_, *dxf_, *publishing_)) {
     setStandardPrompts(dialogs_.get());
-    // Live WebEngine pages must be gone before the application object ends.
-    connect(qApp, &QCoreApplication::aboutToQuit, printer_.get(), &PdfPrinter::cancelAll);
+    // The quit does not wait for prints (run() ends the program at once when one is under
+    // way); the pages that do not print go now.
+    connect(qApp, &QCoreApplication::aboutToQuit, printer_.get(), &PdfPrinter::dropAll);
     store_->setMotorLibrary(motors_.get());
     store_->crewLink().setPublishing(publishing_.get(), client_.get());
     store_->crewLink().setDownloadParts(printer_.get(), dxf_.get());
@@ -79,8 +80,8 @@ Program::Program()
 }
 
 Program::~Program() {
-    // Prints under way are waited for while what they report to still exists (the quit has
-    // done so already).
+    // Prints under way are waited for while what they report to still exists (a quit never
+    // gets here with one).
     printer_->cancelAll();
     delete window_.data();
     settingsOpener_.reset();
@@ -164,9 +165,12 @@ int Program::run(const QList<QUrl>& files) {
     store_->recovery().releaseCopy();
     // A key just typed or generated may still be on its way to the keyring.
     publishing_->finishWrites(std::chrono::seconds(5));
-    if (!store_->importer().finishReading(std::chrono::seconds(3))) {
-        // The application's end would wait for every worker, also one stuck in a read that
-        // never returns: the program ends without it, everything worth keeping is written.
+    // The application's end would wait for every worker, also one stuck in a read that never
+    // returns; and a print under way ("Quit Now") can neither be called off nor have its page
+    // deleted before it answers, which takes seconds for a large show. The program ends
+    // without them, everything worth keeping is written.
+    const bool readingEnded = store_->importer().finishReading(std::chrono::seconds(3));
+    if (!readingEnded || printer_->printsUnderWay()) {
         std::fflush(nullptr);
         std::_Exit(code);
     }

@@ -64,8 +64,8 @@ public:
     // restore an unsaved project.
     void start(const QList<QUrl>& files);
     // start(), the event loop, then the end: settings written, pending saves finished. An
-    // import whose worker does not come back within 3 s is left behind: the process ends
-    // right there, with the event loop's code.
+    // import whose worker does not come back within 3 s, or a print under way, is left
+    // behind: the process ends right there, with the event loop's code.
     int run(const QList<QUrl>& files);
 
     // The program was started again from the desktop, with `files` or none: the window comes

@@ -157,7 +157,7 @@ protected:
     void TearDown() override {
         for (QWidget* w : QApplication::topLevelWidgets())
             if (w->isVisible() && w != window) w->close();
-        // The program's end, as at quit: a PDF still printing is waited for.
+        // The program object's end: a PDF still printing is waited for.
         program.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_EQ(servedPageCount(), 0) << "pages left behind by the ended program";
