@@ -27,6 +27,7 @@
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -283,6 +284,10 @@ TEST_F(HandIn, AStartAfterTheQuitWasDecidedRunsAsTheProgram) {
     EXPECT_FALSE(window.isVisible());
     next.release();
     QDBusConnection::disconnectFromBus("next");
+    // The quit left an exit pending that would end every later waiting loop of this process at
+    // once: the application's loop, run once, clears it.
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
 }
 
 } // namespace
