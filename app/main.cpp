@@ -16,8 +16,7 @@ int main(int argc, char** argv) {
     if (!snapshotFolder && instance.claimOrHandOver(files) == rig::app::DesktopInstance::Role::handedOver)
         return 0;
     rig::app::Program program;
-    QObject::connect(&instance, &rig::app::DesktopInstance::startedAgain, &program,
-                     &rig::app::Program::startedAgain);
+    program.setDesktopInstance(&instance);
     if (snapshotFolder) {
         program.setSnapshotRunner([&program, folder = *snapshotFolder] {
             rig::app::runDevSnapshot(folder, rig::app::programSnapshotParts(program));

@@ -4,6 +4,7 @@
 #include "CrewPage.h"
 #include "PageScheme.h"
 #include "PdfPrinter.h"
+#include "PrintedPages.h"
 #include "QRCode.h"
 #include "QtText.h"
 #include "support/CrewTesting.h"
@@ -118,6 +119,42 @@ void BM_RiggingPointsPdfScattered(benchmark::State& state) {
     const Project p = testing::generatedShow(sourceCount, 1);
     printPdf(state, CrewDoc::build(p, {}, fixtures::testDate(), true), PageMode::rigger, true);
 }
+// The program quits ("Quit Now") while the crew sheets of a large show print: how long the
+// printer holds the quit (drop_ms: it lets go at once, the program ends without the prints),
+// and how long waiting for the prints to answer would hold it (wait_ms, the end before).
+void BM_QuitWhileCrewSheetsPrint(benchmark::State& state) {
+    const Project p = fixtures::largeProject(int(state.range(0)));
+    const QStringList pages = exportPdfPages(p, true, fixtures::testDate());
+    QTemporaryDir dir;
+    qint64 dropMs = 0, waitMs = 0;
+    for (auto _ : state) {
+        PdfPrinter printer;
+        int printing = 0;
+        QObject::connect(&printer, &PdfPrinter::printStarted, [&] { ++printing; });
+        printer.make(pages, dir.filePath("crew.pdf"), false, [](bool) {});
+        if (!testing::waitFor([&] { return printing > 0; }, 300000)) {
+            state.SkipWithError("the print did not start");
+            return;
+        }
+        // Well into the print, as a user quits some time after choosing the export.
+        testing::waitFor([] { return false; }, 500);
+        if (!printer.printsUnderWay()) {
+            state.SkipWithError("the print ended before the quit");
+            return;
+        }
+        QElapsedTimer clock;
+        clock.start();
+        printer.dropAll();
+        dropMs = clock.elapsed();
+        clock.restart();
+        printer.cancelAll();
+        waitMs = clock.elapsed();
+    }
+    state.counters["parts"] = double(pages.size());
+    state.counters["drop_ms"] = double(dropMs);
+    state.counters["wait_ms"] = double(waitMs);
+}
+
 void BM_CrewPageBuild(benchmark::State& state) {
     const CrewDoc doc = largeDoc(true, true);
     for (auto _ : state) benchmark::DoNotOptimize(crewPage(doc, PageMode::rigger, false));
@@ -128,4 +165,9 @@ void BM_CrewPageBuild(benchmark::State& state) {
 BENCHMARK(BM_RiggingPointsPdf)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(BM_CrewSheetsPdf)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(BM_RiggingPointsPdfScattered)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_QuitWhileCrewSheetsPrint)
+    ->Arg(1000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
 BENCHMARK(BM_CrewPageBuild)->Unit(benchmark::kMillisecond);

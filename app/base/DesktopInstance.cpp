@@ -47,6 +47,11 @@ public slots:
 
 private:
     void later(QList<QUrl> files) {
+        if (instance_->released_) {
+            // The caller takes the name and runs as the program.
+            instance_->sendErrorReply(QDBusError::ServiceUnknown, QStringLiteral("The program is ending."));
+            return;
+        }
         QMetaObject::invokeMethod(
             instance_,
             [instance = instance_, files = std::move(files)] { emit instance->startedAgain(files); },
@@ -62,6 +67,12 @@ DesktopInstance::DesktopInstance(QDBusConnection bus, QObject* parent)
 }
 
 DesktopInstance::~DesktopInstance() {
+    release();
+}
+
+void DesktopInstance::release() {
+    if (released_) return;
+    released_ = true;
     if (!registered_) return;
     bus_.unregisterService(serviceName);
     bus_.unregisterObject(objectPath);

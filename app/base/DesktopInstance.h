@@ -5,13 +5,14 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusContext>
 #include <QList>
 #include <QObject>
 #include <QUrl>
 
 namespace rig::app {
 
-class DesktopInstance : public QObject {
+class DesktopInstance : public QObject, protected QDBusContext {
     Q_OBJECT
 public:
     static constexpr const char* serviceName = "org.quorvane.QuorvaneRig";
@@ -28,13 +29,21 @@ public:
     // Takes the name, or gives `files` (none: a plain activation) to the program holding it.
     Role claimOrHandOver(const QList<QUrl>& files);
 
+    // The program is ending: the name goes, so that the next start becomes the program, and a
+    // call that was already on its way is refused, so that its start does not hand its files
+    // to a program that will not take them.
+    void release();
+
 signals:
     // A later start, after the call has been answered. `files` is empty for a plain start.
     void startedAgain(const QList<QUrl>& files);
 
 private:
+    friend class DesktopApplicationAdaptor;
+
     QDBusConnection bus_;
     bool registered_ = false;
+    bool released_ = false;
 };
 
 } // namespace rig::app

@@ -30,6 +30,7 @@ public:
     void showAlert(const QString& text) override { qWarning("%s", qUtf8Printable(text)); }
     std::optional<QString> chooseExportSaveFile(const ExportSave&) override { return std::nullopt; }
     bool confirmDeletion(const QString&, const QString&) override { return false; }
+    bool confirmQuitWithoutCopy(const QString&, const QString&) override { return false; }
     // Waiting loses nothing, and the work ends by itself.
     QuitAnswer askToQuitWhileRunning(const QString&, const QString&) override {
         return QuitAnswer::finishFirst;

@@ -67,6 +67,11 @@ public:
     // A question before something is deleted for good: "Delete" (destructive) or "Cancel".
     // Escape and closing it answer cancel. True for "Delete".
     virtual bool confirmDeletion(const QString& message, const QString& detail) = 0;
+
+    // Before quitting when the copy "Don’t Save" promised could not be written: "Quit Anyway"
+    // (destructive) or "Cancel" (the default). Escape and closing it answer cancel. True for
+    // "Quit Anyway".
+    virtual bool confirmQuitWithoutCopy(const QString& message, const QString& detail) = 0;
 };
 
 // The file-panel filter of project documents.

@@ -163,7 +163,7 @@ void ProjectStore::openProject(const QString& path, bool prompt) {
     recent_->remember(file);
 }
 
-bool ProjectStore::confirmDiscardChanges() {
+bool ProjectStore::confirmDiscardChanges(bool quitting) {
     // A project with a file keeps its changes there; when that fails the user decides, as
     // for an untitled one, instead of losing the work.
     bool fileSaveFailed = false;
@@ -181,7 +181,10 @@ bool ProjectStore::confirmDiscardChanges() {
     case Prompts::SaveAnswer::save:
         return saveProject();
     case Prompts::SaveAnswer::dontSave:
-        return recovery_->writeCopyNow();
+        // The user was promised a copy: without one the project is not dropped unasked.
+        if (const std::optional<QString> failure = recovery_->writeCopyNow())
+            return goOnWithoutCopy(*failure, quitting);
+        return true;
     case Prompts::SaveAnswer::cancel:
         return false;
     }
@@ -211,6 +214,18 @@ bool ProjectStore::writeProject(const QString& path) {
 
 void ProjectStore::reportSaveFailure(const QString& reason) {
     setErrorMessage(QStringLiteral("Could not save: ") + reason);
+}
+
+bool ProjectStore::goOnWithoutCopy(const QString& reason, bool quitting) {
+    const QString message = QStringLiteral("Quorvane Rig could not keep a copy of “%1”: %2")
+                                .arg(projectDisplayName(project_), reason);
+    // Staying, the user can still save it elsewhere; a quit must not be a trap (a full disk).
+    if (!quitting) {
+        setErrorMessage(message);
+        return false;
+    }
+    return prompts().confirmQuitWithoutCopy(message,
+                                            QStringLiteral("If you quit now, its changes are lost."));
 }
 
 void ProjectStore::setErrorMessage(std::optional<QString> message) {

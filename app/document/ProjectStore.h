@@ -68,8 +68,10 @@ public:
     void openProject(const QString& path, bool prompt);
     // Before the project is dropped: true when the caller may go on, false when cancelled or
     // when the work could not be kept. A project with a file is saved into it; when that
-    // fails, or for an untitled, non-empty, edited project, the user is asked.
-    bool confirmDiscardChanges();
+    // fails, or for an untitled, non-empty, edited project, the user is asked. When the copy
+    // "Don’t Save" promises cannot be written, a quit (`quitting`) asks whether to quit anyway;
+    // anything else stops, saying why.
+    bool confirmDiscardChanges(bool quitting = false);
     // The save panel, then writeProject. True only when the file was written.
     bool saveProject();
     // Writes the project to `path` now. True on success.
@@ -116,8 +118,10 @@ private:
     void edited();
     void learnMotors();
     void scheduleShow();
-    // A project file or the recovery copy could not be written.
+    // A project file could not be written.
     void reportSaveFailure(const QString& reason);
+    // "Don’t Save" could not write the copy it promised, for `reason`: may the project go?
+    bool goOnWithoutCopy(const QString& reason, bool quitting);
 
     Project project_;
     std::uint64_t revision_ = 0;

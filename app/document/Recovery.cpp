@@ -213,16 +213,9 @@ std::optional<QString> Recovery::writeFile(const QString& path, const Project& p
     return writer_->write(path, writer_->ticket(), project, std::nullopt).error;
 }
 
-bool Recovery::writeCopyNow() {
+std::optional<QString> Recovery::writeCopyNow() {
     const QString path = copyPath();
-    const std::optional<QString> error =
-        writer_->write(path, writer_->ticket(), store_.project(), store_.generation()).error;
-    // The user was promised a copy: without one the project must not be dropped.
-    if (error) {
-        store_.reportSaveFailure(*error);
-        return false;
-    }
-    return true;
+    return writer_->write(path, writer_->ticket(), store_.project(), store_.generation()).error;
 }
 
 void Recovery::documentSaved() {
@@ -276,6 +269,7 @@ void Recovery::offerRestore() {
         }
         if (!usable || restored.isEmpty()) {
             QFile::remove(path);
+            removeStaleTemporaries(toPath(path));
             continue;
         }
         return offer(path, std::move(lock), std::move(restored));
@@ -307,6 +301,9 @@ void Recovery::offer(const QString& path, std::unique_ptr<QLockFile> lock, Proje
         return;
     case Prompts::RestoreAnswer::discard:
         QFile::remove(path);
+        // Nothing is written into the folder before the next edit: a write of this copy killed
+        // midway would stay there until then, as large as the copy.
+        removeStaleTemporaries(toPath(path));
         return;
     case Prompts::RestoreAnswer::dismissed:
         return;

@@ -64,9 +64,9 @@ public:
     // For the store. Writes `project` into its file now, in turn with the autosaves of the same
     // file: the reason it failed, else nothing.
     std::optional<QString> writeFile(const QString& path, const Project& project);
-    // "Don’t Save": the recovery copy of the open project, written now. False (with the
-    // store's error message set) when it could not be.
-    bool writeCopyNow();
+    // "Don’t Save": the recovery copy of the open project, written now. The reason it could
+    // not be, else nothing.
+    std::optional<QString> writeCopyNow();
     // After a save: deletes the recovery copy when it belongs to the open document, and skips
     // one still queued for it.
     void documentSaved();

@@ -2,6 +2,8 @@
 
 #include "AppPaths.h"
 #include "PageScheme.h"
+#include "QtText.h"
+#include "base/File.h"
 #include "base/PdfJoin.h"
 
 #include <QCoreApplication>
@@ -9,7 +11,6 @@
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QPageSize>
-#include <QSaveFile>
 #include <QTimer>
 #include <QVariant>
 #include <QWebEnginePage>
@@ -29,6 +30,14 @@ namespace rig::app {
 namespace {
 
 const QString readinessCheck = QStringLiteral("!!document.querySelector('.rig, .card')");
+
+// Why a job failed, for the user.
+const char* const nothingToPrint = "There was nothing to print.";
+const char* const tookTooLong = "Printing took too long.";
+const char* const notLoaded = "The page did not load.";
+const char* const notDrawn = "The page did not finish drawing.";
+const char* const notPrinted = "The page could not be printed.";
+const char* const notJoined = "The printed parts could not be joined.";
 
 // Completion callbacks always run later from the event loop: a caller is never resumed
 // from inside make(), and a superseded caller not from inside the job that replaced it.
@@ -106,12 +115,14 @@ void PdfPrinter::start(const QStringList& parts, const QString& target, bool lan
     // A page that never loads, or a print that never answers, must still end the job.
     job.timeout = new QTimer(this);
     job.timeout->setSingleShot(true);
-    connect(job.timeout, &QTimer::timeout, this, [this, id] { finish(id, false); });
+    connect(job.timeout, &QTimer::timeout, this,
+            [this, id] { finish(id, false, true, QString::fromUtf8(tookTooLong)); });
     job.timeout->start(timing_.jobTimeoutMs);
 
     // No page prints nothing: the job fails, later.
     if (parts.isEmpty()) {
-        QTimer::singleShot(0, this, [this, id] { finish(id, false); });
+        QTimer::singleShot(0, this,
+                           [this, id] { finish(id, false, true, QString::fromUtf8(nothingToPrint)); });
         return;
     }
     QWebEngineProfile* profile = QWebEngineProfile::defaultProfile();
@@ -140,7 +151,7 @@ void PdfPrinter::onLoaded(std::uint64_t id, std::size_t k, bool ok) {
     Part* p = part(id, k);
     if (p == nullptr || p->loaded) return;
     if (!ok) {
-        finish(id, false);
+        finish(id, false, true, QString::fromUtf8(notLoaded));
         return;
     }
     p->loaded = true;
@@ -167,7 +178,7 @@ void PdfPrinter::checkReady(std::uint64_t id, std::size_t k) {
             QTimer::singleShot(self->timing_.printDelayMs, self, [self, id, k] { self->print(id, k); });
         } else if (p->checks > self->timing_.checkRetries) {
             // A page that never drew would print blank: that is no PDF of the project.
-            self->finish(id, false);
+            self->finish(id, false, true, QString::fromUtf8(notDrawn));
         } else {
             QTimer::singleShot(self->timing_.checkIntervalMs, self,
                                [self, id, k] { self->checkReady(id, k); });
@@ -210,7 +221,7 @@ void PdfPrinter::printed(std::uint64_t id, std::size_t k, QWebEnginePage* page, 
     // No bytes is a print that failed, never an empty file that looks written.
     if (pdf.isEmpty()) {
         p->printing = false;
-        finish(id, false);
+        finish(id, false, true, QString::fromUtf8(notPrinted));
         return;
     }
     // Done with: its renderer goes while the other parts print.
@@ -241,15 +252,22 @@ void PdfPrinter::write(std::uint64_t id) {
     const QByteArray pdf = j->parts.size() == 1 ? j->parts[0].pdf
                            : joined ? QByteArray::fromRawData(joined->data(), qsizetype(joined->size()))
                                     : QByteArray();
-    bool written = false;
-    if (!pdf.isEmpty()) {
-        QSaveFile file(j->target);
-        written = file.open(QIODevice::WriteOnly) && file.write(pdf) == pdf.size() && file.commit();
+    if (pdf.isEmpty()) {
+        finish(id, false, true, QString::fromUtf8(notJoined));
+        return;
     }
-    finish(id, written);
+    // Not QSaveFile: it commits a file cut short when the disk fills up midway.
+    try {
+        writeFileAtomically(toPath(j->target), std::string_view(pdf.constData(), std::size_t(pdf.size())));
+    } catch (const std::exception& error) {
+        // The system's words: "No space left on device", "Permission denied" …
+        finish(id, false, true, failureReason(error));
+        return;
+    }
+    finish(id, true);
 }
 
-void PdfPrinter::finish(std::uint64_t id, bool success, bool report) {
+void PdfPrinter::finish(std::uint64_t id, bool success, bool report, const QString& failure) {
     const auto it = jobs_.find(id);
     if (it == jobs_.end()) return;
     Job job = std::move(it->second);
@@ -272,23 +290,35 @@ void PdfPrinter::finish(std::uint64_t id, bool success, bool report) {
     if (job.done) {
         callLater(std::move(job.done), success);
     } else if (report && job.report) {
-        job.report(job.target, success);
+        job.report(job.target, success, failure);
     }
+}
+
+void PdfPrinter::dropAll() {
+    std::vector<QWebEnginePage*> idle;
+    while (!jobs_.empty()) {
+        const auto it = jobs_.begin();
+        for (const Part& part : it->second.parts)
+            if (part.page && !part.printing) idle.push_back(part.page);
+        finish(it->first, false, false);
+    }
+    // Not from inside a page callback here: end the pages now, the event loop may be over.
+    for (QWebEnginePage* page : idle) delete page;
+}
+
+bool PdfPrinter::printsUnderWay() const {
+    if (!printingAlone_.empty()) return true;
+    for (const auto& [id, job] : jobs_)
+        for (const Part& part : job.parts)
+            if (part.printing) return true;
+    return false;
 }
 
 void PdfPrinter::cancelAll() {
     const QDeadlineTimer deadline(timing_.endWaitMs);
     std::vector<QPointer<QWebEnginePage>> waitedFor;
     for (;;) {
-        std::vector<QWebEnginePage*> idle;
-        while (!jobs_.empty()) {
-            const auto it = jobs_.begin();
-            for (const Part& part : it->second.parts)
-                if (part.page && !part.printing) idle.push_back(part.page);
-            finish(it->first, false, false);
-        }
-        // Not from inside a page callback here: end the pages now, the event loop may be over.
-        for (QWebEnginePage* page : idle) delete page;
+        dropAll();
         if (printingAlone_.empty() || deadline.hasExpired()) break;
         waitedFor.insert(waitedFor.end(), printingAlone_.begin(), printingAlone_.end());
         // Their answers come through the event loop; a job started meanwhile ends next round.

@@ -36,8 +36,9 @@ public:
         int endWaitMs = 20000;       // cancelAll: how long prints under way may take to answer
     };
 
-    // How a fire-and-forget job ended: its file, and whether it was written.
-    using Report = std::function<void(const QString& file, bool written)>;
+    // How a fire-and-forget job ended: its file, whether it was written, and if not, why (a
+    // sentence, or the system's words for a write that failed).
+    using Report = std::function<void(const QString& file, bool written, const QString& failure)>;
 
     explicit PdfPrinter(QObject* parent = nullptr);
     ~PdfPrinter() override;
@@ -73,6 +74,12 @@ public:
     // whose print is under way is deleted only once that print has answered: this runs the
     // event loop until then, at most timing().endWaitMs.
     void cancelAll();
+    // The same without waiting ("Quit Now"): pages whose print is under way stay until it
+    // answers. A print cannot be called off; neither its page nor its renderer may go before
+    // it answers (either trips a check in Chromium that stops the program).
+    void dropAll();
+    // Prints that have not answered yet, of jobs ended or not.
+    bool printsUnderWay() const;
 
 signals:
     // The job's first page has loaded; its readiness checks start now.
@@ -115,7 +122,7 @@ private:
     void printed(std::uint64_t id, std::size_t part, QWebEnginePage* page, const QByteArray& pdf);
     void write(std::uint64_t id);
     // Ends the job; `report` false ends it silently (replaced or cancelled).
-    void finish(std::uint64_t id, bool success, bool report = true);
+    void finish(std::uint64_t id, bool success, bool report = true, const QString& failure = {});
     Job* job(std::uint64_t id);
     Part* part(std::uint64_t id, std::size_t part);
 

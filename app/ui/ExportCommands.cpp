@@ -39,6 +39,16 @@ KindInfo info(ExportKind kind) {
     return {"", "", ""};
 }
 
+// Each PDF that could not be written is named, also when several fail before the window
+// shows the first.
+void reportPdfFailure(ProjectStore& store, const QString& file, const QString& failure) {
+    const QString line =
+        QStringLiteral("Could not save %1: %2").arg(shownName(QFileInfo(file).fileName()), failure);
+    const std::optional<QString> waiting = store.errorMessage();
+    if (waiting && waiting->split(QLatin1Char('\n')).contains(line)) return;
+    store.setErrorMessage(waiting ? *waiting + QLatin1Char('\n') + line : line);
+}
+
 } // namespace
 
 QString proposedExportName(const Project& project, ExportKind kind) {
@@ -102,15 +112,16 @@ void ExportCommands::printPDF(const Project& project, bool crew, const QString& 
                               std::function<void(const QString&)> written) {
     ProjectStore& store = store_;
     Reveal& reveal = reveal_;
-    printer_.make(exportPdfPages(project, crew, now), path, !crew,
-                  [&store, &reveal, done = std::move(written)](const QString& file, bool ok) {
-                      if (ok) {
-                          if (done) done(file);
-                          reveal.reveal(file);
-                      } else {
-                          store.setErrorMessage(QStringLiteral("PDF export failed."));
-                      }
-                  });
+    printer_.make(
+        exportPdfPages(project, crew, now), path, !crew,
+        [&store, &reveal, done = std::move(written)](const QString& file, bool ok, const QString& failure) {
+            if (ok) {
+                if (done) done(file);
+                reveal.reveal(file);
+            } else {
+                reportPdfFailure(store, file, failure);
+            }
+        });
     // After make(): a job it replaced for this file has ended by now.
     printing_.push_back(absoluteFilePath(path));
     emit pdfsPrintingChanged();

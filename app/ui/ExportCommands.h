@@ -51,7 +51,8 @@ public:
     // Returns once the print job has started; see printPDF.
     void exportPDF(const Project& project, bool crew);
     // The same PDF to `path` without the panel: the written file is revealed (after `written`
-    // ran with it), a failure sets the store's error message to "PDF export failed.".
+    // ran with it); a failure adds "Could not save <file name>: <reason>" to the store's error
+    // message.
     void printPDF(const Project& project, bool crew, const QString& path, Date now,
                   std::function<void(const QString&)> written = {});
     // The rigging points as 3-D DXF with the kept options; the panel carries the options

@@ -274,7 +274,12 @@ MainWindow::MainWindow(ProjectStore& store, MotorLibrary& motors, Parts parts, Q
     connect(&store_.importer(), &ImportController::importingChanged, this, &MainWindow::updateToolbar);
     connect(&store_.importer(), &ImportController::importChangesChanged, this,
             &MainWindow::schedulePresentation);
-    connect(&store_, &ProjectStore::errorMessageChanged, this, &MainWindow::schedulePresentation);
+    connect(&store_, &ProjectStore::errorMessageChanged, this, [this] {
+        // A failure reported while a quit waits for running work stops that quit: the user
+        // reads why and decides, whatever ends first, the work or the alert.
+        if (store_.errorMessage()) setQuitWhenDone(false);
+        schedulePresentation();
+    });
     if (parts_.exports)
         connect(parts_.exports, &ExportCommands::pdfsPrintingChanged, this, &MainWindow::scheduleWorkCheck);
     connect(&store_.crewLink(), &CrewLink::pressingChanged, this, &MainWindow::scheduleWorkCheck);
@@ -673,16 +678,48 @@ void MainWindow::copyLink() {
 
 // --- Closing ----------------------------------------------------------------------------
 
+namespace {
+// The running work a quit waits for changes only the crew link (a publish storing its link,
+// a re-send its hidden sources); anything else is an edit of the user's.
+bool sameApartFromCrewLink(Project a, Project b) {
+    a.share.reset();
+    b.share.reset();
+    return a == b;
+}
+} // namespace
+
+bool MainWindow::saveAnswerHolds() {
+    if (!saveAnswered_ || saveAnswered_->generation != store_.generation()) return false;
+    if (saveAnswered_->revision == store_.revision()) return true;
+    if (!sameApartFromCrewLink(saveAnswered_->project, store_.project())) return false;
+    // A publish answered since: its link is kept as the rest was.
+    if (!keepWork()) return false;
+    rememberSaveAnswer();
+    return true;
+}
+
+void MainWindow::rememberSaveAnswer() {
+    saveAnswered_ = SaveAnswered{store_.generation(), store_.revision(), store_.project()};
+}
+
+bool MainWindow::keepWork() {
+    if (!store_.isDirty()) return true;
+    if (const auto path = store_.filePath()) return store_.writeProject(*path);
+    if (store_.project().isEmpty()) return true;
+    // Only a copy that was written counts; otherwise the quit asks.
+    return !store_.recovery().writeCopyNow();
+}
+
 bool MainWindow::confirmQuit() {
-    const std::pair state(store_.generation(), store_.revision());
-    if (quitConfirmedFor_ == state) return true;
-    if (!store_.confirmDiscardChanges()) return false;
-    quitConfirmedFor_ = std::pair(store_.generation(), store_.revision());
+    if (saveAnswerHolds()) return true;
+    if (!store_.confirmDiscardChanges(true)) return false;
+    rememberSaveAnswer();
     return true;
 }
 
 bool MainWindow::confirmRunningWork() {
-    if (!hasRunningWork()) return true;
+    // "Quit Now" was the answer of this quit already.
+    if (quitNow_ || !hasRunningWork()) return true;
     const QStringList files = parts_.exports ? parts_.exports->pdfsPrinting() : QStringList();
     const auto [message, detail] = runningWorkQuestion(files, store_.crewLink().isPressing());
     switch (prompts().askToQuitWhileRunning(message, detail)) {
@@ -739,16 +776,7 @@ void MainWindow::quitIfWorkDone() {
 void MainWindow::keepWorkWithoutAsking() {
     // The close that follows drops running work: the session ends.
     quitNow_ = true;
-    // Nothing to keep: the close asks nothing anyway.
-    if (!store_.isDirty()) return;
-    bool kept = false;
-    if (const auto path = store_.filePath()) {
-        kept = store_.writeProject(*path);
-    } else if (!store_.project().isEmpty()) {
-        // Only a copy that was written counts; otherwise the close asks.
-        kept = store_.recovery().writeCopyNow();
-    }
-    if (kept) quitConfirmedFor_ = std::pair(store_.generation(), store_.revision());
+    if (keepWork()) rememberSaveAnswer();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -756,16 +784,18 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // returned, never in a modal loop inside it; "Cancel" then keeps the window open with
     // everything as it was, since a program without its window would hold the work out of
     // reach.
-    const std::pair state(store_.generation(), store_.revision());
-    const bool unsaved = store_.isDirty() && quitConfirmedFor_ != state;
+    const bool unsaved = store_.isDirty() && !saveAnswerHolds();
     if (unsaved || (!quitNow_ && hasRunningWork())) {
         event->ignore();
-        quitNow_ = false;
         if (!closeQuestionQueued_) {
             closeQuestionQueued_ = true;
             QTimer::singleShot(0, this, [this] {
                 closeQuestionQueued_ = false;
-                if (confirmQuit() && confirmRunningWork()) close();
+                if (confirmQuit() && confirmRunningWork()) {
+                    close();
+                } else {
+                    quitNow_ = false; // this quit is over
+                }
             });
         }
         return;
@@ -889,7 +919,13 @@ void MainWindow::presentNext() {
             prompts().showAlert(*message);
         }
         presenting_ = false;
-        if (store_.errorMessage() == message) store_.setErrorMessage(std::nullopt);
+        const std::optional<QString> now = store_.errorMessage();
+        if (now == message) {
+            store_.setErrorMessage(std::nullopt);
+        } else if (now && now->startsWith(*message + QLatin1Char('\n'))) {
+            // Lines added while it showed are shown next, without the ones read.
+            store_.setErrorMessage(now->mid(message->size() + 1));
+        }
         // After the clearing: the new press may fail with the same words.
         if (offered) crewLink.answerNewLinkOffer(chosen);
         schedulePresentation();

@@ -7,6 +7,7 @@
 
 #include "WindowState.h"
 #include "analysis/CrewDoc.h"
+#include "model/Project.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -90,13 +91,15 @@ public:
     // "overview" or none. See applyDevSelect.
     void devSelect(const std::optional<QString>& step);
 
-    // Asks the store's save prompt unless it was answered for this very state of the
-    // document already; true when the program may end.
+    // Asks the store's save prompt unless it was answered for this document as the user left
+    // it (work the user started may have changed its crew link since: that is kept the way
+    // the answer said); true when the program may end.
     bool confirmQuit();
     // Asks before quitting while work the user started still runs (PDF exports printing, a
     // publish with its download files); true when the program may end now. "Finish, Then
     // Quit" keeps the window open and answering until that work has ended, then closes it;
-    // a failure reported meanwhile stops that quit.
+    // a failure reported meanwhile stops that quit. Asked once per quit: after "Quit Now"
+    // it answers true.
     bool confirmRunningWork();
     // True while a close waits for running work to end.
     bool quitsWhenDone() const { return quitWhenDone_; }
@@ -177,6 +180,13 @@ private:
     void schedulePresentation();
     void presentNext();
     bool hasRunningWork() const;
+    // Whether the save prompt's last answer covers the document as it is now; when only its
+    // crew link changed since, the work is kept again first (false when that fails).
+    bool saveAnswerHolds();
+    void rememberSaveAnswer();
+    // The open project into its file or, untitled, the recovery copy, as a quit that asks
+    // nothing keeps it; true when nothing needed keeping or it was written.
+    bool keepWork();
     void setQuitWhenDone(bool quit);
     // Once running work has changed: the close waiting for it goes on when it has all ended.
     void scheduleWorkCheck();
@@ -211,8 +221,14 @@ private:
     bool presentationQueued_ = false;
     QTimer presentRetry_;
 
-    // The document state the save prompt was last answered for.
-    std::optional<std::pair<std::uint64_t, std::uint64_t>> quitConfirmedFor_;
+    // The document the save prompt was last answered for (or its work kept without asking):
+    // generation, revision and the project as it was then.
+    struct SaveAnswered {
+        std::uint64_t generation = 0;
+        std::uint64_t revision = 0;
+        Project project;
+    };
+    std::optional<SaveAnswered> saveAnswered_;
     bool closeQuestionQueued_ = false;
     // "Finish, Then Quit" was chosen and the work has not ended yet.
     bool quitWhenDone_ = false;

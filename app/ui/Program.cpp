@@ -4,6 +4,7 @@
 #include "Appearance.h"
 #include "CrewLink.h"
 #include "DXFSettings.h"
+#include "DesktopInstance.h"
 #include "ExportCommands.h"
 #include "ImportController.h"
 #include "MainWindow.h"
@@ -55,8 +56,9 @@ Program::Program()
       exports_(std::make_unique<ExportCommands>(*store_, *dxf_, *printer_, *reveal_)),
       settingsOpener_(std::make_unique<SettingsOpener>(*motors_, *dxf_, *publishing_)) {
     setStandardPrompts(dialogs_.get());
-    // Live WebEngine pages must be gone before the application object ends.
-    connect(qApp, &QCoreApplication::aboutToQuit, printer_.get(), &PdfPrinter::cancelAll);
+    // The quit does not wait for prints (run() ends the program at once when one is under
+    // way); the pages that do not print go now.
+    connect(qApp, &QCoreApplication::aboutToQuit, printer_.get(), &PdfPrinter::dropAll);
     store_->setMotorLibrary(motors_.get());
     store_->crewLink().setPublishing(publishing_.get(), client_.get());
     store_->crewLink().setDownloadParts(printer_.get(), dxf_.get());
@@ -78,8 +80,8 @@ Program::Program()
 }
 
 Program::~Program() {
-    // Prints under way are waited for while what they report to still exists (the quit has
-    // done so already).
+    // Prints under way are waited for while what they report to still exists (a quit never
+    // gets here with one).
     printer_->cancelAll();
     delete window_.data();
     settingsOpener_.reset();
@@ -107,7 +109,14 @@ void Program::start(const QList<QUrl>& files) {
     }
 }
 
+void Program::setDesktopInstance(DesktopInstance* instance) {
+    instance_ = instance;
+    if (instance_) connect(instance_, &DesktopInstance::startedAgain, this, &Program::startedAgain);
+}
+
 void Program::startedAgain(const QList<QUrl>& files) {
+    // Handed in before the quit was decided: too late to be taken.
+    if (ending_) return;
     if (window_->isMinimized()) window_->showNormal();
     window_->show();
     window_->raise();
@@ -128,7 +137,7 @@ void Program::startedAgain(const QList<QUrl>& files) {
 }
 
 void Program::takeHandedFiles() {
-    if (handedIn_.empty() || handingIn_) return;
+    if (handedIn_.empty() || handingIn_ || ending_) return;
     // As a drop, which an open dialog would not let through; a running import would refuse
     // them: they wait for either to end.
     if (store_->importer().importing()) return; // taken when it ends
@@ -156,9 +165,12 @@ int Program::run(const QList<QUrl>& files) {
     store_->recovery().releaseCopy();
     // A key just typed or generated may still be on its way to the keyring.
     publishing_->finishWrites(std::chrono::seconds(5));
-    if (!store_->importer().finishReading(std::chrono::seconds(3))) {
-        // The application's end would wait for every worker, also one stuck in a read that
-        // never returns: the program ends without it, everything worth keeping is written.
+    // The application's end would wait for every worker, also one stuck in a read that never
+    // returns; and a print under way ("Quit Now") can neither be called off nor have its page
+    // deleted before it answers, which takes seconds for a large show. The program ends
+    // without them, everything worth keeping is written.
+    const bool readingEnded = store_->importer().finishReading(std::chrono::seconds(3));
+    if (!readingEnded || printer_->printsUnderWay()) {
         std::fflush(nullptr);
         std::_Exit(code);
     }
@@ -166,6 +178,11 @@ int Program::run(const QList<QUrl>& files) {
 }
 
 void Program::quit(int code) {
+    // Prints and uploads dropped with "Quit Now" may still take a moment to end: a start
+    // meanwhile must not hand its files to this program.
+    ending_ = true;
+    handInRetry_.stop();
+    if (instance_) instance_->release();
     settings().sync();
     // exit() rather than quit(): quit() would ask every window to close once more.
     QCoreApplication::exit(code);

@@ -22,6 +22,7 @@ class QSessionManager;
 namespace rig::app {
 
 class DXFSettings;
+class DesktopInstance;
 class DesktopReveal;
 class ExportCommands;
 class MainWindow;
@@ -63,8 +64,8 @@ public:
     // restore an unsaved project.
     void start(const QList<QUrl>& files);
     // start(), the event loop, then the end: settings written, pending saves finished. An
-    // import whose worker does not come back within 3 s is left behind: the process ends
-    // right there, with the event loop's code.
+    // import whose worker does not come back within 3 s, or a print under way, is left
+    // behind: the process ends right there, with the event loop's code.
     int run(const QList<QUrl>& files);
 
     // The program was started again from the desktop, with `files` or none: the window comes
@@ -73,8 +74,14 @@ public:
     // addresses are spelled, is dropped.
     void startedAgain(const QList<QUrl>& files);
 
+    // Later starts reach this program through `instance` (kept by the caller, alive for the
+    // whole run) until the program decides to end.
+    void setDesktopInstance(DesktopInstance* instance);
+
     // Ends the event loop with `code` after writing the settings (the snapshot mode's end).
+    // From here on the program takes no more later starts: the next one runs as the program.
     void quit(int code = 0);
+    bool ending() const { return ending_; }
 
     // The session manager asks before logging out: the save prompt, once.
     void commitSession(QSessionManager& manager);
@@ -95,6 +102,8 @@ private:
     std::unique_ptr<ExportCommands> exports_;
     std::unique_ptr<SettingsOpener> settingsOpener_;
     QPointer<MainWindow> window_;
+    QPointer<DesktopInstance> instance_;
+    bool ending_ = false;
     SnapshotRunner snapshotRunner_;
     // Files of later starts, oldest first, and the ones being taken (a save question about
     // them may be open).

@@ -204,4 +204,12 @@ Prompts::QuitAnswer QtPrompts::askToQuitWhileRunning(const QString& message, con
                       std::pair{"Quit Now", QuitAnswer::quitNow}, QuitAnswer::cancel);
 }
 
+bool QtPrompts::confirmQuitWithoutCopy(const QString& message, const QString& detail) {
+    QMessageBox box(dialogParent());
+    setPlainTexts(box, QMessageBox::Warning, message, detail);
+    QPushButton* quit = box.addButton(QStringLiteral("Quit Anyway"), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    return clickedIn(box, cancel, cancel) == quit;
+}
+
 } // namespace rig::app

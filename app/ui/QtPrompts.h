@@ -24,6 +24,7 @@ public:
     std::optional<QString> chooseExportSaveFile(const ExportSave& request) override;
     bool confirmDeletion(const QString& message, const QString& detail) override;
     QuitAnswer askToQuitWhileRunning(const QString& message, const QString& detail) override;
+    bool confirmQuitWithoutCopy(const QString& message, const QString& detail) override;
 
 private:
     QWidget* dialogParent() const;

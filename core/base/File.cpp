@@ -81,6 +81,8 @@ pid_t temporaryOwner(const std::string& name, const std::filesystem::path& file)
     return pid;
 }
 
+} // namespace
+
 // Temporaries of writes killed midway would otherwise stay for good, each as large as its
 // file. Only those whose process has ended go: a live one may be writing right now.
 void removeStaleTemporaries(const std::filesystem::path& file) {
@@ -97,6 +99,8 @@ void removeStaleTemporaries(const std::filesystem::path& file) {
         ::unlink(entry.path().c_str());
     }
 }
+
+namespace {
 
 // A rename reaches the disk with its folder: without this a power cut could bring back the
 // old file, or none.

@@ -85,6 +85,9 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view byt
 // back when it was not the file expected.
 bool replaceFileIfUnchanged(const std::filesystem::path& path, std::string_view bytes,
                             const FileStamp& expected);
+// Removes from the folder of `file` the temporaries of files of its extension that a write
+// killed midway left (their process is gone); the writes above do so after each write.
+void removeStaleTemporaries(const std::filesystem::path& file);
 // The last component of a path (file name with extension), as UTF-8.
 std::string fileNameOf(const std::filesystem::path& path);
 

@@ -27,6 +27,7 @@
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -50,8 +51,7 @@ protected:
         instance = std::make_unique<DesktopInstance>(QDBusConnection::connectToBus(bus.address, "program"));
         ASSERT_EQ(instance->claimOrHandOver({}), DesktopInstance::Role::first);
         program = std::make_unique<Program>();
-        QObject::connect(instance.get(), &DesktopInstance::startedAgain, program.get(),
-                         &Program::startedAgain);
+        program->setDesktopInstance(instance.get());
         program->store().setDelays({std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1)});
         // The standard readers, noting what they were given.
         ImportReaders readers = ImportReaders::standard();
@@ -259,6 +259,35 @@ TEST_F(HandIn, RepeatedCallsWhileASaveQuestionIsOpenAskOnce) {
     ASSERT_TRUE(fence("third.csv"));
     EXPECT_EQ(prompts.count(FakePrompts::Kind::saveChanges), 3);
     EXPECT_EQ(program->store().project().name, "Edited");
+}
+
+// Once the quit is decided the program may still take a while to end (prints dropped with
+// "Quit Now"): a start meanwhile runs as the program instead of handing its files to it.
+TEST_F(HandIn, AStartAfterTheQuitWasDecidedRunsAsTheProgram) {
+    const QString later = file("later.csv", inventoryText);
+    QSignalSpy handed(instance.get(), &DesktopInstance::startedAgain);
+    MainWindow& window = program->mainWindow();
+    window.show();
+    // A call on its way as the window closes is refused, not answered and dropped.
+    const std::vector<QDBusPendingCall> onItsWay{open({later})};
+    ASSERT_TRUE(window.close());
+    EXPECT_TRUE(program->ending());
+    ASSERT_TRUE(waitFor([&] { return onItsWay.front().isFinished(); }));
+    EXPECT_TRUE(onItsWay.front().isError());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(handed.size(), 0);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(readFiles().empty());
+
+    DesktopInstance next(QDBusConnection::connectToBus(bus.address, "next"));
+    EXPECT_EQ(next.claimOrHandOver({QUrl::fromLocalFile(later)}), DesktopInstance::Role::first);
+    EXPECT_FALSE(window.isVisible());
+    next.release();
+    QDBusConnection::disconnectFromBus("next");
+    // The quit left an exit pending that would end every later waiting loop of this process at
+    // once: the application's loop, run once, clears it.
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
 }
 
 } // namespace

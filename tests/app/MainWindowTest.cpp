@@ -51,7 +51,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <mutex>
+#include <system_error>
 
 namespace rig::app {
 namespace {
@@ -247,6 +249,29 @@ TEST_F(MainWindowTest, CloseAndQuitAskOnceAndCancelKeepsEverything) {
     prompts.answerSave(Prompts::SaveAnswer::cancel);
     EXPECT_FALSE(w.close());
     ASSERT_TRUE(asked(5));
+    // "Don’t Save" cannot keep the copy it promises either (a full disk): the quit says so, and
+    // the user stays or quits all the same.
+    const auto withoutCopy = [&](int n) {
+        return waitFor([&] { return prompts.count(FakePrompts::Kind::quitWithoutCopy) == n; });
+    };
+    prompts.answerSave(Prompts::SaveAnswer::dontSave);
+    prompts.answerQuitWithoutCopy(false);
+    EXPECT_FALSE(w.close());
+    ASSERT_TRUE(withoutCopy(1));
+    EXPECT_EQ(prompts.last(FakePrompts::Kind::quitWithoutCopy).text,
+              "Quorvane Rig could not keep a copy of “Edited once more”: " +
+                  toQ(std::generic_category().message(ENOTDIR)));
+    EXPECT_EQ(prompts.last(FakePrompts::Kind::quitWithoutCopy).detail,
+              "If you quit now, its changes are lost.");
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(closed.count(), 2);
+    prompts.answerSave(Prompts::SaveAnswer::dontSave);
+    prompts.answerQuitWithoutCopy(true);
+    EXPECT_FALSE(w.close());
+    ASSERT_TRUE(waitFor([&] { return closed.count() == 3; }));
+    EXPECT_TRUE(withoutCopy(2));
+    EXPECT_FALSE(store->errorMessage().has_value());
     ASSERT_TRUE(QFile::remove(folder));
     store->setErrorMessage(std::nullopt);
     // ...and work with a file into the file.
@@ -321,6 +346,16 @@ TEST_F(MainWindowTest, FilesDroppedAnywhereAreOneImportThenTheChangesSheetThenTh
     EXPECT_FALSE(store->errorMessage().has_value()) << "closing the alert clears the message";
     QTest::qWait(50);
     EXPECT_EQ(prompts.count(FakePrompts::Kind::alert), 1) << "shown once";
+
+    // A line added while the alert shows (another PDF lost meanwhile) is shown next, alone.
+    const QString first = "Could not save a.pdf: File too large",
+                  second = "Could not save b.pdf: File too large";
+    prompts.answerAlert(false, [&] { store->setErrorMessage(*store->errorMessage() + "\n" + second); });
+    store->setErrorMessage(first);
+    ASSERT_TRUE(waitFor([&] { return prompts.count(FakePrompts::Kind::alert) == 3; }));
+    EXPECT_EQ(prompts.shown()[prompts.shown().size() - 2].text, first);
+    EXPECT_EQ(prompts.last(FakePrompts::Kind::alert).text, second);
+    EXPECT_FALSE(store->errorMessage().has_value());
 }
 
 // A re-import where thousands of sources are new: the sheet holds one line per change in a

@@ -498,12 +498,15 @@ TEST_F(ProjectStoreTest, AProjectThatCannotBeSavedIsNeverDroppedSilently) {
     store->newProject();
     EXPECT_EQ(store->errorMessage(), couldNotSave(ENOENT));
     EXPECT_EQ(store->project(), showProject("Main R"));
-    // Don’t Save when not even the recovery copy can be written: kept.
+    // Don’t Save when not even the recovery copy can be written: kept, and said so.
     ASSERT_TRUE(QDir(paths.file("data/QuorvaneRig/Recovery")).removeRecursively());
     ASSERT_TRUE(testing::writeText(paths.file("data/QuorvaneRig/Recovery"), "a file in the way"));
     prompts.answerSave(SaveAnswer::dontSave);
     store->newProject();
     EXPECT_EQ(store->project(), showProject("Main R"));
+    EXPECT_EQ(store->errorMessage(), "Quorvane Rig could not keep a copy of “" +
+                                         projectDisplayName(store->project()) +
+                                         "”: " + toQ(std::generic_category().message(ENOTDIR)));
 }
 
 TEST_F(ProjectStoreTest, AutosaveWritesTheProjectAsItWasAndASaveWinsOverIt) {
@@ -600,9 +603,14 @@ TEST_F(ProjectStoreTest, RestoreOfferAnswersKeepOrDropTheCopy) {
     // link only when a server could have sent it.
     copy.share = ShareInfo{"tok", "javascript:alert(1)//", fixtures::testDate(), {}, {}, std::nullopt};
     leaveRecoveryCopy(copy, "unsaved-1.qvrig");
+    // A later write of it was killed midway: its temporary goes with it.
+    const QString killedWrite =
+        leftCopy(QString::fromStdString("unsaved-1.qvrig.tmp-" + std::to_string(test::endedProcessId())));
+    ASSERT_TRUE(testing::writeText(killedWrite, "{\"half\": "));
     prompts.answerRestore(RestoreAnswer::discard);
     testing::makeStore()->recovery().offerRestore();
     EXPECT_FALSE(QFileInfo::exists(leftCopy("unsaved-1.qvrig")));
+    EXPECT_FALSE(QFileInfo::exists(killedWrite));
     EXPECT_FALSE(prompts.last(Kind::restoreOffer).detail.contains("Crew link"))
         << prompts.last(Kind::restoreOffer).detail.toStdString();
     copy.share->url = "https://rig.example/c/tok";

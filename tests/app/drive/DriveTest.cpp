@@ -57,7 +57,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <set>
+#include <system_error>
 
 namespace rig::app {
 namespace {
@@ -155,7 +157,7 @@ protected:
     void TearDown() override {
         for (QWidget* w : QApplication::topLevelWidgets())
             if (w->isVisible() && w != window) w->close();
-        // The program's end, as at quit: a PDF still printing is waited for.
+        // The program object's end: a PDF still printing is waited for.
         program.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_EQ(servedPageCount(), 0) << "pages left behind by the ended program";
@@ -164,6 +166,8 @@ protected:
     // The user brings the main window to the front (a sheet that closed leaves none active
     // on the offscreen platform).
     void activate() {
+        // A quit that waits leaves the offscreen platform without an active window.
+        window->windowHandle()->requestActivate();
         QApplication::setActiveWindow(window);
         ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     }
@@ -361,16 +365,32 @@ TEST_F(Drive, EveryPageWindowAndSheetAsAPersonUsesThem) {
     prompts.answerSavePanel(saved);
     press(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
     ASSERT_TRUE(waitFor([&] { return store().filePath() == saved && !store().isDirty(); }));
+    QSignalSpy closed(&w, &MainWindow::closed);
+
+    // A PDF that cannot be written while the quit waits for it: the quit stops, the alert names
+    // the file and says why, and the window stays.
+    const int alerts = prompts.count(Kind::alert);
+    prompts.answerExportSave(fromPath(files.path() / "gone" / "crew.pdf"));
+    activate();
+    w.actions().exportCrewPDF->trigger();
+    prompts.answerQuitWhileRunning(Prompts::QuitAnswer::finishFirst);
+    QTest::keyClick(window, Qt::Key_Q, Qt::ControlModifier);
+    ASSERT_TRUE(waitFor([&] { return prompts.count(Kind::alert) > alerts; }, 3 * pageDeadlineMs));
+    EXPECT_EQ(prompts.last(Kind::alert).text,
+              "Could not save crew.pdf: " + toQ(std::generic_category().message(ENOENT)));
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(w.isVisible() && !w.quitsWhenDone() && closed.count() == 0);
+
     const QString sheets = fromPath(files.path() / "crew.pdf");
     const qsizetype uploads = server.requests(testserver::Route::Upload).size();
     QTest::mouseClick(w.toolbar().publish->button(), Qt::LeftButton);
     prompts.answerExportSave(sheets);
     activate();
     w.actions().exportCrewPDF->trigger();
-    QSignalSpy closed(&w, &MainWindow::closed);
     prompts.answerQuitWhileRunning(Prompts::QuitAnswer::finishFirst);
     QTest::keyClick(window, Qt::Key_Q, Qt::ControlModifier);
-    ASSERT_TRUE(waitFor([&] { return prompts.count(Kind::quitWhileRunning) == 1; }));
+    ASSERT_TRUE(waitFor([&] { return prompts.count(Kind::quitWhileRunning) == 2; }));
     EXPECT_EQ(prompts.last(Kind::quitWhileRunning).text,
               "Quit while “crew.pdf” is still being written and the crew link is being published?");
     EXPECT_TRUE(waitFor([&] { return closed.count() == 1; }, 3 * pageDeadlineMs));

@@ -27,6 +27,8 @@ const char* kindName(FakePrompts::Kind kind) {
         return "deletion question";
     case FakePrompts::Kind::quitWhileRunning:
         return "question about quitting while work runs";
+    case FakePrompts::Kind::quitWithoutCopy:
+        return "question about quitting without a copy";
     }
     return "?";
 }
@@ -96,6 +98,13 @@ void FakePrompts::answerQuitWhileRunning(QuitAnswer answer, std::function<void()
     answers_.push_back(std::move(a));
 }
 
+void FakePrompts::answerQuitWithoutCopy(bool quit, std::function<void()> whileOpen) {
+    Answer a{Kind::quitWithoutCopy};
+    a.confirm = quit;
+    a.whileOpen = std::move(whileOpen);
+    answers_.push_back(std::move(a));
+}
+
 void FakePrompts::answerAlert(bool chooseAction, std::function<void()> whileOpen) {
     Answer a{Kind::alert};
     a.confirm = chooseAction;
@@ -161,7 +170,12 @@ QStringList FakePrompts::chooseFilesToImport(const QString& directory, const QSt
 }
 
 void FakePrompts::showAlert(const QString& text) {
-    shown_.push_back({Kind::alert, text, {}, {}, {}});
+    Shown shown{Kind::alert, text, {}, {}, {}};
+    if (answers_.empty() || answers_.front().kind != Kind::alert) {
+        shown_.push_back(std::move(shown));
+        return;
+    }
+    take(std::move(shown));
 }
 
 bool FakePrompts::showAlertOffering(const QString& text, const QString& action) {
@@ -184,6 +198,11 @@ std::optional<QString> FakePrompts::chooseExportSaveFile(const ExportSave& reque
 
 bool FakePrompts::confirmDeletion(const QString& message, const QString& detail) {
     auto answer = take({Kind::deletion, message, detail, {}, {}});
+    return answer && answer->confirm;
+}
+
+bool FakePrompts::confirmQuitWithoutCopy(const QString& message, const QString& detail) {
+    auto answer = take({Kind::quitWithoutCopy, message, detail, {}, {}});
     return answer && answer->confirm;
 }
 

@@ -25,7 +25,8 @@ public:
         alert,
         exportPanel,
         deletion,
-        quitWhileRunning
+        quitWhileRunning,
+        quitWithoutCopy
     };
 
     // What a prompt showed.
@@ -58,8 +59,10 @@ public:
     // The answer to a deletion question: true is "Delete".
     void answerDeletion(bool confirm, std::function<void()> whileOpen = {});
     void answerQuitWhileRunning(QuitAnswer answer, std::function<void()> whileOpen = {});
-    // The answer to the next alert that offers an action: true chooses it. Unscripted, such an
-    // alert answers "OK" like any other.
+    // The answer to the question before quitting without the recovery copy: true is "Quit Anyway".
+    void answerQuitWithoutCopy(bool quit, std::function<void()> whileOpen = {});
+    // The answer to the next alert: true chooses the action it offers. Unscripted, an alert
+    // answers "OK".
     void answerAlert(bool chooseAction, std::function<void()> whileOpen = {});
     // Every export panel shown, in order.
     const std::vector<ExportSave>& exportSaves() const { return exportSaves_; }
@@ -80,6 +83,7 @@ public:
     std::optional<QString> chooseExportSaveFile(const ExportSave& request) override;
     bool confirmDeletion(const QString& message, const QString& detail) override;
     QuitAnswer askToQuitWhileRunning(const QString& message, const QString& detail) override;
+    bool confirmQuitWithoutCopy(const QString& message, const QString& detail) override;
 
 private:
     struct Answer {

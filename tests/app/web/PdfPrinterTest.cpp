@@ -10,6 +10,7 @@
 #include "support/AppTesting.h"
 #include "support/CrewTesting.h"
 #include "support/FakePrompts.h"
+#include "support/SpecialFiles.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -23,7 +24,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <set>
+#include <system_error>
 
 namespace rig::app {
 namespace {
@@ -112,7 +115,7 @@ TEST_F(Printing, BothExportsAtOnceEachWithItsOwnSourcesLinkAndRows) {
     prompts.answerExportSave(file("gone/x.pdf"));
     commands.exportPDF(p, true);
     ASSERT_TRUE(finished.wait(60000));
-    EXPECT_EQ(store.errorMessage(), "PDF export failed.");
+    EXPECT_EQ(store.errorMessage(), "Could not save x.pdf: " + toQ(std::generic_category().message(ENOENT)));
     EXPECT_FALSE(QFileInfo::exists(file("gone/x.pdf")));
     EXPECT_EQ(reveal.files.size(), 2);
     // The next panel opens where a PDF was written, not in the folder that took none.
@@ -268,14 +271,20 @@ TEST_F(Printing, ALongCrewLinkIsPrintedWholeAtFullScale) {
     }
 }
 
-// A print that gives no bytes writes no file and is no success: the export hears "PDF export
-// failed.", a waiting caller (the downloads' upload) false. So do parts that do not join.
+// A print that gives no bytes writes no file and is no success: the export names the file and
+// why, a waiting caller (the downloads' upload) hears false. So do parts that do not join, and
+// a disk that fills up.
 TEST(PrintingNothing, IsAFailure) {
     struct EmptyPrints : PdfPrinter {
         QByteArray bytes;
+        std::optional<std::uint64_t> diskRoom; // while the file is written
         void printPage(QWebEnginePage&, const QPageLayout&,
                        std::function<void(const QByteArray&)> done) override {
-            QTimer::singleShot(0, this, [done, b = bytes] { done(b); });
+            QTimer::singleShot(0, this, [this, done, b = bytes] {
+                std::optional<test::FileSizeLimit> full;
+                if (diskRoom) full.emplace(*diskRoom);
+                done(b);
+            });
         }
     };
     TempAppPaths paths;
@@ -291,8 +300,9 @@ TEST(PrintingNothing, IsAFailure) {
     commands.exportPDF(showProject(), true);
     ASSERT_TRUE(finished.wait(pageDeadlineMs));
     EXPECT_EQ(finished.at(0).at(1), QVariant(false));
-    EXPECT_EQ(store.errorMessage(), "PDF export failed.");
+    EXPECT_EQ(store.errorMessage(), "Could not save crew.pdf: The page could not be printed.");
     EXPECT_TRUE(reveal.files.isEmpty());
+    store.setErrorMessage(std::nullopt);
     std::optional<bool> written;
     printer.make("<div class=rig>x</div>", dir.filePath("waited.pdf"), true, [&](bool ok) { written = ok; });
     ASSERT_TRUE(waitFor([&] { return written.has_value(); }, pageDeadlineMs));
@@ -301,6 +311,22 @@ TEST(PrintingNothing, IsAFailure) {
     EXPECT_FALSE(
         QCoro::waitFor(printer.makeAsync(QStringList{"<div class=card>1</div>", "<div class=card>2</div>"},
                                          dir.filePath("parts.pdf"), false)));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList());
+
+    // Both exports fail on a full disk before the window shows either: one message names both.
+    printer.diskRoom = 8;
+    finished.clear();
+    prompts.answerExportSave(dir.filePath("crew.pdf"));
+    commands.exportPDF(showProject(), true);
+    prompts.answerExportSave(dir.filePath("rig \u202Epoints.pdf"));
+    commands.exportPDF(showProject(), false);
+    ASSERT_TRUE(waitFor([&] { return finished.size() == 2; }, pageDeadlineMs));
+    const QString full = toQ(std::generic_category().message(EFBIG));
+    QStringList lines = store.errorMessage().value_or(QString()).split('\n'); // in the order they ended
+    lines.sort();
+    EXPECT_EQ(lines,
+              QStringList({"Could not save crew.pdf: " + full,
+                           "Could not save " + shownName(QString("rig \u202Epoints.pdf")) + ": " + full}));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList());
 }
 
@@ -368,6 +394,36 @@ TEST_F(Printing, APageThatPrintsOutlivesItsJobUntilThePrintAnswers) {
     EXPECT_FALSE(*cut);
     EXPECT_FALSE(QFileInfo::exists(file("cut.pdf")));
 
+    // "Quit Now" waits for nothing: every job ends at once, and a page whose print is under
+    // way is left to its answer, never deleted before (the program ends without it).
+    Watches dropped;
+    WatchedPrints dropping(dropped);
+    std::optional<bool> lost;
+    bool underWay = false;
+    dropping.onPrint = [&] {
+        QMetaObject::invokeMethod(
+            qApp,
+            [&] {
+                dropping.dropAll();
+                underWay = dropping.printsUnderWay() && dropping.jobCount() == 0;
+            },
+            Qt::QueuedConnection);
+    };
+    dropping.make(QStringList{html("lost"), html("lost too")}, file("lost.pdf"), true,
+                  [&](bool ok) { lost = ok; });
+    ASSERT_TRUE(waitFor([&] { return lost.has_value(); }, pageDeadlineMs));
+    EXPECT_FALSE(*lost);
+    EXPECT_TRUE(underWay);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return !dropping.printsUnderWay() &&
+                   std::all_of(dropped.begin(), dropped.end(), [](const auto& w) { return w->gone; });
+        },
+        pageDeadlineMs));
+    ASSERT_GE(dropped.size(), 1u);
+    for (const auto& watch : dropped) EXPECT_TRUE(watch->answered && !watch->goneFirst);
+    EXPECT_FALSE(QFileInfo::exists(file("lost.pdf")));
+
     // Printing goes on, late answers and all.
     EXPECT_TRUE(QCoro::waitFor(this->printer.makeAsync(html("after"), file("after.pdf"), true)));
     EXPECT_TRUE(readPdf(file("after.pdf")).text.contains("after"));
@@ -391,10 +447,15 @@ TEST_F(Printing, LateLargeReplacedAndSlowJobsEachEndOnce) {
     // written, an upload fails.
     printer.setTiming({50, 3, 100, 60000, 60000});
     std::optional<bool> written;
+    QString why;
     printer.make("<p>never a card</p>", file("never.pdf"), true,
-                 [&](const QString&, bool ok) { written = ok; });
+                 [&](const QString&, bool ok, const QString& failure) {
+                     written = ok;
+                     why = failure;
+                 });
     ASSERT_TRUE(waitFor([&] { return written.has_value(); }));
     EXPECT_FALSE(*written);
+    EXPECT_EQ(why, "The page did not finish drawing.");
     // So does a page whose script fails while drawing.
     const QString crashing =
         crewPage(exportCrewDoc(showProject(), false, nowSeconds()), PageMode::rigger, false,
