@@ -244,16 +244,18 @@ void PdfPrinter::write(std::uint64_t id) {
     Job* j = job(id);
     if (j == nullptr) return;
     std::optional<std::string> joined;
+    std::string joinError;
     if (j->parts.size() > 1) {
         std::vector<std::string_view> parts;
         for (const Part& p : j->parts) parts.emplace_back(p.pdf.constData(), std::size_t(p.pdf.size()));
-        joined = joinPdfs(parts);
+        joined = joinPdfs(parts, &joinError);
     }
     const QByteArray pdf = j->parts.size() == 1 ? j->parts[0].pdf
                            : joined ? QByteArray::fromRawData(joined->data(), qsizetype(joined->size()))
                                     : QByteArray();
     if (pdf.isEmpty()) {
-        finish(id, false, true, QString::fromUtf8(notJoined));
+        // The joiner names the damaged part; an empty print has no words of its own.
+        finish(id, false, true, joinError.empty() ? QString::fromUtf8(notJoined) : toQ(joinError));
         return;
     }
     // Not QSaveFile: it commits a file cut short when the disk fills up midway.

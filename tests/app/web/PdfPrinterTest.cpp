@@ -311,6 +311,11 @@ TEST(PrintingNothing, IsAFailure) {
     EXPECT_FALSE(
         QCoro::waitFor(printer.makeAsync(QStringList{"<div class=card>1</div>", "<div class=card>2</div>"},
                                          dir.filePath("parts.pdf"), false)));
+    QString why;
+    printer.make(QStringList{"<div class=card>1</div>", "<div class=card>2</div>"}, dir.filePath("parts.pdf"),
+                 false, [&](const QString&, bool, const QString& failure) { why = failure; });
+    ASSERT_TRUE(waitFor([&] { return !why.isEmpty(); }, pageDeadlineMs));
+    EXPECT_TRUE(why.startsWith("Could not join the PDF's parts: part 1 of 2 is damaged")) << qPrintable(why);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList());
 
     // Both exports fail on a full disk before the window shows either: one message names both.
