@@ -53,6 +53,16 @@ Answer askWarning(QWidget* parent, const QString& message, const QString& detail
     return clicked == yes ? accept.second : clicked == no ? destructive.second : cancelled;
 }
 
+// A warning whose button `act` does what cannot be undone; "Cancel" is the default and answers
+// Return, Escape and the close button.
+bool confirmWarning(QWidget* parent, const QString& message, const QString& detail, const char* act) {
+    QMessageBox box(parent);
+    setPlainTexts(box, QMessageBox::Warning, message, detail);
+    QPushButton* yes = box.addButton(QString::fromUtf8(act), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    return clickedIn(box, cancel, cancel) == yes;
+}
+
 // Icons and type names of files from their names alone. Qt's own lookup reads a file whose
 // name says nothing: a device that never answers (/proc/kmsg as root) would hold the panel,
 // and the whole program, for good.
@@ -191,11 +201,7 @@ std::optional<QString> QtPrompts::chooseExportSaveFile(const ExportSave& request
 }
 
 bool QtPrompts::confirmDeletion(const QString& message, const QString& detail) {
-    QMessageBox box(dialogParent());
-    setPlainTexts(box, QMessageBox::Warning, message, detail);
-    QPushButton* remove = box.addButton(QStringLiteral("Delete"), QMessageBox::DestructiveRole);
-    QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-    return clickedIn(box, cancel, cancel) == remove;
+    return confirmWarning(dialogParent(), message, detail, "Delete");
 }
 
 Prompts::QuitAnswer QtPrompts::askToQuitWhileRunning(const QString& message, const QString& detail) {
@@ -205,11 +211,7 @@ Prompts::QuitAnswer QtPrompts::askToQuitWhileRunning(const QString& message, con
 }
 
 bool QtPrompts::confirmQuitWithoutCopy(const QString& message, const QString& detail) {
-    QMessageBox box(dialogParent());
-    setPlainTexts(box, QMessageBox::Warning, message, detail);
-    QPushButton* quit = box.addButton(QStringLiteral("Quit Anyway"), QMessageBox::DestructiveRole);
-    QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-    return clickedIn(box, cancel, cancel) == quit;
+    return confirmWarning(dialogParent(), message, detail, "Quit Anyway");
 }
 
 } // namespace rig::app
