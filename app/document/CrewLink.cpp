@@ -417,6 +417,8 @@ QCoro::Task<void> CrewLink::sendVisibilityUpdate() {
     });
 
     if (store_.generation() != generation) co_return; // another document: nothing here is about it
+    // Published under a new link meanwhile: a failure of the old one is no longer the project's.
+    if (failure && !(store_.project().share && store_.project().share->token == token)) co_return;
     if (failure) {
         const bool wasGone = visibilityLinkGone();
         visibilityLinkGone_.reset();
