@@ -22,8 +22,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <set>
 #include <system_error>
 
@@ -271,15 +274,25 @@ TEST_F(Printing, ALongCrewLinkIsPrintedWholeAtFullScale) {
 }
 
 // A print that gives no bytes writes no file and is no success: each export names its file and
-// why, a waiting caller (the downloads' upload) hears false. So do parts that do not join.
+// why, a waiting caller (the downloads' upload) hears false. So do parts that do not join, and a
+// disk that fills up.
 TEST(PrintingNothing, IsAFailure) {
     struct EmptyPrints : PdfPrinter {
         QByteArray bytes;
+        rlim_t diskRoom = RLIM_INFINITY; // while the file is written: a longer file fails to write
         void printPage(QWebEnginePage&, const QPageLayout&,
                        std::function<void(const QByteArray&)> done) override {
-            QTimer::singleShot(0, this, [done, b = bytes] { done(b); });
+            QTimer::singleShot(0, this, [this, done, b = bytes] {
+                rlimit was{};
+                ::getrlimit(RLIMIT_FSIZE, &was);
+                const rlimit full{std::min(diskRoom, was.rlim_max), was.rlim_max};
+                ::setrlimit(RLIMIT_FSIZE, &full);
+                done(b);
+                ::setrlimit(RLIMIT_FSIZE, &was);
+            });
         }
     };
+    std::signal(SIGXFSZ, SIG_IGN); // a write beyond the room fails instead of ending the process
     TempAppPaths paths;
     FakePrompts prompts;
     ProjectStore store;
@@ -314,6 +327,14 @@ TEST(PrintingNothing, IsAFailure) {
                  false, [&](const QString&, bool, const QString& failure) { why = failure; });
     ASSERT_TRUE(waitFor([&] { return !why.isEmpty(); }, pageDeadlineMs));
     EXPECT_TRUE(why.startsWith("Could not join the PDF's parts: part 1 of 2 is damaged")) << qPrintable(why);
+    // A full disk: the system's reason, and no file left cut short.
+    printer.diskRoom = 8;
+    store.setErrorMessage(std::nullopt);
+    prompts.answerExportSave(dir.filePath("full.pdf"));
+    commands.exportPDF(showProject(), false);
+    ASSERT_TRUE(finished.wait(pageDeadlineMs));
+    EXPECT_EQ(store.errorMessage(),
+              "Could not save full.pdf: " + toQ(std::generic_category().message(EFBIG)));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList());
 }
 
