@@ -47,21 +47,6 @@ pid_t endedProcessId() {
     return pid;
 }
 
-FileSizeLimit::FileSizeLimit(std::uint64_t bytes) {
-    struct sigaction ignore {};
-    ignore.sa_handler = SIG_IGN;
-    ::sigaction(SIGXFSZ, &ignore, &previousAction_);
-    ::getrlimit(RLIMIT_FSIZE, &previous_);
-    rlimit limited = previous_;
-    limited.rlim_cur = static_cast<rlim_t>(bytes);
-    if (::setrlimit(RLIMIT_FSIZE, &limited) != 0) throw std::runtime_error("setrlimit failed");
-}
-
-FileSizeLimit::~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &previous_);
-    ::sigaction(SIGXFSZ, &previousAction_, nullptr);
-}
-
 std::string refusalOf(const std::function<void()>& read) {
     try {
         read();

@@ -1,10 +1,7 @@
 // Files that are not plain files, for tests of the code that must refuse them.
 #pragma once
 
-#include <sys/resource.h>
 #include <sys/types.h>
-
-#include <csignal>
 
 #include <atomic>
 #include <cstdint>
@@ -44,20 +41,5 @@ std::string refusalOf(const std::function<void()>& read);
 
 // The id of a process that has ended: debris named after it belongs to no one.
 pid_t endedProcessId();
-
-// A disk that fills up, for this process while it lives: a write that would make a file
-// larger than `bytes` fails ("File too large") instead of ending the process. Keep it short:
-// it holds for every thread.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(std::uint64_t bytes);
-    ~FileSizeLimit();
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit previous_{};
-    struct sigaction previousAction_ {};
-};
 
 } // namespace rig::test

@@ -248,27 +248,16 @@ std::string loudspeakerExport(const Report& report) {
 }
 
 std::vector<DamagedDXF> damagedCopies(const std::string& text, std::string_view block) {
-    // The start of the line at or after the middle whose index has the given parity: even
-    // lines hold group codes, odd ones values.
-    const auto lineStart = [&](bool codeLine) {
-        std::size_t at = 0, index = 0;
-        while (true) {
-            const std::size_t next = text.find('\n', at);
-            if (next == std::string::npos) return text.size();
-            if (at >= text.size() / 2 && (index % 2 == 0) == codeLine) return at;
-            at = next + 1;
-            ++index;
-        }
-    };
+    // A line put before the first code line (even index) or value line at or after the middle.
     const auto inserted = [&](bool codeLine, std::string_view line) {
-        std::string copy = text;
-        copy.insert(lineStart(codeLine), std::string(line) + "\n");
-        return copy;
+        std::size_t at = 0;
+        for (std::size_t i = 0; at < text.size() && (at < text.size() / 2 || (i % 2 == 0) != codeLine); ++i)
+            at = text.find('\n', at) + 1;
+        return text.substr(0, at) + std::string(line) + "\n" + text.substr(at);
     };
     std::string cr = text;
-    const std::string name = "\n2\n" + std::string(block) + "\n";
-    const std::size_t at = cr.find(name);
-    if (at != std::string::npos) cr.insert(at + name.size() - 3, "\r");
+    const std::size_t name = cr.find("\n2\n" + std::string(block) + "\n");
+    if (name != std::string::npos) cr.insert(name + 1 + block.size(), "\r");
     return {
         {"cut to 90 %", text.substr(0, text.size() * 9 / 10)},
         {"a stray line halfway, at a code line", inserted(true, "stray text")},

@@ -51,9 +51,8 @@ std::string arrayExport(int sources, int faces, std::string_view eol = "\n");
 // floor) and a pickup marker at each pickup that has coordinates.
 std::string loudspeakerExport(const Report& report);
 
-// Damaged copies of a DXF text of LF lines, as a disk, a mail or a text editor leaves them:
-// cut to 90 %, a stray text line or an empty line halfway (at a code line and at a value
-// line), and a lone CR in the name of the block `block`.
+// Damaged copies of a DXF text of LF lines: cut to 90 %, a stray or empty line halfway (at a
+// code line and at a value line), a lone CR in the name of the block `block`.
 struct DamagedDXF {
     std::string kind;
     std::string text;

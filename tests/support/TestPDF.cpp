@@ -184,7 +184,7 @@ bool Content::encodable(std::string_view utf8, Enc enc) {
 // --- TestPDF ---------------------------------------------------------------------------
 
 TestPDF& TestPDF::addPage(std::vector<TestStream> streams) {
-    pages_.push_back(makePage(std::move(streams), {}));
+    pages_.push_back(Page{std::move(streams), {}});
     return *this;
 }
 
@@ -195,7 +195,7 @@ TestPDF& TestPDF::addPage(const std::vector<Content>& streams) {
 }
 
 TestPDF& TestPDF::addPageWithContentsObject(std::string objectText) {
-    pages_.push_back(makePage({}, std::move(objectText)));
+    pages_.push_back(Page{{}, std::move(objectText)});
     return *this;
 }
 
@@ -206,8 +206,8 @@ std::string TestPDF::bytes() const {
     QPDFPageDocumentHelper doc(pdf);
     for (const Page& page : pages_) {
         QPDFObjectHandle p = pdf.makeIndirectObject(QPDFObjectHandle::parse(
-            "<< /Type /Page /MediaBox [0 0 " + Content::num(page.width) + " " + Content::num(page.height) +
-            "] /Resources << /Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /" + page.font +
+            "<< /Type /Page /MediaBox [0 0 " + Content::num(width_) + " " + Content::num(height_) +
+            "] /Resources << /Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /" + font_ +
             " /Encoding /WinAnsiEncoding >> >> >> >>"));
         if (!page.contentsObject.empty()) {
             p.replaceKey("/Contents", QPDFObjectHandle::parse(page.contentsObject));

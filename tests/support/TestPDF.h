@@ -74,18 +74,11 @@ public:
     // A page whose /Contents is the given PDF object text (for example "42" or "null").
     TestPDF& addPageWithContentsObject(std::string objectText);
 
-    // The paper and the font /F1 of the pages added from now on: A4 portrait and Helvetica
-    // until set.
-    TestPDF& pageSize(double width, double height) {
-        width_ = width;
-        height_ = height;
+    // The paper and font /F1 of every page: A4 portrait and Helvetica until set.
+    TestPDF& paper(double width, double height, std::string font) {
+        width_ = width, height_ = height, font_ = std::move(font);
         return *this;
     }
-    TestPDF& baseFont(std::string name) {
-        font_ = std::move(name);
-        return *this;
-    }
-
     TestPDF& compress(bool on) {
         compress_ = on;
         return *this;
@@ -105,12 +98,7 @@ private:
     struct Page {
         std::vector<TestStream> streams;
         std::string contentsObject;
-        double width = 595, height = 842;
-        std::string font = "Helvetica";
     };
-    Page makePage(std::vector<TestStream> streams, std::string contentsObject) const {
-        return Page{std::move(streams), std::move(contentsObject), width_, height_, font_};
-    }
     std::vector<Page> pages_;
     double width_ = 595, height_ = 842;
     std::string font_ = "Helvetica";

@@ -79,15 +79,10 @@ TEST(Issues, LoadSumAndFlownBoundaries) {
     EXPECT_EQ(texts(p.issues()),
               (std::vector<std::string>{"Unreadable load on Rear – totals that need it are left empty.",
                                         "Point loads add up to 400 kg but total weight is 800 kg."}));
-    // Loads from a damaged file whose sum no number holds: never "inf", and an order that
-    // overflows part way still adds up.
+    // Loads from a damaged file whose sum no number holds: never "inf".
     p.report.sources.mut(0).pickups = {loaded("Front", 1.7e308), loaded("Rear", 1.7e308)};
     EXPECT_EQ(texts(p.issues()),
               std::vector<std::string>{"Point loads are too large to add up – total weight is 800 kg."});
-    p.report.sources.mut(0).pickups = {loaded("Front", 1.7e308), loaded("Rear", 1.7e308),
-                                       loaded("Mid", -1.7e308), loaded("Back", -1.7e308)};
-    p.report.sources.mut(0).totalWeight = 0;
-    for (const Issue& issue : p.issues()) EXPECT_EQ(issue.level, Level::error) << issue.text; // negative
 }
 
 TEST(Issues, DXFChecksOnlyWithDXFData) {
@@ -104,7 +99,6 @@ TEST(Issues, DXFChecksOnlyWithDXFData) {
             "Rear point differs from the DXF by more than 5 cm – is the DXF from the same version?",
             "Not found in the DXF – no drawing, coordinates from the report (cm)."}));
     EXPECT_EQ(p.issues().back().sourceID, "ALL/Main/Missing");
-
     // A DXF that gave no array for any source agrees with nothing.
     p.dxf = {};
     p.dxfFile = "damaged.dxf";
