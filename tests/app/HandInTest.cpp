@@ -264,7 +264,6 @@ TEST_F(HandIn, RepeatedCallsWhileASaveQuestionIsOpenAskOnce) {
 // print): a call on its way is refused, and a start meanwhile runs as the program.
 TEST_F(HandIn, AStartAfterTheQuitWasDecidedRunsAsTheProgram) {
     const QString later = file("later.csv", inventoryText);
-    QSignalSpy handed(instance.get(), &DesktopInstance::startedAgain);
     program->mainWindow().show();
     const std::vector<QDBusPendingCall> onItsWay{open({later})};
     ASSERT_TRUE(program->mainWindow().close());
@@ -273,7 +272,7 @@ TEST_F(HandIn, AStartAfterTheQuitWasDecidedRunsAsTheProgram) {
     DesktopInstance next(QDBusConnection::connectToBus(bus.address, "next"));
     EXPECT_EQ(next.claimOrHandOver({QUrl::fromLocalFile(later)}), DesktopInstance::Role::first);
     QCoreApplication::processEvents();
-    EXPECT_TRUE(handed.empty() && readFiles().empty() && !program->mainWindow().isVisible());
+    EXPECT_TRUE(readFiles().empty() && !program->mainWindow().isVisible());
     next.release();
     QDBusConnection::disconnectFromBus("next");
     // The quit left an exit pending that would end every later waiting loop at once.
