@@ -255,6 +255,7 @@ TEST_F(MainWindowTest, CloseAndQuitAskOnceAndCancelKeepsEverything) {
         QCoreApplication::processEvents();
         EXPECT_EQ(closed.count(), 2 + quit);
     }
+    EXPECT_FALSE(store->errorMessage().has_value());
     EXPECT_TRUE(prompts.last(FakePrompts::Kind::quitWithoutCopy)
                     .text.startsWith("Quorvane Rig could not keep a copy of “Edited once more”: "));
     ASSERT_TRUE(QFile::remove(folder));

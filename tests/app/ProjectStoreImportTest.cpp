@@ -170,7 +170,6 @@ TEST_F(StoreImport, NamesWithLineBreaksAreImportedOrWhatWasSkippedIsNamed) {
 TEST_F(StoreImport, EachDamagedCopyOfADXFIsNamedInTheMessage) {
     const test::SampleShow show = test::sampleShow();
     importAndWait({file("show.pdf", show.reportPdf), file("Show speakers.dxf", show.loudspeakerDxf)});
-    ASSERT_EQ(store->errorMessage(), std::nullopt);
     for (const test::DamagedDXF& damaged : test::damagedCopies(show.loudspeakerDxf, "0_L2_L")) {
         store->setErrorMessage(std::nullopt);
         importAndWait({file("Show speakers.dxf", damaged.text)});
