@@ -4,7 +4,6 @@
 
 #include "CrewLink.h"
 #include "DateText.h"
-#include "ImportController.h"
 #include "ProjectStore.h"
 #include "PublishClient.h"
 #include "PublishSettings.h"
@@ -13,7 +12,6 @@
 #include "support/BidiTesting.h"
 #include "support/FakePrompts.h"
 #include "support/PublishTesting.h"
-#include "support/ReportGenerator.h"
 #include "support/ShownTexts.h"
 #include "support/StoreTesting.h"
 #include "support/Waiting.h"
@@ -28,7 +26,6 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocumentFragment>
 #include <QTextEdit>
@@ -144,16 +141,12 @@ TEST_F(CrewLinkTest, HiddenSourcesPublishAndAFailedResend) {
     EXPECT_TRUE(shown(row.errorRow()));
     EXPECT_TRUE(shown(row.sendNowButton()) && !shown(row.newLinkButton()));
 
-    // The server lost the link: every re-send would fail alike, so the row offers what a failed
-    // update's alert offers instead of "Send Now".
+    // The server lost the link: the row offers what the failed update's alert offers.
     server.clearFaults();
-    const std::string gone = store->project().share->token;
-    testing::runTask(client.deleteServerLink(toQ(gone), server.baseUrl(), testing::standInKey));
+    testing::runTask(
+        client.deleteServerLink(toQ(store->project().share->token), server.baseUrl(), testing::standInKey));
     testing::runTask(store->crewLink().sendVisibilityUpdate());
-    ASSERT_TRUE(waitFor([&] { return shown(row.newLinkButton()); }));
-    EXPECT_EQ(row.errorLabel()->text(), "Hidden sources not sent: Publishing failed: Unknown link");
-    EXPECT_FALSE(shown(row.sendNowButton()));
-    EXPECT_EQ(row.newLinkButton()->text(), "Publish Under a New Link");
+    ASSERT_TRUE(waitFor([&] { return shown(row.newLinkButton()) && !shown(row.sendNowButton()); }));
     QSignalSpy finished(&store->crewLink(), &CrewLink::pressFinished);
     // A re-send of the lost link that answers after the new link is stored says nothing.
     testserver::Fault late;
@@ -164,10 +157,7 @@ TEST_F(CrewLinkTest, HiddenSourcesPublishAndAFailedResend) {
     row.newLinkButton()->click();
     ASSERT_TRUE(waitFor([&] { return finished.size() == 1; }));
     testing::runTask(std::move(lateResend));
-    ASSERT_TRUE(store->project().share.has_value());
-    EXPECT_NE(store->project().share->token, gone);
     EXPECT_EQ(server.tokens(), QStringList{toQ(store->project().share->token)});
-    EXPECT_EQ(store->project().share->hidden, store->project().hiddenSources);
     EXPECT_EQ(store->crewLink().visibilityError(), std::nullopt);
     EXPECT_TRUE(waitFor([&] { return !shown(row.errorRow()); }));
 }
@@ -316,39 +306,15 @@ TEST_F(CrewLinkTest, SheetUsesAndDeletesLinks) {
     EXPECT_TRUE(store->isDirty());
 }
 
-// A long list comes a block of rows at a time: every link gets its row, in the server's
-// order, and Tab runs from row to row across the blocks.
+// A long list comes a block of rows at a time: every link gets its row, in the server's order.
 TEST_F(CrewLinkTest, ALongListIsBuiltInOrder) {
-    QStringList tokens;
-    for (int i = 0; i < 230; ++i)
-        tokens << server.addLink(R"({"name":"Show )" + QByteArray::number(i) + R"(","report":"r.pdf"})");
+    QStringList rows;
+    for (int i = 0; i < 230; ++i) rows << "link:" + server.addLink(R"({"name":"","report":"r.pdf"})");
     ExistingLinksSheet* sheet = openSheet();
-    ASSERT_NE(sheet, nullptr);
-    ASSERT_TRUE(waitFor([&] { return sheet->rowsComplete(); }));
-    ASSERT_EQ(sheet->rows().size(), tokens.size());
-    const auto tabFrom = [](QWidget* w) {
-        do w = w->nextInFocusChain();
-        while (!(w->focusPolicy() & Qt::TabFocus) || !w->isVisible() || !w->isEnabled());
-        return w;
-    };
-    for (qsizetype i = 0; i < tokens.size(); ++i) {
-        QWidget* linkRow = sheet->rows()[i];
-        ASSERT_EQ(linkRow->objectName(), "link:" + tokens[i]) << i;
-        EXPECT_TRUE(linkRow->isVisibleTo(sheet)) << i;
-        EXPECT_EQ(tabFrom(button(linkRow, "open")), button(linkRow, "use")) << i;
-        EXPECT_EQ(tabFrom(button(linkRow, "use")), button(linkRow, "delete")) << i;
-        if (i + 1 < tokens.size()) {
-            EXPECT_EQ(tabFrom(button(linkRow, "delete")), button(sheet->rows()[i + 1], "open")) << i;
-        }
-    }
-    // Deleting one builds the list anew from the server's answer.
-    prompts.answerDeletion(true);
-    button(sheet->rows()[150], "delete")->click();
-    ASSERT_TRUE(waitFor(
-        [&] { return !sheet->isLoading() && sheet->links().size() == 229u && sheet->rowsComplete(); }));
-    tokens.removeAt(150);
-    for (qsizetype i = 0; i < tokens.size(); ++i)
-        ASSERT_EQ(sheet->rows()[i]->objectName(), "link:" + tokens[i]) << i;
+    ASSERT_TRUE(sheet && waitFor([&] { return sheet->rowsComplete(); }));
+    QStringList shown;
+    for (QWidget* linkRow : sheet->rows()) shown << linkRow->objectName();
+    EXPECT_EQ(shown, rows);
 }
 
 TEST_F(CrewLinkTest, SheetShowsFailuresInPlace) {
@@ -502,58 +468,12 @@ TEST_F(CrewLinkTest, TheRowsSayWhatTheCrewSees) {
     EXPECT_EQ(
         texts(part("changedNote")),
         QStringList{"1 source changed since then \u2013 press Update link (toolbar) so the crew sees it."});
-    change([](Project& p) { p.report.sources.edit()[1].pickups.mut(0).load = 998.0; });
+    // A load that becomes unreadable is a change too.
+    change([](Project& p) { p.report.sources.edit()[1].pickups.mut(0).load = fixtures::notANumber; });
     EXPECT_EQ(
         texts(part("changedNote")),
         QStringList{"2 sources changed since then \u2013 press Update link (toolbar) so the crew sees it."});
     EXPECT_EQ(texts(part("attachedNote")), QStringList());
-}
-
-TEST_F(CrewLinkTest, LoadsThatBecomeUnreadableInANewerReportAreAChangeInEveryList) {
-    // A newer report moves Main L and prints Main R's loads as "-": the change sheet, the
-    // import history and the row all count both sources.
-    test::ReportGeneratorOptions options;
-    for (const char* name : {"Main L", "Main R"}) {
-        test::SourcePlan plan;
-        plan.groups = {"ALL", "Main"};
-        plan.name = name;
-        plan.configuration = "flown";
-        plan.enclosureType = "K2";
-        plan.enclosures = 6;
-        plan.position = XYZ(name[5] == 'L' ? -6 : 6, 2, 11);
-        options.sourceList.push_back(plan);
-    }
-    const auto texts = [&](QWidget* part) {
-        return part->isVisibleTo(&row) ? testing::shownTexts(part) : QStringList();
-    };
-    QTemporaryDir dir;
-    const auto importReport = [&](const char* name) {
-        const QString path = dir.filePath(QString::fromLatin1(name));
-        ASSERT_TRUE(testing::writeText(path, QByteArray::fromStdString(test::generateReport(options).pdf)));
-        store->importer().handleURLs({QUrl::fromLocalFile(path)});
-        ASSERT_TRUE(waitFor([&] { return !store->importer().importing(); }, 60000));
-        ASSERT_FALSE(store->errorMessage().has_value()) << store->errorMessage()->toStdString();
-    };
-    importReport("first.pdf");
-    publish();
-    const Source mainR = store->project().report.sources[1];
-    EXPECT_EQ(texts(part("changedNote")), QStringList());
-
-    options.sourceList[0].position.z = 11.5;
-    options.sourceList[1].loadTexts = {"-", "-"};
-    importReport("second.pdf");
-    const QStringList changes{"Main L: trim 11 m → 11.5 m; bottom 8.55 m → 9.05 m",
-                              toQ("Main R: Front load " + fmt(*mainR.pickups[0].load) +
-                                  " kg → unreadable; Rear load " + fmt(*mainR.pickups[1].load) +
-                                  " kg → unreadable")};
-    EXPECT_EQ(store->importer().importChanges(), changes);
-    QStringList history;
-    for (const std::string& line : store->project().history.back().changes) history << toQ(line);
-    EXPECT_EQ(history, changes);
-    EXPECT_TRUE(waitFor([&] {
-        return texts(part("changedNote")) ==
-               QStringList{"2 sources changed since then – press Update link (toolbar) so the crew sees it."};
-    })) << texts(part("changedNote")).join('|').toStdString();
 }
 
 TEST_F(CrewLinkTest, TheSheetShowsEachLinksUpdateTimeAndAnAttachedLinkSaysSo) {

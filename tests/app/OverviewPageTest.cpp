@@ -551,6 +551,9 @@ TEST(OverviewPage, ChecksListWarningsByLevelAndFoldTheNotesUnderTheirCount) {
     });
     EXPECT_EQ(sectionTexts(f, "checks"),
               QStringList({"Checks", "No warnings \u2013 report, inventory and DXF agree."}) + notes);
+    // A DXF that gave no array for the report's sources (a damaged one) never agrees.
+    f.change([](Project& p) { p.dxfFile = "damaged.dxf"; });
+    EXPECT_FALSE(sectionTexts(f, "checks").contains("No warnings \u2013 report, inventory and DXF agree."));
 }
 
 TEST(OverviewPage, InventoryBlocksInTheirFixedOrderLargestCountsFirst) {

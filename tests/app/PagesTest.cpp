@@ -451,9 +451,7 @@ TEST_F(PagesTest, EveryPageStaysWithinTheNarrowestWindow) {
     for (const auto& [name, project] : rows) {
         texts = name;
         MainWindow& w = makeWindow(project);
-        // The group rows, each with its label.
-        auto* heights = w.findChild<RiggingHeightFields*>();
-        ASSERT_NE(heights, nullptr);
+        auto* heights = w.findChild<RiggingHeightFields*>(); // the group rows, each with its label
         QTest::mouseClick(heights->disclosure(), Qt::LeftButton);
         ASSERT_FALSE(heights->shownGroupLabels().isEmpty());
         auto* splitter = w.findChild<QSplitter*>();

@@ -1,6 +1,4 @@
 #include "QtPrompts.h"
-#include "QtText.h"
-#include "base/Text.h"
 #include "support/ModalTesting.h"
 #include "support/StoreTesting.h"
 #include "support/Waiting.h"
@@ -169,24 +167,6 @@ TEST(QtPrompts, FilePanelsNeverReadAFileToShowIt) {
     char seen[4096];
     EXPECT_LE(read(watch, seen, sizeof seen), 0) << "a panel opened the file";
     close(watch);
-}
-
-// Qt's panel refuses a name longer than the file system takes without a word: a proposed name
-// always fits.
-TEST(QtPrompts, AProposedNameCanBeSavedWhateverTheProjectName) {
-    QTemporaryDir root;
-    QtPrompts qt;
-    for (const std::size_t length : {10, 300, 10000}) {
-        bool enabled = false;
-        whenModalShows([&](QWidget* modal) {
-            for (QAbstractButton* button : modal->findChildren<QAbstractButton*>())
-                if (button->text() == "&Save" || button->text() == "Save") enabled = button->isEnabled();
-            pressEscape(modal);
-        });
-        qt.chooseProjectSaveFile(root.path(),
-                                 toQ(proposedFileName(std::string(length, 'x'), ".qvrig", "Rig")));
-        EXPECT_TRUE(enabled) << length;
-    }
 }
 
 } // namespace

@@ -340,74 +340,43 @@ TEST_F(PublishButtonTest, AQuitWhilePublishingAsksOnceAndWaitsForTheDownloadFile
     EXPECT_TRUE(testing::readText(store->recovery().copyPath()).contains(server.tokens().value(0)));
 }
 
-// One answer per question per quit. A failed publish stops "Finish, Then Quit" so its alert can
-// be read. A publish answering while the quit asks about it changes only the crew link: kept as
-// the save question was answered, and "Quit Now" quits. After "Cancel", a second quit asks
-// about the running work again, not about the changes.
+// One answer per question per quit, also when a publish stores its link meanwhile; a failed
+// publish stops "Finish, Then Quit" so its alert can be read.
 TEST_F(PublishButtonTest, APublishAnsweringDuringAQuitAsksNothingTwiceAndAFailureStopsIt) {
     using Kind = FakePrompts::Kind;
-    auto gate = std::make_shared<QPromise<void>>();
-    gate->start();
-    int uploads = 0;
-    store->crewLink().setDownloadUploader([&](Project, QString token) -> QCoro::Task<void> {
-        ++uploads;
-        const QFuture<void> open = gate->future();
-        co_await open;
-        uploadedTokens.push_back(token);
-    });
-    const auto renamed = [&](const char* name) {
-        Project p = store->project();
-        p.name = name;
-        store->setProject(p);
-    };
-    const auto pressed = [&] {
-        gate->finish();
-        EXPECT_TRUE(testing::waitFor([&] { return !store->crewLink().isPressing(); }));
-        gate = std::make_shared<QPromise<void>>();
-        gate->start();
-    };
+    QPromise<void> uploaded;
+    uploaded.start();
+    store->crewLink().setDownloadUploader(
+        [&](Project, QString) -> QCoro::Task<void> { co_await uploaded.future(); });
     MainWindow& w = makeWindow();
     QSignalSpy closed(&w, &MainWindow::closed);
+    const auto publishAndQuit = [&](Prompts::QuitAnswer answer, std::function<void()> whileOpen = {}) {
+        w.toolbar().publish->button()->click();
+        prompts.answerQuitWhileRunning(answer, std::move(whileOpen));
+        w.actions().quit->trigger();
+    };
 
     server.setFault(Route::Publish, testing::answering(503, R"({"error":"Down for maintenance"})", 500ms));
-    w.toolbar().publish->button()->click();
     prompts.answerSave(Prompts::SaveAnswer::dontSave);
-    prompts.answerQuitWhileRunning(Prompts::QuitAnswer::finishFirst);
-    w.actions().quit->trigger();
+    publishAndQuit(Prompts::QuitAnswer::finishFirst);
     ASSERT_TRUE(testing::waitFor([&] { return prompts.count(Kind::alert) == 1; }));
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
     EXPECT_TRUE(w.isVisible() && closed.count() == 0 && !w.quitsWhenDone());
 
-    renamed("Edited");
     server.setFault(Route::Publish, testing::answering(std::nullopt, {}, 1500ms));
-    w.toolbar().publish->button()->click();
-    prompts.answerSave(Prompts::SaveAnswer::dontSave);
-    prompts.answerQuitWhileRunning(Prompts::QuitAnswer::quitNow,
-                                   [&] { EXPECT_TRUE(testing::waitFor([&] { return uploads == 1; })); });
+    publishAndQuit(Prompts::QuitAnswer::cancel, [&] {
+        EXPECT_TRUE(testing::waitFor([&] { return store->project().share.has_value(); }));
+    });
+    ASSERT_TRUE(testing::waitFor([&] { return prompts.count(Kind::quitWhileRunning) == 2; }));
+    prompts.answerQuitWhileRunning(Prompts::QuitAnswer::quitNow);
     w.actions().quit->trigger();
     ASSERT_TRUE(testing::waitFor([&] { return closed.count() == 1; }));
-    EXPECT_EQ(prompts.count(Kind::saveChanges), 2);
-    EXPECT_EQ(prompts.count(Kind::quitWhileRunning), 2);
-    ASSERT_EQ(server.tokens().size(), 1);
+    EXPECT_EQ(prompts.count(Kind::saveChanges), 1);
+    EXPECT_EQ(prompts.count(Kind::quitWhileRunning), 3);
     EXPECT_TRUE(testing::readText(store->recovery().copyPath()).contains(server.tokens().value(0)));
-
-    pressed();
-    w.show();
-    renamed("Edited again");
-    w.toolbar().publish->button()->click();
-    prompts.answerSave(Prompts::SaveAnswer::dontSave);
-    prompts.answerQuitWhileRunning(Prompts::QuitAnswer::cancel);
-    w.actions().quit->trigger();
-    ASSERT_TRUE(testing::waitFor([&] { return prompts.count(Kind::quitWhileRunning) == 3; }));
-    ASSERT_TRUE(testing::waitFor([&] { return uploads == 2; })); // the link came after "Cancel"
-    prompts.answerQuitWhileRunning(Prompts::QuitAnswer::cancel);
-    w.actions().quit->trigger();
-    ASSERT_TRUE(testing::waitFor([&] { return prompts.count(Kind::quitWhileRunning) == 4; }));
-    EXPECT_EQ(prompts.count(Kind::saveChanges), 3);
-    EXPECT_TRUE(w.isVisible());
-    EXPECT_EQ(closed.count(), 1);
-    pressed();
+    uploaded.finish();
+    EXPECT_TRUE(testing::waitFor([&] { return !store->crewLink().isPressing(); }));
 }
 
 } // namespace

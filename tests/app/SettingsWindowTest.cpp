@@ -10,7 +10,6 @@
 #include "Icons.h"
 #include "MotorLibrary.h"
 #include "MotorsSettings.h"
-#include "NewMotorSheet.h"
 #include "PageStyle.h"
 #include "Preferences.h"
 #include "PublishSettings.h"
@@ -115,16 +114,10 @@ TEST(MotorsSettings, RowsFollowTheirMotorsAndKeepTheFocus) {
     EXPECT_EQ(rowNames(), (std::vector<std::string>{"Alpha", "Hoist 2t", "Hoist 10t"}));
     EXPECT_EQ(library.motors()[2].weight, -1.5);
     EXPECT_EQ(pane.newNameField()->text(), "");
-    // A weight by the New Motor sheet's rule: what the field holds, read whole, never the last
-    // number it held while typing ("1e99" on the way to "1e999").
+    // "1e999" is refused as the New Motor sheet refuses it, not read as the "1e99" typed on the way.
     QTest::keyClicks(pane.newNameField(), "Hoist 1t");
-    for (const char* weight : {"1e999", "12a", "inf", "1e99"}) {
-        erase(pane.newWeightField()->lineEdit());
-        QTest::keyClicks(pane.newWeightField()->lineEdit(), weight);
-        EXPECT_EQ(pane.addButton()->isEnabled(), canAddMotor("Hoist 1t", parseMotorWeight(weight))) << weight;
-    }
-    erase(pane.newWeightField()->lineEdit());
     QTest::keyClicks(pane.newWeightField()->lineEdit(), "1e999");
+    EXPECT_FALSE(pane.addButton()->isEnabled());
     QTest::keyClick(pane.newWeightField()->lineEdit(), Qt::Key_Return);
     EXPECT_EQ(library.motors().size(), 3u);
     erase(pane.newNameField());
@@ -326,10 +319,8 @@ TEST(SettingsWindow, OneWindowThatNeitherKeepsTheProgramRunningNorOutlivesItsOpe
     window = f.opener->open();
     ASSERT_TRUE(focusIn(window, window->findChild<GeneralSettings*>()->findChild<QLineEdit*>()));
     QTest::keyClick(window->windowHandle(), Qt::Key_Escape);
-    EXPECT_TRUE(testing::waitFor([&] {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        return window.isNull();
-    }));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
     window = f.opener->open();
     f.opener.reset();
     EXPECT_TRUE(window.isNull());

@@ -1,10 +1,7 @@
 // `cmake --install` into a fresh prefix: the program, the launcher entry, the project file type
-// and the icon in their standard places, the desktop opening project files with the installed
-// program whatever its PATH, and the installed program using the crew page compiled into it,
-// never a file of the source tree or an install path. The Debian package's launcher names the
-// program as the system finds it.
+// and the icon in their standard places, and the installed program using the crew page compiled
+// into it, never a file of the source tree or an install path.
 #include "support/CrewTesting.h"
-#include "support/Waiting.h"
 
 #include "E2ETesting.h"
 
@@ -67,32 +64,6 @@ TEST(Install, InstallsADesktopApplicationThatUsesItsOwnFiles) {
                         .contains("application/x-quorvane-rig=quorvane-rig.desktop;"));
     }
 
-    // A project file opened from the desktop, whose PATH lacks the prefix's bin folder: the
-    // installed program opens it (in the snapshot mode, which ends by itself). It runs while
-    // the pass below does.
-    PassFolders opened;
-    const QString gio = QStandardPaths::findExecutable("gio");
-    const bool desktopOpens = !gio.isEmpty() &&
-                              !QStandardPaths::findExecutable("update-mime-database").isEmpty() &&
-                              !QStandardPaths::findExecutable("update-desktop-database").isEmpty();
-    if (desktopOpens) {
-        const QString project = opened.path("Desktop hang.qvrig");
-        ASSERT_TRUE(
-            writeText(project, QByteArray::fromStdString(testing::showProject("Desktop Hang").fileText())));
-        QProcessEnvironment env =
-            programEnvironment(opened, {{"RIG_SNAPSHOT", opened.path("snap")}, {"RIG_STEPS", "|"}});
-        env.insert("XDG_DATA_HOME", installed("share"));
-        env.insert("PATH", opened.path("tmp"));
-        QProcess open;
-        open.setProcessEnvironment(env);
-        // The program outlives gio and keeps its output channels: files, not pipes that close.
-        open.setStandardOutputFile(QProcess::nullDevice());
-        open.setStandardErrorFile(opened.path("opened-errors.txt"));
-        open.start(gio, {"open", project});
-        ASSERT_TRUE(open.waitForFinished(60000));
-        ASSERT_EQ(open.exitCode(), 0) << readText(opened.path("opened-errors.txt")).toStdString();
-    }
-
     // A page beside the program, where a copy used to be installed, is not read.
     QFile source(RIG_SOURCE_DIR "/Resources/crew.html");
     ASSERT_TRUE(source.open(QIODevice::ReadOnly));
@@ -119,32 +90,6 @@ TEST(Install, InstallsADesktopApplicationThatUsesItsOwnFiles) {
     ASSERT_TRUE(rigger.readable);
     EXPECT_FALSE(rigger.text.contains("Crew page copy beside the program"));
     EXPECT_TRUE(rigger.text.contains("KARA 3"));
-
-    if (desktopOpens) {
-        const QString state = opened.path("snap/state.txt");
-        EXPECT_TRUE(testing::waitFor([&] { return QFileInfo::exists(state); }, programLimitMs));
-        EXPECT_TRUE(testing::waitFor([&] { return readText(state).endsWith('\n'); }, 10000));
-        EXPECT_EQ(readText(state), "sources: 1\nerror: -\n");
-    }
-}
-
-// The package as cpack makes it: the launcher names the program as the system finds it, and
-// no cache of the desktop's is packaged (the system's triggers make them).
-TEST(Install, ThePackageKeepsTheLauncherAsItIs) {
-    const QString cpack = QStandardPaths::findExecutable("cpack");
-    const QString dpkgDeb = QStandardPaths::findExecutable("dpkg-deb");
-    if (cpack.isEmpty() || dpkgDeb.isEmpty()) GTEST_SKIP() << "cpack and dpkg-deb are needed";
-    QTemporaryDir out;
-    ASSERT_TRUE(run(cpack, {"--config", RIG_BUILD_DIR "/CPackConfig.cmake", "-B", out.path()}));
-    const QStringList packages = QDir(out.path()).entryList({"*.deb"}, QDir::Files);
-    ASSERT_EQ(packages.size(), 1) << packages.join(' ').toStdString();
-    ASSERT_TRUE(run(dpkgDeb, {"-x", out.filePath(packages[0]), out.filePath("root")}));
-    const QStringList entry =
-        readText(out.filePath("root/usr/share/applications/quorvane-rig.desktop")).split('\n');
-    EXPECT_TRUE(entry.contains("Exec=quorvane-rig %F")) << entry.join('\n').toStdString();
-    EXPECT_TRUE(QFileInfo(out.filePath("root/usr/bin/quorvane-rig")).isFile());
-    EXPECT_FALSE(QFileInfo::exists(out.filePath("root/usr/share/applications/mimeinfo.cache")));
-    EXPECT_FALSE(QFileInfo::exists(out.filePath("root/usr/share/mime/globs2")));
 }
 
 } // namespace

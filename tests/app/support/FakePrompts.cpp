@@ -170,12 +170,10 @@ QStringList FakePrompts::chooseFilesToImport(const QString& directory, const QSt
 }
 
 void FakePrompts::showAlert(const QString& text) {
-    Shown shown{Kind::alert, text, {}, {}, {}};
-    if (answers_.empty() || answers_.front().kind != Kind::alert) {
-        shown_.push_back(std::move(shown));
-        return;
-    }
-    take(std::move(shown));
+    if (!answers_.empty() && answers_.front().kind == Kind::alert)
+        take({Kind::alert, text, {}, {}, {}});
+    else
+        shown_.push_back({Kind::alert, text, {}, {}, {}});
 }
 
 bool FakePrompts::showAlertOffering(const QString& text, const QString& action) {
