@@ -218,7 +218,7 @@ void ProjectStore::reportSaveFailure(const QString& reason) {
 
 bool ProjectStore::goOnWithoutCopy(const QString& reason, bool quitting) {
     const QString message = QStringLiteral("Quorvane Rig could not keep a copy of “%1”: %2")
-                                .arg(projectDisplayName(project_), reason);
+                                .arg(projectNameInQuestion(project_), reason);
     // Staying, the user can still save it elsewhere; a quit must not be a trap (a full disk).
     if (!quitting) {
         setErrorMessage(message);

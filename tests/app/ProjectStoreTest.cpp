@@ -485,14 +485,18 @@ TEST_F(ProjectStoreTest, AProjectThatCannotBeSavedIsNeverDroppedSilently) {
     store->newProject();
     EXPECT_EQ(store->errorMessage(), couldNotSave(ENOENT));
     EXPECT_EQ(store->project(), showProject("Main R"));
-    // Don’t Save when not even the recovery copy can be written: kept, and said so.
+    // Don’t Save when not even the recovery copy can be written: kept, and said so, a damaged
+    // file's long name by its start.
     ASSERT_TRUE(QDir(paths.file("data/QuorvaneRig/Recovery")).removeRecursively());
     ASSERT_TRUE(testing::writeText(paths.file("data/QuorvaneRig/Recovery"), "a file in the way"));
+    Project longName = showProject("Main R");
+    longName.name = std::string(100'000, 'n');
+    store->setProject(longName);
     prompts.answerSave(SaveAnswer::dontSave);
     store->newProject();
-    EXPECT_EQ(store->project(), showProject("Main R"));
-    EXPECT_EQ(store->errorMessage(), "Quorvane Rig could not keep a copy of “Arena show”: " +
-                                         toQ(std::generic_category().message(ENOTDIR)));
+    EXPECT_EQ(store->project(), longName);
+    EXPECT_EQ(store->errorMessage(), "Quorvane Rig could not keep a copy of “" + QString(60, 'n') +
+                                         "…”: " + toQ(std::generic_category().message(ENOTDIR)));
 }
 
 TEST_F(ProjectStoreTest, AutosaveWritesTheProjectAsItWasAndASaveWinsOverIt) {
