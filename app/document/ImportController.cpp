@@ -48,10 +48,22 @@ QString joinedLines(const std::vector<std::string>& lines) {
     return shown.join('\n');
 }
 
+// The path of a file on this computer: "file:" without a host or with "localhost". Empty for any
+// other address, also a file on another computer ("file://host/…"), which no path here reaches.
+QString localPathOf(const QUrl& url) {
+    if (!url.isLocalFile()) return {};
+    if (url.host().isEmpty()) return url.toLocalFile();
+    if (url.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0) return {};
+    QUrl local = url;
+    local.setHost(QString());
+    return local.toLocalFile();
+}
+
 } // namespace
 
 bool isProjectDocument(const QUrl& url) {
-    return url.isLocalFile() && QFileInfo(url.toLocalFile()).suffix().toLower() == QLatin1String("qvrig");
+    const QString path = localPathOf(url);
+    return !path.isEmpty() && QFileInfo(path).suffix().toLower() == QLatin1String("qvrig");
 }
 
 HandedURLs sortHandedURLs(const QList<QUrl>& urls) {
@@ -60,7 +72,7 @@ HandedURLs sortHandedURLs(const QList<QUrl>& urls) {
     seen.reserve(urls.size());
     for (const QUrl& url : urls) {
         // The path alone names the file: a query or fragment does not, nor "." or a doubled "/".
-        const QString path = url.isLocalFile() ? QDir::cleanPath(url.toLocalFile()) : QString();
+        const QString path = QDir::cleanPath(localPathOf(url));
         const bool isFile = QDir::isAbsolutePath(path);
         // Paths start with "/", addresses with their scheme: the keys never meet.
         const QString key = isFile ? path : url.toString();
@@ -135,8 +147,9 @@ void ImportController::setImportChanges(std::optional<QStringList> changes) {
 
 void ImportController::noteNotTaken(const QList<QUrl>& urls, const char* why) {
     for (const QUrl& url : urls) {
-        const bool isFile = url.isLocalFile();
-        const QString key = isFile ? url.toLocalFile() : url.toString();
+        const QString path = localPathOf(url);
+        const bool isFile = !path.isEmpty();
+        const QString key = isFile ? path : url.toString();
         if (notTakenFiles_.contains(key)) continue;
         notTakenFiles_.insert(key);
         // A file by its name; any other address as a cut piece (a "data:" one can be megabytes),

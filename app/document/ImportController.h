@@ -26,7 +26,7 @@ bool isProjectDocument(const QUrl& url);
 
 // Addresses handed in, sorted: the local files, each once in its first place, by the file and
 // not by how its address is spelled ("./", "//", a query), as plain file addresses; and the
-// addresses that name no local file ("http:", "sftp:", "data:" …), each once.
+// addresses that name no local file ("http:", "sftp:", "data:", "file://otherhost/…"), each once.
 struct HandedURLs {
     QList<QUrl> files;
     QList<QUrl> notFiles;

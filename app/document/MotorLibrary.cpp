@@ -215,16 +215,11 @@ bool MotorLibrary::backUpUnreadableFile() {
         unreadableFile_ = false;
         return true;
     }
-    QString backup = path + QStringLiteral(".unreadable");
-    if (QFileInfo::exists(backup) || QFileInfo(backup).isSymLink()) {
-        // "2025-03-14T09:26:53Z" -> "20250314T092653Z"
-        const QString stamp = toQ(formatISODate(nowSeconds())).remove('-').remove(':');
-        const QString stamped = backup + '-' + stamp;
-        backup = stamped;
-        for (int n = 2; QFileInfo::exists(backup) || QFileInfo(backup).isSymLink(); ++n)
-            backup = stamped + '-' + toQ(integerText(n));
+    try {
+        keepAside(toPath(path));
+    } catch (const std::exception&) {
+        return false;
     }
-    if (!QFile::rename(path, backup)) return false;
     unreadableFile_ = false;
     return true;
 }

@@ -202,7 +202,7 @@ bool ProjectStore::saveProject() {
 bool ProjectStore::writeProject(const QString& path) {
     const QString file = absoluteFilePath(path);
     if (const std::optional<QString> error = recovery_->writeFile(file, project_)) {
-        reportSaveFailure(*error);
+        reportSaveFailure(file, *error);
         return false;
     }
     setFilePath(file);
@@ -212,8 +212,9 @@ bool ProjectStore::writeProject(const QString& path) {
     return true;
 }
 
-void ProjectStore::reportSaveFailure(const QString& reason) {
-    setErrorMessage(QStringLiteral("Could not save: ") + reason);
+void ProjectStore::reportSaveFailure(const QString& file, const QString& reason) {
+    setErrorMessage(
+        QStringLiteral("Could not save %1: %2").arg(shownName(QFileInfo(file).fileName()), reason));
 }
 
 bool ProjectStore::goOnWithoutCopy(const QString& reason, bool quitting) {

@@ -118,8 +118,8 @@ private:
     void edited();
     void learnMotors();
     void scheduleShow();
-    // A project file could not be written.
-    void reportSaveFailure(const QString& reason);
+    // The project file `file` could not be written: "Could not save <file name>: <reason>".
+    void reportSaveFailure(const QString& file, const QString& reason);
     // "Don’t Save" could not write the copy it promised, for `reason`: may the project go?
     bool goOnWithoutCopy(const QString& reason, bool quitting);
 

@@ -5,6 +5,7 @@
 #include "CrewLink.h"
 #include "DXFSettings.h"
 #include "DesktopInstance.h"
+#include "DownloadFiles.h"
 #include "ExportCommands.h"
 #include "ImportController.h"
 #include "MainWindow.h"
@@ -101,6 +102,8 @@ void Program::start(const QList<QUrl>& files) {
 
     // Files named at launch take the road of dropped files.
     if (!files.isEmpty()) store_->importer().handleURLs(files);
+    // The PDFs of publishes that a program ending midway left behind.
+    removeLeftDownloadFolders();
 
     if (snapshotRunner_) {
         snapshotRunner_();

@@ -60,8 +60,8 @@ public:
     void setSnapshotRunner(SnapshotRunner runner);
 
     // The start-up sequence: the stored appearance, the window shown, `files` (from the
-    // command line) handed to the import, then the snapshot mode or, 0.8 s later, the offer to
-    // restore an unsaved project.
+    // command line) handed to the import, the download folders of ended programs removed, then
+    // the snapshot mode or, 0.8 s later, the offer to restore an unsaved project.
     void start(const QList<QUrl>& files);
     // start(), the event loop, then the end: settings written, pending saves finished. An
     // import whose worker does not come back within 3 s, or a print under way, is left

@@ -454,6 +454,8 @@ std::string proposedFileName(std::string_view base, std::string_view suffix, std
         if (c == U'/' || u_charType(u) == U_CONTROL_CHAR || c == 0x2028 || c == 0x2029 ||
             u_hasBinaryProperty(u, UCHAR_BIDI_CONTROL))
             continue;
+        // A name starting with "." would be hidden, "." and ".." no file at all.
+        if (c == U'.' && name.empty()) continue;
         appendUtf8(name, c);
     }
     const std::size_t room = maxFileNameBytes > suffix.size() ? maxFileNameBytes - suffix.size() : 0;

@@ -138,7 +138,8 @@ inline constexpr std::size_t maxFileNameBytes = 255;
 // characters (line breaks, tabs, escapes) and the characters that set the direction of text
 // (they could show the name, and its extension, in another order), cut between two
 // characters so that the name with `suffix` fits in maxFileNameBytes; then `suffix`, which
-// ends in the extension and is kept whole. An empty base becomes `fallback`.
+// ends in the extension and is kept whole. Leading dots go (the file would be hidden); an empty
+// base becomes `fallback`.
 std::string proposedFileName(std::string_view base, std::string_view suffix, std::string_view fallback);
 
 // --- Encodings ----------------------------------------------------------------------

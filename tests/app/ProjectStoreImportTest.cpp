@@ -112,6 +112,16 @@ TEST_F(StoreImport, RealFilesImportInTheBackgroundAndLaterReportsShowTheirChange
     importAndWait({report("second.pdf", 2)});
     ASSERT_TRUE(store->importer().importChanges().has_value());
     EXPECT_FALSE(store->importer().importChanges()->isEmpty());
+
+    // A file on another computer is not read as a path here; "localhost" is this one.
+    QUrl remote = file("remote.csv", inventoryText), local = file("local.csv", inventoryText);
+    remote.setHost("otherhost");
+    local.setHost("LocalHost");
+    importAndWait({remote, local});
+    EXPECT_EQ(store->project().inventoryFile, "local.csv");
+    EXPECT_EQ(store->errorMessage(),
+              "Not a file on this computer: " + toQ(ImportNotes::quoted(toStd(remote.toDisplayString()))) +
+                  " was not imported.");
 }
 
 TEST_F(StoreImport, NamesWithLineBreaksAreImportedOrWhatWasSkippedIsNamed) {

@@ -31,8 +31,8 @@ using SaveAnswer = Prompts::SaveAnswer;
 using RestoreAnswer = Prompts::RestoreAnswer;
 using Kind = FakePrompts::Kind;
 
-QString couldNotSave(int error) {
-    return "Could not save: " + toQ(std::generic_category().message(error));
+QString couldNotSave(const QString& file, int error) {
+    return "Could not save " + file + ": " + toQ(std::generic_category().message(error));
 }
 
 void holdAutosave(ProjectStore& store) {
@@ -109,7 +109,8 @@ TEST_F(ProjectStoreTest, FailedOpenOrSaveNamesTheReasonAndKeepsEverything) {
         {[&] { store->openProject(file("Missing.qvrig"), false); },
          "Could not open Missing.qvrig: " + toQ(std::generic_category().message(ENOENT))},
         {[&] { store->openProject(file("NotJSON.qvrig"), false); }, "Could not open NotJSON.qvrig: "},
-        {[&] { EXPECT_FALSE(store->writeProject(file("Folder.qvrig"))); }, couldNotSave(EISDIR)},
+        {[&] { EXPECT_FALSE(store->writeProject(file("Folder.qvrig"))); },
+         couldNotSave("Folder.qvrig", EISDIR)},
         {[&] { store->openProject(file("Pipe.qvrig"), false); },
          "Could not open Pipe.qvrig: Pipe.qvrig is not a regular file."},
         {[&] { store->openProject(file("Zero.qvrig"), false); },
@@ -117,7 +118,7 @@ TEST_F(ProjectStoreTest, FailedOpenOrSaveNamesTheReasonAndKeepsEverything) {
         {[&] { store->openProject(file("Huge.qvrig"), false); },
          "Could not open Huge.qvrig: Huge.qvrig is larger than 256 MB."},
         {[&] { EXPECT_FALSE(store->writeProject(file("Null.qvrig"))); },
-         "Could not save: Null.qvrig is not a regular file."},
+         "Could not save Null.qvrig: Null.qvrig is not a regular file."},
         {[&] { store->openProject(file("LongNumber.qvrig"), false); }, "Could not open LongNumber.qvrig: "},
         {[&] { store->openProject(file("LongText.qvrig"), false); }, "Could not open LongText.qvrig: "},
         {[&] { store->openProject(file("LongKey.qvrig"), false); }, "Could not open LongKey.qvrig: "},
@@ -461,17 +462,19 @@ TEST_F(ProjectStoreTest, SavePromptComesOnlyForUnsavedWorkAndSaveGoesOnOnlyIntoA
         EXPECT_EQ(fileText("Saved.qvrig"), panel ? p.fileText() : "");
     }
     // A name as long as a damaged file may hold, with a line break: the question quotes its
-    // start, and the proposed file name fits.
+    // start, and the proposed file name fits and is written as proposed.
     auto s = testing::makeStore();
     Project p = showProject();
     p.name = "Main\nStage " + std::string(1'000'000, 'x');
     s->setProject(p);
+    const QString proposed = "MainStage " + QString(239, 'x') + ".qvrig";
     prompts.answerSave(SaveAnswer::save);
-    prompts.answerSavePanel(std::nullopt);
-    EXPECT_FALSE(s->confirmDiscardChanges());
+    prompts.answerSavePanel(file(proposed));
+    EXPECT_TRUE(s->confirmDiscardChanges());
     EXPECT_EQ(prompts.last(Kind::saveChanges).text,
               "Save changes to “Main Stage " + QString(49, 'x') + "…”?");
-    EXPECT_EQ(prompts.last(Kind::savePanel).fileName, "MainStage " + QString(239, 'x') + ".qvrig");
+    EXPECT_EQ(prompts.last(Kind::savePanel).fileName, proposed);
+    EXPECT_EQ(fileText(proposed), p.fileText());
 }
 
 TEST_F(ProjectStoreTest, AProjectThatCannotBeSavedIsNeverDroppedSilently) {
@@ -483,10 +486,11 @@ TEST_F(ProjectStoreTest, AProjectThatCannotBeSavedIsNeverDroppedSilently) {
     // The save into the file fails: the prompt comes up; Cancel keeps the project.
     prompts.answerSave(SaveAnswer::cancel);
     store->newProject();
-    EXPECT_EQ(store->errorMessage(), couldNotSave(ENOENT));
+    EXPECT_EQ(store->errorMessage(), couldNotSave("Show.qvrig", ENOENT));
     EXPECT_EQ(store->project(), showProject("Main R"));
-    // Don’t Save when not even the recovery copy can be written: kept, and said so, a damaged
-    // file's long name by its start.
+    // Don’t Save when not even the recovery copy can be written (its folder cannot be made, as
+    // in a read-only home): kept, and said so, with the folder; a damaged file's long name by its
+    // start.
     ASSERT_TRUE(QDir(paths.file("data/QuorvaneRig/Recovery")).removeRecursively());
     ASSERT_TRUE(testing::writeText(paths.file("data/QuorvaneRig/Recovery"), "a file in the way"));
     Project longName = showProject("Main R");
@@ -496,7 +500,8 @@ TEST_F(ProjectStoreTest, AProjectThatCannotBeSavedIsNeverDroppedSilently) {
     store->newProject();
     EXPECT_EQ(store->project(), longName);
     EXPECT_EQ(store->errorMessage(), "Quorvane Rig could not keep a copy of “" + QString(60, 'n') +
-                                         "…”: " + toQ(std::generic_category().message(ENOTDIR)));
+                                         "…”: " + paths.file("data/QuorvaneRig/Recovery") + ": " +
+                                         toQ(std::generic_category().message(EEXIST)));
 }
 
 TEST_F(ProjectStoreTest, AutosaveWritesTheProjectAsItWasAndASaveWinsOverIt) {
@@ -610,9 +615,17 @@ TEST_F(ProjectStoreTest, RestoreOfferAnswersKeepOrDropTheCopy) {
     testing::makeStore()->recovery().offerRestore();
     EXPECT_TRUE(prompts.last(Kind::restoreOffer).detail.endsWith("\nCrew link: https://rig.example/c/tok"));
     ASSERT_TRUE(QFile::remove(leftCopy("unsaved-2.qvrig")));
-    testing::writeText(leftCopy("unsaved-3.qvrig"), "{\"name\": ");
-    testing::makeStore()->recovery().offerRestore();
+    // A damaged copy (cut by a byte) is neither offered nor deleted: it is kept aside, out of
+    // the way of later copies, and the start says where.
+    const std::string whole = showProject().recoveryText(), cut = whole.substr(0, whole.size() - 1);
+    testing::writeText(leftCopy("unsaved-3.qvrig"), QByteArray::fromStdString(cut));
+    auto starting = testing::makeStore();
+    starting->recovery().offerRestore();
     EXPECT_FALSE(QFileInfo::exists(leftCopy("unsaved-3.qvrig")));
+    EXPECT_EQ(copyText(leftCopy("unsaved-3.qvrig.unreadable")), cut);
+    EXPECT_TRUE(starting->errorMessage().value_or("").endsWith("It is kept as " +
+                                                               leftCopy("unsaved-3.qvrig.unreadable") + "."))
+        << starting->errorMessage().value_or("").toStdString();
     EXPECT_EQ(prompts.count(Kind::restoreOffer), 4);
 }
 
