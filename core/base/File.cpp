@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
+#include <vector>
 
 namespace rig {
 
@@ -333,10 +334,11 @@ std::string processFolderName(std::string_view prefix) {
 
 void removeFoldersOfEndedProcesses(const std::filesystem::path& folder, std::string_view prefix) {
     std::error_code error;
-    std::filesystem::directory_iterator it(folder, error);
-    if (error) return;
-    for (const std::filesystem::directory_entry& entry : it) {
-        const std::string name = entry.path().filename().string();
+    std::vector<std::filesystem::path> ended;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::filesystem::path& path = it->path();
+        const std::string name = path.filename().string();
         if (!name.starts_with(prefix)) continue;
         const std::size_t dash = name.find('-', prefix.size());
         const std::optional<std::int64_t> pid =
@@ -347,10 +349,10 @@ void removeFoldersOfEndedProcesses(const std::filesystem::path& folder, std::str
         if (static_cast<pid_t>(*pid) == ::getpid() || !processIsGone(static_cast<pid_t>(*pid))) continue;
         struct stat st {};
         // Never through a link, never another user's.
-        if (::lstat(entry.path().c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
-            continue;
-        std::filesystem::remove_all(entry.path(), error);
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) continue;
+        ended.push_back(path);
     }
+    for (const std::filesystem::path& path : ended) std::filesystem::remove_all(path, error);
 }
 
 std::filesystem::path keepAside(const std::filesystem::path& path) {

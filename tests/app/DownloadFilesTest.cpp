@@ -5,6 +5,7 @@
 #include "QtText.h"
 
 #include "support/CrewTesting.h"
+#include "support/AppTesting.h"
 #include "support/CsvTesting.h"
 #include "support/FakePrompts.h"
 #include "support/ProjectFixtures.h"

@@ -124,6 +124,7 @@ TEST(ExportCommands, FilesGoWhereChosenCancelWritesNothingAndFailuresSayWhy) {
     // Every proposed name can be written as proposed: the longest, and never a hidden one.
     env.project.name = std::string(300, 'x');
     const QString longest = proposedExportName(env.project, ExportKind::riggingPointsDXF);
+    env.store.setErrorMessage(std::nullopt);
     env.prompts.answerExportSave(env.file(longest));
     env.commands.exportDXF(env.project);
     EXPECT_FALSE(env.store.errorMessage().has_value()) << env.store.errorMessage().value_or("").toStdString();

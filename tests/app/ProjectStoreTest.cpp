@@ -501,7 +501,7 @@ TEST_F(ProjectStoreTest, AProjectThatCannotBeSavedIsNeverDroppedSilently) {
     EXPECT_EQ(store->project(), longName);
     EXPECT_EQ(store->errorMessage(), "Quorvane Rig could not keep a copy of “" + QString(60, 'n') +
                                          "…”: " + paths.file("data/QuorvaneRig/Recovery") + ": " +
-                                         toQ(std::generic_category().message(EEXIST)));
+                                         toQ(std::generic_category().message(ENOTDIR)));
 }
 
 TEST_F(ProjectStoreTest, AutosaveWritesTheProjectAsItWasAndASaveWinsOverIt) {
@@ -544,7 +544,7 @@ TEST_F(ProjectStoreTest, AutosaveWritesTheProjectAsItWasAndASaveWinsOverIt) {
     store->setProject(showProject("Main C"));
     store->recovery().writeRecovery();
     ASSERT_TRUE(testing::autosaved(*store));
-    EXPECT_EQ(store->errorMessage(), couldNotSave(EISDIR));
+    EXPECT_EQ(store->errorMessage(), couldNotSave("Show.qvrig", EISDIR));
     EXPECT_TRUE(store->isDirty());
 }
 
