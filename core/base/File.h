@@ -71,9 +71,9 @@ FileHandle openRegularFile(const std::filesystem::path& path, std::uint64_t maxB
 std::string readFile(const std::filesystem::path& path, std::uint64_t maxBytes, FileStamp* stamp = nullptr);
 
 // Writes through a temporary file in the same folder and renames it over the target,
-// so a failed write never leaves a half-written file behind; a name as long as the folder takes
-// still has a temporary that fits. A symbolic link is written
-// through: its target gets the new content and the link stays. An existing file keeps its
+// so a failed write never leaves a half-written file behind; a name as long as the folder
+// takes still has a temporary that fits. A symbolic link is written through: its target gets
+// the new content and the link stays. An existing file keeps its
 // permissions (and its owner and group as far as the system allows); the folder is synced
 // after the rename. Afterwards, temporaries of files of the same extension whose writing
 // process is gone (killed midway) are removed from that folder. A folder in the way fails
