@@ -4,22 +4,21 @@
 #include "Program.h"
 #include "QtText.h"
 
-#include "support/CrewTesting.h"
 #include "support/AppTesting.h"
+#include "support/CrewTesting.h"
 #include "support/CsvTesting.h"
 #include "support/FakePrompts.h"
 #include "support/ProjectFixtures.h"
 #include "support/PublishTesting.h"
+#include "support/SpecialFiles.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace rig::app {
 namespace {
@@ -73,6 +72,11 @@ TEST(DownloadFiles, FourFilesInAPrivateFolderAndTheFirstFailureEndsTheRun) {
     const QString folder = QFileInfo(printed[0].target).absolutePath();
     EXPECT_EQ(QFileInfo(printed[1].target).absolutePath(), folder);
     EXPECT_EQ(QFileInfo(folder).absolutePath(), runs);
+    // Named after the program: what one ending midway ("Quit Now") leaves is known later.
+    const auto runOf = [](pid_t pid) {
+        return QString::fromStdString("rig-downloads-" + std::to_string(pid) + "-");
+    };
+    EXPECT_TRUE(QFileInfo(folder).fileName().startsWith(runOf(::getpid())));
     EXPECT_EQ(printed[0].folderMode, 0700u);
     EXPECT_TRUE(leftovers().isEmpty());
     // A link from the project file goes onto the page only as a server's link would have.
@@ -109,59 +113,18 @@ TEST(DownloadFiles, FourFilesInAPrivateFolderAndTheFirstFailureEndsTheRun) {
     fails("Upload of crew-sheets.pdf failed (HTTP 413).", 2, 2);
     QFile plain(QDir(tmp.path()).filePath("plain"));
     ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
-    const TmpDirOverride noFolder(plain.fileName() + "/deeper");
-    fails("Cannot create " + plain.fileName() + "/deeper/rig-downloads-", 0, 0);
-}
+    {
+        const TmpDirOverride noFolder(plain.fileName() + "/deeper");
+        fails("Cannot create " + plain.fileName() + "/deeper/rig-downloads-", 0, 0);
+    }
 
-// A publish whose program ends midway ("Quit Now"): this program runs again as a child that
-// stops for good once its first PDF is written, and ends when told.
-const char* const leftRunVariable = "RIG_LEFT_DOWNLOADS";
-
-TEST(DownloadFilesLeft, Child) {
-    if (!qEnvironmentVariableIsSet(leftRunVariable)) GTEST_SKIP() << "started by DownloadFiles.WhatAnEnded…";
-    PublishClient client;
-    PdfMaker maker = [](QStringList, QString target, bool) -> QCoro::Task<bool> {
-        QFile file(target);
-        if (file.open(QIODevice::WriteOnly)) file.write("%PDF");
-        file.close();
-        std::printf("printed\n");
-        std::fflush(stdout);
-        std::getchar();
-        std::_Exit(0); // the run never resumes
-        co_return false;
-    };
-    runTask(uploadDownloads(showProject(), "tok", "http://127.0.0.1:9", standInKey, maker, client, {}));
-}
-
-TEST(DownloadFiles, WhatAnEndedProgramLeftGoesAtTheNextStartAndARunningOnesStays) {
+    // The next start removes the runs of programs that have ended, never a running one's.
+    const QStringList left = {runOf(test::endedProcessId()) + "A", runOf(::getppid()) + "B"};
+    for (const QString& run : left) ASSERT_TRUE(QDir(runs).mkpath(run + "/deeper"));
     testing::TempAppPaths paths;
     testing::FakePrompts prompts;
-    QTemporaryDir tmp;
-    const TmpDirOverride tmpOverride(tmp.path());
-    auto left = [&] { return QDir(tmp.path()).entryList({"rig-downloads-*"}, QDir::Dirs | QDir::Files); };
-    QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(leftRunVariable, "1");
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
-    child.setProcessEnvironment(environment);
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=DownloadFilesLeft.Child"});
-    ASSERT_TRUE(child.waitForStarted(30000));
-    QByteArray output;
-    while (!output.contains("printed\n")) {
-        ASSERT_EQ(child.state(), QProcess::Running) << output.toStdString();
-        ASSERT_TRUE(child.waitForReadyRead(60000)) << output.toStdString();
-        output += child.readAllStandardOutput();
-    }
-    ASSERT_EQ(left().size(), 1);
-    removeLeftDownloadFolders();
-    EXPECT_TRUE(QFileInfo::exists(tmp.filePath(left().value(0) + "/rigging-points.pdf")));
-    child.closeWriteChannel();
-    ASSERT_TRUE(child.waitForFinished(30000));
-    EXPECT_EQ(left().size(), 1);
-    Program program;
-    program.start({});
-    EXPECT_TRUE(left().isEmpty()) << left().join(", ").toStdString();
+    Program().start({});
+    EXPECT_EQ(QDir(runs).entryList({"rig-downloads-*"}, QDir::Dirs), QStringList{left[1]});
 }
 
 } // namespace

@@ -128,8 +128,6 @@ TEST(File, WritesThroughLinksAndKeepsPermissions) {
          {std::string(249, 'x') + ".qvrig", std::string(255, 'y'), accents + ".pdf"}) {
         writeFileAtomically(dir.path() / name, "long");
         EXPECT_EQ(readFile(dir.path() / name, 100), "long") << name.size();
-        writeFileAtomically(dir.path() / name, "longer");
-        EXPECT_EQ(readFile(dir.path() / name, 100), "longer") << name.size();
         fs::remove(dir.path() / name);
     }
 
