@@ -120,15 +120,13 @@ TEST(File, WritesThroughLinksAndKeepsPermissions) {
     EXPECT_TRUE(fs::is_symlink(dir.path() / "next.qvrig"));
     EXPECT_EQ(readFile(dir.path() / "shows/next.qvrig", 100), "first");
 
-    // A name as long as the folder takes, with an extension or without, still has its temporary
-    // beside it.
+    // Names as long as the folder takes, with an extension or without, still have their
+    // temporaries beside them.
     std::string accents;
     for (int i = 0; i < 125; ++i) accents += "\u00e9";
-    for (const std::string& name :
-         {std::string(249, 'x') + ".qvrig", std::string(255, 'y'), accents + ".pdf"}) {
+    for (const std::string& name : {std::string(255, 'y'), accents + ".pdf"}) {
         writeFileAtomically(dir.path() / name, "long");
         EXPECT_EQ(readFile(dir.path() / name, 100), "long") << name.size();
-        fs::remove(dir.path() / name);
     }
 
     // A new file gets what the user's file mask leaves.
