@@ -78,7 +78,7 @@ struct PageFixture {
     }
 
     testing::TempAppPaths paths;
-    ProjectStore store;
+    testing::HeldStore store;
     MotorLibrary library;
     DXFSettings dxf;
     NoReveal reveal;

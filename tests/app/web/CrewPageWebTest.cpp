@@ -364,7 +364,7 @@ TEST(CrewWebViewWeb, TheSnapshotCapturesTheViewOnceItHasDrawn) {
     using namespace std::chrono_literals;
     TempAppPaths paths;
     QTemporaryDir folder;
-    ProjectStore store;
+    testing::HeldStore store;
     store.setProject(generatedShow(1000, 7));
     MotorLibrary motors;
     DXFSettings dxf;
@@ -382,7 +382,7 @@ TEST(CrewWebViewWeb, TheSnapshotCapturesTheViewOnceItHasDrawn) {
     const auto captured = [&] { return &window; };
     const auto select = [&](const SnapshotStep& step) { window.devSelect(step); };
     const auto ended = [&](int) { quit = true; };
-    const SnapshotTiming atOnce{0ms, 10min, 0ms, 0ms};
+    const SnapshotTiming atOnce{0ms, 10min, 0ms, 0ms, 1h}; // never captured before it has drawn
     SnapshotRun run(folder.path(),
                     SnapshotRun::Parts{&store, &motors, &dxf, &publishing, &client, &printer, &exports, steps,
                                        captured, nullptr, select, ended, atOnce});
@@ -772,6 +772,7 @@ TEST_F(CrewLayouts, PlanNumbersAndKeysOnPaper) {
     EXPECT_GE(both, 5);
 
     PdfPrinter printer;
+    printer.setTiming(patientPrinting);
     QTemporaryDir dir;
     const QString pdf = dir.filePath("large.pdf");
     ASSERT_TRUE(QCoro::waitFor(
