@@ -540,6 +540,17 @@ TEST_F(ProjectStoreTest, AutosaveWritesTheProjectAsItWasAndASaveWinsOverIt) {
     ASSERT_TRUE(testing::autosaved(*store));
     EXPECT_TRUE(store->isDirty());
     EXPECT_EQ(store->windowTitle(), "Show — Edited");
+    // Nor does one that failed: it says nothing about the document now open.
+    store->setProject(showProject("Lost"));
+    ASSERT_TRUE(QFile::remove(file("Show.qvrig")) && QDir(files.path()).mkdir("Show.qvrig"));
+    store->recovery().writeRecovery();
+    store->recovery().finishWrites(); // failed; the outcome is still to come
+    ASSERT_TRUE(QDir(files.path()).rmdir("Show.qvrig"));
+    ASSERT_TRUE(
+        testing::writeText(file("Show.qvrig"), QByteArray::fromStdString(showProject("C9").fileText())));
+    store->openProject(file("Show.qvrig"), false);
+    ASSERT_TRUE(testing::autosaved(*store));
+    EXPECT_EQ(store->errorMessage(), std::nullopt);
     // Failing into the file: said, and still edited.
     QFile::remove(file("Show.qvrig"));
     QDir(files.path()).mkdir("Show.qvrig");

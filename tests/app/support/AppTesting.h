@@ -32,7 +32,8 @@ inline AppPaths appPathsUnder(const QString& root) {
 // The store's waits (autosave, restore offer, crew-view re-send) held out of reach: none of its
 // timers fires between a test's action and its check. A test that waits for one asks for
 // shortDelays; one that checks what comes before a timed action fires it itself.
-inline const ProjectStore::Delays heldDelays{std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1)};
+inline const ProjectStore::Delays heldDelays{std::chrono::hours(1), std::chrono::hours(1),
+                                             std::chrono::hours(1)};
 inline const ProjectStore::Delays shortDelays{std::chrono::milliseconds(20), std::chrono::milliseconds(20),
                                               std::chrono::milliseconds(20)};
 
