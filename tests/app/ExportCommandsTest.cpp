@@ -43,7 +43,7 @@ struct RevealIsAFault : Reveal {
 struct Env {
     testing::TempAppPaths paths;
     testing::FakePrompts prompts;
-    ProjectStore store;
+    testing::HeldStore store;
     DXFSettings dxf;
     RevealIsAFault reveal;
     PdfPrinter printer;

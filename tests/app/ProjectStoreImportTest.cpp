@@ -180,10 +180,18 @@ TEST_F(StoreImport, NamesWithLineBreaksAreImportedOrWhatWasSkippedIsNamed) {
 TEST_F(StoreImport, EachDamagedCopyOfADXFIsNamedInTheMessage) {
     const test::SampleShow show = test::sampleShow();
     importAndWait({file("show.pdf", show.reportPdf), file("Show speakers.dxf", show.loudspeakerDxf)});
+    ASSERT_EQ(store->project().dxf.size(), 7u);
     for (const test::DamagedDXF& damaged : test::damagedCopies(show.loudspeakerDxf, "0_L2_L")) {
         store->setErrorMessage(std::nullopt);
+        Project without = store->project();
+        without.dxf = {};
+        store->setProject(without);
         importAndWait({file("Show speakers.dxf", damaged.text)});
         EXPECT_TRUE(store->errorMessage().value_or("").startsWith("Show speakers.dxf: ")) << damaged.kind;
+        // A stray or empty line costs at most the pair it lands in: the reader gets back in step.
+        if (damaged.kind.find("halfway") != std::string::npos) {
+            EXPECT_EQ(store->project().dxf.size(), 7u) << damaged.kind;
+        }
     }
 }
 

@@ -36,7 +36,11 @@ QString couldNotSave(const QString& file, int error) {
 }
 
 void holdAutosave(ProjectStore& store) {
-    store.setDelays({std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1)});
+    store.setDelays(testing::heldDelays);
+}
+// The store's timers run: the test waits for what they do.
+void runTimers(ProjectStore& store) {
+    store.setDelays(testing::shortDelays);
 }
 
 class ProjectStoreTest : public ::testing::Test {
@@ -145,7 +149,7 @@ TEST_F(ProjectStoreTest, SavesGoThroughLinksAndKeepTheFilesMode) {
                                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     ASSERT_TRUE(QFile::link("Shows/Arena.qvrig", file("Arena.qvrig")));
 
-    auto opened = testing::makeStore();
+    auto opened = testing::makeStore(testing::shortDelays);
     opened->openProject(file("Arena.qvrig"), false);
     ASSERT_EQ(opened->project(), showProject("A"));
     opened->setProject(showProject("B"));
@@ -165,6 +169,7 @@ TEST_F(ProjectStoreTest, SavesGoThroughLinksAndKeepTheFilesMode) {
 // A write killed midway leaves its temporary; the next write into the folder removes it once
 // its process is gone, beside the project as in the recovery folder.
 TEST_F(ProjectStoreTest, DebrisOfKilledWritesGoesWhenTheFolderIsNextWritten) {
+    runTimers(*store);
     const std::string ended = std::to_string(test::endedProcessId());
     const QString recoveryFolder = QFileInfo(recovery()).absolutePath();
     const QString besideProject = file(QString::fromStdString("Show.qvrig.tmp-" + ended));
@@ -189,6 +194,7 @@ TEST_F(ProjectStoreTest, DebrisOfKilledWritesGoesWhenTheFolderIsNextWritten) {
 // A file of a newer version: what this one does not know, and the version number, survive
 // an edit and its autosave.
 TEST_F(ProjectStoreTest, AFileOfANewerVersionKeepsWhatThisOneDoesNotKnow) {
+    runTimers(*store);
     Json newer = parseJsonText(fixtures::fullProject().fileText());
     newer["formatVersion"] = 4;
     newer["crewNotes"] = Json::array({"Call 7:00", "Chain hoists on truck 2"});
@@ -505,6 +511,7 @@ TEST_F(ProjectStoreTest, AProjectThatCannotBeSavedIsNeverDroppedSilently) {
 }
 
 TEST_F(ProjectStoreTest, AutosaveWritesTheProjectAsItWasAndASaveWinsOverIt) {
+    runTimers(*store);
     // Untitled: the last of several edits into the recovery copy, still edited.
     store->setProject(showProject("A"));
     store->setProject(showProject("C"));
@@ -538,6 +545,17 @@ TEST_F(ProjectStoreTest, AutosaveWritesTheProjectAsItWasAndASaveWinsOverIt) {
     ASSERT_TRUE(testing::autosaved(*store));
     EXPECT_TRUE(store->isDirty());
     EXPECT_EQ(store->windowTitle(), "Show — Edited");
+    // Nor does one that failed: it says nothing about the document now open.
+    store->setProject(showProject("Lost"));
+    ASSERT_TRUE(QFile::remove(file("Show.qvrig")) && QDir(files.path()).mkdir("Show.qvrig"));
+    store->recovery().writeRecovery();
+    store->recovery().finishWrites(); // failed; the outcome is still to come
+    ASSERT_TRUE(QDir(files.path()).rmdir("Show.qvrig"));
+    ASSERT_TRUE(
+        testing::writeText(file("Show.qvrig"), QByteArray::fromStdString(showProject("C9").fileText())));
+    store->openProject(file("Show.qvrig"), false);
+    ASSERT_TRUE(testing::autosaved(*store));
+    EXPECT_EQ(store->errorMessage(), std::nullopt);
     // Failing into the file: said, and still edited.
     QFile::remove(file("Show.qvrig"));
     QDir(files.path()).mkdir("Show.qvrig");
@@ -549,6 +567,7 @@ TEST_F(ProjectStoreTest, AutosaveWritesTheProjectAsItWasAndASaveWinsOverIt) {
 }
 
 TEST_F(ProjectStoreTest, SaveDeletesOnlyTheStoresOwnRecoveryCopy) {
+    runTimers(*store);
     // Written by "Don’t Save" for the project that was dropped: kept for the next start, never
     // written over by the next project's autosave nor deleted by its save.
     store->setProject(showProject("B"));
@@ -582,7 +601,7 @@ TEST_F(ProjectStoreTest, RestoreOfferAnswersKeepOrDropTheCopy) {
     leaveRecoveryCopy(copy);
     // Offered after the launch; Escape keeps the copy.
     prompts.answerRestore(RestoreAnswer::dismissed);
-    auto launching = testing::makeStore();
+    auto launching = testing::makeStore(testing::shortDelays);
     EXPECT_TRUE(launching->recovery().scheduleRestoreOffer());
     ASSERT_TRUE(testing::waitFor([&] { return prompts.count(Kind::restoreOffer) == 1; }));
     // Restore: edited, and the copy becomes the store's own until saved.
@@ -660,12 +679,13 @@ TEST_F(ProjectStoreTest, NoRestoreOverAnOpenOrIncomingProject) {
 
 // Programs side by side: two stores, each with its own lock.
 TEST_F(ProjectStoreTest, EachProgramKeepsItsOwnCopyAndOffersOnlyThoseNoProgramHolds) {
+    runTimers(*store);
     const auto named = [](const std::string& name) {
         Project p = showProject();
         p.name = name;
         return p;
     };
-    auto second = testing::makeStore();
+    auto second = testing::makeStore(testing::shortDelays);
     store->setProject(named("A"));
     ASSERT_TRUE(testing::autosaved(*store));
     second->setProject(named("B"));
@@ -674,7 +694,7 @@ TEST_F(ProjectStoreTest, EachProgramKeepsItsOwnCopyAndOffersOnlyThoseNoProgramHo
     ASSERT_NE(copyA, copyB);
     EXPECT_EQ(copyText(copyA), named("A").recoveryText());
     // Neither is offered while its program runs.
-    auto third = testing::makeStore();
+    auto third = testing::makeStore(testing::shortDelays);
     third->recovery().offerRestore();
     EXPECT_TRUE(prompts.shown().empty());
     // Both ended: the newer first, one offer per start; Escape keeps it, and the next autosave
@@ -722,7 +742,7 @@ TEST(ProjectStoreKill, Child) {
     const QString root = qEnvironmentVariable(rootVariable);
     if (root.isEmpty()) GTEST_SKIP() << "started by ProjectStoreKill.RecoveryCopySurvivesSIGKILL";
     setAppPaths(testing::appPathsUnder(root));
-    auto store = testing::makeStore();
+    auto store = testing::makeStore(testing::shortDelays);
     QSignalSpy autosaved(&store->recovery(), &Recovery::autosaveFinished);
     for (const Project& step : edits()) store->setProject(step);
     ASSERT_TRUE(autosaved.wait(30000));

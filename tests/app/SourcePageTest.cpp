@@ -72,7 +72,7 @@ struct PageFixture {
     }
 
     testing::TempAppPaths paths;
-    ProjectStore store;
+    testing::HeldStore store;
     MotorLibrary library;
     std::unique_ptr<SourcePage> page;
 };

@@ -4,6 +4,8 @@
 #include "CrewWebView.h"
 #include "DXFSettings.h"
 #include "ExportCommands.h"
+#include "ImportController.h"
+#include "ImportWorker.h"
 #include "MainWindow.h"
 #include "MotorLibrary.h"
 #include "PageScheme.h"
@@ -16,6 +18,7 @@
 #include "QtText.h"
 #include "RiggingPointsCSV.h"
 #include "SnapshotRun.h"
+#include "base/File.h"
 #include "base/Number.h"
 #include "support/AppTesting.h"
 #include "support/CrewTesting.h"
@@ -26,6 +29,7 @@
 
 #include <QCoroTask>
 #include <QDateTime>
+#include <QDir>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -37,15 +41,18 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
+#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <csignal>
 #include <limits>
 #include <map>
+#include <thread>
 #include <tuple>
 
 namespace rig::app {
@@ -364,7 +371,7 @@ TEST(CrewWebViewWeb, TheSnapshotCapturesTheViewOnceItHasDrawn) {
     using namespace std::chrono_literals;
     TempAppPaths paths;
     QTemporaryDir folder;
-    ProjectStore store;
+    testing::HeldStore store;
     store.setProject(generatedShow(1000, 7));
     MotorLibrary motors;
     DXFSettings dxf;
@@ -382,7 +389,7 @@ TEST(CrewWebViewWeb, TheSnapshotCapturesTheViewOnceItHasDrawn) {
     const auto captured = [&] { return &window; };
     const auto select = [&](const SnapshotStep& step) { window.devSelect(step); };
     const auto ended = [&](int) { quit = true; };
-    const SnapshotTiming atOnce{0ms, 10min, 0ms, 0ms};
+    const SnapshotTiming atOnce{0ms, 10min, 0ms, 0ms, 1h}; // never captured before it has drawn
     SnapshotRun run(folder.path(),
                     SnapshotRun::Parts{&store, &motors, &dxf, &publishing, &client, &printer, &exports, steps,
                                        captured, nullptr, select, ended, atOnce});
@@ -399,6 +406,61 @@ TEST(CrewWebViewWeb, TheSnapshotCapturesTheViewOnceItHasDrawn) {
             colours << picture.pixel(i % picture.width(), i / picture.width());
         EXPECT_GT(colours.size(), 50) << shot;
     }
+}
+
+// The snapshot mode's exports wait for the files it was given however long they take to read,
+// and its run ends only once their PDFs are written.
+TEST(SnapshotRunWeb, ExportsWaitForTheImportAndTheEndForTheirPdfs) {
+    using namespace std::chrono_literals;
+    TempAppPaths paths;
+    QTemporaryDir folder, exported;
+    HeldStore store;
+    std::atomic<bool> reading = true;
+    ImportReaders readers = ImportReaders::standard();
+    readers.report = [&reading, report = readers.report](const std::filesystem::path& f,
+                                                         std::stop_token stop) {
+        while (reading && !stop.stop_requested()) std::this_thread::sleep_for(2ms);
+        return report(f, stop);
+    };
+    store.importer().setImportReaders(readers);
+    MotorLibrary motors;
+    DXFSettings dxf;
+    PublishSettings publishing{std::make_unique<MemorySecretStore>()};
+    PublishClient client;
+    NoReveal reveal;
+    PdfPrinter printer;
+    printer.setTiming(patientPrinting);
+    ExportCommands exports{store, dxf, printer, reveal};
+    const QString report = folder.filePath("report.pdf");
+    writeFileAtomically(toPath(report), test::sampleShow().reportPdf);
+    const auto environment = [&](const QString& name) -> std::optional<QString> {
+        if (name == "RIG_FILES") return report;
+        if (name == "RIG_EXPORT") return exported.path();
+        return std::nullopt;
+    };
+    std::optional<QStringList> atEnd;
+    const auto ended = [&](int) { atEnd = QDir(exported.path()).entryList(QDir::Files); };
+    // Steps only when the test starts them: once both PDFs print.
+    SnapshotRun run(folder.path(), SnapshotRun::Parts{&store, &motors, &dxf, &publishing, &client, &printer,
+                                                      &exports, environment, nullptr, nullptr, nullptr, ended,
+                                                      SnapshotTiming{0ms, 0ms, 10min, 0ms, 1h}});
+    QObject::connect(&exports, &ExportCommands::pdfsPrintingChanged, &run, [&] {
+        if (printer.jobCount() == 2) run.runSnapshotSteps(0, {});
+    });
+    run.start();
+    bool due = false;
+    QTimer::singleShot(0ms, [&] { due = true; }); // after the run's own
+    ASSERT_TRUE(waitFor([&] { return due; }));
+    EXPECT_TRUE(store.importer().importing());
+    EXPECT_TRUE(QDir(exported.path()).isEmpty());
+
+    reading = false;
+    ASSERT_TRUE(waitFor([&] { return atEnd.has_value(); }, 240000));
+    atEnd->sort();
+    EXPECT_EQ(*atEnd,
+              (QStringList{"crew.pdf", "points-drops-floor.dxf", "points.csv", "points.dxf", "rigger.pdf"}));
+    EXPECT_TRUE(readPdf(exported.filePath("crew.pdf")).text.contains("KARA 3"));
+    EXPECT_EQ(readFile(toPath(folder.filePath("state.txt")), 100), "sources: 7\nerror: -\n");
 }
 
 // ---- The page's own logic in every layout -----------------------------------------------------
@@ -772,6 +834,7 @@ TEST_F(CrewLayouts, PlanNumbersAndKeysOnPaper) {
     EXPECT_GE(both, 5);
 
     PdfPrinter printer;
+    printer.setTiming(patientPrinting);
     QTemporaryDir dir;
     const QString pdf = dir.filePath("large.pdf");
     ASSERT_TRUE(QCoro::waitFor(
