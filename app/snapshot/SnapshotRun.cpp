@@ -167,8 +167,13 @@ void SnapshotRun::start() {
     if (isSet("RIG_FILES")) parts_.store->importer().handleURLs(parseSnapshotFiles(env("RIG_FILES")));
     // Empty names no folder: the exports would land in "/".
     if (const QString folder = env("RIG_EXPORT"); !folder.isEmpty()) {
-        QTimer::singleShot(parts_.timing.exports, this,
-                           [this, folder] { afterImport([this, folder] { runExportSelfTest(folder); }); });
+        exportsDue_ = true;
+        QTimer::singleShot(parts_.timing.exports, this, [this, folder] {
+            afterImport([this, folder] {
+                exportsDue_ = false;
+                runExportSelfTest(folder);
+            });
+        });
     }
     SnapshotSteps steps = parseSnapshotSteps(parts_.environment(QStringLiteral("RIG_STEPS")));
     if (isSet("RIG_SETTINGS_SHOTS")) writeSettingsShots();
@@ -536,8 +541,9 @@ void SnapshotRun::afterCrewDrawn(std::function<void()> next) {
 }
 
 void SnapshotRun::finishSteps(std::chrono::steady_clock::time_point deadline) {
-    // PDFs still printing and a publish check under way would be cut off by the end.
-    const bool busy = parts_.printer->jobCount() > 0 || publishChecks_ > 0;
+    // Exports not yet begun (an import that ended between the two waits' looks), PDFs still
+    // printing and a publish check under way would be cut off by the end.
+    const bool busy = exportsDue_ || parts_.printer->jobCount() > 0 || publishChecks_ > 0;
     if (busy && std::chrono::steady_clock::now() < deadline) {
         QTimer::singleShot(100, this, [this, deadline] { finishSteps(deadline); });
         return;

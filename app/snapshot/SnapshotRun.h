@@ -154,6 +154,7 @@ private:
     QString folder_;
     Parts parts_;
     int publishChecks_ = 0;
+    bool exportsDue_ = false;
     QNetworkAccessManager* network_ = nullptr;
     QList<QPointer<QWidget>> offscreen_; // pages drawn off screen, deleted with the run
 };

@@ -409,58 +409,72 @@ TEST(CrewWebViewWeb, TheSnapshotCapturesTheViewOnceItHasDrawn) {
 }
 
 // The snapshot mode's exports wait for the files it was given however long they take to read,
-// and its run ends only once their PDFs are written.
+// and its run ends only once their PDFs are written; also when its steps end before the
+// exports are even due.
 TEST(SnapshotRunWeb, ExportsWaitForTheImportAndTheEndForTheirPdfs) {
     using namespace std::chrono_literals;
-    TempAppPaths paths;
-    QTemporaryDir folder, exported;
-    HeldStore store;
-    std::atomic<bool> reading = true;
-    ImportReaders readers = ImportReaders::standard();
-    readers.report = [&reading, report = readers.report](const std::filesystem::path& f,
-                                                         std::stop_token stop) {
-        while (reading && !stop.stop_requested()) std::this_thread::sleep_for(2ms);
-        return report(f, stop);
+    struct Row {
+        bool heldImport;
+        SnapshotTiming timing;
+        const char* state;
     };
-    store.importer().setImportReaders(readers);
-    MotorLibrary motors;
-    DXFSettings dxf;
-    PublishSettings publishing{std::make_unique<MemorySecretStore>()};
-    PublishClient client;
-    NoReveal reveal;
-    PdfPrinter printer;
-    printer.setTiming(patientPrinting);
-    ExportCommands exports{store, dxf, printer, reveal};
-    const QString report = folder.filePath("report.pdf");
-    writeFileAtomically(toPath(report), test::sampleShow().reportPdf);
-    const auto environment = [&](const QString& name) -> std::optional<QString> {
-        if (name == "RIG_FILES") return report;
-        if (name == "RIG_EXPORT") return exported.path();
-        return std::nullopt;
-    };
-    std::optional<QStringList> atEnd;
-    const auto ended = [&](int) { atEnd = QDir(exported.path()).entryList(QDir::Files); };
-    // Steps only when the test starts them: once both PDFs print.
-    SnapshotRun run(folder.path(), SnapshotRun::Parts{&store, &motors, &dxf, &publishing, &client, &printer,
-                                                      &exports, environment, nullptr, nullptr, nullptr, ended,
-                                                      SnapshotTiming{0ms, 0ms, 10min, 0ms, 1h}});
-    QObject::connect(&exports, &ExportCommands::pdfsPrintingChanged, &run, [&] {
-        if (printer.jobCount() == 2) run.runSnapshotSteps(0, {});
-    });
-    run.start();
-    bool due = false;
-    QTimer::singleShot(0ms, [&] { due = true; }); // after the run's own
-    ASSERT_TRUE(waitFor([&] { return due; }));
-    EXPECT_TRUE(store.importer().importing());
-    EXPECT_TRUE(QDir(exported.path()).isEmpty());
-
-    reading = false;
-    ASSERT_TRUE(waitFor([&] { return atEnd.has_value(); }, 240000));
-    atEnd->sort();
-    EXPECT_EQ(*atEnd,
-              (QStringList{"crew.pdf", "points-drops-floor.dxf", "points.csv", "points.dxf", "rigger.pdf"}));
-    EXPECT_TRUE(readPdf(exported.filePath("crew.pdf")).text.contains("KARA 3"));
-    EXPECT_EQ(readFile(toPath(folder.filePath("state.txt")), 100), "sources: 7\nerror: -\n");
+    for (const Row& row : {Row{true, SnapshotTiming{0ms, 0ms, 10min, 0ms, 1h}, "sources: 7\nerror: -\n"},
+                           Row{false, SnapshotTiming{0ms, 100ms, 0ms, 0ms, 1h}, "sources: 0\nerror: -\n"}}) {
+        SCOPED_TRACE(row.heldImport ? "held import" : "no steps, exports due after them");
+        TempAppPaths paths;
+        QTemporaryDir folder, exported;
+        HeldStore store;
+        std::atomic<bool> reading = true;
+        ImportReaders readers = ImportReaders::standard();
+        readers.report = [&reading, report = readers.report](const std::filesystem::path& f,
+                                                             std::stop_token stop) {
+            while (reading && !stop.stop_requested()) std::this_thread::sleep_for(2ms);
+            return report(f, stop);
+        };
+        store.importer().setImportReaders(readers);
+        MotorLibrary motors;
+        DXFSettings dxf;
+        PublishSettings publishing{std::make_unique<MemorySecretStore>()};
+        PublishClient client;
+        NoReveal reveal;
+        PdfPrinter printer;
+        printer.setTiming(patientPrinting);
+        ExportCommands exports{store, dxf, printer, reveal};
+        const QString report = folder.filePath("report.pdf");
+        writeFileAtomically(toPath(report), test::sampleShow().reportPdf);
+        const auto environment = [&](const QString& name) -> std::optional<QString> {
+            if (name == "RIG_FILES" && row.heldImport) return report;
+            if (name == "RIG_EXPORT") return exported.path();
+            if (name == "RIG_STEPS") return QString("|");
+            return std::nullopt;
+        };
+        std::optional<QStringList> atEnd;
+        const auto ended = [&](int) { atEnd = QDir(exported.path()).entryList(QDir::Files); };
+        SnapshotRun run(folder.path(),
+                        SnapshotRun::Parts{&store, &motors, &dxf, &publishing, &client, &printer, &exports,
+                                           environment, nullptr, nullptr, nullptr, ended, row.timing});
+        // With the import held, the steps start only when the test starts them: once both PDFs print.
+        if (row.heldImport) {
+            QObject::connect(&exports, &ExportCommands::pdfsPrintingChanged, &run, [&] {
+                if (printer.jobCount() == 2) run.runSnapshotSteps(0, {});
+            });
+        }
+        run.start();
+        if (row.heldImport) {
+            bool due = false;
+            QTimer::singleShot(0ms, [&] { due = true; }); // after the run's own
+            ASSERT_TRUE(waitFor([&] { return due; }));
+            EXPECT_TRUE(store.importer().importing());
+            EXPECT_TRUE(QDir(exported.path()).isEmpty());
+        }
+        reading = false;
+        ASSERT_TRUE(waitFor([&] { return atEnd.has_value(); }, 240000));
+        atEnd->sort();
+        EXPECT_EQ(*atEnd, (QStringList{"crew.pdf", "points-drops-floor.dxf", "points.csv", "points.dxf",
+                                       "rigger.pdf"}));
+        if (row.heldImport) EXPECT_TRUE(readPdf(exported.filePath("crew.pdf")).text.contains("KARA 3"));
+        EXPECT_EQ(readFile(toPath(folder.filePath("state.txt")), 100), row.state);
+    }
 }
 
 // ---- The page's own logic in every layout -----------------------------------------------------
