@@ -360,6 +360,9 @@ TEST_F(HandIn, FilesWaitingWhenTheQuitIsDecidedGoToANewStart) {
         EXPECT_EQ(DesktopInstance(QDBusConnection::connectToBus(bus.address, "next")).claimOrHandOver({}),
                   DesktopInstance::Role::first);
         QDBusConnection::disconnectFromBus("next");
+        // Handed on, or (wrongly) taken, before the work ends.
+        ASSERT_TRUE(
+            waitFor([&] { return !handedOn.empty() || store.project().inventoryFile == "later.csv"; }));
         uploaded.finish();
         ASSERT_TRUE(waitFor([&] { return closed.size() == 1; }));
         ASSERT_EQ(handedOn.size(), 1u);
