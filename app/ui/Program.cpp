@@ -188,7 +188,10 @@ int Program::run(const QList<QUrl>& files) {
     // without them, everything worth keeping is written.
     const bool readingEnded = store_->importer().finishReading(std::chrono::seconds(3));
     if (!readingEnded || printer_->printsUnderWay()) {
-        std::fflush(nullptr);
+        // Only the program's own streams: a reader stuck in fread() holds its file's lock, and
+        // flushing every stream would wait for it for good.
+        std::fflush(stdout);
+        std::fflush(stderr);
         std::_Exit(code);
     }
     return code;
