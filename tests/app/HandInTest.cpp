@@ -63,7 +63,7 @@ protected:
         instance->setStarter([this](const QStringList& arguments) { handedOn.push_back(arguments); });
         program = std::make_unique<Program>();
         program->setDesktopInstance(instance.get());
-        program->store().setDelays({std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1)});
+        program->store().setDelays({1h, 1h, 1h, 1h});
         // The standard readers, noting what they were given.
         ImportReaders readers = ImportReaders::standard();
         readers.report = [this, report = readers.report](const std::filesystem::path& f,
