@@ -78,7 +78,7 @@ Program::Program()
     connect(
         window_, &MainWindow::quitsWhenDoneChanged, this,
         [this] {
-            if (!window_->quitsWhenDone()) callOffQuit();
+            if (window_ && !window_->quitsWhenDone()) callOffQuit();
         },
         Qt::QueuedConnection);
     connect(qApp, &QGuiApplication::commitDataRequest, this, &Program::commitSession);

@@ -77,7 +77,7 @@ public:
     // Later starts reach this program through `instance` (kept by the caller, alive for the
     // whole run) until the program decides to end: from then on the next start runs as the
     // program, and files handed in but not taken yet go to a new start. A quit called off
-    // ("Finish, Then Quit" stopped) takes them again.
+    // ("Finish, Then Quit" stopped) takes later starts again.
     void setDesktopInstance(DesktopInstance* instance);
 
     // Ends the event loop with `code` after writing the settings (the snapshot mode's end).

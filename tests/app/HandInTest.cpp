@@ -23,6 +23,7 @@
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDialog>
@@ -313,7 +314,8 @@ TEST_F(HandIn, FilesWaitingWhenTheQuitIsDecidedGoToANewStart) {
                                 {{}, {}, true},
                                 {Prompts::SaveAnswer::cancel, {}, false},
                                 {{}, Quit::quitNow, true},
-                                {{}, Quit::finishFirst, true}};
+                                {{}, Quit::finishFirst, true},
+                                {{}, Quit::finishFirst, false}}; // stopped by a failure
     for (const Row& row : rows) {
         SCOPED_TRACE("row " + std::to_string(&row - rows.data()));
         ProjectStore& store = program->store();
@@ -346,8 +348,19 @@ TEST_F(HandIn, FilesWaitingWhenTheQuitIsDecidedGoToANewStart) {
         program->mainWindow().close();
         ASSERT_TRUE(waitFor([&] { return prompts.allAnswered(); }));
         if (!row.quits) {
+            if (row.running) {
+                // The name is taken again, and so are the files of a later start.
+                store.setErrorMessage("Down");
+                ASSERT_TRUE(waitFor([&] {
+                    return caller.interface()->isServiceRegistered(DesktopInstance::serviceName).value();
+                }));
+                const std::vector<QDBusPendingCall> calls{open({later})};
+                ASSERT_TRUE(waitFor([&] { return answered(calls); }));
+            }
             ASSERT_TRUE(waitFor([&] { return store.project().inventoryFile == "later.csv"; }));
-            EXPECT_TRUE(handedOn.empty() && closed.empty());
+            EXPECT_TRUE(handedOn.size() == (row.running ? 1u : 0u) && closed.empty());
+            uploaded.finish();
+            ASSERT_TRUE(waitFor([&] { return !store.crewLink().isPressing(); }));
             continue;
         }
         // Decided, while the program may still take a while to end: a start runs as the program.
