@@ -117,6 +117,11 @@ ImportController::ImportController(ProjectStore& store)
     if (QCoreApplication* app = QCoreApplication::instance()) {
         connect(app, &QCoreApplication::aboutToQuit, this, [this] { stop_.request_stop(); });
     }
+    longImport_.setSingleShot(true);
+    connect(&longImport_, &QTimer::timeout, this, [this] {
+        readingLong_ = true;
+        tellWhatWaits();
+    });
 }
 
 ImportController::~ImportController() {
@@ -136,6 +141,14 @@ void ImportController::setImportReaders(const ImportReaders& readers) {
 void ImportController::setImporting(bool importing) {
     if (importing == importing_) return;
     importing_ = importing;
+    readingLong_ = false;
+    waiting_ = ImportNotes();
+    waitingFiles_.clear();
+    if (importing) {
+        longImport_.start(store_.delays().longImport);
+    } else {
+        longImport_.stop();
+    }
     emit importingChanged();
 }
 
@@ -158,6 +171,31 @@ void ImportController::noteNotTaken(const QList<QUrl>& urls, const char* why) {
                                         : ImportNotes::quoted(toStd(url.toDisplayString()));
         notTaken_.add(why + name + " was not imported.");
     }
+    tellWhatWaits();
+}
+
+void ImportController::noteWaiting(const QList<QUrl>& urls) {
+    if (!importing_) return;
+    for (const QUrl& url : sortHandedURLs(urls).files) {
+        const QString path = url.toLocalFile();
+        if (waitingFiles_.contains(path)) continue;
+        waitingFiles_.insert(path);
+        waiting_.add("Still reading files: " + bidiIsolated(toStd(QFileInfo(path).fileName())) +
+                     " will be imported when they have been read.");
+    }
+    tellWhatWaits();
+}
+
+void ImportController::tellWhatWaits() {
+    if (!importing_ || !readingLong_ || (notTaken_.empty() && waiting_.empty())) return;
+    std::vector<std::string> lines = notTaken_.lines();
+    for (std::string& line : waiting_.lines()) lines.push_back(std::move(line));
+    // Each is said once: the names stay noted.
+    notTaken_ = ImportNotes();
+    waiting_ = ImportNotes();
+    const QString told = joinedLines(lines);
+    const std::optional<QString> shown = store_.errorMessage();
+    store_.setErrorMessage(shown ? *shown + QLatin1Char('\n') + told : told);
 }
 
 void ImportController::handleURLs(const QList<QUrl>& urls) {

@@ -30,6 +30,7 @@ public:
         std::chrono::milliseconds autosave{3000};    // after the last change
         std::chrono::milliseconds restoreOffer{800}; // after launch
         std::chrono::milliseconds visibility{2000};  // crew-view re-send after the last change
+        std::chrono::milliseconds longImport{10000}; // an import reading longer names what waits
     };
 
     explicit ProjectStore(QObject* parent = nullptr);
