@@ -472,7 +472,9 @@ TEST(SnapshotRunWeb, ExportsWaitForTheImportAndTheEndForTheirPdfs) {
         atEnd->sort();
         EXPECT_EQ(*atEnd, (QStringList{"crew.pdf", "points-drops-floor.dxf", "points.csv", "points.dxf",
                                        "rigger.pdf"}));
-        if (row.heldImport) EXPECT_TRUE(readPdf(exported.filePath("crew.pdf")).text.contains("KARA 3"));
+        if (row.heldImport) {
+            EXPECT_TRUE(readPdf(exported.filePath("crew.pdf")).text.contains("KARA 3"));
+        }
         EXPECT_EQ(readFile(toPath(folder.filePath("state.txt")), 100), row.state);
     }
 }
