@@ -20,6 +20,7 @@
 #include "PublishSettingsView.h"
 #include "QtText.h"
 #include "RiggingPointsCSV.h"
+#include "WebLinks.h"
 #include "analysis/RigDXF.h"
 #include "base/Date.h"
 #include "base/Text.h"
@@ -141,6 +142,7 @@ SnapshotRun::SnapshotRun(QString folder, Parts parts, QObject* parent)
 
 SnapshotRun::~SnapshotRun() {
     for (const QPointer<QWidget>& widget : offscreen_) delete widget.data();
+    if (openedOutside_) setOpeningOutside(*openedOutside_);
 }
 
 QString SnapshotRun::env(const char* name) const {
@@ -156,6 +158,10 @@ QString SnapshotRun::inFolder(const QString& name) const {
 }
 
 void SnapshotRun::start() {
+    // Every PDF written would open a file manager (or xdg-open) and a link a browser: the run
+    // drives itself unattended and leaves only its files.
+    if (!openedOutside_) openedOutside_ = openingOutside();
+    setOpeningOutside(false);
     // The mode never follows the system: every picture in the appearance asked for.
     applyAppearance(isSet("RIG_DARK") ? Appearance::dark : Appearance::light);
 

@@ -36,6 +36,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QPalette>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -799,23 +800,27 @@ TEST_F(CrewLayouts, PlanLabelsStayOffOtherLabelsAndOutlines) {
         }
     }
 
-    // Outlines and points too far away to draw are left out and said under the plan; the rest
+    // Outlines and points too far away to draw are left out and said under the plan: a source
+    // with nothing left to draw as left out, one drawn without them as drawn in part. The rest
     // draws as usual, its points as small as ever. So in the sheets' plan of one source.
     CrewDoc far = crowdedPlan(false);
-    far.sources[0].plan->c = {-1e300, 0};
+    far.sources[0].plan->c = {-1e300, 0}; // its points stay
     far.sources[1].plan->c = {1e300, 1e300};
     for (CrewDoc::Point& p : far.sources[1].points)
         if (p.xyz) (*p.xyz)[0] = 1e300, (*p.xyz)[1] = -1e300;
+    ASSERT_TRUE(far.sources[4].points.at(0).xyz);
+    (*far.sources[4].points[0].xyz)[0] = 1e300; // its outline stays
     for (const bool printed : {false, true}) {
         QWebEnginePage& page = printed ? rigger->page() : crewView(true, far);
         if (printed) draw(page, far);
         const QString plan = printed ? ".rig-plan" : "figure.overview";
         EXPECT_EQ(runJs(page, "String(window.RIG_ERROR)"), QVariant("undefined"));
         EXPECT_EQ(shown(page, plan + " .plan-note"),
-                  "Left out of the plan, more than 100000 m from the origin: " + toQ(far.sources[0].name) +
-                      ", " + toQ(far.sources[1].name) + ".");
+                  "Left out of the plan, more than 100000 m from the origin: " + toQ(far.sources[1].name) +
+                      ". Drawn without their parts more than 100000 m from the origin: " +
+                      toQ(far.sources[0].name) + ", " + toQ(far.sources[4].name) + ".");
         const QJsonObject r = planFaults(page, printed);
-        EXPECT_EQ(r["sources"].toInt(), int(far.sources.size()) - 1); // the first keeps its points
+        EXPECT_EQ(r["sources"].toInt(), int(far.sources.size()) - 1);
         const QString largest = "Math.max(...[...document.querySelectorAll('" + plan +
                                 " circle')].map(c => c.getBoundingClientRect().width))";
         EXPECT_LE(runJs(page, largest).toDouble(), 8);
@@ -823,6 +828,26 @@ TEST_F(CrewLayouts, PlanLabelsStayOffOtherLabelsAndOutlines) {
     draw(sheets->page(), far);
     EXPECT_EQ(shown(sheets->page(), "#s-1 .plan-note"),
               "Parts more than 100000 m from the origin are left out of the plan.");
+
+    // A plan wider than a phone opens where its sources are, its hint above them: the reader
+    // arriving at it sees both. Sideways, it stays where the reader took it through a redraw.
+    const CrewDoc wide = exportCrewDoc(generatedShow(test::denseShowOptions(300)), false, nowSeconds());
+    QWebEnginePage& phone = crewView(true, wide);
+    const QStringList first = runJs(phone, R"((function () {
+      var f = document.querySelector('figure.overview');
+      f.scrollIntoView();
+      var s = f.querySelector('.plan-scroll').getBoundingClientRect();
+      return [...f.querySelectorAll('svg a .outline')].filter(function (o) { var r = o.getBoundingClientRect();
+        return r.right > Math.max(s.left, 0) && r.left < Math.min(s.right, innerWidth) && r.bottom > 0 && r.top < innerHeight; })
+        .length + ' ' + (f.querySelector('.plan-note').getBoundingClientRect().bottom <= innerHeight);
+    })())")
+                                  .toString()
+                                  .split(' ');
+    EXPECT_GE(first[0].toInt(), 20);
+    EXPECT_EQ(first[1], "true");
+    runJs(phone, "document.querySelector('.plan-scroll').scrollLeft = 40");
+    draw(phone, wide);
+    EXPECT_EQ(runJs(phone, "document.querySelector('.plan-scroll').scrollLeft").toInt(), 40);
 }
 
 // A source has one number in every document: each number of the crew view's key, which leaves
@@ -855,7 +880,15 @@ TEST_F(CrewLayouts, PlanNumbersAndKeysOnPaper) {
     const QString pdf = dir.filePath("large.pdf");
     ASSERT_TRUE(QCoro::waitFor(
         printer.makeAsync(exportPdfPage(generatedShow(300, 1), false, nowSeconds()), pdf, true)));
-    const QStringList keys = readPdf(pdf).text.split('\f').filter("Numbers in the plan");
+    const QStringList pages = readPdf(pdf).text.split('\f');
+    // Each part of the plan says where its numbers are explained.
+    const QStringList parts = pages.filter(QRegularExpression("Plan, part \\d+ of \\d+"));
+    ASSERT_GE(parts.size(), 2);
+    for (qsizetype i = 0; i < parts.size(); ++i)
+        EXPECT_TRUE(parts[i].contains(i + 1 < parts.size()
+                                          ? QString("explained after part %1.").arg(parts.size())
+                                          : QString("explained on the next page")));
+    const QStringList keys = pages.filter("Numbers in the plan");
     ASSERT_GE(keys.size(), 2);
     for (qsizetype i = 0; i < keys.size(); ++i) {
         EXPECT_TRUE(
