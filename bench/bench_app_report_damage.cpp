@@ -1,16 +1,19 @@
 // Damaged copies of the sample show's report, each imported as the program imports a file:
 // a stray line after every line of the file, the file cut at every whole percent, and twenty
-// bytes flipped at random (100 seeds). A copy that loses or mixes sources must say so: in the
+// bytes flipped at random (100 seeds); and twenty flipped bytes in a report of 1,000 sources
+// (20 seeds). A copy that loses or mixes sources must say so: in the
 // import's message, and in the checks, which must then not agree. The counters give, per
 // sweep, the copies tried, those refused, those read whole, and the losses that the message
 // left unsaid ("silent") or that the checks took for agreement ("agree").
 #include "ImportWorker.h"
 #include "analysis/Issues.h"
+#include "support/ReportGenerator.h"
 #include "support/SampleShow.h"
 #include "support/TempDir.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <random>
@@ -42,16 +45,15 @@ bool anyWarning(const Project& project) {
     return false;
 }
 
-void sweep(benchmark::State& state, const std::function<std::string(const std::string&, int)>& damage,
-           int copies) {
-    const test::SampleShow show = test::sampleShow();
+void sweep(benchmark::State& state, const std::string& pdf,
+           const std::function<std::string(const std::string&, int)>& damage, int copies) {
     test::TempDir dir;
-    const Report whole = importReport(dir.write("show.pdf", show.reportPdf)).project.report;
+    const Report whole = importReport(dir.write("show.pdf", pdf)).project.report;
     Tally t;
     for (auto _ : state) {
         t = {};
         for (int i = 0; i < copies; ++i) {
-            const std::string bytes = damage(show.reportPdf, i);
+            const std::string bytes = damage(pdf, i);
             if (bytes.empty()) continue;
             const app::ImportResult result = importReport(dir.write("show.pdf", bytes));
             ++t.copies;
@@ -96,15 +98,20 @@ std::string flipped(const std::string& pdf, int seed) {
 }
 
 void BM_ReportStrayLine(benchmark::State& state) {
-    std::size_t lines = 0;
-    for (char c : test::sampleShow().reportPdf) lines += c == '\n';
-    sweep(state, strayLine, static_cast<int>(lines));
+    const std::string pdf = test::sampleShow().reportPdf;
+    sweep(state, pdf, strayLine, static_cast<int>(std::count(pdf.begin(), pdf.end(), '\n')));
 }
 void BM_ReportCut(benchmark::State& state) {
-    sweep(state, cut, 99);
+    sweep(state, test::sampleShow().reportPdf, cut, 99);
 }
 void BM_ReportFlippedBytes(benchmark::State& state) {
-    sweep(state, flipped, 100);
+    sweep(state, test::sampleShow().reportPdf, flipped, 100);
+}
+void BM_LargeReportFlippedBytes(benchmark::State& state) {
+    test::ReportGeneratorOptions options;
+    options.sources = 1000;
+    options.seed = 7;
+    sweep(state, test::generateReport(options).pdf, flipped, 20);
 }
 
 } // namespace
@@ -112,3 +119,4 @@ void BM_ReportFlippedBytes(benchmark::State& state) {
 BENCHMARK(BM_ReportStrayLine)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReportCut)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReportFlippedBytes)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LargeReportFlippedBytes)->Iterations(1)->Unit(benchmark::kMillisecond);
