@@ -30,6 +30,8 @@ ProjectStore::ProjectStore(QObject* parent)
     : QObject(parent), recent_(std::make_unique<RecentFiles>()), recovery_(std::make_unique<Recovery>(*this)),
       import_(std::make_unique<ImportController>(*this)), crewLink_(std::make_unique<CrewLink>(*this)) {
     windowTitle_ = windowTitle();
+    // Said once, by the first store, as the program starts.
+    errorMessage_ = takeSettingsMessage();
 }
 
 ProjectStore::~ProjectStore() = default;

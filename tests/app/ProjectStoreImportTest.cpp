@@ -274,6 +274,18 @@ TEST_F(StoreImport, EveryReaderRefusesADamagedFileOrNamesWhatItLost) {
         EXPECT_LT(store->errorMessage().value_or("").size(), 200) << extension;
         EXPECT_TRUE(store->errorMessage().value_or("").contains(QString(50, 'n'))) << extension;
     }
+
+    // Settings that Qt reads only in part are said at the start, their file kept aside.
+    AppPaths damaged = appPaths();
+    damaged.settingsFile = paths.file("config/Damaged.conf");
+    const QByteArray damagedSettings = "[General]\nstray text\nauthorName=Sam Reyes\n";
+    ASSERT_TRUE(testing::writeText(damaged.settingsFile, damagedSettings));
+    setAppPaths(damaged); // read anew, as at a start
+    store = std::make_unique<ProjectStore>();
+    EXPECT_EQ(store->errorMessage(),
+              "The settings file could not be read whole; settings it held may be back at "
+              "their defaults. A copy of it is kept as Damaged.conf.unreadable.");
+    EXPECT_EQ(testing::readText(appPaths().settingsFile + ".unreadable"), damagedSettings);
 }
 
 TEST_F(StoreImport, OnlyAnEditDuringTheImportDropsResultAndMessages) {
