@@ -108,7 +108,10 @@ ImportResult importFiles(const ImportInput& input, const ImportReaders& readers,
                 // Merged into a copy so that a merge that throws leaves nothing of this file.
                 Project merged = project;
                 merged.importDXF(sources, name, stop, &notes);
-                merged.dxfIncomplete = !whole;
+                // An array read without a shape is no older project's: the file lacks it.
+                const bool shapeless = std::any_of(merged.dxf.begin(), merged.dxf.end(),
+                                                   [](const auto& entry) { return !entry.second.top; });
+                merged.dxfIncomplete = !whole || shapeless;
                 project = std::move(merged);
             } else {
                 result.errors.add(fileLine(name, "unknown file type (use PDF, CSV or DXF)."));

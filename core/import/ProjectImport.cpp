@@ -99,6 +99,13 @@ void Project::importDXF(const std::vector<DXFSource>& sources, const std::string
         auto [side, top] = SideViewBuilder::views(source, *chosen);
         info.side = std::move(side);
         info.top = std::move(top);
+        if (notes && !info.top) {
+            // A source array without an outline: nothing in the file to draw its shape from.
+            notes->addMade([&] {
+                return "no speaker shape for " + ImportNotes::quoted(source.name) +
+                       ": its drawing in the file is empty or damaged.";
+            });
+        }
         paired.set(source.id(), std::move(info));
     }
     if (notes) {

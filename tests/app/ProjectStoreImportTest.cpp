@@ -275,6 +275,17 @@ TEST_F(StoreImport, EveryReaderRefusesADamagedFileOrNamesWhatItLost) {
         EXPECT_TRUE(store->errorMessage().value_or("").contains(QString(50, 'n'))) << extension;
     }
 
+    // Arrays whose drawing is gone are no project of an older version: the file is named.
+    std::string faceless = show.loudspeakerDxf;
+    for (std::size_t at; (at = faceless.find("\n3DFACE\n")) != std::string::npos;)
+        faceless.replace(at + 1, 6, "SOLIDS");
+    importAndWait({file("show.pdf", show.reportPdf), file("show.dxf", faceless)});
+    EXPECT_TRUE(store->errorMessage().value_or("").startsWith(
+        "show.dxf: no speaker shape for \"L2 L\": its drawing in the file is empty or damaged.\n"));
+    for (const IssueGroup& group : store->project().groupedIssues()) {
+        EXPECT_EQ(group.text.find("older Rig version"), std::string::npos);
+    }
+
     // Settings that Qt reads only in part are said at the start, their file kept aside.
     AppPaths damaged = appPaths();
     damaged.settingsFile = paths.file("config/Damaged.conf");
