@@ -165,9 +165,10 @@ void ImportController::noteNotTaken(const QList<QUrl>& urls, const char* why) {
         const QString key = isFile ? path : url.toString();
         if (notTakenFiles_.contains(key)) continue;
         notTakenFiles_.insert(key);
-        // A file by its name; any other address as a cut piece (a "data:" one can be megabytes),
+        // A file by its name, cut short (a path handed in need not be one the file system
+        // takes); any other address as a cut piece (a "data:" one can be megabytes),
         // without the password it may carry.
-        const std::string name = isFile ? bidiIsolated(toStd(QFileInfo(key).fileName()))
+        const std::string name = isFile ? bidiIsolated(messagePiece(toStd(QFileInfo(key).fileName())))
                                         : ImportNotes::quoted(toStd(url.toDisplayString()));
         notTaken_.add(why + name + " was not imported.");
     }

@@ -30,6 +30,8 @@ ProjectStore::ProjectStore(QObject* parent)
     : QObject(parent), recent_(std::make_unique<RecentFiles>()), recovery_(std::make_unique<Recovery>(*this)),
       import_(std::make_unique<ImportController>(*this)), crewLink_(std::make_unique<CrewLink>(*this)) {
     windowTitle_ = windowTitle();
+    // Said once, by the first store, as the program starts.
+    errorMessage_ = takeSettingsMessage();
 }
 
 ProjectStore::~ProjectStore() = default;
@@ -37,6 +39,11 @@ ProjectStore::~ProjectStore() = default;
 void ProjectStore::setMotorLibrary(MotorLibrary* library) {
     motors_ = library;
     learnedExtras_ = project_.extras;
+    // Said once, as the program starts with the library.
+    if (motors_ && motors_->unreadableMessage()) {
+        const QString line = *motors_->unreadableMessage();
+        setErrorMessage(errorMessage_ ? *errorMessage_ + u'\n' + line : line);
+    }
 }
 
 void ProjectStore::learnMotors() {
@@ -155,8 +162,9 @@ void ProjectStore::openProject(const QString& path, bool prompt) {
     try {
         opened = Project::fromText(readFile(toPath(file), Project::maxFileBytes));
     } catch (const std::exception& error) {
-        setErrorMessage(QStringLiteral("Could not open %1: %2")
-                            .arg(shownName(QFileInfo(file).fileName()), failureReason(error)));
+        setErrorMessage(
+            QStringLiteral("Could not open %1: %2")
+                .arg(shownName(toQ(messagePiece(toStd(QFileInfo(file).fileName())))), failureReason(error)));
         return;
     }
     replaceDocument(std::move(opened), file, false);

@@ -123,6 +123,10 @@ std::string bidiIsolated(std::string_view text);
 inline constexpr std::size_t messagePieceLength = 60;
 std::string messagePiece(std::string_view text, std::size_t length = messagePieceLength);
 
+// Why the bytes of a file are no text to read or quote, said after the file's name ("is not
+// a text file", "is UTF-16 text, not UTF-8"); none for text. Looks at their start only.
+std::optional<std::string> whyNotText(std::string_view bytes);
+
 // --- Length -------------------------------------------------------------------------
 
 // The longest start of `text` of at most `maxBytes` bytes that ends between two characters:
