@@ -518,11 +518,13 @@ TEST_F(MainWindowTest, EveryBuildUnderWayStartsAgainForTheShowThatReplacesIt) {
                 beforeRefresh = [&] { count(atRefresh); };
             },
             Qt::QueuedConnection);
-        ASSERT_TRUE(waitFor([&] {
-            return !atRefresh.empty() && !store->hasChangesToShow() &&
-                   std::all_of(builders.begin(), builders.end(),
-                               [](const Builder& b) { return b.complete(); });
-        }));
+        ASSERT_TRUE(waitFor(
+            [&] {
+                return !atRefresh.empty() && !store->hasChangesToShow() &&
+                       std::all_of(builders.begin(), builders.end(),
+                                   [](const Builder& b) { return b.complete(); });
+            },
+            120000));
         for (std::size_t i = 0; i < builders.size(); ++i) {
             EXPECT_EQ(atRefresh[i], atChange[i]) << builders[i].name << ": rows built for the show that went";
             EXPECT_EQ(builders[i].shown(), builders[i].expected(next)) << builders[i].name;
