@@ -518,7 +518,7 @@ public:
                 dead_[e.id] = true;
             } else if (e.type == 1) {
                 cover(lo_[e.id], hi_[e.id], [&](std::size_t node) {
-                    std::uint32_t* h = &heap_[offset_[node]];
+                    std::uint32_t* h = heap_.data() + offset_[node];
                     h[size_[node]++] = e.id;
                     std::push_heap(h, h + size_[node], after_);
                 });
@@ -547,7 +547,7 @@ private:
         if (it == ys_.begin() || it == ys_.end()) return std::nullopt;
         std::optional<std::uint32_t> best;
         for (std::size_t node = static_cast<std::size_t>(it - ys_.begin()) - 1 + m_; node >= 1; node >>= 1) {
-            std::uint32_t* h = &heap_[offset_[node]];
+            std::uint32_t* h = heap_.data() + offset_[node];
             std::uint32_t& n = size_[node];
             while (n > 0 && dead_[h[0]]) std::pop_heap(h, h + n--, after_);
             if (n > 0 && (!best || after_(*best, h[0]))) best = h[0];
