@@ -112,6 +112,7 @@ private:
             } else if (loss.skipped) {
                 pendingMark_ = nextLoss_;
             }
+            if (loss.skipped) groupsUncertain_ = nextLoss_;
             if (!loss.skipped && loss.page == page) damagedPage_ = nextLoss_;
         }
         if (damagedPage_ && losses_[*damagedPage_].page != page) damagedPage_.reset();
@@ -168,6 +169,8 @@ private:
         if (!m) return false;
         closeSource();
         pushGroup(parseInteger((*m)[1]).value_or(1), (*m)[2]);
+        // A heading that makes the whole path sets it again, whatever a lost page held.
+        if (groups_.size() == 1) groupsUncertain_.reset();
         columns_.clear();
         inWarnings_ = false;
         return true;
@@ -180,6 +183,7 @@ private:
         closeSource();
         open_.emplace((*m)[1], groupNames());
         if (pendingMark_) mark(*pendingMark_);
+        if (groupsUncertain_) mark(*groupsUncertain_);
         if (damagedPage_) mark(*damagedPage_);
         pendingMark_.reset();
         pickupByRole_.clear();
@@ -386,6 +390,9 @@ private:
     std::vector<std::vector<std::size_t>> marked_;
     std::size_t nextLoss_ = 0;
     std::optional<std::size_t> pendingMark_; // a skipped page that found no source open
+    // A skipped page may have held group headings: the sources after it may sit in the wrong
+    // group until a heading makes the whole path again.
+    std::optional<std::size_t> groupsUncertain_;
     std::optional<std::size_t> damagedPage_; // the page being read was read with damage
     ReportInfo info_;
     std::vector<Source> sources_;

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 using namespace rig;
 using L = ReportWarning::Level;
@@ -371,13 +372,18 @@ TEST(ReportParser, GeneratedReportsParseToWhatTheyShow) {
 }
 
 TEST(ReportParser, LostPagesMarkTheSourcesReadAcrossThem) {
-    // Eight pages: "A" begins on page 2, "B" on page 4 and goes on over page 5, "C" begins on
-    // page 7; pages 1, 3, 6 and 8 show nothing.
+    // Eight pages: "A" begins on page 2, "B" on page 4 and goes on over page 5, group "G" and
+    // "C" begin on page 7; pages 1, 3, 6 and 8 show nothing. A lost page may have held group
+    // headings, so the sources after it are marked until a heading makes the whole path again.
     PDFText::Document doc;
     doc.pages = 8;
-    for (const auto& [page, text] : std::vector<std::pair<int, std::string>>{
-             {2, "1. Source: A"}, {4, "2. Source: B"}, {5, "Site: 2"}, {7, "3. Source: C"}})
-        doc.items.push_back(PDFTextItem{page, 40, 700, text, std::nullopt});
+    for (const auto& [page, y, text] :
+         std::vector<std::tuple<int, double, std::string>>{{2, 700, "1. Source: A"},
+                                                           {4, 700, "2. Source: B"},
+                                                           {5, 700, "Site: 2"},
+                                                           {7, 720, "1. Group: G"},
+                                                           {7, 700, "3. Source: C"}})
+        doc.items.push_back(PDFTextItem{page, 40, y, text, std::nullopt});
     const std::string lost = "its content does not decode";
     const struct {
         std::vector<PDFText::PageLoss> losses;
@@ -390,13 +396,17 @@ TEST(ReportParser, LostPagesMarkTheSourcesReadAcrossThem) {
         {{{1, true, lost}, {4, false, "its content fails its checksum"}, {8, true, lost}},
          false,
          {"A", "B", "C"},
-         {"skipped page 1 of 8: its content does not decode; \"A\" may be incomplete.",
+         {"skipped page 1 of 8: its content does not decode; \"A\" and \"B\" may be incomplete.",
           "page 4 of 8 may be damaged: its content fails its checksum; \"A\" and \"B\" may be incomplete.",
           "skipped page 8 of 8: its content does not decode; \"C\" may be incomplete."}},
         {{{6, true, lost}},
          false,
          {"B"},
          {"skipped page 6 of 8: its content does not decode; \"B\" may be incomplete."}},
+        {{{3, true, lost}},
+         false,
+         {"A", "B"},
+         {"skipped page 3 of 8: its content does not decode; \"A\" and \"B\" may be incomplete."}},
         {{},
          true,
          {"A", "B", "C"},
