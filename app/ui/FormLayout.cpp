@@ -1,12 +1,14 @@
 #include "FormLayout.h"
 
 #include "ToneLabel.h"
+#include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
 #include <QTextDocument>
 #include <QToolButton>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -140,7 +142,9 @@ FormSection::FormSection(const QString& headerText, FormRows* rows, QWidget* par
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(6);
-    header_ = label(headerText, Tone::primary, style::bold(style::bodyFont()));
+    // A heading may hold a name (the Delta plate's): a long one wraps.
+    header_ = new style::WrappingLabel(headerText, Tone::primary, 12);
+    header_->setFont(style::bold(style::bodyFont()));
     header_->setContentsMargins(4, 0, 4, 0);
     column->addWidget(header_);
     column->addWidget(rows_);
@@ -175,6 +179,20 @@ QString plainToolTip(const QString& text) {
     if (!Qt::mightBeRichText(text)) return text;
     return QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() +
            QStringLiteral("</p>");
+}
+
+QString elidedText(const QFontMetrics& metrics, const QString& text, Qt::TextElideMode mode, int width) {
+    QString shown = metrics.elidedText(text, mode, std::max(0, width));
+    if (shown == text) return shown;
+    int open = 0;
+    for (const QChar c : shown) {
+        if (c.unicode() >= 0x2066 && c.unicode() <= 0x2068) {
+            ++open;
+        } else if (c.unicode() == 0x2069 && open > 0) {
+            --open;
+        }
+    }
+    return shown + QString(open, QChar(0x2069));
 }
 
 QPushButton* pushButton(const QString& text, const QString& objectName) {

@@ -168,7 +168,7 @@ private:
         if (width() < full.width()) {
             const int frame =
                 full.width() - fontMetrics().size(Qt::TextShowMnemonic, buttonText(label_)).width();
-            shown = fontMetrics().elidedText(label_, Qt::ElideRight, std::max(0, width() - frame));
+            shown = form::elidedText(fontMetrics(), label_, Qt::ElideRight, width() - frame);
         }
         if (text() != buttonText(shown)) setText(buttonText(shown));
         setToolTip(shown == label_ ? QString() : plainToolTip(label_));
@@ -583,8 +583,10 @@ void SourcePage::buildPickupGrid(const std::vector<std::string>& roles) {
     for (const std::string& role : roles) {
         Blocks::PointRow r;
         r.role = role;
-        r.title = label({}, Tone::primary, style::bold(style::bodyFont()));
-        r.load = label({}, Tone::primary);
+        // A role, a hole or a unit from the report may be long: they wrap.
+        r.title = new WrappingLabel({}, Tone::primary, 10);
+        r.title->setFont(style::bold(style::bodyFont()));
+        r.load = new WrappingLabel({}, Tone::primary, 10);
         r.load->setObjectName(QStringLiteral("load:") + toQ(role));
         r.coordinates = new QWidget;
         auto* coordinates = new QVBoxLayout(r.coordinates);
@@ -675,8 +677,10 @@ void SourcePage::buildEnclosureGrid() {
         for (int c = 0; c < textCells; ++c) {
             const bool isAngle = encShape.angles && c == 2;
             const bool isHeight = c >= textCells - 2;
-            auto* cell = label({}, isHeight ? Tone::secondary : Tone::primary,
-                               isAngle ? style::bold(style::bodyFont()) : style::bodyFont());
+            // A long type, or numbers far beyond any rig in every column, wrap rather than
+            // widen the page.
+            auto* cell = new WrappingLabel({}, isHeight ? Tone::secondary : Tone::primary, 6);
+            cell->setFont(isAngle ? style::bold(style::bodyFont()) : style::bodyFont());
             r.cells.push_back(cell);
             g->addWidget(cell, row, c);
         }

@@ -10,6 +10,8 @@
 #include "Appearance.h"
 #include "DXFSettings.h"
 #include "ExportCommands.h"
+#include "ImportChangesDialog.h"
+#include "ImportController.h"
 #include "MainWindow.h"
 #include "MotorLibrary.h"
 #include "OverviewPage.h"
@@ -400,27 +402,16 @@ Project longNamedProject() {
     return project;
 }
 
-// Report and project texts a page shows, all set to `text`, and a Delta point far from the origin.
+// Every text of the project set to `text` (see withEveryText), every hook above its rigging
+// height (the warning names each source) and a Delta point far from the origin.
 Project projectWithTexts(const std::string& text) {
     Project project = fixtures::fullProject();
     Source& source = project.report.sources.edit()[0];
-    const std::string id = source.id();
-    const DXFInfo drawn = *project.dxf.get(id);
-    const SourceExtra extra = *project.extras.get(id);
-    source.name = text;
-    source.groups.mut(1) = text;
-    source.bumper = text;
-    source.warnings.push_back(ReportWarning{ReportWarning::Level::warning, text});
+    source.warnings.push_back(ReportWarning{ReportWarning::Level::warning, "Front motor above its limit."});
     source.pickups.edit()[1].position = XYZ(-1234.56, -789.01, 12.5);
-    project.dxf.set(source.id(), drawn);
-    project.extras.set(source.id(), extra);
-    project.reportFile = text;
-    project.inventoryFile = text;
-    project.inventory.mut(0).product = text;
-    // Every hook above it: the warning names the source.
     project.riggingHeight = 1;
     project.groupRiggingHeights.reset();
-    return project;
+    return fixtures::withEveryText(project, text);
 }
 
 TEST_F(PagesTest, EveryPageStaysWithinTheNarrowestWindow) {
@@ -444,10 +435,13 @@ TEST_F(PagesTest, EveryPageStaysWithinTheNarrowestWindow) {
         arabic += "\u062A\u062D\u0630\u064A\u0631\u0627\u0644\u062D\u0645\u0644\u0639\u0644\u0649"
                   "\u0627\u0644\u0646\u0642\u0637\u0629\u0627\u0644\u0623\u0645\u0627\u0645\u064A"
                   "\u0629\u064A\u062A\u062C\u0627\u0648\u0632\u0627\u0644\u062D\u062F";
-    const std::pair<const char*, Project> rows[] = {{"", fixtures::fullProject()},
-                                                    {"long names", longNamedProject()},
-                                                    {"200 characters unbroken", projectWithTexts(unbroken)},
-                                                    {"right to left", projectWithTexts(arabic)}};
+    const std::pair<const char*, Project> rows[] = {
+        {"", fixtures::fullProject()},
+        {"long names", longNamedProject()},
+        {"200 characters unbroken", projectWithTexts(unbroken)},
+        {"right to left", projectWithTexts(arabic)},
+        {"every number 1.7e308", fixtures::withEveryNumber(fixtures::fullProject(), 1.7e308)}};
+    for (const std::string& text : {unbroken, arabic}) library.upsert(toQ(text), 1.7e308);
     for (const auto& [name, project] : rows) {
         texts = name;
         MainWindow& w = makeWindow(project);
@@ -474,6 +468,17 @@ TEST_F(PagesTest, EveryPageStaysWithinTheNarrowestWindow) {
                   qobject_cast<QScrollArea*>(w.findChild<QStackedWidget*>()->currentWidget()));
         }
         w.setMode(Mode::edit);
+
+        // The sheet of a newer report's changes, listing those of the last import.
+        QStringList changes;
+        for (const std::string& change : project.history.back().changes) changes << toQ(change);
+        store->importer().setImportChanges(changes);
+        ASSERT_TRUE(waitFor([&] { return w.changesSheet() && w.changesSheet()->isVisible(); }));
+        QStringList faults;
+        EXPECT_TRUE(waitFor([&] { return (faults = cutOff(w.changesSheet())).isEmpty(); }))
+            << name << ": " << faults.join(" | ").toStdString();
+        QTest::keyClick(w.changesSheet(), Qt::Key_Return);
+        ASSERT_TRUE(waitFor([&] { return !w.changesSheet(); }));
     }
 
     // The welcome page, without a scroll bar.

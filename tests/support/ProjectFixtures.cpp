@@ -1,9 +1,13 @@
 #include "support/ProjectFixtures.h"
 
+#include "base/Json.h"
+
 #include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <map>
+#include <set>
 #include <utility>
 
 namespace rig::fixtures {
@@ -230,6 +234,73 @@ Project fullProject() {
     p.riggingHeight = 18.5;
     p.groupRiggingHeights = TextMap<double>{{"Main \u203A Left", 19.25}, {"Outfill", 16.0}};
     return p;
+}
+
+namespace {
+
+// Every value of `j` handed to `visit` with the name of the member it is in; the keys of the
+// project's maps (identifiers, roles, group labels) as values of a member of their own.
+template <class Visit>
+void walkJson(Json& j, const std::string& member, Visit& visit) {
+    static const std::set<std::string> maps{"dxf",          "extras", "points", "groupRiggingHeights",
+                                            "fingerprints", "changes"};
+    if (j.is_object() && maps.count(member)) {
+        Json out = Json::object();
+        for (auto& [key, value] : j.items()) {
+            Json k = key;
+            visit(k, "key");
+            walkJson(out[k.get<std::string>()] = value, key, visit);
+        }
+        j = std::move(out);
+    } else if (j.is_object()) {
+        for (auto& [key, value] : j.items()) walkJson(value, key, visit);
+    } else if (j.is_array()) {
+        for (Json& value : j) walkJson(value, member, visit);
+    } else {
+        visit(j, member);
+    }
+}
+
+} // namespace
+
+Project withEveryText(const Project& project, const std::string& text) {
+    // Kinds, stamps, identifiers and addresses the program reads as such.
+    static const std::set<std::string> kept{
+        "level", "category", "id", "date", "publishedAt", "reportImportedAt", "path", "url", "token"};
+    std::map<std::string, std::string> given;
+    // Identifiers join texts with "/", group labels with " › ": each part is a text of its own.
+    const auto swap = [&](const std::string& s) {
+        std::string out;
+        for (std::size_t start = 0;;) {
+            const std::size_t slash = s.find('/', start), arrow = s.find(" \u203A ", start);
+            const std::size_t end = std::min(slash, arrow);
+            const std::string part = s.substr(start, end - start);
+            out += part.empty() || part == "ALL"
+                       ? part
+                       : given.try_emplace(part, text + num(std::int64_t(given.size()) + 1)).first->second;
+            if (end == std::string::npos) return out;
+            const std::size_t separator = end == slash ? 1 : std::string(" \u203A ").size();
+            out += s.substr(end, separator);
+            start = end + separator;
+        }
+    };
+    Json j = project.toJson();
+    auto visit = [&](Json& value, const std::string& member) {
+        if (value.is_string() && !kept.count(member)) value = swap(value.get<std::string>());
+    };
+    walkJson(j, {}, visit);
+    return Project::fromText(j.dump());
+}
+
+Project withEveryNumber(const Project& project, double number) {
+    Json j = project.toJson();
+    auto visit = [&](Json& value, const std::string& member) {
+        if (value.is_number_float()) value = number;
+        if (value.is_number_integer() && member != "formatVersion")
+            value = std::numeric_limits<std::int64_t>::max();
+    };
+    walkJson(j, {}, visit);
+    return Project::fromText(j.dump());
 }
 
 Project largeProject(int sourceCount, int pickupCount, int enclosureCount) {

@@ -53,6 +53,17 @@ Project projectWith(std::vector<Source> sources);
 // hidden sources; history; hidden sources; rigging heights global and per group.
 Project fullProject();
 
+// `project` with every text a report, a file or the user gave it (names, groups, configuration,
+// bumper, roles, holes, types, Panflex, warnings, units, products, motors, Delta plate, author,
+// project and file names, changes, crew link) replaced by `text`: each distinct text by `text`
+// and a number of its own, so sources, groups and points stay apart and keep their settings.
+// "ALL" and the inventory categories, which the program reads as kinds, stay.
+Project withEveryText(const Project& project, const std::string& text);
+
+// `project` with every decimal it holds set to `number` and every whole number to the largest
+// a 64-bit integer holds.
+Project withEveryNumber(const Project& project, double number);
+
 // A large project for benchmarks: `sourceCount` flown arrays spread over groups, each
 // with `pickupCount` pickups, `enclosureCount` enclosures, DXF data, extras on every
 // pickup, and a share state fingerprinting every source.
