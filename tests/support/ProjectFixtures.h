@@ -8,6 +8,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace rig::fixtures {
@@ -59,6 +60,10 @@ Project fullProject();
 // and a number of its own, so sources, groups and points stay apart and keep their settings.
 // "ALL" and the inventory categories, which the program reads as kinds, stay.
 Project withEveryText(const Project& project, const std::string& text);
+
+// False when a right-to-left override (U+202E) of `text` stands outside every isolate (FSI, LRI
+// or RLI … PDI): it would reverse the text after it.
+bool overridesIsolated(std::string_view text);
 
 // `project` with every decimal it holds set to `number` and every whole number to the largest
 // a 64-bit integer holds.
