@@ -1,7 +1,6 @@
 #include "FormLayout.h"
 
 #include "ToneLabel.h"
-#include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -181,20 +180,6 @@ QString plainToolTip(const QString& text) {
     if (!Qt::mightBeRichText(text)) return text;
     return QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() +
            QStringLiteral("</p>");
-}
-
-QString elidedText(const QFontMetrics& metrics, const QString& text, Qt::TextElideMode mode, int width) {
-    QString shown = metrics.elidedText(text, mode, std::max(0, width));
-    if (shown == text) return shown;
-    int open = 0;
-    for (const QChar c : shown) {
-        if (c.unicode() >= 0x2066 && c.unicode() <= 0x2068) {
-            ++open;
-        } else if (c.unicode() == 0x2069 && open > 0) {
-            --open;
-        }
-    }
-    return shown + QString(open, QChar(0x2069));
 }
 
 QPushButton* pushButton(const QString& text, const QString& objectName) {

@@ -105,10 +105,6 @@ QString buttonText(const QString& text);
 // and names come from files and users.
 QString plainToolTip(const QString& text);
 
-// `text` cut to `width` with "…" as the font metrics cut it, the isolates the cut left open
-// closed again: a name shown in part stays apart from what is drawn after it.
-QString elidedText(const QFontMetrics& metrics, const QString& text, Qt::TextElideMode mode, int width);
-
 // A push button of its own size with `text` as written ("&" is no mnemonic).
 QPushButton* pushButton(const QString& text, const QString& objectName);
 

@@ -46,7 +46,7 @@ std::vector<PartBox> measure(const PanflexLayout& layout) {
         QFont f = partFont(part.style);
         const QFontMetrics m(f);
         const int most = maxPartChars * m.averageCharWidth();
-        const QString shown = form::elidedText(m, part.text, Qt::ElideRight, most);
+        const QString shown = m.elidedText(part.text, Qt::ElideRight, most);
         boxes.push_back({f,
                          QSizeF(std::min<qreal>(std::ceil(QFontMetricsF(f).horizontalAdvance(shown)), most) +
                                     2 * labelPadH,

@@ -67,7 +67,7 @@ protected:
 
 private:
     void elide() {
-        const QString shown = form::elidedText(fontMetrics(), full_, Qt::ElideRight, width());
+        const QString shown = fontMetrics().elidedText(full_, Qt::ElideRight, std::max(0, width()));
         updateText(shown);
         setToolTip(shown == full_ ? QString() : form::plainToolTip(full_));
     }

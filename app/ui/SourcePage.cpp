@@ -168,7 +168,7 @@ private:
         if (width() < full.width()) {
             const int frame =
                 full.width() - fontMetrics().size(Qt::TextShowMnemonic, buttonText(label_)).width();
-            shown = form::elidedText(fontMetrics(), label_, Qt::ElideRight, width() - frame);
+            shown = fontMetrics().elidedText(label_, Qt::ElideRight, std::max(0, width() - frame));
         }
         if (text() != buttonText(shown)) setText(buttonText(shown));
         setToolTip(shown == label_ ? QString() : plainToolTip(label_));
