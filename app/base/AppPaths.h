@@ -4,6 +4,8 @@
 #include <QSettings>
 #include <QString>
 
+#include <optional>
+
 namespace rig::app {
 
 struct AppPaths {
@@ -24,6 +26,11 @@ const AppPaths& appPaths();
 
 // The one settings object on appPaths().settingsFile. Main thread only.
 QSettings& settings();
+
+// What to tell the user once, as the program starts, when the settings file could not be
+// read whole: the settings it held may be back at their defaults, and a copy of it was kept
+// aside before anything is written over it. None otherwise; taking it clears it.
+std::optional<QString> takeSettingsMessage();
 
 // `path` absolute and cleaned: the form file paths are kept and compared in.
 QString absoluteFilePath(const QString& path);

@@ -1,8 +1,10 @@
 #include "DesktopInstance.h"
 
+#include <QCoreApplication>
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QProcess>
 #include <QStringList>
 #include <QVariantMap>
 
@@ -12,6 +14,10 @@ namespace {
 // A program still starting up, or busy, answers late; one that does not answer at all is
 // left alone.
 constexpr int handOverTimeoutMs = 30000;
+// Characters of arguments per start handing files on: well inside what a command line holds.
+constexpr qsizetype handOnArgumentsSize = 256 * 1024;
+// An address that names no file here is only ever named: its start is enough for that.
+constexpr qsizetype handOnAddressSize = 4096;
 const QString applicationInterface = QStringLiteral("org.freedesktop.Application");
 } // namespace
 
@@ -52,10 +58,8 @@ private:
             instance_->sendErrorReply(QDBusError::ServiceUnknown, QStringLiteral("The program is ending."));
             return;
         }
-        QMetaObject::invokeMethod(
-            instance_,
-            [instance = instance_, files = std::move(files)] { emit instance->startedAgain(files); },
-            Qt::QueuedConnection);
+        // Before the answer goes: a quit decided right after it finds the files to hand on.
+        emit instance_->startedAgain(files);
     }
 
     DesktopInstance* instance_;
@@ -76,6 +80,41 @@ void DesktopInstance::release() {
     if (!registered_) return;
     bus_.unregisterService(serviceName);
     bus_.unregisterObject(objectPath);
+}
+
+void DesktopInstance::reclaim() {
+    if (!released_) return;
+    released_ = false;
+    if (!registered_) return;
+    if (bus_.registerObject(objectPath, this, QDBusConnection::ExportAdaptors)) {
+        if (bus_.registerService(serviceName)) return;
+        bus_.unregisterObject(objectPath);
+    }
+    // Another program has the name: no later start comes here.
+    registered_ = false;
+}
+
+void DesktopInstance::handOn(const QList<QUrl>& files) {
+    if (!starter_) {
+        starter_ = [](const QStringList& arguments) {
+            QProcess::startDetached(QCoreApplication::applicationFilePath(), arguments);
+        };
+    }
+    // As addresses, which the program takes back exactly as they came.
+    QStringList arguments;
+    qsizetype size = 0;
+    for (const QUrl& file : files) {
+        QString argument = QString::fromUtf8(file.toEncoded());
+        if (!file.isLocalFile()) argument.truncate(handOnAddressSize);
+        if (!arguments.isEmpty() && size + argument.size() > handOnArgumentsSize) {
+            starter_(arguments);
+            arguments.clear();
+            size = 0;
+        }
+        size += argument.size() + 1;
+        arguments << argument;
+    }
+    if (!arguments.isEmpty()) starter_(arguments);
 }
 
 DesktopInstance::Role DesktopInstance::claimOrHandOver(const QList<QUrl>& files) {

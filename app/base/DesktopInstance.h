@@ -10,6 +10,8 @@
 #include <QObject>
 #include <QUrl>
 
+#include <functional>
+
 namespace rig::app {
 
 class DesktopInstance : public QObject, protected QDBusContext {
@@ -33,9 +35,20 @@ public:
     // call that was already on its way is refused, so that its start does not hand its files
     // to a program that will not take them.
     void release();
+    // The ending was called off: the name is taken again, unless a start took it meanwhile
+    // and is the program now (this one then runs on its own).
+    void reclaim();
+
+    // Files answered as taken that this program will not take, as it ends: a new start of the
+    // program gets them (after release()), to take the name or hand them to the one that has it.
+    void handOn(const QList<QUrl>& files);
+    // How handOn starts the program: the executable of this one with `arguments` unless set.
+    using Starter = std::function<void(const QStringList& arguments)>;
+    void setStarter(Starter starter) { starter_ = std::move(starter); }
 
 signals:
-    // A later start, after the call has been answered. `files` is empty for a plain start.
+    // A later start, while its call is answered: from here on the files are this program's.
+    // `files` is empty for a plain start. Receivers take note and act from the event loop.
     void startedAgain(const QList<QUrl>& files);
 
 private:
@@ -44,6 +57,7 @@ private:
     QDBusConnection bus_;
     bool registered_ = false;
     bool released_ = false;
+    Starter starter_;
 };
 
 } // namespace rig::app

@@ -41,7 +41,7 @@ inline QString shownName(const QString& name) {
     return shownName(toStd(name));
 }
 
-// The reason shown after "Could not open x: " and "Could not save: ": the system's wording for
+// The reason shown after "Could not open x: " and "Could not save x: ": the system's wording for
 // a system error, else the exception's text.
 inline QString failureReason(const std::exception& error) {
     if (const auto* system = dynamic_cast<const std::system_error*>(&error)) {

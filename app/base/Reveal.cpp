@@ -1,5 +1,7 @@
 #include "Reveal.h"
 
+#include "WebLinks.h"
+
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDesktopServices>
@@ -23,6 +25,7 @@ DesktopReveal::DesktopReveal(QDBusConnection bus, FolderOpener openFolder, QObje
     : QObject(parent), bus_(std::move(bus)), openFolder_(std::move(openFolder)) {}
 
 void DesktopReveal::reveal(const QString& file) {
+    if (!openingOutside()) return;
     if (!bus_.isConnected()) {
         openFolderOf(file);
         return;

@@ -18,7 +18,8 @@ public:
 };
 
 // The desktop's file manager through org.freedesktop.FileManager1.ShowItems on the session
-// bus; where no file manager answers, the file's folder is opened instead.
+// bus; where no file manager answers, the file's folder is opened instead. Nothing while
+// opening in other programs is turned off (setOpeningOutside).
 class DesktopReveal : public QObject, public Reveal {
     Q_OBJECT
 public:

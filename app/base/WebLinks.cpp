@@ -13,7 +13,13 @@ LinkOpener& currentOpener() {
     return opener;
 }
 
+bool& outsideAllowed() {
+    static bool allowed = true;
+    return allowed;
+}
+
 void open(const QUrl& url) {
+    if (!outsideAllowed()) return;
     if (const LinkOpener& opener = currentOpener()) {
         opener(url);
     } else {
@@ -49,6 +55,14 @@ bool openWebLink(const QUrl& url) {
 
 LinkOpener setLinkOpener(LinkOpener opener) {
     return std::exchange(currentOpener(), std::move(opener));
+}
+
+void setOpeningOutside(bool allowed) {
+    outsideAllowed() = allowed;
+}
+
+bool openingOutside() {
+    return outsideAllowed();
 }
 
 void openMailDraft(const QString& subject, const QString& body) {

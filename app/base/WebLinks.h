@@ -26,6 +26,11 @@ bool openWebLink(const QUrl& url);
 using LinkOpener = std::function<void(const QUrl&)>;
 LinkOpener setLinkOpener(LinkOpener opener);
 
+// Whether links, mail drafts and written files may be handed to other programs (browser, mail
+// program, file manager); on unless turned off. While off, nothing is opened and nothing says so.
+void setOpeningOutside(bool allowed);
+bool openingOutside();
+
 // A message to the mail program with this subject and body ("mailto:" made here, never
 // taken from the server); goes through the same opener.
 void openMailDraft(const QString& subject, const QString& body);

@@ -48,10 +48,22 @@ QString joinedLines(const std::vector<std::string>& lines) {
     return shown.join('\n');
 }
 
+// The path of a file on this computer: "file:" without a host or with "localhost". Empty for any
+// other address, also a file on another computer ("file://host/…"), which no path here reaches.
+QString localPathOf(const QUrl& url) {
+    if (!url.isLocalFile()) return {};
+    if (url.host().isEmpty()) return url.toLocalFile();
+    if (url.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0) return {};
+    QUrl local = url;
+    local.setHost(QString());
+    return local.toLocalFile();
+}
+
 } // namespace
 
 bool isProjectDocument(const QUrl& url) {
-    return url.isLocalFile() && QFileInfo(url.toLocalFile()).suffix().toLower() == QLatin1String("qvrig");
+    const QString path = localPathOf(url);
+    return !path.isEmpty() && QFileInfo(path).suffix().toLower() == QLatin1String("qvrig");
 }
 
 HandedURLs sortHandedURLs(const QList<QUrl>& urls) {
@@ -60,7 +72,7 @@ HandedURLs sortHandedURLs(const QList<QUrl>& urls) {
     seen.reserve(urls.size());
     for (const QUrl& url : urls) {
         // The path alone names the file: a query or fragment does not, nor "." or a doubled "/".
-        const QString path = url.isLocalFile() ? QDir::cleanPath(url.toLocalFile()) : QString();
+        const QString path = QDir::cleanPath(localPathOf(url));
         const bool isFile = QDir::isAbsolutePath(path);
         // Paths start with "/", addresses with their scheme: the keys never meet.
         const QString key = isFile ? path : url.toString();
@@ -105,6 +117,11 @@ ImportController::ImportController(ProjectStore& store)
     if (QCoreApplication* app = QCoreApplication::instance()) {
         connect(app, &QCoreApplication::aboutToQuit, this, [this] { stop_.request_stop(); });
     }
+    longImport_.setSingleShot(true);
+    connect(&longImport_, &QTimer::timeout, this, [this] {
+        readingLong_ = true;
+        tellWhatWaits();
+    });
 }
 
 ImportController::~ImportController() {
@@ -124,6 +141,14 @@ void ImportController::setImportReaders(const ImportReaders& readers) {
 void ImportController::setImporting(bool importing) {
     if (importing == importing_) return;
     importing_ = importing;
+    readingLong_ = false;
+    waiting_ = ImportNotes();
+    waitingFiles_.clear();
+    if (importing) {
+        longImport_.start(store_.delays().longImport);
+    } else {
+        longImport_.stop();
+    }
     emit importingChanged();
 }
 
@@ -135,16 +160,43 @@ void ImportController::setImportChanges(std::optional<QStringList> changes) {
 
 void ImportController::noteNotTaken(const QList<QUrl>& urls, const char* why) {
     for (const QUrl& url : urls) {
-        const bool isFile = url.isLocalFile();
-        const QString key = isFile ? url.toLocalFile() : url.toString();
+        const QString path = localPathOf(url);
+        const bool isFile = !path.isEmpty();
+        const QString key = isFile ? path : url.toString();
         if (notTakenFiles_.contains(key)) continue;
         notTakenFiles_.insert(key);
-        // A file by its name; any other address as a cut piece (a "data:" one can be megabytes),
+        // A file by its name, cut short (a path handed in need not be one the file system
+        // takes); any other address as a cut piece (a "data:" one can be megabytes),
         // without the password it may carry.
-        const std::string name = isFile ? bidiIsolated(toStd(QFileInfo(key).fileName()))
+        const std::string name = isFile ? bidiIsolated(messagePiece(toStd(QFileInfo(key).fileName())))
                                         : ImportNotes::quoted(toStd(url.toDisplayString()));
         notTaken_.add(why + name + " was not imported.");
     }
+    tellWhatWaits();
+}
+
+void ImportController::noteWaiting(const QList<QUrl>& urls) {
+    if (!importing_) return;
+    for (const QUrl& url : sortHandedURLs(urls).files) {
+        const QString path = url.toLocalFile();
+        if (waitingFiles_.contains(path)) continue;
+        waitingFiles_.insert(path);
+        waiting_.add("Still reading files: " + bidiIsolated(toStd(QFileInfo(path).fileName())) +
+                     " will be imported when they have been read.");
+    }
+    tellWhatWaits();
+}
+
+void ImportController::tellWhatWaits() {
+    if (!importing_ || !readingLong_ || (notTaken_.empty() && waiting_.empty())) return;
+    std::vector<std::string> lines = notTaken_.lines();
+    for (std::string& line : waiting_.lines()) lines.push_back(std::move(line));
+    // Each is said once: the names stay noted.
+    notTaken_ = ImportNotes();
+    waiting_ = ImportNotes();
+    const QString told = joinedLines(lines);
+    const std::optional<QString> shown = store_.errorMessage();
+    store_.setErrorMessage(shown ? *shown + QLatin1Char('\n') + told : told);
 }
 
 void ImportController::handleURLs(const QList<QUrl>& urls) {

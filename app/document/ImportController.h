@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QUrl>
 
 #include <chrono>
@@ -26,7 +27,7 @@ bool isProjectDocument(const QUrl& url);
 
 // Addresses handed in, sorted: the local files, each once in its first place, by the file and
 // not by how its address is spelled ("./", "//", a query), as plain file addresses; and the
-// addresses that name no local file ("http:", "sftp:", "data:" …), each once.
+// addresses that name no local file ("http:", "sftp:", "data:", "file://otherhost/…"), each once.
 struct HandedURLs {
     QList<QUrl> files;
     QList<QUrl> notFiles;
@@ -52,9 +53,12 @@ public:
     // Files dropped, chosen or opened with the program. The first project document among them
     // is opened instead (after the save prompt); otherwise the files are read on a worker
     // thread and merged into the project, unless it changed meanwhile. Ignored while an import
-    // runs, but named once in that import's message. Only local files are taken: the other
+    // runs, but named once in that import's message, or at once when it reads past the store's
+    // longImport delay (a read may never return). Only local files are taken: the other
     // addresses are named once, in the import's message or an alert of their own.
     void handleURLs(const QList<QUrl>& urls);
+    // Files that wait for the running import to end: named when it reads past that delay.
+    void noteWaiting(const QList<QUrl>& urls);
     // The import panel, opening in the folder of the previous import.
     void showImportPanel();
     // The readers imports use (the library's unless set; tests inject their own).
@@ -74,6 +78,8 @@ private:
     // Files handed in while an import runs, and addresses that are no local file, for the
     // import's message.
     void noteNotTaken(const QList<QUrl>& urls, const char* why);
+    // Once the import reads past its delay: what it refused or keeps waiting, said now.
+    void tellWhatWaits();
 
     ProjectStore& store_;
     std::shared_ptr<const ImportReaders> readers_;
@@ -86,6 +92,10 @@ private:
     std::optional<QStringList> importChanges_;
     ImportNotes notTaken_;
     QSet<QString> notTakenFiles_;
+    ImportNotes waiting_;
+    QSet<QString> waitingFiles_;
+    QTimer longImport_;
+    bool readingLong_ = false;
 };
 
 } // namespace rig::app

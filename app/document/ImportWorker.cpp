@@ -19,19 +19,24 @@ std::string extensionOf(const std::filesystem::path& file) {
     return toLower(extension);
 }
 
-// A line about a file, shown as it is: the name is isolated so that it cannot turn the
-// words around it.
-std::string fileLine(const std::string& fileName, const std::string& text) {
-    return bidiIsolated(fileName) + ": " + text;
+// A file's name as a message shows it: cut short (a name handed in by path need not be one
+// the file system takes) and isolated, so that it cannot turn the words around it.
+std::string shownFileName(const std::string& fileName) {
+    return bidiIsolated(messagePiece(fileName));
 }
 
-// Readers' errors name their file already (isolated in place); anything else gets the name in
-// front.
+// A line about a file.
+std::string fileLine(const std::string& fileName, const std::string& text) {
+    return shownFileName(fileName) + ": " + text;
+}
+
+// Readers' errors name their file already (shown as above, in place); anything else gets the
+// name in front.
 std::string errorLine(const std::string& message, const std::string& fileName) {
     const std::size_t at = message.find(fileName);
-    if (at == std::string::npos) return fileLine(fileName, message);
+    if (fileName.empty() || at == std::string::npos) return fileLine(fileName, message);
     std::string line = message;
-    line.replace(at, fileName.size(), bidiIsolated(fileName));
+    line.replace(at, fileName.size(), shownFileName(fileName));
     return line;
 }
 
@@ -39,9 +44,9 @@ std::string errorLine(const std::string& message, const std::string& fileName) {
 
 ImportReaders ImportReaders::standard() {
     return {
-        [](const std::filesystem::path& file, std::stop_token stop) {
+        [](const std::filesystem::path& file, std::stop_token stop, ImportNotes& notes) {
             throwIfCancelled(stop);
-            Report report = ReportParser::parse(file);
+            Report report = ReportParser::parse(file, {}, &notes);
             throwIfCancelled(stop);
             return report;
         },
@@ -78,34 +83,36 @@ ImportResult importFiles(const ImportInput& input, const ImportReaders& readers,
         throwIfCancelled(stop);
         const std::string name = fileNameOf(file);
         const std::string extension = extensionOf(file);
-        const auto addNotes = [&](const ImportNotes& notes) {
-            result.errors.append(notes, fileLine(name, ""));
-        };
+        // What the reader skipped, named after the file's own line (if it failed).
+        ImportNotes notes;
         try {
             if (extension == "pdf") {
                 const bool wasEmpty = project.isEmpty();
-                const Report report = readers.report(file, stop);
+                const Report report = readers.report(file, stop, notes);
                 Project merged = project;
                 std::vector<std::string> changes = merged.importReport(report, name, input.now(), stop);
                 project = std::move(merged);
                 // A first report has nothing to compare with.
                 if (!wasEmpty) result.changes = std::move(changes);
             } else if (extension == "csv") {
-                ImportNotes notes;
-                project.importInventory(readers.inventory(file, stop, notes), name);
-                addNotes(notes);
+                List<InventoryItem> items = readers.inventory(file, stop, notes);
+                project.importInventory(items, name);
+                project.inventoryIncomplete = !notes.empty();
             } else if (extension == "dxf") {
                 if (project.isEmpty()) {
                     result.errors.add("Import the Soundvision report before the DXF.");
                     continue;
                 }
-                ImportNotes notes;
                 const std::vector<DXFSource> sources = readers.dxf(file, stop, notes);
+                const bool whole = notes.empty();
                 // Merged into a copy so that a merge that throws leaves nothing of this file.
                 Project merged = project;
-                merged.importDXF(sources, name, stop);
+                merged.importDXF(sources, name, stop, &notes);
+                // An array read without a shape is no older project's: the file lacks it.
+                const bool shapeless = std::any_of(merged.dxf.begin(), merged.dxf.end(),
+                                                   [](const auto& entry) { return !entry.second.top; });
+                merged.dxfIncomplete = !whole || shapeless;
                 project = std::move(merged);
-                addNotes(notes);
             } else {
                 result.errors.add(fileLine(name, "unknown file type (use PDF, CSV or DXF)."));
             }
@@ -114,6 +121,7 @@ ImportResult importFiles(const ImportInput& input, const ImportReaders& readers,
         } catch (const std::exception& e) {
             result.errors.add(errorLine(e.what(), name));
         }
+        result.errors.append(notes, fileLine(name, ""));
     }
     return result;
 }

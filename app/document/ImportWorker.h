@@ -13,15 +13,46 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace rig::app {
 
+// A report reader: it names in its notes the pages it could not read. One that takes no notes
+// serves as well.
+class ReportReader {
+public:
+    using Read = std::function<Report(const std::filesystem::path&, std::stop_token, ImportNotes&)>;
+
+    ReportReader() = default;
+    template <class F>
+    requires std::is_invocable_r_v<Report, F&, const std::filesystem::path&, std::stop_token, ImportNotes&>
+    ReportReader(F read) : read_(std::move(read)) {}
+    template <class F>
+    requires(!std::is_invocable_v<F&, const std::filesystem::path&, std::stop_token, ImportNotes&> &&
+             std::is_invocable_r_v<Report, F&, const std::filesystem::path&, std::stop_token>)
+        ReportReader(F read)
+        : read_([read = std::move(read)](const std::filesystem::path& file, std::stop_token stop,
+                                         ImportNotes&) mutable { return read(file, std::move(stop)); }) {}
+
+    Report operator()(const std::filesystem::path& file, std::stop_token stop, ImportNotes& notes) const {
+        return read_(file, std::move(stop), notes);
+    }
+    Report operator()(const std::filesystem::path& file, std::stop_token stop) const {
+        ImportNotes notes;
+        return read_(file, std::move(stop), notes);
+    }
+    explicit operator bool() const { return bool(read_); }
+
+private:
+    Read read_;
+};
+
 // The readers an import uses; tests put in their own. Each throws an error whose message
-// names the file, or rig::Cancelled once the stop token is triggered. The inventory and DXF
-// readers name in their notes what a line break inside a line made them skip.
+// names the file, or rig::Cancelled once the stop token is triggered. Each names in its notes
+// what it could not read.
 struct ImportReaders {
-    std::function<Report(const std::filesystem::path&, std::stop_token)> report;
+    ReportReader report;
     std::function<List<InventoryItem>(const std::filesystem::path&, std::stop_token, ImportNotes&)> inventory;
     std::function<std::vector<DXFSource>(const std::filesystem::path&, std::stop_token, ImportNotes&)> dxf;
 

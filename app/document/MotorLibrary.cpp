@@ -27,10 +27,18 @@ namespace {
 
 constexpr char migrationKey[] = "deltaSpacing08";
 
+// A name as the library keeps it: a file or a project may hold one of megabytes.
+std::string keptName(std::string name) {
+    const std::string cut = messagePiece(name, MotorLibrary::maxNameLength);
+    return cut.size() < name.size() ? cut : name;
+}
+
 MotorLibrary::Stored decodeStored(const std::string& text) {
     const Json j = parseJsonText(text);
     JsonObjectReader o(j, JsonPath());
-    return {o.req<std::vector<Motor>>("motors"), o.opt<DeltaSpec>("delta")};
+    MotorLibrary::Stored stored{o.req<std::vector<Motor>>("motors"), o.opt<DeltaSpec>("delta")};
+    for (Motor& motor : stored.motors) motor.name = keptName(std::move(motor.name));
+    return stored;
 }
 
 bool sameName(const std::string& a, const std::string& b) {
@@ -61,21 +69,29 @@ QString MotorLibrary::filePath() {
     return QDir(folder).filePath(QStringLiteral("motors.json"));
 }
 
-std::optional<MotorLibrary::Stored> MotorLibrary::readFile() {
+std::optional<MotorLibrary::Stored> MotorLibrary::readFile(QString* why) {
     const std::filesystem::path path = toPath(filePath());
     try {
         // A library of hundreds of motors takes some kilobytes.
         return decodeStored(rig::readFile(path, 16'000'000));
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
         std::error_code ec;
         // A file that exists but cannot be used is kept aside before anything replaces it.
         unreadableFile_ = std::filesystem::exists(path, ec) || std::filesystem::is_symlink(path, ec);
+        if (why && unreadableFile_) *why = failureReason(error);
         return std::nullopt;
     }
 }
 
 void MotorLibrary::load() {
-    if (std::optional<Stored> stored = readFile()) {
+    QString why;
+    std::optional<Stored> stored = readFile(&why);
+    if (unreadableFile_) {
+        if (!why.endsWith(u'.')) why += u'.';
+        unreadableMessage_ = QStringLiteral("The motor library could not be read from motors.json: ") + why +
+                             QStringLiteral(" It starts empty; the file is kept aside, not written over.");
+    }
+    if (stored) {
         assignMotors(std::move(stored->motors));
         assignDelta(stored->delta.value_or(DeltaSpec{}));
     }
@@ -161,7 +177,7 @@ void MotorLibrary::assignDelta(DeltaSpec delta) {
 
 Motor MotorLibrary::upsert(const QString& name, double weight) {
     reread();
-    const std::string trimmed = trimWhite(toStd(name));
+    const std::string trimmed = keptName(trimWhite(toStd(name)));
     const auto match = std::find_if(motors_.begin(), motors_.end(),
                                     [&](const Motor& m) { return sameName(m.name, trimmed); });
     if (match != motors_.end()) {
@@ -215,16 +231,11 @@ bool MotorLibrary::backUpUnreadableFile() {
         unreadableFile_ = false;
         return true;
     }
-    QString backup = path + QStringLiteral(".unreadable");
-    if (QFileInfo::exists(backup) || QFileInfo(backup).isSymLink()) {
-        // "2025-03-14T09:26:53Z" -> "20250314T092653Z"
-        const QString stamp = toQ(formatISODate(nowSeconds())).remove('-').remove(':');
-        const QString stamped = backup + '-' + stamp;
-        backup = stamped;
-        for (int n = 2; QFileInfo::exists(backup) || QFileInfo(backup).isSymLink(); ++n)
-            backup = stamped + '-' + toQ(integerText(n));
+    try {
+        keepAside(toPath(path));
+    } catch (const std::exception&) {
+        return false;
     }
-    if (!QFile::rename(path, backup)) return false;
     unreadableFile_ = false;
     return true;
 }

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 
+#include <cstddef>
 #include <optional>
 #include <vector>
 
@@ -43,6 +44,13 @@ public:
     // Adds every motor of the project's point settings whose name the library lacks exactly.
     void importMotors(const Project& project);
 
+    // Names longer than this are cut (and end in "…"): a name is one line of a menu.
+    static constexpr std::size_t maxNameLength = 120;
+
+    // What to tell the user when the file could not be read as the library started (it is
+    // kept aside, not written over); none when it was read or there was none.
+    const std::optional<QString>& unreadableMessage() const { return unreadableMessage_; }
+
     // Writes the file now; failures are ignored (the in-memory values stay).
     void save();
 
@@ -68,8 +76,8 @@ private:
     // over what the file holds; motors another program added are kept in name order.
     static std::vector<Motor> mergeMotors(const std::vector<Motor>& base, const std::vector<Motor>& file,
                                           std::vector<Motor> changed);
-    // The file's content; nothing when it is missing or unreadable.
-    std::optional<Stored> readFile();
+    // The file's content; nothing when it is missing or unreadable, and then why in `why`.
+    std::optional<Stored> readFile(QString* why = nullptr);
     void load();
     // Takes up what the file holds now (written by another program), without writing it.
     void reread();
@@ -82,6 +90,7 @@ private:
     std::vector<Motor> motors_;
     DeltaSpec delta_;
     bool unreadableFile_ = false;
+    std::optional<QString> unreadableMessage_;
 };
 
 } // namespace rig::app

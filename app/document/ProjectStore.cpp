@@ -30,6 +30,8 @@ ProjectStore::ProjectStore(QObject* parent)
     : QObject(parent), recent_(std::make_unique<RecentFiles>()), recovery_(std::make_unique<Recovery>(*this)),
       import_(std::make_unique<ImportController>(*this)), crewLink_(std::make_unique<CrewLink>(*this)) {
     windowTitle_ = windowTitle();
+    // Said once, by the first store, as the program starts.
+    errorMessage_ = takeSettingsMessage();
 }
 
 ProjectStore::~ProjectStore() = default;
@@ -37,6 +39,11 @@ ProjectStore::~ProjectStore() = default;
 void ProjectStore::setMotorLibrary(MotorLibrary* library) {
     motors_ = library;
     learnedExtras_ = project_.extras;
+    // Said once, as the program starts with the library.
+    if (motors_ && motors_->unreadableMessage()) {
+        const QString line = *motors_->unreadableMessage();
+        setErrorMessage(errorMessage_ ? *errorMessage_ + u'\n' + line : line);
+    }
 }
 
 void ProjectStore::learnMotors() {
@@ -155,8 +162,9 @@ void ProjectStore::openProject(const QString& path, bool prompt) {
     try {
         opened = Project::fromText(readFile(toPath(file), Project::maxFileBytes));
     } catch (const std::exception& error) {
-        setErrorMessage(QStringLiteral("Could not open %1: %2")
-                            .arg(shownName(QFileInfo(file).fileName()), failureReason(error)));
+        setErrorMessage(
+            QStringLiteral("Could not open %1: %2")
+                .arg(shownName(toQ(messagePiece(toStd(QFileInfo(file).fileName())))), failureReason(error)));
         return;
     }
     replaceDocument(std::move(opened), file, false);
@@ -202,7 +210,7 @@ bool ProjectStore::saveProject() {
 bool ProjectStore::writeProject(const QString& path) {
     const QString file = absoluteFilePath(path);
     if (const std::optional<QString> error = recovery_->writeFile(file, project_)) {
-        reportSaveFailure(*error);
+        reportSaveFailure(file, *error);
         return false;
     }
     setFilePath(file);
@@ -212,8 +220,9 @@ bool ProjectStore::writeProject(const QString& path) {
     return true;
 }
 
-void ProjectStore::reportSaveFailure(const QString& reason) {
-    setErrorMessage(QStringLiteral("Could not save: ") + reason);
+void ProjectStore::reportSaveFailure(const QString& file, const QString& reason) {
+    setErrorMessage(
+        QStringLiteral("Could not save %1: %2").arg(shownName(QFileInfo(file).fileName()), reason));
 }
 
 bool ProjectStore::goOnWithoutCopy(const QString& reason, bool quitting) {

@@ -30,6 +30,7 @@ public:
         std::chrono::milliseconds autosave{3000};    // after the last change
         std::chrono::milliseconds restoreOffer{800}; // after launch
         std::chrono::milliseconds visibility{2000};  // crew-view re-send after the last change
+        std::chrono::milliseconds longImport{10000}; // an import reading longer names what waits
     };
 
     explicit ProjectStore(QObject* parent = nullptr);
@@ -118,8 +119,8 @@ private:
     void edited();
     void learnMotors();
     void scheduleShow();
-    // A project file could not be written.
-    void reportSaveFailure(const QString& reason);
+    // The project file `file` could not be written: "Could not save <file name>: <reason>".
+    void reportSaveFailure(const QString& file, const QString& reason);
     // "Don’t Save" could not write the copy it promised, for `reason`: may the project go?
     bool goOnWithoutCopy(const QString& reason, bool quitting);
 

@@ -155,7 +155,7 @@ void Recovery::autosaveWritten(const AutosaveJob& job, const std::optional<QStri
     if (job.intoFile && !superseded && job.generation == store_.generation() &&
         store_.filePath() == job.path) {
         if (error) {
-            store_.reportSaveFailure(*error);
+            store_.reportSaveFailure(job.path, *error);
         } else {
             // Changes made after the copy was taken are not in the file.
             if (store_.revision() == job.revision) store_.setDirty(false);
@@ -215,7 +215,16 @@ std::optional<QString> Recovery::writeFile(const QString& path, const Project& p
 
 std::optional<QString> Recovery::writeCopyNow() {
     const QString path = copyPath();
-    return writer_->write(path, writer_->ticket(), store_.project(), store_.generation()).error;
+    const std::optional<QString> error =
+        writer_->write(path, writer_->ticket(), store_.project(), store_.generation()).error;
+    if (!error) return error;
+    // Named by what could not be written: the folder when it cannot be made (a read-only home
+    // gives the copy no folder, and its write only "No such file or directory").
+    const QString folder = QFileInfo(path).absolutePath();
+    std::error_code made;
+    std::filesystem::create_directories(toPath(folder), made);
+    if (made) return shownName(folder) + QStringLiteral(": ") + toQ(made.message());
+    return shownName(path) + QStringLiteral(": ") + *error;
 }
 
 void Recovery::documentSaved() {
@@ -249,6 +258,7 @@ void Recovery::offerRestore() {
     const QFileInfoList copies =
         QDir(recoveryFolder())
             .entryInfoList({QStringLiteral("*.qvrig")}, QDir::Files | QDir::Hidden, QDir::Time);
+    QStringList keptAside;
     for (const QFileInfo& copy : copies) {
         const QString path = absoluteFilePath(copy.filePath());
         if (path == copyPath_) continue;
@@ -261,19 +271,40 @@ void Recovery::offerRestore() {
             continue; // stays as it is
         }
         Project restored;
-        bool usable = true;
         try {
             restored = Project::fromText(text);
-        } catch (const std::exception&) {
-            usable = false;
+        } catch (const std::exception& error) {
+            // The only copy of unsaved work, damaged (cut short, say): never deleted unread.
+            keptAside.push_back(keepCopyAside(path, failureReason(error)));
+            continue;
         }
-        if (!usable || restored.isEmpty()) {
+        if (restored.isEmpty()) {
             QFile::remove(path);
             removeStaleTemporaries(toPath(path));
             continue;
         }
+        tellKeptAside(keptAside);
         return offer(path, std::move(lock), std::move(restored));
     }
+    tellKeptAside(keptAside);
+}
+
+QString Recovery::keepCopyAside(const QString& path, const QString& reason) {
+    QString where = path;
+    try {
+        where = fromPath(keepAside(toPath(path)));
+    } catch (const std::exception&) {
+        // It stays where it is, and is looked at again at the next start.
+    }
+    return QStringLiteral("The copy of an unsaved project could not be read (%1). It is kept as %2.")
+        .arg(reason, shownName(where));
+}
+
+void Recovery::tellKeptAside(const QStringList& lines) {
+    if (lines.isEmpty()) return;
+    const std::optional<QString> waiting = store_.errorMessage();
+    const QString text = lines.join(QLatin1Char('\n'));
+    store_.setErrorMessage(waiting ? *waiting + QLatin1Char('\n') + text : text);
 }
 
 void Recovery::offer(const QString& path, std::unique_ptr<QLockFile> lock, Project restored) {

@@ -9,6 +9,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <cstdint>
@@ -58,14 +59,15 @@ public:
     bool scheduleRestoreOffer();
     // Offers to restore into an empty project the newest copy that no running program holds.
     // "Restore" makes it this program's own copy; "Discard" deletes it; Escape keeps it for a
-    // later start. One offer at most.
+    // later start. One offer at most. A copy that is no project is kept aside, and the store's
+    // message says where.
     void offerRestore();
 
     // For the store. Writes `project` into its file now, in turn with the autosaves of the same
     // file: the reason it failed, else nothing.
     std::optional<QString> writeFile(const QString& path, const Project& project);
-    // "Don’t Save": the recovery copy of the open project, written now. The reason it could
-    // not be, else nothing.
+    // "Don’t Save": the recovery copy of the open project, written now. What could not be
+    // written and why ("<folder or file>: <reason>"), else nothing.
     std::optional<QString> writeCopyNow();
     // After a save: deletes the recovery copy when it belongs to the open document, and skips
     // one still queued for it.
@@ -83,6 +85,11 @@ private:
     struct AutosaveJob;
 
     void autosaveWritten(const AutosaveJob& job, const std::optional<QString>& error, bool superseded);
+    // Moves a copy that cannot be read out of the way of later copies; the line that says where
+    // it is now.
+    static QString keepCopyAside(const QString& path, const QString& reason);
+    // The store's message names the copies kept aside, after any message waiting.
+    void tellKeptAside(const QStringList& lines);
     // Shows the offer of the copy at `path`, which `lock` holds, and acts on the answer.
     void offer(const QString& path, std::unique_ptr<QLockFile> lock, Project restored);
 

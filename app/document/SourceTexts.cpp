@@ -2,6 +2,7 @@
 
 #include "QtText.h"
 #include "analysis/BottomFace.h"
+#include "analysis/Issues.h"
 #include "base/Number.h"
 
 #include <cmath>
@@ -82,6 +83,13 @@ QString configurationLine(const Source& source) {
                 (n == 1 ? QString() : QStringLiteral("s")) + QStringLiteral(" in Soundvision");
     }
     return line;
+}
+
+List<ReportWarning> warnings(const Source& source) {
+    if (!source.possiblyIncomplete) return source.warnings;
+    List<ReportWarning> shown = source.warnings;
+    shown.push_back(ReportWarning{ReportWarning::Level::warning, std::string(possiblyIncompleteText)});
+    return shown;
 }
 
 QString weightLine(const Source& source, const ReportInfo& info) {

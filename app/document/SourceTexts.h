@@ -31,6 +31,9 @@ QString plainNumber(std::optional<double> value);
 QString groupPath(const Source& source);
 // "flown · 4 motors in Soundvision", or the configuration alone.
 QString configurationLine(const Source& source);
+// The report's warnings, and one more when the report could not be read whole around the
+// source.
+List<ReportWarning> warnings(const Source& source);
 
 // --- Facts -----------------------------------------------------------------------------
 

@@ -5,6 +5,7 @@
 #include "QtText.h"
 #include "RiggingPointsCSV.h"
 #include "base/Date.h"
+#include "base/File.h"
 #include "base/Uuid.h"
 
 #include <QDir>
@@ -20,15 +21,24 @@ namespace rig::app {
 
 namespace {
 
-// A folder only this user can read, removed with everything in it when the guard ends.
+constexpr char folderPrefix[] = "rig-downloads-";
+
+QString temporaryBase() {
+    // tempPath() is empty when TMPDIR names no folder: never fall back to the working folder.
+    QString base = QDir::tempPath();
+    if (base.isEmpty()) base = QDir::cleanPath(qEnvironmentVariable("TMPDIR"));
+    if (base.isEmpty() || QDir::isRelativePath(base)) base = QStringLiteral("/tmp");
+    return base;
+}
+
+// A folder only this user can read, removed with everything in it when the guard ends. It is
+// named after the program's process, so that what a program ending midway leaves ("Quit Now"
+// during a publish) is known as such and removed at a later start.
 class PrivateFolder {
 public:
     PrivateFolder() {
-        // tempPath() is empty when TMPDIR names no folder: never fall back to the working folder.
-        QString base = QDir::tempPath();
-        if (base.isEmpty()) base = QDir::cleanPath(qEnvironmentVariable("TMPDIR"));
-        if (base.isEmpty() || QDir::isRelativePath(base)) base = QStringLiteral("/tmp");
-        path_ = QDir(base).filePath(QStringLiteral("rig-downloads-") + toQ(Uuid::random().str()));
+        const QString base = temporaryBase();
+        path_ = QDir(base).filePath(toQ(processFolderName(folderPrefix) + Uuid::random().str()));
         // Missing folders above it are made as usual; a failure shows in the mkdir below.
         QDir().mkpath(base);
         if (::mkdir(QFile::encodeName(path_).constData(), 0700) != 0) {
@@ -62,6 +72,10 @@ QByteArray utf8(const std::string& text) {
 }
 
 } // namespace
+
+void removeLeftDownloadFolders() {
+    removeFoldersOfEndedProcesses(toPath(temporaryBase()), folderPrefix);
+}
 
 const std::vector<DownloadFile>& downloadFiles() {
     static const std::vector<DownloadFile> files = {

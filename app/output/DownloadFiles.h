@@ -36,4 +36,7 @@ const std::vector<DownloadFile>& downloadFiles();
 QCoro::Task<void> uploadDownloads(Project project, QString token, QString server, QString key,
                                   PdfMaker makePdf, PublishClient& client, RigDXF::Options dxfOptions);
 
+// At a start: the folders of runs whose program ended before the run did go, with their PDFs.
+void removeLeftDownloadFolders();
+
 } // namespace rig::app

@@ -20,6 +20,7 @@
 #include "PublishSettingsView.h"
 #include "QtText.h"
 #include "RiggingPointsCSV.h"
+#include "WebLinks.h"
 #include "analysis/RigDXF.h"
 #include "base/Date.h"
 #include "base/Text.h"
@@ -141,6 +142,7 @@ SnapshotRun::SnapshotRun(QString folder, Parts parts, QObject* parent)
 
 SnapshotRun::~SnapshotRun() {
     for (const QPointer<QWidget>& widget : offscreen_) delete widget.data();
+    if (openedOutside_) setOpeningOutside(*openedOutside_);
 }
 
 QString SnapshotRun::env(const char* name) const {
@@ -156,6 +158,10 @@ QString SnapshotRun::inFolder(const QString& name) const {
 }
 
 void SnapshotRun::start() {
+    // Every PDF written would open a file manager (or xdg-open) and a link a browser: the run
+    // drives itself unattended and leaves only its files.
+    if (!openedOutside_) openedOutside_ = openingOutside();
+    setOpeningOutside(false);
     // The mode never follows the system: every picture in the appearance asked for.
     applyAppearance(isSet("RIG_DARK") ? Appearance::dark : Appearance::light);
 
@@ -167,8 +173,13 @@ void SnapshotRun::start() {
     if (isSet("RIG_FILES")) parts_.store->importer().handleURLs(parseSnapshotFiles(env("RIG_FILES")));
     // Empty names no folder: the exports would land in "/".
     if (const QString folder = env("RIG_EXPORT"); !folder.isEmpty()) {
-        QTimer::singleShot(parts_.timing.exports, this,
-                           [this, folder] { afterImport([this, folder] { runExportSelfTest(folder); }); });
+        exportsDue_ = true;
+        QTimer::singleShot(parts_.timing.exports, this, [this, folder] {
+            afterImport([this, folder] {
+                exportsDue_ = false;
+                runExportSelfTest(folder);
+            });
+        });
     }
     SnapshotSteps steps = parseSnapshotSteps(parts_.environment(QStringLiteral("RIG_STEPS")));
     if (isSet("RIG_SETTINGS_SHOTS")) writeSettingsShots();
@@ -536,8 +547,9 @@ void SnapshotRun::afterCrewDrawn(std::function<void()> next) {
 }
 
 void SnapshotRun::finishSteps(std::chrono::steady_clock::time_point deadline) {
-    // PDFs still printing and a publish check under way would be cut off by the end.
-    const bool busy = parts_.printer->jobCount() > 0 || publishChecks_ > 0;
+    // Exports not yet begun (an import that ended between the two waits' looks), PDFs still
+    // printing and a publish check under way would be cut off by the end.
+    const bool busy = exportsDue_ || parts_.printer->jobCount() > 0 || publishChecks_ > 0;
     if (busy && std::chrono::steady_clock::now() < deadline) {
         QTimer::singleShot(100, this, [this, deadline] { finishSteps(deadline); });
         return;

@@ -1,6 +1,7 @@
 // The developer snapshot mode: with RIG_SNAPSHOT naming a folder, the program drives itself
 // from environment variables (files to import, exports, a publish pass, capture steps), leaves
-// pictures and result files in folders and ends by itself. Nothing is ever shown to the user;
+// pictures and result files in folders and ends by itself. Nothing is ever shown to the user,
+// nothing is handed to another program (no file manager for the PDFs written, no browser);
 // every failure is silent and no folder is created. Main thread only.
 #pragma once
 
@@ -94,9 +95,9 @@ public:
     SnapshotRun(QString folder, Parts parts, QObject* parent = nullptr);
     ~SnapshotRun() override;
 
-    // The scripted run: appearance, the accessory check (which ends the program), the files
-    // handed to the store, the settings pictures now, and the exports, enlargement and capture
-    // steps scheduled. Returns at once.
+    // The scripted run: nothing opened in other programs until the run is deleted, appearance,
+    // the accessory check (which ends the program), the files handed to the store, the settings
+    // pictures now, and the exports, enlargement and capture steps scheduled. Returns at once.
     void start();
 
     // accessory.png and accessory.txt: the DXF export options as the save dialog shows them,
@@ -154,8 +155,10 @@ private:
     QString folder_;
     Parts parts_;
     int publishChecks_ = 0;
+    bool exportsDue_ = false;
     QNetworkAccessManager* network_ = nullptr;
     QList<QPointer<QWidget>> offscreen_; // pages drawn off screen, deleted with the run
+    std::optional<bool> openedOutside_;  // as it was before start()
 };
 
 // The program's entry into the mode: a run on the program's objects, owned by the application,

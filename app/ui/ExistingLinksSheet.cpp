@@ -54,7 +54,7 @@ QString linkTitle(const ServerLink& link) {
 }
 
 ExistingLinksSheet::ExistingLinksSheet(ProjectStore& store, QWidget* parent)
-    : QDialog(parent), store_(store) {
+    : QDialog(parent), store_(store), builder_(store, [this] { return buildRows(); }) {
     setObjectName(QStringLiteral("existingLinksSheet"));
     setWindowTitle(QStringLiteral("Crew links on the server"));
     setFixedSize(sheetWidth, sheetHeight);
@@ -109,9 +109,6 @@ ExistingLinksSheet::ExistingLinksSheet(ProjectStore& store, QWidget* parent)
     column->addLayout(footer);
 
     oldBlocks_ = new DeferredDeletion(this);
-    builder_.setSingleShot(true);
-    builder_.setInterval(0);
-    connect(&builder_, &QTimer::timeout, this, &ExistingLinksSheet::buildRows);
 
     // The "this project" mark and "Use" follow the project's record.
     connect(&store_, &ProjectStore::changesToShow, this, [this] { showState(); });
@@ -246,6 +243,8 @@ void ExistingLinksSheet::showState() {
         rowsBuilt_ = true;
         rebuildRows();
     }
+    // The rows still to come mark this project's link.
+    if (!rowsComplete()) builder_.start();
     emit stateChanged();
 }
 
@@ -257,8 +256,8 @@ void ExistingLinksSheet::rebuildRows() {
     buildRows();
 }
 
-void ExistingLinksSheet::buildRows() {
-    if (rowsComplete()) return;
+bool ExistingLinksSheet::buildRows() {
+    if (rowsComplete()) return false;
     // Built apart from the sheet and shown as a whole.
     auto* block = new QWidget;
     block->setObjectName(QStringLiteral("linkRows"));
@@ -275,7 +274,7 @@ void ExistingLinksSheet::buildRows() {
     listLayout_->insertWidget(listLayout_->count() - 1, block);
     blocks_.push_back(block);
     showNewBlock(list_, block);
-    if (!rowsComplete()) builder_.start();
+    return !rowsComplete();
 }
 
 QWidget* ExistingLinksSheet::linkRow(const ServerLink& link, bool first, bool own) {

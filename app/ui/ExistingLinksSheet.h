@@ -5,12 +5,12 @@
 #pragma once
 
 #include "PublishProtocol.h"
+#include "RowBlocks.h"
 #include "ToneLabel.h"
 #include "model/Project.h"
 
 #include <QDialog>
 #include <QString>
-#include <QTimer>
 
 #include <QCoroTask>
 
@@ -88,8 +88,8 @@ private:
     void setLoading(bool loading);
     void showState();
     void rebuildRows();
-    // The next block of rows.
-    void buildRows();
+    // The next block of rows; false once none is left.
+    bool buildRows();
     QWidget* linkRow(const ServerLink& link, bool first, bool own);
 
     ProjectStore& store_;
@@ -111,7 +111,7 @@ private:
     QList<QWidget*> rows_;
     std::vector<QWidget*> blocks_;
     DeferredDeletion* oldBlocks_;
-    QTimer builder_;
+    BlockBuilder builder_;
     QPushButton* close_;
 };
 

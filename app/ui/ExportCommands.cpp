@@ -96,7 +96,8 @@ void ExportCommands::rememberFolder(const QString& writtenFile) {
 
 void ExportCommands::write(const QString& path, std::string_view bytes) {
     if (const auto reason = writeExportFile(path, bytes)) {
-        store_.setErrorMessage(QStringLiteral("Could not save: ") + *reason);
+        store_.setErrorMessage(
+            QStringLiteral("Could not save %1: %2").arg(shownName(QFileInfo(path).fileName()), *reason));
         return;
     }
     rememberFolder(path);

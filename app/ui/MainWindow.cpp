@@ -746,6 +746,7 @@ void MainWindow::setQuitWhenDone(bool quit) {
     if (quit == quitWhenDone_) return;
     quitWhenDone_ = quit;
     updateToolbar();
+    emit quitsWhenDoneChanged();
 }
 
 void MainWindow::scheduleWorkCheck() {

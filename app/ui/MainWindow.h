@@ -156,6 +156,7 @@ signals:
     void contentChanged();
     // The main window accepted its close: the program ends.
     void closed();
+    void quitsWhenDoneChanged();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

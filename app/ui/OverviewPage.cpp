@@ -27,7 +27,6 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -123,6 +122,9 @@ void removeRow(QWidget* row) {
 } // namespace
 
 struct OverviewPage::Parts {
+    Parts(const ProjectStore& store, std::function<bool()> buildChecks)
+        : checkBuilder(store, std::move(buildChecks)) {}
+
     std::vector<FormSection*> sections;
     FileLineView* report = nullptr;
     FileLineView* inventory = nullptr;
@@ -139,7 +141,7 @@ struct OverviewPage::Parts {
     std::vector<QString> noteTexts;
     std::optional<std::vector<IssueGroup>> shownChecks;
     overview::CheckSplit checkRows;
-    QTimer checkBuilder;
+    BlockBuilder checkBuilder;
     DeferredDeletion* oldRows = nullptr;
 
     FormSection* motors = nullptr;
@@ -157,7 +159,7 @@ struct OverviewPage::Parts {
 OverviewPage::OverviewPage(ProjectStore& store, MotorLibrary& motors, ExportCommands& exports,
                            QWidget* parent)
     : QScrollArea(parent), store_(store), motors_(motors), exports_(exports),
-      parts_(std::make_unique<Parts>()) {
+      parts_(std::make_unique<Parts>(store, [this] { return buildChecks(); })) {
     setObjectName(QStringLiteral("overviewPage"));
     setWidgetResizable(true);
     setFrameShape(QFrame::NoFrame);
@@ -191,9 +193,6 @@ OverviewPage::OverviewPage(ProjectStore& store, MotorLibrary& motors, ExportComm
     setWidget(content);
 
     parts_->oldRows = new DeferredDeletion(this);
-    parts_->checkBuilder.setSingleShot(true);
-    parts_->checkBuilder.setInterval(0);
-    connect(&parts_->checkBuilder, &QTimer::timeout, this, &OverviewPage::buildChecks);
     generation_ = store_.generation();
     // Leaving a document cannot wait for the redraw: a key pressed meanwhile would go into the
     // next one.
@@ -400,6 +399,8 @@ void OverviewPage::refresh() {
     refreshFiles(project);
     // The crew link and rigging height rows follow the store themselves.
     refreshChecks(project);
+    // The check rows still to come are this project's.
+    if (!complete()) parts_->checkBuilder.start();
     refreshMotors();
     refreshInventory(project);
 }
@@ -443,12 +444,12 @@ bool OverviewPage::complete() const {
            p.noteTexts.size() == p.checkRows.notes.size();
 }
 
-void OverviewPage::buildChecks() {
+bool OverviewPage::buildChecks() {
     Parts& p = *parts_;
     const bool warnings = p.warningTexts.size() < p.checkRows.warnings.size();
     const std::vector<IssueGroup>& groups = warnings ? p.checkRows.warnings : p.checkRows.notes;
     std::vector<QString>& texts = warnings ? p.warningTexts : p.noteTexts;
-    if (texts.size() == groups.size()) return;
+    if (texts.size() == groups.size()) return false;
     // Built apart from the page and shown as a whole: rows added to a shown page are shown
     // one at a time, and each lays out the whole page again.
     auto* block = new form::RowGroup;
@@ -471,7 +472,7 @@ void OverviewPage::buildChecks() {
     } else {
         block->setVisible(shown); // at once, not when the layout gets to it
     }
-    if (!complete()) p.checkBuilder.start();
+    return !complete();
 }
 
 void OverviewPage::setNotesExpanded(bool expanded) {

@@ -96,7 +96,8 @@ private:
     void followDocument();
     void refreshFiles(const Project& project);
     void refreshChecks(const Project& project);
-    void buildChecks();
+    // The next block of check rows; false once none is left.
+    bool buildChecks();
     void refreshMotors();
     void refreshInventory(const Project& project);
     void updateNotes();

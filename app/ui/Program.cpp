@@ -5,6 +5,7 @@
 #include "CrewLink.h"
 #include "DXFSettings.h"
 #include "DesktopInstance.h"
+#include "DownloadFiles.h"
 #include "ExportCommands.h"
 #include "ImportController.h"
 #include "MainWindow.h"
@@ -70,6 +71,17 @@ Program::Program()
     dialogs_->setMainWindow(window_);
     window_->setAttribute(Qt::WA_DeleteOnClose, false);
     connect(window_, &MainWindow::closed, this, [this] { quit(0); });
+    // "Finish, Then Quit" decides the quit while the window stays; a failure meanwhile stops
+    // it (queued: a close that goes on from there decides it for good first).
+    connect(window_, &MainWindow::quitsWhenDoneChanged, this, [this] {
+        if (window_->quitsWhenDone()) decideQuit();
+    });
+    connect(
+        window_, &MainWindow::quitsWhenDoneChanged, this,
+        [this] {
+            if (window_ && !window_->quitsWhenDone()) callOffQuit();
+        },
+        Qt::QueuedConnection);
     connect(qApp, &QGuiApplication::commitDataRequest, this, &Program::commitSession);
     handInRetry_.setSingleShot(true);
     handInRetry_.setInterval(250);
@@ -101,6 +113,8 @@ void Program::start(const QList<QUrl>& files) {
 
     // Files named at launch take the road of dropped files.
     if (!files.isEmpty()) store_->importer().handleURLs(files);
+    // The PDFs of publishes that a program ending midway left behind.
+    removeLeftDownloadFolders();
 
     if (snapshotRunner_) {
         snapshotRunner_();
@@ -115,8 +129,10 @@ void Program::setDesktopInstance(DesktopInstance* instance) {
 }
 
 void Program::startedAgain(const QList<QUrl>& files) {
-    // Handed in before the quit was decided: too late to be taken.
-    if (ending_) return;
+    if (quitDecided_) {
+        if (instance_ && !files.isEmpty()) instance_->handOn(files);
+        return;
+    }
     if (window_->isMinimized()) window_->showNormal();
     window_->show();
     window_->raise();
@@ -137,10 +153,14 @@ void Program::startedAgain(const QList<QUrl>& files) {
 }
 
 void Program::takeHandedFiles() {
-    if (handedIn_.empty() || handingIn_ || ending_) return;
+    if (handedIn_.empty() || handingIn_ || quitDecided_) return;
     // As a drop, which an open dialog would not let through; a running import would refuse
     // them: they wait for either to end.
-    if (store_->importer().importing()) return; // taken when it ends
+    if (store_->importer().importing()) {
+        // Taken when it ends; an import that reads on and on says so.
+        for (const QList<QUrl>& waiting : handedIn_) store_->importer().noteWaiting(waiting);
+        return;
+    }
     if (QGuiApplication::modalWindow() || QApplication::activeModalWidget()) {
         handInRetry_.start();
         return;
@@ -171,18 +191,36 @@ int Program::run(const QList<QUrl>& files) {
     // without them, everything worth keeping is written.
     const bool readingEnded = store_->importer().finishReading(std::chrono::seconds(3));
     if (!readingEnded || printer_->printsUnderWay()) {
-        std::fflush(nullptr);
+        // Only the program's own streams: a reader stuck in fread() holds its file's lock, and
+        // flushing every stream would wait for it for good.
+        std::fflush(stdout);
+        std::fflush(stderr);
         std::_Exit(code);
     }
     return code;
 }
 
-void Program::quit(int code) {
-    // Prints and uploads dropped with "Quit Now" may still take a moment to end: a start
-    // meanwhile must not hand its files to this program.
-    ending_ = true;
+void Program::decideQuit() {
+    if (quitDecided_) return;
+    quitDecided_ = true;
     handInRetry_.stop();
-    if (instance_) instance_->release();
+    if (!instance_) return;
+    // Prints and uploads (dropped with "Quit Now", or finished first) may take a while yet: a
+    // start meanwhile runs as the program, and so do the files answered as taken.
+    instance_->release();
+    for (const QList<QUrl>& files : handedIn_) instance_->handOn(files);
+    handedIn_.clear();
+}
+
+void Program::callOffQuit() {
+    if (!quitDecided_ || ending_) return;
+    quitDecided_ = false;
+    if (instance_) instance_->reclaim();
+}
+
+void Program::quit(int code) {
+    ending_ = true;
+    decideQuit();
     settings().sync();
     // exit() rather than quit(): quit() would ask every window to close once more.
     QCoreApplication::exit(code);

@@ -60,8 +60,8 @@ public:
     void setSnapshotRunner(SnapshotRunner runner);
 
     // The start-up sequence: the stored appearance, the window shown, `files` (from the
-    // command line) handed to the import, then the snapshot mode or, 0.8 s later, the offer to
-    // restore an unsaved project.
+    // command line) handed to the import, the download folders of ended programs removed, then
+    // the snapshot mode or, 0.8 s later, the offer to restore an unsaved project.
     void start(const QList<QUrl>& files);
     // start(), the event loop, then the end: settings written, pending saves finished. An
     // import whose worker does not come back within 3 s, or a print under way, is left
@@ -71,15 +71,17 @@ public:
     // The program was started again from the desktop, with `files` or none: the window comes
     // forward and the files take the road of dropped files, once no dialog is open and no
     // import runs. A request for the same files as one waiting or under way, however their
-    // addresses are spelled, is dropped.
+    // addresses are spelled, is dropped. Once the quit is decided, files go to a new program.
     void startedAgain(const QList<QUrl>& files);
 
     // Later starts reach this program through `instance` (kept by the caller, alive for the
-    // whole run) until the program decides to end.
+    // whole run) until the program decides to end: from then on the next start runs as the
+    // program, and files handed in but not taken yet go to a new start. A quit called off
+    // ("Finish, Then Quit" stopped) takes later starts again.
     void setDesktopInstance(DesktopInstance* instance);
 
     // Ends the event loop with `code` after writing the settings (the snapshot mode's end).
-    // From here on the program takes no more later starts: the next one runs as the program.
+    // The quit is decided: see setDesktopInstance.
     void quit(int code = 0);
     bool ending() const { return ending_; }
 
@@ -89,6 +91,9 @@ public:
 private:
     // The oldest files handed in, when nothing is in the way.
     void takeHandedFiles();
+    // Whichever answer decided it, or none: no later start's files come in any more.
+    void decideQuit();
+    void callOffQuit();
 
     // Made in this order, ended in the reverse one.
     std::unique_ptr<QtPrompts> dialogs_;
@@ -104,6 +109,7 @@ private:
     QPointer<MainWindow> window_;
     QPointer<DesktopInstance> instance_;
     bool ending_ = false;
+    bool quitDecided_ = false;
     SnapshotRunner snapshotRunner_;
     // Files of later starts, oldest first, and the ones being taken (a save question about
     // them may be open).

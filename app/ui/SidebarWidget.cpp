@@ -461,7 +461,8 @@ public:
 // --- SidebarWidget ------------------------------------------------------------------------
 
 SidebarWidget::SidebarWidget(ProjectStore& store, QWidget* parent)
-    : QScrollArea(parent), store_(store), oldBlocks_(new DeferredDeletion(this)) {
+    : QScrollArea(parent), store_(store), builder_(store, [this] { return buildMore(); }),
+      oldBlocks_(new DeferredDeletion(this)) {
     setObjectName(QStringLiteral("sidebar"));
     setWidgetResizable(true);
     setFrameShape(QFrame::NoFrame);
@@ -475,9 +476,6 @@ SidebarWidget::SidebarWidget(ProjectStore& store, QWidget* parent)
         return true;
     }();
     Q_UNUSED(accessible);
-    builder_.setSingleShot(true);
-    builder_.setInterval(0);
-    connect(&builder_, &QTimer::timeout, this, &SidebarWidget::buildMore);
     // A list the user scrolled stays there.
     connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] { scrollTarget_.reset(); });
     content_ = new QWidget;
@@ -526,6 +524,8 @@ void SidebarWidget::refresh() {
             }
             fillHeading(project, s);
         }
+        // The rows still to come follow this project.
+        if (!complete()) builder_.start();
     }
     updateHighlight();
 }
@@ -613,8 +613,8 @@ void SidebarWidget::orderEyes(const Block& block) {
     lastEye_ = eyes.back();
 }
 
-void SidebarWidget::buildMore() {
-    if (complete()) return;
+bool SidebarWidget::buildMore() {
+    if (complete()) return false;
     const Block block = newBlock(store_.project(), nullptr);
     column_->insertWidget(column_->count() - 1, block.widget);
     blocks_.push_back(block.widget);
@@ -622,7 +622,7 @@ void SidebarWidget::buildMore() {
     orderEyes(block);
     updateHighlight();
     restoreScroll();
-    if (!complete()) builder_.start();
+    return !complete();
 }
 
 void SidebarWidget::fillRow(const Project& project, std::size_t row, std::size_t source) {

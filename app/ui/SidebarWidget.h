@@ -9,11 +9,11 @@
 // items and headings (one list per block).
 #pragma once
 
+#include "RowBlocks.h"
 #include "SidebarModel.h"
 #include "WindowState.h"
 
 #include <QScrollArea>
-#include <QTimer>
 #include <QToolButton>
 
 #include <optional>
@@ -123,8 +123,8 @@ private:
     Block newBlock(const Project& project, QWidget* lead);
     // Puts the eyes of a block that is in the window after the eyes before it.
     void orderEyes(const Block& block);
-    // The next block, at the end of the shown column.
-    void buildMore();
+    // The next block, at the end of the shown column; false once none is left.
+    bool buildMore();
     void fillRow(const Project& project, std::size_t row, std::size_t source);
     void fillHeading(const Project& project, std::size_t section);
     // Back to where the user left the list, once the rows up to there exist.
@@ -152,7 +152,7 @@ private:
     std::size_t nextSection_ = 0;
     std::size_t nextMember_ = 0;
     QWidget* lastEye_ = nullptr;
-    QTimer builder_;
+    BlockBuilder builder_;
     // The blocks of rows shown, and those of earlier shows still to delete.
     std::vector<QWidget*> blocks_;
     DeferredDeletion* oldBlocks_;

@@ -479,16 +479,17 @@ void SourcePage::refreshHeader() {
     b.configuration->updateText(text::configurationLine(source_));
 
     // Warnings: rebuilt only when they change.
-    if (!b.shownWarnings || !(*b.shownWarnings == source_.warnings)) {
+    const List<ReportWarning> shown = text::warnings(source_);
+    if (!b.shownWarnings || !(*b.shownWarnings == shown)) {
         auto* warnings = new QWidget;
         warnings->setObjectName(QStringLiteral("warnings"));
         auto* layout = new QVBoxLayout(warnings);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSpacing(16);
-        for (const ReportWarning& w : source_.warnings) layout->addWidget(new WarningRow(w));
-        warnings->setVisible(!source_.warnings.empty());
+        for (const ReportWarning& w : shown) layout->addWidget(new WarningRow(w));
+        warnings->setVisible(!shown.empty());
         replaceWidget(b.column, b.warnings, warnings);
-        b.shownWarnings = source_.warnings;
+        b.shownWarnings = shown;
     }
 }
 

@@ -131,7 +131,11 @@ void dxfChecks(const Project& project, const Source& source, SourceIssues& issue
                    "Not found in the DXF \u2013 no drawing, coordinates from the report (cm).");
         return;
     }
-    if (!info->top) {
+    if (!info->top && project.dxfIncomplete) {
+        // Importing it again would not help: the file itself lacks the shape.
+        issues.add(Issue::Level::check,
+                   "No speaker shape on the map \u2013 the DXF could not be read whole.");
+    } else if (!info->top) {
         issues.add(Issue::Level::check, "Import the DXF again to get the speaker shape on the map (project "
                                         "from an older Rig version).");
     }
@@ -147,6 +151,9 @@ void dxfChecks(const Project& project, const Source& source, SourceIssues& issue
 
 void sourceChecks(const Project& project, const Source& source, std::vector<Issue>& out) {
     SourceIssues issues{out, source.id()};
+    if (source.possiblyIncomplete) {
+        issues.add(Issue::Level::warning, std::string(possiblyIncompleteText));
+    }
     loadChecks(source, issues);
     if (source.isFlown() && source.enclosures.empty()) {
         issues.add(Issue::Level::check, "No enclosure table read for this source.");
@@ -155,7 +162,13 @@ void sourceChecks(const Project& project, const Source& source, std::vector<Issu
 }
 
 void inventoryChecks(const Project& project, std::vector<Issue>& out) {
-    if (project.inventory.empty()) return;
+    if (project.inventoryIncomplete) {
+        out.push_back(Issue{Issue::Level::warning, std::nullopt,
+                            "The inventory could not be read whole \u2013 some of its rows may be missing "
+                            "or wrong."});
+    }
+    // An inventory file that gave no row still stands against the report.
+    if (project.inventory.empty() && project.inventoryFile.empty()) return;
 
     // Keyed by canonical text and iterated in code-point order.
     TextMap<std::int64_t> reportCounts;
@@ -203,6 +216,11 @@ void inventoryChecks(const Project& project, std::vector<Issue>& out) {
 
 std::vector<Issue> Project::issues() const {
     std::vector<Issue> out;
+    if (dxfIncomplete) {
+        out.push_back(Issue{Issue::Level::warning, std::nullopt,
+                            "The DXF could not be read whole \u2013 some of its arrays or points may be "
+                            "missing or wrong."});
+    }
     for (const Source& s : report.sources) sourceChecks(*this, s, out);
     inventoryChecks(*this, out);
     std::stable_sort(out.begin(), out.end(),

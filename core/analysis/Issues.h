@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace rig {
@@ -30,6 +31,11 @@ struct IssueGroup {
     std::string id() const;
     friend bool operator==(const IssueGroup& a, const IssueGroup& b);
 };
+
+// The check on a source that the report could not be read whole around (a page of it lost),
+// also shown on the source's page.
+inline constexpr std::string_view possiblyIncompleteText =
+    "Possibly incomplete \u2013 part of the report around this source could not be read.";
 
 // The check on a source whose loads are not finite numbers (unreadable in the report, or from a
 // damaged file), naming the points by their roles.

@@ -1,14 +1,18 @@
 #include "base/File.h"
 
+#include "base/Date.h"
 #include "base/Number.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <limits>
+#include <optional>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
+#include <vector>
 
 namespace rig {
 
@@ -61,6 +65,43 @@ bool processIsGone(pid_t pid) {
     return ::kill(pid, 0) != 0 && errno == ESRCH;
 }
 
+// The longest file name the folder of `file` takes, in bytes.
+std::size_t nameLimit(const std::filesystem::path& file) {
+    std::filesystem::path folder = file.parent_path();
+    if (folder.empty()) folder = ".";
+    const long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    return limit > 0 ? static_cast<std::size_t>(limit) : 255;
+}
+
+// The start of `text` of at most `bytes` bytes, never inside a UTF-8 character.
+std::string cutUtf8(const std::string& text, std::size_t bytes) {
+    if (text.size() <= bytes) return text;
+    while (bytes > 0 && (static_cast<unsigned char>(text[bytes]) & 0xC0) == 0x80) --bytes;
+    return text.substr(0, bytes);
+}
+
+// The temporary that `pid` writes `file` through: "<name>.tmp-<pid>" beside it. A name too long
+// for that keeps its extension and as much of its start as fits, with a mark made from the whole
+// name, so that two long names cut alike never share a temporary.
+std::filesystem::path temporaryName(const std::filesystem::path& file, pid_t pid) {
+    const std::string tag = ".tmp-" + std::to_string(pid);
+    const std::string name = file.filename().string();
+    const std::size_t limit = nameLimit(file);
+    if (name.size() + tag.size() <= limit) return file.parent_path() / (name + tag);
+    std::uint32_t hash = 2166136261u; // FNV-1a
+    for (unsigned char c : name) hash = (hash ^ c) * 16777619u;
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string mark = "~";
+    for (int shift = 28; shift >= 0; shift -= 4) mark += digits[(hash >> shift) & 0xF];
+    std::string extension = file.extension().string();
+    if (extension.size() + mark.size() + tag.size() + 1 > limit) extension.clear();
+    const std::string stem = name.substr(0, name.size() - extension.size());
+    const std::size_t room = limit > extension.size() + mark.size() + tag.size()
+                                 ? limit - extension.size() - mark.size() - tag.size()
+                                 : 0;
+    return file.parent_path() / (cutUtf8(stem, room) + mark + extension + tag);
+}
+
 // The process id in `name` when it is "<base>.tmp-<pid>", a temporary of a file with the
 // extension of `file`; 0 otherwise.
 pid_t temporaryOwner(const std::string& name, const std::filesystem::path& file) {
@@ -77,7 +118,9 @@ pid_t temporaryOwner(const std::string& name, const std::filesystem::path& file)
     const std::filesystem::path base = name.substr(0, at);
     const std::filesystem::path extension = file.extension();
     // Without an extension only the file's own temporaries are its kind.
-    if (extension.empty() ? base != file.filename() : base.extension() != extension) return 0;
+    if (extension.empty() ? name != temporaryName(file, pid).filename().string()
+                          : base.extension() != extension)
+        return 0;
     return pid;
 }
 
@@ -192,8 +235,7 @@ std::filesystem::path writeTemporary(const std::filesystem::path& path, const st
     // Renaming over a device or a pipe would replace it by a file.
     if (existing && !S_ISREG(old.st_mode)) throw FileRefused::notRegular(path);
 
-    std::filesystem::path tmp = target;
-    tmp += ".tmp-" + std::to_string(::getpid());
+    const std::filesystem::path tmp = temporaryName(target, ::getpid());
     // A new file gets the permissions the user's file mask leaves; an existing one its own.
     FileHandle f{
         ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, existing ? 0600 : 0666)};
@@ -284,6 +326,57 @@ bool replaceFileIfUnchanged(const std::filesystem::path& path, std::string_view 
     syncFolder(target);
     removeStaleTemporaries(target);
     return true;
+}
+
+std::string processFolderName(std::string_view prefix) {
+    return std::string(prefix) + std::to_string(::getpid()) + "-";
+}
+
+void removeFoldersOfEndedProcesses(const std::filesystem::path& folder, std::string_view prefix) {
+    std::error_code error;
+    std::vector<std::filesystem::path> ended;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::filesystem::path& path = it->path();
+        const std::string name = path.filename().string();
+        if (!name.starts_with(prefix)) continue;
+        const std::size_t dash = name.find('-', prefix.size());
+        const std::optional<std::int64_t> pid =
+            dash == std::string::npos
+                ? std::nullopt
+                : parseInteger(std::string_view(name).substr(prefix.size(), dash - prefix.size()));
+        if (!pid || *pid <= 0 || *pid > std::numeric_limits<pid_t>::max()) continue;
+        if (static_cast<pid_t>(*pid) == ::getpid() || !processIsGone(static_cast<pid_t>(*pid))) continue;
+        struct stat st {};
+        // Never through a link, never another user's.
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) continue;
+        ended.push_back(path);
+    }
+    for (const std::filesystem::path& path : ended) std::filesystem::remove_all(path, error);
+}
+
+std::filesystem::path keepAside(const std::filesystem::path& path) {
+    std::filesystem::path aside = path;
+    aside += ".unreadable";
+    std::error_code error;
+    const auto taken = [&error](const std::filesystem::path& p) {
+        return std::filesystem::exists(std::filesystem::symlink_status(p, error));
+    };
+    if (taken(aside)) {
+        // "2025-03-14T09:26:53Z" -> "20250314T092653Z"
+        std::string stamp = formatISODate(nowSeconds());
+        std::erase(stamp, '-');
+        std::erase(stamp, ':');
+        std::filesystem::path stamped = aside;
+        stamped += "-" + stamp;
+        aside = stamped;
+        for (int n = 2; taken(aside); ++n) {
+            aside = stamped;
+            aside += "-" + std::to_string(n);
+        }
+    }
+    if (::rename(path.c_str(), aside.c_str()) != 0) throwErrno();
+    return aside;
 }
 
 std::string fileNameOf(const std::filesystem::path& path) {

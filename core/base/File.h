@@ -71,8 +71,9 @@ FileHandle openRegularFile(const std::filesystem::path& path, std::uint64_t maxB
 std::string readFile(const std::filesystem::path& path, std::uint64_t maxBytes, FileStamp* stamp = nullptr);
 
 // Writes through a temporary file in the same folder and renames it over the target,
-// so a failed write never leaves a half-written file behind. A symbolic link is written
-// through: its target gets the new content and the link stays. An existing file keeps its
+// so a failed write never leaves a half-written file behind; a name as long as the folder
+// takes still has a temporary that fits. A symbolic link is written through: its target gets
+// the new content and the link stays. An existing file keeps its
 // permissions (and its owner and group as far as the system allows); the folder is synced
 // after the rename. Afterwards, temporaries of files of the same extension whose writing
 // process is gone (killed midway) are removed from that folder. A folder in the way fails
@@ -88,6 +89,15 @@ bool replaceFileIfUnchanged(const std::filesystem::path& path, std::string_view 
 // Removes from the folder of `file` the temporaries of files of its extension that a write
 // killed midway left (their process is gone); the writes above do so after each write.
 void removeStaleTemporaries(const std::filesystem::path& file);
+// Moves a file that cannot be used out of the way, beside itself, before anything replaces it:
+// to "<name>.unreadable", or when that is taken "<name>.unreadable-<UTC time>" (then "-2", "-3"
+// …). Gives the new path; throws std::system_error when it cannot be moved.
+std::filesystem::path keepAside(const std::filesystem::path& path);
+// "<prefix><this process's id>-": the start of the name of a folder that only this process uses.
+std::string processFolderName(std::string_view prefix);
+// Removes, with their content, the folders in `folder` named by processFolderName(prefix) whose
+// process has ended and that belong to this user. A running process keeps its folders.
+void removeFoldersOfEndedProcesses(const std::filesystem::path& folder, std::string_view prefix);
 // The last component of a path (file name with extension), as UTF-8.
 std::string fileNameOf(const std::filesystem::path& path);
 

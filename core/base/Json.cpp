@@ -227,6 +227,8 @@ std::string withTokenCut(std::string msg) {
 } // namespace
 
 Json parseJsonText(std::string_view text) {
+    // The parser would quote the bytes it stopped at.
+    if (auto why = whyNotText(text)) throw JsonDecodeError("The file " + *why + ".");
     if (jsonNestsDeeperThan(text, maxJsonDepth)) {
         throw JsonTooDeep("The file is nested more than " + integerText(std::int64_t(maxJsonDepth)) +
                           " levels deep.");

@@ -10,7 +10,26 @@
 #include <initializer_list>
 #include <vector>
 
+#ifdef RIG_CHECKED_ACCESS
+#include <cstdio>
+#include <cstdlib>
+#include <sanitizer/common_interface_defs.h>
+#endif
+
 namespace rig {
+
+namespace detail {
+// The sanitizer build stops at a read outside a list, where it is made: unchecked, it reads
+// whatever lies beyond and fails later somewhere else. The release build does not check.
+inline void checkListIndex([[maybe_unused]] std::size_t index, [[maybe_unused]] std::size_t size) {
+#ifdef RIG_CHECKED_ACCESS
+    if (index < size) return;
+    std::fprintf(stderr, "rig::List: element %zu read from a list of %zu\n", index, size);
+    __sanitizer_print_stack_trace();
+    std::abort();
+#endif
+}
+} // namespace detail
 
 template <class T>
 class List {
@@ -31,10 +50,13 @@ public:
     bool empty() const { return size() == 0; }
     const_iterator begin() const { return vec().cbegin(); }
     const_iterator end() const { return vec().cend(); }
-    const T& operator[](std::size_t i) const { return vec()[i]; }
+    const T& operator[](std::size_t i) const {
+        detail::checkListIndex(i, size());
+        return vec()[i];
+    }
     const T& at(std::size_t i) const { return vec().at(i); }
-    const T& front() const { return vec().front(); }
-    const T& back() const { return vec().back(); }
+    const T& front() const { return (*this)[0]; }
+    const T& back() const { return (*this)[size() - 1]; }
     const std::vector<T>& vec() const { return data_.get(); }
 
     // Mutation: detaches from shared storage first.

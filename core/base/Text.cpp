@@ -361,6 +361,26 @@ std::string messagePiece(std::string_view text, std::size_t length) {
     return piece;
 }
 
+std::optional<std::string> whyNotText(std::string_view bytes) {
+    const std::string_view head = bytes.substr(0, 64 * 1024);
+    const bool bom = head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF");
+    std::size_t zeros[2] = {0, 0};
+    std::size_t controls = 0;
+    for (std::size_t i = 0; i < head.size(); ++i) {
+        const auto c = static_cast<unsigned char>(head[i]);
+        if (c == 0) ++zeros[i % 2];
+        // Tab and the line breaks are text; other control bytes are not.
+        if (c < 0x20 && (c < 0x09 || c > 0x0D)) ++controls;
+    }
+    // Text of Latin letters in UTF-16 has a zero in every other byte.
+    const std::size_t half = head.size() / 2;
+    if (bom ||
+        (half > 0 && std::max(zeros[0], zeros[1]) * 4 >= half * 3 && std::min(zeros[0], zeros[1]) == 0))
+        return "is UTF-16 text, not UTF-8";
+    if (zeros[0] + zeros[1] > 0 || controls * 100 > head.size()) return "is not a text file";
+    return std::nullopt;
+}
+
 std::string bidiIsolated(std::string_view text) {
     constexpr std::string_view fsi = "\u2068", pdi = "\u2069";
     std::string out;
@@ -454,6 +474,8 @@ std::string proposedFileName(std::string_view base, std::string_view suffix, std
         if (c == U'/' || u_charType(u) == U_CONTROL_CHAR || c == 0x2028 || c == 0x2029 ||
             u_hasBinaryProperty(u, UCHAR_BIDI_CONTROL))
             continue;
+        // A name starting with "." would be hidden, "." and ".." no file at all.
+        if (c == U'.' && name.empty()) continue;
         appendUtf8(name, c);
     }
     const std::size_t room = maxFileNameBytes > suffix.size() ? maxFileNameBytes - suffix.size() : 0;

@@ -123,6 +123,10 @@ std::string bidiIsolated(std::string_view text);
 inline constexpr std::size_t messagePieceLength = 60;
 std::string messagePiece(std::string_view text, std::size_t length = messagePieceLength);
 
+// Why the bytes of a file are no text to read or quote, said after the file's name ("is not
+// a text file", "is UTF-16 text, not UTF-8"); none for text. Looks at their start only.
+std::optional<std::string> whyNotText(std::string_view bytes);
+
 // --- Length -------------------------------------------------------------------------
 
 // The longest start of `text` of at most `maxBytes` bytes that ends between two characters:
@@ -138,7 +142,8 @@ inline constexpr std::size_t maxFileNameBytes = 255;
 // characters (line breaks, tabs, escapes) and the characters that set the direction of text
 // (they could show the name, and its extension, in another order), cut between two
 // characters so that the name with `suffix` fits in maxFileNameBytes; then `suffix`, which
-// ends in the extension and is kept whole. An empty base becomes `fallback`.
+// ends in the extension and is kept whole. Leading dots go (the file would be hidden); an empty
+// base becomes `fallback`.
 std::string proposedFileName(std::string_view base, std::string_view suffix, std::string_view fallback);
 
 // --- Encodings ----------------------------------------------------------------------

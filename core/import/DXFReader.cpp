@@ -18,6 +18,7 @@
 #include <memory>
 #include <numbers>
 #include <set>
+#include <stdexcept>
 #include <system_error>
 #include <unordered_map>
 
@@ -412,6 +413,9 @@ public:
         }
         if (lines.invalidUtf8()) return false;
         close();
+        if (line_ > 0 && !ended_) {
+            notes_.add("the file ends before the drawing does (no EOF): it may be cut short.");
+        }
         return true;
     }
 
@@ -584,8 +588,14 @@ private:
             name_ = std::string(value);
         } else if (slot == kLayer) {
             pickupLayer_ = value.ends_with("PickupPoints");
+        } else if (auto number = parseDecimal(value)) {
+            numbers_[slot] = *number;
         } else {
-            numbers_[slot] = parseDecimal(value).value_or(0);
+            numbers_[slot] = 0;
+            notes_.addMade([&] {
+                return "read line " + integerText(static_cast<std::int64_t>(line_)) + ", " +
+                       ImportNotes::quoted(value) + ", as 0: a number belongs there.";
+            });
         }
     }
 
@@ -692,6 +702,16 @@ std::vector<DXFSource> parse(const std::filesystem::path& path, std::stop_token 
     const std::string readError = "Cannot read " + fileNameOf(path);
     const FileHandle file = openRegularFile(path, maxFileBytes);
     const int fd = file.fd();
+
+    // Binary bytes read as Latin-1 would only give lines of noise to name.
+    std::string head(64 * 1024, '\0');
+    ssize_t got;
+    do {
+        got = ::pread(fd, head.data(), head.size(), 0);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) throw std::system_error(errno, std::generic_category(), readError);
+    head.resize(static_cast<std::size_t>(got));
+    if (auto why = whyNotText(head)) throw std::runtime_error(fileNameOf(path) + " " + *why + ".");
 
     // Read as UTF-8; a file that is not is read again as ISO Latin-1, which every byte
     // sequence is.

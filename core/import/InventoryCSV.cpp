@@ -7,6 +7,7 @@
 #include "model/RigError.h"
 
 #include <optional>
+#include <stdexcept>
 #include <vector>
 
 namespace rig::InventoryCSV {
@@ -78,7 +79,18 @@ char32_t breakAt(std::string_view text, std::size_t pos) {
     return pos < text.size() ? nextCodePoint(text, pos) : 0;
 }
 
-List<InventoryItem> parseValid(std::string_view text, const std::stop_token& stop, ImportNotes* notes) {
+// Why a skipped line is worth naming: a row that a damage turned (its quantity no number,
+// bytes that are not UTF-8). Lines of fewer fields, a title say, are no rows and go unnamed.
+std::optional<std::string> damagedRow(std::string_view line, bool lossy) {
+    if (lossy && line.find("\uFFFD") != std::string_view::npos) return "it holds bytes that are not UTF-8";
+    if (splitFields(line).size() >= 4 && !toLower(line).starts_with("category"))
+        return "its quantity is no whole number";
+    return std::nullopt;
+}
+
+// `lossy`: the text was decoded with ill-formed bytes replaced.
+List<InventoryItem> parseValid(std::string_view text, const std::stop_token& stop, ImportNotes* notes,
+                               bool lossy) {
     std::vector<InventoryItem> rows;
     // In a file of CR or LF lines, the other breaks stand inside rows (in a product's name,
     // say). They still split, as every line break does; what they cut off and makes no row
@@ -87,19 +99,41 @@ List<InventoryItem> parseValid(std::string_view text, const std::stop_token& sto
     // CR LF read as two breaks would only add an empty line, and empty lines are skipped.
     LineSplitter lines(text);
     std::size_t count = 0;
-    char32_t before = 0; // the break that ended the previous piece
+    char32_t before = 0;      // the break that ended the previous piece
+    std::string_view unended; // the last piece with text, when no line break ends it
     while (auto line = lines.next()) {
         if (count % 4096 == 0) throwIfCancelled(stop);
         const Piece piece = addRow(*line, count == 0, rows);
         const char32_t after =
             breakAt(text, static_cast<std::size_t>(line->data() - text.data()) + line->size());
-        if (innerBreaks && piece == Piece::skipped && (isInnerLineBreak(before) || isInnerLineBreak(after))) {
+        ++count;
+        if (piece != Piece::blank) unended = after != 0 ? std::string_view() : trimPiece(*line);
+        if (!notes) continue;
+        if (piece == Piece::skipped && innerBreaks && (isInnerLineBreak(before) || isInnerLineBreak(after))) {
             notes->add("skipped " + ImportNotes::quoted(trimPiece(*line)) + ": a line break (" +
                        ImportNotes::codePoint(isInnerLineBreak(after) ? after : before) +
                        ") inside a row splits it.");
+        } else if (piece == Piece::skipped) {
+            if (auto why = damagedRow(trimPiece(*line), lossy)) {
+                notes->addMade([&] {
+                    return "skipped line " + integerText(static_cast<std::int64_t>(count)) + ", " +
+                           ImportNotes::quoted(trimPiece(*line)) + ": " + *why + ".";
+                });
+            }
+        } else if (piece == Piece::row && lossy && line->find("\uFFFD") != std::string_view::npos) {
+            notes->addMade([&] {
+                return "line " + integerText(static_cast<std::int64_t>(count)) + ", " +
+                       ImportNotes::quoted(trimPiece(*line)) + ", holds bytes that are not UTF-8, read as " +
+                       ImportNotes::codePoint(0xFFFD) + ".";
+            });
         }
         before = after;
-        ++count;
+    }
+    // In a file of CR or LF lines, one cut short mid-line ends without a break, and its last
+    // row may have lost the end of a field without a sign.
+    if (innerBreaks && !unended.empty()) {
+        notes->add("the last line, " + ImportNotes::quoted(unended) +
+                   ", has no line end: the file may be cut short there.");
     }
     return List<InventoryItem>(std::move(rows));
 }
@@ -107,13 +141,23 @@ List<InventoryItem> parseValid(std::string_view text, const std::stop_token& sto
 } // namespace
 
 List<InventoryItem> parseText(std::string_view text, std::stop_token stop, ImportNotes* notes) {
-    if (isValidUtf8(text)) return parseValid(text, stop, notes);
-    return parseValid(decodeUtf8Lossy(text), stop, notes);
+    if (isValidUtf8(text)) return parseValid(text, stop, notes, false);
+    return parseValid(decodeUtf8Lossy(text), stop, notes, true);
 }
 
 List<InventoryItem> parse(const std::filesystem::path& path, std::stop_token stop, ImportNotes* notes) {
     throwIfCancelled(stop);
-    return parseText(readFile(path, maxFileBytes), std::move(stop), notes);
+    const std::string bytes = readFile(path, maxFileBytes);
+    const std::string name = fileNameOf(path);
+    if (auto why = whyNotText(bytes)) throw std::runtime_error(name + " " + *why + ".");
+    List<InventoryItem> rows = parseText(bytes, std::move(stop), notes);
+    // An empty list would replace the inventory with nothing and agree with no report.
+    if (rows.empty()) {
+        if (trimWhite(bytes).empty()) throw std::runtime_error(name + " is empty.");
+        throw std::runtime_error(name + ": no inventory row found \u2013 it may be cut short, or not "
+                                        "Soundvision\u2019s inventory export.");
+    }
+    return rows;
 }
 
 } // namespace rig::InventoryCSV

@@ -518,7 +518,7 @@ public:
                 dead_[e.id] = true;
             } else if (e.type == 1) {
                 cover(lo_[e.id], hi_[e.id], [&](std::size_t node) {
-                    std::uint32_t* h = &heap_[offset_[node]];
+                    std::uint32_t* h = heap_.data() + offset_[node];
                     h[size_[node]++] = e.id;
                     std::push_heap(h, h + size_[node], after_);
                 });
@@ -547,7 +547,7 @@ private:
         if (it == ys_.begin() || it == ys_.end()) return std::nullopt;
         std::optional<std::uint32_t> best;
         for (std::size_t node = static_cast<std::size_t>(it - ys_.begin()) - 1 + m_; node >= 1; node >>= 1) {
-            std::uint32_t* h = &heap_[offset_[node]];
+            std::uint32_t* h = heap_.data() + offset_[node];
             std::uint32_t& n = size_[node];
             while (n > 0 && dead_[h[0]]) std::pop_heap(h, h + n--, after_);
             if (n > 0 && (!best || after_(*best, h[0]))) best = h[0];
@@ -576,9 +576,31 @@ private:
     After after_{&area_};
 };
 
-std::vector<PDFTextItem> readDocument(const std::filesystem::path* file, std::string_view memory,
-                                      const std::string& name, const std::stop_token& stop) {
-    std::vector<PDFTextItem> items;
+std::string lossReason(detail::PageTrouble trouble) {
+    using T = detail::PageTrouble;
+    switch (trouble) {
+    case T::noContent:
+        return "its content is missing";
+    case T::undecodable:
+        return "its content does not decode";
+    case T::cutShort:
+        return "its content is cut short";
+    case T::tooLarge:
+        return "its content is larger than a page can be";
+    case T::overBudget:
+        return "the pages before it hold all the content a report can have";
+    case T::unscannable:
+        return "its content cannot be read";
+    case T::failsCheck:
+        break;
+    }
+    return "its content fails its checksum";
+}
+
+Document readDocument(const std::filesystem::path* file, std::string_view memory, const std::string& name,
+                      const std::stop_token& stop) {
+    Document doc;
+    std::vector<PageLoss> unscanned;
     State state;
     auto scan = [&](std::int64_t page, std::string_view content) {
         state.page = page;
@@ -590,18 +612,34 @@ std::vector<PDFTextItem> readDocument(const std::filesystem::path* file, std::st
             detail::scanContent(content, state);
             cells = detail::cellsFor(state.raw, state.rects);
         } catch (const std::exception&) {
-            return; // a damaged page is skipped whole; the other pages still count
+            // A damaged page is skipped whole; the other pages still count.
+            unscanned.push_back(PageLoss{page, true, lossReason(detail::PageTrouble::unscannable)});
+            return;
         }
         for (std::size_t i = 0; i < state.raw.size(); ++i) {
             State::Shown& r = state.raw[i];
-            items.push_back(PDFTextItem{page, r.x, r.y, std::move(r.text), cells[i]});
+            doc.items.push_back(PDFTextItem{page, r.x, r.y, std::move(r.text), cells[i]});
         }
     };
     const detail::PageLimits limits{maxPageContentBytes, maxDocumentContentBytes, maxFileBytes};
+    detail::PagesRead pages;
     if (!detail::readPages(
-            file, memory, name, limits, [&] { throwIfCancelled(stop); }, scan))
+            file, memory, name, limits, [&] { throwIfCancelled(stop); }, scan, &pages))
         throw RigError::unreadable(name);
-    return items;
+    doc.pages = pages.pages;
+    doc.pageListDamaged = pages.pageListDamaged;
+    for (const detail::PageReport& r : pages.troubles) {
+        const bool skipped = r.trouble != detail::PageTrouble::failsCheck;
+        doc.losses.push_back(PageLoss{r.page, skipped, lossReason(r.trouble)});
+    }
+    // A page whose checksum failed may still have been unscannable: it counts as skipped.
+    for (PageLoss& loss : unscanned) {
+        std::erase_if(doc.losses, [&](const PageLoss& l) { return l.page == loss.page; });
+        doc.losses.push_back(std::move(loss));
+    }
+    std::stable_sort(doc.losses.begin(), doc.losses.end(),
+                     [](const PageLoss& a, const PageLoss& b) { return a.page < b.page; });
+    return doc;
 }
 
 } // namespace
@@ -797,13 +835,21 @@ std::string decodeString(std::string_view b) {
     return decodePDFDoc(b);
 }
 
-std::vector<PDFTextItem> items(const std::filesystem::path& path, std::stop_token stop) {
+Document read(const std::filesystem::path& path, std::stop_token stop) {
     return readDocument(&path, {}, fileNameOf(path), stop);
+}
+
+Document readFromMemory(std::string_view bytes, const std::string& name, std::stop_token stop) {
+    return readDocument(nullptr, bytes, name, stop);
+}
+
+std::vector<PDFTextItem> items(const std::filesystem::path& path, std::stop_token stop) {
+    return read(path, std::move(stop)).items;
 }
 
 std::vector<PDFTextItem> itemsFromMemory(std::string_view bytes, const std::string& name,
                                          std::stop_token stop) {
-    return readDocument(nullptr, bytes, name, stop);
+    return readFromMemory(bytes, name, std::move(stop)).items;
 }
 
 } // namespace rig::PDFText

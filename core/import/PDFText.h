@@ -47,6 +47,28 @@ struct PDFTextItem {
 
 namespace PDFText {
 
+// A page of the document that was not read whole.
+struct PageLoss {
+    std::int64_t page = 0; // from 1
+    // Nothing of the page was read; else its text was read but may be wrong.
+    bool skipped = true;
+    std::string reason; // "its content does not decode", ...
+};
+
+// A document's strings and what of it could not be read.
+struct Document {
+    std::vector<PDFTextItem> items;
+    std::int64_t pages = 0;
+    std::vector<PageLoss> losses; // in page order
+    // The page list holds another number of pages than it says: pages may be missing
+    // anywhere.
+    bool pageListDamaged = false;
+};
+
+// As items(), with what was lost.
+Document read(const std::filesystem::path& path, std::stop_token stop = {});
+Document readFromMemory(std::string_view bytes, const std::string& name, std::stop_token stop = {});
+
 // The strings of every page, page 1 first, each page in content-stream order.
 // Throws RigError::unreadable(file name) when the file does not open as a PDF, FileRefused
 // when it is no regular file or larger than maxFileBytes, and Cancelled when `stop` is

@@ -1,8 +1,10 @@
 // Bringing the inventory and the loudspeaker DXF into a project.
 #include "model/Project.h"
 
+#include "base/Number.h"
 #include "base/Text.h"
 #include "import/DXFReader.h"
+#include "import/ImportNotes.h"
 #include "import/SideViewBuilder.h"
 #include "model/RigError.h"
 
@@ -44,8 +46,11 @@ public:
             chosen = &sources_[c.ks[c.next]];
         }
         taken_.insert(chosen->index);
+        chosen_.insert(chosen);
         return chosen;
     }
+
+    bool wasChosen(const DXFSource& source) const { return chosen_.contains(&source); }
 
 private:
     struct Candidates {
@@ -67,6 +72,7 @@ private:
     std::unordered_map<std::string, Candidates> byName_;
     std::unordered_map<PositionKey, std::size_t, PositionHash> atPosition_; // the first of each
     std::unordered_set<std::int64_t> taken_;
+    std::unordered_set<const DXFSource*> chosen_;
 };
 
 } // namespace
@@ -76,8 +82,8 @@ void Project::importInventory(const List<InventoryItem>& items, const std::strin
     inventoryFile = file;
 }
 
-void Project::importDXF(const std::vector<DXFSource>& sources, const std::string& file,
-                        std::stop_token stop) {
+void Project::importDXF(const std::vector<DXFSource>& sources, const std::string& file, std::stop_token stop,
+                        ImportNotes* notes) {
     TextMap<DXFInfo> paired;
     DXFPicker picker(sources);
     for (std::size_t i = 0; i < report.sources.size(); ++i) {
@@ -93,7 +99,23 @@ void Project::importDXF(const std::vector<DXFSource>& sources, const std::string
         auto [side, top] = SideViewBuilder::views(source, *chosen);
         info.side = std::move(side);
         info.top = std::move(top);
+        if (notes && !info.top) {
+            // A source array without an outline: nothing in the file to draw its shape from.
+            notes->addMade([&] {
+                return "no speaker shape for " + ImportNotes::quoted(source.name) +
+                       ": its drawing in the file is empty or damaged.";
+            });
+        }
         paired.set(source.id(), std::move(info));
+    }
+    if (notes) {
+        for (const DXFSource& s : sources) {
+            if (picker.wasChosen(s)) continue;
+            notes->addMade([&] {
+                return "left out the array " + integerText(s.index) + " " + ImportNotes::quoted(s.name) +
+                       ": it matches no source of the report.";
+            });
+        }
     }
     dxfFile = file;
     dxf = std::move(paired);

@@ -79,14 +79,17 @@ struct GroupEntry {
 
 class Parse {
 public:
-    explicit Parse(const std::stop_token& stop) : stop_(stop) {}
+    explicit Parse(const std::stop_token& stop, std::vector<PDFText::PageLoss> losses = {})
+        : stop_(stop), losses_(std::move(losses)), marked_(losses_.size()) {}
 
     Report run(const std::vector<PDFTextItem>& items) {
         const std::vector<detail::Line> lines = detail::lines(items);
         for (std::size_t i = 0; i < lines.size(); ++i) {
             if (i % 1024 == 0) throwIfCancelled(stop_);
+            reachPage(lines[i].items.front().page);
             handle(lines[i]);
         }
+        reachPage(std::numeric_limits<std::int64_t>::max());
         closeSource();
         Report report;
         report.info = info_;
@@ -94,7 +97,32 @@ public:
         return report;
     }
 
+    // The sources that each lost page marked, by their place in the report.
+    const std::vector<std::vector<std::size_t>>& marked() const { return marked_; }
+
 private:
+    // Pages lost before `page` mark the source read across them: the one open then, or, when
+    // none is, the next one (the headings above it may be lost). A page read with damage
+    // marks every source read on it.
+    void reachPage(std::int64_t page) {
+        for (; nextLoss_ < losses_.size() && losses_[nextLoss_].page <= page; ++nextLoss_) {
+            const PDFText::PageLoss& loss = losses_[nextLoss_];
+            if (open_) {
+                mark(nextLoss_);
+            } else if (loss.skipped) {
+                pendingMark_ = nextLoss_;
+            }
+            if (!loss.skipped && loss.page == page) damagedPage_ = nextLoss_;
+        }
+        if (damagedPage_ && losses_[*damagedPage_].page != page) damagedPage_.reset();
+    }
+
+    void mark(std::size_t loss) {
+        open_->possiblyIncomplete = true;
+        std::vector<std::size_t>& sources = marked_[loss];
+        if (sources.empty() || sources.back() != sources_.size()) sources.push_back(sources_.size());
+    }
+
     // The line checks in their order; the first that takes the line ends its processing.
     void handle(const detail::Line& line) {
         if (open_ && tableLine(line)) return;
@@ -151,6 +179,9 @@ private:
         if (!m) return false;
         closeSource();
         open_.emplace((*m)[1], groupNames());
+        if (pendingMark_) mark(*pendingMark_);
+        if (damagedPage_) mark(*damagedPage_);
+        pendingMark_.reset();
         pickupByRole_.clear();
         columns_.clear();
         inWarnings_ = false;
@@ -351,6 +382,11 @@ private:
     }
 
     const std::stop_token& stop_;
+    std::vector<PDFText::PageLoss> losses_;
+    std::vector<std::vector<std::size_t>> marked_;
+    std::size_t nextLoss_ = 0;
+    std::optional<std::size_t> pendingMark_; // a skipped page that found no source open
+    std::optional<std::size_t> damagedPage_; // the page being read was read with damage
     ReportInfo info_;
     std::vector<Source> sources_;
     std::optional<Source> open_;
@@ -433,9 +469,66 @@ Report parse(const std::vector<PDFTextItem>& items, std::stop_token stop) {
     return Parse(stop).run(items);
 }
 
-Report parse(const std::filesystem::path& path, std::stop_token stop) {
-    Report report = parse(PDFText::items(path, stop), stop);
-    if (report.sources.empty()) throw RigError::notSoundvision(fileNameOf(path));
+namespace {
+
+// "\"A\", \"B\" and 3 more"
+std::string sourceNames(const Report& report, const std::vector<std::size_t>& sources) {
+    constexpr std::size_t kNamed = 3;
+    std::string out;
+    for (std::size_t i = 0; i < sources.size() && i < kNamed; ++i) {
+        if (i > 0) out += i + 1 == sources.size() ? " and " : ", ";
+        out += ImportNotes::quoted(report.sources[sources[i]].name);
+    }
+    if (sources.size() > kNamed)
+        out += " and " + integerText(std::int64_t(sources.size() - kNamed)) + " more";
+    return out;
+}
+
+void noteLosses(const PDFText::Document& document, const Report& report,
+                const std::vector<std::vector<std::size_t>>& marked, ImportNotes& notes) {
+    const std::string of = " of " + integerText(document.pages);
+    for (std::size_t i = 0; i < document.losses.size(); ++i) {
+        const PDFText::PageLoss& loss = document.losses[i];
+        notes.addMade([&] {
+            const std::string page = "page " + integerText(loss.page) + of;
+            std::string note = loss.skipped ? "skipped " + page + ": " + loss.reason
+                                            : page + " may be damaged: " + loss.reason;
+            if (!marked[i].empty()) {
+                note += "; " + sourceNames(report, marked[i]) + " may be incomplete.";
+            } else {
+                note += ".";
+            }
+            return note;
+        });
+    }
+    if (document.pageListDamaged) {
+        notes.add("the list of pages is damaged: pages may be missing anywhere, so every source may be "
+                  "incomplete.");
+    }
+}
+
+} // namespace
+
+Report parse(const PDFText::Document& document, std::stop_token stop, ImportNotes* notes) {
+    Parse parse(stop, document.losses);
+    Report report = parse.run(document.items);
+    if (document.pageListDamaged) {
+        for (std::size_t i = 0; i < report.sources.size(); ++i)
+            report.sources.mut(i).possiblyIncomplete = true;
+    }
+    if (notes) noteLosses(document, report, parse.marked(), *notes);
+    return report;
+}
+
+Report parse(const std::filesystem::path& path, std::stop_token stop, ImportNotes* notes) {
+    const PDFText::Document document = PDFText::read(path, stop);
+    Report report = parse(document, stop, notes);
+    if (report.sources.empty()) {
+        // Nothing read where pages were lost: the file is damaged, not of another kind.
+        if (!document.losses.empty() || document.pageListDamaged)
+            throw RigError::unreadable(fileNameOf(path));
+        throw RigError::notSoundvision(fileNameOf(path));
+    }
     return report;
 }
 

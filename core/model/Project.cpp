@@ -36,7 +36,8 @@ bool operator==(const Project& a, const Project& b) {
     return a.formatVersion == b.formatVersion && eq(a.name, b.name) && eq(a.author, b.author) &&
            a.report == b.report && eq(a.reportFile, b.reportFile) &&
            a.reportImportedAt == b.reportImportedAt && a.inventory == b.inventory &&
-           eq(a.inventoryFile, b.inventoryFile) && eq(a.dxfFile, b.dxfFile) && a.dxf == b.dxf &&
+           eq(a.inventoryFile, b.inventoryFile) && a.inventoryIncomplete == b.inventoryIncomplete &&
+           eq(a.dxfFile, b.dxfFile) && a.dxfIncomplete == b.dxfIncomplete && a.dxf == b.dxf &&
            a.extras == b.extras && a.delta == b.delta && eq(a.share, b.share) && a.history == b.history &&
            eq(a.hiddenSources, b.hiddenSources) && eq(a.riggingHeight, b.riggingHeight) &&
            eq(a.groupRiggingHeights, b.groupRiggingHeights);
@@ -52,7 +53,10 @@ Json Project::toJson() const {
         .opt("reportImportedAt", reportImportedAt)
         .put("inventory", inventory)
         .put("inventoryFile", inventoryFile)
+        // Only when set, so that files read whole are written as before.
+        .opt("inventoryIncomplete", inventoryIncomplete ? std::optional(true) : std::nullopt)
         .put("dxfFile", dxfFile)
+        .opt("dxfIncomplete", dxfIncomplete ? std::optional(true) : std::nullopt)
         .put("dxf", dxf)
         .put("extras", extras)
         .put("delta", delta)
@@ -76,7 +80,9 @@ Project Project::fromJson(const Json& j, const JsonPath& path) {
     p.reportImportedAt = o.opt<Date>("reportImportedAt");
     p.inventory = o.req<List<InventoryItem>>("inventory");
     p.inventoryFile = o.req<std::string>("inventoryFile");
+    p.inventoryIncomplete = o.opt<bool>("inventoryIncomplete").value_or(false);
     p.dxfFile = o.req<std::string>("dxfFile");
+    p.dxfIncomplete = o.opt<bool>("dxfIncomplete").value_or(false);
     p.dxf = o.req<TextMap<DXFInfo>>("dxf");
     p.extras = o.req<TextMap<SourceExtra>>("extras");
     p.delta = o.req<DeltaSpec>("delta");

@@ -21,6 +21,7 @@
 namespace rig {
 
 struct DXFSource;  // import/DXFReader.h
+class ImportNotes; // import/ImportNotes.h
 struct Issue;      // analysis/Issues.h
 struct IssueGroup; // analysis/Issues.h
 
@@ -37,7 +38,11 @@ struct Project {
     std::optional<Date> reportImportedAt;
     List<InventoryItem> inventory;
     std::string inventoryFile;
+    // The reader skipped lines of the inventory file, or could not tell its last line whole.
+    bool inventoryIncomplete = false;
     std::string dxfFile;
+    // The reader skipped parts of the DXF file.
+    bool dxfIncomplete = false;
     TextMap<DXFInfo> dxf;
     TextMap<SourceExtra> extras;
     DeltaSpec delta;
@@ -85,8 +90,9 @@ struct Project {
     void matchDXFPickups();
     void importInventory(const List<InventoryItem>& items, const std::string& file);
     // Pairs the DXF sources with the report's; a requested stop throws Cancelled and leaves
-    // the project as it was.
-    void importDXF(const std::vector<DXFSource>& sources, const std::string& file, std::stop_token stop = {});
+    // the project as it was. DXF sources that pair with none are named in `notes`.
+    void importDXF(const std::vector<DXFSource>& sources, const std::string& file, std::stop_token stop = {},
+                   ImportNotes* notes = nullptr);
 
     // --- Analysis (analysis/) ------------------------------------------------------------
     struct DeltaPoints {

@@ -152,7 +152,7 @@ bool operator==(const Source& a, const Source& b) {
            eq(a.topSite, b.topSite) && eq(a.bottomSite, b.bottomSite) && eq(a.totalWeight, b.totalWeight) &&
            eq(a.enclosureWeight, b.enclosureWeight) && a.enclosures == b.enclosures &&
            a.hasAngles == b.hasAngles && a.warnings == b.warnings && eq(a.delay, b.delay) &&
-           eq(a.gain, b.gain);
+           eq(a.gain, b.gain) && a.possiblyIncomplete == b.possiblyIncomplete;
 }
 
 Json Source::toJson() const {
@@ -177,6 +177,8 @@ Json Source::toJson() const {
         .put("warnings", warnings)
         .opt("delay", delay)
         .opt("gain", gain)
+        // Only when set, so that what was read whole is written as before.
+        .opt("possiblyIncomplete", possiblyIncomplete ? std::optional(true) : std::nullopt)
         .keep(unknown)
         .take();
 }
@@ -204,6 +206,7 @@ Source Source::fromJson(const Json& j, const JsonPath& path) {
     s.warnings = o.req<List<ReportWarning>>("warnings");
     s.delay = o.opt<double>("delay");
     s.gain = o.opt<double>("gain");
+    s.possiblyIncomplete = o.opt<bool>("possiblyIncomplete").value_or(false);
     s.unknown = o.unknown();
     return s;
 }

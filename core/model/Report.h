@@ -104,6 +104,9 @@ struct Source {
     List<ReportWarning> warnings;
     std::optional<double> delay;
     std::optional<double> gain;
+    // Part of the report around it could not be read: the source may lack what it said
+    // there, or hold what belonged to a source that was lost.
+    bool possiblyIncomplete = false;
 
     Source() = default;
     Source(std::string name_, List<std::string> groups_)

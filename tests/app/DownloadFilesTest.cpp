@@ -1,12 +1,16 @@
 // The download files with a stand-in printer (the real one, with a publish record, is in the
 // web tests): what is made, where, and that every ending cleans up.
 #include "DownloadFiles.h"
+#include "Program.h"
 #include "QtText.h"
 
+#include "support/AppTesting.h"
 #include "support/CrewTesting.h"
 #include "support/CsvTesting.h"
+#include "support/FakePrompts.h"
 #include "support/ProjectFixtures.h"
 #include "support/PublishTesting.h"
+#include "support/SpecialFiles.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -14,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace rig::app {
 namespace {
@@ -67,6 +72,11 @@ TEST(DownloadFiles, FourFilesInAPrivateFolderAndTheFirstFailureEndsTheRun) {
     const QString folder = QFileInfo(printed[0].target).absolutePath();
     EXPECT_EQ(QFileInfo(printed[1].target).absolutePath(), folder);
     EXPECT_EQ(QFileInfo(folder).absolutePath(), runs);
+    // Named after the program: what one ending midway ("Quit Now") leaves is known later.
+    const auto runOf = [](pid_t pid) {
+        return QString::fromStdString("rig-downloads-" + std::to_string(pid) + "-");
+    };
+    EXPECT_TRUE(QFileInfo(folder).fileName().startsWith(runOf(::getpid())));
     EXPECT_EQ(printed[0].folderMode, 0700u);
     EXPECT_TRUE(leftovers().isEmpty());
     // A link from the project file goes onto the page only as a server's link would have.
@@ -103,8 +113,18 @@ TEST(DownloadFiles, FourFilesInAPrivateFolderAndTheFirstFailureEndsTheRun) {
     fails("Upload of crew-sheets.pdf failed (HTTP 413).", 2, 2);
     QFile plain(QDir(tmp.path()).filePath("plain"));
     ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
-    const TmpDirOverride noFolder(plain.fileName() + "/deeper");
-    fails("Cannot create " + plain.fileName() + "/deeper/rig-downloads-", 0, 0);
+    {
+        const TmpDirOverride noFolder(plain.fileName() + "/deeper");
+        fails("Cannot create " + plain.fileName() + "/deeper/rig-downloads-", 0, 0);
+    }
+
+    // The next start removes the runs of programs that have ended, never a running one's.
+    const QStringList left = {runOf(test::endedProcessId()) + "A", runOf(::getppid()) + "B"};
+    for (const QString& run : left) ASSERT_TRUE(QDir(runs).mkpath(run + "/deeper"));
+    testing::TempAppPaths paths;
+    testing::FakePrompts prompts;
+    Program().start({});
+    EXPECT_EQ(QDir(runs).entryList({"rig-downloads-*"}, QDir::Dirs), QStringList{left[1]});
 }
 
 } // namespace

@@ -43,7 +43,7 @@ struct RevealIsAFault : Reveal {
 struct Env {
     testing::TempAppPaths paths;
     testing::FakePrompts prompts;
-    ProjectStore store;
+    testing::HeldStore store;
     DXFSettings dxf;
     RevealIsAFault reveal;
     PdfPrinter printer;
@@ -113,13 +113,26 @@ TEST(ExportCommands, FilesGoWhereChosenCancelWritesNothingAndFailuresSayWhy) {
         } else {
             env.commands.exportCSV(env.project);
         }
-        EXPECT_TRUE(env.store.errorMessage() && env.store.errorMessage()->startsWith("Could not save: "))
+        EXPECT_TRUE(env.store.errorMessage() && env.store.errorMessage()->startsWith(
+                                                    "Could not save " + QFileInfo(failing).fileName() + ": "))
             << failing.toStdString();
         env.prompts.answerExportSave(std::nullopt);
         env.commands.exportCSV(env.project);
         EXPECT_EQ(env.prompts.exportSaves().back().directory, env.out.path()) << failing.toStdString();
     }
     EXPECT_EQ(env.written(), QStringList{"points.csv"});
+    // Every proposed name can be written as proposed: the longest, and never a hidden one.
+    env.project.name = std::string(300, 'x');
+    const QString longest = proposedExportName(env.project, ExportKind::riggingPointsDXF);
+    env.store.setErrorMessage(std::nullopt);
+    env.prompts.answerExportSave(env.file(longest));
+    env.commands.exportDXF(env.project);
+    EXPECT_FALSE(env.store.errorMessage().has_value()) << env.store.errorMessage().value_or("").toStdString();
+    EXPECT_EQ(env.written(), QStringList({"points.csv", longest}));
+    ASSERT_TRUE(QFile::remove(env.file(longest)));
+    env.project.name = ".";
+    EXPECT_EQ(proposedExportName(env.project, ExportKind::riggingPointsCSV), "Rig – rigging points.csv");
+    env.project.name = "AC/DC";
 
     // The DXF takes the panel's options, even a height never confirmed with Return, and keeps them.
     env.project.report.sources.edit()[0].groups = List<std::string>{"ALL", "Scène"};

@@ -47,7 +47,7 @@ bool focus(QWidget* widget) {
 }
 
 TEST(NumField, TypingWritesEveryKeyAndOutsideChangesNeverOverwriteIt) {
-    ProjectStore store;
+    testing::HeldStore store;
     int writes = 0;
     const OptionalNumberBinding height{[&] { return store.project().riggingHeight; },
                                        [&](std::optional<double> v) {

@@ -2,31 +2,38 @@
 // (org.freedesktop.Application.Open, as the desktop calls it) and dropped on its window.
 #include "support/AppTesting.h"
 #include "support/FakePrompts.h"
+#include "support/PublishTesting.h"
 #include "support/ReportGenerator.h"
 #include "support/SessionBus.h"
 #include "support/StoreTesting.h"
 #include "support/TempDir.h"
 #include "support/Waiting.h"
 
+#include "CrewLink.h"
 #include "DesktopInstance.h"
 #include "ImportController.h"
 #include "ImportWorker.h"
 #include "MainWindow.h"
 #include "Program.h"
 #include "ProjectStore.h"
+#include "PublishSettings.h"
 #include "QtText.h"
 #include "base/Text.h"
 #include "import/ImportNotes.h"
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDialog>
 #include <QDragEnterEvent>
 #include <QMimeData>
+#include <QPromise>
 #include <QSignalSpy>
 #include <QThreadPool>
+
+#include <QCoroFuture>
 
 #include <gtest/gtest.h>
 
@@ -37,6 +44,7 @@
 namespace rig::app {
 namespace {
 
+using namespace std::chrono_literals;
 using testing::FakePrompts;
 using testing::waitFor;
 
@@ -47,11 +55,16 @@ class HandIn : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_FALSE(bus.address.isEmpty()) << "dbus-daemon did not start";
+        start();
+    }
+    // The program holding the name; what it hands on to a new start is noted.
+    void start() {
         instance = std::make_unique<DesktopInstance>(QDBusConnection::connectToBus(bus.address, "program"));
         ASSERT_EQ(instance->claimOrHandOver({}), DesktopInstance::Role::first);
+        instance->setStarter([this](const QStringList& arguments) { handedOn.push_back(arguments); });
         program = std::make_unique<Program>();
         program->setDesktopInstance(instance.get());
-        program->store().setDelays({std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1)});
+        program->store().setDelays({1h, 1h, 1h, 1h});
         // The standard readers, noting what they were given.
         ImportReaders readers = ImportReaders::standard();
         readers.report = [this, report = readers.report](const std::filesystem::path& f,
@@ -67,6 +80,16 @@ protected:
             return inventory(f, stop, notes);
         };
         program->store().importer().setImportReaders(readers);
+    }
+    // After a quit: its pending exit cleared, the next program.
+    void restart() {
+        QMetaObject::invokeMethod(
+            qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+        QCoreApplication::exec();
+        program.reset();
+        instance.reset();
+        QDBusConnection::disconnectFromBus("program");
+        start();
     }
     void TearDown() override {
         holdReports = false;
@@ -133,6 +156,7 @@ protected:
     std::unique_ptr<DesktopInstance> instance;
     std::unique_ptr<Program> program;
     std::atomic<bool> holdReports{false};
+    std::vector<QStringList> handedOn;
     std::mutex mutex;
     std::vector<std::string> read;
 };
@@ -260,25 +284,104 @@ TEST_F(HandIn, RepeatedCallsWhileASaveQuestionIsOpenAskOnce) {
     EXPECT_EQ(program->store().project().name, "Edited");
 }
 
-// Once the quit is decided the program may still take a while to end ("Quit Now" during a
-// print): a call on its way is refused, and a start meanwhile runs as the program.
-TEST_F(HandIn, AStartAfterTheQuitWasDecidedRunsAsTheProgram) {
+// Files handed in while a quit question is open, or while an import reads on and on (said
+// after a while), are taken when the quit is called off; once it is decided, whichever answer
+// decided it, the name goes and they go to a new start; "Finish, Then Quit" keeps the project
+// file as it was.
+TEST_F(HandIn, FilesWaitingWhenTheQuitIsDecidedGoToANewStart) {
+    using Quit = Prompts::QuitAnswer;
+    struct Row {
+        std::optional<Prompts::SaveAnswer> save; // about an untitled, edited project
+        std::optional<Quit> running;             // during a publish of the saved project
+        bool quits;
+    };
+    testserver::PublishStandIn server{testing::standInKey};
+    ASSERT_TRUE(server.start());
+    PublishSettings publishing(std::make_unique<MemorySecretStore>());
+    publishing.setServer(server.baseUrl());
+    publishing.setKey(testing::standInKey);
     const QString later = file("later.csv", inventoryText);
-    program->mainWindow().show();
-    const std::vector<QDBusPendingCall> onItsWay{open({later})};
-    ASSERT_TRUE(program->mainWindow().close());
-    ASSERT_TRUE(waitFor([&] { return onItsWay.front().isFinished(); }));
-    EXPECT_TRUE(onItsWay.front().isError());
-    DesktopInstance next(QDBusConnection::connectToBus(bus.address, "next"));
-    EXPECT_EQ(next.claimOrHandOver({QUrl::fromLocalFile(later)}), DesktopInstance::Role::first);
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(readFiles().empty() && !program->mainWindow().isVisible());
-    next.release();
-    QDBusConnection::disconnectFromBus("next");
-    // The quit left an exit pending that would end every later waiting loop at once.
-    QMetaObject::invokeMethod(
-        qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
-    QCoreApplication::exec();
+    const QString saved = file("show.qvrig", testing::showProject().fileText());
+    const auto handIn = [&] {
+        // The question is a modal dialog.
+        QDialog question(&program->mainWindow());
+        question.setModal(true);
+        question.show();
+        const std::vector<QDBusPendingCall> calls{open({later})};
+        EXPECT_TRUE(waitFor([&] { return answered(calls); }));
+    };
+    const std::vector<Row> rows{{Prompts::SaveAnswer::dontSave, {}, true},
+                                {{}, {}, true},
+                                {Prompts::SaveAnswer::cancel, {}, false},
+                                {{}, Quit::quitNow, true},
+                                {{}, Quit::finishFirst, true},
+                                {{}, Quit::finishFirst, false}}; // stopped by a failure
+    for (const Row& row : rows) {
+        SCOPED_TRACE("row " + std::to_string(&row - rows.data()));
+        ProjectStore& store = program->store();
+        QPromise<void> uploaded;
+        uploaded.start();
+        QSignalSpy closed(&program->mainWindow(), &MainWindow::closed);
+        if (row.save) {
+            store.setProject(testing::showProject("Edited"));
+            prompts.answerSave(*row.save, handIn);
+        } else if (row.running) {
+            store.openProject(saved, false);
+            store.crewLink().setPublishing(&publishing, &program->client());
+            store.crewLink().setDownloadUploader(
+                [&](Project, QString) -> QCoro::Task<void> { co_await uploaded.future(); });
+            store.crewLink().press();
+            ASSERT_TRUE(waitFor([&] { return store.project().share.has_value(); }));
+            prompts.answerQuitWhileRunning(*row.running, handIn);
+        } else {
+            // A read that does not return: what waits for it is said.
+            store.setDelays({1h, 1h, 1h, 0ms});
+            holdReports = true;
+            store.importer().handleURLs(
+                {QUrl::fromLocalFile(file("report.pdf", test::generateReport().pdf))});
+            ASSERT_TRUE(waitFor([&] { return !readFiles().empty(); }));
+            const std::vector<QDBusPendingCall> calls{open({later})};
+            ASSERT_TRUE(waitFor([&] { return answered(calls) && !alerts().empty(); }));
+            EXPECT_EQ(alerts().back(), "Still reading files: " + toQ(bidiIsolated("later.csv")) +
+                                           " will be imported when they have been read.");
+        }
+        program->mainWindow().close();
+        ASSERT_TRUE(waitFor([&] { return prompts.allAnswered(); }));
+        if (!row.quits) {
+            if (row.running) {
+                // The name is taken again, and so are the files of a later start.
+                store.setErrorMessage("Down");
+                ASSERT_TRUE(waitFor([&] {
+                    return caller.interface()->isServiceRegistered(DesktopInstance::serviceName).value();
+                }));
+                const std::vector<QDBusPendingCall> calls{open({later})};
+                ASSERT_TRUE(waitFor([&] { return answered(calls); }));
+            }
+            ASSERT_TRUE(waitFor([&] { return store.project().inventoryFile == "later.csv"; }));
+            EXPECT_TRUE(handedOn.size() == (row.running ? 1u : 0u) && closed.empty());
+            uploaded.finish();
+            ASSERT_TRUE(waitFor([&] { return !store.crewLink().isPressing(); }));
+            continue;
+        }
+        // Decided, while the program may still take a while to end: a start runs as the program.
+        const std::vector<QDBusPendingCall> refused{open({later})};
+        ASSERT_TRUE(waitFor([&] { return refused.front().isFinished(); }));
+        EXPECT_TRUE(refused.front().isError());
+        EXPECT_EQ(DesktopInstance(QDBusConnection::connectToBus(bus.address, "next")).claimOrHandOver({}),
+                  DesktopInstance::Role::first);
+        QDBusConnection::disconnectFromBus("next");
+        // Handed on, or (wrongly) taken, before the work ends.
+        ASSERT_TRUE(
+            waitFor([&] { return !handedOn.empty() || store.project().inventoryFile == "later.csv"; }));
+        uploaded.finish();
+        ASSERT_TRUE(waitFor([&] { return closed.size() == 1; }));
+        ASSERT_EQ(handedOn.size(), 1u);
+        EXPECT_EQ(commandLineFiles(handedOn.front()), QList<QUrl>{QUrl::fromLocalFile(later)});
+        EXPECT_NE(Project::fromText(testing::readText(saved).toStdString()).inventoryFile, "later.csv");
+        holdReports = false;
+        restart();
+        handedOn.clear();
+    }
 }
 
 } // namespace

@@ -7,21 +7,26 @@
 #include "support/BidiTesting.h"
 #include "support/FakePrompts.h"
 #include "support/ProjectFixtures.h"
+#include "support/PublishTesting.h"
+#include "support/ReportGenerator.h"
 #include "support/StoreTesting.h"
 #include "support/TempDir.h"
 #include "support/Waiting.h"
 
 #include "DXFSettings.h"
+#include "ExistingLinksSheet.h"
 #include "ExportCommands.h"
 #include "ImportChangesDialog.h"
 #include "ImportWorker.h"
 #include "MainWindow.h"
 #include "MotorLibrary.h"
 #include "OverviewPage.h"
+#include "OverviewTexts.h"
 #include "PdfPrinter.h"
 #include "PublishChanges.h"
 #include "QtText.h"
 #include "Reveal.h"
+#include "ShareRow.h"
 #include "SidebarWidget.h"
 #include "SourcePage.h"
 #include "WelcomePage.h"
@@ -417,6 +422,115 @@ TEST_F(MainWindowTest, TheChangesSheetOfALargeReimportIsOneScrollingView) {
     store->setProject(threeSources());
     EXPECT_TRUE(waitFor([&] { return caughtUp() && widgets() == small; }))
         << widgets() - small << " widgets of the large show left";
+}
+
+// Every view that builds a large show's rows over several passes of the event loop, while
+// another show takes its place: larger, smaller, empty. It comes in a queued call, as an
+// import's result or a later start's file does, a pass before the views refresh. No row is
+// built meanwhile (the sidebar read the new show with the old one's positions and crashed),
+// and each view ends with all of the new show's rows.
+TEST_F(MainWindowTest, EveryBuildUnderWayStartsAgainForTheShowThatReplacesIt) {
+    testserver::PublishStandIn server{testing::standInKey};
+    ASSERT_TRUE(server.start());
+    PublishSettings settings{std::make_unique<MemorySecretStore>()};
+    settings.setServer(server.baseUrl());
+    settings.setKey(testing::standInKey);
+    PublishClient client;
+    store->crewLink().setPublishing(&settings, &client);
+    QStringList links;
+    for (int i = 0; i < 300; ++i) links << server.addLink(R"({"name":"","report":"r.pdf"})");
+    // The report generator's shows, a check row for each source, each on a link of its own.
+    const auto show = [&](int sources, int link) {
+        test::ReportGeneratorOptions options;
+        options.sources = sources;
+        options.seed = std::uint64_t(link);
+        Report report = sources ? test::generateReport(options).expected : Report();
+        for (std::size_t i = 0; i < report.sources.size(); ++i)
+            report.sources.mut(i).warnings.push_back(
+                {ReportWarning::Level::warning, "Overload " + std::to_string(i)});
+        Project project;
+        project.importReport(report, "show.pdf", fixtures::testDate());
+        if (sources) project.share = ShareInfo{links[link].toStdString(), "", {}, {}, {}, std::nullopt};
+        return project;
+    };
+    std::function<void()> beforeRefresh; // connected before the views: runs before they refresh
+    QObject::connect(store.get(), &ProjectStore::changesToShow, [&] {
+        if (const auto probe = std::exchange(beforeRefresh, nullptr)) probe();
+    });
+    MainWindow& w = makeWindow();
+    store->setProject(threeSources());
+    ASSERT_TRUE(testing::changesShown(*store));
+    auto* overview = qobject_cast<OverviewPage*>(w.overviewPage());
+    auto* share = overview->findChild<ShareRow*>();
+    share->existingLinksButton()->click();
+    ExistingLinksSheet* sheet = share->linksSheet();
+    ASSERT_TRUE(sheet && waitFor([&] { return !sheet->isLoading(); }));
+
+    struct Builder {
+        const char* name;
+        std::function<bool()> complete;
+        std::function<QStringList()> shown;
+        std::function<QStringList(const Project&)> expected;
+    };
+    const auto ids = [](const auto& rows, auto id) {
+        QStringList out;
+        for (const auto& row : rows) out << id(row);
+        return out;
+    };
+    const std::vector<Builder> builders{
+        {"sidebar", [&] { return w.sidebar()->complete(); },
+         [&] { return ids(w.sidebar()->rows(), [](const auto& row) { return toQ(row.sourceID); }); },
+         [&](const Project& p) {
+             return ids(p.report.sources, [](const Source& s) { return toQ(s.id()); });
+         }},
+        {"check rows", [&] { return overview->complete(); }, [&] { return overview->checkTexts(); },
+         [&](const Project& p) {
+             return ids(overview::splitChecks(p.groupedIssues()).warnings,
+                        [](const IssueGroup& group) { return toQ(group.text); });
+         }},
+        {"links sheet", [&] { return sheet->rowsComplete(); },
+         [&] {
+             return ids(sheet->rows(), [](QWidget* row) {
+                 return row->objectName() + (row->findChild<QWidget*>("thisProject") ? "*" : "");
+             });
+         },
+         [&](const Project& p) {
+             return ids(links, [&](const QString& link) {
+                 return "link:" + link + (p.share && toQ(p.share->token) == link ? "*" : "");
+             });
+         }},
+    };
+    const Project large = show(1000, 7);
+    for (const Project& next : {show(1500, 290), show(300, 250), show(0, 0)}) {
+        SCOPED_TRACE(next.report.sources.size());
+        store->setProject(large);
+        QCoreApplication::sendPostedEvents();       // the views refresh: their first blocks
+        std::vector<qsizetype> atChange, atRefresh; // rows built
+        const auto count = [&](std::vector<qsizetype>& into) {
+            for (const Builder& b : builders) into.push_back(b.shown().size());
+        };
+        for (const Builder& b : builders) ASSERT_FALSE(b.complete()) << b.name;
+        QMetaObject::invokeMethod(
+            store.get(),
+            [&] {
+                store->setProject(next);
+                count(atChange);
+                beforeRefresh = [&] { count(atRefresh); };
+            },
+            Qt::QueuedConnection);
+        ASSERT_TRUE(waitFor(
+            [&] {
+                return !atRefresh.empty() && !store->hasChangesToShow() &&
+                       std::all_of(builders.begin(), builders.end(),
+                                   [](const Builder& b) { return b.complete(); });
+            },
+            120000));
+        for (std::size_t i = 0; i < builders.size(); ++i) {
+            EXPECT_EQ(atRefresh[i], atChange[i]) << builders[i].name << ": rows built for the show that went";
+            EXPECT_EQ(builders[i].shown(), builders[i].expected(next)) << builders[i].name;
+        }
+    }
+    window.reset(); // the sheet goes before the server it reads
 }
 
 TEST_F(MainWindowTest, ProjectMotorsEnterTheLibraryAndHidingResendsOnlyOnChanges) {

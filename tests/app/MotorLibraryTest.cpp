@@ -3,6 +3,7 @@
 #include "AppPaths.h"
 #include "MotorLibrary.h"
 #include "Preferences.h"
+#include "ProjectStore.h"
 #include "QtText.h"
 #include "base/File.h"
 #include "support/JsonTesting.h"
@@ -78,6 +79,12 @@ TEST(MotorLibrary, UnreadableFileIsKeptAsideBeforeTheFirstSave) {
         MotorLibrary library;
         EXPECT_TRUE(library.motors().empty());
         EXPECT_EQ(libraryText(), file); // untouched until something changes
+        // Said as the program starts with it.
+        ProjectStore store;
+        store.setMotorLibrary(&library);
+        EXPECT_TRUE(store.errorMessage().value_or("").startsWith(
+            "The motor library could not be read from motors.json: Missing value for \"motors[0].id\"."))
+            << store.errorMessage().value_or("").toStdString();
 
         library.upsert("D8+ 1000 kg", 58);
         library.upsert("D8+ 500 kg", 35); // backed up once only
@@ -90,6 +97,14 @@ TEST(MotorLibrary, UnreadableFileIsKeptAsideBeforeTheFirstSave) {
         }
         EXPECT_EQ(libraryText(appPaths().dataDirectory + "/" + kept.back()), file);
     }
+    // A name of megabytes is read as one line of a menu holds, and said nothing of.
+    testing::TempAppPaths paths;
+    writeLibraryFile(R"({"motors": [{"id": "0F4C2C2E-7B4A-4F6B-9C59-3D2B0C1E4A11", "name": ")" +
+                     std::string(2'000'000, 'M') + R"(", "weight": 55}]})");
+    MotorLibrary library;
+    ASSERT_EQ(library.motors().size(), 1u);
+    EXPECT_EQ(library.motors()[0].name, std::string(MotorLibrary::maxNameLength, 'M') + "\u2026");
+    EXPECT_EQ(library.unreadableMessage(), std::nullopt);
 }
 
 // A motor's member nested deeper than any real library would be kept and copied recursively: the

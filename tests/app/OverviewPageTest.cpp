@@ -78,7 +78,7 @@ struct PageFixture {
     }
 
     testing::TempAppPaths paths;
-    ProjectStore store;
+    testing::HeldStore store;
     MotorLibrary library;
     DXFSettings dxf;
     NoReveal reveal;
@@ -175,14 +175,22 @@ TEST(OverviewPage, BulkMotorSetsOnlyPointsWithout) {
     emit menu->activated(menu->findText(QStringLiteral("D8+ 1000 kg \u2013 58 kg")));
 
     // One assignment per point without a motor, hidden sources included; the flag stays. The
-    // views redraw once for all of them, when the event loop runs.
+    // views redraw once for all of them, when the event loop runs. A saved project is edited
+    // by it: asked about at a close, and autosaved.
+    const QString saved = f.paths.file("bulk.qvrig");
+    ASSERT_TRUE(f.store.writeProject(saved));
+    f.store.setDelays(testing::shortDelays);
+    QSignalSpy autosaved(&f.store.recovery(), &Recovery::autosaveFinished);
     QSignalSpy changes(&f.store, &ProjectStore::projectChanged);
     QSignalSpy shown(&f.store, &ProjectStore::changesToShow);
     f.page.setOnAllButton()->click();
     EXPECT_EQ(changes.count(), 2);
     EXPECT_EQ(shown.count(), 0);
+    EXPECT_TRUE(f.store.isDirty());
     ASSERT_TRUE(testing::changesShown(f.store));
     EXPECT_EQ(shown.count(), 1);
+    EXPECT_TRUE(autosaved.count() > 0 || autosaved.wait(30000));
+    EXPECT_TRUE(testing::readText(saved).contains("D8+ 1000 kg"));
     EXPECT_EQ(f.store.project().extra(main.id(), "Front"), (PointExtra{a, false}));
     EXPECT_EQ(f.store.project().extra(main.id(), "Rear"), (PointExtra{d8, true}));
     EXPECT_EQ(f.store.project().extra(out.id(), "Front"), (PointExtra{d8, false}));

@@ -31,12 +31,16 @@ using SaveAnswer = Prompts::SaveAnswer;
 using RestoreAnswer = Prompts::RestoreAnswer;
 using Kind = FakePrompts::Kind;
 
-QString couldNotSave(int error) {
-    return "Could not save: " + toQ(std::generic_category().message(error));
+QString couldNotSave(const QString& file, int error) {
+    return "Could not save " + file + ": " + toQ(std::generic_category().message(error));
 }
 
 void holdAutosave(ProjectStore& store) {
-    store.setDelays({std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1)});
+    store.setDelays(testing::heldDelays);
+}
+// The store's timers run: the test waits for what they do.
+void runTimers(ProjectStore& store) {
+    store.setDelays(testing::shortDelays);
 }
 
 class ProjectStoreTest : public ::testing::Test {
@@ -109,7 +113,8 @@ TEST_F(ProjectStoreTest, FailedOpenOrSaveNamesTheReasonAndKeepsEverything) {
         {[&] { store->openProject(file("Missing.qvrig"), false); },
          "Could not open Missing.qvrig: " + toQ(std::generic_category().message(ENOENT))},
         {[&] { store->openProject(file("NotJSON.qvrig"), false); }, "Could not open NotJSON.qvrig: "},
-        {[&] { EXPECT_FALSE(store->writeProject(file("Folder.qvrig"))); }, couldNotSave(EISDIR)},
+        {[&] { EXPECT_FALSE(store->writeProject(file("Folder.qvrig"))); },
+         couldNotSave("Folder.qvrig", EISDIR)},
         {[&] { store->openProject(file("Pipe.qvrig"), false); },
          "Could not open Pipe.qvrig: Pipe.qvrig is not a regular file."},
         {[&] { store->openProject(file("Zero.qvrig"), false); },
@@ -117,7 +122,7 @@ TEST_F(ProjectStoreTest, FailedOpenOrSaveNamesTheReasonAndKeepsEverything) {
         {[&] { store->openProject(file("Huge.qvrig"), false); },
          "Could not open Huge.qvrig: Huge.qvrig is larger than 256 MB."},
         {[&] { EXPECT_FALSE(store->writeProject(file("Null.qvrig"))); },
-         "Could not save: Null.qvrig is not a regular file."},
+         "Could not save Null.qvrig: Null.qvrig is not a regular file."},
         {[&] { store->openProject(file("LongNumber.qvrig"), false); }, "Could not open LongNumber.qvrig: "},
         {[&] { store->openProject(file("LongText.qvrig"), false); }, "Could not open LongText.qvrig: "},
         {[&] { store->openProject(file("LongKey.qvrig"), false); }, "Could not open LongKey.qvrig: "},
@@ -144,7 +149,7 @@ TEST_F(ProjectStoreTest, SavesGoThroughLinksAndKeepTheFilesMode) {
                                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     ASSERT_TRUE(QFile::link("Shows/Arena.qvrig", file("Arena.qvrig")));
 
-    auto opened = testing::makeStore();
+    auto opened = testing::makeStore(testing::shortDelays);
     opened->openProject(file("Arena.qvrig"), false);
     ASSERT_EQ(opened->project(), showProject("A"));
     opened->setProject(showProject("B"));
@@ -164,6 +169,7 @@ TEST_F(ProjectStoreTest, SavesGoThroughLinksAndKeepTheFilesMode) {
 // A write killed midway leaves its temporary; the next write into the folder removes it once
 // its process is gone, beside the project as in the recovery folder.
 TEST_F(ProjectStoreTest, DebrisOfKilledWritesGoesWhenTheFolderIsNextWritten) {
+    runTimers(*store);
     const std::string ended = std::to_string(test::endedProcessId());
     const QString recoveryFolder = QFileInfo(recovery()).absolutePath();
     const QString besideProject = file(QString::fromStdString("Show.qvrig.tmp-" + ended));
@@ -188,6 +194,7 @@ TEST_F(ProjectStoreTest, DebrisOfKilledWritesGoesWhenTheFolderIsNextWritten) {
 // A file of a newer version: what this one does not know, and the version number, survive
 // an edit and its autosave.
 TEST_F(ProjectStoreTest, AFileOfANewerVersionKeepsWhatThisOneDoesNotKnow) {
+    runTimers(*store);
     Json newer = parseJsonText(fixtures::fullProject().fileText());
     newer["formatVersion"] = 4;
     newer["crewNotes"] = Json::array({"Call 7:00", "Chain hoists on truck 2"});
@@ -461,17 +468,19 @@ TEST_F(ProjectStoreTest, SavePromptComesOnlyForUnsavedWorkAndSaveGoesOnOnlyIntoA
         EXPECT_EQ(fileText("Saved.qvrig"), panel ? p.fileText() : "");
     }
     // A name as long as a damaged file may hold, with a line break: the question quotes its
-    // start, and the proposed file name fits.
+    // start, and the proposed file name fits and is written as proposed.
     auto s = testing::makeStore();
     Project p = showProject();
     p.name = "Main\nStage " + std::string(1'000'000, 'x');
     s->setProject(p);
+    const QString proposed = "MainStage " + QString(239, 'x') + ".qvrig";
     prompts.answerSave(SaveAnswer::save);
-    prompts.answerSavePanel(std::nullopt);
-    EXPECT_FALSE(s->confirmDiscardChanges());
+    prompts.answerSavePanel(file(proposed));
+    EXPECT_TRUE(s->confirmDiscardChanges());
     EXPECT_EQ(prompts.last(Kind::saveChanges).text,
               "Save changes to “Main Stage " + QString(49, 'x') + "…”?");
-    EXPECT_EQ(prompts.last(Kind::savePanel).fileName, "MainStage " + QString(239, 'x') + ".qvrig");
+    EXPECT_EQ(prompts.last(Kind::savePanel).fileName, proposed);
+    EXPECT_EQ(fileText(proposed), p.fileText());
 }
 
 TEST_F(ProjectStoreTest, AProjectThatCannotBeSavedIsNeverDroppedSilently) {
@@ -483,10 +492,11 @@ TEST_F(ProjectStoreTest, AProjectThatCannotBeSavedIsNeverDroppedSilently) {
     // The save into the file fails: the prompt comes up; Cancel keeps the project.
     prompts.answerSave(SaveAnswer::cancel);
     store->newProject();
-    EXPECT_EQ(store->errorMessage(), couldNotSave(ENOENT));
+    EXPECT_EQ(store->errorMessage(), couldNotSave("Show.qvrig", ENOENT));
     EXPECT_EQ(store->project(), showProject("Main R"));
-    // Don’t Save when not even the recovery copy can be written: kept, and said so, a damaged
-    // file's long name by its start.
+    // Don’t Save when not even the recovery copy can be written (its folder cannot be made, as
+    // in a read-only home): kept, and said so, with the folder; a damaged file's long name by its
+    // start.
     ASSERT_TRUE(QDir(paths.file("data/QuorvaneRig/Recovery")).removeRecursively());
     ASSERT_TRUE(testing::writeText(paths.file("data/QuorvaneRig/Recovery"), "a file in the way"));
     Project longName = showProject("Main R");
@@ -496,10 +506,12 @@ TEST_F(ProjectStoreTest, AProjectThatCannotBeSavedIsNeverDroppedSilently) {
     store->newProject();
     EXPECT_EQ(store->project(), longName);
     EXPECT_EQ(store->errorMessage(), "Quorvane Rig could not keep a copy of “" + QString(60, 'n') +
-                                         "…”: " + toQ(std::generic_category().message(ENOTDIR)));
+                                         "…”: " + paths.file("data/QuorvaneRig/Recovery") + ": " +
+                                         toQ(std::generic_category().message(ENOTDIR)));
 }
 
 TEST_F(ProjectStoreTest, AutosaveWritesTheProjectAsItWasAndASaveWinsOverIt) {
+    runTimers(*store);
     // Untitled: the last of several edits into the recovery copy, still edited.
     store->setProject(showProject("A"));
     store->setProject(showProject("C"));
@@ -533,17 +545,29 @@ TEST_F(ProjectStoreTest, AutosaveWritesTheProjectAsItWasAndASaveWinsOverIt) {
     ASSERT_TRUE(testing::autosaved(*store));
     EXPECT_TRUE(store->isDirty());
     EXPECT_EQ(store->windowTitle(), "Show — Edited");
+    // Nor does one that failed: it says nothing about the document now open.
+    store->setProject(showProject("Lost"));
+    ASSERT_TRUE(QFile::remove(file("Show.qvrig")) && QDir(files.path()).mkdir("Show.qvrig"));
+    store->recovery().writeRecovery();
+    store->recovery().finishWrites(); // failed; the outcome is still to come
+    ASSERT_TRUE(QDir(files.path()).rmdir("Show.qvrig"));
+    ASSERT_TRUE(
+        testing::writeText(file("Show.qvrig"), QByteArray::fromStdString(showProject("C9").fileText())));
+    store->openProject(file("Show.qvrig"), false);
+    ASSERT_TRUE(testing::autosaved(*store));
+    EXPECT_EQ(store->errorMessage(), std::nullopt);
     // Failing into the file: said, and still edited.
     QFile::remove(file("Show.qvrig"));
     QDir(files.path()).mkdir("Show.qvrig");
     store->setProject(showProject("Main C"));
     store->recovery().writeRecovery();
     ASSERT_TRUE(testing::autosaved(*store));
-    EXPECT_EQ(store->errorMessage(), couldNotSave(EISDIR));
+    EXPECT_EQ(store->errorMessage(), couldNotSave("Show.qvrig", EISDIR));
     EXPECT_TRUE(store->isDirty());
 }
 
 TEST_F(ProjectStoreTest, SaveDeletesOnlyTheStoresOwnRecoveryCopy) {
+    runTimers(*store);
     // Written by "Don’t Save" for the project that was dropped: kept for the next start, never
     // written over by the next project's autosave nor deleted by its save.
     store->setProject(showProject("B"));
@@ -577,7 +601,7 @@ TEST_F(ProjectStoreTest, RestoreOfferAnswersKeepOrDropTheCopy) {
     leaveRecoveryCopy(copy);
     // Offered after the launch; Escape keeps the copy.
     prompts.answerRestore(RestoreAnswer::dismissed);
-    auto launching = testing::makeStore();
+    auto launching = testing::makeStore(testing::shortDelays);
     EXPECT_TRUE(launching->recovery().scheduleRestoreOffer());
     ASSERT_TRUE(testing::waitFor([&] { return prompts.count(Kind::restoreOffer) == 1; }));
     // Restore: edited, and the copy becomes the store's own until saved.
@@ -610,9 +634,17 @@ TEST_F(ProjectStoreTest, RestoreOfferAnswersKeepOrDropTheCopy) {
     testing::makeStore()->recovery().offerRestore();
     EXPECT_TRUE(prompts.last(Kind::restoreOffer).detail.endsWith("\nCrew link: https://rig.example/c/tok"));
     ASSERT_TRUE(QFile::remove(leftCopy("unsaved-2.qvrig")));
-    testing::writeText(leftCopy("unsaved-3.qvrig"), "{\"name\": ");
-    testing::makeStore()->recovery().offerRestore();
+    // A damaged copy (cut by a byte) is neither offered nor deleted: it is kept aside, out of
+    // the way of later copies, and the start says where.
+    const std::string whole = showProject().recoveryText(), cut = whole.substr(0, whole.size() - 1);
+    testing::writeText(leftCopy("unsaved-3.qvrig"), QByteArray::fromStdString(cut));
+    auto starting = testing::makeStore();
+    starting->recovery().offerRestore();
     EXPECT_FALSE(QFileInfo::exists(leftCopy("unsaved-3.qvrig")));
+    EXPECT_EQ(copyText(leftCopy("unsaved-3.qvrig.unreadable")), cut);
+    EXPECT_TRUE(starting->errorMessage().value_or("").endsWith("It is kept as " +
+                                                               leftCopy("unsaved-3.qvrig.unreadable") + "."))
+        << starting->errorMessage().value_or("").toStdString();
     EXPECT_EQ(prompts.count(Kind::restoreOffer), 4);
 }
 
@@ -647,12 +679,13 @@ TEST_F(ProjectStoreTest, NoRestoreOverAnOpenOrIncomingProject) {
 
 // Programs side by side: two stores, each with its own lock.
 TEST_F(ProjectStoreTest, EachProgramKeepsItsOwnCopyAndOffersOnlyThoseNoProgramHolds) {
+    runTimers(*store);
     const auto named = [](const std::string& name) {
         Project p = showProject();
         p.name = name;
         return p;
     };
-    auto second = testing::makeStore();
+    auto second = testing::makeStore(testing::shortDelays);
     store->setProject(named("A"));
     ASSERT_TRUE(testing::autosaved(*store));
     second->setProject(named("B"));
@@ -661,7 +694,7 @@ TEST_F(ProjectStoreTest, EachProgramKeepsItsOwnCopyAndOffersOnlyThoseNoProgramHo
     ASSERT_NE(copyA, copyB);
     EXPECT_EQ(copyText(copyA), named("A").recoveryText());
     // Neither is offered while its program runs.
-    auto third = testing::makeStore();
+    auto third = testing::makeStore(testing::shortDelays);
     third->recovery().offerRestore();
     EXPECT_TRUE(prompts.shown().empty());
     // Both ended: the newer first, one offer per start; Escape keeps it, and the next autosave
@@ -709,7 +742,7 @@ TEST(ProjectStoreKill, Child) {
     const QString root = qEnvironmentVariable(rootVariable);
     if (root.isEmpty()) GTEST_SKIP() << "started by ProjectStoreKill.RecoveryCopySurvivesSIGKILL";
     setAppPaths(testing::appPathsUnder(root));
-    auto store = testing::makeStore();
+    auto store = testing::makeStore(testing::shortDelays);
     QSignalSpy autosaved(&store->recovery(), &Recovery::autosaveFinished);
     for (const Project& step : edits()) store->setProject(step);
     ASSERT_TRUE(autosaved.wait(30000));

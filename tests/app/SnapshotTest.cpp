@@ -11,7 +11,9 @@
 #include "PublishSettings.h"
 #include "QtText.h"
 #include "Reveal.h"
+#include "SnapshotDirectory.h"
 #include "SnapshotRun.h"
+#include "WebLinks.h"
 #include "WindowState.h"
 #include "support/AppTesting.h"
 #include "support/ProjectFixtures.h"
@@ -288,6 +290,37 @@ TEST(SnapshotRun, EditsOfTheExportRun) {
     // Delta on the last point of exactly the named sources.
     EXPECT_EQ(p.extras.size(), 1u);
     EXPECT_TRUE(p.extra("ALL/MAIN/L2 L", "Point 3").delta);
+}
+
+// The mode hands nothing to other programs while it runs (no file manager for a written PDF, no
+// browser, no mail program); they are back once the run is gone. It starts for any path named
+// (one that does not exist gets no files, the run still ends); an empty value is none.
+TEST(SnapshotRun, OpensNothingInOtherProgramsAndStartsForAnyPath) {
+    std::vector<QUrl> opened;
+    const LinkOpener previous = setLinkOpener([&](const QUrl& url) { opened.push_back(url); });
+    DesktopReveal files(QDBusConnection(QStringLiteral("no bus")),
+                        [&](const QUrl& u) { opened.push_back(u); });
+    const auto openEach = [&] {
+        files.reveal(QStringLiteral("/tmp/rigger.pdf"));
+        openWebLink(QStringLiteral("https://example.com/c/qzvx"));
+        openMailDraft(QStringLiteral("Show"), QStringLiteral("Link"));
+    };
+    {
+        RunFixture f;
+        f.environment = {{"RIG_STEPS", "|"}};
+        const auto run = f.run();
+        run->start();
+        openEach();
+        EXPECT_TRUE(opened.empty());
+    }
+    openEach();
+    EXPECT_EQ(opened.size(), 3u);
+    setLinkOpener(previous);
+    for (const char* value : {"", "/nowhere/shots"}) {
+        qputenv("RIG_SNAPSHOT", value);
+        EXPECT_EQ(snapshotDirectory(), *value ? std::optional<QString>(value) : std::nullopt);
+    }
+    qunsetenv("RIG_SNAPSHOT");
 }
 
 // A second publish refused after the first went through: the error alone, on the check's own copy.

@@ -1,4 +1,5 @@
 #include "SourcePage.h"
+#include "analysis/Issues.h"
 
 #include "MotorLibrary.h"
 #include "PanflexStack.h"
@@ -72,7 +73,7 @@ struct PageFixture {
     }
 
     testing::TempAppPaths paths;
-    ProjectStore store;
+    testing::HeldStore store;
     MotorLibrary library;
     std::unique_ptr<SourcePage> page;
 };
@@ -252,6 +253,12 @@ TEST(SourcePage, HeaderFactsPointsAndEnclosuresAsShown) {
     EXPECT_EQ(shownLines(f.page.get()).front(), (QStringList{"Main L", "Main \u203a Left"}));
     EXPECT_EQ(f.page->findChild<QLabel*>("configuration")->text(), "flown \u00b7 1 motor in Soundvision");
     EXPECT_EQ(lines("warnings"), (Lines{{"Check the pullback strap."}, {"Bumper overloaded."}}));
+    // Read across a page of the report that was lost: said after the report's own warnings.
+    Source incomplete = handMadeArray();
+    incomplete.possiblyIncomplete = true;
+    PageFixture marked(fixtures::projectOf({incomplete}));
+    EXPECT_EQ(shownLines(marked.page->findChild<QWidget*>("warnings")).back(),
+              QStringList{toQ(std::string(possiblyIncompleteText))});
     EXPECT_EQ(lines("facts"), (Lines{{"Bumper", "K2-BUMP"},
                                      {"Site", "-3.5\u00b0", "Azimuth", "\u2013"},
                                      {"Trim", "11.25 m", "Bottom", "6.5 m"},

@@ -43,7 +43,7 @@ struct UnreadableLoads : ::testing::Test {
     testing::TempAppPaths paths;
     testing::FakePrompts prompts;
     MotorLibrary library;
-    ProjectStore store;
+    testing::HeldStore store;
     DXFSettings dxf;
     testing::NoReveal reveal;
     PdfPrinter printer;

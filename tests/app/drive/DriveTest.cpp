@@ -149,6 +149,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(server.start());
         program = std::make_unique<Program>();
+        program->printer().setTiming(patientPrinting);
         program->start({});
         window = &program->mainWindow();
         QApplication::setActiveWindow(window);

@@ -106,6 +106,18 @@ inline PassResult runPass(const QString& program, const PassFolders& folders,
     return result;
 }
 
+// An X server of its own (Xvfb on a free display) for the test's life; no display without one.
+struct XServer {
+    QProcess process;
+    QString display;
+    XServer() {
+        process.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1600x1200x24"});
+        if (process.waitForReadyRead(30000))
+            display = ":" + QString::fromLatin1(process.readLine()).trimmed();
+    }
+    ~XServer() { process.terminate(), process.waitForFinished(10000); }
+};
+
 inline QSize pngSize(const QString& path) {
     return QImage(path, "PNG").size();
 }

@@ -8,7 +8,9 @@
 
 #include "E2ETesting.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -32,9 +34,19 @@ TEST(SnapshotPass, WritesEveryOutputOfASampleShow) {
     StandIn server;
     ASSERT_TRUE(server.base.startsWith("http://127.0.0.1:")) << server.base.toStdString();
 
+    // On an X server of its own where there is one (the offscreen platform opens nothing), with
+    // an opener that notes where it was asked to go, in a folder without blanks (Qt splits its
+    // command line at them).
+    XServer x;
+    QTemporaryDir openers(QDir::tempPath() + "/rig-openers-XXXXXX");
+    writeText(openers.filePath("xdg-open"),
+              ("#!/bin/sh\necho \"$*\" >> '" + openers.filePath("opened") + "'\n").toUtf8());
+    QFile::setPermissions(openers.filePath("xdg-open"), QFile::ReadOwner | QFile::ExeOwner);
+
     const QStringList steps = {"overview", "ALL/MAIN/L2 L", "crew", "phone", "full", "B-LAVA/KARA/KARA 3"};
     const PassResult pass = runPass(QStringLiteral(RIG_PROGRAM), folders,
-                                    {{"RIG_SNAPSHOT", folders.path("snap")},
+                                    {{"PATH", openers.path() + ":" + qEnvironmentVariable("PATH")},
+                                     {"RIG_SNAPSHOT", folders.path("snap")},
                                      {"RIG_FILES", files->trimmed()},
                                      {"RIG_EXPORT", folders.path("export")},
                                      {"RIG_STEPS", steps.join('|')},
@@ -43,7 +55,9 @@ TEST(SnapshotPass, WritesEveryOutputOfASampleShow) {
                                      {"RIG_TEST_DELTA", ""},
                                      // the address as a hand might paste it
                                      {"RIG_PUBLISH_SERVER", " " + server.base + "/ "},
-                                     {"RIG_PUBLISH_KEY", key}});
+                                     {"RIG_PUBLISH_KEY", key},
+                                     {"QT_QPA_PLATFORM", x.display.isEmpty() ? "offscreen" : "xcb"},
+                                     {"DISPLAY", x.display}});
     ASSERT_TRUE(pass.ended) << "still running after " << programLimitMs << " ms";
     EXPECT_EQ(pass.exitCode, 0);
     // Started as root without being told: the crew view and the PDFs still come, and it says so.
@@ -64,6 +78,9 @@ TEST(SnapshotPass, WritesEveryOutputOfASampleShow) {
     for (const char* name : {"general", "motors", "publishing"})
         EXPECT_EQ(pngSize(QStringLiteral("%1/settings-%2.png").arg(snap, name)), QSize(560, 480)) << name;
     EXPECT_EQ(readText(snap + "/state.txt"), "sources: 7\nerror: -\n");
+    // The PDFs written are shown in no file manager: the mode opens nothing outside itself.
+    EXPECT_FALSE(QFileInfo::exists(openers.filePath("opened")))
+        << readText(openers.filePath("opened")).toStdString();
 
     // Both PDFs, as poppler reads them.
     const QString out = folders.path("export");

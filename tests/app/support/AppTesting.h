@@ -2,11 +2,13 @@
 #pragma once
 
 #include "AppPaths.h"
+#include "ProjectStore.h"
 #include "Reveal.h"
 
 #include <QString>
 #include <QTemporaryDir>
 
+#include <chrono>
 #include <ostream>
 
 // Readable QString values in test failures.
@@ -26,6 +28,19 @@ struct NoReveal : Reveal {
 inline AppPaths appPathsUnder(const QString& root) {
     return {root + "/config/QuorvaneRig.conf", root + "/data/QuorvaneRig", root + "/data/recently-used.xbel"};
 }
+
+// The store's waits (autosave, restore offer, crew-view re-send) held out of reach: none of its
+// timers fires between a test's action and its check. A test that waits for one asks for
+// shortDelays; one that checks what comes before a timed action fires it itself.
+inline const ProjectStore::Delays heldDelays{std::chrono::hours(1), std::chrono::hours(1),
+                                             std::chrono::hours(1)};
+inline const ProjectStore::Delays shortDelays{std::chrono::milliseconds(20), std::chrono::milliseconds(20),
+                                              std::chrono::milliseconds(20)};
+
+// A store of a test's own, with held waits.
+struct HeldStore : ProjectStore {
+    HeldStore() { setDelays(heldDelays); }
+};
 
 // Points the settings file and the data folder at a fresh temporary folder for its lifetime.
 class TempAppPaths {

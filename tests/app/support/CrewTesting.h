@@ -1,6 +1,7 @@
 // A realistic show and independent readers for the crew page and PDF tests.
 #pragma once
 
+#include "PdfPrinter.h"
 #include "analysis/CrewDoc.h"
 #include "model/Project.h"
 #include "support/Waiting.h"
@@ -38,6 +39,14 @@ std::vector<QStringList> jsonRows(const QString& json);
 // How long a page may take to load and draw. A page that breaks fails its test by then
 // instead of holding up the whole run.
 inline constexpr int pageDeadlineMs = 60000;
+// The printer's waits for a page to draw, print and answer, out of reach: a print that is to
+// succeed never races them on a busy machine. Tests of those waits set their own.
+inline const PdfPrinter::Timing patientPrinting = [] {
+    PdfPrinter::Timing timing;
+    timing.checkRetries = 3000;
+    timing.jobTimeoutMs = timing.printTimeoutMs = timing.endWaitMs = 3'600'000;
+    return timing;
+}();
 // Until the crew page in `view` has loaded and drawn (a source, a message); false when that
 // took longer than `timeoutMs`.
 bool waitForDrawn(CrewWebView& view, int timeoutMs = pageDeadlineMs);

@@ -1,5 +1,5 @@
 // A document store on temporary settings, data folder and files, with scripted prompts and
-// short waits.
+// waits held out of reach.
 #pragma once
 
 #include "ProjectStore.h"
@@ -22,10 +22,9 @@
 
 namespace rig::app::testing {
 
-inline std::unique_ptr<ProjectStore> makeStore() {
-    using namespace std::chrono_literals;
+inline std::unique_ptr<ProjectStore> makeStore(const ProjectStore::Delays& delays = heldDelays) {
     auto store = std::make_unique<ProjectStore>();
-    store->setDelays({20ms, 20ms, 20ms});
+    store->setDelays(delays);
     return store;
 }
 
@@ -55,7 +54,8 @@ inline bool changesShown(const ProjectStore& store) {
 inline ::testing::AssertionResult autosaved(ProjectStore& store) {
     QSignalSpy spy(&store.recovery(), &Recovery::autosaveFinished);
     if (spy.wait(30000)) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "no autosave within 30 s";
+    return ::testing::AssertionFailure() << "no autosave within 30 s (a store of makeStore() waits an hour "
+                                            "unless given shortDelays)";
 }
 
 } // namespace rig::app::testing

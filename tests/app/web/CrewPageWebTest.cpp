@@ -4,6 +4,8 @@
 #include "CrewWebView.h"
 #include "DXFSettings.h"
 #include "ExportCommands.h"
+#include "ImportController.h"
+#include "ImportWorker.h"
 #include "MainWindow.h"
 #include "MotorLibrary.h"
 #include "PageScheme.h"
@@ -16,6 +18,7 @@
 #include "QtText.h"
 #include "RiggingPointsCSV.h"
 #include "SnapshotRun.h"
+#include "base/File.h"
 #include "base/Number.h"
 #include "support/AppTesting.h"
 #include "support/CrewTesting.h"
@@ -26,26 +29,31 @@
 
 #include <QCoroTask>
 #include <QDateTime>
+#include <QDir>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QPalette>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
+#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <csignal>
 #include <limits>
 #include <map>
+#include <thread>
 #include <tuple>
 
 namespace rig::app {
@@ -364,7 +372,7 @@ TEST(CrewWebViewWeb, TheSnapshotCapturesTheViewOnceItHasDrawn) {
     using namespace std::chrono_literals;
     TempAppPaths paths;
     QTemporaryDir folder;
-    ProjectStore store;
+    testing::HeldStore store;
     store.setProject(generatedShow(1000, 7));
     MotorLibrary motors;
     DXFSettings dxf;
@@ -382,7 +390,7 @@ TEST(CrewWebViewWeb, TheSnapshotCapturesTheViewOnceItHasDrawn) {
     const auto captured = [&] { return &window; };
     const auto select = [&](const SnapshotStep& step) { window.devSelect(step); };
     const auto ended = [&](int) { quit = true; };
-    const SnapshotTiming atOnce{0ms, 10min, 0ms, 0ms};
+    const SnapshotTiming atOnce{0ms, 10min, 0ms, 0ms, 1h}; // never captured before it has drawn
     SnapshotRun run(folder.path(),
                     SnapshotRun::Parts{&store, &motors, &dxf, &publishing, &client, &printer, &exports, steps,
                                        captured, nullptr, select, ended, atOnce});
@@ -398,6 +406,77 @@ TEST(CrewWebViewWeb, TheSnapshotCapturesTheViewOnceItHasDrawn) {
         for (int i = 0; i < picture.width() * picture.height(); i += 7)
             colours << picture.pixel(i % picture.width(), i / picture.width());
         EXPECT_GT(colours.size(), 50) << shot;
+    }
+}
+
+// The snapshot mode's exports wait for the files it was given however long they take to read,
+// and its run ends only once their PDFs are written; also when its steps end before the
+// exports are even due.
+TEST(SnapshotRunWeb, ExportsWaitForTheImportAndTheEndForTheirPdfs) {
+    using namespace std::chrono_literals;
+    struct Row {
+        bool heldImport;
+        SnapshotTiming timing;
+        const char* state;
+    };
+    for (const Row& row : {Row{true, SnapshotTiming{0ms, 0ms, 10min, 0ms, 1h}, "sources: 7\nerror: -\n"},
+                           Row{false, SnapshotTiming{0ms, 100ms, 0ms, 0ms, 1h}, "sources: 0\nerror: -\n"}}) {
+        SCOPED_TRACE(row.heldImport ? "held import" : "no steps, exports due after them");
+        TempAppPaths paths;
+        QTemporaryDir folder, exported;
+        HeldStore store;
+        std::atomic<bool> reading = true;
+        ImportReaders readers = ImportReaders::standard();
+        readers.report = [&reading, report = readers.report](const std::filesystem::path& f,
+                                                             std::stop_token stop) {
+            while (reading && !stop.stop_requested()) std::this_thread::sleep_for(2ms);
+            return report(f, stop);
+        };
+        store.importer().setImportReaders(readers);
+        MotorLibrary motors;
+        DXFSettings dxf;
+        PublishSettings publishing{std::make_unique<MemorySecretStore>()};
+        PublishClient client;
+        NoReveal reveal;
+        PdfPrinter printer;
+        printer.setTiming(patientPrinting);
+        ExportCommands exports{store, dxf, printer, reveal};
+        const QString report = folder.filePath("report.pdf");
+        writeFileAtomically(toPath(report), test::sampleShow().reportPdf);
+        const auto environment = [&](const QString& name) -> std::optional<QString> {
+            if (name == "RIG_FILES" && row.heldImport) return report;
+            if (name == "RIG_EXPORT") return exported.path();
+            if (name == "RIG_STEPS") return QString("|");
+            return std::nullopt;
+        };
+        std::optional<QStringList> atEnd;
+        const auto ended = [&](int) { atEnd = QDir(exported.path()).entryList(QDir::Files); };
+        SnapshotRun run(folder.path(),
+                        SnapshotRun::Parts{&store, &motors, &dxf, &publishing, &client, &printer, &exports,
+                                           environment, nullptr, nullptr, nullptr, ended, row.timing});
+        // With the import held, the steps start only when the test starts them: once both PDFs print.
+        if (row.heldImport) {
+            QObject::connect(&exports, &ExportCommands::pdfsPrintingChanged, &run, [&] {
+                if (printer.jobCount() == 2) run.runSnapshotSteps(0, {});
+            });
+        }
+        run.start();
+        if (row.heldImport) {
+            bool due = false;
+            QTimer::singleShot(0ms, [&] { due = true; }); // after the run's own
+            ASSERT_TRUE(waitFor([&] { return due; }));
+            EXPECT_TRUE(store.importer().importing());
+            EXPECT_TRUE(QDir(exported.path()).isEmpty());
+        }
+        reading = false;
+        ASSERT_TRUE(waitFor([&] { return atEnd.has_value(); }, 240000));
+        atEnd->sort();
+        EXPECT_EQ(*atEnd, (QStringList{"crew.pdf", "points-drops-floor.dxf", "points.csv", "points.dxf",
+                                       "rigger.pdf"}));
+        if (row.heldImport) {
+            EXPECT_TRUE(readPdf(exported.filePath("crew.pdf")).text.contains("KARA 3"));
+        }
+        EXPECT_EQ(readFile(toPath(folder.filePath("state.txt")), 100), row.state);
     }
 }
 
@@ -721,23 +800,27 @@ TEST_F(CrewLayouts, PlanLabelsStayOffOtherLabelsAndOutlines) {
         }
     }
 
-    // Outlines and points too far away to draw are left out and said under the plan; the rest
+    // Outlines and points too far away to draw are left out and said under the plan: a source
+    // with nothing left to draw as left out, one drawn without them as drawn in part. The rest
     // draws as usual, its points as small as ever. So in the sheets' plan of one source.
     CrewDoc far = crowdedPlan(false);
-    far.sources[0].plan->c = {-1e300, 0};
+    far.sources[0].plan->c = {-1e300, 0}; // its points stay
     far.sources[1].plan->c = {1e300, 1e300};
     for (CrewDoc::Point& p : far.sources[1].points)
         if (p.xyz) (*p.xyz)[0] = 1e300, (*p.xyz)[1] = -1e300;
+    ASSERT_TRUE(far.sources[4].points.at(0).xyz);
+    (*far.sources[4].points[0].xyz)[0] = 1e300; // its outline stays
     for (const bool printed : {false, true}) {
         QWebEnginePage& page = printed ? rigger->page() : crewView(true, far);
         if (printed) draw(page, far);
         const QString plan = printed ? ".rig-plan" : "figure.overview";
         EXPECT_EQ(runJs(page, "String(window.RIG_ERROR)"), QVariant("undefined"));
         EXPECT_EQ(shown(page, plan + " .plan-note"),
-                  "Left out of the plan, more than 100000 m from the origin: " + toQ(far.sources[0].name) +
-                      ", " + toQ(far.sources[1].name) + ".");
+                  "Left out of the plan, more than 100000 m from the origin: " + toQ(far.sources[1].name) +
+                      ". Drawn without their parts more than 100000 m from the origin: " +
+                      toQ(far.sources[0].name) + ", " + toQ(far.sources[4].name) + ".");
         const QJsonObject r = planFaults(page, printed);
-        EXPECT_EQ(r["sources"].toInt(), int(far.sources.size()) - 1); // the first keeps its points
+        EXPECT_EQ(r["sources"].toInt(), int(far.sources.size()) - 1);
         const QString largest = "Math.max(...[...document.querySelectorAll('" + plan +
                                 " circle')].map(c => c.getBoundingClientRect().width))";
         EXPECT_LE(runJs(page, largest).toDouble(), 8);
@@ -745,6 +828,26 @@ TEST_F(CrewLayouts, PlanLabelsStayOffOtherLabelsAndOutlines) {
     draw(sheets->page(), far);
     EXPECT_EQ(shown(sheets->page(), "#s-1 .plan-note"),
               "Parts more than 100000 m from the origin are left out of the plan.");
+
+    // A plan wider than a phone opens where its sources are, its hint above them: the reader
+    // arriving at it sees both. Sideways, it stays where the reader took it through a redraw.
+    const CrewDoc wide = exportCrewDoc(generatedShow(test::denseShowOptions(300)), false, nowSeconds());
+    QWebEnginePage& phone = crewView(true, wide);
+    const QStringList first = runJs(phone, R"((function () {
+      var f = document.querySelector('figure.overview');
+      f.scrollIntoView();
+      var s = f.querySelector('.plan-scroll').getBoundingClientRect();
+      return [...f.querySelectorAll('svg a .outline')].filter(function (o) { var r = o.getBoundingClientRect();
+        return r.right > Math.max(s.left, 0) && r.left < Math.min(s.right, innerWidth) && r.bottom > 0 && r.top < innerHeight; })
+        .length + ' ' + (f.querySelector('.plan-note').getBoundingClientRect().bottom <= innerHeight);
+    })())")
+                                  .toString()
+                                  .split(' ');
+    EXPECT_GE(first[0].toInt(), 20);
+    EXPECT_EQ(first[1], "true");
+    runJs(phone, "document.querySelector('.plan-scroll').scrollLeft = 40");
+    draw(phone, wide);
+    EXPECT_EQ(runJs(phone, "document.querySelector('.plan-scroll').scrollLeft").toInt(), 40);
 }
 
 // A source has one number in every document: each number of the crew view's key, which leaves
@@ -772,11 +875,20 @@ TEST_F(CrewLayouts, PlanNumbersAndKeysOnPaper) {
     EXPECT_GE(both, 5);
 
     PdfPrinter printer;
+    printer.setTiming(patientPrinting);
     QTemporaryDir dir;
     const QString pdf = dir.filePath("large.pdf");
     ASSERT_TRUE(QCoro::waitFor(
         printer.makeAsync(exportPdfPage(generatedShow(300, 1), false, nowSeconds()), pdf, true)));
-    const QStringList keys = readPdf(pdf).text.split('\f').filter("Numbers in the plan");
+    const QStringList pages = readPdf(pdf).text.split('\f');
+    // Each part of the plan says where its numbers are explained.
+    const QStringList parts = pages.filter(QRegularExpression("Plan, part \\d+ of \\d+"));
+    ASSERT_GE(parts.size(), 2);
+    for (qsizetype i = 0; i < parts.size(); ++i)
+        EXPECT_TRUE(parts[i].contains(i + 1 < parts.size()
+                                          ? QString("explained after part %1.").arg(parts.size())
+                                          : QString("explained on the next page")));
+    const QStringList keys = pages.filter("Numbers in the plan");
     ASSERT_GE(keys.size(), 2);
     for (qsizetype i = 0; i < keys.size(); ++i) {
         EXPECT_TRUE(

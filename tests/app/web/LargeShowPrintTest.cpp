@@ -116,6 +116,7 @@ TEST(RiggingPointsPage, WithoutAViewItsTableAndWarningsAreLaidOutForThePaperOnly
 
 TEST(RiggingPointsPage, PrintsTheSamePaperAsAPageLaidOutInFull) {
     PdfPrinter printer;
+    printer.setTiming(patientPrinting);
     QTemporaryDir dir;
     // Warnings that stay in one piece, and more than a page of them.
     for (const int warnings : {20, 60}) {

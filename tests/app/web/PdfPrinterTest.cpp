@@ -49,7 +49,7 @@ struct RecordingReveal : Reveal {
 struct Printing : ::testing::Test {
     TempAppPaths paths;
     FakePrompts prompts;
-    ProjectStore store;
+    testing::HeldStore store;
     RecordingReveal reveal;
     PdfPrinter printer;
     QTemporaryDir dir;
@@ -63,6 +63,7 @@ struct Printing : ::testing::Test {
                      [result](bool ok) { *result = ok; });
         return result;
     }
+    void SetUp() override { printer.setTiming(patientPrinting); }
     void TearDown() override { EXPECT_TRUE(printer.jobCount() == 0 && servedPageCount() == served); }
 };
 
@@ -302,7 +303,7 @@ TEST(PrintingNothing, IsAFailure) {
     std::signal(SIGXFSZ, SIG_IGN); // a write beyond the room fails instead of ending the process
     TempAppPaths paths;
     FakePrompts prompts;
-    ProjectStore store;
+    testing::HeldStore store;
     RecordingReveal reveal;
     EmptyPrints printer;
     DXFSettings dxf;
@@ -357,7 +358,7 @@ TEST_F(Printing, APageThatPrintsOutlivesItsJobUntilThePrintAnswers) {
     using Watches = std::vector<std::shared_ptr<Watch>>;
     // Prints for real, watching each page; `onPrint` runs once, with the print under way.
     struct WatchedPrints : PdfPrinter {
-        explicit WatchedPrints(Watches& w) : watches(w) {}
+        explicit WatchedPrints(Watches& w) : watches(w) { setTiming(patientPrinting); }
         Watches& watches;
         std::function<void()> onPrint;
         void printPage(QWebEnginePage& page, const QPageLayout& layout,
@@ -471,7 +472,7 @@ TEST_F(Printing, LateLargeReplacedAndSlowJobsEachEndOnce) {
                                                   file("parts.pdf"), false)));
     EXPECT_FALSE(QFileInfo::exists(file("never.pdf")) || QFileInfo::exists(file("crashing.pdf")) ||
                  QFileInfo::exists(file("parts.pdf")));
-    printer.setTiming({});
+    printer.setTiming(patientPrinting);
 
     // Parts printed side by side are joined in their order.
     ASSERT_TRUE(

@@ -36,8 +36,9 @@ TEST(PublishDownloads, ThePressPublishesAndUploadsFourReadableFiles) {
     settings.setKey(standInKey);
     PublishClient client;
     PdfPrinter printer;
+    printer.setTiming(patientPrinting);
     DXFSettings dxf;
-    ProjectStore store;
+    testing::HeldStore store;
     store.crewLink().setPublishing(&settings, &client);
     store.crewLink().setDownloadParts(&printer, &dxf);
 

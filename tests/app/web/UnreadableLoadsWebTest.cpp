@@ -59,10 +59,11 @@ bool sameWeight(const QString& page, const std::string& csv) {
 TEST(UnreadableLoadsWeb, NoPageGivesATotalTheCsvLeavesEmpty) {
     TempAppPaths paths;
     FakePrompts prompts;
-    ProjectStore store;
+    testing::HeldStore store;
     DXFSettings dxf;
     NoReveal reveal;
     PdfPrinter printer;
+    printer.setTiming(patientPrinting);
     ExportCommands commands{store, dxf, printer, reveal};
     QTemporaryDir dir;
 

@@ -43,17 +43,20 @@ TEST(Issues, SourceChecksSortedByLevelStably) {
     a.totalWeight = 799.4;
     a.warnings = {{ReportWarning::Level::caution, "Mind the gap"}, {ReportWarning::Level::error, "Overload"}};
     Source b = source("B", {loaded("Front", -120.5), loaded("Rear", std::nullopt)});
+    Source c = source("C");
+    c.possiblyIncomplete = true; // read across a page of the report that was lost
 
-    std::vector<Issue> issues = projectOf({a, b}).issues();
-    ASSERT_EQ(issues.size(), 5u);
+    std::vector<Issue> issues = projectOf({a, b, c}).issues();
+    ASSERT_EQ(issues.size(), 6u);
     EXPECT_EQ(issues[0], (Issue{Level::error, "ALL/Main/A", "Overload"}));
     EXPECT_EQ(issues[1],
               (Issue{Level::error, "ALL/Main/B",
                      "Front load is negative (-120.5 kg) – the array tips away from this point."}));
-    EXPECT_EQ(issues[2], (Issue{Level::check, "ALL/Main/A",
+    EXPECT_EQ(issues[2], (Issue{Level::warning, "ALL/Main/C", std::string(possiblyIncompleteText)}));
+    EXPECT_EQ(issues[3], (Issue{Level::check, "ALL/Main/A",
                                 "Point loads add up to 800.5 kg but total weight is 799.4 kg."}));
-    EXPECT_EQ(issues[3], (Issue{Level::check, "ALL/Main/A", "No enclosure table read for this source."}));
-    EXPECT_EQ(issues[4], (Issue{Level::note, "ALL/Main/A", "Mind the gap"}));
+    EXPECT_EQ(issues[4], (Issue{Level::check, "ALL/Main/A", "No enclosure table read for this source."}));
+    EXPECT_EQ(issues[5], (Issue{Level::note, "ALL/Main/A", "Mind the gap"}));
 }
 
 TEST(Issues, LoadSumAndFlownBoundaries) {
@@ -99,6 +102,15 @@ TEST(Issues, DXFChecksOnlyWithDXFData) {
             "Rear point differs from the DXF by more than 5 cm – is the DXF from the same version?",
             "Not found in the DXF – no drawing, coordinates from the report (cm)."}));
     EXPECT_EQ(p.issues().back().sourceID, "ALL/Main/Missing");
+    // A DXF whose reader skipped parts of it is not blamed on an older version of the program.
+    p.dxfIncomplete = true;
+    EXPECT_EQ(texts(p.issues()),
+              (std::vector<std::string>{
+                  "The DXF could not be read whole – some of its arrays or points may be missing or wrong.",
+                  "No speaker shape on the map – the DXF could not be read whole.",
+                  "Rear point differs from the DXF by more than 5 cm – is the DXF from the same version?",
+                  "Not found in the DXF – no drawing, coordinates from the report (cm)."}));
+    p.dxfIncomplete = false;
     // A DXF that gave no array for any source agrees with nothing.
     p.dxf = {};
     p.dxfFile = "damaged.dxf";
@@ -115,6 +127,18 @@ TEST(Issues, InventoryAgainstReport) {
     }
     Project p = projectOf({s});
     EXPECT_TRUE(p.issues().empty()) << "no inventory, no inventory checks";
+    // An inventory file that gave no row, or not every row, does not agree with the report.
+    p.inventoryFile = "inventory.csv";
+    p.inventoryIncomplete = true;
+    EXPECT_EQ(texts(p.issues()),
+              (std::vector<std::string>{
+                  "The inventory could not be read whole – some of its rows may be missing or wrong.",
+                  "A10FOCUS: 1 in the report, missing from the inventory.",
+                  "K1: 9 in the report, missing from the inventory.",
+                  "K2: 1 in the report, missing from the inventory.",
+                  "KARAII: 2 in the report, missing from the inventory.",
+                  "KS28: 1 in the report, missing from the inventory."}));
+    p.inventoryIncomplete = false;
 
     p.inventory = {item("Enclosure", 2, "Kara II"),
                    item("Enclosure", 1, "KS28"),

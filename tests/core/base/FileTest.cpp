@@ -120,6 +120,15 @@ TEST(File, WritesThroughLinksAndKeepsPermissions) {
     EXPECT_TRUE(fs::is_symlink(dir.path() / "next.qvrig"));
     EXPECT_EQ(readFile(dir.path() / "shows/next.qvrig", 100), "first");
 
+    // Names as long as the folder takes, with an extension or without, still have their
+    // temporaries beside them.
+    std::string accents;
+    for (int i = 0; i < 125; ++i) accents += "\u00e9";
+    for (const std::string& name : {std::string(255, 'y'), accents + ".pdf"}) {
+        writeFileAtomically(dir.path() / name, "long");
+        EXPECT_EQ(readFile(dir.path() / name, 100), "long") << name.size();
+    }
+
     // A new file gets what the user's file mask leaves.
     const mode_t mask = ::umask(027);
     writeFileAtomically(dir.path() / "fresh.qvrig", "x");
@@ -159,7 +168,8 @@ TEST(FileKilledWrite, Child) {
 
 TEST(File, AWriteKilledMidwayIsCleanedLater) {
     test::TempDir dir;
-    const fs::path show = dir.write("show.qvrig", "old");
+    // As long a name as the folder takes: its temporary is named otherwise.
+    const fs::path show = dir.write(std::string(249, 's') + ".qvrig", "old");
 
     const std::string variable = std::string(killedWriteVariable) + "=" + show.string();
     std::vector<char*> env{const_cast<char*>(variable.c_str())};
@@ -174,8 +184,10 @@ TEST(File, AWriteKilledMidwayIsCleanedLater) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
 
-    const fs::path debris = dir.path() / ("show.qvrig.tmp-" + std::to_string(child));
-    ASSERT_TRUE(fs::exists(debris));
+    fs::path debris;
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir.path()))
+        if (entry.path() != show) debris = entry.path();
+    ASSERT_TRUE(debris.filename().string().ends_with(".qvrig.tmp-" + std::to_string(child))) << debris;
     EXPECT_EQ(fs::file_size(debris), 1u << 16);
     EXPECT_EQ(readFile(show, 100), "old");
 

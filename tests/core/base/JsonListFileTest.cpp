@@ -25,6 +25,11 @@ TEST(List, EqualsAnUnchangedCopyAndDetachesOnChange) {
     EXPECT_EQ(List<int>(), List<int>(std::vector<int>{}));
     EXPECT_EQ((List<std::string>{"\u00E9"}), (List<std::string>{"e\u0301"}));
     EXPECT_NE((List<std::string>{"a"}), (List<std::string>{"a", "b"}));
+#ifdef RIG_CHECKED_ACCESS
+    // The sanitizer build stops at a read outside the list, where it is made.
+    EXPECT_DEATH((void)a[2], "element 2 read from a list of 2");
+    EXPECT_DEATH((void)List<int>().back(), "list of 0");
+#endif
 }
 
 namespace {

@@ -288,6 +288,9 @@ TEST(Text, ProposedFileNamesDropControlAndDirectionCharactersAndFitTheFileSystem
         {"Main\nStage\t1\x1B[31m\r\x7F\u0085", "MainStage1[31m"},
         {"Show\u202Efdp.exe\u2066\u2069\u200F\u2028", "Showfdp.exe"},
         {std::string("\n\0/", 3), "Rig"},
+        {".", "Rig"}, // never hidden
+        {"\n..", "Rig"},
+        {".hidden.", "hidden."},
         {std::string(300, 'x'), std::string(255 - 15, 'x')},
         {accented, accented.substr(0, 1 + 79 * 3)},
     };

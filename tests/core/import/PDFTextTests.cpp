@@ -9,6 +9,7 @@
 #include "support/TestPDF.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cmath>
 #include <random>
@@ -310,6 +311,35 @@ TEST(PDFText, DamagedPagesAreSkippedAndTheOthersKept) {
     pdf.addPage(std::vector<TestStream>{hexLayers("BT (nine) Tj ET", 9)});
     pdf.addPage(oneString("ok"));
     EXPECT_EQ(shown(read(pdf)), (std::vector<Shown>{{1, 1, 2, "ok"}, {6, 0, 0, "two"}, {8, 1, 2, "ok"}}));
+    // Each page lost is told with why; compressed content that ends early is lost too, and
+    // content that fails its checksum is read but told.
+    const auto losses = [](const PDFText::Document& d) {
+        std::string out;
+        for (const PDFText::PageLoss& l : d.losses)
+            out += std::to_string(l.page) + (l.skipped ? " skipped: " : " damaged: ") + l.reason + "; ";
+        return out;
+    };
+    EXPECT_EQ(losses(PDFText::readFromMemory(pdf.bytes(), "d.pdf")),
+              "2 skipped: its content does not decode; 3 skipped: its content is missing; 4 skipped: its "
+              "content is missing; 5 skipped: its content does not decode; 7 skipped: its content does not "
+              "decode; ");
+    std::string flate(64, '\0');
+    uLongf size = flate.size();
+    ASSERT_EQ(compress(reinterpret_cast<Bytef*>(flate.data()), &size,
+                       reinterpret_cast<const Bytef*>("BT (sum) Tj ET"), 14),
+              Z_OK);
+    flate.resize(size);
+    std::string wrongSum = flate;
+    wrongSum.back() ^= 1;
+    const PDFText::Document flated = PDFText::readFromMemory(
+        TestPDF()
+            .addPage(std::vector<TestStream>{{flate.substr(0, flate.size() - 6), "/FlateDecode"}})
+            .addPage(std::vector<TestStream>{{wrongSum, "/FlateDecode"}})
+            .bytes(),
+        "f.pdf");
+    EXPECT_EQ(shown(flated.items), (std::vector<Shown>{{2, 0, 0, "sum"}}));
+    EXPECT_EQ(losses(flated),
+              "1 skipped: its content is cut short; 2 damaged: its content fails its checksum; ");
 
     // Content too large once inflated.
     std::string huge = "BT (big) Tj ET\n";

@@ -370,6 +370,52 @@ TEST(ReportParser, GeneratedReportsParseToWhatTheyShow) {
     }
 }
 
+TEST(ReportParser, LostPagesMarkTheSourcesReadAcrossThem) {
+    // Eight pages: "A" begins on page 2, "B" on page 4 and goes on over page 5, "C" begins on
+    // page 7; pages 1, 3, 6 and 8 show nothing.
+    PDFText::Document doc;
+    doc.pages = 8;
+    for (const auto& [page, text] : std::vector<std::pair<int, std::string>>{
+             {2, "1. Source: A"}, {4, "2. Source: B"}, {5, "Site: 2"}, {7, "3. Source: C"}})
+        doc.items.push_back(PDFTextItem{page, 40, 700, text, std::nullopt});
+    const std::string lost = "its content does not decode";
+    const struct {
+        std::vector<PDFText::PageLoss> losses;
+        bool listDamaged;
+        Names marked;
+        std::vector<std::string> notes;
+    } rows[] = {
+        {{}, false, {}, {}},
+        // Lost before any source: the first one read after it (its headings may be lost).
+        {{{1, true, lost}, {4, false, "its content fails its checksum"}, {8, true, lost}},
+         false,
+         {"A", "B", "C"},
+         {"skipped page 1 of 8: its content does not decode; \"A\" may be incomplete.",
+          "page 4 of 8 may be damaged: its content fails its checksum; \"A\" and \"B\" may be incomplete.",
+          "skipped page 8 of 8: its content does not decode; \"C\" may be incomplete."}},
+        {{{6, true, lost}},
+         false,
+         {"B"},
+         {"skipped page 6 of 8: its content does not decode; \"B\" may be incomplete."}},
+        {{},
+         true,
+         {"A", "B", "C"},
+         {"the list of pages is damaged: pages may be missing anywhere, so every source may be incomplete."}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(row.notes));
+        doc.losses = row.losses;
+        doc.pageListDamaged = row.listDamaged;
+        ImportNotes notes;
+        const Report report = ReportParser::parse(doc, {}, &notes);
+        Names marked;
+        for (const Source& s : report.sources)
+            if (s.possiblyIncomplete) marked.push_back(s.name);
+        EXPECT_EQ(marked, row.marked);
+        EXPECT_EQ(notes.lines(), row.notes);
+    }
+}
+
 TEST(ReportParser, OtherFilesFailWithTheirErrors) {
     test::TempDir dir;
     test::Content c;
