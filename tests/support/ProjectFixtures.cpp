@@ -268,21 +268,18 @@ Project withEveryText(const Project& project, const std::string& text) {
     static const std::set<std::string> kept{
         "level", "category", "id", "date", "publishedAt", "reportImportedAt", "path", "url", "token"};
     std::map<std::string, std::string> given;
-    // Identifiers join texts with "/", group labels with " › ": each part is a text of its own.
+    // Identifiers join texts with "/": each part is a text of its own.
     const auto swap = [&](const std::string& s) {
         std::string out;
-        for (std::size_t start = 0;;) {
-            const std::size_t slash = s.find('/', start), arrow = s.find(" \u203A ", start);
-            const std::size_t end = std::min(slash, arrow);
+        for (std::size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
+            end = s.find('/', start);
             const std::string part = s.substr(start, end - start);
+            if (start > 0) out += '/';
             out += part.empty() || part == "ALL"
                        ? part
                        : given.try_emplace(part, text + num(std::int64_t(given.size()) + 1)).first->second;
-            if (end == std::string::npos) return out;
-            const std::size_t separator = end == slash ? 1 : std::string(" \u203A ").size();
-            out += s.substr(end, separator);
-            start = end + separator;
         }
+        return out;
     };
     Json j = project.toJson();
     auto visit = [&](Json& value, const std::string& member) {

@@ -1007,22 +1007,14 @@ TEST_F(CrewLayouts, TheUpdateTimeInLocalTime) {
 // Numbers as the library writes them: at most two decimals, an exact half of the last digit to
 // the even one, no trailing zeros, no minus before a zero; the same in the card and the table.
 TEST_F(CrewLayouts, NumbersRoundAsTheLibrarysDo) {
-    const std::pair<double, const char*> cases[] = {{0.125, "0.12"},
-                                                    {0.375, "0.38"},
-                                                    {0.625, "0.62"},
-                                                    {0.875, "0.88"},
-                                                    {-0.125, "-0.12"},
-                                                    {2.675, "2.67"},
-                                                    {1.005, "1"},
-                                                    {0.005, "0.01"},
-                                                    {-0.001, "0"},
-                                                    {1.5, "1.5"},
-                                                    {-3.5, "-3.5"},
-                                                    {12, "12"},
-                                                    {402.25, "402.25"},
-                                                    {1e21, "1e+21"},
-                                                    {-9223372036854775808.0, "-9223372036854775808"},
-                                                    {9223372036854775808.0, "9.223372036854776e+18"},
+    const std::pair<double, const char*> cases[] = {{0.125, "0.12"},    {0.375, "0.38"},
+                                                    {0.625, "0.62"},    {0.875, "0.88"},
+                                                    {-0.125, "-0.12"},  {2.675, "2.67"},
+                                                    {1.005, "1"},       {0.005, "0.01"},
+                                                    {-0.001, "0"},      {1.5, "1.5"},
+                                                    {-3.5, "-3.5"},     {12, "12"},
+                                                    {402.25, "402.25"}, {-0x1p63, "-9223372036854775808"},
+                                                    {1e21, "1e+21"},    {0x1p63, "9.223372036854776e+18"},
                                                     {12.3456, "12.35"}};
     CrewDoc doc = showCrewDoc(true);
     doc.sources.resize(1);
