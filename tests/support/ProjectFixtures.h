@@ -56,9 +56,9 @@ Project fullProject();
 
 // `project` with every text a report, a file or the user gave it (names, groups, configuration,
 // bumper, roles, holes, types, Panflex, warnings, units, products, motors, Delta plate, author,
-// project and file names, changes, crew link) replaced by `text`: each distinct text by `text`
-// and a number of its own, so sources, groups and points stay apart and keep their settings.
-// "ALL" and the inventory categories, which the program reads as kinds, stay.
+// project and file names, changes) replaced by `text`, walked through its file form: each
+// distinct text by `text` and a number of its own, so sources and points stay apart and keep
+// their settings. "ALL", kinds, dates, identifiers and the crew link stay.
 Project withEveryText(const Project& project, const std::string& text);
 
 // False when a right-to-left override (U+202E) of `text` stands outside every isolate (FSI, LRI
