@@ -52,7 +52,8 @@ QString NumField::format(std::optional<double> value, Decimals decimals) {
     if (!value) return {};
     std::string text = formatFixed(*value, decimals.upper);
     const auto point = text.find('.');
-    if (point == std::string::npos) return toQ(text);
+    // The exponent form of a far number has no zeros to trim.
+    if (point == std::string::npos || isFarNumber(*value)) return toQ(text);
     while (text.back() == '0' && text.size() - point - 1 > std::size_t(std::max(decimals.lower, 0)))
         text.pop_back();
     if (text.back() == '.') text.pop_back();

@@ -4,9 +4,12 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QStyleOptionToolButton>
+#include <QStylePainter>
 #include <QTextDocument>
 #include <QToolButton>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -140,7 +143,9 @@ FormSection::FormSection(const QString& headerText, FormRows* rows, QWidget* par
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(6);
-    header_ = label(headerText, Tone::primary, style::bold(style::bodyFont()));
+    // A heading may hold a name (the Delta plate's): a long one wraps.
+    header_ = new style::WrappingLabel(headerText, Tone::primary, 12);
+    header_->setFont(style::bold(style::bodyFont()));
     header_->setContentsMargins(4, 0, 4, 0);
     column->addWidget(header_);
     column->addWidget(rows_);
@@ -184,13 +189,44 @@ QPushButton* pushButton(const QString& text, const QString& objectName) {
     return b;
 }
 
+namespace {
+
+// The chevron and the text alone, no panel, in the palette's colours: a style sheet would hold
+// the palette the button had when it was made through a switch of appearance.
+class DisclosureButton : public QToolButton {
+public:
+    QSize sizeHint() const override {
+        const QSize text = fontMetrics().size(Qt::TextShowMnemonic, this->text());
+        // The style puts 4 between the symbol and the text.
+        const QSize symbol = icon().isNull() ? QSize() : iconSize() + QSize(4, 0);
+        return QSize(symbol.width() + text.width(), std::max(symbol.height(), text.height())) + QSize(2, 2);
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter p(this);
+        QStyleOptionToolButton option;
+        initStyleOption(&option);
+        option.state &=
+            ~(QStyle::State_Sunken | QStyle::State_On | QStyle::State_Raised | QStyle::State_MouseOver);
+        option.rect = rect().adjusted(1, 1, -1, -1);
+        p.drawControl(QStyle::CE_ToolButtonLabel, option);
+        if (!hasFocus()) return;
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(palette().color(QPalette::Highlight), 1));
+        p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
+    }
+};
+
+} // namespace
+
 QToolButton* disclosureButton(const QString& objectName) {
-    auto* button = new QToolButton;
+    auto* button = new DisclosureButton;
     button->setObjectName(objectName);
     button->setCheckable(true);
     button->setAutoRaise(true);
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    button->setStyleSheet(QStringLiteral("QToolButton { border: none; padding: 0; }"));
     return button;
 }
 

@@ -1,5 +1,6 @@
 #include "PanflexStack.h"
 
+#include "FormLayout.h"
 #include "PageStyle.h"
 #include "QtText.h"
 #include "base/Regex.h"
@@ -30,18 +31,27 @@ QFont partFont(PanflexPart::Style style) {
     return f;
 }
 
+// Settings take a few characters ("110", "55/55"); a longer part is cut short.
+constexpr int maxPartChars = 12;
+
 struct PartBox {
     QFont font;
     QSizeF size;
+    QString shown;
 };
 
 std::vector<PartBox> measure(const PanflexLayout& layout) {
     std::vector<PartBox> boxes;
     for (const PanflexPart& part : layout.parts) {
         QFont f = partFont(part.style);
-        QFontMetricsF m(f);
-        boxes.push_back(
-            {f, QSizeF(std::ceil(m.horizontalAdvance(part.text)) + 2 * labelPadH, std::ceil(m.height()))});
+        const QFontMetrics m(f);
+        const int most = maxPartChars * m.averageCharWidth();
+        const QString shown = m.elidedText(part.text, Qt::ElideRight, most);
+        boxes.push_back({f,
+                         QSizeF(std::min<qreal>(std::ceil(QFontMetricsF(f).horizontalAdvance(shown)), most) +
+                                    2 * labelPadH,
+                                std::ceil(m.height())),
+                         shown});
     }
     return boxes;
 }
@@ -88,6 +98,11 @@ void PanflexStack::setValue(std::optional<std::string> value, std::string type) 
     PanflexLayout next = panflexLayout(value, type);
     if (next == layout_) return;
     layout_ = std::move(next);
+    const std::vector<PartBox> boxes = measure(layout_);
+    bool cut = false;
+    for (std::size_t i = 0; i < boxes.size(); ++i) cut = cut || boxes[i].shown != layout_.parts[i].text;
+    // The whole setting where a part is cut short.
+    setToolTip(cut ? form::plainToolTip(shownName(value.value_or(std::string()))) : QString());
     updateGeometry();
     update();
 }
@@ -130,7 +145,7 @@ void PanflexStack::paintEvent(QPaintEvent*) {
         }
         painter.setFont(boxes[i].font);
         painter.setPen(text);
-        painter.drawText(box, Qt::AlignCenter, part.text);
+        painter.drawText(box, Qt::AlignCenter, boxes[i].shown);
         y += boxes[i].size.height() + itemSpacing;
     }
     if (layout_.framed) {

@@ -117,10 +117,6 @@ EyeToggle::EyeToggle(QWidget* parent) : QToolButton(parent) {
     setCheckable(true);
     setIconSize(QSize(16, 16));
     setCursor(Qt::PointingHandCursor);
-    setStyleSheet(
-        QStringLiteral("QToolButton { border: none; padding: 1px; }"
-                       "QToolButton:focus { border: 1px solid palette(highlight); border-radius: 3px;"
-                       " padding: 0px; }"));
     paint();
 }
 
@@ -138,10 +134,8 @@ void EyeToggle::setOnHighlight(bool on) {
     paint();
 }
 
-void EyeToggle::setOpacity(double opacity) {
-    if (opacity == opacity_) return;
-    opacity_ = opacity;
-    paint();
+QSize EyeToggle::sizeHint() const {
+    return iconSize() + QSize(2, 2);
 }
 
 void EyeToggle::changeEvent(QEvent* event) {
@@ -149,15 +143,26 @@ void EyeToggle::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange && !painting_) paint();
 }
 
+// Only the symbol, and a frame while focused: no style sheet, which would hold the palette the
+// button had when it was made and keep it in those colours after a switch of appearance.
+void EyeToggle::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    const QRect symbol(QPoint((width() - iconSize().width()) / 2, (height() - iconSize().height()) / 2),
+                       iconSize());
+    icon().paint(&p, symbol);
+    if (!hasFocus()) return;
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(palette().color(QPalette::Highlight), 1));
+    p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
+}
+
 void EyeToggle::paint() {
     painting_ = true;
-    // The style sheet keeps the row's palette from reaching the button: the highlighted-text
-    // colour is read from its own.
-    const QColor secondary = style::withAlpha(onHighlight_ ? palette().color(QPalette::HighlightedText)
-                                                           : style::color(Tone::secondary, palette()),
-                                              opacity_);
-    setIcon(hidden_ ? tintedIcon(QStringLiteral("eye.slash"), secondary)
-                    : tintedIcon(QStringLiteral("eye"), style::withAlpha(secondary, 0.6)));
+    // Visible or hidden, the symbol keeps the secondary tone's contrast: it is the only sign of
+    // the control.
+    const QColor colour =
+        onHighlight_ ? palette().color(QPalette::HighlightedText) : style::color(Tone::secondary, palette());
+    setIcon(tintedIcon(hidden_ ? QStringLiteral("eye.slash") : QStringLiteral("eye"), colour));
     setToolTip(hidden_ ? QStringLiteral("Hidden from the crew – click to show")
                        : QStringLiteral("Visible to the crew – click to hide"));
     painting_ = false;
@@ -409,7 +414,6 @@ public:
         bar->setOpacity(opacity);
         label->setOpacity(opacity);
         count->setOpacity(opacity);
-        eye->setOpacity(opacity);
         eye->setHiddenState(allHidden);
         setAccessibleName(text);
         setAccessibleDescription(count->text());

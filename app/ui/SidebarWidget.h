@@ -37,17 +37,18 @@ public:
     void setHiddenState(bool hidden);
     // On a selected row: drawn in the highlighted-text colour.
     void setOnHighlight(bool on);
-    // Drawn faded, at this part of its opacity.
-    void setOpacity(double opacity);
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
 
 protected:
     void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void paint();
     bool hidden_ = false;
     bool onHighlight_ = false;
-    double opacity_ = 1.0;
     bool painting_ = false;
 };
 

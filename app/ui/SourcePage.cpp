@@ -584,8 +584,10 @@ void SourcePage::buildPickupGrid(const std::vector<std::string>& roles) {
     for (const std::string& role : roles) {
         Blocks::PointRow r;
         r.role = role;
-        r.title = label({}, Tone::primary, style::bold(style::bodyFont()));
-        r.load = label({}, Tone::primary);
+        // A role, a hole or a unit from the report may be long: they wrap.
+        r.title = new WrappingLabel({}, Tone::primary, 10);
+        r.title->setFont(style::bold(style::bodyFont()));
+        r.load = new WrappingLabel({}, Tone::primary, 10);
         r.load->setObjectName(QStringLiteral("load:") + toQ(role));
         r.coordinates = new QWidget;
         auto* coordinates = new QVBoxLayout(r.coordinates);
@@ -676,8 +678,10 @@ void SourcePage::buildEnclosureGrid() {
         for (int c = 0; c < textCells; ++c) {
             const bool isAngle = encShape.angles && c == 2;
             const bool isHeight = c >= textCells - 2;
-            auto* cell = label({}, isHeight ? Tone::secondary : Tone::primary,
-                               isAngle ? style::bold(style::bodyFont()) : style::bodyFont());
+            // A long type, or numbers far beyond any rig in every column, wrap rather than
+            // widen the page.
+            auto* cell = new WrappingLabel({}, isHeight ? Tone::secondary : Tone::primary, 6);
+            cell->setFont(isAngle ? style::bold(style::bodyFont()) : style::bodyFont());
             r.cells.push_back(cell);
             g->addWidget(cell, row, c);
         }

@@ -2,6 +2,7 @@
 #include "analysis/CrewDoc.h"
 #include "analysis/Issues.h"
 #include "analysis/PlanGeometry.h"
+#include "base/Text.h"
 #include "import/SideViewBuilder.h"
 #include "model/Project.h"
 
@@ -57,7 +58,7 @@ std::vector<CrewDoc::Warn> negativeLoadWarnings(const Source& source) {
     std::vector<CrewDoc::Warn> out;
     for (const Pickup& p : source.pickups) {
         if (p.load && std::isfinite(*p.load) && *p.load < 0)
-            out.push_back({"error", p.role + " load is negative (" + fmt(*p.load) + " kg)."});
+            out.push_back({"error", bidiIsolated(p.role) + " load is negative (" + fmt(*p.load) + " kg)."});
     }
     return out;
 }
@@ -67,7 +68,7 @@ std::vector<CrewDoc::Warn> negativeLoadWarnings(const Source& source) {
 std::optional<CrewDoc::Warn> unreadableLoadWarning(const Source& source) {
     std::vector<std::string> roles;
     for (const Pickup& p : source.pickups) {
-        if (p.load && !std::isfinite(*p.load)) roles.push_back(p.role);
+        if (p.load && !std::isfinite(*p.load)) roles.push_back(bidiIsolated(p.role));
     }
     if (roles.empty()) return std::nullopt;
     return CrewDoc::Warn{"warning", unreadableLoadsText(roles)};

@@ -125,11 +125,23 @@ std::optional<std::int64_t> parseInteger(std::string_view text) {
     return value;
 }
 
+bool isFarNumber(double value) {
+    constexpr double limit = 9223372036854775808.0; // 2^63
+    return std::isfinite(value) && (value >= limit || value < -limit);
+}
+
+std::string farNumberText(double value) {
+    char buf[64];
+    auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
+    return std::string(buf, res.ptr);
+}
+
 std::string formatFixed(double value, int digits) {
     if (std::isnan(value)) return std::signbit(value) ? "-nan" : "nan";
     if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
-    // The largest double in fixed notation has 309 integer digits.
-    char buf[400 + 64];
+    if (isFarNumber(value)) return farNumberText(value);
+    // Below 2^63: at most 19 integer digits.
+    char buf[32 + 64];
     if (digits < 0) digits = 0;
     if (digits > 64) digits = 64;
     auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, digits);

@@ -17,7 +17,16 @@ std::optional<double> parseDecimal(std::string_view text);
 // Optional "+" or "-" followed by ASCII digits only, within the 64-bit signed range.
 std::optional<std::int64_t> parseInteger(std::string_view text);
 
-// C "%.<digits>f": fixed notation, rounded from the exact binary value ("0.125" -> "0.12").
+// Numbers outside [-2^63, 2^63): no 64-bit integer holds them, no measure of a rig comes near, and
+// written out in full they take up to 309 digits. Every number text here writes them in one
+// bounded form (farNumberText), whatever the digits asked for.
+bool isFarNumber(double value);
+// The shortest digits that read back, in exponent form, as JSON and JavaScript write such a
+// number: "1.7e+308", "-9.223372036854776e+18". At most 24 characters.
+std::string farNumberText(double value);
+
+// C "%.<digits>f": fixed notation, rounded from the exact binary value ("0.125" -> "0.12"),
+// for every number short of isFarNumber; those take farNumberText.
 // Not-a-number gives "nan" ("-nan" when its sign is set), infinities "inf" / "-inf".
 std::string formatFixed(double value, int digits);
 

@@ -28,8 +28,14 @@ constexpr std::string_view arrow = " \u2192 ";
 constexpr std::string_view dash = "\u2013";
 constexpr std::string_view degree = "\u00B0";
 
+// A name inside a change line, kept from reordering the rest of the line (bidiIsolated);
+// the text itself for names without right-to-left letters or directional controls.
+std::string named(std::string_view text) {
+    return bidiIsolated(text);
+}
+
 std::string orDash(const std::optional<std::string>& text) {
-    return text ? *text : std::string(dash);
+    return text ? named(*text) : std::string(dash);
 }
 
 // A value the report printed as something other than a number ("-") is read as not a number;
@@ -71,7 +77,8 @@ std::optional<double> trimOf(const Source& s) {
 // Configuration, bumper, angles, trim, position and bottom, in this order.
 void compareSourceFields(std::vector<std::string>& out, const Source& a, const Source& b) {
     const std::string to(arrow);
-    if (!textEqual(a.configuration, b.configuration)) out.push_back("configuration" + to + b.configuration);
+    if (!textEqual(a.configuration, b.configuration))
+        out.push_back("configuration" + to + named(b.configuration));
     if (!eq(a.bumper, b.bumper)) out.push_back("bumper " + orDash(a.bumper) + to + orDash(b.bumper));
     compareOptional(out, "site", degree, a.site, b.site, kSiteTolerance);
     compareOptional(out, "azimuth", degree, a.azimuth, b.azimuth, kSiteTolerance);
@@ -96,7 +103,7 @@ void compareEnclosures(std::vector<std::string>& out, const Source& a, const Sou
         const Enclosure& ea = a.enclosures[i];
         const Enclosure& eb = b.enclosures[i];
         const std::string n = "#" + integerText(eb.index);
-        if (!textEqual(ea.type, eb.type)) out.push_back(n + " type " + ea.type + to + eb.type);
+        if (!textEqual(ea.type, eb.type)) out.push_back(n + " type " + named(ea.type) + to + named(eb.type));
         if (ea.angle && eb.angle && differs(*ea.angle, *eb.angle, kEnclosureAngleTolerance)) {
             out.push_back(n + " angle " + shown(*ea.angle, degree) + to + shown(*eb.angle, degree));
         }
@@ -126,7 +133,7 @@ std::map<std::string, RolePair, std::less<>> rolePairs(const Source& a, const So
 
 void comparePickups(std::vector<std::string>& out, const Source& a, const Source& b) {
     for (const auto& [key, sides] : rolePairs(a, b)) {
-        const std::string role(sides.role);
+        const std::string role = named(sides.role);
         const auto holeA = sides.old ? std::optional(sides.old->hole) : std::nullopt;
         const auto holeB = sides.now ? std::optional(sides.now->hole) : std::nullopt;
         if (!eq(holeA, holeB))
@@ -153,20 +160,20 @@ std::vector<std::string> changeList(const List<Source>& old, const Report& newRe
         throwIfCancelled(stop);
         const Source* const* before = byID.get(s.id());
         if (!before) {
-            changes.push_back("New source: " + s.name + " (" + (s.groups.empty() ? "" : s.groups.back()) +
-                              ")");
+            changes.push_back("New source: " + named(s.name) + " (" +
+                              (s.groups.empty() ? "" : named(s.groups.back())) + ")");
             continue;
         }
         const auto texts = Project::diff(**before, s);
         if (texts.empty()) continue;
-        std::string line = s.name + ": ";
+        std::string line = named(s.name) + ": ";
         for (std::size_t k = 0; k < texts.size(); ++k) line += (k ? "; " : "") + texts[k];
         changes.push_back(std::move(line));
     }
     for (const Source& s : old) {
         const std::string id = s.id();
         if (newIDs.contains(id)) continue;
-        std::string line = "Removed source: " + s.name;
+        std::string line = "Removed source: " + named(s.name);
         if (extras.contains(id)) line += " (its motors/Delta are kept in case it returns)";
         changes.push_back(std::move(line));
     }

@@ -179,15 +179,14 @@ std::vector<std::string> Project::visibleSourceIDs() const {
 std::string fmt(double value) {
     if (std::isnan(value)) return "nan";
     if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
-    // [-2^63, 2^63): whole values here convert to int64 exactly.
-    constexpr double int64Limit = 9223372036854775808.0;
-    if (value == std::trunc(value) && value >= -int64Limit && value < int64Limit) {
-        return integerText(static_cast<std::int64_t>(value));
-    }
+    // Whole values outside [-2^63, 2^63) have no 64-bit integer text: the bounded form.
+    if (isFarNumber(value)) return farNumberText(value);
+    // Whole values here convert to int64 exactly.
+    if (value == std::trunc(value)) return integerText(static_cast<std::int64_t>(value));
     std::string text = formatFixed(value, 2);
     while (!text.empty() && text.back() == '0') text.pop_back();
-    // Values within half a hundredth of a whole number (and huge whole ones) print as
-    // that whole number, not "3." or "-0.".
+    // Values within half a hundredth of a whole number print as that whole number, not "3."
+    // or "-0.".
     if (!text.empty() && text.back() == '.') text.pop_back();
     if (text == "-0") return "0";
     return text;

@@ -105,7 +105,8 @@ struct Project {
 };
 
 // The library's number text: whole numbers without decimals, others "%.2f" with
-// trailing zeros removed.
+// trailing zeros removed; numbers outside the 64-bit range in the bounded form of
+// farNumberText (base/Number.h).
 std::string fmt(double value);
 
 // The source's group path without the report's top group "ALL" (exact, case-sensitive):

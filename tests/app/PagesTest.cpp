@@ -1,6 +1,7 @@
 // Every page of the main window and every settings tab, walked as a user meets them: the wheel
 // over their controls, and the narrowest window.
 #include "support/AppTesting.h"
+#include "support/BidiTesting.h"
 #include "support/Contrast.h"
 #include "support/FakePrompts.h"
 #include "support/ProjectFixtures.h"
@@ -10,6 +11,8 @@
 #include "Appearance.h"
 #include "DXFSettings.h"
 #include "ExportCommands.h"
+#include "ImportChangesDialog.h"
+#include "ImportController.h"
 #include "MainWindow.h"
 #include "MotorLibrary.h"
 #include "OverviewPage.h"
@@ -256,9 +259,10 @@ std::optional<QRect> outlinedBox(QWidget* control) {
     return std::nullopt;
 }
 
-// Every enabled control of every page and settings tab, in both appearances, as drawn: the
-// outline of boxes, fields (focused too), menus and buttons at 3:1 against what they stand on,
-// the symbol or text of a button without a frame too.
+// Every enabled control of every page, the sidebar and every settings tab, in both appearances
+// switched to with the windows open, as drawn: the outline of boxes, fields (focused too), menus
+// and buttons at 3:1 against what they stand on, the symbol or text of a button without a frame
+// too.
 TEST_F(PagesTest, EveryControlsOutlineStandsOutInBothAppearances) {
     struct SystemAppearanceAfterwards {
         ~SystemAppearanceAfterwards() { applyAppearance(Appearance::system); }
@@ -299,15 +303,17 @@ TEST_F(PagesTest, EveryControlsOutlineStandsOutInBothAppearances) {
             control->clearFocus();
         }
     };
-    Project project = fixtures::fullProject();
+    // Each appearance switched to with the windows open: every control follows at once.
+    applyAppearance(Appearance::dark);
+    MainWindow& w = makeWindow(fixtures::fullProject());
+    w.resize(1200, 800);
+    SettingsWindow settings(library, dxf, publish);
+    settings.show();
     for (Appearance appearance : {Appearance::light, Appearance::dark}) {
         applyAppearance(appearance);
-        MainWindow& w = makeWindow(project);
-        w.resize(1200, 800);
         forEachPage(w, check);
         check(QStringLiteral("toolbar"), w.toolbar().bar);
-        SettingsWindow settings(library, dxf, publish);
-        settings.show();
+        check(QStringLiteral("sidebar"), w.sidebar());
         forEachSettingsTab(settings, check);
     }
     for (const char* kind :
@@ -400,27 +406,16 @@ Project longNamedProject() {
     return project;
 }
 
-// Report and project texts a page shows, all set to `text`, and a Delta point far from the origin.
+// Every text of the project set to `text` (see withEveryText), every hook above its rigging
+// height (the warning names each source) and a Delta point far from the origin.
 Project projectWithTexts(const std::string& text) {
     Project project = fixtures::fullProject();
     Source& source = project.report.sources.edit()[0];
-    const std::string id = source.id();
-    const DXFInfo drawn = *project.dxf.get(id);
-    const SourceExtra extra = *project.extras.get(id);
-    source.name = text;
-    source.groups.mut(1) = text;
-    source.bumper = text;
-    source.warnings.push_back(ReportWarning{ReportWarning::Level::warning, text});
+    source.warnings.push_back(ReportWarning{ReportWarning::Level::warning, "Front motor above its limit."});
     source.pickups.edit()[1].position = XYZ(-1234.56, -789.01, 12.5);
-    project.dxf.set(source.id(), drawn);
-    project.extras.set(source.id(), extra);
-    project.reportFile = text;
-    project.inventoryFile = text;
-    project.inventory.mut(0).product = text;
-    // Every hook above it: the warning names the source.
     project.riggingHeight = 1;
     project.groupRiggingHeights.reset();
-    return project;
+    return fixtures::withEveryText(project, text);
 }
 
 TEST_F(PagesTest, EveryPageStaysWithinTheNarrowestWindow) {
@@ -434,20 +429,29 @@ TEST_F(PagesTest, EveryPageStaysWithinTheNarrowestWindow) {
         waitFor([&] { return (faults = unreachable(page)).isEmpty(); });
         EXPECT_TRUE(faults.isEmpty()) << name.toStdString() << ", sidebar " << sidebar << ", " << texts
                                       << ": " << faults.join(" | ").toStdString();
+        // Each name shown whole or in part stays isolated from the text around it.
+        const QStringList loose = testing::shownOverrides(*page).loose;
+        EXPECT_TRUE(loose.isEmpty()) << name.toStdString() << ", " << texts << ": "
+                                     << loose.join(" | ").toStdString();
     };
     std::string unbroken = "STAGE_LEFT_MAIN_HANG_";
     while (unbroken.size() < 200) unbroken += "K2_BEHIND_THE_LED_WALL_";
     unbroken.resize(200);
-    // "Warning: the load on the front point exceeds the limit" without its blanks, six times.
+    // "Warning: the load on the front point exceeds the limit" without its blanks, six times,
+    // and a right-to-left override left open.
     std::string arabic;
     for (int i = 0; i < 6; ++i)
         arabic += "\u062A\u062D\u0630\u064A\u0631\u0627\u0644\u062D\u0645\u0644\u0639\u0644\u0649"
                   "\u0627\u0644\u0646\u0642\u0637\u0629\u0627\u0644\u0623\u0645\u0627\u0645\u064A"
                   "\u0629\u064A\u062A\u062C\u0627\u0648\u0632\u0627\u0644\u062D\u062F";
-    const std::pair<const char*, Project> rows[] = {{"", fixtures::fullProject()},
-                                                    {"long names", longNamedProject()},
-                                                    {"200 characters unbroken", projectWithTexts(unbroken)},
-                                                    {"right to left", projectWithTexts(arabic)}};
+    arabic += "\u202E";
+    const std::pair<const char*, Project> rows[] = {
+        {"", fixtures::fullProject()},
+        {"long names", longNamedProject()},
+        {"200 characters unbroken", projectWithTexts(unbroken)},
+        {"right to left", projectWithTexts(arabic)},
+        {"every number 1.7e308", fixtures::withEveryNumber(fixtures::fullProject(), 1.7e308)}};
+    for (const std::string& text : {unbroken, arabic}) library.upsert(toQ(text), 1.7e308);
     for (const auto& [name, project] : rows) {
         texts = name;
         MainWindow& w = makeWindow(project);
@@ -474,6 +478,20 @@ TEST_F(PagesTest, EveryPageStaysWithinTheNarrowestWindow) {
                   qobject_cast<QScrollArea*>(w.findChild<QStackedWidget*>()->currentWidget()));
         }
         w.setMode(Mode::edit);
+
+        // The window's own texts: title, menus, toolbar.
+        EXPECT_TRUE(testing::shownOverrides(w).loose.isEmpty()) << name;
+
+        // The sheet of a newer report's changes, listing those of the last import.
+        QStringList changes;
+        for (const std::string& change : project.history.back().changes) changes << toQ(change);
+        store->importer().setImportChanges(changes);
+        ASSERT_TRUE(waitFor([&] { return w.changesSheet() && w.changesSheet()->isVisible(); }));
+        QStringList faults;
+        EXPECT_TRUE(waitFor([&] { return (faults = cutOff(w.changesSheet())).isEmpty(); }))
+            << name << ": " << faults.join(" | ").toStdString();
+        QTest::keyClick(w.changesSheet(), Qt::Key_Return);
+        ASSERT_TRUE(waitFor([&] { return !w.changesSheet(); }));
     }
 
     // The welcome page, without a scroll bar.

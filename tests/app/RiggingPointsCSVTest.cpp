@@ -96,6 +96,14 @@ TEST(RiggingPointsCSV, ProjectsGiveTheirExactTextInAnyLocale) {
          "right;'@A1;-1.10;2.00;3.00;;;-10.0;'="
          "PLATE;'=M + ½ plate;14.8;4.8\n"
          "'+Main;\"'=HYPERLINK(\"\"http://x\"\";\"\"y\"\")\";'\tTab;\"'\rCR\";0.00;0.00;0.00;;;;;;;0.0\n"},
+        // numbers far beyond any rig in their bounded form, never hundreds of digits
+        {[&] {
+             Project p = withExtra(oneSource({testPickup("Front", {1.7e308, -1e20, 3}, 1.7e308)}), "Front",
+                                   PointExtra{testMotor("D8", 1e19), false});
+             p.riggingHeight = 1e308;
+             return p;
+         }(),
+         "Main;S;Front;;1.7e+308;-1e+20;3.00;1e+308;1e+308;1.7e+308;;D8;1e+19;1.7e+308\n"},
         // values that are not finite are empty, and so is every total that needs one; an
         // absent load or motor still counts as 0
         {[&] {

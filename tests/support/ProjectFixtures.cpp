@@ -1,9 +1,13 @@
 #include "support/ProjectFixtures.h"
 
+#include "base/Json.h"
+
 #include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <map>
+#include <set>
 #include <utility>
 
 namespace rig::fixtures {
@@ -230,6 +234,85 @@ Project fullProject() {
     p.riggingHeight = 18.5;
     p.groupRiggingHeights = TextMap<double>{{"Main \u203A Left", 19.25}, {"Outfill", 16.0}};
     return p;
+}
+
+namespace {
+
+// Every value of `j` handed to `visit` with the name of the member it is in; the keys of the
+// project's maps (identifiers, roles, group labels) as values of a member of their own.
+template <class Visit>
+void walkJson(Json& j, const std::string& member, Visit& visit) {
+    static const std::set<std::string> maps{"dxf",          "extras", "points", "groupRiggingHeights",
+                                            "fingerprints", "changes"};
+    if (j.is_object() && maps.count(member)) {
+        Json out = Json::object();
+        for (auto& [key, value] : j.items()) {
+            Json k = key;
+            visit(k, "key");
+            walkJson(out[k.get<std::string>()] = value, key, visit);
+        }
+        j = std::move(out);
+    } else if (j.is_object()) {
+        for (auto& [key, value] : j.items()) walkJson(value, key, visit);
+    } else if (j.is_array()) {
+        for (Json& value : j) walkJson(value, member, visit);
+    } else {
+        visit(j, member);
+    }
+}
+
+} // namespace
+
+Project withEveryText(const Project& project, const std::string& text) {
+    // Kinds, stamps, identifiers and addresses the program reads as such.
+    static const std::set<std::string> kept{
+        "level", "category", "id", "date", "publishedAt", "reportImportedAt", "path", "url", "token"};
+    std::map<std::string, std::string> given;
+    // Identifiers join texts with "/": each part is a text of its own.
+    const auto swap = [&](const std::string& s) {
+        std::string out;
+        for (std::size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
+            end = s.find('/', start);
+            const std::string part = s.substr(start, end - start);
+            if (start > 0) out += '/';
+            out += part.empty() || part == "ALL"
+                       ? part
+                       : given.try_emplace(part, text + num(std::int64_t(given.size()) + 1)).first->second;
+        }
+        return out;
+    };
+    Json j = project.toJson();
+    auto visit = [&](Json& value, const std::string& member) {
+        if (value.is_string() && !kept.count(member)) value = swap(value.get<std::string>());
+    };
+    walkJson(j, {}, visit);
+    return Project::fromText(j.dump());
+}
+
+bool overridesIsolated(std::string_view text) {
+    int depth = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const std::string_view c = text.substr(i, 3);
+        if (c == "\u2066" || c == "\u2067" || c == "\u2068") {
+            ++depth;
+        } else if (c == "\u2069") {
+            depth = std::max(0, depth - 1);
+        } else if (c == "\u202E" && depth == 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+Project withEveryNumber(const Project& project, double number) {
+    Json j = project.toJson();
+    auto visit = [&](Json& value, const std::string& member) {
+        if (value.is_number_float()) value = number;
+        if (value.is_number_integer() && member != "formatVersion")
+            value = std::numeric_limits<std::int64_t>::max();
+    };
+    walkJson(j, {}, visit);
+    return Project::fromText(j.dump());
 }
 
 Project largeProject(int sourceCount, int pickupCount, int enclosureCount) {

@@ -8,6 +8,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace rig::fixtures {
@@ -52,6 +53,21 @@ Project projectWith(std::vector<Source> sources);
 // motor and a Delta point; Delta settings; share state with fingerprints, changes and
 // hidden sources; history; hidden sources; rigging heights global and per group.
 Project fullProject();
+
+// `project` with every text a report, a file or the user gave it (names, groups, configuration,
+// bumper, roles, holes, types, Panflex, warnings, units, products, motors, Delta plate, author,
+// project and file names, changes) replaced by `text`, walked through its file form: each
+// distinct text by `text` and a number of its own, so sources and points stay apart and keep
+// their settings. "ALL", kinds, dates, identifiers and the crew link stay.
+Project withEveryText(const Project& project, const std::string& text);
+
+// False when a right-to-left override (U+202E) of `text` stands outside every isolate (FSI, LRI
+// or RLI … PDI): it would reverse the text after it.
+bool overridesIsolated(std::string_view text);
+
+// `project` with every decimal it holds set to `number` and every whole number to the largest
+// a 64-bit integer holds.
+Project withEveryNumber(const Project& project, double number);
 
 // A large project for benchmarks: `sourceCount` flown arrays spread over groups, each
 // with `pickupCount` pickups, `enclosureCount` enclosures, DXF data, extras on every

@@ -2,6 +2,8 @@
 // override (U+202E) left open, and every text on screen must hold it inside an isolate.
 #pragma once
 
+#include "support/ProjectFixtures.h"
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
@@ -9,25 +11,12 @@
 #include <QStringList>
 #include <QWidget>
 
-#include <algorithm>
-
 namespace rig::app::testing {
 
 inline constexpr char16_t openOverride = u'\u202E';
 
-// False when a U+202E of `text` stands outside every FSI, LRI or RLI … PDI pair.
 inline bool overridesIsolated(const QString& text) {
-    int depth = 0;
-    for (const QChar c : text) {
-        if (c.unicode() >= 0x2066 && c.unicode() <= 0x2068) {
-            ++depth;
-        } else if (c.unicode() == 0x2069) {
-            depth = std::max(0, depth - 1);
-        } else if (c.unicode() == openOverride && depth == 0) {
-            return false;
-        }
-    }
-    return true;
+    return fixtures::overridesIsolated(text.toStdString());
 }
 
 // The texts of `root` and the widgets and actions in it (titles, labels, buttons, menu items,

@@ -7,6 +7,7 @@
 #include "ProjectStore.h"
 #include "QtText.h"
 #include "Reveal.h"
+#include "base/Number.h"
 #include "support/AppTesting.h"
 #include "support/CrewTesting.h"
 #include "support/FakePrompts.h"
@@ -143,6 +144,10 @@ TEST_F(Printing, RiggingPointsListEveryWarningAndKeepNamesOffTheNumbers) {
             p.report.sources.mut(std::size_t(k % 5))
                 .warnings.push_back(ReportWarning{ReportWarning::Level::warning, toStd(warning(k))});
         p.report.sources.mut(1).name = toStd(longName);
+        // Numbers far beyond any rig in its first row: short, each in its own column.
+        Pickup& far = p.report.sources.mut(1).pickups.mut(0);
+        far.position = XYZ(1.7e308, -1e20, far.position.z);
+        far.load = 1.7e308;
         p.share = ShareInfo{"tok", toStd(link), nowSeconds(), {}, {}, std::nullopt};
         const QString target = file(QStringLiteral("rig-%1.pdf").arg(count));
         ASSERT_TRUE(QCoro::waitFor(printer.makeAsync(exportPdfPage(p, false, nowSeconds()), target, true)));
@@ -159,7 +164,7 @@ TEST_F(Printing, RiggingPointsListEveryWarningAndKeepNamesOffTheNumbers) {
         if (count != 21) continue;
 
         // The table pages: no word over another; the long-named source's first row keeps its X,
-        // Y, hook Z and load, in that order on one line.
+        // Y, hook Z and load, in that order on one line, the far ones too.
         for (std::size_t i = 0; i < words.size(); ++i) {
             for (std::size_t j = i + 1; j < words.size() && words[i].page > 1; ++j) {
                 const PdfWord &a = words[i], &b = words[j];
@@ -177,9 +182,11 @@ TEST_F(Printing, RiggingPointsListEveryWarningAndKeepNamesOffTheNumbers) {
         ASSERT_NE(row, words.end());
         double x = row->x1;
         for (double v : values) {
+            // A far one may break before its exponent.
+            const QString text = toQ(fmt(v)), shown = isFarNumber(v) ? text.left(text.indexOf('e')) : text;
             const auto cell = std::find_if(words.begin(), words.end(), [&](const PdfWord& w) {
                 return w.page == row->page && std::abs(w.y0 - row->y0) < 1 && w.x0 > x &&
-                       w.text == toQ(fmt(v));
+                       (w.text == text || w.text == shown);
             });
             ASSERT_NE(cell, words.end()) << fmt(v);
             x = cell->x1;

@@ -352,13 +352,15 @@ TEST(RigDXF, TextsAreSanitisedToSafeASCII) {
     EXPECT_EQ(draw(p, RigDXF::Options()).textsOn("RIG_LABELS")[1], "Scene Stra?e K1?DELTA L");
 }
 
-// A name of thousands of characters: every line stays one a common reader keeps, so it reads
-// every point of the source; a label keeps its point's role and load.
+// A name of thousands of characters and numbers far beyond any rig: every line stays one a
+// common reader keeps, so it reads every point of the source; a label keeps its point's role
+// and load.
 TEST(RigDXF, LongTextsAreCutToLinesReadersKeep) {
-    Project p = projectOf(
-        {testSource(std::string(10000, 'N'), {"ALL", std::string(10000, 'g')},
-                    {testPickup("Front", XYZ(0, 0, 5), 100), testPickup("Rear", XYZ(1, 0, 5), 120)})});
+    Project p = projectOf({testSource(
+        std::string(10000, 'N'), {"ALL", std::string(10000, 'g')},
+        {testPickup("Front", XYZ(0, 0, 5), 100), testPickup("Rear", XYZ(-1.7e308, 0, 5), 1.7e308)})});
     p.author = std::string(10000, 'a');
+    p.riggingHeight = 1e308;
     // Read from a file: the library's stream reader can hang on a line it cannot hold.
     Seen seen;
     seen.dxf = RigDXF::make(p, RigDXF::Options());
@@ -370,8 +372,9 @@ TEST(RigDXF, LongTextsAreCutToLinesReadersKeep) {
         EXPECT_LE(end - start, 255u) << "at byte " << start;
     }
     EXPECT_EQ(seen.textsOn("RIG_LABELS"),
-              (std::vector<std::string>{std::string(239, 'N') + "... Front 100 kg",
-                                        std::string(240, 'N') + "... Rear 120 kg"}));
+              (std::vector<std::string>{std::string(225, 'N') + "... Front 100 kg (hook Z 5.00)",
+                                        std::string(221, 'N') + "... Rear 1.7e+308 kg (hook Z 5.00)"}));
+    EXPECT_EQ(seen.circles[1].second.cx, -1.7e308);
 }
 
 TEST(RigDXFOptions, JsonFormWithAllFiveKeys) {

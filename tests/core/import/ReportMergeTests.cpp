@@ -143,6 +143,12 @@ TEST(ProjectDiff, EveryStepInOrder) {
                      "enclosures 8 → 10", "#2 type K2 → K2 ", "#4 angle 2° → 3°", "#5 panflex – → 70/110",
                      "Front load removed", "Pullback hole B → –", "Pullback load removed", "Rear hole – → C",
                      "Rear load → 320 kg", "mid hole – → M", "mid load → 10 kg"}));
+
+    // Every name with a direction override stays isolated inside its line.
+    const Project evil = fixtures::withEveryText(fixtures::projectOf({a, b}), "\u202Eevil");
+    const Lines lines = Project::diff(evil.report.sources[0], evil.report.sources[1]);
+    EXPECT_EQ(lines.size(), 18u);
+    for (const std::string& line : lines) EXPECT_TRUE(fixtures::overridesIsolated(line)) << line;
 }
 
 TEST(ImportReport, FirstImportAndProjectName) {
@@ -211,6 +217,13 @@ TEST(ImportReport, ChangeListOrderAndKeptSettings) {
               (Lines{"New source: Main Right (Main)", "Removed source: Main R"}));
     // A report without sources removes every source.
     EXPECT_EQ(p.importReport(reportOf({}), "r4.pdf", day2).size(), 3u);
+    // Named with a direction override: new and removed sources, isolated in their lines.
+    const Source evil("\u202Eevil", {"ALL", "\u202Egroup"});
+    p.importReport(reportOf({front}), "r5.pdf", day2);
+    EXPECT_EQ(p.importReport(reportOf({front, evil}), "r6.pdf", day2),
+              (Lines{"New source: \u2068\u202Eevil\u2069 (\u2068\u202Egroup\u2069)"}));
+    EXPECT_EQ(p.importReport(reportOf({front}), "r7.pdf", day2),
+              (Lines{"Removed source: \u2068\u202Eevil\u2069"}));
 }
 
 TEST(MatchDXFPickups, NearestWithinFiveCentimetres) {

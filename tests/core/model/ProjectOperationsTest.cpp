@@ -135,23 +135,22 @@ TEST(Fmt, Table) {
     for (auto [value, text] : cases) EXPECT_EQ(fmt(value), text) << value;
 }
 
-// Nearly whole values print as whole numbers, never "-0"; whole values at and around
-// 2^63 (the largest double below it, 2^63 itself) print in full.
+// Nearly whole values print as whole numbers, never "-0"; whole values up to the 64-bit
+// range print in full, those beyond it (2^63 itself) in the bounded exponent form.
 TEST(Fmt, NearlyWholeNonFiniteAndHuge) {
     const double inf = std::numeric_limits<double>::infinity(), nan = std::nan("");
     const double tiny = std::numeric_limits<double>::denorm_min();
     const std::pair<double, const char*> cases[] = {
-        {2.999, "3"},    {-2.9991, "-3"},       {0.0004, "0"},  {-0.004, "0"},
-        {99.999, "100"}, {0.005000001, "0.01"}, {tiny, "0"},    {nan, "nan"},
-        {-nan, "nan"},   {inf, "inf"},          {-inf, "-inf"}, {-1e20, "-100000000000000000000"},
+        {2.999, "3"},          {-2.9991, "-3"},   {0.0004, "0"},         {-0.004, "0"}, {99.999, "100"},
+        {0.005000001, "0.01"}, {tiny, "0"},       {nan, "nan"},          {-nan, "nan"}, {inf, "inf"},
+        {-inf, "-inf"},        {-1e20, "-1e+20"}, {1.7e308, "1.7e+308"},
     };
     for (auto [value, text] : cases) EXPECT_EQ(fmt(value), text) << value;
     EXPECT_EQ(fmt(9007199254740993.0), "9007199254740992");
     EXPECT_EQ(fmt(-9223372036854775808.0), "-9223372036854775808");
     EXPECT_EQ(fmt(9223372036854774784.0), "9223372036854774784");
-    EXPECT_EQ(fmt(9223372036854775808.0), "9223372036854775808");
-    EXPECT_EQ(fmt(1e300).size(), 301u);
-    EXPECT_EQ(fmt(std::numeric_limits<double>::max()).back(), '8');
+    EXPECT_EQ(fmt(9223372036854775808.0), "9.223372036854776e+18");
+    EXPECT_EQ(fmt(std::numeric_limits<double>::max()), "1.7976931348623157e+308");
 }
 
 } // namespace
