@@ -392,7 +392,13 @@ std::string bidiIsolated(std::string_view text) {
         if (moves) {
             // A stray PDI of the text closes one of the extra FSIs, never ours.
             for (std::size_t i = 0; i <= stray; ++i) out += fsi;
-            out += part;
+            // Embeddings and overrides go: an override shows a name's letters in an order
+            // other than its own ("evil name" as "eman live").
+            for (std::size_t pos = 0; pos < part.size();) {
+                const std::size_t at = pos;
+                const char32_t c = nextCodePoint(part, pos);
+                if (c < 0x202A || c > 0x202E) out += part.substr(at, pos - at);
+            }
             for (std::size_t i = 0; i <= open; ++i) out += pdi;
         } else {
             out += part;

@@ -113,8 +113,9 @@ std::string removeDiacritics(std::string_view text);
 // The text ready to stand beside other text on screen or paper: each of its paragraphs that
 // holds a right-to-left letter, an Arabic digit or a directional control is put between
 // FSI (U+2068) and PDI (U+2069), with its own unmatched isolates balanced, so nothing in it
-// can reorder what comes before or after it. Other text comes back unchanged. For display
-// only: stored and published text keeps its own form.
+// can reorder what comes before or after it; its directional embeddings and overrides are
+// dropped, so its letters show in their own order. Other text comes back unchanged. For
+// display only: stored and published text keeps its own form.
 std::string bidiIsolated(std::string_view text);
 
 // A piece of a file or of a server's answer for a message: its first `length` characters,

@@ -350,7 +350,7 @@ TEST_F(CrewLinkTest, SheetShowsFailuresInPlace) {
     }
     QWidget* linkRow = sheet->rows()[0];
     EXPECT_EQ(linkRow->findChild<QLabel*>("title")->textFormat(), Qt::PlainText);
-    // The server's names stand isolated, directional controls and all.
+    // The server's names stand isolated, without their overrides.
     const testing::ShownOverrides shown = testing::shownOverrides(*sheet);
     EXPECT_TRUE(shown.isolated == 2 && shown.loose.isEmpty()) << shown.loose.join(" | ").toStdString();
     // A time that is no date, or a link that is no https address: "Use" is refused, the

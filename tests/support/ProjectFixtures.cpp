@@ -289,19 +289,8 @@ Project withEveryText(const Project& project, const std::string& text) {
     return Project::fromText(j.dump());
 }
 
-bool overridesIsolated(std::string_view text) {
-    int depth = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const std::string_view c = text.substr(i, 3);
-        if (c == "\u2066" || c == "\u2067" || c == "\u2068") {
-            ++depth;
-        } else if (c == "\u2069") {
-            depth = std::max(0, depth - 1);
-        } else if (c == "\u202E" && depth == 0) {
-            return false;
-        }
-    }
-    return true;
+bool shownWithoutOverride(std::string_view text) {
+    return text.find("\u202E") == std::string_view::npos;
 }
 
 Project withEveryNumber(const Project& project, double number) {

@@ -61,9 +61,9 @@ Project fullProject();
 // their settings. "ALL", kinds, dates, identifiers and the crew link stay.
 Project withEveryText(const Project& project, const std::string& text);
 
-// False when a right-to-left override (U+202E) of `text` stands outside every isolate (FSI, LRI
-// or RLI … PDI): it would reverse the text after it.
-bool overridesIsolated(std::string_view text);
+// Whether `text`, made from names with a right-to-left override (U+202E), shows them without
+// it: a name shown as it came would reverse its letters and what follows it.
+bool shownWithoutOverride(std::string_view text);
 
 // `project` with every decimal it holds set to `number` and every whole number to the largest
 // a 64-bit integer holds.

@@ -1,5 +1,5 @@
-// Whether names with directional controls are shown isolated: test names carry a right-to-left
-// override (U+202E) left open, and every text on screen must hold it inside an isolate.
+// Whether names with directional controls are shown safely: test names carry a right-to-left
+// override (U+202E) left open, and every text on screen must show them isolated and without it.
 #pragma once
 
 #include "support/ProjectFixtures.h"
@@ -15,13 +15,9 @@ namespace rig::app::testing {
 
 inline constexpr char16_t openOverride = u'\u202E';
 
-inline bool overridesIsolated(const QString& text) {
-    return fixtures::overridesIsolated(text.toStdString());
-}
-
 // The texts of `root` and the widgets and actions in it (titles, labels, buttons, menu items,
-// tool tips) that hold such an override: how many keep it isolated, and the others. Editors
-// are left out: they show the text as it is stored.
+// tool tips): how many show a name isolated (U+2068), and those that still hold an override.
+// Editors are left out: they show the text as it is stored.
 struct ShownOverrides {
     int isolated = 0;
     QStringList loose;
@@ -29,11 +25,10 @@ struct ShownOverrides {
 inline ShownOverrides shownOverrides(const QWidget& root) {
     ShownOverrides out;
     auto note = [&](const QString& text) {
-        if (!text.contains(QChar(openOverride))) return;
-        if (overridesIsolated(text)) {
-            ++out.isolated;
-        } else {
+        if (text.contains(QChar(openOverride))) {
             out.loose << text;
+        } else if (text.contains(QChar(u'\u2068'))) {
+            ++out.isolated;
         }
     };
     QList<const QWidget*> widgets{&root};

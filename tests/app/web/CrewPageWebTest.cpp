@@ -155,7 +155,8 @@ TEST(CrewPageWeb, TheViewShowsTheShowReadablyOnAPhoneAndHostileOrBadDataAsText) 
 }
 
 TEST(CrewPageWeb, EveryNameStandsInAnIsolateOfItsOwnInEveryMode) {
-    // An override left open in every name: outside an isolate it would reverse what follows.
+    // An override left open in every name: shown, it would reverse the name's letters, and
+    // outside an isolate what follows too.
     const std::string rlo = "\u202E";
     CrewDoc doc = showCrewDoc(true);
     for (std::string* text : {&doc.name, &doc.report, &doc.svVersion, &doc.delta.name}) *text += rlo;
@@ -177,15 +178,15 @@ TEST(CrewPageWeb, EveryNameStandsInAnIsolateOfItsOwnInEveryMode) {
         }
     }
     for (CrewDoc::Inv& i : doc.inventory) i.n += rlo;
-    // Text holding such a name outside the drawings (which show a name alone) and whether it
-    // stands alone in an isolating element.
+    // Outside the drawings (which show a name alone): text standing alone in an isolating
+    // element, and text that still holds the override.
     const QString names = R"((function () {
       var out = { isolated: 0, loose: [] };
       for (var w = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT), n = w.nextNode(); n; n = w.nextNode()) {
         var p = n.parentElement;
-        if (n.textContent.indexOf('\u202E') < 0 || p.closest('svg, script')) continue;
-        if (p.childNodes.length === 1 && getComputedStyle(p).unicodeBidi === 'isolate') out.isolated++;
-        else out.loose.push(p.outerHTML.slice(0, 80));
+        if (p.closest('svg, script')) continue;
+        if (n.textContent.indexOf('\u202E') >= 0) out.loose.push(p.outerHTML.slice(0, 80));
+        else if (p.childNodes.length === 1 && getComputedStyle(p).unicodeBidi === 'isolate') out.isolated++;
       }
       return JSON.stringify(out);
     })())";

@@ -51,6 +51,8 @@ QString movingJson() {
 // The cells of the rigging table and how the names above stand in them: cells without such a
 // name hold one text node at most; each such name stands alone in an isolating element.
 const char* const isolatesInTable = R"((function (moving) {
+      // A name's override is dropped where it is shown.
+      moving = moving.map(function (m) { return m.replace(/\u202e/g, ''); });
       function moves(t) { return moving.some(function (m) { return t.indexOf(m) >= 0; }); }
       var out = { cells: 0, movingCells: 0, plainCells: 0, isolated: 0, found: 0, loose: [] };
       var table = document.querySelector('.rig-table');

@@ -261,10 +261,13 @@ TEST(Text, NamesThatCouldReorderTheirNeighboursAreIsolated) {
         {"12 «centre» é", "12 «centre» é"},
         {"\u05E9\u05DC\u05D5\u05DD", "\u2068\u05E9\u05DC\u05D5\u05DD\u2069"},
         {"\u0661\u0662", "\u2068\u0661\u0662\u2069"}, // Arabic digits
-        {"RTL \u202Egnp.exe\u202C", "\u2068RTL \u202Egnp.exe\u202C\u2069"},
-        {"a\u2069\u202Eb", "\u2068\u2068a\u2069\u202Eb\u2069"}, // its stray PDI closes an extra FSI
-        {"\u2067x", "\u2068\u2067x\u2069\u2069"},               // its open RLI is closed
-        {"A\u2029\u202Eb", "A\u2029\u2068\u202Eb\u2069"},       // per paragraph
+        // Embeddings and overrides are dropped: the letters read in their own order.
+        {"RTL \u202Egnp.exe\u202C", "\u2068RTL gnp.exe\u2069"},
+        {"\u202Eevil name", "\u2068evil name\u2069"},
+        {"\u202A\u202B\u202D12\u202C", "\u206812\u2069"},
+        {"a\u2069\u202Eb", "\u2068\u2068a\u2069b\u2069"}, // its stray PDI closes an extra FSI
+        {"\u2067x", "\u2068\u2067x\u2069\u2069"},         // its open RLI is closed
+        {"A\u2029\u202Eb", "A\u2029\u2068b\u2069"},       // per paragraph
         {"a\xFF", "a\xFF"},
     };
     for (const auto& [name, shown] : cases) EXPECT_EQ(bidiIsolated(name), shown) << name;
@@ -276,6 +279,8 @@ TEST(Text, NamesThatCouldReorderTheirNeighboursAreIsolated) {
         EXPECT_TRUE(line.starts_with("head · ") && line.ends_with(" · 3 kg")) << line;
     }
     EXPECT_FALSE(seen("\u202Eab · 3 kg").ends_with(" · 3 kg")); // as it would be without
+    EXPECT_NE(seen("head · " + bidiIsolated("\u202Eevil name")).find("evil name"), std::string::npos);
+    EXPECT_NE(seen("\u202Eevil name").find("eman live"), std::string::npos); // as it would be without
 }
 
 // Cut to 255 bytes with the extension, never inside a character or between a letter and its

@@ -144,11 +144,11 @@ TEST(ProjectDiff, EveryStepInOrder) {
                      "Front load removed", "Pullback hole B → –", "Pullback load removed", "Rear hole – → C",
                      "Rear load → 320 kg", "mid hole – → M", "mid load → 10 kg"}));
 
-    // Every name with a direction override stays isolated inside its line.
+    // Every name with a direction override stays isolated inside its line, without the override.
     const Project evil = fixtures::withEveryText(fixtures::projectOf({a, b}), "\u202Eevil");
     const Lines lines = Project::diff(evil.report.sources[0], evil.report.sources[1]);
     EXPECT_EQ(lines.size(), 18u);
-    for (const std::string& line : lines) EXPECT_TRUE(fixtures::overridesIsolated(line)) << line;
+    for (const std::string& line : lines) EXPECT_TRUE(fixtures::shownWithoutOverride(line)) << line;
 }
 
 TEST(ImportReport, FirstImportAndProjectName) {
@@ -221,9 +221,9 @@ TEST(ImportReport, ChangeListOrderAndKeptSettings) {
     const Source evil("\u202Eevil", {"ALL", "\u202Egroup"});
     p.importReport(reportOf({front}), "r5.pdf", day2);
     EXPECT_EQ(p.importReport(reportOf({front, evil}), "r6.pdf", day2),
-              (Lines{"New source: \u2068\u202Eevil\u2069 (\u2068\u202Egroup\u2069)"}));
+              (Lines{"New source: \u2068evil\u2069 (\u2068group\u2069)"}));
     EXPECT_EQ(p.importReport(reportOf({front}), "r7.pdf", day2),
-              (Lines{"Removed source: \u2068\u202Eevil\u2069"}));
+              (Lines{"Removed source: \u2068evil\u2069"}));
 }
 
 TEST(MatchDXFPickups, NearestWithinFiveCentimetres) {
