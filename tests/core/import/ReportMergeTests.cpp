@@ -222,8 +222,7 @@ TEST(ImportReport, ChangeListOrderAndKeptSettings) {
     p.importReport(reportOf({front}), "r5.pdf", day2);
     EXPECT_EQ(p.importReport(reportOf({front, evil}), "r6.pdf", day2),
               (Lines{"New source: \u2068evil\u2069 (\u2068group\u2069)"}));
-    EXPECT_EQ(p.importReport(reportOf({front}), "r7.pdf", day2),
-              (Lines{"Removed source: \u2068evil\u2069"}));
+    EXPECT_EQ(p.importReport(reportOf({front}), "r7.pdf", day2), (Lines{"Removed source: \u2068evil\u2069"}));
 }
 
 TEST(MatchDXFPickups, NearestWithinFiveCentimetres) {
