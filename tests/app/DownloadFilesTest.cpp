@@ -73,9 +73,7 @@ TEST(DownloadFiles, FourFilesInAPrivateFolderAndTheFirstFailureEndsTheRun) {
     EXPECT_EQ(QFileInfo(printed[1].target).absolutePath(), folder);
     EXPECT_EQ(QFileInfo(folder).absolutePath(), runs);
     // Named after the program: what one ending midway ("Quit Now") leaves is known later.
-    const auto runOf = [](pid_t pid) {
-        return QString::fromStdString("rig-downloads-" + std::to_string(pid) + "-");
-    };
+    const auto runOf = [](pid_t pid) { return "rig-downloads-" + toQ(std::to_string(pid)) + "-"; };
     EXPECT_TRUE(QFileInfo(folder).fileName().startsWith(runOf(::getpid())));
     EXPECT_EQ(printed[0].folderMode, 0700u);
     EXPECT_TRUE(leftovers().isEmpty());
@@ -117,7 +115,6 @@ TEST(DownloadFiles, FourFilesInAPrivateFolderAndTheFirstFailureEndsTheRun) {
         const TmpDirOverride noFolder(plain.fileName() + "/deeper");
         fails("Cannot create " + plain.fileName() + "/deeper/rig-downloads-", 0, 0);
     }
-
     // The next start removes the runs of programs that have ended, never a running one's.
     const QStringList left = {runOf(test::endedProcessId()) + "A", runOf(::getppid()) + "B"};
     for (const QString& run : left) ASSERT_TRUE(QDir(runs).mkpath(run + "/deeper"));

@@ -121,18 +121,6 @@ TEST(ExportCommands, FilesGoWhereChosenCancelWritesNothingAndFailuresSayWhy) {
         EXPECT_EQ(env.prompts.exportSaves().back().directory, env.out.path()) << failing.toStdString();
     }
     EXPECT_EQ(env.written(), QStringList{"points.csv"});
-    // Every proposed name can be written as proposed: the longest, and never a hidden one.
-    env.project.name = std::string(300, 'x');
-    const QString longest = proposedExportName(env.project, ExportKind::riggingPointsDXF);
-    env.store.setErrorMessage(std::nullopt);
-    env.prompts.answerExportSave(env.file(longest));
-    env.commands.exportDXF(env.project);
-    EXPECT_FALSE(env.store.errorMessage().has_value()) << env.store.errorMessage().value_or("").toStdString();
-    EXPECT_EQ(env.written(), QStringList({"points.csv", longest}));
-    ASSERT_TRUE(QFile::remove(env.file(longest)));
-    env.project.name = ".";
-    EXPECT_EQ(proposedExportName(env.project, ExportKind::riggingPointsCSV), "Rig – rigging points.csv");
-    env.project.name = "AC/DC";
 
     // The DXF takes the panel's options, even a height never confirmed with Return, and keeps them.
     env.project.report.sources.edit()[0].groups = List<std::string>{"ALL", "Scène"};

@@ -83,12 +83,14 @@ protected:
     }
     // After a quit: its pending exit cleared, the next program.
     void restart() {
+        holdReports = false;
         QMetaObject::invokeMethod(
             qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
         QCoreApplication::exec();
         program.reset();
         instance.reset();
         QDBusConnection::disconnectFromBus("program");
+        handedOn.clear();
         start();
     }
     void TearDown() override {
@@ -284,10 +286,9 @@ TEST_F(HandIn, RepeatedCallsWhileASaveQuestionIsOpenAskOnce) {
     EXPECT_EQ(program->store().project().name, "Edited");
 }
 
-// Files handed in while a quit question is open, or while an import reads on and on (said
-// after a while), are taken when the quit is called off; once it is decided, whichever answer
-// decided it, the name goes and they go to a new start; "Finish, Then Quit" keeps the project
-// file as it was.
+// Files handed in while a quit question is open, or while an import reads on and on (said after a
+// while), are taken when the quit is called off; once it is decided, by whichever answer, the name
+// goes and they go to a new start; "Finish, Then Quit" keeps the project file as it was.
 TEST_F(HandIn, FilesWaitingWhenTheQuitIsDecidedGoToANewStart) {
     using Quit = Prompts::QuitAnswer;
     struct Row {
@@ -302,13 +303,15 @@ TEST_F(HandIn, FilesWaitingWhenTheQuitIsDecidedGoToANewStart) {
     publishing.setKey(testing::standInKey);
     const QString later = file("later.csv", inventoryText);
     const QString saved = file("show.qvrig", testing::showProject().fileText());
-    const auto handIn = [&] {
-        // The question is a modal dialog.
+    const auto handInLater = [&] {
+        const std::vector<QDBusPendingCall> calls{open({later})};
+        return waitFor([&] { return answered(calls); });
+    };
+    const auto handIn = [&] { // while the question, a modal dialog, is open
         QDialog question(&program->mainWindow());
         question.setModal(true);
         question.show();
-        const std::vector<QDBusPendingCall> calls{open({later})};
-        EXPECT_TRUE(waitFor([&] { return answered(calls); }));
+        EXPECT_TRUE(handInLater());
     };
     const std::vector<Row> rows{{Prompts::SaveAnswer::dontSave, {}, true},
                                 {{}, {}, true},
@@ -340,22 +343,19 @@ TEST_F(HandIn, FilesWaitingWhenTheQuitIsDecidedGoToANewStart) {
             store.importer().handleURLs(
                 {QUrl::fromLocalFile(file("report.pdf", test::generateReport().pdf))});
             ASSERT_TRUE(waitFor([&] { return !readFiles().empty(); }));
-            const std::vector<QDBusPendingCall> calls{open({later})};
-            ASSERT_TRUE(waitFor([&] { return answered(calls) && !alerts().empty(); }));
+            ASSERT_TRUE(handInLater() && waitFor([&] { return !alerts().empty(); }));
             EXPECT_EQ(alerts().back(), "Still reading files: " + toQ(bidiIsolated("later.csv")) +
                                            " will be imported when they have been read.");
         }
         program->mainWindow().close();
         ASSERT_TRUE(waitFor([&] { return prompts.allAnswered(); }));
         if (!row.quits) {
-            if (row.running) {
-                // The name is taken again, and so are the files of a later start.
+            if (row.running) { // a failure: the name is taken again, and the files of a later start
                 store.setErrorMessage("Down");
                 ASSERT_TRUE(waitFor([&] {
                     return caller.interface()->isServiceRegistered(DesktopInstance::serviceName).value();
                 }));
-                const std::vector<QDBusPendingCall> calls{open({later})};
-                ASSERT_TRUE(waitFor([&] { return answered(calls); }));
+                ASSERT_TRUE(handInLater());
             }
             ASSERT_TRUE(waitFor([&] { return store.project().inventoryFile == "later.csv"; }));
             EXPECT_TRUE(handedOn.size() == (row.running ? 1u : 0u) && closed.empty());
@@ -364,9 +364,8 @@ TEST_F(HandIn, FilesWaitingWhenTheQuitIsDecidedGoToANewStart) {
             continue;
         }
         // Decided, while the program may still take a while to end: a start runs as the program.
-        const std::vector<QDBusPendingCall> refused{open({later})};
-        ASSERT_TRUE(waitFor([&] { return refused.front().isFinished(); }));
-        EXPECT_TRUE(refused.front().isError());
+        const QDBusPendingCall refused = open({later});
+        ASSERT_TRUE(waitFor([&] { return refused.isFinished(); }) && refused.isError());
         EXPECT_EQ(DesktopInstance(QDBusConnection::connectToBus(bus.address, "next")).claimOrHandOver({}),
                   DesktopInstance::Role::first);
         QDBusConnection::disconnectFromBus("next");
@@ -378,9 +377,7 @@ TEST_F(HandIn, FilesWaitingWhenTheQuitIsDecidedGoToANewStart) {
         ASSERT_EQ(handedOn.size(), 1u);
         EXPECT_EQ(commandLineFiles(handedOn.front()), QList<QUrl>{QUrl::fromLocalFile(later)});
         EXPECT_NE(Project::fromText(testing::readText(saved).toStdString()).inventoryFile, "later.csv");
-        holdReports = false;
         restart();
-        handedOn.clear();
     }
 }
 

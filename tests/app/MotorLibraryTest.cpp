@@ -83,8 +83,7 @@ TEST(MotorLibrary, UnreadableFileIsKeptAsideBeforeTheFirstSave) {
         ProjectStore store;
         store.setMotorLibrary(&library);
         EXPECT_TRUE(store.errorMessage().value_or("").startsWith(
-            "The motor library could not be read from motors.json: Missing value for \"motors[0].id\"."))
-            << store.errorMessage().value_or("").toStdString();
+            "The motor library could not be read from motors.json: Missing value for \"motors[0].id\"."));
 
         library.upsert("D8+ 1000 kg", 58);
         library.upsert("D8+ 500 kg", 35); // backed up once only
@@ -97,7 +96,7 @@ TEST(MotorLibrary, UnreadableFileIsKeptAsideBeforeTheFirstSave) {
         }
         EXPECT_EQ(libraryText(appPaths().dataDirectory + "/" + kept.back()), file);
     }
-    // A name of megabytes is read as one line of a menu holds, and said nothing of.
+    // A name of megabytes is cut to a menu's line, without a word.
     testing::TempAppPaths paths;
     writeLibraryFile(R"({"motors": [{"id": "0F4C2C2E-7B4A-4F6B-9C59-3D2B0C1E4A11", "name": ")" +
                      std::string(2'000'000, 'M') + R"(", "weight": 55}]})");

@@ -120,8 +120,7 @@ TEST(File, WritesThroughLinksAndKeepsPermissions) {
     EXPECT_TRUE(fs::is_symlink(dir.path() / "next.qvrig"));
     EXPECT_EQ(readFile(dir.path() / "shows/next.qvrig", 100), "first");
 
-    // Names as long as the folder takes, with an extension or without, still have their
-    // temporaries beside them.
+    // Names as long as the folder takes, with or without an extension, have temporaries too.
     std::string accents;
     for (int i = 0; i < 125; ++i) accents += "\u00e9";
     for (const std::string& name : {std::string(255, 'y'), accents + ".pdf"}) {
